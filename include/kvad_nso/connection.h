@@ -1,0 +1,49 @@
+#pragma once
+/// The database connection as the component uses it: the host owns it and opens it; the
+/// component sends T-SQL text through it in three ways (command, one-pass query, working
+/// recordset) and reads the provider's error list when a statement fails.
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kvad_nso/com.h"
+
+namespace kvad {
+
+class Recordset;
+
+/// One entry of the provider's error list.
+struct ProviderError {
+    std::string description;
+    std::string source;
+    std::string sqlState; ///< five characters, e.g. "23000" for a constraint violation
+    int nativeError = 0;
+};
+
+/// An open connection to the host's database.
+class Connection : public ComObject {
+  public:
+    /// Runs a statement that returns no records (INSERT, UPDATE, DELETE, SELECT ... INTO, DROP)
+    /// and returns the number of rows it changed. Throws DbError; the same error is also added
+    /// to Errors().
+    virtual long Execute(std::string_view sql) = 0;
+    /// Runs a query and returns a forward-only, read-only result positioned on its first row
+    /// that still reports its record count (a one-pass query). Throws DbError.
+    [[nodiscard]] virtual std::shared_ptr<Recordset> Query(std::string_view sql) = 0;
+    /// Opens a working recordset on the query: client-side cursor, dynamic, optimistic
+    /// locking; it can be filtered, sorted, cloned, requeried and updated row by row.
+    [[nodiscard]] virtual std::shared_ptr<Recordset> OpenRecordset(std::string_view sql) = 0;
+
+    /// Begins a transaction and returns its nesting level (1 for the outermost).
+    virtual int BeginTrans() = 0;
+    virtual void CommitTrans() = 0;
+    virtual void RollbackTrans() = 0;
+
+    /// The provider's error list; filled by failing statements, cleared by its reader.
+    [[nodiscard]] virtual std::vector<ProviderError>& Errors() = 0;
+    [[nodiscard]] virtual bool IsOpen() const = 0;
+};
+
+} // namespace kvad

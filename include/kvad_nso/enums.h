@@ -1,0 +1,57 @@
+#pragma once
+/// The component's public enumerations, with the member names and values hosts rely on.
+
+#include <cstdint>
+
+namespace kvad {
+
+enum kaEnumNSOErrStato : std::int32_t {
+    kaOK = 0,
+    kaErrConnessione = 1,
+    kaErrParametri = 2,
+    kaErrFormatoDB = 3,
+    kaErrImportXML = 4,
+    kaErrNessunDatoDaElaborare = 5,
+    kaErrConnessioneNSO = 6,
+    kaWarnDatiPresenti = 50,
+    kaErrVB = 99,
+};
+
+enum kaEnumNSOSelez : std::int32_t {
+    kaTutti = 0,
+    kaNessuno = 1,
+    kaInverti = 2,
+};
+
+enum kaEnumModalitaImportazione : std::int32_t {
+    kaInteraCatena = 0,
+    kaSoloPiuRecente = 1,
+};
+
+enum kaEnumContesto : std::int32_t {
+    Contesto_Tutti = 0,
+    Contesto_VerificaDati = 1,
+    Contesto_ImportDati = 2,
+    Contesto_DecodificaDati = 3,
+};
+
+enum kaEnumStatoVerifica : std::int32_t {
+    kaVerificaOk = 1,
+    kaVerificaWarning = 2,
+    kaVerificaCritical = 3,
+    kaVerificaCerottoRosso = 12,
+    kaVerificaPuntoEsclamativo = 13,
+};
+
+enum kaenumTipoOperazione : std::int32_t {
+    kaOperazioneImport = 1,
+    kaRecuperoOrdiniDaNuvolix = 2,
+};
+
+enum kaenumTipoOrdiniProcessati : std::int32_t {
+    kaOrdiniDaProcessare = 0,
+    kaOrdiniProcessati = 1,
+    kaOrdiniTutti = 2,
+};
+
+} // namespace kvad

@@ -1,0 +1,70 @@
+#pragma once
+/// The one exception hierarchy that carries failures between layers. The component's routines
+/// catch these at their failure-path guard and turn them into Stato/Errore.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace kvad {
+
+/// A failure with the runtime's error number, description and source.
+class Error : public std::runtime_error {
+  public:
+    Error(std::int32_t number, const std::string& description, std::string source)
+        : std::runtime_error(description), number_(number), source_(std::move(source)) {}
+
+    [[nodiscard]] std::int32_t Number() const noexcept { return number_; }
+    [[nodiscard]] std::string Description() const { return what(); }
+    [[nodiscard]] const std::string& Source() const noexcept { return source_; }
+
+  private:
+    std::int32_t number_;
+    std::string source_;
+};
+
+/// A run-time error of the component itself (type mismatch, invalid use of Null, overflow,
+/// object not set, ...). The source is the component's project name.
+class VbError : public Error {
+  public:
+    VbError(std::int32_t number, const std::string& description)
+        : Error(number, description, "KVAD_NSO") {}
+};
+
+/// Common run-time errors by their numbers.
+namespace vberr {
+inline constexpr std::int32_t kOverflow = 6;
+inline constexpr std::int32_t kDivisionByZero = 11;
+inline constexpr std::int32_t kTypeMismatch = 13;
+inline constexpr std::int32_t kObjectNotSet = 91;
+inline constexpr std::int32_t kInvalidUseOfNull = 94;
+inline constexpr std::int32_t kCannotCreateObject = 429;
+inline constexpr std::int32_t kInvalidArgument = 5;
+} // namespace vberr
+
+[[noreturn]] void ThrowTypeMismatch();
+[[noreturn]] void ThrowInvalidUseOfNull();
+[[noreturn]] void ThrowOverflow();
+[[noreturn]] void ThrowObjectNotSet();
+
+/// A failure reported by the database provider. The provider's own error list on the
+/// connection receives the same entry, as the failure path reads it from there.
+class DbError : public Error {
+  public:
+    /// The runtime error number that a failed provider call raises.
+    static constexpr std::int32_t kProviderErrorNumber = -2147217900;
+
+    DbError(const std::string& providerMessage, std::string sqlState, std::string statement,
+            std::string source = "KVAD_NSO.SQLite")
+        : Error(kProviderErrorNumber, providerMessage, std::move(source)),
+          sqlState_(std::move(sqlState)), statement_(std::move(statement)) {}
+
+    [[nodiscard]] const std::string& SqlState() const noexcept { return sqlState_; }
+    [[nodiscard]] const std::string& Statement() const noexcept { return statement_; }
+
+  private:
+    std::string sqlState_;
+    std::string statement_;
+};
+
+} // namespace kvad

@@ -1,0 +1,62 @@
+#pragma once
+// Translation of the component's T-SQL statements into SQLite statements with the meaning SQL
+// Server gives them. Tokenizer-based; a construct it does not know is refused with a DbError
+// (SQL state 42000) that names it, never rewritten silently.
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kvad::db {
+
+/// A column of a table as declared ("IE91_ISSUEDATE", "datetime").
+struct ColumnDecl {
+    std::string name;
+    std::string declType;
+};
+
+/// What the translator may ask about the database while translating.
+class SchemaLookup {
+  public:
+    SchemaLookup() = default;
+    SchemaLookup(const SchemaLookup&) = delete;
+    SchemaLookup& operator=(const SchemaLookup&) = delete;
+    SchemaLookup(SchemaLookup&&) = delete;
+    SchemaLookup& operator=(SchemaLookup&&) = delete;
+    virtual ~SchemaLookup() = default;
+    /// Columns of a table in declaration order (temporary "#X" tables included), or nullopt
+    /// when the table does not exist.
+    [[nodiscard]] virtual std::optional<std::vector<ColumnDecl>> TableColumns(
+        std::string_view table) = 0;
+};
+
+/// What one T-SQL statement becomes.
+struct Translation {
+    enum class Kind {
+        Query,      ///< `sql` returns rows
+        Command,    ///< `sql` changes data or schema and returns no rows
+        SelectInto, ///< create `intoTable` from the rows of `sql` (a SELECT), keeping types
+        Nothing,    ///< the statement has no effect (e.g. dropping a table that is not there)
+    };
+    Kind kind = Kind::Command;
+    /// The SQLite statement (exactly one).
+    std::string sql;
+    /// SelectInto: the target table as named in T-SQL ("#TEMP_ORD").
+    std::string intoTable;
+    /// SelectInto: declared T-SQL types of result columns that the translator knows from the
+    /// statement itself (CONVERT(TINYINT, ...) AS TMP_ELABORA -> "tinyint"), by output name;
+    /// the other columns take the declared type of the column they come from.
+    std::map<std::string, std::string> columnTypes;
+};
+
+/// Translates one T-SQL statement. Text left over after the statement is an error.
+/// Throws DbError (42000) for a construct it does not support, naming it.
+[[nodiscard]] Translation TranslateTsql(std::string_view tsql, SchemaLookup& schema);
+
+/// The SQLite name of a T-SQL table name: "#TEMP_ORD" lives in the temp schema as
+/// temp."#TEMP_ORD"; other names are returned quoted.
+[[nodiscard]] std::string SqliteTableName(std::string_view tsqlName);
+
+} // namespace kvad::db
