@@ -20,4 +20,15 @@ struct OpenOptions {
 [[nodiscard]] std::shared_ptr<Connection> OpenSqlite(const std::string& path,
                                                      const OpenOptions& options = {});
 
+/// Runs SQLite's own SQL (one or more statements, e.g. a schema script) on a connection made by
+/// OpenSqlite, bypassing the T-SQL translation. Throws DbError.
+void ExecuteNativeScript(Connection& connection, const std::string& sql);
+
+/// Applies the schema scripts that the file does not have yet, in version order, each in its
+/// own transaction. Idempotent. Returns the schema version the file has afterwards.
+int ApplySchema(Connection& connection);
+
+/// The schema version recorded in the file (0 for a file without the schema).
+[[nodiscard]] int SchemaVersion(Connection& connection);
+
 } // namespace kvad::db

@@ -15,6 +15,8 @@ namespace kvad::db {
 struct ColumnDecl {
     std::string name;
     std::string declType;
+    /// The column is the table's identity (assigned by the database on insert).
+    bool identity = false;
 };
 
 /// What the translator may ask about the database while translating.
