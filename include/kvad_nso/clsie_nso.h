@@ -76,6 +76,11 @@ class CLSIE_NSO : public ComObject {
     // Methods.
     /// The text of Expression without trailing blanks; "" for an omitted, Empty or Null value.
     [[nodiscard]] Variant RTrimN(const Variant& Expression = Variant()) const;
+    /// Loads the company's configuration into the Param_ properties (Stato is not reset first).
+    void Inizializza();
+    /// The default section and warehouse of a document code; true when the code has a row.
+    bool RecuperaSezionaleDepositoDefault(std::string fDocumento, std::string& fSezionale,
+                                          std::string& fDeposito);
 
     // Event.
     /// Adds an OnProgress listener; returns a token for RemoveOnProgress.

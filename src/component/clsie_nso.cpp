@@ -2,6 +2,7 @@
 
 #include "component/nso_state.h"
 #include "component/trace.h"
+#include "config/configurazione.h"
 #include "db/formato_db.h"
 
 namespace kvad {
@@ -99,6 +100,13 @@ const std::string& CLSIE_NSO::Param_Tracciato() const { return state_->Param_Tra
 void CLSIE_NSO::SetParam_Tracciato(std::string value) { state_->Param_Tracciato = std::move(value); }
 
 Variant CLSIE_NSO::RTrimN(const Variant& Expression) const { return nso::RTrimN(Expression); }
+
+void CLSIE_NSO::Inizializza() { nso::Inizializza(*state_); }
+
+bool CLSIE_NSO::RecuperaSezionaleDepositoDefault(std::string fDocumento, std::string& fSezionale,
+                                                 std::string& fDeposito) {
+    return nso::RecuperaSezionaleDepositoDefault(*state_, fDocumento, fSezionale, fDeposito);
+}
 
 int CLSIE_NSO::AddOnProgress(ProgressListener listener) {
     const int token = state_->nextListenerToken++;
