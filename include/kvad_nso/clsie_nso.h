@@ -81,6 +81,9 @@ class CLSIE_NSO : public ComObject {
     /// The default section and warehouse of a document code; true when the code has a row.
     bool RecuperaSezionaleDepositoDefault(std::string fDocumento, std::string& fSezionale,
                                           std::string& fDeposito);
+    /// The columns of a staging table except its key (COLUMN_NAME, COLUMN_TYPE,
+    /// COLUMN_TYPE_NAME), in column order; null on failure.
+    [[nodiscard]] std::shared_ptr<Recordset> GetElencoCampiTabella(std::string& fNomeTabella);
 
     // Event.
     /// Adds an OnProgress listener; returns a token for RemoveOnProgress.

@@ -3,6 +3,7 @@
 #include "component/nso_state.h"
 #include "component/trace.h"
 #include "config/configurazione.h"
+#include "ubl/staging_writer.h"
 #include "db/formato_db.h"
 
 namespace kvad {
@@ -106,6 +107,10 @@ void CLSIE_NSO::Inizializza() { nso::Inizializza(*state_); }
 bool CLSIE_NSO::RecuperaSezionaleDepositoDefault(std::string fDocumento, std::string& fSezionale,
                                                  std::string& fDeposito) {
     return nso::RecuperaSezionaleDepositoDefault(*state_, fDocumento, fSezionale, fDeposito);
+}
+
+std::shared_ptr<Recordset> CLSIE_NSO::GetElencoCampiTabella(std::string& fNomeTabella) {
+    return nso::GetElencoCampiTabella(*state_, fNomeTabella);
 }
 
 int CLSIE_NSO::AddOnProgress(ProgressListener listener) {
