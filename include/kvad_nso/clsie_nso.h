@@ -76,6 +76,10 @@ class CLSIE_NSO : public ComObject {
     // Methods.
     /// The text of Expression without trailing blanks; "" for an omitted, Empty or Null value.
     [[nodiscard]] Variant RTrimN(const Variant& Expression = Variant()) const;
+    /// Rebuilds the chain list (the working table NomeTempOrdini) and RstOrdini.
+    void LeggiOrdini(kaenumTipoOrdiniProcessati& fTipoOrdiniProcessati);
+    /// Selects all, none or inverts the selection of the selectable chains.
+    void SetSelezione(kaEnumNSOSelez& pParSelez);
     /// Loads the company's configuration into the Param_ properties (Stato is not reset first).
     void Inizializza();
     /// The default section and warehouse of a document code; true when the code has a row.

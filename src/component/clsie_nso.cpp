@@ -4,6 +4,7 @@
 #include "component/trace.h"
 #include "config/configurazione.h"
 #include "ubl/staging_writer.h"
+#include "workspace/ordini.h"
 #include "db/formato_db.h"
 
 namespace kvad {
@@ -101,6 +102,12 @@ const std::string& CLSIE_NSO::Param_Tracciato() const { return state_->Param_Tra
 void CLSIE_NSO::SetParam_Tracciato(std::string value) { state_->Param_Tracciato = std::move(value); }
 
 Variant CLSIE_NSO::RTrimN(const Variant& Expression) const { return nso::RTrimN(Expression); }
+
+void CLSIE_NSO::LeggiOrdini(kaenumTipoOrdiniProcessati& fTipoOrdiniProcessati) {
+    nso::LeggiOrdini(*state_, fTipoOrdiniProcessati);
+}
+
+void CLSIE_NSO::SetSelezione(kaEnumNSOSelez& pParSelez) { nso::SetSelezione(*state_, pParSelez); }
 
 void CLSIE_NSO::Inizializza() { nso::Inizializza(*state_); }
 
