@@ -2,8 +2,10 @@
 # the schema without reading files at run time.
 #   cmake -DSCHEMA_DIR=<folder of NNNN_name.sql> -DOUTPUT=<file.cpp> -P EmbedSchema.cmake
 
+cmake_minimum_required(VERSION 3.25)
+
 file(GLOB scripts RELATIVE ${SCHEMA_DIR} ${SCHEMA_DIR}/*.sql)
-list(SORT scripts)
+list(SORT scripts COMPARE NATURAL)
 if(NOT scripts)
     message(FATAL_ERROR "no schema scripts in ${SCHEMA_DIR}")
 endif()

@@ -94,7 +94,9 @@ int SchemaVersion(Connection& connection) {
     return version.IsNull() ? 0 : version.ToLong();
 }
 
-int LatestSchemaVersion() noexcept { return EmbeddedSchemaScripts().back().version; }
+int LatestSchemaVersion() noexcept {
+    return EmbeddedSchemaScripts().back().version;
+}
 
 int ApplySchema(Connection& connection) {
     int version = SchemaVersion(connection);
