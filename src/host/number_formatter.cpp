@@ -1,5 +1,6 @@
 #include "host/number_formatter.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -11,6 +12,9 @@
 namespace kvad::host {
 namespace {
 
+/// SQL Server reads at most 38 digits as an exact numeric literal.
+constexpr std::size_t kMaxLiteralDigits = 38;
+
 std::string DoubleText(double value) {
     if (!std::isfinite(value)) {
         ThrowTypeMismatch();
@@ -21,12 +25,21 @@ std::string DoubleText(double value) {
     // Fixed notation with the fewest digits that read back as the same double; 1e308 needs
     // 309 digits, so the buffer is sized for the widest case.
     std::array<char, 400> buffer{};
-    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                std::chars_format::fixed);
-    if (result.ec != std::errc()) {
+    auto fixed = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                               std::chars_format::fixed);
+    if (fixed.ec != std::errc()) {
         ThrowTypeMismatch();
     }
-    return {buffer.data(), result.ptr};
+    std::string text(buffer.data(), fixed.ptr);
+    auto digits = static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }));
+    if (digits <= kMaxLiteralDigits) {
+        return text;
+    }
+    // Too long for an exact literal (1e300, 5e-324): the float form, read back exactly.
+    auto scientific = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                    std::chars_format::scientific);
+    return {buffer.data(), scientific.ptr};
 }
 
 bool AllDigits(std::string_view text) {
@@ -110,20 +123,8 @@ std::string TextNumber(const std::string& raw) {
         if (auto exact = Decimal::Parse(*italian)) {
             return exact->ToString();
         }
-        text = *italian;
     }
-    // Beyond the decimal range (1e40, 1e-40): read as a double when the whole text is one.
-    double value = 0.0;
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (*first == '+') {
-        ++first;
-    }
-    auto result = std::from_chars(first, last, value);
-    if (result.ec != std::errc() || result.ptr != last || !std::isfinite(value)) {
-        ThrowTypeMismatch();
-    }
-    return DoubleText(value);
+    ThrowTypeMismatch();
 }
 
 } // namespace
