@@ -112,9 +112,7 @@ int Fail(int code, const std::string& message) {
     return code;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     CLI::App app{"nso: brings public-administration purchase orders received through the NSO "
                  "into the ERP's sales orders",
                  "nso"};
@@ -152,4 +150,16 @@ int main(int argc, char** argv) {
         PrintNextSteps(settings);
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        return Fail(kExitFailed, e.what());
+    } catch (...) {
+        return Fail(kExitFailed, "unexpected failure");
+    }
 }
