@@ -14,9 +14,16 @@ namespace fs = std::filesystem;
 using kvad::CreateObjectAs;
 namespace progid = kvad::progid;
 
+kvad::host::HostConfig Config(const fs::path& cacheDir, const std::string& viewer = "") {
+    kvad::host::HostConfig config;
+    config.cacheDir = cacheDir.string();
+    config.viewer = viewer;
+    return config;
+}
+
 TEST(TextFile, FixedFolderFiveIsCreatedUnderTheCacheDir) {
     hosttest::TempDir dir;
-    kvad::host::RegisterStandIns({.cacheDir = (dir.Path() / "cache").string()});
+    kvad::host::RegisterStandIns(Config(dir.Path() / "cache"));
     auto file = CreateObjectAs<kvad::TextFile>(progid::kTextFile);
     file->InitializeFromFixedFolder(5, "ABC_123.pdf");
     EXPECT_EQ(file->CompleteFileName(),
@@ -29,7 +36,7 @@ TEST(TextFile, FixedFolderFiveIsCreatedUnderTheCacheDir) {
 
 TEST(TextFile, RefusesOtherFoldersAndNamesLeavingTheFolder) {
     hosttest::TempDir dir;
-    kvad::host::RegisterStandIns({.cacheDir = dir.Path().string()});
+    kvad::host::RegisterStandIns(Config(dir.Path()));
     auto file = CreateObjectAs<kvad::TextFile>(progid::kTextFile);
     hosttest::ExpectVbError(kvad::vberr::kObjectNotSet, [&] { (void)file->CompleteFileName(); });
     hosttest::ExpectVbError(5, [&] { file->InitializeFromFixedFolder(4, "a.pdf"); });
@@ -57,7 +64,7 @@ TEST(ApplicationBrowser, OpensTheFileInTheViewerWithoutWaiting) {
     std::ofstream(viewer) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << seen.string() << ".tmp'\n"
                           << "mv '" << seen.string() << ".tmp' '" << seen.string() << "'\n";
     fs::permissions(viewer, fs::perms::owner_all);
-    kvad::host::RegisterStandIns({.cacheDir = dir.Path().string(), .viewer = viewer.string()});
+    kvad::host::RegisterStandIns(Config(dir.Path(), viewer.string()));
 
     auto file = CreateObjectAs<kvad::TextFile>(progid::kTextFile);
     file->InitializeFromFixedFolder(5, "order.pdf");
@@ -78,9 +85,9 @@ TEST(ApplicationBrowser, OpensTheFileInTheViewerWithoutWaiting) {
 
 TEST(ApplicationBrowser, MissingViewerIsNotInstalled) {
     hosttest::TempDir dir;
-    for (std::string viewer :
+    for (const std::string& viewer :
          {(dir.Path() / "absent").string(), std::string("kvad-no-such-viewer")}) {
-        kvad::host::RegisterStandIns({.cacheDir = dir.Path().string(), .viewer = viewer});
+        kvad::host::RegisterStandIns(Config(dir.Path(), viewer));
         auto file = CreateObjectAs<kvad::TextFile>(progid::kTextFile);
         file->InitializeFromFixedFolder(5, "order.pdf");
         auto browser = CreateObjectAs<kvad::ApplicationBrowser>(progid::kApplicationBrowser);

@@ -14,8 +14,8 @@ std::string Format(const Variant& value) {
 }
 
 TEST(NumberFormatter, DecimalsKeepEveryDigitWithoutTrailingZeros) {
-    EXPECT_EQ(Format(*Decimal::Parse("1234567890123456789.0123456789")),
-              "1234567890123456789.0123456789");
+    EXPECT_EQ(Format(*Decimal::Parse("123456789012345678.0123456789")),
+              "123456789012345678.0123456789");
     EXPECT_EQ(Format(*Decimal::Parse("-0.50")), "-0.5");
     EXPECT_EQ(Format(*Decimal::Parse("12.000")), "12");
 }
@@ -28,6 +28,8 @@ TEST(NumberFormatter, DoublesUseShortestRoundTripFixedText) {
     EXPECT_EQ(Format(1e-7), "0.0000001");
     EXPECT_EQ(Format(1e20), "100000000000000000000");
     EXPECT_EQ(Format(-0.0), "0");
+    EXPECT_EQ(Format(1e300), "1e+300");
+    EXPECT_EQ(Format(-5e-324), "-5e-324");
 }
 
 TEST(NumberFormatter, IntegersAndBooleansHaveNoDecimals) {
@@ -43,6 +45,7 @@ TEST(NumberFormatter, NumericTextInInvariantOrItalianForm) {
     EXPECT_EQ(Format("-1.234.567,89"), "-1234567.89");
     EXPECT_EQ(Format("1.234.567"), "1234567");
     EXPECT_EQ(Format(",5"), "0.5");
+    hosttest::ExpectVbError(kvad::vberr::kOverflow, [] { (void)Format("1e40"); });
 }
 
 TEST(NumberFormatter, RefusesWhatIsNotANumber) {

@@ -7,7 +7,10 @@ namespace {
 using kvad::Variant;
 
 TEST(StandInHost, ReportsTheConfiguredUserAndCompany) {
-    auto host = kvad::host::RegisterStandIns({.userId = 42, .companyVat = "01234567890"});
+    kvad::host::HostConfig config;
+    config.userId = 42;
+    config.companyVat = "01234567890";
+    auto host = kvad::host::RegisterStandIns(config);
     EXPECT_EQ(host->CurrentUserId(), 42);
     EXPECT_EQ(host->CurrentCompanyId(), "01234567890");
 }
@@ -20,8 +23,9 @@ TEST(StandInHost, ItalianTextsOfTheFormattingMessages) {
 }
 
 TEST(StandInHost, ParametersFillTheirPlaceholders) {
-    auto host = kvad::host::RegisterStandIns(
-        {.messages = {{900, "Ordine %1 del %2 (%1): %3 resta, 100%"}, {901, "%12 e %1"}}});
+    kvad::host::HostConfig config;
+    config.messages = {{900, "Ordine %1 del %2 (%1): %3 resta, 100%"}, {901, "%12 e %1"}};
+    auto host = kvad::host::RegisterStandIns(config);
     EXPECT_EQ(host->MessageText(900, {Variant("A-7"), Variant(kvad::DateTime{2024, 5, 6})}),
               "Ordine A-7 del 06/05/2024 (A-7): %3 resta, 100%");
     EXPECT_EQ(host->MessageText(901, {Variant(static_cast<std::int32_t>(5))}), "%12 e 5");
