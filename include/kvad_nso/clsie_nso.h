@@ -76,6 +76,18 @@ class CLSIE_NSO : public ComObject {
     // Methods.
     /// The text of Expression without trailing blanks; "" for an omitted, Empty or Null value.
     [[nodiscard]] Variant RTrimN(const Variant& Expression = Variant()) const;
+    /// Rebuilds the chain list (the working table NomeTempOrdini) and RstOrdini.
+    void LeggiOrdini(kaenumTipoOrdiniProcessati& fTipoOrdiniProcessati);
+    /// Selects all, none or inverts the selection of the selectable chains.
+    void SetSelezione(kaEnumNSOSelez& pParSelez);
+    /// Loads the company's configuration into the Param_ properties (Stato is not reset first).
+    void Inizializza();
+    /// The default section and warehouse of a document code; true when the code has a row.
+    bool RecuperaSezionaleDepositoDefault(std::string fDocumento, std::string& fSezionale,
+                                          std::string& fDeposito);
+    /// The columns of a staging table except its key (COLUMN_NAME, COLUMN_TYPE,
+    /// COLUMN_TYPE_NAME), in column order; null on failure.
+    [[nodiscard]] std::shared_ptr<Recordset> GetElencoCampiTabella(std::string& fNomeTabella);
 
     // Event.
     /// Adds an OnProgress listener; returns a token for RemoveOnProgress.

@@ -21,9 +21,11 @@ class Decimal {
     explicit Decimal(std::int64_t value) noexcept;
 
     /// Reads "-12.50", "+3", ".5", "1e3" (invariant form: '.' as separator, no grouping).
-    /// Leading and trailing blanks are allowed. Returns nullopt for anything else.
+    /// Leading and trailing blanks are allowed. Returns nullopt for anything else; a number too
+    /// large for a Decimal throws VbError 6.
     [[nodiscard]] static std::optional<Decimal> Parse(std::string_view text);
     /// Converts a double through its shortest round-trip text, never through binary arithmetic.
+    /// Returns nullopt for infinities and NaN; throws VbError 6 when the value is too large.
     [[nodiscard]] static std::optional<Decimal> FromDouble(double value);
 
     /// Invariant text: '.' separator, no grouping, no trailing zeros ("12.5", "-0.002", "0").
@@ -49,10 +51,13 @@ class Decimal {
     }
 
   private:
-    Decimal(__int128 mantissa, int scale) noexcept : mantissa_(mantissa), scale_(scale) {}
+    // The extension keyword keeps -Wpedantic quiet about the 128-bit integer type.
+    __extension__ typedef __int128 Int128;
+
+    Decimal(Int128 mantissa, int scale) noexcept : mantissa_(mantissa), scale_(scale) {}
     static Decimal Normalize(const std::string& digits, bool negative, int scale);
 
-    __int128 mantissa_ = 0;
+    Int128 mantissa_ = 0;
     int scale_ = 0;
 };
 

@@ -1,0 +1,25 @@
+#pragma once
+/// Character-level helpers for UTF-8 text: lengths and cuts count characters, not bytes, as
+/// the ERP's column sizes do.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kvad {
+
+/// Number of characters (code points) in UTF-8 text.
+[[nodiscard]] std::size_t Utf8Length(std::string_view text) noexcept;
+/// The first `count` characters of UTF-8 text (never cuts inside a character).
+[[nodiscard]] std::string Utf8Left(std::string_view text, std::size_t count);
+/// The last `count` characters of UTF-8 text.
+[[nodiscard]] std::string Utf8Right(std::string_view text, std::size_t count);
+/// Replaces every occurrence of `from` (non-empty) by `to`.
+[[nodiscard]] std::string ReplaceAll(std::string_view text, std::string_view from,
+                                     std::string_view to);
+/// Upper-cases ASCII letters.
+[[nodiscard]] std::string AsciiUpper(std::string_view text);
+/// Compares ASCII case-insensitively.
+[[nodiscard]] bool EqualsNoCase(std::string_view a, std::string_view b) noexcept;
+
+} // namespace kvad

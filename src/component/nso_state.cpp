@@ -1,0 +1,32 @@
+#include "component/nso_state.h"
+
+#include "kvad_nso/errors.h"
+
+namespace kvad::nso {
+
+void RaiseOnProgress(NsoState& state, kaenumTipoOperazione operation, std::int32_t current,
+                     std::int32_t maximum, std::string message) {
+    // Listeners may add or remove listeners while being called: iterate over a copy.
+    const auto listeners = state.progressListeners;
+    for (const auto& [token, listener] : listeners) {
+        if (listener) {
+            listener(operation, current, maximum, message);
+        }
+    }
+}
+
+std::string SqlCodiceDitta(const NsoState& state) { return state.CodiceDitta.Text(); }
+
+void ResetStato(NsoState& state) {
+    state.Stato = kaOK;
+    state.Errore = std::string();
+}
+
+Connection& Conn(const NsoState& state) {
+    if (!state.Connessione) {
+        ThrowObjectNotSet();
+    }
+    return *state.Connessione;
+}
+
+} // namespace kvad::nso

@@ -1,0 +1,90 @@
+#include "kvad_nso/text.h"
+
+#include <cctype>
+
+namespace kvad {
+namespace {
+
+bool IsContinuation(unsigned char c) noexcept { return (c & 0xC0U) == 0x80U; }
+
+} // namespace
+
+std::size_t Utf8Length(std::string_view text) noexcept {
+    std::size_t count = 0;
+    for (unsigned char c : text) {
+        if (!IsContinuation(c)) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+std::string Utf8Left(std::string_view text, std::size_t count) {
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!IsContinuation(static_cast<unsigned char>(text[i]))) {
+            if (seen == count) {
+                return std::string(text.substr(0, i));
+            }
+            ++seen;
+        }
+    }
+    return std::string(text);
+}
+
+std::string Utf8Right(std::string_view text, std::size_t count) {
+    const std::size_t length = Utf8Length(text);
+    if (count >= length) {
+        return std::string(text);
+    }
+    std::size_t skip = length - count;
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!IsContinuation(static_cast<unsigned char>(text[i]))) {
+            if (seen == skip) {
+                return std::string(text.substr(i));
+            }
+            ++seen;
+        }
+    }
+    return {};
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (true) {
+        const std::size_t hit = from.empty() ? std::string_view::npos : text.find(from, pos);
+        if (hit == std::string_view::npos) {
+            out.append(text.substr(pos));
+            return out;
+        }
+        out.append(text.substr(pos, hit - pos));
+        out.append(to);
+        pos = hit + from.size();
+    }
+}
+
+std::string AsciiUpper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace kvad

@@ -1,0 +1,188 @@
+#include "ubl/staging_writer.h"
+
+#include "component/failure_path.h"
+#include "db/formato_db.h"
+#include "kvad_nso/errors.h"
+#include "kvad_nso/text.h"
+#include "ubl/xml_loader.h"
+
+namespace kvad::nso {
+namespace {
+
+std::string Prefisso(const std::string& table) { return Utf8Left(table, 5); }
+
+Recordset& Required(const std::shared_ptr<Recordset>& rs) {
+    if (!rs) {
+        ThrowObjectNotSet();
+    }
+    return *rs;
+}
+
+// Maps every column of the list onto the row's node; true when at least one value was stored.
+bool MapColumns(NsoState& state, Recordset& target, Recordset& columns, const xml::Node& node,
+                const std::string& prefix) {
+    bool stored = false;
+    columns.MoveFirst();
+    while (!columns.EOF()) {
+        const std::string name = ReplaceAll(columns.Value("COLUMN_NAME").Text(), prefix, "");
+        const xml::Node found = node.SelectSingleNode(ParseColumnName(state, name));
+        if (!found.IsNull()) {
+            LoadRecorsetData(state, target, columns, found);
+            stored = true;
+        }
+        columns.MoveNext();
+    }
+    return stored;
+}
+
+} // namespace
+
+std::shared_ptr<Recordset> GetElencoCampiTabella(NsoState& state,
+                                                 const std::string& fNomeTabella) {
+    std::shared_ptr<Recordset> result;
+    Guard(state, "GetElencoCampiTabella", [&] {
+        // The table name is the program's own; doubling keeps a stray quote inside the literal.
+        const std::string table = ReplaceAll(fNomeTabella, "'", "''");
+        const std::string key = ReplaceAll(Prefisso(fNomeTabella), "'", "''") + "ID";
+        result = Conn(state).Query(
+            std::string("SELECT COLONNE.name  AS COLUMN_NAME, ") +
+            "       COLONNE.xtype AS COLUMN_TYPE , " + "       TIPI.Name     AS COLUMN_TYPE_NAME " +
+            "FROM sys.tables AS TABELLE WITH (NOLOCK) " +
+            "INNER JOIN sys.syscolumns AS COLONNE WITH (NOLOCK) " +
+            "ON  COLONNE.id = TABELLE.object_id " + "INNER JOIN sys.types AS TIPI WITH (NOLOCK) " +
+            "ON TIPI.system_type_id = COLONNE.xtype AND " +
+            "   TIPI.user_type_id   = COLONNE.xusertype " + "WHERE TABELLE.name = '" + table +
+            "' AND " + "      COLONNE.name NOT IN ('" + key + "') " +
+            "ORDER BY COLONNE.colorder ");
+    });
+    return result;
+}
+
+std::string ParseColumnName(NsoState& state, const std::string& name) {
+    std::string path;
+    Guard(state, "ParseColumnName", [&] {
+        if (name.empty()) {
+            return;
+        }
+        std::size_t start = 0;
+        while (true) {
+            const std::size_t end = name.find('_', start);
+            const std::string piece = name.substr(start, end - start);
+            if (end == std::string::npos) {
+                path += state.ApriCBC + piece + state.ChiudiCBC;
+                return;
+            }
+            path += state.ApriCAC + piece + state.ChiudiCAC + "/";
+            start = end + 1;
+        }
+    });
+    return path;
+}
+
+std::shared_ptr<Recordset> GetOpenRecordset(NsoState& state, const std::string& fNomeTabella,
+                                            std::int32_t fId, bool fElimina,
+                                            const std::string& fCampoChiave,
+                                            std::int32_t fValoreChiave) {
+    std::shared_ptr<Recordset> result;
+    Guard(state, "GetOpenRecordset", [&] {
+        std::string filter = Prefisso(fNomeTabella) + "ID_IE91 = " + std::to_string(fId);
+        if (LunghezzaTesto(fCampoChiave) > 0) {
+            filter += " AND " + fCampoChiave + " = " + std::to_string(fValoreChiave);
+        }
+        if (fElimina) {
+            Conn(state).Execute("DELETE FROM " + fNomeTabella + " WHERE " + filter);
+        }
+        result = Conn(state).OpenRecordset("SELECT * FROM " + fNomeTabella + " WHERE " + filter);
+    });
+    return result;
+}
+
+void CaricaDatiTestataXML(NsoState& state, std::int32_t fId, const std::string& fNomeTabella,
+                          const xml::Node& node) {
+    Guard(state, "CaricaDatiTestataXML", [&] {
+        const std::string prefix = Prefisso(fNomeTabella);
+        auto rs = GetOpenRecordset(state, fNomeTabella, fId, false, std::string(), 0);
+        Recordset& target = Required(rs);
+        if (target.EOF()) {
+            target.AddNew();
+            target.SetValue(prefix + "ID_IE91", fId);
+        }
+        auto columns = GetElencoCampiTabella(state, fNomeTabella);
+        Recordset& list = Required(columns);
+        if (list.RecordCount() == 0) {
+            return;
+        }
+        if (MapColumns(state, target, list, node, prefix)) {
+            target.Update();
+        } else {
+            target.CancelUpdate();
+        }
+    });
+}
+
+void CaricaNodiMultipliXML(NsoState& state, std::int32_t fId, const std::string& fNomeTabella,
+                           const xml::Node& parent, const std::string& xpath,
+                           const std::string& fCampoChiave, std::int32_t fValoreChiave) {
+    Guard(state, "CaricaNodiMultipliXML", [&] {
+        const std::string prefix = Prefisso(fNomeTabella);
+        auto rs =
+            GetOpenRecordset(state, fNomeTabella, fId, true, fCampoChiave, fValoreChiave);
+        Recordset& target = Required(rs);
+        auto columns = GetElencoCampiTabella(state, fNomeTabella);
+        Recordset& list = Required(columns);
+        if (list.RecordCount() == 0) {
+            return;
+        }
+        const bool linked = LunghezzaTesto(fCampoChiave) > 0;
+        for (const xml::Node& node : parent.SelectNodes(xpath)) {
+            target.AddNew();
+            target.SetValue(prefix + "ID_IE91", fId);
+            if (linked) {
+                target.SetValue(fCampoChiave, fValoreChiave);
+            }
+            if (!MapColumns(state, target, list, node, prefix)) {
+                target.CancelUpdate();
+                continue;
+            }
+            target.Update();
+            if (fNomeTabella == "IE94_NSOCORPOXML") {
+                const xml::Node lineItem = CercaNodoFiglio(state, node, "LineItem");
+                if (!lineItem.IsNull()) {
+                    const std::int32_t lineId = target.Value("IE94_ID").ToLong();
+                    CaricaNodiMultipliXML(state, fId, "IE9A_NSOCORPOSCONTIXML", lineItem,
+                                          state.ApriCAC + "AllowanceCharge" + state.ChiudiCAC,
+                                          "IE9A_ID_IE94", lineId);
+                }
+            }
+        }
+    });
+}
+
+void LoadRecorsetData(NsoState& state, Recordset& target, Recordset& columns,
+                      const xml::Node& node) {
+    Guard(state, "LoadRecorsetData", [&] {
+        const std::string name = columns.Value("COLUMN_NAME").Text();
+        const std::string type = columns.Value("COLUMN_TYPE_NAME").Text();
+        const std::string text = node.Text();
+        if (type == "datetime") {
+            target.SetValue(name, Variant(text).ToDate());
+        } else if (type == "decimal") {
+            target.SetValue(name, ValoreDecimale(ConvertiDecimale(text)));
+        } else {
+            target.SetValue(name, text);
+        }
+    });
+}
+
+Variant ConvertiDecimale(const std::string& text) {
+    if (text.empty()) {
+        return {};
+    }
+    try {
+        return Variant(ReplaceAll(text, ".", ",")).ToDecimal();
+    } catch (...) {
+        return {};
+    }
+}
+
+} // namespace kvad::nso

@@ -1,0 +1,97 @@
+#pragma once
+// A small DOM with XPath 1.0 over libxml2, hardened for documents that come from outside: no
+// DOCTYPE, no entity substitution, no network or file access, capped size, node count and depth.
+// libxml2 stays behind this header.
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct _xmlNode;
+
+namespace kvad::xml {
+
+class Document;
+
+/// Limits applied while parsing.
+struct Limits {
+    std::size_t maxBytes = 16U * 1024U * 1024U; ///< larger input is refused before parsing
+    std::size_t maxNodes = 2'000'000;           ///< elements, attributes and text nodes
+    int maxDepth = 256;                         ///< element nesting
+};
+
+/// An attribute of an element as the DOM lists it: the namespace declarations first (named
+/// "xmlns" or "xmlns:prefix", value the URI), then the ordinary attributes, each in document
+/// order.
+struct Attribute {
+    std::string name;
+    std::string value;
+};
+
+/// A node of a loaded document. Valid while its Document lives.
+class Node {
+  public:
+    Node() = default;
+
+    [[nodiscard]] bool IsNull() const noexcept { return node_ == nullptr; }
+    [[nodiscard]] bool IsElement() const noexcept;
+    /// The name without prefix; empty for text, comment and document nodes.
+    [[nodiscard]] std::string LocalName() const;
+    /// The qualified name as written ("cbc:ID").
+    [[nodiscard]] std::string Name() const;
+    /// The text content (all descendant text, concatenated).
+    [[nodiscard]] std::string Text() const;
+    /// Child nodes of every kind, in document order.
+    [[nodiscard]] std::vector<Node> ChildNodes() const;
+    /// True for elements (they have an attribute collection, possibly empty).
+    [[nodiscard]] bool HasAttributeCollection() const noexcept { return IsElement(); }
+    [[nodiscard]] std::vector<Attribute> Attributes() const;
+
+    /// The first node selected by a relative XPath 1.0 expression, or a null Node. Prefixes
+    /// are those registered on the document. Throws VbError for an invalid expression.
+    [[nodiscard]] Node SelectSingleNode(std::string_view xpath) const;
+    /// Every node selected, in document order. Throws VbError for an invalid expression.
+    [[nodiscard]] std::vector<Node> SelectNodes(std::string_view xpath) const;
+
+    friend bool operator==(const Node& a, const Node& b) noexcept { return a.node_ == b.node_; }
+
+  private:
+    friend class Document;
+    Node(_xmlNode* node, const Document* document) noexcept : node_(node), document_(document) {}
+    _xmlNode* node_ = nullptr;
+    const Document* document_ = nullptr;
+};
+
+/// A parsed document.
+class Document {
+  public:
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+    Document(Document&&) = delete;
+    Document& operator=(Document&&) = delete;
+    ~Document();
+
+    /// Parses UTF-8 text. Returns nullptr, with the reason in `error`, for text that is not
+    /// well-formed or is refused (DOCTYPE, not UTF-8, over a limit).
+    [[nodiscard]] static std::unique_ptr<Document> Load(std::string_view text, std::string& error,
+                                                        const Limits& limits = {});
+
+    /// 4 once the document is completely loaded.
+    [[nodiscard]] int ReadyState() const noexcept { return 4; }
+    /// Registers prefix bindings for XPath from declarations of the form
+    /// " xmlns:cac='urn:...' xmlns:locNS0='urn:...'" (invalid entries are ignored).
+    void SetSelectionNamespaces(std::string_view declarations);
+    /// The document node (its children are the top-level nodes).
+    [[nodiscard]] Node Root() const noexcept;
+
+  private:
+    friend class Node;
+    struct Impl;
+    explicit Document(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace kvad::xml

@@ -1,0 +1,170 @@
+#include "ubl/xml_loader.h"
+
+#include "component/failure_path.h"
+#include "db/formato_db.h"
+#include "kvad_nso/text.h"
+#include "ubl/staging_writer.h"
+#include "verification/error_log.h"
+
+namespace kvad::nso {
+namespace {
+
+constexpr std::int32_t kErroreXml = 12;
+constexpr const char* kAperturaLocale = ".//*[local-name()='";
+constexpr const char* kChiusuraLocale = "']";
+
+void ScriviErroreXml(NsoState& state, std::int32_t fId, const Variant& message) {
+    ScriviErrorLog(state, fId, 0, 0, kErroreXml, std::string(), kaVerificaCritical,
+                   Contesto_VerificaDati, message);
+}
+
+void ImpostaPercorsi(NsoState& state, const xml::Node& order) {
+    state.PrefissoCAC = PrefissoNamespace(order, "CommonAggregateComponents");
+    state.PrefissoCBC = PrefissoNamespace(order, "CommonBasicComponents");
+    state.ApriCAC = state.PrefissoCAC.empty() ? kAperturaLocale : state.PrefissoCAC;
+    state.ChiudiCAC = state.PrefissoCAC.empty() ? kChiusuraLocale : "";
+    state.ApriCBC = state.PrefissoCBC.empty() ? kAperturaLocale : state.PrefissoCBC;
+    state.ChiudiCBC = state.PrefissoCBC.empty() ? kChiusuraLocale : "";
+}
+
+} // namespace
+
+void GetOrderFromXML(NsoState& state, std::int32_t fId, bool fRicarica) {
+    ResetStato(state);
+    Guard(state, "GetOrderFromXML", [&] {
+        const std::string id = std::to_string(fId);
+        {
+            auto staged = Conn(state).Query(
+                "SELECT TOP 1 1 FROM IE92_NSOTESTATAXML WITH (NOLOCK) WHERE IE92_ID_IE91 = " + id);
+            if (!staged->EOF() && !fRicarica) {
+                return;
+            }
+        }
+        const std::string text = GetXML(state, fId);
+        if (LunghezzaTesto(text) == 0) {
+            return;
+        }
+        std::string reason;
+        const auto document = xml::Document::Load(text, reason);
+        if (!document) {
+            // Text that does not parse (or is refused) changes nothing and is not logged.
+            return;
+        }
+        std::string declarations;
+        for (const xml::Node& child : document->Root().ChildNodes()) {
+            std::int32_t counter = 0;
+            RaccogliNamespace(declarations, child, counter);
+        }
+        if (!declarations.empty()) {
+            document->SetSelectionNamespaces(declarations);
+        }
+        const xml::Node order = CercaNodoFiglio(state, document->Root(), "Order");
+        if (order.IsNull()) {
+            ScriviErroreXml(state, fId, std::string());
+            return;
+        }
+        ImpostaPercorsi(state, order);
+
+        const auto failed = [&] {
+            if (state.Stato == kaOK) {
+                return false;
+            }
+            ScriviErroreXml(state, fId, state.Errore);
+            return true;
+        };
+        CaricaDatiTestataXML(state, fId, "IE92_NSOTESTATAXML", order);
+        if (failed()) {
+            return;
+        }
+        CaricaNodiMultipliXML(state, fId, "IE96_NSOTESTATASCONTIXML", order,
+                              state.ApriCAC + "AllowanceCharge" + state.ChiudiCAC, std::string(), 0);
+        if (failed()) {
+            return;
+        }
+        CaricaNodiMultipliXML(state, fId, "IE94_NSOCORPOXML", order,
+                              state.ApriCAC + "OrderLine" + state.ChiudiCAC, std::string(), 0);
+        (void)failed();
+    });
+}
+
+std::string GetXML(NsoState& state, std::int32_t fId) {
+    std::string result;
+    GuardOptions options;
+    options.restorePointer = true;
+    Guard(
+        state, "GetXML",
+        [&] {
+            auto rs = Conn(state).Query(
+                "SELECT IE91_XML FROM IE91_NSOFILES WITH (NOLOCK) WHERE IE91_ID = " +
+                std::to_string(fId));
+            if (rs->RecordCount() == 1) {
+                result = ValoreODefault(rs->Value("IE91_XML"), std::string()).Text();
+            }
+        },
+        options);
+    return result;
+}
+
+xml::Node CercaNodoFiglio(NsoState& state, const xml::Node& node, const std::string& name) {
+    xml::Node result;
+    Guard(state, "CercaNodoFiglio", [&] {
+        for (const xml::Node& child : node.ChildNodes()) {
+            result = CercaNodoFiglio(state, child, name);
+            if (!result.IsNull()) {
+                return;
+            }
+            if (child.LocalName() == name) {
+                result = child;
+                return;
+            }
+        }
+    });
+    return result;
+}
+
+void RaccogliNamespace(std::string& declarations, const xml::Node& node, std::int32_t& counter) {
+    try {
+        if (node.HasAttributeCollection()) {
+            for (const xml::Attribute& attribute : node.Attributes()) {
+                if (attribute.name.find("xmlns") == std::string::npos ||
+                    Trim(attribute.value).empty()) {
+                    continue;
+                }
+                std::string declared = attribute.name;
+                if (declared.find(':') == std::string::npos) {
+                    declared += ":locNS" + std::to_string(counter);
+                    ++counter;
+                }
+                if (declarations.find(declared) == std::string::npos) {
+                    declarations += " " + declared + "='" + attribute.value + "'";
+                }
+            }
+        }
+        for (const xml::Node& child : node.ChildNodes()) {
+            RaccogliNamespace(declarations, child, counter);
+        }
+    } catch (...) {
+        // What was collected so far stays.
+    }
+}
+
+std::string PrefissoNamespace(const xml::Node& node, const std::string& uriText) {
+    try {
+        for (const xml::Attribute& attribute : node.Attributes()) {
+            if (attribute.name.find("xmlns") == std::string::npos ||
+                Trim(attribute.value).empty() ||
+                attribute.value.find(uriText) == std::string::npos) {
+                continue;
+            }
+            const auto colon = attribute.name.find(':');
+            if (colon == std::string::npos) {
+                return {};
+            }
+            return attribute.name.substr(colon + 1) + ":";
+        }
+    } catch (...) {
+    }
+    return {};
+}
+
+} // namespace kvad::nso

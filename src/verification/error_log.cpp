@@ -1,0 +1,89 @@
+#include "verification/error_log.h"
+
+#include "component/failure_path.h"
+#include "db/formato_db.h"
+#include "kvad_nso/errors.h"
+#include "kvad_nso/text.h"
+
+namespace kvad::nso {
+namespace {
+
+constexpr std::size_t kMaxMessage = 1024;
+
+std::string N(std::int32_t value) { return std::to_string(value); }
+
+} // namespace
+
+void ScriviErrorLog(NsoState& state, std::int32_t fId, std::int32_t fIdIE94,
+                    std::int32_t fProgRiga, std::int32_t fCodice, const std::string& fCampo,
+                    std::int32_t fTipo, std::int32_t fContesto, const Variant& fMessaggio,
+                    const VariantArray* fParametri) {
+    Guard(state, "ScriviErrorLog", [&] {
+        std::string message = fMessaggio.Text();
+        if (fParametri != nullptr) {
+            if (LunghezzaTesto(fMessaggio) == 0) {
+                auto rs = Conn(state).Query(
+                    "SELECT IE97_MESSAGE FROM IE97_NSO_ERRORS WITH (NOLOCK) WHERE IE97_CODE = " +
+                    N(fCodice));
+                if (!rs->EOF()) {
+                    const Variant text = rs->Value("IE97_MESSAGE");
+                    if (text.IsNull()) {
+                        ThrowInvalidUseOfNull();
+                    }
+                    message = text.Text();
+                }
+            }
+            if (!RightTrim(message).empty()) {
+                // Index order: %1 is replaced before %10.
+                for (std::size_t i = 0; i < fParametri->size(); ++i) {
+                    message = ReplaceAll(message, "%" + std::to_string(i + 1),
+                                         RightTrim((*fParametri)[i].Text()));
+                }
+            }
+        }
+        message = Utf8Left(message, kMaxMessage);
+        const std::string campo = FormatoDB(state, fCampo, kFmtTesto, true).Text();
+        const std::string testo = FormatoDB(state, message, kFmtTesto, true).Text();
+        Conn(state).Execute("INSERT INTO IE98_NSO_LOGERRORS   VALUES ( " + N(fId) + ", " +
+                            N(fIdIE94) + ", " + N(fProgRiga) + ", " + N(fCodice) + ", " + campo +
+                            ", " + N(fTipo) + ", " + N(fContesto) + ", " + testo + ") ");
+    });
+}
+
+void EliminaLogErrors(NsoState& state, std::int32_t fId, const Variant& fTestata,
+                      const Variant& fCorpo, std::int32_t fContesto, std::int32_t fProgRiga,
+                      const std::string& fCampo) {
+    ResetStato(state);
+    Guard(state, "EliminaLogErrors", [&] {
+        // The field is always a column name chosen by the program; doubling keeps a stray
+        // quote from ending the literal.
+        const std::string campo = ReplaceAll(fCampo, "'", "''");
+        if (fTestata.IsExactlyTrue()) {
+            std::string sql = "DELETE FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91       = " +
+                              N(fId) + " AND       IE98_PROGRIGA_DO30 = 0 ";
+            if (fContesto != 0) {
+                sql += "AND IE98_CONTESTO      = " + N(fContesto) + " ";
+            }
+            if (!fCampo.empty()) {
+                sql += "AND IE98_FIELD = '" + campo + "' ";
+            }
+            Conn(state).Execute(sql);
+        }
+        if (fCorpo.IsExactlyTrue()) {
+            std::string sql = "DELETE FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91 = " + N(fId) +
+                              " AND       IE98_PROGRIGA_DO30 <> 0 ";
+            if (fContesto != 0) {
+                sql += "AND IE98_CONTESTO      = " + N(fContesto) + " ";
+            }
+            if (fProgRiga != 0) {
+                sql += "AND IE98_PROGRIGA_DO30 = " + N(fProgRiga) + " ";
+            }
+            if (!fCampo.empty()) {
+                sql += "AND IE98_FIELD = '" + campo + "' ";
+            }
+            Conn(state).Execute(sql);
+        }
+    });
+}
+
+} // namespace kvad::nso

@@ -1,0 +1,165 @@
+#include "workspace/ordini.h"
+
+#include "component/failure_path.h"
+#include "db/formato_db.h"
+#include "kvad_nso/text.h"
+
+namespace kvad::nso {
+namespace {
+
+// The chain list: every leaf (a document with XML that no other such document refers to) with
+// the documents it replaced beneath it, their linked ERP orders, the user who retrieved them and
+// the buyer from the staged header.
+std::string ChainStatement(const std::string& ditta, const std::string& tabella,
+                           const std::string& filtro) {
+    std::string sql;
+    sql.reserve(8192);
+    sql += ";WITH \r\n";
+    sql += "  CTE_RIF AS ( \r\n";
+    sql += "    SELECT IE91_DITTA_CG18, \r\n";
+    sql += "           IE91_RIF_IDORD, \r\n";
+    sql += "           IE91_RIF_ISSUEDATE, \r\n";
+    sql += "           IE91_RIF_ENDPOINTID \r\n";
+    sql += "    FROM IE91_NSOFILES WITH (NOLOCK) \r\n";
+    sql += "    WHERE IE91_DITTA_CG18 = " + ditta + " AND \r\n";
+    sql += "          IE91_RIF_IDORD IS NOT NULL AND \r\n";
+    sql += "          IE91_XML       IS NOT NULL ), \r\n";
+    sql += "  CTE_FOGLIE AS ( \r\n";
+    sql += "    SELECT IE91_NSOFILES.* \r\n";
+    sql += "    FROM IE91_NSOFILES WITH (NOLOCK) \r\n";
+    sql += "    LEFT OUTER JOIN CTE_RIF WITH (NOLOCK) \r\n";
+    sql += "    ON CTE_RIF.IE91_RIF_IDORD      = IE91_NSOFILES.IE91_IDORD AND \r\n";
+    sql += "       CTE_RIF.IE91_RIF_ISSUEDATE  = IE91_NSOFILES.IE91_ISSUEDATE AND \r\n";
+    sql += "       CTE_RIF.IE91_RIF_ENDPOINTID = IE91_NSOFILES.IE91_ENDPOINTID AND \r\n";
+    sql += "       CTE_RIF.IE91_DITTA_CG18     = IE91_NSOFILES.IE91_DITTA_CG18 \r\n";
+    sql += "    WHERE CTE_RIF.IE91_RIF_IDORD IS NULL AND \r\n";
+    sql += "          IE91_NSOFILES.IE91_XML IS NOT NULL AND \r\n";
+    sql += "          IE91_NSOFILES.IE91_DITTA_CG18 = " + ditta + " \r\n";
+    sql += filtro;
+    sql += "), \r\n";
+    sql += "  CTE_ORDINAZIONI AS ( \r\n";
+    sql += "    SELECT CONVERT (VARCHAR(50), IE91_IDORD) + '#' + CONVERT (VARCHAR, IE91_ISSUEDATE, 23) + '#' + IE91_ENDPOINTID AS ID_RIGA, \r\n";
+    sql += "           CONVERT (VARCHAR(50), NULL)    AS ID_PADRE, \r\n";
+    sql += "           0 AS LIVELLO, \r\n";
+    sql += "           CTE_FOGLIE.* \r\n";
+    sql += "    FROM CTE_FOGLIE \r\n";
+    sql += "    UNION ALL \r\n";
+    sql += "    SELECT CONVERT (VARCHAR(50), FIGLIO.IE91_IDORD) + '#' + CONVERT (VARCHAR, FIGLIO.IE91_ISSUEDATE, 23) + '#' + FIGLIO.IE91_ENDPOINTID AS ID_RIGA, \r\n";
+    sql += "           CONVERT (VARCHAR(50), CTE_FOGLIE.IE91_IDORD) + '#' + CONVERT (VARCHAR, CTE_FOGLIE.IE91_ISSUEDATE, 23) + '#' + CTE_FOGLIE.IE91_ENDPOINTID AS ID_PADRE, \r\n";
+    sql += "           1 AS LIVELLO, \r\n";
+    sql += "           FIGLIO.* \r\n";
+    sql += "    FROM CTE_FOGLIE \r\n";
+    sql += "    INNER JOIN IE91_NSOFILES AS FIGLIO WITH (NOLOCK) \r\n";
+    sql += "    ON FIGLIO.IE91_ENDPOINTID = CTE_FOGLIE.IE91_RIF_ENDPOINTID     AND \r\n";
+    sql += "       FIGLIO.IE91_IDORD      = CTE_FOGLIE.IE91_RIF_IDORD  AND \r\n";
+    sql += "       FIGLIO.IE91_ISSUEDATE  = CTE_FOGLIE.IE91_RIF_ISSUEDATE AND \r\n";
+    sql += "       FIGLIO.IE91_DITTA_CG18 = CTE_FOGLIE.IE91_DITTA_CG18 \r\n";
+    sql += "    UNION ALL \r\n";
+    sql += "    SELECT CONVERT (VARCHAR(50), FIGLIO.IE91_IDORD) + '#' + CONVERT (VARCHAR, FIGLIO.IE91_ISSUEDATE, 23) + '#' + FIGLIO.IE91_ENDPOINTID AS ID_RIGA, \r\n";
+    sql += "           CTE_ORDINAZIONI.ID_PADRE, \r\n";
+    sql += "           LIVELLO + 1, \r\n";
+    sql += "           FIGLIO.* \r\n";
+    sql += "    FROM CTE_ORDINAZIONI \r\n";
+    sql += "    INNER JOIN IE91_NSOFILES AS FIGLIO WITH (NOLOCK) \r\n";
+    sql += "    ON FIGLIO.IE91_ENDPOINTID = CTE_ORDINAZIONI.IE91_RIF_ENDPOINTID     AND \r\n";
+    sql += "       FIGLIO.IE91_IDORD      = CTE_ORDINAZIONI.IE91_RIF_IDORD  AND \r\n";
+    sql += "       FIGLIO.IE91_ISSUEDATE  = CTE_ORDINAZIONI.IE91_RIF_ISSUEDATE AND \r\n";
+    sql += "       FIGLIO.IE91_DITTA_CG18 = CTE_ORDINAZIONI.IE91_DITTA_CG18 \r\n";
+    sql += "    WHERE CTE_ORDINAZIONI.LIVELLO > 0 \r\n";
+    sql += ") \r\n";
+    sql += "SELECT CONVERT (TINYINT, (CASE WHEN LIVELLO = 0 THEN 0 ELSE 9 END)) AS TMP_IMG_SEL, \r\n";
+    sql += "       CONVERT (TINYINT, 0)                                         AS TMP_ELABORA, \r\n";
+    sql += "       CONVERT (TINYINT, 0)                                         AS TMP_FLGNONPIUEV, \r\n";
+    sql += "       CONVERT (TINYINT, 0)                                         AS TMP_ESITO, \r\n";
+    sql += "       CONVERT (TINYINT, 0)                                         AS TMP_GESTIONE, \r\n";
+    sql += "       (CASE WHEN IE91_OPERAZIONE = 1 THEN 15 \r\n";
+    sql += "             WHEN IE91_OPERAZIONE = 2 THEN 16 \r\n";
+    sql += "             ELSE 99 \r\n";
+    sql += "        END) AS TMP_IMG_OPERAZIONE, \r\n";
+    sql += "       (CASE WHEN DO11_DOCTESTATA.DO11_NUMREG_CO99 IS NULL THEN 99 ELSE 8 END) AS TMP_IMG_GESTIONEDOC,       CTE_ORDINAZIONI.*, \r\n";
+    sql += "       ISNULL (ORDINE.TMP_ORDINE_CONSEGNATO,0) AS TMP_ORDINE_CONSEGNATO, \r\n";
+    sql += "       DO11_NUMREG_CO99, DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC, DO11_ANNODOC, \r\n";
+    sql += "       FW07_USERNAME, \r\n";
+    sql += "       IE92_BuyerCustomerParty_Party_PartyTaxScheme_CompanyID, \r\n";
+    sql += "       IE92_BuyerCustomerParty_Party_PartyName_Name, \r\n";
+    sql += "       IE92_BuyerCustomerParty_Party_PostalAddress_StreetName, \r\n";
+    sql += "       IE92_BuyerCustomerParty_Party_PostalAddress_CityName, \r\n";
+    sql += "       IE92_BuyerCustomerParty_Party_PostalAddress_PostalZone \r\n";
+    sql += "INTO " + tabella + " \r\n";
+    sql += "FROM CTE_ORDINAZIONI \r\n";
+    sql += "LEFT OUTER JOIN DO11_DOCTESTATA WITH (NOLOCK) \r\n";
+    sql += "ON DO11_DOCTESTATA.DO11_DITTA_CG18 = " + ditta + " AND \r\n";
+    sql += "   DO11_DOCTESTATA.DO11_GUID       = IE91_GUID_DO11 \r\n";
+    sql += "LEFT OUTER JOIN FW07_APPUSER WITH (NOLOCK) \r\n";
+    sql += "ON FW07_ID = IE91_ID_FW07 \r\n";
+    sql += "LEFT OUTER JOIN IE92_NSOTESTATAXML WITH (NOLOCK) \r\n";
+    sql += "ON IE92_ID_IE91 = IE91_ID \r\n";
+    sql += "OUTER APPLY (SELECT TOP 1 13 AS TMP_ORDINE_CONSEGNATO \r\n";
+    sql += "             FROM DO31_DOCCORPOORD WITH (NOLOCK) \r\n";
+    sql += "             WHERE DO31_DOCCORPOORD.DO31_DITTA_CG18  = DO11_DOCTESTATA.DO11_DITTA_CG18 AND \r\n";
+    sql += "                   DO31_DOCCORPOORD.DO31_NUMREG_CO99 = DO11_DOCTESTATA.DO11_NUMREG_CO99 AND \r\n";
+    sql += "                   DO31_QTA1CONS <> 0) AS ORDINE \r\n";
+    return sql;
+}
+
+} // namespace
+
+std::string FiltroTesto(const std::string& value) {
+    return "'" + ReplaceAll(value, "'", "''") + "'";
+}
+
+void LeggiOrdini(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessati) {
+    ResetStato(state);
+    Guard(state, "LeggiOrdini", [&] {
+        const std::string& tabella = state.NomeTempOrdini;
+        EliminaTabellaTemp(state, tabella);
+
+        std::string filtro;
+        if (fTipoOrdiniProcessati == kaOrdiniDaProcessare) {
+            filtro = " AND ISNULL(IE91_PROCESSATO, 0) = 0 \r\n";
+        } else if (fTipoOrdiniProcessati == kaOrdiniProcessati) {
+            filtro = " AND ISNULL(IE91_PROCESSATO, 0) = 1 \r\n";
+        }
+        Conn(state).Execute(ChainStatement(SqlCodiceDitta(state), tabella, filtro));
+
+        // Main rows whose chain holds an older document with a delivered ERP order.
+        Conn(state).Execute("UPDATE TEMP_MAIN \r\n"
+                            "SET TMP_IMG_SEL = 2 \r\n"
+                            "FROM " +
+                            tabella +
+                            " AS TEMP_EVASI \r\n"
+                            "INNER JOIN " +
+                            tabella +
+                            " AS TEMP_MAIN \r\n"
+                            "ON TEMP_MAIN.ID_RIGA = TEMP_EVASI.ID_PADRE \r\n"
+                            "WHERE TEMP_EVASI.TMP_ORDINE_CONSEGNATO > 0");
+
+        state.RstOrdini.reset();
+        state.RstOrdini = Conn(state).OpenRecordset("SELECT * \r\nFROM " + tabella +
+                                                    " \r\nORDER BY IE91_ISSUEDATE DESC, "
+                                                    "ID_PADRE, LIVELLO \r\n");
+    });
+}
+
+void SetSelezione(NsoState& state, kaEnumNSOSelez pParSelez) {
+    ResetStato(state);
+    Guard(state, "SetSelezione", [&] {
+        std::string valore;
+        switch (pParSelez) {
+        case kaTutti:
+            valore = "1";
+            break;
+        case kaNessuno:
+            valore = "0";
+            break;
+        case kaInverti:
+            valore = "(CASE WHEN TMP_IMG_SEL = 1 THEN 0 ELSE 1 END)";
+            break;
+        }
+        // Any other value leaves the statement without a value, and the database refuses it.
+        Conn(state).Execute("UPDATE " + state.NomeTempOrdini + " \r\nSET TMP_IMG_SEL = " + valore +
+                            " \r\nWHERE TMP_IMG_SEL <= 1 AND \r\n      LIVELLO = 0 \r\n");
+    });
+}
+
+} // namespace kvad::nso

@@ -1,0 +1,122 @@
+#include "kvad_nso/clsie_nso.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "component/nso_state.h"
+#include "support/fake_connection.h"
+
+namespace kvad {
+namespace {
+
+class TraceCapture {
+  public:
+    TraceCapture() {
+        SetTraceSink([this](const std::string& line) { lines.push_back(line); });
+    }
+    TraceCapture(const TraceCapture&) = delete;
+    TraceCapture& operator=(const TraceCapture&) = delete;
+    TraceCapture(TraceCapture&&) = delete;
+    TraceCapture& operator=(TraceCapture&&) = delete;
+    ~TraceCapture() { SetTraceSink(nullptr); }
+    std::vector<std::string> lines;
+};
+
+TEST(ClsieNso, HostCreatesItByProgIdAndSeesInitialValues) {
+    RegisterComponentClasses();
+    auto object = std::dynamic_pointer_cast<CLSIE_NSO>(CreateObject("kvad_nso.clsie_nso"));
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(object->Stato(), kaOK);
+    EXPECT_EQ(object->NomeTempOrdini(), "#TEMP_ORD");
+    EXPECT_TRUE(object->Transazione());
+    EXPECT_TRUE(object->CodiceDitta().IsEmpty());
+    EXPECT_TRUE(object->Errore().IsEmpty());
+    EXPECT_EQ(object->Param_ModalitaImport(), kaInteraCatena);
+    EXPECT_EQ(object->RstOrdini(), nullptr);
+    EXPECT_EQ(object->RstTestata(), nullptr);
+    EXPECT_EQ(object->RstCorpo(), nullptr);
+    EXPECT_EQ(object->RstLogMessages(), nullptr);
+    EXPECT_EQ(object->Connessione(), nullptr);
+    EXPECT_THROW((void)CreateObject("KVAD_NSO.Unknown"), VbError);
+}
+
+TEST(ClsieNso, PropertiesGiveBackWhatWasStored) {
+    CLSIE_NSO object;
+    object.SetStringaDiConnessione("file:nso.db");
+    object.SetCodiceDitta(std::int32_t{42});
+    object.SetTransazione(false);
+    object.SetStato(kaErrParametri);
+    object.SetErrorCode(17);
+    object.SetErrore("x");
+    object.SetNomeTempOrdini("#ALTRA");
+    object.SetParam_CodiceDocumento("OCL");
+    object.SetParam_DataImport(DateTime{2024, 3, 5});
+    object.SetParam_ModalitaImport(kaSoloPiuRecente);
+    object.SetParam_Tracciato("NSO");
+    EXPECT_EQ(object.StringaDiConnessione(), "file:nso.db");
+    EXPECT_EQ(object.CodiceDitta().ToLong(), 42);
+    EXPECT_FALSE(object.Transazione());
+    EXPECT_EQ(object.Stato(), kaErrParametri);
+    EXPECT_EQ(object.ErrorCode(), 17);
+    EXPECT_EQ(object.Errore().Text(), "x");
+    EXPECT_EQ(object.NomeTempOrdini(), "#ALTRA");
+    EXPECT_EQ(object.Param_CodiceDocumento(), "OCL");
+    EXPECT_EQ(object.Param_DataImport().ToDate(), (DateTime{2024, 3, 5}));
+    EXPECT_EQ(object.Param_ModalitaImport(), kaSoloPiuRecente);
+    EXPECT_EQ(object.Param_Tracciato(), "NSO");
+    EXPECT_EQ(object.RTrimN(" a  ").Text(), " a");
+}
+
+TEST(ClsieNso, EndingAnInstanceReleasesButNeverClosesTheConnection) {
+    auto connection = std::make_shared<test::FakeConnection>();
+    {
+        CLSIE_NSO object;
+        object.SetConnessione(connection);
+        EXPECT_EQ(connection.use_count(), 2);
+    }
+    EXPECT_EQ(connection.use_count(), 1);
+    EXPECT_TRUE(connection->IsOpen());
+    EXPECT_TRUE(connection->statements.empty()) << "nothing was sent on the way out";
+}
+
+TEST(ClsieNso, OnProgressReachesEveryListenerUntilRemoved) {
+    CLSIE_NSO object;
+    std::vector<std::string> seen;
+    const int first = object.AddOnProgress(
+        [&](kaenumTipoOperazione& op, std::int32_t& cur, std::int32_t& max, std::string& msg) {
+            seen.push_back("1:" + std::to_string(op) + ":" + std::to_string(cur) + "/" +
+                           std::to_string(max) + ":" + msg);
+        });
+    object.AddOnProgress([&](auto&, std::int32_t& cur, auto&, auto&) {
+        seen.push_back("2:" + std::to_string(cur));
+    });
+    nso::RaiseOnProgress(object.State(), kaRecuperoOrdiniDaNuvolix, 1, 3, "Id : 7");
+    object.RemoveOnProgress(first);
+    nso::RaiseOnProgress(object.State(), kaOperazioneImport, 2, 3, "");
+    EXPECT_EQ(seen, (std::vector<std::string>{"1:2:1/3:Id : 7", "2:1", "2:2"}));
+}
+
+TEST(ClsieNso, TraceLinesCarryOneIdentifierFromStartToEnd) {
+    TraceCapture capture;
+    std::string id;
+    {
+        CLSIE_NSO object;
+        id = object.IdIstanza();
+        EXPECT_EQ(object.IdIstanza(), id) << "kept for the instance's life";
+    }
+    ASSERT_EQ(capture.lines.size(), 2U);
+    EXPECT_EQ(capture.lines[0], "KWRX:|" + id + "|INI|KVAD_NSO|CLSIE_NSO");
+    EXPECT_EQ(capture.lines[1], "KWRX:|" + id + "|TER|KVAD_NSO|CLSIE_NSO");
+}
+
+TEST(ClsieNso, NuovoGuidIs32UpperCaseHexDigits) {
+    const std::regex format("^[0-9A-F]{32}$");
+    const std::string a = NuovoGuid();
+    const std::string b = NuovoGuid();
+    EXPECT_TRUE(std::regex_match(a, format)) << a;
+    EXPECT_NE(a, b);
+}
+
+} // namespace
+} // namespace kvad
