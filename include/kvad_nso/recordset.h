@@ -28,8 +28,8 @@ class Recordset : public ComObject {
     [[nodiscard]] virtual long RecordCount() const = 0;
     /// 1-based position of the current row among the visible rows, or one of the kPos values.
     [[nodiscard]] virtual long AbsolutePosition() const = 0;
-    [[nodiscard]] virtual bool BOF() const = 0;
-    [[nodiscard]] virtual bool EOF() const = 0;
+    [[nodiscard]] virtual bool Bof() const = 0;
+    [[nodiscard]] virtual bool Eof() const = 0;
     virtual void MoveFirst() = 0;
     virtual void MoveNext() = 0;
     virtual void MovePrevious() = 0;

@@ -11,7 +11,7 @@ namespace {
 // has no first row.
 bool IsEmptyResult(const Recordset& rs) {
     const long count = rs.RecordCount();
-    return count < 0 ? rs.EOF() : count == 0;
+    return count < 0 ? rs.Eof() : count == 0;
 }
 
 } // namespace
@@ -68,7 +68,7 @@ bool RecuperaSezionaleDepositoDefault(NsoState& state, const std::string& fDocum
             "SELECT MG3G_SEZDEFAULT, MG3G_DEPDEFAULT_MG58 FROM MG3G_DOCDITTA WITH (NOLOCK) WHERE "
             "MG3G_DITTA_CG18    = " +
             SqlCodiceDitta(state) + " AND       MG3G_CODDOCUM_MG36 = '" + documento + "'");
-        if (!rs->EOF()) {
+        if (!rs->Eof()) {
             fSezionale = ValoreODefault(rs->Value("MG3G_SEZDEFAULT"), std::string()).Text();
             fDeposito = ValoreODefault(rs->Value("MG3G_DEPDEFAULT_MG58"), std::string()).Text();
             found = true;

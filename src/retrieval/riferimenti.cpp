@@ -39,7 +39,7 @@ void AggiornaRiferimenti(NsoState& state, std::int32_t fId) {
                 "IE91_RIF_ENDPOINTID, IE92_OrderDocumentReference_ID FROM IE91_NSOFILES INNER "
                 "JOIN IE92_NSOTESTATAXML WITH (NOLOCK) ON IE92_ID_IE91 = IE91_ID WHERE IE91_ID = " +
                 std::to_string(fId));
-            if (rs->EOF()) {
+            if (rs->Eof()) {
                 return;
             }
             const Variant reference = rs->Value("IE92_OrderDocumentReference_ID");

@@ -23,7 +23,7 @@ bool MapColumns(NsoState& state, Recordset& target, Recordset& columns, const xm
                 const std::string& prefix) {
     bool stored = false;
     columns.MoveFirst();
-    while (!columns.EOF()) {
+    while (!columns.Eof()) {
         const std::string name = ReplaceAll(columns.Value("COLUMN_NAME").Text(), prefix, "");
         const xml::Node found = node.SelectSingleNode(ParseColumnName(state, name));
         if (!found.IsNull()) {
@@ -103,7 +103,7 @@ void CaricaDatiTestataXML(NsoState& state, std::int32_t fId, const std::string& 
         const std::string prefix = Prefisso(fNomeTabella);
         auto rs = GetOpenRecordset(state, fNomeTabella, fId, false, std::string(), 0);
         Recordset& target = Required(rs);
-        if (target.EOF()) {
+        if (target.Eof()) {
             target.AddNew();
             target.SetValue(prefix + "ID_IE91", fId);
         }

@@ -36,7 +36,7 @@ void GetOrderFromXML(NsoState& state, std::int32_t fId, bool fRicarica) {
         {
             auto staged = Conn(state).Query(
                 "SELECT TOP 1 1 FROM IE92_NSOTESTATAXML WITH (NOLOCK) WHERE IE92_ID_IE91 = " + id);
-            if (!staged->EOF() && !fRicarica) {
+            if (!staged->Eof() && !fRicarica) {
                 return;
             }
         }

@@ -25,7 +25,7 @@ void ScriviErrorLog(NsoState& state, std::int32_t fId, std::int32_t fIdIE94,
                 auto rs = Conn(state).Query(
                     "SELECT IE97_MESSAGE FROM IE97_NSO_ERRORS WITH (NOLOCK) WHERE IE97_CODE = " +
                     N(fCodice));
-                if (!rs->EOF()) {
+                if (!rs->Eof()) {
                     const Variant text = rs->Value("IE97_MESSAGE");
                     if (text.IsNull()) {
                         ThrowInvalidUseOfNull();
