@@ -1,0 +1,48 @@
+#pragma once
+// ADO filter text ("TMP_IMG_SEL = 1", "ID_PADRE = NULL AND (A = 2 OR A = 4)") parsed once and
+// evaluated on rows.
+
+#include <string_view>
+#include <vector>
+
+#include "kvad_nso/variant.h"
+
+namespace kvad::db {
+
+struct RowSet;
+
+/// A parsed filter: comparisons (= <> < > <= >= LIKE) of a field with a literal ('text' with
+/// doubled quotes, #date#, number, NULL, TRUE, FALSE), joined by AND and OR, grouped by
+/// parentheses. "= NULL" tests for Null, "<> NULL" for a value; text compares case-insensitively;
+/// LIKE takes * or % as wildcards.
+class AdoFilter {
+  public:
+    /// Parses the text against the recordset's fields. Throws VbError 3001 for text that is
+    /// not a filter and VbError 3265 for an unknown field.
+    [[nodiscard]] static AdoFilter Parse(std::string_view text, const RowSet& fields);
+
+    /// True when the row's values pass. Throws VbError 3001 when a field's value cannot be
+    /// compared with its literal (text that is not a number against a number field).
+    [[nodiscard]] bool Matches(const std::vector<Variant>& values) const;
+
+  private:
+    enum class Op { Equal, NotEqual, Less, Greater, LessEqual, GreaterEqual, Like };
+    struct Node {
+        enum class Kind { Compare, And, Or };
+        Kind kind = Kind::Compare;
+        int column = -1;
+        Op op = Op::Equal;
+        Variant literal;
+        int left = -1;
+        int right = -1;
+    };
+    class Parser;
+
+    [[nodiscard]] bool Evaluate(int node, const std::vector<Variant>& values) const;
+    [[nodiscard]] static bool Compare(const Variant& field, Op op, const Variant& literal);
+
+    std::vector<Node> nodes_;
+    int root_ = -1;
+};
+
+} // namespace kvad::db

@@ -1,0 +1,39 @@
+#pragma once
+// Values between SQLite's storage classes and Variant, by the column's declared T-SQL type.
+
+#include <string_view>
+
+#include "kvad_nso/variant.h"
+
+struct sqlite3_stmt;
+
+namespace kvad::db {
+
+/// How a column's values are read and written, from its declared type.
+enum class ValueKind {
+    ByStorage, ///< no declared type: the storage class decides
+    Date,      ///< datetime, date, smalldatetime: 'YYYY-MM-DD HH:MM:SS' text
+    Decimal,   ///< decimal, numeric, money: exact Decimal
+    Long,      ///< int, integer, bigint
+    Integer,   ///< smallint, tinyint
+    Boolean,   ///< bit
+    Double,    ///< float, real
+    Text,      ///< char, varchar, nchar, nvarchar, text, ntext, uniqueidentifier, xml
+    Bytes,     ///< binary, varbinary, image, blob
+};
+
+/// The kind of a declared type ("decimal(18,5)", "varchar(50)", "INTEGER", "").
+[[nodiscard]] ValueKind KindOfDeclType(std::string_view declType);
+
+/// True for the text kinds, which compare case-insensitively like SQL Server's collation.
+[[nodiscard]] bool IsTextDeclType(std::string_view declType);
+
+/// Reads result column `index` of the current row.
+[[nodiscard]] Variant ReadColumn(sqlite3_stmt* stmt, int index, ValueKind kind);
+
+/// Binds a value to parameter `index` (1-based) for a column of the target kind, converting it
+/// the way SQL Server converts implicitly. Throws DbError 22007 for text that is not a date
+/// going to a date column and 22018 for text that is not a number going to a numeric column.
+void BindValue(sqlite3_stmt* stmt, int index, const Variant& value, ValueKind target);
+
+} // namespace kvad::db
