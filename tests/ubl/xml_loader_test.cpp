@@ -83,8 +83,8 @@ TEST_F(LoaderTest, DeclarationsAndPrefixesOfADefaultNamespaceOrder) {
     ASSERT_NE(doc, nullptr) << reason;
     std::string declarations;
     for (const auto& child : doc->Root().ChildNodes()) {
-        std::int32_t counter = 0;
-        RaccogliNamespace(declarations, child, counter);
+        std::int32_t nsCounter = 0;
+        RaccogliNamespace(declarations, child, nsCounter);
     }
     EXPECT_EQ(declarations, std::string(" xmlns:locNS0='") + kOrderNs + "' xmlns:cac='" + kCac +
                                 "' xmlns:cbc='" + kCbc + "'");

@@ -10,12 +10,16 @@ namespace kvad::nso {
 namespace {
 
 struct Doc {
+    Doc(std::string idordIn, std::string dataIn, std::string rifIn = "", int operazioneIn = 0,
+        bool xmlIn = true, bool processatoIn = false, std::string guidIn = "")
+        : idord(std::move(idordIn)), data(std::move(dataIn)), rif(std::move(rifIn)),
+          operazione(operazioneIn), xml(xmlIn), processato(processatoIn), guid(std::move(guidIn)) {}
     std::string idord;
     std::string data;
     std::string rif; // "" or "idord|date": refers to that document
-    int operazione = 0;
-    bool xml = true;
-    bool processato = false;
+    int operazione;
+    bool xml;
+    bool processato;
     std::string guid; // linked ERP document
 };
 
