@@ -28,7 +28,7 @@ TEST_F(ErrorLogTest, CatalogueTextWithPlaceholdersInIndexOrder) {
     ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
     const std::string text = Message().Text();
     EXPECT_NE(text.find("OCL"), std::string::npos);
-    EXPECT_EQ(text.find("OCL "), std::string::npos) << "values are right-trimmed";
+    EXPECT_EQ(text.find("OCL  "), std::string::npos) << "values are right-trimmed";
     EXPECT_NE(text.find("05/03/2024"), std::string::npos);
     EXPECT_EQ(text.find('%'), std::string::npos) << text;
 

@@ -80,6 +80,15 @@ class LeggiOrdiniTest : public ::testing::Test {
         return rows;
     }
 
+    static Row At(const std::multimap<std::string, Row>& rows, const std::string& key) {
+        const auto it = rows.find(key);
+        if (it == rows.end()) {
+            ADD_FAILURE() << "no row " << key;
+            return Row{-1, "", -1, -1};
+        }
+        return it->second;
+    }
+
     void Leggi(kaenumTipoOrdiniProcessati tipo = kaOrdiniTutti) {
         env.Object().LeggiOrdini(tipo);
         ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
@@ -100,12 +109,12 @@ TEST_F(LeggiOrdiniTest, ChainOfThreeDocuments) {
     EXPECT_EQ(rows.find(leaf)->second.livello, 0);
     EXPECT_EQ(rows.find(leaf)->second.padre, "");
     EXPECT_EQ(rows.find(leaf)->second.operazione, 15);
-    EXPECT_EQ(rows.find("101#2024-02-10#UFABCD")->second.livello, 1);
-    EXPECT_EQ(rows.find("101#2024-02-10#UFABCD")->second.padre, leaf);
-    EXPECT_EQ(rows.find("100#2024-01-10#UFABCD")->second.livello, 2);
-    EXPECT_EQ(rows.find("100#2024-01-10#UFABCD")->second.padre, leaf);
-    EXPECT_EQ(rows.find("100#2024-01-10#UFABCD")->second.sel, 9);
-    EXPECT_EQ(rows.find("200#2024-01-05#UFABCD")->second.operazione, 99);
+    EXPECT_EQ(At(rows, "101#2024-02-10#UFABCD").livello, 1);
+    EXPECT_EQ(At(rows, "101#2024-02-10#UFABCD").padre, leaf);
+    EXPECT_EQ(At(rows, "100#2024-01-10#UFABCD").livello, 2);
+    EXPECT_EQ(At(rows, "100#2024-01-10#UFABCD").padre, leaf);
+    EXPECT_EQ(At(rows, "100#2024-01-10#UFABCD").sel, 9);
+    EXPECT_EQ(At(rows, "200#2024-01-05#UFABCD").operazione, 99);
 
     // Newest issue date first.
     auto rs = env.S().RstOrdini;
@@ -120,7 +129,7 @@ TEST_F(LeggiOrdiniTest, TwoDocumentsReferringToTheSameOrderGiveTwoChains) {
     Leggi();
     const auto rows = Rows();
     EXPECT_EQ(rows.count("100#2024-01-10#UFABCD"), 2U);
-    EXPECT_EQ(rows.find("102#2024-02-11#UFABCD")->second.operazione, 16);
+    EXPECT_EQ(At(rows, "102#2024-02-11#UFABCD").operazione, 16);
 }
 
 TEST_F(LeggiOrdiniTest, FilterOnLeavesAndDocumentsWithoutXml) {
@@ -148,16 +157,16 @@ TEST_F(LeggiOrdiniTest, DeliveredOlderOrderBlocksSelection) {
     ErpOrder("G-200", 2, true);
     Leggi();
     const auto rows = Rows();
-    EXPECT_EQ(rows.find("101#2024-02-10#UFABCD")->second.sel, 2);
-    EXPECT_EQ(rows.find("200#2024-01-10#UFABCD")->second.sel, 0)
+    EXPECT_EQ(At(rows, "101#2024-02-10#UFABCD").sel, 2);
+    EXPECT_EQ(At(rows, "200#2024-01-10#UFABCD").sel, 0)
         << "a main row whose own order is delivered stays selectable";
 
     kaEnumNSOSelez tutti = kaTutti;
     env.Object().SetSelezione(tutti);
     auto after = Rows();
-    EXPECT_EQ(after.find("101#2024-02-10#UFABCD")->second.sel, 2);
-    EXPECT_EQ(after.find("200#2024-01-10#UFABCD")->second.sel, 1);
-    EXPECT_EQ(after.find("100#2024-01-10#UFABCD")->second.sel, 9);
+    EXPECT_EQ(At(after, "101#2024-02-10#UFABCD").sel, 2);
+    EXPECT_EQ(At(after, "200#2024-01-10#UFABCD").sel, 1);
+    EXPECT_EQ(At(after, "100#2024-01-10#UFABCD").sel, 9);
 }
 
 TEST_F(LeggiOrdiniTest, InvertingTwiceRestoresTheSelectionAndBadValuesFail) {
@@ -168,12 +177,12 @@ TEST_F(LeggiOrdiniTest, InvertingTwiceRestoresTheSelectionAndBadValuesFail) {
     kaEnumNSOSelez inverti = kaInverti;
     env.Object().SetSelezione(inverti);
     auto once = Rows();
-    EXPECT_EQ(once.find("100#2024-01-10#UFABCD")->second.sel, 0);
-    EXPECT_EQ(once.find("200#2024-01-11#UFABCD")->second.sel, 1);
+    EXPECT_EQ(At(once, "100#2024-01-10#UFABCD").sel, 0);
+    EXPECT_EQ(At(once, "200#2024-01-11#UFABCD").sel, 1);
     env.Object().SetSelezione(inverti);
     auto twice = Rows();
-    EXPECT_EQ(twice.find("100#2024-01-10#UFABCD")->second.sel, 1);
-    EXPECT_EQ(twice.find("200#2024-01-11#UFABCD")->second.sel, 0);
+    EXPECT_EQ(At(twice, "100#2024-01-10#UFABCD").sel, 1);
+    EXPECT_EQ(At(twice, "200#2024-01-11#UFABCD").sel, 0);
 
     auto invalid = static_cast<kaEnumNSOSelez>(7);
     env.Object().SetSelezione(invalid);
