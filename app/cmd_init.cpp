@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "kvad_nso/recordset.h"
 #include "kvad_nso/sqlite_database.h"
 
 namespace nsoapp {
@@ -22,7 +23,22 @@ template <typename Step> auto Attempt(const std::string& what, Step&& step) {
     }
 }
 
-void RunInit(const std::string& file) {
+// Registers the settings' company, so that its configuration can be written.
+void RegisterCompany(kvad::Connection& connection, const Settings& settings) {
+    auto rs = connection.OpenRecordset("SELECT * FROM CG18_DITTA WHERE CG18_CODICE = " +
+                                       std::to_string(settings.company));
+    if (!rs->Eof()) {
+        return;
+    }
+    rs->AddNew();
+    rs->SetValue("CG18_CODICE", settings.company);
+    rs->SetValue("CG18_PARTIVA", settings.companyVat);
+    rs->Update();
+    std::cout << "registered company " << settings.company << " (VAT " << settings.companyVat
+              << ")\n";
+}
+
+void RunInit(const std::string& file, const Settings& settings) {
     const std::shared_ptr<kvad::Connection> connection =
         Attempt("cannot open " + file, [&] { return kvad::db::OpenSqlite(file); });
     const int before = Attempt("cannot read the schema version of " + file,
@@ -35,6 +51,8 @@ void RunInit(const std::string& file) {
     }
     const int after = Attempt("cannot apply the schema to " + file,
                               [&] { return kvad::db::ApplySchema(*connection); });
+    Attempt("cannot register company " + std::to_string(settings.company),
+            [&] { RegisterCompany(*connection, settings); });
     if (after == before) {
         std::cout << file << " is already at schema version " << after << '\n';
     } else if (before == 0) {
@@ -56,7 +74,7 @@ void AddInitCommand(CLI::App& app, Settings& settings) {
     CLI::Option* db = init->add_option("--db", *file, "Database file (default: the settings')")
                           ->type_name("FILE");
     // Failures propagate to main, which prints "nso: <message>" and exits with 1.
-    init->callback([&settings, file, db] { RunInit(db->count() > 0 ? *file : settings.database); });
+    init->callback([&settings, file, db] { RunInit(db->count() > 0 ? *file : settings.database, settings); });
 }
 
 } // namespace nsoapp

@@ -16,6 +16,15 @@ namespace nsoapp {
 /// Registers "nso init".
 void AddInitCommand(CLI::App& app, Settings& settings);
 
+/// Registers "nso config" and "nso config set": a company's import configuration.
+void AddConfigCommand(CLI::App& app, Settings& settings);
+
+/// Registers "nso fetch": retrieves new documents from the document platform.
+void AddFetchCommand(CLI::App& app, Settings& settings);
+
+/// Registers "nso list": the chains of received documents.
+void AddListCommand(CLI::App& app, Settings& settings);
+
 /// Registers "nso settings": prints the resolved settings and the file they came from.
 void AddSettingsCommand(CLI::App& app, Settings& settings);
 

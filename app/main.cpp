@@ -126,6 +126,9 @@ int Run(int argc, char** argv) {
     app.parse_complete_callback([&] { options.Resolve(settings); });
 
     nsoapp::AddInitCommand(app, settings);
+    nsoapp::AddConfigCommand(app, settings);
+    nsoapp::AddFetchCommand(app, settings);
+    nsoapp::AddListCommand(app, settings);
     nsoapp::AddSettingsCommand(app, settings);
 
     try {

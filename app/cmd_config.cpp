@@ -1,0 +1,178 @@
+// "nso config": shows and sets a company's import configuration (document code, import layout,
+// first retrieval date) and the default section and warehouse of its document code.
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+#include "app/commands.h"
+#include "app/session.h"
+#include "kvad_nso/recordset.h"
+#include "kvad_nso/text.h"
+#include "retrieval/recupero_ordini.h"
+
+namespace nsoapp {
+namespace {
+
+struct ConfigChanges {
+    std::optional<std::string> document;
+    std::optional<std::string> layout;
+    std::optional<std::string> from;
+    std::optional<std::string> section;
+    std::optional<std::string> warehouse;
+};
+
+std::string Required(const std::string& option, const std::string& value, std::size_t maxLength) {
+    const std::string trimmed = kvad::Trim(value);
+    if (trimmed.empty()) {
+        throw std::runtime_error(option + " must not be blank");
+    }
+    if (kvad::Utf8Length(trimmed) > maxLength) {
+        throw std::runtime_error(option + " '" + trimmed + "' is longer than " +
+                                 std::to_string(maxLength) + " characters");
+    }
+    return trimmed;
+}
+
+void RequireCompany(kvad::Connection& db, std::int32_t company) {
+    if (Scalar(db, "SELECT CG18_CODICE FROM CG18_DITTA WHERE CG18_CODICE = " +
+                       std::to_string(company))
+            .IsNull()) {
+        throw std::runtime_error("unknown company " + std::to_string(company) +
+                                 ": `nso init --company " + std::to_string(company) +
+                                 " --company-vat VAT` registers it");
+    }
+}
+
+void Show(Session& session, const Settings& settings) {
+    auto& db = *session.db;
+    RequireCompany(db, settings.company);
+    auto row = db.Query("SELECT * FROM IE90_CONFIGNSO WHERE IE90_DITTA_CG18 = " +
+                        std::to_string(settings.company));
+    std::cout << "Company " << settings.company << " (inbox folder IT" << settings.companyVat
+              << ")\n";
+    if (row->Eof()) {
+        std::cout << "  no configuration yet: `nso config set --document CODE --layout CODE` "
+                     "writes one\n";
+        return;
+    }
+    session.nso->Inizializza();
+    auto& s = session.State();
+    std::string section;
+    std::string warehouse;
+    const bool defaults = !s.Param_CodiceDocumento.empty() &&
+                          session.nso->RecuperaSezionaleDepositoDefault(s.Param_CodiceDocumento,
+                                                                        section, warehouse);
+    std::cout << "  document code:  " << (s.Param_CodiceDocumento.empty() ? "(missing)"
+                                                                          : s.Param_CodiceDocumento);
+    if (defaults) {
+        std::cout << "  (section " << (section.empty() ? "-" : section) << ", warehouse "
+                  << (warehouse.empty() ? "-" : warehouse) << ")";
+    } else if (!s.Param_CodiceDocumento.empty()) {
+        std::cout << "  (no default section and warehouse: `nso config set --section S "
+                     "--warehouse W`)";
+    }
+    std::cout << "\n  import layout:  "
+              << (s.Param_Tracciato.empty() ? "(missing)" : s.Param_Tracciato) << "\n";
+    std::cout << "  next retrieval: documents received since "
+              << kvad::DateTime::Parse(kvad::nso::DataInizioRecupero(s.Param_DataImport))
+                     ->ToText()
+              << " (last retrieval or first date: " << s.Param_DataImport.Text() << ")\n";
+    const kvad::Variant outcome = row->Value("IE90_ESITO_IMPORT");
+    std::cout << "  last outcome:   "
+              << (outcome.IsNull() ? "no retrieval yet"
+                  : outcome.ToLong() == 1 ? "new documents stored"
+                                          : "nothing new")
+              << "\n";
+    if (session.nso->Stato() != kvad::kaOK) {
+        std::cout << "  warning: " << session.nso->Errore().Text() << "\n";
+    }
+}
+
+void Set(Session& session, const Settings& settings, const ConfigChanges& changes) {
+    auto& db = *session.db;
+    RequireCompany(db, settings.company);
+    std::optional<kvad::DateTime> from;
+    if (changes.from) {
+        from = kvad::DateTime::Parse(kvad::Trim(*changes.from));
+        if (!from) {
+            throw std::runtime_error("--from '" + *changes.from +
+                                     "' is not a date (dd/mm/yyyy or yyyy-mm-dd)");
+        }
+    }
+    const std::string company = std::to_string(settings.company);
+    auto config = db.OpenRecordset("SELECT * FROM IE90_CONFIGNSO WHERE IE90_DITTA_CG18 = " + company);
+    if (config->Eof()) {
+        config->AddNew();
+        config->SetValue("IE90_DITTA_CG18", settings.company);
+    }
+    if (changes.document) {
+        config->SetValue("IE90_CODDOCUM_MG3G", Required("--document", *changes.document, 10));
+    }
+    if (changes.layout) {
+        config->SetValue("IE90_TRACCIATO_IE25", Required("--layout", *changes.layout, 20));
+    }
+    if (from) {
+        config->SetValue("IE90_DATAORA_IMPORT", *from);
+    }
+    std::string document = config->Value("IE90_CODDOCUM_MG3G").Text();
+    if ((changes.section || changes.warehouse) && kvad::Trim(document).empty()) {
+        throw std::runtime_error("--section and --warehouse belong to a document code: give "
+                                 "--document too");
+    }
+    const int level = db.BeginTrans();
+    try {
+        config->Update();
+        if (changes.section || changes.warehouse) {
+            // The document code is bound as a parameter by the recordset; here it only selects.
+            auto defaults = db.OpenRecordset(
+                "SELECT * FROM MG3G_DOCDITTA WHERE MG3G_DITTA_CG18 = " + company +
+                " AND MG3G_CODDOCUM_MG36 = '" + kvad::ReplaceAll(document, "'", "''") + "'");
+            if (defaults->Eof()) {
+                defaults->AddNew();
+                defaults->SetValue("MG3G_DITTA_CG18", settings.company);
+                defaults->SetValue("MG3G_CODDOCUM_MG36", document);
+            }
+            if (changes.section) {
+                defaults->SetValue("MG3G_SEZDEFAULT", Required("--section", *changes.section, 10));
+            }
+            if (changes.warehouse) {
+                defaults->SetValue("MG3G_DEPDEFAULT_MG58",
+                                   Required("--warehouse", *changes.warehouse, 10));
+            }
+            defaults->Update();
+        }
+        db.CommitTrans();
+    } catch (...) {
+        if (level > 0) {
+            db.RollbackTrans();
+        }
+        throw;
+    }
+    Show(session, settings);
+}
+
+} // namespace
+
+void AddConfigCommand(CLI::App& app, Settings& settings) {
+    CLI::App* config = app.add_subcommand(
+        "config", "Show the company's import configuration (`config set` changes it)");
+    CLI::App* set = config->add_subcommand("set", "Set the company's import configuration");
+    auto changes = std::make_shared<ConfigChanges>();
+    set->add_option("--document", changes->document, "ERP document code of imported orders");
+    set->add_option("--layout", changes->layout, "Import layout code");
+    set->add_option("--from", changes->from,
+                    "First retrieval date, dd/mm/yyyy (documents received from the day before)");
+    set->add_option("--section", changes->section, "Default section of the document code");
+    set->add_option("--warehouse", changes->warehouse, "Default warehouse of the document code");
+    config->callback([&settings, set, changes] {
+        Session session = OpenSession(settings);
+        if (set->parsed()) {
+            Set(session, settings, *changes);
+        } else {
+            Show(session, settings);
+        }
+    });
+}
+
+} // namespace nsoapp
