@@ -11,6 +11,7 @@
 #include "app/commands.h"
 #include "app/session.h"
 #include "kvad_nso/recordset.h"
+#include "kvad_nso/text.h"
 #include "retrieval/recupero_ordini.h"
 #include "retrieval/riferimenti.h"
 #include "ubl/xml_document.h"
@@ -161,6 +162,13 @@ void RetryMissing(const Settings& settings) {
     kvad::Variant extra;
     if (!kvad::nso::NSOLogin(s, error, extra)) {
         throw std::runtime_error("login to the document platform failed: " + error);
+    }
+    // The platform downloads what its listing shows: list everything the company received.
+    s.ServizioNSO->ListOrders("IT" + kvad::Trim(session.host->CurrentCompanyId()),
+                              "1900-01-01 00:00:00", s.CollezioneNSO, error);
+    if (!error.empty()) {
+        kvad::nso::NSOLogout(s);
+        throw std::runtime_error("listing the documents of the platform failed: " + error);
     }
     int downloaded = 0;
     for (const std::int32_t id : ids) {

@@ -62,10 +62,12 @@ void List(const Settings& settings, kvad::kaenumTipoOrdiniProcessati which) {
                        : which == kvad::kaOrdiniProcessati ? "processed"
                                                             : "received";
     if (mains->RecordCount() == 0) {
-        std::cout << "No " << what << " orders for company " << settings.company
-                  << (which == kvad::kaOrdiniDaProcessare
-                          ? ": `nso fetch` brings new ones, `nso list --all` shows every chain.\n"
-                          : ".\n");
+        if (which == kvad::kaOrdiniDaProcessare) {
+            std::cout << "No orders to process for company " << settings.company
+                      << ": `nso fetch` brings new ones, `nso list --all` shows every chain.\n";
+        } else {
+            std::cout << "No " << what << " orders for company " << settings.company << ".\n";
+        }
         return;
     }
     std::cout << mains->RecordCount() << " chain(s) " << what << ", " << all->RecordCount()
