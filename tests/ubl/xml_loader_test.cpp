@@ -25,7 +25,7 @@ std::string PrefixedOrder(const std::string& issueDate = "2024-03-05",
     return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Order xmlns=\"") + kOrderNs +
            "\" xmlns:cac=\"" + kCac + "\" xmlns:cbc=\"" + kCbc + "\">" +
            "<cbc:ID>ORD-1</cbc:ID><cbc:IssueDate>" + issueDate + "</cbc:IssueDate>" +
-           "<cbc:Note>prima nota</cbc:Note><cbc:Note>seconda nota</cbc:Note>" + ref +
+           "<cbc:Note>\n    prima nota\n  </cbc:Note><cbc:Note>seconda nota</cbc:Note>" + ref +
            "<cac:AllowanceCharge><cbc:ChargeIndicator>true</cbc:ChargeIndicator>"
            "<cbc:Amount currencyID=\"EUR\">12.50</cbc:Amount></cac:AllowanceCharge>"
            "<cac:OrderLine><cac:LineItem><cbc:ID>1</cbc:ID><cbc:Quantity unitCode=\"C62\">" +
