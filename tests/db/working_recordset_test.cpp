@@ -150,7 +150,7 @@ TEST_F(Recordset, UniqueTableSendsUpdatesToThatTableOnly) {
 
 TEST_F(Recordset, TemporaryTableRowsAreWrittenBack) {
     connection->Execute("SELECT CODICE, LIVELLO INTO #TMP FROM NODI");
-    auto rs = connection->OpenRecordset("SELECT * FROM #TMP ORDER BY CODICE");
+    auto rs = connection->OpenRecordset("SELECT T.* FROM #TMP AS T ORDER BY CODICE");
     rs->SetFilter("CODICE = 'XY4'");
     rs->SetValue("LIVELLO", std::int32_t{8});
     rs->Update();
