@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "db/sqlite/sqlite_connection.h"
+#include "db/sqlite/sqlite_schema_lookup.h"
 #include "kvad_nso/errors.h"
 #include "kvad_nso/recordset.h"
 #include "temp_database.h"
@@ -94,6 +96,43 @@ TEST_F(Connection, FailingStatementFillsTheErrorList) {
 
     EXPECT_EQ(connection->Execute("UPDATE ORDINI SET IMPORTO = 1"), 2);
     EXPECT_EQ(connection->Execute("DROP TABLE ORDINI"), 0);
+}
+
+TEST_F(Connection, SchemaLookupSeesTablesAndTemporaryTables) {
+    connection->Execute("SELECT CODICE, DATA INTO #TMP FROM ORDINI");
+    auto* sqlite = dynamic_cast<db::SqliteConnection*>(connection.get());
+    ASSERT_NE(sqlite, nullptr);
+    db::SqliteSchemaLookup lookup(sqlite->Handle());
+
+    const auto columns = lookup.TableColumns("dbo.[ORDINI]");
+    ASSERT_TRUE(columns.has_value());
+    ASSERT_EQ(columns->size(), 4U);
+    EXPECT_TRUE((*columns)[0].identity);
+    EXPECT_EQ((*columns)[2].name, "DATA");
+    EXPECT_EQ((*columns)[2].declType, "datetime");
+    EXPECT_FALSE((*columns)[3].identity);
+
+    const auto temporary = lookup.TableColumns("tempdb..#TMP");
+    ASSERT_TRUE(temporary.has_value());
+    ASSERT_EQ(temporary->size(), 2U);
+    EXPECT_EQ((*temporary)[1].declType, "datetime");
+    EXPECT_FALSE(lookup.TableColumns("#NOT_THERE").has_value());
+}
+
+TEST_F(Connection, LockedDatabaseIsABusyError) {
+    db::OpenOptions impatient;
+    impatient.busyTimeoutMs = 50;
+    auto other = db::OpenSqlite(Path(), impatient);
+    connection->BeginTrans();
+    connection->Execute("UPDATE ORDINI SET IMPORTO = 2");
+    try {
+        other->Execute("UPDATE ORDINI SET IMPORTO = 3");
+        FAIL() << "two writers at once";
+    } catch (const DbError& error) {
+        EXPECT_EQ(error.SqlState(), "40001");
+    }
+    connection->CommitTrans();
+    EXPECT_EQ(other->Execute("UPDATE ORDINI SET IMPORTO = 3"), 2);
 }
 
 TEST(ConnectionOpen, UnreachableFileIsAnOpenError) {
