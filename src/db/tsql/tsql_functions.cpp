@@ -3,7 +3,8 @@
 #include <sqlite3.h>
 
 #include <array>
-#include <cerrno>
+#include <algorithm>
+#include <cstdio>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -254,14 +255,15 @@ void DateAddFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
     ResultText(ctx, tsql::FormatDateTime(*moved));
 }
 
-// tsql_convert_datetime(x): CONVERT(DATETIME, x) of a text; dates keep their stored form.
+// tsql_convert_datetime(x, keep_time): CONVERT(DATETIME, x) (keep_time 1) or CONVERT(DATE, x)
+// (keep_time 0) of a stored date or a text; the result has the stored form.
 void ConvertDateTimeFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
         sqlite3_result_null(ctx);
         return;
     }
     if (sqlite3_value_type(argv[0]) != SQLITE_TEXT) {
-        ResultError(ctx, "Explicit conversion to datetime from a number is not supported.");
+        ResultError(ctx, "Explicit conversion from a number to datetime is not supported.");
         return;
     }
     const std::string_view text = TrimBlanks(TextOf(argv[0]));
@@ -269,36 +271,118 @@ void ConvertDateTimeFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value**
         ResultText(ctx, "1900-01-01 00:00:00");
         return;
     }
-    const auto date = tsql::ParseDateTime(text);
+    auto date = tsql::ParseDateTime(text);
     if (!date) {
         ResultError(ctx, "Conversion failed when converting date and/or time from character "
                          "string.");
         return;
     }
+    if (sqlite3_value_int(argv[1]) == 0) {
+        date->hour = 0;
+        date->minute = 0;
+        date->second = 0;
+    }
     ResultText(ctx, tsql::FormatDateTime(*date));
 }
 
-// tsql_date_text(x, style, length): CONVERT(VARCHAR(length), x, style) where x holds a date;
-// text that is not a date passes unchanged, as SQL Server ignores the style for text.
-void DateTextFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+// tsql_to_text(x, length, style, scale): CONVERT(VARCHAR(length), x[, style]) when the type
+// of x is only known at run time. length -1 is max; style NULL is none; scale >= 0 writes a
+// number with that many decimals (a decimal column). A date-style applies to text holding a
+// date; other text passes unchanged (SQL Server ignores the style for text). An integer too
+// long for the length gives "*", as SQL Server does.
+void ToTextFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
+    const int type = sqlite3_value_type(argv[0]);
+    if (type == SQLITE_NULL) {
         sqlite3_result_null(ctx);
         return;
     }
-    const int style = sqlite3_value_int(argv[1]);
-    const auto length = static_cast<std::size_t>(sqlite3_value_int(argv[2]));
-    std::string text(TextOf(argv[0]));
-    if (const auto date = tsql::ParseDateTime(text)) {
-        const auto formatted = tsql::FormatDateStyle(*date, style);
-        if (!formatted) {
-            ResultError(ctx, std::to_string(style) +
-                                 " is not a valid style number when converting from datetime "
-                                 "to a character string.");
+    const int length = sqlite3_value_int(argv[1]);
+    const bool hasStyle = sqlite3_value_type(argv[2]) != SQLITE_NULL;
+    const int style = sqlite3_value_int(argv[2]);
+    const int scale = sqlite3_value_int(argv[3]);
+    const auto limit = [length](const std::string& text) {
+        return length < 0 ? text : tsql::TruncateChars(text, static_cast<std::size_t>(length));
+    };
+    if (type == SQLITE_TEXT) {
+        std::string text(TextOf(argv[0]));
+        if (hasStyle && style != 0) {
+            if (const auto date = tsql::ParseDateTime(text)) {
+                const auto formatted = tsql::FormatDateStyle(*date, style);
+                if (!formatted) {
+                    ResultError(ctx, std::to_string(style) +
+                                         " is not a valid style number when converting from "
+                                         "datetime to a character string.");
+                    return;
+                }
+                text = *formatted;
+            }
+        }
+        ResultText(ctx, limit(text));
+        return;
+    }
+    if (type == SQLITE_BLOB) {
+        ResultError(ctx, "Conversion of varbinary to text is not supported.");
+        return;
+    }
+    std::string text;
+    if (type == SQLITE_INTEGER && scale <= 0) {
+        text = std::to_string(sqlite3_value_int64(argv[0]));
+    } else if (scale >= 0) {
+        std::array<char, 64> buffer{};
+        const int n = std::snprintf(buffer.data(), buffer.size(), "%.*f", scale,
+                                    sqlite3_value_double(argv[0]));
+        text.assign(buffer.data(), static_cast<std::size_t>(std::max(n, 0)));
+    } else {
+        text = std::string(TextOf(argv[0]));
+    }
+    if (length >= 0 && text.size() > static_cast<std::size_t>(length)) {
+        if (type == SQLITE_INTEGER) {
+            ResultText(ctx, "*");
             return;
         }
-        text = *formatted;
+        ResultError(ctx, "Arithmetic overflow error converting numeric to data type varchar.");
+        return;
     }
-    ResultText(ctx, tsql::TruncateChars(text, length));
+    ResultText(ctx, text);
+}
+
+// tsql_convert_decimal(x, precision, scale): CONVERT(DECIMAL(p, s), x), rounded to the scale;
+// a value with more integer digits than p - s, or text that is no number, is refused.
+void ConvertDecimalFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
+    const int type = sqlite3_value_type(argv[0]);
+    if (type == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const int precision = sqlite3_value_int(argv[1]);
+    const int scale = sqlite3_value_int(argv[2]);
+    double value = 0;
+    if (type == SQLITE_TEXT) {
+        const std::string_view text = TrimBlanks(TextOf(argv[0]));
+        const auto parsed = text.empty() ? std::nullopt : ParseReal(text);
+        if (!parsed) {
+            ResultError(ctx, "Error converting data type varchar to numeric.");
+            return;
+        }
+        value = *parsed;
+    } else if (type == SQLITE_BLOB) {
+        ResultError(ctx, "Explicit conversion from data type varbinary to numeric is not "
+                         "allowed.");
+        return;
+    } else {
+        value = sqlite3_value_double(argv[0]);
+    }
+    const double factor = std::pow(10.0, scale);
+    const double rounded = std::round(value * factor) / factor;
+    if (std::fabs(rounded) >= std::pow(10.0, precision - scale)) {
+        ResultError(ctx, "Arithmetic overflow error converting numeric to data type numeric.");
+        return;
+    }
+    if (scale == 0 && std::fabs(rounded) < 9.0e15) {
+        sqlite3_result_int64(ctx, static_cast<std::int64_t>(rounded));
+        return;
+    }
+    sqlite3_result_double(ctx, rounded);
 }
 
 // tsql_xtype(declared type) and tsql_type_name(declared type): the SQL Server type number and
@@ -318,13 +402,14 @@ struct FunctionDef {
     void (*fn)(sqlite3_context*, int, sqlite3_value**);
 };
 
-constexpr std::array<FunctionDef, 8> kFunctions = {{
+constexpr std::array<FunctionDef, 9> kFunctions = {{
     {"tsql_add", 2, true, AddFunction},
     {"tsql_convert_int", 2, true, ConvertIntFunction},
     {"tsql_getdate", 0, false, GetDateFunction},
     {"tsql_dateadd", 3, true, DateAddFunction},
-    {"tsql_convert_datetime", 1, true, ConvertDateTimeFunction},
-    {"tsql_date_text", 3, true, DateTextFunction},
+    {"tsql_convert_datetime", 2, true, ConvertDateTimeFunction},
+    {"tsql_to_text", 4, true, ToTextFunction},
+    {"tsql_convert_decimal", 3, true, ConvertDecimalFunction},
     {"tsql_xtype", 1, true, XtypeFunction},
     {"tsql_type_name", 1, true, TypeNameFunction},
 }};
