@@ -31,4 +31,7 @@ int ApplySchema(Connection& connection);
 /// The schema version recorded in the file (0 for a file without the schema).
 [[nodiscard]] int SchemaVersion(Connection& connection);
 
+/// The highest schema version this build knows (the last embedded schema script).
+[[nodiscard]] int LatestSchemaVersion() noexcept;
+
 } // namespace kvad::db

@@ -1,0 +1,62 @@
+// "nso init": creates the database file if needed and brings its schema to the latest version.
+#include "app/commands.h"
+
+#include <exception>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "kvad_nso/sqlite_database.h"
+
+namespace nsoapp {
+
+namespace {
+
+// Runs a step and turns its failure into a message that says what was being done.
+template <typename Step> auto Attempt(const std::string& what, Step&& step) {
+    try {
+        return step();
+    } catch (const std::exception& e) {
+        throw std::runtime_error(what + ": " + e.what());
+    }
+}
+
+void RunInit(const std::string& file) {
+    const std::shared_ptr<kvad::Connection> connection =
+        Attempt("cannot open " + file, [&] { return kvad::db::OpenSqlite(file); });
+    const int before = Attempt("cannot read the schema version of " + file,
+                               [&] { return kvad::db::SchemaVersion(*connection); });
+    const int latest = kvad::db::LatestSchemaVersion();
+    if (before > latest) {
+        throw std::runtime_error(file + " has schema version " + std::to_string(before) +
+                                 ", newer than this program knows (" + std::to_string(latest) +
+                                 ")");
+    }
+    const int after = Attempt("cannot apply the schema to " + file,
+                              [&] { return kvad::db::ApplySchema(*connection); });
+    if (after == before) {
+        std::cout << file << " is already at schema version " << after << '\n';
+    } else if (before == 0) {
+        std::cout << "created schema version " << after << " in " << file << '\n';
+    } else {
+        std::cout << "upgraded " << file << " from schema version " << before << " to " << after
+                  << '\n';
+    }
+}
+
+} // namespace
+
+void AddInitCommand(CLI::App& app, Settings& settings) {
+    CLI::App* init =
+        app.add_subcommand("init", "Create the database file or bring its schema up to date");
+    // Kept apart from the settings: main resolves them after parsing, and an option given to
+    // the command itself wins over the settings file.
+    auto file = std::make_shared<std::string>();
+    CLI::Option* db = init->add_option("--db", *file, "Database file (default: the settings')")
+                          ->type_name("FILE");
+    // Failures propagate to main, which prints "nso: <message>" and exits with 1.
+    init->callback([&settings, file, db] { RunInit(db->count() > 0 ? *file : settings.database); });
+}
+
+} // namespace nsoapp
