@@ -1,6 +1,9 @@
 #pragma once
 // The nso command's subcommands. Each registers itself on the CLI and runs against the
-// settings that main resolved (settings file, then options).
+// settings that main resolved (settings file, then options) before any subcommand runs.
+// A subcommand reports failure by throwing: kvad::Error or any std::exception ends nso with
+// exit code 1 and "nso: <message>" on stderr; CLI::RuntimeError(code) ends it quietly with that
+// code.
 
 #include <string>
 
@@ -12,5 +15,8 @@ namespace nsoapp {
 
 /// Registers "nso init".
 void AddInitCommand(CLI::App& app, Settings& settings);
+
+/// Registers "nso settings": prints the resolved settings and the file they came from.
+void AddSettingsCommand(CLI::App& app, Settings& settings);
 
 } // namespace nsoapp

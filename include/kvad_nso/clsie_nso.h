@@ -76,6 +76,8 @@ class CLSIE_NSO : public ComObject {
     // Methods.
     /// The text of Expression without trailing blanks; "" for an omitted, Empty or Null value.
     [[nodiscard]] Variant RTrimN(const Variant& Expression = Variant()) const;
+    /// Brings in the new documents from the document platform (progress through OnProgress).
+    void RecuperaOrdiniNSO();
     /// Rebuilds the chain list (the working table NomeTempOrdini) and RstOrdini.
     void LeggiOrdini(kaenumTipoOrdiniProcessati& fTipoOrdiniProcessati);
     /// Selects all, none or inverts the selection of the selectable chains.

@@ -3,6 +3,7 @@
 #include "component/nso_state.h"
 #include "component/trace.h"
 #include "config/configurazione.h"
+#include "retrieval/recupero_ordini.h"
 #include "ubl/staging_writer.h"
 #include "workspace/ordini.h"
 #include "db/formato_db.h"
@@ -102,6 +103,8 @@ const std::string& CLSIE_NSO::Param_Tracciato() const { return state_->Param_Tra
 void CLSIE_NSO::SetParam_Tracciato(std::string value) { state_->Param_Tracciato = std::move(value); }
 
 Variant CLSIE_NSO::RTrimN(const Variant& Expression) const { return nso::RTrimN(Expression); }
+
+void CLSIE_NSO::RecuperaOrdiniNSO() { nso::RecuperaOrdiniNSO(*state_); }
 
 void CLSIE_NSO::LeggiOrdini(kaenumTipoOrdiniProcessati& fTipoOrdiniProcessati) {
     nso::LeggiOrdini(*state_, fTipoOrdiniProcessati);

@@ -10,7 +10,8 @@ namespace {
 
 class FormatoDBTest : public ::testing::Test {
   protected:
-    void SetUp() override { host::RegisterStandIns(host::HostConfig{}); }
+    // The framework objects must be registered before an instance is created.
+    static void SetUpTestSuite() { (void)host::RegisterStandIns(host::HostConfig{}); }
 
     Variant Fmt(const Variant& value, std::int32_t code, bool nullAllowed) {
         return FormatoDB(object.State(), value, code, nullAllowed);

@@ -1,0 +1,251 @@
+#include "platform/folder_inbox.h"
+
+#include <exception>
+#include <memory>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "kvad_nso/folder_inbox.h"
+#include "platform/inbox_account.h"
+#include "platform/inbox_collection.h"
+#include "platform/inbox_document.h"
+#include "platform/inbox_folder.h"
+#include "platform/order_summary.h"
+#include "ubl/xml_document.h"
+
+namespace kvad::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kNotConnected = "Servizio NSO non connesso: eseguire prima il login";
+constexpr const char* kConfigPrefix = "Configurazione della piattaforma NSO non valida: ";
+
+/// Files above this size are listed from their name and date alone and refused for download,
+/// as the XML layer would refuse them anyway.
+const std::size_t kMaxDocumentBytes = xml::Limits{}.maxBytes;
+
+/// Puts a failure's text into the error text; never throws, so a call never escapes its
+/// contract even when memory runs out.
+void SetError(std::string& errorText, const char* text) noexcept {
+    try {
+        errorText = text != nullptr && *text != '\0' ? text : "Errore della piattaforma NSO";
+    } catch (...) {
+        errorText = "Errore NSO"; // short enough to need no allocation
+    }
+}
+
+/// Runs one call of the contract, turning any failure into its error text.
+template <class Body> void Report(std::string& errorText, Body&& body) noexcept {
+    try {
+        errorText.clear();
+        body();
+    } catch (const std::exception& e) {
+        SetError(errorText, e.what());
+    } catch (...) {
+        SetError(errorText, nullptr);
+    }
+}
+
+std::string Trimmed(const std::string& text) {
+    constexpr std::string_view kBlanks = " \t\r\n";
+    const auto first = text.find_first_not_of(kBlanks);
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+/// The text of the Inbox element under the configuration's document element, or empty.
+std::string InboxFromConfig(const std::string& configXml) {
+    if (Trimmed(configXml).empty()) {
+        throw InboxError(std::string(kConfigPrefix) + "configurazione vuota");
+    }
+    std::string error;
+    const auto document = xml::Document::Load(configXml, error);
+    if (!document) {
+        throw InboxError(kConfigPrefix + error);
+    }
+    for (const auto& top : document->Root().ChildNodes()) {
+        if (!top.IsElement()) {
+            continue;
+        }
+        for (const auto& child : top.ChildNodes()) {
+            if (child.IsElement() && child.LocalName() == "Inbox") {
+                return Trimmed(child.Text());
+            }
+        }
+        break;
+    }
+    return {};
+}
+
+/// The document for a file: its summary when it is an Order, else what the file itself says.
+std::shared_ptr<NsoDocument> MakeDocument(const ReceivedFile& file, const std::string& content,
+                                          bool keepContent) {
+    OrderSummary summary = ReadOrderSummary(content).value_or(OrderSummary{});
+    if (summary.number.empty()) {
+        summary.number = fs::path(file.name).stem().string();
+    }
+    if (summary.issueDate.empty()) {
+        summary.issueDate = LocalTime(file.modified).ToIsoDate();
+    }
+    return std::make_shared<InboxDocument>(
+        file.name, std::move(summary.number), std::move(summary.issueDate),
+        std::move(summary.endpointId), keepContent ? content : std::string());
+}
+
+} // namespace
+
+void FolderInboxService::Login(const std::string& /*unused*/, Variant& /*extra*/,
+                               std::string& errorText) {
+    Report(errorText, [&] { DoLogin(); });
+}
+
+void FolderInboxService::ListOrders(const std::string& companyId, const std::string& startDate,
+                                    std::shared_ptr<NsoCollection>& collection,
+                                    std::string& errorText) {
+    collection.reset();
+    Report(errorText, [&] { collection = DoListOrders(companyId, startDate); });
+}
+
+void FolderInboxService::DownloadOrders(const Variant& hubId,
+                                        std::shared_ptr<NsoCollection>& collection,
+                                        std::string& errorText) {
+    collection.reset();
+    Report(errorText, [&] { collection = DoDownloadOrders(hubId); });
+}
+
+void FolderInboxService::TrasformOrder2PDF(const std::string& /*xml*/, Variant& /*pdf*/,
+                                           std::string& errorText) {
+    Report(errorText, [&] {
+        static_cast<void>(Inbox());
+        throw InboxError("Anteprima PDF non disponibile: la piattaforma a cartella non converte "
+                         "gli ordini in PDF");
+    });
+}
+
+void FolderInboxService::Terminate() {
+    inbox_.reset();
+    company_.clear();
+}
+
+const fs::path& FolderInboxService::Inbox() const {
+    if (!inbox_) {
+        throw InboxError(kNotConnected);
+    }
+    return *inbox_;
+}
+
+void FolderInboxService::DoLogin() {
+    Terminate();
+    const std::string inbox = InboxFromConfig(configXml_);
+    if (inbox.empty()) {
+        throw InboxError(std::string(kConfigPrefix) +
+                         "cartella di ricezione non indicata (elemento Inbox)");
+    }
+    const std::string prefix = "Cartella di ricezione NSO " + Quoted(inbox);
+    std::error_code ec;
+    const auto status = fs::status(inbox, ec);
+    if (status.type() == fs::file_type::not_found) {
+        throw InboxError(prefix + " non trovata");
+    }
+    if (ec) {
+        throw InboxError(prefix + " non accessibile: " + Reason(ec));
+    }
+    if (!fs::is_directory(status)) {
+        throw InboxError(prefix + " non valida: non è una cartella");
+    }
+    const fs::directory_iterator probe(inbox, ec);
+    if (ec) {
+        throw InboxError(prefix + " non leggibile: " + Reason(ec));
+    }
+    inbox_ = fs::path(inbox);
+}
+
+std::shared_ptr<NsoCollection> FolderInboxService::DoListOrders(const std::string& companyId,
+                                                                const std::string& startDate) {
+    const fs::path& inbox = Inbox();
+    if (!IsVisiblePlainName(companyId)) {
+        throw InboxError("Identificativo azienda non valido: " + Quoted(companyId));
+    }
+    const auto since = DateTime::ParseIso(startDate);
+    if (!since || !since->IsValid()) {
+        throw InboxError("Data di inizio non valida: " + Quoted(startDate) +
+                         " (atteso aaaa-mm-gg hh:mm:ss)");
+    }
+    const fs::path folder = inbox / companyId;
+    const std::string prefix = "Cartella dell'azienda " + Quoted(folder.string());
+    std::error_code ec;
+    const auto status = fs::status(folder, ec);
+    if (status.type() == fs::file_type::not_found) {
+        company_ = companyId;
+        return std::make_shared<InboxCollection>();
+    }
+    if (ec) {
+        throw InboxError(prefix + " non accessibile: " + Reason(ec));
+    }
+    if (!fs::is_directory(status)) {
+        throw InboxError(prefix + " non valida: non è una cartella");
+    }
+
+    std::vector<std::shared_ptr<NsoDocument>> documents;
+    for (const ReceivedFile& file : ListReceivedFiles(folder, *since)) {
+        std::string content;
+        try {
+            content = ReadFileBytes(file.path, kMaxDocumentBytes);
+        } catch (const InboxError&) {
+            // Listed all the same, from its name and date: its download reports the problem.
+        }
+        documents.push_back(MakeDocument(file, content, false));
+    }
+    company_ = companyId;
+    return std::make_shared<InboxCollection>(std::move(documents));
+}
+
+std::shared_ptr<NsoCollection> FolderInboxService::DoDownloadOrders(const Variant& hubId) {
+    const fs::path& inbox = Inbox();
+    const std::string name = hubId.Text();
+    if (!IsVisiblePlainName(name)) {
+        throw InboxError("Identificativo del documento NSO non valido: " + Quoted(name));
+    }
+    if (company_.empty()) {
+        throw InboxError("Documento NSO " + Quoted(name) +
+                         ": nessuna azienda elencata, eseguire prima ListOrders");
+    }
+    const fs::path folder = inbox / company_;
+    const fs::path path = folder / name;
+    std::error_code ec;
+    const auto status = fs::status(path, ec);
+    if (ec && status.type() != fs::file_type::not_found) {
+        throw InboxError("Documento NSO " + Quoted(name) + " non accessibile: " + Reason(ec));
+    }
+    if (!fs::is_regular_file(status)) {
+        throw InboxError("Documento NSO " + Quoted(name) + " non trovato nella cartella " +
+                         Quoted(folder.string()));
+    }
+    ReceivedFile file{path, name, fs::last_write_time(path, ec)};
+    if (ec) {
+        throw InboxError("File " + Quoted(path.string()) + " non leggibile: " + Reason(ec));
+    }
+    const std::string content = ReadFileBytes(path, kMaxDocumentBytes);
+    std::vector<std::shared_ptr<NsoDocument>> documents{MakeDocument(file, content, true)};
+    return std::make_shared<InboxCollection>(std::move(documents));
+}
+
+void RegisterFolderInbox(const FolderInboxConfig& config) {
+    RegisterClass(progid::kNsoService, [] { return std::make_shared<FolderInboxService>(); });
+    RegisterClass(progid::kNsoDocument, [] { return std::make_shared<InboxDocument>(); });
+    RegisterClass(progid::kNsoCollection, [] { return std::make_shared<InboxCollection>(); });
+    RegisterClass(progid::kNsoAccount, [config] { return std::make_shared<InboxAccount>(config); });
+}
+
+void UnregisterFolderInbox() {
+    for (const char* progId :
+         {progid::kNsoService, progid::kNsoDocument, progid::kNsoCollection, progid::kNsoAccount}) {
+        UnregisterClass(progId);
+    }
+}
+
+} // namespace kvad::platform

@@ -1,0 +1,57 @@
+#pragma once
+// The web-service client of the folder inbox: the documents of a company are the files of its
+// folder ("IT" + VAT number) under the inbox root; a document is received when its file is
+// written.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "kvad_nso/nso_ws.h"
+
+namespace kvad::platform {
+
+/// The service. Login takes the inbox root from the configuration XML
+/// ("<NsoConfig><Inbox>path</Inbox></NsoConfig>"); the user name and password are kept but a
+/// local folder does not check them. Every call reports failure in its error text and never
+/// throws; on failure the collection argument is set to null.
+class FolderInboxService final : public NsoService {
+  public:
+    void SetUsername(const std::string& value) override { username_ = value; }
+    void SetPassword(const std::string& value) override { password_ = value; }
+    void SetConfigXML(const std::string& value) override { configXml_ = value; }
+
+    /// Fails, naming the folder, when the configuration has no inbox or the inbox cannot be
+    /// read. `extra` is left unchanged.
+    void Login(const std::string& unused, Variant& extra, std::string& errorText) override;
+    /// Lists the files of the company's folder modified at or after startDate (local time),
+    /// oldest first, then by name. A company folder that does not exist yet gives an empty
+    /// list: a new company has received nothing. A file that is not a readable Order is listed
+    /// with its file name without extension as number, its modification date as issue date and
+    /// an empty endpoint.
+    void ListOrders(const std::string& companyId, const std::string& startDate,
+                    std::shared_ptr<NsoCollection>& collection, std::string& errorText) override;
+    /// Downloads a file of the company listed last; item 0 has its bytes unchanged as Content.
+    /// An id that is not a plain visible file name is refused.
+    void DownloadOrders(const Variant& hubId, std::shared_ptr<NsoCollection>& collection,
+                        std::string& errorText) override;
+    /// Not available on this platform: always an error text.
+    void TrasformOrder2PDF(const std::string& xml, Variant& pdf, std::string& errorText) override;
+    /// Logs out: later calls fail until the next Login.
+    void Terminate() override;
+
+  private:
+    [[nodiscard]] const std::filesystem::path& Inbox() const;
+    void DoLogin();
+    [[nodiscard]] std::shared_ptr<NsoCollection> DoListOrders(const std::string& companyId,
+                                                              const std::string& startDate);
+    [[nodiscard]] std::shared_ptr<NsoCollection> DoDownloadOrders(const Variant& hubId);
+
+    std::string username_;
+    std::string password_;
+    std::string configXml_;
+    std::optional<std::filesystem::path> inbox_; ///< set while logged in
+    std::string company_;                        ///< company folder of the last listing
+};
+
+} // namespace kvad::platform

@@ -1,0 +1,129 @@
+#include "app/settings.h"
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+
+#include <sys/wait.h>
+
+#include <gmock/gmock.h>
+
+#include "host_test_util.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing::HasSubstr;
+
+fs::path Write(const fs::path& path, const std::string& text) {
+    std::ofstream(path) << text;
+    return path;
+}
+
+std::string LoadError(const fs::path& file) {
+    nsoapp::Settings settings;
+    try {
+        nsoapp::LoadSettingsFile(settings, file.string());
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+TEST(Settings, FileValuesReplaceTheDefaults) {
+    hosttest::TempDir dir;
+    auto file = Write(dir.Path() / "nso.toml", R"(
+database = "data/orders.db"
+company = 7
+company_vat = "09876543210"
+user_id = 12
+user_name = "mario"
+inbox = "/srv/inbox"
+platform_user = "ditta7"
+platform_password = "s3gr3to"
+cache_dir = "~/nso-cache"
+viewer = "evince"
+)");
+    nsoapp::Settings s;
+    nsoapp::LoadSettingsFile(s, file.string());
+    EXPECT_EQ(s.settingsFile, fs::absolute(file).string());
+    EXPECT_EQ(s.database, (dir.Path() / "data" / "orders.db").string()); // beside the file
+    EXPECT_EQ(s.company, 7);
+    EXPECT_EQ(s.companyVat, "09876543210");
+    EXPECT_EQ(s.userId, 12);
+    EXPECT_EQ(s.userName, "mario");
+    EXPECT_EQ(s.inbox, "/srv/inbox");
+    EXPECT_EQ(s.platformUser, "ditta7");
+    EXPECT_EQ(s.platformPassword, "s3gr3to");
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        EXPECT_EQ(s.cacheDir, (fs::path(home) / "nso-cache").string());
+    }
+    EXPECT_EQ(s.viewer, "evince");
+}
+
+TEST(Settings, KeysLeftOutKeepTheirValues) {
+    hosttest::TempDir dir;
+    nsoapp::Settings s;
+    nsoapp::LoadSettingsFile(s, Write(dir.Path() / "a.toml", "company = 3\n").string());
+    EXPECT_EQ(s.company, 3);
+    EXPECT_EQ(s.database, nsoapp::Settings{}.database);
+    EXPECT_EQ(s.companyVat, nsoapp::Settings{}.companyVat);
+}
+
+TEST(Settings, BadFileErrorsNameTheFileAndTheLine) {
+    hosttest::TempDir dir;
+    auto syntax = Write(dir.Path() / "syntax.toml", "company = 1\n\ndatabase = \"x.db\n");
+    EXPECT_THAT(LoadError(syntax), HasSubstr(syntax.string() + ":3: "));
+    auto type = Write(dir.Path() / "type.toml", "database = \"x.db\"\ncompany = \"uno\"\n");
+    EXPECT_EQ(LoadError(type), type.string() + ":2: company must be a whole number");
+    auto unknown = Write(dir.Path() / "unknown.toml", "\n\ndatabse = \"x.db\"\n");
+    EXPECT_EQ(LoadError(unknown), unknown.string() + ":3: unknown setting \"databse\"");
+    auto range = Write(dir.Path() / "range.toml", "user_id = 3000000000\n");
+    EXPECT_THAT(LoadError(range), HasSubstr(":1: user_id is out of range"));
+    EXPECT_THAT(LoadError(dir.Path() / "missing.toml"),
+                HasSubstr("missing.toml: settings file not found"));
+}
+
+struct Run {
+    int exitCode;
+    std::string output;
+};
+
+Run Nso(const std::string& arguments) {
+    std::string command = std::string(KVAD_NSO_BINARY) + " " + arguments + " 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::string output;
+    std::array<char, 512> buffer{};
+    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) {
+        output.append(buffer.data(), n);
+    }
+    int status = ::pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+TEST(NsoSettings, OptionsOverrideTheFileAndThePasswordIsMasked) {
+    hosttest::TempDir dir;
+    auto file = Write(dir.Path() / "nso.toml",
+                      "database = \"/tmp/a.db\"\ncompany = 4\nplatform_password = \"pw1\"\n");
+    auto run = Nso("--settings " + file.string() + " settings --db /tmp/b.db --company-vat 111");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_THAT(run.output, HasSubstr("# settings file: " + file.string()));
+    EXPECT_THAT(run.output, HasSubstr("database = \"/tmp/b.db\""));
+    EXPECT_THAT(run.output, HasSubstr("company = 4\n"));
+    EXPECT_THAT(run.output, HasSubstr("company_vat = \"111\""));
+    EXPECT_THAT(run.output, HasSubstr("platform_password = \"********\""));
+    EXPECT_EQ(run.output.find("pw1"), std::string::npos);
+}
+
+TEST(NsoSettings, BadFileAndBadOptionsAreUsageErrors) {
+    hosttest::TempDir dir;
+    auto file = Write(dir.Path() / "bad.toml", "company = [\n");
+    auto bad = Nso("--settings " + file.string() + " settings");
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_THAT(bad.output, HasSubstr("nso: " + file.string() + ":"));
+    auto option = Nso("--company uno settings");
+    EXPECT_EQ(option.exitCode, 2);
+    EXPECT_THAT(option.output, HasSubstr("nso: "));
+}
+} // namespace

@@ -1,0 +1,312 @@
+#include "kvad_nso/folder_inbox.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "kvad_nso/errors.h"
+#include "kvad_nso/nso_ws.h"
+
+namespace kvad::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kCompany = "IT01234567890";
+
+std::string UblOrder(const std::string& id, const std::string& date, const std::string& endpoint) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+           "<Order xmlns=\"urn:oasis:names:specification:ubl:schema:xsd:Order-2\" "
+           "xmlns:cac=\"urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2\" "
+           "xmlns:cbc=\"urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2\">"
+           "<cbc:ID>" +
+           id + "</cbc:ID><cbc:IssueDate>" + date +
+           "</cbc:IssueDate>"
+           "<cac:SellerSupplierParty><cac:Party><cbc:EndpointID>SELLER</cbc:EndpointID>"
+           "</cac:Party></cac:SellerSupplierParty>"
+           "<cac:BuyerCustomerParty><cac:Party><cbc:EndpointID schemeID=\"0201\">" +
+           endpoint + "</cbc:EndpointID></cac:Party></cac:BuyerCustomerParty></Order>";
+}
+
+/// The same data inside an SBDH envelope, with prefixes other than the usual ones.
+std::string EnvelopedOrder(const std::string& id, const std::string& date,
+                           const std::string& endpoint) {
+    return "<sh:StandardBusinessDocument "
+           "xmlns:sh=\"http://www.unece.org/cefact/namespaces/StandardBusinessDocumentHeader\">"
+           "<sh:StandardBusinessDocumentHeader><sh:HeaderVersion>1.0</sh:HeaderVersion>"
+           "</sh:StandardBusinessDocumentHeader>"
+           "<ns4:Order xmlns:ns4=\"urn:oasis:names:specification:ubl:schema:xsd:Order-2\" "
+           "xmlns:ns2=\"urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2\" "
+           "xmlns:ns3=\"urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2\">"
+           "<ns2:ID> " +
+           id + " </ns2:ID><ns2:IssueDate>" + date +
+           "</ns2:IssueDate>"
+           "<ns3:BuyerCustomerParty><ns3:Party><ns2:EndpointID>" +
+           endpoint +
+           "</ns2:EndpointID></ns3:Party></ns3:BuyerCustomerParty></ns4:Order>"
+           "</sh:StandardBusinessDocument>";
+}
+
+/// The file time of a local date and time.
+fs::file_time_type FileTimeAt(const DateTime& local) {
+    std::tm tm{};
+    tm.tm_year = local.year - 1900;
+    tm.tm_mon = local.month - 1;
+    tm.tm_mday = local.day;
+    tm.tm_hour = local.hour;
+    tm.tm_min = local.minute;
+    tm.tm_sec = local.second;
+    tm.tm_isdst = -1;
+    const auto sys = std::chrono::system_clock::from_time_t(std::mktime(&tm));
+    return std::chrono::file_clock::from_sys(sys);
+}
+
+/// A temporary inbox root with the folder inbox registered on it, logged in.
+class FolderInboxTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        root_ =
+            fs::temp_directory_path() / ("kvad_inbox_" + std::to_string(std::random_device{}()));
+        fs::create_directories(root_ / kCompany);
+        Register(root_.string());
+        service_ = LoggedIn(error_);
+        ASSERT_EQ(error_, "");
+    }
+    void TearDown() override {
+        UnregisterFolderInbox();
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+
+    static void Register(const std::string& inbox) {
+        RegisterFolderInbox({inbox, "utente", "segreto"});
+    }
+
+    /// A service set up as the component sets it up, after its Login.
+    static std::shared_ptr<NsoService> LoggedIn(std::string& error) {
+        auto service = CreateObjectAs<NsoService>(progid::kNsoService);
+        auto account = CreateObjectAs<NsoAccount>(progid::kNsoAccount);
+        account->SetCodiceDitta(1);
+        account->SetConnessione(nullptr);
+        service->SetUsername(account->Username());
+        service->SetPassword(account->Password());
+        service->SetConfigXML(account->ConfigXML());
+        Variant extra;
+        service->Login(std::string(), extra, error);
+        return service;
+    }
+
+    void Write(const std::string& name, const std::string& content,
+                   const DateTime& modified = DateTime::Now().AddDays(-1)) {
+        const fs::path path = root_ / kCompany / name;
+        std::ofstream(path, std::ios::binary) << content;
+        fs::last_write_time(path, FileTimeAt(modified));
+    }
+
+    std::shared_ptr<NsoCollection> List(const std::string& since, std::string& error,
+                                        const std::string& company = kCompany) {
+        std::shared_ptr<NsoCollection> collection;
+        service_->ListOrders(company, since + " 00:00:00", collection, error);
+        return collection;
+    }
+
+    std::shared_ptr<NsoCollection> Download(const std::string& hubId, std::string& error) {
+        std::shared_ptr<NsoCollection> collection;
+        service_->DownloadOrders(Variant(hubId), collection, error);
+        return collection;
+    }
+
+    static std::string Yesterday() { return DateTime::Now().AddDays(-2).ToIsoDate(); }
+
+    fs::path root_;
+    std::string error_;
+    std::shared_ptr<NsoService> service_;
+};
+
+TEST_F(FolderInboxTest, ListsOrdersWithDataFromTheDocumentsOldestFirst) {
+    const DateTime now = DateTime::Now();
+    Write("b-bare.xml", UblOrder("PO/7", "2024-03-05", "UFABCD"), now.AddDays(-2));
+    Write("a-sbdh.xml", EnvelopedOrder("PO/8", "2024-03-06Z", "UFXYZ1"), now.AddDays(-1));
+
+    auto list = List(now.AddDays(-3).ToIsoDate(), error_);
+    ASSERT_EQ(error_, "");
+    ASSERT_EQ(list->RecordCount(), 2);
+    const auto first = list->Item(0);
+    EXPECT_EQ(first->HubId().Text(), "b-bare.xml");
+    EXPECT_EQ(first->FileDocNum().Text(), "PO/7");
+    EXPECT_EQ(first->FileDocData().Text(), "2024-03-05");
+    EXPECT_EQ(first->EndPointId().Text(), "UFABCD");
+    EXPECT_EQ(first->Content(), "");
+    const auto second = list->Items().at(1);
+    EXPECT_EQ(second->HubId().Text(), "a-sbdh.xml");
+    EXPECT_EQ(second->FileDocNum().Text(), "PO/8");
+    EXPECT_EQ(second->FileDocData().Text(), "2024-03-06");
+    EXPECT_EQ(second->EndPointId().Text(), "UFXYZ1");
+}
+
+TEST_F(FolderInboxTest, ListsFilesModifiedAtOrAfterTheStartDateByTimeThenName) {
+    const DateTime start = DateTime::Now().AddDays(-5).DateOnly();
+    DateTime lastSecondBefore = start.AddDays(-1);
+    lastSecondBefore.hour = 23;
+    lastSecondBefore.minute = 59;
+    lastSecondBefore.second = 59;
+    Write("before.xml", UblOrder("1", "2024-01-01", "E"), lastSecondBefore);
+    Write("midnight.xml", UblOrder("2", "2024-01-01", "E"), start);
+    Write("z-same.xml", UblOrder("3", "2024-01-01", "E"), start.AddDays(1));
+    Write("m-same.xml", UblOrder("4", "2024-01-01", "E"), start.AddDays(1));
+
+    auto list = List(start.ToIsoDate(), error_);
+    ASSERT_EQ(error_, "");
+    ASSERT_EQ(list->RecordCount(), 3);
+    EXPECT_EQ(list->Item(0)->HubId().Text(), "midnight.xml");
+    EXPECT_EQ(list->Item(1)->HubId().Text(), "m-same.xml");
+    EXPECT_EQ(list->Item(2)->HubId().Text(), "z-same.xml");
+}
+
+TEST_F(FolderInboxTest, ListsWhatIsNotAnOrderWithFallbacksAndSkipsHiddenFilesAndFolders) {
+    const DateTime modified{2030, 1, 2, 10, 0, 0};
+    Write("notes.txt", "not xml at all <", modified);
+    Write("cancel.xml",
+          "<OrderCancellation xmlns=\"urn:x\"><ID>C-1</ID><IssueDate>2022-02-01</IssueDate>"
+          "</OrderCancellation>",
+          modified.AddDays(1));
+    Write("undated.v2.xml", UblOrder("PO/9", "05/03/2024", ""), modified.AddDays(2));
+    Write(".partial.xml", UblOrder("PO/10", "2024-03-05", "E"), modified);
+    fs::create_directories(root_ / kCompany / "archive.xml");
+
+    auto list = List("2030-01-01", error_);
+    ASSERT_EQ(error_, "");
+    ASSERT_EQ(list->RecordCount(), 3);
+    EXPECT_EQ(list->Item(0)->FileDocNum().Text(), "notes");
+    EXPECT_EQ(list->Item(0)->FileDocData().Text(), "2030-01-02");
+    EXPECT_EQ(list->Item(1)->FileDocNum().Text(), "cancel");
+    EXPECT_EQ(list->Item(1)->FileDocData().Text(), "2030-01-03");
+    EXPECT_EQ(list->Item(2)->FileDocNum().Text(), "PO/9");
+    EXPECT_EQ(list->Item(2)->FileDocData().Text(), "2030-01-04");
+    for (const auto& document : list->Items()) {
+        EXPECT_EQ(document->EndPointId().Text(), "") << document->HubId().Text();
+    }
+}
+
+TEST_F(FolderInboxTest, MissingCompanyFolderIsAnEmptyListAndAFileInItsPlaceAnError) {
+    auto list = List(Yesterday(), error_, "IT99999999999");
+    EXPECT_EQ(error_, "");
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->RecordCount(), 0);
+
+    std::ofstream(root_ / "IT55555555555") << "x";
+    list = List(Yesterday(), error_, "IT55555555555");
+    EXPECT_NE(error_.find("IT55555555555"), std::string::npos) << error_;
+    EXPECT_EQ(list, nullptr);
+
+    static_cast<void>(List(Yesterday(), error_, "../" + std::string(kCompany)));
+    EXPECT_NE(error_.find("non valido"), std::string::npos) << error_;
+    static_cast<void>(List("05/03/2024", error_));
+    EXPECT_NE(error_.find("Data di inizio non valida"), std::string::npos) << error_;
+}
+
+TEST_F(FolderInboxTest, LoginFailsNamingAMissingInboxAndReadsAnEscapedPath) {
+    const std::string missing = (root_ / "absent").string();
+    Register(missing);
+    std::string error;
+    auto service = LoggedIn(error);
+    EXPECT_NE(error.find(missing), std::string::npos) << error;
+    EXPECT_NE(error.find("non trovata"), std::string::npos) << error;
+    std::shared_ptr<NsoCollection> list;
+    service->ListOrders(kCompany, Yesterday() + " 00:00:00", list, error);
+    EXPECT_NE(error.find("non connesso"), std::string::npos) << error;
+
+    const fs::path odd = root_ / "R&D <'inbox'>";
+    fs::create_directories(odd / kCompany);
+    std::ofstream(odd / kCompany / "o.xml") << UblOrder("PO/1", "2024-01-01", "E");
+    Register(odd.string());
+    service = LoggedIn(error);
+    ASSERT_EQ(error, "");
+    service->ListOrders(kCompany, Yesterday() + " 00:00:00", list, error);
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(list->RecordCount(), 1);
+
+    service->SetConfigXML("<NsoConfig><Other/></NsoConfig>");
+    Variant extra;
+    service->Login(std::string(), extra, error);
+    EXPECT_NE(error.find("Inbox"), std::string::npos) << error;
+}
+
+TEST_F(FolderInboxTest, DownloadReturnsTheFileBytesUnchanged) {
+    const std::string bytes = "\xEF\xBB\xBF" + UblOrder("PO/1", "2024-03-05", "UFABCD") + "\r\n";
+    Write("order.xml", bytes);
+    static_cast<void>(List(Yesterday(), error_));
+    ASSERT_EQ(error_, "");
+
+    auto downloaded = Download("order.xml", error_);
+    ASSERT_EQ(error_, "");
+    ASSERT_EQ(downloaded->RecordCount(), 1);
+    EXPECT_EQ(downloaded->Item(0)->Content(), bytes);
+    EXPECT_EQ(downloaded->Item(0)->FileDocNum().Text(), "PO/1");
+    EXPECT_EQ(downloaded->Item(0)->EndPointId().Text(), "UFABCD");
+}
+
+TEST_F(FolderInboxTest, RefusesHubIdsThatLeaveTheCompanyFolderOrAreMissing) {
+    fs::create_directories(root_ / "IT11111111111");
+    std::ofstream(root_ / "IT11111111111" / "other.xml") << "secret";
+    fs::create_directories(root_ / kCompany / "sub");
+    std::ofstream(root_ / kCompany / "sub" / "inner.xml") << "inner";
+    Write(".hidden.xml", "hidden");
+    static_cast<void>(List(Yesterday(), error_));
+    ASSERT_EQ(error_, "");
+
+    for (const std::string id : {"../IT11111111111/other.xml", "..", ".", "sub/inner.xml",
+                                 "/etc/hostname", ".hidden.xml", "", "sub", "missing.xml"}) {
+        auto downloaded = Download(id, error_);
+        EXPECT_NE(error_, "") << id;
+        EXPECT_EQ(downloaded, nullptr) << id;
+    }
+}
+
+TEST_F(FolderInboxTest, CallsFailWhenNotConnected) {
+    Write("order.xml", UblOrder("PO/1", "2024-03-05", "E"));
+    static_cast<void>(List(Yesterday(), error_));
+    ASSERT_EQ(error_, "");
+    service_->Terminate();
+
+    static_cast<void>(List(Yesterday(), error_));
+    EXPECT_NE(error_.find("non connesso"), std::string::npos) << error_;
+    static_cast<void>(Download("order.xml", error_));
+    EXPECT_NE(error_.find("non connesso"), std::string::npos) << error_;
+    Variant pdf;
+    service_->TrasformOrder2PDF("<Order/>", pdf, error_);
+    EXPECT_NE(error_.find("non connesso"), std::string::npos) << error_;
+
+    auto fresh = CreateObjectAs<NsoService>(progid::kNsoService);
+    std::shared_ptr<NsoCollection> list;
+    fresh->ListOrders(kCompany, Yesterday() + " 00:00:00", list, error_);
+    EXPECT_NE(error_.find("non connesso"), std::string::npos) << error_;
+}
+
+TEST_F(FolderInboxTest, PdfIsNotAvailableAndProgIdObjectsAreEmpty) {
+    Variant pdf;
+    service_->TrasformOrder2PDF("<Order/>", pdf, error_);
+    EXPECT_EQ(error_.rfind("Anteprima PDF non disponibile: ", 0), 0U) << error_;
+    EXPECT_TRUE(pdf.IsEmpty());
+
+    auto collection = CreateObjectAs<NsoCollection>(progid::kNsoCollection);
+    EXPECT_EQ(collection->RecordCount(), 0);
+    EXPECT_TRUE(collection->Items().empty());
+    try {
+        static_cast<void>(collection->Item(0));
+        ADD_FAILURE() << "Item(0) of an empty collection";
+    } catch (const VbError& e) {
+        EXPECT_EQ(e.Number(), 9);
+        EXPECT_STREQ(e.what(), "Subscript out of range");
+    }
+    auto document = CreateObjectAs<NsoDocument>(progid::kNsoDocument);
+    EXPECT_TRUE(document->HubId().IsEmpty());
+    EXPECT_EQ(document->Content(), "");
+}
+
+} // namespace
+} // namespace kvad::platform

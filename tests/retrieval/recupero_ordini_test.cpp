@@ -1,0 +1,229 @@
+#include "retrieval/recupero_ordini.h"
+
+#include <gtest/gtest.h>
+
+#include "kvad_nso/nso_ws.h"
+#include "support/test_env.h"
+
+namespace kvad::nso {
+namespace {
+
+// A scriptable platform: what it lists, what each download returns, and how it fails.
+struct Script {
+    struct Entry {
+        std::string hub, num, date, endpoint, content;
+    };
+    std::vector<Entry> listed;
+    bool nothingCollection = false;
+    std::string loginError;
+    std::string listError;
+    std::vector<std::string> calls;
+    std::string startDate;
+};
+
+Script& TheScript() {
+    static Script script;
+    return script;
+}
+
+class FakeDocument : public NsoDocument {
+  public:
+    FakeDocument() = default;
+    explicit FakeDocument(Script::Entry e) : entry(std::move(e)) {}
+    Variant HubId() const override { return entry.hub; }
+    Variant FileDocNum() const override { return entry.num; }
+    Variant FileDocData() const override { return entry.date; }
+    Variant EndPointId() const override { return entry.endpoint; }
+    std::string Content() const override { return entry.content; }
+    Script::Entry entry;
+};
+
+class FakeCollection : public NsoCollection {
+  public:
+    long RecordCount() const override { return static_cast<long>(docs.size()); }
+    std::shared_ptr<NsoDocument> Item(int index) const override { return docs.at(index); }
+    std::vector<std::shared_ptr<NsoDocument>> Items() const override { return docs; }
+    std::vector<std::shared_ptr<NsoDocument>> docs;
+};
+
+class FakeService : public NsoService {
+  public:
+    void SetUsername(const std::string& v) override { TheScript().calls.push_back("user " + v); }
+    void SetPassword(const std::string&) override {}
+    void SetConfigXML(const std::string&) override {}
+    void Login(const std::string&, Variant&, std::string& error) override {
+        TheScript().calls.emplace_back("login");
+        error = TheScript().loginError;
+    }
+    void ListOrders(const std::string& company, const std::string& start,
+                    std::shared_ptr<NsoCollection>& collection, std::string& error) override {
+        auto& s = TheScript();
+        s.calls.push_back("list " + company);
+        s.startDate = start;
+        error = s.listError;
+        if (s.nothingCollection) {
+            collection.reset();
+            return;
+        }
+        auto list = std::make_shared<FakeCollection>();
+        for (const auto& e : s.listed) {
+            list->docs.push_back(std::make_shared<FakeDocument>(e));
+        }
+        collection = list;
+    }
+    void DownloadOrders(const Variant& hub, std::shared_ptr<NsoCollection>& collection,
+                        std::string& error) override {
+        TheScript().calls.push_back("download " + hub.Text());
+        for (const auto& e : TheScript().listed) {
+            if (e.hub == hub.Text()) {
+                auto list = std::make_shared<FakeCollection>();
+                list->docs.push_back(std::make_shared<FakeDocument>(e));
+                collection = list;
+                return;
+            }
+        }
+        error = "non trovato";
+    }
+    void TrasformOrder2PDF(const std::string&, Variant&, std::string& error) override {
+        error = "no";
+    }
+    void Terminate() override { TheScript().calls.emplace_back("logout"); }
+};
+
+class FakeAccount : public NsoAccount {
+  public:
+    void SetCodiceDitta(std::int32_t) override {}
+    void SetConnessione(std::shared_ptr<Connection>) override {}
+    std::string Username() override { return "utente"; }
+    std::string Password() override { return "segreta"; }
+    std::string ConfigXML() override { return "<NsoConfig/>"; }
+};
+
+std::string Order(const std::string& id, const std::string& issueDate) {
+    return "<Order xmlns=\"urn:oasis:names:specification:ubl:schema:xsd:Order-2\" "
+           "xmlns:cbc=\"urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2\">"
+           "<cbc:ID>" +
+           id + "</cbc:ID><cbc:IssueDate>" + issueDate + "</cbc:IssueDate><cbc:Note>l'urgenza</cbc:Note></Order>";
+}
+
+class RecuperoTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        TheScript() = Script{};
+        RegisterClass(progid::kNsoService, [] { return std::make_shared<FakeService>(); });
+        RegisterClass(progid::kNsoDocument, [] { return std::make_shared<FakeDocument>(); });
+        RegisterClass(progid::kNsoCollection, [] { return std::make_shared<FakeCollection>(); });
+        RegisterClass(progid::kNsoAccount, [] { return std::make_shared<FakeAccount>(); });
+        env.Native("INSERT INTO IE90_CONFIGNSO (IE90_DITTA_CG18, IE90_CODDOCUM_MG3G, "
+                   "IE90_DATAORA_IMPORT, IE90_TRACCIATO_IE25) VALUES (1, 'OCL', "
+                   "'2024-03-05 10:00:00', 'NSO')");
+        env.Object().AddOnProgress([this](auto&, std::int32_t& cur, std::int32_t& max,
+                                          std::string& msg) {
+            progress.push_back(std::to_string(cur) + "/" + std::to_string(max) + " " + msg);
+        });
+    }
+    void Run() { env.Object().RecuperaOrdiniNSO(); }
+    long Registered() { return env.Count("SELECT IE91_ID FROM IE91_NSOFILES"); }
+    std::size_t LunghezzaTestoXml() {
+        return env.Scalar("SELECT IE91_XML FROM IE91_NSOFILES").Text().size();
+    }
+
+    test::TestEnv env;
+    std::vector<std::string> progress;
+};
+
+TEST_F(RecuperoTest, EmptyListOrNothingStillRecordsTheRetrieval) {
+    TheScript().nothingCollection = true;
+    Run();
+    EXPECT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    EXPECT_EQ(TheScript().startDate, "2024-03-04 00:00:00");
+    EXPECT_EQ(Registered(), 0);
+    EXPECT_EQ(env.Scalar("SELECT IE90_ESITO_IMPORT FROM IE90_CONFIGNSO").ToLong(), 0);
+    EXPECT_GT(env.Scalar("SELECT IE90_DATAORA_IMPORT FROM IE90_CONFIGNSO").ToDate(),
+              (DateTime{2024, 3, 5, 10, 0, 0}));
+    EXPECT_EQ(progress, std::vector<std::string>{"0/0 "});
+    EXPECT_EQ(TheScript().calls.back(), "logout");
+}
+
+TEST_F(RecuperoTest, NewDocumentsAreRegisteredDownloadedLoadedOnce) {
+    TheScript().listed = {{"a.xml", "A1", "2024-03-06", "UFABCD", Order("A1", "2024-03-06")},
+                          {"a.xml", "A1", "2024-03-06", "UFABCD", Order("A1", "2024-03-06")},
+                          {"b.xml", "B'1", "2024-03-07", "UFABCD", Order("B'1", "2024-03-07")}};
+    Run();
+    ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    EXPECT_EQ(Registered(), 2) << "the second listing of a.xml finds the first one's row";
+    EXPECT_EQ(env.Count("SELECT * FROM IE92_NSOTESTATAXML"), 2);
+    EXPECT_EQ(env.Scalar("SELECT IE90_ESITO_IMPORT FROM IE90_CONFIGNSO").ToLong(), 1);
+    EXPECT_EQ(env.Scalar("SELECT IE91_ID_FW07 FROM IE91_NSOFILES").ToLong(), 1);
+    EXPECT_EQ(env.Scalar("SELECT IE91_XML FROM IE91_NSOFILES WHERE IE91_IDORD = 'A1'").Text(),
+              Order("A1", "2024-03-06")) << "stored unchanged, quotes included";
+    ASSERT_EQ(progress.size(), 4U);
+    EXPECT_EQ(progress[1], "1/3 Id : A1 (2024-03-06) - UFABCD");
+    EXPECT_EQ(progress[3], "3/3 Id : B'1 (2024-03-07) - UFABCD");
+
+    // A later run lists them again: nothing is downloaded twice.
+    TheScript().calls.clear();
+    Run();
+    EXPECT_EQ(Registered(), 2);
+    for (const auto& call : TheScript().calls) {
+        EXPECT_EQ(call.rfind("download", 0), std::string::npos) << call;
+    }
+    EXPECT_EQ(env.Scalar("SELECT IE90_ESITO_IMPORT FROM IE90_CONFIGNSO").ToLong(), 0);
+}
+
+TEST_F(RecuperoTest, ADocumentThatFailsToLoadDoesNotStopTheNextOne) {
+    TheScript().listed = {{"bad.xml", "X1", "2024-03-06", "UFABCD", Order("X1", "31-31-2024")},
+                          {"good.xml", "G1", "2024-03-06", "UFABCD", Order("G1", "2024-03-06")}};
+    Run();
+    EXPECT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    EXPECT_EQ(Registered(), 2);
+    EXPECT_EQ(env.Count("SELECT * FROM IE98_NSO_LOGERRORS WHERE IE98_CODE_IE97 = 12"), 1);
+    EXPECT_EQ(env.Scalar("SELECT IE90_ESITO_IMPORT FROM IE90_CONFIGNSO").ToLong(), 1);
+}
+
+TEST_F(RecuperoTest, LoginAndListingFailures) {
+    TheScript().loginError = "credenziali errate";
+    Run();
+    EXPECT_EQ(env.S().Stato, kaErrConnessioneNSO);
+    EXPECT_EQ(env.S().Errore.Text(), "credenziali errate");
+    EXPECT_EQ(TheScript().calls.back(), "login") << "no logout after a failed login";
+
+    TheScript() = Script{};
+    TheScript().listError = "servizio non disponibile";
+    Run();
+    EXPECT_EQ(env.S().Stato, kaErrConnessioneNSO);
+    EXPECT_EQ(env.S().Errore.Text(), "servizio non disponibile");
+    EXPECT_EQ(TheScript().calls.back(), "logout");
+    EXPECT_EQ(env.Scalar("SELECT IE90_DATAORA_IMPORT FROM IE90_CONFIGNSO").ToDate(),
+              (DateTime{2024, 3, 5, 10, 0, 0})) << "the next retrieval starts from the same date";
+}
+
+TEST_F(RecuperoTest, ByteOrderMarkIsOneCharacter) {
+    const std::string bom = "\xEF\xBB\xBF";
+    TheScript().listed = {{"bom.xml", "M1", "2024-03-06", "UFABCD", bom + Order("M1", "2024-03-06")},
+                          {"odd.xml", "M2", "2024-03-06", "UFABCD", "\xC3\xA8" + Order("M2", "2024-03-06")}};
+    Run();
+    EXPECT_EQ(env.Scalar("SELECT IE91_XML FROM IE91_NSOFILES WHERE IE91_IDORD = 'M1'").Text(),
+              Order("M1", "2024-03-06"));
+    EXPECT_EQ(env.Scalar("SELECT IE91_XML FROM IE91_NSOFILES WHERE IE91_IDORD = 'M2'").Text(),
+              Order("M2", "2024-03-06")) << "a two-byte stray character goes whole";
+}
+
+TEST_F(RecuperoTest, ForcedDownloadStoresMissingXml) {
+    TheScript().listed = {{"a.xml", "A1", "2024-03-06", "UFABCD", Order("A1", "2024-03-06")}};
+    env.Native("INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_STATUS, IE91_HUBID, IE91_IDORD, "
+               "IE91_ISSUEDATE, IE91_ENDPOINTID, IE91_OPERAZIONE) VALUES (1, 0, 'a.xml', 'A1', "
+               "'2024-03-06 00:00:00', 'UFABCD', 0)");
+    const std::int32_t id = env.Scalar("SELECT IE91_ID FROM IE91_NSOFILES").ToLong();
+    std::string error;
+    Variant extra;
+    ASSERT_TRUE(NSOLogin(env.S(), error, extra)) << error;
+    EXPECT_TRUE(ScaricaXMLOrdine(env.S(), id, true));
+    EXPECT_EQ(LunghezzaTestoXml(), Order("A1", "2024-03-06").size());
+    TheScript().listed.clear();
+    EXPECT_FALSE(ScaricaXMLOrdine(env.S(), id, true)) << "the platform no longer has it";
+    EXPECT_TRUE(NSOLogout(env.S()));
+}
+
+} // namespace
+} // namespace kvad::nso

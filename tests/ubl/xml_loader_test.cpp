@@ -1,0 +1,207 @@
+#include "ubl/xml_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "support/test_env.h"
+
+namespace kvad::nso {
+namespace {
+
+const char* const kOrderNs = "urn:oasis:names:specification:ubl:schema:xsd:Order-2";
+const char* const kCac =
+    "urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2";
+const char* const kCbc = "urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2";
+
+// An order with two lines (the first with two allowances) and one header charge.
+std::string PrefixedOrder(const std::string& issueDate = "2024-03-05",
+                          const std::string& reference = "",
+                          const std::string& firstLineQuantity = "3") {
+    std::string ref = reference.empty()
+                          ? ""
+                          : "<cac:OrderDocumentReference><cbc:ID>" + reference +
+                                "</cbc:ID></cac:OrderDocumentReference>";
+    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Order xmlns=\"") + kOrderNs +
+           "\" xmlns:cac=\"" + kCac + "\" xmlns:cbc=\"" + kCbc + "\">" +
+           "<cbc:ID>ORD-1</cbc:ID><cbc:IssueDate>" + issueDate + "</cbc:IssueDate>" +
+           "<cbc:Note>prima nota</cbc:Note><cbc:Note>seconda nota</cbc:Note>" + ref +
+           "<cac:AllowanceCharge><cbc:ChargeIndicator>true</cbc:ChargeIndicator>"
+           "<cbc:Amount currencyID=\"EUR\">12.50</cbc:Amount></cac:AllowanceCharge>"
+           "<cac:OrderLine><cac:LineItem><cbc:ID>1</cbc:ID><cbc:Quantity unitCode=\"C62\">" +
+           firstLineQuantity +
+           "</cbc:Quantity>"
+           "<cac:AllowanceCharge><cbc:ChargeIndicator>false</cbc:ChargeIndicator>"
+           "<cbc:Amount>10</cbc:Amount></cac:AllowanceCharge>"
+           "<cac:AllowanceCharge><cbc:ChargeIndicator>false</cbc:ChargeIndicator>"
+           "<cbc:Amount>0.005</cbc:Amount></cac:AllowanceCharge>"
+           "<cac:Item><cbc:Name>Garze</cbc:Name></cac:Item></cac:LineItem></cac:OrderLine>"
+           "<cac:OrderLine><cac:LineItem><cbc:ID>2</cbc:ID><cbc:Quantity>1</cbc:Quantity>"
+           "</cac:LineItem></cac:OrderLine></Order>";
+}
+
+// The same content with the aggregate namespace declared only on inner elements, so that the
+// paths take the local-name form.
+std::string UnprefixedOrder() {
+    return std::string("<Order xmlns=\"") + kOrderNs + "\">" + "<ID xmlns=\"" + kCbc +
+           "\">ORD-2</ID>" + "<AllowanceCharge xmlns=\"" + kCac + "\"><ChargeIndicator xmlns=\"" +
+           kCbc + "\">true</ChargeIndicator><Amount xmlns=\"" + kCbc +
+           "\">4</Amount></AllowanceCharge>" + "<OrderLine xmlns=\"" + kCac +
+           "\"><LineItem><ID xmlns=\"" + kCbc + "\">1</ID><AllowanceCharge><ChargeIndicator xmlns=\"" +
+           kCbc + "\">false</ChargeIndicator><Amount xmlns=\"" + kCbc +
+           "\">2</Amount></AllowanceCharge></LineItem></OrderLine></Order>";
+}
+
+class LoaderTest : public ::testing::Test {
+  protected:
+    std::int32_t Register(const std::string& xml) {
+        std::string quoted;
+        for (char c : xml) {
+            quoted += c == '\'' ? std::string("''") : std::string(1, c);
+        }
+        env.Native("INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_STATUS, IE91_IDORD, "
+                   "IE91_ISSUEDATE, IE91_ENDPOINTID, IE91_OPERAZIONE, IE91_XML) VALUES (1, 0, 'N" +
+                   std::to_string(++counter) + "', '2024-03-05 00:00:00', 'UFABCD', 0, '" +
+                   quoted + "')");
+        return env.Scalar("SELECT MAX(IE91_ID) FROM IE91_NSOFILES").ToLong();
+    }
+    long Rows(const std::string& table, std::int32_t id) {
+        return env.Count("SELECT * FROM " + table + " WHERE " + table.substr(0, 5) +
+                         "ID_IE91 = " + std::to_string(id));
+    }
+    long Log12(std::int32_t id) {
+        return env.Count("SELECT * FROM IE98_NSO_LOGERRORS WHERE IE98_CODE_IE97 = 12 AND "
+                         "IE98_ID_IE91 = " + std::to_string(id));
+    }
+    test::TestEnv env;
+    int counter = 0;
+};
+
+TEST_F(LoaderTest, DeclarationsAndPrefixesOfADefaultNamespaceOrder) {
+    std::string reason;
+    auto doc = xml::Document::Load(PrefixedOrder(), reason);
+    ASSERT_NE(doc, nullptr) << reason;
+    std::string declarations;
+    for (const auto& child : doc->Root().ChildNodes()) {
+        std::int32_t nsCounter = 0;
+        RaccogliNamespace(declarations, child, nsCounter);
+    }
+    EXPECT_EQ(declarations, std::string(" xmlns:locNS0='") + kOrderNs + "' xmlns:cac='" + kCac +
+                                "' xmlns:cbc='" + kCbc + "'");
+    const xml::Node order = CercaNodoFiglio(env.S(), doc->Root(), "Order");
+    ASSERT_FALSE(order.IsNull());
+    EXPECT_EQ(PrefissoNamespace(order, "CommonAggregateComponents"), "cac:");
+    EXPECT_EQ(PrefissoNamespace(order, "Order-2"), "") << "a default namespace has no prefix";
+}
+
+TEST_F(LoaderTest, LoadsHeaderLinesAndAllowancesWithTheirLinks) {
+    const std::int32_t id = Register(PrefixedOrder());
+    GetOrderFromXML(env.S(), id, false);
+    ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    EXPECT_EQ(env.S().ApriCAC, "cac:");
+    EXPECT_EQ(env.S().ChiudiCBC, "");
+    const std::string where = " WHERE IE92_ID_IE91 = " + std::to_string(id);
+    EXPECT_EQ(env.Scalar("SELECT IE92_Note FROM IE92_NSOTESTATAXML" + where).Text(),
+              "prima nota") << "the first of two matching elements";
+    EXPECT_EQ(env.Scalar("SELECT IE92_IssueDate FROM IE92_NSOTESTATAXML" + where).ToDate(),
+              (DateTime{2024, 3, 5}));
+    EXPECT_EQ(Rows("IE96_NSOTESTATASCONTIXML", id), 1) << "only the Order's own allowances";
+    EXPECT_EQ(env.Scalar("SELECT IE96_Amount FROM IE96_NSOTESTATASCONTIXML").Text(), "12.5");
+    EXPECT_EQ(Rows("IE94_NSOCORPOXML", id), 2);
+    EXPECT_EQ(env.Count("SELECT * FROM IE9A_NSOCORPOSCONTIXML INNER JOIN IE94_NSOCORPOXML ON "
+                        "IE94_ID = IE9A_ID_IE94 WHERE IE94_LineItem_ID = '1'"),
+              2);
+    EXPECT_EQ(Log12(id), 0);
+}
+
+TEST_F(LoaderTest, WithoutPrefixesHeaderAllowancesIncludeLineAllowances) {
+    const std::int32_t id = Register(UnprefixedOrder());
+    GetOrderFromXML(env.S(), id, false);
+    ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    EXPECT_EQ(env.S().ApriCAC, ".//*[local-name()='");
+    EXPECT_EQ(Rows("IE96_NSOTESTATASCONTIXML", id), 2);
+    EXPECT_EQ(Rows("IE94_NSOCORPOXML", id), 1);
+    EXPECT_EQ(Rows("IE9A_NSOCORPOSCONTIXML", id), 1);
+}
+
+TEST_F(LoaderTest, ReloadOffLeavesTheHeaderAloneAndReloadReplacesLines) {
+    const std::int32_t id = Register(PrefixedOrder());
+    GetOrderFromXML(env.S(), id, false);
+    const Variant firstLine = env.Scalar("SELECT MIN(IE94_ID) FROM IE94_NSOCORPOXML");
+    env.Native("UPDATE IE92_NSOTESTATAXML SET IE92_Note = 'corretta'");
+    env.Native("UPDATE IE91_NSOFILES SET IE91_XML = REPLACE(IE91_XML, 'prima nota', 'nuova')");
+
+    GetOrderFromXML(env.S(), id, false);
+    EXPECT_EQ(env.Scalar("SELECT IE92_Note FROM IE92_NSOTESTATAXML").Text(), "corretta");
+    EXPECT_EQ(env.Scalar("SELECT MIN(IE94_ID) FROM IE94_NSOCORPOXML").ToLong(),
+              firstLine.ToLong());
+
+    GetOrderFromXML(env.S(), id, true);
+    ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    EXPECT_EQ(env.Scalar("SELECT IE92_Note FROM IE92_NSOTESTATAXML").Text(), "nuova");
+    EXPECT_EQ(env.Count("SELECT * FROM IE92_NSOTESTATAXML"), 1) << "updated in place";
+    EXPECT_EQ(Rows("IE94_NSOCORPOXML", id), 2);
+    EXPECT_GT(env.Scalar("SELECT MIN(IE94_ID) FROM IE94_NSOCORPOXML").ToLong(),
+              firstLine.ToLong());
+    EXPECT_EQ(Rows("IE96_NSOTESTATASCONTIXML", id), 1);
+}
+
+TEST_F(LoaderTest, NonDateInADatetimeColumnLogsCode12AndStops) {
+    const std::int32_t id = Register(PrefixedOrder("non-una-data"));
+    GetOrderFromXML(env.S(), id, false);
+    EXPECT_EQ(env.S().Stato, kaErrVB);
+    EXPECT_EQ(env.S().Errore.Text().rfind("Routine: LoadRecorsetData", 0), 0U);
+    EXPECT_EQ(Log12(id), 1);
+    EXPECT_NE(env.Scalar("SELECT IE98_ERRORMESSAGE FROM IE98_NSO_LOGERRORS").Text().find(
+                  "LoadRecorsetData"),
+              std::string::npos);
+    EXPECT_EQ(Rows("IE92_NSOTESTATAXML", id), 1) << "the header's other values are saved";
+    EXPECT_EQ(Rows("IE94_NSOCORPOXML", id), 0) << "the remaining steps do not run";
+}
+
+TEST_F(LoaderTest, NotAnOrderLogsCode12AndWritesNothing) {
+    const std::int32_t notOrder = Register(
+        "<OrderCancellation xmlns=\"urn:x\"><ID>1</ID></OrderCancellation>");
+    GetOrderFromXML(env.S(), notOrder, false);
+    EXPECT_EQ(env.S().Stato, kaOK);
+    EXPECT_EQ(Log12(notOrder), 1);
+    EXPECT_TRUE(env.Scalar("SELECT IE98_ERRORMESSAGE FROM IE98_NSO_LOGERRORS").IsNull());
+    EXPECT_EQ(Rows("IE92_NSOTESTATAXML", notOrder), 0);
+
+    // Text that is not XML, or is refused, changes nothing and is not logged.
+    for (const std::string bad : {"non xml", "<!DOCTYPE x [<!ENTITY a 'b'>]><Order/>", "   "}) {
+        const std::int32_t id = Register(bad);
+        GetOrderFromXML(env.S(), id, false);
+        EXPECT_EQ(env.S().Stato, kaOK);
+        EXPECT_EQ(Log12(id), 0) << bad;
+        EXPECT_EQ(Rows("IE92_NSOTESTATAXML", id), 0) << bad;
+    }
+}
+
+TEST_F(LoaderTest, PublicSamplesLoad) {
+    const auto dir = test::SharedSamplesDir();
+    if (dir.empty()) {
+        GTEST_SKIP() << "the public UBL samples folder ../shared/ubl-samples is absent";
+    }
+    int orders = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() != ".xml") {
+            continue;
+        }
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        const std::int32_t id = Register(text);
+        GetOrderFromXML(env.S(), id, false);
+        EXPECT_EQ(env.S().Stato, kaOK) << entry.path() << ": " << env.S().Errore.Text();
+        if (Rows("IE92_NSOTESTATAXML", id) == 1) {
+            ++orders;
+            EXPECT_GT(Rows("IE94_NSOCORPOXML", id), 0) << entry.path();
+        } else {
+            EXPECT_EQ(Log12(id), 1) << entry.path() << " is not an Order and is logged";
+        }
+    }
+    EXPECT_GE(orders, 9);
+}
+
+} // namespace
+} // namespace kvad::nso

@@ -1,0 +1,207 @@
+#include "workspace/ordini.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "support/test_env.h"
+
+namespace kvad::nso {
+namespace {
+
+struct Doc {
+    Doc(std::string idordIn, std::string dataIn, std::string rifIn = "", int operazioneIn = 0,
+        bool xmlIn = true, bool processatoIn = false, std::string guidIn = "")
+        : idord(std::move(idordIn)), data(std::move(dataIn)), rif(std::move(rifIn)),
+          operazione(operazioneIn), xml(xmlIn), processato(processatoIn), guid(std::move(guidIn)) {}
+    std::string idord;
+    std::string data;
+    std::string rif; // "" or "idord|date": refers to that document
+    int operazione;
+    bool xml;
+    bool processato;
+    std::string guid; // linked ERP document
+};
+
+class LeggiOrdiniTest : public ::testing::Test {
+  protected:
+    void Add(const Doc& d) {
+        std::string rifId = "NULL", rifData = "NULL", rifEp = "NULL";
+        if (!d.rif.empty()) {
+            const auto bar = d.rif.find('|');
+            rifId = "'" + d.rif.substr(0, bar) + "'";
+            rifData = "'" + d.rif.substr(bar + 1) + " 00:00:00'";
+            rifEp = "'UFABCD'";
+        }
+        std::string idord;
+        for (char c : d.idord) {
+            idord += c == '\'' ? std::string("''") : std::string(1, c);
+        }
+        env.Native("INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_STATUS, IE91_IDORD, "
+                   "IE91_ISSUEDATE, IE91_ENDPOINTID, IE91_OPERAZIONE, IE91_XML, IE91_RIF_IDORD, "
+                   "IE91_RIF_ISSUEDATE, IE91_RIF_ENDPOINTID, IE91_PROCESSATO, IE91_GUID_DO11) "
+                   "VALUES (1, 0, '" + idord + "', '" + d.data + " 00:00:00', 'UFABCD', " +
+                   std::to_string(d.operazione) + ", " + (d.xml ? "'<Order/>'" : "NULL") + ", " +
+                   rifId + ", " + rifData + ", " + rifEp + ", " + (d.processato ? "1" : "NULL") +
+                   ", " + (d.guid.empty() ? "NULL" : "'" + d.guid + "'") + ")");
+    }
+
+    void ErpOrder(const std::string& guid, int numreg, bool delivered) {
+        env.Native("INSERT INTO DO11_DOCTESTATA (DO11_DITTA_CG18, DO11_NUMREG_CO99, DO11_GUID, "
+                   "DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC, DO11_ANNODOC) VALUES "
+                   "(1, " + std::to_string(numreg) + ", '" + guid +
+                   "', 'OCL', 'A', 1, '2024-01-01 00:00:00', 2024)");
+        env.Native("INSERT INTO DO31_DOCCORPOORD (DO31_DITTA_CG18, DO31_NUMREG_CO99, "
+                   "DO31_PROGRIGA, DO31_QTA1CONS) VALUES (1, " + std::to_string(numreg) +
+                   ", 1, " + (delivered ? "2" : "0") + ")");
+    }
+
+    struct Row {
+        int livello;
+        std::string padre;
+        int sel;
+        int operazione;
+    };
+    // The working table by ID_RIGA.
+    std::multimap<std::string, Row> Rows() {
+        std::multimap<std::string, Row> rows;
+        auto rs = env.S().RstOrdini;
+        EXPECT_NE(rs, nullptr);
+        if (!rs) {
+            return rows;
+        }
+        rs->Requery();
+        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
+            rows.emplace(rs->Value("ID_RIGA").Text(),
+                         Row{rs->Value("LIVELLO").ToLong(), rs->Value("ID_PADRE").Text(),
+                             rs->Value("TMP_IMG_SEL").ToLong(),
+                             rs->Value("TMP_IMG_OPERAZIONE").ToLong()});
+        }
+        return rows;
+    }
+
+    static Row At(const std::multimap<std::string, Row>& rows, const std::string& key) {
+        const auto it = rows.find(key);
+        if (it == rows.end()) {
+            ADD_FAILURE() << "no row " << key;
+            return Row{-1, "", -1, -1};
+        }
+        return it->second;
+    }
+
+    void Leggi(kaenumTipoOrdiniProcessati tipo = kaOrdiniTutti) {
+        env.Object().LeggiOrdini(tipo);
+        ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    }
+
+    test::TestEnv env;
+};
+
+TEST_F(LeggiOrdiniTest, ChainOfThreeDocuments) {
+    Add({"100", "2024-01-10", "", 0});
+    Add({"101", "2024-02-10", "100|2024-01-10", 1});
+    Add({"102", "2024-03-10", "101|2024-02-10", 1});
+    Add({"200", "2024-01-05", "", 0});
+    Leggi();
+    const auto rows = Rows();
+    ASSERT_EQ(rows.size(), 4U);
+    const std::string leaf = "102#2024-03-10#UFABCD";
+    EXPECT_EQ(rows.find(leaf)->second.livello, 0);
+    EXPECT_EQ(rows.find(leaf)->second.padre, "");
+    EXPECT_EQ(rows.find(leaf)->second.operazione, 15);
+    EXPECT_EQ(At(rows, "101#2024-02-10#UFABCD").livello, 1);
+    EXPECT_EQ(At(rows, "101#2024-02-10#UFABCD").padre, leaf);
+    EXPECT_EQ(At(rows, "100#2024-01-10#UFABCD").livello, 2);
+    EXPECT_EQ(At(rows, "100#2024-01-10#UFABCD").padre, leaf);
+    EXPECT_EQ(At(rows, "100#2024-01-10#UFABCD").sel, 9);
+    EXPECT_EQ(At(rows, "200#2024-01-05#UFABCD").operazione, 99);
+
+    // Newest issue date first.
+    auto rs = env.S().RstOrdini;
+    rs->MoveFirst();
+    EXPECT_EQ(rs->Value("ID_RIGA").Text(), leaf);
+}
+
+TEST_F(LeggiOrdiniTest, TwoDocumentsReferringToTheSameOrderGiveTwoChains) {
+    Add({"100", "2024-01-10", "", 0});
+    Add({"101", "2024-02-10", "100|2024-01-10", 1});
+    Add({"102", "2024-02-11", "100|2024-01-10", 2});
+    Leggi();
+    const auto rows = Rows();
+    EXPECT_EQ(rows.count("100#2024-01-10#UFABCD"), 2U);
+    EXPECT_EQ(At(rows, "102#2024-02-11#UFABCD").operazione, 16);
+}
+
+TEST_F(LeggiOrdiniTest, FilterOnLeavesAndDocumentsWithoutXml) {
+    Add({"100", "2024-01-10", "", 0});
+    Add({"101", "2024-02-10", "100|2024-01-10", 1, true, true}); // processed leaf
+    Add({"300", "2024-01-01", "", 0});
+    Add({"301", "2024-02-01", "300|2024-01-01", 1, false}); // never downloaded
+    Leggi(kaOrdiniDaProcessare);
+    auto rows = Rows();
+    EXPECT_EQ(rows.size(), 1U) << "the processed leaf hides its whole chain";
+    EXPECT_EQ(rows.begin()->first, "300#2024-01-01#UFABCD");
+    EXPECT_EQ(rows.begin()->second.livello, 0) << "a document without XML is never a leaf";
+
+    Leggi(kaOrdiniProcessati);
+    EXPECT_EQ(Rows().size(), 2U);
+    Leggi(kaOrdiniTutti);
+    EXPECT_EQ(Rows().size(), 3U);
+}
+
+TEST_F(LeggiOrdiniTest, DeliveredOlderOrderBlocksSelection) {
+    Add({"100", "2024-01-10", "", 0, true, true, "G-100"});
+    Add({"101", "2024-02-10", "100|2024-01-10", 1});
+    Add({"200", "2024-01-10", "", 0, true, false, "G-200"});
+    ErpOrder("G-100", 1, true);
+    ErpOrder("G-200", 2, true);
+    Leggi();
+    const auto rows = Rows();
+    EXPECT_EQ(At(rows, "101#2024-02-10#UFABCD").sel, 2);
+    EXPECT_EQ(At(rows, "200#2024-01-10#UFABCD").sel, 0)
+        << "a main row whose own order is delivered stays selectable";
+
+    kaEnumNSOSelez tutti = kaTutti;
+    env.Object().SetSelezione(tutti);
+    auto after = Rows();
+    EXPECT_EQ(At(after, "101#2024-02-10#UFABCD").sel, 2);
+    EXPECT_EQ(At(after, "200#2024-01-10#UFABCD").sel, 1);
+    EXPECT_EQ(At(after, "100#2024-01-10#UFABCD").sel, 9);
+}
+
+TEST_F(LeggiOrdiniTest, InvertingTwiceRestoresTheSelectionAndBadValuesFail) {
+    Add({"100", "2024-01-10", "", 0});
+    Add({"200", "2024-01-11", "", 0});
+    Leggi();
+    env.Native("UPDATE temp.\"#TEMP_ORD\" SET TMP_IMG_SEL = 1 WHERE IE91_IDORD = '100'");
+    kaEnumNSOSelez inverti = kaInverti;
+    env.Object().SetSelezione(inverti);
+    auto once = Rows();
+    EXPECT_EQ(At(once, "100#2024-01-10#UFABCD").sel, 0);
+    EXPECT_EQ(At(once, "200#2024-01-11#UFABCD").sel, 1);
+    env.Object().SetSelezione(inverti);
+    auto twice = Rows();
+    EXPECT_EQ(At(twice, "100#2024-01-10#UFABCD").sel, 1);
+    EXPECT_EQ(At(twice, "200#2024-01-11#UFABCD").sel, 0);
+
+    auto invalid = static_cast<kaEnumNSOSelez>(7);
+    env.Object().SetSelezione(invalid);
+    EXPECT_EQ(env.S().Stato, kaErrVB);
+    EXPECT_EQ(env.S().Errore.Text().rfind("Routine: SetSelezione", 0), 0U);
+}
+
+TEST_F(LeggiOrdiniTest, QuoteInOrderNumberAndAnotherTableName) {
+    Add({"O'1", "2024-01-10", "", 0});
+    Add({"O'2", "2024-02-10", "O''1|2024-01-10", 1});
+    env.Object().SetNomeTempOrdini("#CATENE");
+    Leggi();
+    auto rs = env.S().RstOrdini;
+    auto older = rs->Clone();
+    older->SetFilter("ID_PADRE = " + FiltroTesto("O'2#2024-02-10#UFABCD"));
+    ASSERT_EQ(older->RecordCount(), 1);
+    EXPECT_EQ(older->Value("IE91_IDORD").Text(), "O'1");
+    EXPECT_EQ(env.Count("SELECT * FROM #CATENE"), 2);
+}
+
+} // namespace
+} // namespace kvad::nso
