@@ -35,6 +35,7 @@ long CountRows(Connection& connection, const std::string& sql) {
 std::vector<std::string> ColumnNames(Connection& connection, const std::string& table) {
     auto rows = connection.OpenRecordset("SELECT * FROM " + table);
     std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(rows->FieldCount()));
     for (int i = 0; i < rows->FieldCount(); ++i) {
         names.push_back(rows->FieldName(i));
     }
