@@ -109,9 +109,10 @@ RowSet LoadRowSet(sqlite3* db, const std::string& sql,
         column.kind = KindOfDeclType(column.declType);
         if (locateRows) {
             const std::string table = TextOrEmpty(sqlite3_column_table_name(stmt.Get(), i));
-            if (!table.empty()) {
-                const std::string schema =
-                    TextOrEmpty(sqlite3_column_database_name(stmt.Get(), i));
+            const std::string schema = TextOrEmpty(sqlite3_column_database_name(stmt.Get(), i));
+            // A column of a common table expression names the CTE but no schema: it has no
+            // table to be written to.
+            if (!table.empty() && !schema.empty()) {
                 column.originColumn = TextOrEmpty(sqlite3_column_origin_name(stmt.Get(), i));
                 auto known = std::find_if(sources.begin(), sources.end(), [&](const auto& s) {
                     return s.schema == schema && s.table == table;

@@ -105,7 +105,7 @@ void SqliteConnection::Record(const DbError& error, std::string_view statement) 
     // As ADO does, a new failure replaces the entries an earlier one left.
     errors_.clear();
     errors_.push_back(entry);
-    if (!error.Statement().empty() || statement.empty()) {
+    if (statement.empty() || statement == error.Statement()) {
         throw error;
     }
     throw DbError(error.Description(), error.SqlState(), std::string(statement), error.Source());

@@ -46,8 +46,9 @@ class SqliteConnection final : public Connection,
     /// Throws DbError, recorded in Errors().
     [[nodiscard]] std::optional<RowSet> LoadRows(std::string_view tsql, bool locateRows);
 
-    /// Runs `work` against the handle; a DbError it throws is recorded in Errors() (with
-    /// `statement` when the error names none) and thrown again.
+    /// Runs `work` against the handle; a DbError it throws is recorded in Errors() and thrown
+    /// again naming `statement` (the T-SQL sent), or the failing statement itself when
+    /// `statement` is empty.
     template <class Work> decltype(auto) Guarded(std::string_view statement, Work&& work) {
         try {
             return work();

@@ -74,7 +74,12 @@ void Statement::Reset() noexcept {
 }
 
 void Statement::Bind(int index, const Variant& value, ValueKind target) {
-    BindValue(stmt_.get(), index, value, target);
+    try {
+        BindValue(stmt_.get(), index, value, target);
+    } catch (const DbError& error) {
+        // A value that does not convert fails the statement it was meant for.
+        throw DbError(error.Description(), error.SqlState(), sql_, error.Source());
+    }
 }
 
 void Statement::BindInt64(int index, long long value) {

@@ -180,13 +180,13 @@ void WorkingRecordset::Update() {
         return;
     case EditMode::Editing: {
         Row& row = rows.rows[CurrentRow()];
-        connection_->Guarded(source_, [&] {
+        connection_->Guarded({}, [&] {
             WriteRowChanges(connection_->Handle(), rows, row, pending_);
         });
         break;
     }
     case EditMode::Adding: {
-        connection_->Guarded(source_, [&] {
+        connection_->Guarded({}, [&] {
             InsertRow(connection_->Handle(), rows, newRow_, pending_);
         });
         rows.rows.push_back(std::move(newRow_));

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "kvad_nso/errors.h"
+#include "kvad_nso/recordset.h"
+#include "temp_database.h"
+
+namespace kvad::test {
+namespace {
+
+class Recordset : public TempDatabase {
+  protected:
+    void SetUp() override {
+        TempDatabase::SetUp();
+        Native("CREATE TABLE NODI (ID INTEGER PRIMARY KEY, CODICE varchar(20) COLLATE NOCASE, "
+               "PADRE varchar(50) COLLATE NOCASE, LIVELLO int, STATO int DEFAULT 7);"
+               "INSERT INTO NODI VALUES (1, 'AB1', NULL, 0, 0);"
+               "INSERT INTO NODI VALUES (2, 'O''Brien', 'A#1', 1, 0);"
+               "INSERT INTO NODI VALUES (3, 'ab3', 'A#1', 2, 0);"
+               "INSERT INTO NODI VALUES (4, 'XY4', NULL, 0, 0);");
+    }
+
+    /// The IDs of the visible rows, in order, read from the first.
+    static std::vector<long> Ids(kvad::Recordset& rs) {
+        std::vector<long> ids;
+        if (rs.RecordCount() == 0) {
+            return ids;
+        }
+        for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+            ids.push_back(rs.Value("id").ToLong());
+        }
+        return ids;
+    }
+
+    static void ExpectVbError(const std::function<void()>& action, std::int32_t number) {
+        try {
+            action();
+            ADD_FAILURE() << "no error " << number;
+        } catch (const VbError& error) {
+            EXPECT_EQ(error.Number(), number) << error.what();
+        }
+    }
+};
+
+TEST_F(Recordset, CloneSeesWritesOfOtherClones) {
+    auto rs = connection->OpenRecordset("SELECT * FROM NODI ORDER BY ID");
+    auto writer = rs->Clone();
+    auto reader = rs->Clone();
+    writer->SetFilter("ID = 3");
+    writer->SetValue("LIVELLO", std::int32_t{5});
+    writer->Update();
+
+    reader->SetFilter("LIVELLO = 5");
+    EXPECT_EQ(Ids(*reader), std::vector<long>{3});
+    rs->MoveLast();
+    rs->MovePrevious();
+    EXPECT_EQ(rs->Value("LIVELLO").ToLong(), 5);
+    EXPECT_EQ(connection->Query("SELECT LIVELLO FROM NODI WHERE ID = 3")->Value(0).ToLong(), 5);
+}
+
+TEST_F(Recordset, FilterReadsNullsOrGroupsAndQuotes) {
+    auto rs = connection->OpenRecordset("SELECT * FROM NODI ORDER BY ID");
+    rs->SetFilter("PADRE = NULL");
+    EXPECT_EQ(Ids(*rs), (std::vector<long>{1, 4}));
+    rs->SetFilter("PADRE <> NULL AND (LIVELLO = 2 OR LIVELLO = 7)");
+    EXPECT_EQ(Ids(*rs), std::vector<long>{3});
+    rs->SetFilter("(PADRE = NULL AND LIVELLO = 0) OR (CODICE = 'o''brien')");
+    EXPECT_EQ(Ids(*rs), (std::vector<long>{1, 2, 4}));
+    rs->SetFilter("CODICE LIKE 'ab*' AND ID >= 2");
+    EXPECT_EQ(Ids(*rs), std::vector<long>{3});
+    rs->SetFilter("PADRE = 'A#1' AND LIVELLO > 5");
+    EXPECT_TRUE(rs->Bof() && rs->Eof());
+    EXPECT_EQ(rs->AbsolutePosition(), kvad::Recordset::kPosUnknown);
+    rs->SetFilter("");
+    EXPECT_EQ(rs->RecordCount(), 4);
+
+    ExpectVbError([&] { rs->SetFilter("LIVELLO = "); }, 3001);
+    ExpectVbError([&] { rs->SetFilter("CODICE = 'unclosed"); }, 3001);
+    ExpectVbError([&] { rs->SetFilter("LIVELLO = 'abc'"); }, 3001);
+    ExpectVbError([&] { rs->SetFilter("NOPE = 1"); }, 3265);
+    EXPECT_EQ(rs->Filter(), "");
+}
+
+TEST_F(Recordset, SortOrdersByKeysWithNullsFirst) {
+    auto rs = connection->OpenRecordset("SELECT * FROM NODI");
+    rs->SetSort("LIVELLO DESC, ID");
+    EXPECT_EQ(Ids(*rs), (std::vector<long>{3, 2, 1, 4}));
+    rs->SetSort("PADRE, ID DESC");
+    EXPECT_EQ(Ids(*rs), (std::vector<long>{4, 1, 3, 2}));
+    rs->SetFilter("LIVELLO = 0");
+    rs->SetSort("[CODICE] DESC");
+    EXPECT_EQ(Ids(*rs), (std::vector<long>{4, 1}));
+    ExpectVbError([&] { rs->SetSort("ID SIDEWAYS"); }, 3001);
+}
+
+TEST_F(Recordset, RequerySeesNewRowsAndKeepsFilterAndSort) {
+    auto rs = connection->OpenRecordset("SELECT * FROM NODI");
+    rs->SetFilter("LIVELLO = 0");
+    rs->SetSort("ID DESC");
+    connection->Execute("INSERT INTO NODI (ID, CODICE, LIVELLO) VALUES (9, 'NEW', 0)");
+    EXPECT_EQ(rs->RecordCount(), 2);
+    rs->Requery();
+    EXPECT_EQ(rs->Filter(), "LIVELLO = 0");
+    EXPECT_EQ(Ids(*rs), (std::vector<long>{9, 4, 1}));
+}
+
+TEST_F(Recordset, AddNewGivesTheIdentityAndStaysVisible) {
+    auto rs = connection->OpenRecordset("SELECT * FROM NODI");
+    rs->SetFilter("LIVELLO = 2");
+    rs->AddNew();
+    rs->SetValue("CODICE", "NEW");
+    rs->SetValue("LIVELLO", std::int32_t{0});
+    rs->Update();
+    const long id = rs->Value("ID").ToLong();
+    EXPECT_EQ(id, connection->Query("SELECT MAX(ID) AS M FROM NODI")->Value("M").ToLong());
+    EXPECT_EQ(rs->Value("STATO").ToLong(), 7); // the default, read back
+    EXPECT_EQ(rs->RecordCount(), 2);
+
+    rs->AddNew();
+    rs->SetValue("CODICE", "DROPPED");
+    rs->CancelUpdate();
+    EXPECT_EQ(rs->Value("ID").ToLong(), id);
+    EXPECT_EQ(connection->Query("SELECT * FROM NODI")->RecordCount(), 5);
+}
+
+TEST_F(Recordset, UniqueTableSendsUpdatesToThatTableOnly) {
+    Native("CREATE TABLE DECOD (DID INTEGER PRIMARY KEY, ID_NODO int, STATUS int);"
+           "INSERT INTO DECOD VALUES (10, 1, 0);");
+    auto rs = connection->OpenRecordset(
+        "SELECT NODI.*, DECOD.* FROM NODI LEFT OUTER JOIN DECOD ON DECOD.ID_NODO = NODI.ID "
+        "ORDER BY NODI.ID");
+    rs->SetProperty("Unique Table", "DECOD");
+    auto clone = rs->Clone();
+    clone->SetFilter("ID_NODO = 1");
+    clone->SetValue("STATUS", std::int32_t{3});
+    clone->SetValue("CODICE", "CHANGED");
+    clone->Update();
+    EXPECT_EQ(rs->Value("STATUS").ToLong(), 3);
+    EXPECT_EQ(connection->Query("SELECT STATUS FROM DECOD")->Value(0).ToLong(), 3);
+    EXPECT_EQ(connection->Query("SELECT CODICE FROM NODI WHERE ID = 1")->Value(0).Text(), "AB1");
+
+    // The row without a DECOD row cannot be located there.
+    rs->MoveNext();
+    rs->SetValue("STATUS", std::int32_t{1});
+    EXPECT_THROW(rs->Update(), DbError);
+    rs->CancelUpdate();
+    ExpectVbError([&] { rs->SetProperty("Unique Table", "NOT_IN_QUERY"); }, 3001);
+}
+
+TEST_F(Recordset, TemporaryTableRowsAreWrittenBack) {
+    connection->Execute("SELECT CODICE, LIVELLO INTO #TMP FROM NODI");
+    auto rs = connection->OpenRecordset("SELECT T.* FROM #TMP AS T ORDER BY CODICE");
+    rs->SetFilter("CODICE = 'XY4'");
+    rs->SetValue("LIVELLO", std::int32_t{8});
+    rs->Update();
+    EXPECT_EQ(connection->Query("SELECT LIVELLO FROM #TMP WHERE CODICE = 'XY4'")->Value(0).ToLong(),
+              8);
+    EXPECT_EQ(connection->Query("SELECT COUNT(*) FROM #TMP WHERE LIVELLO = 8")->Value(0).ToLong(),
+              1);
+}
+
+TEST_F(Recordset, OnePassResultReadsForwardOnly) {
+    auto rs = connection->Query("SELECT ID, CODICE FROM NODI ORDER BY ID");
+    EXPECT_EQ(rs->RecordCount(), 4);
+    EXPECT_EQ(rs->Value("ID").ToLong(), 1);
+    ExpectVbError([&] { (void)rs->Value("MISSING"); }, 3265);
+    ExpectVbError([&] { rs->SetValue("CODICE", "X"); }, 3251);
+    ExpectVbError([&] { rs->SetFilter("ID = 1"); }, 3251);
+    while (!rs->Eof()) {
+        rs->MoveNext();
+    }
+    ExpectVbError([&] { (void)rs->Value("ID"); }, 3021);
+    ExpectVbError([&] { rs->MoveNext(); }, 3021);
+    rs->MoveFirst();
+    EXPECT_EQ(rs->AbsolutePosition(), 1);
+
+    auto empty = connection->Query("SELECT * FROM NODI WHERE ID = 0");
+    EXPECT_TRUE(empty->Bof() && empty->Eof());
+    EXPECT_EQ(empty->RecordCount(), 0);
+}
+
+} // namespace
+} // namespace kvad::test
