@@ -5,12 +5,10 @@
 #include "kvad_nso/text.h"
 
 namespace kvad::nso {
-namespace {
-
 // The chain list: every leaf (a document with XML that no other such document refers to) with
 // the documents it replaced beneath it, their linked ERP orders, the user who retrieved them and
 // the buyer from the staged header.
-std::string ChainStatement(const std::string& ditta, const std::string& tabella,
+std::string TestoCatene(const std::string& ditta, const std::string& tabella,
                            const std::string& filtro) {
     std::string sql;
     sql.reserve(8192);
@@ -102,8 +100,6 @@ std::string ChainStatement(const std::string& ditta, const std::string& tabella,
     return sql;
 }
 
-} // namespace
-
 std::string FiltroTesto(const std::string& value) {
     return "'" + ReplaceAll(value, "'", "''") + "'";
 }
@@ -120,7 +116,7 @@ void LeggiOrdini(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessa
         } else if (fTipoOrdiniProcessati == kaOrdiniProcessati) {
             filtro = " AND ISNULL(IE91_PROCESSATO, 0) = 1 \r\n";
         }
-        Conn(state).Execute(ChainStatement(SqlCodiceDitta(state), tabella, filtro));
+        Conn(state).Execute(TestoCatene(SqlCodiceDitta(state), tabella, filtro));
 
         // Main rows whose chain holds an older document with a delivered ERP order.
         Conn(state).Execute("UPDATE TEMP_MAIN \r\n"

@@ -14,6 +14,11 @@ void LeggiOrdini(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessa
 /// Selects all, none, or inverts the selection of the selectable main rows.
 void SetSelezione(NsoState& state, kaEnumNSOSelez pParSelez);
 
+/// The statement that builds the working table `tabella` for company `ditta`; `filtro` is the
+/// extra condition on the leaves (with its line end) or "".
+[[nodiscard]] std::string TestoCatene(const std::string& ditta, const std::string& tabella,
+                                      const std::string& filtro);
+
 /// A text value for a recordset filter, between quotes with its own quotes doubled.
 [[nodiscard]] std::string FiltroTesto(const std::string& value);
 
