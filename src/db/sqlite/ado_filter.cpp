@@ -7,6 +7,7 @@
 #include "db/sqlite/ascii_text.h"
 #include "db/sqlite/recordset_errors.h"
 #include "db/sqlite/row_set.h"
+#include "db/sqlite/value_codec.h"
 
 namespace kvad::db {
 
@@ -140,7 +141,7 @@ int CompareNumbers(const Variant& a, const Variant& b) {
 }
 
 /// Reads text as the literal kind's value; nullopt when it is not one.
-std::optional<Decimal> TextAsNumber(const std::string& text) { return Decimal::Parse(text); }
+std::optional<Decimal> TextAsNumber(const std::string& text) { return TryParseDecimal(text); }
 
 std::optional<bool> AsBoolean(const Variant& value) {
     if (value.Type() == VarType::Boolean) {
@@ -157,7 +158,7 @@ std::optional<bool> AsBoolean(const Variant& value) {
         if (EqualsNoCase(trimmed, "false")) {
             return false;
         }
-        if (auto number = Decimal::Parse(trimmed)) {
+        if (auto number = TryParseDecimal(trimmed)) {
             return !number->IsZero();
         }
     }
@@ -381,7 +382,7 @@ class AdoFilter::Parser {
             return Variant(*date);
         }
         case Token::Kind::Number: {
-            const auto number = Decimal::Parse(token.text);
+            const auto number = TryParseDecimal(token.text);
             if (!number) {
                 ThrowBadArguments();
             }
