@@ -20,8 +20,8 @@ struct Token {
 };
 
 bool IsNameChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '$' ||
-           c == '#' || c == '@' || static_cast<unsigned char>(c) >= 0x80;
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '$' || c == '#' ||
+           c == '@' || static_cast<unsigned char>(c) >= 0x80;
 }
 
 std::vector<Token> Lex(std::string_view text) {
@@ -89,8 +89,7 @@ std::vector<Token> Lex(std::string_view text) {
             token.kind = Token::Kind::Symbol;
             token.text = c;
             ++i;
-            if (i < text.size() && c != '=' &&
-                (text[i] == '=' || (c == '<' && text[i] == '>'))) {
+            if (i < text.size() && c != '=' && (text[i] == '=' || (c == '<' && text[i] == '>'))) {
                 token.text += text[i++];
             }
         } else if (c == '(' || c == ')') {
@@ -141,7 +140,9 @@ int CompareNumbers(const Variant& a, const Variant& b) {
 }
 
 /// Reads text as the literal kind's value; nullopt when it is not one.
-std::optional<Decimal> TextAsNumber(const std::string& text) { return TryParseDecimal(text); }
+std::optional<Decimal> TextAsNumber(const std::string& text) {
+    return TryParseDecimal(text);
+}
 
 std::optional<bool> AsBoolean(const Variant& value) {
     if (value.Type() == VarType::Boolean) {
@@ -318,8 +319,7 @@ class AdoFilter::Parser {
 
     int ParseComparison() {
         const Token& field = tokens_[pos_];
-        if (field.kind != Token::Kind::Name || IsKeyword(field, "AND") ||
-            IsKeyword(field, "OR")) {
+        if (field.kind != Token::Kind::Name || IsKeyword(field, "AND") || IsKeyword(field, "OR")) {
             ThrowBadArguments();
         }
         const auto column = fields_.FindColumn(field.text);

@@ -17,16 +17,34 @@ const RowSet& OnePassResult::Rows() const {
     return *rows_;
 }
 
-long OnePassResult::RecordCount() const { return static_cast<long>(Count()); }
-long OnePassResult::AbsolutePosition() const { return cursor_.AbsolutePosition(Count()); }
-bool OnePassResult::Bof() const { return cursor_.Bof(Count()); }
-bool OnePassResult::Eof() const { return cursor_.Eof(Count()); }
-void OnePassResult::MoveFirst() { cursor_.MoveFirst(Count()); }
-void OnePassResult::MoveNext() { cursor_.MoveNext(Count()); }
-void OnePassResult::MovePrevious() { cursor_.MovePrevious(Count()); }
-void OnePassResult::MoveLast() { cursor_.MoveLast(Count()); }
+long OnePassResult::RecordCount() const {
+    return static_cast<long>(Count());
+}
+long OnePassResult::AbsolutePosition() const {
+    return cursor_.AbsolutePosition(Count());
+}
+bool OnePassResult::Bof() const {
+    return cursor_.Bof(Count());
+}
+bool OnePassResult::Eof() const {
+    return cursor_.Eof(Count());
+}
+void OnePassResult::MoveFirst() {
+    cursor_.MoveFirst(Count());
+}
+void OnePassResult::MoveNext() {
+    cursor_.MoveNext(Count());
+}
+void OnePassResult::MovePrevious() {
+    cursor_.MovePrevious(Count());
+}
+void OnePassResult::MoveLast() {
+    cursor_.MoveLast(Count());
+}
 
-int OnePassResult::FieldCount() const { return static_cast<int>(Rows().columns.size()); }
+int OnePassResult::FieldCount() const {
+    return static_cast<int>(Rows().columns.size());
+}
 
 std::string OnePassResult::FieldName(int index) const {
     const RowSet& rows = Rows();
