@@ -1,10 +1,13 @@
 #include "db/sqlite/one_pass_result.h"
 
 #include "db/sqlite/recordset_errors.h"
+#include "db/sqlite/sqlite_connection.h"
 
 namespace kvad::db {
 
-OnePassResult::OnePassResult(std::optional<RowSet> rows) : rows_(std::move(rows)) {
+OnePassResult::OnePassResult(std::shared_ptr<SqliteConnection> connection, std::string source,
+                             std::optional<RowSet> rows)
+    : connection_(std::move(connection)), source_(std::move(source)), rows_(std::move(rows)) {
     if (rows_) {
         cursor_.Reset(rows_->rows.size());
     }
@@ -110,7 +113,10 @@ std::shared_ptr<Recordset> OnePassResult::Clone() {
 
 void OnePassResult::Requery() {
     (void)Rows();
-    ThrowNotSupported();
+    rows_ = connection_->LoadRows(source_, false);
+    if (rows_) {
+        cursor_.Reset(rows_->rows.size());
+    }
 }
 
 void OnePassResult::SetProperty(std::string_view /*name*/, const Variant& /*value*/) {

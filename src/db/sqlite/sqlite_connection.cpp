@@ -212,7 +212,8 @@ std::optional<RowSet> SqliteConnection::LoadRows(std::string_view tsql, bool loc
 }
 
 std::shared_ptr<Recordset> SqliteConnection::Query(std::string_view sql) {
-    return std::make_shared<OnePassResult>(LoadRows(sql, false));
+    return std::make_shared<OnePassResult>(shared_from_this(), std::string(sql),
+                                           LoadRows(sql, false));
 }
 
 std::shared_ptr<Recordset> SqliteConnection::OpenRecordset(std::string_view sql) {

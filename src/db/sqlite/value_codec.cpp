@@ -209,6 +209,10 @@ void BindTextInto(sqlite3_stmt* stmt, int index, const std::string& text, ValueK
         return;
     }
     case ValueKind::Boolean: {
+        if (trimmed.empty()) {
+            sqlite3_bind_int(stmt, index, 0);
+            return;
+        }
         if (EqualsNoCase(trimmed, "true") || EqualsNoCase(trimmed, "false")) {
             sqlite3_bind_int(stmt, index, EqualsNoCase(trimmed, "true") ? 1 : 0);
             return;
