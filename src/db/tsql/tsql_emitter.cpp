@@ -313,7 +313,23 @@ class Emitter {
         const SelectCore& first = query.cores.front();
         result.sql = EmitQuery(query, nullptr, columns, nullptr, true);
         if (!first.into) {
+            // The types also help the reader of a query where SQLite declares none (computed
+            // columns); a name given to columns of different types gets no hint.
             result.kind = Translation::Kind::Query;
+            std::map<std::string, std::string> seen;
+            for (const ColumnInfo& column : columns.columns) {
+                const std::string key = Upper(column.name);
+                if (column.name.empty() || column.type.empty() || seen.contains(key)) {
+                    if (seen.contains(key) && seen[key] != column.type) {
+                        std::erase_if(result.columnTypes, [&key](const auto& entry) {
+                            return Upper(entry.first) == key;
+                        });
+                    }
+                    continue;
+                }
+                seen[key] = column.type;
+                result.columnTypes[column.name] = column.type;
+            }
             return result;
         }
         if (first.into->parts.size() != 1) {
