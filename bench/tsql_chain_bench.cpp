@@ -34,10 +34,9 @@ class PragmaLookup final : public SchemaLookup {
     explicit PragmaLookup(sqlite3* db) : db_(db) {}
     std::optional<std::vector<ColumnDecl>> TableColumns(std::string_view table) override {
         sqlite3_stmt* stmt = nullptr;
-        sqlite3_prepare_v2(db_, "SELECT name, type, pk FROM pragma_table_info(?1, ?2)", -1,
-                           &stmt, nullptr);
-        sqlite3_bind_text(stmt, 1, table.data(), static_cast<int>(table.size()),
-                          SQLITE_TRANSIENT);
+        sqlite3_prepare_v2(db_, "SELECT name, type, pk FROM pragma_table_info(?1, ?2)", -1, &stmt,
+                           nullptr);
+        sqlite3_bind_text(stmt, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(stmt, 2, table.starts_with('#') ? "temp" : "main", -1, SQLITE_STATIC);
         std::vector<ColumnDecl> columns;
         while (sqlite3_step(stmt) == SQLITE_ROW) {
@@ -131,8 +130,8 @@ void Fill(sqlite3* db, int documents) {
                 sqlite3_bind_text(doc, 9, guid.c_str(), -1, SQLITE_TRANSIENT);
                 Exec(db, "INSERT INTO DO11_DOCTESTATA (DO11_DITTA_CG18, DO11_NUMREG_CO99, "
                          "DO11_GUID, DO11_DOCUM_MG36, DO11_NUMDOC) VALUES (1, " +
-                             std::to_string(id) + ", '" + guid + "', 'OC', " +
-                             std::to_string(id) + ")");
+                             std::to_string(id) + ", '" + guid + "', 'OC', " + std::to_string(id) +
+                             ")");
                 Exec(db, "INSERT INTO DO31_DOCCORPOORD VALUES (1, " + std::to_string(id) +
                              ", 1, 0), (1, " + std::to_string(id) + ", 2, " +
                              (id % 3 == 0 ? "5" : "0") + ")");
@@ -270,7 +269,10 @@ std::string CreateWorkingTable(sqlite3* db, const Translation& translation) {
                 type = hintType;
             }
         }
-        create += (i == 0 ? "\"" : ", \"") + name + "\" " + type;
+        create += i == 0 ? "\"" : ", \"";
+        create += name;
+        create += "\" ";
+        create += type;
     }
     sqlite3_finalize(stmt);
     return create + ")";
@@ -281,8 +283,7 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-template <typename F>
-double TimeMs(F&& run) {
+template <typename F> double TimeMs(F&& run) {
     const auto start = std::chrono::steady_clock::now();
     run();
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)

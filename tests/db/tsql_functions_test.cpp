@@ -74,8 +74,7 @@ TEST(TsqlFunctions, PlusDecidesByValueWhenTypesAreUnknown) {
             "INSERT INTO aux.T VALUES (1, 'A'), (2, 40), (3, NULL)");
     EXPECT_EQ(db.Run("SELECT V + '#' + 'B' AS R FROM T WHERE K = 1"), (Rows{{"A#B"}}));
     EXPECT_EQ(db.Run("SELECT V + 2 AS R FROM T WHERE K = 2"), (Rows{{"42"}}));
-    EXPECT_EQ(db.Run("SELECT ISNULL(V + 'x', 'null') AS R FROM T WHERE K = 3"),
-              (Rows{{"null"}}));
+    EXPECT_EQ(db.Run("SELECT ISNULL(V + 'x', 'null') AS R FROM T WHERE K = 3"), (Rows{{"null"}}));
     EXPECT_THROW(db.Run("SELECT V + 'x' AS R FROM T WHERE K = 2"), std::runtime_error);
     EXPECT_EQ(db.Native("SELECT tsql_add('1', 2), tsql_add(1.5, ' 2 ')"), (Rows{{"3", "3.5"}}));
 }
@@ -118,9 +117,9 @@ TEST(TsqlRefusal, IsADbErrorWithStateAndStatement) {
 TEST(TsqlHints, QueriesCarryTheTypesOfComputedColumns) {
     TsqlTestDb db;
     db.LoadTestSchema();
-    const Translation translation = db.Translate(
-        "SELECT MAX(IE98_TYPE) AS M, 'ab' + IE98_FIELD AS F, CONVERT(TINYINT, 1) AS T "
-        "FROM IE98_NSO_LOGERRORS");
+    const Translation translation =
+        db.Translate("SELECT MAX(IE98_TYPE) AS M, 'ab' + IE98_FIELD AS F, CONVERT(TINYINT, 1) AS T "
+                     "FROM IE98_NSO_LOGERRORS");
     EXPECT_EQ(translation.kind, Translation::Kind::Query);
     EXPECT_EQ(translation.columnTypes, (std::map<std::string, std::string>{
                                            {"M", "INT"}, {"F", "varchar(102)"}, {"T", "tinyint"}}));
