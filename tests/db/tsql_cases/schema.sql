@@ -22,11 +22,7 @@ CREATE TABLE IE92_NSOTESTATAXML (IE92_ID INTEGER PRIMARY KEY AUTOINCREMENT,
     IE92_BuyerCustomerParty_Party_PostalAddress_PostalZone varchar(20) COLLATE NOCASE NULL,
     IE92_BuyerCustomerParty_Party_PartyTaxScheme_CompanyID varchar(50) COLLATE NOCASE NULL,
     IE92_Delivery_DeliveryLocation_ID varchar(100) COLLATE NOCASE NULL,
-    IE92_TaxTotal_TaxAmount decimal(19,6) NULL, IE92_LineCount numeric(10,0) NULL,
-    IE92_Flag bit NULL, IE92_Total money NULL, IE92_Rate float NULL, IE92_Due date NULL,
-    IE92_Code char(3) COLLATE NOCASE NULL, IE92_NCode nchar(3) COLLATE NOCASE NULL,
-    IE92_Guid uniqueidentifier NULL, IE92_Text text NULL, IE92_Small smallint NULL,
-    IE92_Tiny tinyint NULL, IE92_Big bigint NULL, IE92_Bin varbinary(16) NULL);
+    IE92_TaxTotal_TaxAmount decimal(19,6) NULL);
 CREATE TABLE IE93_NSOTESTATA (IE93_ID INTEGER PRIMARY KEY AUTOINCREMENT,
     IE93_ID_IE91 int NOT NULL, IE93_STATUS smallint NULL DEFAULT 0,
     IE93_DO11_TIPOCF_CG44 smallint NULL, IE93_DO11_CLIFOR_CG44 int NULL,
