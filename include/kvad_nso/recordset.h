@@ -13,7 +13,8 @@ namespace kvad {
 /// A recordset. Working recordsets (Connection::OpenRecordset) keep their rows on the client:
 /// they can be filtered, sorted, cloned (clones share the same rows), requeried and updated
 /// row by row, each update written through to the base table. One-pass results
-/// (Connection::Query) only read forward; the other operations throw VbError.
+/// (Connection::Query) only read and can be requeried (the message grid is); the other
+/// operations throw VbError.
 class Recordset : public ComObject {
   public:
     /// ADO's special positions.

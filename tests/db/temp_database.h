@@ -16,8 +16,7 @@ namespace kvad::test {
 class TempDatabase : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "kvad_db_XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "kvad_db_XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         dir_ = pattern;
         connection = Open();

@@ -78,8 +78,8 @@ std::vector<Case> LoadCases() {
         std::string section;
         while (std::getline(in, line)) {
             if (line.starts_with("=== ")) {
-                cases.push_back(Case{path.stem().string(), Trim(line.substr(4)), {}, {}, false,
-                                     {}, {}, {}});
+                cases.push_back(
+                    Case{path.stem().string(), Trim(line.substr(4)), {}, {}, false, {}, {}, {}});
                 section.clear();
                 continue;
             }
@@ -114,7 +114,9 @@ std::vector<Case> LoadCases() {
 }
 
 // Names the case in failure messages instead of dumping its bytes.
-void PrintTo(const Case& c, std::ostream* os) { *os << c.file << ": " << c.name; }
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.file << ": " << c.name;
+}
 
 class TranslationCase : public ::testing::TestWithParam<Case> {};
 
@@ -151,8 +153,8 @@ TEST_P(TranslationCase, GivesTheRowsSqlServerGives) {
 std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
     std::string name = info.param.file + "_" + info.param.name;
     for (char& ch : name) {
-        const bool alnum = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') ||
-                           (ch >= '0' && ch <= '9');
+        const bool alnum =
+            (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9');
         ch = alnum ? ch : '_';
     }
     return name;

@@ -49,7 +49,8 @@ std::string ChainStatement(const std::string& filter) {
     WHERE CTE_RIF.IE91_RIF_IDORD IS NULL AND 
           IE91_NSOFILES.IE91_XML IS NOT NULL AND 
           IE91_NSOFILES.IE91_DITTA_CG18 = 1 
-)" + filter + R"(), 
+)" + filter +
+                    R"(), 
   CTE_ORDINAZIONI AS ( 
     SELECT CONVERT (VARCHAR(50), IE91_IDORD) + '#' + CONVERT (VARCHAR, IE91_ISSUEDATE, 23) + '#' + IE91_ENDPOINTID AS ID_RIGA, 
            CONVERT (VARCHAR(50), NULL)    AS ID_PADRE, 
@@ -162,18 +163,18 @@ TEST_F(ChainList, BuildsLevelsAndParentsOfAChainOfThree) {
     EXPECT_EQ(translation.intoTable, "#TEMP_ORD");
     EXPECT_TRUE(db.Run(ChainStatement("")).empty());
 
-    EXPECT_EQ(db.Native("SELECT IE91_ID, LIVELLO, ID_RIGA, IFNULL(ID_PADRE, 'NULL'), TMP_IMG_SEL, "
-                        "TMP_IMG_OPERAZIONE, TMP_IMG_GESTIONEDOC, TMP_ORDINE_CONSEGNATO, "
-                        "IFNULL(FW07_USERNAME, 'NULL'), DO11_NUMREG_CO99 FROM temp.\"#TEMP_ORD\" "
-                        "ORDER BY IE91_ID"),
-              (Rows{{"1", "2", "ORD-1#2024-01-10#UFABC1", "ORD-1R2#2024-03-05#UFABC1", "9", "99",
-                     "8", "13", "mrossi", "100"},
-                    {"2", "1", "ORD-1R#2024-02-01#UFABC1", "ORD-1R2#2024-03-05#UFABC1", "9", "15",
-                     "99", "0", "mrossi", "NULL"},
-                    {"3", "0", "ORD-1R2#2024-03-05#UFABC1", "NULL", "0", "15", "99", "0",
-                     "mrossi", "NULL"},
-                    {"4", "0", "ORD-2#2024-02-20#UFXYZ9", "NULL", "0", "99", "8", "13", "NULL",
-                     "200"}}));
+    EXPECT_EQ(
+        db.Native("SELECT IE91_ID, LIVELLO, ID_RIGA, IFNULL(ID_PADRE, 'NULL'), TMP_IMG_SEL, "
+                  "TMP_IMG_OPERAZIONE, TMP_IMG_GESTIONEDOC, TMP_ORDINE_CONSEGNATO, "
+                  "IFNULL(FW07_USERNAME, 'NULL'), DO11_NUMREG_CO99 FROM temp.\"#TEMP_ORD\" "
+                  "ORDER BY IE91_ID"),
+        (Rows{
+            {"1", "2", "ORD-1#2024-01-10#UFABC1", "ORD-1R2#2024-03-05#UFABC1", "9", "99", "8", "13",
+             "mrossi", "100"},
+            {"2", "1", "ORD-1R#2024-02-01#UFABC1", "ORD-1R2#2024-03-05#UFABC1", "9", "15", "99",
+             "0", "mrossi", "NULL"},
+            {"3", "0", "ORD-1R2#2024-03-05#UFABC1", "NULL", "0", "15", "99", "0", "mrossi", "NULL"},
+            {"4", "0", "ORD-2#2024-02-20#UFXYZ9", "NULL", "0", "99", "8", "13", "NULL", "200"}}));
     EXPECT_EQ(db.Native("SELECT IE92_BuyerCustomerParty_Party_PartyName_Name FROM "
                         "temp.\"#TEMP_ORD\" WHERE IE91_ID = 3"),
               (Rows{{"ASL Roma 1"}}));
@@ -202,8 +203,7 @@ TEST_F(ChainList, FilterOnLeavesKeepsWholeChains) {
     db.Run(ChainStatement(" AND ISNULL(IE91_PROCESSATO, 0) = 1 \r\n"));
     // Only the processed leaf ORD-2 heads a chain; the chain of ORD-1R2 (not processed) is
     // left out with its processed older documents.
-    EXPECT_EQ(db.Native("SELECT IE91_ID FROM temp.\"#TEMP_ORD\" ORDER BY IE91_ID"),
-              (Rows{{"4"}}));
+    EXPECT_EQ(db.Native("SELECT IE91_ID FROM temp.\"#TEMP_ORD\" ORDER BY IE91_ID"), (Rows{{"4"}}));
 }
 
 TEST_F(ChainList, MarkDeliveredChangesOnlyMainRowsWithADeliveredOlderDocument) {

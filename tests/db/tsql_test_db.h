@@ -7,8 +7,8 @@
 
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>

@@ -160,7 +160,7 @@ TEST_F(Recordset, TemporaryTableRowsAreWrittenBack) {
               1);
 }
 
-TEST_F(Recordset, OnePassResultReadsForwardOnly) {
+TEST_F(Recordset, OnePassResultIsReadOnly) {
     auto rs = connection->Query("SELECT ID, CODICE FROM NODI ORDER BY ID");
     EXPECT_EQ(rs->RecordCount(), 4);
     EXPECT_EQ(rs->Value("ID").ToLong(), 1);
@@ -174,6 +174,10 @@ TEST_F(Recordset, OnePassResultReadsForwardOnly) {
     ExpectVbError([&] { rs->MoveNext(); }, 3021);
     rs->MoveFirst();
     EXPECT_EQ(rs->AbsolutePosition(), 1);
+    connection->Execute("DELETE FROM NODI WHERE ID = 1");
+    rs->Requery();
+    EXPECT_EQ(rs->RecordCount(), 3);
+    EXPECT_EQ(rs->Value("ID").ToLong(), 2);
 
     auto empty = connection->Query("SELECT * FROM NODI WHERE ID = 0");
     EXPECT_TRUE(empty->Bof() && empty->Eof());

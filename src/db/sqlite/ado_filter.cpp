@@ -7,6 +7,7 @@
 #include "db/sqlite/ascii_text.h"
 #include "db/sqlite/recordset_errors.h"
 #include "db/sqlite/row_set.h"
+#include "db/sqlite/value_codec.h"
 
 namespace kvad::db {
 
@@ -19,8 +20,8 @@ struct Token {
 };
 
 bool IsNameChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '$' ||
-           c == '#' || c == '@' || static_cast<unsigned char>(c) >= 0x80;
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '$' || c == '#' ||
+           c == '@' || static_cast<unsigned char>(c) >= 0x80;
 }
 
 std::vector<Token> Lex(std::string_view text) {
@@ -88,8 +89,7 @@ std::vector<Token> Lex(std::string_view text) {
             token.kind = Token::Kind::Symbol;
             token.text = c;
             ++i;
-            if (i < text.size() && c != '=' &&
-                (text[i] == '=' || (c == '<' && text[i] == '>'))) {
+            if (i < text.size() && c != '=' && (text[i] == '=' || (c == '<' && text[i] == '>'))) {
                 token.text += text[i++];
             }
         } else if (c == '(' || c == ')') {
@@ -140,7 +140,9 @@ int CompareNumbers(const Variant& a, const Variant& b) {
 }
 
 /// Reads text as the literal kind's value; nullopt when it is not one.
-std::optional<Decimal> TextAsNumber(const std::string& text) { return Decimal::Parse(text); }
+std::optional<Decimal> TextAsNumber(const std::string& text) {
+    return TryParseDecimal(text);
+}
 
 std::optional<bool> AsBoolean(const Variant& value) {
     if (value.Type() == VarType::Boolean) {
@@ -157,7 +159,7 @@ std::optional<bool> AsBoolean(const Variant& value) {
         if (EqualsNoCase(trimmed, "false")) {
             return false;
         }
-        if (auto number = Decimal::Parse(trimmed)) {
+        if (auto number = TryParseDecimal(trimmed)) {
             return !number->IsZero();
         }
     }
@@ -317,8 +319,7 @@ class AdoFilter::Parser {
 
     int ParseComparison() {
         const Token& field = tokens_[pos_];
-        if (field.kind != Token::Kind::Name || IsKeyword(field, "AND") ||
-            IsKeyword(field, "OR")) {
+        if (field.kind != Token::Kind::Name || IsKeyword(field, "AND") || IsKeyword(field, "OR")) {
             ThrowBadArguments();
         }
         const auto column = fields_.FindColumn(field.text);
@@ -381,7 +382,7 @@ class AdoFilter::Parser {
             return Variant(*date);
         }
         case Token::Kind::Number: {
-            const auto number = Decimal::Parse(token.text);
+            const auto number = TryParseDecimal(token.text);
             if (!number) {
                 ThrowBadArguments();
             }

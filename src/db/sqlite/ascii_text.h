@@ -19,9 +19,9 @@ namespace kvad::db {
 }
 
 [[nodiscard]] inline bool EqualsNoCase(std::string_view a, std::string_view b) noexcept {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return LowerAscii(x) == LowerAscii(y);
+           });
 }
 
 /// -1, 0 or 1 as a is before, equal to or after b, ignoring ASCII case.

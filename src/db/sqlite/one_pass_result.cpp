@@ -1,10 +1,13 @@
 #include "db/sqlite/one_pass_result.h"
 
 #include "db/sqlite/recordset_errors.h"
+#include "db/sqlite/sqlite_connection.h"
 
 namespace kvad::db {
 
-OnePassResult::OnePassResult(std::optional<RowSet> rows) : rows_(std::move(rows)) {
+OnePassResult::OnePassResult(std::shared_ptr<SqliteConnection> connection, std::string source,
+                             std::optional<RowSet> rows)
+    : connection_(std::move(connection)), source_(std::move(source)), rows_(std::move(rows)) {
     if (rows_) {
         cursor_.Reset(rows_->rows.size());
     }
@@ -17,16 +20,34 @@ const RowSet& OnePassResult::Rows() const {
     return *rows_;
 }
 
-long OnePassResult::RecordCount() const { return static_cast<long>(Count()); }
-long OnePassResult::AbsolutePosition() const { return cursor_.AbsolutePosition(Count()); }
-bool OnePassResult::Bof() const { return cursor_.Bof(Count()); }
-bool OnePassResult::Eof() const { return cursor_.Eof(Count()); }
-void OnePassResult::MoveFirst() { cursor_.MoveFirst(Count()); }
-void OnePassResult::MoveNext() { cursor_.MoveNext(Count()); }
-void OnePassResult::MovePrevious() { cursor_.MovePrevious(Count()); }
-void OnePassResult::MoveLast() { cursor_.MoveLast(Count()); }
+long OnePassResult::RecordCount() const {
+    return static_cast<long>(Count());
+}
+long OnePassResult::AbsolutePosition() const {
+    return cursor_.AbsolutePosition(Count());
+}
+bool OnePassResult::Bof() const {
+    return cursor_.Bof(Count());
+}
+bool OnePassResult::Eof() const {
+    return cursor_.Eof(Count());
+}
+void OnePassResult::MoveFirst() {
+    cursor_.MoveFirst(Count());
+}
+void OnePassResult::MoveNext() {
+    cursor_.MoveNext(Count());
+}
+void OnePassResult::MovePrevious() {
+    cursor_.MovePrevious(Count());
+}
+void OnePassResult::MoveLast() {
+    cursor_.MoveLast(Count());
+}
 
-int OnePassResult::FieldCount() const { return static_cast<int>(Rows().columns.size()); }
+int OnePassResult::FieldCount() const {
+    return static_cast<int>(Rows().columns.size());
+}
 
 std::string OnePassResult::FieldName(int index) const {
     const RowSet& rows = Rows();
@@ -92,7 +113,10 @@ std::shared_ptr<Recordset> OnePassResult::Clone() {
 
 void OnePassResult::Requery() {
     (void)Rows();
-    ThrowNotSupported();
+    rows_ = connection_->LoadRows(source_, false);
+    if (rows_) {
+        cursor_.Reset(rows_->rows.size());
+    }
 }
 
 void OnePassResult::SetProperty(std::string_view /*name*/, const Variant& /*value*/) {

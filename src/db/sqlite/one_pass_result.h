@@ -2,6 +2,7 @@
 // The result of a one-pass query: rows read once into memory, positioned on the first row,
 // reporting their count; read-only.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,12 +13,15 @@
 
 namespace kvad::db {
 
-/// A read-only recordset over rows in memory. Filter, sort, clone and requery are not
-/// supported (VbError 3251); updates throw VbError 3251 too.
+class SqliteConnection;
+
+/// A read-only recordset over rows in memory. It can be requeried (the query runs again);
+/// filter, sort and clone are not supported (VbError 3251), nor are updates (VbError 3251).
 class OnePassResult final : public Recordset {
   public:
     /// nullopt gives a closed recordset (the statement returned no rows).
-    explicit OnePassResult(std::optional<RowSet> rows);
+    OnePassResult(std::shared_ptr<SqliteConnection> connection, std::string source,
+                  std::optional<RowSet> rows);
 
     [[nodiscard]] bool IsOpen() const override { return rows_.has_value(); }
     void Close() override { rows_.reset(); }
@@ -55,6 +59,8 @@ class OnePassResult final : public Recordset {
     [[nodiscard]] const RowSet& Rows() const;
     [[nodiscard]] std::size_t Count() const { return Rows().rows.size(); }
 
+    std::shared_ptr<SqliteConnection> connection_;
+    std::string source_;
     std::optional<RowSet> rows_;
     RowCursor cursor_;
 };

@@ -28,6 +28,8 @@ void ThrowItemNotFound() {
                         "name or ordinal.");
 }
 
-void ThrowClosed() { throw VbError(3704, "Operation is not allowed when the object is closed."); }
+void ThrowClosed() {
+    throw VbError(3704, "Operation is not allowed when the object is closed.");
+}
 
 } // namespace kvad::db

@@ -14,7 +14,9 @@ namespace kvad::db {
 
 namespace {
 
-std::string TextOrEmpty(const char* text) { return text != nullptr ? text : std::string(); }
+std::string TextOrEmpty(const char* text) {
+    return text != nullptr ? text : std::string();
+}
 
 const std::string* FindHint(const std::map<std::string, std::string>& hints,
                             std::string_view name) {

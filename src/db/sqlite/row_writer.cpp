@@ -40,8 +40,7 @@ struct Locator {
 
 /// Locates `row` in table `t`, reading key values through `valueOf` (so that the new key
 /// can be used after an update that changed it).
-template <class ValueOf>
-Locator Locate(const RowSet& set, int t, const Row& row, ValueOf valueOf) {
+template <class ValueOf> Locator Locate(const RowSet& set, int t, const Row& row, ValueOf valueOf) {
     Locator locator;
     const BaseTable& table = set.tables[static_cast<std::size_t>(t)];
     if (row.rowids[static_cast<std::size_t>(t)]) {
@@ -162,12 +161,11 @@ void WriteRowChanges(sqlite3* db, RowSet& set, Row& row, const std::map<int, Var
     }
     Row updated = row;
     for (const auto& [t, columns] : targets) {
-        const Locator before = Locate(set, t, row, [&](int c) {
-            return row.values[static_cast<std::size_t>(c)];
-        });
-        const std::string sql = "UPDATE " + set.tables[static_cast<std::size_t>(t)].QualifiedName() +
-                                " SET " + ColumnList(set, columns, " = ?", ", ") + " WHERE " +
-                                before.where;
+        const Locator before =
+            Locate(set, t, row, [&](int c) { return row.values[static_cast<std::size_t>(c)]; });
+        const std::string sql = "UPDATE " +
+                                set.tables[static_cast<std::size_t>(t)].QualifiedName() + " SET " +
+                                ColumnList(set, columns, " = ?", ", ") + " WHERE " + before.where;
         Statement stmt(db, sql);
         int index = 1;
         for (int column : columns) {
@@ -245,9 +243,8 @@ void InsertRow(sqlite3* db, RowSet& set, Row& row, const std::map<int, Variant>&
         if (!inserted.rowids[static_cast<std::size_t>(t)] && table.keyColumns.empty()) {
             continue; // nothing to find the row by: the values stay as given
         }
-        const Locator locator = Locate(set, t, inserted, [&](int c) {
-            return inserted.values[static_cast<std::size_t>(c)];
-        });
+        const Locator locator = Locate(
+            set, t, inserted, [&](int c) { return inserted.values[static_cast<std::size_t>(c)]; });
         (void)ReadBack(db, set, t, locator, ColumnsOf(set, t), inserted);
     }
     if (together) {

@@ -84,10 +84,10 @@ std::vector<Token> Tokenize(std::string_view sql) {
         } else if (std::isdigit(static_cast<unsigned char>(c)) != 0 ||
                    (c == '.' && i + 1 < sql.size() &&
                     std::isdigit(static_cast<unsigned char>(sql[i + 1])) != 0)) {
-            while (i < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[i])) != 0 ||
-                                      sql[i] == '.' ||
-                                      ((sql[i] == '+' || sql[i] == '-') &&
-                                       (sql[i - 1] == 'e' || sql[i - 1] == 'E')))) {
+            while (
+                i < sql.size() &&
+                (std::isalnum(static_cast<unsigned char>(sql[i])) != 0 || sql[i] == '.' ||
+                 ((sql[i] == '+' || sql[i] == '-') && (sql[i - 1] == 'e' || sql[i - 1] == 'E')))) {
                 ++i;
             }
             tokens.push_back(
@@ -116,10 +116,9 @@ bool IsSymbol(const Token& token, char symbol) {
 
 bool IsReserved(const Token& token) {
     static constexpr std::array<std::string_view, 26> kWords = {
-        "ON",     "USING", "LEFT",   "RIGHT",  "FULL",    "INNER",  "CROSS",
-        "NATURAL", "JOIN", "OUTER",  "WHERE",  "GROUP",   "ORDER",  "LIMIT",
-        "HAVING", "WINDOW", "INDEXED", "NOT",  "UNION",   "EXCEPT", "INTERSECT",
-        "AS",     "OFFSET", "RETURNING", "SELECT", "FROM"};
+        "ON",    "USING",  "LEFT",      "RIGHT", "FULL",   "INNER",     "CROSS",  "NATURAL", "JOIN",
+        "OUTER", "WHERE",  "GROUP",     "ORDER", "LIMIT",  "HAVING",    "WINDOW", "INDEXED", "NOT",
+        "UNION", "EXCEPT", "INTERSECT", "AS",    "OFFSET", "RETURNING", "SELECT", "FROM"};
     if (token.kind != Token::Kind::Word) {
         return false;
     }
@@ -132,7 +131,8 @@ bool IsReserved(const Token& token) {
 }
 
 bool IsNameToken(const Token& token) {
-    return token.kind == Token::Kind::Name || (token.kind == Token::Kind::Word && !IsReserved(token));
+    return token.kind == Token::Kind::Name ||
+           (token.kind == Token::Kind::Word && !IsReserved(token));
 }
 
 bool EndsFromClause(const Token& token) {
@@ -172,7 +172,9 @@ std::string ReadAlias(const std::vector<Token>& tokens, std::size_t& i) {
     return {};
 }
 
-std::string Quote(const Token& token) { return QuoteIdentifier(token.text); }
+std::string Quote(const Token& token) {
+    return QuoteIdentifier(token.text);
+}
 
 /// The table references of the FROM clause that starts after `from` and ends at `end`.
 std::vector<TableRef> ReadFromClause(const std::vector<Token>& tokens, std::size_t from,

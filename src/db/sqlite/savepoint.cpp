@@ -12,7 +12,7 @@ void ExecuteSql(sqlite3* db, const std::string& sql) {
     stmt.Run();
 }
 
-Savepoint::Savepoint(sqlite3* db, std::string name) : db_(db), name_(QuoteIdentifier(name)) {
+Savepoint::Savepoint(sqlite3* db, const std::string& name) : db_(db), name_(QuoteIdentifier(name)) {
     ExecuteSql(db_, "SAVEPOINT " + name_);
 }
 

@@ -12,7 +12,7 @@ namespace kvad::db {
 class Savepoint {
   public:
     /// Throws DbError when the savepoint cannot be opened.
-    Savepoint(sqlite3* db, std::string name);
+    Savepoint(sqlite3* db, const std::string& name);
     Savepoint(const Savepoint&) = delete;
     Savepoint& operator=(const Savepoint&) = delete;
     Savepoint(Savepoint&&) = delete;

@@ -38,7 +38,8 @@ SortKey ParseKey(std::string_view part, const RowSet& fields) {
     } else {
         const auto blank = part.find_first_of(" \t\r\n");
         name = part.substr(0, blank);
-        rest = blank == std::string_view::npos ? std::string_view() : TrimBlanks(part.substr(blank));
+        rest =
+            blank == std::string_view::npos ? std::string_view() : TrimBlanks(part.substr(blank));
     }
     SortKey key;
     if (EqualsNoCase(rest, "DESC")) {

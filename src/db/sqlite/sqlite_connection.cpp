@@ -47,11 +47,15 @@ std::string TypeOfValue(sqlite3_stmt* stmt, int index) {
     }
 }
 
-std::string SavepointName(int level) { return "kvad_trans_" + std::to_string(level); }
+std::string SavepointName(int level) {
+    return "kvad_trans_" + std::to_string(level);
+}
 
 } // namespace
 
-void SqliteConnection::Closer::operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
+void SqliteConnection::Closer::operator()(sqlite3* db) const noexcept {
+    sqlite3_close_v2(db);
+}
 
 SqliteConnection::SqliteConnection(std::unique_ptr<sqlite3, Closer> db) noexcept
     : db_(std::move(db)) {}
@@ -69,8 +73,7 @@ std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path
     const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
     std::unique_ptr<sqlite3, Closer> db(raw);
     if (rc != SQLITE_OK) {
-        const std::string message =
-            raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
+        const std::string message = raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
         throw DbError(message + " (" + path + ")", "08001", std::string(), kProviderSource);
     }
     sqlite3_extended_result_codes(db.get(), 1);
@@ -209,7 +212,8 @@ std::optional<RowSet> SqliteConnection::LoadRows(std::string_view tsql, bool loc
 }
 
 std::shared_ptr<Recordset> SqliteConnection::Query(std::string_view sql) {
-    return std::make_shared<OnePassResult>(LoadRows(sql, false));
+    return std::make_shared<OnePassResult>(shared_from_this(), std::string(sql),
+                                           LoadRows(sql, false));
 }
 
 std::shared_ptr<Recordset> SqliteConnection::OpenRecordset(std::string_view sql) {
@@ -236,7 +240,8 @@ void SqliteConnection::CommitTrans() {
         if (level_ == 0) {
             throw DbError("No transaction is active.", "25000", std::string(), kProviderSource);
         }
-        ExecuteSql(db_.get(), level_ == 1 ? std::string("COMMIT") : "RELEASE " + SavepointName(level_));
+        ExecuteSql(db_.get(),
+                   level_ == 1 ? std::string("COMMIT") : "RELEASE " + SavepointName(level_));
         --level_;
     });
 }

@@ -25,6 +25,10 @@ class SqliteConnection final : public Connection,
     /// registers the translation layer's functions. Throws DbError (08001).
     [[nodiscard]] static std::shared_ptr<SqliteConnection> Open(const std::string& path,
                                                                 const OpenOptions& options);
+    SqliteConnection(const SqliteConnection&) = delete;
+    SqliteConnection& operator=(const SqliteConnection&) = delete;
+    SqliteConnection(SqliteConnection&&) = delete;
+    SqliteConnection& operator=(SqliteConnection&&) = delete;
     ~SqliteConnection() override;
 
     long Execute(std::string_view sql) override;

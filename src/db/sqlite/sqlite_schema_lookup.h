@@ -38,8 +38,8 @@ class SqliteSchemaLookup final : public SchemaLookup {
   public:
     explicit SqliteSchemaLookup(sqlite3* db) noexcept : db_(db) {}
 
-    [[nodiscard]] std::optional<std::vector<ColumnDecl>> TableColumns(
-        std::string_view table) override;
+    [[nodiscard]] std::optional<std::vector<ColumnDecl>>
+    TableColumns(std::string_view table) override;
 
   private:
     sqlite3* db_;

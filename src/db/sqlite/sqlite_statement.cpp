@@ -15,7 +15,9 @@ bool OnlyBlanksLeft(std::string_view rest) {
 
 } // namespace
 
-void Statement::Finalizer::operator()(sqlite3_stmt* stmt) const noexcept { sqlite3_finalize(stmt); }
+void Statement::Finalizer::operator()(sqlite3_stmt* stmt) const noexcept {
+    sqlite3_finalize(stmt);
+}
 
 Statement::Statement(sqlite3* db, std::string_view sql) : db_(db), sql_(sql) {
     sqlite3_stmt* raw = nullptr;
@@ -86,7 +88,9 @@ void Statement::BindInt64(int index, long long value) {
     sqlite3_bind_int64(stmt_.get(), index, value);
 }
 
-int Statement::ColumnCount() const noexcept { return sqlite3_column_count(stmt_.get()); }
+int Statement::ColumnCount() const noexcept {
+    return sqlite3_column_count(stmt_.get());
+}
 
 Variant Statement::Column(int index, ValueKind kind) const {
     return ReadColumn(stmt_.get(), index, kind);

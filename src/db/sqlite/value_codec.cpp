@@ -68,17 +68,14 @@ Variant ReadDecimal(sqlite3_stmt* stmt, int index, int storage) {
         // SQLite renders a REAL with 15 significant digits, the precision it keeps for
         // numbers stored in NUMERIC columns, so the text gives back the decimal written.
         const double asDouble = sqlite3_column_double(stmt, index);
-        if (auto parsed = Decimal::Parse(ColumnText(stmt, index))) {
+        if (auto parsed = TryParseDecimal(ColumnText(stmt, index))) {
             return Variant(*parsed);
         }
-        if (auto converted = Decimal::FromDouble(asDouble)) {
-            return Variant(*converted);
-        }
-        return Variant(asDouble);
+        return Variant(asDouble); // beyond a Decimal's range
     }
     if (storage == SQLITE_TEXT) {
         const std::string_view text = ColumnText(stmt, index);
-        if (auto parsed = Decimal::Parse(text)) {
+        if (auto parsed = TryParseDecimal(text)) {
             return Variant(*parsed);
         }
         return Variant(std::string(text));
@@ -117,6 +114,22 @@ Variant ReadBoolean(sqlite3_stmt* stmt, int index, int storage) {
 
 [[noreturn]] void ThrowConversion(const std::string& message, const char* state) {
     throw DbError(message, state, std::string(), kProviderSource);
+}
+
+[[noreturn]] void ThrowOverflow(const char* type) {
+    ThrowConversion(std::string("Arithmetic overflow error converting varchar to data type ") +
+                        type + ".",
+                    "22003");
+}
+
+/// Reads text bound for a numeric column: nullopt when it is not a number, an overflow error
+/// when it is one too large for the column.
+std::optional<Decimal> ParseForColumn(const std::string& text, const char* type) {
+    try {
+        return Decimal::Parse(text);
+    } catch (const VbError&) {
+        ThrowOverflow(type);
+    }
 }
 
 void BindText(sqlite3_stmt* stmt, int index, const std::string& text) {
@@ -160,17 +173,23 @@ void BindTextInto(sqlite3_stmt* stmt, int index, const std::string& text, ValueK
             sqlite3_bind_int64(stmt, index, 0);
             return;
         }
-        const auto number = Decimal::Parse(trimmed);
+        const auto number = ParseForColumn(trimmed, "int");
         if (!number || *number != number->Round(0) || trimmed.find('.') != std::string::npos) {
             ThrowConversion("Conversion failed when converting the varchar value '" + text +
                                 "' to data type int.",
                             "22018");
         }
-        sqlite3_bind_int64(stmt, index, number->ToInt64Rounded());
+        std::int64_t whole = 0;
+        try {
+            whole = number->ToInt64Rounded();
+        } catch (const VbError&) {
+            ThrowOverflow("int");
+        }
+        sqlite3_bind_int64(stmt, index, whole);
         return;
     }
     case ValueKind::Decimal: {
-        const auto number = Decimal::Parse(trimmed);
+        const auto number = ParseForColumn(trimmed, "numeric");
         if (!number) {
             ThrowConversion("Error converting data type varchar to numeric.", "22018");
         }
@@ -182,7 +201,7 @@ void BindTextInto(sqlite3_stmt* stmt, int index, const std::string& text, ValueK
             sqlite3_bind_double(stmt, index, 0.0);
             return;
         }
-        const auto number = Decimal::Parse(trimmed);
+        const auto number = ParseForColumn(trimmed, "float");
         if (!number) {
             ThrowConversion("Error converting data type varchar to float.", "22018");
         }
@@ -190,11 +209,15 @@ void BindTextInto(sqlite3_stmt* stmt, int index, const std::string& text, ValueK
         return;
     }
     case ValueKind::Boolean: {
+        if (trimmed.empty()) {
+            sqlite3_bind_int(stmt, index, 0);
+            return;
+        }
         if (EqualsNoCase(trimmed, "true") || EqualsNoCase(trimmed, "false")) {
             sqlite3_bind_int(stmt, index, EqualsNoCase(trimmed, "true") ? 1 : 0);
             return;
         }
-        const auto number = Decimal::Parse(trimmed);
+        const auto number = TryParseDecimal(trimmed);
         if (!number) {
             ThrowConversion("Conversion failed when converting the varchar value '" + text +
                                 "' to data type bit.",
@@ -212,6 +235,14 @@ void BindTextInto(sqlite3_stmt* stmt, int index, const std::string& text, ValueK
 }
 
 } // namespace
+
+std::optional<Decimal> TryParseDecimal(std::string_view text) {
+    try {
+        return Decimal::Parse(text);
+    } catch (const VbError&) {
+        return std::nullopt;
+    }
+}
 
 ValueKind KindOfDeclType(std::string_view declType) {
     const std::string base = BaseTypeName(declType);

@@ -1,6 +1,7 @@
 #pragma once
 // Values between SQLite's storage classes and Variant, by the column's declared T-SQL type.
 
+#include <optional>
 #include <string_view>
 
 #include "kvad_nso/variant.h"
@@ -27,6 +28,9 @@ enum class ValueKind {
 
 /// True for the text kinds, which compare case-insensitively like SQL Server's collation.
 [[nodiscard]] bool IsTextDeclType(std::string_view declType);
+
+/// Decimal::Parse, giving nullopt (not an overflow error) for a number too large for a Decimal.
+[[nodiscard]] std::optional<Decimal> TryParseDecimal(std::string_view text);
 
 /// Reads result column `index` of the current row.
 [[nodiscard]] Variant ReadColumn(sqlite3_stmt* stmt, int index, ValueKind kind);

@@ -19,16 +19,16 @@ bool IsBlank(std::string_view text) {
 
 } // namespace
 
-WorkingRecordset::WorkingRecordset(std::shared_ptr<SqliteConnection> connection,
-                                   std::string source, std::shared_ptr<RowSet> rows)
+WorkingRecordset::WorkingRecordset(std::shared_ptr<SqliteConnection> connection, std::string source,
+                                   std::shared_ptr<RowSet> rows)
     : connection_(std::move(connection)), source_(std::move(source)), rows_(std::move(rows)) {
     if (rows_) {
         cursor_.Reset(Count());
     }
 }
 
-WorkingRecordset::WorkingRecordset(std::shared_ptr<SqliteConnection> connection,
-                                   std::string source, std::optional<RowSet> rows)
+WorkingRecordset::WorkingRecordset(std::shared_ptr<SqliteConnection> connection, std::string source,
+                                   std::optional<RowSet> rows)
     : WorkingRecordset(std::move(connection), std::move(source),
                        rows ? std::make_shared<RowSet>(std::move(*rows))
                             : std::shared_ptr<RowSet>()) {}
@@ -76,7 +76,9 @@ void WorkingRecordset::Close() {
     sort_.clear();
 }
 
-long WorkingRecordset::RecordCount() const { return static_cast<long>(Count()); }
+long WorkingRecordset::RecordCount() const {
+    return static_cast<long>(Count());
+}
 
 long WorkingRecordset::AbsolutePosition() const {
     if (mode_ == EditMode::Adding) {
@@ -124,7 +126,9 @@ void WorkingRecordset::MoveLast() {
     cursor_.MoveLast(Count());
 }
 
-int WorkingRecordset::FieldCount() const { return static_cast<int>(Rows().columns.size()); }
+int WorkingRecordset::FieldCount() const {
+    return static_cast<int>(Rows().columns.size());
+}
 
 std::string WorkingRecordset::FieldName(int index) const {
     return Rows().columns[static_cast<std::size_t>(CheckedIndex(index))].name;
@@ -134,7 +138,9 @@ bool WorkingRecordset::HasField(std::string_view name) const {
     return Rows().FindColumn(name).has_value();
 }
 
-Variant WorkingRecordset::Value(std::string_view name) const { return Value(ColumnIndex(name)); }
+Variant WorkingRecordset::Value(std::string_view name) const {
+    return Value(ColumnIndex(name));
+}
 
 Variant WorkingRecordset::Value(int index) const {
     const auto column = static_cast<std::size_t>(CheckedIndex(index));
@@ -154,7 +160,8 @@ Variant WorkingRecordset::Value(int index) const {
 void WorkingRecordset::SetValue(std::string_view name, const Variant& value) {
     const int column = ColumnIndex(name);
     if (mode_ == EditMode::Adding) {
-        newRow_.values[static_cast<std::size_t>(column)] = value.IsEmpty() ? Variant::Null() : value;
+        newRow_.values[static_cast<std::size_t>(column)] =
+            value.IsEmpty() ? Variant::Null() : value;
         pending_[column] = value;
         return;
     }
@@ -180,15 +187,13 @@ void WorkingRecordset::Update() {
         return;
     case EditMode::Editing: {
         Row& row = rows.rows[CurrentRow()];
-        connection_->Guarded({}, [&] {
-            WriteRowChanges(connection_->Handle(), rows, row, pending_);
-        });
+        connection_->Guarded({},
+                             [&] { WriteRowChanges(connection_->Handle(), rows, row, pending_); });
         break;
     }
     case EditMode::Adding: {
-        connection_->Guarded({}, [&] {
-            InsertRow(connection_->Handle(), rows, newRow_, pending_);
-        });
+        connection_->Guarded({},
+                             [&] { InsertRow(connection_->Handle(), rows, newRow_, pending_); });
         rows.rows.push_back(std::move(newRow_));
         const std::size_t stored = rows.rows.size() - 1;
         // The new row stays visible here whatever the filter, as in ADO.
@@ -212,8 +217,9 @@ void WorkingRecordset::CancelUpdate() {
     pending_.clear();
 }
 
-std::optional<std::vector<std::size_t>> WorkingRecordset::BuildView(
-    const RowSet& rows, const std::optional<AdoFilter>& filter, const std::vector<SortKey>& sort) {
+std::optional<std::vector<std::size_t>>
+WorkingRecordset::BuildView(const RowSet& rows, const std::optional<AdoFilter>& filter,
+                            const std::vector<SortKey>& sort) {
     if (!filter && sort.empty()) {
         return std::nullopt;
     }

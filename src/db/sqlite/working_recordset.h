@@ -72,9 +72,9 @@ class WorkingRecordset final : public Recordset {
     /// Writes a pending edit before the position changes, as ADO does.
     void FlushEdit();
     /// The visible rows under a filter and sort, in order (nullopt: all rows, query order).
-    [[nodiscard]] static std::optional<std::vector<std::size_t>> BuildView(
-        const RowSet& rows, const std::optional<AdoFilter>& filter,
-        const std::vector<SortKey>& sort);
+    [[nodiscard]] static std::optional<std::vector<std::size_t>>
+    BuildView(const RowSet& rows, const std::optional<AdoFilter>& filter,
+              const std::vector<SortKey>& sort);
 
     std::shared_ptr<SqliteConnection> connection_;
     std::string source_;

@@ -71,10 +71,9 @@ std::optional<CatalogueView> CatalogueViewFor(std::string_view name) {
                               {"is_nullable", "bit"}}};
     }
     if (EqualsNoCase(name, "types")) {
-        return CatalogueView{TypesView(),
-                             {{"system_type_id", "tinyint"},
-                              {"user_type_id", "int"},
-                              {"name", "nvarchar(128)"}}};
+        return CatalogueView{
+            TypesView(),
+            {{"system_type_id", "tinyint"}, {"user_type_id", "int"}, {"name", "nvarchar(128)"}}};
     }
     return std::nullopt;
 }

@@ -324,8 +324,8 @@ std::optional<CivilDateTime> AddToDate(const CivilDateTime& value, DatePart part
         break;
     }
     if (months != 0) {
-        const std::int64_t index = static_cast<std::int64_t>(value.year) * 12 + value.month - 1 +
-                                   months;
+        const std::int64_t index =
+            static_cast<std::int64_t>(value.year) * 12 + value.month - 1 + months;
         const std::int64_t year = index >= 0 ? index / 12 : (index - 11) / 12;
         if (year < kMinYear || year > kMaxYear) {
             return std::nullopt;

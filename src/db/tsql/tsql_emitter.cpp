@@ -159,7 +159,9 @@ struct Resolved {
     return out;
 }
 
-[[nodiscard]] std::string Upper(std::string_view text) { return ToUpper(text); }
+[[nodiscard]] std::string Upper(std::string_view text) {
+    return ToUpper(text);
+}
 
 [[nodiscard]] std::optional<std::int64_t> ParseInt64(std::string_view text) {
     std::int64_t value = 0;
@@ -313,7 +315,23 @@ class Emitter {
         const SelectCore& first = query.cores.front();
         result.sql = EmitQuery(query, nullptr, columns, nullptr, true);
         if (!first.into) {
+            // The types also help the reader of a query where SQLite declares none (computed
+            // columns); a name given to columns of different types gets no hint.
             result.kind = Translation::Kind::Query;
+            std::map<std::string, std::string> seen;
+            for (const ColumnInfo& column : columns.columns) {
+                const std::string key = Upper(column.name);
+                if (column.name.empty() || column.type.empty() || seen.contains(key)) {
+                    if (seen.contains(key) && seen[key] != column.type) {
+                        std::erase_if(result.columnTypes, [&key](const auto& entry) {
+                            return Upper(entry.first) == key;
+                        });
+                    }
+                    continue;
+                }
+                seen[key] = column.type;
+                result.columnTypes[column.name] = column.type;
+            }
             return result;
         }
         if (first.into->parts.size() != 1) {
@@ -387,9 +405,8 @@ class Emitter {
                 for (std::size_t i = 0; i < row.size(); ++i) {
                     const ValueClass target =
                         targets[i] != nullptr ? targets[i]->cls : ValueClass::Unknown;
-                    sql += (i == 0 ? "" : ", ") + CoerceTo(*row[i], EmitExpr(*row[i], scope),
-                                                           target)
-                                                      .sql;
+                    sql += (i == 0 ? "" : ", ") +
+                           CoerceTo(*row[i], EmitExpr(*row[i], scope), target).sql;
                 }
                 sql += ")";
             }
@@ -491,8 +508,8 @@ class Emitter {
             select += " WHERE " + EmitExpr(*update.where, scope).sql;
         }
         const std::string targetRef = SqliteIdentifier(target->name.Last());
-        result.sql = "UPDATE " + table + " SET " + sets + " FROM (" + select +
-                     ") AS __src WHERE " + targetRef + ".rowid = __src.__rid";
+        result.sql = "UPDATE " + table + " SET " + sets + " FROM (" + select + ") AS __src WHERE " +
+                     targetRef + ".rowid = __src.__rid";
         return result;
     }
 
@@ -508,9 +525,8 @@ class Emitter {
         for (std::size_t i = 0; i < update.assignments.size(); ++i) {
             const Assignment& assignment = update.assignments[i];
             const std::string& column = CheckSetColumn(assignment.column, target);
-            const Typed value =
-                CoerceTo(*assignment.value, EmitExpr(*assignment.value, scope),
-                         TargetClass(targetSource, column));
+            const Typed value = CoerceTo(*assignment.value, EmitExpr(*assignment.value, scope),
+                                         TargetClass(targetSource, column));
             sql += (i == 0 ? "" : ", ") + SqliteIdentifier(column) + " = " + value.sql;
         }
         if (update.where) {
@@ -587,8 +603,8 @@ class Emitter {
                              std::to_string(cte->columns.size()) + " columns for " +
                              std::to_string(columns.columns.size()));
                     }
-                    for (std::size_t c = 0;
-                         c < cte->columns.size() && c < columns.columns.size(); ++c) {
+                    for (std::size_t c = 0; c < cte->columns.size() && c < columns.columns.size();
+                         ++c) {
                         columns.columns[c].name = cte->columns[c];
                     }
                 }
@@ -598,10 +614,15 @@ class Emitter {
                 sql += " " + query.setOps[i - 1] + " ";
             }
             if (compound && core.top) {
-                coreSql = "SELECT * FROM (" + coreSql + " LIMIT " + EmitExpr(*core.top, scope).sql +
-                          ")";
+                // A member of a compound cannot have its own LIMIT in SQLite.
+                sql += "SELECT * FROM (";
+                sql += coreSql;
+                sql += " LIMIT ";
+                sql += EmitExpr(*core.top, scope).sql;
+                sql += ")";
+            } else {
+                sql += coreSql;
             }
-            sql += coreSql;
         }
         if (!query.orderBy.empty()) {
             Scope compoundScope(parent);
@@ -879,8 +900,8 @@ class Emitter {
     std::string EmitSource(const TableSource& source, Scope& scope) {
         if (source.kind == TableSource::Kind::Derived) {
             ColumnList& columns = lists_.emplace_back();
-            const std::string body = EmitQuery(*source.query, scope.parent, columns, nullptr,
-                                               false);
+            const std::string body =
+                EmitQuery(*source.query, scope.parent, columns, nullptr, false);
             scope.sources.push_back(Source{source.alias, &columns, nullptr});
             return "(" + body + ") AS " + SqliteIdentifier(source.alias);
         }
@@ -1102,8 +1123,8 @@ class Emitter {
             return ApplyValue(*resolved.source->apply, resolved.index);
         }
         if (name.parts.size() > 2) {
-            Fail("column names with more than two parts are not supported (" + name.parts[0] +
-                 "." + name.parts[1] + "." + name.Last() + ")");
+            Fail("column names with more than two parts are not supported (" + name.parts[0] + "." +
+                 name.parts[1] + "." + name.Last() + ")");
         }
         std::string sql;
         if (name.parts.size() == 2) {
@@ -1141,8 +1162,8 @@ class Emitter {
         const std::string& op = expr.text;
         if (left.null || right.null) {
             // NULL in any arithmetic or concatenation gives NULL.
-            Typed typed = Make("NULL", left.null ? right.cls : left.cls,
-                               left.null ? right.type : left.type);
+            Typed typed =
+                Make("NULL", left.null ? right.cls : left.cls, left.null ? right.type : left.type);
             typed.null = true;
             return typed;
         }
@@ -1246,8 +1267,8 @@ class Emitter {
         if (!value.column && !numeric) {
             lhs += " COLLATE NOCASE";
         }
-        return Make("(" + lhs + (expr.negated ? " NOT BETWEEN " : " BETWEEN ") + low.sql +
-                        " AND " + high.sql + ")",
+        return Make("(" + lhs + (expr.negated ? " NOT BETWEEN " : " BETWEEN ") + low.sql + " AND " +
+                        high.sql + ")",
                     ValueClass::Integer);
     }
 
@@ -1338,10 +1359,9 @@ class Emitter {
         if (name == "ISNULL") {
             ExpectArgs(expr, 2);
             Typed value = EmitExpr(*expr.args[0], scope);
-            Typed fallback =
-                CoerceTo(*expr.args[1], EmitExpr(*expr.args[1], scope), value.cls);
-            Typed typed = Make("IFNULL(" + value.sql + ", " + fallback.sql + ")", value.cls,
-                               value.type);
+            Typed fallback = CoerceTo(*expr.args[1], EmitExpr(*expr.args[1], scope), value.cls);
+            Typed typed =
+                Make("IFNULL(" + value.sql + ", " + fallback.sql + ")", value.cls, value.type);
             typed.length = value.length;
             if (value.null) {
                 typed.cls = fallback.cls;
@@ -1387,8 +1407,8 @@ class Emitter {
             if (date.cls == ValueClass::Text || date.cls == ValueClass::Integer) {
                 Fail("DATEADD needs a date as its third argument");
             }
-            return Make("tsql_dateadd('" + std::string(DatePartName(*part)) + "', " +
-                            amount.sql + ", " + date.sql + ")",
+            return Make("tsql_dateadd('" + std::string(DatePartName(*part)) + "', " + amount.sql +
+                            ", " + date.sql + ")",
                         ValueClass::Date, "datetime");
         }
         if (name == "MAX" || name == "MIN") {
@@ -1405,8 +1425,7 @@ class Emitter {
                 Fail("SUM of text or dates is not supported");
             }
             return Make("SUM(" + value.sql + ")",
-                        value.cls == ValueClass::Integer ? ValueClass::Integer
-                                                         : ValueClass::Number,
+                        value.cls == ValueClass::Integer ? ValueClass::Integer : ValueClass::Number,
                         value.cls == ValueClass::Integer ? "int" : value.type);
         }
         if (name == "COUNT") {
@@ -1486,8 +1505,7 @@ class Emitter {
                 value.column = false;
                 return value;
             }
-            return Make("tsql_convert_datetime(" + value.sql + ", " + (keepTime ? "1" : "0") +
-                            ")",
+            return Make("tsql_convert_datetime(" + value.sql + ", " + (keepTime ? "1" : "0") + ")",
                         ValueClass::Date, base);
         }
         if (base == "decimal" || base == "numeric") {
@@ -1568,8 +1586,7 @@ class Emitter {
         return typed;
     }
 
-    static Typed ConvertToInteger(const Expr& argument, const Typed& value,
-                                  const std::string& base,
+    static Typed ConvertToInteger(const Expr& argument, const Typed& value, const std::string& base,
                                   std::pair<std::int64_t, std::int64_t> range) {
         const auto inRange = [&range](std::int64_t v) {
             return v >= range.first && v <= range.second;
@@ -1659,8 +1676,7 @@ std::string SqliteIdentifier(std::string_view name) {
     return out;
 }
 
-Translation EmitStatement(const Statement& statement, std::string_view text,
-                          SchemaLookup& schema) {
+Translation EmitStatement(const Statement& statement, std::string_view text, SchemaLookup& schema) {
     return Emitter(text, schema).Run(statement);
 }
 

@@ -2,12 +2,12 @@
 
 #include <sqlite3.h>
 
-#include <array>
 #include <algorithm>
-#include <cstdio>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <limits>
 #include <optional>
@@ -15,8 +15,8 @@
 #include <string_view>
 
 #include "db/tsql/tsql_dates.h"
-#include "kvad_nso/errors.h"
 #include "db/tsql/tsql_types.h"
+#include "kvad_nso/errors.h"
 
 namespace kvad::db {
 
@@ -223,8 +223,8 @@ void DateAddFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
     }
     const auto part = tsql::ParseDatePart(TextOf(argv[0]));
     if (!part) {
-        ResultError(ctx, "'" + std::string(TextOf(argv[0])) +
-                             "' is not a recognized dateadd option.");
+        ResultError(ctx,
+                    "'" + std::string(TextOf(argv[0])) + "' is not a recognized dateadd option.");
         return;
     }
     std::int64_t amount = 0;
@@ -419,9 +419,8 @@ constexpr std::array<FunctionDef, 9> kFunctions = {{
 void RegisterTsqlFunctions(sqlite3* db) {
     for (const FunctionDef& def : kFunctions) {
         const int flags = SQLITE_UTF8 | (def.deterministic ? SQLITE_DETERMINISTIC : 0);
-        const int rc =
-            sqlite3_create_function_v2(db, def.name, def.argc, flags, nullptr, def.fn, nullptr,
-                                       nullptr, nullptr);
+        const int rc = sqlite3_create_function_v2(db, def.name, def.argc, flags, nullptr, def.fn,
+                                                  nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) {
             throw DbError(std::string("cannot register SQL function ") + def.name + ": " +
                               sqlite3_errmsg(db),

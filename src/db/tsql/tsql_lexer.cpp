@@ -12,7 +12,9 @@ namespace {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-[[nodiscard]] constexpr bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+[[nodiscard]] constexpr bool IsDigit(char c) noexcept {
+    return c >= '0' && c <= '9';
+}
 
 // Bytes of multi-byte UTF-8 characters count as letters, as SQL Server accepts accented names.
 [[nodiscard]] constexpr bool IsWordStart(char c) noexcept {
@@ -185,8 +187,8 @@ class Lexer {
     }
 
     std::string ReadSymbol() {
-        static constexpr std::array<std::string_view, 6> kTwoChar = {"<>", "!=", "<=",
-                                                                     ">=", "!<", "!>"};
+        static constexpr std::array<std::string_view, 6> kTwoChar = {
+            "<>", "!=", "<=", ">=", "!<", "!>"};
         const std::string_view rest = text_.substr(pos_);
         for (const std::string_view sym : kTwoChar) {
             if (rest.starts_with(sym)) {
@@ -217,7 +219,9 @@ bool Token::IsSymbol(std::string_view symbol) const noexcept {
     return kind == TokenKind::Symbol && text == symbol;
 }
 
-std::vector<Token> Tokenize(std::string_view text) { return Lexer(text).Run(); }
+std::vector<Token> Tokenize(std::string_view text) {
+    return Lexer(text).Run();
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) noexcept {
     if (a.size() != b.size()) {

@@ -11,12 +11,12 @@ namespace kvad::db::tsql {
 
 /// What a token is.
 enum class TokenKind {
-    Word,     ///< identifier or keyword, also #temp names and @variables ("SELECT", "#TEMP_ORD")
-    Quoted,   ///< delimited identifier, [name] or "name"
-    Number,   ///< numeric literal ("12", "1.5", "2E3")
-    String,   ///< string literal, text unescaped; `national` tells N'...'
-    Symbol,   ///< operator or punctuation ("(", "<>", ".", ...)
-    End,      ///< end of the statement text
+    Word,   ///< identifier or keyword, also #temp names and @variables ("SELECT", "#TEMP_ORD")
+    Quoted, ///< delimited identifier, [name] or "name"
+    Number, ///< numeric literal ("12", "1.5", "2E3")
+    String, ///< string literal, text unescaped; `national` tells N'...'
+    Symbol, ///< operator or punctuation ("(", "<>", ".", ...)
+    End,    ///< end of the statement text
 };
 
 /// One token of a statement.

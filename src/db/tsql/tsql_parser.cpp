@@ -24,21 +24,19 @@ namespace {
 
 // Words that end an expression or a table source, so they are never taken as an alias.
 constexpr std::array<std::string_view, 52> kReserved = {
-    "SELECT", "FROM",    "WHERE",  "GROUP",     "ORDER",    "HAVING",   "UNION",
-    "EXCEPT", "INTERSECT", "INNER", "LEFT",     "RIGHT",    "FULL",     "OUTER",
-    "CROSS",  "JOIN",    "ON",     "AND",       "OR",       "NOT",      "IN",
-    "IS",     "NULL",    "LIKE",   "BETWEEN",   "CASE",     "WHEN",     "THEN",
-    "ELSE",   "END",     "AS",     "INTO",      "VALUES",   "SET",      "WITH",
-    "TOP",    "DISTINCT", "ALL",   "EXISTS",    "APPLY",    "OPTION",   "FOR",
-    "BY",     "ASC",     "DESC",   "UPDATE",    "DELETE",   "INSERT",   "DROP",
-    "TABLE",  "IF",      "ESCAPE",
+    "SELECT",   "FROM",   "WHERE",  "GROUP", "ORDER",  "HAVING", "UNION",   "EXCEPT", "INTERSECT",
+    "INNER",    "LEFT",   "RIGHT",  "FULL",  "OUTER",  "CROSS",  "JOIN",    "ON",     "AND",
+    "OR",       "NOT",    "IN",     "IS",    "NULL",   "LIKE",   "BETWEEN", "CASE",   "WHEN",
+    "THEN",     "ELSE",   "END",    "AS",    "INTO",   "VALUES", "SET",     "WITH",   "TOP",
+    "DISTINCT", "ALL",    "EXISTS", "APPLY", "OPTION", "FOR",    "BY",      "ASC",    "DESC",
+    "UPDATE",   "DELETE", "INSERT", "DROP",  "TABLE",  "IF",     "ESCAPE",
 };
 
 // Statement keywords refused by name rather than with a generic syntax error.
 constexpr std::array<std::string_view, 20> kUnsupportedStatements = {
-    "MERGE",  "EXEC",     "EXECUTE", "DECLARE", "SET",    "BEGIN",  "COMMIT",
-    "ROLLBACK", "CREATE", "ALTER",   "TRUNCATE", "USE",   "PRINT",  "WHILE",
-    "RETURN", "GRANT",    "REVOKE",  "DENY",     "GO",    "BULK",
+    "MERGE",    "EXEC",   "EXECUTE", "DECLARE",  "SET", "BEGIN", "COMMIT",
+    "ROLLBACK", "CREATE", "ALTER",   "TRUNCATE", "USE", "PRINT", "WHILE",
+    "RETURN",   "GRANT",  "REVOKE",  "DENY",     "GO",  "BULK",
 };
 
 // Table hints that only concern SQL Server's locking; SQLite's own locking replaces them.
@@ -643,9 +641,8 @@ class Parser {
         ExprPtr left = ParseAdditive();
         const Token& token = Peek();
         if (token.kind == TokenKind::Symbol &&
-            (token.text == "=" || token.text == "<>" || token.text == "!=" ||
-             token.text == "<" || token.text == ">" || token.text == "<=" ||
-             token.text == ">=")) {
+            (token.text == "=" || token.text == "<>" || token.text == "!=" || token.text == "<" ||
+             token.text == ">" || token.text == "<=" || token.text == ">=")) {
             ExprPtr node = Make(ExprKind::Compare, left->offset);
             node->text = token.text == "!=" ? "<>" : token.text;
             ++pos_;
@@ -666,9 +663,9 @@ class Parser {
             node->args.push_back(std::move(left));
             return node;
         }
-        const bool negated = Peek().IsWord("NOT") &&
-                             (Peek(1).IsWord("IN") || Peek(1).IsWord("BETWEEN") ||
-                              Peek(1).IsWord("LIKE"));
+        const bool negated =
+            Peek().IsWord("NOT") &&
+            (Peek(1).IsWord("IN") || Peek(1).IsWord("BETWEEN") || Peek(1).IsWord("LIKE"));
         if (negated) {
             ++pos_;
         }

@@ -9,17 +9,36 @@ namespace kvad::db::tsql {
 namespace {
 
 constexpr std::array<SqlServerType, 30> kSystemTypes = {{
-    {34, "image"},     {35, "text"},          {36, "uniqueidentifier"},
-    {40, "date"},      {41, "time"},          {42, "datetime2"},
-    {43, "datetimeoffset"},                   {48, "tinyint"},
-    {52, "smallint"},  {56, "int"},           {58, "smalldatetime"},
-    {59, "real"},      {60, "money"},         {61, "datetime"},
-    {62, "float"},     {98, "sql_variant"},   {99, "ntext"},
-    {104, "bit"},      {106, "decimal"},      {108, "numeric"},
-    {122, "smallmoney"},                      {127, "bigint"},
-    {165, "varbinary"},                       {167, "varchar"},
-    {173, "binary"},   {175, "char"},         {189, "timestamp"},
-    {231, "nvarchar"}, {239, "nchar"},        {241, "xml"},
+    {34, "image"},
+    {35, "text"},
+    {36, "uniqueidentifier"},
+    {40, "date"},
+    {41, "time"},
+    {42, "datetime2"},
+    {43, "datetimeoffset"},
+    {48, "tinyint"},
+    {52, "smallint"},
+    {56, "int"},
+    {58, "smalldatetime"},
+    {59, "real"},
+    {60, "money"},
+    {61, "datetime"},
+    {62, "float"},
+    {98, "sql_variant"},
+    {99, "ntext"},
+    {104, "bit"},
+    {106, "decimal"},
+    {108, "numeric"},
+    {122, "smallmoney"},
+    {127, "bigint"},
+    {165, "varbinary"},
+    {167, "varchar"},
+    {173, "binary"},
+    {175, "char"},
+    {189, "timestamp"},
+    {231, "nvarchar"},
+    {239, "nchar"},
+    {241, "xml"},
 }};
 
 // SQLite spellings that are not SQL Server type names.
@@ -68,7 +87,9 @@ constexpr std::array<Alias, 8> kAliases = {{
 
 } // namespace
 
-std::span<const SqlServerType> SystemTypes() noexcept { return kSystemTypes; }
+std::span<const SqlServerType> SystemTypes() noexcept {
+    return kSystemTypes;
+}
 
 SqlServerType SqlServerTypeOf(std::string_view declType) noexcept {
     std::string base;
@@ -91,8 +112,8 @@ SqlServerType SqlServerTypeOf(std::string_view declType) noexcept {
     return {98, "sql_variant"};
 }
 
-std::optional<std::pair<std::int64_t, std::int64_t>> IntegerTypeRange(
-    std::string_view typeName) noexcept {
+std::optional<std::pair<std::int64_t, std::int64_t>>
+IntegerTypeRange(std::string_view typeName) noexcept {
     if (EqualsNoCase(typeName, "tinyint")) {
         return std::pair<std::int64_t, std::int64_t>{0, 255};
     }

@@ -26,8 +26,8 @@ struct SqlServerType {
 [[nodiscard]] SqlServerType SqlServerTypeOf(std::string_view declType) noexcept;
 
 /// Range of an integer type ("tinyint" -> 0..255), nullopt for other names.
-[[nodiscard]] std::optional<std::pair<std::int64_t, std::int64_t>> IntegerTypeRange(
-    std::string_view typeName) noexcept;
+[[nodiscard]] std::optional<std::pair<std::int64_t, std::int64_t>>
+IntegerTypeRange(std::string_view typeName) noexcept;
 
 /// What a value of a declared type holds, as far as the translator needs to know it.
 enum class ValueClass { Unknown, Text, Integer, Number, Date };
