@@ -166,10 +166,6 @@ struct Resolved {
     return out;
 }
 
-[[nodiscard]] std::string Upper(std::string_view text) {
-    return ToUpper(text);
-}
-
 [[nodiscard]] std::optional<std::int64_t> ParseInt64(std::string_view text) {
     std::int64_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -207,7 +203,7 @@ class Emitter {
     // ---- schema -----------------------------------------------------------------------
 
     const ColumnList* TableColumns(const std::string& table) {
-        const std::string key = Upper(table);
+        const std::string key = ToUpper(table);
         auto found = tables_.find(key);
         if (found == tables_.end()) {
             std::optional<ColumnList> list;
@@ -337,11 +333,11 @@ class Emitter {
             result.kind = Translation::Kind::Query;
             std::map<std::string, std::string> seen;
             for (const ColumnInfo& column : columns.columns) {
-                const std::string key = Upper(column.name);
+                const std::string key = ToUpper(column.name);
                 if (column.name.empty() || column.type.empty() || seen.contains(key)) {
                     if (seen.contains(key) && seen[key] != column.type) {
                         std::erase_if(result.columnTypes, [&key](const auto& entry) {
-                            return Upper(entry.first) == key;
+                            return ToUpper(entry.first) == key;
                         });
                     }
                     continue;
@@ -699,6 +695,8 @@ class Emitter {
             Typed value = EmitExpr(*item.expr, scope);
             if (!value.column) {
                 Settle(value);
+            } else {
+                SettleIfKnown(value);
             }
             std::string name = item.alias;
             if (name.empty() && item.expr->kind == ExprKind::Column) {
@@ -1237,6 +1235,22 @@ class Emitter {
         return typed;
     }
 
+    // Settles a qualified column of a source whose columns are known without a lookup (a
+    // derived table, a CTE, a catalogue view): its type helps the reader of the result.
+    void SettleIfKnown(Typed& typed) {
+        if (typed.ref == nullptr || typed.ref->parts.size() != 2) {
+            return;
+        }
+        for (const Scope* s = typed.refScope; s != nullptr; s = s->parent) {
+            if (const Source* source = FindSource(*s, typed.ref->parts[0])) {
+                if (source->pendingTable.empty()) {
+                    Settle(typed);
+                }
+                return;
+            }
+        }
+    }
+
     // A value whose type is that of another, possibly not looked up yet.
     static void TakeTypeOf(Typed& target, const Typed& source) {
         target.cls = source.cls;
@@ -1543,7 +1557,7 @@ class Emitter {
         if (name == "MAX" || name == "MIN") {
             ExpectArgs(expr, 1);
             Typed value = EmitExpr(*expr.args[0], scope);
-            Typed typed = Make(Upper(name) + "(" + value.sql + ")", value.cls);
+            Typed typed = Make(ToUpper(name) + "(" + value.sql + ")", value.cls);
             TakeTypeOf(typed, value);
             return typed;
         }
@@ -1571,7 +1585,7 @@ class Emitter {
         if (name == "UPPER" || name == "LOWER" || name == "LTRIM" || name == "RTRIM") {
             ExpectArgs(expr, 1);
             const Typed value = EmitExpr(*expr.args[0], scope);
-            Typed typed = Make(Upper(name) + "(" + value.sql + ")", ValueClass::Text,
+            Typed typed = Make(ToUpper(name) + "(" + value.sql + ")", ValueClass::Text,
                                value.cls == ValueClass::Text ? value.type : "");
             typed.length = value.length;
             return typed;
