@@ -36,6 +36,9 @@ struct Typed {
     bool null = false;
     /// Integer literal (also after folding a CONVERT of one).
     std::optional<std::int64_t> intValue;
+    /// The type is that of this column, not looked up yet (see Emitter::Settle).
+    const QualifiedName* ref = nullptr;
+    const struct Scope* refScope = nullptr;
 };
 
 [[nodiscard]] bool IsNumeric(ValueClass cls) noexcept {
@@ -89,6 +92,7 @@ struct ColumnInfo {
     ValueClass cls = ValueClass::Unknown;
     std::string type;
     std::optional<int> length;
+    bool identity = false;
 };
 
 /// The columns of a source; `complete` is false when some could not be known.
@@ -126,11 +130,14 @@ struct ApplyInfo {
     ColumnList columns;
 };
 
-/// A source of a FROM clause as the expressions see it.
+/// A source of a FROM clause as the expressions see it. The columns of a table are looked up
+/// only when a type is needed.
 struct Source {
     std::string exposed;
-    const ColumnList* columns = nullptr;
+    mutable const ColumnList* columns = nullptr;
     const ApplyInfo* apply = nullptr;
+    /// Table whose columns are still to be looked up (empty once done).
+    mutable std::string pendingTable;
 };
 
 /// The sources of one SELECT, inside those of the enclosing queries.
@@ -157,10 +164,6 @@ struct Resolved {
     }
     out.push_back('\'');
     return out;
-}
-
-[[nodiscard]] std::string Upper(std::string_view text) {
-    return ToUpper(text);
 }
 
 [[nodiscard]] std::optional<std::int64_t> ParseInt64(std::string_view text) {
@@ -200,7 +203,7 @@ class Emitter {
     // ---- schema -----------------------------------------------------------------------
 
     const ColumnList* TableColumns(const std::string& table) {
-        const std::string key = Upper(table);
+        const std::string key = ToUpper(table);
         auto found = tables_.find(key);
         if (found == tables_.end()) {
             std::optional<ColumnList> list;
@@ -208,6 +211,7 @@ class Emitter {
                 list.emplace();
                 for (const ColumnDecl& decl : *decls) {
                     list->columns.push_back(InfoFromDecl(decl.name, decl.declType));
+                    list->columns.back().identity = decl.identity;
                 }
             }
             found = tables_.emplace(key, std::move(list)).first;
@@ -250,8 +254,16 @@ class Emitter {
 
     // ---- name resolution --------------------------------------------------------------
 
-    static std::optional<Resolved> FindIn(const Source& source, std::string_view column) {
-        if (source.columns == nullptr) {
+    const ColumnList* Columns(const Source& source) {
+        if (!source.pendingTable.empty()) {
+            source.columns = TableColumns(source.pendingTable);
+            source.pendingTable.clear();
+        }
+        return source.columns;
+    }
+
+    std::optional<Resolved> FindIn(const Source& source, std::string_view column) {
+        if (Columns(source) == nullptr) {
             return std::nullopt;
         }
         const auto& columns = source.columns->columns;
@@ -264,7 +276,7 @@ class Emitter {
     }
 
     // The column a reference names, when it can be known for sure.
-    static Resolved Resolve(const QualifiedName& name, const Scope& scope) {
+    Resolved Resolve(const QualifiedName& name, const Scope& scope) {
         const std::string& column = name.Last();
         const std::string* qualifier =
             name.parts.size() >= 2 ? &name.parts[name.parts.size() - 2] : nullptr;
@@ -313,6 +325,7 @@ class Emitter {
         Translation result;
         ColumnList columns;
         const SelectCore& first = query.cores.front();
+        needTypes_ = first.into.has_value();
         result.sql = EmitQuery(query, nullptr, columns, nullptr, true);
         if (!first.into) {
             // The types also help the reader of a query where SQLite declares none (computed
@@ -320,11 +333,11 @@ class Emitter {
             result.kind = Translation::Kind::Query;
             std::map<std::string, std::string> seen;
             for (const ColumnInfo& column : columns.columns) {
-                const std::string key = Upper(column.name);
+                const std::string key = ToUpper(column.name);
                 if (column.name.empty() || column.type.empty() || seen.contains(key)) {
                     if (seen.contains(key) && seen[key] != column.type) {
                         std::erase_if(result.columnTypes, [&key](const auto& entry) {
-                            return Upper(entry.first) == key;
+                            return ToUpper(entry.first) == key;
                         });
                     }
                     continue;
@@ -354,17 +367,26 @@ class Emitter {
         Translation result;
         result.kind = Translation::Kind::Command;
         const std::string table = TableSql(insert.table);
-        const ColumnList* tableColumns = TableColumns(insert.table.Last());
+        // The table's columns are needed without a column list (every column but the identity
+        // takes a value) and for text values going into date or number columns.
+        bool anyString = false;
+        for (const auto& row : insert.rows) {
+            for (const ExprPtr& value : row) {
+                anyString = anyString || value->kind == ExprKind::String;
+            }
+        }
         std::vector<std::string> names = insert.columns;
+        const ColumnList* tableColumns = nullptr;
+        if (names.empty() || anyString) {
+            tableColumns = TableColumns(insert.table.Last());
+        }
         if (names.empty()) {
-            // Without a column list the values fill every column but the identity.
-            auto decls = schema_.TableColumns(insert.table.Last());
-            if (!decls) {
+            if (tableColumns == nullptr) {
                 Fail("table " + insert.table.Last() + " not found");
             }
-            for (const ColumnDecl& decl : *decls) {
-                if (!decl.identity) {
-                    names.push_back(decl.name);
+            for (const ColumnInfo& column : tableColumns->columns) {
+                if (!column.identity) {
+                    names.push_back(column.name);
                 }
             }
         }
@@ -496,9 +518,8 @@ class Emitter {
         for (std::size_t i = 0; i < update.assignments.size(); ++i) {
             const Assignment& assignment = update.assignments[i];
             const std::string& column = CheckSetColumn(assignment.column, *target);
-            const ValueClass targetClass = TargetClass(targetSource, column);
-            const Typed value =
-                CoerceTo(*assignment.value, EmitExpr(*assignment.value, scope), targetClass);
+            const Typed value = CoerceTo(*assignment.value, EmitExpr(*assignment.value, scope),
+                                         TargetClass(targetSource, column, *assignment.value));
             const std::string valueName = "__v" + std::to_string(i + 1);
             select += ", " + value.sql + " AS " + valueName;
             sets += (i == 0 ? "" : ", ") + SqliteIdentifier(column) + " = __src." + valueName;
@@ -526,7 +547,7 @@ class Emitter {
             const Assignment& assignment = update.assignments[i];
             const std::string& column = CheckSetColumn(assignment.column, target);
             const Typed value = CoerceTo(*assignment.value, EmitExpr(*assignment.value, scope),
-                                         TargetClass(targetSource, column));
+                                         TargetClass(targetSource, column, *assignment.value));
             sql += (i == 0 ? "" : ", ") + SqliteIdentifier(column) + " = " + value.sql;
         }
         if (update.where) {
@@ -547,8 +568,9 @@ class Emitter {
         return column.Last();
     }
 
-    static ValueClass TargetClass(const Source* source, std::string_view column) {
-        if (source == nullptr) {
+    // The class of a SET column, looked up only for a text literal (the one value it changes).
+    ValueClass TargetClass(const Source* source, std::string_view column, const Expr& value) {
+        if (source == nullptr || value.kind != ExprKind::String) {
             return ValueClass::Unknown;
         }
         const auto hit = FindIn(*source, column);
@@ -631,6 +653,9 @@ class Emitter {
             for (std::size_t i = 0; i < query.orderBy.size(); ++i) {
                 const OrderItem& item = query.orderBy[i];
                 Typed value = EmitExpr(*item.expr, scope);
+                if (!value.column) {
+                    Settle(value);
+                }
                 if (value.cls == ValueClass::Text && !value.column) {
                     value.sql += " COLLATE NOCASE";
                 }
@@ -668,6 +693,11 @@ class Emitter {
                 continue;
             }
             Typed value = EmitExpr(*item.expr, scope);
+            if (!value.column) {
+                Settle(value);
+            } else {
+                SettleIfKnown(value);
+            }
             std::string name = item.alias;
             if (name.empty() && item.expr->kind == ExprKind::Column) {
                 name = item.expr->name.Last();
@@ -698,6 +728,9 @@ class Emitter {
             sql += " GROUP BY ";
             for (std::size_t i = 0; i < core.groupBy.size(); ++i) {
                 Typed value = EmitExpr(*core.groupBy[i], scope);
+                if (!value.column) {
+                    Settle(value);
+                }
                 if (value.cls == ValueClass::Text && !value.column) {
                     value.sql += " COLLATE NOCASE";
                 }
@@ -713,7 +746,7 @@ class Emitter {
     // * and T.*; the columns of an OUTER APPLY are written out one by one.
     std::string EmitStarItem(const Expr& star, const Scope& scope, ColumnList& out) {
         auto appendColumns = [&out](const Source& source) {
-            if (source.columns == nullptr) {
+            if (!source.pendingTable.empty() || source.columns == nullptr) {
                 out.complete = false;
                 return;
             }
@@ -767,6 +800,7 @@ class Emitter {
             from = EmitFrom(*core.from, inner);
         }
         Typed value = EmitExpr(*core.items[index].expr, inner);
+        Settle(value);
         std::string sql = "(SELECT " + value.sql;
         if (core.from) {
             sql += " FROM " + from;
@@ -877,9 +911,10 @@ class Emitter {
             if (name.empty()) {
                 Fail("every column of OUTER APPLY needs a name");
             }
-            apply.columns.columns.push_back(InfoFromTyped(name, EmitExpr(*item.expr, probe)));
+            Typed value = EmitExpr(*item.expr, probe);
+            apply.columns.columns.push_back(InfoFromTyped(name, Settle(value)));
         }
-        scope.sources.push_back(Source{source.alias, &apply.columns, &apply});
+        scope.sources.push_back(Source{source.alias, &apply.columns, &apply, {}});
     }
 
     [[nodiscard]] static bool IsSysName(const QualifiedName& name) {
@@ -888,13 +923,15 @@ class Emitter {
 
     void AddTableSource(Scope& scope, const QualifiedName& name, const std::string& alias) {
         const std::string& table = name.Last();
-        const ColumnList* columns = nullptr;
         if (name.parts.size() == 1 && IsCte(table)) {
-            columns = FindCte(table);
-        } else {
-            columns = TableColumns(table);
+            scope.sources.push_back(
+                Source{alias.empty() ? table : alias, FindCte(table), nullptr, {}});
+            return;
         }
-        scope.sources.push_back(Source{alias.empty() ? table : alias, columns, nullptr});
+        scope.sources.push_back(Source{alias.empty() ? table : alias, nullptr, nullptr, table});
+        if (needTypes_) {
+            (void)Columns(scope.sources.back());
+        }
     }
 
     std::string EmitSource(const TableSource& source, Scope& scope) {
@@ -902,7 +939,7 @@ class Emitter {
             ColumnList& columns = lists_.emplace_back();
             const std::string body =
                 EmitQuery(*source.query, scope.parent, columns, nullptr, false);
-            scope.sources.push_back(Source{source.alias, &columns, nullptr});
+            scope.sources.push_back(Source{source.alias, &columns, nullptr, {}});
             return "(" + body + ") AS " + SqliteIdentifier(source.alias);
         }
         if (IsSysName(source.name)) {
@@ -916,12 +953,12 @@ class Emitter {
                     InfoFromDecl(std::string(column.name), std::string(column.type)));
             }
             const std::string& exposed = source.ExposedName();
-            scope.sources.push_back(Source{exposed, &columns, nullptr});
+            scope.sources.push_back(Source{exposed, &columns, nullptr, {}});
             return view->sql + " AS " + SqliteIdentifier(exposed);
         }
         if (source.name.parts.size() == 1 && IsCte(source.name.Last())) {
             scope.sources.push_back(
-                Source{source.ExposedName(), FindCte(source.name.Last()), nullptr});
+                Source{source.ExposedName(), FindCte(source.name.Last()), nullptr, {}});
             std::string sql = SqliteIdentifier(source.name.Last());
             if (!source.alias.empty()) {
                 sql += " AS " + SqliteIdentifier(source.alias);
@@ -967,6 +1004,21 @@ class Emitter {
         }
         return Make("tsql_convert_datetime(" + QuoteString(text) + ", 1)", ValueClass::Date,
                     "datetime");
+    }
+
+    // A string literal that a comparison with a date or a number reads differently from its
+    // text: the empty string (1900-01-01, 0) and dates not in the stored form. Only for these
+    // does a comparison look up the other side's type; other text compares as it is (SQLite's
+    // column affinity reads numbers in text as numbers).
+    static bool MayBeReadAsAnother(const Expr& expr) {
+        if (expr.kind != ExprKind::String) {
+            return false;
+        }
+        if (expr.text.find_first_not_of(' ') == std::string::npos) {
+            return true;
+        }
+        const auto date = ParseDateTime(expr.text);
+        return date && FormatDateTime(*date) != expr.text;
     }
 
     // A string literal meeting a value of another class is read as that class, as SQL Server
@@ -1116,11 +1168,37 @@ class Emitter {
                     "numeric(" + std::to_string(precision) + "," + std::to_string(scale) + ")");
     }
 
+    // The apply a column reference names, found without looking up any table.
+    std::optional<Resolved> FindApplyColumn(const QualifiedName& name, const Scope& scope) {
+        for (const Scope* s = &scope; s != nullptr; s = s->parent) {
+            for (const Source& source : s->sources) {
+                if (source.apply == nullptr) {
+                    continue;
+                }
+                if (name.parts.size() >= 2) {
+                    if (EqualsNoCase(source.exposed, name.parts[name.parts.size() - 2])) {
+                        return FindIn(source, name.Last());
+                    }
+                    continue;
+                }
+                if (auto hit = FindIn(source, name.Last())) {
+                    // An unqualified name is the apply's only if no other source has it.
+                    for (const Source& other : s->sources) {
+                        if (&other != &source && FindIn(other, name.Last())) {
+                            Fail("column name " + name.Last() + " is ambiguous");
+                        }
+                    }
+                    return hit;
+                }
+            }
+        }
+        return std::nullopt;
+    }
+
     Typed EmitColumn(const Expr& expr, Scope& scope) {
         const QualifiedName& name = expr.name;
-        const Resolved resolved = Resolve(name, scope);
-        if (resolved.source != nullptr && resolved.source->apply != nullptr) {
-            return ApplyValue(*resolved.source->apply, resolved.index);
+        if (const auto apply = FindApplyColumn(name, scope)) {
+            return ApplyValue(*apply->source->apply, apply->index);
         }
         if (name.parts.size() > 2) {
             Fail("column names with more than two parts are not supported (" + name.parts[0] + "." +
@@ -1133,6 +1211,22 @@ class Emitter {
         sql += SqliteIdentifier(name.Last());
         Typed typed = Make(std::move(sql), ValueClass::Unknown);
         typed.column = true;
+        typed.ref = &name;
+        typed.refScope = &scope;
+        if (needTypes_) {
+            Settle(typed);
+        }
+        return typed;
+    }
+
+    // Looks up the type of a value that has it from a column, when the rewrite depends on it.
+    Typed& Settle(Typed& typed) {
+        if (typed.ref == nullptr) {
+            return typed;
+        }
+        const Resolved resolved = Resolve(*typed.ref, *typed.refScope);
+        typed.ref = nullptr;
+        typed.refScope = nullptr;
         if (resolved.column != nullptr) {
             typed.cls = resolved.column->cls;
             typed.type = resolved.column->type;
@@ -1141,8 +1235,34 @@ class Emitter {
         return typed;
     }
 
+    // Settles a qualified column of a source whose columns are known without a lookup (a
+    // derived table, a CTE, a catalogue view): its type helps the reader of the result.
+    void SettleIfKnown(Typed& typed) {
+        if (typed.ref == nullptr || typed.ref->parts.size() != 2) {
+            return;
+        }
+        for (const Scope* s = typed.refScope; s != nullptr; s = s->parent) {
+            if (const Source* source = FindSource(*s, typed.ref->parts[0])) {
+                if (source->pendingTable.empty()) {
+                    Settle(typed);
+                }
+                return;
+            }
+        }
+    }
+
+    // A value whose type is that of another, possibly not looked up yet.
+    static void TakeTypeOf(Typed& target, const Typed& source) {
+        target.cls = source.cls;
+        target.type = source.type;
+        target.length = source.length;
+        target.ref = source.ref;
+        target.refScope = source.refScope;
+    }
+
     Typed EmitUnary(const Expr& expr, Scope& scope) {
         Typed operand = EmitExpr(*expr.args[0], scope);
+        Settle(operand);
         if (operand.cls == ValueClass::Date || operand.cls == ValueClass::Text) {
             Fail("unary " + expr.text + " on a date or text is not supported");
         }
@@ -1159,6 +1279,8 @@ class Emitter {
     Typed EmitBinary(const Expr& expr, Scope& scope) {
         Typed left = EmitExpr(*expr.args[0], scope);
         Typed right = EmitExpr(*expr.args[1], scope);
+        Settle(left);
+        Settle(right);
         const std::string& op = expr.text;
         if (left.null || right.null) {
             // NULL in any arithmetic or concatenation gives NULL.
@@ -1233,6 +1355,12 @@ class Emitter {
     Typed EmitCompare(const Expr& expr, Scope& scope) {
         Typed left = EmitExpr(*expr.args[0], scope);
         Typed right = EmitExpr(*expr.args[1], scope);
+        if (MayBeReadAsAnother(*expr.args[1])) {
+            Settle(left);
+        }
+        if (MayBeReadAsAnother(*expr.args[0])) {
+            Settle(right);
+        }
         right = CoerceTo(*expr.args[1], std::move(right), left.cls);
         left = CoerceTo(*expr.args[0], std::move(left), right.cls);
         return Make("(" + ComparedLeft(left, right) + " " + expr.text + " " + right.sql + ")",
@@ -1241,6 +1369,11 @@ class Emitter {
 
     Typed EmitInList(const Expr& expr, Scope& scope) {
         Typed left = EmitExpr(*expr.args[0], scope);
+        for (std::size_t i = 1; i < expr.args.size(); ++i) {
+            if (MayBeReadAsAnother(*expr.args[i])) {
+                Settle(left);
+            }
+        }
         std::string list;
         bool allColumns = true;
         bool allNumeric = IsNumeric(left.cls);
@@ -1260,6 +1393,9 @@ class Emitter {
 
     Typed EmitBetween(const Expr& expr, Scope& scope) {
         Typed value = EmitExpr(*expr.args[0], scope);
+        if (MayBeReadAsAnother(*expr.args[1]) || MayBeReadAsAnother(*expr.args[2])) {
+            Settle(value);
+        }
         Typed low = CoerceTo(*expr.args[1], EmitExpr(*expr.args[1], scope), value.cls);
         Typed high = CoerceTo(*expr.args[2], EmitExpr(*expr.args[2], scope), value.cls);
         std::string lhs = value.sql;
@@ -1359,10 +1495,12 @@ class Emitter {
         if (name == "ISNULL") {
             ExpectArgs(expr, 2);
             Typed value = EmitExpr(*expr.args[0], scope);
+            if (expr.args[1]->kind == ExprKind::String) {
+                Settle(value);
+            }
             Typed fallback = CoerceTo(*expr.args[1], EmitExpr(*expr.args[1], scope), value.cls);
-            Typed typed =
-                Make("IFNULL(" + value.sql + ", " + fallback.sql + ")", value.cls, value.type);
-            typed.length = value.length;
+            Typed typed = Make("IFNULL(" + value.sql + ", " + fallback.sql + ")", value.cls);
+            TakeTypeOf(typed, value);
             if (value.null) {
                 typed.cls = fallback.cls;
                 typed.type = fallback.type;
@@ -1381,11 +1519,16 @@ class Emitter {
                 if (i == 0) {
                     first = arg;
                 } else {
+                    if (expr.args[i]->kind == ExprKind::String) {
+                        Settle(first);
+                    }
                     arg = CoerceTo(*expr.args[i], std::move(arg), first.cls);
                 }
                 sql += (i == 0 ? "" : ", ") + arg.sql;
             }
-            return Make(sql + ")", first.cls, first.type);
+            Typed typed = Make(sql + ")", first.cls);
+            TakeTypeOf(typed, first);
+            return typed;
         }
         if (name == "GETDATE") {
             ExpectArgs(expr, 0);
@@ -1402,8 +1545,8 @@ class Emitter {
                 Fail("DATEADD date part " + unit.name.Last() + " is not supported");
             }
             const Typed amount = EmitExpr(*expr.args[1], scope);
-            const Typed date =
-                CoerceTo(*expr.args[2], EmitExpr(*expr.args[2], scope), ValueClass::Date);
+            Typed date = CoerceTo(*expr.args[2], EmitExpr(*expr.args[2], scope), ValueClass::Date);
+            Settle(date);
             if (date.cls == ValueClass::Text || date.cls == ValueClass::Integer) {
                 Fail("DATEADD needs a date as its third argument");
             }
@@ -1414,13 +1557,14 @@ class Emitter {
         if (name == "MAX" || name == "MIN") {
             ExpectArgs(expr, 1);
             Typed value = EmitExpr(*expr.args[0], scope);
-            Typed typed = Make(Upper(name) + "(" + value.sql + ")", value.cls, value.type);
-            typed.length = value.length;
+            Typed typed = Make(ToUpper(name) + "(" + value.sql + ")", value.cls);
+            TakeTypeOf(typed, value);
             return typed;
         }
         if (name == "SUM") {
             ExpectArgs(expr, 1);
-            const Typed value = EmitExpr(*expr.args[0], scope);
+            Typed value = EmitExpr(*expr.args[0], scope);
+            Settle(value);
             if (value.cls == ValueClass::Text || value.cls == ValueClass::Date) {
                 Fail("SUM of text or dates is not supported");
             }
@@ -1441,7 +1585,7 @@ class Emitter {
         if (name == "UPPER" || name == "LOWER" || name == "LTRIM" || name == "RTRIM") {
             ExpectArgs(expr, 1);
             const Typed value = EmitExpr(*expr.args[0], scope);
-            Typed typed = Make(Upper(name) + "(" + value.sql + ")", ValueClass::Text,
+            Typed typed = Make(ToUpper(name) + "(" + value.sql + ")", ValueClass::Text,
                                value.cls == ValueClass::Text ? value.type : "");
             typed.length = value.length;
             return typed;
@@ -1465,7 +1609,9 @@ class Emitter {
         if (name == "ABS") {
             ExpectArgs(expr, 1);
             const Typed value = EmitExpr(*expr.args[0], scope);
-            return Make("ABS(" + value.sql + ")", value.cls, value.type);
+            Typed typed = Make("ABS(" + value.sql + ")", value.cls);
+            TakeTypeOf(typed, value);
+            return typed;
         }
         Fail("function " + name + " is not supported");
     }
@@ -1474,6 +1620,7 @@ class Emitter {
         const TypeSpec& type = expr.type;
         const Expr& argument = *expr.args[0];
         Typed value = EmitExpr(argument, scope);
+        Settle(value);
         const std::string& base = type.name;
         if (base == "varchar" || base == "nvarchar") {
             return ConvertToText(expr, std::move(value));
@@ -1650,6 +1797,8 @@ class Emitter {
     std::string_view text_;
     SchemaLookup& schema_;
     std::map<std::string, std::optional<ColumnList>> tables_;
+    /// SELECT INTO: every column's type is wanted, so columns are looked up as met.
+    bool needTypes_ = false;
     std::deque<ColumnList> lists_;
     std::vector<std::pair<std::string, const ColumnList*>> ctes_;
 };

@@ -36,6 +36,7 @@ class Lexer {
 
     std::vector<Token> Run() {
         std::vector<Token> tokens;
+        tokens.reserve(text_.size() / 6 + 2);
         while (true) {
             SkipBlanksAndComments();
             if (pos_ >= text_.size()) {

@@ -44,8 +44,11 @@ constexpr std::array<std::string_view, 7> kLockingHints = {
     "NOLOCK", "READUNCOMMITTED", "READCOMMITTED", "ROWLOCK", "UPDLOCK", "HOLDLOCK", "PAGLOCK",
 };
 
+// The longest word of kReserved; longer words (most column names) need no search.
+constexpr std::size_t kLongestReserved = 9;
+
 [[nodiscard]] bool IsReserved(const Token& token) {
-    if (token.kind != TokenKind::Word) {
+    if (token.kind != TokenKind::Word || token.text.size() > kLongestReserved) {
         return false;
     }
     for (const std::string_view word : kReserved) {
