@@ -603,7 +603,12 @@ class Emitter {
                     }
                     sql += ")";
                 }
-                sql += " AS (" + body + ")";
+                // SQL Server expands a common table expression where it is used; SQLite may
+                // materialize it without an index, which makes a join on it quadratic. Only a
+                // recursive one (its body names it) has to be materialized.
+                const bool recursive =
+                    body.find(SqliteIdentifier(definition.name)) != std::string::npos;
+                sql += std::string(recursive ? " AS (" : " AS NOT MATERIALIZED (") + body + ")";
             }
             sql += " ";
         }
