@@ -856,7 +856,11 @@ class Emitter {
             }
             switch (join.type) {
             case JoinType::Inner:
-                sql += " INNER JOIN ";
+                // Catalogue views are joined in the order written (SQLite's CROSS JOIN keeps
+                // it): the table is found by name first, so its columns are read only once.
+                sql += join.source.kind != TableSource::Kind::Derived && IsSysName(join.source.name)
+                           ? " CROSS JOIN "
+                           : " INNER JOIN ";
                 break;
             case JoinType::Left:
                 sql += " LEFT OUTER JOIN ";
