@@ -123,7 +123,11 @@ TEST_F(NsoCommandTest, ClearErrorsForBadInputAndMissingSetUp) {
     EXPECT_EQ(unknown.exitCode, 1);
     EXPECT_TRUE(Has(unknown, "unknown company 9")) << unknown.output;
 
-    Ok("config set --document OCL --layout NSO");
+    const Result set = Ok("config set --document OCL --layout NSO --from 05/03/2024 --section B");
+    EXPECT_TRUE(Has(set, "document code:  OCL  (section B, warehouse -)")) << set.output;
+    const Result shown = Ok("config");
+    EXPECT_TRUE(Has(shown, "import layout:  NSO")) << shown.output;
+    EXPECT_TRUE(Has(shown, "documents received since 04/03/2024")) << shown.output;
     const Result noInbox = Nso("fetch", "missing-folder");
     EXPECT_EQ(noInbox.exitCode, 1);
     EXPECT_TRUE(Has(noInbox, "missing-folder")) << noInbox.output;
