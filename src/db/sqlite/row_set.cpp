@@ -18,16 +18,6 @@ std::string TextOrEmpty(const char* text) {
     return text != nullptr ? text : std::string();
 }
 
-const std::string* FindHint(const std::map<std::string, std::string>& hints,
-                            std::string_view name) {
-    for (const auto& [hintName, type] : hints) {
-        if (EqualsNoCase(hintName, name)) {
-            return &type;
-        }
-    }
-    return nullptr;
-}
-
 /// Records which result columns make up each table's primary key, for tables whose rowid
 /// could not be read.
 void FindKeyColumns(sqlite3* db, RowSet& set, const std::vector<int>& appendedIndex) {
@@ -63,6 +53,16 @@ void FindKeyColumns(sqlite3* db, RowSet& set, const std::vector<int>& appendedIn
 }
 
 } // namespace
+
+const std::string* FindTypeHint(const std::map<std::string, std::string>& hints,
+                                std::string_view name) {
+    for (const auto& [hintName, type] : hints) {
+        if (EqualsNoCase(hintName, name)) {
+            return &type;
+        }
+    }
+    return nullptr;
+}
 
 std::string BaseTable::QualifiedName() const {
     return QuoteIdentifier(schema) + "." + QuoteIdentifier(name);
@@ -104,7 +104,7 @@ RowSet LoadRowSet(sqlite3* db, const std::string& sql,
         column.name = TextOrEmpty(sqlite3_column_name(stmt.Get(), i));
         column.declType = TextOrEmpty(sqlite3_column_decltype(stmt.Get(), i));
         if (column.declType.empty()) {
-            if (const std::string* hint = FindHint(typeHints, column.name)) {
+            if (const std::string* hint = FindTypeHint(typeHints, column.name)) {
                 column.declType = *hint;
             }
         }

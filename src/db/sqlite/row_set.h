@@ -17,6 +17,11 @@ struct sqlite3;
 
 namespace kvad::db {
 
+/// The translator's declared type for a result column, by name (case-insensitive), or null.
+[[nodiscard]] const std::string* FindTypeHint(const std::map<std::string, std::string>& hints,
+                                              std::string_view name);
+
+
 /// One visible column of a result.
 struct ResultColumn {
     std::string name;

@@ -18,16 +18,6 @@ namespace kvad::db {
 
 namespace {
 
-const std::string* FindHint(const std::map<std::string, std::string>& hints,
-                            std::string_view name) {
-    for (const auto& [hintName, type] : hints) {
-        if (EqualsNoCase(hintName, name)) {
-            return &type;
-        }
-    }
-    return nullptr;
-}
-
 /// A declared type for a computed column, from the first value it holds.
 std::string TypeOfValue(sqlite3_stmt* stmt, int index) {
     switch (sqlite3_column_type(stmt, index)) {
@@ -156,7 +146,7 @@ long SqliteConnection::RunSelectInto(const Translation& translation) {
             const char* name = sqlite3_column_name(select.Get(), i);
             names.emplace_back(name != nullptr ? name : "");
             std::string type;
-            if (const std::string* hint = FindHint(translation.columnTypes, names.back())) {
+            if (const std::string* hint = FindTypeHint(translation.columnTypes, names.back())) {
                 type = *hint;
             } else if (const char* declared = sqlite3_column_decltype(select.Get(), i)) {
                 type = declared;
