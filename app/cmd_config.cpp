@@ -35,8 +35,8 @@ std::string Required(const std::string& option, const std::string& value, std::s
 }
 
 void RequireCompany(kvad::Connection& db, std::int32_t company) {
-    if (Scalar(db, "SELECT CG18_CODICE FROM CG18_DITTA WHERE CG18_CODICE = " +
-                       std::to_string(company))
+    if (Scalar(db,
+               "SELECT CG18_CODICE FROM CG18_DITTA WHERE CG18_CODICE = " + std::to_string(company))
             .IsNull()) {
         throw std::runtime_error("unknown company " + std::to_string(company) +
                                  ": `nso init --company " + std::to_string(company) +
@@ -60,11 +60,11 @@ void Show(Session& session, const Settings& settings) {
     auto& s = session.State();
     std::string section;
     std::string warehouse;
-    const bool defaults = !s.Param_CodiceDocumento.empty() &&
-                          session.nso->RecuperaSezionaleDepositoDefault(s.Param_CodiceDocumento,
-                                                                        section, warehouse);
-    std::cout << "  document code:  " << (s.Param_CodiceDocumento.empty() ? "(missing)"
-                                                                          : s.Param_CodiceDocumento);
+    const bool defaults =
+        !s.Param_CodiceDocumento.empty() &&
+        session.nso->RecuperaSezionaleDepositoDefault(s.Param_CodiceDocumento, section, warehouse);
+    std::cout << "  document code:  "
+              << (s.Param_CodiceDocumento.empty() ? "(missing)" : s.Param_CodiceDocumento);
     if (defaults) {
         std::cout << "  (section " << (section.empty() ? "-" : section) << ", warehouse "
                   << (warehouse.empty() ? "-" : warehouse) << ")";
@@ -75,12 +75,11 @@ void Show(Session& session, const Settings& settings) {
     std::cout << "\n  import layout:  "
               << (s.Param_Tracciato.empty() ? "(missing)" : s.Param_Tracciato) << "\n";
     std::cout << "  next retrieval: documents received since "
-              << kvad::DateTime::Parse(kvad::nso::DataInizioRecupero(s.Param_DataImport))
-                     ->ToText()
+              << kvad::DateTime::Parse(kvad::nso::DataInizioRecupero(s.Param_DataImport))->ToText()
               << " (last retrieval or first date: " << s.Param_DataImport.Text() << ")\n";
     const kvad::Variant outcome = row->Value("IE90_ESITO_IMPORT");
     std::cout << "  last outcome:   "
-              << (outcome.IsNull() ? "no retrieval yet"
+              << (outcome.IsNull()        ? "no retrieval yet"
                   : outcome.ToLong() == 1 ? "new documents stored"
                                           : "nothing new")
               << "\n";
@@ -101,7 +100,8 @@ void Set(Session& session, const Settings& settings, const ConfigChanges& change
         }
     }
     const std::string company = std::to_string(settings.company);
-    auto config = db.OpenRecordset("SELECT * FROM IE90_CONFIGNSO WHERE IE90_DITTA_CG18 = " + company);
+    auto config =
+        db.OpenRecordset("SELECT * FROM IE90_CONFIGNSO WHERE IE90_DITTA_CG18 = " + company);
     if (config->Eof()) {
         config->AddNew();
         config->SetValue("IE90_DITTA_CG18", settings.company);

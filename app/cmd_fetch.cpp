@@ -64,7 +64,8 @@ struct Failure {
 std::string LoadProblem(kvad::Connection& db, std::int32_t id) {
     const std::string key = std::to_string(id);
     auto row = db.Query("SELECT IE91_XML, IE92_ID FROM IE91_NSOFILES LEFT OUTER JOIN "
-                        "IE92_NSOTESTATAXML ON IE92_ID_IE91 = IE91_ID WHERE IE91_ID = " + key);
+                        "IE92_NSOTESTATAXML ON IE92_ID_IE91 = IE91_ID WHERE IE91_ID = " +
+                        key);
     if (row->Eof()) {
         return "not registered";
     }
@@ -73,7 +74,8 @@ std::string LoadProblem(kvad::Connection& db, std::int32_t id) {
     }
     auto log = db.Query("SELECT IE98_ERRORMESSAGE, IE97_MESSAGE FROM IE98_NSO_LOGERRORS LEFT "
                         "OUTER JOIN IE97_NSO_ERRORS ON IE97_CODE = IE98_CODE_IE97 WHERE "
-                        "IE98_ID_IE91 = " + key + " AND IE98_CODE_IE97 = 12 ORDER BY IE98_ID");
+                        "IE98_ID_IE91 = " +
+                        key + " AND IE98_CODE_IE97 = 12 ORDER BY IE98_ID");
     if (!log->Eof()) {
         const kvad::Variant own = log->Value("IE98_ERRORMESSAGE");
         std::string text = own.IsNull() ? log->Value("IE97_MESSAGE").Text() : own.Text();
@@ -88,7 +90,9 @@ std::string LoadProblem(kvad::Connection& db, std::int32_t id) {
         std::string reason;
         const auto document =
             kvad::xml::Document::Load(Scalar(db, "SELECT IE91_XML FROM IE91_NSOFILES WHERE "
-                                                 "IE91_ID = " + key).Text(),
+                                                 "IE91_ID = " +
+                                                     key)
+                                          .Text(),
                                       reason);
         return document ? "no order data could be read" : "not a readable XML order: " + reason;
     }
@@ -102,9 +106,9 @@ std::vector<Failure> Problems(kvad::Connection& db, const std::string& where) {
     for (; !rows->Eof(); rows->MoveNext()) {
         const std::string problem = LoadProblem(db, rows->Value("IE91_ID").ToLong());
         if (!problem.empty()) {
-            failures.push_back({rows->Value("IE91_IDORD").Text() + " (" +
-                                    rows->Value("IE91_HUBID").Text() + ")",
-                                problem});
+            failures.push_back(
+                {rows->Value("IE91_IDORD").Text() + " (" + rows->Value("IE91_HUBID").Text() + ")",
+                 problem});
         }
     }
     return failures;
@@ -124,17 +128,15 @@ void Fetch(const Settings& settings) {
         Scalar(db, "SELECT ISNULL(MAX(IE91_ID), 0) FROM IE91_NSOFILES").ToLong();
 
     ProgressView view;
-    session.nso->AddOnProgress([&view](kvad::kaenumTipoOperazione&, std::int32_t& current,
-                                       std::int32_t& maximum, std::string& message) {
-        view.Show(current, maximum, message);
-    });
+    session.nso->AddOnProgress(
+        [&view](kvad::kaenumTipoOperazione&, std::int32_t& current, std::int32_t& maximum,
+                std::string& message) { view.Show(current, maximum, message); });
     session.nso->RecuperaOrdiniNSO();
     view.End();
 
     const std::string news =
         "IE91_DITTA_CG18 = " + company + " AND IE91_ID > " + std::to_string(before);
-    const long stored =
-        Scalar(db, "SELECT COUNT(*) FROM IE91_NSOFILES WHERE " + news).ToLong();
+    const long stored = Scalar(db, "SELECT COUNT(*) FROM IE91_NSOFILES WHERE " + news).ToLong();
     const std::vector<Failure> failures = Problems(db, news);
     std::cout << "listed " << view.Listed() << ", new " << stored << ", already registered "
               << (view.Listed() - stored) << ", failed to load " << failures.size() << "\n";
@@ -149,8 +151,8 @@ void RetryMissing(const Settings& settings) {
     const std::string missing =
         "IE91_DITTA_CG18 = " + std::to_string(settings.company) + " AND IE91_XML IS NULL";
     std::vector<std::int32_t> ids;
-    for (auto rows = db.Query("SELECT IE91_ID FROM IE91_NSOFILES WHERE " + missing +
-                              " ORDER BY IE91_ID");
+    for (auto rows =
+             db.Query("SELECT IE91_ID FROM IE91_NSOFILES WHERE " + missing + " ORDER BY IE91_ID");
          !rows->Eof(); rows->MoveNext()) {
         ids.push_back(rows->Value(0).ToLong());
     }

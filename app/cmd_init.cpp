@@ -74,7 +74,8 @@ void AddInitCommand(CLI::App& app, Settings& settings) {
     CLI::Option* db = init->add_option("--db", *file, "Database file (default: the settings')")
                           ->type_name("FILE");
     // Failures propagate to main, which prints "nso: <message>" and exits with 1.
-    init->callback([&settings, file, db] { RunInit(db->count() > 0 ? *file : settings.database, settings); });
+    init->callback(
+        [&settings, file, db] { RunInit(db->count() > 0 ? *file : settings.database, settings); });
 }
 
 } // namespace nsoapp

@@ -28,8 +28,8 @@ std::string ErpOrder(const kvad::Recordset& rs) {
         return "-";
     }
     return kvad::Trim(rs.Value("DO11_DOCUM_MG36").Text()) + " " +
-           kvad::Trim(rs.Value("DO11_SEZDOC").Text()) + "/" + rs.Value("DO11_NUMDOC").Text() +
-           " " + DateText(rs.Value("DO11_DATADOC"));
+           kvad::Trim(rs.Value("DO11_SEZDOC").Text()) + "/" + rs.Value("DO11_NUMDOC").Text() + " " +
+           DateText(rs.Value("DO11_DATADOC"));
 }
 
 std::string Cell(const std::string& text, std::size_t width) {
@@ -39,10 +39,11 @@ std::string Cell(const std::string& text, std::size_t width) {
 }
 
 void PrintRow(const kvad::Recordset& rs, bool main) {
-    const bool processed = !rs.Value("IE91_PROCESSATO").IsNull() &&
-                           rs.Value("IE91_PROCESSATO").ToLong() != 0;
+    const bool processed =
+        !rs.Value("IE91_PROCESSATO").IsNull() && rs.Value("IE91_PROCESSATO").ToLong() != 0;
     std::cout << (main ? "" : "    ") << Cell(Kind(rs.Value("IE91_OPERAZIONE")), main ? 13 : 9)
-              << Cell(rs.Value("IE91_IDORD").Text(), 18) << Cell(DateText(rs.Value("IE91_ISSUEDATE")), 10)
+              << Cell(rs.Value("IE91_IDORD").Text(), 18)
+              << Cell(DateText(rs.Value("IE91_ISSUEDATE")), 10)
               << Cell(rs.Value("IE92_BuyerCustomerParty_Party_PartyName_Name").Text(), 32)
               << Cell(ErpOrder(rs), 22) << (processed ? "processed" : "to process");
     if (main && rs.Value("TMP_IMG_SEL").ToLong() == 2) {
@@ -60,7 +61,7 @@ void List(const Settings& settings, kvad::kaenumTipoOrdiniProcessati which) {
     mains->SetFilter("ID_PADRE = NULL");
     const char* what = which == kvad::kaOrdiniDaProcessare ? "to process"
                        : which == kvad::kaOrdiniProcessati ? "processed"
-                                                            : "received";
+                                                           : "received";
     if (mains->RecordCount() == 0) {
         if (which == kvad::kaOrdiniDaProcessare) {
             std::cout << "No orders to process for company " << settings.company

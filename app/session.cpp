@@ -29,8 +29,8 @@ Session OpenSession(const Settings& settings) {
     kvad::platform::RegisterFolderInbox(
         {settings.inbox, settings.platformUser, settings.platformPassword});
     kvad::RegisterComponentClasses();
-    session.nso = std::dynamic_pointer_cast<kvad::CLSIE_NSO>(
-        kvad::CreateObject(kvad::kProgIdClsieNso));
+    session.nso =
+        std::dynamic_pointer_cast<kvad::CLSIE_NSO>(kvad::CreateObject(kvad::kProgIdClsieNso));
     session.nso->SetConnessione(session.db);
     session.nso->SetCodiceDitta(settings.company);
     session.nso->SetActiveInterface(session.host);

@@ -9,15 +9,15 @@ namespace nsoapp {
 struct Settings {
     std::string settingsFile; ///< the file read (empty: none found)
     std::string database = "nso.db";
-    std::int32_t company = 1;          ///< the ERP company code (CodiceDitta)
+    std::int32_t company = 1;               ///< the ERP company code (CodiceDitta)
     std::string companyVat = "01234567890"; ///< the company's VAT number; "IT" + it names the inbox
     std::int32_t userId = 1;
     std::string userName = "admin";
-    std::string inbox = "inbox";       ///< the folder-inbox platform's root folder
+    std::string inbox = "inbox"; ///< the folder-inbox platform's root folder
     std::string platformUser;
     std::string platformPassword;
-    std::string cacheDir;              ///< fixed folder 5 lives here; default ~/.cache/kvad_nso
-    std::string viewer;                ///< program that opens PDFs; default xdg-open when present
+    std::string cacheDir; ///< fixed folder 5 lives here; default ~/.cache/kvad_nso
+    std::string viewer;   ///< program that opens PDFs; default xdg-open when present
 };
 
 /// Reads the settings file: the explicit path, else $NSO_SETTINGS, else ./nso.toml, else

@@ -24,7 +24,6 @@ double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-
 // Registers `documents` documents in chains of one to four, a fifth of the older documents
 // with an ERP order (half of them delivered) and a tenth of the chains already processed.
 void Populate(kvad::Connection& db, int documents) {
@@ -36,13 +35,17 @@ void Populate(kvad::Connection& db, int documents) {
         const int length = std::min(chain % 4 + 1, documents - made);
         for (int level = 0; level < length; ++level, ++made) {
             const std::string id = "C" + std::to_string(chain) + "-" + std::to_string(level);
-            const std::string date = "2024-" + std::to_string(1 + level % 9 + 1).insert(0, level + 2 < 10 ? "0" : "") +
-                                     "-1" + std::to_string(chain % 9) + " 00:00:00";
+            const std::string date =
+                "2024-" + std::to_string(1 + level % 9 + 1).insert(0, level + 2 < 10 ? "0" : "") +
+                "-1" + std::to_string(chain % 9) + " 00:00:00";
             std::string rif = "NULL, NULL, NULL";
             if (level > 0) {
-                const std::string prev = "C" + std::to_string(chain) + "-" + std::to_string(level - 1);
-                const std::string prevDate = "2024-" + std::to_string(1 + (level - 1) % 9 + 1).insert(0, level + 1 < 10 ? "0" : "") +
-                                             "-1" + std::to_string(chain % 9) + " 00:00:00";
+                const std::string prev =
+                    "C" + std::to_string(chain) + "-" + std::to_string(level - 1);
+                const std::string prevDate =
+                    "2024-" +
+                    std::to_string(1 + (level - 1) % 9 + 1).insert(0, level + 1 < 10 ? "0" : "") +
+                    "-1" + std::to_string(chain % 9) + " 00:00:00";
                 rif = "'" + prev + "', '" + prevDate + "', 'UF" + std::to_string(chain % 50) + "'";
             }
             std::string guid = "NULL";
@@ -51,19 +54,21 @@ void Populate(kvad::Connection& db, int documents) {
                 guid = "'G" + std::to_string(numreg) + "'";
                 sql += "INSERT INTO DO11_DOCTESTATA (DO11_DITTA_CG18, DO11_NUMREG_CO99, DO11_GUID, "
                        "DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC, DO11_ANNODOC) "
-                       "VALUES (1, " + std::to_string(numreg) + ", " + guid +
-                       ", 'OCL', 'A', " + std::to_string(numreg) + ", '2024-01-01 00:00:00', 2024);"
+                       "VALUES (1, " +
+                       std::to_string(numreg) + ", " + guid + ", 'OCL', 'A', " +
+                       std::to_string(numreg) +
+                       ", '2024-01-01 00:00:00', 2024);"
                        "INSERT INTO DO31_DOCCORPOORD (DO31_DITTA_CG18, DO31_NUMREG_CO99, "
-                       "DO31_PROGRIGA, DO31_QTA1CONS) VALUES (1, " + std::to_string(numreg) +
-                       ", 1, " + (numreg % 2 == 0 ? "1" : "0") + ");";
+                       "DO31_PROGRIGA, DO31_QTA1CONS) VALUES (1, " +
+                       std::to_string(numreg) + ", 1, " + (numreg % 2 == 0 ? "1" : "0") + ");";
             }
             sql += "INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_STATUS, IE91_ID_FW07, "
                    "IE91_IDORD, IE91_ISSUEDATE, IE91_ENDPOINTID, IE91_OPERAZIONE, IE91_XML, "
                    "IE91_RIF_IDORD, IE91_RIF_ISSUEDATE, IE91_RIF_ENDPOINTID, IE91_PROCESSATO, "
-                   "IE91_GUID_DO11) VALUES (1, 0, 1, '" + id + "', '" + date + "', 'UF" +
-                   std::to_string(chain % 50) + "', " + (level > 0 ? "1" : "0") +
-                   ", '<Order/>', " + rif + ", " + (chain % 10 == 0 ? "1" : "NULL") + ", " +
-                   guid + ");";
+                   "IE91_GUID_DO11) VALUES (1, 0, 1, '" +
+                   id + "', '" + date + "', 'UF" + std::to_string(chain % 50) + "', " +
+                   (level > 0 ? "1" : "0") + ", '<Order/>', " + rif + ", " +
+                   (chain % 10 == 0 ? "1" : "NULL") + ", " + guid + ");";
         }
         ++chain;
     }
@@ -74,8 +79,8 @@ void Populate(kvad::Connection& db, int documents) {
 } // namespace
 
 int main() {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("kvad-chains-bench-" + std::to_string(getpid()));
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("kvad-chains-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     kvad::host::HostConfig config;
     config.cacheDir = (dir / "cache").string();

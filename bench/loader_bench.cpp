@@ -38,10 +38,13 @@ std::string Line(int n) {
            "<cac:AllowanceCharge><cbc:ChargeIndicator>false</cbc:ChargeIndicator>"
            "<cbc:Amount currencyID=\"EUR\">1.25</cbc:Amount></cac:AllowanceCharge>"
            "<cac:Price><cbc:PriceAmount currencyID=\"EUR\">2.50</cbc:PriceAmount></cac:Price>"
-           "<cac:Item><cbc:Description>Articolo " + id + "</cbc:Description><cbc:Name>Articolo " +
-           id + "</cbc:Name><cac:SellersItemIdentification><cbc:ID>ART-" + id +
+           "<cac:Item><cbc:Description>Articolo " +
+           id + "</cbc:Description><cbc:Name>Articolo " + id +
+           "</cbc:Name><cac:SellersItemIdentification><cbc:ID>ART-" + id +
            "</cbc:ID></cac:SellersItemIdentification><cac:StandardItemIdentification>"
-           "<cbc:ID schemeID=\"0160\">80" + id + "</cbc:ID></cac:StandardItemIdentification>"
+           "<cbc:ID schemeID=\"0160\">80" +
+           id +
+           "</cbc:ID></cac:StandardItemIdentification>"
            "<cac:ClassifiedTaxCategory><cbc:ID>S</cbc:ID><cbc:Percent>22</cbc:Percent>"
            "<cac:TaxScheme><cbc:ID>VAT</cbc:ID></cac:TaxScheme></cac:ClassifiedTaxCategory>"
            "</cac:Item></cac:LineItem></cac:OrderLine>";
@@ -111,8 +114,8 @@ double XPathMs(nso::NsoState& s, const std::string& xml, kvad::Connection& db) {
 } // namespace
 
 int main() {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("kvad-loader-bench-" + std::to_string(getpid()));
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("kvad-loader-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     kvad::host::HostConfig config;
     config.cacheDir = (dir / "cache").string();

@@ -25,8 +25,8 @@ inline constexpr const char* kProgIdClsieNso = "KVAD_NSO.CLSIE_NSO";
 
 /// Listener of OnProgress(fTipoOperazione, fCurrentValue, fMaxValue, fMessage); the arguments
 /// are passed by reference, as the event interface declares them.
-using ProgressListener = std::function<void(kaenumTipoOperazione&, std::int32_t&, std::int32_t&,
-                                            std::string&)>;
+using ProgressListener =
+    std::function<void(kaenumTipoOperazione&, std::int32_t&, std::int32_t&, std::string&)>;
 
 class CLSIE_NSO : public ComObject {
   public:

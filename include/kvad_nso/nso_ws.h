@@ -59,8 +59,7 @@ class NsoService : public ComObject {
     /// Lists the documents of a company ("IT" + VAT number) received since startDate
     /// ("yyyy-mm-dd 00:00:00"). On success `collection` holds them (or is null).
     virtual void ListOrders(const std::string& companyId, const std::string& startDate,
-                            std::shared_ptr<NsoCollection>& collection,
-                            std::string& errorText) = 0;
+                            std::shared_ptr<NsoCollection>& collection, std::string& errorText) = 0;
     /// Downloads one document; item 0 of `collection` is the document with its Content.
     virtual void DownloadOrders(const Variant& hubId, std::shared_ptr<NsoCollection>& collection,
                                 std::string& errorText) = 0;

@@ -28,16 +28,16 @@ class Variant {
     using Bytes = std::vector<std::uint8_t>;
 
     Variant() noexcept = default;
-    Variant(bool v) : value_(v) {}                       // NOLINT(google-explicit-constructor)
-    Variant(std::int16_t v) : value_(v) {}               // NOLINT(google-explicit-constructor)
-    Variant(std::int32_t v) : value_(v) {}               // NOLINT(google-explicit-constructor)
-    Variant(const Decimal& v) : value_(v) {}             // NOLINT(google-explicit-constructor)
-    Variant(double v) : value_(v) {}                     // NOLINT(google-explicit-constructor)
-    Variant(std::string v) : value_(std::move(v)) {}     // NOLINT(google-explicit-constructor)
+    Variant(bool v) : value_(v) {}                          // NOLINT(google-explicit-constructor)
+    Variant(std::int16_t v) : value_(v) {}                  // NOLINT(google-explicit-constructor)
+    Variant(std::int32_t v) : value_(v) {}                  // NOLINT(google-explicit-constructor)
+    Variant(const Decimal& v) : value_(v) {}                // NOLINT(google-explicit-constructor)
+    Variant(double v) : value_(v) {}                        // NOLINT(google-explicit-constructor)
+    Variant(std::string v) : value_(std::move(v)) {}        // NOLINT(google-explicit-constructor)
     Variant(std::string_view v) : value_(std::string(v)) {} // NOLINT(google-explicit-constructor)
-    Variant(const char* v) : value_(std::string(v)) {}   // NOLINT(google-explicit-constructor)
-    Variant(const DateTime& v) : value_(v) {}            // NOLINT(google-explicit-constructor)
-    Variant(Bytes v) : value_(std::move(v)) {}           // NOLINT(google-explicit-constructor)
+    Variant(const char* v) : value_(std::string(v)) {}      // NOLINT(google-explicit-constructor)
+    Variant(const DateTime& v) : value_(v) {}               // NOLINT(google-explicit-constructor)
+    Variant(Bytes v) : value_(std::move(v)) {}              // NOLINT(google-explicit-constructor)
 
     [[nodiscard]] static Variant Null() {
         Variant v;

@@ -3,10 +3,10 @@
 #include "component/nso_state.h"
 #include "component/trace.h"
 #include "config/configurazione.h"
+#include "db/formato_db.h"
 #include "retrieval/recupero_ordini.h"
 #include "ubl/staging_writer.h"
 #include "workspace/ordini.h"
-#include "db/formato_db.h"
 
 namespace kvad {
 
@@ -43,45 +43,81 @@ CLSIE_NSO::~CLSIE_NSO() {
     s.boImport.reset();
 }
 
-const std::string& CLSIE_NSO::StringaDiConnessione() const { return state_->StringaDiConnessione; }
+const std::string& CLSIE_NSO::StringaDiConnessione() const {
+    return state_->StringaDiConnessione;
+}
 void CLSIE_NSO::SetStringaDiConnessione(std::string value) {
     state_->StringaDiConnessione = std::move(value);
 }
-std::shared_ptr<Connection> CLSIE_NSO::Connessione() const { return state_->Connessione; }
+std::shared_ptr<Connection> CLSIE_NSO::Connessione() const {
+    return state_->Connessione;
+}
 void CLSIE_NSO::SetConnessione(std::shared_ptr<Connection> value) {
     state_->Connessione = std::move(value);
 }
-const Variant& CLSIE_NSO::CodiceDitta() const { return state_->CodiceDitta; }
-void CLSIE_NSO::SetCodiceDitta(Variant value) { state_->CodiceDitta = std::move(value); }
-bool CLSIE_NSO::Transazione() const { return state_->Transazione; }
-void CLSIE_NSO::SetTransazione(bool value) { state_->Transazione = value; }
+const Variant& CLSIE_NSO::CodiceDitta() const {
+    return state_->CodiceDitta;
+}
+void CLSIE_NSO::SetCodiceDitta(Variant value) {
+    state_->CodiceDitta = std::move(value);
+}
+bool CLSIE_NSO::Transazione() const {
+    return state_->Transazione;
+}
+void CLSIE_NSO::SetTransazione(bool value) {
+    state_->Transazione = value;
+}
 std::shared_ptr<HostApplication> CLSIE_NSO::ActiveInterface() const {
     return state_->ActiveInterface;
 }
 void CLSIE_NSO::SetActiveInterface(std::shared_ptr<HostApplication> value) {
     state_->ActiveInterface = std::move(value);
 }
-kaEnumNSOErrStato CLSIE_NSO::Stato() const { return state_->Stato; }
-void CLSIE_NSO::SetStato(kaEnumNSOErrStato value) { state_->Stato = value; }
-std::int16_t CLSIE_NSO::ErrorCode() const { return state_->ErrorCode; }
-void CLSIE_NSO::SetErrorCode(std::int16_t value) { state_->ErrorCode = value; }
-const Variant& CLSIE_NSO::Errore() const { return state_->Errore; }
-void CLSIE_NSO::SetErrore(Variant value) { state_->Errore = std::move(value); }
-const std::string& CLSIE_NSO::NomeTempOrdini() const { return state_->NomeTempOrdini; }
-void CLSIE_NSO::SetNomeTempOrdini(std::string value) { state_->NomeTempOrdini = std::move(value); }
-std::shared_ptr<Recordset> CLSIE_NSO::RstOrdini() const { return state_->RstOrdini; }
+kaEnumNSOErrStato CLSIE_NSO::Stato() const {
+    return state_->Stato;
+}
+void CLSIE_NSO::SetStato(kaEnumNSOErrStato value) {
+    state_->Stato = value;
+}
+std::int16_t CLSIE_NSO::ErrorCode() const {
+    return state_->ErrorCode;
+}
+void CLSIE_NSO::SetErrorCode(std::int16_t value) {
+    state_->ErrorCode = value;
+}
+const Variant& CLSIE_NSO::Errore() const {
+    return state_->Errore;
+}
+void CLSIE_NSO::SetErrore(Variant value) {
+    state_->Errore = std::move(value);
+}
+const std::string& CLSIE_NSO::NomeTempOrdini() const {
+    return state_->NomeTempOrdini;
+}
+void CLSIE_NSO::SetNomeTempOrdini(std::string value) {
+    state_->NomeTempOrdini = std::move(value);
+}
+std::shared_ptr<Recordset> CLSIE_NSO::RstOrdini() const {
+    return state_->RstOrdini;
+}
 void CLSIE_NSO::SetRstOrdini(std::shared_ptr<Recordset> value) {
     state_->RstOrdini = std::move(value);
 }
-std::shared_ptr<Recordset> CLSIE_NSO::RstTestata() const { return state_->RstTestata; }
+std::shared_ptr<Recordset> CLSIE_NSO::RstTestata() const {
+    return state_->RstTestata;
+}
 void CLSIE_NSO::SetRstTestata(std::shared_ptr<Recordset> value) {
     state_->RstTestata = std::move(value);
 }
-std::shared_ptr<Recordset> CLSIE_NSO::RstCorpo() const { return state_->RstCorpo; }
+std::shared_ptr<Recordset> CLSIE_NSO::RstCorpo() const {
+    return state_->RstCorpo;
+}
 void CLSIE_NSO::SetRstCorpo(std::shared_ptr<Recordset> value) {
     state_->RstCorpo = std::move(value);
 }
-std::shared_ptr<Recordset> CLSIE_NSO::RstLogMessages() const { return state_->RstLogMessages; }
+std::shared_ptr<Recordset> CLSIE_NSO::RstLogMessages() const {
+    return state_->RstLogMessages;
+}
 void CLSIE_NSO::SetRstLogMessages(std::shared_ptr<Recordset> value) {
     state_->RstLogMessages = std::move(value);
 }
@@ -91,28 +127,44 @@ const std::string& CLSIE_NSO::Param_CodiceDocumento() const {
 void CLSIE_NSO::SetParam_CodiceDocumento(std::string value) {
     state_->Param_CodiceDocumento = std::move(value);
 }
-const Variant& CLSIE_NSO::Param_DataImport() const { return state_->Param_DataImport; }
-void CLSIE_NSO::SetParam_DataImport(Variant value) { state_->Param_DataImport = std::move(value); }
+const Variant& CLSIE_NSO::Param_DataImport() const {
+    return state_->Param_DataImport;
+}
+void CLSIE_NSO::SetParam_DataImport(Variant value) {
+    state_->Param_DataImport = std::move(value);
+}
 kaEnumModalitaImportazione CLSIE_NSO::Param_ModalitaImport() const {
     return state_->Param_ModalitaImport;
 }
 void CLSIE_NSO::SetParam_ModalitaImport(kaEnumModalitaImportazione value) {
     state_->Param_ModalitaImport = value;
 }
-const std::string& CLSIE_NSO::Param_Tracciato() const { return state_->Param_Tracciato; }
-void CLSIE_NSO::SetParam_Tracciato(std::string value) { state_->Param_Tracciato = std::move(value); }
+const std::string& CLSIE_NSO::Param_Tracciato() const {
+    return state_->Param_Tracciato;
+}
+void CLSIE_NSO::SetParam_Tracciato(std::string value) {
+    state_->Param_Tracciato = std::move(value);
+}
 
-Variant CLSIE_NSO::RTrimN(const Variant& Expression) const { return nso::RTrimN(Expression); }
+Variant CLSIE_NSO::RTrimN(const Variant& Expression) const {
+    return nso::RTrimN(Expression);
+}
 
-void CLSIE_NSO::RecuperaOrdiniNSO() { nso::RecuperaOrdiniNSO(*state_); }
+void CLSIE_NSO::RecuperaOrdiniNSO() {
+    nso::RecuperaOrdiniNSO(*state_);
+}
 
 void CLSIE_NSO::LeggiOrdini(kaenumTipoOrdiniProcessati& fTipoOrdiniProcessati) {
     nso::LeggiOrdini(*state_, fTipoOrdiniProcessati);
 }
 
-void CLSIE_NSO::SetSelezione(kaEnumNSOSelez& pParSelez) { nso::SetSelezione(*state_, pParSelez); }
+void CLSIE_NSO::SetSelezione(kaEnumNSOSelez& pParSelez) {
+    nso::SetSelezione(*state_, pParSelez);
+}
 
-void CLSIE_NSO::Inizializza() { nso::Inizializza(*state_); }
+void CLSIE_NSO::Inizializza() {
+    nso::Inizializza(*state_);
+}
 
 bool CLSIE_NSO::RecuperaSezionaleDepositoDefault(std::string fDocumento, std::string& fSezionale,
                                                  std::string& fDeposito) {

@@ -15,7 +15,9 @@ void RaiseOnProgress(NsoState& state, kaenumTipoOperazione operation, std::int32
     }
 }
 
-std::string SqlCodiceDitta(const NsoState& state) { return state.CodiceDitta.Text(); }
+std::string SqlCodiceDitta(const NsoState& state) {
+    return state.CodiceDitta.Text();
+}
 
 void ResetStato(NsoState& state) {
     state.Stato = kaOK;

@@ -5,7 +5,9 @@
 namespace kvad {
 namespace {
 
-bool IsContinuation(unsigned char c) noexcept { return (c & 0xC0U) == 0x80U; }
+bool IsContinuation(unsigned char c) noexcept {
+    return (c & 0xC0U) == 0x80U;
+}
 
 } // namespace
 

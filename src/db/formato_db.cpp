@@ -26,8 +26,7 @@ void Rifiuta(NsoState& state, const char* defaultText, std::int32_t number) {
 
 } // namespace
 
-Variant FormatoDB(NsoState& state, const Variant& value, std::int32_t typeCode,
-                  bool nullAllowed) {
+Variant FormatoDB(NsoState& state, const Variant& value, std::int32_t typeCode, bool nullAllowed) {
     Variant result;
     GuardOptions options;
     options.stato = kaErrFormatoDB;
@@ -144,8 +143,7 @@ bool DecimaleMaggioreDiZero(const Variant& value) {
 
 void EliminaTabellaTemp(NsoState& state, const std::string& name) {
     try {
-        Conn(state).Execute("IF NOT OBJECT_ID('tempdb.." + name + "') IS NULL DROP TABLE " +
-                            name);
+        Conn(state).Execute("IF NOT OBJECT_ID('tempdb.." + name + "') IS NULL DROP TABLE " + name);
     } catch (...) {
         // A missing table, connection or failed drop leave the routine silently; the provider's
         // entry is cleared so that it cannot surface in a later error text.

@@ -103,7 +103,8 @@ void RecuperaOrdiniNSO(NsoState& state) {
             } else {
                 bool nuovi = false;
                 if (state.CollezioneNSO && state.CollezioneNSO->RecordCount() > 0) {
-                    const auto totale = static_cast<std::int32_t>(state.CollezioneNSO->RecordCount());
+                    const auto totale =
+                        static_cast<std::int32_t>(state.CollezioneNSO->RecordCount());
                     std::int32_t i = 0;
                     for (const auto& documento : state.CollezioneNSO->Items()) {
                         state.DocumentoNSO = documento;
@@ -196,7 +197,8 @@ bool ScaricaXMLOrdine(NsoState& state, std::int32_t fId, bool fForzaDownload) {
         }
         if (!Variant(text).IsBlank()) {
             if (text.front() != '<') {
-                // A leading byte-order mark (or stray character) is one character: all its bytes go.
+                // A leading byte-order mark (or stray character) is one character: all its bytes
+                // go.
                 text = Utf8Right(text, Utf8Length(text) - 1);
             }
             Conn(state).Execute("UPDATE IE91_NSOFILES SET IE91_XML = '" +

@@ -9,7 +9,9 @@
 namespace kvad::nso {
 namespace {
 
-std::string Prefisso(const std::string& table) { return Utf8Left(table, 5); }
+std::string Prefisso(const std::string& table) {
+    return Utf8Left(table, 5);
+}
 
 // An element's text as the DOM's text property gives it: without the white space that
 // indentation puts around the value.
@@ -49,8 +51,7 @@ bool MapColumns(NsoState& state, Recordset& target, Recordset& columns, const xm
 
 } // namespace
 
-std::shared_ptr<Recordset> GetElencoCampiTabella(NsoState& state,
-                                                 const std::string& fNomeTabella) {
+std::shared_ptr<Recordset> GetElencoCampiTabella(NsoState& state, const std::string& fNomeTabella) {
     std::shared_ptr<Recordset> result;
     Guard(state, "GetElencoCampiTabella", [&] {
         // The table name is the program's own; doubling keeps a stray quote inside the literal.
@@ -64,8 +65,7 @@ std::shared_ptr<Recordset> GetElencoCampiTabella(NsoState& state,
             "ON  COLONNE.id = TABELLE.object_id " + "INNER JOIN sys.types AS TIPI WITH (NOLOCK) " +
             "ON TIPI.system_type_id = COLONNE.xtype AND " +
             "   TIPI.user_type_id   = COLONNE.xusertype " + "WHERE TABELLE.name = '" + table +
-            "' AND " + "      COLONNE.name NOT IN ('" + key + "') " +
-            "ORDER BY COLONNE.colorder ");
+            "' AND " + "      COLONNE.name NOT IN ('" + key + "') " + "ORDER BY COLONNE.colorder ");
     });
     return result;
 }
@@ -137,8 +137,7 @@ void CaricaNodiMultipliXML(NsoState& state, std::int32_t fId, const std::string&
                            const std::string& fCampoChiave, std::int32_t fValoreChiave) {
     Guard(state, "CaricaNodiMultipliXML", [&] {
         const std::string prefix = Prefisso(fNomeTabella);
-        auto rs =
-            GetOpenRecordset(state, fNomeTabella, fId, true, fCampoChiave, fValoreChiave);
+        auto rs = GetOpenRecordset(state, fNomeTabella, fId, true, fCampoChiave, fValoreChiave);
         Recordset& target = Required(rs);
         auto columns = GetElencoCampiTabella(state, fNomeTabella);
         Recordset& list = Required(columns);

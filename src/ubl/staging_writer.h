@@ -23,11 +23,9 @@ namespace kvad::nso {
 
 /// An updatable recordset of the document's rows of a table (restricted to a link value when
 /// one is given), after deleting them when fElimina is set. Null on failure.
-[[nodiscard]] std::shared_ptr<Recordset> GetOpenRecordset(NsoState& state,
-                                                          const std::string& fNomeTabella,
-                                                          std::int32_t fId, bool fElimina,
-                                                          const std::string& fCampoChiave,
-                                                          std::int32_t fValoreChiave);
+[[nodiscard]] std::shared_ptr<Recordset>
+GetOpenRecordset(NsoState& state, const std::string& fNomeTabella, std::int32_t fId, bool fElimina,
+                 const std::string& fCampoChiave, std::int32_t fValoreChiave);
 
 /// Writes (inserts or updates in place) the one row of a document in a one-row-per-document
 /// table from `node`.

@@ -77,7 +77,8 @@ void GetOrderFromXML(NsoState& state, std::int32_t fId, bool fRicarica) {
             return;
         }
         CaricaNodiMultipliXML(state, fId, "IE96_NSOTESTATASCONTIXML", order,
-                              state.ApriCAC + "AllowanceCharge" + state.ChiudiCAC, std::string(), 0);
+                              state.ApriCAC + "AllowanceCharge" + state.ChiudiCAC, std::string(),
+                              0);
         if (failed()) {
             return;
         }

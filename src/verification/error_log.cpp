@@ -10,13 +10,15 @@ namespace {
 
 constexpr std::size_t kMaxMessage = 1024;
 
-std::string N(std::int32_t value) { return std::to_string(value); }
+std::string N(std::int32_t value) {
+    return std::to_string(value);
+}
 
 } // namespace
 
-void ScriviErrorLog(NsoState& state, std::int32_t fId, std::int32_t fIdIE94,
-                    std::int32_t fProgRiga, std::int32_t fCodice, const std::string& fCampo,
-                    std::int32_t fTipo, std::int32_t fContesto, const Variant& fMessaggio,
+void ScriviErrorLog(NsoState& state, std::int32_t fId, std::int32_t fIdIE94, std::int32_t fProgRiga,
+                    std::int32_t fCodice, const std::string& fCampo, std::int32_t fTipo,
+                    std::int32_t fContesto, const Variant& fMessaggio,
                     const VariantArray* fParametri) {
     Guard(state, "ScriviErrorLog", [&] {
         std::string message = fMessaggio.Text();
@@ -59,8 +61,9 @@ void EliminaLogErrors(NsoState& state, std::int32_t fId, const Variant& fTestata
         // quote from ending the literal.
         const std::string campo = ReplaceAll(fCampo, "'", "''");
         if (fTestata.IsExactlyTrue()) {
-            std::string sql = "DELETE FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91       = " +
-                              N(fId) + " AND       IE98_PROGRIGA_DO30 = 0 ";
+            std::string sql =
+                "DELETE FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91       = " + N(fId) +
+                " AND       IE98_PROGRIGA_DO30 = 0 ";
             if (fContesto != 0) {
                 sql += "AND IE98_CONTESTO      = " + N(fContesto) + " ";
             }

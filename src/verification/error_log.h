@@ -12,9 +12,9 @@ namespace kvad::nso {
 /// Writes one log entry. With placeholder values, a blank message takes the catalogue text of
 /// the code and %1, %2, ... are replaced in index order by the right-trimmed values. The
 /// message is cut to 1024 characters; a blank message is stored as null. Stato is not reset.
-void ScriviErrorLog(NsoState& state, std::int32_t fId, std::int32_t fIdIE94,
-                    std::int32_t fProgRiga, std::int32_t fCodice, const std::string& fCampo,
-                    std::int32_t fTipo, std::int32_t fContesto, const Variant& fMessaggio,
+void ScriviErrorLog(NsoState& state, std::int32_t fId, std::int32_t fIdIE94, std::int32_t fProgRiga,
+                    std::int32_t fCodice, const std::string& fCampo, std::int32_t fTipo,
+                    std::int32_t fContesto, const Variant& fMessaggio,
                     const VariantArray* fParametri = nullptr);
 
 /// Clears the entries of one order: header entries when fTestata is exactly True, line

@@ -9,7 +9,7 @@ namespace kvad::nso {
 // the documents it replaced beneath it, their linked ERP orders, the user who retrieved them and
 // the buyer from the staged header.
 std::string TestoCatene(const std::string& ditta, const std::string& tabella,
-                           const std::string& filtro) {
+                        const std::string& filtro) {
     std::string sql;
     sql.reserve(8192);
     sql += ";WITH \r\n";
@@ -36,14 +36,17 @@ std::string TestoCatene(const std::string& ditta, const std::string& tabella,
     sql += filtro;
     sql += "), \r\n";
     sql += "  CTE_ORDINAZIONI AS ( \r\n";
-    sql += "    SELECT CONVERT (VARCHAR(50), IE91_IDORD) + '#' + CONVERT (VARCHAR, IE91_ISSUEDATE, 23) + '#' + IE91_ENDPOINTID AS ID_RIGA, \r\n";
+    sql += "    SELECT CONVERT (VARCHAR(50), IE91_IDORD) + '#' + CONVERT (VARCHAR, IE91_ISSUEDATE, "
+           "23) + '#' + IE91_ENDPOINTID AS ID_RIGA, \r\n";
     sql += "           CONVERT (VARCHAR(50), NULL)    AS ID_PADRE, \r\n";
     sql += "           0 AS LIVELLO, \r\n";
     sql += "           CTE_FOGLIE.* \r\n";
     sql += "    FROM CTE_FOGLIE \r\n";
     sql += "    UNION ALL \r\n";
-    sql += "    SELECT CONVERT (VARCHAR(50), FIGLIO.IE91_IDORD) + '#' + CONVERT (VARCHAR, FIGLIO.IE91_ISSUEDATE, 23) + '#' + FIGLIO.IE91_ENDPOINTID AS ID_RIGA, \r\n";
-    sql += "           CONVERT (VARCHAR(50), CTE_FOGLIE.IE91_IDORD) + '#' + CONVERT (VARCHAR, CTE_FOGLIE.IE91_ISSUEDATE, 23) + '#' + CTE_FOGLIE.IE91_ENDPOINTID AS ID_PADRE, \r\n";
+    sql += "    SELECT CONVERT (VARCHAR(50), FIGLIO.IE91_IDORD) + '#' + CONVERT (VARCHAR, "
+           "FIGLIO.IE91_ISSUEDATE, 23) + '#' + FIGLIO.IE91_ENDPOINTID AS ID_RIGA, \r\n";
+    sql += "           CONVERT (VARCHAR(50), CTE_FOGLIE.IE91_IDORD) + '#' + CONVERT (VARCHAR, "
+           "CTE_FOGLIE.IE91_ISSUEDATE, 23) + '#' + CTE_FOGLIE.IE91_ENDPOINTID AS ID_PADRE, \r\n";
     sql += "           1 AS LIVELLO, \r\n";
     sql += "           FIGLIO.* \r\n";
     sql += "    FROM CTE_FOGLIE \r\n";
@@ -53,7 +56,8 @@ std::string TestoCatene(const std::string& ditta, const std::string& tabella,
     sql += "       FIGLIO.IE91_ISSUEDATE  = CTE_FOGLIE.IE91_RIF_ISSUEDATE AND \r\n";
     sql += "       FIGLIO.IE91_DITTA_CG18 = CTE_FOGLIE.IE91_DITTA_CG18 \r\n";
     sql += "    UNION ALL \r\n";
-    sql += "    SELECT CONVERT (VARCHAR(50), FIGLIO.IE91_IDORD) + '#' + CONVERT (VARCHAR, FIGLIO.IE91_ISSUEDATE, 23) + '#' + FIGLIO.IE91_ENDPOINTID AS ID_RIGA, \r\n";
+    sql += "    SELECT CONVERT (VARCHAR(50), FIGLIO.IE91_IDORD) + '#' + CONVERT (VARCHAR, "
+           "FIGLIO.IE91_ISSUEDATE, 23) + '#' + FIGLIO.IE91_ENDPOINTID AS ID_RIGA, \r\n";
     sql += "           CTE_ORDINAZIONI.ID_PADRE, \r\n";
     sql += "           LIVELLO + 1, \r\n";
     sql += "           FIGLIO.* \r\n";
@@ -65,18 +69,24 @@ std::string TestoCatene(const std::string& ditta, const std::string& tabella,
     sql += "       FIGLIO.IE91_DITTA_CG18 = CTE_ORDINAZIONI.IE91_DITTA_CG18 \r\n";
     sql += "    WHERE CTE_ORDINAZIONI.LIVELLO > 0 \r\n";
     sql += ") \r\n";
-    sql += "SELECT CONVERT (TINYINT, (CASE WHEN LIVELLO = 0 THEN 0 ELSE 9 END)) AS TMP_IMG_SEL, \r\n";
-    sql += "       CONVERT (TINYINT, 0)                                         AS TMP_ELABORA, \r\n";
-    sql += "       CONVERT (TINYINT, 0)                                         AS TMP_FLGNONPIUEV, \r\n";
+    sql +=
+        "SELECT CONVERT (TINYINT, (CASE WHEN LIVELLO = 0 THEN 0 ELSE 9 END)) AS TMP_IMG_SEL, \r\n";
+    sql +=
+        "       CONVERT (TINYINT, 0)                                         AS TMP_ELABORA, \r\n";
+    sql += "       CONVERT (TINYINT, 0)                                         AS "
+           "TMP_FLGNONPIUEV, \r\n";
     sql += "       CONVERT (TINYINT, 0)                                         AS TMP_ESITO, \r\n";
-    sql += "       CONVERT (TINYINT, 0)                                         AS TMP_GESTIONE, \r\n";
+    sql +=
+        "       CONVERT (TINYINT, 0)                                         AS TMP_GESTIONE, \r\n";
     sql += "       (CASE WHEN IE91_OPERAZIONE = 1 THEN 15 \r\n";
     sql += "             WHEN IE91_OPERAZIONE = 2 THEN 16 \r\n";
     sql += "             ELSE 99 \r\n";
     sql += "        END) AS TMP_IMG_OPERAZIONE, \r\n";
-    sql += "       (CASE WHEN DO11_DOCTESTATA.DO11_NUMREG_CO99 IS NULL THEN 99 ELSE 8 END) AS TMP_IMG_GESTIONEDOC,       CTE_ORDINAZIONI.*, \r\n";
+    sql += "       (CASE WHEN DO11_DOCTESTATA.DO11_NUMREG_CO99 IS NULL THEN 99 ELSE 8 END) AS "
+           "TMP_IMG_GESTIONEDOC,       CTE_ORDINAZIONI.*, \r\n";
     sql += "       ISNULL (ORDINE.TMP_ORDINE_CONSEGNATO,0) AS TMP_ORDINE_CONSEGNATO, \r\n";
-    sql += "       DO11_NUMREG_CO99, DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC, DO11_ANNODOC, \r\n";
+    sql += "       DO11_NUMREG_CO99, DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC, "
+           "DO11_ANNODOC, \r\n";
     sql += "       FW07_USERNAME, \r\n";
     sql += "       IE92_BuyerCustomerParty_Party_PartyTaxScheme_CompanyID, \r\n";
     sql += "       IE92_BuyerCustomerParty_Party_PartyName_Name, \r\n";
@@ -94,8 +104,10 @@ std::string TestoCatene(const std::string& ditta, const std::string& tabella,
     sql += "ON IE92_ID_IE91 = IE91_ID \r\n";
     sql += "OUTER APPLY (SELECT TOP 1 13 AS TMP_ORDINE_CONSEGNATO \r\n";
     sql += "             FROM DO31_DOCCORPOORD WITH (NOLOCK) \r\n";
-    sql += "             WHERE DO31_DOCCORPOORD.DO31_DITTA_CG18  = DO11_DOCTESTATA.DO11_DITTA_CG18 AND \r\n";
-    sql += "                   DO31_DOCCORPOORD.DO31_NUMREG_CO99 = DO11_DOCTESTATA.DO11_NUMREG_CO99 AND \r\n";
+    sql += "             WHERE DO31_DOCCORPOORD.DO31_DITTA_CG18  = DO11_DOCTESTATA.DO11_DITTA_CG18 "
+           "AND \r\n";
+    sql += "                   DO31_DOCCORPOORD.DO31_NUMREG_CO99 = "
+           "DO11_DOCTESTATA.DO11_NUMREG_CO99 AND \r\n";
     sql += "                   DO31_QTA1CONS <> 0) AS ORDINE \r\n";
     return sql;
 }

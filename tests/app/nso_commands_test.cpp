@@ -34,9 +34,9 @@ class NsoCommandTest : public ::testing::Test {
     }
 
     Result Nso(const std::string& arguments, const std::string& inbox = "inbox") {
-        const std::string command = "cd '" + dir.string() + "' && '" KVAD_NSO_BINARY
-                                    "' --db nso.db --inbox " + inbox + " --cache-dir cache " +
-                                    arguments + " 2>&1 </dev/null";
+        const std::string command = "cd '" + dir.string() +
+                                    "' && '" KVAD_NSO_BINARY "' --db nso.db --inbox " + inbox +
+                                    " --cache-dir cache " + arguments + " 2>&1 </dev/null";
         Result result{-1, {}};
         FILE* pipe = popen(command.c_str(), "r");
         if (pipe == nullptr) {

@@ -108,7 +108,8 @@ TEST(FailurePath, HandlerVariationsRunInOrder) {
     GuardOptions options;
     options.restorePointer = true;
     options.beforeHandler = [&] { rolledBack = true; };
-    Guard(s, "RecuperaOrdiniNSO", [] { throw std::runtime_error("boom"); }, options);
+    Guard(
+        s, "RecuperaOrdiniNSO", [] { throw std::runtime_error("boom"); }, options);
     EXPECT_TRUE(rolledBack);
     EXPECT_EQ(host->busyCalls, std::vector<bool>{false});
     EXPECT_NE(s.Errore.Text().find("boom"), std::string::npos);

@@ -101,7 +101,7 @@ class FolderInboxTest : public ::testing::Test {
     }
 
     void Write(const std::string& name, const std::string& content,
-                   const DateTime& modified = DateTime::Now().AddDays(-1)) {
+               const DateTime& modified = DateTime::Now().AddDays(-1)) {
         const fs::path path = root_ / kCompany / name;
         std::ofstream(path, std::ios::binary) << content;
         fs::last_write_time(path, FileTimeAt(modified));

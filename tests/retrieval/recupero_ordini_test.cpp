@@ -103,7 +103,8 @@ std::string Order(const std::string& id, const std::string& issueDate) {
     return "<Order xmlns=\"urn:oasis:names:specification:ubl:schema:xsd:Order-2\" "
            "xmlns:cbc=\"urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2\">"
            "<cbc:ID>" +
-           id + "</cbc:ID><cbc:IssueDate>" + issueDate + "</cbc:IssueDate><cbc:Note>l'urgenza</cbc:Note></Order>";
+           id + "</cbc:ID><cbc:IssueDate>" + issueDate +
+           "</cbc:IssueDate><cbc:Note>l'urgenza</cbc:Note></Order>";
 }
 
 class RecuperoTest : public ::testing::Test {
@@ -117,10 +118,10 @@ class RecuperoTest : public ::testing::Test {
         env.Native("INSERT INTO IE90_CONFIGNSO (IE90_DITTA_CG18, IE90_CODDOCUM_MG3G, "
                    "IE90_DATAORA_IMPORT, IE90_TRACCIATO_IE25) VALUES (1, 'OCL', "
                    "'2024-03-05 10:00:00', 'NSO')");
-        env.Object().AddOnProgress([this](auto&, std::int32_t& cur, std::int32_t& max,
-                                          std::string& msg) {
-            progress.push_back(std::to_string(cur) + "/" + std::to_string(max) + " " + msg);
-        });
+        env.Object().AddOnProgress(
+            [this](auto&, std::int32_t& cur, std::int32_t& max, std::string& msg) {
+                progress.push_back(std::to_string(cur) + "/" + std::to_string(max) + " " + msg);
+            });
     }
     void Run() { env.Object().RecuperaOrdiniNSO(); }
     long Registered() { return env.Count("SELECT IE91_ID FROM IE91_NSOFILES"); }
@@ -156,7 +157,8 @@ TEST_F(RecuperoTest, NewDocumentsAreRegisteredDownloadedLoadedOnce) {
     EXPECT_EQ(env.Scalar("SELECT IE90_ESITO_IMPORT FROM IE90_CONFIGNSO").ToLong(), 1);
     EXPECT_EQ(env.Scalar("SELECT IE91_ID_FW07 FROM IE91_NSOFILES").ToLong(), 1);
     EXPECT_EQ(env.Scalar("SELECT IE91_XML FROM IE91_NSOFILES WHERE IE91_IDORD = 'A1'").Text(),
-              Order("A1", "2024-03-06")) << "stored unchanged, quotes included";
+              Order("A1", "2024-03-06"))
+        << "stored unchanged, quotes included";
     ASSERT_EQ(progress.size(), 4U);
     EXPECT_EQ(progress[1], "1/3 Id : A1 (2024-03-06) - UFABCD");
     EXPECT_EQ(progress[3], "3/3 Id : B'1 (2024-03-07) - UFABCD");
@@ -195,18 +197,21 @@ TEST_F(RecuperoTest, LoginAndListingFailures) {
     EXPECT_EQ(env.S().Errore.Text(), "servizio non disponibile");
     EXPECT_EQ(TheScript().calls.back(), "logout");
     EXPECT_EQ(env.Scalar("SELECT IE90_DATAORA_IMPORT FROM IE90_CONFIGNSO").ToDate(),
-              (DateTime{2024, 3, 5, 10, 0, 0})) << "the next retrieval starts from the same date";
+              (DateTime{2024, 3, 5, 10, 0, 0}))
+        << "the next retrieval starts from the same date";
 }
 
 TEST_F(RecuperoTest, ByteOrderMarkIsOneCharacter) {
     const std::string bom = "\xEF\xBB\xBF";
-    TheScript().listed = {{"bom.xml", "M1", "2024-03-06", "UFABCD", bom + Order("M1", "2024-03-06")},
-                          {"odd.xml", "M2", "2024-03-06", "UFABCD", "\xC3\xA8" + Order("M2", "2024-03-06")}};
+    TheScript().listed = {
+        {"bom.xml", "M1", "2024-03-06", "UFABCD", bom + Order("M1", "2024-03-06")},
+        {"odd.xml", "M2", "2024-03-06", "UFABCD", "\xC3\xA8" + Order("M2", "2024-03-06")}};
     Run();
     EXPECT_EQ(env.Scalar("SELECT IE91_XML FROM IE91_NSOFILES WHERE IE91_IDORD = 'M1'").Text(),
               Order("M1", "2024-03-06"));
     EXPECT_EQ(env.Scalar("SELECT IE91_XML FROM IE91_NSOFILES WHERE IE91_IDORD = 'M2'").Text(),
-              Order("M2", "2024-03-06")) << "a two-byte stray character goes whole";
+              Order("M2", "2024-03-06"))
+        << "a two-byte stray character goes whole";
 }
 
 TEST_F(RecuperoTest, ForcedDownloadStoresMissingXml) {

@@ -18,7 +18,8 @@ class RiferimentiTest : public ::testing::Test {
         const std::string value =
             reference == nullptr ? "NULL" : "'" + std::string(reference) + "'";
         env.Native("INSERT INTO IE92_NSOTESTATAXML (IE92_ID_IE91, IE92_OrderDocumentReference_ID) "
-                   "VALUES (" + std::to_string(id) + ", " + value + ")");
+                   "VALUES (" +
+                   std::to_string(id) + ", " + value + ")");
         return id;
     }
     struct Riga {

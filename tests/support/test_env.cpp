@@ -35,7 +35,9 @@ TestEnv::~TestEnv() {
     std::filesystem::remove_all(dir_, ignored);
 }
 
-void TestEnv::Native(const std::string& sql) { db::ExecuteNativeScript(*connection_, sql); }
+void TestEnv::Native(const std::string& sql) {
+    db::ExecuteNativeScript(*connection_, sql);
+}
 
 Variant TestEnv::Scalar(const std::string& sql) {
     auto rs = connection_->Query(sql);

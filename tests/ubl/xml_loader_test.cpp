@@ -10,18 +10,16 @@ namespace kvad::nso {
 namespace {
 
 const char* const kOrderNs = "urn:oasis:names:specification:ubl:schema:xsd:Order-2";
-const char* const kCac =
-    "urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2";
+const char* const kCac = "urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2";
 const char* const kCbc = "urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2";
 
 // An order with two lines (the first with two allowances) and one header charge.
 std::string PrefixedOrder(const std::string& issueDate = "2024-03-05",
                           const std::string& reference = "",
                           const std::string& firstLineQuantity = "3") {
-    std::string ref = reference.empty()
-                          ? ""
-                          : "<cac:OrderDocumentReference><cbc:ID>" + reference +
-                                "</cbc:ID></cac:OrderDocumentReference>";
+    std::string ref = reference.empty() ? ""
+                                        : "<cac:OrderDocumentReference><cbc:ID>" + reference +
+                                              "</cbc:ID></cac:OrderDocumentReference>";
     return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Order xmlns=\"") + kOrderNs +
            "\" xmlns:cac=\"" + kCac + "\" xmlns:cbc=\"" + kCbc + "\">" +
            "<cbc:ID>ORD-1</cbc:ID><cbc:IssueDate>" + issueDate + "</cbc:IssueDate>" +
@@ -47,8 +45,9 @@ std::string UnprefixedOrder() {
            "\">ORD-2</ID>" + "<AllowanceCharge xmlns=\"" + kCac + "\"><ChargeIndicator xmlns=\"" +
            kCbc + "\">true</ChargeIndicator><Amount xmlns=\"" + kCbc +
            "\">4</Amount></AllowanceCharge>" + "<OrderLine xmlns=\"" + kCac +
-           "\"><LineItem><ID xmlns=\"" + kCbc + "\">1</ID><AllowanceCharge><ChargeIndicator xmlns=\"" +
-           kCbc + "\">false</ChargeIndicator><Amount xmlns=\"" + kCbc +
+           "\"><LineItem><ID xmlns=\"" + kCbc +
+           "\">1</ID><AllowanceCharge><ChargeIndicator xmlns=\"" + kCbc +
+           "\">false</ChargeIndicator><Amount xmlns=\"" + kCbc +
            "\">2</Amount></AllowanceCharge></LineItem></OrderLine></Order>";
 }
 
@@ -61,8 +60,8 @@ class LoaderTest : public ::testing::Test {
         }
         env.Native("INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_STATUS, IE91_IDORD, "
                    "IE91_ISSUEDATE, IE91_ENDPOINTID, IE91_OPERAZIONE, IE91_XML) VALUES (1, 0, 'N" +
-                   std::to_string(++counter) + "', '2024-03-05 00:00:00', 'UFABCD', 0, '" +
-                   quoted + "')");
+                   std::to_string(++counter) + "', '2024-03-05 00:00:00', 'UFABCD', 0, '" + quoted +
+                   "')");
         return env.Scalar("SELECT MAX(IE91_ID) FROM IE91_NSOFILES").ToLong();
     }
     long Rows(const std::string& table, std::int32_t id) {
@@ -71,7 +70,8 @@ class LoaderTest : public ::testing::Test {
     }
     long Log12(std::int32_t id) {
         return env.Count("SELECT * FROM IE98_NSO_LOGERRORS WHERE IE98_CODE_IE97 = 12 AND "
-                         "IE98_ID_IE91 = " + std::to_string(id));
+                         "IE98_ID_IE91 = " +
+                         std::to_string(id));
     }
     test::TestEnv env;
     int counter = 0;
@@ -101,8 +101,8 @@ TEST_F(LoaderTest, LoadsHeaderLinesAndAllowancesWithTheirLinks) {
     EXPECT_EQ(env.S().ApriCAC, "cac:");
     EXPECT_EQ(env.S().ChiudiCBC, "");
     const std::string where = " WHERE IE92_ID_IE91 = " + std::to_string(id);
-    EXPECT_EQ(env.Scalar("SELECT IE92_Note FROM IE92_NSOTESTATAXML" + where).Text(),
-              "prima nota") << "the first of two matching elements";
+    EXPECT_EQ(env.Scalar("SELECT IE92_Note FROM IE92_NSOTESTATAXML" + where).Text(), "prima nota")
+        << "the first of two matching elements";
     EXPECT_EQ(env.Scalar("SELECT IE92_IssueDate FROM IE92_NSOTESTATAXML" + where).ToDate(),
               (DateTime{2024, 3, 5}));
     EXPECT_EQ(Rows("IE96_NSOTESTATASCONTIXML", id), 1) << "only the Order's own allowances";
@@ -133,16 +133,14 @@ TEST_F(LoaderTest, ReloadOffLeavesTheHeaderAloneAndReloadReplacesLines) {
 
     GetOrderFromXML(env.S(), id, false);
     EXPECT_EQ(env.Scalar("SELECT IE92_Note FROM IE92_NSOTESTATAXML").Text(), "corretta");
-    EXPECT_EQ(env.Scalar("SELECT MIN(IE94_ID) FROM IE94_NSOCORPOXML").ToLong(),
-              firstLine.ToLong());
+    EXPECT_EQ(env.Scalar("SELECT MIN(IE94_ID) FROM IE94_NSOCORPOXML").ToLong(), firstLine.ToLong());
 
     GetOrderFromXML(env.S(), id, true);
     ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
     EXPECT_EQ(env.Scalar("SELECT IE92_Note FROM IE92_NSOTESTATAXML").Text(), "nuova");
     EXPECT_EQ(env.Count("SELECT * FROM IE92_NSOTESTATAXML"), 1) << "updated in place";
     EXPECT_EQ(Rows("IE94_NSOCORPOXML", id), 2);
-    EXPECT_GT(env.Scalar("SELECT MIN(IE94_ID) FROM IE94_NSOCORPOXML").ToLong(),
-              firstLine.ToLong());
+    EXPECT_GT(env.Scalar("SELECT MIN(IE94_ID) FROM IE94_NSOCORPOXML").ToLong(), firstLine.ToLong());
     EXPECT_EQ(Rows("IE96_NSOTESTATASCONTIXML", id), 1);
 }
 
@@ -152,16 +150,17 @@ TEST_F(LoaderTest, NonDateInADatetimeColumnLogsCode12AndStops) {
     EXPECT_EQ(env.S().Stato, kaErrVB);
     EXPECT_EQ(env.S().Errore.Text().rfind("Routine: LoadRecorsetData", 0), 0U);
     EXPECT_EQ(Log12(id), 1);
-    EXPECT_NE(env.Scalar("SELECT IE98_ERRORMESSAGE FROM IE98_NSO_LOGERRORS").Text().find(
-                  "LoadRecorsetData"),
+    EXPECT_NE(env.Scalar("SELECT IE98_ERRORMESSAGE FROM IE98_NSO_LOGERRORS")
+                  .Text()
+                  .find("LoadRecorsetData"),
               std::string::npos);
     EXPECT_EQ(Rows("IE92_NSOTESTATAXML", id), 1) << "the header's other values are saved";
     EXPECT_EQ(Rows("IE94_NSOCORPOXML", id), 0) << "the remaining steps do not run";
 }
 
 TEST_F(LoaderTest, NotAnOrderLogsCode12AndWritesNothing) {
-    const std::int32_t notOrder = Register(
-        "<OrderCancellation xmlns=\"urn:x\"><ID>1</ID></OrderCancellation>");
+    const std::int32_t notOrder =
+        Register("<OrderCancellation xmlns=\"urn:x\"><ID>1</ID></OrderCancellation>");
     GetOrderFromXML(env.S(), notOrder, false);
     EXPECT_EQ(env.S().Stato, kaOK);
     EXPECT_EQ(Log12(notOrder), 1);

@@ -10,7 +10,8 @@ namespace {
 class ErrorLogTest : public ::testing::Test {
   protected:
     Variant Message(long row = 0) {
-        auto rs = env.Db().Query("SELECT IE98_ERRORMESSAGE FROM IE98_NSO_LOGERRORS ORDER BY IE98_ID");
+        auto rs =
+            env.Db().Query("SELECT IE98_ERRORMESSAGE FROM IE98_NSO_LOGERRORS ORDER BY IE98_ID");
         for (long i = 0; i < row; ++i) {
             rs->MoveNext();
         }
@@ -76,7 +77,8 @@ TEST_F(ErrorLogTest, DeletionRespectsHeaderLineContextAndField) {
 
     EliminaLogErrors(env.S(), 7, false, true, 1, 7, "");
     EXPECT_EQ(Entries(), 5) << "only line 7 of context 1 of order 7";
-    EXPECT_EQ(Entries("IE98_PROGRIGA_DO30 = 0"), 2) << "the line statement never touches the header";
+    EXPECT_EQ(Entries("IE98_PROGRIGA_DO30 = 0"), 2)
+        << "the line statement never touches the header";
 
     EliminaLogErrors(env.S(), 7, true, false, 0, 0, "B");
     EXPECT_EQ(Entries("IE98_ID_IE91 = 7 AND IE98_PROGRIGA_DO30 = 0"), 1);

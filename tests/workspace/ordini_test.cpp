@@ -40,7 +40,8 @@ class LeggiOrdiniTest : public ::testing::Test {
         env.Native("INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_STATUS, IE91_IDORD, "
                    "IE91_ISSUEDATE, IE91_ENDPOINTID, IE91_OPERAZIONE, IE91_XML, IE91_RIF_IDORD, "
                    "IE91_RIF_ISSUEDATE, IE91_RIF_ENDPOINTID, IE91_PROCESSATO, IE91_GUID_DO11) "
-                   "VALUES (1, 0, '" + idord + "', '" + d.data + " 00:00:00', 'UFABCD', " +
+                   "VALUES (1, 0, '" +
+                   idord + "', '" + d.data + " 00:00:00', 'UFABCD', " +
                    std::to_string(d.operazione) + ", " + (d.xml ? "'<Order/>'" : "NULL") + ", " +
                    rifId + ", " + rifData + ", " + rifEp + ", " + (d.processato ? "1" : "NULL") +
                    ", " + (d.guid.empty() ? "NULL" : "'" + d.guid + "'") + ")");
@@ -49,11 +50,12 @@ class LeggiOrdiniTest : public ::testing::Test {
     void ErpOrder(const std::string& guid, int numreg, bool delivered) {
         env.Native("INSERT INTO DO11_DOCTESTATA (DO11_DITTA_CG18, DO11_NUMREG_CO99, DO11_GUID, "
                    "DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC, DO11_ANNODOC) VALUES "
-                   "(1, " + std::to_string(numreg) + ", '" + guid +
+                   "(1, " +
+                   std::to_string(numreg) + ", '" + guid +
                    "', 'OCL', 'A', 1, '2024-01-01 00:00:00', 2024)");
         env.Native("INSERT INTO DO31_DOCCORPOORD (DO31_DITTA_CG18, DO31_NUMREG_CO99, "
-                   "DO31_PROGRIGA, DO31_QTA1CONS) VALUES (1, " + std::to_string(numreg) +
-                   ", 1, " + (delivered ? "2" : "0") + ")");
+                   "DO31_PROGRIGA, DO31_QTA1CONS) VALUES (1, " +
+                   std::to_string(numreg) + ", 1, " + (delivered ? "2" : "0") + ")");
     }
 
     struct Row {

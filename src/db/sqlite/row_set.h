@@ -21,7 +21,6 @@ namespace kvad::db {
 [[nodiscard]] const std::string* FindTypeHint(const std::map<std::string, std::string>& hints,
                                               std::string_view name);
 
-
 /// One visible column of a result.
 struct ResultColumn {
     std::string name;

@@ -30,8 +30,8 @@ class SchemaLookup {
     virtual ~SchemaLookup() = default;
     /// Columns of a table in declaration order (temporary "#X" tables included), or nullopt
     /// when the table does not exist.
-    [[nodiscard]] virtual std::optional<std::vector<ColumnDecl>> TableColumns(
-        std::string_view table) = 0;
+    [[nodiscard]] virtual std::optional<std::vector<ColumnDecl>>
+    TableColumns(std::string_view table) = 0;
 };
 
 /// What one T-SQL statement becomes.
