@@ -4,7 +4,6 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
-#include <ctime>
 
 #include "db/tsql/tsql_lexer.h"
 
@@ -23,28 +22,6 @@ constexpr std::int64_t kSecondsPerDay = 86400;
 [[nodiscard]] constexpr int DaysInMonth(int year, int month) noexcept {
     constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     return month == 2 && IsLeap(year) ? 29 : kDays[static_cast<std::size_t>(month - 1)];
-}
-
-// Days since 1970-01-01 of a civil date (H. Hinnant's algorithm).
-[[nodiscard]] constexpr std::int64_t DaysFromCivil(std::int64_t y, int m, int d) noexcept {
-    y -= m <= 2 ? 1 : 0;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-constexpr void CivilFromDays(std::int64_t z, std::int64_t& y, int& m, int& d) noexcept {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = yoe + era * 400 + (m <= 2 ? 1 : 0);
 }
 
 // Reads exactly `width` digits at `pos`.
@@ -79,13 +56,10 @@ constexpr void CivilFromDays(std::int64_t z, std::int64_t& y, int& m, int& d) no
         rest += kSecondsPerDay;
         --days;
     }
-    CivilDateTime out;
-    std::int64_t year = 0;
-    CivilFromDays(days, year, out.month, out.day);
-    if (year < kMinYear || year > kMaxYear) {
+    CivilDateTime out = CivilDateTime::FromDaysSinceEpoch(days);
+    if (out.year < kMinYear || out.year > kMaxYear) {
         return std::nullopt;
     }
-    out.year = static_cast<int>(year);
     out.hour = static_cast<int>(rest / 3600);
     out.minute = static_cast<int>(rest / 60 % 60);
     out.second = static_cast<int>(rest % 60);
@@ -93,8 +67,7 @@ constexpr void CivilFromDays(std::int64_t z, std::int64_t& y, int& m, int& d) no
 }
 
 [[nodiscard]] std::int64_t ToSeconds(const CivilDateTime& v) {
-    return DaysFromCivil(v.year, v.month, v.day) * kSecondsPerDay + v.hour * 3600LL +
-           v.minute * 60LL + v.second;
+    return v.DaysSinceEpoch() * kSecondsPerDay + v.hour * 3600LL + v.minute * 60LL + v.second;
 }
 
 } // namespace
@@ -203,16 +176,10 @@ std::optional<CivilDateTime> ParseDateTime(std::string_view text) {
     if (pos != text.size()) {
         return std::nullopt;
     }
-    if (v.year < kMinYear || v.month < 1 || v.month > 12 || v.day < 1 ||
-        v.day > DaysInMonth(v.year, v.month) || v.hour > 23 || v.minute > 59 || v.second > 59) {
+    if (v.year < kMinYear || !v.IsValid()) {
         return std::nullopt;
     }
     return v;
-}
-
-std::string FormatDateTime(const CivilDateTime& v) {
-    return Pad(v.year, 4) + "-" + Pad(v.month, 2) + "-" + Pad(v.day, 2) + " " + Pad(v.hour, 2) +
-           ":" + Pad(v.minute, 2) + ":" + Pad(v.second, 2);
 }
 
 bool IsKnownDateStyle(int style) noexcept {
@@ -270,20 +237,6 @@ std::optional<std::string> FormatDateStyle(const CivilDateTime& v, int style) {
     default:
         return std::nullopt;
     }
-}
-
-CivilDateTime LocalNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    CivilDateTime v;
-    v.year = local.tm_year + 1900;
-    v.month = local.tm_mon + 1;
-    v.day = local.tm_mday;
-    v.hour = local.tm_hour;
-    v.minute = local.tm_min;
-    v.second = local.tm_sec;
-    return v;
 }
 
 std::optional<CivilDateTime> AddToDate(const CivilDateTime& value, DatePart part,

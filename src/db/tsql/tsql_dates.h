@@ -7,17 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "kvad_nso/date_time.h"
+
 namespace kvad::db::tsql {
 
-/// A date and time of the proleptic Gregorian calendar, to the second.
-struct CivilDateTime {
-    int year = 1900;
-    int month = 1;
-    int day = 1;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-};
+/// A date and time to the second (the project's one calendar type).
+using CivilDateTime = kvad::DateTime;
 
 /// The units DATEADD accepts.
 enum class DatePart { Year, Quarter, Month, DayOfYear, Day, Week, Weekday, Hour, Minute, Second };
@@ -32,7 +27,9 @@ enum class DatePart { Year, Quarter, Month, DayOfYear, Day, Week, Weekday, Hour,
 [[nodiscard]] std::optional<CivilDateTime> ParseDateTime(std::string_view text);
 
 /// 'YYYY-MM-DD HH:MM:SS'.
-[[nodiscard]] std::string FormatDateTime(const CivilDateTime& value);
+[[nodiscard]] inline std::string FormatDateTime(const CivilDateTime& value) {
+    return value.ToIso();
+}
 
 /// The text CONVERT gives a date with a style (23 'yyyy-mm-dd', 120, 112, 103, ...), or nullopt
 /// for a style this layer does not know.
@@ -42,7 +39,7 @@ enum class DatePart { Year, Quarter, Month, DayOfYear, Day, Week, Weekday, Hour,
 [[nodiscard]] bool IsKnownDateStyle(int style) noexcept;
 
 /// The current local date and time.
-[[nodiscard]] CivilDateTime LocalNow();
+[[nodiscard]] inline CivilDateTime LocalNow() { return kvad::DateTime::Now(); }
 
 /// DATEADD: the date moved by amount units; a day past the end of the month after adding
 /// years or months becomes the month's last day. nullopt when the result leaves the years
