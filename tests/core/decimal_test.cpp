@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/expect_error.h"
+
 #include "kvad_nso/errors.h"
 
 namespace kvad {
@@ -16,14 +18,7 @@ Decimal D(std::string_view text) {
     return value.value_or(Decimal{});
 }
 
-void ExpectVbError(std::int32_t number, auto&& action) {
-    try {
-        action();
-        ADD_FAILURE() << "no error raised, expected " << number;
-    } catch (const VbError& error) {
-        EXPECT_EQ(error.Number(), number) << error.what();
-    }
-}
+using test::ExpectVbError;
 
 TEST(Decimal, ParsesInvariantTextAndRejectsTheRest) {
     EXPECT_EQ(D(" -12.50 ").ToString(), "-12.5");

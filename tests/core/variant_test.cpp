@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/expect_error.h"
+
 #include "kvad_nso/errors.h"
 
 namespace kvad {
@@ -14,14 +16,7 @@ Decimal D(std::string_view text) {
     return Decimal::Parse(text).value();
 }
 
-void ExpectVbError(std::int32_t number, auto&& action) {
-    try {
-        action();
-        ADD_FAILURE() << "no error raised, expected " << number;
-    } catch (const VbError& error) {
-        EXPECT_EQ(error.Number(), number) << error.what();
-    }
-}
+using test::ExpectVbError;
 
 TEST(Variant, TextFormOfEachKind) {
     EXPECT_EQ(Variant().Text(), "");
