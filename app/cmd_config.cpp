@@ -23,7 +23,7 @@ struct ConfigChanges {
 };
 
 std::string Required(const std::string& option, const std::string& value, std::size_t maxLength) {
-    const std::string trimmed = kvad::Trim(value);
+    std::string trimmed = kvad::Trim(value);
     if (trimmed.empty()) {
         throw std::runtime_error(option + " must not be blank");
     }

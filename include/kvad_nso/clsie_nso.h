@@ -36,6 +36,10 @@ class CLSIE_NSO : public ComObject {
     /// Ends the instance: writes the "TER" trace line and releases everything it holds. The
     /// host's connection is released, never closed.
     ~CLSIE_NSO() override;
+    CLSIE_NSO(const CLSIE_NSO&) = delete;
+    CLSIE_NSO& operator=(const CLSIE_NSO&) = delete;
+    CLSIE_NSO(CLSIE_NSO&&) = delete;
+    CLSIE_NSO& operator=(CLSIE_NSO&&) = delete;
 
     // Properties, in interface order. Reading gives back what was last stored.
     [[nodiscard]] const std::string& StringaDiConnessione() const;
@@ -85,7 +89,7 @@ class CLSIE_NSO : public ComObject {
     /// Loads the company's configuration into the Param_ properties (Stato is not reset first).
     void Inizializza();
     /// The default section and warehouse of a document code; true when the code has a row.
-    bool RecuperaSezionaleDepositoDefault(std::string fDocumento, std::string& fSezionale,
+    bool RecuperaSezionaleDepositoDefault(const std::string& fDocumento, std::string& fSezionale,
                                           std::string& fDeposito);
     /// The columns of a staging table except its key (COLUMN_NAME, COLUMN_TYPE,
     /// COLUMN_TYPE_NAME), in column order; null on failure.

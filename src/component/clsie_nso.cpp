@@ -166,8 +166,8 @@ void CLSIE_NSO::Inizializza() {
     nso::Inizializza(*state_);
 }
 
-bool CLSIE_NSO::RecuperaSezionaleDepositoDefault(std::string fDocumento, std::string& fSezionale,
-                                                 std::string& fDeposito) {
+bool CLSIE_NSO::RecuperaSezionaleDepositoDefault(const std::string& fDocumento,
+                                                 std::string& fSezionale, std::string& fDeposito) {
     return nso::RecuperaSezionaleDepositoDefault(*state_, fDocumento, fSezionale, fDeposito);
 }
 

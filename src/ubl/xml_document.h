@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-struct _xmlNode;
+struct _xmlNode; // NOLINT(bugprone-reserved-identifier): libxml2's own node type
 
 namespace kvad::xml {
 
@@ -18,9 +18,10 @@ class Document;
 
 /// Limits applied while parsing.
 struct Limits {
-    std::size_t maxBytes = 16U * 1024U * 1024U; ///< larger input is refused before parsing
-    std::size_t maxNodes = 2'000'000;           ///< elements, attributes and text nodes
-    int maxDepth = 256;                         ///< element nesting
+    std::size_t maxBytes =
+        std::size_t{16} * 1024 * 1024; ///< larger input is refused before parsing
+    std::size_t maxNodes = 2'000'000;  ///< elements, attributes and text nodes
+    int maxDepth = 256;                ///< element nesting
 };
 
 /// An attribute of an element as the DOM lists it: the namespace declarations first (named
