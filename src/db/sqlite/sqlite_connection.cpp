@@ -190,14 +190,32 @@ long SqliteConnection::RunSelectInto(const Translation& translation) {
     return inserted;
 }
 
+int SqliteConnection::SchemaCookie() {
+    Statement stmt(db_.get(), "PRAGMA main.schema_version");
+    return stmt.Step() ? sqlite3_column_int(stmt.Get(), 0) : 0;
+}
+
 std::optional<RowSet> SqliteConnection::LoadRows(std::string_view tsql, bool locateRows) {
     return Guarded(tsql, [&]() -> std::optional<RowSet> {
+        if (!locateRows) {
+            const auto cached = catalogue_.find(std::string(tsql));
+            if (cached != catalogue_.end() && cached->second.schemaCookie == SchemaCookie()) {
+                return cached->second.rows;
+            }
+        }
         const Translation translation = Translate(tsql);
         if (translation.kind != Translation::Kind::Query) {
             (void)RunTranslated(translation);
             return std::nullopt;
         }
-        return LoadRowSet(db_.get(), translation.sql, translation.columnTypes, locateRows);
+        RowSet rows = LoadRowSet(db_.get(), translation.sql, translation.columnTypes, locateRows);
+        if (!locateRows && translation.readsCatalogue) {
+            if (catalogue_.size() >= kMaxCachedCatalogue) {
+                catalogue_.clear();
+            }
+            catalogue_[std::string(tsql)] = CachedCatalogue{SchemaCookie(), rows};
+        }
+        return rows;
     });
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "db/sqlite/row_set.h"
@@ -75,10 +76,21 @@ class SqliteConnection final : public Connection,
     long RunSelectInto(const Translation& translation);
     /// Adds the error to Errors() (replacing what an earlier call left) and throws it again.
     [[noreturn]] void Record(const DbError& error, std::string_view statement);
+    /// The main schema's version counter, which any change of a table definition moves.
+    [[nodiscard]] int SchemaCookie();
+
+    /// Rows of catalogue reads, by T-SQL text, with the schema version they were read at: the
+    /// staging writer reads a table's columns once per staged line.
+    struct CachedCatalogue {
+        int schemaCookie = 0;
+        RowSet rows;
+    };
+    static constexpr std::size_t kMaxCachedCatalogue = 32;
 
     std::unique_ptr<sqlite3, Closer> db_;
     std::vector<ProviderError> errors_;
     int level_ = 0;
+    std::unordered_map<std::string, CachedCatalogue> catalogue_;
 };
 
 } // namespace kvad::db

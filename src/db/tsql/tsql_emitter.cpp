@@ -183,7 +183,9 @@ class Emitter {
 
     Translation Run(const Statement& statement) {
         if (statement.query) {
-            return RunQuery(*statement.query);
+            Translation result = RunQuery(*statement.query);
+            result.readsCatalogue = readsCatalogue_;
+            return result;
         }
         if (statement.insert) {
             return RunInsert(*statement.insert);
@@ -963,6 +965,7 @@ class Emitter {
             }
             const std::string& exposed = source.ExposedName();
             scope.sources.push_back(Source{exposed, &columns, nullptr, {}});
+            readsCatalogue_ = true;
             return view->sql + " AS " + SqliteIdentifier(exposed);
         }
         if (source.name.parts.size() == 1 && IsCte(source.name.Last())) {
@@ -1808,6 +1811,7 @@ class Emitter {
     std::map<std::string, std::optional<ColumnList>> tables_;
     /// SELECT INTO: every column's type is wanted, so columns are looked up as met.
     bool needTypes_ = false;
+    bool readsCatalogue_ = false;
     std::deque<ColumnList> lists_;
     std::vector<std::pair<std::string, const ColumnList*>> ctes_;
 };

@@ -51,6 +51,9 @@ struct Translation {
     /// statement itself (CONVERT(TINYINT, ...) AS TMP_ELABORA -> "tinyint"), by output name;
     /// the other columns take the declared type of the column they come from.
     std::map<std::string, std::string> columnTypes;
+    /// The statement reads the catalogue views (sys.tables, sys.syscolumns, ...): its rows
+    /// change only when the schema does.
+    bool readsCatalogue = false;
 };
 
 /// Translates one T-SQL statement. Text left over after the statement is an error.
