@@ -103,8 +103,9 @@ void PrintNextSteps(const nsoapp::Settings& settings) {
                   << "; `nso settings` shows the settings in use.\n";
         return;
     }
-    std::cout << "\nNext steps: `nso settings` shows the settings in use; "
-                 "`nso <command> --help` tells more about a command.\n";
+    std::cout << "\nNext steps: `nso config` shows the company's configuration, `nso fetch` "
+                 "brings new orders, `nso list` shows their chains; `nso <command> --help` tells "
+                 "more about a command.\n";
 }
 
 int Fail(int code, const std::string& message) {
