@@ -6,7 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     libsqlite3-dev libxml2-dev uuid-dev libgmp-dev
     libcli11-dev libtomlplusplus-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev
 )
 
 missing=()
