@@ -9,7 +9,6 @@
 #include "app/session.h"
 #include "kvad_nso/recordset.h"
 #include "kvad_nso/text.h"
-#include "retrieval/recupero_ordini.h"
 
 namespace nsoapp {
 namespace {
@@ -57,26 +56,25 @@ void Show(Session& session, const Settings& settings) {
         return;
     }
     session.nso->Inizializza();
-    auto& s = session.State();
+    kvad::CLSIE_NSO& nso = *session.nso;
+    const std::string document = nso.Param_CodiceDocumento();
     std::string section;
     std::string warehouse;
     const bool defaults =
-        !s.Param_CodiceDocumento.empty() &&
-        session.nso->RecuperaSezionaleDepositoDefault(s.Param_CodiceDocumento, section, warehouse);
-    std::cout << "  document code:  "
-              << (s.Param_CodiceDocumento.empty() ? "(missing)" : s.Param_CodiceDocumento);
+        !document.empty() && nso.RecuperaSezionaleDepositoDefault(document, section, warehouse);
+    std::cout << "  document code:  " << (document.empty() ? "(missing)" : document);
     if (defaults) {
         std::cout << "  (section " << (section.empty() ? "-" : section) << ", warehouse "
                   << (warehouse.empty() ? "-" : warehouse) << ")";
-    } else if (!s.Param_CodiceDocumento.empty()) {
+    } else if (!document.empty()) {
         std::cout << "  (no default section and warehouse: `nso config set --section S "
                      "--warehouse W`)";
     }
     std::cout << "\n  import layout:  "
-              << (s.Param_Tracciato.empty() ? "(missing)" : s.Param_Tracciato) << "\n";
+              << (nso.Param_Tracciato().empty() ? "(missing)" : nso.Param_Tracciato()) << "\n";
     std::cout << "  next retrieval: documents received since "
-              << kvad::DateTime::Parse(kvad::nso::DataInizioRecupero(s.Param_DataImport))->ToText()
-              << " (last retrieval or first date: " << s.Param_DataImport.Text() << ")\n";
+              << nso.RetrievalStartDate().ToDate().ToText()
+              << " (last retrieval or first date: " << nso.Param_DataImport().Text() << ")\n";
     const kvad::Variant outcome = row->Value("IE90_ESITO_IMPORT");
     std::cout << "  last outcome:   "
               << (outcome.IsNull()        ? "no retrieval yet"

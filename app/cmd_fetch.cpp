@@ -12,10 +12,6 @@
 #include "app/session.h"
 #include "kvad_nso/recordset.h"
 #include "kvad_nso/text.h"
-#include "retrieval/recupero_ordini.h"
-#include "retrieval/riferimenti.h"
-#include "ubl/xml_document.h"
-#include "ubl/xml_loader.h"
 
 namespace nsoapp {
 namespace {
@@ -60,51 +56,13 @@ struct Failure {
     std::string reason;
 };
 
-// Why a registered document is not (or not wholly) staged, or "" when it is.
-std::string LoadProblem(kvad::Connection& db, std::int32_t id) {
-    const std::string key = std::to_string(id);
-    auto row = db.Query("SELECT IE91_XML, IE92_ID FROM IE91_NSOFILES LEFT OUTER JOIN "
-                        "IE92_NSOTESTATAXML ON IE92_ID_IE91 = IE91_ID WHERE IE91_ID = " +
-                        key);
-    if (row->Eof()) {
-        return "not registered";
-    }
-    if (row->Value("IE91_XML").IsNull()) {
-        return "the download failed (`nso fetch --retry-missing` tries again)";
-    }
-    auto log = db.Query("SELECT IE98_ERRORMESSAGE, IE97_MESSAGE FROM IE98_NSO_LOGERRORS LEFT "
-                        "OUTER JOIN IE97_NSO_ERRORS ON IE97_CODE = IE98_CODE_IE97 WHERE "
-                        "IE98_ID_IE91 = " +
-                        key + " AND IE98_CODE_IE97 = 12 ORDER BY IE98_ID");
-    if (!log->Eof()) {
-        const kvad::Variant own = log->Value("IE98_ERRORMESSAGE");
-        std::string text = own.IsNull() ? log->Value("IE97_MESSAGE").Text() : own.Text();
-        for (char& c : text) {
-            if (c == '\r' || c == '\n') {
-                c = ' ';
-            }
-        }
-        return text;
-    }
-    if (row->Value("IE92_ID").IsNull()) {
-        std::string reason;
-        const auto document =
-            kvad::xml::Document::Load(Scalar(db, "SELECT IE91_XML FROM IE91_NSOFILES WHERE "
-                                                 "IE91_ID = " +
-                                                     key)
-                                          .Text(),
-                                      reason);
-        return document ? "no order data could be read" : "not a readable XML order: " + reason;
-    }
-    return {};
-}
-
-std::vector<Failure> Problems(kvad::Connection& db, const std::string& where) {
+std::vector<Failure> Problems(Session& session, const std::string& where) {
+    kvad::Connection& db = *session.db;
     std::vector<Failure> failures;
     auto rows = db.Query("SELECT IE91_ID, IE91_IDORD, IE91_HUBID FROM IE91_NSOFILES WHERE " +
                          where + " ORDER BY IE91_ID");
     for (; !rows->Eof(); rows->MoveNext()) {
-        const std::string problem = LoadProblem(db, rows->Value("IE91_ID").ToLong());
+        const std::string problem = session.nso->ExplainDocument(rows->Value("IE91_ID").ToLong());
         if (!problem.empty()) {
             failures.push_back(
                 {rows->Value("IE91_IDORD").Text() + " (" + rows->Value("IE91_HUBID").Text() + ")",
@@ -137,7 +95,7 @@ void Fetch(const Settings& settings) {
     const std::string news =
         "IE91_DITTA_CG18 = " + company + " AND IE91_ID > " + std::to_string(before);
     const long stored = Scalar(db, "SELECT COUNT(*) FROM IE91_NSOFILES WHERE " + news).ToLong();
-    const std::vector<Failure> failures = Problems(db, news);
+    const std::vector<Failure> failures = Problems(session, news);
     std::cout << "listed " << view.Listed() << ", new " << stored << ", already registered "
               << (view.Listed() - stored) << ", failed to load " << failures.size() << "\n";
     PrintFailures(failures);
@@ -147,53 +105,24 @@ void Fetch(const Settings& settings) {
 void RetryMissing(const Settings& settings) {
     Session session = OpenSession(settings);
     auto& db = *session.db;
-    auto& s = session.State();
-    const std::string missing =
-        "IE91_DITTA_CG18 = " + std::to_string(settings.company) + " AND IE91_XML IS NULL";
-    std::vector<std::int32_t> ids;
-    for (auto rows =
-             db.Query("SELECT IE91_ID FROM IE91_NSOFILES WHERE " + missing + " ORDER BY IE91_ID");
-         !rows->Eof(); rows->MoveNext()) {
-        ids.push_back(rows->Value(0).ToLong());
+    const std::vector<std::int32_t> ids = session.nso->DownloadMissingDocuments();
+    if (session.nso->Stato() == kvad::kaErrConnessioneNSO) {
+        throw std::runtime_error("the document platform refused the download: " +
+                                 session.nso->Errore().Text());
     }
     if (ids.empty()) {
+        RequireOk(session, "looking for documents without XML");
         std::cout << "every registered document has its XML\n";
         return;
     }
-    std::string error;
-    kvad::Variant extra;
-    if (!kvad::nso::NSOLogin(s, error, extra)) {
-        throw std::runtime_error("login to the document platform failed: " + error);
-    }
-    // The platform downloads what its listing shows: list everything the company received.
-    s.ServizioNSO->ListOrders("IT" + kvad::Trim(session.host->CurrentCompanyId()),
-                              "1900-01-01 00:00:00", s.CollezioneNSO, error);
-    if (!error.empty()) {
-        kvad::nso::NSOLogout(s);
-        throw std::runtime_error("listing the documents of the platform failed: " + error);
-    }
-    int downloaded = 0;
-    for (const std::int32_t id : ids) {
-        kvad::nso::ResetStato(s);
-        if (!kvad::nso::ScaricaXMLOrdine(s, id, true)) {
-            continue;
-        }
-        if (Scalar(db, "SELECT IE91_XML FROM IE91_NSOFILES WHERE IE91_ID = " + std::to_string(id))
-                .IsNull()) {
-            continue;
-        }
-        ++downloaded;
-        kvad::nso::GetOrderFromXML(s, id, false);
-        if (s.Stato == kvad::kaOK) {
-            kvad::nso::AggiornaRiferimenti(s, id);
-        }
-    }
-    kvad::nso::NSOLogout(s);
     std::string idList;
     for (const std::int32_t id : ids) {
         idList += (idList.empty() ? "" : ", ") + std::to_string(id);
     }
-    const std::vector<Failure> failures = Problems(db, "IE91_ID IN (" + idList + ")");
+    const long downloaded = Scalar(db, "SELECT COUNT(*) FROM IE91_NSOFILES WHERE IE91_ID IN (" +
+                                           idList + ") AND IE91_XML IS NOT NULL")
+                                .ToLong();
+    const std::vector<Failure> failures = Problems(session, "IE91_ID IN (" + idList + ")");
     std::cout << "missing " << ids.size() << ", downloaded " << downloaded << ", failed "
               << failures.size() << "\n";
     PrintFailures(failures);

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "kvad_nso/recordset.h"
-#include "kvad_nso/sqlite_database.h"
+#include "sqlite/sqlite_database.h"
 
 namespace nsoapp {
 

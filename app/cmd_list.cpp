@@ -9,7 +9,6 @@
 #include "app/session.h"
 #include "kvad_nso/recordset.h"
 #include "kvad_nso/text.h"
-#include "workspace/ordini.h"
 
 namespace nsoapp {
 namespace {
@@ -78,7 +77,8 @@ void List(const Settings& settings, kvad::kaenumTipoOrdiniProcessati which) {
     auto older = all->Clone();
     for (mains->MoveFirst(); !mains->Eof(); mains->MoveNext()) {
         PrintRow(*mains, true);
-        older->SetFilter("ID_PADRE = " + kvad::nso::FiltroTesto(mains->Value("ID_RIGA").Text()));
+        older->SetFilter("ID_PADRE = '" +
+                         kvad::ReplaceAll(mains->Value("ID_RIGA").Text(), "'", "''") + "'");
         older->SetSort("LIVELLO");
         for (; !older->Eof(); older->MoveNext()) {
             PrintRow(*older, false);

@@ -3,7 +3,7 @@
 
 #include "app/commands.h"
 #include "host/application_browser.h"
-#include "kvad_nso/host_standins.h"
+#include "host/stand_ins.h"
 
 namespace nsoapp {
 namespace {

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "app/settings.h"
-#include "kvad_nso/host_standins.h"
+#include "host/stand_ins.h"
 
 namespace nsoapp {
 

@@ -4,9 +4,9 @@
 #include <stdexcept>
 
 #include "app/host_setup.h"
-#include "kvad_nso/folder_inbox.h"
 #include "kvad_nso/recordset.h"
-#include "kvad_nso/sqlite_database.h"
+#include "platform/folder_inbox.h"
+#include "sqlite/sqlite_database.h"
 
 namespace nsoapp {
 

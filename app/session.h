@@ -6,9 +6,8 @@
 #include <memory>
 
 #include "app/settings.h"
-#include "component/nso_state.h"
+#include "host/stand_ins.h"
 #include "kvad_nso/clsie_nso.h"
-#include "kvad_nso/host_standins.h"
 
 namespace nsoapp {
 
@@ -16,8 +15,6 @@ struct Session {
     std::shared_ptr<kvad::Connection> db;
     std::shared_ptr<kvad::host::StandInHost> host;
     std::shared_ptr<kvad::CLSIE_NSO> nso;
-
-    [[nodiscard]] kvad::nso::NsoState& State() { return nso->State(); }
 };
 
 /// Opens the settings' database and creates the component on it. Throws std::runtime_error

@@ -10,11 +10,10 @@
 #include <filesystem>
 #include <string>
 
-#include "component/nso_state.h"
+#include "host/stand_ins.h"
 #include "kvad_nso/clsie_nso.h"
-#include "kvad_nso/host_standins.h"
 #include "kvad_nso/recordset.h"
-#include "kvad_nso/sqlite_database.h"
+#include "sqlite/sqlite_database.h"
 
 namespace {
 

@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "db/tsql/tsql_functions.h"
-#include "db/tsql/tsql_translator.h"
 #include "kvad_nso/connection.h"
 #include "kvad_nso/recordset.h"
-#include "kvad_nso/sqlite_database.h"
+#include "sqlite/sqlite_database.h"
+#include "tsql/tsql_functions.h"
+#include "tsql/tsql_translator.h"
 #include "workspace/ordini.h"
 
 namespace {
@@ -159,7 +159,7 @@ void Fill(sqlite3* db, int documents) {
 }
 
 // The chain statement exactly as the component sends it (every chain, no leaf filter).
-const std::string kChain = kvad::nso::TestoCatene("1", "#TEMP_ORD", "");
+const std::string kChain = kvad::nso::ChainStatement("1", "#TEMP_ORD", "");
 
 // The same statement as one would write it for SQLite.
 const char* kHandWritten =

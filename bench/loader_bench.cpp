@@ -10,13 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "component/nso_state.h"
-#include "kvad_nso/clsie_nso.h"
-#include "kvad_nso/host_standins.h"
-#include "kvad_nso/sqlite_database.h"
+#include "frame/nso_state.h"
+#include "host/stand_ins.h"
+#include "sqlite/sqlite_database.h"
 #include "ubl/staging_writer.h"
-#include "ubl/xml_document.h"
 #include "ubl/xml_loader.h"
+#include "xml/xml_document.h"
 
 namespace {
 
@@ -127,11 +126,11 @@ int main() {
     auto host = kvad::host::RegisterStandIns(config);
     auto db = kvad::db::OpenSqlite((dir / "bench.db").string());
     kvad::db::ApplySchema(*db);
-    kvad::CLSIE_NSO object;
-    object.SetConnessione(db);
-    object.SetCodiceDitta(1);
-    object.SetActiveInterface(host);
-    auto& s = object.State();
+    nso::NsoState s;
+    nso::CreateFrameworkObjects(s);
+    s.Connessione = db;
+    s.CodiceDitta = 1;
+    s.ActiveInterface = host;
 
     std::printf("Order loading (GetOrderFromXML, reload on), one header allowance and one "
                 "allowance per line\n");
@@ -179,7 +178,7 @@ int main() {
     }
     std::printf("db ms = total - parse - xpath: catalogue reads, deletes, inserts and the "
                 "recordsets around them.\n");
-    object.SetConnessione(nullptr);
+    s.Connessione.reset();
     db.reset();
     std::filesystem::remove_all(dir);
     return 0;

@@ -1,7 +1,7 @@
 // Figures for the XML layer: load time of an order, cost of the loader's XPath queries in both
 // path forms, and the cost of refusing a document with millions of elements.
 
-#include "ubl/xml_document.h"
+#include "xml/xml_document.h"
 
 #include <sys/resource.h>
 

@@ -31,7 +31,7 @@ foreach(name IN LISTS scripts)
 endforeach()
 
 set(content "// Generated from schema/*.sql by cmake/EmbedSchema.cmake. Do not edit.
-#include \"db/sqlite/schema_scripts.h\"
+#include \"schema_scripts.h\"
 
 namespace kvad::db {
 namespace {

@@ -2,6 +2,8 @@
 /// The component's public enumerations, with the member names and values hosts rely on.
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 namespace kvad {
 
@@ -53,5 +55,10 @@ enum kaenumTipoOrdiniProcessati : std::int32_t {
     kaOrdiniProcessati = 1,
     kaOrdiniTutti = 2,
 };
+
+/// Listener of the event OnProgress(fTipoOperazione, fCurrentValue, fMaxValue, fMessage); the
+/// arguments are passed by reference, as the event interface declares them.
+using ProgressListener =
+    std::function<void(kaenumTipoOperazione&, std::int32_t&, std::int32_t&, std::string&)>;
 
 } // namespace kvad

@@ -1,9 +1,11 @@
 #include "kvad_nso/clsie_nso.h"
 
-#include "component/nso_state.h"
-#include "component/trace.h"
 #include "config/configurazione.h"
-#include "db/formato_db.h"
+#include "frame/failure_path.h"
+#include "frame/formato_db.h"
+#include "frame/nso_state.h"
+#include "frame/trace.h"
+#include "retrieval/document_checks.h"
 #include "retrieval/recupero_ordini.h"
 #include "ubl/staging_writer.h"
 #include "workspace/ordini.h"
@@ -12,16 +14,8 @@ namespace kvad {
 
 CLSIE_NSO::CLSIE_NSO() : state_(std::make_unique<nso::NsoState>()) {
     nso::WriteTrace(IdIstanza(), "INI");
-    // From here on every error is ignored: a host without the framework objects still gets an
-    // instance, and FormatoDB reports the missing object when it needs it.
-    try {
-        state_->numberFormatter = CreateObjectAs<NumberFormatter>(progid::kNumberFormatter);
-    } catch (...) {
-    }
-    try {
-        state_->dateObject = CreateObjectAs<DateObject>(progid::kDate);
-    } catch (...) {
-    }
+    // From here on every error is ignored.
+    nso::CreateFrameworkObjects(*state_);
     state_->Transazione = true;
     state_->NomeTempOrdini = "#TEMP_ORD";
 }
@@ -40,7 +34,6 @@ CLSIE_NSO::~CLSIE_NSO() {
     s.RstTestata.reset();
     s.RstCorpo.reset();
     s.RstLogMessages.reset();
-    s.boImport.reset();
 }
 
 const std::string& CLSIE_NSO::StringaDiConnessione() const {
@@ -175,22 +168,41 @@ std::shared_ptr<Recordset> CLSIE_NSO::GetElencoCampiTabella(std::string& fNomeTa
     return nso::GetElencoCampiTabella(*state_, fNomeTabella);
 }
 
+std::vector<std::int32_t> CLSIE_NSO::DownloadMissingDocuments() {
+    return nso::DownloadMissingDocuments(*state_);
+}
+
+std::string CLSIE_NSO::ExplainDocument(std::int32_t fId) {
+    std::string reason;
+    nso::Guard(*state_, "ExplainDocument", [&] { reason = nso::ExplainDocument(*state_, fId); });
+    return reason;
+}
+
+Variant CLSIE_NSO::RetrievalStartDate() const {
+    try {
+        return state_->Param_DataImport.ToDate().DateOnly().AddDays(-1);
+    } catch (...) {
+        return Variant::Null();
+    }
+}
+
 int CLSIE_NSO::AddOnProgress(ProgressListener listener) {
-    const int token = state_->nextListenerToken++;
-    state_->progressListeners.emplace_back(token, std::move(listener));
-    return token;
+    return nso::AddProgressListener(*state_, std::move(listener));
 }
 
 void CLSIE_NSO::RemoveOnProgress(int token) {
-    std::erase_if(state_->progressListeners,
-                  [token](const auto& entry) { return entry.first == token; });
+    nso::RemoveProgressListener(*state_, token);
 }
 
 std::string CLSIE_NSO::IdIstanza() {
     if (state_->idIstanza.empty()) {
-        state_->idIstanza = NuovoGuid();
+        state_->idIstanza = nso::NuovoGuid();
     }
     return state_->idIstanza;
+}
+
+void SetTraceSink(std::function<void(const std::string&)> sink) {
+    nso::SetTraceSink(std::move(sink));
 }
 
 void RegisterComponentClasses() {

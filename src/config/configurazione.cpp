@@ -1,7 +1,7 @@
 #include "config/configurazione.h"
 
-#include "component/failure_path.h"
-#include "db/formato_db.h"
+#include "frame/failure_path.h"
+#include "frame/formato_db.h"
 #include "kvad_nso/text.h"
 
 namespace kvad::nso {

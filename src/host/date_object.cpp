@@ -1,4 +1,4 @@
-#include "host/date_object.h"
+#include "date_object.h"
 
 #include "kvad_nso/errors.h"
 #include "kvad_nso/variant.h"

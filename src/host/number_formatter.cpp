@@ -1,4 +1,4 @@
-#include "host/number_formatter.h"
+#include "number_formatter.h"
 
 #include <algorithm>
 #include <array>

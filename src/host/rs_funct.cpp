@@ -1,4 +1,4 @@
-#include "host/rs_funct.h"
+#include "rs_funct.h"
 
 #include <uuid/uuid.h>
 

@@ -1,10 +1,10 @@
-#include "kvad_nso/host_standins.h"
+#include "host/stand_ins.h"
 
+#include "date_object.h"
 #include "host/application_browser.h"
-#include "host/date_object.h"
-#include "host/number_formatter.h"
-#include "host/rs_funct.h"
-#include "host/text_file.h"
+#include "number_formatter.h"
+#include "rs_funct.h"
+#include "text_file.h"
 
 namespace kvad::host {
 namespace {

@@ -1,4 +1,4 @@
-#include "host/text_file.h"
+#include "text_file.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "host/stand_ins.h"
 #include "kvad_nso/host.h"
-#include "kvad_nso/host_standins.h"
 
 namespace kvad::host {
 

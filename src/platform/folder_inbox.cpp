@@ -6,13 +6,13 @@
 #include <utility>
 #include <vector>
 
-#include "kvad_nso/folder_inbox.h"
-#include "platform/inbox_account.h"
-#include "platform/inbox_collection.h"
-#include "platform/inbox_document.h"
-#include "platform/inbox_folder.h"
-#include "platform/order_summary.h"
-#include "ubl/xml_document.h"
+#include "folder_inbox_service.h"
+#include "inbox_account.h"
+#include "inbox_collection.h"
+#include "inbox_document.h"
+#include "inbox_folder.h"
+#include "order_summary.h"
+#include "xml/xml_document.h"
 
 namespace kvad::platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/inbox_account.h"
+#include "inbox_account.h"
 
 #include <utility>
 

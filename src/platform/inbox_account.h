@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "kvad_nso/folder_inbox.h"
 #include "kvad_nso/nso_ws.h"
+#include "platform/folder_inbox.h"
 
 namespace kvad::platform {
 

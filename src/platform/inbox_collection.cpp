@@ -1,4 +1,4 @@
-#include "platform/inbox_collection.h"
+#include "inbox_collection.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "platform/inbox_document.h"
+#include "inbox_document.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "platform/inbox_folder.h"
+#include "inbox_folder.h"
 
 #include <algorithm>
 #include <cerrno>

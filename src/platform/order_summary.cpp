@@ -1,9 +1,9 @@
-#include "platform/order_summary.h"
+#include "order_summary.h"
 
 #include <initializer_list>
 
 #include "kvad_nso/date_time.h"
-#include "ubl/xml_document.h"
+#include "xml/xml_document.h"
 
 namespace kvad::platform {
 namespace {

@@ -1,8 +1,8 @@
 #include "retrieval/recupero_ordini.h"
 
-#include "component/failure_path.h"
 #include "config/configurazione.h"
-#include "db/formato_db.h"
+#include "frame/failure_path.h"
+#include "frame/formato_db.h"
 #include "kvad_nso/errors.h"
 #include "kvad_nso/text.h"
 #include "retrieval/riferimenti.h"
@@ -11,7 +11,7 @@
 namespace kvad::nso {
 namespace {
 
-void Puntatore(NsoState& state, bool busy) {
+void ShowBusyPointer(NsoState& state, bool busy) {
     if (!state.ActiveInterface) {
         return;
     }
@@ -28,16 +28,16 @@ HostApplication& Host(const NsoState& state) {
     return *state.ActiveInterface;
 }
 
-NsoService& Servizio(const NsoState& state) {
-    if (!state.ServizioNSO) {
+NsoService& Service(NsoState& state) {
+    if (!WebService(state).ServizioNSO) {
         ThrowObjectNotSet();
     }
-    return *state.ServizioNSO;
+    return *WebService(state).ServizioNSO;
 }
 
 // Registers one listed document when its identifying triple is new; returns true when it was.
-bool RegistraDocumento(NsoState& state, const std::string& ditta, const Variant& hubId,
-                       const Variant& numero, const Variant& data, const Variant& endpoint) {
+bool RegisterDocument(NsoState& state, const std::string& ditta, const Variant& hubId,
+                      const Variant& numero, const Variant& data, const Variant& endpoint) {
     auto rs = Conn(state).OpenRecordset(
         "SELECT * FROM IE91_NSOFILES WITH (NOLOCK) WHERE IE91_DITTA_CG18 = " + ditta +
         " AND       IE91_IDORD      = '" + ReplaceAll(numero.Text(), "'", "''") +
@@ -70,13 +70,13 @@ bool RegistraDocumento(NsoState& state, const std::string& ditta, const Variant&
 
 } // namespace
 
-std::string DataInizioRecupero(const Variant& dataImport) {
+std::string RetrievalStartText(const Variant& dataImport) {
     return dataImport.ToDate().DateOnly().AddDays(-1).ToIsoDate() + " 00:00:00";
 }
 
 void RecuperaOrdiniNSO(NsoState& state) {
-    ResetStato(state);
-    Puntatore(state, true);
+    ResetStatus(state);
+    ShowBusyPointer(state, true);
     GuardOptions options;
     options.restorePointer = true;
     Guard(
@@ -88,26 +88,27 @@ void RecuperaOrdiniNSO(NsoState& state) {
             if (!NSOLogin(state, errorText, extra)) {
                 state.Stato = kaErrConnessioneNSO;
                 state.Errore = errorText;
-                Puntatore(state, false);
+                ShowBusyPointer(state, false);
                 return;
             }
             LeggiParametri(state);
             const std::string ditta = SqlCodiceDitta(state);
             const std::string azienda = "IT" + RTrimN(Host(state).CurrentCompanyId()).Text();
-            const std::string inizio = DataInizioRecupero(state.Param_DataImport);
+            const std::string inizio = RetrievalStartText(state.Param_DataImport);
 
-            Servizio(state).ListOrders(azienda, inizio, state.CollezioneNSO, errorText);
+            Service(state).ListOrders(azienda, inizio, WebService(state).CollezioneNSO, errorText);
             if (!errorText.empty()) {
                 state.Errore = errorText;
                 state.Stato = kaErrConnessioneNSO;
             } else {
                 bool nuovi = false;
-                if (state.CollezioneNSO && state.CollezioneNSO->RecordCount() > 0) {
+                if (WebService(state).CollezioneNSO &&
+                    WebService(state).CollezioneNSO->RecordCount() > 0) {
                     const auto totale =
-                        static_cast<std::int32_t>(state.CollezioneNSO->RecordCount());
+                        static_cast<std::int32_t>(WebService(state).CollezioneNSO->RecordCount());
                     std::int32_t i = 0;
-                    for (const auto& documento : state.CollezioneNSO->Items()) {
-                        state.DocumentoNSO = documento;
+                    for (const auto& documento : WebService(state).CollezioneNSO->Items()) {
+                        WebService(state).DocumentoNSO = documento;
                         ++i;
                         const Variant hubId = documento->HubId();
                         const Variant numero = documento->FileDocNum();
@@ -116,7 +117,7 @@ void RecuperaOrdiniNSO(NsoState& state) {
                         RaiseOnProgress(state, kaRecuperoOrdiniDaNuvolix, i, totale,
                                         "Id : " + numero.Text() + " (" + data.Text() + ") - " +
                                             endpoint.Text());
-                        if (RegistraDocumento(state, ditta, hubId, numero, data, endpoint)) {
+                        if (RegisterDocument(state, ditta, hubId, numero, data, endpoint)) {
                             nuovi = true;
                         }
                     }
@@ -134,7 +135,7 @@ void RecuperaOrdiniNSO(NsoState& state) {
                 }
             }
             NSOLogout(state);
-            Puntatore(state, false);
+            ShowBusyPointer(state, false);
         },
         options);
 }
@@ -142,18 +143,19 @@ void RecuperaOrdiniNSO(NsoState& state) {
 bool NSOLogin(NsoState& state, std::string& errorText, Variant& extra) {
     bool loggedIn = false;
     const bool ok = Guard(state, "NSOLogin", [&] {
-        state.ServizioNSO = CreateObjectAs<NsoService>(progid::kNsoService);
-        state.DocumentoNSO = CreateObjectAs<NsoDocument>(progid::kNsoDocument);
-        state.CollezioneNSO = CreateObjectAs<NsoCollection>(progid::kNsoCollection);
-        state.AccountNSO = CreateObjectAs<NsoAccount>(progid::kNsoAccount);
-        state.AccountNSO->SetCodiceDitta(state.CodiceDitta.ToLong());
-        state.AccountNSO->SetConnessione(state.Connessione);
-        state.ServizioNSO->SetUsername(state.AccountNSO->Username());
-        state.ServizioNSO->SetPassword(state.AccountNSO->Password());
-        state.ServizioNSO->SetConfigXML(state.AccountNSO->ConfigXML());
-        state.ServizioNSO->Login(std::string(), extra, errorText);
-        state.AccountNSO->SetConnessione(nullptr);
-        state.AccountNSO.reset();
+        WebServiceState& ws = WebService(state);
+        ws.ServizioNSO = CreateObjectAs<NsoService>(progid::kNsoService);
+        ws.DocumentoNSO = CreateObjectAs<NsoDocument>(progid::kNsoDocument);
+        ws.CollezioneNSO = CreateObjectAs<NsoCollection>(progid::kNsoCollection);
+        ws.AccountNSO = CreateObjectAs<NsoAccount>(progid::kNsoAccount);
+        ws.AccountNSO->SetCodiceDitta(state.CodiceDitta.ToLong());
+        ws.AccountNSO->SetConnessione(state.Connessione);
+        ws.ServizioNSO->SetUsername(ws.AccountNSO->Username());
+        ws.ServizioNSO->SetPassword(ws.AccountNSO->Password());
+        ws.ServizioNSO->SetConfigXML(ws.AccountNSO->ConfigXML());
+        ws.ServizioNSO->Login(std::string(), extra, errorText);
+        ws.AccountNSO->SetConnessione(nullptr);
+        ws.AccountNSO.reset();
         loggedIn = errorText.empty();
     });
     if (!ok) {
@@ -165,9 +167,10 @@ bool NSOLogin(NsoState& state, std::string& errorText, Variant& extra) {
 
 bool NSOLogout(NsoState& state) {
     Guard(state, "NSOLogout", [&] {
-        state.DocumentoNSO.reset();
-        state.CollezioneNSO.reset();
-        Servizio(state).Terminate();
+        WebServiceState& ws = WebService(state);
+        ws.DocumentoNSO.reset();
+        ws.CollezioneNSO.reset();
+        Service(state).Terminate();
     });
     return true;
 }
@@ -185,15 +188,15 @@ bool ScaricaXMLOrdine(NsoState& state, std::int32_t fId, bool fForzaDownload) {
         const Variant hubId = rs->Value("IE91_HUBID");
         if (!hubId.IsBlank()) {
             std::string errorText;
-            Servizio(state).DownloadOrders(hubId, state.CollezioneNSO, errorText);
+            Service(state).DownloadOrders(hubId, WebService(state).CollezioneNSO, errorText);
             if (!errorText.empty()) {
                 return false;
             }
-            if (!state.CollezioneNSO) {
+            if (!WebService(state).CollezioneNSO) {
                 ThrowObjectNotSet();
             }
-            state.DocumentoNSO = state.CollezioneNSO->Item(0);
-            text = state.DocumentoNSO->Content();
+            WebService(state).DocumentoNSO = WebService(state).CollezioneNSO->Item(0);
+            text = WebService(state).DocumentoNSO->Content();
         }
         if (!Variant(text).IsBlank()) {
             if (text.front() != '<') {

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "component/failure_path.h"
-#include "db/formato_db.h"
+#include "frame/failure_path.h"
+#include "frame/formato_db.h"
 #include "kvad_nso/text.h"
 
 namespace kvad::nso {
@@ -22,7 +22,7 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     }
 }
 
-Variant TestoONull(const std::string& text) {
+Variant TextOrNull(const std::string& text) {
     return text.empty() ? Variant::Null() : Variant(text);
 }
 
@@ -55,9 +55,9 @@ void AggiornaRiferimenti(NsoState& state, std::int32_t fId) {
             const std::string endpoint = parts.size() > 2 ? parts[2] : std::string();
             const std::string operation = parts.size() > 3 ? AsciiUpper(parts[3]) : std::string();
 
-            rs->SetValue("IE91_RIF_IDORD", TestoONull(parts[0]));
+            rs->SetValue("IE91_RIF_IDORD", TextOrNull(parts[0]));
             rs->SetValue("IE91_RIF_ISSUEDATE", date);
-            rs->SetValue("IE91_RIF_ENDPOINTID", TestoONull(endpoint));
+            rs->SetValue("IE91_RIF_ENDPOINTID", TextOrNull(endpoint));
             if (operation == "REVISED") {
                 rs->SetValue("IE91_OPERAZIONE", std::int16_t{1});
             } else if (operation == "CANCELLED") {

@@ -1,7 +1,7 @@
 #include "ubl/staging_writer.h"
 
-#include "component/failure_path.h"
-#include "db/formato_db.h"
+#include "frame/failure_path.h"
+#include "frame/formato_db.h"
 #include "kvad_nso/errors.h"
 #include "kvad_nso/text.h"
 #include "ubl/xml_loader.h"
@@ -15,7 +15,7 @@ std::string Prefisso(const std::string& table) {
 
 // An element's text as the DOM's text property gives it: without the white space that
 // indentation puts around the value.
-std::string TestoElemento(const xml::Node& node) {
+std::string ElementText(const xml::Node& node) {
     const std::string text = node.Text();
     const auto first = text.find_first_not_of(" \t\r\n");
     if (first == std::string::npos) {
@@ -81,10 +81,10 @@ std::string ParseColumnName(NsoState& state, const std::string& name) {
             const std::size_t end = name.find('_', start);
             const std::string piece = name.substr(start, end - start);
             if (end == std::string::npos) {
-                path += state.ApriCBC + piece + state.ChiudiCBC;
+                path += Loader(state).ApriCBC + piece + Loader(state).ChiudiCBC;
                 return;
             }
-            path += state.ApriCAC + piece + state.ChiudiCAC + "/";
+            path += Loader(state).ApriCAC + piece + Loader(state).ChiudiCAC + "/";
             start = end + 1;
         }
     });
@@ -161,7 +161,8 @@ void CaricaNodiMultipliXML(NsoState& state, std::int32_t fId, const std::string&
                 if (!lineItem.IsNull()) {
                     const std::int32_t lineId = target.Value("IE94_ID").ToLong();
                     CaricaNodiMultipliXML(state, fId, "IE9A_NSOCORPOSCONTIXML", lineItem,
-                                          state.ApriCAC + "AllowanceCharge" + state.ChiudiCAC,
+                                          Loader(state).ApriCAC + "AllowanceCharge" +
+                                              Loader(state).ChiudiCAC,
                                           "IE9A_ID_IE94", lineId);
                 }
             }
@@ -174,7 +175,7 @@ void LoadRecorsetData(NsoState& state, Recordset& target, Recordset& columns,
     Guard(state, "LoadRecorsetData", [&] {
         const std::string name = columns.Value("COLUMN_NAME").Text();
         const std::string type = columns.Value("COLUMN_TYPE_NAME").Text();
-        const std::string text = TestoElemento(node);
+        const std::string text = ElementText(node);
         if (type == "datetime") {
             target.SetValue(name, Variant(text).ToDate());
         } else if (type == "decimal") {

@@ -1,7 +1,7 @@
 #include "ubl/xml_loader.h"
 
-#include "component/failure_path.h"
-#include "db/formato_db.h"
+#include "frame/failure_path.h"
+#include "frame/formato_db.h"
 #include "kvad_nso/text.h"
 #include "ubl/staging_writer.h"
 #include "verification/error_log.h"
@@ -13,24 +13,25 @@ constexpr std::int32_t kErroreXml = 12;
 constexpr const char* kAperturaLocale = ".//*[local-name()='";
 constexpr const char* kChiusuraLocale = "']";
 
-void ScriviErroreXml(NsoState& state, std::int32_t fId, const Variant& message) {
+void LogXmlError(NsoState& state, std::int32_t fId, const Variant& message) {
     ScriviErrorLog(state, fId, 0, 0, kErroreXml, std::string(), kaVerificaCritical,
                    Contesto_VerificaDati, message);
 }
 
-void ImpostaPercorsi(NsoState& state, const xml::Node& order) {
-    state.PrefissoCAC = PrefissoNamespace(order, "CommonAggregateComponents");
-    state.PrefissoCBC = PrefissoNamespace(order, "CommonBasicComponents");
-    state.ApriCAC = state.PrefissoCAC.empty() ? kAperturaLocale : state.PrefissoCAC;
-    state.ChiudiCAC = state.PrefissoCAC.empty() ? kChiusuraLocale : "";
-    state.ApriCBC = state.PrefissoCBC.empty() ? kAperturaLocale : state.PrefissoCBC;
-    state.ChiudiCBC = state.PrefissoCBC.empty() ? kChiusuraLocale : "";
+void SetPathPieces(NsoState& state, const xml::Node& order) {
+    LoaderState& loader = Loader(state);
+    loader.PrefissoCAC = PrefissoNamespace(order, "CommonAggregateComponents");
+    loader.PrefissoCBC = PrefissoNamespace(order, "CommonBasicComponents");
+    loader.ApriCAC = loader.PrefissoCAC.empty() ? kAperturaLocale : loader.PrefissoCAC;
+    loader.ChiudiCAC = loader.PrefissoCAC.empty() ? kChiusuraLocale : "";
+    loader.ApriCBC = loader.PrefissoCBC.empty() ? kAperturaLocale : loader.PrefissoCBC;
+    loader.ChiudiCBC = loader.PrefissoCBC.empty() ? kChiusuraLocale : "";
 }
 
 } // namespace
 
 void GetOrderFromXML(NsoState& state, std::int32_t fId, bool fRicarica) {
-    ResetStato(state);
+    ResetStatus(state);
     Guard(state, "GetOrderFromXML", [&] {
         const std::string id = std::to_string(fId);
         {
@@ -60,16 +61,16 @@ void GetOrderFromXML(NsoState& state, std::int32_t fId, bool fRicarica) {
         }
         const xml::Node order = CercaNodoFiglio(state, document->Root(), "Order");
         if (order.IsNull()) {
-            ScriviErroreXml(state, fId, std::string());
+            LogXmlError(state, fId, std::string());
             return;
         }
-        ImpostaPercorsi(state, order);
+        SetPathPieces(state, order);
 
         const auto failed = [&] {
             if (state.Stato == kaOK) {
                 return false;
             }
-            ScriviErroreXml(state, fId, state.Errore);
+            LogXmlError(state, fId, state.Errore);
             return true;
         };
         CaricaDatiTestataXML(state, fId, "IE92_NSOTESTATAXML", order);
@@ -77,13 +78,14 @@ void GetOrderFromXML(NsoState& state, std::int32_t fId, bool fRicarica) {
             return;
         }
         CaricaNodiMultipliXML(state, fId, "IE96_NSOTESTATASCONTIXML", order,
-                              state.ApriCAC + "AllowanceCharge" + state.ChiudiCAC, std::string(),
-                              0);
+                              Loader(state).ApriCAC + "AllowanceCharge" + Loader(state).ChiudiCAC,
+                              std::string(), 0);
         if (failed()) {
             return;
         }
         CaricaNodiMultipliXML(state, fId, "IE94_NSOCORPOXML", order,
-                              state.ApriCAC + "OrderLine" + state.ChiudiCAC, std::string(), 0);
+                              Loader(state).ApriCAC + "OrderLine" + Loader(state).ChiudiCAC,
+                              std::string(), 0);
         (void)failed();
     });
 }

@@ -1,7 +1,7 @@
 #include "verification/error_log.h"
 
-#include "component/failure_path.h"
-#include "db/formato_db.h"
+#include "frame/failure_path.h"
+#include "frame/formato_db.h"
 #include "kvad_nso/errors.h"
 #include "kvad_nso/text.h"
 
@@ -55,7 +55,7 @@ void ScriviErrorLog(NsoState& state, std::int32_t fId, std::int32_t fIdIE94, std
 void EliminaLogErrors(NsoState& state, std::int32_t fId, const Variant& fTestata,
                       const Variant& fCorpo, std::int32_t fContesto, std::int32_t fProgRiga,
                       const std::string& fCampo) {
-    ResetStato(state);
+    ResetStatus(state);
     Guard(state, "EliminaLogErrors", [&] {
         // The field is always a column name chosen by the program; doubling keeps a stray
         // quote from ending the literal.

@@ -1,15 +1,15 @@
 #include "workspace/ordini.h"
 
-#include "component/failure_path.h"
-#include "db/formato_db.h"
+#include "frame/failure_path.h"
+#include "frame/formato_db.h"
 #include "kvad_nso/text.h"
 
 namespace kvad::nso {
 // The chain list: every leaf (a document with XML that no other such document refers to) with
 // the documents it replaced beneath it, their linked ERP orders, the user who retrieved them and
 // the buyer from the staged header.
-std::string TestoCatene(const std::string& ditta, const std::string& tabella,
-                        const std::string& filtro) {
+std::string ChainStatement(const std::string& ditta, const std::string& tabella,
+                           const std::string& filtro) {
     std::string sql;
     sql.reserve(8192);
     sql += ";WITH \r\n";
@@ -112,12 +112,12 @@ std::string TestoCatene(const std::string& ditta, const std::string& tabella,
     return sql;
 }
 
-std::string FiltroTesto(const std::string& value) {
+std::string FilterLiteral(const std::string& value) {
     return "'" + ReplaceAll(value, "'", "''") + "'";
 }
 
 void LeggiOrdini(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessati) {
-    ResetStato(state);
+    ResetStatus(state);
     Guard(state, "LeggiOrdini", [&] {
         const std::string& tabella = state.NomeTempOrdini;
         EliminaTabellaTemp(state, tabella);
@@ -128,7 +128,7 @@ void LeggiOrdini(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessa
         } else if (fTipoOrdiniProcessati == kaOrdiniProcessati) {
             filtro = " AND ISNULL(IE91_PROCESSATO, 0) = 1 \r\n";
         }
-        Conn(state).Execute(TestoCatene(SqlCodiceDitta(state), tabella, filtro));
+        Conn(state).Execute(ChainStatement(SqlCodiceDitta(state), tabella, filtro));
 
         // Main rows whose chain holds an older document with a delivered ERP order.
         Conn(state).Execute("UPDATE TEMP_MAIN \r\n"
@@ -150,7 +150,7 @@ void LeggiOrdini(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessa
 }
 
 void SetSelezione(NsoState& state, kaEnumNSOSelez pParSelez) {
-    ResetStato(state);
+    ResetStatus(state);
     Guard(state, "SetSelezione", [&] {
         std::string valore;
         switch (pParSelez) {

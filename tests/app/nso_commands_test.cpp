@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "kvad_nso/sqlite_database.h"
+#include "sqlite/sqlite_database.h"
 
 namespace {
 

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
-
-#include "component/nso_state.h"
 #include "support/fake_connection.h"
 
 namespace kvad {
@@ -80,23 +77,6 @@ TEST(ClsieNso, EndingAnInstanceReleasesButNeverClosesTheConnection) {
     EXPECT_TRUE(connection->statements.empty()) << "nothing was sent on the way out";
 }
 
-TEST(ClsieNso, OnProgressReachesEveryListenerUntilRemoved) {
-    CLSIE_NSO object;
-    std::vector<std::string> seen;
-    const int first = object.AddOnProgress(
-        [&](kaenumTipoOperazione& op, std::int32_t& cur, std::int32_t& max, std::string& msg) {
-            seen.push_back("1:" + std::to_string(op) + ":" + std::to_string(cur) + "/" +
-                           std::to_string(max) + ":" + msg);
-        });
-    object.AddOnProgress([&](auto&, std::int32_t& cur, auto&, auto&) {
-        seen.push_back("2:" + std::to_string(cur));
-    });
-    nso::RaiseOnProgress(object.State(), kaRecuperoOrdiniDaNuvolix, 1, 3, "Id : 7");
-    object.RemoveOnProgress(first);
-    nso::RaiseOnProgress(object.State(), kaOperazioneImport, 2, 3, "");
-    EXPECT_EQ(seen, (std::vector<std::string>{"1:2:1/3:Id : 7", "2:1", "2:2"}));
-}
-
 TEST(ClsieNso, TraceLinesCarryOneIdentifierFromStartToEnd) {
     TraceCapture capture;
     std::string id;
@@ -108,14 +88,6 @@ TEST(ClsieNso, TraceLinesCarryOneIdentifierFromStartToEnd) {
     ASSERT_EQ(capture.lines.size(), 2U);
     EXPECT_EQ(capture.lines[0], "KWRX:|" + id + "|INI|KVAD_NSO|CLSIE_NSO");
     EXPECT_EQ(capture.lines[1], "KWRX:|" + id + "|TER|KVAD_NSO|CLSIE_NSO");
-}
-
-TEST(ClsieNso, NuovoGuidIs32UpperCaseHexDigits) {
-    const std::regex format("^[0-9A-F]{32}$");
-    const std::string a = NuovoGuid();
-    const std::string b = NuovoGuid();
-    EXPECT_TRUE(std::regex_match(a, format)) << a;
-    EXPECT_NE(a, b);
 }
 
 } // namespace

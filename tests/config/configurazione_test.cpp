@@ -18,8 +18,8 @@ class InizializzaTest : public ::testing::Test {
 };
 
 TEST_F(InizializzaTest, CompanyWithoutRowIsRefusedAndKeepsDefaults) {
-    env.Object().SetParam_CodiceDocumento("old");
-    env.Object().Inizializza();
+    env.S().Param_CodiceDocumento = "old";
+    Inizializza(env.S());
     EXPECT_EQ(env.S().Stato, kaErrParametri);
     EXPECT_EQ(env.S().Errore.Text(), "Parametri di configurazione assenti");
     EXPECT_EQ(env.S().Param_CodiceDocumento, "");
@@ -30,7 +30,7 @@ TEST_F(InizializzaTest, CompanyWithoutRowIsRefusedAndKeepsDefaults) {
 TEST_F(InizializzaTest, LoadsEveryValueAndResetsTheMode) {
     Row("'OCL'", "'2024-03-05 00:00:00'", "'NSO01'");
     env.S().Param_ModalitaImport = kaSoloPiuRecente;
-    env.Object().Inizializza();
+    Inizializza(env.S());
     EXPECT_EQ(env.S().Stato, kaOK);
     EXPECT_EQ(env.S().Param_CodiceDocumento, "OCL");
     EXPECT_EQ(env.S().Param_DataImport.ToDate(), (DateTime{2024, 3, 5}));
@@ -40,7 +40,7 @@ TEST_F(InizializzaTest, LoadsEveryValueAndResetsTheMode) {
 
 TEST_F(InizializzaTest, BlankCodesAreMissingAndTheLayoutMessageIsSetLast) {
     Row("'   '", "NULL", "NULL");
-    env.Object().Inizializza();
+    Inizializza(env.S());
     EXPECT_EQ(env.S().Stato, kaErrParametri);
     EXPECT_EQ(env.S().Errore.Text(), "Codice tracciato assente nei parametri di configurazione");
     EXPECT_EQ(env.S().Param_DataImport.Text(), "03/01/2019") << "a Null date gives the default";
@@ -48,7 +48,7 @@ TEST_F(InizializzaTest, BlankCodesAreMissingAndTheLayoutMessageIsSetLast) {
 
 TEST_F(InizializzaTest, MissingDocumentCodeAloneIsNamed) {
     Row("NULL", "NULL", "'NSO01'");
-    env.Object().Inizializza();
+    Inizializza(env.S());
     EXPECT_EQ(env.S().Errore.Text(), "Codice documento assente nei parametri di configurazione");
 }
 
@@ -56,7 +56,7 @@ TEST_F(InizializzaTest, ASuccessfulLoadKeepsAnEarlierFailure) {
     Row("'OCL'", "NULL", "'NSO01'");
     env.S().Stato = kaErrVB;
     env.S().Errore = "earlier";
-    env.Object().Inizializza();
+    Inizializza(env.S());
     EXPECT_EQ(env.S().Stato, kaErrVB);
     EXPECT_EQ(env.S().Errore.Text(), "earlier");
     EXPECT_EQ(env.S().Param_CodiceDocumento, "OCL");
@@ -64,7 +64,7 @@ TEST_F(InizializzaTest, ASuccessfulLoadKeepsAnEarlierFailure) {
 
 TEST_F(InizializzaTest, FailedQueryGoesThroughTheFailurePath) {
     env.S().CodiceDitta = Variant(); // nothing after "=": the statement cannot run
-    env.Object().Inizializza();
+    Inizializza(env.S());
     EXPECT_EQ(env.S().Stato, kaErrVB);
     EXPECT_EQ(env.S().Errore.Text().rfind("Routine: LeggiParametri", 0), 0U);
 }
@@ -75,15 +75,15 @@ TEST(RecuperaSezionaleDepositoDefault, KnownAndUnknownDocumentCodes) {
                "MG3G_DEPDEFAULT_MG58) VALUES (1, 'OCL', 'A', '01'), (2, 'OCX', 'B', '02')");
     std::string sezionale = "x";
     std::string deposito = "y";
-    EXPECT_TRUE(env.Object().RecuperaSezionaleDepositoDefault("ocl", sezionale, deposito))
+    EXPECT_TRUE(RecuperaSezionaleDepositoDefault(env.S(), "ocl", sezionale, deposito))
         << "codes compare case-insensitively";
     EXPECT_EQ(sezionale, "A");
     EXPECT_EQ(deposito, "01");
-    EXPECT_FALSE(env.Object().RecuperaSezionaleDepositoDefault("OCX", sezionale, deposito))
+    EXPECT_FALSE(RecuperaSezionaleDepositoDefault(env.S(), "OCX", sezionale, deposito))
         << "another company's code";
     EXPECT_EQ(sezionale, "");
     EXPECT_EQ(deposito, "");
-    EXPECT_FALSE(env.Object().RecuperaSezionaleDepositoDefault("O'X", sezionale, deposito));
+    EXPECT_FALSE(RecuperaSezionaleDepositoDefault(env.S(), "O'X", sezionale, deposito));
     EXPECT_EQ(env.S().Stato, kaOK) << "a quote in the code does not break the statement";
 }
 

@@ -1,4 +1,4 @@
-#include "kvad_nso/host_standins.h"
+#include "host/stand_ins.h"
 
 #include "host_test_util.h"
 

@@ -1,4 +1,4 @@
-#include "kvad_nso/folder_inbox.h"
+#include "platform/folder_inbox.h"
 
 #include <gtest/gtest.h>
 

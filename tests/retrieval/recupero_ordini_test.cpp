@@ -118,12 +118,12 @@ class RecuperoTest : public ::testing::Test {
         env.Native("INSERT INTO IE90_CONFIGNSO (IE90_DITTA_CG18, IE90_CODDOCUM_MG3G, "
                    "IE90_DATAORA_IMPORT, IE90_TRACCIATO_IE25) VALUES (1, 'OCL', "
                    "'2024-03-05 10:00:00', 'NSO')");
-        env.Object().AddOnProgress(
-            [this](auto&, std::int32_t& cur, std::int32_t& max, std::string& msg) {
+        AddProgressListener(
+            env.S(), [this](auto&, std::int32_t& cur, std::int32_t& max, std::string& msg) {
                 progress.push_back(std::to_string(cur) + "/" + std::to_string(max) + " " + msg);
             });
     }
-    void Run() { env.Object().RecuperaOrdiniNSO(); }
+    void Run() { RecuperaOrdiniNSO(env.S()); }
     long Registered() { return env.Count("SELECT IE91_ID FROM IE91_NSOFILES"); }
     std::size_t LunghezzaTestoXml() {
         return env.Scalar("SELECT IE91_XML FROM IE91_NSOFILES").Text().size();

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "kvad_nso/host_standins.h"
+#include "host/stand_ins.h"
 #include "kvad_nso/recordset.h"
-#include "kvad_nso/sqlite_database.h"
+#include "sqlite/sqlite_database.h"
 
 namespace kvad::test {
 
@@ -19,17 +19,17 @@ TestEnv::TestEnv(std::int32_t company) {
     host::HostConfig config;
     config.cacheDir = (dir_ / "cache").string();
     auto hostObject = host::RegisterStandIns(config);
-    RegisterComponentClasses();
     connection_ = db::OpenSqlite(DbFile().string());
     db::ApplySchema(*connection_);
-    object_ = std::make_unique<CLSIE_NSO>();
-    object_->SetConnessione(connection_);
-    object_->SetCodiceDitta(company);
-    object_->SetActiveInterface(hostObject);
+    state_ = std::make_unique<nso::NsoState>();
+    nso::CreateFrameworkObjects(*state_);
+    state_->Connessione = connection_;
+    state_->CodiceDitta = company;
+    state_->ActiveInterface = hostObject;
 }
 
 TestEnv::~TestEnv() {
-    object_.reset();
+    state_.reset();
     connection_.reset();
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);

@@ -1,13 +1,13 @@
 #pragma once
-// A fresh database file with the schema applied and a CLSIE_NSO instance wired to it, the way
-// the nso host sets one up: company 1, the host stand-ins, the component's class registered.
+// A fresh database file with the schema applied and an instance state wired to it, the way the
+// nso host sets up CLSIE_NSO: company 1, the host stand-ins and the framework objects. Tests of
+// the subsystems call their routines on S(); the class itself is tested through its public face.
 
 #include <filesystem>
 #include <memory>
 #include <string>
 
-#include "component/nso_state.h"
-#include "kvad_nso/clsie_nso.h"
+#include "frame/nso_state.h"
 #include "kvad_nso/connection.h"
 
 namespace kvad::test {
@@ -21,8 +21,7 @@ class TestEnv {
     TestEnv& operator=(TestEnv&&) = delete;
     ~TestEnv();
 
-    [[nodiscard]] CLSIE_NSO& Object() { return *object_; }
-    [[nodiscard]] nso::NsoState& S() { return object_->State(); }
+    [[nodiscard]] nso::NsoState& S() { return *state_; }
     [[nodiscard]] Connection& Db() { return *connection_; }
     [[nodiscard]] std::shared_ptr<Connection> SharedDb() { return connection_; }
     [[nodiscard]] const std::filesystem::path& Dir() const { return dir_; }
@@ -38,7 +37,7 @@ class TestEnv {
   private:
     std::filesystem::path dir_;
     std::shared_ptr<Connection> connection_;
-    std::unique_ptr<CLSIE_NSO> object_;
+    std::unique_ptr<nso::NsoState> state_;
 };
 
 /// The text of a file under the source tree (examples, test data).

@@ -98,8 +98,8 @@ TEST_F(LoaderTest, LoadsHeaderLinesAndAllowancesWithTheirLinks) {
     const std::int32_t id = Register(PrefixedOrder());
     GetOrderFromXML(env.S(), id, false);
     ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
-    EXPECT_EQ(env.S().ApriCAC, "cac:");
-    EXPECT_EQ(env.S().ChiudiCBC, "");
+    EXPECT_EQ(Loader(env.S()).ApriCAC, "cac:");
+    EXPECT_EQ(Loader(env.S()).ChiudiCBC, "");
     const std::string where = " WHERE IE92_ID_IE91 = " + std::to_string(id);
     EXPECT_EQ(env.Scalar("SELECT IE92_Note FROM IE92_NSOTESTATAXML" + where).Text(), "prima nota")
         << "the first of two matching elements";
@@ -118,7 +118,7 @@ TEST_F(LoaderTest, WithoutPrefixesHeaderAllowancesIncludeLineAllowances) {
     const std::int32_t id = Register(UnprefixedOrder());
     GetOrderFromXML(env.S(), id, false);
     ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
-    EXPECT_EQ(env.S().ApriCAC, ".//*[local-name()='");
+    EXPECT_EQ(Loader(env.S()).ApriCAC, ".//*[local-name()='");
     EXPECT_EQ(Rows("IE96_NSOTESTATASCONTIXML", id), 2);
     EXPECT_EQ(Rows("IE94_NSOCORPOXML", id), 1);
     EXPECT_EQ(Rows("IE9A_NSOCORPOSCONTIXML", id), 1);

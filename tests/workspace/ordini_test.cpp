@@ -92,7 +92,7 @@ class LeggiOrdiniTest : public ::testing::Test {
     }
 
     void Leggi(kaenumTipoOrdiniProcessati tipo = kaOrdiniTutti) {
-        env.Object().LeggiOrdini(tipo);
+        LeggiOrdini(env.S(), tipo);
         ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
     }
 
@@ -164,7 +164,7 @@ TEST_F(LeggiOrdiniTest, DeliveredOlderOrderBlocksSelection) {
         << "a main row whose own order is delivered stays selectable";
 
     kaEnumNSOSelez tutti = kaTutti;
-    env.Object().SetSelezione(tutti);
+    SetSelezione(env.S(), tutti);
     auto after = Rows();
     EXPECT_EQ(At(after, "101#2024-02-10#UFABCD").sel, 2);
     EXPECT_EQ(At(after, "200#2024-01-10#UFABCD").sel, 1);
@@ -177,17 +177,17 @@ TEST_F(LeggiOrdiniTest, InvertingTwiceRestoresTheSelectionAndBadValuesFail) {
     Leggi();
     env.Native("UPDATE temp.\"#TEMP_ORD\" SET TMP_IMG_SEL = 1 WHERE IE91_IDORD = '100'");
     kaEnumNSOSelez inverti = kaInverti;
-    env.Object().SetSelezione(inverti);
+    SetSelezione(env.S(), inverti);
     auto once = Rows();
     EXPECT_EQ(At(once, "100#2024-01-10#UFABCD").sel, 0);
     EXPECT_EQ(At(once, "200#2024-01-11#UFABCD").sel, 1);
-    env.Object().SetSelezione(inverti);
+    SetSelezione(env.S(), inverti);
     auto twice = Rows();
     EXPECT_EQ(At(twice, "100#2024-01-10#UFABCD").sel, 1);
     EXPECT_EQ(At(twice, "200#2024-01-11#UFABCD").sel, 0);
 
     auto invalid = static_cast<kaEnumNSOSelez>(7);
-    env.Object().SetSelezione(invalid);
+    SetSelezione(env.S(), invalid);
     EXPECT_EQ(env.S().Stato, kaErrVB);
     EXPECT_EQ(env.S().Errore.Text().rfind("Routine: SetSelezione", 0), 0U);
 }
@@ -195,11 +195,11 @@ TEST_F(LeggiOrdiniTest, InvertingTwiceRestoresTheSelectionAndBadValuesFail) {
 TEST_F(LeggiOrdiniTest, QuoteInOrderNumberAndAnotherTableName) {
     Add({"O'1", "2024-01-10", "", 0});
     Add({"O'2", "2024-02-10", "O''1|2024-01-10", 1});
-    env.Object().SetNomeTempOrdini("#CATENE");
+    env.S().NomeTempOrdini = "#CATENE";
     Leggi();
     auto rs = env.S().RstOrdini;
     auto older = rs->Clone();
-    older->SetFilter("ID_PADRE = " + FiltroTesto("O'2#2024-02-10#UFABCD"));
+    older->SetFilter("ID_PADRE = " + FilterLiteral("O'2#2024-02-10#UFABCD"));
     ASSERT_EQ(older->RecordCount(), 1);
     EXPECT_EQ(older->Value("IE91_IDORD").Text(), "O'1");
     EXPECT_EQ(env.Count("SELECT * FROM #CATENE"), 2);

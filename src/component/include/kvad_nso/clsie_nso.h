@@ -1,0 +1,131 @@
+#pragma once
+/// CLSIE_NSO, the component's one class: the host sets its properties, calls its methods one at
+/// a time, reads Stato and Errore after each call and listens to OnProgress.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kvad_nso/com.h"
+#include "kvad_nso/connection.h"
+#include "kvad_nso/enums.h"
+#include "kvad_nso/host.h"
+#include "kvad_nso/recordset.h"
+#include "kvad_nso/variant.h"
+
+namespace kvad {
+
+namespace nso {
+struct NsoState;
+} // namespace nso
+
+/// The ProgID under which hosts create the class.
+inline constexpr const char* kProgIdClsieNso = "KVAD_NSO.CLSIE_NSO";
+
+class CLSIE_NSO : public ComObject {
+  public:
+    /// Starts an instance: writes the "INI" trace line, creates the framework objects, sets
+    /// Transazione to True and NomeTempOrdini to "#TEMP_ORD".
+    CLSIE_NSO();
+    /// Ends the instance: writes the "TER" trace line and releases everything it holds. The
+    /// host's connection is released, never closed.
+    ~CLSIE_NSO() override;
+    CLSIE_NSO(const CLSIE_NSO&) = delete;
+    CLSIE_NSO& operator=(const CLSIE_NSO&) = delete;
+    CLSIE_NSO(CLSIE_NSO&&) = delete;
+    CLSIE_NSO& operator=(CLSIE_NSO&&) = delete;
+
+    // Properties, in interface order. Reading gives back what was last stored.
+    [[nodiscard]] const std::string& StringaDiConnessione() const;
+    void SetStringaDiConnessione(std::string value);
+    [[nodiscard]] std::shared_ptr<Connection> Connessione() const;
+    void SetConnessione(std::shared_ptr<Connection> value);
+    [[nodiscard]] const Variant& CodiceDitta() const;
+    void SetCodiceDitta(Variant value);
+    [[nodiscard]] bool Transazione() const;
+    void SetTransazione(bool value);
+    [[nodiscard]] std::shared_ptr<HostApplication> ActiveInterface() const;
+    void SetActiveInterface(std::shared_ptr<HostApplication> value);
+    [[nodiscard]] kaEnumNSOErrStato Stato() const;
+    void SetStato(kaEnumNSOErrStato value);
+    [[nodiscard]] std::int16_t ErrorCode() const;
+    void SetErrorCode(std::int16_t value);
+    [[nodiscard]] const Variant& Errore() const;
+    void SetErrore(Variant value);
+    [[nodiscard]] const std::string& NomeTempOrdini() const;
+    void SetNomeTempOrdini(std::string value);
+    [[nodiscard]] std::shared_ptr<Recordset> RstOrdini() const;
+    void SetRstOrdini(std::shared_ptr<Recordset> value);
+    [[nodiscard]] std::shared_ptr<Recordset> RstTestata() const;
+    void SetRstTestata(std::shared_ptr<Recordset> value);
+    [[nodiscard]] std::shared_ptr<Recordset> RstCorpo() const;
+    void SetRstCorpo(std::shared_ptr<Recordset> value);
+    [[nodiscard]] std::shared_ptr<Recordset> RstLogMessages() const;
+    void SetRstLogMessages(std::shared_ptr<Recordset> value);
+    [[nodiscard]] const std::string& Param_CodiceDocumento() const;
+    void SetParam_CodiceDocumento(std::string value);
+    [[nodiscard]] const Variant& Param_DataImport() const;
+    void SetParam_DataImport(Variant value);
+    [[nodiscard]] kaEnumModalitaImportazione Param_ModalitaImport() const;
+    void SetParam_ModalitaImport(kaEnumModalitaImportazione value);
+    [[nodiscard]] const std::string& Param_Tracciato() const;
+    void SetParam_Tracciato(std::string value);
+
+    // Methods.
+    /// The text of Expression without trailing blanks; "" for an omitted, Empty or Null value.
+    [[nodiscard]] Variant RTrimN(const Variant& Expression = Variant()) const;
+    /// Brings in the new documents from the document platform (progress through OnProgress).
+    void RecuperaOrdiniNSO();
+    /// Rebuilds the chain list (the working table NomeTempOrdini) and RstOrdini.
+    void LeggiOrdini(kaenumTipoOrdiniProcessati& fTipoOrdiniProcessati);
+    /// Selects all, none or inverts the selection of the selectable chains.
+    void SetSelezione(kaEnumNSOSelez& pParSelez);
+    /// Loads the company's configuration into the Param_ properties (Stato is not reset first).
+    void Inizializza();
+    /// The default section and warehouse of a document code; true when the code has a row.
+    bool RecuperaSezionaleDepositoDefault(const std::string& fDocumento, std::string& fSezionale,
+                                          std::string& fDeposito);
+    /// The columns of a staging table except its key (COLUMN_NAME, COLUMN_TYPE,
+    /// COLUMN_TYPE_NAME), in column order; null on failure.
+    [[nodiscard]] std::shared_ptr<Recordset> GetElencoCampiTabella(std::string& fNomeTabella);
+
+    // Extensions for hosts, beyond the given methods. Like the methods they report through Stato
+    // and Errore and never throw.
+    /// Downloads again the company's registered documents whose XML was never stored, and loads
+    /// and links each one that arrives. Returns the ids of the documents that had no XML; a
+    /// platform failure sets Stato to kaErrConnessioneNSO.
+    std::vector<std::int32_t> DownloadMissingDocuments();
+    /// Why registered document fId is not, or not wholly, staged, in words for the user; "" when
+    /// it is staged.
+    [[nodiscard]] std::string ExplainDocument(std::int32_t fId);
+    /// The first day the next RecuperaOrdiniNSO lists documents from: the day before
+    /// Param_DataImport. Null when Param_DataImport is not a date.
+    [[nodiscard]] Variant RetrievalStartDate() const;
+
+    // Event.
+    /// Adds an OnProgress listener; returns a token for RemoveOnProgress.
+    int AddOnProgress(ProgressListener listener);
+    void RemoveOnProgress(int token);
+
+    /// The instance's trace identifier (a NuovoGuid value, made on first use).
+    [[nodiscard]] std::string IdIstanza();
+
+  private:
+    std::unique_ptr<nso::NsoState> state_;
+};
+
+/// Where the "KWRX:" trace lines go. By default they go to the system log at debug level; a
+/// sink set here receives them instead (an empty function restores the default).
+void SetTraceSink(std::function<void(const std::string&)> sink);
+
+} // namespace kvad
+
+namespace kvad {
+
+/// Registers CLSIE_NSO under its ProgID "KVAD_NSO.CLSIE_NSO" (what installing the component
+/// does on a COM system); hosts then create it with CreateObject.
+void RegisterComponentClasses();
+
+} // namespace kvad

@@ -1,0 +1,159 @@
+#include "frame/formato_db.h"
+
+#include "frame/failure_path.h"
+#include "kvad_nso/errors.h"
+#include "kvad_nso/text.h"
+
+namespace kvad::nso {
+namespace {
+
+constexpr const char* kNullNumerico =
+    "Si sta tentando di assegnare il valore (numerico) null a un campo che non ammette null.";
+constexpr const char* kNullData =
+    "Si sta tentando di assegnare il valore (data) null a un campo che non ammette null.";
+constexpr const char* kErroreData =
+    "Errore nella conversione della data (ZEFO_ClsStd.CLSFW_Date, metodo DBFormat)";
+
+std::string Quoted(const std::string& text, const char* opening) {
+    return opening + ReplaceAll(text, "'", "''") + "'";
+}
+
+// A refusal leaves the result Empty and the message in Errore; the caller goes on.
+void Rifiuta(NsoState& state, const char* defaultText, std::int32_t number) {
+    state.Errore = TestoMessaggio(state, defaultText, number);
+    state.Stato = kaErrFormatoDB;
+}
+
+} // namespace
+
+Variant FormatoDB(NsoState& state, const Variant& value, std::int32_t typeCode, bool nullAllowed) {
+    Variant result;
+    GuardOptions options;
+    options.stato = kaErrFormatoDB;
+    Guard(
+        state, "FormatoDB",
+        [&] {
+            if (value.IsBlank()) {
+                if (nullAllowed) {
+                    result = "null";
+                    return;
+                }
+                switch (typeCode) {
+                case kFmtTesto:
+                    result = "''";
+                    break;
+                case kFmtUnicode:
+                    result = "N''";
+                    break;
+                case kFmtDecimale:
+                case kFmtNumero:
+                    Rifiuta(state, kNullNumerico, 52518);
+                    break;
+                case kFmtData:
+                    Rifiuta(state, kNullData, 52517);
+                    break;
+                default:
+                    break;
+                }
+                return;
+            }
+            switch (typeCode) {
+            case kFmtTesto:
+                result = Quoted(value.Text(), "'");
+                break;
+            case kFmtUnicode:
+                result = Quoted(value.Text(), "N'");
+                break;
+            case kFmtDecimale:
+                result = value.ToDecimal();
+                break;
+            case kFmtNumero:
+                if (!state.numberFormatter) {
+                    ThrowObjectNotSet();
+                }
+                result = state.numberFormatter->Format(value);
+                break;
+            case kFmtData:
+                if (!state.dateObject) {
+                    ThrowObjectNotSet();
+                }
+                state.dateObject->SetValue(value.Text());
+                if (state.dateObject->ErrorIndicator() == 0) {
+                    result = "'" + state.dateObject->DBFormat() + "'";
+                } else {
+                    Rifiuta(state, kErroreData, 25382);
+                }
+                break;
+            default:
+                break;
+            }
+        },
+        options);
+    return result;
+}
+
+Variant RTrimN(const Variant& expression) {
+    if (expression.IsEmpty() || expression.IsNull()) {
+        return std::string();
+    }
+    return RightTrim(expression.Text());
+}
+
+std::int32_t LunghezzaTesto(const Variant& value) {
+    try {
+        return static_cast<std::int32_t>(Utf8Length(RightTrim(value.Text())));
+    } catch (...) {
+        return 0;
+    }
+}
+
+Variant ValoreODefault(const Variant& value, const Variant& defaultValue) {
+    try {
+        if (value.IsEmpty() || value.IsNull() || Trim(value.Text()).empty()) {
+            return defaultValue;
+        }
+        return value;
+    } catch (...) {
+        return defaultValue;
+    }
+}
+
+Variant ValoreDecimale(const Variant& value) {
+    if (value.IsNull() || value.IsEmpty()) {
+        return std::int16_t{0};
+    }
+    if (const auto* text = value.AsString(); text != nullptr && text->empty()) {
+        return std::int16_t{0};
+    }
+    try {
+        return value.ToDecimal();
+    } catch (...) {
+        // No number: the Empty result counts as 0 in the callers' comparisons.
+        return {};
+    }
+}
+
+bool IsDecimalAboveZero(const Variant& value) {
+    const Variant number = ValoreDecimale(value);
+    if (!number.IsNumber()) {
+        return false;
+    }
+    return number.ToDecimal().Sign() > 0;
+}
+
+void EliminaTabellaTemp(NsoState& state, const std::string& name) {
+    try {
+        Conn(state).Execute("IF NOT OBJECT_ID('tempdb.." + name + "') IS NULL DROP TABLE " + name);
+    } catch (...) {
+        // A missing table, connection or failed drop leave the routine silently; the provider's
+        // entry is cleared so that it cannot surface in a later error text.
+        try {
+            if (state.Connessione) {
+                state.Connessione->Errors().clear();
+            }
+        } catch (...) {
+        }
+    }
+}
+
+} // namespace kvad::nso

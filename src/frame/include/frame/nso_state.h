@@ -1,0 +1,89 @@
+#pragma once
+// The state of one CLSIE_NSO instance: its public properties, the frame's private members and,
+// through Part<T>(), the private members of each subsystem. Routines are free functions taking
+// this state.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <typeindex>
+#include <utility>
+#include <vector>
+
+#include "kvad_nso/connection.h"
+#include "kvad_nso/enums.h"
+#include "kvad_nso/host.h"
+#include "kvad_nso/recordset.h"
+#include "kvad_nso/variant.h"
+
+namespace kvad::nso {
+
+struct NsoState {
+    // Public properties.
+    std::string StringaDiConnessione;
+    std::shared_ptr<Connection> Connessione;
+    Variant CodiceDitta;
+    bool Transazione = true;
+    std::shared_ptr<HostApplication> ActiveInterface;
+    kaEnumNSOErrStato Stato = kaOK;
+    std::int16_t ErrorCode = 0;
+    Variant Errore;
+    std::string NomeTempOrdini = "#TEMP_ORD";
+    std::shared_ptr<Recordset> RstOrdini;
+    std::shared_ptr<Recordset> RstTestata;
+    std::shared_ptr<Recordset> RstCorpo;
+    std::shared_ptr<Recordset> RstLogMessages;
+    std::string Param_CodiceDocumento;
+    Variant Param_DataImport;
+    kaEnumModalitaImportazione Param_ModalitaImport = kaInteraCatena;
+    std::string Param_Tracciato;
+
+    // Private members.
+    std::string idIstanza;
+    std::shared_ptr<NumberFormatter> numberFormatter;
+    std::shared_ptr<DateObject> dateObject;
+
+    // OnProgress listeners with their tokens.
+    std::vector<std::pair<int, ProgressListener>> progressListeners;
+    int nextListenerToken = 1;
+
+    /// The private members of one subsystem (a default-constructible struct declared by that
+    /// subsystem), made on first use and kept for the instance's life.
+    template <class T> [[nodiscard]] T& Part() {
+        auto& slot = parts_[std::type_index(typeid(T))];
+        if (!slot) {
+            slot = std::make_shared<T>();
+        }
+        return *static_cast<T*>(slot.get());
+    }
+
+  private:
+    std::map<std::type_index, std::shared_ptr<void>> parts_;
+};
+
+/// Creates the instance's number formatter and date object by ProgID. Errors are ignored: a host
+/// without the framework objects still gets an instance, and FormatoDB reports the missing object
+/// when it needs it.
+void CreateFrameworkObjects(NsoState& state);
+
+/// Adds an OnProgress listener; returns a token for RemoveProgressListener.
+int AddProgressListener(NsoState& state, ProgressListener listener);
+
+/// Removes the listener added with this token.
+void RemoveProgressListener(NsoState& state, int token);
+
+/// Raises OnProgress to every listener, in the order they were added.
+void RaiseOnProgress(NsoState& state, kaenumTipoOperazione operation, std::int32_t current,
+                     std::int32_t maximum, std::string message);
+
+/// The company code as it is written into statements: its text form, unquoted.
+[[nodiscard]] std::string SqlCodiceDitta(const NsoState& state);
+
+/// Resets Stato to kaOK and Errore to "", as the operations that start afresh do.
+void ResetStatus(NsoState& state);
+
+/// The connection, or VbError 91 ("Object variable or With block variable not set").
+[[nodiscard]] Connection& Conn(const NsoState& state);
+
+} // namespace kvad::nso

@@ -1,0 +1,46 @@
+#pragma once
+// Retrieval of new documents from the document platform through the web-service component:
+// login, listing since the last retrieval, registration, download, loading and linking.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "frame/nso_state.h"
+#include "kvad_nso/nso_ws.h"
+
+namespace kvad::nso {
+
+/// The web-service client objects, held between login and logout.
+struct WebServiceState {
+    std::shared_ptr<NsoService> ServizioNSO;
+    std::shared_ptr<NsoDocument> DocumentoNSO;
+    std::shared_ptr<NsoCollection> CollezioneNSO;
+    std::shared_ptr<NsoAccount> AccountNSO;
+};
+
+/// The web-service objects of this instance.
+[[nodiscard]] inline WebServiceState& WebService(NsoState& state) {
+    return state.Part<WebServiceState>();
+}
+
+/// Brings in the company's documents received since the day before Param_DataImport, registers
+/// each new one, downloads, loads and links it, and records the retrieval in the configuration.
+void RecuperaOrdiniNSO(NsoState& state);
+
+/// Creates the web-service objects and logs in with the account's credentials. True when
+/// logged in; otherwise `errorText` says why.
+bool NSOLogin(NsoState& state, std::string& errorText, Variant& extra);
+
+/// Releases the document and collection and logs out. Always true.
+bool NSOLogout(NsoState& state);
+
+/// Downloads the XML of a registered document into its row when it has none (or always, with
+/// fForzaDownload). False when the download reported an error or anything failed.
+bool ScaricaXMLOrdine(NsoState& state, std::int32_t fId, bool fForzaDownload);
+
+/// The platform's start-date text for a first retrieval date: the day before, as
+/// "yyyy-mm-dd 00:00:00".
+[[nodiscard]] std::string RetrievalStartText(const Variant& dataImport);
+
+} // namespace kvad::nso

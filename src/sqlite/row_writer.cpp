@@ -1,0 +1,259 @@
+#include "row_writer.h"
+
+#include <sqlite3.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ascii_text.h"
+#include "kvad_nso/errors.h"
+#include "savepoint.h"
+#include "sqlite_error.h"
+#include "sqlite_statement.h"
+
+namespace kvad::db {
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& message, const std::string& sql = {}) {
+    throw DbError(message, "HY000", sql, kProviderSource);
+}
+
+/// How one row is found in one table: by rowid, or by its key columns' values.
+struct Locator {
+    std::optional<std::int64_t> rowid;
+    std::vector<std::pair<Variant, ValueKind>> keyValues;
+    std::string where;
+
+    /// Binds the locator's parameters from `first` on.
+    void Bind(Statement& stmt, int first) const {
+        if (rowid) {
+            stmt.BindInt64(first, *rowid);
+            return;
+        }
+        for (const auto& [value, kind] : keyValues) {
+            stmt.Bind(first++, value, kind);
+        }
+    }
+};
+
+/// Locates `row` in table `t`, reading key values through `valueOf` (so that the new key
+/// can be used after an update that changed it).
+template <class ValueOf> Locator Locate(const RowSet& set, int t, const Row& row, ValueOf valueOf) {
+    Locator locator;
+    const BaseTable& table = set.tables[static_cast<std::size_t>(t)];
+    if (row.rowids[static_cast<std::size_t>(t)]) {
+        locator.rowid = row.rowids[static_cast<std::size_t>(t)];
+        locator.where = "rowid = ?";
+        return locator;
+    }
+    if (table.keyColumns.empty()) {
+        Fail("Insufficient key column information for updating or refreshing.");
+    }
+    for (int column : table.keyColumns) {
+        const Variant value = valueOf(column);
+        if (value.IsNull() || value.IsEmpty()) {
+            Fail("Row cannot be located for updating. Some values may have been changed since "
+                 "it was last read.");
+        }
+        const ResultColumn& info = set.columns[static_cast<std::size_t>(column)];
+        if (!locator.where.empty()) {
+            locator.where += " AND ";
+        }
+        locator.where += QuoteIdentifier(info.originColumn) + " = ?";
+        locator.keyValues.emplace_back(value, info.kind);
+    }
+    return locator;
+}
+
+/// The result columns that come from table `t`.
+std::vector<int> ColumnsOf(const RowSet& set, int t) {
+    std::vector<int> columns;
+    for (std::size_t c = 0; c < set.columns.size(); ++c) {
+        if (set.columns[c].baseTable == t) {
+            columns.push_back(static_cast<int>(c));
+        }
+    }
+    return columns;
+}
+
+/// Reads the listed columns of the located row back into `row`; false when it is not there.
+bool ReadBack(sqlite3* db, const RowSet& set, int t, const Locator& locator,
+              const std::vector<int>& columns, Row& row) {
+    if (columns.empty()) {
+        return true;
+    }
+    std::string sql = "SELECT ";
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        sql += (i > 0 ? ", " : "") +
+               QuoteIdentifier(set.columns[static_cast<std::size_t>(columns[i])].originColumn);
+    }
+    sql += " FROM " + set.tables[static_cast<std::size_t>(t)].QualifiedName() + " WHERE " +
+           locator.where;
+    Statement stmt(db, sql);
+    locator.Bind(stmt, 1);
+    if (!stmt.Step()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const auto column = static_cast<std::size_t>(columns[i]);
+        row.values[column] = stmt.Column(static_cast<int>(i), set.columns[column].kind);
+    }
+    return true;
+}
+
+bool HasRowid(sqlite3* db, BaseTable& table) {
+    if (table.rowidState < 0) {
+        try {
+            Statement probe(db, "SELECT rowid FROM " + table.QualifiedName() + " LIMIT 0");
+            table.rowidState = 1;
+        } catch (const DbError&) {
+            table.rowidState = 0;
+        }
+    }
+    return table.rowidState == 1;
+}
+
+/// Splits values by the table they are written to; values that are not written (other tables
+/// under "Unique Table") go to `localOnly`. A computed column cannot be written.
+std::map<int, std::vector<int>> TargetsOf(const RowSet& set, const std::map<int, Variant>& values,
+                                          std::vector<int>& localOnly, bool skipNulls) {
+    std::map<int, std::vector<int>> targets;
+    for (const auto& [column, value] : values) {
+        const ResultColumn& info = set.columns[static_cast<std::size_t>(column)];
+        if (set.uniqueTable >= 0 && info.baseTable != set.uniqueTable) {
+            localOnly.push_back(column);
+            continue;
+        }
+        if (info.baseTable < 0) {
+            if (skipNulls && (value.IsNull() || value.IsEmpty())) {
+                localOnly.push_back(column);
+                continue;
+            }
+            Fail("The field '" + info.name +
+                 "' cannot be updated: the query computes it, it is not a column of a table.");
+        }
+        targets[info.baseTable].push_back(column);
+    }
+    return targets;
+}
+
+std::string ColumnList(const RowSet& set, const std::vector<int>& columns,
+                       const std::string& suffix, const std::string& separator) {
+    std::string text;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        text += (i > 0 ? separator : "") +
+                QuoteIdentifier(set.columns[static_cast<std::size_t>(columns[i])].originColumn) +
+                suffix;
+    }
+    return text;
+}
+
+} // namespace
+
+void WriteRowChanges(sqlite3* db, RowSet& set, Row& row, const std::map<int, Variant>& changes) {
+    std::vector<int> localOnly;
+    const auto targets = TargetsOf(set, changes, localOnly, false);
+    std::optional<Savepoint> together;
+    if (targets.size() > 1) {
+        together.emplace(db, "kvad_row_update");
+    }
+    Row updated = row;
+    for (const auto& [t, columns] : targets) {
+        const Locator before =
+            Locate(set, t, row, [&](int c) { return row.values[static_cast<std::size_t>(c)]; });
+        const std::string sql = "UPDATE " +
+                                set.tables[static_cast<std::size_t>(t)].QualifiedName() + " SET " +
+                                ColumnList(set, columns, " = ?", ", ") + " WHERE " + before.where;
+        Statement stmt(db, sql);
+        int index = 1;
+        for (int column : columns) {
+            stmt.Bind(index++, changes.at(column),
+                      set.columns[static_cast<std::size_t>(column)].kind);
+        }
+        before.Bind(stmt, index);
+        stmt.Run();
+        if (sqlite3_changes(db) != 1) {
+            Fail("Row cannot be located for updating. Some values may have been changed since it "
+                 "was last read.",
+                 sql);
+        }
+        const Locator after = Locate(set, t, row, [&](int c) {
+            const auto changed = changes.find(c);
+            return changed != changes.end() ? changed->second
+                                            : row.values[static_cast<std::size_t>(c)];
+        });
+        if (!ReadBack(db, set, t, after, columns, updated)) {
+            for (int column : columns) {
+                updated.values[static_cast<std::size_t>(column)] = changes.at(column);
+            }
+        }
+    }
+    if (together) {
+        together->Release();
+    }
+    for (int column : localOnly) {
+        updated.values[static_cast<std::size_t>(column)] = changes.at(column);
+    }
+    row = std::move(updated);
+}
+
+void InsertRow(sqlite3* db, RowSet& set, Row& row, const std::map<int, Variant>& values) {
+    std::vector<int> localOnly;
+    auto targets = TargetsOf(set, values, localOnly, true);
+    if (set.uniqueTable >= 0) {
+        targets.try_emplace(set.uniqueTable);
+    } else if (targets.empty() && set.tables.size() == 1) {
+        targets.try_emplace(0);
+    }
+    if (targets.empty()) {
+        Fail("Insufficient base table information for updating or refreshing.");
+    }
+    std::optional<Savepoint> together;
+    if (targets.size() > 1) {
+        together.emplace(db, "kvad_row_insert");
+    }
+    Row inserted = row;
+    inserted.values.resize(set.columns.size(), Variant::Null());
+    inserted.rowids.resize(set.tables.size());
+    for (const auto& [t, columns] : targets) {
+        BaseTable& table = set.tables[static_cast<std::size_t>(t)];
+        std::string sql = "INSERT INTO " + table.QualifiedName();
+        if (columns.empty()) {
+            sql += " DEFAULT VALUES";
+        } else {
+            std::string marks;
+            for (std::size_t i = 0; i < columns.size(); ++i) {
+                marks += i > 0 ? ", ?" : "?";
+            }
+            sql += " (" + ColumnList(set, columns, "", ", ") + ") VALUES (" + marks + ")";
+        }
+        Statement stmt(db, sql);
+        int index = 1;
+        for (int column : columns) {
+            stmt.Bind(index++, values.at(column),
+                      set.columns[static_cast<std::size_t>(column)].kind);
+            inserted.values[static_cast<std::size_t>(column)] = values.at(column);
+        }
+        stmt.Run();
+        if (HasRowid(db, table)) {
+            inserted.rowids[static_cast<std::size_t>(t)] = sqlite3_last_insert_rowid(db);
+        }
+        if (!inserted.rowids[static_cast<std::size_t>(t)] && table.keyColumns.empty()) {
+            continue; // nothing to find the row by: the values stay as given
+        }
+        const Locator locator = Locate(
+            set, t, inserted, [&](int c) { return inserted.values[static_cast<std::size_t>(c)]; });
+        (void)ReadBack(db, set, t, locator, ColumnsOf(set, t), inserted);
+    }
+    if (together) {
+        together->Release();
+    }
+    for (int column : localOnly) {
+        inserted.values[static_cast<std::size_t>(column)] = values.at(column);
+    }
+    row = std::move(inserted);
+}
+
+} // namespace kvad::db

@@ -1,0 +1,291 @@
+#include "sqlite_connection.h"
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <limits>
+
+#include "ascii_text.h"
+#include "one_pass_result.h"
+#include "savepoint.h"
+#include "sqlite_error.h"
+#include "sqlite_schema_lookup.h"
+#include "sqlite_statement.h"
+#include "tsql/tsql_functions.h"
+#include "working_recordset.h"
+
+namespace kvad::db {
+
+namespace {
+
+/// A declared type for a computed column, from the first value it holds.
+std::string TypeOfValue(sqlite3_stmt* stmt, int index) {
+    switch (sqlite3_column_type(stmt, index)) {
+    case SQLITE_INTEGER: {
+        const sqlite3_int64 value = sqlite3_column_int64(stmt, index);
+        return value >= std::numeric_limits<std::int32_t>::min() &&
+                       value <= std::numeric_limits<std::int32_t>::max()
+                   ? "int"
+                   : "bigint";
+    }
+    case SQLITE_FLOAT:
+        return "float";
+    case SQLITE_BLOB:
+        return "varbinary";
+    default:
+        return "varchar";
+    }
+}
+
+std::string SavepointName(int level) {
+    return "kvad_trans_" + std::to_string(level);
+}
+
+} // namespace
+
+void SqliteConnection::Closer::operator()(sqlite3* db) const noexcept {
+    sqlite3_close_v2(db);
+}
+
+SqliteConnection::SqliteConnection(std::unique_ptr<sqlite3, Closer> db) noexcept
+    : db_(std::move(db)) {}
+
+SqliteConnection::~SqliteConnection() {
+    if (db_ != nullptr && sqlite3_get_autocommit(db_.get()) == 0) {
+        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+}
+
+std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path,
+                                                         const OpenOptions& options) {
+    sqlite3* raw = nullptr;
+    const int flags = SQLITE_OPEN_READWRITE | (options.create ? SQLITE_OPEN_CREATE : 0);
+    const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    std::unique_ptr<sqlite3, Closer> db(raw);
+    if (rc != SQLITE_OK) {
+        const std::string message = raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
+        throw DbError(message + " (" + path + ")", "08001", std::string(), kProviderSource);
+    }
+    sqlite3_extended_result_codes(db.get(), 1);
+    sqlite3_busy_timeout(db.get(), options.busyTimeoutMs);
+    try {
+        ExecuteSql(db.get(), "PRAGMA foreign_keys = ON");
+        // WAL lets readers go on while one connection writes; ":memory:" keeps its own mode.
+        Statement journal(db.get(), "PRAGMA journal_mode = WAL");
+        (void)journal.Step();
+        ExecuteSql(db.get(), "PRAGMA synchronous = NORMAL");
+    } catch (const DbError& error) {
+        const std::string state =
+            error.SqlState() == "HY000" ? std::string("08001") : error.SqlState();
+        throw DbError(error.Description() + " (" + path + ")", state, error.Statement(),
+                      kProviderSource);
+    }
+    RegisterTsqlFunctions(db.get());
+    return std::shared_ptr<SqliteConnection>(new SqliteConnection(std::move(db)));
+}
+
+void SqliteConnection::Record(const DbError& error, std::string_view statement) {
+    if (level_ > 0 && db_ != nullptr && sqlite3_get_autocommit(db_.get()) != 0) {
+        level_ = 0; // SQLite ended the transaction itself (busy, full disk, ...)
+    }
+    ProviderError entry;
+    entry.description = error.Description();
+    entry.source = error.Source();
+    entry.sqlState = error.SqlState();
+    if (db_ != nullptr && entry.description == sqlite3_errmsg(db_.get())) {
+        entry.nativeError = sqlite3_extended_errcode(db_.get());
+    }
+    // As ADO does, a new failure replaces the entries an earlier one left.
+    errors_.clear();
+    errors_.push_back(entry);
+    if (statement.empty() || statement == error.Statement()) {
+        throw error;
+    }
+    throw DbError(error.Description(), error.SqlState(), std::string(statement), error.Source());
+}
+
+Translation SqliteConnection::Translate(std::string_view tsql) {
+    SqliteSchemaLookup lookup(db_.get());
+    return TranslateTsql(tsql, lookup);
+}
+
+long SqliteConnection::Execute(std::string_view sql) {
+    return Guarded(sql, [&] { return RunTranslated(Translate(sql)); });
+}
+
+long SqliteConnection::RunTranslated(const Translation& translation) {
+    switch (translation.kind) {
+    case Translation::Kind::Nothing:
+        return 0;
+    case Translation::Kind::SelectInto:
+        return RunSelectInto(translation);
+    case Translation::Kind::Query:
+    case Translation::Kind::Command:
+        break;
+    }
+    const sqlite3_int64 before = sqlite3_total_changes64(db_.get());
+    Statement stmt(db_.get(), translation.sql);
+    stmt.Run();
+    // sqlite3_changes keeps the count of the last INSERT, UPDATE or DELETE: a statement that
+    // changed nothing (DDL, SELECT) must not report it again.
+    if (sqlite3_total_changes64(db_.get()) == before) {
+        return 0;
+    }
+    return static_cast<long>(sqlite3_changes64(db_.get()));
+}
+
+long SqliteConnection::RunSelectInto(const Translation& translation) {
+    sqlite3* db = db_.get();
+    std::vector<std::string> names;
+    std::vector<std::string> types;
+    {
+        Statement select(db, translation.sql);
+        const int count = select.ColumnCount();
+        std::vector<int> untyped;
+        for (int i = 0; i < count; ++i) {
+            const char* name = sqlite3_column_name(select.Get(), i);
+            names.emplace_back(name != nullptr ? name : "");
+            std::string type;
+            if (const std::string* hint = FindTypeHint(translation.columnTypes, names.back())) {
+                type = *hint;
+            } else if (const char* declared = sqlite3_column_decltype(select.Get(), i)) {
+                type = declared;
+            }
+            if (type.empty()) {
+                untyped.push_back(i);
+            }
+            types.push_back(std::move(type));
+        }
+        // Computed columns without a known type take the type of their first value.
+        while (!untyped.empty() && select.Step()) {
+            std::erase_if(untyped, [&](int i) {
+                if (sqlite3_column_type(select.Get(), i) == SQLITE_NULL) {
+                    return false;
+                }
+                types[static_cast<std::size_t>(i)] = TypeOfValue(select.Get(), i);
+                return true;
+            });
+        }
+        for (int i : untyped) {
+            types[static_cast<std::size_t>(i)] = "int"; // only Nulls: SQL Server's choice
+        }
+    }
+    const std::string table = SqliteTableName(translation.intoTable);
+    std::string create = "CREATE TABLE " + table + " (";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        create += (i > 0 ? ", " : "") + QuoteIdentifier(names[i]) + " " + types[i];
+        if (IsTextDeclType(types[i])) {
+            create += " COLLATE NOCASE";
+        }
+    }
+    create += ")";
+
+    // The table and its rows appear together or not at all.
+    Savepoint together(db, "kvad_select_into");
+    ExecuteSql(db, create);
+    Statement insert(db, "INSERT INTO " + table + " " + translation.sql);
+    insert.Run();
+    const long inserted = static_cast<long>(sqlite3_changes64(db));
+    together.Release();
+    return inserted;
+}
+
+int SqliteConnection::SchemaCookie() {
+    Statement stmt(db_.get(), "PRAGMA main.schema_version");
+    return stmt.Step() ? sqlite3_column_int(stmt.Get(), 0) : 0;
+}
+
+std::optional<RowSet> SqliteConnection::LoadRows(std::string_view tsql, bool locateRows) {
+    return Guarded(tsql, [&]() -> std::optional<RowSet> {
+        if (!locateRows) {
+            const auto cached = catalogue_.find(std::string(tsql));
+            if (cached != catalogue_.end() && cached->second.schemaCookie == SchemaCookie()) {
+                return cached->second.rows;
+            }
+        }
+        const Translation translation = Translate(tsql);
+        if (translation.kind != Translation::Kind::Query) {
+            (void)RunTranslated(translation);
+            return std::nullopt;
+        }
+        RowSet rows = LoadRowSet(db_.get(), translation.sql, translation.columnTypes, locateRows);
+        if (!locateRows && translation.readsCatalogue) {
+            if (catalogue_.size() >= kMaxCachedCatalogue) {
+                catalogue_.clear();
+            }
+            catalogue_[std::string(tsql)] = CachedCatalogue{SchemaCookie(), rows};
+        }
+        return rows;
+    });
+}
+
+std::shared_ptr<Recordset> SqliteConnection::Query(std::string_view sql) {
+    return std::make_shared<OnePassResult>(shared_from_this(), std::string(sql),
+                                           LoadRows(sql, false));
+}
+
+std::shared_ptr<Recordset> SqliteConnection::OpenRecordset(std::string_view sql) {
+    auto rows = LoadRows(sql, true);
+    return std::make_shared<WorkingRecordset>(shared_from_this(), std::string(sql),
+                                              std::move(rows));
+}
+
+int SqliteConnection::BeginTrans() {
+    return Guarded("BEGIN TRANSACTION", [&] {
+        ExecuteSql(db_.get(), level_ == 0 ? std::string("BEGIN IMMEDIATE")
+                                          : "SAVEPOINT " + SavepointName(level_ + 1));
+        return ++level_;
+    });
+}
+
+void SqliteConnection::CommitTrans() {
+    Guarded("COMMIT TRANSACTION", [&] {
+        if (level_ > 0 && sqlite3_get_autocommit(db_.get()) != 0) {
+            level_ = 0;
+            throw DbError("The transaction was rolled back by the database after an error.",
+                          "25000", std::string(), kProviderSource);
+        }
+        if (level_ == 0) {
+            throw DbError("No transaction is active.", "25000", std::string(), kProviderSource);
+        }
+        ExecuteSql(db_.get(),
+                   level_ == 1 ? std::string("COMMIT") : "RELEASE " + SavepointName(level_));
+        --level_;
+    });
+}
+
+void SqliteConnection::RollbackTrans() {
+    Guarded("ROLLBACK TRANSACTION", [&] {
+        if (level_ > 0 && sqlite3_get_autocommit(db_.get()) != 0) {
+            level_ = 0; // already rolled back by the database
+            return;
+        }
+        if (level_ == 0) {
+            throw DbError("No transaction is active.", "25000", std::string(), kProviderSource);
+        }
+        if (level_ == 1) {
+            ExecuteSql(db_.get(), "ROLLBACK");
+        } else {
+            ExecuteSql(db_.get(), "ROLLBACK TO " + SavepointName(level_));
+            ExecuteSql(db_.get(), "RELEASE " + SavepointName(level_));
+        }
+        --level_;
+    });
+}
+
+void SqliteConnection::ExecuteNative(std::string_view sql) {
+    Guarded(sql, [&] {
+        std::string_view rest = sql;
+        while (!rest.empty()) {
+            const std::size_t before = rest.size();
+            Statement stmt = Statement::PrepareNext(db_.get(), rest);
+            if (stmt.Get() != nullptr) {
+                stmt.Run();
+            } else if (rest.size() == before) {
+                break; // only blanks or comments were left
+            }
+        }
+    });
+}
+
+} // namespace kvad::db

@@ -1,0 +1,393 @@
+#include "value_codec.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+
+#include "ascii_text.h"
+#include "kvad_nso/errors.h"
+#include "sqlite_error.h"
+
+namespace kvad::db {
+
+namespace {
+
+std::string BaseTypeName(std::string_view declType) {
+    std::string lowered = ToLowerAscii(declType);
+    const auto cut = lowered.find_first_of("( ");
+    if (cut != std::string::npos) {
+        lowered.resize(cut);
+    }
+    return lowered;
+}
+
+bool Has(const std::string& text, std::string_view part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::string_view ColumnText(sqlite3_stmt* stmt, int index) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
+    const int size = sqlite3_column_bytes(stmt, index);
+    return text != nullptr ? std::string_view(text, static_cast<std::size_t>(size))
+                           : std::string_view();
+}
+
+Variant FromInteger(std::int64_t value) {
+    if (value >= std::numeric_limits<std::int32_t>::min() &&
+        value <= std::numeric_limits<std::int32_t>::max()) {
+        return Variant(static_cast<std::int32_t>(value));
+    }
+    return Variant(Decimal(value));
+}
+
+Variant ByStorageClass(sqlite3_stmt* stmt, int index, int storage) {
+    switch (storage) {
+    case SQLITE_INTEGER:
+        return FromInteger(sqlite3_column_int64(stmt, index));
+    case SQLITE_FLOAT:
+        return Variant(sqlite3_column_double(stmt, index));
+    case SQLITE_BLOB: {
+        const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt, index));
+        const int size = sqlite3_column_bytes(stmt, index);
+        return Variant(Variant::Bytes(data, data + size));
+    }
+    default:
+        return Variant(std::string(ColumnText(stmt, index)));
+    }
+}
+
+Variant ReadDecimal(sqlite3_stmt* stmt, int index, int storage) {
+    if (storage == SQLITE_INTEGER) {
+        return Variant(Decimal(static_cast<std::int64_t>(sqlite3_column_int64(stmt, index))));
+    }
+    if (storage == SQLITE_FLOAT) {
+        // SQLite renders a REAL with 15 significant digits, the precision it keeps for
+        // numbers stored in NUMERIC columns, so the text gives back the decimal written.
+        const double asDouble = sqlite3_column_double(stmt, index);
+        if (auto parsed = TryParseDecimal(ColumnText(stmt, index))) {
+            return Variant(*parsed);
+        }
+        return Variant(asDouble); // beyond a Decimal's range
+    }
+    if (storage == SQLITE_TEXT) {
+        const std::string_view text = ColumnText(stmt, index);
+        if (auto parsed = TryParseDecimal(text)) {
+            return Variant(*parsed);
+        }
+        return Variant(std::string(text));
+    }
+    return ByStorageClass(stmt, index, storage);
+}
+
+Variant ReadWhole(sqlite3_stmt* stmt, int index, int storage, bool small) {
+    if (storage == SQLITE_INTEGER) {
+        const std::int64_t value = sqlite3_column_int64(stmt, index);
+        if (small && value >= std::numeric_limits<std::int16_t>::min() &&
+            value <= std::numeric_limits<std::int16_t>::max()) {
+            return Variant(static_cast<std::int16_t>(value));
+        }
+        return FromInteger(value);
+    }
+    if (storage == SQLITE_FLOAT) {
+        return ReadDecimal(stmt, index, storage);
+    }
+    return ByStorageClass(stmt, index, storage);
+}
+
+Variant ReadBoolean(sqlite3_stmt* stmt, int index, int storage) {
+    if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
+        return Variant(sqlite3_column_double(stmt, index) != 0.0);
+    }
+    const std::string_view text = ColumnText(stmt, index);
+    if (EqualsNoCase(text, "true")) {
+        return Variant(true);
+    }
+    if (EqualsNoCase(text, "false")) {
+        return Variant(false);
+    }
+    return ByStorageClass(stmt, index, storage);
+}
+
+[[noreturn]] void ThrowConversion(const std::string& message, const char* state) {
+    throw DbError(message, state, std::string(), kProviderSource);
+}
+
+[[noreturn]] void ThrowOverflow(const char* type) {
+    ThrowConversion(std::string("Arithmetic overflow error converting varchar to data type ") +
+                        type + ".",
+                    "22003");
+}
+
+/// Reads text bound for a numeric column: nullopt when it is not a number, an overflow error
+/// when it is one too large for the column.
+std::optional<Decimal> ParseForColumn(const std::string& text, const char* type) {
+    try {
+        return Decimal::Parse(text);
+    } catch (const VbError&) {
+        ThrowOverflow(type);
+    }
+}
+
+void BindText(sqlite3_stmt* stmt, int index, const std::string& text) {
+    sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+/// SQL Server reads a number as a datetime by counting days from 1900-01-01.
+std::string DateFromDays(double days) {
+    const double whole = std::floor(days);
+    const auto seconds = static_cast<std::int64_t>(std::llround((days - whole) * 86400.0));
+    DateTime date = DateTime{1900, 1, 1, 0, 0, 0}.AddDays(static_cast<std::int64_t>(whole));
+    date.hour = static_cast<int>(seconds / 3600);
+    date.minute = static_cast<int>((seconds % 3600) / 60);
+    date.second = static_cast<int>(seconds % 60);
+    if (seconds >= 86400) {
+        date = date.DateOnly().AddDays(1);
+    }
+    return date.ToIso();
+}
+
+void BindTextInto(sqlite3_stmt* stmt, int index, const std::string& text, ValueKind target) {
+    const std::string trimmed = Trim(text);
+    switch (target) {
+    case ValueKind::Date: {
+        if (trimmed.empty()) {
+            BindText(stmt, index, "1900-01-01 00:00:00"); // SQL Server reads '' as day zero
+            return;
+        }
+        const auto date = DateTime::Parse(trimmed);
+        if (!date || !date->IsValid()) {
+            ThrowConversion("Conversion failed when converting date and/or time from character "
+                            "string.",
+                            "22007");
+        }
+        BindText(stmt, index, date->ToIso());
+        return;
+    }
+    case ValueKind::Long:
+    case ValueKind::Integer: {
+        if (trimmed.empty()) {
+            sqlite3_bind_int64(stmt, index, 0);
+            return;
+        }
+        const auto number = ParseForColumn(trimmed, "int");
+        if (!number || *number != number->Round(0) || trimmed.find('.') != std::string::npos) {
+            ThrowConversion("Conversion failed when converting the varchar value '" + text +
+                                "' to data type int.",
+                            "22018");
+        }
+        std::int64_t whole = 0;
+        try {
+            whole = number->ToInt64Rounded();
+        } catch (const VbError&) {
+            ThrowOverflow("int");
+        }
+        sqlite3_bind_int64(stmt, index, whole);
+        return;
+    }
+    case ValueKind::Decimal: {
+        const auto number = ParseForColumn(trimmed, "numeric");
+        if (!number) {
+            ThrowConversion("Error converting data type varchar to numeric.", "22018");
+        }
+        BindText(stmt, index, number->ToString());
+        return;
+    }
+    case ValueKind::Double: {
+        if (trimmed.empty()) {
+            sqlite3_bind_double(stmt, index, 0.0);
+            return;
+        }
+        const auto number = ParseForColumn(trimmed, "float");
+        if (!number) {
+            ThrowConversion("Error converting data type varchar to float.", "22018");
+        }
+        sqlite3_bind_double(stmt, index, number->ToDouble());
+        return;
+    }
+    case ValueKind::Boolean: {
+        if (trimmed.empty()) {
+            sqlite3_bind_int(stmt, index, 0);
+            return;
+        }
+        if (EqualsNoCase(trimmed, "true") || EqualsNoCase(trimmed, "false")) {
+            sqlite3_bind_int(stmt, index, EqualsNoCase(trimmed, "true") ? 1 : 0);
+            return;
+        }
+        const auto number = TryParseDecimal(trimmed);
+        if (!number) {
+            ThrowConversion("Conversion failed when converting the varchar value '" + text +
+                                "' to data type bit.",
+                            "22018");
+        }
+        sqlite3_bind_int(stmt, index, number->IsZero() ? 0 : 1);
+        return;
+    }
+    case ValueKind::ByStorage:
+    case ValueKind::Text:
+    case ValueKind::Bytes:
+        BindText(stmt, index, text);
+        return;
+    }
+}
+
+} // namespace
+
+std::optional<Decimal> TryParseDecimal(std::string_view text) {
+    try {
+        return Decimal::Parse(text);
+    } catch (const VbError&) {
+        return std::nullopt;
+    }
+}
+
+ValueKind KindOfDeclType(std::string_view declType) {
+    const std::string base = BaseTypeName(declType);
+    if (base.empty()) {
+        return ValueKind::ByStorage;
+    }
+    if (base == "datetime" || base == "date" || base == "smalldatetime" || base == "datetime2") {
+        return ValueKind::Date;
+    }
+    if (base == "decimal" || base == "numeric" || base == "money" || base == "smallmoney") {
+        return ValueKind::Decimal;
+    }
+    if (base == "int" || base == "integer" || base == "bigint") {
+        return ValueKind::Long;
+    }
+    if (base == "smallint" || base == "tinyint") {
+        return ValueKind::Integer;
+    }
+    if (base == "bit" || base == "boolean") {
+        return ValueKind::Boolean;
+    }
+    if (base == "float" || base == "real" || base == "double") {
+        return ValueKind::Double;
+    }
+    if (base == "uniqueidentifier" || base == "xml" || base == "sysname" || base == "time") {
+        return ValueKind::Text;
+    }
+    if (base == "binary" || base == "varbinary" || base == "image" || base == "blob") {
+        return ValueKind::Bytes;
+    }
+    // Anything else follows SQLite's own affinity rules.
+    if (Has(base, "int")) {
+        return ValueKind::Long;
+    }
+    if (Has(base, "char") || Has(base, "clob") || Has(base, "text")) {
+        return ValueKind::Text;
+    }
+    if (Has(base, "real") || Has(base, "floa") || Has(base, "doub")) {
+        return ValueKind::Double;
+    }
+    return ValueKind::ByStorage;
+}
+
+bool IsTextDeclType(std::string_view declType) {
+    const std::string base = BaseTypeName(declType);
+    return KindOfDeclType(declType) == ValueKind::Text && base != "uniqueidentifier";
+}
+
+Variant ReadColumn(sqlite3_stmt* stmt, int index, ValueKind kind) {
+    const int storage = sqlite3_column_type(stmt, index);
+    if (storage == SQLITE_NULL) {
+        return Variant::Null();
+    }
+    switch (kind) {
+    case ValueKind::Date:
+        if (storage == SQLITE_TEXT) {
+            const std::string_view text = ColumnText(stmt, index);
+            if (auto date = DateTime::ParseIso(text)) {
+                return Variant(*date);
+            }
+            return Variant(std::string(text));
+        }
+        return ByStorageClass(stmt, index, storage);
+    case ValueKind::Decimal:
+        return ReadDecimal(stmt, index, storage);
+    case ValueKind::Long:
+        return ReadWhole(stmt, index, storage, false);
+    case ValueKind::Integer:
+        return ReadWhole(stmt, index, storage, true);
+    case ValueKind::Boolean:
+        return ReadBoolean(stmt, index, storage);
+    case ValueKind::Double:
+        if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
+            return Variant(sqlite3_column_double(stmt, index));
+        }
+        return ByStorageClass(stmt, index, storage);
+    case ValueKind::Text:
+        if (storage == SQLITE_BLOB) {
+            return ByStorageClass(stmt, index, storage);
+        }
+        return Variant(std::string(ColumnText(stmt, index)));
+    case ValueKind::Bytes:
+    case ValueKind::ByStorage:
+        return ByStorageClass(stmt, index, storage);
+    }
+    return ByStorageClass(stmt, index, storage);
+}
+
+void BindValue(sqlite3_stmt* stmt, int index, const Variant& value, ValueKind target) {
+    switch (value.Type()) {
+    case VarType::Empty:
+    case VarType::Null:
+        sqlite3_bind_null(stmt, index);
+        return;
+    case VarType::Boolean:
+        // A bit column stores 1 for True, whatever the runtime's -1.
+        sqlite3_bind_int(stmt, index, value.ToBool() ? 1 : 0);
+        return;
+    case VarType::Integer:
+    case VarType::Long:
+        if (target == ValueKind::Date) {
+            BindText(stmt, index, DateFromDays(static_cast<double>(value.ToLong())));
+            return;
+        }
+        sqlite3_bind_int64(stmt, index, value.ToLong());
+        return;
+    case VarType::Decimal:
+        if (target == ValueKind::Date) {
+            BindText(stmt, index, DateFromDays(value.ToDouble()));
+            return;
+        }
+        if (target == ValueKind::Double) {
+            sqlite3_bind_double(stmt, index, value.ToDouble());
+            return;
+        }
+        // As text: a NUMERIC column stores it as a number, a text column keeps it exact.
+        BindText(stmt, index, value.ToDecimal().ToString());
+        return;
+    case VarType::Double:
+        if (target == ValueKind::Date) {
+            BindText(stmt, index, DateFromDays(value.ToDouble()));
+            return;
+        }
+        sqlite3_bind_double(stmt, index, value.ToDouble());
+        return;
+    case VarType::String:
+        BindTextInto(stmt, index, *value.AsString(), target);
+        return;
+    case VarType::Date:
+        if (target == ValueKind::Long || target == ValueKind::Integer ||
+            target == ValueKind::Decimal || target == ValueKind::Double ||
+            target == ValueKind::Boolean) {
+            ThrowConversion("Implicit conversion from data type datetime to a number is not "
+                            "allowed.",
+                            "22018");
+        }
+        BindText(stmt, index, value.ToDate().ToIso());
+        return;
+    case VarType::Bytes: {
+        const auto& bytes = *value.AsBytes();
+        sqlite3_bind_blob(stmt, index, bytes.data(), static_cast<int>(bytes.size()),
+                          SQLITE_TRANSIENT);
+        return;
+    }
+    }
+}
+
+} // namespace kvad::db

@@ -1,0 +1,325 @@
+#include "working_recordset.h"
+
+#include <algorithm>
+
+#include "ascii_text.h"
+#include "recordset_errors.h"
+#include "row_writer.h"
+#include "sqlite_connection.h"
+
+namespace kvad::db {
+
+namespace {
+
+constexpr std::string_view kUniqueTable = "Unique Table";
+
+bool IsBlank(std::string_view text) {
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+} // namespace
+
+WorkingRecordset::WorkingRecordset(std::shared_ptr<SqliteConnection> connection, std::string source,
+                                   std::shared_ptr<RowSet> rows)
+    : connection_(std::move(connection)), source_(std::move(source)), rows_(std::move(rows)) {
+    if (rows_) {
+        cursor_.Reset(Count());
+    }
+}
+
+WorkingRecordset::WorkingRecordset(std::shared_ptr<SqliteConnection> connection, std::string source,
+                                   std::optional<RowSet> rows)
+    : WorkingRecordset(std::move(connection), std::move(source),
+                       rows ? std::make_shared<RowSet>(std::move(*rows))
+                            : std::shared_ptr<RowSet>()) {}
+
+RowSet& WorkingRecordset::Rows() const {
+    if (!rows_) {
+        ThrowClosed();
+    }
+    return *rows_;
+}
+
+std::size_t WorkingRecordset::Count() const {
+    return view_ ? view_->size() : Rows().rows.size();
+}
+
+int WorkingRecordset::ColumnIndex(std::string_view name) const {
+    const auto column = Rows().FindColumn(name);
+    if (!column) {
+        ThrowItemNotFound();
+    }
+    return *column;
+}
+
+int WorkingRecordset::CheckedIndex(int index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= Rows().columns.size()) {
+        ThrowItemNotFound();
+    }
+    return index;
+}
+
+std::size_t WorkingRecordset::CurrentRow() const {
+    const auto current = cursor_.Current(Count());
+    if (!current) {
+        ThrowNoCurrentRecord();
+    }
+    return view_ ? (*view_)[*current] : *current;
+}
+
+void WorkingRecordset::Close() {
+    mode_ = EditMode::None;
+    pending_.clear();
+    rows_.reset();
+    view_.reset();
+    filter_.reset();
+    sort_.clear();
+}
+
+long WorkingRecordset::RecordCount() const {
+    return static_cast<long>(Count());
+}
+
+long WorkingRecordset::AbsolutePosition() const {
+    if (mode_ == EditMode::Adding) {
+        (void)Rows();
+        return kPosUnknown;
+    }
+    return cursor_.AbsolutePosition(Count());
+}
+
+bool WorkingRecordset::Bof() const {
+    return mode_ != EditMode::Adding && cursor_.Bof(Count());
+}
+
+bool WorkingRecordset::Eof() const {
+    return mode_ != EditMode::Adding && cursor_.Eof(Count());
+}
+
+void WorkingRecordset::FlushEdit() {
+    if (mode_ != EditMode::None) {
+        Update();
+    }
+}
+
+void WorkingRecordset::MoveFirst() {
+    (void)Rows();
+    FlushEdit();
+    cursor_.MoveFirst(Count());
+}
+
+void WorkingRecordset::MoveNext() {
+    (void)Rows();
+    FlushEdit();
+    cursor_.MoveNext(Count());
+}
+
+void WorkingRecordset::MovePrevious() {
+    (void)Rows();
+    FlushEdit();
+    cursor_.MovePrevious(Count());
+}
+
+void WorkingRecordset::MoveLast() {
+    (void)Rows();
+    FlushEdit();
+    cursor_.MoveLast(Count());
+}
+
+int WorkingRecordset::FieldCount() const {
+    return static_cast<int>(Rows().columns.size());
+}
+
+std::string WorkingRecordset::FieldName(int index) const {
+    return Rows().columns[static_cast<std::size_t>(CheckedIndex(index))].name;
+}
+
+bool WorkingRecordset::HasField(std::string_view name) const {
+    return Rows().FindColumn(name).has_value();
+}
+
+Variant WorkingRecordset::Value(std::string_view name) const {
+    return Value(ColumnIndex(name));
+}
+
+Variant WorkingRecordset::Value(int index) const {
+    const auto column = static_cast<std::size_t>(CheckedIndex(index));
+    if (mode_ == EditMode::Adding) {
+        return newRow_.values[column];
+    }
+    const std::size_t row = CurrentRow();
+    if (mode_ == EditMode::Editing) {
+        const auto pending = pending_.find(index);
+        if (pending != pending_.end()) {
+            return pending->second;
+        }
+    }
+    return rows_->rows[row].values[column];
+}
+
+void WorkingRecordset::SetValue(std::string_view name, const Variant& value) {
+    const int column = ColumnIndex(name);
+    if (mode_ == EditMode::Adding) {
+        newRow_.values[static_cast<std::size_t>(column)] =
+            value.IsEmpty() ? Variant::Null() : value;
+        pending_[column] = value;
+        return;
+    }
+    (void)CurrentRow();
+    mode_ = EditMode::Editing;
+    pending_[column] = value;
+}
+
+void WorkingRecordset::AddNew() {
+    RowSet& rows = Rows();
+    FlushEdit();
+    beforeAdd_ = cursor_;
+    newRow_ = Row{std::vector<Variant>(rows.columns.size(), Variant::Null()),
+                  std::vector<std::optional<std::int64_t>>(rows.tables.size())};
+    pending_.clear();
+    mode_ = EditMode::Adding;
+}
+
+void WorkingRecordset::Update() {
+    RowSet& rows = Rows();
+    switch (mode_) {
+    case EditMode::None:
+        return;
+    case EditMode::Editing: {
+        Row& row = rows.rows[CurrentRow()];
+        connection_->Guarded({},
+                             [&] { WriteRowChanges(connection_->Handle(), rows, row, pending_); });
+        break;
+    }
+    case EditMode::Adding: {
+        connection_->Guarded({},
+                             [&] { InsertRow(connection_->Handle(), rows, newRow_, pending_); });
+        rows.rows.push_back(std::move(newRow_));
+        const std::size_t stored = rows.rows.size() - 1;
+        // The new row stays visible here whatever the filter, as in ADO.
+        if (view_) {
+            view_->push_back(stored);
+        }
+        cursor_.MoveTo(view_ ? view_->size() - 1 : stored);
+        break;
+    }
+    }
+    mode_ = EditMode::None;
+    pending_.clear();
+}
+
+void WorkingRecordset::CancelUpdate() {
+    (void)Rows();
+    if (mode_ == EditMode::Adding) {
+        cursor_ = beforeAdd_;
+    }
+    mode_ = EditMode::None;
+    pending_.clear();
+}
+
+std::optional<std::vector<std::size_t>>
+WorkingRecordset::BuildView(const RowSet& rows, const std::optional<AdoFilter>& filter,
+                            const std::vector<SortKey>& sort) {
+    if (!filter && sort.empty()) {
+        return std::nullopt;
+    }
+    std::vector<std::size_t> view;
+    view.reserve(rows.rows.size());
+    for (std::size_t i = 0; i < rows.rows.size(); ++i) {
+        if (!filter || filter->Matches(rows.rows[i].values)) {
+            view.push_back(i);
+        }
+    }
+    if (!sort.empty()) {
+        std::stable_sort(view.begin(), view.end(), [&](std::size_t a, std::size_t b) {
+            return SortsBefore(sort, rows.rows[a].values, rows.rows[b].values);
+        });
+    }
+    return view;
+}
+
+void WorkingRecordset::SetFilter(std::string_view filter) {
+    const RowSet& rows = Rows();
+    FlushEdit();
+    std::optional<AdoFilter> parsed;
+    if (!IsBlank(filter)) {
+        parsed = AdoFilter::Parse(filter, rows);
+    }
+    auto view = BuildView(rows, parsed, sort_);
+    filter_ = std::move(parsed);
+    filterText_ = IsBlank(filter) ? std::string() : std::string(filter);
+    view_ = std::move(view);
+    cursor_.Reset(Count());
+}
+
+void WorkingRecordset::SetSort(std::string_view sort) {
+    const RowSet& rows = Rows();
+    FlushEdit();
+    std::vector<SortKey> keys = ParseSortKeys(sort, rows);
+    auto view = BuildView(rows, filter_, keys);
+    sort_ = std::move(keys);
+    sortText_ = IsBlank(sort) ? std::string() : std::string(sort);
+    view_ = std::move(view);
+    cursor_.Reset(Count());
+}
+
+std::shared_ptr<Recordset> WorkingRecordset::Clone() {
+    (void)Rows();
+    return std::make_shared<WorkingRecordset>(connection_, source_, rows_);
+}
+
+void WorkingRecordset::Requery() {
+    (void)Rows();
+    FlushEdit();
+    auto loaded = connection_->LoadRows(source_, true);
+    if (!loaded) {
+        Close();
+        return;
+    }
+    // The clones keep the rows they had: a requery gives this recordset rows of its own.
+    auto fresh = std::make_shared<RowSet>(std::move(*loaded));
+    if (!rows_->uniqueTableName.empty()) {
+        fresh->uniqueTable = fresh->FindTable(rows_->uniqueTableName);
+        fresh->uniqueTableName = rows_->uniqueTableName;
+    }
+    std::optional<AdoFilter> filter;
+    if (!filterText_.empty()) {
+        filter = AdoFilter::Parse(filterText_, *fresh);
+    }
+    std::vector<SortKey> sort = ParseSortKeys(sortText_, *fresh);
+    auto view = BuildView(*fresh, filter, sort);
+    rows_ = std::move(fresh);
+    filter_ = std::move(filter);
+    sort_ = std::move(sort);
+    view_ = std::move(view);
+    cursor_.Reset(Count());
+}
+
+void WorkingRecordset::SetProperty(std::string_view name, const Variant& value) {
+    RowSet& rows = Rows();
+    if (!EqualsNoCase(name, kUniqueTable)) {
+        ThrowItemNotFound();
+    }
+    const std::string table = Trim(value.Text());
+    if (table.empty()) {
+        rows.uniqueTable = -1;
+        rows.uniqueTableName.clear();
+        return;
+    }
+    const int index = rows.FindTable(table);
+    if (index < 0) {
+        ThrowBadArguments();
+    }
+    rows.uniqueTable = index;
+    rows.uniqueTableName = table;
+}
+
+Variant WorkingRecordset::Property(std::string_view name) const {
+    const RowSet& rows = Rows();
+    if (!EqualsNoCase(name, kUniqueTable)) {
+        ThrowItemNotFound();
+    }
+    return Variant(rows.uniqueTableName);
+}
+
+} // namespace kvad::db

@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include "kvad_nso/errors.h"
+#include "kvad_nso/recordset.h"
+#include "sqlite_connection.h"
+#include "sqlite_schema_lookup.h"
+#include "temp_database.h"
+
+namespace kvad::test {
+namespace {
+
+class Connection : public TempDatabase {
+  protected:
+    void SetUp() override {
+        TempDatabase::SetUp();
+        Native("CREATE TABLE ORDINI (ID INTEGER PRIMARY KEY, CODICE varchar(20) COLLATE NOCASE "
+               "UNIQUE, DATA datetime, IMPORTO decimal(18,5));"
+               "INSERT INTO ORDINI VALUES (1, 'AB1', '2024-03-05 00:00:00', 12.5);"
+               "INSERT INTO ORDINI VALUES (2, 'AB2', '2024-03-06 10:20:30', 0.1);");
+    }
+
+    [[nodiscard]] long Count(kvad::Connection& on, const std::string& table) {
+        auto rs = on.Query("SELECT COUNT(*) AS N FROM " + table);
+        return rs->Value("N").ToLong();
+    }
+};
+
+TEST_F(Connection, TemporaryTableLivesOnItsConnectionOnly) {
+    EXPECT_EQ(connection->Execute("SELECT ID, CODICE INTO #TMP FROM ORDINI"), 2);
+    EXPECT_EQ(Count(*connection, "#TMP"), 2);
+    EXPECT_EQ(connection->Execute("DELETE FROM #TMP WHERE ID = 1"), 1);
+    EXPECT_EQ(Count(*connection, "#TMP"), 1);
+
+    auto other = Open();
+    try {
+        (void)other->Query("SELECT * FROM #TMP");
+        FAIL() << "the other connection sees the temporary table";
+    } catch (const DbError& error) {
+        EXPECT_EQ(error.SqlState(), "42000");
+        ASSERT_EQ(other->Errors().size(), 1U);
+        EXPECT_EQ(other->Errors()[0].description, error.Description());
+    }
+    EXPECT_EQ(connection->Execute("IF NOT OBJECT_ID('tempdb..#TMP') IS NULL DROP TABLE #TMP"), 0);
+}
+
+TEST_F(Connection, SelectIntoKeepsDeclaredTypes) {
+    connection->Execute("SELECT ID, CODICE, DATA, IMPORTO INTO #TMP FROM ORDINI");
+    auto rs = connection->Query("SELECT * FROM #TMP WHERE CODICE = 'ab2'");
+    ASSERT_EQ(rs->RecordCount(), 1); // text columns keep the case-insensitive comparison
+    EXPECT_EQ(rs->Value("DATA").Type(), VarType::Date);
+    EXPECT_EQ(rs->Value("DATA").ToDate(), (DateTime{2024, 3, 6, 10, 20, 30}));
+    EXPECT_EQ(rs->Value("IMPORTO"), Variant(*Decimal::Parse("0.1")));
+    EXPECT_EQ(rs->Value("ID").Type(), VarType::Long);
+}
+
+TEST_F(Connection, RolledBackTransactionLeavesNothing) {
+    EXPECT_EQ(connection->BeginTrans(), 1);
+    connection->Execute("INSERT INTO ORDINI (CODICE) VALUES ('OUTER')");
+    EXPECT_EQ(connection->BeginTrans(), 2);
+    auto rs = connection->OpenRecordset("SELECT * FROM ORDINI WHERE ID = 1");
+    rs->SetValue("CODICE", "INNER");
+    rs->Update();
+    connection->RollbackTrans();
+    EXPECT_EQ(connection->Query("SELECT CODICE FROM ORDINI WHERE ID = 1")->Value(0).Text(), "AB1");
+    EXPECT_EQ(Count(*connection, "ORDINI"), 3);
+    connection->RollbackTrans();
+    EXPECT_EQ(Count(*connection, "ORDINI"), 2);
+
+    connection->BeginTrans();
+    connection->Execute("INSERT INTO ORDINI (CODICE) VALUES ('KEPT')");
+    connection->CommitTrans();
+    EXPECT_EQ(Count(*Open(), "ORDINI"), 3);
+    EXPECT_THROW(connection->CommitTrans(), DbError);
+}
+
+TEST_F(Connection, FailingStatementFillsTheErrorList) {
+    const std::string duplicate = "INSERT INTO ORDINI (ID, CODICE) VALUES (1, 'X')";
+    try {
+        connection->Execute(duplicate);
+        FAIL() << "duplicate key accepted";
+    } catch (const DbError& error) {
+        EXPECT_EQ(error.SqlState(), "23000");
+        EXPECT_EQ(error.Statement(), duplicate);
+        EXPECT_EQ(error.Number(), DbError::kProviderErrorNumber);
+        ASSERT_EQ(connection->Errors().size(), 1U);
+        const ProviderError& entry = connection->Errors()[0];
+        EXPECT_EQ(entry.description, error.Description());
+        EXPECT_NE(entry.description.find("UNIQUE"), std::string::npos);
+        EXPECT_EQ(entry.source, "KVAD_NSO.SQLite");
+        EXPECT_EQ(entry.sqlState, "23000");
+    }
+    // A later failure replaces the entry, as ADO's error list does.
+    EXPECT_THROW((void)connection->Query("SELECT NOPE FROM ORDINI"), DbError);
+    ASSERT_EQ(connection->Errors().size(), 1U);
+    EXPECT_EQ(connection->Errors()[0].sqlState, "42000");
+
+    EXPECT_EQ(connection->Execute("UPDATE ORDINI SET IMPORTO = 1"), 2);
+    EXPECT_EQ(connection->Execute("DROP TABLE ORDINI"), 0);
+}
+
+TEST_F(Connection, SchemaLookupSeesTablesAndTemporaryTables) {
+    connection->Execute("SELECT CODICE, DATA INTO #TMP FROM ORDINI");
+    auto* sqlite = dynamic_cast<db::SqliteConnection*>(connection.get());
+    ASSERT_NE(sqlite, nullptr);
+    db::SqliteSchemaLookup lookup(sqlite->Handle());
+
+    const auto columns = lookup.TableColumns("dbo.[ORDINI]");
+    ASSERT_TRUE(columns.has_value());
+    ASSERT_EQ(columns->size(), 4U);
+    EXPECT_TRUE((*columns)[0].identity);
+    EXPECT_EQ((*columns)[2].name, "DATA");
+    EXPECT_EQ((*columns)[2].declType, "datetime");
+    EXPECT_FALSE((*columns)[3].identity);
+
+    const auto temporary = lookup.TableColumns("tempdb..#TMP");
+    ASSERT_TRUE(temporary.has_value());
+    ASSERT_EQ(temporary->size(), 2U);
+    EXPECT_EQ((*temporary)[1].declType, "datetime");
+    EXPECT_FALSE(lookup.TableColumns("#NOT_THERE").has_value());
+}
+
+TEST_F(Connection, LockedDatabaseIsABusyError) {
+    db::OpenOptions impatient;
+    impatient.busyTimeoutMs = 50;
+    auto other = db::OpenSqlite(Path(), impatient);
+    connection->BeginTrans();
+    connection->Execute("UPDATE ORDINI SET IMPORTO = 2");
+    try {
+        other->Execute("UPDATE ORDINI SET IMPORTO = 3");
+        FAIL() << "two writers at once";
+    } catch (const DbError& error) {
+        EXPECT_EQ(error.SqlState(), "40001");
+    }
+    connection->CommitTrans();
+    EXPECT_EQ(other->Execute("UPDATE ORDINI SET IMPORTO = 3"), 2);
+}
+
+TEST(ConnectionOpen, UnreachableFileIsAnOpenError) {
+    try {
+        (void)db::OpenSqlite("/nonexistent-dir/kvad/test.db");
+        FAIL() << "opened a file in a missing folder";
+    } catch (const DbError& error) {
+        EXPECT_EQ(error.SqlState(), "08001");
+    }
+    db::OpenOptions noCreate;
+    noCreate.create = false;
+    EXPECT_THROW((void)db::OpenSqlite("/tmp/kvad-missing-file-never-created.db", noCreate),
+                 DbError);
+}
+
+} // namespace
+} // namespace kvad::test

@@ -1,0 +1,262 @@
+// The chain list statement (recursive CTE, OUTER APPLY, SELECT INTO a temporary table) and the
+// two UPDATE ... FROM forms that work on its table, run on SQLite.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tsql_test_db.h"
+
+namespace kvad::db {
+namespace {
+
+using testing::Rows;
+using testing::TsqlTestDb;
+
+// Lines end with CR LF, as the component sends them; the line ending in
+// "AS TMP_IMG_GESTIONEDOC," runs on into the next one.
+std::string WithCrLf(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\n') {
+            out += "\r\n";
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string ChainStatement(const std::string& filter) {
+    return WithCrLf(R"(;WITH 
+  CTE_RIF AS ( 
+    SELECT IE91_DITTA_CG18, 
+           IE91_RIF_IDORD, 
+           IE91_RIF_ISSUEDATE, 
+           IE91_RIF_ENDPOINTID 
+    FROM IE91_NSOFILES WITH (NOLOCK) 
+    WHERE IE91_DITTA_CG18 = 1 AND 
+          IE91_RIF_IDORD IS NOT NULL AND 
+          IE91_XML       IS NOT NULL ), 
+  CTE_FOGLIE AS ( 
+    SELECT IE91_NSOFILES.* 
+    FROM IE91_NSOFILES WITH (NOLOCK) 
+    LEFT OUTER JOIN CTE_RIF WITH (NOLOCK) 
+    ON CTE_RIF.IE91_RIF_IDORD      = IE91_NSOFILES.IE91_IDORD AND 
+       CTE_RIF.IE91_RIF_ISSUEDATE  = IE91_NSOFILES.IE91_ISSUEDATE AND 
+       CTE_RIF.IE91_RIF_ENDPOINTID = IE91_NSOFILES.IE91_ENDPOINTID AND 
+       CTE_RIF.IE91_DITTA_CG18     = IE91_NSOFILES.IE91_DITTA_CG18 
+    WHERE CTE_RIF.IE91_RIF_IDORD IS NULL AND 
+          IE91_NSOFILES.IE91_XML IS NOT NULL AND 
+          IE91_NSOFILES.IE91_DITTA_CG18 = 1 
+)" + filter +
+                    R"(), 
+  CTE_ORDINAZIONI AS ( 
+    SELECT CONVERT (VARCHAR(50), IE91_IDORD) + '#' + CONVERT (VARCHAR, IE91_ISSUEDATE, 23) + '#' + IE91_ENDPOINTID AS ID_RIGA, 
+           CONVERT (VARCHAR(50), NULL)    AS ID_PADRE, 
+           0 AS LIVELLO, 
+           CTE_FOGLIE.* 
+    FROM CTE_FOGLIE 
+    UNION ALL 
+    SELECT CONVERT (VARCHAR(50), FIGLIO.IE91_IDORD) + '#' + CONVERT (VARCHAR, FIGLIO.IE91_ISSUEDATE, 23) + '#' + FIGLIO.IE91_ENDPOINTID AS ID_RIGA, 
+           CONVERT (VARCHAR(50), CTE_FOGLIE.IE91_IDORD) + '#' + CONVERT (VARCHAR, CTE_FOGLIE.IE91_ISSUEDATE, 23) + '#' + CTE_FOGLIE.IE91_ENDPOINTID AS ID_PADRE, 
+           1 AS LIVELLO, 
+           FIGLIO.* 
+    FROM CTE_FOGLIE 
+    INNER JOIN IE91_NSOFILES AS FIGLIO WITH (NOLOCK) 
+    ON FIGLIO.IE91_ENDPOINTID = CTE_FOGLIE.IE91_RIF_ENDPOINTID     AND 
+       FIGLIO.IE91_IDORD      = CTE_FOGLIE.IE91_RIF_IDORD  AND 
+       FIGLIO.IE91_ISSUEDATE  = CTE_FOGLIE.IE91_RIF_ISSUEDATE AND 
+       FIGLIO.IE91_DITTA_CG18 = CTE_FOGLIE.IE91_DITTA_CG18 
+    UNION ALL 
+    SELECT CONVERT (VARCHAR(50), FIGLIO.IE91_IDORD) + '#' + CONVERT (VARCHAR, FIGLIO.IE91_ISSUEDATE, 23) + '#' + FIGLIO.IE91_ENDPOINTID AS ID_RIGA, 
+           CTE_ORDINAZIONI.ID_PADRE, 
+           LIVELLO + 1, 
+           FIGLIO.* 
+    FROM CTE_ORDINAZIONI 
+    INNER JOIN IE91_NSOFILES AS FIGLIO WITH (NOLOCK) 
+    ON FIGLIO.IE91_ENDPOINTID = CTE_ORDINAZIONI.IE91_RIF_ENDPOINTID     AND 
+       FIGLIO.IE91_IDORD      = CTE_ORDINAZIONI.IE91_RIF_IDORD  AND 
+       FIGLIO.IE91_ISSUEDATE  = CTE_ORDINAZIONI.IE91_RIF_ISSUEDATE AND 
+       FIGLIO.IE91_DITTA_CG18 = CTE_ORDINAZIONI.IE91_DITTA_CG18 
+    WHERE CTE_ORDINAZIONI.LIVELLO > 0 
+) 
+SELECT CONVERT (TINYINT, (CASE WHEN LIVELLO = 0 THEN 0 ELSE 9 END)) AS TMP_IMG_SEL, 
+       CONVERT (TINYINT, 0)                                         AS TMP_ELABORA, 
+       CONVERT (TINYINT, 0)                                         AS TMP_FLGNONPIUEV, 
+       CONVERT (TINYINT, 0)                                         AS TMP_ESITO, 
+       CONVERT (TINYINT, 0)                                         AS TMP_GESTIONE, 
+       (CASE WHEN IE91_OPERAZIONE = 1 THEN 15 
+             WHEN IE91_OPERAZIONE = 2 THEN 16 
+             ELSE 99 
+        END) AS TMP_IMG_OPERAZIONE, 
+       (CASE WHEN DO11_DOCTESTATA.DO11_NUMREG_CO99 IS NULL THEN 99 ELSE 8 END) AS TMP_IMG_GESTIONEDOC,)"
+                    R"(       CTE_ORDINAZIONI.*, 
+       ISNULL (ORDINE.TMP_ORDINE_CONSEGNATO,0) AS TMP_ORDINE_CONSEGNATO, 
+       DO11_NUMREG_CO99, DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC, DO11_ANNODOC, 
+       FW07_USERNAME, 
+       IE92_BuyerCustomerParty_Party_PartyTaxScheme_CompanyID, 
+       IE92_BuyerCustomerParty_Party_PartyName_Name, 
+       IE92_BuyerCustomerParty_Party_PostalAddress_StreetName, 
+       IE92_BuyerCustomerParty_Party_PostalAddress_CityName, 
+       IE92_BuyerCustomerParty_Party_PostalAddress_PostalZone 
+INTO #TEMP_ORD 
+FROM CTE_ORDINAZIONI 
+LEFT OUTER JOIN DO11_DOCTESTATA WITH (NOLOCK) 
+ON DO11_DOCTESTATA.DO11_DITTA_CG18 = 1 AND 
+   DO11_DOCTESTATA.DO11_GUID       = IE91_GUID_DO11 
+LEFT OUTER JOIN FW07_APPUSER WITH (NOLOCK) 
+ON FW07_ID = IE91_ID_FW07 
+LEFT OUTER JOIN IE92_NSOTESTATAXML WITH (NOLOCK) 
+ON IE92_ID_IE91 = IE91_ID 
+OUTER APPLY (SELECT TOP 1 13 AS TMP_ORDINE_CONSEGNATO 
+             FROM DO31_DOCCORPOORD WITH (NOLOCK) 
+             WHERE DO31_DOCCORPOORD.DO31_DITTA_CG18  = DO11_DOCTESTATA.DO11_DITTA_CG18 AND 
+                   DO31_DOCCORPOORD.DO31_NUMREG_CO99 = DO11_DOCTESTATA.DO11_NUMREG_CO99 AND 
+                   DO31_QTA1CONS <> 0) AS ORDINE 
+)");
+}
+
+// An order, its revision and a second revision (the revisions write the reference in another
+// case, which the comparison ignores); a separate order whose own ERP order is delivered; a
+// document without XML; another company's document.
+void AddDocuments(TsqlTestDb& db) {
+    db.Exec(R"(
+INSERT INTO IE91_NSOFILES (IE91_ID, IE91_DITTA_CG18, IE91_IDORD, IE91_ISSUEDATE, IE91_ENDPOINTID,
+    IE91_OPERAZIONE, IE91_XML, IE91_RIF_IDORD, IE91_RIF_ISSUEDATE, IE91_RIF_ENDPOINTID,
+    IE91_PROCESSATO, IE91_GUID_DO11, IE91_ID_FW07) VALUES
+ (1, 1, 'ORD-1', '2024-01-10 00:00:00', 'UFABC1', 0, '<x/>', NULL, NULL, NULL, 1, 'G-1', 7),
+ (2, 1, 'ORD-1R', '2024-02-01 00:00:00', 'UFABC1', 1, '<x/>', 'ord-1', '2024-01-10 00:00:00',
+    'ufabc1', 1, NULL, 7),
+ (3, 1, 'ORD-1R2', '2024-03-05 00:00:00', 'UFABC1', 1, '<x/>', 'ORD-1R',
+    '2024-02-01 00:00:00', 'UFABC1', 0, NULL, 7),
+ (4, 1, 'ORD-2', '2024-02-20 00:00:00', 'UFXYZ9', 0, '<x/>', NULL, NULL, NULL, 1, 'G-2', NULL),
+ (5, 1, 'ORD-3', '2024-02-21 00:00:00', 'UFXYZ9', 0, NULL, NULL, NULL, NULL, 0, NULL, NULL),
+ (6, 2, 'ORD-9', '2024-02-22 00:00:00', 'UFXYZ9', 0, '<x/>', NULL, NULL, NULL, 0, NULL, NULL);
+INSERT INTO FW07_APPUSER VALUES (7, 'mrossi');
+INSERT INTO IE92_NSOTESTATAXML (IE92_ID_IE91, IE92_BuyerCustomerParty_Party_PartyName_Name)
+    VALUES (3, 'ASL Roma 1');
+INSERT INTO DO11_DOCTESTATA (DO11_DITTA_CG18, DO11_NUMREG_CO99, DO11_GUID, DO11_DOCUM_MG36)
+    VALUES (1, 100, 'G-1', 'OC'), (1, 200, 'G-2', 'OC');
+INSERT INTO DO31_DOCCORPOORD VALUES (1, 100, 1, 0), (1, 100, 2, 5), (1, 200, 1, 3);
+)");
+}
+
+const char* kMarkDelivered = "UPDATE TEMP_MAIN \r\nSET TMP_IMG_SEL = 2 \r\n"
+                             "FROM #TEMP_ORD AS TEMP_EVASI \r\n"
+                             "INNER JOIN #TEMP_ORD AS TEMP_MAIN \r\n"
+                             "ON TEMP_MAIN.ID_RIGA = TEMP_EVASI.ID_PADRE \r\n"
+                             "WHERE TEMP_EVASI.TMP_ORDINE_CONSEGNATO > 0";
+
+class ChainList : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        db.LoadTestSchema();
+        AddDocuments(db);
+    }
+    TsqlTestDb db;
+};
+
+TEST_F(ChainList, BuildsLevelsAndParentsOfAChainOfThree) {
+    const Translation translation = db.Translate(ChainStatement(""));
+    ASSERT_EQ(translation.kind, Translation::Kind::SelectInto);
+    EXPECT_EQ(translation.intoTable, "#TEMP_ORD");
+    EXPECT_TRUE(db.Run(ChainStatement("")).empty());
+
+    EXPECT_EQ(
+        db.Native("SELECT IE91_ID, LIVELLO, ID_RIGA, IFNULL(ID_PADRE, 'NULL'), TMP_IMG_SEL, "
+                  "TMP_IMG_OPERAZIONE, TMP_IMG_GESTIONEDOC, TMP_ORDINE_CONSEGNATO, "
+                  "IFNULL(FW07_USERNAME, 'NULL'), DO11_NUMREG_CO99 FROM temp.\"#TEMP_ORD\" "
+                  "ORDER BY IE91_ID"),
+        (Rows{
+            {"1", "2", "ORD-1#2024-01-10#UFABC1", "ORD-1R2#2024-03-05#UFABC1", "9", "99", "8", "13",
+             "mrossi", "100"},
+            {"2", "1", "ORD-1R#2024-02-01#UFABC1", "ORD-1R2#2024-03-05#UFABC1", "9", "15", "99",
+             "0", "mrossi", "NULL"},
+            {"3", "0", "ORD-1R2#2024-03-05#UFABC1", "NULL", "0", "15", "99", "0", "mrossi", "NULL"},
+            {"4", "0", "ORD-2#2024-02-20#UFXYZ9", "NULL", "0", "99", "8", "13", "NULL", "200"}}));
+    EXPECT_EQ(db.Native("SELECT IE92_BuyerCustomerParty_Party_PartyName_Name FROM "
+                        "temp.\"#TEMP_ORD\" WHERE IE91_ID = 3"),
+              (Rows{{"ASL Roma 1"}}));
+}
+
+TEST_F(ChainList, WorkingTableKeepsTheDeclaredTypes) {
+    db.Run(ChainStatement(""));
+    const std::vector<std::string> columns = db.DeclaredColumns("#TEMP_ORD");
+    ASSERT_GE(columns.size(), 12U);
+    EXPECT_EQ(std::vector<std::string>(columns.begin(), columns.begin() + 12),
+              (std::vector<std::string>{
+                  "TMP_IMG_SEL tinyint", "TMP_ELABORA tinyint", "TMP_FLGNONPIUEV tinyint",
+                  "TMP_ESITO tinyint", "TMP_GESTIONE tinyint", "TMP_IMG_OPERAZIONE int",
+                  "TMP_IMG_GESTIONEDOC int", "ID_RIGA varchar(132)", "ID_PADRE varchar(50)",
+                  "LIVELLO int", "IE91_ID INTEGER", "IE91_DITTA_CG18 int"}));
+    const auto has = [&columns](const std::string& column) {
+        return std::find(columns.begin(), columns.end(), column) != columns.end();
+    };
+    EXPECT_TRUE(has("IE91_ISSUEDATE datetime"));
+    EXPECT_TRUE(has("TMP_ORDINE_CONSEGNATO int"));
+    EXPECT_TRUE(has("DO11_DATADOC datetime"));
+    EXPECT_TRUE(has("FW07_USERNAME nvarchar(100)"));
+}
+
+TEST_F(ChainList, FilterOnLeavesKeepsWholeChains) {
+    db.Run(ChainStatement(" AND ISNULL(IE91_PROCESSATO, 0) = 1 \r\n"));
+    // Only the processed leaf ORD-2 heads a chain; the chain of ORD-1R2 (not processed) is
+    // left out with its processed older documents.
+    EXPECT_EQ(db.Native("SELECT IE91_ID FROM temp.\"#TEMP_ORD\" ORDER BY IE91_ID"), (Rows{{"4"}}));
+}
+
+TEST_F(ChainList, MarkDeliveredChangesOnlyMainRowsWithADeliveredOlderDocument) {
+    db.Run(ChainStatement(""));
+    db.Run(kMarkDelivered);
+    // ORD-1R2 heads a chain whose ORD-1 has a delivered line; ORD-2 is delivered itself.
+    EXPECT_EQ(db.Native("SELECT IE91_ID, TMP_IMG_SEL FROM temp.\"#TEMP_ORD\" ORDER BY IE91_ID"),
+              (Rows{{"1", "9"}, {"2", "9"}, {"3", "2"}, {"4", "0"}}));
+    EXPECT_EQ(db.Run("SELECT * \r\nFROM #TEMP_ORD \r\nORDER BY IE91_ISSUEDATE DESC, ID_PADRE, "
+                     "LIVELLO ")
+                  .size(),
+              4U);
+}
+
+TEST_F(ChainList, OutcomeUpdateChangesOnlyTheTargetedRow) {
+    db.Run(ChainStatement(""));
+    db.Exec("UPDATE IE91_NSOFILES SET IE91_GUID_DO11 = 'G-2' WHERE IE91_ID = 3");
+    db.Run("UPDATE #TEMP_ORD SET TMP_ESITO        = 1,     TMP_GESTIONE     = 3,     "
+           "DO11_NUMREG_CO99 = DO11_DOCTESTATA.DO11_NUMREG_CO99 \r\n"
+           "FROM #TEMP_ORD AS TEMP_ORD \r\n"
+           "LEFT OUTER JOIN IE91_NSOFILES WITH (NOLOCK) \r\n"
+           "ON IE91_NSOFILES.IE91_DITTA_CG18 = 1 AND    IE91_NSOFILES.IE91_ID         = "
+           "TEMP_ORD.IE91_ID \r\n"
+           "LEFT OUTER JOIN DO11_DOCTESTATA WITH (NOLOCK) \r\n"
+           "ON DO11_DOCTESTATA.DO11_GUID     = IE91_NSOFILES.IE91_GUID_DO11 \r\n"
+           "WHERE TEMP_ORD.IE91_ID = 3");
+    EXPECT_EQ(db.Native("SELECT IE91_ID, TMP_ESITO, TMP_GESTIONE, IFNULL(DO11_NUMREG_CO99, 'NULL') "
+                        "FROM temp.\"#TEMP_ORD\" ORDER BY IE91_ID"),
+              (Rows{{"1", "0", "0", "100"},
+                    {"2", "0", "0", "NULL"},
+                    {"3", "1", "3", "200"},
+                    {"4", "0", "0", "200"}}));
+}
+
+TEST_F(ChainList, SelectionUpdateAndDropOfTheWorkingTable) {
+    db.Run(ChainStatement(""));
+    db.Run(kMarkDelivered);
+    const std::string invert = "UPDATE #TEMP_ORD \r\nSET TMP_IMG_SEL = (CASE WHEN TMP_IMG_SEL = 1 "
+                               "THEN 0 ELSE 1 END) \r\nWHERE TMP_IMG_SEL <= 1 AND \r\n"
+                               "      LIVELLO = 0 ";
+    db.Run(invert);
+    EXPECT_EQ(db.Native("SELECT TMP_IMG_SEL FROM temp.\"#TEMP_ORD\" ORDER BY IE91_ID"),
+              (Rows{{"9"}, {"9"}, {"2"}, {"1"}}));
+    db.Run(invert);
+    EXPECT_EQ(db.Native("SELECT TMP_IMG_SEL FROM temp.\"#TEMP_ORD\" ORDER BY IE91_ID"),
+              (Rows{{"9"}, {"9"}, {"2"}, {"0"}}));
+
+    const std::string drop = "IF NOT OBJECT_ID('tempdb..#TEMP_ORD') IS NULL DROP TABLE #TEMP_ORD";
+    EXPECT_EQ(db.Translate(drop).kind, Translation::Kind::Command);
+    db.Run(drop);
+    EXPECT_FALSE(db.TableColumns("#TEMP_ORD").has_value());
+    EXPECT_EQ(db.Translate(drop).kind, Translation::Kind::Nothing);
+}
+
+} // namespace
+} // namespace kvad::db

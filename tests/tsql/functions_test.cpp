@@ -1,0 +1,134 @@
+// The SQL functions of the translated statements, and the shape of a refusal.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "kvad_nso/errors.h"
+#include "tsql_test_db.h"
+
+namespace kvad::db {
+namespace {
+
+using testing::Rows;
+using testing::TsqlTestDb;
+
+std::string Format(const std::tm& tm) {
+    std::array<char, 32> buffer{};
+    const std::size_t n = std::strftime(buffer.data(), buffer.size(), "%Y-%m-%d %H:%M:%S", &tm);
+    return std::string(buffer.data(), n);
+}
+
+// Sets a time zone far from UTC for one test and puts the old one back.
+class TimeZone {
+  public:
+    explicit TimeZone(const char* zone) {
+        if (const char* old = std::getenv("TZ")) {
+            old_ = old;
+            hadOld_ = true;
+        }
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    TimeZone(const TimeZone&) = delete;
+    TimeZone& operator=(const TimeZone&) = delete;
+    TimeZone(TimeZone&&) = delete;
+    TimeZone& operator=(TimeZone&&) = delete;
+    ~TimeZone() {
+        if (hadOld_) {
+            setenv("TZ", old_.c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+
+  private:
+    std::string old_;
+    bool hadOld_ = false;
+};
+
+TEST(TsqlFunctions, GetDateIsLocalTimeNotUtc) {
+    const TimeZone zone("<GMT+9>-9"); // nine hours east of UTC, without daylight saving
+    TsqlTestDb db;
+    const std::time_t before = std::time(nullptr);
+    const Rows rows = db.Run("SELECT GETDATE() AS D");
+    const std::time_t after = std::time(nullptr);
+    std::tm localBefore{};
+    std::tm localAfter{};
+    localtime_r(&before, &localBefore);
+    localtime_r(&after, &localAfter);
+    ASSERT_EQ(rows.size(), 1U);
+    EXPECT_GE(rows[0][0], Format(localBefore));
+    EXPECT_LE(rows[0][0], Format(localAfter));
+}
+
+TEST(TsqlFunctions, PlusDecidesByValueWhenTypesAreUnknown) {
+    TsqlTestDb db;
+    // A table of an attached database: the translator cannot see its declared types, so only
+    // the values tell '+' what to do.
+    db.Exec("ATTACH ':memory:' AS aux; CREATE TABLE aux.T (K int, V); "
+            "INSERT INTO aux.T VALUES (1, 'A'), (2, 40), (3, NULL)");
+    EXPECT_EQ(db.Run("SELECT V + '#' + 'B' AS R FROM T WHERE K = 1"), (Rows{{"A#B"}}));
+    EXPECT_EQ(db.Run("SELECT V + 2 AS R FROM T WHERE K = 2"), (Rows{{"42"}}));
+    EXPECT_EQ(db.Run("SELECT ISNULL(V + 'x', 'null') AS R FROM T WHERE K = 3"), (Rows{{"null"}}));
+    EXPECT_THROW(db.Run("SELECT V + 'x' AS R FROM T WHERE K = 2"), std::runtime_error);
+    EXPECT_EQ(db.Native("SELECT tsql_add('1', 2), tsql_add(1.5, ' 2 ')"), (Rows{{"3", "3.5"}}));
+}
+
+TEST(TsqlFunctions, ConvertToIntegerTypesChecksTheirRanges) {
+    TsqlTestDb db;
+    EXPECT_EQ(db.Native("SELECT tsql_convert_int(-32768, 'smallint'), tsql_convert_int('-7', "
+                        "'int'), tsql_convert_int(255.9, 'tinyint')"),
+              (Rows{{"-32768", "-7", "255"}}));
+    try {
+        (void)db.Native("SELECT tsql_convert_int(32768, 'smallint')");
+        ADD_FAILURE() << "no overflow";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "Arithmetic overflow error for data type smallint, value = 32768.");
+    }
+    EXPECT_THROW(db.Native("SELECT tsql_convert_int('abc', 'tinyint')"), std::runtime_error);
+}
+
+TEST(TsqlFunctions, TextOfValuesWhoseTypeIsKnownOnlyAtRunTime) {
+    TsqlTestDb db;
+    EXPECT_EQ(db.Native("SELECT tsql_to_text('2024-03-05 10:11:12', 10, 23, -1), "
+                        "tsql_to_text('not a date', 30, 23, -1), tsql_to_text(12345, 3, NULL, -1), "
+                        "tsql_to_text(2.5, 30, NULL, 6)"),
+              (Rows{{"2024-03-05", "not a date", "*", "2.500000"}}));
+}
+
+TEST(TsqlRefusal, IsADbErrorWithStateAndStatement) {
+    TsqlTestDb db;
+    const std::string statement = "SELECT SOUNDEX(IE91_IDORD) FROM IE91_NSOFILES";
+    try {
+        (void)db.Translate(statement);
+        FAIL() << "translated";
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.SqlState(), "42000");
+        EXPECT_EQ(e.Statement(), statement);
+        EXPECT_NE(e.Description().find("SOUNDEX"), std::string::npos) << e.Description();
+    }
+}
+
+TEST(TsqlHints, QueriesCarryTheTypesOfComputedColumns) {
+    TsqlTestDb db;
+    db.LoadTestSchema();
+    const Translation translation =
+        db.Translate("SELECT MAX(IE98_TYPE) AS M, 'ab' + IE98_FIELD AS F, CONVERT(TINYINT, 1) AS T "
+                     "FROM IE98_NSO_LOGERRORS");
+    EXPECT_EQ(translation.kind, Translation::Kind::Query);
+    EXPECT_EQ(translation.columnTypes, (std::map<std::string, std::string>{
+                                           {"M", "INT"}, {"F", "varchar(102)"}, {"T", "tinyint"}}));
+}
+
+TEST(TsqlNames, TemporaryTablesLiveInTheTempSchema) {
+    EXPECT_EQ(SqliteTableName("#TEMP_ORD"), "temp.\"#TEMP_ORD\"");
+    EXPECT_EQ(SqliteTableName("IE91_NSOFILES"), "\"IE91_NSOFILES\"");
+}
+
+} // namespace
+} // namespace kvad::db

@@ -1,0 +1,415 @@
+#include "xml/xml_document.h"
+
+#include "kvad_nso/errors.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace {
+
+using kvad::VbError;
+using kvad::xml::Attribute;
+using kvad::xml::Document;
+using kvad::xml::Limits;
+using kvad::xml::Node;
+
+const std::string kOrderNs = "urn:oasis:names:specification:ubl:schema:xsd:Order-2";
+const std::string kCacNs =
+    "urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2";
+const std::string kCbcNs = "urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2";
+
+const std::string kOrder = R"(<?xml version="1.0" encoding="UTF-8"?>
+<!-- ordine di prova -->
+<Order versione="1" xmlns=")" +
+                           kOrderNs + R"(" xmlns:cac=")" + kCacNs + R"(" xmlns:cbc=")" + kCbcNs +
+                           R"(">
+  <cbc:ID>42</cbc:ID>
+  <cac:BuyerCustomerParty><cac:Party>
+    <cbc:EndpointID schemeID="0201">UFB4TN</cbc:EndpointID>
+    <cac:PartyName><cbc:Name>Comune di <![CDATA[Borgo & C.]]></cbc:Name></cac:PartyName>
+  </cac:Party></cac:BuyerCustomerParty>
+  <cac:OrderLine><cac:LineItem><cbc:ID>1</cbc:ID>
+    <cac:Price><cac:AllowanceCharge><cbc:Amount>1.00</cbc:Amount></cac:AllowanceCharge></cac:Price>
+    <cac:Item><cbc:Name>Penne</cbc:Name></cac:Item></cac:LineItem></cac:OrderLine>
+  <cac:OrderLine><cac:LineItem><cbc:ID>2</cbc:ID>
+    <cac:AllowanceCharge><cbc:Amount>2.00</cbc:Amount></cac:AllowanceCharge>
+    <cac:Item><cbc:Name>Matite</cbc:Name></cac:Item></cac:LineItem></cac:OrderLine>
+</Order>
+)";
+
+std::unique_ptr<Document> LoadOk(std::string_view text, const Limits& limits = {}) {
+    std::string error = "stale";
+    auto doc = Document::Load(text, error, limits);
+    EXPECT_TRUE(doc) << error;
+    EXPECT_EQ(error, "");
+    return doc;
+}
+
+std::string Refusal(std::string_view text, const Limits& limits = {}) {
+    std::string error;
+    const auto doc = Document::Load(text, error, limits);
+    EXPECT_FALSE(doc);
+    return error;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+/// The first descendant with that local name, searching each child's subtree before the child.
+Node FindFirst(const Node& node, std::string_view localName) {
+    for (const Node& child : node.ChildNodes()) {
+        if (Node found = FindFirst(child, localName); !found.IsNull()) {
+            return found;
+        }
+        if (child.LocalName() == localName) {
+            return child;
+        }
+    }
+    return {};
+}
+
+/// " xmlns:p='uri' ..." from an element's declarations, a default namespace as locNS<n>.
+std::string Declarations(const Node& element) {
+    std::string result;
+    int counter = 0;
+    for (const Attribute& a : element.Attributes()) {
+        if (a.name.rfind("xmlns", 0) == 0) {
+            const std::string name =
+                a.name == "xmlns" ? "xmlns:locNS" + std::to_string(counter++) : a.name;
+            result += " " + name + "='" + a.value + "'";
+        }
+    }
+    return result;
+}
+
+std::vector<std::string> Names(const std::vector<Attribute>& attributes) {
+    std::vector<std::string> names;
+    names.reserve(attributes.size());
+    for (const Attribute& a : attributes) {
+        names.push_back(a.name);
+    }
+    return names;
+}
+
+TEST(XmlDocument, ListsDeclarationsFirstThenAttributesInDocumentOrder) {
+    const auto doc = LoadOk(kOrder);
+    const Node order = FindFirst(doc->Root(), "Order");
+    const std::vector<Attribute> attributes = order.Attributes();
+    EXPECT_EQ(Names(attributes),
+              (std::vector<std::string>{"xmlns", "xmlns:cac", "xmlns:cbc", "versione"}));
+    EXPECT_EQ(attributes[0].value, kOrderNs);
+    EXPECT_EQ(attributes[2].value, kCbcNs);
+    EXPECT_EQ(attributes[3].value, "1");
+    const Node endpoint = FindFirst(order, "EndpointID");
+    ASSERT_EQ(endpoint.Attributes().size(), 1U);
+    EXPECT_EQ(endpoint.Attributes()[0].name, "schemeID");
+}
+
+TEST(XmlDocument, ExposesNodeKindsNamesAndText) {
+    const auto doc = LoadOk(kOrder);
+    const std::vector<Node> top = doc->Root().ChildNodes();
+    ASSERT_EQ(top.size(), 2U);
+    EXPECT_FALSE(top[0].IsElement());
+    EXPECT_EQ(top[0].LocalName(), "");
+    EXPECT_EQ(top[1].LocalName(), "Order");
+    EXPECT_TRUE(top[1].HasAttributeCollection());
+    const std::vector<Node> children = top[1].ChildNodes();
+    ASSERT_GE(children.size(), 2U);
+    EXPECT_EQ(children[0].LocalName(), ""); // the line break before cbc:ID
+    EXPECT_TRUE(children[0].Attributes().empty());
+    EXPECT_EQ(children[1].Name(), "cbc:ID");
+    EXPECT_EQ(children[1].LocalName(), "ID");
+    EXPECT_EQ(children[1].Text(), "42");
+    EXPECT_EQ(FindFirst(top[1], "PartyName").Text(), "Comune di Borgo & C.");
+    const Node null;
+    EXPECT_TRUE(null.IsNull());
+    EXPECT_FALSE(null.HasAttributeCollection());
+    EXPECT_THROW((void)null.LocalName(), VbError);
+    EXPECT_THROW((void)null.SelectNodes("*"), VbError);
+}
+
+TEST(XmlDocumentXPath, RegisteredPrefixesSelectRelativePathsInDocumentOrder) {
+    const auto doc = LoadOk(kOrder);
+    const Node order = FindFirst(doc->Root(), "Order");
+    doc->SetSelectionNamespaces(Declarations(order));
+    const std::vector<Node> lines = order.SelectNodes("cac:OrderLine");
+    ASSERT_EQ(lines.size(), 2U);
+    EXPECT_EQ(lines[0].SelectSingleNode("cac:LineItem/cac:Item/cbc:Name").Text(), "Penne");
+    EXPECT_EQ(lines[1].SelectSingleNode("cac:LineItem/cac:Item/cbc:Name").Text(), "Matite");
+    EXPECT_TRUE(lines[0].SelectSingleNode("cac:LineItem/cac:AllowanceCharge").IsNull());
+    EXPECT_TRUE(order.SelectSingleNode("cbc:Missing").IsNull());
+    EXPECT_EQ(lines[1].SelectSingleNode("/locNS0:Order"), order);
+    const Node scheme =
+        order.SelectSingleNode("cac:BuyerCustomerParty/cac:Party/cbc:EndpointID/@schemeID");
+    EXPECT_EQ(scheme.LocalName(), "schemeID");
+    EXPECT_EQ(scheme.Text(), "0201");
+}
+
+TEST(XmlDocumentXPath, LocalNameFormFindsDescendantsWithoutPrefixes) {
+    const auto doc = LoadOk(kOrder);
+    const Node order = FindFirst(doc->Root(), "Order");
+    const std::vector<Node> allowances = order.SelectNodes(".//*[local-name()='AllowanceCharge']");
+    ASSERT_EQ(allowances.size(), 2U);
+    EXPECT_EQ(allowances[0].Text(), "1.00");
+    EXPECT_EQ(allowances[1].Text(), "2.00");
+    const Node line = order.SelectNodes(".//*[local-name()='OrderLine']").at(1);
+    EXPECT_EQ(line.SelectSingleNode(".//*[local-name()='Name']").Text(), "Matite");
+}
+
+TEST(XmlDocumentXPath, BadExpressionsAndPrefixesThrowVbError) {
+    const auto doc = LoadOk(kOrder);
+    const Node order = FindFirst(doc->Root(), "Order");
+    EXPECT_THROW((void)order.SelectNodes("cac:OrderLine"), VbError); // nothing registered yet
+    // Malformed entries are skipped, the valid ones registered.
+    doc->SetSelectionNamespaces(" bogus xmlns:='u' xmlns:cac=\"" + kCacNs + "\" xmlns:cbc");
+    EXPECT_EQ(order.SelectNodes("cac:OrderLine").size(), 2U);
+    EXPECT_THROW((void)order.SelectNodes("cbc:ID"), VbError);
+    for (const char* bad :
+         {"cac:OrderLine[", "count(cac:OrderLine)", "nofunction()", "namespace::*", ""}) {
+        SCOPED_TRACE(bad);
+        try {
+            (void)order.SelectSingleNode(bad);
+            ADD_FAILURE() << "no error";
+        } catch (const VbError& e) {
+            EXPECT_NE(std::string(e.what()).find("XPath"), std::string::npos) << e.what();
+        }
+    }
+    doc->SetSelectionNamespaces(" xmlns:x='urn:x'"); // replaces the earlier bindings
+    EXPECT_THROW((void)order.SelectNodes("cac:OrderLine"), VbError);
+}
+
+TEST(XmlDocument, PrintsNothingOnErrors) {
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(Refusal("<o>\n<p></o>").empty());
+    const auto doc = LoadOk(kOrder);
+    EXPECT_THROW((void)doc->Root().SelectNodes("nofunction()"), VbError);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(XmlDocument, LoadsSbdhEnvelopeWithArbitraryPrefixes) {
+    const auto doc =
+        LoadOk(ReadFile(KVAD_SOURCE_DIR "/examples/inbox/IT01234567890/ORD-2024-0005.xml"));
+    const Node order = FindFirst(doc->Root(), "Order");
+    ASSERT_FALSE(order.IsNull());
+    EXPECT_EQ(order.Name(), "ns4:Order");
+    EXPECT_EQ(Names(order.Attributes()),
+              (std::vector<std::string>{"xmlns", "xmlns:ns2", "xmlns:ns3", "xmlns:ns4"}));
+    EXPECT_EQ(order.Attributes()[0].value, kCbcNs);
+    doc->SetSelectionNamespaces(Declarations(order));
+    const std::vector<Node> lines = order.SelectNodes("ns2:OrderLine");
+    ASSERT_EQ(lines.size(), 2U);
+    EXPECT_EQ(lines[1].SelectSingleNode("ns2:LineItem/ns2:Item/locNS0:Name").Text(),
+              "SIRINGHE MONOUSO 5 ML LUER LOCK CON AGO 22G CONF. 100");
+}
+
+TEST(XmlDocument, AcceptsBomAndDoctypeLookalikesOutsideTheProlog) {
+    LoadOk("\xEF\xBB\xBF<?xml version='1.0' encoding='utf-8'?><o>caff\xC3\xA8</o>");
+    const auto doc = LoadOk("<o><!-- <!DOCTYPE o> --><![CDATA[<!DOCTYPE o>]]></o>");
+    EXPECT_EQ(doc->Root().ChildNodes().at(0).Text(), "<!DOCTYPE o>");
+}
+
+std::string Repeat(std::string_view piece, std::size_t times) {
+    std::string s;
+    s.reserve(piece.size() * times);
+    for (std::size_t i = 0; i < times; ++i) {
+        s += piece;
+    }
+    return s;
+}
+
+TEST(XmlDocumentHostile, EachInputIsRefusedWithItsReason) {
+    std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE l [<!ENTITY l0 \"ha\">";
+    for (int i = 1; i <= 9; ++i) {
+        laughs += "<!ENTITY l" + std::to_string(i) + " \"" +
+                  Repeat("&l" + std::to_string(i - 1) + ";", 10) + "\">";
+    }
+    laughs += "]><l>&l9;</l>";
+    const std::string quadratic = "<!DOCTYPE q [<!ENTITY a \"" + Repeat("x", 100'000) + "\">]><q>" +
+                                  Repeat("&a;", 5'000) + "</q>";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"<!DOCTYPE o [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><o>&x;</o>", "DOCTYPE"},
+        {"<!DOCTYPE o [<!ENTITY x SYSTEM \"http://127.0.0.1:9/x\">]><o>&x;</o>", "DOCTYPE"},
+        {"<!DOCTYPE o [<!ENTITY % p SYSTEM \"http://127.0.0.1:9/p\"> %p;]><o/>", "DOCTYPE"},
+        {"<?xml version='1.0'?>\n<!-- c -->\n<?pi x?>\n<!DOCTYPE o SYSTEM \"o.dtd\"><o/>",
+         "DOCTYPE"},
+        {laughs, "DOCTYPE"},
+        {quadratic, "DOCTYPE"},
+        {"<!doctype o><o/>", "non è XML ben formato"},
+        {Repeat("<a>", 10'000) + Repeat("</a>", 10'000), "profondità massima"},
+        {"<o>\n<p>caff\xE8</p></o>", "UTF-8 non valida alla riga 2"},
+        {"<o>\x80</o>", "UTF-8 non valida"},
+        {"<o>\xC0\xAF</o>", "UTF-8 non valida"},     // overlong '/'
+        {"<o>\xED\xA0\x80</o>", "UTF-8 non valida"}, // surrogate
+        {"<o>\xF4\x90\x80\x80</o>", "UTF-8 non valida"},
+        {"<o>\xE2\x82</o>", "UTF-8 non valida"},
+        {std::string("\xFF\xFE<\0o\0/\0>\0", 10), "UTF-16"},
+        {std::string("\xFE\xFF\0<\0o\0/\0>", 10), "UTF-16"},
+        {std::string("<\0o\0/\0>\0", 8), "byte nulli"},
+        {"<?xml version=\"1.0\" encoding=\"UTF-16\"?><o/>", "codifica 'UTF-16'"},
+        {"<?xml version='1.0' encoding='ISO-8859-1'?><o/>", "codifica 'ISO-8859-1'"},
+        {"<o>\n<p></o>", "non è XML ben formato (riga 2)"},
+        {"<o><cbc:ID/></o>", "non è XML ben formato"},
+        {"<o/>coda", "non è XML ben formato"},
+        {"<?xml version='1.0'?><!-- solo commento -->", "non è XML ben formato"},
+        {"", "vuoto"},
+        {" \n\t", "vuoto"},
+        {"\xEF\xBB\xBF", "vuoto"},
+    };
+    for (const auto& [text, reason] : cases) {
+        SCOPED_TRACE(text.substr(0, 60));
+        const std::string error = Refusal(text);
+        EXPECT_NE(error.find(reason), std::string::npos) << error;
+    }
+}
+
+TEST(XmlDocumentHostile, SizeIsCappedBeforeParsing) {
+    std::string huge(std::size_t{100} * 1024U * 1024U, ' ');
+    huge.replace(0, 3, "<a>");
+    EXPECT_NE(Refusal(huge).find("dimensione massima"), std::string::npos);
+    const std::string small = "<o>12345</o>";
+    Limits limits;
+    limits.maxBytes = small.size();
+    LoadOk(small, limits);
+    limits.maxBytes = small.size() - 1;
+    EXPECT_NE(Refusal(small, limits).find("dimensione massima"), std::string::npos);
+}
+
+TEST(XmlDocumentHostile, NodeAndDepthCapsCountEveryNodeKind) {
+    // 3 million elements fit the default size cap and are stopped by the node count.
+    const std::string many = "<a>" + Repeat("<b/>", 3'000'000) + "</a>";
+    EXPECT_NE(Refusal(many).find("numero massimo di nodi (2000000)"), std::string::npos);
+    // Element, declaration, attribute, one text node across a reference, comment, CDATA, child.
+    const std::string seven = "<a xmlns:p='u' x='1'>t&amp;t<!--c--><![CDATA[d]]><b/></a>";
+    Limits limits;
+    limits.maxNodes = 7;
+    LoadOk(seven, limits);
+    limits.maxNodes = 6;
+    EXPECT_NE(Refusal(seven, limits).find("numero massimo di nodi (6)"), std::string::npos);
+    limits = Limits{};
+    limits.maxDepth = 3;
+    LoadOk("<a><b><c/></b></a>", limits);
+    EXPECT_NE(Refusal("<a><b><c><d/></c></b></a>", limits).find("profondità massima"),
+              std::string::npos);
+}
+
+TEST(UblSamples, EveryPublicSampleLoadsAndItsOrderIsFound) {
+    const std::filesystem::path dir = KVAD_SHARED_SAMPLES_DIR;
+    if (!std::filesystem::is_directory(dir)) {
+        GTEST_SKIP() << "public UBL samples not present in " << dir;
+    }
+    int orders = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() != ".xml") {
+            continue;
+        }
+        SCOPED_TRACE(entry.path().filename().string());
+        const auto doc = LoadOk(ReadFile(entry.path()));
+        ASSERT_TRUE(doc);
+        const Node order = FindFirst(doc->Root(), "Order");
+        EXPECT_EQ(order, doc->Root().SelectSingleNode("//*[local-name()='Order']"));
+        if (order.IsNull()) {
+            continue;
+        }
+        ++orders;
+        doc->SetSelectionNamespaces(Declarations(order));
+        EXPECT_FALSE(order.SelectSingleNode("*[local-name()='ID']").Text().empty());
+        EXPECT_FALSE(order.SelectNodes(".//*[local-name()='OrderLine']").empty());
+    }
+    EXPECT_GT(orders, 0);
+}
+
+/// Child steps by local name, so that one path fits every prefix style.
+std::string Path(std::string_view names) {
+    std::string path;
+    std::size_t start = 0;
+    while (start <= names.size()) {
+        const std::size_t end = std::min(names.find('/', start), names.size());
+        path += (path.empty() ? "" : "/") + std::string("*[local-name()='") +
+                std::string(names.substr(start, end - start)) + "']";
+        start = end + 1;
+    }
+    return path;
+}
+
+std::string Value(const Node& node, std::string_view names) {
+    const Node found = node.SelectSingleNode(Path(names));
+    return found.IsNull() ? "" : found.Text();
+}
+
+double Amount(const Node& node, std::string_view names) {
+    const std::string text = Value(node, names);
+    return text.empty() ? 0.0 : std::stod(text);
+}
+
+TEST(Examples, OrdersAddUpAndRevisionsPointAtTheirOrders) {
+    const std::filesystem::path dir = KVAD_SOURCE_DIR "/examples/inbox/IT01234567890";
+    std::map<std::string, std::string> references; // ID#IssueDate#buyer endpoint -> file
+    std::map<std::string, std::string> referenced; // OrderDocumentReference -> file
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        SCOPED_TRACE(entry.path().filename().string());
+        const auto doc = LoadOk(ReadFile(entry.path()));
+        ASSERT_TRUE(doc);
+        const Node order = FindFirst(doc->Root(), "Order");
+        ASSERT_FALSE(order.IsNull());
+        EXPECT_EQ(Value(order, "CustomizationID"),
+                  "urn:fdc:peppol.eu:poacc:trns:order:3:"
+                  "restrictive:urn:www.agid.gov.it:trns:ordine:3.1");
+        const std::string endpoint = Value(order, "BuyerCustomerParty/Party/EndpointID");
+        EXPECT_EQ(endpoint.size(), 6U);
+        const std::string vat = Value(order, "BuyerCustomerParty/Party/PartyTaxScheme/CompanyID");
+        EXPECT_TRUE(vat.size() == 13 && vat.rfind("IT", 0) == 0) << vat;
+        references[Value(order, "ID") + "#" + Value(order, "IssueDate") + "#" + endpoint] =
+            entry.path().filename().string();
+        const std::string ref = Value(order, "OrderDocumentReference/ID");
+        if (!ref.empty()) {
+            referenced[ref] = entry.path().filename().string();
+        }
+        if (ref.ends_with("#Cancelled")) { // one line NA, quantity 0, item NA
+            const std::vector<Node> only = order.SelectNodes(Path("OrderLine/LineItem"));
+            ASSERT_EQ(only.size(), 1U);
+            EXPECT_EQ(Value(only[0], "ID") + Value(only[0], "Quantity") +
+                          Value(only[0], "Item/Name"),
+                      "NA0NA");
+        }
+        double lines = 0.0;
+        double rate = 0.0;
+        for (const Node& line : order.SelectNodes(Path("OrderLine/LineItem"))) {
+            double expected = Amount(line, "Quantity") * Amount(line, "Price/PriceAmount");
+            for (const Node& ac : line.SelectNodes(Path("AllowanceCharge"))) {
+                expected +=
+                    (Value(ac, "ChargeIndicator") == "true" ? 1 : -1) * Amount(ac, "Amount");
+            }
+            EXPECT_NEAR(Amount(line, "LineExtensionAmount"), expected, 0.005);
+            lines += expected;
+            rate = Amount(line, "Item/ClassifiedTaxCategory/Percent");
+        }
+        double net = lines;
+        for (const Node& ac : order.SelectNodes(Path("AllowanceCharge"))) {
+            net += (Value(ac, "ChargeIndicator") == "true" ? 1 : -1) * Amount(ac, "Amount");
+        }
+        const double tax = std::round(net * rate) / 100.0;
+        EXPECT_NEAR(Amount(order, "AnticipatedMonetaryTotal/LineExtensionAmount"), lines, 0.005);
+        EXPECT_NEAR(Amount(order, "AnticipatedMonetaryTotal/TaxExclusiveAmount"), net, 0.005);
+        EXPECT_NEAR(Amount(order, "TaxTotal/TaxAmount"), tax, 0.005);
+        EXPECT_NEAR(Amount(order, "AnticipatedMonetaryTotal/PayableAmount"), net + tax, 0.005);
+    }
+    ASSERT_EQ(referenced.size(), 2U);
+    for (const auto& [ref, file] : referenced) {
+        SCOPED_TRACE(file);
+        const std::size_t type = ref.rfind('#');
+        EXPECT_EQ(references.count(ref.substr(0, type)), 1U) << ref;
+        const std::string kind = ref.substr(type + 1);
+        EXPECT_TRUE(kind == "Revised" || kind == "Cancelled") << ref;
+    }
+}
+
+} // namespace
