@@ -17,9 +17,18 @@ namespace kvad {
 /// Replaces every occurrence of `from` (non-empty) by `to`.
 [[nodiscard]] std::string ReplaceAll(std::string_view text, std::string_view from,
                                      std::string_view to);
+/// The lower-case form of an ASCII letter; any other byte unchanged.
+[[nodiscard]] constexpr char AsciiLower(char c) noexcept {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 /// Upper-cases ASCII letters.
 [[nodiscard]] std::string AsciiUpper(std::string_view text);
-/// Compares ASCII case-insensitively.
+/// Lower-cases ASCII letters.
+[[nodiscard]] std::string AsciiLower(std::string_view text);
+/// Compares ignoring the case of ASCII letters, as SQL Server's default collation compares names
+/// and text (other bytes compare as they are).
 [[nodiscard]] bool EqualsNoCase(std::string_view a, std::string_view b) noexcept;
+/// -1, 0 or 1 as a sorts before, equal to or after b, ignoring the case of ASCII letters.
+[[nodiscard]] int CompareNoCase(std::string_view a, std::string_view b) noexcept;
 
 } // namespace kvad

@@ -1,5 +1,6 @@
 #include "kvad_nso/text.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace kvad {
@@ -71,22 +72,38 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 std::string AsciiUpper(std::string_view text) {
     std::string out(text);
     for (char& c : out) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    return out;
+}
+
+std::string AsciiLower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        c = AsciiLower(c);
     }
     return out;
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return AsciiLower(x) == AsciiLower(y);
+           });
+}
+
+int CompareNoCase(std::string_view a, std::string_view b) noexcept {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(AsciiLower(a[i]));
+        const auto y = static_cast<unsigned char>(AsciiLower(b[i]));
+        if (x != y) {
+            return x < y ? -1 : 1;
         }
     }
-    return true;
+    if (a.size() == b.size()) {
+        return 0;
+    }
+    return a.size() < b.size() ? -1 : 1;
 }
 
 } // namespace kvad

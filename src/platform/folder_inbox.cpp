@@ -48,18 +48,9 @@ template <class Body> void Report(std::string& errorText, Body&& body) noexcept 
     }
 }
 
-std::string Trimmed(const std::string& text) {
-    constexpr std::string_view kBlanks = " \t\r\n";
-    const auto first = text.find_first_not_of(kBlanks);
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
 /// The text of the Inbox element under the configuration's document element, or empty.
 std::string InboxFromConfig(const std::string& configXml) {
-    if (Trimmed(configXml).empty()) {
+    if (xml::TrimXmlSpace(configXml).empty()) {
         throw InboxError(std::string(kConfigPrefix) + "configurazione vuota");
     }
     std::string error;
@@ -73,7 +64,7 @@ std::string InboxFromConfig(const std::string& configXml) {
         }
         for (const auto& child : top.ChildNodes()) {
             if (child.IsElement() && child.LocalName() == "Inbox") {
-                return Trimmed(child.Text());
+                return xml::TrimXmlSpace(child.Text());
             }
         }
         break;

@@ -32,16 +32,7 @@ xml::Node Descend(xml::Node node, std::initializer_list<std::string_view> path) 
 }
 
 std::string TrimmedText(const xml::Node& node) {
-    if (node.IsNull()) {
-        return {};
-    }
-    const std::string text = node.Text();
-    constexpr std::string_view kBlanks = " \t\r\n";
-    const auto first = text.find_first_not_of(kBlanks);
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+    return node.IsNull() ? std::string() : xml::TrimXmlSpace(node.Text());
 }
 
 /// The Order element: the document element itself, or the payload of an SBDH envelope.

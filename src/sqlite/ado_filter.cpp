@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "ascii_text.h"
+#include "quote_identifier.h"
 #include "recordset_errors.h"
 #include "row_set.h"
 #include "value_codec.h"
@@ -241,7 +241,7 @@ bool MatchesPattern(std::string_view text, std::string_view pattern) {
         if (p < pattern.size() && (pattern[p] == '*' || pattern[p] == '%')) {
             starP = p++;
             starT = t;
-        } else if (p < pattern.size() && LowerAscii(pattern[p]) == LowerAscii(text[t])) {
+        } else if (p < pattern.size() && AsciiLower(pattern[p]) == AsciiLower(text[t])) {
             ++p;
             ++t;
         } else if (starP != std::string_view::npos) {

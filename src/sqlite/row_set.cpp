@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "ascii_text.h"
 #include "kvad_nso/errors.h"
+#include "quote_identifier.h"
 #include "rowid_columns.h"
 #include "sqlite_schema_lookup.h"
 #include "sqlite_statement.h"
@@ -69,7 +69,7 @@ std::string BaseTable::QualifiedName() const {
 }
 
 std::optional<int> RowSet::FindColumn(std::string_view name) const {
-    const auto found = byName_.find(ToLowerAscii(name));
+    const auto found = byName_.find(AsciiLower(name));
     if (found == byName_.end()) {
         return std::nullopt;
     }
@@ -89,7 +89,7 @@ int RowSet::FindTable(std::string_view name) const {
 void RowSet::IndexColumns() {
     byName_.clear();
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        byName_.emplace(ToLowerAscii(columns[i].name), static_cast<int>(i));
+        byName_.emplace(AsciiLower(columns[i].name), static_cast<int>(i));
     }
 }
 

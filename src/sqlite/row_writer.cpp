@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "ascii_text.h"
 #include "kvad_nso/errors.h"
+#include "quote_identifier.h"
 #include "savepoint.h"
 #include "sqlite_error.h"
 #include "sqlite_statement.h"

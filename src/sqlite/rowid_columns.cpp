@@ -3,7 +3,7 @@
 #include <array>
 #include <cctype>
 
-#include "ascii_text.h"
+#include "quote_identifier.h"
 
 namespace kvad::db {
 

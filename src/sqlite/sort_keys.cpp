@@ -3,7 +3,7 @@
 #include <cctype>
 #include <string>
 
-#include "ascii_text.h"
+#include "quote_identifier.h"
 #include "recordset_errors.h"
 #include "row_set.h"
 

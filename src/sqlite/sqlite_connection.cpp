@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "ascii_text.h"
 #include "one_pass_result.h"
+#include "quote_identifier.h"
 #include "savepoint.h"
 #include "sqlite_error.h"
 #include "sqlite_schema_lookup.h"

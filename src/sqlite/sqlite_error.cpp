@@ -2,8 +2,8 @@
 
 #include <sqlite3.h>
 
-#include "ascii_text.h"
 #include "kvad_nso/errors.h"
+#include "quote_identifier.h"
 
 namespace kvad::db {
 
@@ -29,7 +29,7 @@ std::string SqlStateOf(int resultCode, std::string_view message, bool preparing)
         break;
     }
     // Errors raised by the translation layer's functions carry SQL Server's wording.
-    const std::string lowered = ToLowerAscii(message);
+    const std::string lowered = AsciiLower(message);
     if (Contains(lowered, "converting date") || Contains(lowered, "date and/or time")) {
         return "22007";
     }

@@ -2,7 +2,7 @@
 
 #include <sqlite3.h>
 
-#include "ascii_text.h"
+#include "quote_identifier.h"
 #include "sqlite_statement.h"
 
 namespace kvad::db {

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "ascii_text.h"
 #include "kvad_nso/errors.h"
+#include "quote_identifier.h"
 #include "sqlite_error.h"
 
 namespace kvad::db {
@@ -17,7 +17,7 @@ namespace kvad::db {
 namespace {
 
 std::string BaseTypeName(std::string_view declType) {
-    std::string lowered = ToLowerAscii(declType);
+    std::string lowered = AsciiLower(declType);
     const auto cut = lowered.find_first_of("( ");
     if (cut != std::string::npos) {
         lowered.resize(cut);

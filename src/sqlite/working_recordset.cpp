@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ascii_text.h"
+#include "quote_identifier.h"
 #include "recordset_errors.h"
 #include "row_writer.h"
 #include "sqlite_connection.h"

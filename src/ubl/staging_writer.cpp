@@ -13,18 +13,6 @@ std::string Prefisso(const std::string& table) {
     return Utf8Left(table, 5);
 }
 
-// An element's text as the DOM's text property gives it: without the white space that
-// indentation puts around the value.
-std::string ElementText(const xml::Node& node) {
-    const std::string text = node.Text();
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
 Recordset& Required(const std::shared_ptr<Recordset>& rs) {
     if (!rs) {
         ThrowObjectNotSet();
@@ -175,7 +163,7 @@ void LoadRecorsetData(NsoState& state, Recordset& target, Recordset& columns,
     Guard(state, "LoadRecorsetData", [&] {
         const std::string name = columns.Value("COLUMN_NAME").Text();
         const std::string type = columns.Value("COLUMN_TYPE_NAME").Text();
-        const std::string text = ElementText(node);
+        const std::string text = xml::TrimXmlSpace(node.Text());
         if (type == "datetime") {
             target.SetValue(name, Variant(text).ToDate());
         } else if (type == "decimal") {

@@ -1,6 +1,7 @@
 #include "xml/xml_document.h"
 
 #include "kvad_nso/errors.h"
+#include "kvad_nso/text.h"
 
 #include <libxml/globals.h>
 #include <libxml/parser.h>
@@ -63,14 +64,6 @@ const char* Chars(const xmlChar* text) noexcept {
 std::string TakeString(xmlChar* owned) {
     const XmlCharPtr holder(owned);
     return holder ? std::string(Chars(holder.get())) : std::string();
-}
-
-std::string Trimmed(const char* text) {
-    std::string s = text != nullptr ? text : "";
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) {
-        s.pop_back();
-    }
-    return s;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -152,15 +145,6 @@ std::size_t FirstInvalidUtf8(std::string_view text) noexcept {
 
 bool IsXmlSpace(char c) noexcept {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) noexcept {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char ch) {
-                   return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch;
-               };
-               return lower(x) == lower(y);
-           });
 }
 
 /// The encoding named by the XML declaration at the start of `text`, or empty.
@@ -420,7 +404,7 @@ void OnParserError(void* ctx, xmlErrorPtr error) {
         return;
     }
     state.firstError = "il documento non è XML ben formato (riga " + std::to_string(error->line) +
-                       "): " + Trimmed(error->message);
+                       "): " + TrimXmlSpace(error->message != nullptr ? error->message : "");
 }
 
 /// An upper bound of the nodes the text can hold: every element, comment, instruction and
@@ -564,7 +548,7 @@ void OnXPathError(void* userData, xmlErrorPtr error) {
     }
     const char* text = XPathErrorText(error->code);
     *message = text != nullptr             ? std::string(text)
-               : error->message != nullptr ? Trimmed(error->message)
+               : error->message != nullptr ? TrimXmlSpace(error->message)
                                            : "errore " + std::to_string(error->code);
     if (error->str1 != nullptr) {
         *message += " (posizione " + std::to_string(error->int1) + ")";
@@ -643,6 +627,12 @@ std::string QualifiedName(const xmlChar* name, const xmlNs* ns) {
 }
 
 } // namespace
+
+std::string TrimXmlSpace(std::string_view text) {
+    const auto first = std::find_if_not(text.begin(), text.end(), IsXmlSpace);
+    const auto last = std::find_if_not(text.rbegin(), text.rend(), IsXmlSpace).base();
+    return first < last ? std::string(first, last) : std::string();
+}
 
 struct Document::Impl {
     DocPtr doc;

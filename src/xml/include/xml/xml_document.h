@@ -16,6 +16,10 @@ namespace kvad::xml {
 
 class Document;
 
+/// The text without the XML white space (blank, tab, CR, LF) around it, as a value reads once the
+/// indentation around it is gone.
+[[nodiscard]] std::string TrimXmlSpace(std::string_view text);
+
 /// Limits applied while parsing.
 struct Limits {
     std::size_t maxBytes =
