@@ -7,7 +7,9 @@
 
 #include "kvad_nso/errors.h"
 #include "kvad_nso/recordset.h"
+#include "savepoint.h"
 #include "schema_scripts.h"
+#include "sqlite_connection.h"
 
 namespace kvad::db {
 
@@ -20,42 +22,16 @@ constexpr std::string_view kVersionTable =
     "    SCHEMA_APPLIED  datetime     NOT NULL\n"
     ");\n";
 
-// Rolls the savepoint back unless the script ran to its end.
-class SchemaSavepoint {
-  public:
-    explicit SchemaSavepoint(Connection& connection) : connection_(connection) {}
-    SchemaSavepoint(const SchemaSavepoint&) = delete;
-    SchemaSavepoint& operator=(const SchemaSavepoint&) = delete;
-    SchemaSavepoint(SchemaSavepoint&&) = delete;
-    SchemaSavepoint& operator=(SchemaSavepoint&&) = delete;
-    ~SchemaSavepoint() {
-        if (done_) {
-            return;
-        }
-        try {
-            ExecuteNativeScript(connection_, "ROLLBACK TO kvad_schema; RELEASE kvad_schema;");
-        } catch (...) {
-            // The savepoint was never opened, or the connection is gone: nothing to undo.
-        }
-    }
-    void Done() noexcept { done_ = true; }
-
-  private:
-    Connection& connection_;
-    bool done_ = false;
-};
-
 void ApplyScript(Connection& connection, const SchemaScript& script) {
-    std::string sql = "SAVEPOINT kvad_schema;\n";
-    sql += kVersionTable;
+    std::string sql(kVersionTable);
     sql += script.sql;
     // The script may end in a comment or without a semicolon.
     sql += "\n;\nINSERT INTO KVAD_SCHEMA_VERSION (SCHEMA_VERSION, SCHEMA_SCRIPT, SCHEMA_APPLIED) "
            "VALUES (" +
            std::to_string(script.version) + ", '" + std::string(script.name) +
-           "', strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime'));\n"
-           "RELEASE kvad_schema;\n";
-    SchemaSavepoint savepoint(connection);
+           "', strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime'));\n";
+    // A failing script leaves the file as it was.
+    Savepoint together(AsSqlite(connection, sql).Handle(), "kvad_schema");
     try {
         ExecuteNativeScript(connection, sql);
     } catch (const DbError& e) {
@@ -63,7 +39,7 @@ void ApplyScript(Connection& connection, const SchemaScript& script) {
                           " could not be applied: " + e.Description(),
                       e.SqlState(), std::string(script.name), e.Source());
     }
-    savepoint.Done();
+    together.Release();
 }
 
 // Whether the file has the version table; any failure other than its absence is an error.

@@ -93,4 +93,8 @@ class SqliteConnection final : public Connection,
     std::unordered_map<std::string, CachedCatalogue> catalogue_;
 };
 
+/// The SQLite connection behind a connection made by OpenSqlite; DbError (HY000) naming the
+/// statement for any other connection.
+[[nodiscard]] SqliteConnection& AsSqlite(Connection& connection, std::string_view statement);
+
 } // namespace kvad::db

@@ -9,12 +9,17 @@ std::shared_ptr<Connection> OpenSqlite(const std::string& path, const OpenOption
     return SqliteConnection::Open(path, options);
 }
 
-void ExecuteNativeScript(Connection& connection, const std::string& sql) {
+SqliteConnection& AsSqlite(Connection& connection, std::string_view statement) {
     auto* sqlite = dynamic_cast<SqliteConnection*>(&connection);
     if (sqlite == nullptr) {
-        throw DbError("The connection is not a SQLite database.", "HY000", sql, kProviderSource);
+        throw DbError("The connection is not a SQLite database.", "HY000", std::string(statement),
+                      kProviderSource);
     }
-    sqlite->ExecuteNative(sql);
+    return *sqlite;
+}
+
+void ExecuteNativeScript(Connection& connection, const std::string& sql) {
+    AsSqlite(connection, sql).ExecuteNative(sql);
 }
 
 } // namespace kvad::db

@@ -4,22 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
-#include "kvad_nso/errors.h"
+#include "support/expect_error.h"
 
 namespace hosttest {
 
-/// Runs `action` and checks that it throws VbError `number`.
-inline void ExpectVbError(std::int32_t number, const std::function<void()>& action) {
-    try {
-        action();
-        ADD_FAILURE() << "no VbError " << number << " thrown";
-    } catch (const kvad::VbError& e) {
-        EXPECT_EQ(e.Number(), number) << e.what();
-    }
-}
+using kvad::test::ExpectVbError;
 
 /// A fresh folder under the system's temporary folder, removed at the end of the test.
 class TempDir {

@@ -10,6 +10,7 @@
 
 #include "kvad_nso/errors.h"
 #include "kvad_nso/nso_ws.h"
+#include "support/expect_error.h"
 
 namespace kvad::platform {
 namespace {
@@ -296,12 +297,9 @@ TEST_F(FolderInboxTest, PdfIsNotAvailableAndProgIdObjectsAreEmpty) {
     auto collection = CreateObjectAs<NsoCollection>(progid::kNsoCollection);
     EXPECT_EQ(collection->RecordCount(), 0);
     EXPECT_TRUE(collection->Items().empty());
-    try {
-        static_cast<void>(collection->Item(0));
-        ADD_FAILURE() << "Item(0) of an empty collection";
-    } catch (const VbError& e) {
-        EXPECT_EQ(e.Number(), 9);
-        EXPECT_STREQ(e.what(), "Subscript out of range");
+    if (const auto e = test::ThrownBy<VbError>([&] { static_cast<void>(collection->Item(0)); })) {
+        EXPECT_EQ(e->Number(), 9);
+        EXPECT_STREQ(e->what(), "Subscript out of range");
     }
     auto document = CreateObjectAs<NsoDocument>(progid::kNsoDocument);
     EXPECT_TRUE(document->HubId().IsEmpty());

@@ -4,6 +4,7 @@
 #include "kvad_nso/recordset.h"
 #include "sqlite_connection.h"
 #include "sqlite_schema_lookup.h"
+#include "support/expect_error.h"
 #include "temp_database.h"
 
 namespace kvad::test {
@@ -32,14 +33,11 @@ TEST_F(Connection, TemporaryTableLivesOnItsConnectionOnly) {
     EXPECT_EQ(Count(*connection, "#TMP"), 1);
 
     auto other = Open();
-    try {
-        (void)other->Query("SELECT * FROM #TMP");
-        FAIL() << "the other connection sees the temporary table";
-    } catch (const DbError& error) {
-        EXPECT_EQ(error.SqlState(), "42000");
-        ASSERT_EQ(other->Errors().size(), 1U);
-        EXPECT_EQ(other->Errors()[0].description, error.Description());
-    }
+    const auto error =
+        test::ExpectDbError("42000", [&] { (void)other->Query("SELECT * FROM #TMP"); });
+    ASSERT_TRUE(error) << "the other connection sees the temporary table";
+    ASSERT_EQ(other->Errors().size(), 1U);
+    EXPECT_EQ(other->Errors()[0].description, error->Description());
     EXPECT_EQ(connection->Execute("IF NOT OBJECT_ID('tempdb..#TMP') IS NULL DROP TABLE #TMP"), 0);
 }
 
@@ -75,20 +73,16 @@ TEST_F(Connection, RolledBackTransactionLeavesNothing) {
 
 TEST_F(Connection, FailingStatementFillsTheErrorList) {
     const std::string duplicate = "INSERT INTO ORDINI (ID, CODICE) VALUES (1, 'X')";
-    try {
-        connection->Execute(duplicate);
-        FAIL() << "duplicate key accepted";
-    } catch (const DbError& error) {
-        EXPECT_EQ(error.SqlState(), "23000");
-        EXPECT_EQ(error.Statement(), duplicate);
-        EXPECT_EQ(error.Number(), DbError::kProviderErrorNumber);
-        ASSERT_EQ(connection->Errors().size(), 1U);
-        const ProviderError& entry = connection->Errors()[0];
-        EXPECT_EQ(entry.description, error.Description());
-        EXPECT_NE(entry.description.find("UNIQUE"), std::string::npos);
-        EXPECT_EQ(entry.source, "KVAD_NSO.SQLite");
-        EXPECT_EQ(entry.sqlState, "23000");
-    }
+    const auto error = test::ExpectDbError("23000", [&] { connection->Execute(duplicate); });
+    ASSERT_TRUE(error) << "duplicate key accepted";
+    EXPECT_EQ(error->Statement(), duplicate);
+    EXPECT_EQ(error->Number(), DbError::kProviderErrorNumber);
+    ASSERT_EQ(connection->Errors().size(), 1U);
+    const ProviderError& entry = connection->Errors()[0];
+    EXPECT_EQ(entry.description, error->Description());
+    EXPECT_NE(entry.description.find("UNIQUE"), std::string::npos);
+    EXPECT_EQ(entry.source, "KVAD_NSO.SQLite");
+    EXPECT_EQ(entry.sqlState, "23000");
     // A later failure replaces the entry, as ADO's error list does.
     EXPECT_THROW((void)connection->Query("SELECT NOPE FROM ORDINI"), DbError);
     ASSERT_EQ(connection->Errors().size(), 1U);
@@ -125,23 +119,14 @@ TEST_F(Connection, LockedDatabaseIsABusyError) {
     auto other = db::OpenSqlite(Path(), impatient);
     connection->BeginTrans();
     connection->Execute("UPDATE ORDINI SET IMPORTO = 2");
-    try {
-        other->Execute("UPDATE ORDINI SET IMPORTO = 3");
-        FAIL() << "two writers at once";
-    } catch (const DbError& error) {
-        EXPECT_EQ(error.SqlState(), "40001");
-    }
+    (void)test::ExpectDbError("40001", [&] { other->Execute("UPDATE ORDINI SET IMPORTO = 3"); });
     connection->CommitTrans();
     EXPECT_EQ(other->Execute("UPDATE ORDINI SET IMPORTO = 3"), 2);
 }
 
 TEST(ConnectionOpen, UnreachableFileIsAnOpenError) {
-    try {
-        (void)db::OpenSqlite("/nonexistent-dir/kvad/test.db");
-        FAIL() << "opened a file in a missing folder";
-    } catch (const DbError& error) {
-        EXPECT_EQ(error.SqlState(), "08001");
-    }
+    (void)test::ExpectDbError("08001",
+                              [] { (void)db::OpenSqlite("/nonexistent-dir/kvad/test.db"); });
     db::OpenOptions noCreate;
     noCreate.create = false;
     EXPECT_THROW((void)db::OpenSqlite("/tmp/kvad-missing-file-never-created.db", noCreate),

@@ -4,6 +4,7 @@
 
 #include "kvad_nso/errors.h"
 #include "kvad_nso/recordset.h"
+#include "support/expect_error.h"
 #include "temp_database.h"
 
 namespace kvad::test {
@@ -31,15 +32,6 @@ class Recordset : public TempDatabase {
             ids.push_back(rs.Value("id").ToLong());
         }
         return ids;
-    }
-
-    static void ExpectVbError(const std::function<void()>& action, std::int32_t number) {
-        try {
-            action();
-            ADD_FAILURE() << "no error " << number;
-        } catch (const VbError& error) {
-            EXPECT_EQ(error.Number(), number) << error.what();
-        }
     }
 };
 
@@ -75,10 +67,10 @@ TEST_F(Recordset, FilterReadsNullsOrGroupsAndQuotes) {
     rs->SetFilter("");
     EXPECT_EQ(rs->RecordCount(), 4);
 
-    ExpectVbError([&] { rs->SetFilter("LIVELLO = "); }, 3001);
-    ExpectVbError([&] { rs->SetFilter("CODICE = 'unclosed"); }, 3001);
-    ExpectVbError([&] { rs->SetFilter("LIVELLO = 'abc'"); }, 3001);
-    ExpectVbError([&] { rs->SetFilter("NOPE = 1"); }, 3265);
+    test::ExpectVbError(3001, [&] { rs->SetFilter("LIVELLO = "); });
+    test::ExpectVbError(3001, [&] { rs->SetFilter("CODICE = 'unclosed"); });
+    test::ExpectVbError(3001, [&] { rs->SetFilter("LIVELLO = 'abc'"); });
+    test::ExpectVbError(3265, [&] { rs->SetFilter("NOPE = 1"); });
     EXPECT_EQ(rs->Filter(), "");
 }
 
@@ -91,7 +83,7 @@ TEST_F(Recordset, SortOrdersByKeysWithNullsFirst) {
     rs->SetFilter("LIVELLO = 0");
     rs->SetSort("[CODICE] DESC");
     EXPECT_EQ(Ids(*rs), (std::vector<long>{4, 1}));
-    ExpectVbError([&] { rs->SetSort("ID SIDEWAYS"); }, 3001);
+    test::ExpectVbError(3001, [&] { rs->SetSort("ID SIDEWAYS"); });
 }
 
 TEST_F(Recordset, RequerySeesNewRowsAndKeepsFilterAndSort) {
@@ -145,7 +137,7 @@ TEST_F(Recordset, UniqueTableSendsUpdatesToThatTableOnly) {
     rs->SetValue("STATUS", std::int32_t{1});
     EXPECT_THROW(rs->Update(), DbError);
     rs->CancelUpdate();
-    ExpectVbError([&] { rs->SetProperty("Unique Table", "NOT_IN_QUERY"); }, 3001);
+    test::ExpectVbError(3001, [&] { rs->SetProperty("Unique Table", "NOT_IN_QUERY"); });
 }
 
 TEST_F(Recordset, TemporaryTableRowsAreWrittenBack) {
@@ -164,14 +156,14 @@ TEST_F(Recordset, OnePassResultIsReadOnly) {
     auto rs = connection->Query("SELECT ID, CODICE FROM NODI ORDER BY ID");
     EXPECT_EQ(rs->RecordCount(), 4);
     EXPECT_EQ(rs->Value("ID").ToLong(), 1);
-    ExpectVbError([&] { (void)rs->Value("MISSING"); }, 3265);
-    ExpectVbError([&] { rs->SetValue("CODICE", "X"); }, 3251);
-    ExpectVbError([&] { rs->SetFilter("ID = 1"); }, 3251);
+    test::ExpectVbError(3265, [&] { (void)rs->Value("MISSING"); });
+    test::ExpectVbError(3251, [&] { rs->SetValue("CODICE", "X"); });
+    test::ExpectVbError(3251, [&] { rs->SetFilter("ID = 1"); });
     while (!rs->Eof()) {
         rs->MoveNext();
     }
-    ExpectVbError([&] { (void)rs->Value("ID"); }, 3021);
-    ExpectVbError([&] { rs->MoveNext(); }, 3021);
+    test::ExpectVbError(3021, [&] { (void)rs->Value("ID"); });
+    test::ExpectVbError(3021, [&] { rs->MoveNext(); });
     rs->MoveFirst();
     EXPECT_EQ(rs->AbsolutePosition(), 1);
     connection->Execute("DELETE FROM NODI WHERE ID = 1");
