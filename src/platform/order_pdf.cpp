@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "italian_format.h"
+#include "kvad_nso/errors.h"
 #include "order_totals.h"
 #include "pdf_canvas.h"
 
@@ -690,7 +691,13 @@ std::vector<std::uint8_t> RenderOrderPdf(const OrderDocument& order) {
 }
 
 std::vector<std::uint8_t> RenderOrderPdf(std::string_view xml) {
-    return RenderOrderPdf(ReadOrderDocument(xml));
+    try {
+        return RenderOrderPdf(ReadOrderDocument(xml));
+    } catch (const Error& error) {
+        // Sums beyond the 28 digits of an amount.
+        throw OrderRenderError("Ordine non convertibile in PDF: importi fuori misura (" +
+                               error.Description() + ")");
+    }
 }
 
 } // namespace kvad::platform

@@ -294,6 +294,9 @@ TEST(OrderPdf, TheServiceRendersAnOrderOrSaysWhyItCannot) {
         {std::regex_replace(order, std::regex("<cbc:PriceAmount>2.25"), "<cbc:PriceAmount>2,25"),
          "\"2,25\" (riga 2, prezzo)"},
         {std::regex_replace(order, std::regex("<cbc:ID>GEN-300</cbc:ID>"), ""), "manca il numero"},
+        {std::regex_replace(order, std::regex(">2</cbc:Quantity>"),
+                            ">9999999999999999999999999999</cbc:Quantity>"),
+         "importi fuori misura"},
     };
     for (const auto& [xml, reason] : refused) {
         EXPECT_TRUE(convert(xml).IsEmpty());
