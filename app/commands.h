@@ -25,6 +25,9 @@ void AddFetchCommand(CLI::App& app, Settings& settings);
 /// Registers "nso list": the chains of received documents.
 void AddListCommand(CLI::App& app, Settings& settings);
 
+/// Registers "nso pdf": a received order as a printable PDF.
+void AddPdfCommand(CLI::App& app, Settings& settings);
+
 /// Registers "nso settings": prints the resolved settings and the file they came from.
 void AddSettingsCommand(CLI::App& app, Settings& settings);
 

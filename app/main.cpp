@@ -130,6 +130,7 @@ int Run(int argc, char** argv) {
     nsoapp::AddConfigCommand(app, settings);
     nsoapp::AddFetchCommand(app, settings);
     nsoapp::AddListCommand(app, settings);
+    nsoapp::AddPdfCommand(app, settings);
     nsoapp::AddSettingsCommand(app, settings);
 
     try {

@@ -6,7 +6,8 @@ packages=(
     build-essential cmake ninja-build pkg-config
     libsqlite3-dev libxml2-dev uuid-dev libgmp-dev
     libcli11-dev libtomlplusplus-dev
-    libgtest-dev libgmock-dev
+    libcairo2-dev libpango1.0-dev fonts-dejavu-core
+    libgtest-dev libgmock-dev poppler-utils
 )
 
 missing=()

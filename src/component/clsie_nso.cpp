@@ -5,6 +5,7 @@
 #include "frame/formato_db.h"
 #include "frame/nso_state.h"
 #include "frame/trace.h"
+#include "preview/anteprima_pdf.h"
 #include "retrieval/document_checks.h"
 #include "retrieval/recupero_ordini.h"
 #include "ubl/staging_writer.h"
@@ -168,6 +169,10 @@ std::shared_ptr<Recordset> CLSIE_NSO::GetElencoCampiTabella(std::string& fNomeTa
     return nso::GetElencoCampiTabella(*state_, fNomeTabella);
 }
 
+void CLSIE_NSO::AnteprimaPDF(std::int32_t& fId) {
+    nso::AnteprimaPDF(*state_, fId);
+}
+
 std::vector<std::int32_t> CLSIE_NSO::DownloadMissingDocuments() {
     return nso::DownloadMissingDocuments(*state_);
 }
@@ -184,6 +189,10 @@ Variant CLSIE_NSO::RetrievalStartDate() const {
     } catch (...) {
         return Variant::Null();
     }
+}
+
+std::string CLSIE_NSO::WriteOrderPdf(std::int32_t fId, const std::string& path, bool open) {
+    return nso::WriteOrderPdf(*state_, fId, path, open);
 }
 
 int CLSIE_NSO::AddOnProgress(ProgressListener listener) {

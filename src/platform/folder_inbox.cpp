@@ -11,6 +11,7 @@
 #include "inbox_collection.h"
 #include "inbox_document.h"
 #include "inbox_folder.h"
+#include "order_pdf.h"
 #include "order_summary.h"
 #include "xml/xml_document.h"
 
@@ -108,12 +109,11 @@ void FolderInboxService::DownloadOrders(const Variant& hubId,
     Report(errorText, [&] { collection = DoDownloadOrders(hubId); });
 }
 
-void FolderInboxService::TrasformOrder2PDF(const std::string& /*xml*/, Variant& /*pdf*/,
+void FolderInboxService::TrasformOrder2PDF(const std::string& xml, Variant& pdf,
                                            std::string& errorText) {
     Report(errorText, [&] {
         static_cast<void>(Inbox());
-        throw InboxError("Anteprima PDF non disponibile: la piattaforma a cartella non converte "
-                         "gli ordini in PDF");
+        pdf = Variant(RenderOrderPdf(xml));
     });
 }
 

@@ -35,7 +35,8 @@ class FolderInboxService final : public NsoService {
     /// An id that is not a plain visible file name is refused.
     void DownloadOrders(const Variant& hubId, std::shared_ptr<NsoCollection>& collection,
                         std::string& errorText) override;
-    /// Not available on this platform: always an error text.
+    /// Renders the order as the PDF a clerk prints; an order that cannot be rendered (not XML,
+    /// not an Order, an amount that is not a number) gets the reason in the error text.
     void TrasformOrder2PDF(const std::string& xml, Variant& pdf, std::string& errorText) override;
     /// Logs out: later calls fail until the next Login.
     void Terminate() override;

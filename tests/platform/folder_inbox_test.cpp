@@ -288,10 +288,10 @@ TEST_F(FolderInboxTest, CallsFailWhenNotConnected) {
     EXPECT_NE(error_.find("non connesso"), std::string::npos) << error_;
 }
 
-TEST_F(FolderInboxTest, PdfIsNotAvailableAndProgIdObjectsAreEmpty) {
+TEST_F(FolderInboxTest, PdfOfAnOrderWithoutNumberIsRefusedAndProgIdObjectsAreEmpty) {
     Variant pdf;
     service_->TrasformOrder2PDF("<Order/>", pdf, error_);
-    EXPECT_EQ(error_.rfind("Anteprima PDF non disponibile: ", 0), 0U) << error_;
+    EXPECT_EQ(error_.rfind("Ordine non convertibile in PDF: ", 0), 0U) << error_;
     EXPECT_TRUE(pdf.IsEmpty());
 
     auto collection = CreateObjectAs<NsoCollection>(progid::kNsoCollection);

@@ -90,6 +90,12 @@ class CLSIE_NSO : public ComObject {
     /// The columns of a staging table except its key (COLUMN_NAME, COLUMN_TYPE,
     /// COLUMN_TYPE_NAME), in column order; null on failure.
     [[nodiscard]] std::shared_ptr<Recordset> GetElencoCampiTabella(std::string& fNomeTabella);
+    /// Shows registered document fId as a PDF: the web-service component renders its stored
+    /// XML, the file is saved in the framework's fixed folder 5 and opened in the registered
+    /// viewer. Stato and Errore are not reset: a login failure sets kaErrConnessioneNSO, a
+    /// conversion error kaErrVB; without XML nothing happens. The one method that can throw:
+    /// an error the web-service component raises during the conversion reaches the caller.
+    void AnteprimaPDF(std::int32_t& fId);
 
     // Extensions for hosts, beyond the given methods. Like the methods they report through Stato
     // and Errore and never throw.
@@ -103,6 +109,14 @@ class CLSIE_NSO : public ComObject {
     /// The first day the next RecuperaOrdiniNSO lists documents from: the day before
     /// Param_DataImport. Null when Param_DataImport is not a date.
     [[nodiscard]] Variant RetrievalStartDate() const;
+    /// Renders registered document fId through the web-service component, as AnteprimaPDF
+    /// does, and writes the PDF to `path` (replacing it), or to a new file in the framework's
+    /// fixed folder 5 when `path` is empty; with `open` the registered viewer then shows it.
+    /// Resets Stato; kaErrNessunDatoDaElaborare when the document has no XML,
+    /// kaErrConnessioneNSO when the login fails, kaErrParametri when no viewer is installed (the
+    /// file is written all the same), kaErrVB when the conversion or the writing fails. Returns
+    /// the file's full path, "" when none was written.
+    std::string WriteOrderPdf(std::int32_t fId, const std::string& path, bool open);
 
     // Event.
     /// Adds an OnProgress listener; returns a token for RemoveOnProgress.
