@@ -25,6 +25,12 @@ void AddFetchCommand(CLI::App& app, Settings& settings);
 /// Registers "nso list": the chains of received documents.
 void AddListCommand(CLI::App& app, Settings& settings);
 
+/// Registers "nso master load" and "nso master list": the ERP master data decoding reads.
+void AddMasterCommand(CLI::App& app, Settings& settings);
+
+/// Registers "nso decode": decodes registered orders and shows the result.
+void AddDecodeCommand(CLI::App& app, Settings& settings);
+
 /// Registers "nso settings": prints the resolved settings and the file they came from.
 void AddSettingsCommand(CLI::App& app, Settings& settings);
 

@@ -131,6 +131,8 @@ int Run(int argc, char** argv) {
     nsoapp::AddFetchCommand(app, settings);
     nsoapp::AddListCommand(app, settings);
     nsoapp::AddSettingsCommand(app, settings);
+    nsoapp::AddMasterCommand(app, settings);
+    nsoapp::AddDecodeCommand(app, settings);
 
     try {
         app.parse(argc, argv);
