@@ -139,7 +139,9 @@ std::vector<std::pair<std::string, Variant>> Columns(const std::vector<Field>& f
 // customer).
 auto TableWriter(std::string table, std::string companyColumn,
                  std::vector<std::pair<std::string, Variant>> fixed, std::vector<Field> fields) {
-    return [=](Writer& w, const Row& row, std::size_t) {
+    return [table = std::move(table), companyColumn = std::move(companyColumn),
+            fixed = std::move(fixed),
+            fields = std::move(fields)](Writer& w, const Row& row, std::size_t) {
         std::vector<std::pair<std::string, Variant>> key;
         if (!companyColumn.empty()) {
             key.emplace_back(companyColumn, w.Company());
@@ -522,12 +524,12 @@ std::size_t LoadMasterData(Connection& db, std::int32_t company, const std::stri
         const auto known = std::find_if(definition.fields.begin(), definition.fields.end(),
                                         [&](const Field& f) { return EqualsNoCase(f.name, name); });
         if (known == definition.fields.end()) {
-            std::string names;
+            std::string reason = "unknown column (" + kind + " has ";
             for (const Field& f : definition.fields) {
-                names += (names.empty() ? "" : ", ") + std::string(f.name);
+                reason += f.name;
+                reason += &f == &definition.fields.back() ? ")" : ", ";
             }
-            throw MasterDataError(fileName, header.line, name,
-                                  "unknown column (" + kind + " has " + names + ")");
+            throw MasterDataError(fileName, header.line, name, reason);
         }
         if (std::find(fields.begin(), fields.end(), &*known) != fields.end()) {
             throw MasterDataError(fileName, header.line, name, "the column is named twice");

@@ -111,13 +111,13 @@ class DecodingTest : public ::testing::Test {
                     {"CG16_PARTIVA", vat == "NULL" ? vat : Q(vat)},
                     {"CG16_CODFISCALE", fiscalCode == "NULL" ? fiscalCode : Q(fiscalCode)},
                     {"CG16_FLGANAGVAL", "1"}};
-        for (const auto& [name, value] : master) {
+        for (const auto& column : master) {
             const auto same = std::find_if(row.begin(), row.end(),
-                                           [&](const auto& c) { return c.first == name; });
+                                           [&](const auto& c) { return c.first == column.first; });
             if (same != row.end()) {
-                same->second = value;
+                same->second = column.second;
             } else {
-                row.emplace_back(name, value);
+                row.push_back(column);
             }
         }
         Insert("CG16_ANAGRAFICA", row);
