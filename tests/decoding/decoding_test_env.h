@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -34,11 +33,8 @@ class DecodingTest : public ::testing::Test {
   protected:
     DecodingTest() {
         env.S().Param_CodiceDocumento = "OCL";
-        Insert("MG3G_DOCDITTA", {{"MG3G_DITTA_CG18", "1"},
-                                 {"MG3G_CODDOCUM_MG36", "'OCL'"},
-                                 {"MG3G_SEZDEFAULT", "'A'"},
-                                 {"MG3G_DEPDEFAULT_MG58", "'01'"}});
-        Insert("CG08_TABVALUTE", {{"CG08_CODICE", "'001'"}, {"CG08_SIGLA", "'EUR'"}});
+        env.Native("INSERT INTO MG3G_DOCDITTA VALUES (1, 'OCL', NULL, 'A', '01');"
+                   "INSERT INTO CG08_TABVALUTE VALUES ('001', 'EUR', NULL)");
     }
 
     /// Inserts one row and returns its rowid.
@@ -53,16 +49,15 @@ class DecodingTest : public ::testing::Test {
         return env.Scalar("SELECT MAX(rowid) FROM " + table).ToLong();
     }
 
-    /// A registered order of company 1 with a staged header (CompanyID, IE91_ENDPOINTID and
-    /// any further IE92 columns).
+    /// A registered order of company 1 with a staged header: its CompanyID, IE91_ENDPOINTID and
+    /// further IE92 columns.
     std::int32_t Order(const std::string& companyId, const std::string& endpoint = "UFABCD",
                        const Columns& header = {}) {
         const std::int32_t id =
             Insert("IE91_NSOFILES", {{"IE91_DITTA_CG18", "1"},
                                      {"IE91_IDORD", Q("N" + std::to_string(++orders_))},
                                      {"IE91_ISSUEDATE", "'2024-03-05 00:00:00'"},
-                                     {"IE91_ENDPOINTID", endpoint.empty() ? "NULL" : Q(endpoint)},
-                                     {"IE91_XML", "'<Order/>'"}});
+                                     {"IE91_ENDPOINTID", endpoint.empty() ? "NULL" : Q(endpoint)}});
         Columns row{{"IE92_ID_IE91", std::to_string(id)},
                     {"IE92_BuyerCustomerParty_Party_PartyTaxScheme_CompanyID",
                      companyId.empty() ? "NULL" : Q(companyId)},
@@ -73,74 +68,58 @@ class DecodingTest : public ::testing::Test {
     }
 
     /// A staged order line; returns its IE94_ID.
-    std::int32_t Line(std::int32_t order, const Columns& columns) {
-        Columns row{{"IE94_ID_IE91", std::to_string(order)}};
-        row.insert(row.end(), columns.begin(), columns.end());
-        return Insert("IE94_NSOCORPOXML", row);
+    std::int32_t Line(std::int32_t order, Columns columns) {
+        columns.emplace_back("IE94_ID_IE91", std::to_string(order));
+        return Insert("IE94_NSOCORPOXML", columns);
     }
 
     /// An allowance (indicator 'false') or charge ('true') of a staged line.
     void LineAllowance(std::int32_t order, std::int32_t line, const std::string& indicator,
                        const std::string& amount) {
-        Insert("IE9A_NSOCORPOSCONTIXML", {{"IE9A_ID_IE91", std::to_string(order)},
-                                          {"IE9A_ID_IE94", std::to_string(line)},
-                                          {"IE9A_ChargeIndicator", Q(indicator)},
-                                          {"IE9A_Amount", amount}});
+        env.Native("INSERT INTO IE9A_NSOCORPOSCONTIXML (IE9A_ID_IE91, IE9A_ID_IE94, "
+                   "IE9A_ChargeIndicator, IE9A_Amount) VALUES (" +
+                   std::to_string(order) + ", " + std::to_string(line) + ", " + Q(indicator) +
+                   ", " + amount + ")");
     }
 
-    /// An allowance or charge of the order as a whole.
+    /// An allowance or charge of the order as a whole, with a tax category or none ("").
     void HeaderAllowance(std::int32_t order, const std::string& indicator,
                          const std::string& amount, const std::string& reason,
                          const std::string& taxCategory = "", const std::string& percent = "NULL") {
-        Insert("IE96_NSOTESTATASCONTIXML",
-               {{"IE96_ID_IE91", std::to_string(order)},
-                {"IE96_ChargeIndicator", Q(indicator)},
-                {"IE96_Amount", amount},
-                {"IE96_AllowanceChargeReason", Q(reason)},
-                {"IE96_TaxCategory_ID", taxCategory.empty() ? "NULL" : Q(taxCategory)},
-                {"IE96_TaxCategory_Percent", percent}});
+        env.Native("INSERT INTO IE96_NSOTESTATASCONTIXML (IE96_ID_IE91, IE96_ChargeIndicator, "
+                   "IE96_Amount, IE96_AllowanceChargeReason, IE96_TaxCategory_ID, "
+                   "IE96_TaxCategory_Percent) VALUES (" +
+                   std::to_string(order) + ", " + Q(indicator) + ", " + amount + ", " + Q(reason) +
+                   ", " + (taxCategory.empty() ? "NULL" : Q(taxCategory)) + ", " + percent + ")");
     }
 
-    /// A customer of company 1 with its own master record (code + 1000); `master` overrides
-    /// CG16 columns, `dismissed` is MG19_DATADISMIS (no MG19 row when empty).
+    /// A customer of company 1 with its own master record (code + 1000); `master` is extra SQL
+    /// for that record ("CG16_FLGANAGVAL = 0"), `dismissed` its MG19_DATADISMIS.
     void Customer(std::int32_t code, const std::string& vat, const std::string& fiscalCode,
-                  const Columns& master = {}, const std::string& dismissed = "") {
+                  const std::string& master = "", const std::string& dismissed = "") {
         const std::string record = std::to_string(code + 1000);
-        Columns row{{"CG16_CODICE", record},
-                    {"CG16_RAGSOC", Q("Cliente " + std::to_string(code))},
-                    {"CG16_PARTIVA", vat == "NULL" ? vat : Q(vat)},
-                    {"CG16_CODFISCALE", fiscalCode == "NULL" ? fiscalCode : Q(fiscalCode)},
-                    {"CG16_FLGANAGVAL", "1"}};
-        for (const auto& column : master) {
-            const auto same = std::find_if(row.begin(), row.end(),
-                                           [&](const auto& c) { return c.first == column.first; });
-            if (same != row.end()) {
-                same->second = column.second;
-            } else {
-                row.push_back(column);
-            }
+        const std::string customer = std::to_string(code);
+        env.Native("INSERT INTO CG16_ANAGRAFICA (CG16_CODICE, CG16_PARTIVA, CG16_CODFISCALE) "
+                   "VALUES (" +
+                   record + ", " + (vat == "NULL" ? vat : Q(vat)) + ", " +
+                   (fiscalCode == "NULL" ? fiscalCode : Q(fiscalCode)) + ");" +
+                   "INSERT INTO CG44_CLIFOR VALUES (1, 0, " + customer + ", " + record + ")");
+        if (!master.empty()) {
+            env.Native("UPDATE CG16_ANAGRAFICA SET " + master + " WHERE CG16_CODICE = " + record);
         }
-        Insert("CG16_ANAGRAFICA", row);
-        Insert("CG44_CLIFOR", {{"CG44_DITTA_CG18", "1"},
-                               {"CG44_TIPOCF", "0"},
-                               {"CG44_CLIFOR", std::to_string(code)},
-                               {"CG44_CODICE_CG16", record}});
         if (!dismissed.empty()) {
-            Insert("MG19_CLIFORVA", {{"MG19_DITTA_CG18", "1"},
-                                     {"MG19_TIPOCF_CG44", "0"},
-                                     {"MG19_CLIFOR_CG44", std::to_string(code)},
-                                     {"MG19_DATADISMIS", dismissed}});
+            env.Native("INSERT INTO MG19_CLIFORVA VALUES (1, 0, " + customer + ", " + dismissed +
+                       ")");
         }
     }
 
     /// Ties a public-administration office to a customer's master record.
     void Office(const std::string& office, std::int32_t customer) {
-        Insert("CG1M_UFFICIOPA", {{"CG1M_CODICE", Q(office)},
-                                  {"CG1M_CODICE_CG16", std::to_string(customer + 1000)},
-                                  {"CG1M_TIPOCF_CG44", "0"}});
+        env.Native("INSERT INTO CG1M_UFFICIOPA (CG1M_CODICE, CG1M_CODICE_CG16) VALUES (" +
+                   Q(office) + ", " + std::to_string(customer + 1000) + ")");
     }
 
-    /// Decoding messages of an order: "code field" per entry, in the order written.
+    /// The messages of an order, "code field type T context C line L", in the order written.
     std::vector<std::string> Messages(std::int32_t order) {
         std::vector<std::string> out;
         auto rs = env.Db().Query("SELECT IE98_CODE_IE97, IE98_FIELD, IE98_TYPE, IE98_CONTESTO, "
