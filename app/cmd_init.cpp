@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "app/demo_data.h"
 #include "kvad_nso/recordset.h"
 #include "sqlite/sqlite_database.h"
 
@@ -38,7 +39,7 @@ void RegisterCompany(kvad::Connection& connection, const Settings& settings) {
               << ")\n";
 }
 
-void RunInit(const std::string& file, const Settings& settings) {
+void RunInit(const std::string& file, const Settings& settings, bool demo) {
     const std::shared_ptr<kvad::Connection> connection =
         Attempt("cannot open " + file, [&] { return kvad::db::OpenSqlite(file); });
     const int before = Attempt("cannot read the schema version of " + file,
@@ -61,6 +62,9 @@ void RunInit(const std::string& file, const Settings& settings) {
         std::cout << "upgraded " << file << " from schema version " << before << " to " << after
                   << '\n';
     }
+    if (demo) {
+        Attempt("cannot load the demo set", [&] { LoadDemoData(*connection, settings); });
+    }
 }
 
 } // namespace
@@ -73,9 +77,14 @@ void AddInitCommand(CLI::App& app, Settings& settings) {
     auto file = std::make_shared<std::string>();
     CLI::Option* db = init->add_option("--db", *file, "Database file (default: the settings')")
                           ->type_name("FILE");
+    auto demo = std::make_shared<bool>(false);
+    init->add_flag("--demo", *demo,
+                   "Also load the demo master data (examples/master) and configure the company "
+                   "when it has no configuration");
     // Failures propagate to main, which prints "nso: <message>" and exits with 1.
-    init->callback(
-        [&settings, file, db] { RunInit(db->count() > 0 ? *file : settings.database, settings); });
+    init->callback([&settings, file, db, demo] {
+        RunInit(db->count() > 0 ? *file : settings.database, settings, *demo);
+    });
 }
 
 } // namespace nsoapp

@@ -28,6 +28,12 @@ void AddListCommand(CLI::App& app, Settings& settings);
 /// Registers "nso pdf": a received order as a printable PDF.
 void AddPdfCommand(CLI::App& app, Settings& settings);
 
+/// Registers "nso master load" and "nso master list": the ERP master data decoding reads.
+void AddMasterCommand(CLI::App& app, Settings& settings);
+
+/// Registers "nso decode": decodes registered orders and shows the result.
+void AddDecodeCommand(CLI::App& app, Settings& settings);
+
 /// Registers "nso settings": prints the resolved settings and the file they came from.
 void AddSettingsCommand(CLI::App& app, Settings& settings);
 

@@ -132,6 +132,8 @@ int Run(int argc, char** argv) {
     nsoapp::AddListCommand(app, settings);
     nsoapp::AddPdfCommand(app, settings);
     nsoapp::AddSettingsCommand(app, settings);
+    nsoapp::AddMasterCommand(app, settings);
+    nsoapp::AddDecodeCommand(app, settings);
 
     try {
         app.parse(argc, argv);

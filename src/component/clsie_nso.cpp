@@ -1,6 +1,7 @@
 #include "kvad_nso/clsie_nso.h"
 
 #include "config/configurazione.h"
+#include "decoding/trascodifica_ordine.h"
 #include "frame/failure_path.h"
 #include "frame/formato_db.h"
 #include "frame/nso_state.h"
@@ -9,6 +10,7 @@
 #include "retrieval/document_checks.h"
 #include "retrieval/recupero_ordini.h"
 #include "ubl/staging_writer.h"
+#include "ubl/xml_loader.h"
 #include "workspace/ordini.h"
 
 namespace kvad {
@@ -181,6 +183,13 @@ std::string CLSIE_NSO::ExplainDocument(std::int32_t fId) {
     std::string reason;
     nso::Guard(*state_, "ExplainDocument", [&] { reason = nso::ExplainDocument(*state_, fId); });
     return reason;
+}
+
+void CLSIE_NSO::DecodeOrder(std::int32_t fId, bool fForce) {
+    nso::GetOrderFromXML(*state_, fId, false);
+    if (state_->Stato == kaOK) {
+        nso::TrascodificaOrdine(*state_, fId, fForce);
+    }
 }
 
 Variant CLSIE_NSO::RetrievalStartDate() const {

@@ -106,6 +106,11 @@ class CLSIE_NSO : public ComObject {
     /// Why registered document fId is not, or not wholly, staged, in words for the user; "" when
     /// it is staged.
     [[nodiscard]] std::string ExplainDocument(std::int32_t fId);
+    /// Decodes registered document fId into the decoded header and lines, staging its XML first
+    /// when it is not staged. With fForce false an order that already has decoded lines keeps
+    /// them (its decoding messages are written again); with fForce true it is decoded afresh.
+    /// Stato and Errore are reset first; the decoding messages go to the error log.
+    void DecodeOrder(std::int32_t fId, bool fForce = false);
     /// The first day the next RecuperaOrdiniNSO lists documents from: the day before
     /// Param_DataImport. Null when Param_DataImport is not a date.
     [[nodiscard]] Variant RetrievalStartDate() const;

@@ -1,0 +1,81 @@
+#include "fiscal_codes.h"
+
+#include <array>
+
+namespace kvad::host {
+namespace {
+
+constexpr std::size_t kPartitaIvaLength = 11;
+constexpr std::size_t kCodiceFiscaleLength = 16;
+
+bool IsDigit(char c) noexcept {
+    return c >= '0' && c <= '9';
+}
+bool IsLetter(char c) noexcept {
+    return c >= 'A' && c <= 'Z';
+}
+// A digit of the date or place part, or the letter that replaces it in a duplicate code.
+bool IsDigitOrReplacement(char c) noexcept {
+    return IsDigit(c) || std::string_view("LMNPQRSTUV").find(c) != std::string_view::npos;
+}
+
+// Values of the characters in odd places (first, third, ...) for the check letter, A..Z; a
+// digit counts as the letter in its place (0 as A, 1 as B, ...).
+constexpr std::array<int, 26> kOddValues = {1,  0,  5, 7, 9, 13, 15, 17, 19, 21, 2,  4,  18,
+                                            20, 11, 3, 6, 8, 12, 14, 16, 10, 22, 25, 24, 23};
+
+int Index(char c) noexcept {
+    return IsDigit(c) ? c - '0' : c - 'A';
+}
+
+} // namespace
+
+bool IsPartitaIva(std::string_view text) noexcept {
+    if (text.size() != kPartitaIvaLength) {
+        return false;
+    }
+    int sum = 0;
+    for (std::size_t i = 0; i < kPartitaIvaLength; ++i) {
+        if (!IsDigit(text[i])) {
+            return false;
+        }
+        int digit = text[i] - '0';
+        if (i % 2 == 1 && i + 1 < kPartitaIvaLength) {
+            digit *= 2;
+            digit = digit > 9 ? digit - 9 : digit;
+        }
+        if (i + 1 < kPartitaIvaLength) {
+            sum += digit;
+        }
+    }
+    return (10 - sum % 10) % 10 == text[kPartitaIvaLength - 1] - '0';
+}
+
+bool IsCodiceFiscale(std::string_view text) noexcept {
+    if (text.size() == kPartitaIvaLength) {
+        return IsPartitaIva(text);
+    }
+    if (text.size() != kCodiceFiscaleLength) {
+        return false;
+    }
+    // Surname and name, year, month, day, place, check letter.
+    constexpr std::string_view kLayout = "LLLLLLDDMDDLDDDL";
+    constexpr std::string_view kMonths = "ABCDEHLMPRST";
+    for (std::size_t i = 0; i < kCodiceFiscaleLength; ++i) {
+        const char c = text[i];
+        const bool ok = kLayout[i] == 'L'   ? IsLetter(c)
+                        : kLayout[i] == 'M' ? kMonths.find(c) != std::string_view::npos
+                                            : IsDigitOrReplacement(c);
+        if (!ok) {
+            return false;
+        }
+    }
+    int sum = 0;
+    for (std::size_t i = 0; i + 1 < kCodiceFiscaleLength; ++i) {
+        sum +=
+            i % 2 == 0 ? kOddValues.at(static_cast<std::size_t>(Index(text[i]))) : Index(text[i]);
+    }
+    return text[kCodiceFiscaleLength - 1] == static_cast<char>('A' + sum % 26);
+}
+
+} // namespace kvad::host

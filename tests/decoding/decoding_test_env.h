@@ -1,0 +1,156 @@
+#pragma once
+// Orders staged directly in the staging tables and ERP master data written row by row, for the
+// decoding tests. Values are SQLite literals ('text', 12.5, NULL, datetime(...)).
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/test_env.h"
+
+namespace kvad::nso::test {
+
+using Columns = std::vector<std::pair<std::string, std::string>>;
+
+/// A SQLite text literal.
+inline std::string Q(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+/// Today moved by a number of days, as the database stores dates.
+inline std::string Day(int offset) {
+    return "datetime('now', 'localtime', 'start of day', '" + std::to_string(offset) + " days')";
+}
+
+class DecodingTest : public ::testing::Test {
+  protected:
+    DecodingTest() {
+        env.S().Param_CodiceDocumento = "OCL";
+        env.Native("INSERT INTO MG3G_DOCDITTA VALUES (1, 'OCL', NULL, 'A', '01');"
+                   "INSERT INTO CG08_TABVALUTE VALUES ('001', 'EUR', NULL)");
+    }
+
+    /// Inserts one row and returns its rowid.
+    std::int32_t Insert(const std::string& table, const Columns& columns) {
+        std::string names;
+        std::string values;
+        for (const auto& [name, value] : columns) {
+            names += (names.empty() ? "" : ", ") + name;
+            values += (values.empty() ? "" : ", ") + value;
+        }
+        env.Native("INSERT INTO " + table + " (" + names + ") VALUES (" + values + ")");
+        return env.Scalar("SELECT MAX(rowid) FROM " + table).ToLong();
+    }
+
+    /// A registered order of company 1 with a staged header: its CompanyID, IE91_ENDPOINTID and
+    /// further IE92 columns.
+    std::int32_t Order(const std::string& companyId, const std::string& endpoint = "UFABCD",
+                       const Columns& header = {}) {
+        const std::int32_t id =
+            Insert("IE91_NSOFILES", {{"IE91_DITTA_CG18", "1"},
+                                     {"IE91_IDORD", Q("N" + std::to_string(++orders_))},
+                                     {"IE91_ISSUEDATE", "'2024-03-05 00:00:00'"},
+                                     {"IE91_ENDPOINTID", endpoint.empty() ? "NULL" : Q(endpoint)}});
+        Columns row{{"IE92_ID_IE91", std::to_string(id)},
+                    {"IE92_BuyerCustomerParty_Party_PartyTaxScheme_CompanyID",
+                     companyId.empty() ? "NULL" : Q(companyId)},
+                    {"IE92_DocumentCurrencyCode", "'EUR'"}};
+        row.insert(row.end(), header.begin(), header.end());
+        Insert("IE92_NSOTESTATAXML", row);
+        return id;
+    }
+
+    /// A staged order line; returns its IE94_ID.
+    std::int32_t Line(std::int32_t order, Columns columns) {
+        columns.emplace_back("IE94_ID_IE91", std::to_string(order));
+        return Insert("IE94_NSOCORPOXML", columns);
+    }
+
+    /// An allowance (indicator 'false') or charge ('true') of a staged line.
+    void LineAllowance(std::int32_t order, std::int32_t line, const std::string& indicator,
+                       const std::string& amount) {
+        env.Native("INSERT INTO IE9A_NSOCORPOSCONTIXML (IE9A_ID_IE91, IE9A_ID_IE94, "
+                   "IE9A_ChargeIndicator, IE9A_Amount) VALUES (" +
+                   std::to_string(order) + ", " + std::to_string(line) + ", " + Q(indicator) +
+                   ", " + amount + ")");
+    }
+
+    /// An allowance or charge of the order as a whole, with a tax category or none ("").
+    void HeaderAllowance(std::int32_t order, const std::string& indicator,
+                         const std::string& amount, const std::string& reason,
+                         const std::string& taxCategory = "", const std::string& percent = "NULL") {
+        env.Native("INSERT INTO IE96_NSOTESTATASCONTIXML (IE96_ID_IE91, IE96_ChargeIndicator, "
+                   "IE96_Amount, IE96_AllowanceChargeReason, IE96_TaxCategory_ID, "
+                   "IE96_TaxCategory_Percent) VALUES (" +
+                   std::to_string(order) + ", " + Q(indicator) + ", " + amount + ", " + Q(reason) +
+                   ", " + (taxCategory.empty() ? "NULL" : Q(taxCategory)) + ", " + percent + ")");
+    }
+
+    /// A customer of company 1 with its own master record (code + 1000); `master` is extra SQL
+    /// for that record ("CG16_FLGANAGVAL = 0"), `dismissed` its MG19_DATADISMIS.
+    void Customer(std::int32_t code, const std::string& vat, const std::string& fiscalCode,
+                  const std::string& master = "", const std::string& dismissed = "") {
+        const std::string record = std::to_string(code + 1000);
+        const std::string customer = std::to_string(code);
+        env.Native("INSERT INTO CG16_ANAGRAFICA (CG16_CODICE, CG16_PARTIVA, CG16_CODFISCALE) "
+                   "VALUES (" +
+                   record + ", " + (vat == "NULL" ? vat : Q(vat)) + ", " +
+                   (fiscalCode == "NULL" ? fiscalCode : Q(fiscalCode)) + ");" +
+                   "INSERT INTO CG44_CLIFOR VALUES (1, 0, " + customer + ", " + record + ")");
+        if (!master.empty()) {
+            env.Native("UPDATE CG16_ANAGRAFICA SET " + master + " WHERE CG16_CODICE = " + record);
+        }
+        if (!dismissed.empty()) {
+            env.Native("INSERT INTO MG19_CLIFORVA VALUES (1, 0, " + customer + ", " + dismissed +
+                       ")");
+        }
+    }
+
+    /// Ties a public-administration office to a customer's master record.
+    void Office(const std::string& office, std::int32_t customer) {
+        env.Native("INSERT INTO CG1M_UFFICIOPA (CG1M_CODICE, CG1M_CODICE_CG16) VALUES (" +
+                   Q(office) + ", " + std::to_string(customer + 1000) + ")");
+    }
+
+    /// The messages of an order, "code field type T context C line L", in the order written.
+    std::vector<std::string> Messages(std::int32_t order) {
+        std::vector<std::string> out;
+        auto rs = env.Db().Query("SELECT IE98_CODE_IE97, IE98_FIELD, IE98_TYPE, IE98_CONTESTO, "
+                                 "IE98_PROGRIGA_DO30 FROM IE98_NSO_LOGERRORS WHERE "
+                                 "IE98_ID_IE91 = " +
+                                 std::to_string(order) + " ORDER BY IE98_ID");
+        for (; !rs->Eof(); rs->MoveNext()) {
+            out.push_back(rs->Value(0).Text() + " " + rs->Value(1).Text() + " type " +
+                          rs->Value(2).Text() + " context " + rs->Value(3).Text() + " line " +
+                          rs->Value(4).Text());
+        }
+        return out;
+    }
+
+    /// A column of the decoded header of an order.
+    Variant Header(std::int32_t order, const std::string& column) {
+        return env.Scalar("SELECT " + column +
+                          " FROM IE93_NSOTESTATA WHERE IE93_ID_IE91 = " + std::to_string(order));
+    }
+
+    /// A column of decoded line `line` of an order.
+    Variant Decoded(std::int32_t order, std::int32_t line, const std::string& column) {
+        return env.Scalar("SELECT " + column +
+                          " FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = " + std::to_string(order) +
+                          " AND IE95_DO30_PROGRIGA = " + std::to_string(line));
+    }
+
+    kvad::test::TestEnv env;
+
+  private:
+    int orders_ = 0;
+};
+
+} // namespace kvad::nso::test

@@ -1,0 +1,180 @@
+#include "host/master_data.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "csv_reader.h"
+#include "fiscal_codes.h"
+#include "kvad_nso/recordset.h"
+#include "support/test_env.h"
+
+namespace kvad::host {
+namespace {
+
+TEST(Csv, RecordsKnowTheLineTheyStartOn) {
+    const auto records = ReadCsv("\xEF\xBB\xBF"
+                                 "a,b\r\n"
+                                 "\r\n"
+                                 "\"x, y\",\"he said \"\"no\"\"\"\n"
+                                 "  spaced  ,\"two\nlines\"\n"
+                                 "last,1");
+    ASSERT_EQ(records.size(), 4U);
+    EXPECT_EQ(records[0].fields, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(records[1].line, 3U) << "the blank line is skipped but counted";
+    EXPECT_EQ(records[1].fields, (std::vector<std::string>{"x, y", "he said \"no\""}));
+    EXPECT_EQ(records[2].fields, (std::vector<std::string>{"spaced", "two\nlines"}));
+    EXPECT_EQ(records[2].line, 4U);
+    EXPECT_EQ(records[3].line, 6U);
+
+    const auto semicolons = ReadCsv("item;rate\nS;22,5\n");
+    EXPECT_EQ(semicolons[1].fields, (std::vector<std::string>{"S", "22,5"}));
+
+    try {
+        (void)ReadCsv("a,b\n1,2\n3,\"open\n");
+        ADD_FAILURE() << "an unclosed quote is an error";
+    } catch (const CsvError& e) {
+        EXPECT_EQ(e.Line(), 3U);
+    }
+    try {
+        (void)ReadCsv("a,b\n1,x\"y\n");
+        ADD_FAILURE() << "a stray quote is an error";
+    } catch (const CsvError& e) {
+        EXPECT_EQ(e.Line(), 2U);
+    }
+}
+
+TEST(FiscalCodes, CheckDigitsAndLetters) {
+    EXPECT_TRUE(IsPartitaIva("03456780547"));
+    EXPECT_FALSE(IsPartitaIva("03456780548")) << "wrong check digit";
+    EXPECT_FALSE(IsPartitaIva("0345678054"));
+    EXPECT_FALSE(IsPartitaIva("0345678054A"));
+    EXPECT_TRUE(IsCodiceFiscale("RSSMRA80A01H501U"));
+    EXPECT_TRUE(IsCodiceFiscale("RSSMRA80A01H50MM")) << "a digit replaced by its letter";
+    EXPECT_TRUE(IsCodiceFiscale("80012345676")) << "a body's fiscal code";
+    EXPECT_FALSE(IsCodiceFiscale("RSSMRA80A01H501V")) << "wrong check letter";
+    EXPECT_FALSE(IsCodiceFiscale("RSSMRA80Z01H501U")) << "Z is not a month";
+    EXPECT_FALSE(IsCodiceFiscale("rssmra80a01h501u"));
+    EXPECT_FALSE(IsCodiceFiscale("80012345677"));
+}
+
+class MasterDataTest : public ::testing::Test {
+  protected:
+    std::size_t Load(const std::string& kind, const std::string& csv) {
+        return LoadMasterData(env.Db(), 1, kind, csv, kind + ".csv");
+    }
+
+    // Every row of the master tables, to show that a refused file changed nothing.
+    std::string Snapshot() {
+        std::string out;
+        for (const char* table :
+             {"CG16_ANAGRAFICA", "CG44_CLIFOR", "MG19_CLIFORVA", "CG1M_UFFICIOPA",
+              "MG22_CLIFORDEST", "MG66_ANAGRART", "MG73_ARTCLIFOR", "MG87_ARTDESC",
+              "CG28_TABCODIVA", "CG08_TABVALUTE", "MG3G_DOCDITTA"}) {
+            auto rs = env.Db().Query(std::string("SELECT * FROM ") + table + " ORDER BY 1, 2, 3");
+            for (; !rs->Eof(); rs->MoveNext()) {
+                out += table;
+                for (int i = 0; i < rs->FieldCount(); ++i) {
+                    out += "|" + rs->Value(i).Text();
+                }
+                out += "\n";
+            }
+        }
+        return out;
+    }
+
+    test::TestEnv env;
+};
+
+TEST_F(MasterDataTest, DemoSetLoadsEveryKindAndListsBack) {
+    const auto loaded = LoadDemoMasterData(env.Db(), 1);
+    ASSERT_EQ(loaded.size(), MasterKinds().size());
+    EXPECT_EQ(loaded.front().first, "vat-codes.csv");
+    const std::string before = Snapshot();
+    // Loading the same files again updates rows in place: nothing changes.
+    (void)LoadDemoMasterData(env.Db(), 1);
+    EXPECT_EQ(Snapshot(), before);
+
+    const MasterListing customers = ListMasterData(env.Db(), 1, "customers", "metauro");
+    ASSERT_EQ(customers.rows.size(), 2U);
+    EXPECT_EQ(customers.columns.at(3), "vat_number");
+    EXPECT_EQ(customers.rows[0].at(3), "02903456123");
+    EXPECT_EQ(customers.rows[1].at(5), "0") << "the second is flagged not valid";
+    const MasterListing offices = ListMasterData(env.Db(), 1, "offices", "UFK2D8");
+    EXPECT_EQ(offices.rows.size(), 2U) << "one office, two customers";
+    EXPECT_TRUE(ListMasterData(env.Db(), 2, "items", "").rows.empty()) << "another company";
+}
+
+TEST_F(MasterDataTest, RowsAreAddedOrUpdatedByKey) {
+    EXPECT_EQ(Load("customers", "customer,name,vat_number,dismissed\n"
+                                "7,Ospedale,IT03456780547,31/12/2030\n"),
+              1U);
+    EXPECT_EQ(env.Scalar("SELECT CG16_PARTIVA FROM CG16_ANAGRAFICA").Text(), "03456780547");
+    EXPECT_EQ(env.Scalar("SELECT MG19_DATADISMIS FROM MG19_CLIFORVA").ToDate(),
+              (DateTime{2030, 12, 31}));
+    EXPECT_EQ(env.Scalar("SELECT CG16_FLGANAGVAL FROM CG16_ANAGRAFICA").ToLong(), 1);
+    // A file with fewer columns changes only those.
+    Load("customers", "customer,name\n7,Ospedale Maggiore\n");
+    EXPECT_EQ(env.Count("SELECT * FROM CG16_ANAGRAFICA"), 1);
+    EXPECT_EQ(env.Scalar("SELECT CG16_RAGSOC FROM CG16_ANAGRAFICA").Text(), "Ospedale Maggiore");
+    EXPECT_EQ(env.Scalar("SELECT CG16_PARTIVA FROM CG16_ANAGRAFICA").Text(), "03456780547");
+
+    Load("items", "item;description;standard_id\nA-1;Garza;8000000000001\n");
+    Load("item-descriptions", "item,description\nA-1,\"Garza sterile 10x10, conf. 100\"\n");
+    EXPECT_EQ(env.Scalar("SELECT MG87_OPZIONE_MG5E FROM MG87_ARTDESC").Text(), "")
+        << "no option column: the empty option";
+    Load("vat-codes", "code,rate\nS,\"22,5\"\n");
+    EXPECT_EQ(env.Scalar("SELECT CG28_ALIQUOTA FROM CG28_TABCODIVA").ToDecimal(),
+              *Decimal::Parse("22.5"));
+}
+
+TEST_F(MasterDataTest, ABadRowRefusesTheWholeFileNamingLineAndColumn) {
+    (void)LoadDemoMasterData(env.Db(), 1);
+    const std::string before = Snapshot();
+    struct Case {
+        const char* kind;
+        const char* csv;
+        std::size_t line;
+        const char* column;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"customers", "customer,name,colour\n5000,Nuovo,blue\n", 1, "colour", "unknown column"},
+        {"destinations", "destination,name\nX1,Magazzino\n", 1, "customer",
+         "the key column is missing"},
+        {"items", "item,description\nNEW-1,Nuovo\n,Senza codice\n", 3, "item",
+         "the key is missing"},
+        {"customers", "customer,vat_number\n5000,00412345670\n5001,IT0345678054\n", 3, "vat_number",
+         "is not a VAT number"},
+        {"customers", "customer,fiscal_code\n5000,RSSMRA80A01H501X\n", 2, "fiscal_code",
+         "is not a fiscal code"},
+        {"customers", "customer,name,dismissed\n5000,Nuovo,31/02/2024\n", 2, "dismissed",
+         "is not a date"},
+        {"items", "item,description\nNEW-1,Uno\nNEW-2,Due\nnew-1,Tre\n", 4, "item",
+         "the same key as line 2"},
+        {"destinations", "customer,destination,name\n1001,NEW,Nuovo\n4242,X,Ignoto\n", 3,
+         "customer", "unknown customer 4242"},
+        {"customer-items", "customer,customer_code,item\n1003,C-1,AFP-DM-56031\n1003,C-2,NOPE\n", 3,
+         "item", "unknown item NOPE"},
+        {"currencies", "code,iso\n009,EURO\n", 2, "iso", "is not an ISO currency code"},
+        {"offices", "office,customer\nUFNEW1,1001,extra\n", 2, "", "3 fields where the header"},
+        {"items", "item,description\n\"NEW-1,Nuovo\n", 2, "", "quoted field is not closed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.csv);
+        try {
+            Load(c.kind, c.csv);
+            ADD_FAILURE() << "the file was loaded";
+        } catch (const MasterDataError& e) {
+            EXPECT_EQ(e.File(), std::string(c.kind) + ".csv");
+            EXPECT_EQ(e.Line(), c.line) << e.what();
+            EXPECT_EQ(e.Column(), c.column) << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(Snapshot(), before) << "nothing was loaded";
+    }
+    EXPECT_THROW(Load("suppliers", "code\n1\n"), std::invalid_argument);
+}
+
+} // namespace
+} // namespace kvad::host
