@@ -6,6 +6,8 @@
 #include "frame/formato_db.h"
 #include "frame/nso_state.h"
 #include "frame/trace.h"
+#include "import/importa_documenti.h"
+#include "import/importa_singolo_ordine.h"
 #include "preview/anteprima_pdf.h"
 #include "retrieval/document_checks.h"
 #include "retrieval/recupero_ordini.h"
@@ -37,6 +39,7 @@ CLSIE_NSO::~CLSIE_NSO() {
     s.RstTestata.reset();
     s.RstCorpo.reset();
     s.RstLogMessages.reset();
+    nso::TermBOImport(s);
 }
 
 const std::string& CLSIE_NSO::StringaDiConnessione() const {
@@ -169,6 +172,10 @@ bool CLSIE_NSO::RecuperaSezionaleDepositoDefault(const std::string& fDocumento,
 
 std::shared_ptr<Recordset> CLSIE_NSO::GetElencoCampiTabella(std::string& fNomeTabella) {
     return nso::GetElencoCampiTabella(*state_, fNomeTabella);
+}
+
+void CLSIE_NSO::ImportaDocumenti() {
+    nso::ImportaDocumenti(*state_);
 }
 
 void CLSIE_NSO::AnteprimaPDF(std::int32_t& fId) {
