@@ -32,6 +32,25 @@ inline std::string N(std::int64_t value) {
     return std::to_string(value);
 }
 
+/// The header and line grids on the working table, as the host has them after processing.
+inline void OpenResultGrids(NsoState& s) {
+    const std::string& table = s.NomeTempOrdini;
+    s.RstTestata = s.Connessione->OpenRecordset(
+        "SELECT TEMP_ORD.*, IE92_NSOTESTATAXML.*, IE93_NSOTESTATA.* FROM " + table +
+        " AS TEMP_ORD LEFT OUTER JOIN IE92_NSOTESTATAXML WITH (NOLOCK) ON "
+        "IE92_NSOTESTATAXML.IE92_ID_IE91 = TEMP_ORD.IE91_ID LEFT OUTER JOIN IE93_NSOTESTATA WITH "
+        "(NOLOCK) ON IE93_NSOTESTATA.IE93_ID_IE91 = TEMP_ORD.IE91_ID WHERE (TMP_ELABORA = 2 OR "
+        "TMP_ELABORA = 4 OR TMP_ELABORA = 6) ORDER BY ID_PADRE, LIVELLO");
+    s.RstTestata->SetProperty("Unique Table", "IE93_NSOTESTATA");
+    s.RstCorpo = s.Connessione->OpenRecordset(
+        "SELECT IE94_NSOCORPOXML .*, IE95_NSOCORPO.* FROM " + table +
+        " AS TEMP_ORD INNER JOIN IE95_NSOCORPO WITH (NOLOCK) ON IE95_NSOCORPO.IE95_ID_IE91 = "
+        "TEMP_ORD.IE91_ID LEFT OUTER JOIN IE94_NSOCORPOXML WITH (NOLOCK) ON "
+        "IE94_NSOCORPOXML.IE94_ID = IE95_NSOCORPO.IE95_ID_IE94 WHERE TMP_ELABORA = 2 ORDER BY "
+        "IE95_DO30_PROGRIGA");
+    s.RstCorpo->SetProperty("Unique Table", "IE95_NSOCORPO");
+}
+
 /// One document of a chain to set up.
 struct Doc {
     Doc() = default;
@@ -141,23 +160,7 @@ class ImportScene {
         OpenGrids();
     }
 
-    /// The header and line grids, as the host shows them after processing.
-    void OpenGrids() {
-        auto& s = env.S();
-        s.RstTestata = env.Db().OpenRecordset(
-            "SELECT TEMP_ORD.*, IE92_NSOTESTATAXML.*, IE93_NSOTESTATA.* FROM #TEMP_ORD AS "
-            "TEMP_ORD LEFT OUTER JOIN IE92_NSOTESTATAXML WITH (NOLOCK) ON "
-            "IE92_NSOTESTATAXML.IE92_ID_IE91 = TEMP_ORD.IE91_ID LEFT OUTER JOIN IE93_NSOTESTATA "
-            "WITH (NOLOCK) ON IE93_NSOTESTATA.IE93_ID_IE91 = TEMP_ORD.IE91_ID WHERE "
-            "(TMP_ELABORA = 2 OR TMP_ELABORA = 4 OR TMP_ELABORA = 6) ORDER BY ID_PADRE, LIVELLO");
-        s.RstTestata->SetProperty("Unique Table", "IE93_NSOTESTATA");
-        s.RstCorpo = env.Db().OpenRecordset(
-            "SELECT IE94_NSOCORPOXML .*, IE95_NSOCORPO.* FROM #TEMP_ORD AS TEMP_ORD INNER JOIN "
-            "IE95_NSOCORPO WITH (NOLOCK) ON IE95_NSOCORPO.IE95_ID_IE91 = TEMP_ORD.IE91_ID LEFT "
-            "OUTER JOIN IE94_NSOCORPOXML WITH (NOLOCK) ON IE94_NSOCORPOXML.IE94_ID = "
-            "IE95_NSOCORPO.IE95_ID_IE94 WHERE TMP_ELABORA = 2 ORDER BY IE95_DO30_PROGRIGA");
-        s.RstCorpo->SetProperty("Unique Table", "IE95_NSOCORPO");
-    }
+    void OpenGrids() { OpenResultGrids(env.S()); }
 
     /// A column of a document's working-table row.
     Variant Work(const std::string& number, const std::string& column) {
