@@ -1,6 +1,7 @@
 #include "import_layout.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <map>
 #include <memory>
 
@@ -65,6 +66,14 @@ class Columns {
     std::map<std::string, std::shared_ptr<Recordset>> cache_;
 };
 
+[[noreturn]] void Unusable(std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (const std::string_view part : parts) {
+        text += part;
+    }
+    throw ImportRefusal(outcome::kInvalidLayout, text);
+}
+
 std::string Quoted(const std::string& text) {
     return "'" + ReplaceAll(text, "'", "''") + "'";
 }
@@ -110,28 +119,24 @@ ImportLayout LoadImportLayout(Connection& db, const std::string& code) {
                           Trim(rows->Value("IE26_ORIGINE").Text())};
         const bool header = IsHeaderTable(field.table);
         if (!header && !IsLineTable(field.table)) {
-            throw ImportRefusal(outcome::kInvalidLayout, prefix + "la tabella " + field.table +
-                                                             " non fa parte di un ordine");
+            Unusable({prefix, "la tabella ", field.table, " non fa parte di un ordine"});
         }
         if (!columns.Has(field.table, field.column)) {
-            throw ImportRefusal(outcome::kInvalidLayout, prefix + "la tabella " + field.table +
-                                                             " non ha il campo " + field.column);
+            Unusable({prefix, "la tabella ", field.table, " non ha il campo ", field.column});
         }
         if (Contains(OwnColumns(), field.column)) {
-            throw ImportRefusal(outcome::kInvalidLayout, prefix + "il campo " + field.column +
-                                                             " è assegnato dall'importazione");
+            Unusable({prefix, "il campo ", field.column, " è assegnato dall'importazione"});
         }
         const std::string source = header ? "IE93_NSOTESTATA" : "IE95_NSOCORPO";
         if (!columns.Has(source, field.source)) {
-            throw ImportRefusal(outcome::kInvalidLayout, prefix + "il campo " + field.column +
-                                                             " legge " + field.source +
-                                                             ", che non è in " + source);
+            Unusable({prefix, "il campo ", field.column, " legge ", field.source, ", che non è in ",
+                      source});
         }
         layout.fields.push_back(std::move(field));
     }
     for (const std::string& required : RequiredColumns()) {
         if (layout.SourceOf(required).empty()) {
-            throw ImportRefusal(outcome::kInvalidLayout, prefix + "manca il campo " + required);
+            Unusable({prefix, "manca il campo ", required});
         }
     }
     return layout;

@@ -132,13 +132,20 @@ void ScriviDatiAggiuntivi(NsoState& state, std::int32_t fId) {
                 continue;
             }
             const std::string codiceStandard = FormatoDB(state, standard, kFmtTesto, false).Text();
-            auto registrato = Conn(state).Query(
-                "SELECT TOP 1 1 FROM MG66_ANAGRART WITH (NOLOCK) WHERE MG66_DITTA_CG18   = " +
-                ditta + " AND       MG66_AICMINSANNSO = " + codiceStandard);
-            if (registrato->Eof()) {
-                Conn(state).Execute("UPDATE MG66_ANAGRART SET MG66_AICMINSANNSO = " +
-                                    codiceStandard + " WHERE MG66_DITTA_CG18 = " + ditta +
-                                    " AND       MG66_CODART     = '" + TraApici(articolo) + "'");
+            std::string cerca =
+                "SELECT TOP 1 1 FROM MG66_ANAGRART WITH (NOLOCK) WHERE MG66_DITTA_CG18   = ";
+            cerca += ditta;
+            cerca += " AND       MG66_AICMINSANNSO = ";
+            cerca += codiceStandard;
+            if (Conn(state).Query(cerca)->Eof()) {
+                std::string registra = "UPDATE MG66_ANAGRART SET MG66_AICMINSANNSO = ";
+                registra += codiceStandard;
+                registra += " WHERE MG66_DITTA_CG18 = ";
+                registra += ditta;
+                registra += " AND       MG66_CODART     = '";
+                registra += TraApici(articolo);
+                registra += "'";
+                Conn(state).Execute(registra);
             }
         }
     });

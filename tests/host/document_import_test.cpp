@@ -123,7 +123,7 @@ TEST_F(DocumentImportTest, RefusesWithACodeAndAClearTextAndWritesNothing) {
         std::int32_t code;
         std::string text;
     };
-    auto native = [](std::string sql) {
+    auto native = [](const std::string& sql) {
         return [sql](DocumentImportTest& t) { t.env.Native(sql); };
     };
     const std::vector<Case> cases{

@@ -12,7 +12,7 @@ namespace {
 
 class ImportaSingoloOrdineTest : public ImportTest {
   protected:
-    ~ImportaSingoloOrdineTest() override { (void)host::RegisterStandIns({}); }
+    void TearDown() override { (void)host::RegisterStandIns({}); }
 };
 
 TEST_F(ImportaSingoloOrdineTest, ReportsTheObjectsOutcomeAndReleasesTheObject) {
