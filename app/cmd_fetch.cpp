@@ -1,7 +1,5 @@
 // "nso fetch": retrieves the company's new documents from the document platform, with a
 // progress bar, and ends with a summary that names every document that failed to load.
-#include <unistd.h>
-
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -9,47 +7,13 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/progress_view.h"
 #include "app/session.h"
 #include "kvad_nso/recordset.h"
 #include "kvad_nso/text.h"
 
 namespace nsoapp {
 namespace {
-
-// Shows OnProgress as a bar on a terminal, as plain lines otherwise.
-class ProgressView {
-  public:
-    ProgressView() : terminal_(isatty(STDOUT_FILENO) != 0) {}
-
-    void Show(std::int32_t current, std::int32_t maximum, const std::string& message) {
-        if (maximum == 0) {
-            std::cout << "connecting to the document platform...\n" << std::flush;
-            return;
-        }
-        listed_ = maximum;
-        if (!terminal_) {
-            std::cout << "[" << current << "/" << maximum << "] " << message << "\n";
-            return;
-        }
-        constexpr int kWidth = 30;
-        const int done = static_cast<int>(static_cast<long long>(current) * kWidth / maximum);
-        std::cout << "\r\033[K[" << std::string(static_cast<std::size_t>(done), '#')
-                  << std::string(static_cast<std::size_t>(kWidth - done), '.') << "] " << current
-                  << "/" << maximum << " " << message.substr(0, 60) << std::flush;
-        drawn_ = true;
-    }
-    void End() {
-        if (drawn_) {
-            std::cout << "\n";
-        }
-    }
-    [[nodiscard]] std::int32_t Listed() const { return listed_; }
-
-  private:
-    bool terminal_;
-    bool drawn_ = false;
-    std::int32_t listed_ = 0;
-};
 
 struct Failure {
     std::string document;
@@ -85,7 +49,7 @@ void Fetch(const Settings& settings) {
     const std::int32_t before =
         Scalar(db, "SELECT ISNULL(MAX(IE91_ID), 0) FROM IE91_NSOFILES").ToLong();
 
-    ProgressView view;
+    ProgressView view("connecting to the document platform...");
     session.nso->AddOnProgress(
         [&view](kvad::kaenumTipoOperazione&, std::int32_t& current, std::int32_t& maximum,
                 std::string& message) { view.Show(current, maximum, message); });
@@ -96,8 +60,8 @@ void Fetch(const Settings& settings) {
         "IE91_DITTA_CG18 = " + company + " AND IE91_ID > " + std::to_string(before);
     const long stored = Scalar(db, "SELECT COUNT(*) FROM IE91_NSOFILES WHERE " + news).ToLong();
     const std::vector<Failure> failures = Problems(session, news);
-    std::cout << "listed " << view.Listed() << ", new " << stored << ", already registered "
-              << (view.Listed() - stored) << ", failed to load " << failures.size() << "\n";
+    std::cout << "listed " << view.Maximum() << ", new " << stored << ", already registered "
+              << (view.Maximum() - stored) << ", failed to load " << failures.size() << "\n";
     PrintFailures(failures);
     RequireOk(session, "the retrieval");
 }

@@ -34,6 +34,9 @@ void AddMasterCommand(CLI::App& app, Settings& settings);
 /// Registers "nso decode": decodes registered orders and shows the result.
 void AddDecodeCommand(CLI::App& app, Settings& settings);
 
+/// Registers "nso orders": the ERP orders the imports made.
+void AddOrdersCommand(CLI::App& app, Settings& settings);
+
 /// Registers "nso settings": prints the resolved settings and the file they came from.
 void AddSettingsCommand(CLI::App& app, Settings& settings);
 

@@ -134,6 +134,7 @@ int Run(int argc, char** argv) {
     nsoapp::AddSettingsCommand(app, settings);
     nsoapp::AddMasterCommand(app, settings);
     nsoapp::AddDecodeCommand(app, settings);
+    nsoapp::AddOrdersCommand(app, settings);
 
     try {
         app.parse(argc, argv);
