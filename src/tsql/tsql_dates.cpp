@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cstdio>
 
-#include "tsql_lexer.h"
+#include "kvad_nso/text.h"
 
 namespace kvad::db::tsql {
 

@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
+#include "kvad_nso/text.h"
 #include "tsql_catalogue.h"
 #include "tsql_dates.h"
 #include "tsql_error.h"
-#include "tsql_lexer.h"
 #include "tsql_types.h"
 
 namespace kvad::db::tsql {
@@ -205,7 +205,7 @@ class Emitter {
     // ---- schema -----------------------------------------------------------------------
 
     const ColumnList* TableColumns(const std::string& table) {
-        const std::string key = ToUpper(table);
+        const std::string key = AsciiUpper(table);
         auto found = tables_.find(key);
         if (found == tables_.end()) {
             std::optional<ColumnList> list;
@@ -335,11 +335,11 @@ class Emitter {
             result.kind = Translation::Kind::Query;
             std::map<std::string, std::string> seen;
             for (const ColumnInfo& column : columns.columns) {
-                const std::string key = ToUpper(column.name);
+                const std::string key = AsciiUpper(column.name);
                 if (column.name.empty() || column.type.empty() || seen.contains(key)) {
                     if (seen.contains(key) && seen[key] != column.type) {
                         std::erase_if(result.columnTypes, [&key](const auto& entry) {
-                            return ToUpper(entry.first) == key;
+                            return AsciiUpper(entry.first) == key;
                         });
                     }
                     continue;
@@ -1569,7 +1569,7 @@ class Emitter {
         if (name == "MAX" || name == "MIN") {
             ExpectArgs(expr, 1);
             Typed value = EmitExpr(*expr.args[0], scope);
-            Typed typed = Make(ToUpper(name) + "(" + value.sql + ")", value.cls);
+            Typed typed = Make(AsciiUpper(name) + "(" + value.sql + ")", value.cls);
             TakeTypeOf(typed, value);
             return typed;
         }
@@ -1597,7 +1597,7 @@ class Emitter {
         if (name == "UPPER" || name == "LOWER" || name == "LTRIM" || name == "RTRIM") {
             ExpectArgs(expr, 1);
             const Typed value = EmitExpr(*expr.args[0], scope);
-            Typed typed = Make(ToUpper(name) + "(" + value.sql + ")", ValueClass::Text,
+            Typed typed = Make(AsciiUpper(name) + "(" + value.sql + ")", ValueClass::Text,
                                value.cls == ValueClass::Text ? value.type : "");
             typed.length = value.length;
             return typed;

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "kvad_nso/errors.h"
+#include "kvad_nso/text.h"
 #include "tsql_dates.h"
 #include "tsql_types.h"
 
@@ -301,7 +302,7 @@ void ToTextFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
     const int style = sqlite3_value_int(argv[2]);
     const int scale = sqlite3_value_int(argv[3]);
     const auto limit = [length](const std::string& text) {
-        return length < 0 ? text : tsql::TruncateChars(text, static_cast<std::size_t>(length));
+        return length < 0 ? text : Utf8Left(text, static_cast<std::size_t>(length));
     };
     if (type == SQLITE_TEXT) {
         std::string text(TextOf(argv[0]));

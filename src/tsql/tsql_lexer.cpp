@@ -2,15 +2,12 @@
 
 #include <array>
 
+#include "kvad_nso/text.h"
 #include "tsql_error.h"
 
 namespace kvad::db::tsql {
 
 namespace {
-
-[[nodiscard]] constexpr char UpperAscii(char c) noexcept {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 [[nodiscard]] constexpr bool IsDigit(char c) noexcept {
     return c >= '0' && c <= '9';
@@ -222,26 +219,6 @@ bool Token::IsSymbol(std::string_view symbol) const noexcept {
 
 std::vector<Token> Tokenize(std::string_view text) {
     return Lexer(text).Run();
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (UpperAscii(a[i]) != UpperAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string ToUpper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        c = UpperAscii(c);
-    }
-    return out;
 }
 
 } // namespace kvad::db::tsql

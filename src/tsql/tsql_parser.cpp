@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 
+#include "kvad_nso/text.h"
 #include "tsql_error.h"
 
 namespace kvad::db::tsql {
@@ -87,7 +88,7 @@ class Parser {
         } else {
             for (const std::string_view word : kUnsupportedStatements) {
                 if (first.IsWord(word)) {
-                    Refuse("statement " + ToUpper(word) + " is not supported", text_);
+                    Refuse("statement " + AsciiUpper(word) + " is not supported", text_);
                 }
             }
             Fail("unknown statement");
@@ -292,7 +293,7 @@ class Parser {
             } while (AcceptSymbol(","));
         }
         if (Peek().IsWord("OPTION") || Peek().IsWord("FOR")) {
-            Fail(ToUpper(Peek().text) + " clause not supported");
+            Fail(AsciiUpper(Peek().text) + " clause not supported");
         }
         return query;
     }
@@ -803,7 +804,7 @@ class Parser {
             return ParseFunction();
         }
         if (!IsIdentifier(token)) {
-            Fail("unexpected keyword " + ToUpper(token.text));
+            Fail("unexpected keyword " + AsciiUpper(token.text));
         }
         QualifiedName name = ParseQualifiedName("a column name");
         if (Peek().IsSymbol(".") && Peek(1).IsSymbol("*")) {
@@ -845,10 +846,7 @@ class Parser {
         if (token.kind != TokenKind::Word) {
             Fail("expected a data type");
         }
-        type.name = ToUpper(Advance().text);
-        for (char& c : type.name) {
-            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        }
+        type.name = AsciiLower(Advance().text);
         if (AcceptSymbol("(")) {
             if (AcceptWord("MAX")) {
                 type.max = true;
@@ -866,7 +864,7 @@ class Parser {
     ExprPtr ParseFunction() {
         const Token& nameToken = Advance();
         ExprPtr node = Make(ExprKind::Function, nameToken.offset);
-        node->text = ToUpper(nameToken.text);
+        node->text = AsciiUpper(nameToken.text);
         ExpectSymbol("(");
         if (node->text == "CONVERT") {
             node->kind = ExprKind::Convert;

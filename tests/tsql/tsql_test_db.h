@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kvad_nso/text.h"
 #include "tsql/tsql_functions.h"
 #include "tsql/tsql_translator.h"
 
@@ -115,9 +116,7 @@ class TsqlTestDb final : public SchemaLookup {
         for (const ColumnDecl& column : TableColumns(table).value_or(std::vector<ColumnDecl>{})) {
             std::string type = column.declType;
             if (type != "INTEGER") {
-                for (char& c : type) {
-                    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-                }
+                type = AsciiLower(type);
             }
             out.push_back(column.name + " " + type);
         }
@@ -164,7 +163,7 @@ class TsqlTestDb final : public SchemaLookup {
                 const std::string name = sqlite3_column_name(select.get(), i);
                 std::string type;
                 for (const auto& [hintName, hintType] : translation.columnTypes) {
-                    if (sqlite3_stricmp(hintName.c_str(), name.c_str()) == 0) {
+                    if (EqualsNoCase(hintName, name)) {
                         type = hintType;
                     }
                 }
