@@ -123,10 +123,15 @@ struct ColumnList {
 
 struct Scope;
 
+struct Source;
+
 /// An OUTER APPLY (SELECT TOP 1 ...) AS alias: its columns become correlated subqueries.
 struct ApplyInfo {
     const QueryExpr* query = nullptr;
     const Scope* owner = nullptr;
+    /// The sources of the owner's FROM clause left of the apply: the only ones its subquery
+    /// sees there (not the apply itself, whose columns it computes).
+    std::vector<Source> left;
     ColumnList columns;
 };
 
@@ -176,6 +181,9 @@ struct Resolved {
 }
 
 // ---- the emitter ----------------------------------------------------------------------------
+
+// Most text the columns of OUTER APPLY may add to a translation, as their subqueries.
+constexpr std::size_t kMaxInlinedApplies = 1'000'000;
 
 class Emitter {
   public:
@@ -801,7 +809,9 @@ class Emitter {
     // subquery, which gives NULL when there is no row, as OUTER APPLY does.
     Typed ApplyValue(const ApplyInfo& apply, std::size_t index) {
         const SelectCore& core = apply.query->cores.front();
-        Scope inner(apply.owner);
+        Scope leftOfApply(apply.owner->parent);
+        leftOfApply.sources = apply.left;
+        Scope inner(&leftOfApply);
         std::string from;
         if (core.from) {
             from = EmitFrom(*core.from, inner);
@@ -833,6 +843,13 @@ class Emitter {
             }
         }
         sql += " LIMIT 1)";
+        // Every use of an apply's column repeats its subquery, and the subquery may use the
+        // columns of an earlier apply: the text could double with every apply.
+        inlinedApplies_ += sql.size();
+        if (inlinedApplies_ > kMaxInlinedApplies) {
+            Fail("the columns of OUTER APPLY are used too often (the translation would exceed " +
+                 std::to_string(kMaxInlinedApplies) + " bytes)");
+        }
         Typed result;
         result.sql = std::move(sql);
         result.cls = value.cls;
@@ -906,6 +923,7 @@ class Emitter {
         ApplyInfo& apply = scope.applies.emplace_back();
         apply.query = &query;
         apply.owner = &scope;
+        apply.left = scope.sources;
         // The types of the columns: written once in a scratch scope to learn them.
         Scope probe(&scope);
         if (core.from) {
@@ -1814,6 +1832,7 @@ class Emitter {
     bool readsCatalogue_ = false;
     std::deque<ColumnList> lists_;
     std::vector<std::pair<std::string, const ColumnList*>> ctes_;
+    std::size_t inlinedApplies_ = 0;
 };
 
 } // namespace

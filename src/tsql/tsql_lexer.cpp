@@ -27,6 +27,16 @@ namespace {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
 
+// A character for a message: itself between quotes when printable, else its code.
+[[nodiscard]] std::string Describe(char c) {
+    const auto code = static_cast<unsigned char>(c);
+    if (code >= 0x20 && code < 0x7F) {
+        return std::string("'") + c + "'";
+    }
+    constexpr std::string_view kHex = "0123456789ABCDEF";
+    return std::string("0x") + kHex[code >> 4U] + kHex[code & 0x0FU];
+}
+
 class Lexer {
   public:
     explicit Lexer(std::string_view text) : text_(text) {}
@@ -140,6 +150,10 @@ class Lexer {
         ++pos_;
         while (pos_ < text_.size()) {
             const char c = text_[pos_];
+            // SQLite would end the statement there: the text after it would be lost.
+            if (c == '\0') {
+                Fail(std::string("NUL character in a ") + what, pos_);
+            }
             if (c == close) {
                 if (At(pos_ + 1) == close) {
                     value.push_back(close);
@@ -197,7 +211,7 @@ class Lexer {
         static constexpr std::string_view kOneChar = "(),.;*+-/%=<>~&|^";
         const char c = text_[pos_];
         if (kOneChar.find(c) == std::string_view::npos) {
-            Fail(std::string("unexpected character '") + c + "'", pos_);
+            Fail("unexpected character " + Describe(c), pos_);
         }
         ++pos_;
         return std::string(1, c);

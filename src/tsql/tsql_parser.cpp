@@ -45,6 +45,10 @@ constexpr std::array<std::string_view, 7> kLockingHints = {
     "NOLOCK", "READUNCOMMITTED", "READCOMMITTED", "ROWLOCK", "UPDLOCK", "HOLDLOCK", "PAGLOCK",
 };
 
+// Deepest nesting of expressions and queries accepted. Parsing, translating and SQLite's own
+// parser all recurse on it, so hostile input must not nest without bound.
+constexpr int kMaxNesting = 128;
+
 // The longest word of kReserved; longer words (most column names) need no search.
 constexpr std::size_t kLongestReserved = 9;
 
@@ -105,6 +109,37 @@ class Parser {
     }
 
   private:
+    // ---- nesting --------------------------------------------------------------------------
+
+    // Levels of the tree being parsed for as long as it lives: an expression (also between
+    // parentheses or as an argument), a subquery, a unary operator, and every further operand
+    // of a chain of binary operators.
+    class Nesting {
+      public:
+        Nesting(Parser& parser, int levels) : parser_(parser), start_(parser.depth_) {
+            for (int i = 0; i < levels; ++i) {
+                Deeper();
+            }
+        }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+        Nesting(Nesting&&) = delete;
+        Nesting& operator=(Nesting&&) = delete;
+        ~Nesting() { parser_.depth_ = start_; }
+
+        void Deeper() {
+            if (++parser_.depth_ > kMaxNesting) {
+                Refuse("the statement is nested too deeply (more than " +
+                           std::to_string(kMaxNesting) + " levels)",
+                       parser_.text_);
+            }
+        }
+
+      private:
+        Parser& parser_;
+        int start_;
+    };
+
     // ---- token access -------------------------------------------------------------------
 
     [[nodiscard]] const Token& Peek(std::size_t ahead = 0) const {
@@ -248,6 +283,7 @@ class Parser {
     // ---- queries ------------------------------------------------------------------------
 
     QueryPtr ParseQuery() {
+        const Nesting nesting(*this, 1);
         auto query = std::make_unique<QueryExpr>();
         if (AcceptWord("WITH")) {
             do {
@@ -604,7 +640,10 @@ class Parser {
         return expr;
     }
 
-    ExprPtr ParseExpr() { return ParseOr(); }
+    ExprPtr ParseExpr() {
+        const Nesting nesting(*this, 1);
+        return ParseOr();
+    }
 
     ExprPtr ParseOr() {
         ExprPtr left = ParseAnd();
@@ -634,6 +673,7 @@ class Parser {
 
     ExprPtr ParseNot() {
         if (Peek().IsWord("NOT")) {
+            const Nesting nesting(*this, 1);
             ExprPtr node = Make(ExprKind::Not, Advance().offset);
             node->args.push_back(ParseNot());
             return node;
@@ -715,9 +755,11 @@ class Parser {
 
     ExprPtr ParseAdditive() {
         ExprPtr left = ParseMultiplicative();
+        Nesting chain(*this, 0);
         while (Peek().kind == TokenKind::Symbol &&
                (Peek().text == "+" || Peek().text == "-" || Peek().text == "&" ||
                 Peek().text == "|" || Peek().text == "^")) {
+            chain.Deeper();
             ExprPtr node = Make(ExprKind::Binary, left->offset);
             node->text = Advance().text;
             node->args.push_back(std::move(left));
@@ -729,8 +771,10 @@ class Parser {
 
     ExprPtr ParseMultiplicative() {
         ExprPtr left = ParseUnary();
+        Nesting chain(*this, 0);
         while (Peek().kind == TokenKind::Symbol &&
                (Peek().text == "*" || Peek().text == "/" || Peek().text == "%")) {
+            chain.Deeper();
             ExprPtr node = Make(ExprKind::Binary, left->offset);
             node->text = Advance().text;
             node->args.push_back(std::move(left));
@@ -742,6 +786,7 @@ class Parser {
 
     ExprPtr ParseUnary() {
         if (Peek().IsSymbol("-") || Peek().IsSymbol("+") || Peek().IsSymbol("~")) {
+            const Nesting nesting(*this, 1);
             ExprPtr node = Make(ExprKind::Unary, Peek().offset);
             node->text = Advance().text;
             node->args.push_back(ParseUnary());
@@ -912,6 +957,7 @@ class Parser {
     const std::vector<Token>& tokens_;
     std::string_view text_;
     std::size_t pos_ = 0;
+    int depth_ = 0;
 };
 
 } // namespace
