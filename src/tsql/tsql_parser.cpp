@@ -76,17 +76,17 @@ class Parser {
         Statement statement;
         const Token& first = Peek();
         if (first.IsWord("SELECT") || first.IsWord("WITH")) {
-            statement.query = ParseQuery();
+            statement = ParseSelect();
         } else if (first.IsWord("INSERT")) {
-            statement.insert = ParseInsert();
+            statement = ParseInsert();
         } else if (first.IsWord("UPDATE")) {
-            statement.update = ParseUpdate();
+            statement = ParseUpdate();
         } else if (first.IsWord("DELETE")) {
-            statement.del = ParseDelete();
+            statement = ParseDelete();
         } else if (first.IsWord("DROP")) {
-            statement.drop = ParseDrop();
+            statement = ParseDrop();
         } else if (first.IsWord("IF")) {
-            statement.drop = ParseIfDrop();
+            statement = ParseIfDrop();
         } else if (first.kind == TokenKind::End) {
             Refuse("empty statement", text_);
         } else {
@@ -494,15 +494,28 @@ class Parser {
 
     // ---- statements ---------------------------------------------------------------------
 
-    std::unique_ptr<InsertStmt> ParseInsert() {
-        auto insert = std::make_unique<InsertStmt>();
+    // A query, or SELECT INTO when its first SELECT has an INTO.
+    Statement ParseSelect() {
+        QueryPtr query = ParseQuery();
+        std::optional<QualifiedName>& into = query->cores.front().into;
+        if (!into) {
+            return SelectStatement{std::move(query)};
+        }
+        SelectIntoStatement statement{std::move(*into), nullptr};
+        into.reset();
+        statement.query = std::move(query);
+        return statement;
+    }
+
+    InsertStatement ParseInsert() {
+        InsertStatement insert;
         ExpectWord("INSERT");
         AcceptWord("INTO");
-        insert->table = ParseQualifiedName("a table name");
+        insert.table = ParseQualifiedName("a table name");
         if (Peek().IsSymbol("(") && !(Peek(1).IsWord("SELECT") || Peek(1).IsWord("WITH"))) {
             ++pos_;
             do {
-                insert->columns.push_back(ExpectIdentifier("a column name"));
+                insert.columns.push_back(ExpectIdentifier("a column name"));
             } while (AcceptSymbol(","));
             ExpectSymbol(")");
         }
@@ -514,23 +527,23 @@ class Parser {
                     row.push_back(ParseExpr());
                 } while (AcceptSymbol(","));
                 ExpectSymbol(")");
-                insert->rows.push_back(std::move(row));
+                insert.rows.push_back(std::move(row));
             } while (AcceptSymbol(","));
         } else if (Peek().IsWord("SELECT") || Peek().IsWord("WITH")) {
-            insert->query = ParseQuery();
+            insert.query = ParseQuery();
         } else {
             Fail("expected VALUES or SELECT");
         }
         return insert;
     }
 
-    std::unique_ptr<UpdateStmt> ParseUpdate() {
-        auto update = std::make_unique<UpdateStmt>();
+    UpdateStatement ParseUpdate() {
+        UpdateStatement update;
         ExpectWord("UPDATE");
         if (Peek().IsWord("TOP")) {
             Fail("UPDATE TOP is not supported");
         }
-        update->target = ParseQualifiedName("a table name");
+        update.target = ParseQualifiedName("a table name");
         ParseTableHints();
         ExpectWord("SET");
         do {
@@ -538,44 +551,44 @@ class Parser {
             assignment.column = ParseQualifiedName("a column name");
             ExpectSymbol("=");
             assignment.value = ParseExpr();
-            update->assignments.push_back(std::move(assignment));
+            update.assignments.push_back(std::move(assignment));
         } while (AcceptSymbol(","));
         if (AcceptWord("FROM")) {
-            update->from = ParseFrom();
+            update.from = ParseFrom();
         }
         if (AcceptWord("WHERE")) {
-            update->where = ParseExpr();
+            update.where = ParseExpr();
         }
         return update;
     }
 
-    std::unique_ptr<DeleteStmt> ParseDelete() {
-        auto del = std::make_unique<DeleteStmt>();
+    DeleteStatement ParseDelete() {
+        DeleteStatement del;
         ExpectWord("DELETE");
         if (Peek().IsWord("TOP")) {
             Fail("DELETE TOP is not supported");
         }
         AcceptWord("FROM");
-        del->table = ParseQualifiedName("a table name");
+        del.table = ParseQualifiedName("a table name");
         ParseTableHints();
         if (Peek().IsWord("FROM")) {
             Fail("DELETE with a FROM clause of its own is not supported");
         }
         if (AcceptWord("WHERE")) {
-            del->where = ParseExpr();
+            del.where = ParseExpr();
         }
         return del;
     }
 
-    std::unique_ptr<DropStmt> ParseDrop() {
-        auto drop = std::make_unique<DropStmt>();
+    DropStatement ParseDrop() {
+        DropStatement drop;
         ExpectWord("DROP");
         ExpectWord("TABLE");
         if (Peek().IsWord("IF") && Peek(1).IsWord("EXISTS")) {
             pos_ += 2;
-            drop->ifExists = true;
+            drop.ifExists = true;
         }
-        drop->table = ParseQualifiedName("a table name");
+        drop.table = ParseQualifiedName("a table name");
         if (Peek().IsSymbol(",")) {
             Fail("dropping several tables at once is not supported");
         }
@@ -584,7 +597,7 @@ class Parser {
 
     // IF NOT OBJECT_ID('tempdb..#X') IS NULL DROP TABLE #X, and the IS NOT NULL form: the only
     // IF the translator knows.
-    std::unique_ptr<DropStmt> ParseIfDrop() {
+    DropStatement ParseIfDrop() {
         ExpectWord("IF");
         const bool notBefore = AcceptWord("NOT");
         if (!Peek().IsWord("OBJECT_ID")) {
@@ -609,8 +622,8 @@ class Parser {
         if (notBefore == notAfter) {
             Fail("IF OBJECT_ID(...) is supported only to drop a table that exists");
         }
-        auto drop = ParseDrop();
-        drop->ifExists = true;
+        DropStatement drop = ParseDrop();
+        drop.ifExists = true;
         // The name tested must be the table dropped: 'tempdb..#X' or '#X' for #X, 'X' or
         // 'dbo.X' for X.
         std::string_view tested = objectName;
@@ -618,7 +631,7 @@ class Parser {
         const std::string_view prefix =
             dot == std::string_view::npos ? std::string_view{} : tested.substr(0, dot + 1);
         tested = dot == std::string_view::npos ? tested : tested.substr(dot + 1);
-        const std::string& dropped = drop->table.Last();
+        const std::string& dropped = drop.table.Last();
         const bool temp = dropped.starts_with('#');
         const bool prefixOk = temp ? (prefix.empty() || EqualsNoCase(prefix, "tempdb..") ||
                                       EqualsNoCase(prefix, "tempdb.dbo."))
