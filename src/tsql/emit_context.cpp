@@ -51,35 +51,37 @@ std::string EmitContext::TableSql(const QualifiedName& name) const {
     return SqliteIdentifier(table);
 }
 
-void EmitContext::DefineCte(const std::string& name) {
-    ctes_.emplace_back(name, nullptr);
+std::size_t EmitContext::DefineCte(const std::string& name) {
+    ctes_.push_back(CteEntry{name, nullptr, false});
+    return ctes_.size() - 1;
 }
 
 void EmitContext::SetCteColumns(std::string_view name, const ColumnList* columns) {
     for (auto it = ctes_.rbegin(); it != ctes_.rend(); ++it) {
-        if (EqualsNoCase(it->first, name)) {
-            it->second = columns;
+        if (EqualsNoCase(it->name, name)) {
+            it->columns = columns;
             return;
         }
     }
 }
 
-const ColumnList* EmitContext::FindCte(std::string_view name) const {
-    for (auto it = ctes_.rbegin(); it != ctes_.rend(); ++it) {
-        if (EqualsNoCase(it->first, name)) {
-            return it->second;
-        }
-    }
-    return nullptr;
-}
-
 bool EmitContext::IsCte(std::string_view name) const {
-    for (const auto& entry : ctes_) {
-        if (EqualsNoCase(entry.first, name)) {
+    for (const CteEntry& entry : ctes_) {
+        if (EqualsNoCase(entry.name, name)) {
             return true;
         }
     }
     return false;
+}
+
+const ColumnList* EmitContext::ReferenceCte(std::string_view name) {
+    for (auto it = ctes_.rbegin(); it != ctes_.rend(); ++it) {
+        if (EqualsNoCase(it->name, name)) {
+            it->referenced = true;
+            return it->columns;
+        }
+    }
+    return nullptr;
 }
 
 void EmitContext::CountApplyCopy(std::size_t size) {

@@ -52,8 +52,9 @@ class EmitContext {
     /// How many are in scope (to drop the ones a query defined when it ends).
     [[nodiscard]] std::size_t CteCount() const noexcept { return ctes_.size(); }
 
-    /// A CTE whose body is about to be written; its columns become known later.
-    void DefineCte(const std::string& name);
+    /// A CTE whose body is about to be written; its columns become known later. Gives the
+    /// index that CteIsReferenced takes.
+    std::size_t DefineCte(const std::string& name);
 
     /// The columns of the innermost CTE of that name.
     void SetCteColumns(std::string_view name, const ColumnList* columns);
@@ -61,11 +62,15 @@ class EmitContext {
     /// Drops the CTEs defined after `count` were in scope.
     void DropCtes(std::size_t count) { ctes_.resize(count); }
 
-    /// The columns of the innermost CTE of that name (nullptr while still unknown or when
-    /// there is none).
-    [[nodiscard]] const ColumnList* FindCte(std::string_view name) const;
-
     [[nodiscard]] bool IsCte(std::string_view name) const;
+
+    /// A FROM clause names the innermost CTE of that name: gives its columns (nullptr while
+    /// still unknown) and notes the reference.
+    const ColumnList* ReferenceCte(std::string_view name);
+
+    /// The CTE has been named by a FROM clause since it was defined. Asked when its body is
+    /// written, this tells a recursive CTE: its body names it.
+    [[nodiscard]] bool CteIsReferenced(std::size_t index) const { return ctes_[index].referenced; }
 
     // ---- OUTER APPLY --------------------------------------------------------------------
 
@@ -80,7 +85,12 @@ class EmitContext {
     bool needTypes_ = false;
     bool readsCatalogue_ = false;
     std::deque<ColumnList> lists_;
-    std::vector<std::pair<std::string, const ColumnList*>> ctes_;
+    struct CteEntry {
+        std::string name;
+        const ColumnList* columns = nullptr;
+        bool referenced = false;
+    };
+    std::vector<CteEntry> ctes_;
     std::size_t applyCopies_ = 0;
 };
 

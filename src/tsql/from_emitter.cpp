@@ -60,7 +60,7 @@ std::string EmitCatalogueView(EmitContext& context, const TableSource& source, N
 
 std::string EmitCteReference(EmitContext& context, const TableSource& source, NameScope& scope) {
     scope.sources.push_back(
-        Source{source.ExposedName(), context.FindCte(source.name.Last()), nullptr, {}});
+        Source{source.ExposedName(), context.ReferenceCte(source.name.Last()), nullptr, {}});
     std::string sql = SqliteIdentifier(source.name.Last());
     if (!source.alias.empty()) {
         sql += " AS " + SqliteIdentifier(source.alias);
@@ -117,7 +117,7 @@ void AddTableSource(EmitContext& context, NameScope& scope, const QualifiedName&
     const std::string& table = name.Last();
     if (name.parts.size() == 1 && context.IsCte(table)) {
         scope.sources.push_back(
-            Source{alias.empty() ? table : alias, context.FindCte(table), nullptr, {}});
+            Source{alias.empty() ? table : alias, context.ReferenceCte(table), nullptr, {}});
         return;
     }
     scope.sources.push_back(Source{alias.empty() ? table : alias, nullptr, nullptr, table});

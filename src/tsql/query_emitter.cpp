@@ -146,7 +146,7 @@ void NameCteColumns(EmitContext& context, const Cte& cte, ColumnList& columns) {
 
 // name(columns) AS (body) of one CTE, which stays in scope for the rest of the query.
 std::string EmitCte(EmitContext& context, const Cte& definition, const NameScope* parent) {
-    context.DefineCte(definition.name);
+    const std::size_t index = context.DefineCte(definition.name);
     ColumnList& columns = context.NewColumnList();
     const std::string body = EmitQuery(context, *definition.query, parent, columns, &definition);
     context.SetCteColumns(definition.name, &columns);
@@ -159,9 +159,9 @@ std::string EmitCte(EmitContext& context, const Cte& definition, const NameScope
         sql += ")";
     }
     // SQL Server expands a common table expression where it is used; SQLite may materialize
-    // it without an index, which makes a join on it quadratic. Only a recursive one (its body
-    // names it) has to be materialized.
-    const bool recursive = body.find(SqliteIdentifier(definition.name)) != std::string::npos;
+    // it without an index, which makes a join on it quadratic. Only a recursive one (a FROM
+    // clause of its body named it) has to be materialized.
+    const bool recursive = context.CteIsReferenced(index);
     sql += std::string(recursive ? " AS (" : " AS NOT MATERIALIZED (") + body + ")";
     return sql;
 }

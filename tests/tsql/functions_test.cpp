@@ -1,4 +1,5 @@
-// The SQL functions of the translated statements, and the shape of a refusal.
+// The SQL functions of the translated statements, the shape of a refusal and what a translation
+// carries besides its rows (type hints, materialized common table expressions).
 
 #include <gtest/gtest.h>
 
@@ -149,6 +150,21 @@ TEST(TsqlHints, QueriesCarryTheTypesOfComputedColumns) {
     EXPECT_EQ(translation.kind, Translation::Kind::Query);
     EXPECT_EQ(translation.columnTypes, (std::map<std::string, std::string>{
                                            {"M", "INT"}, {"F", "varchar(102)"}, {"T", "tinyint"}}));
+}
+
+TEST(TsqlCommonTableExpressions, OnlyOneNamedByItsOwnFromClauseIsRecursive) {
+    TsqlTestDb db;
+    // A appears in its own body as a column, a qualifier and a string, and B names A: neither
+    // names itself, so both may be expanded where used.
+    const std::string plain =
+        db.Translate("WITH A AS (SELECT 'A' AS A), B AS (SELECT A.A FROM A) SELECT B.A FROM B").sql;
+    EXPECT_NE(plain.find("A AS NOT MATERIALIZED ("), std::string::npos) << plain;
+    EXPECT_NE(plain.find("B AS NOT MATERIALIZED ("), std::string::npos) << plain;
+    const Translation recursive =
+        db.Translate("WITH R(N) AS (SELECT 1 UNION ALL SELECT N + 1 FROM R WHERE N < 3) "
+                     "SELECT N FROM R");
+    EXPECT_NE(recursive.sql.find("R(N) AS (SELECT"), std::string::npos) << recursive.sql;
+    EXPECT_EQ(db.Execute(recursive), (Rows{{"1"}, {"2"}, {"3"}}));
 }
 
 TEST(TsqlNames, TemporaryTablesLiveInTheTempSchema) {
