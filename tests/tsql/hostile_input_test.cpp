@@ -89,8 +89,12 @@ TEST(TsqlHostileInput, OuterApplyColumnsCannotMakeTheTranslationExplode) {
     std::string statement = "SELECT A40.X FROM CG08_TABVALUTE OUTER APPLY (SELECT TOP 1 1 AS X) A0";
     for (int i = 1; i <= 40; ++i) {
         const std::string previous = "A" + std::to_string(i - 1) + ".X";
-        statement += " OUTER APPLY (SELECT TOP 1 " + previous + " + " + previous + " AS X) A" +
-                     std::to_string(i);
+        statement.append(" OUTER APPLY (SELECT TOP 1 ")
+            .append(previous)
+            .append(" + ")
+            .append(previous)
+            .append(" AS X) A")
+            .append(std::to_string(i));
     }
     ExpectRefused(db, statement, "used too often");
 }
