@@ -3,7 +3,7 @@
 #include <iconv.h>
 
 #include <array>
-#include <cerrno>
+#include <cstdint>
 #include <string_view>
 
 #include "kvad_nso/text.h"
@@ -59,7 +59,10 @@ class Converter {
             iconv_close(cd_);
         }
     }
-    [[nodiscard]] bool Known() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    /// False for an encoding iconv does not know (iconv_open gave (iconv_t)-1).
+    [[nodiscard]] bool Known() const {
+        return reinterpret_cast<std::uintptr_t>(cd_) != static_cast<std::uintptr_t>(-1);
+    }
 
     /// The bytes as UTF-8; false when a byte sequence is not valid in the encoding.
     bool Convert(std::string_view bytes, std::string& out) {

@@ -20,7 +20,7 @@ std::string Quoted(const std::string& text) {
 }
 
 std::string Megabytes(std::size_t bytes) {
-    return std::to_string(bytes / (1024U * 1024U)) + " MiB";
+    return std::to_string(bytes / (std::size_t{1024} * 1024)) + " MiB";
 }
 
 // Why the XML layer refused the stored text, for the user.

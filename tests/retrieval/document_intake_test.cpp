@@ -249,6 +249,7 @@ TEST_F(DocumentIntakeTest, RepairTakesInWhatAnEarlierRunLeftIncomplete) {
     const std::vector<DocumentOutcome> repaired = RepairDocuments(env.S());
     EXPECT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
     std::vector<std::string> numbers;
+    numbers.reserve(repaired.size());
     for (const auto& d : repaired) {
         numbers.push_back(d.number + (d.IsLoaded() ? "" : " " + d.reason));
     }

@@ -77,7 +77,7 @@ std::string RegisterSnapshot(Connection& connection) {
                 } else if (isKey || field == "IE91_DATAORA_RICEZIONE") {
                     continue;
                 }
-                row += field + "=" + text + "|";
+                row.append(field).append("=").append(text).append("|");
             }
             rows.push_back({{document, rs->Value(table.key).ToLong()}, row});
         }
