@@ -66,10 +66,9 @@ class GlobalOptions {
             [](nsoapp::Settings& s, const Overrides& o) { s.cacheDir = o.cacheDir; });
         Add(app, "--viewer", values_.viewer, "Program that opens PDF files", "PROGRAM",
             [](nsoapp::Settings& s, const Overrides& o) { s.viewer = o.viewer; });
-        verbose_ = app.add_flag("--verbose")
-                       ->description("Show the component's and the database's own text beneath a "
-                                     "failure, and more of "
-                                     "what was done");
+        verbose_ = app.add_flag("--verbose");
+        verbose_->description("Show the component's and the database's own text beneath a "
+                              "failure, and more of what was done");
     }
 
     /// Reads the settings file, then lets every option given replace its setting.
