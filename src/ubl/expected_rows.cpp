@@ -45,12 +45,6 @@ std::int32_t RowsOf(const std::vector<xml::Node>& nodes, const std::vector<std::
     return rows;
 }
 
-std::int32_t Count(NsoState& state, const std::string& table, std::int32_t fId) {
-    auto rs = Conn(state).Query("SELECT COUNT(*) FROM " + table + " WHERE " + Utf8Left(table, 5) +
-                                "ID_IE91 = " + std::to_string(fId));
-    return rs->Value(0).ToLong();
-}
-
 } // namespace
 
 std::optional<StagingRows> ExpectedStagingRows(NsoState& state, const std::string& text) {
@@ -89,8 +83,15 @@ std::optional<StagingRows> ExpectedStagingRows(NsoState& state, const std::strin
 }
 
 StagingRows StagedRows(NsoState& state, std::int32_t fId) {
-    return {Count(state, "IE92_NSOTESTATAXML", fId), Count(state, "IE96_NSOTESTATASCONTIXML", fId),
-            Count(state, "IE94_NSOCORPOXML", fId), Count(state, "IE9A_NSOCORPOSCONTIXML", fId)};
+    const std::string id = std::to_string(fId);
+    auto rs = Conn(state).Query(
+        "SELECT (SELECT COUNT(*) FROM IE92_NSOTESTATAXML WHERE IE92_ID_IE91 = " + id +
+        ") AS HEADERS, (SELECT COUNT(*) FROM IE96_NSOTESTATASCONTIXML WHERE IE96_ID_IE91 = " + id +
+        ") AS HEADER_CHARGES, (SELECT COUNT(*) FROM IE94_NSOCORPOXML WHERE IE94_ID_IE91 = " + id +
+        ") AS LINES, (SELECT COUNT(*) FROM IE9A_NSOCORPOSCONTIXML WHERE IE9A_ID_IE91 = " + id +
+        ") AS LINE_CHARGES");
+    return {rs->Value("HEADERS").ToLong(), rs->Value("HEADER_CHARGES").ToLong(),
+            rs->Value("LINES").ToLong(), rs->Value("LINE_CHARGES").ToLong()};
 }
 
 } // namespace kvad::nso
