@@ -136,6 +136,9 @@ void Fetch(const Settings& settings, const FetchOptions& options) {
             std::cout << "  " << Name(document) << ": " << Reason(document) << "\n";
         }
     }
+    if (session.nso->Stato() == kvad::kaErrConnessioneNSO) {
+        PlatformFailure(session, settings);
+    }
     RequireOk(session, settings, "taking in again the documents left incomplete");
     if (NotLoaded(report.registered) + NotLoaded(repaired) > 0) {
         throw CLI::RuntimeError(kExitNotLoaded);

@@ -52,6 +52,56 @@ bool TakenInWhole(NsoState& state, std::int32_t fId) {
     return logged->Eof() && LinkedAsStaged(state, fId);
 }
 
+// Logs in, lists everything the company received (the platform downloads what its listing
+// shows), then downloads, loads and links each document, each in one transaction, and logs
+// out. Each outcome is set on its document; returns how many were taken in. A platform that
+// cannot be used sets Stato to kaErrConnessioneNSO; a database failure stops with Stato kaErrVB.
+std::size_t DownloadAgain(NsoState& state, std::vector<DocumentOutcome>& documents,
+                          std::string_view routine) {
+    std::size_t taken = 0;
+    std::string errorText;
+    Variant extra;
+    if (!NSOLogin(state, errorText, extra)) {
+        state.Stato = kaErrConnessioneNSO;
+        state.Errore = errorText;
+        return taken;
+    }
+    WebServiceState& ws = WebService(state);
+    Guard(state, routine, [&] {
+        if (!state.ActiveInterface) {
+            ThrowObjectNotSet();
+        }
+        ws.ServizioNSO->ListOrders("IT" + Trim(state.ActiveInterface->CurrentCompanyId()),
+                                   "1900-01-01 00:00:00", ws.CollezioneNSO, errorText);
+    });
+    if (!errorText.empty()) {
+        state.Stato = kaErrConnessioneNSO;
+        state.Errore = errorText;
+    }
+    if (state.Stato != kaOK) {
+        NSOLogout(state);
+        return taken;
+    }
+    const bool done = Guard(state, routine, [&] {
+        for (DocumentOutcome& document : documents) {
+            ResetStatus(state);
+            Transaction intake(state);
+            const DocumentOutcome outcome =
+                TakeInDocument(state, document.id, IntakeMode::MissingXml);
+            intake.CommitOrRethrowFault();
+            document.outcome = outcome.outcome;
+            document.reason = outcome.reason;
+            ++taken;
+        }
+    });
+    if (done) {
+        // The last document's load tells about itself only: its outcome is in its record.
+        ResetStatus(state);
+    }
+    NSOLogout(state);
+    return taken;
+}
+
 } // namespace
 
 std::vector<std::int32_t> DownloadMissingDocuments(NsoState& state) {
@@ -66,52 +116,20 @@ std::vector<std::int32_t> DownloadMissingDocuments(NsoState& state) {
             ids.push_back(rows->Value(0).ToLong());
         }
     });
-    if (!listed || ids.empty()) {
-        return ids;
-    }
-    std::string errorText;
-    Variant extra;
-    if (!NSOLogin(state, errorText, extra)) {
-        state.Stato = kaErrConnessioneNSO;
-        state.Errore = errorText;
-        return ids;
-    }
-    // The platform downloads what its listing shows: list everything the company received.
-    WebServiceState& ws = WebService(state);
-    Guard(state, "DownloadMissingDocuments", [&] {
-        if (!state.ActiveInterface) {
-            ThrowObjectNotSet();
+    if (listed && !ids.empty()) {
+        std::vector<DocumentOutcome> documents(ids.size());
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            documents[i].id = ids[i];
         }
-        ws.ServizioNSO->ListOrders("IT" + Trim(state.ActiveInterface->CurrentCompanyId()),
-                                   "1900-01-01 00:00:00", ws.CollezioneNSO, errorText);
-    });
-    if (!errorText.empty()) {
-        state.Stato = kaErrConnessioneNSO;
-        state.Errore = errorText;
+        DownloadAgain(state, documents, "DownloadMissingDocuments");
     }
-    if (state.Stato != kaOK) {
-        NSOLogout(state);
-        return ids;
-    }
-    const bool done = Guard(state, "DownloadMissingDocuments", [&] {
-        for (const std::int32_t id : ids) {
-            ResetStatus(state);
-            Transaction document(state);
-            (void)TakeInDocument(state, id, IntakeMode::MissingXml);
-            document.CommitOrRethrowFault();
-        }
-    });
-    if (done) {
-        // The last document's load tells about itself only: its outcome is in its record.
-        ResetStatus(state);
-    }
-    NSOLogout(state);
     return ids;
 }
 
 std::vector<DocumentOutcome> RepairDocuments(NsoState& state) {
     ResetStatus(state);
     std::vector<DocumentOutcome> repaired;
+    std::vector<DocumentOutcome> unstored;
     const bool done = Guard(state, "RepairDocuments", [&] {
         // Documents without a record, or with fewer (or more) staging rows than it says.
         auto candidates = Conn(state).Query(
@@ -133,6 +151,13 @@ std::vector<DocumentOutcome> RepairDocuments(NsoState& state) {
             const std::int32_t id = candidates->Value("IE91_ID").ToLong();
             const bool noXml = candidates->Value("SENZA_XML").ToLong() == 1;
             const bool noRecord = candidates->Value("SENZA_ESITO").ToLong() == 1;
+            if (noXml && noRecord) {
+                // Registered by a run that ended before its download: downloaded below.
+                DocumentOutcome missing;
+                missing.id = id;
+                unstored.push_back(Named(missing, *candidates));
+                continue;
+            }
             ResetStatus(state);
             Transaction document(state);
             std::optional<DocumentOutcome> outcome;
@@ -154,8 +179,14 @@ std::vector<DocumentOutcome> RepairDocuments(NsoState& state) {
             }
         }
     });
-    if (done) {
-        ResetStatus(state);
+    if (!done) {
+        return repaired;
+    }
+    ResetStatus(state);
+    if (!unstored.empty()) {
+        const std::size_t taken = DownloadAgain(state, unstored, "RepairDocuments");
+        repaired.insert(repaired.end(), unstored.begin(),
+                        unstored.begin() + static_cast<std::ptrdiff_t>(taken));
     }
     return repaired;
 }

@@ -226,7 +226,8 @@ TEST_F(DocumentIntakeTest, RepairTakesInWhatAnEarlierRunLeftIncomplete) {
           Listed("b.xml", "B1", Order("B1", "2024-03-06", 2, "A1#2024-03-06#UFABCD#Revised")),
           Listed("c.xml", "C1", Order("C1", "2024-03-06", 2)),
           Listed("d.xml", "D1", Order("D1", "2024-03-06", 2)),
-          Listed("e.xml", "E1", Order("E1", "2024-03-06", 1))});
+          Listed("e.xml", "E1", Order("E1", "2024-03-06", 1)),
+          Listed("f.xml", "F1", Order("F1", "2024-03-06", 2))});
     RecuperaOrdiniNSO(env.S());
     ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
     const std::string whole = test::RegisterSnapshot(env.Db());
@@ -245,6 +246,13 @@ TEST_F(DocumentIntakeTest, RepairTakesInWhatAnEarlierRunLeftIncomplete) {
                "IE91_NSOFILES WHERE IE91_IDORD = 'C1')");
     env.Native("DELETE FROM IE92_NSOTESTATAXML WHERE IE92_ID_IE91 = (SELECT IE91_ID FROM "
                "IE91_NSOFILES WHERE IE91_IDORD = 'E1')");
+    env.Native("UPDATE IE91_NSOFILES SET IE91_XML = NULL WHERE IE91_IDORD = 'F1'; DELETE FROM "
+               "IE92_NSOTESTATAXML WHERE IE92_ID_IE91 = (SELECT IE91_ID FROM IE91_NSOFILES WHERE "
+               "IE91_IDORD = 'F1'); DELETE FROM IE96_NSOTESTATASCONTIXML WHERE IE96_ID_IE91 = "
+               "(SELECT IE91_ID FROM IE91_NSOFILES WHERE IE91_IDORD = 'F1'); DELETE FROM "
+               "IE94_NSOCORPOXML WHERE IE94_ID_IE91 = (SELECT IE91_ID FROM IE91_NSOFILES WHERE "
+               "IE91_IDORD = 'F1'); DELETE FROM IE9A_NSOCORPOSCONTIXML WHERE IE9A_ID_IE91 = "
+               "(SELECT IE91_ID FROM IE91_NSOFILES WHERE IE91_IDORD = 'F1')");
 
     const std::vector<DocumentOutcome> repaired = RepairDocuments(env.S());
     EXPECT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
@@ -253,8 +261,8 @@ TEST_F(DocumentIntakeTest, RepairTakesInWhatAnEarlierRunLeftIncomplete) {
     for (const auto& d : repaired) {
         numbers.push_back(d.number + (d.IsLoaded() ? "" : " " + d.reason));
     }
-    EXPECT_EQ(numbers, (std::vector<std::string>{"A1", "B1", "C1", "E1"}))
-        << "D1 was whole: recorded, not reloaded";
+    EXPECT_EQ(numbers, (std::vector<std::string>{"A1", "B1", "C1", "E1", "F1"}))
+        << "D1 was whole: recorded, not reloaded; F1 was downloaded again";
     EXPECT_EQ(test::SnapshotDifference(whole, test::RegisterSnapshot(env.Db())), "");
     EXPECT_EQ(env.Scalar("SELECT MIN(IE94_ID) FROM IE94_NSOCORPOXML INNER JOIN IE91_NSOFILES ON "
                          "IE91_ID = IE94_ID_IE91 WHERE IE91_IDORD = 'D1'"),

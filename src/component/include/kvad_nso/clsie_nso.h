@@ -104,9 +104,10 @@ class CLSIE_NSO : public ComObject {
     /// Finds the company's registered documents that were not taken in whole (by an older
     /// program, or cut short by a crash or a failure, or whose staging rows went missing since)
     /// and takes each in again: reloads it from its stored XML (reload mode) and links it, or,
-    /// without XML, records it as a download to retry (DownloadMissingDocuments). Returns the
-    /// documents taken in again with their outcome; a database failure sets Stato to kaErrVB
-    /// and leaves the document it met as it was.
+    /// registered without XML by a run that ended before its download, downloads it first.
+    /// Returns the documents taken in again with their outcome; a database failure sets Stato to
+    /// kaErrVB and leaves the document it met as it was; a platform that cannot be used sets
+    /// kaErrConnessioneNSO.
     std::vector<DocumentOutcome> RepairDocuments();
     /// The company's registered documents that were not loaded, with the reason of each.
     [[nodiscard]] std::vector<DocumentOutcome> DocumentsNotLoaded();

@@ -22,10 +22,11 @@ std::vector<std::int32_t> DownloadMissingDocuments(NsoState& state);
 /// Finds the company's registered documents that were not taken in whole (no intake record:
 /// registered by an older program, or cut short; or fewer staging rows than the record says)
 /// and takes each in again, in one transaction: a document with XML is reloaded (its line
-/// allowances and load errors cleared first) and linked, one without XML is recorded as a
-/// download to retry. A document without a record whose staging rows, links and log already
-/// are what a load of its XML leaves is only recorded. Returns the documents taken in again.
-/// A database failure undoes the document it met and stops with Stato kaErrVB.
+/// allowances and load errors cleared first) and linked; one without XML or record (a run that
+/// ended before its download) is downloaded again, then loaded and linked. A document without a
+/// record whose staging rows, links and log already are what a load of its XML leaves is only
+/// recorded. Returns the documents taken in again. A database failure undoes the document it met
+/// and stops with Stato kaErrVB; a platform that cannot be used sets kaErrConnessioneNSO.
 std::vector<DocumentOutcome> RepairDocuments(NsoState& state);
 
 /// The company's registered documents that were not loaded, with the reason, in register order.
