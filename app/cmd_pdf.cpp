@@ -82,7 +82,7 @@ void WritePdf(const Settings& settings, const PdfOptions& options) {
         }
         return;
     }
-    RequireOk(session, "the PDF of document " + std::to_string(id));
+    RequireOk(session, settings, "the PDF of document " + std::to_string(id));
 }
 
 } // namespace

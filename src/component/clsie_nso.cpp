@@ -175,6 +175,21 @@ void CLSIE_NSO::AnteprimaPDF(std::int32_t& fId) {
     nso::AnteprimaPDF(*state_, fId);
 }
 
+RetrievalReport CLSIE_NSO::LastRetrieval() {
+    return nso::WebService(*state_).report;
+}
+
+std::vector<DocumentOutcome> CLSIE_NSO::RepairDocuments() {
+    return nso::RepairDocuments(*state_);
+}
+
+std::vector<DocumentOutcome> CLSIE_NSO::DocumentsNotLoaded() {
+    std::vector<DocumentOutcome> documents;
+    nso::Guard(*state_, "DocumentsNotLoaded",
+               [&] { documents = nso::DocumentsNotLoaded(*state_); });
+    return documents;
+}
+
 std::vector<std::int32_t> CLSIE_NSO::DownloadMissingDocuments() {
     return nso::DownloadMissingDocuments(*state_);
 }

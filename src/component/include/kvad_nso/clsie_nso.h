@@ -10,6 +10,7 @@
 
 #include "kvad_nso/com.h"
 #include "kvad_nso/connection.h"
+#include "kvad_nso/document_outcome.h"
 #include "kvad_nso/enums.h"
 #include "kvad_nso/host.h"
 #include "kvad_nso/recordset.h"
@@ -98,7 +99,24 @@ class CLSIE_NSO : public ComObject {
     void AnteprimaPDF(std::int32_t& fId);
 
     // Extensions for hosts, beyond the given methods. Like the methods they report through Stato
-    // and Errore and never throw.
+    // and Errore and never throw. RecuperaOrdiniNSO takes each listed document in within one
+    // transaction of the connection (a savepoint inside the host's when one is open): a new
+    // document's register row, XML, staging rows, log entries and references are kept together
+    // or not at all, with a record of how it was taken in (table KVAD_DOCUMENT_INTAKE).
+    /// What the last RecuperaOrdiniNSO did: the documents listed, those it registered with what
+    /// became of each, those already registered, and whether it went through the whole listing.
+    /// Stato after RecuperaOrdiniNSO tells about its last document only; this tells about all.
+    [[nodiscard]] RetrievalReport LastRetrieval();
+    /// Finds the company's registered documents that were not taken in whole (by an older
+    /// program, or cut short by a crash or a failure, or whose staging rows went missing since)
+    /// and takes each in again: reloads it from its stored XML (reload mode) and links it, or,
+    /// registered without XML by a run that ended before its download, downloads it first.
+    /// Returns the documents taken in again with their outcome; a database failure sets Stato to
+    /// kaErrVB and leaves the document it met as it was; a platform that cannot be used sets
+    /// kaErrConnessioneNSO.
+    std::vector<DocumentOutcome> RepairDocuments();
+    /// The company's registered documents that were not loaded, with the reason of each.
+    [[nodiscard]] std::vector<DocumentOutcome> DocumentsNotLoaded();
     /// Downloads again the company's registered documents whose XML was never stored, and loads
     /// and links each one that arrives. Returns the ids of the documents that had no XML; a
     /// platform failure sets Stato to kaErrConnessioneNSO.
