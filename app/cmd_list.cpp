@@ -40,10 +40,11 @@ std::string Cell(const std::string& text, std::size_t width) {
 void PrintRow(const kvad::Recordset& rs, bool main) {
     const bool processed =
         !rs.Value("IE91_PROCESSATO").IsNull() && rs.Value("IE91_PROCESSATO").ToLong() != 0;
-    std::cout << (main ? "" : "    ") << Cell(Kind(rs.Value("IE91_OPERAZIONE")), main ? 13 : 9)
+    std::cout << Cell(rs.Value("IE91_ID").Text(), 5) << (main ? "" : "    ")
+              << Cell(Kind(rs.Value("IE91_OPERAZIONE")), main ? 13 : 9)
               << Cell(rs.Value("IE91_IDORD").Text(), 18)
               << Cell(DateText(rs.Value("IE91_ISSUEDATE")), 10)
-              << Cell(rs.Value("IE92_BuyerCustomerParty_Party_PartyName_Name").Text(), 32)
+              << Cell(rs.Value("IE92_BuyerCustomerParty_Party_PartyName_Name").Text(), 26)
               << Cell(ErpOrder(rs), 22) << (processed ? "processed" : "to process");
     if (main && rs.Value("TMP_IMG_SEL").ToLong() == 2) {
         std::cout << "  [blocked: an older order of the chain has deliveries]";
@@ -72,8 +73,8 @@ void List(const Settings& settings, kvad::kaenumTipoOrdiniProcessati which) {
     }
     std::cout << mains->RecordCount() << " chain(s) " << what << ", " << all->RecordCount()
               << " document(s)\n"
-              << Cell("KIND", 13) << Cell("NUMBER", 18) << Cell("DATE", 10) << Cell("BUYER", 32)
-              << Cell("ERP ORDER", 22) << "STATE\n";
+              << Cell("ID", 5) << Cell("KIND", 13) << Cell("NUMBER", 18) << Cell("DATE", 10)
+              << Cell("BUYER", 26) << Cell("ERP ORDER", 22) << "STATE\n";
     auto older = all->Clone();
     for (mains->MoveFirst(); !mains->Eof(); mains->MoveNext()) {
         PrintRow(*mains, true);
