@@ -76,7 +76,7 @@ std::string Plan(const kvad::Recordset& row, int code) {
     case kNotImported:
         return "not imported: only the latest document of its chain is";
     case kCancellation:
-        return "cancellation: marked processed at import, no document";
+        return "marked processed at import, no document made";
     case kDelivered:
         return "its ERP order " + erp + " has deliveries: left as it is";
     case kBlocked:
@@ -420,11 +420,15 @@ void PrintMessages(std::ostream& out, const std::vector<MessageView>& messages,
 }
 
 void PrintOrder(std::ostream& out, const OrderView& order) {
-    out << OrderTitle(order) << ": " << order.plan;
+    std::string title = OrderTitle(order) + ": " + order.plan;
     if (order.reviewed) {
-        out << " - " << Upper(order.verdict);
+        title += " - " + Upper(order.verdict);
     }
-    out << "\n";
+    const auto titleRows = Wrap(title, kWidth - 2);
+    out << titleRows.front() << "\n";
+    for (std::size_t i = 1; i < titleRows.size(); ++i) {
+        out << "  " << titleRows[i] << "\n";
+    }
     if (!order.reviewed) {
         return;
     }
