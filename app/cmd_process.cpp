@@ -22,6 +22,26 @@ struct ProcessOptions {
     bool latestOnly = false;
 };
 
+/// The first document processing took in list order and did not decode, with why, when the
+/// document itself says so: the one that most likely stopped the processing.
+std::string FailedDocument(Session& session, const std::vector<ChainView>& chains) {
+    auto taken = session.nso->RstOrdini()->Clone();
+    taken->SetFilter("TMP_ELABORA = 2 OR TMP_ELABORA = 4 OR TMP_ELABORA = 5 OR TMP_ELABORA = 6");
+    for (; !taken->Eof(); taken->MoveNext()) {
+        const std::int32_t id = taken->Value("IE91_ID").ToLong();
+        for (const ChainView& chain : chains) {
+            for (const OrderView& order : chain.documents) {
+                if (order.id != id || order.decoded) {
+                    continue;
+                }
+                const std::string reason = session.nso->ExplainDocument(id);
+                return " (" + OrderTitle(order) + (reason.empty() ? "" : ": " + reason) + ")";
+            }
+        }
+    }
+    return "";
+}
+
 void Process(const Settings& settings, const ProcessOptions& options) {
     if (options.chains.empty() && !options.all) {
         throw std::runtime_error("name the chains to process (register id or order number of "
@@ -58,6 +78,9 @@ void Process(const Settings& settings, const ProcessOptions& options) {
                                  " (every chain to process is blocked or there is none; `nso "
                                  "list --all` shows them)");
     }
+    // GetRstElaborazione leaves Stato as it finds it: cleared first, it tells its own outcome.
+    session.nso->SetStato(kvad::kaOK);
+    session.nso->SetErrore(std::string());
     kvad::kaEnumContesto every = kvad::Contesto_Tutti;
     (void)session.nso->GetRstElaborazione(every);
     RequireOk(session, "reading the results");
@@ -71,8 +94,8 @@ void Process(const Settings& settings, const ProcessOptions& options) {
     PrintTally(std::cout, CountVerdicts(chains));
     if (outcome != kvad::kaOK) {
         throw std::runtime_error("the processing stopped at a document that failed; the "
-                                 "documents after it were not processed:\n" +
-                                 failure);
+                                 "documents after it were not processed" +
+                                 FailedDocument(session, chains) + ":\n" + failure);
     }
     std::cout << "`nso edit ORDER FIELD=VALUE` corrects a decoded value, `nso show ORDER` shows "
                  "an order again.\n";

@@ -433,7 +433,7 @@ void PrintOrder(std::ostream& out, const OrderView& order) {
         return;
     }
     if (!order.decoded) {
-        out << "  no decoded header: the processing did not reach this document\n";
+        out << "  not decoded: processing failed on this document or stopped before it\n";
     }
     // The value, then what the order says beside it; long texts go on over further lines.
     constexpr std::size_t kLabel = 2 + 14;

@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <regex>
 #include <sstream>
 
 namespace {
@@ -20,7 +23,6 @@ class NsoProcessTest : public ::testing::Test {
         dir = pattern;
         fs::copy(fs::path(KVAD_SOURCE_DIR) / "examples", dir, fs::copy_options::recursive);
         Ok("init --demo");
-        Ok("fetch");
     }
     void TearDown() override {
         std::error_code ignored;
@@ -79,6 +81,7 @@ std::size_t WidestLine(const std::string& output) {
 }
 
 TEST_F(NsoProcessTest, ReviewCorrectAndProcessAgain) {
+    Ok("fetch");
     const std::string list = Ok("list");
     EXPECT_TRUE(Has(list, "\n5     order         ORD/2024/00512")) << list;
     EXPECT_TRUE(Has(list, "\n1         order     2024-FAR-0381")) << list;
@@ -127,6 +130,7 @@ TEST_F(NsoProcessTest, ReviewCorrectAndProcessAgain) {
 }
 
 TEST_F(NsoProcessTest, RefusalsChangeNothing) {
+    Ok("fetch");
     Ok("process 5");
     Refused("edit 5 colour=red", "unknown field 'colour'; header fields are:");
     Refused("edit 5 customer=abc",
@@ -147,6 +151,28 @@ TEST_F(NsoProcessTest, RefusalsChangeNothing) {
     EXPECT_TRUE(Has(Ok("process 6"), "Order IC-45/2024 of 14/03/2024 (id 6): to import - "
                                      "WARNING"));
     Refused("process 42", "no document of company 1 has register id or order number \"42\"");
+}
+
+TEST_F(NsoProcessTest, AFailingDocumentStopsTheOnesAfterIt) {
+    // Registered with what could be read, and in the list; processing stops at it.
+    const fs::path garbage = dir / "inbox" / "IT01234567890" / "garbage.xml";
+    { std::ofstream(garbage) << "this is not XML"; }
+    // Received on 9 March 2024: its issue date, between those of the example orders.
+    ASSERT_EQ(std::system(("touch -d 2024-03-09 '" + garbage.string() + "'").c_str()), 0);
+    Ok("fetch");
+    const std::string output = Nso("process --all");
+    EXPECT_EQ(exitCode, 1) << output;
+    EXPECT_TRUE(std::regex_search(
+        output, std::regex(R"(Order ORD/2024/00512 of 12/03/2024 \(id \d\): to import - WARNING)")))
+        << "the newest order comes first and is processed\n"
+        << output;
+    EXPECT_TRUE(Has(output, "6 order(s) reviewed: 0 ready, 1 with warnings, 0 with errors, 5 not "
+                            "verified"))
+        << output;
+    EXPECT_TRUE(Has(output, "the processing stopped at a document that failed; the documents "
+                            "after it were not processed (Order garbage of "))
+        << output;
+    EXPECT_TRUE(Has(output, "not a readable XML order")) << output;
 }
 
 } // namespace
