@@ -124,8 +124,7 @@ void Fetch(const Settings& settings, const FetchOptions& options) {
         }
     }
     if (!report.completed) {
-        RequireOk(session, settings,
-                  "the retrieval of company " + std::to_string(settings.company));
+        RequireOk(session, "the retrieval of company " + std::to_string(settings.company));
     }
 
     const std::vector<kvad::DocumentOutcome> repaired = session.nso->RepairDocuments();
@@ -139,7 +138,7 @@ void Fetch(const Settings& settings, const FetchOptions& options) {
     if (session.nso->Stato() == kvad::kaErrConnessioneNSO) {
         PlatformFailure(session, settings);
     }
-    RequireOk(session, settings, "taking in again the documents left incomplete");
+    RequireOk(session, "taking in again the documents left incomplete");
     if (NotLoaded(report.registered) + NotLoaded(repaired) > 0) {
         throw CLI::RuntimeError(kExitNotLoaded);
     }
@@ -153,13 +152,13 @@ void RetryMissing(const Settings& settings, const FetchOptions& options) {
     if (session.nso->Stato() == kvad::kaErrConnessioneNSO) {
         PlatformFailure(session, settings);
     }
-    RequireOk(session, settings, "downloading the documents without XML");
+    RequireOk(session, "downloading the documents without XML");
     if (ids.empty()) {
         std::cout << "every registered document has its XML\n";
         return;
     }
     std::vector<kvad::DocumentOutcome> failed = session.nso->DocumentsNotLoaded();
-    RequireOk(session, settings, "reading what became of the documents");
+    RequireOk(session, "reading what became of the documents");
     std::erase_if(failed, [&](const auto& d) {
         return std::find(ids.begin(), ids.end(), d.id) == ids.end();
     });

@@ -60,10 +60,10 @@ void PrintRow(const kvad::Recordset& rs, bool main, const NotLoaded& notLoaded) 
         !rs.Value("IE91_PROCESSATO").IsNull() && rs.Value("IE91_PROCESSATO").ToLong() != 0;
     const auto found = notLoaded.find(rs.Value("IE91_ID").ToLong());
     const kvad::DocumentOutcome* problem = found == notLoaded.end() ? nullptr : &found->second;
-    std::cout << (main ? "" : "    ") << Cell(Kind(rs, problem), main ? 13 : 9)
-              << Cell(rs.Value("IE91_IDORD").Text(), 18)
+    std::cout << Cell(rs.Value("IE91_ID").Text(), 5) << (main ? "" : "    ")
+              << Cell(Kind(rs, problem), main ? 13 : 9) << Cell(rs.Value("IE91_IDORD").Text(), 18)
               << Cell(DateText(rs.Value("IE91_ISSUEDATE")), 10)
-              << Cell(rs.Value("IE92_BuyerCustomerParty_Party_PartyName_Name").Text(), 32)
+              << Cell(rs.Value("IE92_BuyerCustomerParty_Party_PartyName_Name").Text(), 26)
               << Cell(ErpOrder(rs), 22)
               << (problem != nullptr ? "not loaded"
                   : processed        ? "processed"
@@ -84,9 +84,9 @@ void List(const Settings& settings, kvad::kaenumTipoOrdiniProcessati which) {
         const std::int32_t id = document.id;
         notLoaded.emplace(id, std::move(document));
     }
-    RequireOk(session, settings, "reading what became of the documents");
+    RequireOk(session, "reading what became of the documents");
     session.nso->LeggiOrdini(which);
-    RequireOk(session, settings, "reading the chains");
+    RequireOk(session, "reading the chains");
     auto all = session.nso->RstOrdini();
     auto mains = all->Clone();
     mains->SetFilter("ID_PADRE = NULL");
@@ -104,8 +104,8 @@ void List(const Settings& settings, kvad::kaenumTipoOrdiniProcessati which) {
     }
     std::cout << mains->RecordCount() << " chain(s) " << what << ", " << all->RecordCount()
               << " document(s)\n"
-              << Cell("KIND", 13) << Cell("NUMBER", 18) << Cell("DATE", 10) << Cell("BUYER", 32)
-              << Cell("ERP ORDER", 22) << "STATE\n";
+              << Cell("ID", 5) << Cell("KIND", 13) << Cell("NUMBER", 18) << Cell("DATE", 10)
+              << Cell("BUYER", 26) << Cell("ERP ORDER", 22) << "STATE\n";
     auto older = all->Clone();
     for (mains->MoveFirst(); !mains->Eof(); mains->MoveNext()) {
         PrintRow(*mains, true, notLoaded);

@@ -139,6 +139,10 @@ int Run(int argc, char** argv) {
     nsoapp::AddSettingsCommand(app, settings);
     nsoapp::AddMasterCommand(app, settings);
     nsoapp::AddDecodeCommand(app, settings);
+    nsoapp::AddProcessCommand(app, settings);
+    nsoapp::AddShowCommand(app, settings);
+    nsoapp::AddEditCommand(app, settings);
+    nsoapp::AddMessagesCommand(app, settings);
 
     try {
         app.parse(argc, argv);

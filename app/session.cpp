@@ -51,6 +51,7 @@ std::shared_ptr<kvad::Connection> OpenDatabase(const Settings& settings) {
 
 Session OpenSession(const Settings& settings) {
     Session session;
+    session.database = settings.database;
     session.db = OpenDatabase(settings);
     const std::string company = std::to_string(settings.company);
     if (Scalar(*session.db, "SELECT CG18_CODICE FROM CG18_DITTA WHERE CG18_CODICE = " + company)
@@ -106,12 +107,12 @@ kvad::Variant Scalar(kvad::Connection& db, const std::string& sql) {
     return rs->Eof() ? kvad::Variant::Null() : rs->Value(0);
 }
 
-void RequireOk(Session& session, const Settings& settings, const std::string& what) {
+void RequireOk(Session& session, const std::string& what) {
     if (session.nso->Stato() == kvad::kaOK) {
         return;
     }
     const std::string errore = session.nso->Errore().Text();
-    const std::string trouble = DatabaseTrouble(errore, settings.database);
+    const std::string trouble = DatabaseTrouble(errore, session.database);
     throw Failure(trouble.empty() ? what + " failed on an unexpected error (--verbose shows it)"
                                   : trouble,
                   errore);

@@ -5,6 +5,7 @@
 // host object.
 
 #include <memory>
+#include <string>
 
 #include "app/settings.h"
 #include "host/stand_ins.h"
@@ -16,6 +17,7 @@ struct Session {
     std::shared_ptr<kvad::Connection> db;
     std::shared_ptr<kvad::host::StandInHost> host;
     std::shared_ptr<kvad::CLSIE_NSO> nso;
+    std::string database; ///< the database file, for messages
 };
 
 /// Opens the settings' database and creates the component on it. Throws Failure saying what to
@@ -36,6 +38,6 @@ void RequireConfiguration(Session& session, const Settings& settings);
 
 /// Throws Failure when the component's last operation did not end with kaOK: `what` failed, in
 /// plain words for a database condition, with the component's Errore beneath it.
-void RequireOk(Session& session, const Settings& settings, const std::string& what);
+void RequireOk(Session& session, const std::string& what);
 
 } // namespace nsoapp

@@ -192,7 +192,11 @@ class Lexer {
                 }
             }
         }
-        if (IsWordStart(At(pos_)) || At(pos_) == '.') {
+        // A letter ends the number, as in T-SQL, where "= 2ORDER BY" reads as "= 2 ORDER BY";
+        // a hexadecimal literal or a second decimal point is refused.
+        const bool hex =
+            pos_ == start + 1 && text_[start] == '0' && (At(pos_) == 'x' || At(pos_) == 'X');
+        if (hex || At(pos_) == '.') {
             Fail("malformed number", start);
         }
         return std::string(text_.substr(start, pos_ - start));

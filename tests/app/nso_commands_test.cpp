@@ -81,9 +81,10 @@ TEST_F(NsoCommandTest, FetchOnTheExamplesEndToEnd) {
 
     const Result list = Ok("list");
     EXPECT_TRUE(Has(list, "3 chain(s) to process, 5 document(s)")) << list.output;
-    EXPECT_TRUE(Has(list, "\nrevision ")) << list.output;
-    EXPECT_TRUE(Has(list, "\n    order ")) << "older documents are indented\n" << list.output;
-    EXPECT_TRUE(Has(list, "\ncancellation ")) << list.output;
+    // Each row begins with the document's register id.
+    EXPECT_TRUE(Has(list, "\n3     revision ")) << list.output;
+    EXPECT_TRUE(Has(list, "\n1         order ")) << "older documents are indented\n" << list.output;
+    EXPECT_TRUE(Has(list, "\n4     cancellation ")) << list.output;
     EXPECT_TRUE(Has(Ok("list --processed"), "No processed orders"));
 }
 

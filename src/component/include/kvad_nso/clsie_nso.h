@@ -91,6 +91,23 @@ class CLSIE_NSO : public ComObject {
     /// The columns of a staging table except its key (COLUMN_NAME, COLUMN_TYPE,
     /// COLUMN_TYPE_NAME), in column order; null on failure.
     [[nodiscard]] std::shared_ptr<Recordset> GetElencoCampiTabella(std::string& fNomeTabella);
+    /// Processes the chains selected in RstOrdini: writes the processing code of each of their
+    /// documents into the working table, then reloads, decodes and verifies the documents that
+    /// take part, in list order; the first one that fails stops those after it. Releases
+    /// RstTestata, RstCorpo and RstLogMessages first; kaErrNessunDatoDaElaborare when no chain
+    /// is selected.
+    void RecuperaOrdini();
+    /// Opens RstTestata (headers of the rows with processing code 2, 4 or 6, updates going to
+    /// the decoded header table only), RstCorpo (the decoded lines of the code-2 rows, updates
+    /// going to the decoded line table only) and RstLogMessages (the log of every order in the
+    /// working table, for context fContesto or all contexts). The result is always Empty;
+    /// Stato is not reset.
+    Variant GetRstElaborazione(kaEnumContesto& fContesto);
+    /// Verifies order fId for its processing code fOperazione: its header (fTestata) and lines
+    /// (fCorpo; only line fProgRiga when not 0) are checked into the error log and their
+    /// statuses stored, through RstTestata and RstCorpo when they are open.
+    void VerificaDati(std::int16_t& fOperazione, std::int32_t& fId, bool& fTestata, bool& fCorpo,
+                      std::int32_t fProgRiga = 0);
     /// Shows registered document fId as a PDF: the web-service component renders its stored
     /// XML, the file is saved in the framework's fixed folder 5 and opened in the registered
     /// viewer. Stato and Errore are not reset: a login failure sets kaErrConnessioneNSO, a
@@ -140,6 +157,12 @@ class CLSIE_NSO : public ComObject {
     /// file is written all the same), kaErrVB when the conversion or the writing fails. Returns
     /// the file's full path, "" when none was written.
     std::string WriteOrderPdf(std::int32_t fId, const std::string& path, bool open);
+    /// Writes the processing codes of the chains selected in RstOrdini into the working table,
+    /// as RecuperaOrdini does, without loading, decoding or verifying anything, and requeries
+    /// RstOrdini. A host that rebuilt the working table calls it before GetRstElaborazione to
+    /// find again the result rows of orders processed earlier. Resets Stato;
+    /// kaErrNessunDatoDaElaborare when no chain is selected.
+    void AssignProcessingCodes();
 
     // Event.
     /// Adds an OnProgress listener; returns a token for RemoveOnProgress.
