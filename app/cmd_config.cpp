@@ -33,19 +33,8 @@ std::string Required(const std::string& option, const std::string& value, std::s
     return trimmed;
 }
 
-void RequireCompany(kvad::Connection& db, std::int32_t company) {
-    if (Scalar(db,
-               "SELECT CG18_CODICE FROM CG18_DITTA WHERE CG18_CODICE = " + std::to_string(company))
-            .IsNull()) {
-        throw std::runtime_error("unknown company " + std::to_string(company) +
-                                 ": `nso init --company " + std::to_string(company) +
-                                 " --company-vat VAT` registers it");
-    }
-}
-
 void Show(Session& session, const Settings& settings) {
     auto& db = *session.db;
-    RequireCompany(db, settings.company);
     auto row = db.Query("SELECT * FROM IE90_CONFIGNSO WHERE IE90_DITTA_CG18 = " +
                         std::to_string(settings.company));
     std::cout << "Company " << settings.company << " (inbox folder IT" << settings.companyVat
@@ -88,7 +77,7 @@ void Show(Session& session, const Settings& settings) {
 
 void Set(Session& session, const Settings& settings, const ConfigChanges& changes) {
     auto& db = *session.db;
-    RequireCompany(db, settings.company);
+    RequireWritable(session, settings);
     std::optional<kvad::DateTime> from;
     if (changes.from) {
         from = kvad::DateTime::Parse(kvad::Trim(*changes.from));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/order_ref.h"
 #include "app/session.h"
 #include "kvad_nso/recordset.h"
 #include "kvad_nso/text.h"
@@ -166,7 +167,7 @@ void PrintMessages(kvad::Connection& db, std::int32_t id) {
     }
 }
 
-void Decode(const Settings& settings, const std::vector<std::int32_t>& ids, bool force) {
+void Decode(const Settings& settings, const std::vector<std::string>& orders, bool force) {
     Session session = OpenSession(settings);
     kvad::Connection& db = *session.db;
     session.nso->Inizializza();
@@ -175,7 +176,14 @@ void Decode(const Settings& settings, const std::vector<std::int32_t>& ids, bool
                   << " (`nso config set` writes the configuration)\n";
     }
     std::vector<std::string> failures;
-    for (const std::int32_t id : ids) {
+    for (const std::string& named : orders) {
+        std::int32_t id = 0;
+        try {
+            id = ResolveDocument(db, settings.company, named);
+        } catch (const std::runtime_error& e) {
+            failures.push_back(named + ": " + e.what());
+            continue;
+        }
         auto order = db.Query("SELECT IE91_IDORD, IE91_ISSUEDATE FROM IE91_NSOFILES WHERE "
                               "IE91_ID = " +
                               std::to_string(id) +
@@ -207,8 +215,8 @@ void Decode(const Settings& settings, const std::vector<std::int32_t>& ids, bool
         PrintMessages(db, id);
     }
     if (!failures.empty()) {
-        std::string text = std::to_string(failures.size()) + " of " + std::to_string(ids.size()) +
-                           " order(s) not decoded";
+        std::string text = std::to_string(failures.size()) + " of " +
+                           std::to_string(orders.size()) + " order(s) not decoded";
         for (const std::string& f : failures) {
             text += "\n  " + f;
         }
@@ -221,13 +229,17 @@ void Decode(const Settings& settings, const std::vector<std::int32_t>& ids, bool
 void AddDecodeCommand(CLI::App& app, Settings& settings) {
     CLI::App* decode = app.add_subcommand(
         "decode", "Decode registered orders into the ERP's codes and show the result");
-    auto ids = std::make_shared<std::vector<std::int32_t>>();
+    auto orders = std::make_shared<std::vector<std::string>>();
     auto force = std::make_shared<bool>(false);
-    decode->add_option("ID", *ids, "Register ids of the orders (IE91_ID)")->required();
+    decode
+        ->add_option("ORDER", *orders,
+                     "Register ids of the orders (IE91_ID), or order numbers that only one "
+                     "document has")
+        ->required();
     decode->add_flag("--force", *force,
                      "Decode again from scratch an order that already has decoded lines (they are "
                      "kept otherwise, with any correction made to them)");
-    decode->callback([&settings, ids, force] { Decode(settings, *ids, *force); });
+    decode->callback([&settings, orders, force] { Decode(settings, *orders, *force); });
 }
 
 } // namespace nsoapp

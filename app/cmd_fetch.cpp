@@ -1,53 +1,71 @@
 // "nso fetch": retrieves the company's new documents from the document platform, with a
-// progress bar, and ends with a summary that names every document that failed to load.
+// progress bar, takes in again the documents an earlier run left incomplete, and ends with a
+// summary that names every document that could not be loaded, with its reason.
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <memory>
-#include <stdexcept>
 #include <vector>
 
 #include "app/commands.h"
+#include "app/failure.h"
 #include "app/progress_view.h"
+#include "app/retrieval_lock.h"
 #include "app/session.h"
-#include "kvad_nso/recordset.h"
+#include "app/terminal_text.h"
 #include "kvad_nso/text.h"
 
 namespace nsoapp {
 namespace {
 
-struct Failure {
-    std::string document;
-    std::string reason;
+struct FetchOptions {
+    bool retryMissing = false;
+    double waitSeconds = 10;
 };
 
-std::vector<Failure> Problems(Session& session, const std::string& where) {
-    kvad::Connection& db = *session.db;
-    std::vector<Failure> failures;
-    auto rows = db.Query("SELECT IE91_ID, IE91_IDORD, IE91_HUBID FROM IE91_NSOFILES WHERE " +
-                         where + " ORDER BY IE91_ID");
-    for (; !rows->Eof(); rows->MoveNext()) {
-        const std::string problem = session.nso->ExplainDocument(rows->Value("IE91_ID").ToLong());
-        if (!problem.empty()) {
-            failures.push_back(
-                {rows->Value("IE91_IDORD").Text() + " (" + rows->Value("IE91_HUBID").Text() + ")",
-                 problem});
+std::string Name(const kvad::DocumentOutcome& document) {
+    return Printable(document.number + " (" + document.hubId + ")");
+}
+
+std::string Reason(const kvad::DocumentOutcome& document) {
+    if (document.IsLoaded()) {
+        return "loaded";
+    }
+    return Printable(document.reason) +
+           (document.RetryCanHelp() ? " (`nso fetch --retry-missing` tries again)" : "");
+}
+
+std::size_t NotLoaded(const std::vector<kvad::DocumentOutcome>& documents) {
+    return static_cast<std::size_t>(std::count_if(documents.begin(), documents.end(),
+                                                  [](const auto& d) { return !d.IsLoaded(); }));
+}
+
+void PrintNotLoaded(const std::vector<kvad::DocumentOutcome>& documents) {
+    for (const auto& document : documents) {
+        if (!document.IsLoaded()) {
+            std::cout << "  " << Name(document) << ": " << Reason(document) << "\n";
         }
     }
-    return failures;
 }
 
-void PrintFailures(const std::vector<Failure>& failures) {
-    for (const auto& f : failures) {
-        std::cout << "  " << f.document << ": " << f.reason << "\n";
-    }
+[[noreturn]] void PlatformFailure(Session& session, const Settings& settings) {
+    throw Failure("the document platform could not be used, so nothing was fetched: check the "
+                  "inbox folder \"" +
+                      settings.inbox + "\" and the platform settings (`nso settings` shows them)",
+                  session.nso->Errore().Text());
 }
 
-void Fetch(const Settings& settings) {
+std::chrono::milliseconds Wait(const FetchOptions& options) {
+    return std::chrono::milliseconds(
+        static_cast<long long>(std::max(0.0, options.waitSeconds) * 1000.0));
+}
+
+void Fetch(const Settings& settings, const FetchOptions& options) {
     Session session = OpenSession(settings);
-    auto& db = *session.db;
-    const std::string company = std::to_string(settings.company);
-    const std::int32_t before =
-        Scalar(db, "SELECT ISNULL(MAX(IE91_ID), 0) FROM IE91_NSOFILES").ToLong();
+    RequireWritable(session, settings);
+    RequireConfiguration(session, settings);
+    const RetrievalLock lock(settings.database, settings.company, Wait(options));
 
     ProgressView view("connecting to the document platform...");
     session.nso->AddOnProgress(
@@ -55,41 +73,70 @@ void Fetch(const Settings& settings) {
                 std::string& message) { view.Show(current, maximum, message); });
     session.nso->RecuperaOrdiniNSO();
     view.End();
+    // Stato tells about the last document only: the summary and the exit status come from what
+    // this run registered.
+    const kvad::RetrievalReport report = session.nso->LastRetrieval();
+    if (session.nso->Stato() == kvad::kaErrConnessioneNSO) {
+        PlatformFailure(session, settings);
+    }
+    std::cout << "listed " << report.listed << ", new " << report.registered.size()
+              << ", already registered " << report.alreadyRegistered.size() << ", failed to load "
+              << NotLoaded(report.registered) << "\n";
+    PrintNotLoaded(report.registered);
+    if (settings.verbose) {
+        for (const auto& document : report.alreadyRegistered) {
+            std::cout << "  already registered: " << Name(document) << "\n";
+        }
+    }
+    if (!report.completed) {
+        RequireOk(session, "the retrieval of company " + std::to_string(settings.company));
+    }
 
-    const std::string news =
-        "IE91_DITTA_CG18 = " + company + " AND IE91_ID > " + std::to_string(before);
-    const long stored = Scalar(db, "SELECT COUNT(*) FROM IE91_NSOFILES WHERE " + news).ToLong();
-    const std::vector<Failure> failures = Problems(session, news);
-    std::cout << "listed " << view.Maximum() << ", new " << stored << ", already registered "
-              << (view.Maximum() - stored) << ", failed to load " << failures.size() << "\n";
-    PrintFailures(failures);
-    RequireOk(session, "the retrieval");
+    const std::vector<kvad::DocumentOutcome> repaired = session.nso->RepairDocuments();
+    if (!repaired.empty()) {
+        std::cout << "taken in again " << repaired.size()
+                  << " document(s) that an earlier run left incomplete:\n";
+        for (const auto& document : repaired) {
+            std::cout << "  " << Name(document) << ": " << Reason(document) << "\n";
+        }
+    }
+    if (session.nso->Stato() == kvad::kaErrConnessioneNSO) {
+        PlatformFailure(session, settings);
+    }
+    RequireOk(session, "taking in again the documents left incomplete");
+    if (NotLoaded(report.registered) + NotLoaded(repaired) > 0) {
+        throw CLI::RuntimeError(kExitNotLoaded);
+    }
 }
 
-void RetryMissing(const Settings& settings) {
+void RetryMissing(const Settings& settings, const FetchOptions& options) {
     Session session = OpenSession(settings);
-    auto& db = *session.db;
+    RequireWritable(session, settings);
+    const RetrievalLock lock(settings.database, settings.company, Wait(options));
     const std::vector<std::int32_t> ids = session.nso->DownloadMissingDocuments();
     if (session.nso->Stato() == kvad::kaErrConnessioneNSO) {
-        throw std::runtime_error("the document platform refused the download: " +
-                                 session.nso->Errore().Text());
+        PlatformFailure(session, settings);
     }
+    RequireOk(session, "downloading the documents without XML");
     if (ids.empty()) {
-        RequireOk(session, "looking for documents without XML");
         std::cout << "every registered document has its XML\n";
         return;
     }
-    std::string idList;
-    for (const std::int32_t id : ids) {
-        idList += (idList.empty() ? "" : ", ") + std::to_string(id);
+    std::vector<kvad::DocumentOutcome> failed = session.nso->DocumentsNotLoaded();
+    RequireOk(session, "reading what became of the documents");
+    std::erase_if(failed, [&](const auto& d) {
+        return std::find(ids.begin(), ids.end(), d.id) == ids.end();
+    });
+    const auto undelivered = std::count_if(failed.begin(), failed.end(), [](const auto& d) {
+        return d.outcome == kvad::IntakeOutcome::DownloadFailed;
+    });
+    std::cout << "missing " << ids.size() << ", downloaded "
+              << static_cast<long>(ids.size()) - undelivered << ", failed " << failed.size()
+              << "\n";
+    PrintNotLoaded(failed);
+    if (!failed.empty()) {
+        throw CLI::RuntimeError(kExitNotLoaded);
     }
-    const long downloaded = Scalar(db, "SELECT COUNT(*) FROM IE91_NSOFILES WHERE IE91_ID IN (" +
-                                           idList + ") AND IE91_XML IS NOT NULL")
-                                .ToLong();
-    const std::vector<Failure> failures = Problems(session, "IE91_ID IN (" + idList + ")");
-    std::cout << "missing " << ids.size() << ", downloaded " << downloaded << ", failed "
-              << failures.size() << "\n";
-    PrintFailures(failures);
 }
 
 } // namespace
@@ -97,14 +144,18 @@ void RetryMissing(const Settings& settings) {
 void AddFetchCommand(CLI::App& app, Settings& settings) {
     CLI::App* fetch =
         app.add_subcommand("fetch", "Retrieve the company's new documents from the platform");
-    auto retry = std::make_shared<bool>(false);
-    fetch->add_flag("--retry-missing", *retry,
+    auto options = std::make_shared<FetchOptions>();
+    fetch->add_flag("--retry-missing", options->retryMissing,
                     "Download again the registered documents whose XML was never stored");
-    fetch->callback([&settings, retry] {
-        if (*retry) {
-            RetryMissing(settings);
+    fetch
+        ->add_option("--wait", options->waitSeconds,
+                     "Seconds to wait while another retrieval of the company runs (default 10)")
+        ->type_name("SECONDS");
+    fetch->callback([&settings, options] {
+        if (options->retryMissing) {
+            RetryMissing(settings, *options);
         } else {
-            Fetch(settings);
+            Fetch(settings, *options);
         }
     });
 }

@@ -1,19 +1,37 @@
 // "nso list": the chains of received documents as a clerk reads them: the latest document of
 // each chain with the older documents it replaced indented beneath it.
-#include <iomanip>
 #include <iostream>
+#include <map>
 #include <memory>
-#include <sstream>
 
 #include "app/commands.h"
 #include "app/session.h"
+#include "app/terminal_text.h"
 #include "kvad_nso/recordset.h"
 #include "kvad_nso/text.h"
 
 namespace nsoapp {
 namespace {
 
-std::string Kind(const kvad::Variant& operazione) {
+/// The documents of the list that were not loaded, by IE91_ID.
+using NotLoaded = std::map<std::int32_t, kvad::DocumentOutcome>;
+
+std::string Kind(const kvad::Recordset& rs, const kvad::DocumentOutcome* problem) {
+    if (problem != nullptr) {
+        switch (problem->outcome) {
+        case kvad::IntakeOutcome::NotAnOrder:
+            return "not an order";
+        case kvad::IntakeOutcome::Unreadable:
+        case kvad::IntakeOutcome::Empty:
+        case kvad::IntakeOutcome::DownloadFailed:
+            return "unreadable";
+        case kvad::IntakeOutcome::Loaded:
+        case kvad::IntakeOutcome::LoadFailed:
+        case kvad::IntakeOutcome::ReferenceFailed:
+            break;
+        }
+    }
+    const kvad::Variant operazione = rs.Value("IE91_OPERAZIONE");
     const std::int32_t op = operazione.IsNull() ? 0 : operazione.ToLong();
     return op == 1 ? "revision" : op == 2 ? "cancellation" : "order";
 }
@@ -32,27 +50,41 @@ std::string ErpOrder(const kvad::Recordset& rs) {
 }
 
 std::string Cell(const std::string& text, std::size_t width) {
-    std::string cut = kvad::Utf8Left(text, width);
+    std::string cut = kvad::Utf8Left(Printable(text), width);
     const std::size_t length = kvad::Utf8Length(cut);
     return cut + std::string(width > length ? width - length : 0, ' ') + " ";
 }
 
-void PrintRow(const kvad::Recordset& rs, bool main) {
+void PrintRow(const kvad::Recordset& rs, bool main, const NotLoaded& notLoaded) {
     const bool processed =
         !rs.Value("IE91_PROCESSATO").IsNull() && rs.Value("IE91_PROCESSATO").ToLong() != 0;
-    std::cout << (main ? "" : "    ") << Cell(Kind(rs.Value("IE91_OPERAZIONE")), main ? 13 : 9)
-              << Cell(rs.Value("IE91_IDORD").Text(), 18)
+    const auto found = notLoaded.find(rs.Value("IE91_ID").ToLong());
+    const kvad::DocumentOutcome* problem = found == notLoaded.end() ? nullptr : &found->second;
+    std::cout << Cell(rs.Value("IE91_ID").Text(), 5) << (main ? "" : "    ")
+              << Cell(Kind(rs, problem), main ? 13 : 9) << Cell(rs.Value("IE91_IDORD").Text(), 18)
               << Cell(DateText(rs.Value("IE91_ISSUEDATE")), 10)
-              << Cell(rs.Value("IE92_BuyerCustomerParty_Party_PartyName_Name").Text(), 32)
-              << Cell(ErpOrder(rs), 22) << (processed ? "processed" : "to process");
+              << Cell(rs.Value("IE92_BuyerCustomerParty_Party_PartyName_Name").Text(), 26)
+              << Cell(ErpOrder(rs), 22)
+              << (problem != nullptr ? "not loaded"
+                  : processed        ? "processed"
+                                     : "to process");
     if (main && rs.Value("TMP_IMG_SEL").ToLong() == 2) {
         std::cout << "  [blocked: an older order of the chain has deliveries]";
+    }
+    if (problem != nullptr) {
+        std::cout << "  [" << Printable(problem->reason) << "]";
     }
     std::cout << "\n";
 }
 
 void List(const Settings& settings, kvad::kaenumTipoOrdiniProcessati which) {
     Session session = OpenSession(settings);
+    NotLoaded notLoaded;
+    for (auto& document : session.nso->DocumentsNotLoaded()) {
+        const std::int32_t id = document.id;
+        notLoaded.emplace(id, std::move(document));
+    }
+    RequireOk(session, "reading what became of the documents");
     session.nso->LeggiOrdini(which);
     RequireOk(session, "reading the chains");
     auto all = session.nso->RstOrdini();
@@ -72,16 +104,16 @@ void List(const Settings& settings, kvad::kaenumTipoOrdiniProcessati which) {
     }
     std::cout << mains->RecordCount() << " chain(s) " << what << ", " << all->RecordCount()
               << " document(s)\n"
-              << Cell("KIND", 13) << Cell("NUMBER", 18) << Cell("DATE", 10) << Cell("BUYER", 32)
-              << Cell("ERP ORDER", 22) << "STATE\n";
+              << Cell("ID", 5) << Cell("KIND", 13) << Cell("NUMBER", 18) << Cell("DATE", 10)
+              << Cell("BUYER", 26) << Cell("ERP ORDER", 22) << "STATE\n";
     auto older = all->Clone();
     for (mains->MoveFirst(); !mains->Eof(); mains->MoveNext()) {
-        PrintRow(*mains, true);
+        PrintRow(*mains, true, notLoaded);
         older->SetFilter("ID_PADRE = '" +
                          kvad::ReplaceAll(mains->Value("ID_RIGA").Text(), "'", "''") + "'");
         older->SetSort("LIVELLO");
         for (; !older->Eof(); older->MoveNext()) {
-            PrintRow(*older, false);
+            PrintRow(*older, false, notLoaded);
         }
     }
 }

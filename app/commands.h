@@ -34,6 +34,18 @@ void AddMasterCommand(CLI::App& app, Settings& settings);
 /// Registers "nso decode": decodes registered orders and shows the result.
 void AddDecodeCommand(CLI::App& app, Settings& settings);
 
+/// Registers "nso process": processes chains and shows their orders for review.
+void AddProcessCommand(CLI::App& app, Settings& settings);
+
+/// Registers "nso show": one processed order for review.
+void AddShowCommand(CLI::App& app, Settings& settings);
+
+/// Registers "nso edit": corrects decoded values of a processed order and verifies it again.
+void AddEditCommand(CLI::App& app, Settings& settings);
+
+/// Registers "nso messages": the error log of the orders.
+void AddMessagesCommand(CLI::App& app, Settings& settings);
+
 /// Registers "nso orders": the ERP orders the imports made.
 void AddOrdersCommand(CLI::App& app, Settings& settings);
 

@@ -8,13 +8,13 @@
 #include <CLI/CLI.hpp>
 
 #include "app/commands.h"
+#include "app/failure.h"
 #include "app/settings.h"
-#include "kvad_nso/errors.h"
 
 namespace {
 
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
+using nsoapp::kExitFailed;
+using nsoapp::kExitUsage;
 
 /// A settings file that cannot be used: a usage error, reported before any command runs.
 class SettingsError : public std::runtime_error {
@@ -66,6 +66,9 @@ class GlobalOptions {
             [](nsoapp::Settings& s, const Overrides& o) { s.cacheDir = o.cacheDir; });
         Add(app, "--viewer", values_.viewer, "Program that opens PDF files", "PROGRAM",
             [](nsoapp::Settings& s, const Overrides& o) { s.viewer = o.viewer; });
+        verbose_ = app.add_flag("--verbose");
+        verbose_->description("Show the component's and the database's own text beneath a "
+                              "failure, and more of what was done");
     }
 
     /// Reads the settings file, then lets every option given replace its setting.
@@ -80,6 +83,7 @@ class GlobalOptions {
                 apply(settings, values_);
             }
         }
+        settings.verbose = verbose_->count() > 0;
     }
 
   private:
@@ -94,6 +98,7 @@ class GlobalOptions {
 
     Overrides values_;
     std::vector<std::pair<CLI::Option*, Apply>> appliers_;
+    CLI::Option* verbose_ = nullptr;
 };
 
 void PrintNextSteps(const nsoapp::Settings& settings) {
@@ -134,6 +139,10 @@ int Run(int argc, char** argv) {
     nsoapp::AddSettingsCommand(app, settings);
     nsoapp::AddMasterCommand(app, settings);
     nsoapp::AddDecodeCommand(app, settings);
+    nsoapp::AddProcessCommand(app, settings);
+    nsoapp::AddShowCommand(app, settings);
+    nsoapp::AddEditCommand(app, settings);
+    nsoapp::AddMessagesCommand(app, settings);
     nsoapp::AddOrdersCommand(app, settings);
 
     try {
@@ -147,10 +156,8 @@ int Run(int argc, char** argv) {
         return Fail(kExitUsage, std::string(e.what()) + "\nRun with --help for more information.");
     } catch (const SettingsError& e) {
         return Fail(kExitUsage, e.what());
-    } catch (const kvad::Error& e) {
-        return Fail(kExitFailed, e.Description());
     } catch (const std::exception& e) {
-        return Fail(kExitFailed, e.what());
+        return nsoapp::ReportFailure(e, settings.verbose, settings.database);
     }
 
     if (app.get_subcommands().empty()) {

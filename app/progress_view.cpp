@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "app/terminal_text.h"
 #include "kvad_nso/text.h"
 
 namespace nsoapp {
@@ -18,14 +19,16 @@ void ProgressView::Show(std::int32_t current, std::int32_t maximum, const std::s
     }
     maximum_ = maximum;
     if (!terminal_) {
-        std::cout << "[" << current << "/" << maximum << "] " << message << "\n";
+        // Line by line, so that a log or a pipe follows the operation as it goes.
+        std::cout << "[" << current << "/" << maximum << "] " << Printable(message) << "\n"
+                  << std::flush;
         return;
     }
     constexpr int kWidth = 30;
     const int done = static_cast<int>(static_cast<long long>(current) * kWidth / maximum);
     std::cout << "\r\033[K[" << std::string(static_cast<std::size_t>(done), '#')
               << std::string(static_cast<std::size_t>(kWidth - done), '.') << "] " << current << "/"
-              << maximum << " " << kvad::Utf8Left(message, 60) << std::flush;
+              << maximum << " " << kvad::Utf8Left(Printable(message), 60) << std::flush;
     drawn_ = true;
 }
 

@@ -1,29 +1,63 @@
 #include "app/session.h"
 
 #include <filesystem>
-#include <stdexcept>
 
+#include "app/failure.h"
 #include "app/host_setup.h"
+#include "kvad_nso/errors.h"
 #include "kvad_nso/recordset.h"
 #include "platform/folder_inbox.h"
 #include "sqlite/sqlite_database.h"
 
 namespace nsoapp {
+namespace {
+
+// Opens the file and checks that it holds this program's schema at its current version.
+std::shared_ptr<kvad::Connection> OpenDatabase(const Settings& settings) {
+    const std::string& file = settings.database;
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) {
+        throw Failure("the database " + file + " does not exist: `nso init` creates it");
+    }
+    std::shared_ptr<kvad::Connection> db;
+    int version = 0;
+    try {
+        db = kvad::db::OpenSqlite(file, kvad::db::OpenOptions{false, 5000});
+        version = kvad::db::SchemaVersion(*db);
+    } catch (const kvad::Error& e) {
+        const std::string trouble = DatabaseTrouble(e.Description(), file);
+        throw Failure(trouble.empty() ? "cannot open the database " + file : trouble,
+                      e.Description());
+    }
+    const int latest = kvad::db::LatestSchemaVersion();
+    if (version == 0) {
+        throw Failure(file + " is not a database of nso (it has none of its tables): check --db, "
+                             "or let `nso init` create them in it");
+    }
+    if (version > latest) {
+        throw Failure(file + " was written by a newer nso (schema version " +
+                      std::to_string(version) + ", this one knows " + std::to_string(latest) +
+                      "): use the newer nso");
+    }
+    if (version < latest) {
+        throw Failure(file + " has schema version " + std::to_string(version) +
+                      ", this program needs " + std::to_string(latest) +
+                      ": `nso init` brings it up to date");
+    }
+    return db;
+}
+
+} // namespace
 
 Session OpenSession(const Settings& settings) {
-    std::error_code ec;
-    if (!std::filesystem::exists(settings.database, ec)) {
-        throw std::runtime_error("the database " + settings.database +
-                                 " does not exist: `nso init` creates it");
-    }
     Session session;
-    session.db = kvad::db::OpenSqlite(settings.database, kvad::db::OpenOptions{false, 5000});
-    const int version = kvad::db::SchemaVersion(*session.db);
-    if (version != kvad::db::LatestSchemaVersion()) {
-        throw std::runtime_error(settings.database + " has schema version " +
-                                 std::to_string(version) + ", this program needs " +
-                                 std::to_string(kvad::db::LatestSchemaVersion()) +
-                                 ": `nso init` brings it up to date");
+    session.database = settings.database;
+    session.db = OpenDatabase(settings);
+    const std::string company = std::to_string(settings.company);
+    if (Scalar(*session.db, "SELECT CG18_CODICE FROM CG18_DITTA WHERE CG18_CODICE = " + company)
+            .IsNull()) {
+        throw Failure("unknown company " + company + ": `nso init --company " + company +
+                      " --company-vat VAT` registers it");
     }
     session.host = StartHost(settings);
     kvad::platform::RegisterFolderInbox(
@@ -37,16 +71,51 @@ Session OpenSession(const Settings& settings) {
     return session;
 }
 
+void RequireWritable(Session& session, const Settings& settings) {
+    if (kvad::db::IsReadOnly(*session.db)) {
+        throw Failure(DatabaseTrouble(kvad::db::DatabaseCondition::ReadOnly, settings.database));
+    }
+}
+
+void RequireConfiguration(Session& session, const Settings& settings) {
+    kvad::CLSIE_NSO& nso = *session.nso;
+    nso.Inizializza();
+    if (nso.Stato() == kvad::kaOK) {
+        return;
+    }
+    const std::string company = std::to_string(settings.company);
+    const bool none = Scalar(*session.db, "SELECT IE90_DITTA_CG18 FROM IE90_CONFIGNSO WHERE "
+                                          "IE90_DITTA_CG18 = " +
+                                              company)
+                          .IsNull();
+    if (none) {
+        throw Failure("company " + company +
+                          " has no import configuration: `nso config set --document CODE "
+                          "--layout CODE --from dd/mm/yyyy` writes it",
+                      nso.Errore().Text());
+    }
+    const std::string missing = nso.Param_CodiceDocumento().empty() ? "document code (--document)"
+                                : nso.Param_Tracciato().empty()     ? "import layout (--layout)"
+                                                                    : "settings it needs";
+    throw Failure("the import configuration of company " + company + " lacks its " + missing +
+                      ": `nso config set` completes it (`nso config` shows it)",
+                  nso.Errore().Text());
+}
+
 kvad::Variant Scalar(kvad::Connection& db, const std::string& sql) {
     auto rs = db.Query(sql);
     return rs->Eof() ? kvad::Variant::Null() : rs->Value(0);
 }
 
 void RequireOk(Session& session, const std::string& what) {
-    if (session.nso->Stato() != kvad::kaOK) {
-        throw std::runtime_error(what + " failed (state " + std::to_string(session.nso->Stato()) +
-                                 "): " + session.nso->Errore().Text());
+    if (session.nso->Stato() == kvad::kaOK) {
+        return;
     }
+    const std::string errore = session.nso->Errore().Text();
+    const std::string trouble = DatabaseTrouble(errore, session.database);
+    throw Failure(trouble.empty() ? what + " failed on an unexpected error (--verbose shows it)"
+                                  : trouble,
+                  errore);
 }
 
 } // namespace nsoapp

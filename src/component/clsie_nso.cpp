@@ -13,7 +13,10 @@
 #include "retrieval/recupero_ordini.h"
 #include "ubl/staging_writer.h"
 #include "ubl/xml_loader.h"
+#include "verification/verifica_dati.h"
 #include "workspace/ordini.h"
+#include "workspace/recupera_ordini.h"
+#include "workspace/rst_elaborazione.h"
 
 namespace kvad {
 
@@ -174,12 +177,40 @@ std::shared_ptr<Recordset> CLSIE_NSO::GetElencoCampiTabella(std::string& fNomeTa
     return nso::GetElencoCampiTabella(*state_, fNomeTabella);
 }
 
+void CLSIE_NSO::RecuperaOrdini() {
+    nso::RecuperaOrdini(*state_);
+}
+
+Variant CLSIE_NSO::GetRstElaborazione(kaEnumContesto& fContesto) {
+    return nso::GetRstElaborazione(*state_, fContesto);
+}
+
+void CLSIE_NSO::VerificaDati(std::int16_t& fOperazione, std::int32_t& fId, bool& fTestata,
+                             bool& fCorpo, std::int32_t fProgRiga) {
+    nso::VerificaDati(*state_, fOperazione, fId, fTestata, fCorpo, fProgRiga);
+}
+
 void CLSIE_NSO::ImportaDocumenti() {
     nso::ImportaDocumenti(*state_);
 }
 
 void CLSIE_NSO::AnteprimaPDF(std::int32_t& fId) {
     nso::AnteprimaPDF(*state_, fId);
+}
+
+RetrievalReport CLSIE_NSO::LastRetrieval() {
+    return nso::WebService(*state_).report;
+}
+
+std::vector<DocumentOutcome> CLSIE_NSO::RepairDocuments() {
+    return nso::RepairDocuments(*state_);
+}
+
+std::vector<DocumentOutcome> CLSIE_NSO::DocumentsNotLoaded() {
+    std::vector<DocumentOutcome> documents;
+    nso::Guard(*state_, "DocumentsNotLoaded",
+               [&] { documents = nso::DocumentsNotLoaded(*state_); });
+    return documents;
 }
 
 std::vector<std::int32_t> CLSIE_NSO::DownloadMissingDocuments() {
@@ -209,6 +240,10 @@ Variant CLSIE_NSO::RetrievalStartDate() const {
 
 std::string CLSIE_NSO::WriteOrderPdf(std::int32_t fId, const std::string& path, bool open) {
     return nso::WriteOrderPdf(*state_, fId, path, open);
+}
+
+void CLSIE_NSO::AssignProcessingCodes() {
+    nso::AssignProcessingCodes(*state_);
 }
 
 int CLSIE_NSO::AddOnProgress(ProgressListener listener) {

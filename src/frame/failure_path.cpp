@@ -63,6 +63,38 @@ std::string TestoMessaggio(NsoState& state, const std::string& defaultText, std:
     }
 }
 
+bool IsDatabaseFault(const std::exception_ptr& error) noexcept {
+    try {
+        std::rethrow_exception(error);
+    } catch (const DbError& e) {
+        return e.SqlState().rfind("22", 0) != 0;
+    } catch (...) {
+        return false;
+    }
+}
+
+void NoteDatabaseFault(NsoState& state, const std::exception_ptr& error) {
+    if (IsDatabaseFault(error)) {
+        ++state.databaseFaults;
+        state.lastDatabaseFault = error;
+    }
+}
+
+void RethrowDatabaseFault(NsoState& state) {
+    if (!state.lastDatabaseFault) {
+        throw DbError("The database failed.", "HY000", std::string());
+    }
+    try {
+        std::rethrow_exception(state.lastDatabaseFault);
+    } catch (const DbError& e) {
+        if (state.Connessione) {
+            state.Connessione->Errors().assign(
+                1, ProviderError{e.Description(), e.Source(), e.SqlState(), 0});
+        }
+        throw;
+    }
+}
+
 void HandleFailure(NsoState& state, std::string_view routine, const std::exception_ptr& error,
                    const GuardOptions& options) {
     if (options.beforeHandler) {
@@ -72,7 +104,10 @@ void HandleFailure(NsoState& state, std::string_view routine, const std::excepti
         }
     }
     state.Stato = options.stato;
-    FormattaErrore(state, routine, DescribeException(error));
+    const PendingError pending = DescribeException(error);
+    state.lastFailureDescription = pending.description;
+    NoteDatabaseFault(state, error);
+    FormattaErrore(state, routine, pending);
     if (options.restorePointer && state.ActiveInterface) {
         try {
             state.ActiveInterface->SetBusyPointer(false);

@@ -287,6 +287,7 @@ void StandInDocumentImport::Run() {
         db.BeginTrans();
         try {
             WriteDocument(db, layout, order);
+            db.CommitTrans();
         } catch (...) {
             try {
                 db.RollbackTrans();
@@ -294,7 +295,6 @@ void StandInDocumentImport::Run() {
             }
             throw;
         }
-        db.CommitTrans();
     } catch (const ImportRefusal& refusal) {
         code_ = refusal.Code();
         text_ = refusal.what();

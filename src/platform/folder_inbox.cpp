@@ -13,6 +13,7 @@
 #include "inbox_folder.h"
 #include "order_pdf.h"
 #include "order_summary.h"
+#include "text_decoding.h"
 #include "xml/xml_document.h"
 
 namespace kvad::platform {
@@ -23,9 +24,11 @@ namespace fs = std::filesystem;
 constexpr const char* kNotConnected = "Servizio NSO non connesso: eseguire prima il login";
 constexpr const char* kConfigPrefix = "Configurazione della piattaforma NSO non valida: ";
 
-/// Files above this size are listed from their name and date alone and refused for download,
-/// as the XML layer would refuse them anyway.
-const std::size_t kMaxDocumentBytes = xml::Limits{}.maxBytes;
+/// Files above this size are listed from their name and date alone and refused for download, so
+/// that memory stays bounded. It leaves room for a document in UTF-32 (four bytes a character)
+/// within the size the XML layer accepts: the component itself refuses larger text, naming its
+/// limit.
+const std::size_t kMaxDocumentBytes = 4 * xml::Limits{}.maxBytes;
 
 /// Puts a failure's text into the error text; never throws, so a call never escapes its
 /// contract even when memory runs out.
@@ -185,7 +188,7 @@ std::shared_ptr<NsoCollection> FolderInboxService::DoListOrders(const std::strin
     for (const ReceivedFile& file : ListReceivedFiles(folder, *since)) {
         std::string content;
         try {
-            content = ReadFileBytes(file.path, kMaxDocumentBytes);
+            content = DecodeDocument(ReadFileBytes(file.path, kMaxDocumentBytes)).text;
         } catch (const InboxError&) {
             // Listed all the same, from its name and date: its download reports the problem.
         }
@@ -220,7 +223,7 @@ std::shared_ptr<NsoCollection> FolderInboxService::DoDownloadOrders(const Varian
     if (ec) {
         throw InboxError("File " + Quoted(path.string()) + " non leggibile: " + Reason(ec));
     }
-    const std::string content = ReadFileBytes(path, kMaxDocumentBytes);
+    const std::string content = DecodeDocument(ReadFileBytes(path, kMaxDocumentBytes)).text;
     std::vector<std::shared_ptr<NsoDocument>> documents{MakeDocument(file, content, true)};
     return std::make_shared<InboxCollection>(std::move(documents));
 }

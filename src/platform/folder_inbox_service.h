@@ -31,8 +31,10 @@ class FolderInboxService final : public NsoService {
     /// an empty endpoint.
     void ListOrders(const std::string& companyId, const std::string& startDate,
                     std::shared_ptr<NsoCollection>& collection, std::string& errorText) override;
-    /// Downloads a file of the company listed last; item 0 has its bytes unchanged as Content.
-    /// An id that is not a plain visible file name is refused.
+    /// Downloads a file of the company listed last; item 0 has its text as Content: the bytes
+    /// read in the encoding their byte-order mark or XML declaration gives (see DecodeDocument),
+    /// or unchanged when that encoding cannot be read. An id that is not a plain visible file
+    /// name is refused, and so is a file larger than four times the XML layer's size limit.
     void DownloadOrders(const Variant& hubId, std::shared_ptr<NsoCollection>& collection,
                         std::string& errorText) override;
     /// Renders the order as the PDF a clerk prints; an order that cannot be rendered (not XML,

@@ -63,7 +63,8 @@ std::string ReadFileBytes(const fs::path& file, std::size_t maxBytes) {
     }
     if (size > maxBytes) {
         throw InboxError("File " + Quoted(file.string()) + " troppo grande (" +
-                         std::to_string(size) + " byte)");
+                         std::to_string(size) + " byte, limite " + std::to_string(maxBytes) +
+                         " byte)");
     }
     errno = 0;
     std::ifstream in(file, std::ios::binary);

@@ -3,10 +3,10 @@
 #include "config/configurazione.h"
 #include "frame/failure_path.h"
 #include "frame/formato_db.h"
+#include "frame/transaction.h"
 #include "kvad_nso/errors.h"
 #include "kvad_nso/text.h"
-#include "retrieval/riferimenti.h"
-#include "ubl/xml_loader.h"
+#include "retrieval/document_intake.h"
 
 namespace kvad::nso {
 namespace {
@@ -35,15 +35,25 @@ NsoService& Service(NsoState& state) {
     return *WebService(state).ServizioNSO;
 }
 
-// Registers one listed document when its identifying triple is new; returns true when it was.
+// Registers one listed document when its identifying triple is new and takes it in, all in one
+// transaction; returns true when it was new. The transaction also covers the look-up, so that
+// two retrievals never register the same document twice.
 bool RegisterDocument(NsoState& state, const std::string& ditta, const Variant& hubId,
                       const Variant& numero, const Variant& data, const Variant& endpoint) {
+    RetrievalReport& report = WebService(state).report;
+    DocumentOutcome outcome;
+    outcome.number = numero.Text();
+    outcome.hubId = hubId.Text();
+    Transaction document(state);
     auto rs = Conn(state).OpenRecordset(
         "SELECT * FROM IE91_NSOFILES WITH (NOLOCK) WHERE IE91_DITTA_CG18 = " + ditta +
         " AND       IE91_IDORD      = '" + ReplaceAll(numero.Text(), "'", "''") +
         "' AND       IE91_ISSUEDATE  = " + FormatoDB(state, data, kFmtData, false).Text() +
         " AND       IE91_ENDPOINTID = " + FormatoDB(state, endpoint, kFmtTesto, false).Text());
     if (!rs->Eof()) {
+        document.Commit();
+        outcome.id = rs->Value("IE91_ID").ToLong();
+        report.alreadyRegistered.push_back(std::move(outcome));
         return false;
     }
     rs->AddNew();
@@ -59,12 +69,12 @@ bool RegisterDocument(NsoState& state, const std::string& ditta, const Variant& 
     rs->Update();
 
     const std::int32_t id = rs->Value("IE91_ID").ToLong();
-    if (ScaricaXMLOrdine(state, id, false)) {
-        GetOrderFromXML(state, id, false);
-    }
-    if (state.Stato == kaOK) {
-        AggiornaRiferimenti(state, id);
-    }
+    const DocumentOutcome taken = TakeInDocument(state, id, IntakeMode::NewDocument);
+    document.CommitOrRethrowFault();
+    outcome.id = id;
+    outcome.outcome = taken.outcome;
+    outcome.reason = taken.reason;
+    report.registered.push_back(std::move(outcome));
     return true;
 }
 
@@ -76,6 +86,7 @@ std::string RetrievalStartText(const Variant& dataImport) {
 
 void RecuperaOrdiniNSO(NsoState& state) {
     ResetStatus(state);
+    WebService(state).report = RetrievalReport{};
     ShowBusyPointer(state, true);
     GuardOptions options;
     options.restorePointer = true;
@@ -106,6 +117,7 @@ void RecuperaOrdiniNSO(NsoState& state) {
                     WebService(state).CollezioneNSO->RecordCount() > 0) {
                     const auto totale =
                         static_cast<std::int32_t>(WebService(state).CollezioneNSO->RecordCount());
+                    WebService(state).report.listed = totale;
                     std::int32_t i = 0;
                     for (const auto& documento : WebService(state).CollezioneNSO->Items()) {
                         WebService(state).DocumentoNSO = documento;
@@ -133,6 +145,7 @@ void RecuperaOrdiniNSO(NsoState& state) {
                         rs->Update();
                     }
                 }
+                WebService(state).report.completed = true;
             }
             NSOLogout(state);
             ShowBusyPointer(state, false);
@@ -176,6 +189,9 @@ bool NSOLogout(NsoState& state) {
 }
 
 bool ScaricaXMLOrdine(NsoState& state, std::int32_t fId, bool fForzaDownload) {
+    WebServiceState& ws = WebService(state);
+    ws.downloadOutcome = IntakeOutcome::DownloadFailed;
+    ws.downloadProblem.clear();
     try {
         const std::string where = " WHERE IE91_DITTA_CG18 = " + SqlCodiceDitta(state) +
                                   " AND       IE91_ID         = " + std::to_string(fId);
@@ -190,6 +206,7 @@ bool ScaricaXMLOrdine(NsoState& state, std::int32_t fId, bool fForzaDownload) {
             std::string errorText;
             Service(state).DownloadOrders(hubId, WebService(state).CollezioneNSO, errorText);
             if (!errorText.empty()) {
+                ws.downloadProblem = "the download failed: " + errorText;
                 return false;
             }
             if (!WebService(state).CollezioneNSO) {
@@ -197,6 +214,13 @@ bool ScaricaXMLOrdine(NsoState& state, std::int32_t fId, bool fForzaDownload) {
             }
             WebService(state).DocumentoNSO = WebService(state).CollezioneNSO->Item(0);
             text = WebService(state).DocumentoNSO->Content();
+        }
+        if (text.find('\0') != std::string::npos) {
+            // Not text: the statement could not carry it, so it is not sent.
+            ws.downloadOutcome = IntakeOutcome::Unreadable;
+            ws.downloadProblem = "the platform delivered bytes that are not text (NUL bytes): its "
+                                 "encoding cannot be read";
+            return false;
         }
         if (!Variant(text).IsBlank()) {
             if (text.front() != '<') {
@@ -209,7 +233,11 @@ bool ScaricaXMLOrdine(NsoState& state, std::int32_t fId, bool fForzaDownload) {
         }
         return true;
     } catch (...) {
-        // Unexpected errors are cleared: the row stays without XML.
+        // Unexpected errors are cleared: the row stays without XML. A database that failed is
+        // noted, so that the document can be undone whole.
+        NoteDatabaseFault(state, std::current_exception());
+        ws.downloadProblem =
+            "the download failed: " + DescribeException(std::current_exception()).description;
         try {
             if (state.Connessione) {
                 state.Connessione->Errors().clear();

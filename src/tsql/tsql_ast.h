@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace kvad::db::tsql {
@@ -119,6 +120,8 @@ struct SelectCore {
     bool distinct = false;
     ExprPtr top;
     std::vector<SelectItem> items;
+    /// INTO of a SELECT that is not the statement's first one (the parser takes that one into
+    /// SelectIntoStatement): refused.
     std::optional<QualifiedName> into;
     std::optional<FromClause> from;
     ExprPtr where;
@@ -153,38 +156,45 @@ struct Assignment {
     ExprPtr value;
 };
 
-struct InsertStmt {
+/// SELECT ... or WITH ... SELECT ...: rows for the caller.
+struct SelectStatement {
+    QueryPtr query;
+};
+
+/// SELECT ... INTO table ...: a new table from the rows of the query (whose first SELECT no
+/// longer carries the INTO).
+struct SelectIntoStatement {
+    QualifiedName table;
+    QueryPtr query;
+};
+
+struct InsertStatement {
     QualifiedName table;
     std::vector<std::string> columns;
     std::vector<std::vector<ExprPtr>> rows;
     QueryPtr query;
 };
 
-struct UpdateStmt {
+struct UpdateStatement {
     QualifiedName target;
     std::vector<Assignment> assignments;
     std::optional<FromClause> from;
     ExprPtr where;
 };
 
-struct DeleteStmt {
+struct DeleteStatement {
     QualifiedName table;
     ExprPtr where;
 };
 
-struct DropStmt {
+struct DropStatement {
     QualifiedName table;
     /// IF NOT OBJECT_ID(...) IS NULL DROP TABLE ...: no error when the table is missing.
     bool ifExists = false;
 };
 
-/// One parsed statement: exactly one of the members is set.
-struct Statement {
-    QueryPtr query;
-    std::unique_ptr<InsertStmt> insert;
-    std::unique_ptr<UpdateStmt> update;
-    std::unique_ptr<DeleteStmt> del;
-    std::unique_ptr<DropStmt> drop;
-};
+/// One parsed statement.
+using Statement = std::variant<SelectStatement, SelectIntoStatement, InsertStatement,
+                               UpdateStatement, DeleteStatement, DropStatement>;
 
 } // namespace kvad::db::tsql

@@ -1,6 +1,6 @@
 #include "tsql_catalogue.h"
 
-#include "tsql_lexer.h"
+#include "kvad_nso/text.h"
 #include "tsql_types.h"
 
 namespace kvad::db::tsql {

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cstdio>
 
-#include "tsql_lexer.h"
+#include "kvad_nso/text.h"
 
 namespace kvad::db::tsql {
 
@@ -55,6 +55,11 @@ constexpr std::int64_t kSecondsPerDay = 86400;
     if (rest < 0) {
         rest += kSecondsPerDay;
         --days;
+    }
+    // Far outside the years kMinYear to kMaxYear: the year would not fit the calendar type.
+    constexpr std::int64_t kDayLimit = 4'000'000;
+    if (days < -kDayLimit || days > kDayLimit) {
+        return std::nullopt;
     }
     CivilDateTime out = CivilDateTime::FromDaysSinceEpoch(days);
     if (out.year < kMinYear || out.year > kMaxYear) {

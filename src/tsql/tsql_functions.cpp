@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "kvad_nso/errors.h"
+#include "kvad_nso/text.h"
 #include "tsql_dates.h"
 #include "tsql_types.h"
 
@@ -179,8 +180,9 @@ void ConvertIntFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv
         break;
     case SQLITE_FLOAT: {
         const double real = std::trunc(sqlite3_value_double(argv[0]));
+        // INT64_MAX is not a double: its nearest one, 2^63, is already out of range.
         if (!(real >= static_cast<double>(range->first) &&
-              real <= static_cast<double>(range->second))) {
+              real < static_cast<double>(range->second) + 1.0)) {
             overflow(std::string(TextOf(argv[0])));
             return;
         }
@@ -215,6 +217,10 @@ void GetDateFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** /*argv*
     ResultText(ctx, tsql::FormatDateTime(tsql::LocalNow()));
 }
 
+// The range of SQL Server's int, as doubles.
+constexpr double kIntMin = -2147483648.0;
+constexpr double kIntMax = 2147483647.0;
+
 // tsql_dateadd(part, number, date): DATEADD with the part already checked by the translator.
 void DateAddFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[1]) == SQLITE_NULL || sqlite3_value_type(argv[2]) == SQLITE_NULL) {
@@ -227,9 +233,18 @@ void DateAddFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
                     "'" + std::string(TextOf(argv[0])) + "' is not a recognized dateadd option.");
         return;
     }
+    // The number of DATEADD is an int.
+    const auto overflow = [ctx] {
+        ResultError(ctx, "Arithmetic overflow error converting expression to data type int.");
+    };
     std::int64_t amount = 0;
     if (sqlite3_value_type(argv[1]) == SQLITE_FLOAT) {
-        amount = static_cast<std::int64_t>(std::trunc(sqlite3_value_double(argv[1])));
+        const double real = std::trunc(sqlite3_value_double(argv[1]));
+        if (!(real >= kIntMin && real <= kIntMax)) {
+            overflow();
+            return;
+        }
+        amount = static_cast<std::int64_t>(real);
     } else if (sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
         const auto parsed = ParseInteger(TextOf(argv[1]));
         if (!parsed) {
@@ -240,6 +255,11 @@ void DateAddFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
         amount = *parsed;
     } else {
         amount = sqlite3_value_int64(argv[1]);
+    }
+    if (amount < static_cast<std::int64_t>(kIntMin) ||
+        amount > static_cast<std::int64_t>(kIntMax)) {
+        overflow();
+        return;
     }
     const auto date = tsql::ParseDateTime(TextOf(argv[2]));
     if (!date) {
@@ -285,6 +305,22 @@ void ConvertDateTimeFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value**
     ResultText(ctx, tsql::FormatDateTime(*date));
 }
 
+// A number with `scale` decimals ("%.*f"), however many digits it has.
+[[nodiscard]] std::string FixedDecimals(double value, int scale) {
+    std::array<char, 64> buffer{};
+    const int n = std::snprintf(buffer.data(), buffer.size(), "%.*f", scale, value);
+    if (n < 0) {
+        return {};
+    }
+    if (static_cast<std::size_t>(n) < buffer.size()) {
+        return {buffer.data(), static_cast<std::size_t>(n)};
+    }
+    std::string text(static_cast<std::size_t>(n) + 1, '\0');
+    (void)std::snprintf(text.data(), text.size(), "%.*f", scale, value);
+    text.resize(static_cast<std::size_t>(n));
+    return text;
+}
+
 // tsql_to_text(x, length, style, scale): CONVERT(VARCHAR(length), x[, style]) when the type
 // of x is only known at run time. length -1 is max; style NULL is none; scale >= 0 writes a
 // number with that many decimals (a decimal column). A date-style applies to text holding a
@@ -301,7 +337,7 @@ void ToTextFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
     const int style = sqlite3_value_int(argv[2]);
     const int scale = sqlite3_value_int(argv[3]);
     const auto limit = [length](const std::string& text) {
-        return length < 0 ? text : tsql::TruncateChars(text, static_cast<std::size_t>(length));
+        return length < 0 ? text : Utf8Left(text, static_cast<std::size_t>(length));
     };
     if (type == SQLITE_TEXT) {
         std::string text(TextOf(argv[0]));
@@ -328,10 +364,7 @@ void ToTextFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
     if (type == SQLITE_INTEGER && scale <= 0) {
         text = std::to_string(sqlite3_value_int64(argv[0]));
     } else if (scale >= 0) {
-        std::array<char, 64> buffer{};
-        const int n = std::snprintf(buffer.data(), buffer.size(), "%.*f", scale,
-                                    sqlite3_value_double(argv[0]));
-        text.assign(buffer.data(), static_cast<std::size_t>(std::max(n, 0)));
+        text = FixedDecimals(sqlite3_value_double(argv[0]), scale);
     } else {
         text = std::string(TextOf(argv[0]));
     }

@@ -2,15 +2,12 @@
 
 #include <array>
 
+#include "kvad_nso/text.h"
 #include "tsql_error.h"
 
 namespace kvad::db::tsql {
 
 namespace {
-
-[[nodiscard]] constexpr char UpperAscii(char c) noexcept {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 [[nodiscard]] constexpr bool IsDigit(char c) noexcept {
     return c >= '0' && c <= '9';
@@ -28,6 +25,16 @@ namespace {
 
 [[nodiscard]] constexpr bool IsBlank(char c) noexcept {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+// A character for a message: itself between quotes when printable, else its code.
+[[nodiscard]] std::string Describe(char c) {
+    const auto code = static_cast<unsigned char>(c);
+    if (code >= 0x20 && code < 0x7F) {
+        return std::string("'") + c + "'";
+    }
+    constexpr std::string_view kHex = "0123456789ABCDEF";
+    return std::string("0x") + kHex[code >> 4U] + kHex[code & 0x0FU];
 }
 
 class Lexer {
@@ -143,6 +150,10 @@ class Lexer {
         ++pos_;
         while (pos_ < text_.size()) {
             const char c = text_[pos_];
+            // SQLite would end the statement there: the text after it would be lost.
+            if (c == '\0') {
+                Fail(std::string("NUL character in a ") + what, pos_);
+            }
             if (c == close) {
                 if (At(pos_ + 1) == close) {
                     value.push_back(close);
@@ -181,7 +192,11 @@ class Lexer {
                 }
             }
         }
-        if (IsWordStart(At(pos_)) || At(pos_) == '.') {
+        // A letter ends the number, as in T-SQL, where "= 2ORDER BY" reads as "= 2 ORDER BY";
+        // a hexadecimal literal or a second decimal point is refused.
+        const bool hex =
+            pos_ == start + 1 && text_[start] == '0' && (At(pos_) == 'x' || At(pos_) == 'X');
+        if (hex || At(pos_) == '.') {
             Fail("malformed number", start);
         }
         return std::string(text_.substr(start, pos_ - start));
@@ -200,7 +215,7 @@ class Lexer {
         static constexpr std::string_view kOneChar = "(),.;*+-/%=<>~&|^";
         const char c = text_[pos_];
         if (kOneChar.find(c) == std::string_view::npos) {
-            Fail(std::string("unexpected character '") + c + "'", pos_);
+            Fail("unexpected character " + Describe(c), pos_);
         }
         ++pos_;
         return std::string(1, c);
@@ -222,26 +237,6 @@ bool Token::IsSymbol(std::string_view symbol) const noexcept {
 
 std::vector<Token> Tokenize(std::string_view text) {
     return Lexer(text).Run();
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (UpperAscii(a[i]) != UpperAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string ToUpper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        c = UpperAscii(c);
-    }
-    return out;
 }
 
 } // namespace kvad::db::tsql

@@ -40,10 +40,4 @@ struct Token {
 /// unterminated string, identifier or comment, or a character T-SQL does not know.
 [[nodiscard]] std::vector<Token> Tokenize(std::string_view text);
 
-/// Case-insensitive ASCII equality.
-[[nodiscard]] bool EqualsNoCase(std::string_view a, std::string_view b) noexcept;
-
-/// ASCII upper case of a text.
-[[nodiscard]] std::string ToUpper(std::string_view text);
-
 } // namespace kvad::db::tsql

@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 
+#include "kvad_nso/text.h"
 #include "tsql_error.h"
 
 namespace kvad::db::tsql {
@@ -44,6 +45,10 @@ constexpr std::array<std::string_view, 7> kLockingHints = {
     "NOLOCK", "READUNCOMMITTED", "READCOMMITTED", "ROWLOCK", "UPDLOCK", "HOLDLOCK", "PAGLOCK",
 };
 
+// Deepest nesting of expressions and queries accepted. Parsing, translating and SQLite's own
+// parser all recurse on it, so hostile input must not nest without bound.
+constexpr int kMaxNesting = 128;
+
 // The longest word of kReserved; longer words (most column names) need no search.
 constexpr std::size_t kLongestReserved = 9;
 
@@ -71,23 +76,23 @@ class Parser {
         Statement statement;
         const Token& first = Peek();
         if (first.IsWord("SELECT") || first.IsWord("WITH")) {
-            statement.query = ParseQuery();
+            statement = ParseSelect();
         } else if (first.IsWord("INSERT")) {
-            statement.insert = ParseInsert();
+            statement = ParseInsert();
         } else if (first.IsWord("UPDATE")) {
-            statement.update = ParseUpdate();
+            statement = ParseUpdate();
         } else if (first.IsWord("DELETE")) {
-            statement.del = ParseDelete();
+            statement = ParseDelete();
         } else if (first.IsWord("DROP")) {
-            statement.drop = ParseDrop();
+            statement = ParseDrop();
         } else if (first.IsWord("IF")) {
-            statement.drop = ParseIfDrop();
+            statement = ParseIfDrop();
         } else if (first.kind == TokenKind::End) {
             Refuse("empty statement", text_);
         } else {
             for (const std::string_view word : kUnsupportedStatements) {
                 if (first.IsWord(word)) {
-                    Refuse("statement " + ToUpper(word) + " is not supported", text_);
+                    Refuse("statement " + AsciiUpper(word) + " is not supported", text_);
                 }
             }
             Fail("unknown statement");
@@ -104,6 +109,37 @@ class Parser {
     }
 
   private:
+    // ---- nesting --------------------------------------------------------------------------
+
+    // Levels of the tree being parsed for as long as it lives: an expression (also between
+    // parentheses or as an argument), a subquery, a unary operator, and every further operand
+    // of a chain of binary operators.
+    class Nesting {
+      public:
+        Nesting(Parser& parser, int levels) : parser_(parser), start_(parser.depth_) {
+            for (int i = 0; i < levels; ++i) {
+                Deeper();
+            }
+        }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+        Nesting(Nesting&&) = delete;
+        Nesting& operator=(Nesting&&) = delete;
+        ~Nesting() { parser_.depth_ = start_; }
+
+        void Deeper() {
+            if (++parser_.depth_ > kMaxNesting) {
+                Refuse("the statement is nested too deeply (more than " +
+                           std::to_string(kMaxNesting) + " levels)",
+                       parser_.text_);
+            }
+        }
+
+      private:
+        Parser& parser_;
+        int start_;
+    };
+
     // ---- token access -------------------------------------------------------------------
 
     [[nodiscard]] const Token& Peek(std::size_t ahead = 0) const {
@@ -247,6 +283,7 @@ class Parser {
     // ---- queries ------------------------------------------------------------------------
 
     QueryPtr ParseQuery() {
+        const Nesting nesting(*this, 1);
         auto query = std::make_unique<QueryExpr>();
         if (AcceptWord("WITH")) {
             do {
@@ -292,7 +329,7 @@ class Parser {
             } while (AcceptSymbol(","));
         }
         if (Peek().IsWord("OPTION") || Peek().IsWord("FOR")) {
-            Fail(ToUpper(Peek().text) + " clause not supported");
+            Fail(AsciiUpper(Peek().text) + " clause not supported");
         }
         return query;
     }
@@ -457,15 +494,28 @@ class Parser {
 
     // ---- statements ---------------------------------------------------------------------
 
-    std::unique_ptr<InsertStmt> ParseInsert() {
-        auto insert = std::make_unique<InsertStmt>();
+    // A query, or SELECT INTO when its first SELECT has an INTO.
+    Statement ParseSelect() {
+        QueryPtr query = ParseQuery();
+        std::optional<QualifiedName>& into = query->cores.front().into;
+        if (!into) {
+            return SelectStatement{std::move(query)};
+        }
+        SelectIntoStatement statement{std::move(*into), nullptr};
+        into.reset();
+        statement.query = std::move(query);
+        return statement;
+    }
+
+    InsertStatement ParseInsert() {
+        InsertStatement insert;
         ExpectWord("INSERT");
         AcceptWord("INTO");
-        insert->table = ParseQualifiedName("a table name");
+        insert.table = ParseQualifiedName("a table name");
         if (Peek().IsSymbol("(") && !(Peek(1).IsWord("SELECT") || Peek(1).IsWord("WITH"))) {
             ++pos_;
             do {
-                insert->columns.push_back(ExpectIdentifier("a column name"));
+                insert.columns.push_back(ExpectIdentifier("a column name"));
             } while (AcceptSymbol(","));
             ExpectSymbol(")");
         }
@@ -477,23 +527,23 @@ class Parser {
                     row.push_back(ParseExpr());
                 } while (AcceptSymbol(","));
                 ExpectSymbol(")");
-                insert->rows.push_back(std::move(row));
+                insert.rows.push_back(std::move(row));
             } while (AcceptSymbol(","));
         } else if (Peek().IsWord("SELECT") || Peek().IsWord("WITH")) {
-            insert->query = ParseQuery();
+            insert.query = ParseQuery();
         } else {
             Fail("expected VALUES or SELECT");
         }
         return insert;
     }
 
-    std::unique_ptr<UpdateStmt> ParseUpdate() {
-        auto update = std::make_unique<UpdateStmt>();
+    UpdateStatement ParseUpdate() {
+        UpdateStatement update;
         ExpectWord("UPDATE");
         if (Peek().IsWord("TOP")) {
             Fail("UPDATE TOP is not supported");
         }
-        update->target = ParseQualifiedName("a table name");
+        update.target = ParseQualifiedName("a table name");
         ParseTableHints();
         ExpectWord("SET");
         do {
@@ -501,44 +551,44 @@ class Parser {
             assignment.column = ParseQualifiedName("a column name");
             ExpectSymbol("=");
             assignment.value = ParseExpr();
-            update->assignments.push_back(std::move(assignment));
+            update.assignments.push_back(std::move(assignment));
         } while (AcceptSymbol(","));
         if (AcceptWord("FROM")) {
-            update->from = ParseFrom();
+            update.from = ParseFrom();
         }
         if (AcceptWord("WHERE")) {
-            update->where = ParseExpr();
+            update.where = ParseExpr();
         }
         return update;
     }
 
-    std::unique_ptr<DeleteStmt> ParseDelete() {
-        auto del = std::make_unique<DeleteStmt>();
+    DeleteStatement ParseDelete() {
+        DeleteStatement del;
         ExpectWord("DELETE");
         if (Peek().IsWord("TOP")) {
             Fail("DELETE TOP is not supported");
         }
         AcceptWord("FROM");
-        del->table = ParseQualifiedName("a table name");
+        del.table = ParseQualifiedName("a table name");
         ParseTableHints();
         if (Peek().IsWord("FROM")) {
             Fail("DELETE with a FROM clause of its own is not supported");
         }
         if (AcceptWord("WHERE")) {
-            del->where = ParseExpr();
+            del.where = ParseExpr();
         }
         return del;
     }
 
-    std::unique_ptr<DropStmt> ParseDrop() {
-        auto drop = std::make_unique<DropStmt>();
+    DropStatement ParseDrop() {
+        DropStatement drop;
         ExpectWord("DROP");
         ExpectWord("TABLE");
         if (Peek().IsWord("IF") && Peek(1).IsWord("EXISTS")) {
             pos_ += 2;
-            drop->ifExists = true;
+            drop.ifExists = true;
         }
-        drop->table = ParseQualifiedName("a table name");
+        drop.table = ParseQualifiedName("a table name");
         if (Peek().IsSymbol(",")) {
             Fail("dropping several tables at once is not supported");
         }
@@ -547,7 +597,7 @@ class Parser {
 
     // IF NOT OBJECT_ID('tempdb..#X') IS NULL DROP TABLE #X, and the IS NOT NULL form: the only
     // IF the translator knows.
-    std::unique_ptr<DropStmt> ParseIfDrop() {
+    DropStatement ParseIfDrop() {
         ExpectWord("IF");
         const bool notBefore = AcceptWord("NOT");
         if (!Peek().IsWord("OBJECT_ID")) {
@@ -572,8 +622,8 @@ class Parser {
         if (notBefore == notAfter) {
             Fail("IF OBJECT_ID(...) is supported only to drop a table that exists");
         }
-        auto drop = ParseDrop();
-        drop->ifExists = true;
+        DropStatement drop = ParseDrop();
+        drop.ifExists = true;
         // The name tested must be the table dropped: 'tempdb..#X' or '#X' for #X, 'X' or
         // 'dbo.X' for X.
         std::string_view tested = objectName;
@@ -581,7 +631,7 @@ class Parser {
         const std::string_view prefix =
             dot == std::string_view::npos ? std::string_view{} : tested.substr(0, dot + 1);
         tested = dot == std::string_view::npos ? tested : tested.substr(dot + 1);
-        const std::string& dropped = drop->table.Last();
+        const std::string& dropped = drop.table.Last();
         const bool temp = dropped.starts_with('#');
         const bool prefixOk = temp ? (prefix.empty() || EqualsNoCase(prefix, "tempdb..") ||
                                       EqualsNoCase(prefix, "tempdb.dbo."))
@@ -603,7 +653,10 @@ class Parser {
         return expr;
     }
 
-    ExprPtr ParseExpr() { return ParseOr(); }
+    ExprPtr ParseExpr() {
+        const Nesting nesting(*this, 1);
+        return ParseOr();
+    }
 
     ExprPtr ParseOr() {
         ExprPtr left = ParseAnd();
@@ -633,6 +686,7 @@ class Parser {
 
     ExprPtr ParseNot() {
         if (Peek().IsWord("NOT")) {
+            const Nesting nesting(*this, 1);
             ExprPtr node = Make(ExprKind::Not, Advance().offset);
             node->args.push_back(ParseNot());
             return node;
@@ -714,9 +768,11 @@ class Parser {
 
     ExprPtr ParseAdditive() {
         ExprPtr left = ParseMultiplicative();
+        Nesting chain(*this, 0);
         while (Peek().kind == TokenKind::Symbol &&
                (Peek().text == "+" || Peek().text == "-" || Peek().text == "&" ||
                 Peek().text == "|" || Peek().text == "^")) {
+            chain.Deeper();
             ExprPtr node = Make(ExprKind::Binary, left->offset);
             node->text = Advance().text;
             node->args.push_back(std::move(left));
@@ -728,8 +784,10 @@ class Parser {
 
     ExprPtr ParseMultiplicative() {
         ExprPtr left = ParseUnary();
+        Nesting chain(*this, 0);
         while (Peek().kind == TokenKind::Symbol &&
                (Peek().text == "*" || Peek().text == "/" || Peek().text == "%")) {
+            chain.Deeper();
             ExprPtr node = Make(ExprKind::Binary, left->offset);
             node->text = Advance().text;
             node->args.push_back(std::move(left));
@@ -741,6 +799,7 @@ class Parser {
 
     ExprPtr ParseUnary() {
         if (Peek().IsSymbol("-") || Peek().IsSymbol("+") || Peek().IsSymbol("~")) {
+            const Nesting nesting(*this, 1);
             ExprPtr node = Make(ExprKind::Unary, Peek().offset);
             node->text = Advance().text;
             node->args.push_back(ParseUnary());
@@ -803,7 +862,7 @@ class Parser {
             return ParseFunction();
         }
         if (!IsIdentifier(token)) {
-            Fail("unexpected keyword " + ToUpper(token.text));
+            Fail("unexpected keyword " + AsciiUpper(token.text));
         }
         QualifiedName name = ParseQualifiedName("a column name");
         if (Peek().IsSymbol(".") && Peek(1).IsSymbol("*")) {
@@ -845,10 +904,7 @@ class Parser {
         if (token.kind != TokenKind::Word) {
             Fail("expected a data type");
         }
-        type.name = ToUpper(Advance().text);
-        for (char& c : type.name) {
-            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        }
+        type.name = AsciiLower(Advance().text);
         if (AcceptSymbol("(")) {
             if (AcceptWord("MAX")) {
                 type.max = true;
@@ -866,7 +922,7 @@ class Parser {
     ExprPtr ParseFunction() {
         const Token& nameToken = Advance();
         ExprPtr node = Make(ExprKind::Function, nameToken.offset);
-        node->text = ToUpper(nameToken.text);
+        node->text = AsciiUpper(nameToken.text);
         ExpectSymbol("(");
         if (node->text == "CONVERT") {
             node->kind = ExprKind::Convert;
@@ -914,6 +970,7 @@ class Parser {
     const std::vector<Token>& tokens_;
     std::string_view text_;
     std::size_t pos_ = 0;
+    int depth_ = 0;
 };
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "tsql/tsql_translator.h"
 
-#include "tsql_emitter.h"
+#include "statement_emitter.h"
 #include "tsql_lexer.h"
 #include "tsql_parser.h"
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "tsql_lexer.h"
+#include "kvad_nso/text.h"
 
 namespace kvad::db::tsql {
 
@@ -60,13 +60,7 @@ constexpr std::array<Alias, 8> kAliases = {{
 // The base name of a declared type: lower case, without size and without anything after it
 // ("VARCHAR(50) COLLATE NOCASE" -> "varchar").
 [[nodiscard]] std::string BaseName(std::string_view declType) {
-    std::string out;
-    for (const char c : declType) {
-        if (c == '(') {
-            break;
-        }
-        out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
-    }
+    std::string out = AsciiLower(declType.substr(0, declType.find('(')));
     while (!out.empty() && out.back() == ' ') {
         out.pop_back();
     }
@@ -161,21 +155,6 @@ ValueClass ClassOfType(std::string_view declType) noexcept {
     default:
         return ValueClass::Unknown;
     }
-}
-
-std::string TruncateChars(std::string_view text, std::size_t count) {
-    std::size_t chars = 0;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-            if (chars == count) {
-                break;
-            }
-            ++chars;
-        }
-        ++i;
-    }
-    return std::string(text.substr(0, i));
 }
 
 } // namespace kvad::db::tsql

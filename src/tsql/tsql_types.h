@@ -36,7 +36,4 @@ enum class ValueClass { Unknown, Text, Integer, Number, Date };
 /// Date, "int" -> Integer, "decimal(19,6)" -> Number).
 [[nodiscard]] ValueClass ClassOfType(std::string_view declType) noexcept;
 
-/// The first `count` characters (not bytes) of a UTF-8 text.
-[[nodiscard]] std::string TruncateChars(std::string_view text, std::size_t count);
-
 } // namespace kvad::db::tsql

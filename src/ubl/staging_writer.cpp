@@ -165,7 +165,15 @@ void LoadRecorsetData(NsoState& state, Recordset& target, Recordset& columns,
         const std::string type = columns.Value("COLUMN_TYPE_NAME").Text();
         const std::string text = xml::TrimXmlSpace(node.Text());
         if (type == "datetime") {
-            target.SetValue(name, Variant(text).ToDate());
+            DateTime date;
+            try {
+                date = Variant(text).ToDate();
+            } catch (const VbError&) {
+                // Said in words a clerk can act on: which column and what the order holds.
+                throw VbError(vberr::kTypeMismatch,
+                              "\"" + text + "\" is not a date (staging column " + name + ")");
+            }
+            target.SetValue(name, date);
         } else if (type == "decimal") {
             target.SetValue(name, ValoreDecimale(ConvertiDecimale(text)));
         } else {

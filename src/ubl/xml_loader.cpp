@@ -2,6 +2,7 @@
 
 #include "frame/failure_path.h"
 #include "frame/formato_db.h"
+#include "frame/transaction.h"
 #include "kvad_nso/text.h"
 #include "ubl/staging_writer.h"
 #include "verification/error_log.h"
@@ -18,6 +19,19 @@ void LogXmlError(NsoState& state, std::int32_t fId, const Variant& message) {
                    Contesto_VerificaDati, message);
 }
 
+} // namespace
+
+void RegisterDocumentNamespaces(xml::Document& document) {
+    std::string declarations;
+    for (const xml::Node& child : document.Root().ChildNodes()) {
+        std::int32_t counter = 0;
+        RaccogliNamespace(declarations, child, counter);
+    }
+    if (!declarations.empty()) {
+        document.SetSelectionNamespaces(declarations);
+    }
+}
+
 void SetPathPieces(NsoState& state, const xml::Node& order) {
     LoaderState& loader = Loader(state);
     loader.PrefissoCAC = PrefissoNamespace(order, "CommonAggregateComponents");
@@ -28,44 +42,50 @@ void SetPathPieces(NsoState& state, const xml::Node& order) {
     loader.ChiudiCBC = loader.PrefissoCBC.empty() ? kChiusuraLocale : "";
 }
 
-} // namespace
-
 void GetOrderFromXML(NsoState& state, std::int32_t fId, bool fRicarica) {
     ResetStatus(state);
+    LoaderState& loader = Loader(state);
+    loader.lastResult = LoadResult::Failed; // until the load tells otherwise
+    loader.lastProblem = xml::Problem::None;
+    loader.lastDetail.clear();
     Guard(state, "GetOrderFromXML", [&] {
         const std::string id = std::to_string(fId);
         {
             auto staged = Conn(state).Query(
                 "SELECT TOP 1 1 FROM IE92_NSOTESTATAXML WITH (NOLOCK) WHERE IE92_ID_IE91 = " + id);
             if (!staged->Eof() && !fRicarica) {
+                loader.lastResult = LoadResult::AlreadyStaged;
                 return;
             }
         }
         const std::string text = GetXML(state, fId);
         if (LunghezzaTesto(text) == 0) {
+            loader.lastResult = state.Stato == kaOK ? LoadResult::NoText : LoadResult::Failed;
             return;
         }
-        std::string reason;
-        const auto document = xml::Document::Load(text, reason);
+        const auto document = xml::Document::Load(text, loader.lastProblem, loader.lastDetail);
         if (!document) {
             // Text that does not parse (or is refused) changes nothing and is not logged.
+            loader.lastResult = LoadResult::NotParsed;
             return;
         }
-        std::string declarations;
-        for (const xml::Node& child : document->Root().ChildNodes()) {
-            std::int32_t counter = 0;
-            RaccogliNamespace(declarations, child, counter);
-        }
-        if (!declarations.empty()) {
-            document->SetSelectionNamespaces(declarations);
-        }
+        RegisterDocumentNamespaces(*document);
         const xml::Node order = CercaNodoFiglio(state, document->Root(), "Order");
         if (order.IsNull()) {
+            for (const xml::Node& child : document->Root().ChildNodes()) {
+                if (child.IsElement()) {
+                    loader.lastDetail = child.LocalName();
+                    break;
+                }
+            }
             LogXmlError(state, fId, std::string());
+            loader.lastResult = state.Stato == kaOK ? LoadResult::NoOrder : LoadResult::Failed;
             return;
         }
         SetPathPieces(state, order);
 
+        // The rows of the steps below and the log entry of a failing one are kept together.
+        Transaction load(state);
         const auto failed = [&] {
             if (state.Stato == kaOK) {
                 return false;
@@ -73,20 +93,29 @@ void GetOrderFromXML(NsoState& state, std::int32_t fId, bool fRicarica) {
             LogXmlError(state, fId, state.Errore);
             return true;
         };
-        CaricaDatiTestataXML(state, fId, "IE92_NSOTESTATAXML", order);
-        if (failed()) {
+        const bool stopped = [&] {
+            CaricaDatiTestataXML(state, fId, "IE92_NSOTESTATAXML", order);
+            if (failed()) {
+                return true;
+            }
+            CaricaNodiMultipliXML(state, fId, "IE96_NSOTESTATASCONTIXML", order,
+                                  loader.ApriCAC + "AllowanceCharge" + loader.ChiudiCAC,
+                                  std::string(), 0);
+            if (failed()) {
+                return true;
+            }
+            CaricaNodiMultipliXML(state, fId, "IE94_NSOCORPOXML", order,
+                                  loader.ApriCAC + "OrderLine" + loader.ChiudiCAC, std::string(),
+                                  0);
+            return failed();
+        }();
+        if (load.MetDatabaseFault()) {
+            // Stato and Errore already name the routine the database failed under.
+            load.Rollback();
             return;
         }
-        CaricaNodiMultipliXML(state, fId, "IE96_NSOTESTATASCONTIXML", order,
-                              Loader(state).ApriCAC + "AllowanceCharge" + Loader(state).ChiudiCAC,
-                              std::string(), 0);
-        if (failed()) {
-            return;
-        }
-        CaricaNodiMultipliXML(state, fId, "IE94_NSOCORPOXML", order,
-                              Loader(state).ApriCAC + "OrderLine" + Loader(state).ChiudiCAC,
-                              std::string(), 0);
-        (void)failed();
+        load.Commit();
+        loader.lastResult = stopped ? LoadResult::Failed : LoadResult::Loaded;
     });
 }
 

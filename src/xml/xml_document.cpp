@@ -147,39 +147,6 @@ bool IsXmlSpace(char c) noexcept {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-/// The encoding named by the XML declaration at the start of `text`, or empty.
-std::string_view DeclaredEncoding(std::string_view text) {
-    if (text.substr(0, 5) != "<?xml" || text.size() < 6 || !IsXmlSpace(text[5])) {
-        return {};
-    }
-    const std::size_t end = text.find("?>");
-    const std::string_view decl = text.substr(0, end);
-    std::size_t pos = decl.find("encoding");
-    if (pos == std::string_view::npos) {
-        return {};
-    }
-    pos += 8;
-    while (pos < decl.size() && IsXmlSpace(decl[pos])) {
-        ++pos;
-    }
-    if (pos >= decl.size() || decl[pos] != '=') {
-        return {};
-    }
-    ++pos;
-    while (pos < decl.size() && IsXmlSpace(decl[pos])) {
-        ++pos;
-    }
-    if (pos >= decl.size() || (decl[pos] != '"' && decl[pos] != '\'')) {
-        return {};
-    }
-    const char quote = decl[pos++];
-    const std::size_t close = decl.find(quote, pos);
-    if (close == std::string_view::npos) {
-        return {};
-    }
-    return decl.substr(pos, close - pos);
-}
-
 /// True when the prolog (before the first element) holds a document type declaration.
 /// Only the prolog can carry one in a well-formed document.
 bool PrologHasDoctype(std::string_view text) noexcept {
@@ -210,39 +177,57 @@ bool PrologHasDoctype(std::string_view text) noexcept {
     return false;
 }
 
-/// The reason the raw text cannot be parsed, or empty.
-std::string CheckRawText(std::string_view text, const Limits& limits) {
+/// Text that is not UTF-8: the reason, naming the encoding the text declares when it declares
+/// one other than UTF-8 (bytes that were never turned into text).
+std::string NotUtf8(std::string_view text, const std::string& what) {
+    std::string_view body = text;
+    if (body.substr(0, 3) == "\xEF\xBB\xBF") {
+        body.remove_prefix(3);
+    }
+    if (const std::string_view enc = DeclaredEncoding(body);
+        !enc.empty() && !EqualsNoCase(enc, "UTF-8") && !EqualsNoCase(enc, "UTF8")) {
+        return "il documento dichiara la codifica '" + std::string(enc) +
+               "', che non è stato possibile leggere: " + what;
+    }
+    return "il documento " + what;
+}
+
+/// The reason the raw text cannot be parsed, or empty. The text is UTF-8 whatever its
+/// declaration says: a declaration names the encoding of the bytes the text was read from.
+std::string CheckRawText(std::string_view text, const Limits& limits, Problem& problem) {
     const std::size_t cap = std::min<std::size_t>(limits.maxBytes, INT_MAX);
+    problem = Problem::TooLarge;
     if (text.size() > cap) {
         return "il documento supera la dimensione massima ammessa (" + std::to_string(text.size()) +
                " byte, limite " + std::to_string(cap) + ")";
     }
+    problem = Problem::Encoding;
     if (text.size() >= 2 &&
         ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'))) {
         return "il documento è codificato in UTF-16, ammesso solo UTF-8";
     }
     if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
-        return "il documento contiene byte nulli alla riga " + std::to_string(LineAt(text, nul)) +
-               ": non è testo UTF-8";
+        return NotUtf8(text, "contiene byte nulli alla riga " + std::to_string(LineAt(text, nul)) +
+                                 ": non è testo UTF-8");
     }
     if (const std::size_t bad = FirstInvalidUtf8(text); bad != std::string_view::npos) {
-        return "il documento contiene una sequenza UTF-8 non valida alla riga " +
-               std::to_string(LineAt(text, bad)) + " (byte " + std::to_string(bad) + ")";
+        return NotUtf8(text, "contiene una sequenza UTF-8 non valida alla riga " +
+                                 std::to_string(LineAt(text, bad)) + " (byte " +
+                                 std::to_string(bad) + ")");
     }
     std::string_view body = text;
     if (body.substr(0, 3) == "\xEF\xBB\xBF") {
         body.remove_prefix(3);
     }
+    problem = Problem::Empty;
     if (std::all_of(body.begin(), body.end(), IsXmlSpace)) {
         return "il documento è vuoto";
     }
-    if (const std::string_view enc = DeclaredEncoding(body);
-        !enc.empty() && !EqualsNoCase(enc, "UTF-8") && !EqualsNoCase(enc, "UTF8")) {
-        return "il documento dichiara la codifica '" + std::string(enc) + "', ammessa solo UTF-8";
-    }
+    problem = Problem::Doctype;
     if (PrologHasDoctype(body)) {
         return "il documento contiene una DOCTYPE, non ammessa";
     }
+    problem = Problem::None;
     return {};
 }
 
@@ -276,8 +261,9 @@ struct ParseState {
     bool buildTree = true;
     std::size_t nodes = 0;
     int depth = 0;
-    bool inText = false;    // consecutive character events make one text node
-    std::string refusal;    // our own reason to stop
+    bool inText = false; // consecutive character events make one text node
+    std::string refusal; // our own reason to stop
+    Problem refusalKind = Problem::None;
     std::string firstError; // libxml2's first error, with its line
     startElementNsSAX2Func startElementNs = nullptr;
     endElementNsSAX2Func endElementNs = nullptr;
@@ -295,10 +281,11 @@ ParseState& StateOf(void* ctx) noexcept {
     return *static_cast<ParseState*>(ParserOf(ctx)->_private);
 }
 
-void Refuse(void* ctx, std::string reason) {
+void Refuse(void* ctx, Problem kind, std::string reason) {
     ParseState& state = StateOf(ctx);
     if (state.refusal.empty()) {
         state.refusal = std::move(reason);
+        state.refusalKind = kind;
     }
     ParserOf(ctx)->wellFormed = 0;
     xmlStopParser(ParserOf(ctx));
@@ -311,8 +298,9 @@ bool CountNodes(void* ctx, std::size_t added) {
     if (state.nodes <= state.limits.maxNodes) {
         return true;
     }
-    Refuse(ctx, "il documento supera il numero massimo di nodi (" +
-                    std::to_string(state.limits.maxNodes) + ")");
+    Refuse(ctx, Problem::OverLimits,
+           "il documento supera il numero massimo di nodi (" +
+               std::to_string(state.limits.maxNodes) + ")");
     return false;
 }
 
@@ -322,8 +310,9 @@ void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, 
     ParseState& state = StateOf(ctx);
     state.inText = false;
     if (++state.depth > state.maxDepth) {
-        Refuse(ctx, "il documento supera la profondità massima di annidamento (" +
-                        std::to_string(state.maxDepth) + " livelli)");
+        Refuse(ctx, Problem::OverLimits,
+               "il documento supera la profondità massima di annidamento (" +
+                   std::to_string(state.maxDepth) + " livelli)");
         return;
     }
     if (CountNodes(ctx, 1 + static_cast<std::size_t>(nbNamespaces) +
@@ -387,11 +376,12 @@ void OnProcessingInstruction(void* ctx, const xmlChar* target, const xmlChar* da
 // no entity is ever resolved from outside.
 void OnInternalSubset(void* ctx, const xmlChar* /*name*/, const xmlChar* /*externalId*/,
                       const xmlChar* /*systemId*/) {
-    Refuse(ctx, "il documento contiene una DOCTYPE, non ammessa");
+    Refuse(ctx, Problem::Doctype, "il documento contiene una DOCTYPE, non ammessa");
 }
 xmlParserInputPtr OnResolveEntity(void* ctx, const xmlChar* /*publicId*/, const xmlChar* systemId) {
-    Refuse(ctx, "il documento richiede una risorsa esterna, non ammessa: " +
-                    std::string(systemId != nullptr ? Chars(systemId) : ""));
+    Refuse(ctx, Problem::Doctype,
+           "il documento richiede una risorsa esterna, non ammessa: " +
+               std::string(systemId != nullptr ? Chars(systemId) : ""));
     return nullptr;
 }
 
@@ -419,7 +409,8 @@ std::size_t NodeUpperBound(std::string_view text) noexcept {
 
 /// One parse of the text. With `buildTree` false only the limits and well-formedness are
 /// checked and the result is null even on success (`error` stays empty).
-DocPtr RunParser(std::string_view text, const Limits& limits, bool buildTree, std::string& error) {
+DocPtr RunParser(std::string_view text, const Limits& limits, bool buildTree, std::string& error,
+                 Problem& problem) {
     ParseState state;
     state.limits = limits;
     // libxml2 refuses deeper documents on its own (its limit is lifted only by the HUGE option,
@@ -430,11 +421,12 @@ DocPtr RunParser(std::string_view text, const Limits& limits, bool buildTree, st
     const GenericErrorSilencer silencer;
     const ParserCtxtPtr ctxt(xmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size())));
     if (!ctxt || ctxt->sax == nullptr) {
+        problem = Problem::NoMemory;
         error = "memoria insufficiente per analizzare il documento";
         return nullptr;
     }
     // Never NOENT, DTDLOAD, DTDATTR or HUGE: entities stay unexpanded and libxml2's own
-    // limits stay on. The encoding declaration has been checked already.
+    // limits stay on. The text is UTF-8 whatever its declaration says.
     xmlCtxtUseOptions(ctxt.get(), XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
                                       XML_PARSE_COMPACT | XML_PARSE_BIG_LINES |
                                       XML_PARSE_IGNORE_ENC);
@@ -451,6 +443,7 @@ DocPtr RunParser(std::string_view text, const Limits& limits, bool buildTree, st
         state.characters == nullptr || state.ignorableWhitespace == nullptr ||
         state.cdataBlock == nullptr || state.comment == nullptr ||
         state.processingInstruction == nullptr) {
+        problem = Problem::NoMemory;
         error = "analizzatore XML non configurato";
         return nullptr;
     }
@@ -473,6 +466,7 @@ DocPtr RunParser(std::string_view text, const Limits& limits, bool buildTree, st
     ctxt->myDoc = nullptr;
 
     if (!state.refusal.empty()) {
+        problem = state.refusalKind;
         error = state.refusal;
         return nullptr;
     }
@@ -480,26 +474,28 @@ DocPtr RunParser(std::string_view text, const Limits& limits, bool buildTree, st
     // text says: refused like any other well-formedness error.
     if (ctxt->wellFormed == 0 || ctxt->nsWellFormed == 0 || !doc ||
         (buildTree && xmlDocGetRootElement(doc.get()) == nullptr)) {
+        problem = Problem::NotWellFormed;
         error = !state.firstError.empty() ? state.firstError : "il documento non è XML ben formato";
         return nullptr;
     }
     if (doc->intSubset != nullptr || doc->extSubset != nullptr) {
+        problem = Problem::Doctype;
         error = "il documento contiene una DOCTYPE, non ammessa";
         return nullptr;
     }
     return buildTree ? std::move(doc) : nullptr;
 }
 
-DocPtr Parse(std::string_view text, const Limits& limits, std::string& error) {
+DocPtr Parse(std::string_view text, const Limits& limits, std::string& error, Problem& problem) {
     // A text that may hold more nodes than allowed is counted first without building the tree,
     // so that refusing it costs no memory. Orders are far below the bound and parse once.
     if (text.size() >= limits.maxNodes && NodeUpperBound(text) > limits.maxNodes) {
-        (void)RunParser(text, limits, false, error);
+        (void)RunParser(text, limits, false, error, problem);
         if (!error.empty()) {
             return nullptr;
         }
     }
-    return RunParser(text, limits, true, error);
+    return RunParser(text, limits, true, error, problem);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -691,15 +687,53 @@ Document::Document(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 Document::~Document() = default;
 
+std::string_view DeclaredEncoding(std::string_view text) {
+    if (text.substr(0, 5) != "<?xml" || text.size() < 6 || !IsXmlSpace(text[5])) {
+        return {};
+    }
+    const std::size_t end = text.find("?>");
+    const std::string_view decl = text.substr(0, end);
+    std::size_t pos = decl.find("encoding");
+    if (pos == std::string_view::npos) {
+        return {};
+    }
+    pos += 8;
+    while (pos < decl.size() && IsXmlSpace(decl[pos])) {
+        ++pos;
+    }
+    if (pos >= decl.size() || decl[pos] != '=') {
+        return {};
+    }
+    ++pos;
+    while (pos < decl.size() && IsXmlSpace(decl[pos])) {
+        ++pos;
+    }
+    if (pos >= decl.size() || (decl[pos] != '"' && decl[pos] != '\'')) {
+        return {};
+    }
+    const char quote = decl[pos++];
+    const std::size_t close = decl.find(quote, pos);
+    if (close == std::string_view::npos) {
+        return {};
+    }
+    return decl.substr(pos, close - pos);
+}
+
 std::unique_ptr<Document> Document::Load(std::string_view text, std::string& error,
                                          const Limits& limits) {
+    Problem problem = Problem::None;
+    return Load(text, problem, error, limits);
+}
+
+std::unique_ptr<Document> Document::Load(std::string_view text, Problem& problem,
+                                         std::string& error, const Limits& limits) {
     error.clear();
-    if (std::string reason = CheckRawText(text, limits); !reason.empty()) {
+    if (std::string reason = CheckRawText(text, limits, problem); !reason.empty()) {
         error = std::move(reason);
         return nullptr;
     }
     InitialiseLibrary();
-    DocPtr doc = Parse(text, limits, error);
+    DocPtr doc = Parse(text, limits, error, problem);
     if (!doc) {
         return nullptr;
     }
@@ -709,6 +743,7 @@ std::unique_ptr<Document> Document::Load(std::string_view text, std::string& err
     auto impl = std::make_unique<Impl>();
     impl->xpath.reset(xmlXPathNewContext(doc.get()));
     if (!impl->xpath) {
+        problem = Problem::NoMemory;
         error = "memoria insufficiente per analizzare il documento";
         return nullptr;
     }

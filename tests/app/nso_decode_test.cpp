@@ -88,7 +88,10 @@ TEST_F(NsoDecodeTest, WarningExamplesAndRefusals) {
 
     const std::string missing = Nso("decode 3 99");
     EXPECT_EQ(exitCode, 1);
-    EXPECT_EQ(Count(missing, "99: no registered document of company 1"), 1U) << missing;
+    EXPECT_EQ(Count(missing, "99: no document of company 1 has register id or order number"), 1U)
+        << missing;
+    EXPECT_EQ(Count(Ok("decode 102/2024"), "Order 102/2024 of 18/03/2024 (register id 3)"), 1U)
+        << "by order number";
 
     std::ofstream(dir / "customers.csv") << "customer;name;vat_number\n"
                                             "7;Ospedale;IT03456780547\n"

@@ -83,7 +83,7 @@ TEST_F(ScriviDatiAggiuntiviTest, LocationAndStandardIdsAreRecordedOnceAndNeverMo
     EXPECT_TRUE(env.Scalar("SELECT MG66_AICMINSANNSO FROM MG66_ANAGRART WHERE MG66_CODART = 'ART2'")
                     .IsNull())
         << "an identifier of another item is not moved";
-    const auto& sent = recorder->Statements();
+    const auto& sent = recorder->log;
     auto count = [&](const std::string& text) {
         return std::count_if(sent.begin(), sent.end(), [&](const std::string& s) {
             return s.find(text) != std::string::npos;

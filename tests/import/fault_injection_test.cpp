@@ -22,12 +22,13 @@ class ChainImport : public ImportScene {
     }
 
     /// Imports with the statement `failAt` failing; returns the statements sent.
-    long Run(long failAt) {
-        auto connection = std::make_shared<kvad::test::FailingConnection>(env.SharedDb(), failAt);
+    int Run(int failAt) {
+        auto connection = std::make_shared<kvad::test::FailingConnection>(env.SharedDb());
+        connection->Reset(failAt);
         env.S().Connessione = connection;
         ImportaDocumenti(env.S());
         env.S().Connessione = env.SharedDb();
-        return connection->Sent();
+        return connection->statements;
     }
 
     long Count(const std::string& table) {
@@ -36,7 +37,7 @@ class ChainImport : public ImportScene {
 };
 
 TEST(ImportFaultInjection, EveryFailingStatementLeavesTheChainWholeOrAbsent) {
-    long statements = 0;
+    int statements = 0;
     {
         ChainImport clean;
         statements = clean.Run(0);
@@ -45,7 +46,7 @@ TEST(ImportFaultInjection, EveryFailingStatementLeavesTheChainWholeOrAbsent) {
     }
     ASSERT_GT(statements, 20);
 
-    for (long n = 1; n <= statements; ++n) {
+    for (int n = 1; n <= statements; ++n) {
         SCOPED_TRACE("statement " + std::to_string(n));
         ChainImport chain;
         chain.Run(n);

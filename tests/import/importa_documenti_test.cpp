@@ -29,7 +29,7 @@ class ImportaDocumentiTest : public ImportTest {
 
     /// How many statements sent contain the text.
     long Sent(const std::string& text) const {
-        const auto& all = recorder->Statements();
+        const auto& all = recorder->log;
         return std::count_if(all.begin(), all.end(), [&](const std::string& statement) {
             return statement.find(text) != std::string::npos;
         });

@@ -26,7 +26,7 @@ TEST_F(ImportaSingoloOrdineTest, ReportsTheObjectsOutcomeAndReleasesTheObject) {
     EXPECT_EQ(env.S().Stato, 2);
     EXPECT_EQ(env.S().Errore.Text(), "Tracciato di importazione 'ALTRO' sconosciuto");
     EXPECT_EQ(Importazione(env.S()).boImport, nullptr);
-    EXPECT_EQ(recorder->Statements().back().find("SELECT DO11_GUID"), std::string::npos)
+    EXPECT_EQ(recorder->log.back().find("SELECT DO11_GUID"), std::string::npos)
         << "a failed import looks for no document";
 
     env.S().Param_Tracciato = "NSO";

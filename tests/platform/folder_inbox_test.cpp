@@ -237,18 +237,35 @@ TEST_F(FolderInboxTest, LoginFailsNamingAMissingInboxAndReadsAnEscapedPath) {
     EXPECT_NE(error.find("Inbox"), std::string::npos) << error;
 }
 
-TEST_F(FolderInboxTest, DownloadReturnsTheFileBytesUnchanged) {
-    const std::string bytes = "\xEF\xBB\xBF" + UblOrder("PO/1", "2024-03-05", "UFABCD") + "\r\n";
-    Write("order.xml", bytes);
+TEST_F(FolderInboxTest, DownloadReturnsTheFileTextWithoutItsByteOrderMark) {
+    const std::string text = UblOrder("PO/1", "2024-03-05", "UFABCD") + "\r\n";
+    Write("order.xml", "\xEF\xBB\xBF" + text);
     static_cast<void>(List(Yesterday(), error_));
     ASSERT_EQ(error_, "");
 
     auto downloaded = Download("order.xml", error_);
     ASSERT_EQ(error_, "");
     ASSERT_EQ(downloaded->RecordCount(), 1);
-    EXPECT_EQ(downloaded->Item(0)->Content(), bytes);
+    EXPECT_EQ(downloaded->Item(0)->Content(), text);
     EXPECT_EQ(downloaded->Item(0)->FileDocNum().Text(), "PO/1");
     EXPECT_EQ(downloaded->Item(0)->EndPointId().Text(), "UFABCD");
+}
+
+// Without a byte-order mark, UTF-16 shows in its first characters; bytes in an encoding that
+// cannot be read come unchanged (the loader then names the encoding).
+TEST_F(FolderInboxTest, FilesWithoutAMarkOrInAnUnknownEncoding) {
+    const std::string declared = "<?xml version=\"1.0\" encoding=\"UTF-16\"?><o>E</o>";
+    std::string utf16;
+    for (const char c : declared) {
+        utf16 += std::string{c, '\0'};
+    }
+    const std::string unknown = "<?xml version='1.0' encoding='x-nessuna'?><o>\xE0</o>";
+    Write("wide.xml", utf16);
+    Write("unknown.xml", unknown);
+    static_cast<void>(List(Yesterday(), error_));
+    ASSERT_EQ(error_, "");
+    EXPECT_EQ(Download("wide.xml", error_)->Item(0)->Content(), declared);
+    EXPECT_EQ(Download("unknown.xml", error_)->Item(0)->Content(), unknown);
 }
 
 TEST_F(FolderInboxTest, RefusesHubIdsThatLeaveTheCompanyFolderOrAreMissing) {

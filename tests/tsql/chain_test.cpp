@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tsql_test_db.h"
+#include "workspace/ordini.h"
 
 namespace kvad::db {
 namespace {
@@ -13,108 +14,9 @@ namespace {
 using testing::Rows;
 using testing::TsqlTestDb;
 
-// Lines end with CR LF, as the component sends them; the line ending in
-// "AS TMP_IMG_GESTIONEDOC," runs on into the next one.
-std::string WithCrLf(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        if (c == '\n') {
-            out += "\r\n";
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out;
-}
-
+// The statement exactly as the component sends it for company 1.
 std::string ChainStatement(const std::string& filter) {
-    return WithCrLf(R"(;WITH 
-  CTE_RIF AS ( 
-    SELECT IE91_DITTA_CG18, 
-           IE91_RIF_IDORD, 
-           IE91_RIF_ISSUEDATE, 
-           IE91_RIF_ENDPOINTID 
-    FROM IE91_NSOFILES WITH (NOLOCK) 
-    WHERE IE91_DITTA_CG18 = 1 AND 
-          IE91_RIF_IDORD IS NOT NULL AND 
-          IE91_XML       IS NOT NULL ), 
-  CTE_FOGLIE AS ( 
-    SELECT IE91_NSOFILES.* 
-    FROM IE91_NSOFILES WITH (NOLOCK) 
-    LEFT OUTER JOIN CTE_RIF WITH (NOLOCK) 
-    ON CTE_RIF.IE91_RIF_IDORD      = IE91_NSOFILES.IE91_IDORD AND 
-       CTE_RIF.IE91_RIF_ISSUEDATE  = IE91_NSOFILES.IE91_ISSUEDATE AND 
-       CTE_RIF.IE91_RIF_ENDPOINTID = IE91_NSOFILES.IE91_ENDPOINTID AND 
-       CTE_RIF.IE91_DITTA_CG18     = IE91_NSOFILES.IE91_DITTA_CG18 
-    WHERE CTE_RIF.IE91_RIF_IDORD IS NULL AND 
-          IE91_NSOFILES.IE91_XML IS NOT NULL AND 
-          IE91_NSOFILES.IE91_DITTA_CG18 = 1 
-)" + filter +
-                    R"(), 
-  CTE_ORDINAZIONI AS ( 
-    SELECT CONVERT (VARCHAR(50), IE91_IDORD) + '#' + CONVERT (VARCHAR, IE91_ISSUEDATE, 23) + '#' + IE91_ENDPOINTID AS ID_RIGA, 
-           CONVERT (VARCHAR(50), NULL)    AS ID_PADRE, 
-           0 AS LIVELLO, 
-           CTE_FOGLIE.* 
-    FROM CTE_FOGLIE 
-    UNION ALL 
-    SELECT CONVERT (VARCHAR(50), FIGLIO.IE91_IDORD) + '#' + CONVERT (VARCHAR, FIGLIO.IE91_ISSUEDATE, 23) + '#' + FIGLIO.IE91_ENDPOINTID AS ID_RIGA, 
-           CONVERT (VARCHAR(50), CTE_FOGLIE.IE91_IDORD) + '#' + CONVERT (VARCHAR, CTE_FOGLIE.IE91_ISSUEDATE, 23) + '#' + CTE_FOGLIE.IE91_ENDPOINTID AS ID_PADRE, 
-           1 AS LIVELLO, 
-           FIGLIO.* 
-    FROM CTE_FOGLIE 
-    INNER JOIN IE91_NSOFILES AS FIGLIO WITH (NOLOCK) 
-    ON FIGLIO.IE91_ENDPOINTID = CTE_FOGLIE.IE91_RIF_ENDPOINTID     AND 
-       FIGLIO.IE91_IDORD      = CTE_FOGLIE.IE91_RIF_IDORD  AND 
-       FIGLIO.IE91_ISSUEDATE  = CTE_FOGLIE.IE91_RIF_ISSUEDATE AND 
-       FIGLIO.IE91_DITTA_CG18 = CTE_FOGLIE.IE91_DITTA_CG18 
-    UNION ALL 
-    SELECT CONVERT (VARCHAR(50), FIGLIO.IE91_IDORD) + '#' + CONVERT (VARCHAR, FIGLIO.IE91_ISSUEDATE, 23) + '#' + FIGLIO.IE91_ENDPOINTID AS ID_RIGA, 
-           CTE_ORDINAZIONI.ID_PADRE, 
-           LIVELLO + 1, 
-           FIGLIO.* 
-    FROM CTE_ORDINAZIONI 
-    INNER JOIN IE91_NSOFILES AS FIGLIO WITH (NOLOCK) 
-    ON FIGLIO.IE91_ENDPOINTID = CTE_ORDINAZIONI.IE91_RIF_ENDPOINTID     AND 
-       FIGLIO.IE91_IDORD      = CTE_ORDINAZIONI.IE91_RIF_IDORD  AND 
-       FIGLIO.IE91_ISSUEDATE  = CTE_ORDINAZIONI.IE91_RIF_ISSUEDATE AND 
-       FIGLIO.IE91_DITTA_CG18 = CTE_ORDINAZIONI.IE91_DITTA_CG18 
-    WHERE CTE_ORDINAZIONI.LIVELLO > 0 
-) 
-SELECT CONVERT (TINYINT, (CASE WHEN LIVELLO = 0 THEN 0 ELSE 9 END)) AS TMP_IMG_SEL, 
-       CONVERT (TINYINT, 0)                                         AS TMP_ELABORA, 
-       CONVERT (TINYINT, 0)                                         AS TMP_FLGNONPIUEV, 
-       CONVERT (TINYINT, 0)                                         AS TMP_ESITO, 
-       CONVERT (TINYINT, 0)                                         AS TMP_GESTIONE, 
-       (CASE WHEN IE91_OPERAZIONE = 1 THEN 15 
-             WHEN IE91_OPERAZIONE = 2 THEN 16 
-             ELSE 99 
-        END) AS TMP_IMG_OPERAZIONE, 
-       (CASE WHEN DO11_DOCTESTATA.DO11_NUMREG_CO99 IS NULL THEN 99 ELSE 8 END) AS TMP_IMG_GESTIONEDOC,)"
-                    R"(       CTE_ORDINAZIONI.*, 
-       ISNULL (ORDINE.TMP_ORDINE_CONSEGNATO,0) AS TMP_ORDINE_CONSEGNATO, 
-       DO11_NUMREG_CO99, DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC, DO11_ANNODOC, 
-       FW07_USERNAME, 
-       IE92_BuyerCustomerParty_Party_PartyTaxScheme_CompanyID, 
-       IE92_BuyerCustomerParty_Party_PartyName_Name, 
-       IE92_BuyerCustomerParty_Party_PostalAddress_StreetName, 
-       IE92_BuyerCustomerParty_Party_PostalAddress_CityName, 
-       IE92_BuyerCustomerParty_Party_PostalAddress_PostalZone 
-INTO #TEMP_ORD 
-FROM CTE_ORDINAZIONI 
-LEFT OUTER JOIN DO11_DOCTESTATA WITH (NOLOCK) 
-ON DO11_DOCTESTATA.DO11_DITTA_CG18 = 1 AND 
-   DO11_DOCTESTATA.DO11_GUID       = IE91_GUID_DO11 
-LEFT OUTER JOIN FW07_APPUSER WITH (NOLOCK) 
-ON FW07_ID = IE91_ID_FW07 
-LEFT OUTER JOIN IE92_NSOTESTATAXML WITH (NOLOCK) 
-ON IE92_ID_IE91 = IE91_ID 
-OUTER APPLY (SELECT TOP 1 13 AS TMP_ORDINE_CONSEGNATO 
-             FROM DO31_DOCCORPOORD WITH (NOLOCK) 
-             WHERE DO31_DOCCORPOORD.DO31_DITTA_CG18  = DO11_DOCTESTATA.DO11_DITTA_CG18 AND 
-                   DO31_DOCCORPOORD.DO31_NUMREG_CO99 = DO11_DOCTESTATA.DO11_NUMREG_CO99 AND 
-                   DO31_QTA1CONS <> 0) AS ORDINE 
-)");
+    return nso::ChainStatement("1", "#TEMP_ORD", filter);
 }
 
 // An order, its revision and a second revision (the revisions write the reference in another

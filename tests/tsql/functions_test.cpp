@@ -1,4 +1,5 @@
-// The SQL functions of the translated statements, and the shape of a refusal.
+// The SQL functions of the translated statements, the shape of a refusal and what a translation
+// carries besides its rows (type hints, materialized common table expressions).
 
 #include <gtest/gtest.h>
 
@@ -91,6 +92,28 @@ TEST(TsqlFunctions, ConvertToIntegerTypesChecksTheirRanges) {
         EXPECT_STREQ(e.what(), "Arithmetic overflow error for data type smallint, value = 32768.");
     }
     EXPECT_THROW(db.Native("SELECT tsql_convert_int('abc', 'tinyint')"), std::runtime_error);
+    // 2^63 is the double nearest the largest bigint, and already past it.
+    EXPECT_THROW(db.Native("SELECT tsql_convert_int(9223372036854775807.0, 'bigint')"),
+                 std::runtime_error);
+    EXPECT_EQ(db.Native("SELECT tsql_convert_int(-9223372036854775808.0, 'bigint')"),
+              (Rows{{"-9223372036854775808"}}));
+}
+
+TEST(TsqlFunctions, DateAddTakesAnIntNumber) {
+    TsqlTestDb db;
+    EXPECT_EQ(db.Native("SELECT tsql_dateadd('second', 2147483647, '1950-01-01 00:00:00'), "
+                        "tsql_dateadd('second', -2147483648.9, '2050-01-01 00:00:00')"),
+              (Rows{{"2018-01-19 03:14:07", "1981-12-13 20:45:52"}}));
+    for (const char* number : {"2147483648", "-2147483649", "8e80", "-1e300", "9e18"}) {
+        try {
+            (void)db.Native(std::string("SELECT tsql_dateadd('day', ") + number +
+                            ", '2000-01-01 00:00:00')");
+            ADD_FAILURE() << number << ": no overflow";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(),
+                         "Arithmetic overflow error converting expression to data type int.");
+        }
+    }
 }
 
 TEST(TsqlFunctions, TextOfValuesWhoseTypeIsKnownOnlyAtRunTime) {
@@ -99,6 +122,10 @@ TEST(TsqlFunctions, TextOfValuesWhoseTypeIsKnownOnlyAtRunTime) {
                         "tsql_to_text('not a date', 30, 23, -1), tsql_to_text(12345, 3, NULL, -1), "
                         "tsql_to_text(2.5, 30, NULL, 6)"),
               (Rows{{"2024-03-05", "not a date", "*", "2.500000"}}));
+    // A number wider than any buffer guess keeps all its digits.
+    EXPECT_EQ(db.Native("SELECT length(tsql_to_text(1e300, -1, NULL, 2)), "
+                        "substr(tsql_to_text(-1e300, -1, NULL, 2), -3)"),
+              (Rows{{"304", ".00"}}));
 }
 
 TEST(TsqlRefusal, IsADbErrorWithStateAndStatement) {
@@ -123,6 +150,21 @@ TEST(TsqlHints, QueriesCarryTheTypesOfComputedColumns) {
     EXPECT_EQ(translation.kind, Translation::Kind::Query);
     EXPECT_EQ(translation.columnTypes, (std::map<std::string, std::string>{
                                            {"M", "INT"}, {"F", "varchar(102)"}, {"T", "tinyint"}}));
+}
+
+TEST(TsqlCommonTableExpressions, OnlyOneNamedByItsOwnFromClauseIsRecursive) {
+    TsqlTestDb db;
+    // A appears in its own body as a column, a qualifier and a string, and B names A: neither
+    // names itself, so both may be expanded where used.
+    const std::string plain =
+        db.Translate("WITH A AS (SELECT 'A' AS A), B AS (SELECT A.A FROM A) SELECT B.A FROM B").sql;
+    EXPECT_NE(plain.find("A AS NOT MATERIALIZED ("), std::string::npos) << plain;
+    EXPECT_NE(plain.find("B AS NOT MATERIALIZED ("), std::string::npos) << plain;
+    const Translation recursive =
+        db.Translate("WITH R(N) AS (SELECT 1 UNION ALL SELECT N + 1 FROM R WHERE N < 3) "
+                     "SELECT N FROM R");
+    EXPECT_NE(recursive.sql.find("R(N) AS (SELECT"), std::string::npos) << recursive.sql;
+    EXPECT_EQ(db.Execute(recursive), (Rows{{"1"}, {"2"}, {"3"}}));
 }
 
 TEST(TsqlNames, TemporaryTablesLiveInTheTempSchema) {

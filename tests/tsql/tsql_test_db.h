@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kvad_nso/text.h"
 #include "tsql/tsql_functions.h"
 #include "tsql/tsql_translator.h"
 
@@ -72,8 +73,10 @@ class TsqlTestDb final : public SchemaLookup {
     Translation Translate(std::string_view tsql) { return TranslateTsql(tsql, *this); }
 
     /// Translates and runs a statement; a query gives its rows, anything else none.
-    Rows Run(std::string_view tsql) {
-        const Translation translation = Translate(tsql);
+    Rows Run(std::string_view tsql) { return Execute(Translate(tsql)); }
+
+    /// Runs a translation; a query gives its rows, anything else none.
+    Rows Execute(const Translation& translation) {
         switch (translation.kind) {
         case Translation::Kind::Query:
             return Native(translation.sql);
@@ -91,8 +94,9 @@ class TsqlTestDb final : public SchemaLookup {
 
     std::optional<std::vector<ColumnDecl>> TableColumns(std::string_view table) override {
         const std::string schema = table.starts_with('#') ? "temp" : "main";
-        Statement stmt(db_.get(), "SELECT name, type, pk FROM pragma_table_info('" +
-                                      std::string(table) + "', '" + schema + "')");
+        Statement stmt(db_.get(), "SELECT name, type, pk FROM pragma_table_info(?1, ?2)");
+        stmt.Bind(1, table);
+        stmt.Bind(2, schema);
         std::vector<ColumnDecl> columns;
         while (stmt.Step()) {
             ColumnDecl column;
@@ -115,14 +119,15 @@ class TsqlTestDb final : public SchemaLookup {
         for (const ColumnDecl& column : TableColumns(table).value_or(std::vector<ColumnDecl>{})) {
             std::string type = column.declType;
             if (type != "INTEGER") {
-                for (char& c : type) {
-                    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-                }
+                type = AsciiLower(type);
             }
             out.push_back(column.name + " " + type);
         }
         return out;
     }
+
+    /// The connection, for settings a test needs (limits, progress handler).
+    [[nodiscard]] sqlite3* Handle() const noexcept { return db_.get(); }
 
   private:
     class Statement {
@@ -148,12 +153,20 @@ class TsqlTestDb final : public SchemaLookup {
             }
             return false;
         }
+        void Bind(int index, std::string_view text) {
+            sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
+                              SQLITE_TRANSIENT);
+        }
         [[nodiscard]] sqlite3_stmt* get() const { return stmt_; }
 
       private:
         sqlite3* db_;
         sqlite3_stmt* stmt_ = nullptr;
     };
+
+    static std::string QuotedName(std::string_view name) {
+        return "\"" + ReplaceAll(name, "\"", "\"\"") + "\"";
+    }
 
     // As the backend does: the table takes the hinted or declared type of every column.
     void SelectInto(const Translation& translation) {
@@ -164,7 +177,7 @@ class TsqlTestDb final : public SchemaLookup {
                 const std::string name = sqlite3_column_name(select.get(), i);
                 std::string type;
                 for (const auto& [hintName, hintType] : translation.columnTypes) {
-                    if (sqlite3_stricmp(hintName.c_str(), name.c_str()) == 0) {
+                    if (EqualsNoCase(hintName, name)) {
                         type = hintType;
                     }
                 }
@@ -177,7 +190,7 @@ class TsqlTestDb final : public SchemaLookup {
                 }
                 const bool text = type.find("char") != std::string::npos ||
                                   type.find("text") != std::string::npos;
-                create += (i == 0 ? "\"" : ", \"") + name + "\" " + type +
+                create += (i == 0 ? "" : ", ") + QuotedName(name) + " " + type +
                           (text ? " COLLATE NOCASE" : "");
             }
         }

@@ -10,6 +10,7 @@
 
 #include "kvad_nso/com.h"
 #include "kvad_nso/connection.h"
+#include "kvad_nso/document_outcome.h"
 #include "kvad_nso/enums.h"
 #include "kvad_nso/host.h"
 #include "kvad_nso/recordset.h"
@@ -90,6 +91,23 @@ class CLSIE_NSO : public ComObject {
     /// The columns of a staging table except its key (COLUMN_NAME, COLUMN_TYPE,
     /// COLUMN_TYPE_NAME), in column order; null on failure.
     [[nodiscard]] std::shared_ptr<Recordset> GetElencoCampiTabella(std::string& fNomeTabella);
+    /// Processes the chains selected in RstOrdini: writes the processing code of each of their
+    /// documents into the working table, then reloads, decodes and verifies the documents that
+    /// take part, in list order; the first one that fails stops those after it. Releases
+    /// RstTestata, RstCorpo and RstLogMessages first; kaErrNessunDatoDaElaborare when no chain
+    /// is selected.
+    void RecuperaOrdini();
+    /// Opens RstTestata (headers of the rows with processing code 2, 4 or 6, updates going to
+    /// the decoded header table only), RstCorpo (the decoded lines of the code-2 rows, updates
+    /// going to the decoded line table only) and RstLogMessages (the log of every order in the
+    /// working table, for context fContesto or all contexts). The result is always Empty;
+    /// Stato is not reset.
+    Variant GetRstElaborazione(kaEnumContesto& fContesto);
+    /// Verifies order fId for its processing code fOperazione: its header (fTestata) and lines
+    /// (fCorpo; only line fProgRiga when not 0) are checked into the error log and their
+    /// statuses stored, through RstTestata and RstCorpo when they are open.
+    void VerificaDati(std::int16_t& fOperazione, std::int32_t& fId, bool& fTestata, bool& fCorpo,
+                      std::int32_t fProgRiga = 0);
     /// Imports the processed chains of the working table as ERP orders, chain by chain (one
     /// transaction per chain when Transazione is True), with OnProgress once per chain; closes the
     /// ERP orders of superseded documents and records each outcome in the working table, the
@@ -103,7 +121,24 @@ class CLSIE_NSO : public ComObject {
     void AnteprimaPDF(std::int32_t& fId);
 
     // Extensions for hosts, beyond the given methods. Like the methods they report through Stato
-    // and Errore and never throw.
+    // and Errore and never throw. RecuperaOrdiniNSO takes each listed document in within one
+    // transaction of the connection (a savepoint inside the host's when one is open): a new
+    // document's register row, XML, staging rows, log entries and references are kept together
+    // or not at all, with a record of how it was taken in (table KVAD_DOCUMENT_INTAKE).
+    /// What the last RecuperaOrdiniNSO did: the documents listed, those it registered with what
+    /// became of each, those already registered, and whether it went through the whole listing.
+    /// Stato after RecuperaOrdiniNSO tells about its last document only; this tells about all.
+    [[nodiscard]] RetrievalReport LastRetrieval();
+    /// Finds the company's registered documents that were not taken in whole (by an older
+    /// program, or cut short by a crash or a failure, or whose staging rows went missing since)
+    /// and takes each in again: reloads it from its stored XML (reload mode) and links it, or,
+    /// registered without XML by a run that ended before its download, downloads it first.
+    /// Returns the documents taken in again with their outcome; a database failure sets Stato to
+    /// kaErrVB and leaves the document it met as it was; a platform that cannot be used sets
+    /// kaErrConnessioneNSO.
+    std::vector<DocumentOutcome> RepairDocuments();
+    /// The company's registered documents that were not loaded, with the reason of each.
+    [[nodiscard]] std::vector<DocumentOutcome> DocumentsNotLoaded();
     /// Downloads again the company's registered documents whose XML was never stored, and loads
     /// and links each one that arrives. Returns the ids of the documents that had no XML; a
     /// platform failure sets Stato to kaErrConnessioneNSO.
@@ -127,6 +162,12 @@ class CLSIE_NSO : public ComObject {
     /// file is written all the same), kaErrVB when the conversion or the writing fails. Returns
     /// the file's full path, "" when none was written.
     std::string WriteOrderPdf(std::int32_t fId, const std::string& path, bool open);
+    /// Writes the processing codes of the chains selected in RstOrdini into the working table,
+    /// as RecuperaOrdini does, without loading, decoding or verifying anything, and requeries
+    /// RstOrdini. A host that rebuilt the working table calls it before GetRstElaborazione to
+    /// find again the result rows of orders processed earlier. Resets Stato;
+    /// kaErrNessunDatoDaElaborare when no chain is selected.
+    void AssignProcessingCodes();
 
     // Event.
     /// Adds an OnProgress listener; returns a token for RemoveOnProgress.

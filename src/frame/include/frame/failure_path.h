@@ -46,6 +46,20 @@ struct GuardOptions {
     std::function<void()> beforeHandler;
 };
 
+/// True when the error is the database failing (disk full, read-only, locked, I/O, a lost
+/// connection, a statement it cannot run) rather than refusing a value of the data (SQL state
+/// class 22: a date, number or text it cannot convert or hold).
+[[nodiscard]] bool IsDatabaseFault(const std::exception_ptr& error) noexcept;
+
+/// Counts a database fault that a routine caught itself instead of ending through the failure
+/// path (the download of a document clears its errors).
+void NoteDatabaseFault(NsoState& state, const std::exception_ptr& error);
+
+/// Throws again the last database fault the failure path handled, with its entry back in the
+/// connection's error list, so that the routine that undid the work ends through its own
+/// failure path with the database's text.
+[[noreturn]] void RethrowDatabaseFault(NsoState& state);
+
 /// Runs the handler steps for a failure of `routine`.
 void HandleFailure(NsoState& state, std::string_view routine, const std::exception_ptr& error,
                    const GuardOptions& options);

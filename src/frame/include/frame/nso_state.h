@@ -4,6 +4,7 @@
 // this state.
 
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <memory>
 #include <string>
@@ -43,6 +44,13 @@ struct NsoState {
     std::string idIstanza;
     std::shared_ptr<NumberFormatter> numberFormatter;
     std::shared_ptr<DateObject> dateObject;
+
+    // What the failure path handled: the description of the last error, and the database faults
+    // (a database that failed, not a value it refused) with the last of them, so that a caller
+    // can undo a unit of work that met one (see frame/transaction.h).
+    std::string lastFailureDescription;
+    std::int32_t databaseFaults = 0;
+    std::exception_ptr lastDatabaseFault;
 
     // OnProgress listeners with their tokens.
     std::vector<std::pair<int, ProgressListener>> progressListeners;

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "kvad_nso/connection.h"
 
@@ -19,6 +20,24 @@ struct OpenOptions {
 /// runs the component's T-SQL. Throws DbError when the file cannot be opened.
 [[nodiscard]] std::shared_ptr<Connection> OpenSqlite(const std::string& path,
                                                      const OpenOptions& options = {});
+
+/// True when a connection made by OpenSqlite can only read its file (the file or its folder is
+/// not writable by this process, or it lies on a read-only file system).
+[[nodiscard]] bool IsReadOnly(Connection& connection);
+
+/// Conditions of the database itself that a user can meet and act on.
+enum class DatabaseCondition {
+    None,        ///< the text names none of the conditions below
+    ReadOnly,    ///< the file cannot be written
+    Busy,        ///< another connection holds the lock longer than the busy timeout
+    Full,        ///< the disk (or the database's size limit) is full
+    NotDatabase, ///< the file is not a database, or is damaged
+    CannotOpen,  ///< the file or its folder cannot be opened
+};
+
+/// The condition an error text of this backend reports (a provider error's description, or a
+/// component's error text that quotes it).
+[[nodiscard]] DatabaseCondition ConditionOf(std::string_view errorText);
 
 /// Runs SQLite's own SQL (one or more statements, e.g. a schema script) on a connection made by
 /// OpenSqlite, bypassing the T-SQL translation. Throws DbError.

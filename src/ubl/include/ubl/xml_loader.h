@@ -10,8 +10,20 @@
 
 namespace kvad::nso {
 
+/// How the last GetOrderFromXML ended.
+enum class LoadResult {
+    NotRun,        ///< no load yet
+    AlreadyStaged, ///< the header was staged and reload was off: nothing changed
+    NoText,        ///< the document has no XML text
+    NotParsed,     ///< the text was refused by the XML layer (see lastProblem, lastDetail)
+    NoOrder,       ///< no Order element (lastDetail: the document element's local name)
+    Failed,        ///< a step failed (Stato and Errore tell which); a database failure undid it
+    Loaded,        ///< staged
+};
+
 /// The loader's private members: the XPath building blocks of the document being loaded,
-/// recomputed by every load from the prefixes its Order element declares.
+/// recomputed by every load from the prefixes its Order element declares, and how the last
+/// load ended.
 struct LoaderState {
     std::string PrefissoCAC;
     std::string PrefissoCBC;
@@ -19,6 +31,10 @@ struct LoaderState {
     std::string ChiudiCAC;
     std::string ApriCBC;
     std::string ChiudiCBC;
+
+    LoadResult lastResult = LoadResult::NotRun;
+    xml::Problem lastProblem = xml::Problem::None;
+    std::string lastDetail;
 };
 
 /// The loader's members of this instance.
@@ -27,8 +43,17 @@ struct LoaderState {
 }
 
 /// Loads document fId into the staging tables. With fRicarica false a document whose header is
-/// already staged is left alone. Problems in the content go to the error log (code 12).
+/// already staged is left alone. Problems in the content go to the error log (code 12). The
+/// staging rows and the log entry are written in one transaction (a savepoint inside one
+/// already open); a database failure on the way undoes them all.
 void GetOrderFromXML(NsoState& state, std::int32_t fId, bool fRicarica);
+
+/// Registers for XPath every namespace declaration of the document, as a load does (steps 6
+/// and 7: RaccogliNamespace over each top-level node).
+void RegisterDocumentNamespaces(xml::Document& document);
+
+/// Sets the six XPath building blocks from the prefixes the Order element declares.
+void SetPathPieces(NsoState& state, const xml::Node& order);
 
 /// The stored XML text of a document, or "" (no row, Null XML, or a failure).
 [[nodiscard]] std::string GetXML(NsoState& state, std::int32_t fId);

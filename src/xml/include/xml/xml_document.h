@@ -20,12 +20,27 @@ class Document;
 /// indentation around it is gone.
 [[nodiscard]] std::string TrimXmlSpace(std::string_view text);
 
+/// The encoding the XML declaration at the start of `text` names ("" when there is none).
+[[nodiscard]] std::string_view DeclaredEncoding(std::string_view text);
+
 /// Limits applied while parsing.
 struct Limits {
     std::size_t maxBytes =
         std::size_t{16} * 1024 * 1024; ///< larger input is refused before parsing
     std::size_t maxNodes = 2'000'000;  ///< elements, attributes and text nodes
     int maxDepth = 256;                ///< element nesting
+};
+
+/// Why a text was refused.
+enum class Problem {
+    None,
+    Empty,         ///< nothing but white space
+    TooLarge,      ///< larger than Limits::maxBytes
+    Encoding,      ///< not UTF-8 text (bytes in another encoding that were never turned into text)
+    Doctype,       ///< a document type declaration or an external resource
+    OverLimits,    ///< more nodes or deeper nesting than the limits allow
+    NotWellFormed, ///< not well-formed XML
+    NoMemory,      ///< the parser could not be set up
 };
 
 /// An attribute of an element as the DOM lists it: the namespace declarations first (named
@@ -79,10 +94,14 @@ class Document {
     Document& operator=(Document&&) = delete;
     ~Document();
 
-    /// Parses UTF-8 text. Returns nullptr, with the reason in `error`, for text that is not
-    /// well-formed or is refused (DOCTYPE, not UTF-8, over a limit).
+    /// Parses text, which is UTF-8 whatever its XML declaration says. Returns nullptr, with the
+    /// reason in `error`, for text that is not well-formed or is refused (DOCTYPE, not UTF-8,
+    /// over a limit).
     [[nodiscard]] static std::unique_ptr<Document> Load(std::string_view text, std::string& error,
                                                         const Limits& limits = {});
+    /// The same, also telling what kind of problem refused the text.
+    [[nodiscard]] static std::unique_ptr<Document>
+    Load(std::string_view text, Problem& problem, std::string& error, const Limits& limits = {});
 
     /// 4 once the document is completely loaded.
     [[nodiscard]] int ReadyState() const noexcept { return 4; }

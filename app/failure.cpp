@@ -1,0 +1,82 @@
+#include "app/failure.h"
+
+#include <iostream>
+
+namespace nsoapp {
+namespace {
+
+// The detail's lines, indented beneath the message; the component separates them with CR LF or
+// a lone CR.
+void PrintDetail(const std::string& detail) {
+    std::string line;
+    const auto flush = [&] {
+        if (!line.empty()) {
+            std::cerr << "  " << line << "\n";
+        }
+        line.clear();
+    };
+    for (const char c : detail) {
+        if (c == '\r' || c == '\n') {
+            flush();
+        } else {
+            line += c;
+        }
+    }
+    flush();
+}
+
+} // namespace
+
+Failure::Failure(const std::string& message, std::string detail, int exitCode)
+    : std::runtime_error(message), detail_(std::move(detail)), exitCode_(exitCode) {}
+
+std::string DatabaseTrouble(std::string_view errorText, const std::string& database) {
+    return DatabaseTrouble(kvad::db::ConditionOf(errorText), database);
+}
+
+std::string DatabaseTrouble(kvad::db::DatabaseCondition condition, const std::string& database) {
+    using kvad::db::DatabaseCondition;
+    switch (condition) {
+    case DatabaseCondition::ReadOnly:
+        return "the database " + database +
+               " is read-only: nso must write to it; give this user write access to it and to "
+               "its folder, or choose another with --db";
+    case DatabaseCondition::Busy:
+        return "the database " + database +
+               " is busy: another program is writing to it; try again when it has finished";
+    case DatabaseCondition::Full:
+        return "the disk holding the database " + database +
+               " is full: free some space and try again";
+    case DatabaseCondition::NotDatabase:
+        return database +
+               " is not a database or is damaged: check --db, or let `nso init --db FILE` "
+               "create a new one";
+    case DatabaseCondition::CannotOpen:
+        return "the database " + database +
+               " cannot be opened: check that it and its folder exist and that this user may "
+               "read and write them";
+    case DatabaseCondition::None:
+        break;
+    }
+    return {};
+}
+
+int ReportFailure(const std::exception& error, bool verbose, const std::string& database) {
+    std::string message = error.what();
+    std::string detail;
+    int code = kExitFailed;
+    if (const auto* failure = dynamic_cast<const Failure*>(&error)) {
+        detail = failure->Detail();
+        code = failure->ExitCode();
+    } else if (std::string trouble = DatabaseTrouble(message, database); !trouble.empty()) {
+        detail = message;
+        message = trouble;
+    }
+    std::cerr << "nso: " << message << "\n";
+    if (verbose && !detail.empty()) {
+        PrintDetail(detail);
+    }
+    return code;
+}
+
+} // namespace nsoapp

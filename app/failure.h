@@ -1,0 +1,47 @@
+#pragma once
+// How nso tells a failure: one plain line saying what happened and what to do, on stderr after
+// "nso: ", with the component's or the database's own text beneath it when --verbose is given;
+// and the exit status that goes with it.
+
+#include <exception>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "sqlite/sqlite_database.h"
+
+namespace nsoapp {
+
+/// Exit statuses of nso (the README lists them).
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;    ///< the command failed; the message says why
+inline constexpr int kExitUsage = 2;     ///< bad command line or settings file
+inline constexpr int kExitNotLoaded = 3; ///< the fetch ran, but documents could not be loaded
+
+/// A failure told to the user.
+class Failure : public std::runtime_error {
+  public:
+    /// `message` is the plain line; `detail` the text beneath it with --verbose.
+    explicit Failure(const std::string& message, std::string detail = {},
+                     int exitCode = kExitFailed);
+
+    [[nodiscard]] const std::string& Detail() const noexcept { return detail_; }
+    [[nodiscard]] int ExitCode() const noexcept { return exitCode_; }
+
+  private:
+    std::string detail_;
+    int exitCode_;
+};
+
+/// The plain line for a condition of the database that a user can meet and act on (read-only,
+/// busy, full, not a database, cannot be opened); "" for none.
+[[nodiscard]] std::string DatabaseTrouble(kvad::db::DatabaseCondition condition,
+                                          const std::string& database);
+/// The same for the condition an error text reports.
+[[nodiscard]] std::string DatabaseTrouble(std::string_view errorText, const std::string& database);
+
+/// Prints the failure as nso tells failures and returns its exit status. Errors that are not a
+/// Failure are told by their text, a database condition in plain words.
+int ReportFailure(const std::exception& error, bool verbose, const std::string& database);
+
+} // namespace nsoapp

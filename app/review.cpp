@@ -1,0 +1,501 @@
+#include "app/review.h"
+
+#include <map>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+
+#include "app/edit_fields.h"
+#include "kvad_nso/recordset.h"
+#include "kvad_nso/text.h"
+
+namespace nsoapp {
+namespace {
+
+constexpr std::size_t kWidth = 100;
+
+// Processing codes of the working table.
+constexpr int kNothing = 0;
+constexpr int kToClose = 1;
+constexpr int kToImport = 2;
+constexpr int kNotImported = 3;
+constexpr int kCancellation = 4;
+constexpr int kDelivered = 5;
+constexpr int kBlocked = 6;
+
+std::string Quoted(const std::string& text) {
+    return "'" + kvad::ReplaceAll(text, "'", "''") + "'";
+}
+
+std::string Text(const kvad::Recordset& rs, const char* field) {
+    return DisplayValue(rs.Value(field));
+}
+
+std::int32_t Whole(const kvad::Variant& value) {
+    return value.IsNull() || value.IsEmpty() ? 0 : value.ToLong();
+}
+
+std::string Kind(const kvad::Variant& operazione) {
+    const std::int32_t op = Whole(operazione);
+    return op == 1 ? "revision" : op == 2 ? "cancellation" : "order";
+}
+
+Verdict FromStatus(std::int32_t status) {
+    switch (status) {
+    case kvad::kaVerificaOk:
+        return Verdict::Ready;
+    case kvad::kaVerificaWarning:
+    case kvad::kaVerificaPuntoEsclamativo:
+        return Verdict::Warning;
+    case kvad::kaVerificaCritical:
+    case kvad::kaVerificaCerottoRosso:
+        return Verdict::Error;
+    default:
+        return Verdict::Unverified;
+    }
+}
+
+std::string ErpOrder(const kvad::Recordset& row) {
+    if (row.Value("DO11_NUMREG_CO99").IsNull()) {
+        return "";
+    }
+    return Text(row, "DO11_DOCUM_MG36") + " " + Text(row, "DO11_SEZDOC") + "/" +
+           Text(row, "DO11_NUMDOC") + " of " + Text(row, "DO11_DATADOC");
+}
+
+std::string Plan(const kvad::Recordset& row, int code) {
+    const bool main = Whole(row.Value("LIVELLO")) == 0;
+    const std::string erp = ErpOrder(row);
+    switch (code) {
+    case kNothing:
+        return erp.empty() ? "not processed" : "nothing to do: already ERP order " + erp;
+    case kToClose:
+        return "replaced: its ERP order " + erp + " will no longer be fulfilled";
+    case kToImport:
+        return main ? "to import" : "to import with its chain";
+    case kNotImported:
+        return "not imported: only the latest document of its chain is";
+    case kCancellation:
+        return "marked processed at import, no document made";
+    case kDelivered:
+        return "its ERP order " + erp + " has deliveries: left as it is";
+    case kBlocked:
+        return "blocked: an older order of its chain has deliveries";
+    default:
+        return "processing code " + std::to_string(code);
+    }
+}
+
+/// The current value of a decoded column named by a log entry; "" when the column is not one of
+/// the editable fields (the name comes from the database and is never put into a statement).
+std::string FieldValue(kvad::Connection& db, std::int32_t order, std::int32_t line,
+                       const std::string& column) {
+    const EditField* field = FindEditField(column);
+    if (field == nullptr || field->line != (line != 0)) {
+        return "";
+    }
+    const std::string sql =
+        field->line ? "SELECT " + field->column +
+                          " FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = " + std::to_string(order) +
+                          " AND IE95_DO30_PROGRIGA = " + std::to_string(line)
+                    : "SELECT " + field->column +
+                          " FROM IE93_NSOTESTATA WHERE IE93_ID_IE91 = " + std::to_string(order);
+    return DisplayValue(Scalar(db, sql));
+}
+
+std::string CustomerName(kvad::Connection& db, std::int32_t company, const kvad::Recordset& h) {
+    if (h.Value("IE93_DO11_CLIFOR_CG44").IsNull()) {
+        return "";
+    }
+    const kvad::Variant name = Scalar(
+        db,
+        "SELECT CG16_RAGSOC FROM VCG16_CG44_ALLADATA WHERE VCG16_44_CF_DITTA = " +
+            std::to_string(company) +
+            " AND VCG16_44_CF_TIPOCF = " + std::to_string(Whole(h.Value("IE93_DO11_TIPOCF_CG44"))) +
+            " AND VCG16_44_CF_CLIFOR = " + std::to_string(Whole(h.Value("IE93_DO11_CLIFOR_CG44"))));
+    return name.IsNull() ? "not found" : DisplayValue(name);
+}
+
+std::vector<HeaderItem> HeaderItems(Session& session, const kvad::Recordset& h) {
+    const std::string buyer = Text(h, "IE92_BuyerCustomerParty_Party_PartyName_Name");
+    const std::string taxId = Text(h, "IE92_BuyerCustomerParty_Party_PartyTaxScheme_CompanyID");
+    std::string customerNote = CustomerName(*session.db, session.nso->CodiceDitta().ToLong(), h);
+    if (!buyer.empty() || !taxId.empty()) {
+        customerNote += (customerNote.empty() ? "" : "; ") + std::string("order: ") + buyer +
+                        (taxId.empty() ? "" : ", " + taxId);
+    }
+    const std::string location = Text(h, "IE92_Delivery_DeliveryLocation_ID");
+    const std::string currency = Text(h, "IE92_DocumentCurrencyCode");
+    return {
+        {"customer", Text(h, "IE93_DO11_CLIFOR_CG44"), customerNote},
+        {"office", Text(h, "IE93_DO11_UFFICIOPA_CG1M"), ""},
+        {"destination", Text(h, "IE93_DO11_CLIFORDEST"),
+         location.empty() ? "" : "order: delivery location " + location},
+        {"currency", Text(h, "IE93_DO11_VALUTA_CG08"),
+         currency.empty() ? "" : "order: " + currency},
+        {"document", Text(h, "IE93_DO11_CODDOCUM_MG3G"), ""},
+        {"section", Text(h, "IE93_DO11_SEZDOC"), ""},
+        {"warehouse", Text(h, "IE93_DO11_CODDEP"), ""},
+        {"date", Text(h, "IE93_DO11_DATADOC"), ""},
+        {"note", Text(h, "IE93_DO12_NOTEVSDOC"), ""},
+        {"cash-discount", Text(h, "IE93_DO13_SCIMPCASSA"), ""},
+    };
+}
+
+/// The lines of a freshly filtered clone, from its first row.
+std::vector<LineView> Lines(kvad::Recordset& lines) {
+    std::vector<LineView> out;
+    for (; !lines.Eof(); lines.MoveNext()) {
+        out.push_back(LineView{
+            Whole(lines.Value("IE95_DO30_PROGRIGA")), Text(lines, "IE95_DO30_CODART_MG66"),
+            Text(lines, "IE95_DO30_DESCART"), Text(lines, "IE95_DO30_QTA1"),
+            Text(lines, "IE95_DO30_PREZZO1"), Text(lines, "IE95_DO30_ALIVA_CG28"),
+            Text(lines, "IE95_DO31_DATACONS"), FromStatus(Whole(lines.Value("IE95_STATUS")))});
+    }
+    return out;
+}
+
+/// A document from the current row of a clone of RstOrdini.
+OrderView GatherRow(Session& session, const kvad::Recordset& row) {
+    OrderView order;
+    order.id = Whole(row.Value("IE91_ID"));
+    order.number = Text(row, "IE91_IDORD");
+    order.date = Text(row, "IE91_ISSUEDATE");
+    order.kind = Kind(row.Value("IE91_OPERAZIONE"));
+    order.level = Whole(row.Value("LIVELLO"));
+    order.code = Whole(row.Value("TMP_ELABORA"));
+    order.plan = Plan(row, order.code);
+    order.reviewed = order.code == kToImport || order.code == kCancellation ||
+                     order.code == kDelivered || order.code == kBlocked;
+    const std::string id = std::to_string(order.id);
+
+    std::int32_t status = 0;
+    if (auto testata = session.nso->RstTestata(); testata && testata->IsOpen()) {
+        auto h = testata->Clone();
+        h->SetFilter("IE91_ID = " + id);
+        order.editable = !h->Eof();
+        if (!h->Eof() && !h->Value("IE93_ID").IsNull()) {
+            order.decoded = true;
+            status = Whole(h->Value("IE93_STATUS"));
+            order.header = HeaderItems(session, *h);
+        }
+    }
+    if (order.code == kDelivered) {
+        // Not in the header grid: its status as verification stored it.
+        const kvad::Variant stored = Scalar(
+            *session.db, "SELECT IE93_STATUS FROM IE93_NSOTESTATA WHERE IE93_ID_IE91 = " + id);
+        order.decoded = !stored.IsNull();
+        status = Whole(stored);
+    }
+    order.verdict = FromStatus(status);
+    if (auto corpo = session.nso->RstCorpo(); corpo && corpo->IsOpen()) {
+        auto lines = corpo->Clone();
+        lines->SetFilter("IE95_ID_IE91 = " + id);
+        order.lines = Lines(*lines);
+    }
+    order.messages = GatherMessages(session, order.id);
+    return order;
+}
+
+std::string Cell(const std::string& text, std::size_t width) {
+    const std::string cut = kvad::Utf8Left(text, width);
+    const std::size_t length = kvad::Utf8Length(cut);
+    return cut + std::string(width > length ? width - length : 0, ' ') + " ";
+}
+
+std::string RightCell(const std::string& text, std::size_t width) {
+    const std::string cut = kvad::Utf8Left(text, width);
+    const std::size_t length = kvad::Utf8Length(cut);
+    return std::string(width > length ? width - length : 0, ' ') + cut + " ";
+}
+
+/// Words of `text` in lines of at most `width` characters (a longer word is cut).
+std::vector<std::string> Wrap(const std::string& text, std::size_t width) {
+    std::vector<std::string> lines;
+    std::istringstream words(text);
+    std::string word;
+    std::string line;
+    while (words >> word) {
+        const std::size_t needed =
+            kvad::Utf8Length(line) + (line.empty() ? 0 : 1) + kvad::Utf8Length(word);
+        if (!line.empty() && needed > width) {
+            lines.push_back(line);
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + kvad::Utf8Left(word, width);
+    }
+    if (!line.empty() || lines.empty()) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string Upper(Verdict verdict) {
+    return kvad::AsciiUpper(VerdictText(verdict));
+}
+
+} // namespace
+
+std::string VerdictText(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Ready:
+        return "ready";
+    case Verdict::Warning:
+        return "warning";
+    case Verdict::Error:
+        return "error";
+    case Verdict::Unverified:
+        return "not verified";
+    }
+    return "";
+}
+
+void SelectChainsOf(Session& session, const std::vector<std::int32_t>& ids) {
+    kvad::kaenumTipoOrdiniProcessati every = kvad::kaOrdiniTutti;
+    session.nso->LeggiOrdini(every);
+    RequireOk(session, "reading the chains");
+    auto rows = session.nso->RstOrdini()->Clone();
+    std::set<std::string> mains;
+    for (const std::int32_t id : ids) {
+        rows->SetFilter("IE91_ID = " + std::to_string(id));
+        if (rows->Eof()) {
+            throw std::runtime_error("document " + std::to_string(id) +
+                                     " is in no chain: its XML has not arrived (`nso fetch "
+                                     "--retry-missing` downloads it again)");
+        }
+        for (; !rows->Eof(); rows->MoveNext()) {
+            mains.insert(Whole(rows->Value("LIVELLO")) == 0 ? rows->Value("ID_RIGA").Text()
+                                                            : rows->Value("ID_PADRE").Text());
+        }
+    }
+    for (const std::string& key : mains) {
+        rows->SetFilter("ID_RIGA = " + Quoted(key) + " AND LIVELLO = 0");
+        if (!rows->Eof()) {
+            rows->SetValue("TMP_IMG_SEL", std::int32_t{1});
+            rows->Update();
+        }
+    }
+}
+
+std::vector<ChainView> GatherSelectedChains(Session& session) {
+    std::vector<ChainView> chains;
+    auto mains = session.nso->RstOrdini()->Clone();
+    mains->SetFilter("TMP_IMG_SEL = 1");
+    auto older = session.nso->RstOrdini()->Clone();
+    for (; !mains->Eof(); mains->MoveNext()) {
+        ChainView chain;
+        chain.documents.push_back(GatherRow(session, *mains));
+        older->SetFilter("ID_PADRE = " + Quoted(mains->Value("ID_RIGA").Text()));
+        older->SetSort("LIVELLO");
+        for (; !older->Eof(); older->MoveNext()) {
+            chain.documents.push_back(GatherRow(session, *older));
+        }
+        chains.push_back(std::move(chain));
+    }
+    return chains;
+}
+
+OrderView GatherOrder(Session& session, std::int32_t id) {
+    auto row = session.nso->RstOrdini()->Clone();
+    row->SetFilter("IE91_ID = " + std::to_string(id));
+    if (row->Eof()) {
+        throw std::runtime_error("document " + std::to_string(id) + " is in no chain");
+    }
+    return GatherRow(session, *row);
+}
+
+void OpenReview(Session& session, std::int32_t id) {
+    SelectChainsOf(session, {id});
+    session.nso->AssignProcessingCodes();
+    RequireOk(session, "reading the processing codes");
+    kvad::kaEnumContesto every = kvad::Contesto_Tutti;
+    (void)session.nso->GetRstElaborazione(every);
+    RequireOk(session, "reading the results");
+}
+
+OrderView ReviewedOrder(Session& session, std::int32_t id) {
+    OrderView order = GatherOrder(session, id);
+    if (!order.reviewed) {
+        throw std::runtime_error(OrderTitle(order) +
+                                 " is not one processing reviews: " + order.plan);
+    }
+    if (!order.decoded) {
+        throw std::runtime_error(OrderTitle(order) + " is not processed yet: `nso process " +
+                                 std::to_string(id) + "` processes its chain");
+    }
+    return order;
+}
+
+std::string TitleOf(Session& session, std::int32_t id) {
+    auto row = session.nso->RstOrdini()->Clone();
+    row->SetFilter("IE91_ID = " + std::to_string(id));
+    if (row->Eof()) {
+        return "Document " + std::to_string(id);
+    }
+    OrderView order;
+    order.id = id;
+    order.number = Text(*row, "IE91_IDORD");
+    order.date = Text(*row, "IE91_ISSUEDATE");
+    order.kind = Kind(row->Value("IE91_OPERAZIONE"));
+    return OrderTitle(order);
+}
+
+std::vector<MessageView> GatherMessages(Session& session, std::optional<std::int32_t> order) {
+    std::vector<MessageView> messages;
+    auto log = session.nso->RstLogMessages();
+    if (!log || !log->IsOpen() || log->RecordCount() <= 0) {
+        return messages;
+    }
+    std::set<std::int32_t> seen; // a document in two chains is listed twice
+    for (log->MoveFirst(); !log->Eof(); log->MoveNext()) {
+        const std::int32_t of = Whole(log->Value("IE98_ID_IE91"));
+        if ((order && of != *order) || !seen.insert(Whole(log->Value("IE98_ID"))).second) {
+            continue;
+        }
+        const std::int32_t display = Whole(log->Value("IE98_TYPE"));
+        MessageView m;
+        m.order = of;
+        m.line = Whole(log->Value("IE98_PROGRIGA_DO30"));
+        m.code = Whole(log->Value("IE98_CODE_IE97"));
+        m.severity = display == kvad::kaVerificaCerottoRosso       ? "error"
+                     : display == kvad::kaVerificaPuntoEsclamativo ? "warning"
+                                                                   : "info";
+        const std::string column = DisplayValue(log->Value("IE98_FIELD"));
+        m.field = column.empty() ? "" : FieldLabel(column);
+        m.value = column.empty() ? "" : FieldValue(*session.db, of, m.line, column);
+        m.text = DisplayValue(log->Value("IE97_MESSAGE"));
+        messages.push_back(std::move(m));
+    }
+    return messages;
+}
+
+std::string OrderTitle(const OrderView& order) {
+    std::string kind = order.kind;
+    kind[0] = kvad::AsciiUpper(kind.substr(0, 1))[0];
+    return kind + " " + order.number + " of " + order.date + " (id " + std::to_string(order.id) +
+           ")";
+}
+
+Tally CountVerdicts(const std::vector<ChainView>& chains) {
+    Tally tally;
+    for (const ChainView& chain : chains) {
+        for (const OrderView& order : chain.documents) {
+            if (!order.reviewed) {
+                ++tally.other;
+                continue;
+            }
+            switch (order.verdict) {
+            case Verdict::Ready:
+                ++tally.ready;
+                break;
+            case Verdict::Warning:
+                ++tally.warning;
+                break;
+            case Verdict::Error:
+                ++tally.error;
+                break;
+            case Verdict::Unverified:
+                ++tally.unverified;
+                break;
+            }
+        }
+    }
+    return tally;
+}
+
+void PrintMessages(std::ostream& out, const std::vector<MessageView>& messages,
+                   const std::string& indent) {
+    const std::size_t used = indent.size() + 8 + 5 + 8 + 25;
+    for (const MessageView& m : messages) {
+        const std::string where = m.line == 0 ? "header" : "line " + std::to_string(m.line);
+        const std::string about =
+            m.field.empty() ? "" : m.field + " = " + (m.value.empty() ? "(empty)" : m.value);
+        const auto text = Wrap(m.text.empty() ? "(no text)" : m.text, kWidth - used);
+        out << indent << Cell(m.severity, 7) << RightCell(std::to_string(m.code), 3) << " "
+            << Cell(where, 7) << Cell(about, 24) << text.front() << "\n";
+        for (std::size_t i = 1; i < text.size(); ++i) {
+            out << std::string(used, ' ') << text[i] << "\n";
+        }
+    }
+}
+
+void PrintOrder(std::ostream& out, const OrderView& order) {
+    std::string title = OrderTitle(order) + ": " + order.plan;
+    if (order.reviewed) {
+        title += " - " + Upper(order.verdict);
+    }
+    const auto titleRows = Wrap(title, kWidth - 2);
+    out << titleRows.front() << "\n";
+    for (std::size_t i = 1; i < titleRows.size(); ++i) {
+        out << "  " << titleRows[i] << "\n";
+    }
+    if (!order.reviewed) {
+        return;
+    }
+    if (!order.decoded) {
+        out << "  not decoded: processing failed on this document or stopped before it\n";
+    }
+    // The value, then what the order says beside it; long texts go on over further lines.
+    constexpr std::size_t kLabel = 2 + 14;
+    constexpr std::size_t kValue = 17;
+    for (const HeaderItem& item : order.header) {
+        const std::string value = item.value.empty() ? "-" : item.value;
+        std::string prefix = "  " + Cell(item.field, 13);
+        std::vector<std::string> rows;
+        std::size_t indent = kLabel;
+        if (item.note.empty()) {
+            rows = Wrap(value, kWidth - kLabel);
+        } else {
+            prefix += Cell(value, kValue - 1);
+            rows = Wrap(item.note, kWidth - kLabel - kValue);
+            indent += kValue;
+        }
+        out << prefix << rows.front() << "\n";
+        for (std::size_t i = 1; i < rows.size(); ++i) {
+            out << std::string(indent, ' ') << rows[i] << "\n";
+        }
+    }
+    if (!order.lines.empty()) {
+        out << "  " << RightCell("LINE", 4) << Cell("ITEM", 14) << Cell("DESCRIPTION", 24)
+            << RightCell("QUANTITY", 10) << RightCell("PRICE", 10) << Cell("VAT", 5)
+            << Cell("DELIVERY", 10) << "STATUS\n";
+        for (const LineView& line : order.lines) {
+            out << "  " << RightCell(std::to_string(line.number), 4)
+                << Cell(line.item.empty() ? "-" : line.item, 14) << Cell(line.description, 24)
+                << RightCell(line.quantity, 10) << RightCell(line.price, 10)
+                << Cell(line.vat.empty() ? "-" : line.vat, 5)
+                << Cell(line.delivery.empty() ? "-" : line.delivery, 10)
+                << VerdictText(line.verdict) << "\n";
+        }
+    }
+    if (order.messages.empty()) {
+        out << "  no messages\n";
+        return;
+    }
+    out << "  messages:\n";
+    PrintMessages(out, order.messages, "    ");
+}
+
+void PrintChain(std::ostream& out, const ChainView& chain) {
+    for (const OrderView& order : chain.documents) {
+        if (order.level > 0) {
+            out << "\n";
+        }
+        PrintOrder(out, order);
+    }
+}
+
+void PrintTally(std::ostream& out, const Tally& tally) {
+    const int reviewed = tally.ready + tally.warning + tally.error + tally.unverified;
+    out << reviewed << " order(s) reviewed: " << tally.ready << " ready, " << tally.warning
+        << " with warnings, " << tally.error << " with errors";
+    if (tally.unverified > 0) {
+        out << ", " << tally.unverified << " not verified";
+    }
+    if (tally.other > 0) {
+        out << "; " << tally.other << " document(s) with nothing to review";
+    }
+    out << "\n";
+}
+
+} // namespace nsoapp

@@ -1,0 +1,1 @@
+SELECT COLONNE.name, COLONNE.xtype, TIPI.Name FROM sys.tables AS TABELLE INNER JOIN sys.syscolumns AS COLONNE ON COLONNE.id = TABELLE.object_id INNER JOIN sys.types AS TIPI ON TIPI.system_type_id = COLONNE.xtype AND TIPI.user_type_id = COLONNE.xusertype WHERE TABELLE.name = 'IE95_NSOCORPO' ORDER BY COLONNE.colorder

@@ -1,0 +1,1 @@
+SELECT LEN('ab  ') AS A, LEN(NULL) AS B, LTRIM('  x') AS C, SUBSTRING('abcdef', 2, 3) AS D

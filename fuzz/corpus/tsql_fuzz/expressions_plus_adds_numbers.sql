@@ -1,0 +1,1 @@
+SELECT 1 + 2 AS A, 1.5 + 2 AS B, 7 / 2 AS C, 7 % 4 AS D, -3 * 2 AS E

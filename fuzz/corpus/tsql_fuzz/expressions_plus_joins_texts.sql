@@ -1,0 +1,1 @@
+SELECT 'A'+'#'+'B' AS X, N'x' + 'y' AS Y

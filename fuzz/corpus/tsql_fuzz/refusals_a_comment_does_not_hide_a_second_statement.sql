@@ -1,0 +1,2 @@
+SELECT 1 AS A -- first
+; SELECT 2 AS B

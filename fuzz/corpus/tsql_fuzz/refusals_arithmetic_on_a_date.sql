@@ -1,0 +1,1 @@
+SELECT GETDATE() + 1 AS D

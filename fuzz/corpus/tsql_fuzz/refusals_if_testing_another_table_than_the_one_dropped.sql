@@ -1,0 +1,1 @@
+IF NOT OBJECT_ID('tempdb..#A') IS NULL DROP TABLE #B

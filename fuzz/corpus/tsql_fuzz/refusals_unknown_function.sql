@@ -1,0 +1,1 @@
+SELECT NEWID() AS G

@@ -1,0 +1,1 @@
+SELECT V + 'x' AS R FROM T WHERE K = 2

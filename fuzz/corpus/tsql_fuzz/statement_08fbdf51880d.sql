@@ -1,0 +1,1 @@
+INSERT INTO IE98_NSO_LOGERRORS   VALUES ( 7, 0, 0, 15, null, 3, 3, 'Ordine già importato nel documento OCL sezionale A numero 12 del 05/03/2024') 

@@ -1,0 +1,1 @@
+INSERT INTO IE98_NSO_LOGERRORS   VALUES ( 7, 0, 0, 200, 'B', 2, 3, 'm') 

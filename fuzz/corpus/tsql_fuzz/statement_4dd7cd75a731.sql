@@ -1,0 +1,1 @@
+INSERT INTO IE98_NSO_LOGERRORS   VALUES ( 7, 12, 2, 201, null, 2, 1, 'l''ordine') 

@@ -1,0 +1,1 @@
+SELECT V + 2 AS R FROM T WHERE K = 2

@@ -1,0 +1,1 @@
+UPDATE IE91_NSOFILES SET IE91_XML = '<Order xmlns="urn:oasis:names:specification:ubl:schema:xsd:Order-2" xmlns:cbc="urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2"><cbc:ID>B''1</cbc:ID><cbc:IssueDate>2024-03-07</cbc:IssueDate><cbc:Note>l''urgenza</cbc:Note></Order>' WHERE IE91_DITTA_CG18 = 1 AND       IE91_ID         = 2

@@ -1,0 +1,1 @@
+SELECT ISNULL(V + 'x', 'null') AS R FROM T WHERE K = 3

@@ -1,0 +1,1 @@
+INSERT INTO IE98_NSO_LOGERRORS   VALUES ( 7, 0, 0, 12, null, 3, 1, 'm') 

@@ -1,0 +1,1 @@
+SELECT V + '#' + 'B' AS R FROM T WHERE K = 1

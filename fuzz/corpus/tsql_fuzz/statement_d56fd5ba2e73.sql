@@ -1,0 +1,1 @@
+INSERT INTO IE98_NSO_LOGERRORS   VALUES ( 7, 0, 0, 15, null, 3, 3, 'x a0 y a') 

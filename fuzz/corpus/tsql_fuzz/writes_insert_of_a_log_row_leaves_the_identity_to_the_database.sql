@@ -1,0 +1,1 @@
+INSERT INTO IE98_NSO_LOGERRORS   VALUES ( 7, null, 0, 5, N'CLIENTE', 3, 1, N'Cliente ''X'' non trovato') 

@@ -1,0 +1,1 @@
+UPDATE #T SET B = N'z', C = '' WHERE #T.A = 1

@@ -1,0 +1,1 @@
+UPDATE IE91_NSOFILES SET IE91_XML = '<Order note="l''ordine"/>' WHERE IE91_DITTA_CG18 = 1 AND       IE91_ID         = 2

@@ -1,0 +1,70 @@
+#include "workspace/rst_elaborazione.h"
+
+#include <string>
+
+#include "frame/failure_path.h"
+
+namespace kvad::nso {
+
+Variant GetRstElaborazione(NsoState& state, kaEnumContesto fContesto) {
+    Guard(state, "GetRstElaborazione", [&] {
+        const std::string& tabella = state.NomeTempOrdini;
+
+        state.RstTestata.reset();
+        state.RstTestata = Conn(state).OpenRecordset(
+            "SELECT TEMP_ORD.*, "
+            "       IE92_NSOTESTATAXML.*, "
+            "       IE93_NSOTESTATA.* "
+            "FROM " +
+            tabella +
+            " AS TEMP_ORD "
+            "LEFT OUTER JOIN IE92_NSOTESTATAXML WITH (NOLOCK) "
+            "ON IE92_NSOTESTATAXML.IE92_ID_IE91 = TEMP_ORD.IE91_ID "
+            "LEFT OUTER JOIN IE93_NSOTESTATA WITH (NOLOCK) "
+            "ON IE93_NSOTESTATA.IE93_ID_IE91 = TEMP_ORD.IE91_ID "
+            "WHERE (TMP_ELABORA = 2 OR TMP_ELABORA = 4 OR TMP_ELABORA = 6) "
+            "ORDER BY ID_PADRE, LIVELLO ");
+        state.RstTestata->SetProperty("Unique Table", "IE93_NSOTESTATA");
+
+        state.RstCorpo.reset();
+        state.RstCorpo =
+            Conn(state).OpenRecordset("SELECT IE94_NSOCORPOXML .*, "
+                                      "       IE95_NSOCORPO.* "
+                                      "FROM " +
+                                      tabella +
+                                      " AS TEMP_ORD "
+                                      "INNER JOIN IE95_NSOCORPO WITH (NOLOCK) "
+                                      "ON IE95_NSOCORPO.IE95_ID_IE91 = TEMP_ORD.IE91_ID "
+                                      "LEFT OUTER JOIN IE94_NSOCORPOXML WITH (NOLOCK) "
+                                      "ON IE94_NSOCORPOXML.IE94_ID = IE95_NSOCORPO.IE95_ID_IE94 "
+                                      "WHERE TMP_ELABORA = 2 "
+                                      "ORDER BY IE95_DO30_PROGRIGA");
+        state.RstCorpo->SetProperty("Unique Table", "IE95_NSOCORPO");
+
+        std::string sql =
+            "SELECT IE98_ID, IE98_ID_IE91, IE98_ID_IE94, IE98_CODE_IE97, IE98_FIELD, "
+            "IE98_PROGRIGA_DO30,  "
+            "       (CASE WHEN IE98_TYPE = 2 THEN 13 "
+            "             WHEN IE98_TYPE = 3 THEN 12 "
+            "             ELSE 99 "
+            "        END) AS IE98_TYPE, "
+            "       IE97_CODE, "
+            "       (CASE WHEN IE98_ERRORMESSAGE IS NOT NULL THEN IE98_ERRORMESSAGE ELSE "
+            "IE97_MESSAGE END) AS IE97_MESSAGE  "
+            "FROM " +
+            tabella +
+            " AS TEMP_ORD "
+            "INNER JOIN IE98_NSO_LOGERRORS WITH (NOLOCK) "
+            "ON IE98_ID_IE91 = TEMP_ORD.IE91_ID "
+            "LEFT OUTER JOIN IE97_NSO_ERRORS WITH (NOLOCK) "
+            "ON IE97_CODE = IE98_CODE_IE97 ";
+        if (fContesto != Contesto_Tutti) {
+            sql += " WHERE IE98_CONTESTO = " + std::to_string(static_cast<std::int32_t>(fContesto));
+        }
+        sql += "ORDER BY IE98_ID_IE91, IE98_PROGRIGA_DO30";
+        state.RstLogMessages = Conn(state).Query(sql);
+    });
+    return {};
+}
+
+} // namespace kvad::nso

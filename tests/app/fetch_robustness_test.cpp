@@ -1,0 +1,421 @@
+// nso fetch as it meets a crash, a second process, a database it may not write, a company that
+// does not exist and documents of every kind: the register stays whole and every outcome is told
+// in plain words with the exit status the README gives.
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "app/nso_process.h"
+#include "sqlite/sqlite_database.h"
+#include "support/register_snapshot.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kvad::test::NsoChild;
+
+constexpr const char* kNamespaces =
+    "xmlns=\"urn:oasis:names:specification:ubl:schema:xsd:Order-2\" "
+    "xmlns:cac=\"urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2\" "
+    "xmlns:cbc=\"urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2\"";
+
+/// Order number i of a generated inbox: every 7th revises the one before it, every 31st cancels
+/// the one before it; each has a header allowance and one to three lines with an allowance.
+std::string GeneratedOrder(int i, const std::string& buyer = {}) {
+    std::string xml = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Order ") +
+                      kNamespaces + "><cbc:ID>ORD-" + std::to_string(i) +
+                      "</cbc:ID><cbc:IssueDate>2024-05-20</cbc:IssueDate>";
+    if (i > 0 && (i % 7 == 0 || i % 31 == 0)) {
+        xml += "<cac:OrderDocumentReference><cbc:ID>ORD-" + std::to_string(i - 1) +
+               "#2024-05-20#UF" + std::to_string((i - 1) % 5) +
+               (i % 31 == 0 ? "#Cancelled" : "#Revised") + "</cbc:ID></cac:OrderDocumentReference>";
+    }
+    xml += "<cac:BuyerCustomerParty><cac:Party><cbc:EndpointID>UF" + std::to_string(i % 5) +
+           "</cbc:EndpointID><cac:PartyName><cbc:Name>" +
+           (buyer.empty() ? "ASL " + std::to_string(i) : buyer) +
+           "</cbc:Name></cac:PartyName></cac:Party></cac:BuyerCustomerParty>"
+           "<cac:AllowanceCharge><cbc:ChargeIndicator>true</cbc:ChargeIndicator>"
+           "<cbc:Amount>5</cbc:Amount></cac:AllowanceCharge>";
+    for (int n = 1; n <= 1 + i % 3; ++n) {
+        xml += "<cac:OrderLine><cac:LineItem><cbc:ID>" + std::to_string(n) +
+               "</cbc:ID><cbc:Quantity>" + std::to_string(n + i % 4) +
+               "</cbc:Quantity><cac:AllowanceCharge><cbc:ChargeIndicator>false"
+               "</cbc:ChargeIndicator><cbc:Amount>1.25</cbc:Amount></cac:AllowanceCharge>"
+               "<cac:Item><cbc:Name>Articolo " +
+               std::to_string(n) + "</cbc:Name></cac:Item></cac:LineItem></cac:OrderLine>";
+    }
+    return xml + "</Order>";
+}
+
+/// The order with another issue date.
+std::string WithIssueDate(std::string order, const std::string& date) {
+    return order.replace(order.find("2024-05-20"), 10, date);
+}
+
+/// The order declaring another encoding (its bytes unchanged).
+std::string Declaring(std::string order, const std::string& encoding) {
+    return order.replace(order.find("UTF-8"), 5, encoding);
+}
+
+fs::file_time_type ReceivedAt(int second) {
+    std::tm tm{};
+    tm.tm_year = 2024 - 1900;
+    tm.tm_mon = 5;
+    tm.tm_mday = 1;
+    tm.tm_hour = 10;
+    tm.tm_isdst = -1;
+    return std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(mktime(&tm)) +
+                                             std::chrono::seconds(second));
+}
+
+class FetchRobustnessTest : public ::testing::Test {
+  protected:
+    void SetUp() override { dir = MakeDir(); }
+    void TearDown() override {
+        for (const auto& made : made_) {
+            std::error_code ignored;
+            fs::remove_all(made, ignored);
+        }
+    }
+
+    fs::path MakeDir() {
+        std::string pattern = (fs::temp_directory_path() / "nso-fetch-XXXXXX").string();
+        EXPECT_NE(mkdtemp(pattern.data()), nullptr);
+        made_.emplace_back(pattern);
+        fs::create_directories(fs::path(pattern) / "inbox" / "IT01234567890");
+        return pattern;
+    }
+
+    struct Result {
+        int exitCode;
+        std::string output;
+    };
+    static Result Run(const fs::path& where, const std::vector<std::string>& arguments,
+                      std::optional<uid_t> user = std::nullopt) {
+        NsoChild child = kvad::test::StartNso(where, arguments, user);
+        Result result{0, {}};
+        result.exitCode = kvad::test::Finish(child, &result.output);
+        return result;
+    }
+    Result Run(const std::vector<std::string>& arguments) { return Run(dir, arguments); }
+
+    static void Prepare(const fs::path& where) {
+        ASSERT_EQ(Run(where, {"init"}).exitCode, 0);
+        ASSERT_EQ(Run(where, {"config", "set", "--document", "OCL", "--layout", "NSO", "--from",
+                              "01/01/2024"})
+                      .exitCode,
+                  0);
+    }
+
+    /// A received file, with its reception time second by second after the first.
+    static void Receive(const fs::path& where, const std::string& name, const std::string& bytes,
+                        int second) {
+        const fs::path file = where / "inbox" / "IT01234567890" / name;
+        std::ofstream(file, std::ios::binary) << bytes;
+        fs::last_write_time(file, ReceivedAt(second));
+    }
+
+    static void Generate(const fs::path& where, int count) {
+        for (int i = 0; i < count; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "doc-%03d.xml", i);
+            Receive(where, name, GeneratedOrder(i), i);
+        }
+    }
+
+    static std::string Snapshot(const fs::path& where) {
+        auto db = kvad::db::OpenSqlite((where / "nso.db").string());
+        return kvad::test::RegisterSnapshot(*db);
+    }
+
+    fs::path dir;
+
+  private:
+    std::vector<fs::path> made_;
+};
+
+bool Has(const std::string& output, const std::string& text) {
+    return output.find(text) != std::string::npos;
+}
+
+TEST_F(FetchRobustnessTest, KilledRunsAndOneFetchLeaveWhatAnUninterruptedRunLeaves) {
+    constexpr int kOrders = 200;
+    const fs::path reference = MakeDir();
+    Prepare(reference);
+    Prepare(dir);
+    Generate(reference, kOrders);
+    Generate(dir, kOrders);
+    Receive(reference, "zz-bad-date.xml", WithIssueDate(GeneratedOrder(900), "2024-02-30"), 300);
+    Receive(dir, "zz-bad-date.xml", WithIssueDate(GeneratedOrder(900), "2024-02-30"), 300);
+
+    // The uninterrupted run goes on beside the killed ones.
+    NsoChild whole = kvad::test::StartNso(reference, {"fetch"});
+
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<int> line(1, kOrders);
+    std::uniform_int_distribution<int> micros(0, 3000);
+    for (int round = 0; round < 5; ++round) {
+        NsoChild child = kvad::test::StartNso(dir, {"fetch"});
+        // Killed while it takes in a document picked at random, a little way into it.
+        const int at = line(random);
+        for (int n = 0; n <= at && !kvad::test::ReadLine(child).empty(); ++n) {
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(micros(random)));
+        kvad::test::Kill(child);
+    }
+    const Result last = Run({"fetch"});
+    EXPECT_TRUE(last.exitCode == 0 || last.exitCode == 3) << last.output;
+
+    std::string output;
+    ASSERT_EQ(kvad::test::Finish(whole, &output), 3) << output;
+    ASSERT_TRUE(Has(output, "listed 201, new 201, already registered 0, failed to load 1"))
+        << output;
+    EXPECT_EQ(kvad::test::IntegrityCheck((dir / "nso.db").string()), "ok");
+    const std::string expected = Snapshot(reference);
+    EXPECT_EQ(kvad::test::SnapshotDifference(expected, Snapshot(dir)), "");
+    EXPECT_TRUE(Has(expected, "IE91_OPERAZIONE=2")) << "the run links cancellations";
+}
+
+TEST_F(FetchRobustnessTest, OneRetrievalOfACompanyAtATime) {
+    Prepare(dir);
+    Generate(dir, 60);
+    const std::string lockFile = (dir / "nso.db.fetch-1.lock").string();
+    {
+        // Another retrieval holds the company's lock.
+        const int fd = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        ASSERT_EQ(flock(fd, LOCK_EX), 0);
+        const Result refused = Run({"fetch", "--wait", "0"});
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_TRUE(Has(refused.output, "nso: another retrieval of company 1 is running"))
+            << refused.output;
+        EXPECT_FALSE(Has(refused.output, "Routine")) << refused.output;
+
+        // A retrieval that may wait goes on once the lock is free.
+        NsoChild waiting = kvad::test::StartNso(dir, {"fetch", "--wait", "20"});
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        close(fd);
+        std::string output;
+        EXPECT_EQ(kvad::test::Finish(waiting, &output), 0) << output;
+        EXPECT_TRUE(Has(output, "listed 60, new 60, already registered 0")) << output;
+    }
+    // Two at once: each counts only what it registered itself.
+    const fs::path both = MakeDir();
+    Prepare(both);
+    Generate(both, 120);
+    NsoChild first = kvad::test::StartNso(both, {"fetch"});
+    NsoChild second = kvad::test::StartNso(both, {"fetch"});
+    std::string a;
+    std::string b;
+    EXPECT_EQ(kvad::test::Finish(first, &a), 0) << a;
+    EXPECT_EQ(kvad::test::Finish(second, &b), 0) << b;
+    // The one that waited lists from the date the other recorded: it finds nothing new.
+    const bool firstWon = Has(a, "listed 120, new 120, already registered 0, failed to load 0");
+    EXPECT_TRUE(firstWon || Has(b, "listed 120, new 120, already registered 0, failed to load 0"))
+        << a << b;
+    EXPECT_TRUE(Has(firstWon ? b : a, ", new 0, ")) << a << b;
+    EXPECT_NE(Snapshot(both).find("IE91_IDORD=ORD-119|"), std::string::npos);
+}
+
+TEST_F(FetchRobustnessTest, AnUnknownCompanyIsRefusedByEveryCommandAndNothingIsWritten) {
+    Prepare(dir);
+    Generate(dir, 3);
+    const std::string before = Snapshot(dir);
+    for (const auto& command :
+         std::vector<std::vector<std::string>>{{"--company", "999", "fetch"},
+                                               {"--company", "999", "fetch", "--retry-missing"},
+                                               {"--company", "999", "list"},
+                                               {"--company", "999", "config"}}) {
+        const Result r = Run(command);
+        EXPECT_EQ(r.exitCode, 1) << r.output;
+        EXPECT_TRUE(Has(r.output, "nso: unknown company 999: `nso init --company 999")) << r.output;
+    }
+    EXPECT_EQ(Snapshot(dir), before);
+    EXPECT_FALSE(fs::exists(dir / "nso.db.fetch-999.lock"));
+}
+
+TEST_F(FetchRobustnessTest, AnImpossibleDateGivesTheSameSummaryFirstOrLast) {
+    std::vector<Result> results;
+    for (const bool last : {false, true}) {
+        const fs::path where = MakeDir();
+        Prepare(where);
+        Receive(where, "good.xml", GeneratedOrder(1), last ? 0 : 5);
+        Receive(where, "bad.xml", WithIssueDate(GeneratedOrder(2), "2026-02-30"), last ? 5 : 0);
+        results.push_back(Run(where, {"fetch"}));
+        EXPECT_EQ(results.back().exitCode, 3) << results.back().output;
+        EXPECT_TRUE(Has(results.back().output,
+                        "listed 2, new 2, already registered 0, failed to load 1\n"
+                        "  ORD-2 (bad.xml): it could not be staged: \"2026-02-30\" is not a date "
+                        "(staging column IE92_IssueDate)\n"))
+            << results.back().output;
+        EXPECT_FALSE(Has(results.back().output, "Routine")) << results.back().output;
+        // Nothing is left to do: the next fetch finds everything registered and whole.
+        const Result again = Run(where, {"fetch"});
+        EXPECT_EQ(again.exitCode, 0) << again.output;
+    }
+}
+
+TEST_F(FetchRobustnessTest, EachEncodingIsReadAsItsFileSays) {
+    Prepare(dir);
+    // Latin-1 text: each byte is its own code point, so UTF-16 widens every byte.
+    const auto utf16 = [](const std::string& latin1, bool little) {
+        std::string out = little ? "\xFF\xFE" : "\xFE\xFF";
+        for (const char c : latin1) {
+            out += little ? std::string{c, '\0'} : std::string{'\0', c};
+        }
+        return out;
+    };
+    const auto order = [](int i, const std::string& encoding, const std::string& buyer) {
+        return Declaring(GeneratedOrder(i, buyer), encoding);
+    };
+    Receive(dir, "utf8.xml", "\xEF\xBB\xBF" + order(1, "UTF-8", "Societ\xC3\xA0 1 \xE2\x82\xAC"),
+            1);
+    Receive(dir, "utf16le.xml", utf16(order(2, "UTF-16", "Societ\xE0 2"), true), 2);
+    Receive(dir, "utf16be.xml", utf16(order(3, "UTF-16", "Societ\xE0 3"), false), 3);
+    Receive(dir, "latin1.xml", order(4, "ISO-8859-1", "Societ\xE0 4"), 4);
+    Receive(dir, "cp1252.xml", order(5, "windows-1252", "Societ\xE0 5 \x80"), 5);
+    const Result r = Run({"fetch"});
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_TRUE(Has(r.output, "listed 5, new 5, already registered 0, failed to load 0"))
+        << r.output;
+    const Result list = Run({"list", "--all"});
+    for (const std::string buyer :
+         {"Societ\xC3\xA0 1 \xE2\x82\xAC ", "Societ\xC3\xA0 2 ", "Societ\xC3\xA0 3 ",
+          "Societ\xC3\xA0 4 ", "Societ\xC3\xA0 5 \xE2\x82\xAC "}) {
+        EXPECT_TRUE(Has(list.output, buyer)) << buyer << "\n" << list.output;
+    }
+}
+
+TEST_F(FetchRobustnessTest, EveryDocumentNamesItsTrueReason) {
+    Prepare(dir);
+    Receive(dir, "good.xml", GeneratedOrder(1), 0);
+    Receive(dir, "empty.xml", "", 1);
+    Receive(dir, "text.xml", "this is not XML", 2);
+    Receive(dir, "invoice.xml", "<Invoice><ID>7</ID></Invoice>", 3);
+    Receive(dir, "koi.xml",
+            "<?xml version=\"1.0\" encoding=\"x-koi-nessuna\"?><Order><ID>\xD0\xD2</Order>", 4);
+    Receive(dir, "date.xml", WithIssueDate(GeneratedOrder(6), "2024-13-01"), 5);
+    // Larger than the XML limit, and larger than the platform delivers (sparse: no disk cost).
+    {
+        std::string big = GeneratedOrder(8);
+        big.insert(big.size() - 8, std::string(std::size_t{17} * 1024 * 1024, ' '));
+        Receive(dir, "big.xml", big, 6);
+        const fs::path huge = dir / "inbox" / "IT01234567890" / "huge.xml";
+        std::ofstream(huge) << "<";
+        fs::resize_file(huge, std::uintmax_t{70} * 1024 * 1024);
+        fs::last_write_time(huge, ReceivedAt(7));
+    }
+    const Result r = Run({"fetch"});
+    EXPECT_EQ(r.exitCode, 3) << r.output;
+    const std::vector<std::string> lines = {
+        "listed 8, new 8, already registered 0, failed to load 7\n",
+        "  empty (empty.xml): the document is empty\n",
+        "  text (text.xml): it is not XML (",
+        "  invoice (invoice.xml): it is not an Order (its document element is \"Invoice\")\n",
+        "  koi (koi.xml): its encoding \"x-koi-nessuna\" cannot be read\n",
+        "  ORD-6 (date.xml): it could not be staged: \"2024-13-01\" is not a date",
+        "  big (big.xml): it is larger than the 16 MiB limit (",
+        "  huge (huge.xml): the download failed: File ",
+    };
+    for (const auto& line : lines) {
+        EXPECT_TRUE(Has(r.output, line)) << line << "\n" << r.output;
+    }
+    // The hint to try again stands only where trying again can help.
+    const std::string hint = "(`nso fetch --retry-missing` tries again)";
+    EXPECT_EQ(r.output.find(hint), r.output.rfind(hint)) << r.output;
+    EXPECT_TRUE(Has(r.output, "limite 67108864 byte) " + hint)) << r.output;
+
+    // The list shows what is not an order as such, and why each is not loaded.
+    const Result list = Run({"list", "--all"});
+    EXPECT_TRUE(std::regex_search(list.output, std::regex("\n\\d+ +not an order  invoice ")))
+        << list.output;
+    EXPECT_TRUE(Has(list.output, "not loaded  [it is not an Order")) << list.output;
+}
+
+TEST_F(FetchRobustnessTest, ControlCharactersFromOutsideAreShownEscaped) {
+    Prepare(dir);
+    Receive(dir, "ctl.xml", GeneratedOrder(1, "ASL&#13;&#10;fake row"), 0);
+    Receive(dir, "evil\x1B[2J\nrow.xml", "not XML", 1); // its number is its file name
+    const Result fetch = Run({"fetch"});
+    EXPECT_TRUE(Has(fetch.output, "  evil\\x1B[2J\\nrow (evil\\x1B[2J\\nrow.xml): it is not XML"))
+        << fetch.output;
+    const Result list = Run({"list"});
+    EXPECT_TRUE(Has(list.output, "ASL\\r\\nfake row")) << list.output;
+    EXPECT_TRUE(Has(list.output, "     unreadable    evil\\x1B[2J\\nrow")) << list.output;
+    for (const auto& output : {fetch.output, list.output}) {
+        EXPECT_FALSE(Has(output, "\x1B")) << output;
+        EXPECT_FALSE(Has(output, "\r")) << output;
+    }
+}
+
+TEST_F(FetchRobustnessTest, FetchWithoutConfigurationSaysSoEveryTime) {
+    ASSERT_EQ(Run({"init"}).exitCode, 0);
+    Generate(dir, 2);
+    for (int i = 0; i < 2; ++i) {
+        const Result r = Run({"fetch"});
+        EXPECT_EQ(r.exitCode, 1) << r.output;
+        EXPECT_EQ(r.output, "nso: company 1 has no import configuration: `nso config set "
+                            "--document CODE --layout CODE --from dd/mm/yyyy` writes it\n");
+    }
+    const Result verbose = Run({"fetch", "--verbose"});
+    EXPECT_TRUE(Has(verbose.output, "\n  Parametri di configurazione assenti\n")) << verbose.output;
+}
+
+TEST_F(FetchRobustnessTest, AReadOnlyDatabaseIsToldInPlainWords) {
+    Prepare(dir);
+    Generate(dir, 2);
+    // Read-only for the user that runs nso: as root, the file mode holds only for another user.
+    std::optional<uid_t> user;
+    if (geteuid() == 0) {
+        user = 65534; // nobody
+        fs::permissions(dir, fs::perms::all);
+        fs::permissions(dir / "inbox", fs::perms::all, fs::perm_options::add);
+        fs::permissions(dir / "inbox" / "IT01234567890", fs::perms::all, fs::perm_options::add);
+    }
+    fs::permissions(dir / "nso.db",
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::string before = Snapshot(dir);
+    for (const auto& command :
+         std::vector<std::vector<std::string>>{{"fetch"}, {"config", "set", "--layout", "X"}}) {
+        const Result r = Run(dir, command, user);
+        EXPECT_EQ(r.exitCode, 1) << r.output;
+        EXPECT_EQ(r.output, "nso: the database nso.db is read-only: nso must write to it; give "
+                            "this user write access to it and to its folder, or choose another "
+                            "with --db\n");
+    }
+    EXPECT_EQ(Run(dir, {"list"}, user).exitCode, 0) << "reading still works";
+    EXPECT_EQ(Snapshot(dir), before);
+}
+
+TEST_F(FetchRobustnessTest, AFileThatIsNotOurDatabaseIsToldInPlainWords) {
+    std::ofstream(dir / "nso.db") << std::string(4096, 'x');
+    const Result garbage = Run({"list"});
+    EXPECT_EQ(garbage.exitCode, 1);
+    EXPECT_EQ(garbage.output, "nso: nso.db is not a database or is damaged: check --db, or let "
+                              "`nso init --db FILE` create a new one\n");
+    EXPECT_TRUE(Has(Run({"list", "--verbose"}).output, "\n  file is not a database"));
+
+    fs::remove(dir / "nso.db");
+    kvad::db::ExecuteNativeScript(*kvad::db::OpenSqlite((dir / "nso.db").string()),
+                                  "CREATE TABLE OTHER (A int)");
+    EXPECT_TRUE(Has(Run({"fetch"}).output, "nso: nso.db is not a database of nso"));
+
+    ASSERT_EQ(Run({"init"}).exitCode, 0);
+    kvad::db::ExecuteNativeScript(*kvad::db::OpenSqlite((dir / "nso.db").string()),
+                                  "INSERT INTO KVAD_SCHEMA_VERSION (SCHEMA_VERSION, SCHEMA_SCRIPT, "
+                                  "SCHEMA_APPLIED) VALUES (99, 'later', '2030-01-01')");
+    const Result newer = Run({"fetch"});
+    EXPECT_EQ(newer.exitCode, 1);
+    EXPECT_TRUE(Has(newer.output, "was written by a newer nso (schema version 99")) << newer.output;
+}
+
+} // namespace

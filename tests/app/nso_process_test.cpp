@@ -1,0 +1,179 @@
+// nso process, edit, show and messages as a clerk runs them on the example orders with the demo
+// master data: review, correct, process again.
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class NsoProcessTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "nso-process-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+        fs::copy(fs::path(KVAD_SOURCE_DIR) / "examples", dir, fs::copy_options::recursive);
+        Ok("init --demo");
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+
+    // Runs nso in the folder; returns its output (stdout and stderr) and sets `exitCode`.
+    std::string Nso(const std::string& arguments, const std::string& inbox = "inbox") {
+        const std::string command = "cd '" + dir.string() +
+                                    "' && '" KVAD_NSO_BINARY "' --db nso.db --inbox " + inbox +
+                                    " " + arguments + " 2>&1 </dev/null";
+        std::string output;
+        FILE* pipe = popen(command.c_str(), "r");
+        char buffer[4096];
+        std::size_t n = 0;
+        while (pipe != nullptr && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            output.append(buffer, n);
+        }
+        const int status = pipe == nullptr ? -1 : pclose(pipe);
+        exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return output;
+    }
+    std::string Ok(const std::string& arguments, const std::string& inbox = "inbox") {
+        std::string output = Nso(arguments, inbox);
+        EXPECT_EQ(exitCode, 0) << "nso " << arguments << "\n" << output;
+        return output;
+    }
+    // A refused command: exit code 1, the reason in its output, and order 5 unchanged.
+    void Refused(const std::string& arguments, const std::string& reason) {
+        const std::string before = Ok("show 5");
+        const std::string output = Nso(arguments);
+        EXPECT_EQ(exitCode, 1) << "nso " << arguments << "\n" << output;
+        EXPECT_NE(output.find(reason), std::string::npos) << "nso " << arguments << "\n" << output;
+        EXPECT_EQ(Ok("show 5"), before) << "nso " << arguments << " changed the order";
+    }
+
+    fs::path dir;
+    int exitCode = -1;
+};
+
+bool Has(const std::string& output, const std::string& text) {
+    return output.find(text) != std::string::npos;
+}
+
+std::size_t WidestLine(const std::string& output) {
+    std::istringstream lines(output);
+    std::size_t widest = 0;
+    for (std::string line; std::getline(lines, line);) {
+        std::size_t characters = 0;
+        for (const unsigned char c : line) {
+            characters += (c & 0xC0) != 0x80 ? 1 : 0;
+        }
+        widest = std::max(widest, characters);
+    }
+    return widest;
+}
+
+TEST_F(NsoProcessTest, ReviewCorrectAndProcessAgain) {
+    Ok("fetch");
+    const std::string list = Ok("list");
+    EXPECT_TRUE(Has(list, "\n5     order         ORD/2024/00512")) << list;
+    EXPECT_TRUE(Has(list, "\n1         order     2024-FAR-0381")) << list;
+
+    const std::string processed = Ok("process --all");
+    EXPECT_LE(WidestLine(processed), 100U) << processed;
+    EXPECT_TRUE(Has(processed, "5 order(s) reviewed: 1 ready, 4 with warnings, 0 with errors"))
+        << processed;
+    EXPECT_TRUE(Has(processed, "Cancellation 93/2024 of 08/03/2024 (id 4): marked processed at "
+                               "import, no document made - READY"));
+    EXPECT_TRUE(Has(processed, "Order 2024-FAR-0381 of 04/03/2024 (id 1): to import with its "
+                               "chain - WARNING"));
+    EXPECT_TRUE(Has(processed, "warning 201  line 2  delivery = (empty)       Data di consegna "
+                               "mancante"));
+
+    // A delivery date for line 1 of 5: that line is ready, line 2 still warns.
+    const std::string line = Ok("edit 5 --line 1 delivery=20/03/2024");
+    EXPECT_TRUE(Has(line, "changed line 1: delivery (empty) -> 20/03/2024")) << line;
+    EXPECT_TRUE(Has(line, "     1 AFP-DM-55120   Guanti da esame in nitri        300        4.9 "
+                          "S     20/03/2024 ready"))
+        << line;
+    EXPECT_FALSE(Has(line, "line 1  delivery")) << line;
+    EXPECT_TRUE(Has(line, "line 2  delivery")) << line;
+
+    // By order number, two values at once: the header is checked again.
+    const std::string header = Ok("edit ORD/2024/00512 customer=0 destination=");
+    EXPECT_TRUE(Has(header, "changed: customer 1003 -> 0\nchanged: destination MAG3 -> (empty)"))
+        << header;
+    EXPECT_TRUE(Has(header, "(id 5): to import - ERROR")) << header;
+    EXPECT_TRUE(Has(header, "error   103  header  customer = 0             Cliente non trovato"));
+    EXPECT_TRUE(Has(header, "warning 105  header  destination = (empty)"));
+
+    // The corrections survive a new processing, and verification reports them again.
+    const std::string again = Ok("process 5");
+    EXPECT_TRUE(Has(again, "1 order(s) reviewed: 0 ready, 0 with warnings, 1 with errors"))
+        << again;
+    EXPECT_TRUE(Has(again, "  customer      0                not found;")) << again;
+    EXPECT_TRUE(Has(again, "S     20/03/2024 ready")) << again;
+    EXPECT_TRUE(Has(again, "error   103  header  customer = 0")) << again;
+
+    const std::string messages = Ok("messages 5");
+    EXPECT_TRUE(Has(messages, "Order ORD/2024/00512 of 12/03/2024 (id 5)\n  error   103  header"))
+        << messages;
+    EXPECT_TRUE(Has(messages, "3 message(s): 1 error(s), 2 warning(s), 0 information")) << messages;
+    EXPECT_TRUE(Has(Ok("messages --phase decoding"), "No messages of the decoding phase"));
+}
+
+TEST_F(NsoProcessTest, RefusalsChangeNothing) {
+    Ok("fetch");
+    Ok("process 5");
+    Refused("edit 5 colour=red", "unknown field 'colour'; header fields are:");
+    Refused("edit 5 customer=abc",
+            "customer takes a whole number from -2147483648 to 2147483647: 'abc' is not one");
+    Refused("edit 5 customer=7 date=31/02/2024",
+            "date takes a date dd/mm/yyyy or yyyy-mm-dd: '31/02/2024' is not one");
+    Refused("edit 5 --line 2 quantity=1.1234567",
+            "quantity takes a number with at most 13 digits before the decimal point and 6");
+    Refused("edit 5 section=ABCDEFGHIJK", "section takes at most 10 characters");
+    Refused("edit 5 vat=22", "'vat' is a line field: give the line with --line N");
+    Refused("edit 5 --line 7 vat=22", "has no line 7: its lines are 1 to 2");
+    Refused("edit 5 customer", "'customer' is not FIELD=VALUE");
+
+    // An order fetched but never processed, and one processing leaves alone.
+    Ok("fetch", "warnings");
+    Refused("edit 6 customer=1002", "(id 6) is not processed yet: `nso process 6`");
+    Refused("show 6", "(id 6) is not processed yet");
+    EXPECT_TRUE(Has(Ok("process 6"), "Order IC-45/2024 of 14/03/2024 (id 6): to import - "
+                                     "WARNING"));
+    Refused("process 42", "no document of company 1 has register id or order number \"42\"");
+}
+
+TEST_F(NsoProcessTest, AFailingDocumentStopsTheOnesAfterIt) {
+    // Registered with what could be read, and in the list; processing stops at it.
+    const fs::path garbage = dir / "inbox" / "IT01234567890" / "garbage.xml";
+    { std::ofstream(garbage) << "this is not XML"; }
+    // Received on 9 March 2024: its issue date, between those of the example orders.
+    ASSERT_EQ(std::system(("touch -d 2024-03-09 '" + garbage.string() + "'").c_str()), 0);
+    const std::string fetched = Nso("fetch");
+    EXPECT_EQ(exitCode, 3) << "a document could not be loaded\n" << fetched;
+    const std::string output = Nso("process --all");
+    EXPECT_EQ(exitCode, 1) << output;
+    EXPECT_TRUE(std::regex_search(
+        output, std::regex(R"(Order ORD/2024/00512 of 12/03/2024 \(id \d\): to import - WARNING)")))
+        << "the newest order comes first and is processed\n"
+        << output;
+    EXPECT_TRUE(Has(output, "6 order(s) reviewed: 0 ready, 1 with warnings, 0 with errors, 5 not "
+                            "verified"))
+        << output;
+    EXPECT_TRUE(Has(output, "the processing stopped at a document that failed; the documents "
+                            "after it were not processed (Order garbage of "))
+        << output;
+    EXPECT_TRUE(Has(output, "it is not XML")) << output;
+}
+
+} // namespace
