@@ -34,20 +34,19 @@ void PrintLines(const ErpOrder& order) {
 }
 
 void PrintOrders(const std::vector<ErpOrder>& orders, bool withLines) {
-    std::cout << Cell("REG", 5) << Cell("ORDER", 14) << Cell("DATE", 10) << Cell("CUSTOMER", 36)
-              << Cell("DEST", 5) << Cell("NSO ORDER", 28) << Cell("LINES", 5) << "STATE\n";
+    std::cout << Cell("REG", 4) << Cell("ORDER", 11) << Cell("DATE", 10) << Cell("STATE", 6)
+              << Cell("CUSTOMER", 30) << Cell("DEST", 4) << Cell("LINES", 5) << "NSO ORDER\n";
     for (const ErpOrder& order : orders) {
         const std::string nso =
             order.nsoOrder.empty()
                 ? "-"
                 : order.nsoOrder + " of " + DateText(order.nsoDate) +
                       (order.source == 0 ? "" : " (id " + std::to_string(order.source) + ")");
-        std::cout << Cell(std::to_string(order.registration), 5) << Cell(order.document, 14)
-                  << Cell(DateText(order.date), 10)
-                  << Cell(std::to_string(order.customer) + " " + order.customerName, 36)
-                  << Cell(order.destination, 5) << Cell(nso, 28)
-                  << Cell(std::to_string(order.lines.size()), 5)
-                  << (order.closed ? "no longer to be fulfilled" : "open") << "\n";
+        std::cout << Cell(std::to_string(order.registration), 4) << Cell(order.document, 11)
+                  << Cell(DateText(order.date), 10) << Cell(order.closed ? "closed" : "open", 6)
+                  << Cell(std::to_string(order.customer) + " " + order.customerName, 30)
+                  << Cell(order.destination, 4) << Cell(std::to_string(order.lines.size()), 5)
+                  << nso << "\n";
         if (withLines) {
             PrintLines(order);
         }
@@ -66,7 +65,9 @@ void Orders(const Settings& settings, const std::string& search, bool withLines)
     }
     PrintOrders(orders, withLines);
     std::cout << orders.size() << " ERP order(s) of company " << settings.company
-              << (search.empty() ? "" : " containing '" + search + "'") << "\n";
+              << (search.empty() ? "" : " containing '" + search + "'")
+              << "; closed: no longer to be fulfilled (a later document of its NSO order "
+                 "replaced it)\n";
 }
 
 } // namespace
