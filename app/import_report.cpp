@@ -28,7 +28,9 @@ std::string Kind(const kvad::Variant& operazione) {
     return op == 1 ? "revision" : op == 2 ? "cancellation" : "order";
 }
 
-ImportedDocument Document(Session& session, const kvad::Recordset& row, bool chainOk) {
+// `closing`: the import closed the chain's superseded orders (it visited the chain and the chain
+// did not fail).
+ImportedDocument Document(Session& session, const kvad::Recordset& row, bool closing) {
     ImportedDocument d;
     d.id = Whole(row.Value("IE91_ID"));
     d.number = kvad::Trim(row.Value("IE91_IDORD").Text());
@@ -42,7 +44,7 @@ ImportedDocument Document(Session& session, const kvad::Recordset& row, bool cha
                                     std::to_string(d.id))
                             ->Value(0)) != 0;
     d.erpOrder = ReadErpOrderOf(*session.db, session.nso->CodiceDitta().ToLong(), d.id);
-    d.closed = chainOk && Whole(row.Value("TMP_FLGNONPIUEV")) == 1 && d.erpOrder.closed;
+    d.closed = closing && Whole(row.Value("TMP_FLGNONPIUEV")) == 1 && d.erpOrder.closed;
     auto message = session.db->Query(
         "SELECT IE98_ERRORMESSAGE FROM IE98_NSO_LOGERRORS WHERE IE98_CONTESTO = 2 AND "
         "IE98_CODE_IE97 = 0 AND IE98_ID_IE91 = " +
@@ -82,10 +84,11 @@ std::vector<ChainReport> GatherImport(Session& session) {
         for (; !older->Eof(); older->MoveNext()) {
             failed = failed || Whole(older->Value("TMP_ESITO")) == kFailed;
         }
-        chain.documents.push_back(Document(session, *mains, !failed));
+        const bool closing = !failed && (code == kToImport || code == kCancellation);
+        chain.documents.push_back(Document(session, *mains, closing));
         if (older->RecordCount() > 0) {
             for (older->MoveFirst(); !older->Eof(); older->MoveNext()) {
-                chain.documents.push_back(Document(session, *older, !failed));
+                chain.documents.push_back(Document(session, *older, closing));
             }
         }
         if (failed) {

@@ -78,6 +78,9 @@ TEST_F(NsoImportTest, FetchProcessImportListAndOrdersTellOneStory) {
     EXPECT_TRUE(Has(found, "1 ERP order(s) of company 1 containing 'AFP-DM-56031'")) << found;
 
     EXPECT_TRUE(Has(Ok({"import", "--all"}), "Nothing to import"));
+    const std::string again = Ok({"import", "3"});
+    EXPECT_TRUE(Has(again, "(id 3): already imported")) << again;
+    EXPECT_TRUE(Has(again, "0 ERP order(s) made, 0 made no longer to be fulfilled")) << again;
 }
 
 TEST_F(NsoImportTest, AChainThatCannotBeImportedIsNamedWithItsReason) {
