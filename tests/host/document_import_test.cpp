@@ -129,8 +129,6 @@ TEST_F(DocumentImportTest, RefusesWithACodeAndAClearTextAndWritesNothing) {
     const std::vector<Case> cases{
         {"unknown layout", nullptr, "IE91_ID = 1", "XYZ", outcome::kUnknownLayout,
          "Tracciato di importazione 'XYZ' sconosciuto"},
-        {"no layout", nullptr, "IE91_ID = 1", " ", outcome::kUnknownLayout,
-         "Tracciato di importazione non indicato"},
         {"layout column unknown",
          native("INSERT INTO IE26_TRACCIATICAMPI VALUES ('NSO', 'DO11_DOCTESTATA', "
                 "'DO11_COLORE', 'IE93_DO11_SEZDOC')"),
@@ -173,8 +171,6 @@ TEST_F(DocumentImportTest, RefusesWithACodeAndAClearTextAndWritesNothing) {
          "NSO", outcome::kNoDate, "Data del documento mancante"},
         {"no lines", native("DELETE FROM IE95_NSOCORPO"), "IE91_ID = 1", "NSO", outcome::kBadLines,
          "L'ordine non ha righe da importare"},
-        {"line twice", native("UPDATE IE95_NSOCORPO SET IE95_DO30_PROGRIGA = 1"), "IE91_ID = 1",
-         "NSO", outcome::kBadLines, "La riga 1 compare più volte nell'ordine"},
         {"no VAT code",
          native("UPDATE IE95_NSOCORPO SET IE95_DO30_ALIVA_CG28 = '' WHERE IE95_DO30_PROGRIGA = 1"),
          "IE91_ID = 1", "NSO", outcome::kNoVatCode, "Riga 1: codice IVA mancante"},

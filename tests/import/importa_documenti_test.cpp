@@ -134,21 +134,6 @@ TEST_F(ImportaDocumentiTest, AFailingOlderDocumentRollsTheWholeChainBack) {
                                        "ditta 1"});
 }
 
-TEST_F(ImportaDocumentiTest, WithoutTransactionTheDocumentsMadeBeforeTheFailureStay) {
-    Add({"A", "2024-03-01", 0, "", 77});
-    Add({"B", "2024-03-02", 1, "A"});
-    Process({{"B", 2, 0}, {"A", 2, 1}});
-    env.S().Transazione = false;
-
-    Import();
-
-    EXPECT_EQ(Documents(), 1);
-    EXPECT_EQ(Register("B", "IE91_PROCESSATO").ToLong(), 1);
-    // The outcome is the chain's.
-    ExpectOutcome("B", 12, 99, 3);
-    EXPECT_EQ(Work("B", "DO11_NUMREG_CO99"), Numreg("B"));
-}
-
 TEST_F(ImportaDocumentiTest, ACancellationIsProcessedWithoutDocumentAndClosesTheOlderOrder) {
     Add({"A", "2024-03-01"});
     Add({"B", "2024-03-05", 2, "A"});
