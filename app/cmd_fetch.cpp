@@ -1,8 +1,6 @@
 // "nso fetch": retrieves the company's new documents from the document platform, with a
 // progress bar, takes in again the documents an earlier run left incomplete, and ends with a
 // summary that names every document that could not be loaded, with its reason.
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -12,6 +10,7 @@
 
 #include "app/commands.h"
 #include "app/failure.h"
+#include "app/progress_view.h"
 #include "app/retrieval_lock.h"
 #include "app/session.h"
 #include "app/terminal_text.h"
@@ -23,40 +22,6 @@ namespace {
 struct FetchOptions {
     bool retryMissing = false;
     double waitSeconds = 10;
-};
-
-// Shows OnProgress as a bar on a terminal, as plain lines otherwise.
-class ProgressView {
-  public:
-    ProgressView() : terminal_(isatty(STDOUT_FILENO) != 0) {}
-
-    void Show(std::int32_t current, std::int32_t maximum, const std::string& message) {
-        if (maximum == 0) {
-            std::cout << "connecting to the document platform...\n" << std::flush;
-            return;
-        }
-        if (!terminal_) {
-            // Line by line, so that a log or a pipe follows the retrieval as it goes.
-            std::cout << "[" << current << "/" << maximum << "] " << Printable(message) << "\n"
-                      << std::flush;
-            return;
-        }
-        constexpr int kWidth = 30;
-        const int done = static_cast<int>(static_cast<long long>(current) * kWidth / maximum);
-        std::cout << "\r\033[K[" << std::string(static_cast<std::size_t>(done), '#')
-                  << std::string(static_cast<std::size_t>(kWidth - done), '.') << "] " << current
-                  << "/" << maximum << " " << kvad::Utf8Left(Printable(message), 60) << std::flush;
-        drawn_ = true;
-    }
-    void End() {
-        if (drawn_) {
-            std::cout << "\n";
-        }
-    }
-
-  private:
-    bool terminal_;
-    bool drawn_ = false;
 };
 
 std::string Name(const kvad::DocumentOutcome& document) {
@@ -102,7 +67,7 @@ void Fetch(const Settings& settings, const FetchOptions& options) {
     RequireConfiguration(session, settings);
     const RetrievalLock lock(settings.database, settings.company, Wait(options));
 
-    ProgressView view;
+    ProgressView view("connecting to the document platform...");
     session.nso->AddOnProgress(
         [&view](kvad::kaenumTipoOperazione&, std::int32_t& current, std::int32_t& maximum,
                 std::string& message) { view.Show(current, maximum, message); });

@@ -46,6 +46,12 @@ void AddEditCommand(CLI::App& app, Settings& settings);
 /// Registers "nso messages": the error log of the orders.
 void AddMessagesCommand(CLI::App& app, Settings& settings);
 
+/// Registers "nso import": makes ERP orders of processed chains.
+void AddImportCommand(CLI::App& app, Settings& settings);
+
+/// Registers "nso orders": the ERP orders the imports made.
+void AddOrdersCommand(CLI::App& app, Settings& settings);
+
 /// Registers "nso settings": prints the resolved settings and the file they came from.
 void AddSettingsCommand(CLI::App& app, Settings& settings);
 

@@ -143,6 +143,8 @@ int Run(int argc, char** argv) {
     nsoapp::AddShowCommand(app, settings);
     nsoapp::AddEditCommand(app, settings);
     nsoapp::AddMessagesCommand(app, settings);
+    nsoapp::AddImportCommand(app, settings);
+    nsoapp::AddOrdersCommand(app, settings);
 
     try {
         app.parse(argc, argv);

@@ -6,6 +6,8 @@
 #include "frame/formato_db.h"
 #include "frame/nso_state.h"
 #include "frame/trace.h"
+#include "import/importa_documenti.h"
+#include "import/importa_singolo_ordine.h"
 #include "preview/anteprima_pdf.h"
 #include "retrieval/document_checks.h"
 #include "retrieval/recupero_ordini.h"
@@ -40,6 +42,7 @@ CLSIE_NSO::~CLSIE_NSO() {
     s.RstTestata.reset();
     s.RstCorpo.reset();
     s.RstLogMessages.reset();
+    nso::TermBOImport(s);
 }
 
 const std::string& CLSIE_NSO::StringaDiConnessione() const {
@@ -185,6 +188,10 @@ Variant CLSIE_NSO::GetRstElaborazione(kaEnumContesto& fContesto) {
 void CLSIE_NSO::VerificaDati(std::int16_t& fOperazione, std::int32_t& fId, bool& fTestata,
                              bool& fCorpo, std::int32_t fProgRiga) {
     nso::VerificaDati(*state_, fOperazione, fId, fTestata, fCorpo, fProgRiga);
+}
+
+void CLSIE_NSO::ImportaDocumenti() {
+    nso::ImportaDocumenti(*state_);
 }
 
 void CLSIE_NSO::AnteprimaPDF(std::int32_t& fId) {

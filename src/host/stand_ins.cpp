@@ -1,6 +1,8 @@
 #include "host/stand_ins.h"
 
 #include "date_object.h"
+#include "document_import.h"
+#include "erp_document.h"
 #include "host/application_browser.h"
 #include "number_formatter.h"
 #include "rs_funct.h"
@@ -31,12 +33,16 @@ std::shared_ptr<StandInHost> RegisterStandIns(const HostConfig& config) {
     RegisterClass(progid::kApplicationBrowser,
                   [shared] { return std::make_shared<StandInApplicationBrowser>(shared->viewer); });
     RegisterClass(progid::kRsFunct, [] { return std::make_shared<StandInRsFunct>(); });
+    RegisterClass(progid::kDocumentImport,
+                  [] { return std::make_shared<StandInDocumentImport>(); });
+    RegisterClass(progid::kDocument, [] { return std::make_shared<StandInDocumentObject>(); });
     return std::make_shared<StandInHost>(*resolved);
 }
 
 void UnregisterStandIns() {
-    for (const char* progId : {progid::kNumberFormatter, progid::kDate, progid::kTextFile,
-                               progid::kApplicationBrowser, progid::kRsFunct}) {
+    for (const char* progId :
+         {progid::kNumberFormatter, progid::kDate, progid::kTextFile, progid::kApplicationBrowser,
+          progid::kRsFunct, progid::kDocumentImport, progid::kDocument}) {
         UnregisterClass(progId);
     }
 }

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "host/stand_ins.h"
 #include "support/fake_connection.h"
+#include "support/test_env.h"
 
 namespace kvad {
 namespace {
@@ -75,6 +77,56 @@ TEST(ClsieNso, EndingAnInstanceReleasesButNeverClosesTheConnection) {
     EXPECT_EQ(connection.use_count(), 1);
     EXPECT_TRUE(connection->IsOpen());
     EXPECT_TRUE(connection->statements.empty()) << "nothing was sent on the way out";
+}
+
+// An import object that fails as a call, and tells whether it is attached and alive.
+class BrokenImport final : public DocumentImport {
+  public:
+    static inline int alive = 0;
+    static inline bool attached = false;
+    BrokenImport() { ++alive; }
+    BrokenImport(const BrokenImport&) = delete;
+    BrokenImport& operator=(const BrokenImport&) = delete;
+    BrokenImport(BrokenImport&&) = delete;
+    BrokenImport& operator=(BrokenImport&&) = delete;
+    ~BrokenImport() override { --alive; }
+    std::int32_t OutcomeCode() override { return 0; }
+    std::string OutcomeText() override { return ""; }
+    void SetConnection(std::shared_ptr<Connection> connection) override {
+        attached = connection != nullptr;
+    }
+    void SetHost(std::shared_ptr<HostApplication>) override {}
+    void SetOption(const Variant&) override {}
+    void SetLayout(const Variant&) override {}
+    void Run() override { throw VbError(vberr::kInvalidArgument, "stopped"); }
+    void SetFilter(const std::string&) override {}
+};
+
+TEST(ClsieNso, EndingAnInstanceReleasesTheImportObjectAFailureLeftBehind) {
+    test::TestEnv env;
+    env.Native("INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_IDORD, IE91_ISSUEDATE, "
+               "IE91_ENDPOINTID, IE91_XML) VALUES (1, 'A', '2024-03-01 00:00:00', 'UF', '<x/>')");
+    RegisterClass(progid::kDocumentImport, [] { return std::make_shared<BrokenImport>(); });
+    {
+        CLSIE_NSO object;
+        object.SetConnessione(env.SharedDb());
+        object.SetCodiceDitta(std::int32_t{1});
+        kaenumTipoOrdiniProcessati all = kaOrdiniTutti;
+        object.LeggiOrdini(all);
+        auto chain = object.RstOrdini();
+        chain->SetValue("TMP_ELABORA", std::int16_t{2});
+        chain->Update();
+        object.SetRstTestata(env.Db().OpenRecordset("SELECT * FROM #TEMP_ORD"));
+
+        object.ImportaDocumenti();
+
+        EXPECT_EQ(object.Stato(), kaErrVB);
+        EXPECT_EQ(BrokenImport::alive, 1);
+        EXPECT_TRUE(BrokenImport::attached);
+    }
+    EXPECT_EQ(BrokenImport::alive, 0);
+    EXPECT_FALSE(BrokenImport::attached);
+    (void)host::RegisterStandIns({});
 }
 
 TEST(ClsieNso, TraceLinesCarryOneIdentifierFromStartToEnd) {

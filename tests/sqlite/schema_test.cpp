@@ -10,6 +10,7 @@
 
 #include "kvad_nso/errors.h"
 #include "kvad_nso/recordset.h"
+#include "schema_scripts.h"
 #include "temp_database.h"
 
 namespace {
@@ -55,8 +56,9 @@ TEST_F(SchemaFile, InitTwiceKeepsDataAndVersion) {
     EXPECT_EQ(db::SchemaVersion(*connection), db::LatestSchemaVersion());
     EXPECT_EQ(db::ApplySchema(*connection), db::LatestSchemaVersion());
     EXPECT_EQ(CountRows(*connection, "SELECT IE90_DITTA_CG18 FROM IE90_CONFIGNSO"), 1);
+    // One record per script: a version number may be skipped, none is applied twice.
     EXPECT_EQ(CountRows(*connection, "SELECT SCHEMA_VERSION FROM KVAD_SCHEMA_VERSION"),
-              db::LatestSchemaVersion());
+              static_cast<long>(db::EmbeddedSchemaScripts().size()));
     EXPECT_EQ(CountRows(*connection, "SELECT IE97_CODE FROM IE97_NSO_ERRORS"), 17);
 }
 

@@ -108,6 +108,11 @@ class CLSIE_NSO : public ComObject {
     /// statuses stored, through RstTestata and RstCorpo when they are open.
     void VerificaDati(std::int16_t& fOperazione, std::int32_t& fId, bool& fTestata, bool& fCorpo,
                       std::int32_t fProgRiga = 0);
+    /// Imports the processed chains of the working table as ERP orders, chain by chain (one
+    /// transaction per chain when Transazione is True), with OnProgress once per chain; closes the
+    /// ERP orders of superseded documents and records each outcome in the working table, the
+    /// decoded header and the error log. Stato is reset at the start of each chain.
+    void ImportaDocumenti();
     /// Shows registered document fId as a PDF: the web-service component renders its stored
     /// XML, the file is saved in the framework's fixed folder 5 and opened in the registered
     /// viewer. Stato and Errore are not reset: a login failure sets kaErrConnessioneNSO, a

@@ -55,8 +55,8 @@ class StandInHost final : public HostApplication {
 [[nodiscard]] std::string FixedFolderPath(const HostConfig& config, std::int32_t folder);
 
 /// Registers the framework objects (number formatter, date, text file, application browser,
-/// utility functions) under their ProgIDs, replacing earlier registrations, and returns the
-/// host object for ActiveInterface.
+/// utility functions) and the business objects (document import, document) under their ProgIDs,
+/// replacing earlier registrations, and returns the host object for ActiveInterface.
 std::shared_ptr<StandInHost> RegisterStandIns(const HostConfig& config);
 
 /// Removes the registrations made by RegisterStandIns.

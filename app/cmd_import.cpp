@@ -1,0 +1,105 @@
+// "nso import": makes ERP orders of processed chains, one chain at a time with a progress bar,
+// then says per chain what became of each document: the ERP order made, the older ERP orders
+// made no longer to be fulfilled, or why the chain failed.
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/commands.h"
+#include "app/import_report.h"
+#include "app/order_ref.h"
+#include "app/progress_view.h"
+#include "app/review.h"
+#include "app/session.h"
+#include "kvad_nso/recordset.h"
+
+namespace nsoapp {
+namespace {
+
+struct ImportOptions {
+    std::vector<std::string> chains;
+    bool all = false;
+    bool latestOnly = false;
+};
+
+void Import(const Settings& settings, const ImportOptions& options) {
+    if (options.chains.empty() && !options.all) {
+        throw std::runtime_error("name the chains to import (register id or order number of any "
+                                 "of their documents, see `nso list`) or give --all");
+    }
+    Session session = OpenSession(settings);
+    session.nso->Inizializza();
+    RequireOk(session, "reading the configuration (`nso config set` writes it)");
+    session.nso->SetParam_ModalitaImport(options.latestOnly ? kvad::kaSoloPiuRecente
+                                                            : kvad::kaInteraCatena);
+    if (options.all) {
+        kvad::kaenumTipoOrdiniProcessati toProcess = kvad::kaOrdiniDaProcessare;
+        session.nso->LeggiOrdini(toProcess);
+        RequireOk(session, "reading the chains");
+        kvad::kaEnumNSOSelez every = kvad::kaTutti;
+        session.nso->SetSelezione(every);
+        RequireOk(session, "selecting the chains");
+    } else {
+        std::vector<std::int32_t> ids;
+        for (const std::string& chain : options.chains) {
+            ids.push_back(ResolveDocument(*session.db, settings.company, chain));
+        }
+        SelectChainsOf(session, ids);
+    }
+    // The codes processing wrote, without processing anything again: the orders are imported
+    // as the clerk reviewed and corrected them.
+    session.nso->AssignProcessingCodes();
+    if (session.nso->Stato() == kvad::kaErrNessunDatoDaElaborare) {
+        std::cout << "Nothing to import: no chain can be selected (`nso list --all` shows the "
+                     "chains and their state).\n";
+        return;
+    }
+    RequireOk(session, "reading the processing codes");
+    kvad::kaEnumContesto every = kvad::Contesto_Tutti;
+    (void)session.nso->GetRstElaborazione(every);
+    RequireOk(session, "opening the processed orders");
+
+    ProgressView view("importing...");
+    session.nso->AddOnProgress(
+        [&view](kvad::kaenumTipoOperazione&, std::int32_t& current, std::int32_t& maximum,
+                std::string& message) { view.Show(current, maximum, message); });
+    session.nso->ImportaDocumenti();
+    view.End();
+    const kvad::kaEnumNSOErrStato outcome = session.nso->Stato();
+    const std::string failure = session.nso->Errore().Text();
+
+    const std::vector<ChainReport> chains = GatherImport(session);
+    PrintImport(std::cout, chains);
+    if (outcome == kvad::kaErrVB && !AnyFailed(chains)) {
+        throw std::runtime_error("the import stopped: " + failure);
+    }
+    std::cout << "`nso orders` lists the ERP orders, `nso list --processed` the imported "
+                 "chains.\n";
+    if (AnyFailed(chains)) {
+        throw std::runtime_error("some chains were not imported; `nso show ORDER` and `nso "
+                                 "edit ORDER FIELD=VALUE` review and correct an order");
+    }
+}
+
+} // namespace
+
+void AddImportCommand(CLI::App& app, Settings& settings) {
+    CLI::App* import =
+        app.add_subcommand("import", "Make ERP orders of processed chains of received orders");
+    auto options = std::make_shared<ImportOptions>();
+    import->add_option("CHAIN", options->chains,
+                       "Register id or order number of a document of the chain");
+    CLI::Option* all = import->add_flag("--all", options->all,
+                                        "Every chain still to process that can be "
+                                        "selected");
+    import->add_flag("--latest-only", options->latestOnly,
+                     "Import only the latest document of each chain, as `nso process "
+                     "--latest-only` processed it (default: the whole chain)");
+    all->excludes(import->get_option("CHAIN"));
+    import->callback([&settings, options] { Import(settings, *options);
+});
+} // namespace nsoapp
+
+} // namespace nsoapp

@@ -1,0 +1,88 @@
+// "nso orders": the ERP orders the imports made, with the NSO order each came from and, on
+// request, their lines, so a clerk sees what an import produced without opening the database.
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "app/commands.h"
+#include "app/erp_orders.h"
+#include "app/session.h"
+#include "kvad_nso/text.h"
+
+namespace nsoapp {
+namespace {
+
+std::string Cell(const std::string& text, std::size_t width) {
+    std::string cut = kvad::Utf8Left(text, width);
+    const std::size_t length = kvad::Utf8Length(cut);
+    return cut + std::string(width > length ? width - length : 0, ' ') + " ";
+}
+
+void PrintLines(const ErpOrder& order) {
+    std::cout << "    " << Cell("LINE", 4) << Cell("ITEM", 22) << Cell("QUANTITY", 10)
+              << Cell("PRICE", 10) << Cell("DISCOUNT%", 9) << Cell("VAT", 4) << Cell("DELIVERY", 10)
+              << Cell("STATE", 6) << "DESCRIPTION\n";
+    for (const ErpOrderLine& line : order.lines) {
+        const std::string item = line.item + (line.option.empty() ? "" : " (" + line.option + ")");
+        std::cout << kvad::RightTrim("    " + Cell(std::to_string(line.line), 4) + Cell(item, 22) +
+                                     Cell(line.quantity.Text(), 10) + Cell(line.price.Text(), 10) +
+                                     Cell(line.discounts, 9) + Cell(line.vatCode, 4) +
+                                     Cell(DateText(line.delivery), 10) +
+                                     Cell(line.closed ? "closed" : "open", 6) + line.description)
+                  << "\n";
+    }
+}
+
+void PrintOrders(const std::vector<ErpOrder>& orders, bool withLines) {
+    std::cout << Cell("REG", 4) << Cell("ORDER", 11) << Cell("DATE", 10) << Cell("STATE", 6)
+              << Cell("CUSTOMER", 30) << Cell("DEST", 4) << Cell("LINES", 5) << "NSO ORDER\n";
+    for (const ErpOrder& order : orders) {
+        const std::string nso =
+            order.nsoOrder.empty()
+                ? "-"
+                : order.nsoOrder + " of " + DateText(order.nsoDate) +
+                      (order.source == 0 ? "" : " (id " + std::to_string(order.source) + ")");
+        std::cout << Cell(std::to_string(order.registration), 4) << Cell(order.document, 11)
+                  << Cell(DateText(order.date), 10) << Cell(order.closed ? "closed" : "open", 6)
+                  << Cell(std::to_string(order.customer) + " " + order.customerName, 30)
+                  << Cell(order.destination, 4) << Cell(std::to_string(order.lines.size()), 5)
+                  << nso << "\n";
+        if (withLines) {
+            PrintLines(order);
+        }
+    }
+}
+
+void Orders(const Settings& settings, const std::string& search, bool withLines) {
+    Session session = OpenSession(settings);
+    const std::vector<ErpOrder> orders = ReadErpOrders(*session.db, settings.company, search);
+    if (orders.empty()) {
+        std::cout << "No ERP orders for company " << settings.company
+                  << (search.empty() ? ": `nso import` makes them from processed chains."
+                                     : " containing '" + search + "'.")
+                  << "\n";
+        return;
+    }
+    PrintOrders(orders, withLines);
+    std::cout << orders.size() << " ERP order(s) of company " << settings.company
+              << (search.empty() ? "" : " containing '" + search + "'")
+              << "; closed: no longer to be fulfilled (a later document of its NSO order "
+                 "replaced it)\n";
+}
+
+} // namespace
+
+void AddOrdersCommand(CLI::App& app, Settings& settings) {
+    CLI::App* orders = app.add_subcommand("orders", "List the ERP orders made by the imports");
+    auto search = std::make_shared<std::string>();
+    auto lines = std::make_shared<bool>(false);
+    orders
+        ->add_option("--search", *search,
+                     "Only orders whose document, customer, NSO order or a line's item or "
+                     "description contains TEXT")
+        ->type_name("TEXT");
+    orders->add_flag("--lines", *lines, "Show each order's lines");
+    orders->callback([&settings, search, lines] { Orders(settings, *search, *lines); });
+}
+
+} // namespace nsoapp

@@ -1,0 +1,122 @@
+#include "app/erp_orders.h"
+
+#include <memory>
+
+#include "kvad_nso/recordset.h"
+#include "kvad_nso/text.h"
+
+namespace nsoapp {
+namespace {
+
+std::string Text(const kvad::Recordset& rs, const char* field) {
+    return kvad::Trim(rs.Value(field).Text());
+}
+
+bool Contains(const std::string& text, const std::string& search) {
+    return kvad::AsciiLower(text).find(kvad::AsciiLower(search)) != std::string::npos;
+}
+
+std::vector<ErpOrder> Read(kvad::Connection& db, std::int32_t company, const std::string& where) {
+    const std::string ditta = std::to_string(company);
+    std::vector<ErpOrder> orders;
+    auto h = db.Query(
+        "SELECT DO11_NUMREG_CO99, DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC, "
+        "DO11_CLIFOR_CG44, DO11_CLIFORDEST, DO11_FLGNONPIUEV, CG16_RAGSOC, DO12_FEIDDOC, "
+        "DO12_FEDATADOC, IE91_ID FROM DO11_DOCTESTATA "
+        "LEFT OUTER JOIN DO12_DOCTESTARIF ON DO12_DITTA_CG18 = DO11_DITTA_CG18 AND "
+        "DO12_NUMREG_CO99 = DO11_NUMREG_CO99 "
+        "LEFT OUTER JOIN VCG16_CG44_ALLADATA ON VCG16_44_CF_DITTA = DO11_DITTA_CG18 AND "
+        "VCG16_44_CF_TIPOCF = DO11_TIPOCF_CG44 AND VCG16_44_CF_CLIFOR = DO11_CLIFOR_CG44 "
+        "LEFT OUTER JOIN IE91_NSOFILES ON IE91_DITTA_CG18 = DO11_DITTA_CG18 AND IE91_GUID_DO11 = "
+        "DO11_GUID WHERE DO11_DITTA_CG18 = " +
+        ditta + where + " ORDER BY DO11_NUMREG_CO99 DESC");
+    for (; !h->Eof(); h->MoveNext()) {
+        ErpOrder order;
+        order.registration = h->Value("DO11_NUMREG_CO99").ToLong();
+        order.document = Text(*h, "DO11_DOCUM_MG36") + " " + Text(*h, "DO11_SEZDOC") + "/" +
+                         Text(*h, "DO11_NUMDOC");
+        order.date = h->Value("DO11_DATADOC");
+        order.customer =
+            h->Value("DO11_CLIFOR_CG44").IsNull() ? 0 : h->Value("DO11_CLIFOR_CG44").ToLong();
+        order.customerName = Text(*h, "CG16_RAGSOC");
+        order.destination = Text(*h, "DO11_CLIFORDEST");
+        order.nsoOrder = Text(*h, "DO12_FEIDDOC");
+        order.nsoDate = h->Value("DO12_FEDATADOC");
+        order.source = h->Value("IE91_ID").IsNull() ? 0 : h->Value("IE91_ID").ToLong();
+        order.closed =
+            !h->Value("DO11_FLGNONPIUEV").IsNull() && h->Value("DO11_FLGNONPIUEV").ToLong() != 0;
+        orders.push_back(std::move(order));
+    }
+    for (ErpOrder& order : orders) {
+        auto l = db.Query("SELECT DO30_PROGRIGA, DO30_CODART_MG66, DO30_OPZIONE_MG5E, "
+                          "DO30_DESCART, DO30_QTA1, DO30_PREZZO1, DO30_SCPER1, DO30_SCPER2, "
+                          "DO30_SCPER3, DO30_SCPER4, DO30_SCPER5, DO30_SCPER6, DO30_ALIVA_CG28, "
+                          "DO31_DATACONS, DO31_FLGNONPIUEV FROM DO30_DOCCORPO "
+                          "LEFT OUTER JOIN DO31_DOCCORPOORD ON DO31_DITTA_CG18 = DO30_DITTA_CG18 "
+                          "AND DO31_NUMREG_CO99 = DO30_NUMREG_CO99 AND DO31_PROGRIGA = "
+                          "DO30_PROGRIGA WHERE DO30_DITTA_CG18 = " +
+                          ditta + " AND DO30_NUMREG_CO99 = " + std::to_string(order.registration) +
+                          " ORDER BY DO30_PROGRIGA");
+        for (; !l->Eof(); l->MoveNext()) {
+            ErpOrderLine line;
+            line.line = l->Value("DO30_PROGRIGA").ToLong();
+            line.item = Text(*l, "DO30_CODART_MG66");
+            line.option = Text(*l, "DO30_OPZIONE_MG5E");
+            line.description = Text(*l, "DO30_DESCART");
+            line.quantity = l->Value("DO30_QTA1");
+            line.price = l->Value("DO30_PREZZO1");
+            for (const char* field : {"DO30_SCPER1", "DO30_SCPER2", "DO30_SCPER3", "DO30_SCPER4",
+                                      "DO30_SCPER5", "DO30_SCPER6"}) {
+                const kvad::Variant percent = l->Value(field);
+                if (!percent.IsNull() && percent.ToDecimal().Sign() != 0) {
+                    line.discounts += (line.discounts.empty() ? "" : "+") + percent.Text();
+                }
+            }
+            line.vatCode = Text(*l, "DO30_ALIVA_CG28");
+            line.delivery = l->Value("DO31_DATACONS");
+            line.closed = !l->Value("DO31_FLGNONPIUEV").IsNull() &&
+                          l->Value("DO31_FLGNONPIUEV").ToLong() != 0;
+            order.lines.push_back(std::move(line));
+        }
+    }
+    return orders;
+}
+
+bool Matches(const ErpOrder& order, const std::string& search) {
+    if (Contains(order.document, search) || Contains(order.customerName, search) ||
+        Contains(std::to_string(order.customer), search) || Contains(order.nsoOrder, search)) {
+        return true;
+    }
+    for (const ErpOrderLine& line : order.lines) {
+        if (Contains(line.item, search) || Contains(line.description, search)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+std::string DateText(const kvad::Variant& value) {
+    try {
+        return value.IsNull() || value.IsEmpty() ? "" : value.ToDate().DateOnly().ToText();
+    } catch (const kvad::Error&) {
+        return "";
+    }
+}
+
+std::vector<ErpOrder> ReadErpOrders(kvad::Connection& db, std::int32_t company,
+                                    const std::string& search) {
+    std::vector<ErpOrder> orders = Read(db, company, "");
+    if (!search.empty()) {
+        std::erase_if(orders, [&](const ErpOrder& order) { return !Matches(order, search); });
+    }
+    return orders;
+}
+
+ErpOrder ReadErpOrderOf(kvad::Connection& db, std::int32_t company, std::int32_t source) {
+    std::vector<ErpOrder> orders = Read(db, company, " AND IE91_ID = " + std::to_string(source));
+    return orders.empty() ? ErpOrder{} : orders.front();
+}
+
+} // namespace nsoapp

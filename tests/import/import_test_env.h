@@ -1,0 +1,206 @@
+#pragma once
+// Chains of decoded orders ready to import: registered documents with their decoded header and
+// lines written directly, the working table built by LeggiOrdini with the processing codes
+// written into it, and the header and line grids opened as the host has them.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "frame/nso_state.h"
+#include "kvad_nso/recordset.h"
+#include "support/test_env.h"
+#include "workspace/ordini.h"
+
+namespace kvad::nso::test {
+
+/// A SQLite text literal.
+inline std::string Q(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+inline std::string N(std::int64_t value) {
+    return std::to_string(value);
+}
+
+/// The header and line grids on the working table, as the host has them after processing.
+inline void OpenResultGrids(NsoState& s) {
+    const std::string& table = s.NomeTempOrdini;
+    s.RstTestata = s.Connessione->OpenRecordset(
+        "SELECT TEMP_ORD.*, IE92_NSOTESTATAXML.*, IE93_NSOTESTATA.* FROM " + table +
+        " AS TEMP_ORD LEFT OUTER JOIN IE92_NSOTESTATAXML WITH (NOLOCK) ON "
+        "IE92_NSOTESTATAXML.IE92_ID_IE91 = TEMP_ORD.IE91_ID LEFT OUTER JOIN IE93_NSOTESTATA WITH "
+        "(NOLOCK) ON IE93_NSOTESTATA.IE93_ID_IE91 = TEMP_ORD.IE91_ID WHERE (TMP_ELABORA = 2 OR "
+        "TMP_ELABORA = 4 OR TMP_ELABORA = 6) ORDER BY ID_PADRE, LIVELLO");
+    s.RstTestata->SetProperty("Unique Table", "IE93_NSOTESTATA");
+    s.RstCorpo = s.Connessione->OpenRecordset(
+        "SELECT IE94_NSOCORPOXML .*, IE95_NSOCORPO.* FROM " + table +
+        " AS TEMP_ORD INNER JOIN IE95_NSOCORPO WITH (NOLOCK) ON IE95_NSOCORPO.IE95_ID_IE91 = "
+        "TEMP_ORD.IE91_ID LEFT OUTER JOIN IE94_NSOCORPOXML WITH (NOLOCK) ON "
+        "IE94_NSOCORPOXML.IE94_ID = IE95_NSOCORPO.IE95_ID_IE94 WHERE TMP_ELABORA = 2 ORDER BY "
+        "IE95_DO30_PROGRIGA");
+    s.RstCorpo->SetProperty("Unique Table", "IE95_NSOCORPO");
+}
+
+/// One document of a chain to set up.
+struct Doc {
+    Doc() = default;
+    Doc(std::string numberIn, std::string dateIn, int operazioneIn = 0, std::string replacesIn = "",
+        std::int32_t customerIn = 1)
+        : number(std::move(numberIn)), date(std::move(dateIn)), operazione(operazioneIn),
+          replaces(std::move(replacesIn)), customer(customerIn) {}
+    std::string number;        ///< IE91_IDORD
+    std::string date;          ///< issue date, yyyy-mm-dd
+    int operazione = 0;        ///< 0 order, 1 revision, 2 cancellation
+    std::string replaces;      ///< number of the document it replaces, "" for none
+    std::int32_t customer = 1; ///< decoded customer (0: not decoded)
+};
+
+/// A company with its master data and the chains added to it.
+class ImportScene {
+  public:
+    ImportScene() {
+        env.S().Param_CodiceDocumento = "OCL";
+        env.S().Param_Tracciato = "NSO";
+        env.Native("INSERT INTO MG3G_DOCDITTA VALUES (1, 'OCL', NULL, 'A', '01');"
+                   "INSERT INTO CG08_TABVALUTE VALUES ('001', 'EUR', NULL);"
+                   "INSERT INTO CG28_TABCODIVA VALUES ('22', 'Aliquota 22%', 22);"
+                   "INSERT INTO CG16_ANAGRAFICA (CG16_CODICE, CG16_RAGSOC) VALUES (501, 'ASL');"
+                   "INSERT INTO CG44_CLIFOR VALUES (1, 0, 1, 501);"
+                   "INSERT INTO MG22_CLIFORDEST (MG22_DITTA_CG18, MG22_TIPOCF_CG44, "
+                   "MG22_CLIFOR_CG44, MG22_CODDESTIN) VALUES (1, 0, 1, 'MAG');"
+                   "INSERT INTO MG66_ANAGRART (MG66_DITTA_CG18, MG66_CODART) VALUES (1, 'ART1');"
+                   "INSERT INTO MG66_ANAGRART (MG66_DITTA_CG18, MG66_CODART) VALUES (1, 'ART2')");
+    }
+
+    /// Registers a document with stored XML, its staged header (buyer, office, delivery
+    /// location) and its decoded header and two decoded lines; returns its IE91_ID.
+    std::int32_t Add(const Doc& d) {
+        std::string reference = "NULL, NULL, NULL";
+        if (!d.replaces.empty()) {
+            const auto& older = documents_.at(d.replaces);
+            reference = Q(d.replaces) + ", " + Q(older.date + " 00:00:00") + ", 'UFTEST'";
+        }
+        env.Native("INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_IDORD, IE91_ISSUEDATE, "
+                   "IE91_ENDPOINTID, IE91_OPERAZIONE, IE91_XML, IE91_RIF_IDORD, "
+                   "IE91_RIF_ISSUEDATE, IE91_RIF_ENDPOINTID) VALUES (1, " +
+                   Q(d.number) + ", " + Q(d.date + " 00:00:00") + ", 'UFTEST', " + N(d.operazione) +
+                   ", '<Order/>', " + reference + ")");
+        const auto id = env.Scalar("SELECT MAX(IE91_ID) FROM IE91_NSOFILES").ToLong();
+        documents_[d.number] = d;
+        ids_[d.number] = id;
+        env.Native("INSERT INTO IE92_NSOTESTATAXML (IE92_ID_IE91, "
+                   "IE92_BuyerCustomerParty_Party_PartyName_Name, "
+                   "IE92_BuyerCustomerParty_Party_PostalAddress_StreetName, "
+                   "IE92_Delivery_DeliveryLocation_ID) VALUES (" +
+                   N(id) + ", 'ASL Uno', 'Via Roma 1', 'LOC-" + d.number + "')");
+        env.Native("INSERT INTO IE93_NSOTESTATA (IE93_ID_IE91, IE93_STATUS, IE93_DO12_FEIDDOC, "
+                   "IE93_DO12_FEDATADOC, IE93_DO12_FEIDSOGGETTO, IE93_DO11_DATADOC, "
+                   "IE93_DO11_CODDOCUM_MG3G, IE93_DO11_SEZDOC, IE93_DO11_CODDEP, "
+                   "IE93_DO11_TIPOCF_CG44, IE93_DO11_CLIFOR_CG44, IE93_DO11_VALUTA_CG08, "
+                   "IE93_DO11_UFFICIOPA_CG1M, IE93_DO11_CLIFORDEST, IE93_DO13_SCIMPCASSA) "
+                   "VALUES (" +
+                   N(id) + ", 1, " + Q(d.number) + ", " + Q(d.date + " 00:00:00") + ", 'UFTEST', " +
+                   Q(d.date + " 00:00:00") + ", 'OCL', 'A', '01', 0, " + N(d.customer) +
+                   ", '001', 'UFTEST', 'MAG', 1.5)");
+        for (int line = 1; line <= 2; ++line) {
+            env.Native("INSERT INTO IE94_NSOCORPOXML (IE94_ID_IE91, "
+                       "IE94_LineItem_Item_StandardItemIdentification_ID) VALUES (" +
+                       N(id) + ", 'GTIN-" + N(line) + "')");
+            env.Native("INSERT INTO IE95_NSOCORPO (IE95_ID_IE91, IE95_ID_IE94, IE95_STATUS, "
+                       "IE95_DO30_PROGRIGA, IE95_DO30_CODART_MG66, IE95_DO30_INDTIPORIGA, "
+                       "IE95_DO30_DESCART, IE95_DO30_QTA1, IE95_DO30_PREZZO1, "
+                       "IE95_DO30_ALIVA_CG28, IE95_DO31_DATACONS) VALUES (" +
+                       N(id) + ", (SELECT MAX(IE94_ID) FROM IE94_NSOCORPOXML), 1, " + N(line) +
+                       ", 'ART" + N(line) + "', 0, 'Articolo', " + N(line * 2) +
+                       ", 10.25, '22', '2024-04-01 00:00:00')");
+        }
+        return id;
+    }
+
+    [[nodiscard]] std::int32_t Id(const std::string& number) const { return ids_.at(number); }
+
+    /// An ERP order already made for a document: header, reference row and one line with a
+    /// delivered quantity or none; returns its registration number.
+    std::int32_t ErpOrder(const std::string& number, bool delivered = false) {
+        const std::int32_t numreg = 900 + static_cast<std::int32_t>(ids_.at(number));
+        const std::string guid = "GUID-" + number;
+        env.Native("INSERT INTO DO11_DOCTESTATA (DO11_DITTA_CG18, DO11_NUMREG_CO99, DO11_GUID, "
+                   "DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC, DO11_ANNODOC) "
+                   "VALUES (1, " +
+                   N(numreg) + ", " + Q(guid) + ", 'OCL', 'A', 7, '2024-01-01 00:00:00', 2024);" +
+                   "INSERT INTO DO31_DOCCORPOORD (DO31_DITTA_CG18, DO31_NUMREG_CO99, "
+                   "DO31_PROGRIGA, DO31_QTA1CONS) VALUES (1, " +
+                   N(numreg) + ", 1, " + (delivered ? "2" : "0") + ");" +
+                   "UPDATE IE91_NSOFILES SET IE91_GUID_DO11 = " + Q(guid) +
+                   " WHERE IE91_ID = " + N(ids_.at(number)));
+        return numreg;
+    }
+
+    /// Builds the working table and writes the processing codes: {number, TMP_ELABORA,
+    /// TMP_FLGNONPIUEV} per document; then opens the header and line grids.
+    void Process(const std::vector<std::tuple<std::string, int, int>>& codes) {
+        LeggiOrdini(env.S(), kaOrdiniDaProcessare);
+        ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+        for (const auto& [number, elabora, flag] : codes) {
+            env.Db().Execute("UPDATE #TEMP_ORD SET TMP_ELABORA = " + N(elabora) +
+                             ", TMP_FLGNONPIUEV = " + N(flag) +
+                             " WHERE IE91_ID = " + N(ids_.at(number)));
+        }
+        env.S().RstOrdini->Requery();
+        OpenGrids();
+    }
+
+    void OpenGrids() { OpenResultGrids(env.S()); }
+
+    /// A column of a document's working-table row.
+    Variant Work(const std::string& number, const std::string& column) {
+        return env.Scalar("SELECT " + column +
+                          " FROM #TEMP_ORD WHERE IE91_ID = " + N(ids_.at(number)));
+    }
+
+    /// A column of a document's register row.
+    Variant Register(const std::string& number, const std::string& column) {
+        return env.Scalar("SELECT " + column +
+                          " FROM IE91_NSOFILES WHERE IE91_ID = " + N(ids_.at(number)));
+    }
+
+    /// The import messages of a document, "code: text", in the order written.
+    std::vector<std::string> ImportMessages(const std::string& number) {
+        std::vector<std::string> out;
+        auto rs = env.Db().Query("SELECT IE98_CODE_IE97, IE98_TYPE, IE98_ERRORMESSAGE FROM "
+                                 "IE98_NSO_LOGERRORS WHERE IE98_CONTESTO = 2 AND IE98_ID_IE91 = " +
+                                 N(ids_.at(number)) + " ORDER BY IE98_ID");
+        for (; !rs->Eof(); rs->MoveNext()) {
+            out.push_back(rs->Value(0).Text() + " type " + rs->Value(1).Text() + ": " +
+                          rs->Value(2).Text());
+        }
+        return out;
+    }
+
+    /// The registration number of the ERP order made for a document (Null when none).
+    Variant Numreg(const std::string& number) {
+        return env.Scalar("SELECT DO11_NUMREG_CO99 FROM IE91_NSOFILES INNER JOIN DO11_DOCTESTATA "
+                          "ON DO11_GUID = IE91_GUID_DO11 WHERE IE91_ID = " +
+                          N(ids_.at(number)));
+    }
+
+    kvad::test::TestEnv env;
+
+  private:
+    std::map<std::string, Doc> documents_;
+    std::map<std::string, std::int32_t> ids_;
+};
+
+class ImportTest : public ::testing::Test, public ImportScene {};
+
+} // namespace kvad::nso::test
