@@ -7,6 +7,7 @@ packages=(
     libsqlite3-dev libxml2-dev uuid-dev libgmp-dev
     libcli11-dev libtomlplusplus-dev
     libgtest-dev libgmock-dev
+    clang-format clang-tidy clang libclang-rt-14-dev llvm
 )
 
 missing=()
