@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -23,6 +24,21 @@ double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+// "C<chain>-<level>": a document's order number.
+std::string DocumentId(int chain, int level) {
+    std::array<char, 32> text{};
+    const int length = std::snprintf(text.data(), text.size(), "C%d-%d", chain, level);
+    return {text.data(), static_cast<std::size_t>(length)};
+}
+
+// A document's issue date: a month per level, a day per chain.
+std::string IssueDate(int chain, int level) {
+    std::array<char, 32> text{};
+    const int length =
+        std::snprintf(text.data(), text.size(), "2024-%02d-1%d 00:00:00", level % 9 + 2, chain % 9);
+    return {text.data(), static_cast<std::size_t>(length)};
+}
+
 // Registers `documents` documents in chains of one to four, a fifth of the older documents
 // with an ERP order (half of them delivered) and a tenth of the chains already processed.
 void Populate(kvad::Connection& db, int documents) {
@@ -33,18 +49,12 @@ void Populate(kvad::Connection& db, int documents) {
     while (made < documents) {
         const int length = std::min(chain % 4 + 1, documents - made);
         for (int level = 0; level < length; ++level, ++made) {
-            const std::string id = "C" + std::to_string(chain) + "-" + std::to_string(level);
-            const std::string date =
-                "2024-" + std::to_string(1 + level % 9 + 1).insert(0, level + 2 < 10 ? "0" : "") +
-                "-1" + std::to_string(chain % 9) + " 00:00:00";
+            const std::string id = DocumentId(chain, level);
+            const std::string date = IssueDate(chain, level);
             std::string rif = "NULL, NULL, NULL";
             if (level > 0) {
-                const std::string prev =
-                    "C" + std::to_string(chain) + "-" + std::to_string(level - 1);
-                const std::string prevDate =
-                    "2024-" +
-                    std::to_string(1 + (level - 1) % 9 + 1).insert(0, level + 1 < 10 ? "0" : "") +
-                    "-1" + std::to_string(chain % 9) + " 00:00:00";
+                const std::string prev = DocumentId(chain, level - 1);
+                const std::string prevDate = IssueDate(chain, level - 1);
                 rif = "'" + prev + "', '" + prevDate + "', 'UF" + std::to_string(chain % 50) + "'";
             }
             std::string guid = "NULL";

@@ -8,6 +8,7 @@ packages=(
     libcli11-dev libtomlplusplus-dev libcsv-dev
     libcairo2-dev libpango1.0-dev fonts-dejavu-core
     libgtest-dev libgmock-dev poppler-utils
+    clang-format clang-tidy clang libclang-rt-14-dev llvm
 )
 
 missing=()

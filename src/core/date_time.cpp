@@ -106,10 +106,12 @@ std::optional<DateTime> IfValid(const DateTime& value) {
     return value;
 }
 
+/// Three numbers in a printf format of at most two separators: room for any three ints, so the
+/// text is never cut even for fields that name no date.
 std::string Format(const char* format, int a, int b, int c) {
-    std::array<char, 32> buffer{};
+    std::array<char, 48> buffer{};
     const int length = std::snprintf(buffer.data(), buffer.size(), format, a, b, c);
-    return {buffer.data(), static_cast<std::size_t>(length)};
+    return {buffer.data(), static_cast<std::size_t>(std::clamp(length, 0, 47))};
 }
 
 } // namespace
@@ -196,7 +198,10 @@ std::string DateTime::ToIsoDate() const {
 std::string DateTime::ToText() const {
     std::string text = Format("%02d/%02d/%04d", day, month, year);
     if (hour != 0 || minute != 0 || second != 0) {
-        text += " " + Format("%02d:%02d:%02d", hour, minute, second);
+        // Appended piece by piece: a temporary " " + time string is what GCC's Release
+        // optimizer wrongly reports as an overlapping copy (-Wrestrict).
+        text += ' ';
+        text += Format("%02d:%02d:%02d", hour, minute, second);
     }
     return text;
 }

@@ -91,8 +91,10 @@ double DoubleFromText(std::string_view text) {
     if (number.empty() || number.find_first_not_of("0123456789.eE+-") != std::string::npos) {
         ThrowTypeMismatch();
     }
-    std::size_t start = number[0] == '+' ? 1 : 0;
-    if (number[start] == '+') {
+    // from_chars reads no '+' of its own: one leading '+' is dropped here, and a second sign
+    // after it ("+-5", "++5") is not a number.
+    const std::size_t start = number[0] == '+' ? 1 : 0;
+    if (start == 1 && (number[1] == '+' || number[1] == '-')) {
         ThrowTypeMismatch();
     }
     double value = 0.0;
@@ -233,23 +235,20 @@ bool Variant::IsBlank() const {
 }
 
 bool Variant::IsExactlyTrue() const noexcept {
-    switch (Type()) {
-    case VarType::Boolean:
-        return std::get<bool>(value_);
-    case VarType::Integer:
-        return std::get<std::int16_t>(value_) == -1;
-    case VarType::Long:
-        return std::get<std::int32_t>(value_) == -1;
-    case VarType::Decimal:
-        return std::get<Decimal>(value_) == Decimal(-1);
-    case VarType::Double:
-        return std::get<double>(value_) == -1.0;
-    case VarType::Empty:
-    case VarType::Null:
-    case VarType::String:
-    case VarType::Date:
-    case VarType::Bytes:
-        return false;
+    if (const auto* value = std::get_if<bool>(&value_)) {
+        return *value;
+    }
+    if (const auto* value = std::get_if<std::int16_t>(&value_)) {
+        return *value == -1;
+    }
+    if (const auto* value = std::get_if<std::int32_t>(&value_)) {
+        return *value == -1;
+    }
+    if (const auto* value = std::get_if<Decimal>(&value_)) {
+        return *value == Decimal(-1);
+    }
+    if (const auto* value = std::get_if<double>(&value_)) {
+        return *value == -1.0;
     }
     return false;
 }
@@ -281,7 +280,8 @@ Decimal Variant::ToDecimal() const {
     case VarType::Date: {
         const DateTime& date = std::get<DateTime>(value_);
         const Decimal days(date.DaysSinceEpoch() - kSerialEpochOffset);
-        const Decimal seconds(std::int64_t{date.hour} * 3600 + date.minute * 60 + date.second);
+        const Decimal seconds(std::int64_t{date.hour} * 3600 + std::int64_t{date.minute} * 60 +
+                              date.second);
         const Decimal time = seconds / Decimal(86400);
         return days.Sign() < 0 ? days - time : days + time;
     }

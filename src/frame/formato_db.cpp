@@ -79,7 +79,10 @@ Variant FormatoDB(NsoState& state, const Variant& value, std::int32_t typeCode, 
                 }
                 state.dateObject->SetValue(value.Text());
                 if (state.dateObject->ErrorIndicator() == 0) {
-                    result = "'" + state.dateObject->DBFormat() + "'";
+                    // Quoted from a named string: GCC 12 at -O3 reports '"'" + temporary' as
+                    // an overlapping copy (-Wrestrict).
+                    const std::string date = state.dateObject->DBFormat();
+                    result = "'" + date + "'";
                 } else {
                     Rifiuta(state, kErroreData, 25382);
                 }

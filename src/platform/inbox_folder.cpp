@@ -106,7 +106,7 @@ std::string Reason(const std::error_code& ec) {
 }
 
 std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    return std::string("\"").append(text).append("\"");
 }
 
 } // namespace kvad::platform

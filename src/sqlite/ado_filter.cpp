@@ -1,5 +1,6 @@
 #include "ado_filter.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 #include <string>
@@ -278,40 +279,42 @@ class AdoFilter::Parser {
         return static_cast<int>(filter_.nodes_.size()) - 1;
     }
 
-    int Join(Node::Kind kind, int left, int right) {
+    /// One node for a whole run of operands joined by the same keyword.
+    template <class Operand> int ParseRun(Node::Kind kind, std::string_view keyword, Operand next) {
+        const int first = next();
+        if (!IsKeyword(tokens_[pos_], keyword)) {
+            return first;
+        }
         Node node;
         node.kind = kind;
-        node.left = left;
-        node.right = right;
+        node.operands.push_back(first);
+        while (IsKeyword(tokens_[pos_], keyword)) {
+            ++pos_;
+            node.operands.push_back(next());
+        }
         return Add(std::move(node));
     }
 
     int ParseOr() {
-        int left = ParseAnd();
-        while (IsKeyword(tokens_[pos_], "OR")) {
-            ++pos_;
-            left = Join(Node::Kind::Or, left, ParseAnd());
-        }
-        return left;
+        return ParseRun(Node::Kind::Or, "OR", [this] { return ParseAnd(); });
     }
 
     int ParseAnd() {
-        int left = ParseFactor();
-        while (IsKeyword(tokens_[pos_], "AND")) {
-            ++pos_;
-            left = Join(Node::Kind::And, left, ParseFactor());
-        }
-        return left;
+        return ParseRun(Node::Kind::And, "AND", [this] { return ParseFactor(); });
     }
 
     int ParseFactor() {
         if (IsSymbol(tokens_[pos_], "(")) {
+            if (++depth_ > kMaxNesting) {
+                ThrowBadArguments();
+            }
             ++pos_;
             const int inner = ParseOr();
             if (!IsSymbol(tokens_[pos_], ")")) {
                 ThrowBadArguments();
             }
             ++pos_;
+            --depth_;
             return inner;
         }
         return ParseComparison();
@@ -405,6 +408,7 @@ class AdoFilter::Parser {
 
     std::vector<Token> tokens_;
     std::size_t pos_ = 0;
+    int depth_ = 0;
     const RowSet& fields_;
     AdoFilter& filter_;
 };
@@ -424,9 +428,11 @@ bool AdoFilter::Evaluate(int index, const std::vector<Variant>& values) const {
     const Node& node = nodes_[static_cast<std::size_t>(index)];
     switch (node.kind) {
     case Node::Kind::And:
-        return Evaluate(node.left, values) && Evaluate(node.right, values);
+        return std::all_of(node.operands.begin(), node.operands.end(),
+                           [&](int operand) { return Evaluate(operand, values); });
     case Node::Kind::Or:
-        return Evaluate(node.left, values) || Evaluate(node.right, values);
+        return std::any_of(node.operands.begin(), node.operands.end(),
+                           [&](int operand) { return Evaluate(operand, values); });
     case Node::Kind::Compare:
         return Compare(values[static_cast<std::size_t>(node.column)], node.op, node.literal);
     }

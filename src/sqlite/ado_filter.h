@@ -17,8 +17,12 @@ struct RowSet;
 /// LIKE takes * or % as wildcards.
 class AdoFilter {
   public:
+    /// Parentheses nest at most this deep.
+    static constexpr int kMaxNesting = 100;
+
     /// Parses the text against the recordset's fields. Throws VbError 3001 for text that is
-    /// not a filter and VbError 3265 for an unknown field.
+    /// not a filter (or nests parentheses deeper than kMaxNesting) and VbError 3265 for an
+    /// unknown field.
     [[nodiscard]] static AdoFilter Parse(std::string_view text, const RowSet& fields);
 
     /// True when the row's values pass. Throws VbError 3001 when a field's value cannot be
@@ -27,14 +31,15 @@ class AdoFilter {
 
   private:
     enum class Op { Equal, NotEqual, Less, Greater, LessEqual, GreaterEqual, Like };
+    /// A comparison, or every operand of one run of ANDs or ORs: evaluation nests only as deep
+    /// as the parentheses, however long the run.
     struct Node {
         enum class Kind { Compare, And, Or };
         Kind kind = Kind::Compare;
         int column = -1;
         Op op = Op::Equal;
         Variant literal;
-        int left = -1;
-        int right = -1;
+        std::vector<int> operands;
     };
     class Parser;
 

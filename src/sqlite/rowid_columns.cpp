@@ -208,7 +208,8 @@ std::vector<TableRef> ReadFromClause(const std::vector<Token>& tokens, std::size
         if (i + 1 < end && IsSymbol(tokens[i], '.') && IsNameToken(tokens[i + 1])) {
             ref.schema = ref.name;
             ref.name = tokens[i + 1].text;
-            ref.written += "." + Quote(tokens[i + 1]);
+            ref.written += '.';
+            ref.written += Quote(tokens[i + 1]);
             i += 2;
         }
         if (i < end && IsSymbol(tokens[i], '(')) {

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "kvad_nso/errors.h"
 #include "kvad_nso/recordset.h"
@@ -42,16 +43,17 @@ void ApplyScript(Connection& connection, const SchemaScript& script) {
     together.Release();
 }
 
-// Whether the file has the version table; any failure other than its absence is an error.
+// Whether the file has the version table; any failure other than its absence is an error. The
+// absence is an answer, not a failure: the connection's error list stays as it was, so that a
+// later error message does not report it.
 [[nodiscard]] bool HasVersionTable(Connection& connection) {
+    std::vector<ProviderError> before = connection.Errors();
     try {
         ExecuteNativeScript(connection, "SELECT SCHEMA_VERSION FROM KVAD_SCHEMA_VERSION LIMIT 0;");
         return true;
     } catch (const DbError& e) {
         if (e.Description().find("no such table") != std::string::npos) {
-            // An expected answer, not a failure: it must not stay in the error list for the
-            // next failure report to show.
-            connection.Errors().clear();
+            connection.Errors() = std::move(before);
             return false;
         }
         throw;

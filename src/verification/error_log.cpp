@@ -38,8 +38,11 @@ void ScriviErrorLog(NsoState& state, std::int32_t fId, std::int32_t fIdIE94, std
             if (!RightTrim(message).empty()) {
                 // Index order: %1 is replaced before %10.
                 for (std::size_t i = 0; i < fParametri->size(); ++i) {
-                    message = ReplaceAll(message, "%" + std::to_string(i + 1),
-                                         RightTrim((*fParametri)[i].Text()));
+                    // Appended, not '"%" + temporary', which GCC 12 at -O3 reports as an
+                    // overlapping copy (-Wrestrict).
+                    std::string placeholder = "%";
+                    placeholder += std::to_string(i + 1);
+                    message = ReplaceAll(message, placeholder, RightTrim((*fParametri)[i].Text()));
                 }
             }
         }

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "sqlite/sqlite_database.h"
+#include "support/test_env.h"
 
 namespace {
 
@@ -25,8 +26,7 @@ class NsoCommandTest : public ::testing::Test {
         std::string pattern = (fs::temp_directory_path() / "nso-app-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         dir = pattern;
-        fs::copy(fs::path(KVAD_SOURCE_DIR) / "examples" / "inbox", dir / "inbox",
-                 fs::copy_options::recursive);
+        kvad::test::CopyReceived(fs::path(KVAD_SOURCE_DIR) / "examples" / "inbox", dir / "inbox");
     }
     void TearDown() override {
         std::error_code ignored;

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/test_env.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -17,7 +19,7 @@ class NsoDecodeTest : public ::testing::Test {
         std::string pattern = (fs::temp_directory_path() / "nso-decode-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         dir = pattern;
-        fs::copy(fs::path(KVAD_SOURCE_DIR) / "examples", dir, fs::copy_options::recursive);
+        kvad::test::CopyReceived(fs::path(KVAD_SOURCE_DIR) / "examples", dir);
     }
     void TearDown() override {
         std::error_code ignored;

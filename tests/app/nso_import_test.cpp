@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "nso_process.h"
+#include "support/test_env.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ class NsoImportTest : public ::testing::Test {
         std::string pattern = (fs::temp_directory_path() / "nso-import-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         dir = pattern;
-        fs::copy(fs::path(KVAD_SOURCE_DIR) / "examples", dir, fs::copy_options::recursive);
+        kvad::test::CopyReceived(fs::path(KVAD_SOURCE_DIR) / "examples", dir);
         Ok({"init", "--demo"});
         Ok({"fetch"});
     }

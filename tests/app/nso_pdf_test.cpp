@@ -12,6 +12,8 @@
 #include <regex>
 #include <thread>
 
+#include "support/test_env.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -27,8 +29,7 @@ class NsoPdfTest : public ::testing::Test {
         std::string pattern = (fs::temp_directory_path() / "nso-pdf-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         dir = pattern;
-        fs::copy(fs::path(KVAD_SOURCE_DIR) / "examples" / "inbox", dir / "inbox",
-                 fs::copy_options::recursive);
+        kvad::test::CopyReceived(fs::path(KVAD_SOURCE_DIR) / "examples" / "inbox", dir / "inbox");
         ASSERT_EQ(Nso("init").exitCode, 0);
         ASSERT_EQ(Nso("config set --document OCL --layout NSO --from 01/01/2024").exitCode, 0);
     }

@@ -11,6 +11,8 @@
 #include <regex>
 #include <sstream>
 
+#include "support/test_env.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -21,7 +23,7 @@ class NsoProcessTest : public ::testing::Test {
         std::string pattern = (fs::temp_directory_path() / "nso-process-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         dir = pattern;
-        fs::copy(fs::path(KVAD_SOURCE_DIR) / "examples", dir, fs::copy_options::recursive);
+        kvad::test::CopyReceived(fs::path(KVAD_SOURCE_DIR) / "examples", dir);
         Ok("init --demo");
     }
     void TearDown() override {

@@ -104,6 +104,13 @@ TEST(Variant, ToDoubleAndToBoolReadText) {
     EXPECT_TRUE(Variant("0,5").ToBool());
     EXPECT_FALSE(Variant("0").ToBool());
     EXPECT_FALSE(Variant().ToBool());
+    // A sign after a sign is refused by every conversion alike.
+    for (const char* bad : {"+-5", "++5", "+ 5", "-+5", "--5"}) {
+        ExpectVbError(vberr::kTypeMismatch, [&] { (void)Variant(bad).ToDouble(); });
+        ExpectVbError(vberr::kTypeMismatch, [&] { (void)Variant(bad).ToBool(); });
+        ExpectVbError(vberr::kTypeMismatch, [&] { (void)Variant(bad).ToDecimal(); });
+        ExpectVbError(vberr::kTypeMismatch, [&] { (void)Variant(bad).ToLong(); });
+    }
     ExpectVbError(vberr::kTypeMismatch, [] { (void)Variant("yes").ToBool(); });
     ExpectVbError(vberr::kInvalidUseOfNull, [] { (void)Variant::Null().ToBool(); });
 }

@@ -17,7 +17,8 @@ class FakeHost : public HostApplication {
         }
         std::string text = "testo " + std::to_string(number);
         for (const auto& p : parameters) {
-            text += " " + p.Text();
+            text += ' ';
+            text += p.Text();
         }
         return text + " l'ultimo";
     }

@@ -16,7 +16,7 @@ class RiferimentiTest : public ::testing::Test {
                    std::to_string(++counter) + "', '2024-03-05 00:00:00', 'UFABCD', 0, '<x/>')");
         const std::int32_t id = env.Scalar("SELECT MAX(IE91_ID) FROM IE91_NSOFILES").ToLong();
         const std::string value =
-            reference == nullptr ? "NULL" : "'" + std::string(reference) + "'";
+            reference == nullptr ? "NULL" : std::string("'").append(reference).append("'");
         env.Native("INSERT INTO IE92_NSOTESTATAXML (IE92_ID_IE91, IE92_OrderDocumentReference_ID) "
                    "VALUES (" +
                    std::to_string(id) + ", " + value + ")");

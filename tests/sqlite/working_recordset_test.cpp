@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "ado_filter.h"
 #include "kvad_nso/errors.h"
 #include "kvad_nso/recordset.h"
 #include "support/expect_error.h"
@@ -72,6 +73,26 @@ TEST_F(Recordset, FilterReadsNullsOrGroupsAndQuotes) {
     test::ExpectVbError(3001, [&] { rs->SetFilter("LIVELLO = 'abc'"); });
     test::ExpectVbError(3265, [&] { rs->SetFilter("NOPE = 1"); });
     EXPECT_EQ(rs->Filter(), "");
+}
+
+TEST_F(Recordset, FilterRunsOfAnyLengthAndBoundedNesting) {
+    auto rs = connection->OpenRecordset("SELECT * FROM NODI ORDER BY ID");
+    std::string chain = "LIVELLO = 9";
+    for (int i = 0; i < 100'000; ++i) {
+        chain += i % 2 == 0 ? " OR LIVELLO = 9" : " AND ID = 1";
+    }
+    rs->SetFilter(chain + " OR ID = 4");
+    EXPECT_EQ(Ids(*rs), std::vector<long>{4});
+
+    const auto nested = [](int depth) {
+        return std::string(static_cast<std::size_t>(depth), '(') + "ID = 2" +
+               std::string(static_cast<std::size_t>(depth), ')');
+    };
+    rs->SetFilter(nested(kvad::db::AdoFilter::kMaxNesting));
+    EXPECT_EQ(Ids(*rs), std::vector<long>{2});
+    ExpectVbError(3001, [&] { rs->SetFilter(nested(kvad::db::AdoFilter::kMaxNesting + 1)); });
+    ExpectVbError(3001, [&] { rs->SetFilter(nested(1'000'000)); });
+    EXPECT_EQ(rs->Filter(), nested(kvad::db::AdoFilter::kMaxNesting));
 }
 
 TEST_F(Recordset, SortOrdersByKeysWithNullsFirst) {

@@ -1,5 +1,6 @@
 #include "support/test_env.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -65,6 +66,17 @@ std::string ReadSourceFile(const std::string& relativePath) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+void CopyReceived(const std::filesystem::path& from, const std::filesystem::path& to) {
+    namespace fs = std::filesystem;
+    fs::copy(from, to, fs::copy_options::recursive);
+    const auto arrived = std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::now());
+    for (const auto& entry : fs::recursive_directory_iterator(to)) {
+        if (entry.is_regular_file()) {
+            fs::last_write_time(entry.path(), arrived);
+        }
+    }
 }
 
 std::filesystem::path SharedSamplesDir() {

@@ -42,6 +42,10 @@ class TestEnv {
 
 /// The text of a file under the source tree (examples, test data).
 [[nodiscard]] std::string ReadSourceFile(const std::string& relativePath);
+/// Copies a folder (documents received by the folder inbox, examples) recursively, every file
+/// with one and the same modification time: the documents arrived together, so the inbox lists
+/// them by name, however long the copying took.
+void CopyReceived(const std::filesystem::path& from, const std::filesystem::path& to);
 /// The folder of the public sample documents, or empty when it is absent.
 [[nodiscard]] std::filesystem::path SharedSamplesDir();
 

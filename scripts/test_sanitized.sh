@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds everything once more with AddressSanitizer and UndefinedBehaviorSanitizer into
+# ./build-san and runs the whole test suite there; any sanitizer report fails. With clang the
+# same build has the fuzz programs, and each runs for FUZZ_SECONDS (default 20) from its corpus.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=build-san
+
+if command -v clang++ >/dev/null 2>&1; then
+    compilers=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKVAD_BUILD_FUZZ=ON)
+else
+    echo "clang is not installed: sanitizers with the default compiler, no fuzzing"
+    compilers=(-DKVAD_BUILD_FUZZ=OFF)
+fi
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVAD_SANITIZE=ON \
+    -DKVAD_BUILD_BENCH=OFF "${compilers[@]}" >/dev/null
+cmake --build "$build" -j "$(nproc)"
+
+# Reports stop the program (the build adds -fno-sanitize-recover); leaks are reported at exit.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+
+if [ -d "$build/fuzz" ]; then
+    scripts/run_fuzz.sh "$build" "${FUZZ_SECONDS:-20}"
+fi
