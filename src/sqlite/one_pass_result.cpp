@@ -6,7 +6,7 @@
 namespace kvad::db {
 
 OnePassResult::OnePassResult(std::shared_ptr<SqliteConnection> connection, std::string source,
-                             std::optional<RowSet> rows)
+                             std::shared_ptr<const RowSet> rows)
     : connection_(std::move(connection)), source_(std::move(source)), rows_(std::move(rows)) {
     if (rows_) {
         cursor_.Reset(rows_->rows.size());
@@ -113,7 +113,7 @@ std::shared_ptr<Recordset> OnePassResult::Clone() {
 
 void OnePassResult::Requery() {
     (void)Rows();
-    rows_ = connection_->LoadRows(source_, false);
+    rows_ = connection_->QueryRows(source_);
     if (rows_) {
         cursor_.Reset(rows_->rows.size());
     }

@@ -61,7 +61,7 @@ template <class ValueOf> Locator Locate(const RowSet& set, int t, const Row& row
         if (!locator.where.empty()) {
             locator.where += " AND ";
         }
-        locator.where += QuoteIdentifier(info.originColumn) + " = ?";
+        locator.where += info.quotedOrigin + " = ?";
         locator.keyValues.emplace_back(value, info.kind);
     }
     return locator;
@@ -79,19 +79,19 @@ std::vector<int> ColumnsOf(const RowSet& set, int t) {
 }
 
 /// Reads the listed columns of the located row back into `row`; false when it is not there.
-bool ReadBack(sqlite3* db, const RowSet& set, int t, const Locator& locator,
+bool ReadBack(const StatementSource& source, const RowSet& set, int t, const Locator& locator,
               const std::vector<int>& columns, Row& row) {
     if (columns.empty()) {
         return true;
     }
     std::string sql = "SELECT ";
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        sql += (i > 0 ? ", " : "") +
-               QuoteIdentifier(set.columns[static_cast<std::size_t>(columns[i])].originColumn);
+        sql += (i > 0 ? ", " : "");
+        sql += set.columns[static_cast<std::size_t>(columns[i])].quotedOrigin;
     }
     sql += " FROM " + set.tables[static_cast<std::size_t>(t)].QualifiedName() + " WHERE " +
            locator.where;
-    Statement stmt(db, sql);
+    Statement stmt = source.Prepare(sql);
     locator.Bind(stmt, 1);
     if (!stmt.Step()) {
         return false;
@@ -103,16 +103,33 @@ bool ReadBack(sqlite3* db, const RowSet& set, int t, const Locator& locator,
     return true;
 }
 
-bool HasRowid(sqlite3* db, BaseTable& table) {
+bool HasRowid(const StatementSource& source, BaseTable& table) {
     if (table.rowidState < 0) {
         try {
-            Statement probe(db, "SELECT rowid FROM " + table.QualifiedName() + " LIMIT 0");
+            const Statement probe =
+                source.Prepare("SELECT rowid FROM " + table.QualifiedName() + " LIMIT 0");
             table.rowidState = 1;
         } catch (const DbError&) {
             table.rowidState = 0;
         }
     }
     return table.rowidState == 1;
+}
+
+bool HasTriggers(const StatementSource& source, BaseTable& table) {
+    if (table.triggerState < 0) {
+        table.triggerState = TableHasTriggers(source, table.name) ? 1 : 0;
+    }
+    return table.triggerState == 1;
+}
+
+/// Reads the listed columns from the current row of `stmt`, from its column `first` on.
+void TakeValues(const Statement& stmt, int first, const RowSet& set,
+                const std::vector<int>& columns, Row& row) {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const auto column = static_cast<std::size_t>(columns[i]);
+        row.values[column] = stmt.Column(first + static_cast<int>(i), set.columns[column].kind);
+    }
 }
 
 /// Splits values by the table they are written to; values that are not written (other tables
@@ -139,42 +156,96 @@ std::map<int, std::vector<int>> TargetsOf(const RowSet& set, const std::map<int,
     return targets;
 }
 
-std::string ColumnList(const RowSet& set, const std::vector<int>& columns,
-                       const std::string& suffix, const std::string& separator) {
+std::string ColumnList(const RowSet& set, const std::vector<int>& columns, std::string_view suffix,
+                       std::string_view separator) {
     std::string text;
+    text.reserve(columns.size() * 32);
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        text += (i > 0 ? separator : "") +
-                QuoteIdentifier(set.columns[static_cast<std::size_t>(columns[i])].originColumn) +
-                suffix;
+        if (i > 0) {
+            text += separator;
+        }
+        text += set.columns[static_cast<std::size_t>(columns[i])].quotedOrigin;
+        text += suffix;
     }
     return text;
 }
 
 } // namespace
 
-void WriteRowChanges(sqlite3* db, RowSet& set, Row& row, const std::map<int, Variant>& changes) {
+bool TableHasTriggers(const StatementSource& source, std::string_view table) {
+    if (source.cache != nullptr) {
+        if (const auto known = source.cache->KnownTriggers(table, source.generation)) {
+            return *known;
+        }
+    }
+    Statement stmt = source.Prepare(
+        "SELECT 1 FROM main.sqlite_master WHERE type = 'trigger' AND tbl_name = ?1 COLLATE "
+        "NOCASE UNION ALL SELECT 1 FROM temp.sqlite_master WHERE type = 'trigger' AND "
+        "tbl_name = ?1 COLLATE NOCASE");
+    stmt.Bind(1, Variant(std::string(table)), ValueKind::Text);
+    const bool triggers = stmt.Step();
+    if (source.cache != nullptr) {
+        source.cache->RememberTriggers(table, source.generation, triggers);
+    }
+    return triggers;
+}
+
+void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
+                     const std::map<int, Variant>& changes) {
     std::vector<int> localOnly;
     const auto targets = TargetsOf(set, changes, localOnly, false);
     std::optional<Savepoint> together;
     if (targets.size() > 1) {
-        together.emplace(db, "kvad_row_update");
+        together.emplace(source.db, "kvad_row_update");
     }
     Row updated = row;
     for (const auto& [t, columns] : targets) {
+        BaseTable& table = set.tables[static_cast<std::size_t>(t)];
         const Locator before =
             Locate(set, t, row, [&](int c) { return row.values[static_cast<std::size_t>(c)]; });
-        const std::string sql = "UPDATE " +
-                                set.tables[static_cast<std::size_t>(t)].QualifiedName() + " SET " +
-                                ColumnList(set, columns, " = ?", ", ") + " WHERE " + before.where;
-        Statement stmt(db, sql);
+        // Without triggers the statement returns the row as stored: no read back.
+        const bool returning = before.rowid.has_value() && !HasTriggers(source, table);
+        std::string sql = "UPDATE " + table.QualifiedName() + " SET " +
+                          ColumnList(set, columns, " = ?", ", ") + " WHERE " + before.where;
+        if (returning) {
+            sql += " RETURNING " + ColumnList(set, columns, "", ", ") + ", rowid";
+        }
+        Statement stmt = source.Prepare(sql);
         int index = 1;
         for (int column : columns) {
             stmt.Bind(index++, changes.at(column),
                       set.columns[static_cast<std::size_t>(column)].kind);
         }
         before.Bind(stmt, index);
+        if (returning) {
+            Row stored = updated;
+            int rows = 0;
+            bool sameRowid = true;
+            while (stmt.Step()) {
+                if (rows++ == 0) {
+                    TakeValues(stmt, 0, set, columns, stored);
+                    sameRowid = sqlite3_column_int64(
+                                    stmt.Get(), static_cast<int>(columns.size())) == *before.rowid;
+                }
+            }
+            if (rows != 1) {
+                Fail("Row cannot be located for updating. Some values may have been changed "
+                     "since it was last read.",
+                     sql);
+            }
+            if (sameRowid) {
+                updated = std::move(stored);
+            } else {
+                // A new rowid: the row is no longer where it was read, as a read back would
+                // find; the values stay as given.
+                for (int column : columns) {
+                    updated.values[static_cast<std::size_t>(column)] = changes.at(column);
+                }
+            }
+            continue;
+        }
         stmt.Run();
-        if (sqlite3_changes(db) != 1) {
+        if (sqlite3_changes(source.db) != 1) {
             Fail("Row cannot be located for updating. Some values may have been changed since it "
                  "was last read.",
                  sql);
@@ -184,7 +255,7 @@ void WriteRowChanges(sqlite3* db, RowSet& set, Row& row, const std::map<int, Var
             return changed != changes.end() ? changed->second
                                             : row.values[static_cast<std::size_t>(c)];
         });
-        if (!ReadBack(db, set, t, after, columns, updated)) {
+        if (!ReadBack(source, set, t, after, columns, updated)) {
             for (int column : columns) {
                 updated.values[static_cast<std::size_t>(column)] = changes.at(column);
             }
@@ -199,7 +270,8 @@ void WriteRowChanges(sqlite3* db, RowSet& set, Row& row, const std::map<int, Var
     row = std::move(updated);
 }
 
-void InsertRow(sqlite3* db, RowSet& set, Row& row, const std::map<int, Variant>& values) {
+void InsertRow(const StatementSource& source, RowSet& set, Row& row,
+               const std::map<int, Variant>& values) {
     std::vector<int> localOnly;
     auto targets = TargetsOf(set, values, localOnly, true);
     if (set.uniqueTable >= 0) {
@@ -212,13 +284,18 @@ void InsertRow(sqlite3* db, RowSet& set, Row& row, const std::map<int, Variant>&
     }
     std::optional<Savepoint> together;
     if (targets.size() > 1) {
-        together.emplace(db, "kvad_row_insert");
+        together.emplace(source.db, "kvad_row_insert");
     }
     Row inserted = row;
     inserted.values.resize(set.columns.size(), Variant::Null());
     inserted.rowids.resize(set.tables.size());
     for (const auto& [t, columns] : targets) {
         BaseTable& table = set.tables[static_cast<std::size_t>(t)];
+        const std::vector<int> stored = ColumnsOf(set, t);
+        const bool hasRowid = HasRowid(source, table);
+        // The row as stored (identity, defaults, converted values) comes back from the
+        // statement itself where a read back by rowid would find exactly that.
+        const bool returning = hasRowid && !stored.empty() && !HasTriggers(source, table);
         std::string sql = "INSERT INTO " + table.QualifiedName();
         if (columns.empty()) {
             sql += " DEFAULT VALUES";
@@ -229,23 +306,36 @@ void InsertRow(sqlite3* db, RowSet& set, Row& row, const std::map<int, Variant>&
             }
             sql += " (" + ColumnList(set, columns, "", ", ") + ") VALUES (" + marks + ")";
         }
-        Statement stmt(db, sql);
+        if (returning) {
+            sql += " RETURNING " + ColumnList(set, stored, "", ", ");
+        }
+        Statement stmt = source.Prepare(sql);
         int index = 1;
         for (int column : columns) {
             stmt.Bind(index++, values.at(column),
                       set.columns[static_cast<std::size_t>(column)].kind);
             inserted.values[static_cast<std::size_t>(column)] = values.at(column);
         }
-        stmt.Run();
-        if (HasRowid(db, table)) {
-            inserted.rowids[static_cast<std::size_t>(t)] = sqlite3_last_insert_rowid(db);
+        if (returning) {
+            if (stmt.Step()) {
+                TakeValues(stmt, 0, set, stored, inserted);
+            }
+            stmt.Run();
+        } else {
+            stmt.Run();
+        }
+        if (hasRowid) {
+            inserted.rowids[static_cast<std::size_t>(t)] = sqlite3_last_insert_rowid(source.db);
+        }
+        if (returning) {
+            continue;
         }
         if (!inserted.rowids[static_cast<std::size_t>(t)] && table.keyColumns.empty()) {
             continue; // nothing to find the row by: the values stay as given
         }
         const Locator locator = Locate(
             set, t, inserted, [&](int c) { return inserted.values[static_cast<std::size_t>(c)]; });
-        (void)ReadBack(db, set, t, locator, ColumnsOf(set, t), inserted);
+        (void)ReadBack(source, set, t, locator, stored, inserted);
     }
     if (together) {
         together->Release();

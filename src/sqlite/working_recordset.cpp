@@ -27,12 +27,6 @@ WorkingRecordset::WorkingRecordset(std::shared_ptr<SqliteConnection> connection,
     }
 }
 
-WorkingRecordset::WorkingRecordset(std::shared_ptr<SqliteConnection> connection, std::string source,
-                                   std::optional<RowSet> rows)
-    : WorkingRecordset(std::move(connection), std::move(source),
-                       rows ? std::make_shared<RowSet>(std::move(*rows))
-                            : std::shared_ptr<RowSet>()) {}
-
 RowSet& WorkingRecordset::Rows() const {
     if (!rows_) {
         ThrowClosed();
@@ -187,13 +181,13 @@ void WorkingRecordset::Update() {
         return;
     case EditMode::Editing: {
         Row& row = rows.rows[CurrentRow()];
-        connection_->Guarded({},
-                             [&] { WriteRowChanges(connection_->Handle(), rows, row, pending_); });
+        connection_->Guarded(
+            {}, [&] { WriteRowChanges(connection_->Statements(), rows, row, pending_); });
         break;
     }
     case EditMode::Adding: {
-        connection_->Guarded({},
-                             [&] { InsertRow(connection_->Handle(), rows, newRow_, pending_); });
+        connection_->Guarded(
+            {}, [&] { InsertRow(connection_->Statements(), rows, newRow_, pending_); });
         rows.rows.push_back(std::move(newRow_));
         const std::size_t stored = rows.rows.size() - 1;
         // The new row stays visible here whatever the filter, as in ADO.
@@ -271,13 +265,12 @@ std::shared_ptr<Recordset> WorkingRecordset::Clone() {
 void WorkingRecordset::Requery() {
     (void)Rows();
     FlushEdit();
-    auto loaded = connection_->LoadRows(source_, true);
-    if (!loaded) {
+    auto fresh = connection_->LoadRows(source_, true);
+    if (!fresh) {
         Close();
         return;
     }
     // The clones keep the rows they had: a requery gives this recordset rows of its own.
-    auto fresh = std::make_shared<RowSet>(std::move(*loaded));
     if (!rows_->uniqueTableName.empty()) {
         fresh->uniqueTable = fresh->FindTable(rows_->uniqueTableName);
         fresh->uniqueTableName = rows_->uniqueTableName;

@@ -25,8 +25,6 @@ class WorkingRecordset final : public Recordset {
     /// `rows` null gives a closed recordset (the statement returned no rows).
     WorkingRecordset(std::shared_ptr<SqliteConnection> connection, std::string source,
                      std::shared_ptr<RowSet> rows);
-    WorkingRecordset(std::shared_ptr<SqliteConnection> connection, std::string source,
-                     std::optional<RowSet> rows);
 
     [[nodiscard]] bool IsOpen() const override { return rows_ != nullptr; }
     void Close() override;
