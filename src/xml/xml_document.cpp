@@ -25,8 +25,9 @@ namespace {
 
 /// The error number the DOM raises for an expression it cannot compile or evaluate (E_FAIL).
 constexpr std::int32_t kXPathErrorNumber = -2147467259;
-/// Compiled expressions kept per document; the loader uses a few dozen distinct paths.
-constexpr std::size_t kMaxCachedExpressions = 512;
+/// Compiled expressions kept per thread, and idle ones kept for the process; the loader uses a
+/// few hundred distinct paths.
+constexpr std::size_t kMaxCachedExpressions = 1024;
 
 // ---------------------------------------------------------------------------------------------
 // Owning handles
@@ -634,36 +635,115 @@ std::string TrimXmlSpace(std::string_view text) {
     return first < last ? std::string(first, last) : std::string();
 }
 
-struct Document::Impl {
-    DocPtr doc;
-    XPathContextPtr xpath;
-    std::unordered_map<std::string, CompExprPtr, StringHash, std::equal_to<>> compiled;
-    std::string xpathError; // filled by libxml2 through the context's error handler
+namespace {
 
-    /// The compiled form of an expression, cached. Throws VbError when it does not compile.
+/// Compiled expressions no thread is using, for the threads to come. libxml2 writes into a
+/// compiled expression while evaluating it (it remembers the functions it looked up), so an
+/// expression is used by one thread at a time: each thread keeps the ones it has taken, and
+/// gives them back here when it ends.
+class IdleExpressions {
+  public:
+    /// The process's pool; never destroyed, so that threads ending late can still give back.
+    static IdleExpressions& Instance() {
+        static auto* const pool = new IdleExpressions;
+        return *pool;
+    }
+
+    /// An idle compiled form of the expression, or null.
+    CompExprPtr Take(std::string_view expression) {
+        const std::lock_guard lock(mutex_);
+        const auto found = idle_.find(expression);
+        if (found == idle_.end() || found->second.empty()) {
+            return nullptr;
+        }
+        CompExprPtr comp = std::move(found->second.back());
+        found->second.pop_back();
+        --count_;
+        return comp;
+    }
+
+    void GiveBack(std::string expression, CompExprPtr comp) {
+        const std::lock_guard lock(mutex_);
+        if (count_ >= kMaxCachedExpressions) {
+            return; // freed by the caller's pointer
+        }
+        idle_[std::move(expression)].push_back(std::move(comp));
+        ++count_;
+    }
+
+  private:
+    IdleExpressions() = default;
+    std::mutex mutex_;
+    std::unordered_map<std::string, std::vector<CompExprPtr>, StringHash, std::equal_to<>> idle_;
+    std::size_t count_ = 0;
+};
+
+/// The compiled expressions of this thread, by text: an expression is compiled once and
+/// evaluated against any document, whose own prefix bindings resolve its names.
+class ThreadExpressions {
+  public:
+    ThreadExpressions() = default;
+    ThreadExpressions(const ThreadExpressions&) = delete;
+    ThreadExpressions& operator=(const ThreadExpressions&) = delete;
+    ThreadExpressions(ThreadExpressions&&) = delete;
+    ThreadExpressions& operator=(ThreadExpressions&&) = delete;
+    ~ThreadExpressions() {
+        for (auto& [expression, comp] : owned_) {
+            IdleExpressions::Instance().GiveBack(expression, std::move(comp));
+        }
+    }
+
+    /// The compiled form of an expression. Throws VbError when it does not compile.
     xmlXPathCompExpr* Compile(std::string_view expression) {
-        if (const auto found = compiled.find(expression); found != compiled.end()) {
+        if (const auto found = owned_.find(expression); found != owned_.end()) {
             return found->second.get();
         }
         std::string key(expression);
-        xpathError.clear();
-        const GenericErrorSilencer silencer;
-        CompExprPtr comp(
-            xmlXPathCtxtCompile(xpath.get(), reinterpret_cast<const xmlChar*>(key.c_str())));
+        CompExprPtr comp = IdleExpressions::Instance().Take(key);
         if (!comp) {
-            throw VbError(kXPathErrorNumber,
-                          "Espressione XPath non valida \"" + key +
-                              "\": " + (xpathError.empty() ? "errore di sintassi" : xpathError));
+            if (!context_) {
+                context_.reset(xmlXPathNewContext(nullptr));
+                if (!context_) {
+                    throw VbError(kXPathErrorNumber,
+                                  "Espressione XPath \"" + key + "\": memoria insufficiente");
+                }
+                context_->error = OnXPathError;
+            }
+            std::string error;
+            context_->userData = &error;
+            const GenericErrorSilencer silencer;
+            comp.reset(
+                xmlXPathCtxtCompile(context_.get(), reinterpret_cast<const xmlChar*>(key.c_str())));
+            context_->userData = nullptr;
+            if (!comp) {
+                throw VbError(kXPathErrorNumber,
+                              "Espressione XPath non valida \"" + key +
+                                  "\": " + (error.empty() ? "errore di sintassi" : error));
+            }
         }
-        if (compiled.size() >= kMaxCachedExpressions) {
-            compiled.clear(); // no caller keeps a compiled expression between calls
+        if (owned_.size() >= kMaxCachedExpressions) {
+            owned_.clear(); // no caller keeps a compiled expression between calls
         }
-        return compiled.emplace(std::move(key), std::move(comp)).first->second.get();
+        return owned_.emplace(std::move(key), std::move(comp)).first->second.get();
     }
+
+  private:
+    XPathContextPtr context_; ///< for compiling only: no document, no prefixes
+    std::unordered_map<std::string, CompExprPtr, StringHash, std::equal_to<>> owned_;
+};
+
+thread_local ThreadExpressions tExpressions;
+
+} // namespace
+
+struct Document::Impl {
+    DocPtr doc;
+    XPathContextPtr xpath;
+    std::string xpathError; // filled by libxml2 through the context's error handler
 
     /// Evaluates an expression with `node` as the context node; the result is a node set.
     XPathObjectPtr Evaluate(xmlNodePtr node, std::string_view expression) {
-        xmlXPathCompExpr* comp = Compile(expression);
+        xmlXPathCompExpr* comp = tExpressions.Compile(expression);
         xmlXPathContext& ctx = *xpath;
         ctx.node = node;
         ctx.contextSize = -1;
@@ -714,6 +794,8 @@ std::unique_ptr<Document> Document::Load(std::string_view text, std::string& err
     }
     impl->xpath->error = OnXPathError;
     impl->xpath->userData = &impl->xpathError;
+    // Node sets and other results are recycled between evaluations instead of reallocated.
+    xmlXPathContextSetCache(impl->xpath.get(), 1, -1, 0);
     impl->doc = std::move(doc);
     // The constructor is private: make_unique cannot reach it.
     return std::unique_ptr<Document>(new Document(std::move(impl)));
@@ -794,6 +876,28 @@ std::vector<Node> Node::ChildNodes() const {
         result.push_back(Node(child, document_));
     }
     return result;
+}
+
+Node Node::FirstChild() const {
+    RequireNode(node_);
+    return node_->children != nullptr ? Node(node_->children, document_) : Node();
+}
+
+Node Node::NextSibling() const {
+    RequireNode(node_);
+    return node_->next != nullptr ? Node(node_->next, document_) : Node();
+}
+
+bool Node::HasLocalName(std::string_view name) const {
+    RequireNode(node_);
+    switch (node_->type) {
+    case XML_ELEMENT_NODE:
+    case XML_ATTRIBUTE_NODE:
+    case XML_PI_NODE:
+        return name == Chars(node_->name);
+    default:
+        return name.empty();
+    }
 }
 
 std::vector<Attribute> Node::Attributes() const {

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include "support/expect_error.h"
 
@@ -185,6 +187,50 @@ TEST(XmlDocumentXPath, BadExpressionsAndPrefixesThrowVbError) {
     }
     doc->SetSelectionNamespaces(" xmlns:x='urn:x'"); // replaces the earlier bindings
     EXPECT_THROW((void)order.SelectNodes("cac:OrderLine"), VbError);
+}
+
+TEST(XmlDocumentXPath, OneCompiledExpressionServesEveryDocumentWithItsOwnPrefixes) {
+    // The same expression text, compiled once, resolves "p" through each document's own
+    // bindings, also on threads of their own.
+    const auto find = [](const std::string& uri, const std::string& bound) {
+        const auto doc = LoadOk("<r xmlns:a='urn:a' xmlns:b='urn:b'><a:x>in a</a:x><b:x>in b</b:x>"
+                                "<x>in none</x></r>");
+        if (!bound.empty()) {
+            doc->SetSelectionNamespaces(" xmlns:p='" + uri + "'");
+        }
+        const Node root = doc->Root().FirstChild();
+        return root.SelectSingleNode("p:x").Text() + "|" +
+               root.SelectSingleNode("*[local-name()='x'][2]").Text();
+    };
+    EXPECT_EQ(find("urn:a", "yes"), "in a|in b");
+    EXPECT_EQ(find("urn:b", "yes"), "in b|in b");
+    EXPECT_THROW((void)find("", ""), VbError) << "p is bound in neither document";
+    std::vector<std::string> seen(4);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < seen.size(); ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 50; ++i) {
+                seen[t] = find(t % 2 == 0 ? "urn:a" : "urn:b", "yes");
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"in a|in b", "in b|in b", "in a|in b", "in b|in b"}));
+}
+
+TEST(XmlDocument, ChildrenWalkWithoutLists) {
+    const auto doc = LoadOk("<r>t<a/><!--c--><b/></r>");
+    const Node root = doc->Root().FirstChild();
+    std::vector<std::string> names;
+    for (Node child = root.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
+        names.push_back(child.Name());
+        EXPECT_TRUE(child.HasLocalName(child.LocalName()));
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"#text", "a", "#comment", "b"}));
+    EXPECT_FALSE(root.HasLocalName("R"));
+    EXPECT_TRUE(root.FirstChild().NextSibling().FirstChild().IsNull());
 }
 
 TEST(XmlDocument, PrintsNothingOnErrors) {

@@ -51,6 +51,13 @@ class Node {
     [[nodiscard]] std::string Text() const;
     /// Child nodes of every kind, in document order.
     [[nodiscard]] std::vector<Node> ChildNodes() const;
+    /// The first child node of any kind, or a null Node; with NextSibling, the children
+    /// without building a list.
+    [[nodiscard]] Node FirstChild() const;
+    /// The next node with the same parent, or a null Node.
+    [[nodiscard]] Node NextSibling() const;
+    /// True when LocalName() would be `name`, without building the name.
+    [[nodiscard]] bool HasLocalName(std::string_view name) const;
     /// True for elements (they have an attribute collection, possibly empty).
     [[nodiscard]] bool HasAttributeCollection() const noexcept { return IsElement(); }
     [[nodiscard]] std::vector<Attribute> Attributes() const;
