@@ -1,5 +1,7 @@
 #include "ubl/staging_writer.h"
 
+#include <vector>
+
 #include "frame/failure_path.h"
 #include "frame/formato_db.h"
 #include "kvad_nso/errors.h"
@@ -20,14 +22,27 @@ Recordset& Required(const std::shared_ptr<Recordset>& rs) {
     return *rs;
 }
 
-// Maps every column of the list onto the row's node; true when at least one value was stored.
-bool MapColumns(NsoState& state, Recordset& target, Recordset& columns, const xml::Node& node,
-                const std::string& prefix) {
-    bool stored = false;
+// The relative XPath of each column of the list, in list order: the same for every row of a
+// table, so worked out once per table rather than once per row.
+std::vector<std::string> ColumnPaths(NsoState& state, Recordset& columns,
+                                     const std::string& prefix) {
+    std::vector<std::string> paths;
     columns.MoveFirst();
     while (!columns.Eof()) {
         const std::string name = ReplaceAll(columns.Value("COLUMN_NAME").Text(), prefix, "");
-        const xml::Node found = node.SelectSingleNode(ParseColumnName(state, name));
+        paths.push_back(ParseColumnName(state, name));
+        columns.MoveNext();
+    }
+    return paths;
+}
+
+// Maps every column of the list onto the row's node; true when at least one value was stored.
+bool MapColumns(NsoState& state, Recordset& target, Recordset& columns, const xml::Node& node,
+                const std::vector<std::string>& paths) {
+    bool stored = false;
+    columns.MoveFirst();
+    for (std::size_t i = 0; !columns.Eof() && i < paths.size(); ++i) {
+        const xml::Node found = node.SelectSingleNode(paths[i]);
         if (!found.IsNull()) {
             LoadRecorsetData(state, target, columns, found);
             stored = true;
@@ -112,7 +127,7 @@ void CaricaDatiTestataXML(NsoState& state, std::int32_t fId, const std::string& 
         if (list.RecordCount() == 0) {
             return;
         }
-        if (MapColumns(state, target, list, node, prefix)) {
+        if (MapColumns(state, target, list, node, ColumnPaths(state, list, prefix))) {
             target.Update();
         } else {
             target.CancelUpdate();
@@ -133,13 +148,14 @@ void CaricaNodiMultipliXML(NsoState& state, std::int32_t fId, const std::string&
             return;
         }
         const bool linked = LunghezzaTesto(fCampoChiave) > 0;
+        const std::vector<std::string> paths = ColumnPaths(state, list, prefix);
         for (const xml::Node& node : parent.SelectNodes(xpath)) {
             target.AddNew();
             target.SetValue(prefix + "ID_IE91", fId);
             if (linked) {
                 target.SetValue(fCampoChiave, fValoreChiave);
             }
-            if (!MapColumns(state, target, list, node, prefix)) {
+            if (!MapColumns(state, target, list, node, paths)) {
                 target.CancelUpdate();
                 continue;
             }

@@ -111,12 +111,12 @@ std::string GetXML(NsoState& state, std::int32_t fId) {
 xml::Node CercaNodoFiglio(NsoState& state, const xml::Node& node, const std::string& name) {
     xml::Node result;
     Guard(state, "CercaNodoFiglio", [&] {
-        for (const xml::Node& child : node.ChildNodes()) {
+        for (xml::Node child = node.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
             result = CercaNodoFiglio(state, child, name);
             if (!result.IsNull()) {
                 return;
             }
-            if (child.LocalName() == name) {
+            if (child.HasLocalName(name)) {
                 result = child;
                 return;
             }
