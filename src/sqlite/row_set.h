@@ -150,9 +150,10 @@ struct RowSet {
 /// by name. With `locateRows`, the base tables of the columns are recorded and the rowid of
 /// each row in them is read alongside, invisibly, so that rows can be written back. Statements
 /// come from the source's cache; `shapes`, when given, keeps the result's description for the
-/// next time the statement is run. Throws DbError.
+/// next time the statement is run; `parameters` are bound to ?1, ?2, ... Throws DbError.
 [[nodiscard]] RowSet LoadRowSet(const StatementSource& source, const std::string& sql,
                                 const std::map<std::string, std::string>& typeHints,
-                                bool locateRows, ResultShapeCache* shapes = nullptr);
+                                bool locateRows, ResultShapeCache* shapes = nullptr,
+                                const std::vector<std::int64_t>& parameters = {});
 
 } // namespace kvad::db

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "literal_parameters.h"
 #include "one_pass_result.h"
 #include "quote_identifier.h"
 #include "savepoint.h"
@@ -125,7 +126,8 @@ StatementSource SqliteConnection::Statements() {
     return StatementSource{db_.get(), &statements_, SchemaGeneration()};
 }
 
-const Translation& SqliteConnection::Translate(std::string_view tsql, std::uint64_t generation) {
+const Translation& SqliteConnection::TranslateText(std::string_view tsql,
+                                                   std::uint64_t generation) {
     const auto kept = translations_.find(tsql);
     if (kept != translations_.end() && kept->second.generation == generation) {
         return kept->second.translation;
@@ -149,6 +151,62 @@ const Translation& SqliteConnection::Translate(std::string_view tsql, std::uint6
         .first->second.translation;
 }
 
+SqliteConnection::Translated SqliteConnection::Translate(std::string_view tsql,
+                                                         std::uint64_t generation) {
+    if (tsql.size() > StatementCache::kMaxSqlLength) {
+        return {&TranslateText(tsql, generation), {}};
+    }
+    if (const auto exact = translations_.find(tsql);
+        exact != translations_.end() && exact->second.generation == generation) {
+        return {&exact->second.translation, {}};
+    }
+    auto literals = FindLiteralParameters(tsql);
+    if (!literals) {
+        return {&TranslateText(tsql, generation), {}};
+    }
+    auto shape = parameterized_.find(literals->key);
+    if (shape == parameterized_.end() || shape->second.generation != generation) {
+        // First time this shape is seen at this schema: it takes parameters when translating
+        // it with other values moves nothing but the values.
+        const Translation& original = TranslateText(tsql, generation);
+        KeptShape kept{generation, false, {}};
+        std::vector<std::string> written;
+        for (const auto& [at, length] : literals->spans) {
+            written.emplace_back(tsql.substr(at, length));
+        }
+        const std::vector<std::string> sentinels = SentinelValues(tsql, written.size());
+        try {
+            SqliteSchemaLookup lookup(db_.get());
+            Translation other = TranslateTsql(ReplaceLiterals(tsql, *literals, sentinels), lookup);
+            const bool comparable = (original.kind == Translation::Kind::Query ||
+                                     original.kind == Translation::Kind::Command) &&
+                                    other.kind == original.kind &&
+                                    other.intoTable == original.intoTable &&
+                                    other.columnTypes == original.columnTypes &&
+                                    other.readsCatalogue == original.readsCatalogue;
+            if (comparable) {
+                if (auto sql = ParameterizedSql(original.sql, written, other.sql, sentinels)) {
+                    other.sql = std::move(*sql);
+                    kept = KeptShape{generation, true, std::move(other)};
+                }
+            }
+        } catch (const DbError&) {
+            // Other values make the statement fail: it keeps its literals.
+        }
+        if (parameterized_.size() >= kMaxKeptTranslations) {
+            parameterized_.clear();
+        }
+        shape = parameterized_.insert_or_assign(std::move(literals->key), std::move(kept)).first;
+        if (!shape->second.parameterized) {
+            return {&TranslateText(tsql, generation), {}};
+        }
+    }
+    if (!shape->second.parameterized) {
+        return {&TranslateText(tsql, generation), {}};
+    }
+    return {&shape->second.translation, std::move(literals->values)};
+}
+
 long SqliteConnection::Execute(std::string_view sql) {
     return Guarded(sql, [&] {
         const StatementSource source = Statements();
@@ -156,8 +214,8 @@ long SqliteConnection::Execute(std::string_view sql) {
     });
 }
 
-long SqliteConnection::RunTranslated(const Translation& translation,
-                                     const StatementSource& source) {
+long SqliteConnection::RunTranslated(const Translated& translated, const StatementSource& source) {
+    const Translation& translation = *translated.translation;
     switch (translation.kind) {
     case Translation::Kind::Nothing:
         return 0;
@@ -170,6 +228,7 @@ long SqliteConnection::RunTranslated(const Translation& translation,
     const sqlite3_int64 before = sqlite3_total_changes64(db_.get());
     Statement stmt =
         source.Prepare(translation.sql, translation.sql.size() <= StatementCache::kMaxSqlLength);
+    stmt.BindIntegers(translated.parameters);
     stmt.Run();
     // sqlite3_changes keeps the count of the last INSERT, UPDATE or DELETE: a statement that
     // changed nothing (DDL, SELECT) must not report it again.
@@ -240,13 +299,14 @@ long SqliteConnection::RunSelectInto(const Translation& translation,
 std::shared_ptr<RowSet> SqliteConnection::LoadRows(std::string_view tsql, bool locateRows) {
     return Guarded(tsql, [&]() -> std::shared_ptr<RowSet> {
         const StatementSource source = Statements();
-        const Translation& translation = Translate(tsql, source.generation);
+        const Translated translated = Translate(tsql, source.generation);
+        const Translation& translation = *translated.translation;
         if (translation.kind != Translation::Kind::Query) {
-            (void)RunTranslated(translation, source);
+            (void)RunTranslated(translated, source);
             return nullptr;
         }
-        return std::make_shared<RowSet>(
-            LoadRowSet(source, translation.sql, translation.columnTypes, locateRows, &shapes_));
+        return std::make_shared<RowSet>(LoadRowSet(source, translation.sql, translation.columnTypes,
+                                                   locateRows, &shapes_, translated.parameters));
     });
 }
 
@@ -257,13 +317,15 @@ std::shared_ptr<const RowSet> SqliteConnection::QueryRows(std::string_view tsql)
         if (cached != catalogue_.end() && cached->second.generation == source.generation) {
             return cached->second.rows;
         }
-        const Translation& translation = Translate(tsql, source.generation);
+        const Translated translated = Translate(tsql, source.generation);
+        const Translation& translation = *translated.translation;
         if (translation.kind != Translation::Kind::Query) {
-            (void)RunTranslated(translation, source);
+            (void)RunTranslated(translated, source);
             return nullptr;
         }
-        auto rows = std::make_shared<const RowSet>(
-            LoadRowSet(source, translation.sql, translation.columnTypes, false, &shapes_));
+        auto rows = std::make_shared<const RowSet>(LoadRowSet(source, translation.sql,
+                                                              translation.columnTypes, false,
+                                                              &shapes_, translated.parameters));
         if (translation.readsCatalogue) {
             if (catalogue_.size() >= kMaxKeptCatalogue) {
                 catalogue_.clear();

@@ -89,11 +89,19 @@ class SqliteConnection final : public Connection,
     };
     explicit SqliteConnection(std::unique_ptr<sqlite3, Closer> db) noexcept;
 
+    /// A translation and the values of its parameters.
+    struct Translated {
+        const Translation* translation = nullptr;
+        std::vector<std::int64_t> parameters;
+    };
     /// The translation of a T-SQL statement at a schema generation, kept for the next time the
-    /// same text is sent.
-    [[nodiscard]] const Translation& Translate(std::string_view tsql, std::uint64_t generation);
+    /// same text is sent, or the same text with other integers compared with its columns (they
+    /// are then parameters).
+    [[nodiscard]] Translated Translate(std::string_view tsql, std::uint64_t generation);
+    /// The translation of a statement as written, kept by text.
+    [[nodiscard]] const Translation& TranslateText(std::string_view tsql, std::uint64_t generation);
     /// Runs a translated statement that returns no rows; returns the rows it changed.
-    long RunTranslated(const Translation& translation, const StatementSource& source);
+    long RunTranslated(const Translated& translated, const StatementSource& source);
     long RunSelectInto(const Translation& translation, const StatementSource& source);
     /// Adds the error to Errors() (replacing what an earlier call left) and throws it again.
     [[noreturn]] void Record(const DbError& error, std::string_view statement);
@@ -110,6 +118,13 @@ class SqliteConnection final : public Connection,
 
     struct KeptTranslation {
         std::uint64_t generation = 0;
+        Translation translation;
+    };
+    /// A statement shape with its integer literals taken out: its translation with parameters,
+    /// or (parameterized false) the finding that the literals cannot be parameters.
+    struct KeptShape {
+        std::uint64_t generation = 0;
+        bool parameterized = false;
         Translation translation;
     };
     /// Rows of catalogue reads, by T-SQL text, with the schema generation they were read at:
@@ -129,6 +144,7 @@ class SqliteConnection final : public Connection,
     std::optional<Statement> mainVersion_;
     std::optional<Statement> tempVersion_;
     ByText<KeptTranslation> translations_;
+    ByText<KeptShape> parameterized_;
     Translation scratch_; ///< the last translation not kept
     ByText<KeptCatalogue> catalogue_;
     ResultShapeCache shapes_;

@@ -141,6 +141,12 @@ void Statement::BindInt64(int index, long long value) {
     sqlite3_bind_int64(stmt_, index, value);
 }
 
+void Statement::BindIntegers(const std::vector<std::int64_t>& values) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        sqlite3_bind_int64(stmt_, static_cast<int>(i + 1), values[i]);
+    }
+}
+
 int Statement::ColumnCount() const noexcept {
     return sqlite3_column_count(stmt_);
 }

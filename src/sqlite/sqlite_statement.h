@@ -1,8 +1,10 @@
 #pragma once
 // A prepared SQLite statement owned by RAII, or lent by a connection's statement cache.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "value_codec.h"
 
@@ -39,6 +41,8 @@ class Statement {
 
     void Bind(int index, const Variant& value, ValueKind target);
     void BindInt64(int index, long long value);
+    /// Binds the values to parameters ?1, ?2, ... in order.
+    void BindIntegers(const std::vector<std::int64_t>& values);
 
     [[nodiscard]] int ColumnCount() const noexcept;
     [[nodiscard]] Variant Column(int index, ValueKind kind) const;

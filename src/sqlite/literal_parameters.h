@@ -1,0 +1,50 @@
+#pragma once
+// Statements that differ only in the integers they compare columns with ("... WHERE
+// IE9A_ID_IE94 = 123") share one translation and one prepared statement: those integers are
+// taken out of the text and bound as parameters. A statement's shape is parameterized only
+// when translating it with other values changes nothing but those values.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kvad::db {
+
+/// The integer literals of a T-SQL statement that follow a comparison of a column.
+struct LiteralParameters {
+    /// The statement with each of those literals replaced by a marker: the same for every
+    /// statement that differs from it only in their values.
+    std::string key;
+    /// The literals' values, in the order written.
+    std::vector<std::int64_t> values;
+    /// Where each literal is in the statement (offset, length).
+    std::vector<std::pair<std::size_t, std::size_t>> spans;
+};
+
+/// The literals of a SELECT, INSERT, UPDATE or DELETE statement that can be parameters: a
+/// whole number of at most nine digits (no leading zero) written right after "=", "<>", "!=",
+/// "<", ">", "<=" or ">=" whose left side is a name. Nullopt when there is none, or when the
+/// statement holds comments, "?" or the marker.
+[[nodiscard]] std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql);
+
+/// The statement with its literals replaced, one by one, by `replacements`.
+[[nodiscard]] std::string ReplaceLiterals(std::string_view tsql, const LiteralParameters& literals,
+                                          const std::vector<std::string>& replacements);
+
+/// Values for the literals, each different from the others and found nowhere in `tsql`: a
+/// translation of the statement written with them shows where each literal went.
+[[nodiscard]] std::vector<std::string> SentinelValues(std::string_view tsql, std::size_t count);
+
+/// The translation of the statement written with `sentinels` turned into a statement with
+/// parameters ?1, ?2, ... in their place, checked against the translation of the statement as
+/// written (`original`, with `written` the literals as written there): nullopt unless each
+/// sentinel appears exactly once, as a whole number, and putting the literals back in their
+/// places gives `original` exactly.
+[[nodiscard]] std::optional<std::string>
+ParameterizedSql(const std::string& original, const std::vector<std::string>& written,
+                 const std::string& withSentinels, const std::vector<std::string>& sentinels);
+
+} // namespace kvad::db
