@@ -6,7 +6,6 @@
 
 #include "kvad_nso/errors.h"
 #include "quote_identifier.h"
-#include "row_writer.h"
 #include "rowid_columns.h"
 #include "sqlite_schema_lookup.h"
 #include "sqlite_statement.h"
@@ -298,9 +297,6 @@ RowSet LoadRowSet(const StatementSource& source, const std::string& sql,
         stmt.emplace(source.Prepare(shape->sql, KeepsStatement(sql)));
     } else {
         Described described = Describe(source, sql, typeHints, locateRows);
-        for (BaseTable& table : described.shape->tables) {
-            table.triggerState = TableHasTriggers(source, table.name) ? 1 : 0;
-        }
         described.shape->typeHints = typeHints;
         described.shape->index = std::make_shared<const ColumnIndex>(described.shape->columns);
         stmt.emplace(std::move(described.statement));

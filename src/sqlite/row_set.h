@@ -42,8 +42,6 @@ struct BaseTable {
     std::vector<int> keyColumns;
     /// Whether the table has a rowid: -1 not known yet, 0 no (WITHOUT ROWID), 1 yes.
     int rowidState = -1;
-    /// Whether triggers may change rows written to the table: -1 not known yet, 0 no, 1 yes.
-    int triggerState = -1;
     /// The table's name for SQLite statements (temp."#TEMP_ORD").
     std::string qualifiedName;
 

@@ -116,22 +116,6 @@ bool HasRowid(const StatementSource& source, BaseTable& table) {
     return table.rowidState == 1;
 }
 
-bool HasTriggers(const StatementSource& source, BaseTable& table) {
-    if (table.triggerState < 0) {
-        table.triggerState = TableHasTriggers(source, table.name) ? 1 : 0;
-    }
-    return table.triggerState == 1;
-}
-
-/// Reads the listed columns from the current row of `stmt`, from its column `first` on.
-void TakeValues(const Statement& stmt, int first, const RowSet& set,
-                const std::vector<int>& columns, Row& row) {
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        const auto column = static_cast<std::size_t>(columns[i]);
-        row.values[column] = stmt.Column(first + static_cast<int>(i), set.columns[column].kind);
-    }
-}
-
 /// Splits values by the table they are written to; values that are not written (other tables
 /// under "Unique Table") go to `localOnly`. A computed column cannot be written.
 std::map<int, std::vector<int>> TargetsOf(const RowSet& set, const std::map<int, Variant>& values,
@@ -172,24 +156,6 @@ std::string ColumnList(const RowSet& set, const std::vector<int>& columns, std::
 
 } // namespace
 
-bool TableHasTriggers(const StatementSource& source, std::string_view table) {
-    if (source.cache != nullptr) {
-        if (const auto known = source.cache->KnownTriggers(table, source.generation)) {
-            return *known;
-        }
-    }
-    Statement stmt = source.Prepare(
-        "SELECT 1 FROM main.sqlite_master WHERE type = 'trigger' AND tbl_name = ?1 COLLATE "
-        "NOCASE UNION ALL SELECT 1 FROM temp.sqlite_master WHERE type = 'trigger' AND "
-        "tbl_name = ?1 COLLATE NOCASE");
-    stmt.Bind(1, Variant(std::string(table)), ValueKind::Text);
-    const bool triggers = stmt.Step();
-    if (source.cache != nullptr) {
-        source.cache->RememberTriggers(table, source.generation, triggers);
-    }
-    return triggers;
-}
-
 void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
                      const std::map<int, Variant>& changes) {
     std::vector<int> localOnly;
@@ -200,16 +166,11 @@ void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
     }
     Row updated = row;
     for (const auto& [t, columns] : targets) {
-        BaseTable& table = set.tables[static_cast<std::size_t>(t)];
         const Locator before =
             Locate(set, t, row, [&](int c) { return row.values[static_cast<std::size_t>(c)]; });
-        // Without triggers the statement returns the row as stored: no read back.
-        const bool returning = before.rowid.has_value() && !HasTriggers(source, table);
-        std::string sql = "UPDATE " + table.QualifiedName() + " SET " +
-                          ColumnList(set, columns, " = ?", ", ") + " WHERE " + before.where;
-        if (returning) {
-            sql += " RETURNING " + ColumnList(set, columns, "", ", ") + ", rowid";
-        }
+        const std::string sql = "UPDATE " +
+                                set.tables[static_cast<std::size_t>(t)].QualifiedName() + " SET " +
+                                ColumnList(set, columns, " = ?", ", ") + " WHERE " + before.where;
         Statement stmt = source.Prepare(sql);
         int index = 1;
         for (int column : columns) {
@@ -217,33 +178,6 @@ void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
                       set.columns[static_cast<std::size_t>(column)].kind);
         }
         before.Bind(stmt, index);
-        if (returning) {
-            Row stored = updated;
-            int rows = 0;
-            bool sameRowid = true;
-            while (stmt.Step()) {
-                if (rows++ == 0) {
-                    TakeValues(stmt, 0, set, columns, stored);
-                    sameRowid = sqlite3_column_int64(
-                                    stmt.Get(), static_cast<int>(columns.size())) == *before.rowid;
-                }
-            }
-            if (rows != 1) {
-                Fail("Row cannot be located for updating. Some values may have been changed "
-                     "since it was last read.",
-                     sql);
-            }
-            if (sameRowid) {
-                updated = std::move(stored);
-            } else {
-                // A new rowid: the row is no longer where it was read, as a read back would
-                // find; the values stay as given.
-                for (int column : columns) {
-                    updated.values[static_cast<std::size_t>(column)] = changes.at(column);
-                }
-            }
-            continue;
-        }
         stmt.Run();
         if (sqlite3_changes(source.db) != 1) {
             Fail("Row cannot be located for updating. Some values may have been changed since it "
@@ -291,11 +225,6 @@ void InsertRow(const StatementSource& source, RowSet& set, Row& row,
     inserted.rowids.resize(set.tables.size());
     for (const auto& [t, columns] : targets) {
         BaseTable& table = set.tables[static_cast<std::size_t>(t)];
-        const std::vector<int> stored = ColumnsOf(set, t);
-        const bool hasRowid = HasRowid(source, table);
-        // The row as stored (identity, defaults, converted values) comes back from the
-        // statement itself where a read back by rowid would find exactly that.
-        const bool returning = hasRowid && !stored.empty() && !HasTriggers(source, table);
         std::string sql = "INSERT INTO " + table.QualifiedName();
         if (columns.empty()) {
             sql += " DEFAULT VALUES";
@@ -306,9 +235,6 @@ void InsertRow(const StatementSource& source, RowSet& set, Row& row,
             }
             sql += " (" + ColumnList(set, columns, "", ", ") + ") VALUES (" + marks + ")";
         }
-        if (returning) {
-            sql += " RETURNING " + ColumnList(set, stored, "", ", ");
-        }
         Statement stmt = source.Prepare(sql);
         int index = 1;
         for (int column : columns) {
@@ -316,26 +242,17 @@ void InsertRow(const StatementSource& source, RowSet& set, Row& row,
                       set.columns[static_cast<std::size_t>(column)].kind);
             inserted.values[static_cast<std::size_t>(column)] = values.at(column);
         }
-        if (returning) {
-            if (stmt.Step()) {
-                TakeValues(stmt, 0, set, stored, inserted);
-            }
-            stmt.Run();
-        } else {
-            stmt.Run();
-        }
-        if (hasRowid) {
+        stmt.Run();
+        // The new row's rowid is the connection's last inserted one: no statement finds it.
+        if (HasRowid(source, table)) {
             inserted.rowids[static_cast<std::size_t>(t)] = sqlite3_last_insert_rowid(source.db);
-        }
-        if (returning) {
-            continue;
         }
         if (!inserted.rowids[static_cast<std::size_t>(t)] && table.keyColumns.empty()) {
             continue; // nothing to find the row by: the values stay as given
         }
         const Locator locator = Locate(
             set, t, inserted, [&](int c) { return inserted.values[static_cast<std::size_t>(c)]; });
-        (void)ReadBack(source, set, t, locator, stored, inserted);
+        (void)ReadBack(source, set, t, locator, ColumnsOf(set, t), inserted);
     }
     if (together) {
         together->Release();

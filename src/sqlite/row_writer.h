@@ -1,11 +1,10 @@
 #pragma once
 // Writing a recordset row back to its base tables with bound parameters: changed columns of a
-// stored row (UPDATE located by rowid or primary key) and new rows (INSERT, then the row as
-// stored, so that the identity and the defaults are visible). The statements are kept by the
+// stored row (UPDATE located by rowid or primary key) and new rows (INSERT, then the row read
+// back so that the identity and the defaults are visible). The statements are kept by the
 // connection and used again for the next row.
 
 #include <map>
-#include <string_view>
 
 #include "kvad_nso/variant.h"
 #include "row_set.h"
@@ -25,9 +24,5 @@ void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
 /// Throws DbError.
 void InsertRow(const StatementSource& source, RowSet& set, Row& row,
                const std::map<int, Variant>& values);
-
-/// Whether any trigger (of the main or the temporary schema) is declared on a table of that
-/// name: rows written to it may be changed after the statement that wrote them.
-[[nodiscard]] bool TableHasTriggers(const StatementSource& source, std::string_view table);
 
 } // namespace kvad::db

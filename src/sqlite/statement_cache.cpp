@@ -71,21 +71,4 @@ void StatementCache::Clear() noexcept {
     }
 }
 
-std::optional<bool> StatementCache::KnownTriggers(std::string_view table,
-                                                  std::uint64_t generation) const {
-    const auto found = triggers_.find(std::string(table));
-    if (found == triggers_.end() || found->second.first != generation) {
-        return std::nullopt;
-    }
-    return found->second.second;
-}
-
-void StatementCache::RememberTriggers(std::string_view table, std::uint64_t generation,
-                                      bool triggers) {
-    if (triggers_.size() >= kCapacity) {
-        triggers_.clear();
-    }
-    triggers_.insert_or_assign(std::string(table), std::pair{generation, triggers});
-}
-
 } // namespace kvad::db

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <list>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -42,11 +41,6 @@ class StatementCache {
     /// Finalizes every idle statement.
     void Clear() noexcept;
 
-    /// Whether a table has triggers, as remembered for that schema generation.
-    [[nodiscard]] std::optional<bool> KnownTriggers(std::string_view table,
-                                                    std::uint64_t generation) const;
-    void RememberTriggers(std::string_view table, std::uint64_t generation, bool triggers);
-
     /// Statements kept now (idle or lent).
     [[nodiscard]] std::size_t Size() const noexcept { return entries_.size(); }
 
@@ -67,7 +61,6 @@ class StatementCache {
     sqlite3* db_;
     Entries entries_; ///< most recently used first
     std::unordered_map<std::string_view, Entries::iterator> bySql_;
-    std::unordered_map<std::string, std::pair<std::uint64_t, bool>> triggers_;
 };
 
 /// A connection's handle with its statement cache and the schema generation in force for the
