@@ -140,6 +140,19 @@ bool StartsDataStatement(std::string_view text, const std::vector<Token>& tokens
     return false;
 }
 
+/// The content of a '...' literal, doubled quotes made single.
+std::string Unquote(std::string_view written) {
+    std::string text;
+    text.reserve(written.size());
+    for (std::size_t i = 1; i + 1 < written.size(); ++i) {
+        text += written[i];
+        if (written[i] == '\'') {
+            ++i; // the second quote of a doubled pair
+        }
+    }
+    return text;
+}
+
 bool IsWholeNumberAt(std::string_view text, std::size_t at, std::size_t length) {
     return (at == 0 || !IsDigit(text[at - 1])) &&
            (at + length >= text.size() || !IsDigit(text[at + length]));
@@ -158,15 +171,21 @@ std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
         const Token& literal = (*tokens)[i];
         const Token& op = (*tokens)[i - 1];
         const Token& left = (*tokens)[i - 2];
-        if (literal.kind != Token::Kind::Number || !IsPlainInteger(TextOf(tsql, literal)) ||
-            op.kind != Token::Kind::Symbol || !IsComparison(TextOf(tsql, op)) ||
+        if (op.kind != Token::Kind::Symbol || !IsComparison(TextOf(tsql, op)) ||
             (left.kind != Token::Kind::Word && left.kind != Token::Kind::Name)) {
+            continue;
+        }
+        const std::string_view written = TextOf(tsql, literal);
+        if (literal.kind == Token::Kind::Number && IsPlainInteger(written)) {
+            literals.values.emplace_back(std::stoll(std::string(written)));
+        } else if (literal.kind == Token::Kind::String && written.size() >= kLongLiteral + 2) {
+            literals.values.emplace_back(Unquote(written));
+        } else {
             continue;
         }
         literals.key.append(tsql.substr(copied, literal.begin - copied));
         literals.key += kMarker;
         copied = literal.end;
-        literals.values.push_back(std::stoll(std::string(TextOf(tsql, literal))));
         literals.spans.emplace_back(literal.begin, literal.end - literal.begin);
     }
     if (literals.values.empty()) {
@@ -191,13 +210,21 @@ std::string ReplaceLiterals(std::string_view tsql, const LiteralParameters& lite
     return text;
 }
 
-std::vector<std::string> SentinelValues(std::string_view tsql, std::size_t count) {
+std::vector<std::string> SentinelValues(std::string_view tsql, const LiteralParameters& literals) {
     std::vector<std::string> sentinels;
-    // Ten-digit values within the int range, unlike any value a statement writes.
-    for (std::int64_t candidate = 2000000011; sentinels.size() < count; candidate += 1013) {
-        std::string text = std::to_string(candidate);
-        if (tsql.find(text) == std::string_view::npos) {
-            sentinels.push_back(std::move(text));
+    // Ten-digit values within the int range and words of no language, unlike any value a
+    // statement writes.
+    std::int64_t candidate = 2000000011;
+    for (const ParameterValue& value : literals.values) {
+        while (true) {
+            candidate += 1013;
+            std::string text = std::holds_alternative<std::int64_t>(value)
+                                   ? std::to_string(candidate)
+                                   : "'kvad" + std::to_string(candidate) + "zq'";
+            if (tsql.find(text) == std::string_view::npos) {
+                sentinels.push_back(std::move(text));
+                break;
+            }
         }
     }
     return sentinels;
@@ -214,9 +241,10 @@ std::optional<std::string> ParameterizedSql(const std::string& original,
     std::vector<std::pair<std::size_t, std::size_t>> places; // offset, sentinel index
     for (std::size_t s = 0; s < sentinels.size(); ++s) {
         const std::size_t at = withSentinels.find(sentinels[s]);
+        const bool number = IsDigit(sentinels[s].front());
         if (at == std::string::npos ||
             withSentinels.find(sentinels[s], at + 1) != std::string::npos ||
-            !IsWholeNumberAt(withSentinels, at, sentinels[s].size())) {
+            (number && !IsWholeNumberAt(withSentinels, at, sentinels[s].size()))) {
             return std::nullopt;
         }
         places.emplace_back(at, s);

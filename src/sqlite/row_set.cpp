@@ -289,7 +289,7 @@ void RowSet::TakeShape(const ResultShape& shape) {
 
 RowSet LoadRowSet(const StatementSource& source, const std::string& sql,
                   const std::map<std::string, std::string>& typeHints, bool locateRows,
-                  ResultShapeCache* shapes, const std::vector<std::int64_t>& parameters) {
+                  ResultShapeCache* shapes, const std::vector<ParameterValue>& parameters) {
     std::shared_ptr<const ResultShape> shape =
         shapes != nullptr ? shapes->Find(sql, locateRows, source.generation, typeHints) : nullptr;
     std::optional<Statement> stmt;
@@ -306,7 +306,7 @@ RowSet LoadRowSet(const StatementSource& source, const std::string& sql,
         }
     }
 
-    stmt->BindIntegers(parameters);
+    stmt->BindParameters(parameters);
     RowSet set;
     set.TakeShape(*shape);
     const std::size_t count = set.columns.size();

@@ -152,6 +152,6 @@ struct RowSet {
 [[nodiscard]] RowSet LoadRowSet(const StatementSource& source, const std::string& sql,
                                 const std::map<std::string, std::string>& typeHints,
                                 bool locateRows, ResultShapeCache* shapes = nullptr,
-                                const std::vector<std::int64_t>& parameters = {});
+                                const std::vector<ParameterValue>& parameters = {});
 
 } // namespace kvad::db

@@ -153,15 +153,14 @@ const Translation& SqliteConnection::TranslateText(std::string_view tsql,
 
 SqliteConnection::Translated SqliteConnection::Translate(std::string_view tsql,
                                                          std::uint64_t generation) {
-    if (tsql.size() > StatementCache::kMaxSqlLength) {
-        return {&TranslateText(tsql, generation), {}};
-    }
-    if (const auto exact = translations_.find(tsql);
-        exact != translations_.end() && exact->second.generation == generation) {
-        return {&exact->second.translation, {}};
+    if (tsql.size() <= StatementCache::kMaxSqlLength) {
+        if (const auto exact = translations_.find(tsql);
+            exact != translations_.end() && exact->second.generation == generation) {
+            return {&exact->second.translation, {}};
+        }
     }
     auto literals = FindLiteralParameters(tsql);
-    if (!literals) {
+    if (!literals || literals->key.size() > StatementCache::kMaxSqlLength) {
         return {&TranslateText(tsql, generation), {}};
     }
     auto shape = parameterized_.find(literals->key);
@@ -174,7 +173,7 @@ SqliteConnection::Translated SqliteConnection::Translate(std::string_view tsql,
         for (const auto& [at, length] : literals->spans) {
             written.emplace_back(tsql.substr(at, length));
         }
-        const std::vector<std::string> sentinels = SentinelValues(tsql, written.size());
+        const std::vector<std::string> sentinels = SentinelValues(tsql, *literals);
         try {
             SqliteSchemaLookup lookup(db_.get());
             Translation other = TranslateTsql(ReplaceLiterals(tsql, *literals, sentinels), lookup);
@@ -228,7 +227,7 @@ long SqliteConnection::RunTranslated(const Translated& translated, const Stateme
     const sqlite3_int64 before = sqlite3_total_changes64(db_.get());
     Statement stmt =
         source.Prepare(translation.sql, translation.sql.size() <= StatementCache::kMaxSqlLength);
-    stmt.BindIntegers(translated.parameters);
+    stmt.BindParameters(translated.parameters);
     stmt.Run();
     // sqlite3_changes keeps the count of the last INSERT, UPDATE or DELETE: a statement that
     // changed nothing (DDL, SELECT) must not report it again.

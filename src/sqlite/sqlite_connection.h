@@ -92,7 +92,7 @@ class SqliteConnection final : public Connection,
     /// A translation and the values of its parameters.
     struct Translated {
         const Translation* translation = nullptr;
-        std::vector<std::int64_t> parameters;
+        std::vector<ParameterValue> parameters;
     };
     /// The translation of a T-SQL statement at a schema generation, kept for the next time the
     /// same text is sent, or the same text with other integers compared with its columns (they

@@ -141,9 +141,16 @@ void Statement::BindInt64(int index, long long value) {
     sqlite3_bind_int64(stmt_, index, value);
 }
 
-void Statement::BindIntegers(const std::vector<std::int64_t>& values) {
+void Statement::BindParameters(const std::vector<ParameterValue>& values) {
     for (std::size_t i = 0; i < values.size(); ++i) {
-        sqlite3_bind_int64(stmt_, static_cast<int>(i + 1), values[i]);
+        const int index = static_cast<int>(i + 1);
+        if (const auto* number = std::get_if<std::int64_t>(&values[i])) {
+            sqlite3_bind_int64(stmt_, index, *number);
+        } else {
+            const std::string& text = std::get<std::string>(values[i]);
+            sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT,
+                                SQLITE_UTF8);
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "value_codec.h"
@@ -14,6 +15,9 @@ struct sqlite3_stmt;
 namespace kvad::db {
 
 class StatementCache;
+
+/// The value of a statement parameter: a whole number or a text.
+using ParameterValue = std::variant<std::int64_t, std::string>;
 
 /// One prepared statement; finalized when it goes out of scope, or given back (reset, its
 /// parameters cleared) to the cache that lent it.
@@ -42,7 +46,7 @@ class Statement {
     void Bind(int index, const Variant& value, ValueKind target);
     void BindInt64(int index, long long value);
     /// Binds the values to parameters ?1, ?2, ... in order.
-    void BindIntegers(const std::vector<std::int64_t>& values);
+    void BindParameters(const std::vector<ParameterValue>& values);
 
     [[nodiscard]] int ColumnCount() const noexcept;
     [[nodiscard]] Variant Column(int index, ValueKind kind) const;
@@ -52,6 +56,9 @@ class Statement {
 
   private:
     friend class StatementCache;
+
+    /// The value of a statement parameter: a whole number or a text.
+    using ParameterValue = std::variant<std::int64_t, std::string>;
     /// A statement lent by `cache`; `sql` stays valid while it is lent.
     Statement(sqlite3* db, sqlite3_stmt* stmt, std::string_view sql, StatementCache* cache,
               void* lease) noexcept

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "kvad_nso/recordset.h"
+#include "kvad_nso/text.h"
 #include "sqlite_connection.h"
 #include "temp_database.h"
 
@@ -13,8 +14,13 @@ namespace kvad::db {
 namespace {
 
 std::vector<std::int64_t> Values(std::string_view tsql) {
-    const auto found = FindLiteralParameters(tsql);
-    return found ? found->values : std::vector<std::int64_t>{};
+    std::vector<std::int64_t> numbers;
+    if (const auto found = FindLiteralParameters(tsql)) {
+        for (const ParameterValue& value : found->values) {
+            numbers.push_back(std::get<std::int64_t>(value));
+        }
+    }
+    return numbers;
 }
 
 TEST(LiteralParameters, OnlyIntegersComparedWithANameAreTakenOut) {
@@ -42,10 +48,22 @@ TEST(LiteralParameters, OnlyIntegersComparedWithANameAreTakenOut) {
               "SELECT * FROM T WHERE K = 77");
 }
 
+TEST(LiteralParameters, LongTextsAssignedAreTakenOutUnquoted) {
+    const std::string body(kLongLiteral, 'x');
+    const auto found = FindLiteralParameters("UPDATE T SET XML = '<a b=''1''>" + body +
+                                             "</a>', SHORT = 'abc' WHERE ID = 5");
+    ASSERT_TRUE(found);
+    ASSERT_EQ(found->values.size(), 2U);
+    EXPECT_EQ(std::get<std::string>(found->values[0]), "<a b='1'>" + body + "</a>");
+    EXPECT_EQ(std::get<std::int64_t>(found->values[1]), 5);
+    EXPECT_EQ(found->key, "UPDATE T SET XML = \x01, SHORT = 'abc' WHERE ID = \x01");
+}
+
 TEST(LiteralParameters, TranslationsMustMoveNothingButTheValues) {
     const std::string original = "SELECT * FROM \"T\" WHERE (K = 5) AND (J = 6)";
     const std::vector<std::string> written = {"5", "6"};
-    const std::vector<std::string> sentinels = SentinelValues(original, 2);
+    const std::vector<std::string> sentinels =
+        SentinelValues(original, *FindLiteralParameters("SELECT * FROM T WHERE K = 5 AND J = 6"));
     ASSERT_EQ(sentinels.size(), 2U);
     EXPECT_EQ(original.find(sentinels[0]), std::string::npos);
     const std::string moved =
@@ -98,6 +116,29 @@ TEST_F(ParameterizedStatements, RowsOfEachValueAreTheirOwn) {
     EXPECT_EQ(
         connection->Query("SELECT COUNT(*) FROM RIGHE WHERE TESTO LIKE 'd%'")->Value(0).ToLong(),
         30);
+}
+
+TEST_F(ParameterizedStatements, LongTextsAreStoredAsWritten) {
+    Native("CREATE TABLE DOCUMENTI (ID INTEGER PRIMARY KEY, XML ntext);"
+           "INSERT INTO DOCUMENTI (ID) VALUES (1), (2), (3);");
+    SqliteConnection& sqlite = AsSqlite(*connection, std::string());
+    std::size_t kept = 0;
+    for (int id = 1; id <= 3; ++id) {
+        const std::string text =
+            "<o n='" + std::to_string(id) + "'>" + std::string(kLongLiteral * id, 'a') + "</o>";
+        EXPECT_EQ(connection->Execute("UPDATE DOCUMENTI SET XML = '" +
+                                      kvad::ReplaceAll(text, "'", "''") +
+                                      "' WHERE ID = " + std::to_string(id)),
+                  1);
+        EXPECT_EQ(connection->Query("SELECT XML FROM DOCUMENTI WHERE ID = " + std::to_string(id))
+                      ->Value(0)
+                      .Text(),
+                  text);
+        if (id == 2) {
+            kept = sqlite.KeptStatements();
+        }
+    }
+    EXPECT_EQ(sqlite.KeptStatements(), kept);
 }
 
 } // namespace
