@@ -617,6 +617,16 @@ struct StringHash {
     }
 };
 
+std::string QualifiedNameOf(const xmlChar* prefix, const xmlChar* name) {
+    std::string result;
+    if (prefix != nullptr) {
+        result = Chars(prefix);
+        result += ':';
+    }
+    result += name != nullptr ? Chars(name) : "";
+    return result;
+}
+
 std::string QualifiedName(const xmlChar* name, const xmlNs* ns) {
     std::string result;
     if (ns != nullptr && ns->prefix != nullptr) {
@@ -917,6 +927,45 @@ std::vector<Attribute> Node::Attributes() const {
     for (xmlAttrPtr attr = node_->properties; attr != nullptr; attr = attr->next) {
         result.push_back({QualifiedName(attr->name, attr->ns),
                           TakeString(xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attr)))});
+    }
+    return result;
+}
+
+std::vector<Attribute> Node::AttributesNamedLike(std::string_view part) const {
+    RequireNode(node_);
+    std::vector<Attribute> result;
+    if (node_->type != XML_ELEMENT_NODE) {
+        return result;
+    }
+    // A qualified name holds `part` in its prefix or in its local name, never across the colon
+    // (a part with a colon is looked for in the whole name).
+    const auto holds = [part](const xmlChar* prefix, const xmlChar* name) {
+        if (part.find(':') != std::string_view::npos) {
+            return QualifiedNameOf(prefix, name).find(part) != std::string::npos;
+        }
+        return (prefix != nullptr &&
+                std::string_view(Chars(prefix)).find(part) != std::string_view::npos) ||
+               (name != nullptr &&
+                std::string_view(Chars(name)).find(part) != std::string_view::npos);
+    };
+    static const xmlChar* const kXmlns = reinterpret_cast<const xmlChar*>("xmlns");
+    for (const xmlNs* ns = node_->nsDef; ns != nullptr; ns = ns->next) {
+        const bool named =
+            ns->prefix != nullptr ? holds(kXmlns, ns->prefix) : holds(nullptr, kXmlns);
+        if (named) {
+            std::string name = "xmlns";
+            if (ns->prefix != nullptr) {
+                name += ':';
+                name += Chars(ns->prefix);
+            }
+            result.push_back({std::move(name), ns->href != nullptr ? Chars(ns->href) : ""});
+        }
+    }
+    for (xmlAttrPtr attr = node_->properties; attr != nullptr; attr = attr->next) {
+        if (holds(attr->ns != nullptr ? attr->ns->prefix : nullptr, attr->name)) {
+            result.push_back({QualifiedName(attr->name, attr->ns),
+                              TakeString(xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attr)))});
+        }
     }
     return result;
 }

@@ -233,6 +233,28 @@ TEST(XmlDocument, ChildrenWalkWithoutLists) {
     EXPECT_TRUE(root.FirstChild().NextSibling().FirstChild().IsNull());
 }
 
+TEST(XmlDocument, AttributesNamedLikeFilterTheFullList) {
+    const auto doc = LoadOk("<r xmlns='urn:d' xmlns:xmlnsish='urn:x' xmlns:p='urn:p' "
+                            "myxmlns='v' p:xmlns2='w' schemeID='0201' xmlnsish:a='z'><c/></r>");
+    const Node root = doc->Root().FirstChild();
+    for (const std::string part : {"xmlns", "mlns:", "s:x", "ID", "a", "none"}) {
+        SCOPED_TRACE(part);
+        std::vector<std::string> expected;
+        for (const Attribute& attribute : root.Attributes()) {
+            if (attribute.name.find(part) != std::string::npos) {
+                expected.push_back(attribute.name + "=" + attribute.value);
+            }
+        }
+        std::vector<std::string> named;
+        for (const Attribute& attribute : root.AttributesNamedLike(part)) {
+            named.push_back(attribute.name + "=" + attribute.value);
+        }
+        EXPECT_EQ(named, expected);
+    }
+    EXPECT_EQ(root.AttributesNamedLike("xmlns").size(), 6U);
+    EXPECT_TRUE(root.FirstChild().AttributesNamedLike("xmlns").empty());
+}
+
 TEST(XmlDocument, PrintsNothingOnErrors) {
     testing::internal::CaptureStderr();
     EXPECT_FALSE(Refusal("<o>\n<p></o>").empty());

@@ -61,6 +61,9 @@ class Node {
     /// True for elements (they have an attribute collection, possibly empty).
     [[nodiscard]] bool HasAttributeCollection() const noexcept { return IsElement(); }
     [[nodiscard]] std::vector<Attribute> Attributes() const;
+    /// The attributes of Attributes() whose name contains `part`, in the same order; the others
+    /// are not read.
+    [[nodiscard]] std::vector<Attribute> AttributesNamedLike(std::string_view part) const;
 
     /// The first node selected by a relative XPath 1.0 expression, or a null Node. Prefixes
     /// are those registered on the document. Throws VbError for an invalid expression.
