@@ -12,6 +12,7 @@
 #include <libxml/xpathInternals.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -688,6 +689,63 @@ class IdleExpressions {
     std::size_t count_ = 0;
 };
 
+/// A relative path of prefixed child steps, "cac:LineItem/cac:Item/cbc:Name": what the staging
+/// writer asks for most. Its nodes are found by walking the children, which gives them in
+/// document order as XPath does, without libxml2's evaluation machinery.
+struct ChildPath {
+    struct Step {
+        std::string prefix;
+        std::string localName;
+    };
+    std::vector<Step> steps;
+};
+
+bool IsNameStart(char c) noexcept {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+bool IsNameChar(char c) noexcept {
+    return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+/// Reads an ASCII NCName at `pos`; empty when there is none.
+std::string_view ReadNcName(std::string_view text, std::size_t& pos) {
+    const std::size_t start = pos;
+    if (pos < text.size() && IsNameStart(text[pos])) {
+        ++pos;
+        while (pos < text.size() && IsNameChar(text[pos])) {
+            ++pos;
+        }
+    }
+    return text.substr(start, pos - start);
+}
+
+/// The steps of an expression written exactly as prefix:name('/'prefix:name)*, with nothing
+/// else (no blanks, axes, predicates or functions); nullopt for any other expression.
+std::optional<ChildPath> ParseChildPath(std::string_view expression) {
+    ChildPath path;
+    std::size_t pos = 0;
+    while (true) {
+        const std::string_view prefix = ReadNcName(expression, pos);
+        if (prefix.empty() || pos >= expression.size() || expression[pos] != ':') {
+            return std::nullopt;
+        }
+        ++pos;
+        const std::string_view name = ReadNcName(expression, pos);
+        if (name.empty()) {
+            return std::nullopt;
+        }
+        path.steps.push_back({std::string(prefix), std::string(name)});
+        if (pos == expression.size()) {
+            return path;
+        }
+        if (expression[pos] != '/') {
+            return std::nullopt;
+        }
+        ++pos;
+    }
+}
+
 /// The compiled expressions of this thread, by text: an expression is compiled once and
 /// evaluated against any document, whose own prefix bindings resolve its names.
 class ThreadExpressions {
@@ -737,9 +795,22 @@ class ThreadExpressions {
         return owned_.emplace(std::move(key), std::move(comp)).first->second.get();
     }
 
+    /// The expression as a path of child steps, or null when it is any other expression.
+    const ChildPath* PathOf(std::string_view expression) {
+        auto found = paths_.find(expression);
+        if (found == paths_.end()) {
+            if (paths_.size() >= kMaxCachedExpressions) {
+                paths_.clear();
+            }
+            found = paths_.emplace(std::string(expression), ParseChildPath(expression)).first;
+        }
+        return found->second ? &*found->second : nullptr;
+    }
+
   private:
     XPathContextPtr context_; ///< for compiling only: no document, no prefixes
     std::unordered_map<std::string, CompExprPtr, StringHash, std::equal_to<>> owned_;
+    std::unordered_map<std::string, std::optional<ChildPath>, StringHash, std::equal_to<>> paths_;
 };
 
 thread_local ThreadExpressions tExpressions;
@@ -750,6 +821,46 @@ struct Document::Impl {
     DocPtr doc;
     XPathContextPtr xpath;
     std::string xpathError; // filled by libxml2 through the context's error handler
+
+    /// Walks a child path from `node`, calling `found` for each node it selects in document
+    /// order until `found` returns false. False, with nothing found, when a prefix of the path
+    /// has no binding: libxml2 then evaluates the expression and reports the error.
+    template <class Found> bool Walk(xmlNodePtr node, const ChildPath& path, Found&& found) const {
+        std::array<const xmlChar*, 16> uris{};
+        if (path.steps.size() > uris.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < path.steps.size(); ++i) {
+            uris[i] = xmlXPathNsLookup(
+                xpath.get(), reinterpret_cast<const xmlChar*>(path.steps[i].prefix.c_str()));
+            if (uris[i] == nullptr) {
+                return false;
+            }
+        }
+        (void)WalkFrom(node, path, uris, 0, found);
+        return true;
+    }
+
+    template <class Found>
+    static bool WalkFrom(xmlNodePtr node, const ChildPath& path,
+                         const std::array<const xmlChar*, 16>& uris, std::size_t step,
+                         Found& found) {
+        const auto* name = reinterpret_cast<const xmlChar*>(path.steps[step].localName.c_str());
+        for (xmlNodePtr child = node->children; child != nullptr; child = child->next) {
+            if (child->type != XML_ELEMENT_NODE || child->ns == nullptr ||
+                xmlStrEqual(child->name, name) == 0 ||
+                xmlStrEqual(child->ns->href, uris[step]) == 0) {
+                continue;
+            }
+            const bool more = step + 1 == path.steps.size()
+                                  ? found(child)
+                                  : WalkFrom(child, path, uris, step + 1, found);
+            if (!more) {
+                return false;
+            }
+        }
+        return true;
+    }
 
     /// Evaluates an expression with `node` as the context node; the result is a node set.
     XPathObjectPtr Evaluate(xmlNodePtr node, std::string_view expression) {
@@ -992,6 +1103,15 @@ const xmlNodeSet* NodeSetOf(const xmlXPathObject& result, std::string_view expre
 
 Node Node::SelectSingleNode(std::string_view xpath) const {
     RequireNode(node_);
+    if (const ChildPath* path = tExpressions.PathOf(xpath)) {
+        xmlNodePtr first = nullptr;
+        if (document_->impl_->Walk(node_, *path, [&](xmlNodePtr found) {
+                first = found;
+                return false;
+            })) {
+            return first != nullptr ? Node(first, document_) : Node();
+        }
+    }
     const XPathObjectPtr result = document_->impl_->Evaluate(node_, xpath);
     const xmlNodeSet* set = NodeSetOf(*result, xpath);
     if (set == nullptr || set->nodeNr == 0) {
@@ -1002,6 +1122,15 @@ Node Node::SelectSingleNode(std::string_view xpath) const {
 
 std::vector<Node> Node::SelectNodes(std::string_view xpath) const {
     RequireNode(node_);
+    if (const ChildPath* path = tExpressions.PathOf(xpath)) {
+        std::vector<Node> nodes;
+        if (document_->impl_->Walk(node_, *path, [&](xmlNodePtr found) {
+                nodes.push_back(Node(found, document_));
+                return true;
+            })) {
+            return nodes;
+        }
+    }
     const XPathObjectPtr result = document_->impl_->Evaluate(node_, xpath);
     std::vector<Node> nodes;
     if (const xmlNodeSet* set = NodeSetOf(*result, xpath); set != nullptr) {

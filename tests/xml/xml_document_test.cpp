@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -218,6 +219,49 @@ TEST(XmlDocumentXPath, OneCompiledExpressionServesEveryDocumentWithItsOwnPrefixe
         thread.join();
     }
     EXPECT_EQ(seen, (std::vector<std::string>{"in a|in b", "in b|in b", "in a|in b", "in b|in b"}));
+}
+
+TEST(XmlDocumentXPath, ChildPathsSelectWhatTheGeneralEvaluationSelects) {
+    // "a:b/c:d" is walked directly; written "a:b / c:d" it goes through libxml2's evaluation:
+    // both must select the same nodes from every element.
+    const auto doc =
+        LoadOk(ReadFile(KVAD_SOURCE_DIR "/examples/inbox/IT01234567890/ORD-2024-0005.xml"));
+    doc->SetSelectionNamespaces(" xmlns:cac='" + kCacNs + "' xmlns:cbc='" + kCbcNs + "' xmlns:o='" +
+                                kOrderNs + "' xmlns:none='urn:none'");
+    const std::vector<std::string> paths = {"cac:OrderLine",
+                                            "cac:LineItem/cac:Item/cbc:Name",
+                                            "cbc:ID",
+                                            "o:Order/cbc:ID",
+                                            "cac:LineItem/cac:AllowanceCharge/cbc:Amount",
+                                            "cac:Party/cac:PartyName/cbc:Name",
+                                            "none:Order",
+                                            "cbc:Name/cbc:ID",
+                                            "xml:lang"};
+    std::vector<Node> elements;
+    const std::function<void(const Node&)> collect = [&](const Node& node) {
+        elements.push_back(node);
+        for (Node child = node.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
+            collect(child);
+        }
+    };
+    collect(doc->Root());
+    std::size_t selected = 0;
+    for (const std::string& path : paths) {
+        std::string spaced = path;
+        for (std::size_t at = spaced.find('/'); at != std::string::npos;
+             at = spaced.find('/', at + 3)) {
+            spaced.replace(at, 1, " / ");
+        }
+        spaced = " " + spaced;
+        for (const Node& node : elements) {
+            const std::vector<Node> walked = node.SelectNodes(path);
+            EXPECT_EQ(walked, node.SelectNodes(spaced)) << path << " from " << node.Name();
+            EXPECT_EQ(node.SelectSingleNode(path), walked.empty() ? Node() : walked.front())
+                << path;
+            selected += walked.size();
+        }
+    }
+    EXPECT_GT(selected, 20U);
 }
 
 TEST(XmlDocument, ChildrenWalkWithoutLists) {
