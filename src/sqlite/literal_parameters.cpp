@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 
 #include "quote_identifier.h"
 
@@ -21,34 +20,38 @@ struct Token {
 };
 
 bool IsWordStart(char c) {
-    return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '@' || c == '#' ||
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '@' || c == '#' ||
            static_cast<unsigned char>(c) >= 0x80;
 }
 
 bool IsWordChar(char c) {
-    return IsWordStart(c) || std::isdigit(static_cast<unsigned char>(c)) != 0 || c == '$';
+    return IsWordStart(c) || (c >= '0' && c <= '9') || c == '$';
 }
 
 bool IsDigit(char c) {
-    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+    return c >= '0' && c <= '9';
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
 
 /// Moves `i` past a run closed by `close`, where a doubled `close` stands for itself; false
 /// when the run is not closed.
 bool SkipQuoted(std::string_view text, std::size_t& i, char close) {
     ++i;
-    while (i < text.size()) {
-        if (text[i] == close) {
-            if (i + 1 < text.size() && text[i + 1] == close) {
-                i += 2;
-                continue;
-            }
-            ++i;
-            return true;
+    while (true) {
+        const std::size_t found = text.find(close, i);
+        if (found == std::string_view::npos) {
+            return false;
         }
-        ++i;
+        if (found + 1 < text.size() && text[found + 1] == close) {
+            i = found + 2;
+            continue;
+        }
+        i = found + 1;
+        return true;
     }
-    return false;
 }
 
 /// The statement's tokens; nullopt for text this scan does not read with certainty (comments,
@@ -58,7 +61,7 @@ std::optional<std::vector<Token>> Scan(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         const char c = text[i];
-        if (std::isspace(static_cast<unsigned char>(c)) != 0) {
+        if (IsBlank(c)) {
             ++i;
             continue;
         }
@@ -73,10 +76,9 @@ std::optional<std::vector<Token>> Scan(std::string_view text) {
             }
             tokens.push_back({c == '\'' ? Token::Kind::String : Token::Kind::Name, begin, i});
         } else if (IsDigit(c) || (c == '.' && i + 1 < text.size() && IsDigit(text[i + 1]))) {
-            while (i < text.size() &&
-                   (std::isalnum(static_cast<unsigned char>(text[i])) != 0 || text[i] == '.' ||
-                    ((text[i] == '+' || text[i] == '-') &&
-                     (text[i - 1] == 'e' || text[i - 1] == 'E')))) {
+            while (i < text.size() && (IsWordStart(text[i]) || IsDigit(text[i]) || text[i] == '.' ||
+                                       ((text[i] == '+' || text[i] == '-') &&
+                                        (text[i - 1] == 'e' || text[i - 1] == 'E')))) {
                 ++i;
             }
             tokens.push_back({Token::Kind::Number, begin, i});
@@ -142,15 +144,25 @@ bool StartsDataStatement(std::string_view text, const std::vector<Token>& tokens
 
 /// The content of a '...' literal, doubled quotes made single.
 std::string Unquote(std::string_view written) {
+    const std::string_view inside = written.substr(1, written.size() - 2);
     std::string text;
-    text.reserve(written.size());
-    for (std::size_t i = 1; i + 1 < written.size(); ++i) {
-        text += written[i];
-        if (written[i] == '\'') {
-            ++i; // the second quote of a doubled pair
-        }
+    text.reserve(inside.size());
+    std::size_t copied = 0;
+    for (std::size_t quote = inside.find('\''); quote != std::string_view::npos;
+         quote = inside.find('\'', copied)) {
+        text.append(inside.substr(copied, quote + 1 - copied)); // one quote of the pair
+        copied = quote + 2;
     }
+    text.append(inside.substr(std::min(copied, inside.size())));
     return text;
+}
+
+std::int64_t ParseDigits(std::string_view digits) {
+    std::int64_t value = 0;
+    for (const char c : digits) {
+        value = value * 10 + (c - '0');
+    }
+    return value;
 }
 
 bool IsWholeNumberAt(std::string_view text, std::size_t at, std::size_t length) {
@@ -177,7 +189,7 @@ std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
         }
         const std::string_view written = TextOf(tsql, literal);
         if (literal.kind == Token::Kind::Number && IsPlainInteger(written)) {
-            literals.values.emplace_back(std::stoll(std::string(written)));
+            literals.values.emplace_back(ParseDigits(written));
         } else if (literal.kind == Token::Kind::String && written.size() >= kLongLiteral + 2) {
             literals.values.emplace_back(Unquote(written));
         } else {

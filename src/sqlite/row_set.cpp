@@ -226,12 +226,20 @@ bool ColumnIndex::Equal::operator()(std::string_view a, std::string_view b) cons
 
 ColumnIndex::ColumnIndex(const std::vector<ResultColumn>& columns) {
     byName_.reserve(columns.size());
+    byExactName_.reserve(columns.size());
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        byName_.emplace(columns[i].name, static_cast<int>(i));
+        const auto [first, added] = byName_.emplace(columns[i].name, static_cast<int>(i));
+        // Only the first column of a name (ignoring case) is ever found, also by exact name.
+        if (added) {
+            byExactName_.emplace(columns[i].name, static_cast<int>(i));
+        }
     }
 }
 
 std::optional<int> ColumnIndex::Find(std::string_view name) const {
+    if (const auto exact = byExactName_.find(name); exact != byExactName_.end()) {
+        return exact->second;
+    }
     const auto found = byName_.find(name);
     if (found == byName_.end()) {
         return std::nullopt;

@@ -75,7 +75,15 @@ class ColumnIndex {
         using is_transparent = void;
         bool operator()(std::string_view a, std::string_view b) const noexcept;
     };
+    struct ExactHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const noexcept {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
     std::unordered_map<std::string, int, Hash, Equal> byName_;
+    /// The same positions by the names as written: callers mostly write them so.
+    std::unordered_map<std::string, int, ExactHash, std::equal_to<>> byExactName_;
 };
 
 /// What a query's rows look like: its visible columns, their base tables, and the statement
