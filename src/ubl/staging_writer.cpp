@@ -1,5 +1,6 @@
 #include "ubl/staging_writer.h"
 
+#include <unordered_map>
 #include <vector>
 
 #include "frame/failure_path.h"
@@ -22,15 +23,38 @@ Recordset& Required(const std::shared_ptr<Recordset>& rs) {
     return *rs;
 }
 
+// The column paths already worked out, by column name without its prefix, for the path pieces
+// they were worked out with: the same columns are staged for every document.
+struct KnownColumnPaths {
+    std::string pieces;
+    std::unordered_map<std::string, std::string> byName;
+};
+
 // The relative XPath of each column of the list, in list order: the same for every row of a
 // table, so worked out once per table rather than once per row.
 std::vector<std::string> ColumnPaths(NsoState& state, Recordset& columns,
                                      const std::string& prefix) {
+    const LoaderState& loader = Loader(state);
+    KnownColumnPaths& known = state.Part<KnownColumnPaths>();
+    const std::string pieces =
+        loader.ApriCAC + '\n' + loader.ChiudiCAC + '\n' + loader.ApriCBC + '\n' + loader.ChiudiCBC;
+    if (known.pieces != pieces) {
+        known.byName.clear();
+        known.pieces = pieces;
+    }
     std::vector<std::string> paths;
     columns.MoveFirst();
     while (!columns.Eof()) {
-        const std::string name = ReplaceAll(columns.Value("COLUMN_NAME").Text(), prefix, "");
-        paths.push_back(ParseColumnName(state, name));
+        std::string name = ReplaceAll(columns.Value("COLUMN_NAME").Text(), prefix, "");
+        if (const auto found = known.byName.find(name); found != known.byName.end()) {
+            paths.push_back(found->second);
+        } else {
+            const auto before = state.Stato;
+            paths.push_back(ParseColumnName(state, name));
+            if (state.Stato == before) { // a path cut short by a failure is not kept
+                known.byName.emplace(std::move(name), paths.back());
+            }
+        }
         columns.MoveNext();
     }
     return paths;
