@@ -26,6 +26,12 @@ long OnePassResult::RecordCount() const {
 long OnePassResult::AbsolutePosition() const {
     return cursor_.AbsolutePosition(Count());
 }
+void OnePassResult::SetAbsolutePosition(long position) {
+    if (position < 1 || static_cast<std::size_t>(position) > Count()) {
+        ThrowBadArguments();
+    }
+    cursor_.MoveTo(static_cast<std::size_t>(position - 1));
+}
 bool OnePassResult::Bof() const {
     return cursor_.Bof(Count());
 }

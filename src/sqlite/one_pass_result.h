@@ -28,6 +28,7 @@ class OnePassResult final : public Recordset {
 
     [[nodiscard]] long RecordCount() const override;
     [[nodiscard]] long AbsolutePosition() const override;
+    void SetAbsolutePosition(long position) override;
     [[nodiscard]] bool Bof() const override;
     [[nodiscard]] bool Eof() const override;
     void MoveFirst() override;

@@ -82,6 +82,15 @@ long WorkingRecordset::AbsolutePosition() const {
     return cursor_.AbsolutePosition(Count());
 }
 
+void WorkingRecordset::SetAbsolutePosition(long position) {
+    (void)Rows();
+    FlushEdit();
+    if (position < 1 || static_cast<std::size_t>(position) > Count()) {
+        ThrowBadArguments();
+    }
+    cursor_.MoveTo(static_cast<std::size_t>(position - 1));
+}
+
 bool WorkingRecordset::Bof() const {
     return mode_ != EditMode::Adding && cursor_.Bof(Count());
 }

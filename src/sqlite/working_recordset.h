@@ -31,6 +31,7 @@ class WorkingRecordset final : public Recordset {
 
     [[nodiscard]] long RecordCount() const override;
     [[nodiscard]] long AbsolutePosition() const override;
+    void SetAbsolutePosition(long position) override;
     [[nodiscard]] bool Bof() const override;
     [[nodiscard]] bool Eof() const override;
     void MoveFirst() override;
