@@ -84,7 +84,7 @@ Variant OnePassResult::Value(int index) const {
     if (!current) {
         ThrowNoCurrentRecord();
     }
-    return rows.rows[*current].values[static_cast<std::size_t>(index)];
+    return rows.ValueOf(rows.rows[*current], static_cast<std::size_t>(index));
 }
 
 void OnePassResult::SetValue(std::string_view /*name*/, const Variant& /*value*/) {

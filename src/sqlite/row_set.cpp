@@ -271,6 +271,47 @@ void ResultShapeCache::Add(std::string_view sql, bool locateRows, std::uint64_t 
     shapes.insert_or_assign(std::string(sql), Kept{generation, std::move(shape)});
 }
 
+void Row::Set(std::size_t column, Variant value) {
+    values[column] = std::move(value);
+    std::erase_if(outside, [column](const auto& kept) {
+        return static_cast<std::size_t>(kept.first) == column;
+    });
+}
+
+bool Row::IsOutside(std::size_t column) const noexcept {
+    for (const auto& kept : outside) {
+        if (static_cast<std::size_t>(kept.first) == column) {
+            return true;
+        }
+    }
+    return false;
+}
+
+Variant RowSet::ValueOf(const Row& row, std::size_t column) const {
+    for (const auto& [kept, handle] : row.outside) {
+        if (static_cast<std::size_t>(kept) == column) {
+            return Variant(longValues->Read(handle));
+        }
+    }
+    return row.values[column];
+}
+
+const std::vector<Variant>& RowSet::ValuesFor(const Row& row, const std::vector<int>& used,
+                                              std::vector<Variant>& scratch) const {
+    bool copied = false;
+    for (const auto& [kept, handle] : row.outside) {
+        if (std::find(used.begin(), used.end(), kept) == used.end()) {
+            continue;
+        }
+        if (!copied) {
+            scratch = row.values;
+            copied = true;
+        }
+        scratch[static_cast<std::size_t>(kept)] = Variant(longValues->Read(handle));
+    }
+    return copied ? scratch : row.values;
+}
+
 std::optional<int> RowSet::FindColumn(std::string_view name) const {
     return index_ ? index_->Find(name) : std::nullopt;
 }
@@ -324,7 +365,28 @@ RowSet LoadRowSet(const StatementSource& source, const std::string& sql,
         Row row;
         row.values.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
-            row.values.push_back(ReadColumn(raw, static_cast<int>(i), set.columns[i].kind));
+            const int index = static_cast<int>(i);
+            const ValueKind kind = set.columns[i].kind;
+            // A long text read as text (not as a date or a number) may be kept out of the row.
+            if ((kind == ValueKind::Text || kind == ValueKind::ByStorage) &&
+                sqlite3_column_type(raw, index) == SQLITE_TEXT &&
+                static_cast<std::size_t>(sqlite3_column_bytes(raw, index)) >=
+                    LongValues::kMinBytes) {
+                const std::string_view text(
+                    reinterpret_cast<const char*>(sqlite3_column_text(raw, index)),
+                    static_cast<std::size_t>(sqlite3_column_bytes(raw, index)));
+                if (!set.longValues) {
+                    set.longValues = std::make_shared<LongValues>();
+                }
+                if (const auto handle = set.longValues->Keep(text)) {
+                    row.outside.emplace_back(index, *handle);
+                    row.values.push_back(Variant::Null());
+                    continue;
+                }
+                row.values.push_back(Variant(std::string(text)));
+                continue;
+            }
+            row.values.push_back(ReadColumn(raw, index, kind));
         }
         row.rowids.resize(tableCount);
         for (std::size_t t = 0; t < tableCount; ++t) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "kvad_nso/variant.h"
+#include "long_values.h"
 #include "quote_identifier.h"
 #include "statement_cache.h"
 #include "value_codec.h"
@@ -55,8 +56,16 @@ struct BaseTable {
 
 /// One row: its values and, per base table, the rowid it has there (when known).
 struct Row {
+    /// A value kept out of the row (see `outside`) reads Null here: RowSet::ValueOf has it.
     std::vector<Variant> values;
     std::vector<std::optional<std::int64_t>> rowids;
+    /// Long values kept out of the row: column, handle in the set's LongValues.
+    std::vector<std::pair<int, std::uint32_t>> outside;
+
+    /// Replaces a value (one kept outside the row is forgotten).
+    void Set(std::size_t column, Variant value);
+    /// Whether the value of `column` is kept outside the row.
+    [[nodiscard]] bool IsOutside(std::size_t column) const noexcept;
 };
 
 /// Column positions by name, compared without regard to ASCII case.
@@ -138,6 +147,15 @@ struct RowSet {
     /// Dynamic property "Unique Table": index of the one table that updates go to, or -1.
     int uniqueTable = -1;
     std::string uniqueTableName;
+    /// Long values of the rows kept out of them, shared with nobody else.
+    std::shared_ptr<LongValues> longValues;
+
+    /// The value of a row's column, read back when it is kept outside the row.
+    [[nodiscard]] Variant ValueOf(const Row& row, std::size_t column) const;
+    /// The row's values with those of the `used` columns kept outside read back (the row's own
+    /// values when none is).
+    [[nodiscard]] const std::vector<Variant>&
+    ValuesFor(const Row& row, const std::vector<int>& used, std::vector<Variant>& scratch) const;
 
     /// The first column of that name (case-insensitive).
     [[nodiscard]] std::optional<int> FindColumn(std::string_view name) const;

@@ -98,7 +98,7 @@ bool ReadBack(const StatementSource& source, const RowSet& set, int t, const Loc
     }
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const auto column = static_cast<std::size_t>(columns[i]);
-        row.values[column] = stmt.Column(static_cast<int>(i), set.columns[column].kind);
+        row.Set(column, stmt.Column(static_cast<int>(i), set.columns[column].kind));
     }
     return true;
 }
@@ -166,8 +166,8 @@ void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
     }
     Row updated = row;
     for (const auto& [t, columns] : targets) {
-        const Locator before =
-            Locate(set, t, row, [&](int c) { return row.values[static_cast<std::size_t>(c)]; });
+        const Locator before = Locate(
+            set, t, row, [&](int c) { return set.ValueOf(row, static_cast<std::size_t>(c)); });
         const std::string sql = "UPDATE " +
                                 set.tables[static_cast<std::size_t>(t)].QualifiedName() + " SET " +
                                 ColumnList(set, columns, " = ?", ", ") + " WHERE " + before.where;
@@ -187,11 +187,11 @@ void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
         const Locator after = Locate(set, t, row, [&](int c) {
             const auto changed = changes.find(c);
             return changed != changes.end() ? changed->second
-                                            : row.values[static_cast<std::size_t>(c)];
+                                            : set.ValueOf(row, static_cast<std::size_t>(c));
         });
         if (!ReadBack(source, set, t, after, columns, updated)) {
             for (int column : columns) {
-                updated.values[static_cast<std::size_t>(column)] = changes.at(column);
+                updated.Set(static_cast<std::size_t>(column), changes.at(column));
             }
         }
     }
@@ -199,7 +199,7 @@ void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
         together->Release();
     }
     for (int column : localOnly) {
-        updated.values[static_cast<std::size_t>(column)] = changes.at(column);
+        updated.Set(static_cast<std::size_t>(column), changes.at(column));
     }
     row = std::move(updated);
 }
@@ -240,7 +240,7 @@ void InsertRow(const StatementSource& source, RowSet& set, Row& row,
         for (int column : columns) {
             stmt.Bind(index++, values.at(column),
                       set.columns[static_cast<std::size_t>(column)].kind);
-            inserted.values[static_cast<std::size_t>(column)] = values.at(column);
+            inserted.Set(static_cast<std::size_t>(column), values.at(column));
         }
         stmt.Run();
         // The new row's rowid is the connection's last inserted one: no statement finds it.
@@ -250,15 +250,16 @@ void InsertRow(const StatementSource& source, RowSet& set, Row& row,
         if (!inserted.rowids[static_cast<std::size_t>(t)] && table.keyColumns.empty()) {
             continue; // nothing to find the row by: the values stay as given
         }
-        const Locator locator = Locate(
-            set, t, inserted, [&](int c) { return inserted.values[static_cast<std::size_t>(c)]; });
+        const Locator locator = Locate(set, t, inserted, [&](int c) {
+            return set.ValueOf(inserted, static_cast<std::size_t>(c));
+        });
         (void)ReadBack(source, set, t, locator, ColumnsOf(set, t), inserted);
     }
     if (together) {
         together->Release();
     }
     for (int column : localOnly) {
-        inserted.values[static_cast<std::size_t>(column)] = values.at(column);
+        inserted.Set(static_cast<std::size_t>(column), values.at(column));
     }
     row = std::move(inserted);
 }

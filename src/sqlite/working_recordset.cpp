@@ -157,14 +157,13 @@ Variant WorkingRecordset::Value(int index) const {
             return pending->second;
         }
     }
-    return rows_->rows[row].values[column];
+    return rows_->ValueOf(rows_->rows[row], column);
 }
 
 void WorkingRecordset::SetValue(std::string_view name, const Variant& value) {
     const int column = ColumnIndex(name);
     if (mode_ == EditMode::Adding) {
-        newRow_.values[static_cast<std::size_t>(column)] =
-            value.IsEmpty() ? Variant::Null() : value;
+        newRow_.Set(static_cast<std::size_t>(column), value.IsEmpty() ? Variant::Null() : value);
         pending_[column] = value;
         return;
     }
@@ -178,7 +177,8 @@ void WorkingRecordset::AddNew() {
     FlushEdit();
     beforeAdd_ = cursor_;
     newRow_ = Row{std::vector<Variant>(rows.columns.size(), Variant::Null()),
-                  std::vector<std::optional<std::int64_t>>(rows.tables.size())};
+                  std::vector<std::optional<std::int64_t>>(rows.tables.size()),
+                  {}};
     pending_.clear();
     mode_ = EditMode::Adding;
 }
@@ -228,14 +228,23 @@ WorkingRecordset::BuildView(const RowSet& rows, const std::optional<AdoFilter>& 
     }
     std::vector<std::size_t> view;
     view.reserve(rows.rows.size());
+    // Long values kept out of the rows are read back for the fields the filter or sort uses.
+    const std::vector<int> filtered = filter ? filter->Columns() : std::vector<int>{};
+    std::vector<int> sorted;
+    for (const SortKey& key : sort) {
+        sorted.push_back(key.column);
+    }
+    std::vector<Variant> scratch;
+    std::vector<Variant> other;
     for (std::size_t i = 0; i < rows.rows.size(); ++i) {
-        if (!filter || filter->Matches(rows.rows[i].values)) {
+        if (!filter || filter->Matches(rows.ValuesFor(rows.rows[i], filtered, scratch))) {
             view.push_back(i);
         }
     }
     if (!sort.empty()) {
         std::stable_sort(view.begin(), view.end(), [&](std::size_t a, std::size_t b) {
-            return SortsBefore(sort, rows.rows[a].values, rows.rows[b].values);
+            return SortsBefore(sort, rows.ValuesFor(rows.rows[a], sorted, scratch),
+                               rows.ValuesFor(rows.rows[b], sorted, other));
         });
     }
     return view;
