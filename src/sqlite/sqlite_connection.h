@@ -22,7 +22,7 @@ struct sqlite3;
 
 namespace kvad::db {
 
-/// A SQLite database file opened as the component's connection.
+/// A SQLite database file opened as the component's connection, used by one thread at a time.
 class SqliteConnection final : public Connection,
                                public std::enable_shared_from_this<SqliteConnection> {
   public:
