@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -118,8 +119,8 @@ void Populate(const fs::path& file, int documents) {
                 }
                 const std::string previous =
                     level > 0 ? "C" + std::to_string(chain) + "-" + std::to_string(level - 1) : "";
-                document.Run({id + ".xml", id, Date(level, chain), endpoint,
-                              level > 0 ? "1" : "0", bench::OrderXml(18, id, endpoint), previous,
+                document.Run({id + ".xml", id, Date(level, chain), endpoint, level > 0 ? "1" : "0",
+                              bench::OrderXml(18, id, endpoint), previous,
                               level > 0 ? Date(level - 1, chain) : "", level > 0 ? endpoint : "",
                               chain % 10 == 0 ? "1" : "", guid});
                 header.Run({"ASL " + std::to_string(chain % 50)});
@@ -148,8 +149,7 @@ Run ListAll(const fs::path& file, const fs::path& dir) {
     if (child == 0) {
         std::freopen(out.c_str(), "w", stdout);
         execl(KVAD_NSO_BINARY, KVAD_NSO_BINARY, "--settings", settings.c_str(), "--db",
-              file.c_str(),
-              "--cache-dir", (dir / "cache").c_str(), "list", "--all", nullptr);
+              file.c_str(), "--cache-dir", (dir / "cache").c_str(), "list", "--all", nullptr);
         std::_Exit(127);
     }
     int status = 0;
@@ -172,7 +172,9 @@ Run ListAll(const fs::path& file, const fs::path& dir) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int RunBench(int argc, char** argv) {
     const int largest = argc > 1 ? std::atoi(argv[1]) : 100000;
     const fs::path dir =
         fs::temp_directory_path() / ("kvad-chains-bench-" + std::to_string(getpid()));
@@ -213,9 +215,8 @@ int main(int argc, char** argv) {
         db.reset();
 
         const Run list = ListAll(file, dir);
-        std::printf("%9d %7ld %12.1f ms %12.2f %12.1f ms %12.2f %6.0f MB\n", documents, rows,
-                    leggi, leggi * 1000.0 / documents, list.ms, list.ms * 1000.0 / documents,
-                    list.peakMb);
+        std::printf("%9d %7ld %12.1f ms %12.2f %12.1f ms %12.2f %6.0f MB\n", documents, rows, leggi,
+                    leggi * 1000.0 / documents, list.ms, list.ms * 1000.0 / documents, list.peakMb);
         if (list.lines < rows) {
             std::printf("nso list printed %ld lines for %ld rows\n", list.lines, rows);
             return 1;
@@ -228,4 +229,15 @@ int main(int argc, char** argv) {
         fs::remove_all(dir);
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return RunBench(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
 }

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -165,7 +166,9 @@ Timing FloorLoad(const fs::path& file, const std::vector<fs::path>& documents) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int RunBench(int argc, char** argv) {
     const int documents = argc > 1 ? std::atoi(argv[1]) : 1000;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
     const int largest = argc > 3 ? std::atoi(argv[3]) : 50000;
@@ -222,4 +225,15 @@ int main(int argc, char** argv) {
     kvad::platform::UnregisterFolderInbox();
     fs::remove_all(dir);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return RunBench(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
 }

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,8 +18,8 @@
 #include "sqlite/sqlite_database.h"
 #include "ubl/staging_writer.h"
 #include "ubl/xml_loader.h"
-#include "xml/xml_document.h"
 #include "ubl_orders.h"
+#include "xml/xml_document.h"
 
 namespace {
 
@@ -78,7 +79,9 @@ double XPathMs(nso::NsoState& s, const std::string& xml) {
 
 } // namespace
 
-int main() {
+namespace {
+
+int RunBench() {
     const auto dir =
         std::filesystem::temp_directory_path() / ("kvad-loader-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
@@ -100,8 +103,8 @@ int main() {
 
     std::printf("Order loading (GetOrderFromXML, reload on, one transaction per load), one header "
                 "allowance and one allowance per line\n");
-    std::printf("%7s %9s %10s %9s %9s %9s %12s %10s %8s\n", "lines", "docs/s", "ms/doc",
-                "parse ms", "xpath ms", "db ms", "us per line", "floor ms", "x floor");
+    std::printf("%7s %9s %10s %9s %9s %9s %12s %10s %8s\n", "lines", "docs/s", "ms/doc", "parse ms",
+                "xpath ms", "db ms", "us per line", "floor ms", "x floor");
     for (const int lines : {10, 100, 1000}) {
         const std::string xml = bench::OrderXml(lines);
         std::string quoted;
@@ -165,4 +168,15 @@ int main() {
     db.reset();
     std::filesystem::remove_all(dir);
     return 0;
+}
+
+} // namespace
+
+int main() {
+    try {
+        return RunBench();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
 }

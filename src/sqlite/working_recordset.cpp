@@ -231,6 +231,7 @@ WorkingRecordset::BuildView(const RowSet& rows, const std::optional<AdoFilter>& 
     // Long values kept out of the rows are read back for the fields the filter or sort uses.
     const std::vector<int> filtered = filter ? filter->Columns() : std::vector<int>{};
     std::vector<int> sorted;
+    sorted.reserve(sort.size());
     for (const SortKey& key : sort) {
         sorted.push_back(key.column);
     }

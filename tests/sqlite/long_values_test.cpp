@@ -33,12 +33,12 @@ class LongValuesTest : public TempDatabase {
 
     /// A text of 32 KB that differs from the others of the table in its end.
     static std::string Text(int id) {
-        return std::string(32 * 1024, 'x') + "<" + std::to_string(id * 7) + ">";
+        return std::string(std::size_t{32} * 1024, 'x') + "<" + std::to_string(id * 7) + ">";
     }
 
     void SetUp() override {
         TempDatabase::SetUp();
-        static_assert(kRows * 32 * 1024 > db::LongValues::kInRowsBytes,
+        static_assert(std::size_t{kRows} * 32 * 1024 > db::LongValues::kInRowsBytes,
                       "more long text than a result keeps in its rows");
         Native("CREATE TABLE DOCUMENTI (ID INTEGER PRIMARY KEY, NOME varchar(20), XML ntext)");
         connection->BeginTrans();

@@ -247,12 +247,11 @@ TEST(XmlDocumentXPath, ChildPathsSelectWhatTheGeneralEvaluationSelects) {
     collect(doc->Root());
     std::size_t selected = 0;
     for (const std::string& path : paths) {
-        std::string spaced = path;
+        std::string spaced = " " + path;
         for (std::size_t at = spaced.find('/'); at != std::string::npos;
              at = spaced.find('/', at + 3)) {
             spaced.replace(at, 1, " / ");
         }
-        spaced = " " + spaced;
         for (const Node& node : elements) {
             const std::vector<Node> walked = node.SelectNodes(path);
             EXPECT_EQ(walked, node.SelectNodes(spaced)) << path << " from " << node.Name();
