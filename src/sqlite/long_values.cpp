@@ -27,25 +27,28 @@ std::optional<std::uint32_t> LongValues::Keep(std::string_view text) {
             unusable_ = true;
             return std::nullopt;
         }
+        // Texts are appended through a large buffer: few writes for many rows.
+        std::setvbuf(file_, nullptr, _IOFBF, std::size_t{1} << 20);
     }
-    const int fd = fileno(file_);
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = pwrite(fd, text.data() + written, text.size() - written,
-                                 static_cast<off_t>(end_ + written));
-        if (n <= 0) {
-            unusable_ = true; // a full disk: the texts from here on stay in their rows
-            return std::nullopt;
-        }
-        written += static_cast<std::size_t>(n);
+    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+        unusable_ = true; // a full disk: the texts from here on stay in their rows
+        return std::nullopt;
     }
+    unflushed_ = true;
     spans_.emplace_back(end_, text.size());
     end_ += text.size();
     return static_cast<std::uint32_t>(spans_.size() - 1);
 }
 
-std::string LongValues::Read(std::uint32_t handle) const {
+std::string LongValues::Read(std::uint32_t handle) {
     const auto [offset, size] = spans_.at(handle);
+    if (unflushed_) {
+        if (std::fflush(file_) != 0) {
+            throw DbError("A long value of the recordset cannot be read back from its file.",
+                          "HY000", std::string(), kProviderSource);
+        }
+        unflushed_ = false;
+    }
     std::string text(size, '\0');
     std::size_t read = 0;
     while (read < size) {

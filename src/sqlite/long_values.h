@@ -34,11 +34,12 @@ class LongValues {
     /// in the row (short, within the in-row budget, or the file cannot be written).
     [[nodiscard]] std::optional<std::uint32_t> Keep(std::string_view text);
     /// A kept text. Throws DbError when the file cannot be read back.
-    [[nodiscard]] std::string Read(std::uint32_t handle) const;
+    [[nodiscard]] std::string Read(std::uint32_t handle);
 
   private:
     std::FILE* file_ = nullptr;
     bool unusable_ = false;
+    bool unflushed_ = false; ///< texts written since the last read are still in the buffer
     std::size_t inRows_ = 0;
     std::uint64_t end_ = 0;
     std::vector<std::pair<std::uint64_t, std::size_t>> spans_; ///< offset, size
