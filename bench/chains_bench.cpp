@@ -4,7 +4,8 @@
 // must stay near constant; then `nso list --all` run as a user runs it, with its wall time and
 // peak memory (the list grouped by chain in one pass over the recordset and printed).
 //
-// Usage: chains_bench [largest number of documents (100000)]
+// Usage: chains_bench [largest number of documents (100000)] [order lines per document (18); 0
+// stores a bare "<Order/>", to see what the list costs without the XML it carries]
 
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -80,7 +81,7 @@ std::string Date(int level, int chain) {
 // Registers `documents` documents in chains of one to four, each with its XML and staged header,
 // a fifth of the older documents with an ERP order (half of them delivered) and a tenth of the
 // chains already processed.
-void Populate(const fs::path& file, int documents) {
+void Populate(const fs::path& file, int documents, int lines) {
     sqlite3* db = nullptr;
     if (sqlite3_open(file.c_str(), &db) != SQLITE_OK) {
         throw std::runtime_error("cannot open " + file.string());
@@ -120,9 +121,9 @@ void Populate(const fs::path& file, int documents) {
                 const std::string previous =
                     level > 0 ? "C" + std::to_string(chain) + "-" + std::to_string(level - 1) : "";
                 document.Run({id + ".xml", id, Date(level, chain), endpoint, level > 0 ? "1" : "0",
-                              bench::OrderXml(18, id, endpoint), previous,
-                              level > 0 ? Date(level - 1, chain) : "", level > 0 ? endpoint : "",
-                              chain % 10 == 0 ? "1" : "", guid});
+                              lines > 0 ? bench::OrderXml(lines, id, endpoint) : "<Order/>",
+                              previous, level > 0 ? Date(level - 1, chain) : "",
+                              level > 0 ? endpoint : "", chain % 10 == 0 ? "1" : "", guid});
                 header.Run({"ASL " + std::to_string(chain % 50)});
             }
             ++chain;
@@ -176,6 +177,7 @@ namespace {
 
 int RunBench(int argc, char** argv) {
     const int largest = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int lines = argc > 2 ? std::atoi(argv[2]) : 18;
     const fs::path dir =
         fs::temp_directory_path() / ("kvad-chains-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
@@ -184,13 +186,15 @@ int RunBench(int argc, char** argv) {
     auto host = kvad::host::RegisterStandIns(config);
 
     std::printf("Chain list on registered documents in chains of 1 to 4, %.1f KB of XML each\n",
-                static_cast<double>(bench::OrderXml(18, "C0-0", "UF0").size()) / 1024.0);
+                lines > 0
+                    ? static_cast<double>(bench::OrderXml(lines, "C0-0", "UF0").size()) / 1024.0
+                    : 0.0);
     std::printf("%9s %7s %15s %12s %15s %12s %9s\n", "documents", "rows", "LeggiOrdini all",
                 "us/document", "nso list --all", "us/document", "peak RSS");
     for (int documents = 1000; documents <= largest; documents *= 10) {
         const fs::path file = dir / ("chains-" + std::to_string(documents) + ".db");
         kvad::db::ApplySchema(*kvad::db::OpenSqlite(file.string()));
-        Populate(file, documents);
+        Populate(file, documents, lines);
 
         auto db = kvad::db::OpenSqlite(file.string());
         kvad::CLSIE_NSO object;
