@@ -1,8 +1,14 @@
 // "nso list": the chains of received documents as a clerk reads them: the latest document of
 // each chain with the older documents it replaced indented beneath it.
+#include <unistd.h>
+
+#include <algorithm>
 #include <iostream>
 #include <map>
 #include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "app/commands.h"
 #include "app/session.h"
@@ -12,6 +18,9 @@
 
 namespace nsoapp {
 namespace {
+
+/// Chains shown on a terminal when no --limit is given: a screenful to scroll, not thousands.
+constexpr long kTerminalLimit = 50;
 
 /// The documents of the list that were not loaded, by IE91_ID.
 using NotLoaded = std::map<std::int32_t, kvad::DocumentOutcome>;
@@ -77,7 +86,49 @@ void PrintRow(const kvad::Recordset& rs, bool main, const NotLoaded& notLoaded) 
     std::cout << "\n";
 }
 
-void List(const Settings& settings, kvad::kaenumTipoOrdiniProcessati which) {
+// The chains of the list: each main row (ID_PADRE Null) with the older documents whose
+// ID_PADRE names it (compared without case, as a filter compares), by level. Rows are kept as
+// their positions in the recordset, found in one pass over it.
+struct Chains {
+    struct Older {
+        long position;
+        kvad::Variant level;
+    };
+    std::vector<long> mains;
+    std::vector<std::string> mainIds;
+    std::unordered_map<std::string, std::vector<Older>> olderByParent;
+};
+
+Chains GroupChains(kvad::Recordset& all) {
+    Chains chains;
+    if (all.RecordCount() == 0) {
+        return chains;
+    }
+    for (all.MoveFirst(); !all.Eof(); all.MoveNext()) {
+        const kvad::Variant parent = all.Value("ID_PADRE");
+        if (parent.IsNull() || parent.IsEmpty()) {
+            chains.mains.push_back(all.AbsolutePosition());
+            chains.mainIds.push_back(kvad::AsciiLower(all.Value("ID_RIGA").Text()));
+        } else {
+            chains.olderByParent[kvad::AsciiLower(parent.Text())].push_back(
+                {all.AbsolutePosition(), all.Value("LIVELLO")});
+        }
+    }
+    for (auto& [parent, older] : chains.olderByParent) {
+        // By level, Nulls first, in recordset order within a level (a recordset's sort).
+        std::stable_sort(older.begin(), older.end(), [](const auto& a, const auto& b) {
+            const bool aNull = a.level.IsNull() || a.level.IsEmpty();
+            const bool bNull = b.level.IsNull() || b.level.IsEmpty();
+            if (aNull || bNull) {
+                return aNull && !bNull;
+            }
+            return a.level.ToDouble() < b.level.ToDouble();
+        });
+    }
+    return chains;
+}
+
+void List(const Settings& settings, kvad::kaenumTipoOrdiniProcessati which, long limit) {
     Session session = OpenSession(settings);
     NotLoaded notLoaded;
     for (auto& document : session.nso->DocumentsNotLoaded()) {
@@ -88,12 +139,11 @@ void List(const Settings& settings, kvad::kaenumTipoOrdiniProcessati which) {
     session.nso->LeggiOrdini(which);
     RequireOk(session, "reading the chains");
     auto all = session.nso->RstOrdini();
-    auto mains = all->Clone();
-    mains->SetFilter("ID_PADRE = NULL");
+    const Chains chains = GroupChains(*all);
     const char* what = which == kvad::kaOrdiniDaProcessare ? "to process"
                        : which == kvad::kaOrdiniProcessati ? "processed"
                                                            : "received";
-    if (mains->RecordCount() == 0) {
+    if (chains.mains.empty()) {
         if (which == kvad::kaOrdiniDaProcessare) {
             std::cout << "No orders to process for company " << settings.company
                       << ": `nso fetch` brings new ones, `nso list --all` shows every chain.\n";
@@ -102,19 +152,28 @@ void List(const Settings& settings, kvad::kaenumTipoOrdiniProcessati which) {
         }
         return;
     }
-    std::cout << mains->RecordCount() << " chain(s) " << what << ", " << all->RecordCount()
+    std::cout << chains.mains.size() << " chain(s) " << what << ", " << all->RecordCount()
               << " document(s)\n"
               << Cell("ID", 5) << Cell("KIND", 13) << Cell("NUMBER", 18) << Cell("DATE", 10)
               << Cell("BUYER", 26) << Cell("ERP ORDER", 22) << "STATE\n";
-    auto older = all->Clone();
-    for (mains->MoveFirst(); !mains->Eof(); mains->MoveNext()) {
-        PrintRow(*mains, true, notLoaded);
-        older->SetFilter("ID_PADRE = '" +
-                         kvad::ReplaceAll(mains->Value("ID_RIGA").Text(), "'", "''") + "'");
-        older->SetSort("LIVELLO");
-        for (; !older->Eof(); older->MoveNext()) {
-            PrintRow(*older, false, notLoaded);
+    const std::size_t shown = limit > 0
+                                  ? std::min(chains.mains.size(), static_cast<std::size_t>(limit))
+                                  : chains.mains.size();
+    for (std::size_t chain = 0; chain < shown; ++chain) {
+        all->SetAbsolutePosition(chains.mains[chain]);
+        PrintRow(*all, true, notLoaded);
+        const auto older = chains.olderByParent.find(chains.mainIds[chain]);
+        if (older == chains.olderByParent.end()) {
+            continue;
         }
+        for (const Chains::Older& row : older->second) {
+            all->SetAbsolutePosition(row.position);
+            PrintRow(*all, false, notLoaded);
+        }
+    }
+    if (shown < chains.mains.size()) {
+        std::cout << "(the latest " << shown << " of " << chains.mains.size()
+                  << " chains: --limit 0 lists them all)\n";
     }
 }
 
@@ -127,10 +186,23 @@ void AddListCommand(CLI::App& app, Settings& settings) {
     CLI::Option* all = list->add_flag("--all")->description("Every chain, processed or not");
     list->add_flag("--to-process")->description("Only chains still to process (the default)");
     processed->excludes(all);
-    list->callback([&settings, processed, all] {
-        List(settings, processed->count() > 0 ? kvad::kaOrdiniProcessati
-                       : all->count() > 0     ? kvad::kaOrdiniTutti
-                                              : kvad::kaOrdiniDaProcessare);
+    auto limit = std::make_shared<long>(0);
+    CLI::Option* limitOption =
+        list->add_option("--limit", *limit,
+                         "Show at most N chains, the latest first (0: all; on a terminal the "
+                         "default is " +
+                             std::to_string(kTerminalLimit) + ")")
+            ->type_name("N")
+            ->check(CLI::NonNegativeNumber);
+    list->callback([&settings, processed, all, limit, limitOption] {
+        const long shown = limitOption->count() > 0     ? *limit
+                           : isatty(STDOUT_FILENO) != 0 ? kTerminalLimit
+                                                        : 0;
+        List(settings,
+             processed->count() > 0 ? kvad::kaOrdiniProcessati
+             : all->count() > 0     ? kvad::kaOrdiniTutti
+                                    : kvad::kaOrdiniDaProcessare,
+             shown);
     });
 }
 

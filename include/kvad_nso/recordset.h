@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "kvad_nso/com.h"
+#include "kvad_nso/errors.h"
 #include "kvad_nso/variant.h"
 
 namespace kvad {
@@ -29,6 +30,19 @@ class Recordset : public ComObject {
     [[nodiscard]] virtual long RecordCount() const = 0;
     /// 1-based position of the current row among the visible rows, or one of the kPos values.
     [[nodiscard]] virtual long AbsolutePosition() const = 0;
+    /// Moves to the row at a 1-based position among the visible rows (ADO's AbsolutePosition
+    /// set), as a pending edit would be left by any move. Throws VbError 3001 for a position
+    /// outside 1 to RecordCount(). This default walks from the first row.
+    virtual void SetAbsolutePosition(long position) {
+        if (position < 1 || position > RecordCount()) {
+            throw VbError(3001, "Arguments are of the wrong type, are out of acceptable range, or "
+                                "are in conflict with one another.");
+        }
+        MoveFirst();
+        for (long at = 1; at < position; ++at) {
+            MoveNext();
+        }
+    }
     [[nodiscard]] virtual bool Bof() const = 0;
     [[nodiscard]] virtual bool Eof() const = 0;
     virtual void MoveFirst() = 0;

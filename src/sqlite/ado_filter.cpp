@@ -420,6 +420,16 @@ AdoFilter AdoFilter::Parse(std::string_view text, const RowSet& fields) {
     return filter;
 }
 
+std::vector<int> AdoFilter::Columns() const {
+    std::vector<int> columns;
+    for (const Node& node : nodes_) {
+        if (node.kind == Node::Kind::Compare) {
+            columns.push_back(node.column);
+        }
+    }
+    return columns;
+}
+
 bool AdoFilter::Matches(const std::vector<Variant>& values) const {
     return root_ < 0 || Evaluate(root_, values);
 }

@@ -28,6 +28,8 @@ class AdoFilter {
     /// True when the row's values pass. Throws VbError 3001 when a field's value cannot be
     /// compared with its literal (text that is not a number against a number field).
     [[nodiscard]] bool Matches(const std::vector<Variant>& values) const;
+    /// The fields the filter compares.
+    [[nodiscard]] std::vector<int> Columns() const;
 
   private:
     enum class Op { Equal, NotEqual, Less, Greater, LessEqual, GreaterEqual, Like };

@@ -6,7 +6,7 @@
 namespace kvad::db {
 
 OnePassResult::OnePassResult(std::shared_ptr<SqliteConnection> connection, std::string source,
-                             std::optional<RowSet> rows)
+                             std::shared_ptr<const RowSet> rows)
     : connection_(std::move(connection)), source_(std::move(source)), rows_(std::move(rows)) {
     if (rows_) {
         cursor_.Reset(rows_->rows.size());
@@ -25,6 +25,12 @@ long OnePassResult::RecordCount() const {
 }
 long OnePassResult::AbsolutePosition() const {
     return cursor_.AbsolutePosition(Count());
+}
+void OnePassResult::SetAbsolutePosition(long position) {
+    if (position < 1 || static_cast<std::size_t>(position) > Count()) {
+        ThrowBadArguments();
+    }
+    cursor_.MoveTo(static_cast<std::size_t>(position - 1));
 }
 bool OnePassResult::Bof() const {
     return cursor_.Bof(Count());
@@ -78,7 +84,7 @@ Variant OnePassResult::Value(int index) const {
     if (!current) {
         ThrowNoCurrentRecord();
     }
-    return rows.rows[*current].values[static_cast<std::size_t>(index)];
+    return rows.ValueOf(rows.rows[*current], static_cast<std::size_t>(index));
 }
 
 void OnePassResult::SetValue(std::string_view /*name*/, const Variant& /*value*/) {
@@ -113,7 +119,7 @@ std::shared_ptr<Recordset> OnePassResult::Clone() {
 
 void OnePassResult::Requery() {
     (void)Rows();
-    rows_ = connection_->LoadRows(source_, false);
+    rows_ = connection_->QueryRows(source_);
     if (rows_) {
         cursor_.Reset(rows_->rows.size());
     }

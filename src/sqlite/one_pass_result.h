@@ -19,15 +19,16 @@ class SqliteConnection;
 /// filter, sort and clone are not supported (VbError 3251), nor are updates (VbError 3251).
 class OnePassResult final : public Recordset {
   public:
-    /// nullopt gives a closed recordset (the statement returned no rows).
+    /// Null rows give a closed recordset (the statement returned no rows).
     OnePassResult(std::shared_ptr<SqliteConnection> connection, std::string source,
-                  std::optional<RowSet> rows);
+                  std::shared_ptr<const RowSet> rows);
 
-    [[nodiscard]] bool IsOpen() const override { return rows_.has_value(); }
+    [[nodiscard]] bool IsOpen() const override { return rows_ != nullptr; }
     void Close() override { rows_.reset(); }
 
     [[nodiscard]] long RecordCount() const override;
     [[nodiscard]] long AbsolutePosition() const override;
+    void SetAbsolutePosition(long position) override;
     [[nodiscard]] bool Bof() const override;
     [[nodiscard]] bool Eof() const override;
     void MoveFirst() override;
@@ -61,7 +62,7 @@ class OnePassResult final : public Recordset {
 
     std::shared_ptr<SqliteConnection> connection_;
     std::string source_;
-    std::optional<RowSet> rows_;
+    std::shared_ptr<const RowSet> rows_;
     RowCursor cursor_;
 };
 

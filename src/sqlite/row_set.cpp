@@ -14,18 +14,62 @@ namespace kvad::db {
 
 namespace {
 
+/// Queries that carry long literals are not sent twice: their statements are not kept.
+bool KeepsStatement(const std::string& sql) {
+    return sql.size() <= StatementCache::kMaxSqlLength;
+}
+
 std::string TextOrEmpty(const char* text) {
     return text != nullptr ? text : std::string();
 }
 
+/// Describes the first `count` columns of a prepared statement; with `locateRows`, also the
+/// tables they come from, added to `shape.tables`.
+void DescribeColumns(sqlite3_stmt* stmt, int count,
+                     const std::map<std::string, std::string>& typeHints, bool locateRows,
+                     ResultShape& shape) {
+    for (int i = 0; i < count; ++i) {
+        ResultColumn column;
+        column.name = TextOrEmpty(sqlite3_column_name(stmt, i));
+        column.declType = TextOrEmpty(sqlite3_column_decltype(stmt, i));
+        if (column.declType.empty()) {
+            if (const std::string* hint = FindTypeHint(typeHints, column.name)) {
+                column.declType = *hint;
+            }
+        }
+        column.kind = KindOfDeclType(column.declType);
+        if (locateRows) {
+            const char* table = sqlite3_column_table_name(stmt, i);
+            const char* schema = sqlite3_column_database_name(stmt, i);
+            // A column of a common table expression names the CTE but no schema: it has no
+            // table to be written to.
+            if (table != nullptr && *table != '\0' && schema != nullptr && *schema != '\0') {
+                column.originColumn = TextOrEmpty(sqlite3_column_origin_name(stmt, i));
+                column.quotedOrigin = QuoteIdentifier(column.originColumn);
+                auto known =
+                    std::find_if(shape.tables.begin(), shape.tables.end(), [&](const BaseTable& t) {
+                        return t.schema == schema && t.name == table;
+                    });
+                if (known == shape.tables.end()) {
+                    shape.tables.emplace_back(schema, table);
+                    known = shape.tables.end() - 1;
+                }
+                column.baseTable = static_cast<int>(known - shape.tables.begin());
+            }
+        }
+        shape.columns.push_back(std::move(column));
+    }
+    shape.rowidColumn.assign(shape.tables.size(), -1);
+}
+
 /// Records which result columns make up each table's primary key, for tables whose rowid
 /// could not be read.
-void FindKeyColumns(sqlite3* db, RowSet& set, const std::vector<int>& appendedIndex) {
-    for (std::size_t t = 0; t < set.tables.size(); ++t) {
-        if (appendedIndex[t] >= 0) {
+void FindKeyColumns(sqlite3* db, ResultShape& shape) {
+    for (std::size_t t = 0; t < shape.tables.size(); ++t) {
+        if (shape.rowidColumn[t] >= 0) {
             continue;
         }
-        BaseTable& table = set.tables[t];
+        BaseTable& table = shape.tables[t];
         std::vector<CatalogueColumn> key;
         for (CatalogueColumn& column : CatalogueColumns(db, {table.schema, table.name})) {
             if (column.primaryKeyOrder > 0) {
@@ -37,8 +81,8 @@ void FindKeyColumns(sqlite3* db, RowSet& set, const std::vector<int>& appendedIn
         });
         std::vector<int> found;
         for (const CatalogueColumn& column : key) {
-            for (std::size_t c = 0; c < set.columns.size(); ++c) {
-                const ResultColumn& result = set.columns[c];
+            for (std::size_t c = 0; c < shape.columns.size(); ++c) {
+                const ResultColumn& result = shape.columns[c];
                 if (result.baseTable == static_cast<int>(t) &&
                     EqualsNoCase(result.originColumn, column.name)) {
                     found.push_back(static_cast<int>(c));
@@ -50,6 +94,110 @@ void FindKeyColumns(sqlite3* db, RowSet& set, const std::vector<int>& appendedIn
             table.keyColumns = std::move(found);
         }
     }
+}
+
+struct Described {
+    std::shared_ptr<ResultShape> shape;
+    Statement statement;
+};
+
+/// Describes a locating query from one prepared statement: the query with the rowid of every
+/// table of its FROM clause appended, each rowid matched to its table by the column metadata.
+/// Nullopt when that statement cannot be made (a view, a subquery, a compound query).
+std::optional<Described> DescribeWithAllRowids(const StatementSource& source,
+                                               const std::string& sql,
+                                               const std::map<std::string, std::string>& hints) {
+    const auto all = AddRowidColumnsOfAllTables(sql);
+    if (!all) {
+        return std::nullopt;
+    }
+    std::optional<Statement> located;
+    try {
+        located.emplace(source.Prepare(all->sql, KeepsStatement(sql)));
+    } catch (const DbError&) {
+        return std::nullopt; // a table without rowid, a view, or a statement that fails anyway
+    }
+    const int appended = static_cast<int>(all->appendedIndex.size());
+    const int count = located->ColumnCount() - appended;
+    if (count <= 0) {
+        return std::nullopt;
+    }
+    auto shape = std::make_shared<ResultShape>();
+    DescribeColumns(located->Get(), count, hints, true, *shape);
+    if (shape->tables.empty()) {
+        return std::nullopt; // nothing to locate: the query runs as written
+    }
+    for (std::size_t t = 0; t < shape->tables.size(); ++t) {
+        const BaseTable& table = shape->tables[t];
+        int match = -1;
+        int matches = 0;
+        for (int a = 0; a < appended; ++a) {
+            const char* name = sqlite3_column_table_name(located->Get(), count + a);
+            const char* schema = sqlite3_column_database_name(located->Get(), count + a);
+            if (name != nullptr && schema != nullptr && table.name == name &&
+                table.schema == schema) {
+                match = count + a;
+                ++matches;
+            }
+        }
+        // A table named twice (a self join) has two rowids: its rows are located by key.
+        if (matches == 1) {
+            shape->rowidColumn[t] = match;
+            shape->tables[t].rowidState = 1;
+        }
+    }
+    FindKeyColumns(source.db, *shape);
+    shape->sql = all->sql;
+    return Described{std::move(shape), std::move(*located)};
+}
+
+Described Describe(const StatementSource& source, const std::string& sql,
+                   const std::map<std::string, std::string>& hints, bool locateRows) {
+    if (locateRows) {
+        if (auto described = DescribeWithAllRowids(source, sql, hints)) {
+            return std::move(*described);
+        }
+    }
+    Statement stmt = source.Prepare(sql, KeepsStatement(sql));
+    auto shape = std::make_shared<ResultShape>();
+    const int count = stmt.ColumnCount();
+    DescribeColumns(stmt.Get(), count, hints, locateRows, *shape);
+    shape->sql = sql;
+    if (shape->tables.empty()) {
+        return Described{std::move(shape), std::move(stmt)};
+    }
+    // Rows of tables named once in the FROM clause are located by rowid, the others by key.
+    std::vector<TableSource> sources;
+    for (const BaseTable& table : shape->tables) {
+        sources.push_back({table.schema, table.name});
+    }
+    if (auto withRowids = AddRowidColumns(sql, sources)) {
+        try {
+            Statement located = source.Prepare(withRowids->sql, KeepsStatement(sql));
+            const int appended = static_cast<int>(std::count_if(withRowids->appendedIndex.begin(),
+                                                                withRowids->appendedIndex.end(),
+                                                                [](int a) { return a >= 0; }));
+            if (located.ColumnCount() == count + appended) {
+                stmt = std::move(located);
+                shape->sql = withRowids->sql;
+                for (std::size_t t = 0; t < shape->tables.size(); ++t) {
+                    if (withRowids->appendedIndex[t] >= 0) {
+                        shape->rowidColumn[t] = count + withRowids->appendedIndex[t];
+                        shape->tables[t].rowidState = 1;
+                    }
+                }
+            }
+        } catch (const DbError&) {
+            // A table without rowid (or a view): rows are located by their key instead.
+        }
+    }
+    FindKeyColumns(source.db, *shape);
+    return Described{std::move(shape), std::move(stmt)};
+}
+
+bool SameHints(const std::map<std::string, std::string>& a,
+               const std::map<std::string, std::string>& b) {
+    return a == b;
 }
 
 } // namespace
@@ -64,16 +212,108 @@ const std::string* FindTypeHint(const std::map<std::string, std::string>& hints,
     return nullptr;
 }
 
-std::string BaseTable::QualifiedName() const {
-    return QuoteIdentifier(schema) + "." + QuoteIdentifier(name);
+std::size_t ColumnIndex::Hash::operator()(std::string_view text) const noexcept {
+    std::size_t hash = 14695981039346656037ULL;
+    for (const char c : text) {
+        hash = (hash ^ static_cast<unsigned char>(AsciiLower(c))) * 1099511628211ULL;
+    }
+    return hash;
 }
 
-std::optional<int> RowSet::FindColumn(std::string_view name) const {
-    const auto found = byName_.find(AsciiLower(name));
+bool ColumnIndex::Equal::operator()(std::string_view a, std::string_view b) const noexcept {
+    return EqualsNoCase(a, b);
+}
+
+ColumnIndex::ColumnIndex(const std::vector<ResultColumn>& columns) {
+    byName_.reserve(columns.size());
+    byExactName_.reserve(columns.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const auto [first, added] = byName_.emplace(columns[i].name, static_cast<int>(i));
+        // Only the first column of a name (ignoring case) is ever found, also by exact name.
+        if (added) {
+            byExactName_.emplace(columns[i].name, static_cast<int>(i));
+        }
+    }
+}
+
+std::optional<int> ColumnIndex::Find(std::string_view name) const {
+    if (const auto exact = byExactName_.find(name); exact != byExactName_.end()) {
+        return exact->second;
+    }
+    const auto found = byName_.find(name);
     if (found == byName_.end()) {
         return std::nullopt;
     }
     return found->second;
+}
+
+std::shared_ptr<const ResultShape>
+ResultShapeCache::Find(std::string_view sql, bool locateRows, std::uint64_t generation,
+                       const std::map<std::string, std::string>& typeHints) const {
+    const auto& shapes = shapes_[locateRows ? 1 : 0];
+    const auto found = shapes.find(sql);
+    if (found == shapes.end() || found->second.generation != generation ||
+        !SameHints(found->second.shape->typeHints, typeHints)) {
+        return nullptr;
+    }
+    return found->second.shape;
+}
+
+void ResultShapeCache::Add(std::string_view sql, bool locateRows, std::uint64_t generation,
+                           std::shared_ptr<const ResultShape> shape) {
+    if (sql.size() > StatementCache::kMaxSqlLength) {
+        return;
+    }
+    auto& shapes = shapes_[locateRows ? 1 : 0];
+    if (shapes.size() >= kCapacity) {
+        shapes.clear();
+    }
+    shapes.insert_or_assign(std::string(sql), Kept{generation, std::move(shape)});
+}
+
+void Row::Set(std::size_t column, Variant value) {
+    values[column] = std::move(value);
+    std::erase_if(outside, [column](const auto& kept) {
+        return static_cast<std::size_t>(kept.first) == column;
+    });
+}
+
+bool Row::IsOutside(std::size_t column) const noexcept {
+    for (const auto& kept : outside) {
+        if (static_cast<std::size_t>(kept.first) == column) {
+            return true;
+        }
+    }
+    return false;
+}
+
+Variant RowSet::ValueOf(const Row& row, std::size_t column) const {
+    for (const auto& [kept, handle] : row.outside) {
+        if (static_cast<std::size_t>(kept) == column) {
+            return Variant(longValues->Read(handle));
+        }
+    }
+    return row.values[column];
+}
+
+const std::vector<Variant>& RowSet::ValuesFor(const Row& row, const std::vector<int>& used,
+                                              std::vector<Variant>& scratch) const {
+    bool copied = false;
+    for (const auto& [kept, handle] : row.outside) {
+        if (std::find(used.begin(), used.end(), kept) == used.end()) {
+            continue;
+        }
+        if (!copied) {
+            scratch = row.values;
+            copied = true;
+        }
+        scratch[static_cast<std::size_t>(kept)] = Variant(longValues->Read(handle));
+    }
+    return copied ? scratch : row.values;
+}
+
+std::optional<int> RowSet::FindColumn(std::string_view name) const {
+    return index_ ? index_->Find(name) : std::nullopt;
 }
 
 int RowSet::FindTable(std::string_view name) const {
@@ -87,85 +327,72 @@ int RowSet::FindTable(std::string_view name) const {
 }
 
 void RowSet::IndexColumns() {
-    byName_.clear();
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        byName_.emplace(AsciiLower(columns[i].name), static_cast<int>(i));
-    }
+    index_ = std::make_shared<const ColumnIndex>(columns);
 }
 
-RowSet LoadRowSet(sqlite3* db, const std::string& sql,
-                  const std::map<std::string, std::string>& typeHints, bool locateRows) {
-    Statement stmt(db, sql);
+void RowSet::TakeShape(const ResultShape& shape) {
+    columns = shape.columns;
+    tables = shape.tables;
+    index_ = shape.index;
+}
+
+RowSet LoadRowSet(const StatementSource& source, const std::string& sql,
+                  const std::map<std::string, std::string>& typeHints, bool locateRows,
+                  ResultShapeCache* shapes, const std::vector<ParameterValue>& parameters) {
+    std::shared_ptr<const ResultShape> shape =
+        shapes != nullptr ? shapes->Find(sql, locateRows, source.generation, typeHints) : nullptr;
+    std::optional<Statement> stmt;
+    if (shape) {
+        stmt.emplace(source.Prepare(shape->sql, KeepsStatement(sql)));
+    } else {
+        Described described = Describe(source, sql, typeHints, locateRows);
+        described.shape->typeHints = typeHints;
+        described.shape->index = std::make_shared<const ColumnIndex>(described.shape->columns);
+        stmt.emplace(std::move(described.statement));
+        shape = std::move(described.shape);
+        if (shapes != nullptr) {
+            shapes->Add(sql, locateRows, source.generation, shape);
+        }
+    }
+
+    stmt->BindParameters(parameters);
     RowSet set;
-    const int count = stmt.ColumnCount();
-    std::vector<TableSource> sources;
-    for (int i = 0; i < count; ++i) {
-        ResultColumn column;
-        column.name = TextOrEmpty(sqlite3_column_name(stmt.Get(), i));
-        column.declType = TextOrEmpty(sqlite3_column_decltype(stmt.Get(), i));
-        if (column.declType.empty()) {
-            if (const std::string* hint = FindTypeHint(typeHints, column.name)) {
-                column.declType = *hint;
-            }
-        }
-        column.kind = KindOfDeclType(column.declType);
-        if (locateRows) {
-            const std::string table = TextOrEmpty(sqlite3_column_table_name(stmt.Get(), i));
-            const std::string schema = TextOrEmpty(sqlite3_column_database_name(stmt.Get(), i));
-            // A column of a common table expression names the CTE but no schema: it has no
-            // table to be written to.
-            if (!table.empty() && !schema.empty()) {
-                column.originColumn = TextOrEmpty(sqlite3_column_origin_name(stmt.Get(), i));
-                auto known = std::find_if(sources.begin(), sources.end(), [&](const auto& s) {
-                    return s.schema == schema && s.table == table;
-                });
-                if (known == sources.end()) {
-                    sources.push_back({schema, table});
-                    set.tables.push_back(BaseTable{schema, table, {}, -1});
-                    known = sources.end() - 1;
-                }
-                column.baseTable = static_cast<int>(known - sources.begin());
-            }
-        }
-        set.columns.push_back(std::move(column));
-    }
-    set.IndexColumns();
-
-    std::vector<int> appendedIndex(sources.size(), -1);
-    if (!sources.empty()) {
-        if (auto withRowids = AddRowidColumns(sql, sources)) {
-            try {
-                Statement located(db, withRowids->sql);
-                const int appended = static_cast<int>(
-                    std::count_if(withRowids->appendedIndex.begin(),
-                                  withRowids->appendedIndex.end(), [](int a) { return a >= 0; }));
-                if (located.ColumnCount() == count + appended) {
-                    stmt = std::move(located);
-                    appendedIndex = withRowids->appendedIndex;
-                }
-            } catch (const DbError&) {
-                // A table without rowid (or a view): rows are located by their key instead.
-            }
-        }
-        for (std::size_t t = 0; t < set.tables.size(); ++t) {
-            if (appendedIndex[t] >= 0) {
-                set.tables[t].rowidState = 1;
-            }
-        }
-        FindKeyColumns(db, set, appendedIndex);
-    }
-
-    while (stmt.Step()) {
+    set.TakeShape(*shape);
+    const std::size_t count = set.columns.size();
+    const std::size_t tableCount = set.tables.size();
+    sqlite3_stmt* raw = stmt->Get();
+    while (stmt->Step()) {
         Row row;
-        row.values.reserve(set.columns.size());
-        for (int i = 0; i < count; ++i) {
-            row.values.push_back(stmt.Column(i, set.columns[i].kind));
+        row.values.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const int index = static_cast<int>(i);
+            const ValueKind kind = set.columns[i].kind;
+            // A long text read as text (not as a date or a number) may be kept out of the row.
+            if ((kind == ValueKind::Text || kind == ValueKind::ByStorage) &&
+                sqlite3_column_type(raw, index) == SQLITE_TEXT &&
+                static_cast<std::size_t>(sqlite3_column_bytes(raw, index)) >=
+                    LongValues::kMinBytes) {
+                const std::string_view text(
+                    reinterpret_cast<const char*>(sqlite3_column_text(raw, index)),
+                    static_cast<std::size_t>(sqlite3_column_bytes(raw, index)));
+                if (!set.longValues) {
+                    set.longValues = std::make_shared<LongValues>();
+                }
+                if (const auto handle = set.longValues->Keep(text)) {
+                    row.outside.emplace_back(index, *handle);
+                    row.values.push_back(Variant::Null());
+                    continue;
+                }
+                row.values.push_back(Variant(std::string(text)));
+                continue;
+            }
+            row.values.push_back(ReadColumn(raw, index, kind));
         }
-        row.rowids.resize(set.tables.size());
-        for (std::size_t t = 0; t < set.tables.size(); ++t) {
-            const int index = appendedIndex[t];
-            if (index >= 0 && sqlite3_column_type(stmt.Get(), count + index) != SQLITE_NULL) {
-                row.rowids[t] = sqlite3_column_int64(stmt.Get(), count + index);
+        row.rowids.resize(tableCount);
+        for (std::size_t t = 0; t < tableCount; ++t) {
+            const int index = shape->rowidColumn[t];
+            if (index >= 0 && sqlite3_column_type(raw, index) != SQLITE_NULL) {
+                row.rowids[t] = sqlite3_column_int64(raw, index);
             }
         }
         set.rows.push_back(std::move(row));

@@ -2,8 +2,10 @@
 // The rows of a result held in memory, with what is known of where each column comes from.
 // Working recordsets and their clones share one RowSet.
 
+#include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,9 +13,10 @@
 #include <vector>
 
 #include "kvad_nso/variant.h"
+#include "long_values.h"
+#include "quote_identifier.h"
+#include "statement_cache.h"
 #include "value_codec.h"
-
-struct sqlite3;
 
 namespace kvad::db {
 
@@ -28,6 +31,7 @@ struct ResultColumn {
     ValueKind kind = ValueKind::ByStorage;
     int baseTable = -1;       ///< index into RowSet::tables, -1 for an expression
     std::string originColumn; ///< the column's name in its base table
+    std::string quotedOrigin; ///< originColumn quoted for SQLite statements
 };
 
 /// A table that result columns come from.
@@ -39,15 +43,100 @@ struct BaseTable {
     std::vector<int> keyColumns;
     /// Whether the table has a rowid: -1 not known yet, 0 no (WITHOUT ROWID), 1 yes.
     int rowidState = -1;
+    /// The table's name for SQLite statements (temp."#TEMP_ORD").
+    std::string qualifiedName;
+
+    BaseTable(std::string schemaName, std::string tableName)
+        : schema(std::move(schemaName)), name(std::move(tableName)),
+          qualifiedName(QuoteIdentifier(schema) + "." + QuoteIdentifier(name)) {}
 
     /// The table's name for SQLite statements (temp."#TEMP_ORD").
-    [[nodiscard]] std::string QualifiedName() const;
+    [[nodiscard]] const std::string& QualifiedName() const noexcept { return qualifiedName; }
 };
 
 /// One row: its values and, per base table, the rowid it has there (when known).
 struct Row {
+    /// A value kept out of the row (see `outside`) reads Null here: RowSet::ValueOf has it.
     std::vector<Variant> values;
     std::vector<std::optional<std::int64_t>> rowids;
+    /// Long values kept out of the row: column, handle in the set's LongValues.
+    std::vector<std::pair<int, std::uint32_t>> outside;
+
+    /// Replaces a value (one kept outside the row is forgotten).
+    void Set(std::size_t column, Variant value);
+    /// Whether the value of `column` is kept outside the row.
+    [[nodiscard]] bool IsOutside(std::size_t column) const noexcept;
+};
+
+/// Column positions by name, compared without regard to ASCII case.
+class ColumnIndex {
+  public:
+    explicit ColumnIndex(const std::vector<ResultColumn>& columns);
+    /// The first column of that name.
+    [[nodiscard]] std::optional<int> Find(std::string_view name) const;
+
+  private:
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const noexcept;
+    };
+    struct Equal {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const noexcept;
+    };
+    struct ExactHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const noexcept {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+    std::unordered_map<std::string, int, Hash, Equal> byName_;
+    /// The same positions by the names as written: callers mostly write them so.
+    std::unordered_map<std::string, int, ExactHash, std::equal_to<>> byExactName_;
+};
+
+/// What a query's rows look like: its visible columns, their base tables, and the statement
+/// run to read them (the query itself, or the query with the rowid of its tables appended when
+/// rows are to be located).
+struct ResultShape {
+    std::vector<ResultColumn> columns;
+    std::vector<BaseTable> tables;
+    /// Per base table, the position of its rowid among the statement's columns, or -1.
+    std::vector<int> rowidColumn;
+    std::string sql;
+    std::map<std::string, std::string> typeHints; ///< as they were given
+    std::shared_ptr<const ColumnIndex> index;
+};
+
+/// Shapes of results by statement, kept per connection while the schema stays the same: a
+/// statement sent again is run without being described again.
+class ResultShapeCache {
+  public:
+    static constexpr std::size_t kCapacity = 128;
+
+    [[nodiscard]] std::shared_ptr<const ResultShape>
+    Find(std::string_view sql, bool locateRows, std::uint64_t generation,
+         const std::map<std::string, std::string>& typeHints) const;
+    void Add(std::string_view sql, bool locateRows, std::uint64_t generation,
+             std::shared_ptr<const ResultShape> shape);
+    void Clear() noexcept {
+        shapes_[0].clear();
+        shapes_[1].clear();
+    }
+
+  private:
+    struct Kept {
+        std::uint64_t generation = 0;
+        std::shared_ptr<const ResultShape> shape;
+    };
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const noexcept {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+    /// Shapes of queries, then of queries whose rows are located.
+    std::array<std::unordered_map<std::string, Kept, Hash, std::equal_to<>>, 2> shapes_;
 };
 
 /// A result in memory.
@@ -58,6 +147,15 @@ struct RowSet {
     /// Dynamic property "Unique Table": index of the one table that updates go to, or -1.
     int uniqueTable = -1;
     std::string uniqueTableName;
+    /// Long values of the rows kept out of them, shared with nobody else.
+    std::shared_ptr<LongValues> longValues;
+
+    /// The value of a row's column, read back when it is kept outside the row.
+    [[nodiscard]] Variant ValueOf(const Row& row, std::size_t column) const;
+    /// The row's values with those of the `used` columns kept outside read back (the row's own
+    /// values when none is).
+    [[nodiscard]] const std::vector<Variant>&
+    ValuesFor(const Row& row, const std::vector<int>& used, std::vector<Variant>& scratch) const;
 
     /// The first column of that name (case-insensitive).
     [[nodiscard]] std::optional<int> FindColumn(std::string_view name) const;
@@ -65,17 +163,21 @@ struct RowSet {
     [[nodiscard]] int FindTable(std::string_view name) const;
     /// Rebuilds the name index after the columns changed.
     void IndexColumns();
+    /// Takes the columns, tables and name index of a shape.
+    void TakeShape(const ResultShape& shape);
 
   private:
-    std::unordered_map<std::string, int> byName_;
+    std::shared_ptr<const ColumnIndex> index_;
 };
 
 /// Runs a query and reads all its rows. `typeHints` gives declared types of computed columns
 /// by name. With `locateRows`, the base tables of the columns are recorded and the rowid of
-/// each row in them is read alongside, invisibly, so that rows can be written back.
-/// Throws DbError.
-[[nodiscard]] RowSet LoadRowSet(sqlite3* db, const std::string& sql,
+/// each row in them is read alongside, invisibly, so that rows can be written back. Statements
+/// come from the source's cache; `shapes`, when given, keeps the result's description for the
+/// next time the statement is run; `parameters` are bound to ?1, ?2, ... Throws DbError.
+[[nodiscard]] RowSet LoadRowSet(const StatementSource& source, const std::string& sql,
                                 const std::map<std::string, std::string>& typeHints,
-                                bool locateRows);
+                                bool locateRows, ResultShapeCache* shapes = nullptr,
+                                const std::vector<ParameterValue>& parameters = {});
 
 } // namespace kvad::db

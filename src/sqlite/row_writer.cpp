@@ -61,7 +61,7 @@ template <class ValueOf> Locator Locate(const RowSet& set, int t, const Row& row
         if (!locator.where.empty()) {
             locator.where += " AND ";
         }
-        locator.where += QuoteIdentifier(info.originColumn) + " = ?";
+        locator.where += info.quotedOrigin + " = ?";
         locator.keyValues.emplace_back(value, info.kind);
     }
     return locator;
@@ -79,34 +79,35 @@ std::vector<int> ColumnsOf(const RowSet& set, int t) {
 }
 
 /// Reads the listed columns of the located row back into `row`; false when it is not there.
-bool ReadBack(sqlite3* db, const RowSet& set, int t, const Locator& locator,
+bool ReadBack(const StatementSource& source, const RowSet& set, int t, const Locator& locator,
               const std::vector<int>& columns, Row& row) {
     if (columns.empty()) {
         return true;
     }
     std::string sql = "SELECT ";
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        sql += (i > 0 ? ", " : "") +
-               QuoteIdentifier(set.columns[static_cast<std::size_t>(columns[i])].originColumn);
+        sql += (i > 0 ? ", " : "");
+        sql += set.columns[static_cast<std::size_t>(columns[i])].quotedOrigin;
     }
     sql += " FROM " + set.tables[static_cast<std::size_t>(t)].QualifiedName() + " WHERE " +
            locator.where;
-    Statement stmt(db, sql);
+    Statement stmt = source.Prepare(sql);
     locator.Bind(stmt, 1);
     if (!stmt.Step()) {
         return false;
     }
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const auto column = static_cast<std::size_t>(columns[i]);
-        row.values[column] = stmt.Column(static_cast<int>(i), set.columns[column].kind);
+        row.Set(column, stmt.Column(static_cast<int>(i), set.columns[column].kind));
     }
     return true;
 }
 
-bool HasRowid(sqlite3* db, BaseTable& table) {
+bool HasRowid(const StatementSource& source, BaseTable& table) {
     if (table.rowidState < 0) {
         try {
-            Statement probe(db, "SELECT rowid FROM " + table.QualifiedName() + " LIMIT 0");
+            const Statement probe =
+                source.Prepare("SELECT rowid FROM " + table.QualifiedName() + " LIMIT 0");
             table.rowidState = 1;
         } catch (const DbError&) {
             table.rowidState = 0;
@@ -139,34 +140,38 @@ std::map<int, std::vector<int>> TargetsOf(const RowSet& set, const std::map<int,
     return targets;
 }
 
-std::string ColumnList(const RowSet& set, const std::vector<int>& columns,
-                       const std::string& suffix, const std::string& separator) {
+std::string ColumnList(const RowSet& set, const std::vector<int>& columns, std::string_view suffix,
+                       std::string_view separator) {
     std::string text;
+    text.reserve(columns.size() * 32);
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        text += (i > 0 ? separator : "") +
-                QuoteIdentifier(set.columns[static_cast<std::size_t>(columns[i])].originColumn) +
-                suffix;
+        if (i > 0) {
+            text += separator;
+        }
+        text += set.columns[static_cast<std::size_t>(columns[i])].quotedOrigin;
+        text += suffix;
     }
     return text;
 }
 
 } // namespace
 
-void WriteRowChanges(sqlite3* db, RowSet& set, Row& row, const std::map<int, Variant>& changes) {
+void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
+                     const std::map<int, Variant>& changes) {
     std::vector<int> localOnly;
     const auto targets = TargetsOf(set, changes, localOnly, false);
     std::optional<Savepoint> together;
     if (targets.size() > 1) {
-        together.emplace(db, "kvad_row_update");
+        together.emplace(source.db, "kvad_row_update");
     }
     Row updated = row;
     for (const auto& [t, columns] : targets) {
-        const Locator before =
-            Locate(set, t, row, [&](int c) { return row.values[static_cast<std::size_t>(c)]; });
+        const Locator before = Locate(
+            set, t, row, [&](int c) { return set.ValueOf(row, static_cast<std::size_t>(c)); });
         const std::string sql = "UPDATE " +
                                 set.tables[static_cast<std::size_t>(t)].QualifiedName() + " SET " +
                                 ColumnList(set, columns, " = ?", ", ") + " WHERE " + before.where;
-        Statement stmt(db, sql);
+        Statement stmt = source.Prepare(sql);
         int index = 1;
         for (int column : columns) {
             stmt.Bind(index++, changes.at(column),
@@ -174,7 +179,7 @@ void WriteRowChanges(sqlite3* db, RowSet& set, Row& row, const std::map<int, Var
         }
         before.Bind(stmt, index);
         stmt.Run();
-        if (sqlite3_changes(db) != 1) {
+        if (sqlite3_changes(source.db) != 1) {
             Fail("Row cannot be located for updating. Some values may have been changed since it "
                  "was last read.",
                  sql);
@@ -182,11 +187,11 @@ void WriteRowChanges(sqlite3* db, RowSet& set, Row& row, const std::map<int, Var
         const Locator after = Locate(set, t, row, [&](int c) {
             const auto changed = changes.find(c);
             return changed != changes.end() ? changed->second
-                                            : row.values[static_cast<std::size_t>(c)];
+                                            : set.ValueOf(row, static_cast<std::size_t>(c));
         });
-        if (!ReadBack(db, set, t, after, columns, updated)) {
+        if (!ReadBack(source, set, t, after, columns, updated)) {
             for (int column : columns) {
-                updated.values[static_cast<std::size_t>(column)] = changes.at(column);
+                updated.Set(static_cast<std::size_t>(column), changes.at(column));
             }
         }
     }
@@ -194,12 +199,13 @@ void WriteRowChanges(sqlite3* db, RowSet& set, Row& row, const std::map<int, Var
         together->Release();
     }
     for (int column : localOnly) {
-        updated.values[static_cast<std::size_t>(column)] = changes.at(column);
+        updated.Set(static_cast<std::size_t>(column), changes.at(column));
     }
     row = std::move(updated);
 }
 
-void InsertRow(sqlite3* db, RowSet& set, Row& row, const std::map<int, Variant>& values) {
+void InsertRow(const StatementSource& source, RowSet& set, Row& row,
+               const std::map<int, Variant>& values) {
     std::vector<int> localOnly;
     auto targets = TargetsOf(set, values, localOnly, true);
     if (set.uniqueTable >= 0) {
@@ -212,7 +218,7 @@ void InsertRow(sqlite3* db, RowSet& set, Row& row, const std::map<int, Variant>&
     }
     std::optional<Savepoint> together;
     if (targets.size() > 1) {
-        together.emplace(db, "kvad_row_insert");
+        together.emplace(source.db, "kvad_row_insert");
     }
     Row inserted = row;
     inserted.values.resize(set.columns.size(), Variant::Null());
@@ -229,29 +235,31 @@ void InsertRow(sqlite3* db, RowSet& set, Row& row, const std::map<int, Variant>&
             }
             sql += " (" + ColumnList(set, columns, "", ", ") + ") VALUES (" + marks + ")";
         }
-        Statement stmt(db, sql);
+        Statement stmt = source.Prepare(sql);
         int index = 1;
         for (int column : columns) {
             stmt.Bind(index++, values.at(column),
                       set.columns[static_cast<std::size_t>(column)].kind);
-            inserted.values[static_cast<std::size_t>(column)] = values.at(column);
+            inserted.Set(static_cast<std::size_t>(column), values.at(column));
         }
         stmt.Run();
-        if (HasRowid(db, table)) {
-            inserted.rowids[static_cast<std::size_t>(t)] = sqlite3_last_insert_rowid(db);
+        // The new row's rowid is the connection's last inserted one: no statement finds it.
+        if (HasRowid(source, table)) {
+            inserted.rowids[static_cast<std::size_t>(t)] = sqlite3_last_insert_rowid(source.db);
         }
         if (!inserted.rowids[static_cast<std::size_t>(t)] && table.keyColumns.empty()) {
             continue; // nothing to find the row by: the values stay as given
         }
-        const Locator locator = Locate(
-            set, t, inserted, [&](int c) { return inserted.values[static_cast<std::size_t>(c)]; });
-        (void)ReadBack(db, set, t, locator, ColumnsOf(set, t), inserted);
+        const Locator locator = Locate(set, t, inserted, [&](int c) {
+            return set.ValueOf(inserted, static_cast<std::size_t>(c));
+        });
+        (void)ReadBack(source, set, t, locator, ColumnsOf(set, t), inserted);
     }
     if (together) {
         together->Release();
     }
     for (int column : localOnly) {
-        inserted.values[static_cast<std::size_t>(column)] = values.at(column);
+        inserted.Set(static_cast<std::size_t>(column), values.at(column));
     }
     row = std::move(inserted);
 }

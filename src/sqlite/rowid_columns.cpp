@@ -223,11 +223,18 @@ std::vector<TableRef> ReadFromClause(const std::vector<Token>& tokens, std::size
     return refs;
 }
 
-} // namespace
+/// The table references of the main FROM clause of a plain SELECT, and where that clause
+/// starts; nullopt for statements whose rows cannot be located.
+struct MainFrom {
+    std::vector<Token> tokens;
+    std::size_t from = 0;
+    std::vector<TableRef> refs;
+};
 
-std::optional<RowidQuery> AddRowidColumns(std::string_view sql,
-                                          const std::vector<TableSource>& sources) {
-    const std::vector<Token> tokens = Tokenize(sql);
+std::optional<MainFrom> FindMainFrom(std::string_view sql) {
+    MainFrom main;
+    main.tokens = Tokenize(sql);
+    const std::vector<Token>& tokens = main.tokens;
     std::size_t select = tokens.size();
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         if (tokens[i].depth == 0 && IsWord(tokens[i], "SELECT")) {
@@ -258,15 +265,40 @@ std::optional<RowidQuery> AddRowidColumns(std::string_view sql,
     if (from == tokens.size()) {
         return std::nullopt;
     }
-    const std::vector<TableRef> refs = ReadFromClause(tokens, from, end);
+    main.from = from;
+    main.refs = ReadFromClause(tokens, from, end);
+    return main;
+}
 
+std::string RowidColumn(const TableRef& ref, int appended) {
+    const std::string qualifier = ref.alias.empty() ? ref.written : QuoteIdentifier(ref.alias);
+    return ", " + qualifier + ".rowid AS " +
+           QuoteIdentifier("kvad.rowid." + std::to_string(appended)) + " ";
+}
+
+std::string Splice(std::string_view sql, const MainFrom& main, const std::string& added) {
+    const std::size_t at = main.tokens[main.from].begin;
+    std::string result;
+    result.reserve(sql.size() + added.size());
+    result.append(sql.substr(0, at)).append(added).append(sql.substr(at));
+    return result;
+}
+
+} // namespace
+
+std::optional<RowidQuery> AddRowidColumns(std::string_view sql,
+                                          const std::vector<TableSource>& sources) {
+    const auto main = FindMainFrom(sql);
+    if (!main) {
+        return std::nullopt;
+    }
     RowidQuery result;
     std::string added;
     int appended = 0;
     for (const TableSource& source : sources) {
         const TableRef* match = nullptr;
         int matches = 0;
-        for (const TableRef& ref : refs) {
+        for (const TableRef& ref : main->refs) {
             if (EqualsNoCase(ref.name, source.table) &&
                 (ref.schema.empty() || EqualsNoCase(ref.schema, source.schema))) {
                 match = &ref;
@@ -277,17 +309,29 @@ std::optional<RowidQuery> AddRowidColumns(std::string_view sql,
             result.appendedIndex.push_back(-1);
             continue;
         }
-        const std::string qualifier =
-            match->alias.empty() ? match->written : QuoteIdentifier(match->alias);
-        added += ", " + qualifier + ".rowid AS " +
-                 QuoteIdentifier("kvad.rowid." + std::to_string(appended)) + " ";
+        added += RowidColumn(*match, appended);
         result.appendedIndex.push_back(appended++);
     }
     if (appended == 0) {
         return std::nullopt;
     }
-    result.sql = std::string(sql.substr(0, tokens[from].begin)) + added +
-                 std::string(sql.substr(tokens[from].begin));
+    result.sql = Splice(sql, *main, added);
+    return result;
+}
+
+std::optional<RowidQuery> AddRowidColumnsOfAllTables(std::string_view sql) {
+    const auto main = FindMainFrom(sql);
+    if (!main || main->refs.empty()) {
+        return std::nullopt;
+    }
+    RowidQuery result;
+    std::string added;
+    int appended = 0;
+    for (const TableRef& ref : main->refs) {
+        added += RowidColumn(ref, appended);
+        result.appendedIndex.push_back(appended++);
+    }
+    result.sql = Splice(sql, *main, added);
     return result;
 }
 

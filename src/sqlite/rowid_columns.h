@@ -29,4 +29,9 @@ struct RowidQuery {
 [[nodiscard]] std::optional<RowidQuery> AddRowidColumns(std::string_view sql,
                                                         const std::vector<TableSource>& sources);
 
+/// Appends "<qualifier>.rowid" for every table that the main SELECT of `sql` names in its FROM
+/// clause, in the order named (appendedIndex counts them); which table each one reads is left
+/// to the prepared statement's column metadata. Nullopt as for AddRowidColumns.
+[[nodiscard]] std::optional<RowidQuery> AddRowidColumnsOfAllTables(std::string_view sql);
+
 } // namespace kvad::db

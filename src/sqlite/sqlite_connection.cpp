@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "literal_parameters.h"
 #include "one_pass_result.h"
 #include "quote_identifier.h"
 #include "savepoint.h"
@@ -48,9 +49,12 @@ void SqliteConnection::Closer::operator()(sqlite3* db) const noexcept {
 }
 
 SqliteConnection::SqliteConnection(std::unique_ptr<sqlite3, Closer> db) noexcept
-    : db_(std::move(db)) {}
+    : db_(std::move(db)), statements_(db_.get()) {}
 
 SqliteConnection::~SqliteConnection() {
+    mainVersion_.reset();
+    tempVersion_.reset();
+    statements_.Clear();
     if (db_ != nullptr && sqlite3_get_autocommit(db_.get()) == 0) {
         sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     }
@@ -59,7 +63,10 @@ SqliteConnection::~SqliteConnection() {
 std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path,
                                                          const OpenOptions& options) {
     sqlite3* raw = nullptr;
-    const int flags = SQLITE_OPEN_READWRITE | (options.create ? SQLITE_OPEN_CREATE : 0);
+    // A connection is used by one thread at a time (its caches are not locked either): SQLite
+    // need not lock its own structures around every call.
+    const int flags =
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (options.create ? SQLITE_OPEN_CREATE : 0);
     const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
     std::unique_ptr<sqlite3, Closer> db(raw);
     if (rc != SQLITE_OK) {
@@ -104,27 +111,126 @@ void SqliteConnection::Record(const DbError& error, std::string_view statement) 
     throw DbError(error.Description(), error.SqlState(), std::string(statement), error.Source());
 }
 
-Translation SqliteConnection::Translate(std::string_view tsql) {
+std::uint64_t SqliteConnection::SchemaGeneration() {
+    if (!mainVersion_) {
+        mainVersion_.emplace(db_.get(), "PRAGMA main.schema_version");
+        tempVersion_.emplace(db_.get(), "PRAGMA temp.schema_version");
+    }
+    const auto read = [](Statement& stmt) {
+        const std::uint64_t version =
+            stmt.Step() ? static_cast<std::uint32_t>(sqlite3_column_int(stmt.Get(), 0)) : 0;
+        stmt.Reset();
+        return version;
+    };
+    return read(*mainVersion_) << 32U | read(*tempVersion_);
+}
+
+StatementSource SqliteConnection::Statements() {
+    return StatementSource{db_.get(), &statements_, SchemaGeneration()};
+}
+
+const Translation& SqliteConnection::TranslateText(std::string_view tsql,
+                                                   std::uint64_t generation) {
+    const auto kept = translations_.find(tsql);
+    if (kept != translations_.end() && kept->second.generation == generation) {
+        return kept->second.translation;
+    }
     SqliteSchemaLookup lookup(db_.get());
-    return TranslateTsql(tsql, lookup);
+    Translation translation = TranslateTsql(tsql, lookup);
+    if (kept != translations_.end()) {
+        kept->second = KeptTranslation{generation, std::move(translation)};
+        return kept->second.translation;
+    }
+    if (tsql.size() > StatementCache::kMaxSqlLength) {
+        // Statements this long carry a document's text and are not sent twice.
+        scratch_ = std::move(translation);
+        return scratch_;
+    }
+    if (translations_.size() >= kMaxKeptTranslations) {
+        translations_.clear();
+    }
+    return translations_
+        .emplace(std::string(tsql), KeptTranslation{generation, std::move(translation)})
+        .first->second.translation;
+}
+
+SqliteConnection::Translated SqliteConnection::Translate(std::string_view tsql,
+                                                         std::uint64_t generation) {
+    if (tsql.size() <= StatementCache::kMaxSqlLength) {
+        if (const auto exact = translations_.find(tsql);
+            exact != translations_.end() && exact->second.generation == generation) {
+            return {&exact->second.translation, {}};
+        }
+    }
+    auto literals = FindLiteralParameters(tsql);
+    if (!literals || literals->key.size() > StatementCache::kMaxSqlLength) {
+        return {&TranslateText(tsql, generation), {}};
+    }
+    auto shape = parameterized_.find(literals->key);
+    if (shape == parameterized_.end() || shape->second.generation != generation) {
+        // First time this shape is seen at this schema: it takes parameters when translating
+        // it with other values moves nothing but the values.
+        const Translation& original = TranslateText(tsql, generation);
+        KeptShape kept{generation, false, {}};
+        std::vector<std::string> written;
+        for (const auto& [at, length] : literals->spans) {
+            written.emplace_back(tsql.substr(at, length));
+        }
+        const std::vector<std::string> sentinels = SentinelValues(tsql, *literals);
+        try {
+            SqliteSchemaLookup lookup(db_.get());
+            Translation other = TranslateTsql(ReplaceLiterals(tsql, *literals, sentinels), lookup);
+            const bool comparable = (original.kind == Translation::Kind::Query ||
+                                     original.kind == Translation::Kind::Command) &&
+                                    other.kind == original.kind &&
+                                    other.intoTable == original.intoTable &&
+                                    other.columnTypes == original.columnTypes &&
+                                    other.readsCatalogue == original.readsCatalogue;
+            if (comparable) {
+                if (auto sql = ParameterizedSql(original.sql, written, other.sql, sentinels)) {
+                    other.sql = std::move(*sql);
+                    kept = KeptShape{generation, true, std::move(other)};
+                }
+            }
+        } catch (const DbError&) {
+            // Other values make the statement fail: it keeps its literals.
+        }
+        if (parameterized_.size() >= kMaxKeptTranslations) {
+            parameterized_.clear();
+        }
+        shape = parameterized_.insert_or_assign(std::move(literals->key), std::move(kept)).first;
+        if (!shape->second.parameterized) {
+            return {&TranslateText(tsql, generation), {}};
+        }
+    }
+    if (!shape->second.parameterized) {
+        return {&TranslateText(tsql, generation), {}};
+    }
+    return {&shape->second.translation, std::move(literals->values)};
 }
 
 long SqliteConnection::Execute(std::string_view sql) {
-    return Guarded(sql, [&] { return RunTranslated(Translate(sql)); });
+    return Guarded(sql, [&] {
+        const StatementSource source = Statements();
+        return RunTranslated(Translate(sql, source.generation), source);
+    });
 }
 
-long SqliteConnection::RunTranslated(const Translation& translation) {
+long SqliteConnection::RunTranslated(const Translated& translated, const StatementSource& source) {
+    const Translation& translation = *translated.translation;
     switch (translation.kind) {
     case Translation::Kind::Nothing:
         return 0;
     case Translation::Kind::SelectInto:
-        return RunSelectInto(translation);
+        return RunSelectInto(translation, source);
     case Translation::Kind::Query:
     case Translation::Kind::Command:
         break;
     }
     const sqlite3_int64 before = sqlite3_total_changes64(db_.get());
-    Statement stmt(db_.get(), translation.sql);
+    Statement stmt =
+        source.Prepare(translation.sql, translation.sql.size() <= StatementCache::kMaxSqlLength);
+    stmt.BindParameters(translated.parameters);
     stmt.Run();
     // sqlite3_changes keeps the count of the last INSERT, UPDATE or DELETE: a statement that
     // changed nothing (DDL, SELECT) must not report it again.
@@ -134,12 +240,14 @@ long SqliteConnection::RunTranslated(const Translation& translation) {
     return static_cast<long>(sqlite3_changes64(db_.get()));
 }
 
-long SqliteConnection::RunSelectInto(const Translation& translation) {
+long SqliteConnection::RunSelectInto(const Translation& translation,
+                                     const StatementSource& source) {
     sqlite3* db = db_.get();
     std::vector<std::string> names;
     std::vector<std::string> types;
     {
-        Statement select(db, translation.sql);
+        Statement select = source.Prepare(translation.sql,
+                                          translation.sql.size() <= StatementCache::kMaxSqlLength);
         const int count = select.ColumnCount();
         std::vector<int> untyped;
         for (int i = 0; i < count; ++i) {
@@ -190,44 +298,53 @@ long SqliteConnection::RunSelectInto(const Translation& translation) {
     return inserted;
 }
 
-int SqliteConnection::SchemaCookie() {
-    Statement stmt(db_.get(), "PRAGMA main.schema_version");
-    return stmt.Step() ? sqlite3_column_int(stmt.Get(), 0) : 0;
+std::shared_ptr<RowSet> SqliteConnection::LoadRows(std::string_view tsql, bool locateRows) {
+    return Guarded(tsql, [&]() -> std::shared_ptr<RowSet> {
+        const StatementSource source = Statements();
+        const Translated translated = Translate(tsql, source.generation);
+        const Translation& translation = *translated.translation;
+        if (translation.kind != Translation::Kind::Query) {
+            (void)RunTranslated(translated, source);
+            return nullptr;
+        }
+        return std::make_shared<RowSet>(LoadRowSet(source, translation.sql, translation.columnTypes,
+                                                   locateRows, &shapes_, translated.parameters));
+    });
 }
 
-std::optional<RowSet> SqliteConnection::LoadRows(std::string_view tsql, bool locateRows) {
-    return Guarded(tsql, [&]() -> std::optional<RowSet> {
-        if (!locateRows) {
-            const auto cached = catalogue_.find(std::string(tsql));
-            if (cached != catalogue_.end() && cached->second.schemaCookie == SchemaCookie()) {
-                return cached->second.rows;
-            }
+std::shared_ptr<const RowSet> SqliteConnection::QueryRows(std::string_view tsql) {
+    return Guarded(tsql, [&]() -> std::shared_ptr<const RowSet> {
+        const StatementSource source = Statements();
+        const auto cached = catalogue_.find(tsql);
+        if (cached != catalogue_.end() && cached->second.generation == source.generation) {
+            return cached->second.rows;
         }
-        const Translation translation = Translate(tsql);
+        const Translated translated = Translate(tsql, source.generation);
+        const Translation& translation = *translated.translation;
         if (translation.kind != Translation::Kind::Query) {
-            (void)RunTranslated(translation);
-            return std::nullopt;
+            (void)RunTranslated(translated, source);
+            return nullptr;
         }
-        RowSet rows = LoadRowSet(db_.get(), translation.sql, translation.columnTypes, locateRows);
-        if (!locateRows && translation.readsCatalogue) {
-            if (catalogue_.size() >= kMaxCachedCatalogue) {
+        auto rows = std::make_shared<const RowSet>(LoadRowSet(source, translation.sql,
+                                                              translation.columnTypes, false,
+                                                              &shapes_, translated.parameters));
+        if (translation.readsCatalogue) {
+            if (catalogue_.size() >= kMaxKeptCatalogue) {
                 catalogue_.clear();
             }
-            catalogue_[std::string(tsql)] = CachedCatalogue{SchemaCookie(), rows};
+            catalogue_.insert_or_assign(std::string(tsql), KeptCatalogue{source.generation, rows});
         }
         return rows;
     });
 }
 
 std::shared_ptr<Recordset> SqliteConnection::Query(std::string_view sql) {
-    return std::make_shared<OnePassResult>(shared_from_this(), std::string(sql),
-                                           LoadRows(sql, false));
+    return std::make_shared<OnePassResult>(shared_from_this(), std::string(sql), QueryRows(sql));
 }
 
 std::shared_ptr<Recordset> SqliteConnection::OpenRecordset(std::string_view sql) {
-    auto rows = LoadRows(sql, true);
     return std::make_shared<WorkingRecordset>(shared_from_this(), std::string(sql),
-                                              std::move(rows));
+                                              LoadRows(sql, true));
 }
 
 int SqliteConnection::BeginTrans() {
@@ -275,7 +392,8 @@ void SqliteConnection::RollbackTrans() {
 
 void SqliteConnection::ExecuteNative(std::string_view sql) {
     Guarded(sql, [&] {
-        std::string_view rest = sql;
+        const std::string script(sql);
+        std::string_view rest = script;
         while (!rest.empty()) {
             const std::size_t before = rest.size();
             Statement stmt = Statement::PrepareNext(db_.get(), rest);

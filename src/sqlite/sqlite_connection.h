@@ -2,7 +2,9 @@
 // The Connection of the embedded database: one SQLite handle that runs the component's T-SQL
 // through the translation layer. Temporary tables live as long as the handle.
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -12,13 +14,15 @@
 #include "kvad_nso/errors.h"
 #include "row_set.h"
 #include "sqlite/sqlite_database.h"
+#include "sqlite_statement.h"
+#include "statement_cache.h"
 #include "tsql/tsql_translator.h"
 
 struct sqlite3;
 
 namespace kvad::db {
 
-/// A SQLite database file opened as the component's connection.
+/// A SQLite database file opened as the component's connection, used by one thread at a time.
 class SqliteConnection final : public Connection,
                                public std::enable_shared_from_this<SqliteConnection> {
   public:
@@ -47,9 +51,24 @@ class SqliteConnection final : public Connection,
     void ExecuteNative(std::string_view sql);
 
     /// Runs a T-SQL query and reads its rows; with `locateRows` the rows can be written back.
-    /// Returns nullopt for a statement that returns no rows (it has then been run).
+    /// Returns null for a statement that returns no rows (it has then been run).
     /// Throws DbError, recorded in Errors().
-    [[nodiscard]] std::optional<RowSet> LoadRows(std::string_view tsql, bool locateRows);
+    [[nodiscard]] std::shared_ptr<RowSet> LoadRows(std::string_view tsql, bool locateRows);
+    /// LoadRows without locating rows, for read-only results: rows of a catalogue read may be
+    /// the ones kept from the last time the same statement was sent.
+    [[nodiscard]] std::shared_ptr<const RowSet> QueryRows(std::string_view tsql);
+
+    /// The handle with the statement cache and the schema generation in force now, for
+    /// writing rows back.
+    [[nodiscard]] StatementSource Statements();
+
+    /// The main and temporary schemas' version counters, which every change of a table
+    /// definition (by any connection) moves: translations, prepared statements and result
+    /// descriptions are kept for one generation.
+    [[nodiscard]] std::uint64_t SchemaGeneration();
+
+    /// Statements kept prepared now (for tests).
+    [[nodiscard]] std::size_t KeptStatements() const noexcept { return statements_.Size(); }
 
     /// Runs `work` against the handle; a DbError it throws is recorded in Errors() and thrown
     /// again naming `statement` (the T-SQL sent), or the failing statement itself when
@@ -70,27 +89,65 @@ class SqliteConnection final : public Connection,
     };
     explicit SqliteConnection(std::unique_ptr<sqlite3, Closer> db) noexcept;
 
-    [[nodiscard]] Translation Translate(std::string_view tsql);
+    /// A translation and the values of its parameters.
+    struct Translated {
+        const Translation* translation = nullptr;
+        std::vector<ParameterValue> parameters;
+    };
+    /// The translation of a T-SQL statement at a schema generation, kept for the next time the
+    /// same text is sent, or the same text with other integers compared with its columns (they
+    /// are then parameters).
+    [[nodiscard]] Translated Translate(std::string_view tsql, std::uint64_t generation);
+    /// The translation of a statement as written, kept by text.
+    [[nodiscard]] const Translation& TranslateText(std::string_view tsql, std::uint64_t generation);
     /// Runs a translated statement that returns no rows; returns the rows it changed.
-    long RunTranslated(const Translation& translation);
-    long RunSelectInto(const Translation& translation);
+    long RunTranslated(const Translated& translated, const StatementSource& source);
+    long RunSelectInto(const Translation& translation, const StatementSource& source);
     /// Adds the error to Errors() (replacing what an earlier call left) and throws it again.
     [[noreturn]] void Record(const DbError& error, std::string_view statement);
-    /// The main schema's version counter, which any change of a table definition moves.
-    [[nodiscard]] int SchemaCookie();
 
-    /// Rows of catalogue reads, by T-SQL text, with the schema version they were read at: the
-    /// staging writer reads a table's columns once per staged line.
-    struct CachedCatalogue {
-        int schemaCookie = 0;
-        RowSet rows;
+    /// Lets a string_view find a std::string key.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const noexcept {
+            return std::hash<std::string_view>{}(text);
+        }
     };
-    static constexpr std::size_t kMaxCachedCatalogue = 32;
+    template <class Value>
+    using ByText = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
+
+    struct KeptTranslation {
+        std::uint64_t generation = 0;
+        Translation translation;
+    };
+    /// A statement shape with its integer literals taken out: its translation with parameters,
+    /// or (parameterized false) the finding that the literals cannot be parameters.
+    struct KeptShape {
+        std::uint64_t generation = 0;
+        bool parameterized = false;
+        Translation translation;
+    };
+    /// Rows of catalogue reads, by T-SQL text, with the schema generation they were read at:
+    /// the staging writer reads a table's columns once per staged line.
+    struct KeptCatalogue {
+        std::uint64_t generation = 0;
+        std::shared_ptr<const RowSet> rows;
+    };
+    static constexpr std::size_t kMaxKeptTranslations = 256;
+    static constexpr std::size_t kMaxKeptCatalogue = 32;
 
     std::unique_ptr<sqlite3, Closer> db_;
     std::vector<ProviderError> errors_;
     int level_ = 0;
-    std::unordered_map<std::string, CachedCatalogue> catalogue_;
+    // Declared after the handle: destroyed (statements finalized) before it is closed.
+    StatementCache statements_;
+    std::optional<Statement> mainVersion_;
+    std::optional<Statement> tempVersion_;
+    ByText<KeptTranslation> translations_;
+    ByText<KeptShape> parameterized_;
+    Translation scratch_; ///< the last translation not kept
+    ByText<KeptCatalogue> catalogue_;
+    ResultShapeCache shapes_;
 };
 
 /// The SQLite connection behind a connection made by OpenSqlite; DbError (HY000) naming the

@@ -27,12 +27,6 @@ WorkingRecordset::WorkingRecordset(std::shared_ptr<SqliteConnection> connection,
     }
 }
 
-WorkingRecordset::WorkingRecordset(std::shared_ptr<SqliteConnection> connection, std::string source,
-                                   std::optional<RowSet> rows)
-    : WorkingRecordset(std::move(connection), std::move(source),
-                       rows ? std::make_shared<RowSet>(std::move(*rows))
-                            : std::shared_ptr<RowSet>()) {}
-
 RowSet& WorkingRecordset::Rows() const {
     if (!rows_) {
         ThrowClosed();
@@ -86,6 +80,15 @@ long WorkingRecordset::AbsolutePosition() const {
         return kPosUnknown;
     }
     return cursor_.AbsolutePosition(Count());
+}
+
+void WorkingRecordset::SetAbsolutePosition(long position) {
+    (void)Rows();
+    FlushEdit();
+    if (position < 1 || static_cast<std::size_t>(position) > Count()) {
+        ThrowBadArguments();
+    }
+    cursor_.MoveTo(static_cast<std::size_t>(position - 1));
 }
 
 bool WorkingRecordset::Bof() const {
@@ -154,14 +157,13 @@ Variant WorkingRecordset::Value(int index) const {
             return pending->second;
         }
     }
-    return rows_->rows[row].values[column];
+    return rows_->ValueOf(rows_->rows[row], column);
 }
 
 void WorkingRecordset::SetValue(std::string_view name, const Variant& value) {
     const int column = ColumnIndex(name);
     if (mode_ == EditMode::Adding) {
-        newRow_.values[static_cast<std::size_t>(column)] =
-            value.IsEmpty() ? Variant::Null() : value;
+        newRow_.Set(static_cast<std::size_t>(column), value.IsEmpty() ? Variant::Null() : value);
         pending_[column] = value;
         return;
     }
@@ -175,7 +177,8 @@ void WorkingRecordset::AddNew() {
     FlushEdit();
     beforeAdd_ = cursor_;
     newRow_ = Row{std::vector<Variant>(rows.columns.size(), Variant::Null()),
-                  std::vector<std::optional<std::int64_t>>(rows.tables.size())};
+                  std::vector<std::optional<std::int64_t>>(rows.tables.size()),
+                  {}};
     pending_.clear();
     mode_ = EditMode::Adding;
 }
@@ -187,13 +190,13 @@ void WorkingRecordset::Update() {
         return;
     case EditMode::Editing: {
         Row& row = rows.rows[CurrentRow()];
-        connection_->Guarded({},
-                             [&] { WriteRowChanges(connection_->Handle(), rows, row, pending_); });
+        connection_->Guarded(
+            {}, [&] { WriteRowChanges(connection_->Statements(), rows, row, pending_); });
         break;
     }
     case EditMode::Adding: {
-        connection_->Guarded({},
-                             [&] { InsertRow(connection_->Handle(), rows, newRow_, pending_); });
+        connection_->Guarded(
+            {}, [&] { InsertRow(connection_->Statements(), rows, newRow_, pending_); });
         rows.rows.push_back(std::move(newRow_));
         const std::size_t stored = rows.rows.size() - 1;
         // The new row stays visible here whatever the filter, as in ADO.
@@ -225,14 +228,24 @@ WorkingRecordset::BuildView(const RowSet& rows, const std::optional<AdoFilter>& 
     }
     std::vector<std::size_t> view;
     view.reserve(rows.rows.size());
+    // Long values kept out of the rows are read back for the fields the filter or sort uses.
+    const std::vector<int> filtered = filter ? filter->Columns() : std::vector<int>{};
+    std::vector<int> sorted;
+    sorted.reserve(sort.size());
+    for (const SortKey& key : sort) {
+        sorted.push_back(key.column);
+    }
+    std::vector<Variant> scratch;
+    std::vector<Variant> other;
     for (std::size_t i = 0; i < rows.rows.size(); ++i) {
-        if (!filter || filter->Matches(rows.rows[i].values)) {
+        if (!filter || filter->Matches(rows.ValuesFor(rows.rows[i], filtered, scratch))) {
             view.push_back(i);
         }
     }
     if (!sort.empty()) {
         std::stable_sort(view.begin(), view.end(), [&](std::size_t a, std::size_t b) {
-            return SortsBefore(sort, rows.rows[a].values, rows.rows[b].values);
+            return SortsBefore(sort, rows.ValuesFor(rows.rows[a], sorted, scratch),
+                               rows.ValuesFor(rows.rows[b], sorted, other));
         });
     }
     return view;
@@ -271,13 +284,12 @@ std::shared_ptr<Recordset> WorkingRecordset::Clone() {
 void WorkingRecordset::Requery() {
     (void)Rows();
     FlushEdit();
-    auto loaded = connection_->LoadRows(source_, true);
-    if (!loaded) {
+    auto fresh = connection_->LoadRows(source_, true);
+    if (!fresh) {
         Close();
         return;
     }
     // The clones keep the rows they had: a requery gives this recordset rows of its own.
-    auto fresh = std::make_shared<RowSet>(std::move(*loaded));
     if (!rows_->uniqueTableName.empty()) {
         fresh->uniqueTable = fresh->FindTable(rows_->uniqueTableName);
         fresh->uniqueTableName = rows_->uniqueTableName;

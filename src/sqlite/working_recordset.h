@@ -25,14 +25,13 @@ class WorkingRecordset final : public Recordset {
     /// `rows` null gives a closed recordset (the statement returned no rows).
     WorkingRecordset(std::shared_ptr<SqliteConnection> connection, std::string source,
                      std::shared_ptr<RowSet> rows);
-    WorkingRecordset(std::shared_ptr<SqliteConnection> connection, std::string source,
-                     std::optional<RowSet> rows);
 
     [[nodiscard]] bool IsOpen() const override { return rows_ != nullptr; }
     void Close() override;
 
     [[nodiscard]] long RecordCount() const override;
     [[nodiscard]] long AbsolutePosition() const override;
+    void SetAbsolutePosition(long position) override;
     [[nodiscard]] bool Bof() const override;
     [[nodiscard]] bool Eof() const override;
     void MoveFirst() override;

@@ -1,5 +1,8 @@
 #include "ubl/staging_writer.h"
 
+#include <unordered_map>
+#include <vector>
+
 #include "frame/failure_path.h"
 #include "frame/formato_db.h"
 #include "kvad_nso/errors.h"
@@ -20,14 +23,50 @@ Recordset& Required(const std::shared_ptr<Recordset>& rs) {
     return *rs;
 }
 
-// Maps every column of the list onto the row's node; true when at least one value was stored.
-bool MapColumns(NsoState& state, Recordset& target, Recordset& columns, const xml::Node& node,
-                const std::string& prefix) {
-    bool stored = false;
+// The column paths already worked out, by column name without its prefix, for the path pieces
+// they were worked out with: the same columns are staged for every document.
+struct KnownColumnPaths {
+    std::string pieces;
+    std::unordered_map<std::string, std::string> byName;
+};
+
+// The relative XPath of each column of the list, in list order: the same for every row of a
+// table, so worked out once per table rather than once per row.
+std::vector<std::string> ColumnPaths(NsoState& state, Recordset& columns,
+                                     const std::string& prefix) {
+    const LoaderState& loader = Loader(state);
+    KnownColumnPaths& known = state.Part<KnownColumnPaths>();
+    const std::string pieces =
+        loader.ApriCAC + '\n' + loader.ChiudiCAC + '\n' + loader.ApriCBC + '\n' + loader.ChiudiCBC;
+    if (known.pieces != pieces) {
+        known.byName.clear();
+        known.pieces = pieces;
+    }
+    std::vector<std::string> paths;
     columns.MoveFirst();
     while (!columns.Eof()) {
-        const std::string name = ReplaceAll(columns.Value("COLUMN_NAME").Text(), prefix, "");
-        const xml::Node found = node.SelectSingleNode(ParseColumnName(state, name));
+        std::string name = ReplaceAll(columns.Value("COLUMN_NAME").Text(), prefix, "");
+        if (const auto found = known.byName.find(name); found != known.byName.end()) {
+            paths.push_back(found->second);
+        } else {
+            const auto before = state.Stato;
+            paths.push_back(ParseColumnName(state, name));
+            if (state.Stato == before) { // a path cut short by a failure is not kept
+                known.byName.emplace(std::move(name), paths.back());
+            }
+        }
+        columns.MoveNext();
+    }
+    return paths;
+}
+
+// Maps every column of the list onto the row's node; true when at least one value was stored.
+bool MapColumns(NsoState& state, Recordset& target, Recordset& columns, const xml::Node& node,
+                const std::vector<std::string>& paths) {
+    bool stored = false;
+    columns.MoveFirst();
+    for (std::size_t i = 0; !columns.Eof() && i < paths.size(); ++i) {
+        const xml::Node found = node.SelectSingleNode(paths[i]);
         if (!found.IsNull()) {
             LoadRecorsetData(state, target, columns, found);
             stored = true;
@@ -112,7 +151,7 @@ void CaricaDatiTestataXML(NsoState& state, std::int32_t fId, const std::string& 
         if (list.RecordCount() == 0) {
             return;
         }
-        if (MapColumns(state, target, list, node, prefix)) {
+        if (MapColumns(state, target, list, node, ColumnPaths(state, list, prefix))) {
             target.Update();
         } else {
             target.CancelUpdate();
@@ -133,13 +172,14 @@ void CaricaNodiMultipliXML(NsoState& state, std::int32_t fId, const std::string&
             return;
         }
         const bool linked = LunghezzaTesto(fCampoChiave) > 0;
+        const std::vector<std::string> paths = ColumnPaths(state, list, prefix);
         for (const xml::Node& node : parent.SelectNodes(xpath)) {
             target.AddNew();
             target.SetValue(prefix + "ID_IE91", fId);
             if (linked) {
                 target.SetValue(fCampoChiave, fValoreChiave);
             }
-            if (!MapColumns(state, target, list, node, prefix)) {
+            if (!MapColumns(state, target, list, node, paths)) {
                 target.CancelUpdate();
                 continue;
             }

@@ -140,12 +140,12 @@ std::string GetXML(NsoState& state, std::int32_t fId) {
 xml::Node CercaNodoFiglio(NsoState& state, const xml::Node& node, const std::string& name) {
     xml::Node result;
     Guard(state, "CercaNodoFiglio", [&] {
-        for (const xml::Node& child : node.ChildNodes()) {
+        for (xml::Node child = node.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
             result = CercaNodoFiglio(state, child, name);
             if (!result.IsNull()) {
                 return;
             }
-            if (child.LocalName() == name) {
+            if (child.HasLocalName(name)) {
                 result = child;
                 return;
             }
@@ -157,9 +157,9 @@ xml::Node CercaNodoFiglio(NsoState& state, const xml::Node& node, const std::str
 void RaccogliNamespace(std::string& declarations, const xml::Node& node, std::int32_t& counter) {
     try {
         if (node.HasAttributeCollection()) {
-            for (const xml::Attribute& attribute : node.Attributes()) {
-                if (attribute.name.find("xmlns") == std::string::npos ||
-                    Trim(attribute.value).empty()) {
+            // Only attributes named like a declaration are looked at: read just those.
+            for (const xml::Attribute& attribute : node.AttributesNamedLike("xmlns")) {
+                if (Trim(attribute.value).empty()) {
                     continue;
                 }
                 std::string declared = attribute.name;
@@ -172,7 +172,7 @@ void RaccogliNamespace(std::string& declarations, const xml::Node& node, std::in
                 }
             }
         }
-        for (const xml::Node& child : node.ChildNodes()) {
+        for (xml::Node child = node.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
             RaccogliNamespace(declarations, child, counter);
         }
     } catch (...) {

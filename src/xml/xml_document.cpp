@@ -12,6 +12,7 @@
 #include <libxml/xpathInternals.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -25,8 +26,9 @@ namespace {
 
 /// The error number the DOM raises for an expression it cannot compile or evaluate (E_FAIL).
 constexpr std::int32_t kXPathErrorNumber = -2147467259;
-/// Compiled expressions kept per document; the loader uses a few dozen distinct paths.
-constexpr std::size_t kMaxCachedExpressions = 512;
+/// Compiled expressions kept per thread, and idle ones kept for the process; the loader uses a
+/// few hundred distinct paths.
+constexpr std::size_t kMaxCachedExpressions = 1024;
 
 // ---------------------------------------------------------------------------------------------
 // Owning handles
@@ -612,6 +614,16 @@ struct StringHash {
     }
 };
 
+std::string QualifiedNameOf(const xmlChar* prefix, const xmlChar* name) {
+    std::string result;
+    if (prefix != nullptr) {
+        result = Chars(prefix);
+        result += ':';
+    }
+    result += name != nullptr ? Chars(name) : "";
+    return result;
+}
+
 std::string QualifiedName(const xmlChar* name, const xmlNs* ns) {
     std::string result;
     if (ns != nullptr && ns->prefix != nullptr) {
@@ -630,36 +642,225 @@ std::string TrimXmlSpace(std::string_view text) {
     return first < last ? std::string(first, last) : std::string();
 }
 
-struct Document::Impl {
-    DocPtr doc;
-    XPathContextPtr xpath;
-    std::unordered_map<std::string, CompExprPtr, StringHash, std::equal_to<>> compiled;
-    std::string xpathError; // filled by libxml2 through the context's error handler
+namespace {
 
-    /// The compiled form of an expression, cached. Throws VbError when it does not compile.
+/// Compiled expressions no thread is using, for the threads to come. libxml2 writes into a
+/// compiled expression while evaluating it (it remembers the functions it looked up), so an
+/// expression is used by one thread at a time: each thread keeps the ones it has taken, and
+/// gives them back here when it ends.
+class IdleExpressions {
+  public:
+    /// The process's pool; never destroyed, so that threads ending late can still give back.
+    static IdleExpressions& Instance() {
+        static auto* const pool = new IdleExpressions;
+        return *pool;
+    }
+
+    /// An idle compiled form of the expression, or null.
+    CompExprPtr Take(std::string_view expression) {
+        const std::lock_guard lock(mutex_);
+        const auto found = idle_.find(expression);
+        if (found == idle_.end() || found->second.empty()) {
+            return nullptr;
+        }
+        CompExprPtr comp = std::move(found->second.back());
+        found->second.pop_back();
+        --count_;
+        return comp;
+    }
+
+    void GiveBack(std::string expression, CompExprPtr comp) {
+        const std::lock_guard lock(mutex_);
+        if (count_ >= kMaxCachedExpressions) {
+            return; // freed by the caller's pointer
+        }
+        idle_[std::move(expression)].push_back(std::move(comp));
+        ++count_;
+    }
+
+  private:
+    IdleExpressions() = default;
+    std::mutex mutex_;
+    std::unordered_map<std::string, std::vector<CompExprPtr>, StringHash, std::equal_to<>> idle_;
+    std::size_t count_ = 0;
+};
+
+/// A relative path of prefixed child steps, "cac:LineItem/cac:Item/cbc:Name": what the staging
+/// writer asks for most. Its nodes are found by walking the children, which gives them in
+/// document order as XPath does, without libxml2's evaluation machinery.
+struct ChildPath {
+    struct Step {
+        std::string prefix;
+        std::string localName;
+    };
+    std::vector<Step> steps;
+};
+
+bool IsNameStart(char c) noexcept {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+bool IsNameChar(char c) noexcept {
+    return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+/// Reads an ASCII NCName at `pos`; empty when there is none.
+std::string_view ReadNcName(std::string_view text, std::size_t& pos) {
+    const std::size_t start = pos;
+    if (pos < text.size() && IsNameStart(text[pos])) {
+        ++pos;
+        while (pos < text.size() && IsNameChar(text[pos])) {
+            ++pos;
+        }
+    }
+    return text.substr(start, pos - start);
+}
+
+/// The steps of an expression written exactly as prefix:name('/'prefix:name)*, with nothing
+/// else (no blanks, axes, predicates or functions); nullopt for any other expression.
+std::optional<ChildPath> ParseChildPath(std::string_view expression) {
+    ChildPath path;
+    std::size_t pos = 0;
+    while (true) {
+        const std::string_view prefix = ReadNcName(expression, pos);
+        if (prefix.empty() || pos >= expression.size() || expression[pos] != ':') {
+            return std::nullopt;
+        }
+        ++pos;
+        const std::string_view name = ReadNcName(expression, pos);
+        if (name.empty()) {
+            return std::nullopt;
+        }
+        path.steps.push_back({std::string(prefix), std::string(name)});
+        if (pos == expression.size()) {
+            return path;
+        }
+        if (expression[pos] != '/') {
+            return std::nullopt;
+        }
+        ++pos;
+    }
+}
+
+/// The compiled expressions of this thread, by text: an expression is compiled once and
+/// evaluated against any document, whose own prefix bindings resolve its names.
+class ThreadExpressions {
+  public:
+    ThreadExpressions() = default;
+    ThreadExpressions(const ThreadExpressions&) = delete;
+    ThreadExpressions& operator=(const ThreadExpressions&) = delete;
+    ThreadExpressions(ThreadExpressions&&) = delete;
+    ThreadExpressions& operator=(ThreadExpressions&&) = delete;
+    ~ThreadExpressions() {
+        for (auto& [expression, comp] : owned_) {
+            IdleExpressions::Instance().GiveBack(expression, std::move(comp));
+        }
+    }
+
+    /// The compiled form of an expression. Throws VbError when it does not compile.
     xmlXPathCompExpr* Compile(std::string_view expression) {
-        if (const auto found = compiled.find(expression); found != compiled.end()) {
+        if (const auto found = owned_.find(expression); found != owned_.end()) {
             return found->second.get();
         }
         std::string key(expression);
-        xpathError.clear();
-        const GenericErrorSilencer silencer;
-        CompExprPtr comp(
-            xmlXPathCtxtCompile(xpath.get(), reinterpret_cast<const xmlChar*>(key.c_str())));
+        CompExprPtr comp = IdleExpressions::Instance().Take(key);
         if (!comp) {
-            throw VbError(kXPathErrorNumber,
-                          "Espressione XPath non valida \"" + key +
-                              "\": " + (xpathError.empty() ? "errore di sintassi" : xpathError));
+            if (!context_) {
+                context_.reset(xmlXPathNewContext(nullptr));
+                if (!context_) {
+                    throw VbError(kXPathErrorNumber,
+                                  "Espressione XPath \"" + key + "\": memoria insufficiente");
+                }
+                context_->error = OnXPathError;
+            }
+            std::string error;
+            context_->userData = &error;
+            const GenericErrorSilencer silencer;
+            comp.reset(
+                xmlXPathCtxtCompile(context_.get(), reinterpret_cast<const xmlChar*>(key.c_str())));
+            context_->userData = nullptr;
+            if (!comp) {
+                throw VbError(kXPathErrorNumber,
+                              "Espressione XPath non valida \"" + key +
+                                  "\": " + (error.empty() ? "errore di sintassi" : error));
+            }
         }
-        if (compiled.size() >= kMaxCachedExpressions) {
-            compiled.clear(); // no caller keeps a compiled expression between calls
+        if (owned_.size() >= kMaxCachedExpressions) {
+            owned_.clear(); // no caller keeps a compiled expression between calls
         }
-        return compiled.emplace(std::move(key), std::move(comp)).first->second.get();
+        return owned_.emplace(std::move(key), std::move(comp)).first->second.get();
+    }
+
+    /// The expression as a path of child steps, or null when it is any other expression.
+    const ChildPath* PathOf(std::string_view expression) {
+        auto found = paths_.find(expression);
+        if (found == paths_.end()) {
+            if (paths_.size() >= kMaxCachedExpressions) {
+                paths_.clear();
+            }
+            found = paths_.emplace(std::string(expression), ParseChildPath(expression)).first;
+        }
+        return found->second ? &*found->second : nullptr;
+    }
+
+  private:
+    XPathContextPtr context_; ///< for compiling only: no document, no prefixes
+    std::unordered_map<std::string, CompExprPtr, StringHash, std::equal_to<>> owned_;
+    std::unordered_map<std::string, std::optional<ChildPath>, StringHash, std::equal_to<>> paths_;
+};
+
+thread_local ThreadExpressions tExpressions;
+
+} // namespace
+
+struct Document::Impl {
+    DocPtr doc;
+    XPathContextPtr xpath;
+    std::string xpathError; // filled by libxml2 through the context's error handler
+
+    /// Walks a child path from `node`, calling `found` for each node it selects in document
+    /// order until `found` returns false. False, with nothing found, when a prefix of the path
+    /// has no binding: libxml2 then evaluates the expression and reports the error.
+    template <class Found> bool Walk(xmlNodePtr node, const ChildPath& path, Found&& found) const {
+        std::array<const xmlChar*, 16> uris{};
+        if (path.steps.size() > uris.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < path.steps.size(); ++i) {
+            uris[i] = xmlXPathNsLookup(
+                xpath.get(), reinterpret_cast<const xmlChar*>(path.steps[i].prefix.c_str()));
+            if (uris[i] == nullptr) {
+                return false;
+            }
+        }
+        (void)WalkFrom(node, path, uris, 0, found);
+        return true;
+    }
+
+    template <class Found>
+    static bool WalkFrom(xmlNodePtr node, const ChildPath& path,
+                         const std::array<const xmlChar*, 16>& uris, std::size_t step,
+                         Found& found) {
+        const auto* name = reinterpret_cast<const xmlChar*>(path.steps[step].localName.c_str());
+        for (xmlNodePtr child = node->children; child != nullptr; child = child->next) {
+            if (child->type != XML_ELEMENT_NODE || child->ns == nullptr ||
+                xmlStrEqual(child->name, name) == 0 ||
+                xmlStrEqual(child->ns->href, uris[step]) == 0) {
+                continue;
+            }
+            const bool more = step + 1 == path.steps.size()
+                                  ? found(child)
+                                  : WalkFrom(child, path, uris, step + 1, found);
+            if (!more) {
+                return false;
+            }
+        }
+        return true;
     }
 
     /// Evaluates an expression with `node` as the context node; the result is a node set.
     XPathObjectPtr Evaluate(xmlNodePtr node, std::string_view expression) {
-        xmlXPathCompExpr* comp = Compile(expression);
+        xmlXPathCompExpr* comp = tExpressions.Compile(expression);
         xmlXPathContext& ctx = *xpath;
         ctx.node = node;
         ctx.contextSize = -1;
@@ -749,6 +950,8 @@ std::unique_ptr<Document> Document::Load(std::string_view text, Problem& problem
     }
     impl->xpath->error = OnXPathError;
     impl->xpath->userData = &impl->xpathError;
+    // Node sets and other results are recycled between evaluations instead of reallocated.
+    xmlXPathContextSetCache(impl->xpath.get(), 1, -1, 0);
     impl->doc = std::move(doc);
     // The constructor is private: make_unique cannot reach it.
     return std::unique_ptr<Document>(new Document(std::move(impl)));
@@ -831,6 +1034,28 @@ std::vector<Node> Node::ChildNodes() const {
     return result;
 }
 
+Node Node::FirstChild() const {
+    RequireNode(node_);
+    return node_->children != nullptr ? Node(node_->children, document_) : Node();
+}
+
+Node Node::NextSibling() const {
+    RequireNode(node_);
+    return node_->next != nullptr ? Node(node_->next, document_) : Node();
+}
+
+bool Node::HasLocalName(std::string_view name) const {
+    RequireNode(node_);
+    switch (node_->type) {
+    case XML_ELEMENT_NODE:
+    case XML_ATTRIBUTE_NODE:
+    case XML_PI_NODE:
+        return name == Chars(node_->name);
+    default:
+        return name.empty();
+    }
+}
+
 std::vector<Attribute> Node::Attributes() const {
     RequireNode(node_);
     std::vector<Attribute> result;
@@ -848,6 +1073,45 @@ std::vector<Attribute> Node::Attributes() const {
     for (xmlAttrPtr attr = node_->properties; attr != nullptr; attr = attr->next) {
         result.push_back({QualifiedName(attr->name, attr->ns),
                           TakeString(xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attr)))});
+    }
+    return result;
+}
+
+std::vector<Attribute> Node::AttributesNamedLike(std::string_view part) const {
+    RequireNode(node_);
+    std::vector<Attribute> result;
+    if (node_->type != XML_ELEMENT_NODE) {
+        return result;
+    }
+    // A qualified name holds `part` in its prefix or in its local name, never across the colon
+    // (a part with a colon is looked for in the whole name).
+    const auto holds = [part](const xmlChar* prefix, const xmlChar* name) {
+        if (part.find(':') != std::string_view::npos) {
+            return QualifiedNameOf(prefix, name).find(part) != std::string::npos;
+        }
+        return (prefix != nullptr &&
+                std::string_view(Chars(prefix)).find(part) != std::string_view::npos) ||
+               (name != nullptr &&
+                std::string_view(Chars(name)).find(part) != std::string_view::npos);
+    };
+    static const xmlChar* const kXmlns = reinterpret_cast<const xmlChar*>("xmlns");
+    for (const xmlNs* ns = node_->nsDef; ns != nullptr; ns = ns->next) {
+        const bool named =
+            ns->prefix != nullptr ? holds(kXmlns, ns->prefix) : holds(nullptr, kXmlns);
+        if (named) {
+            std::string name = "xmlns";
+            if (ns->prefix != nullptr) {
+                name += ':';
+                name += Chars(ns->prefix);
+            }
+            result.push_back({std::move(name), ns->href != nullptr ? Chars(ns->href) : ""});
+        }
+    }
+    for (xmlAttrPtr attr = node_->properties; attr != nullptr; attr = attr->next) {
+        if (holds(attr->ns != nullptr ? attr->ns->prefix : nullptr, attr->name)) {
+            result.push_back({QualifiedName(attr->name, attr->ns),
+                              TakeString(xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attr)))});
+        }
     }
     return result;
 }
@@ -874,6 +1138,15 @@ const xmlNodeSet* NodeSetOf(const xmlXPathObject& result, std::string_view expre
 
 Node Node::SelectSingleNode(std::string_view xpath) const {
     RequireNode(node_);
+    if (const ChildPath* path = tExpressions.PathOf(xpath)) {
+        xmlNodePtr first = nullptr;
+        if (document_->impl_->Walk(node_, *path, [&](xmlNodePtr found) {
+                first = found;
+                return false;
+            })) {
+            return first != nullptr ? Node(first, document_) : Node();
+        }
+    }
     const XPathObjectPtr result = document_->impl_->Evaluate(node_, xpath);
     const xmlNodeSet* set = NodeSetOf(*result, xpath);
     if (set == nullptr || set->nodeNr == 0) {
@@ -884,6 +1157,15 @@ Node Node::SelectSingleNode(std::string_view xpath) const {
 
 std::vector<Node> Node::SelectNodes(std::string_view xpath) const {
     RequireNode(node_);
+    if (const ChildPath* path = tExpressions.PathOf(xpath)) {
+        std::vector<Node> nodes;
+        if (document_->impl_->Walk(node_, *path, [&](xmlNodePtr found) {
+                nodes.push_back(Node(found, document_));
+                return true;
+            })) {
+            return nodes;
+        }
+    }
     const XPathObjectPtr result = document_->impl_->Evaluate(node_, xpath);
     std::vector<Node> nodes;
     if (const xmlNodeSet* set = NodeSetOf(*result, xpath); set != nullptr) {

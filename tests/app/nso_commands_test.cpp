@@ -86,6 +86,16 @@ TEST_F(NsoCommandTest, FetchOnTheExamplesEndToEnd) {
     EXPECT_TRUE(Has(list, "\n1         order ")) << "older documents are indented\n" << list.output;
     EXPECT_TRUE(Has(list, "\n4     cancellation ")) << list.output;
     EXPECT_TRUE(Has(Ok("list --processed"), "No processed orders"));
+
+    // A limited list is the start of the full one, up to the next chain, and says so.
+    EXPECT_EQ(Ok("list --limit 0").output, list.output);
+    const Result one = Ok("list --limit 1");
+    const std::string hint = "(the latest 1 of 3 chains: --limit 0 lists them all)\n";
+    ASSERT_TRUE(one.output.size() > hint.size() && Has(one, hint)) << one.output;
+    const std::string shown = one.output.substr(0, one.output.size() - hint.size());
+    EXPECT_EQ(list.output.substr(0, shown.size()), shown);
+    EXPECT_NE(list.output.substr(shown.size(), 4), "    ") << "the next line starts a chain";
+    EXPECT_EQ(Nso("list --limit -1").exitCode, 2);
 }
 
 TEST_F(NsoCommandTest, UnreadableFilesAreRegisteredAndNamed) {

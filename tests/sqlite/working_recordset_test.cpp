@@ -107,6 +107,28 @@ TEST_F(Recordset, SortOrdersByKeysWithNullsFirst) {
     test::ExpectVbError(3001, [&] { rs->SetSort("ID SIDEWAYS"); });
 }
 
+TEST_F(Recordset, AbsolutePositionMovesAmongTheVisibleRows) {
+    auto rs = connection->OpenRecordset("SELECT * FROM NODI ORDER BY ID");
+    rs->SetSort("ID DESC");
+    rs->SetAbsolutePosition(3);
+    EXPECT_EQ(rs->Value("ID").ToLong(), 2);
+    EXPECT_EQ(rs->AbsolutePosition(), 3);
+    rs->SetValue("LIVELLO", std::int32_t{9}); // written by the move, as by any other
+    rs->SetAbsolutePosition(1);
+    EXPECT_EQ(rs->Value("ID").ToLong(), 4);
+    EXPECT_EQ(connection->Query("SELECT LIVELLO FROM NODI WHERE ID = 2")->Value(0).ToLong(), 9);
+    rs->SetFilter("PADRE = NULL");
+    rs->SetAbsolutePosition(2);
+    EXPECT_EQ(rs->Value("ID").ToLong(), 1);
+    test::ExpectVbError(3001, [&] { rs->SetAbsolutePosition(3); });
+    test::ExpectVbError(3001, [&] { rs->SetAbsolutePosition(0); });
+
+    auto read = connection->Query("SELECT ID FROM NODI ORDER BY ID");
+    read->SetAbsolutePosition(4);
+    EXPECT_EQ(read->Value(0).ToLong(), 4);
+    test::ExpectVbError(3001, [&] { read->SetAbsolutePosition(5); });
+}
+
 TEST_F(Recordset, RequerySeesNewRowsAndKeepsFilterAndSort) {
     auto rs = connection->OpenRecordset("SELECT * FROM NODI");
     rs->SetFilter("LIVELLO = 0");

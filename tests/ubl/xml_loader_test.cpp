@@ -124,6 +124,28 @@ TEST_F(LoaderTest, WithoutPrefixesHeaderAllowancesIncludeLineAllowances) {
     EXPECT_EQ(Rows("IE9A_NSOCORPOSCONTIXML", id), 1);
 }
 
+TEST_F(LoaderTest, EachDocumentIsReadWithItsOwnPrefixes) {
+    // One instance loads documents written with and without prefixes in turn: the paths worked
+    // out for one kind are not used for the other.
+    const std::int32_t first = Register(PrefixedOrder());
+    const std::int32_t plain = Register(UnprefixedOrder());
+    const std::int32_t again = Register(PrefixedOrder());
+    for (const std::int32_t id : {first, plain, again}) {
+        GetOrderFromXML(env.S(), id, false);
+        ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    }
+    for (const std::int32_t id : {first, again}) {
+        EXPECT_EQ(Rows("IE96_NSOTESTATASCONTIXML", id), 1);
+        EXPECT_EQ(Rows("IE94_NSOCORPOXML", id), 2);
+        EXPECT_EQ(env.Scalar("SELECT IE92_Note FROM IE92_NSOTESTATAXML WHERE IE92_ID_IE91 = " +
+                             std::to_string(id))
+                      .Text(),
+                  "prima nota");
+    }
+    EXPECT_EQ(Rows("IE96_NSOTESTATASCONTIXML", plain), 2);
+    EXPECT_EQ(Rows("IE9A_NSOCORPOSCONTIXML", plain), 1);
+}
+
 TEST_F(LoaderTest, ReloadOffLeavesTheHeaderAloneAndReloadReplacesLines) {
     const std::int32_t id = Register(PrefixedOrder());
     GetOrderFromXML(env.S(), id, false);

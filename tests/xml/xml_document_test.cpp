@@ -7,8 +7,11 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include "support/expect_error.h"
 
@@ -185,6 +188,114 @@ TEST(XmlDocumentXPath, BadExpressionsAndPrefixesThrowVbError) {
     }
     doc->SetSelectionNamespaces(" xmlns:x='urn:x'"); // replaces the earlier bindings
     EXPECT_THROW((void)order.SelectNodes("cac:OrderLine"), VbError);
+}
+
+TEST(XmlDocumentXPath, OneCompiledExpressionServesEveryDocumentWithItsOwnPrefixes) {
+    // The same expression text, compiled once, resolves "p" through each document's own
+    // bindings, also on threads of their own.
+    const auto find = [](const std::string& uri, const std::string& bound) {
+        const auto doc = LoadOk("<r xmlns:a='urn:a' xmlns:b='urn:b'><a:x>in a</a:x><b:x>in b</b:x>"
+                                "<x>in none</x></r>");
+        if (!bound.empty()) {
+            doc->SetSelectionNamespaces(" xmlns:p='" + uri + "'");
+        }
+        const Node root = doc->Root().FirstChild();
+        return root.SelectSingleNode("p:x").Text() + "|" +
+               root.SelectSingleNode("*[local-name()='x'][2]").Text();
+    };
+    EXPECT_EQ(find("urn:a", "yes"), "in a|in b");
+    EXPECT_EQ(find("urn:b", "yes"), "in b|in b");
+    EXPECT_THROW((void)find("", ""), VbError) << "p is bound in neither document";
+    std::vector<std::string> seen(4);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < seen.size(); ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 50; ++i) {
+                seen[t] = find(t % 2 == 0 ? "urn:a" : "urn:b", "yes");
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"in a|in b", "in b|in b", "in a|in b", "in b|in b"}));
+}
+
+TEST(XmlDocumentXPath, ChildPathsSelectWhatTheGeneralEvaluationSelects) {
+    // "a:b/c:d" is walked directly; written "a:b / c:d" it goes through libxml2's evaluation:
+    // both must select the same nodes from every element.
+    const auto doc =
+        LoadOk(ReadFile(KVAD_SOURCE_DIR "/examples/inbox/IT01234567890/ORD-2024-0005.xml"));
+    doc->SetSelectionNamespaces(" xmlns:cac='" + kCacNs + "' xmlns:cbc='" + kCbcNs + "' xmlns:o='" +
+                                kOrderNs + "' xmlns:none='urn:none'");
+    const std::vector<std::string> paths = {"cac:OrderLine",
+                                            "cac:LineItem/cac:Item/cbc:Name",
+                                            "cbc:ID",
+                                            "o:Order/cbc:ID",
+                                            "cac:LineItem/cac:AllowanceCharge/cbc:Amount",
+                                            "cac:Party/cac:PartyName/cbc:Name",
+                                            "none:Order",
+                                            "cbc:Name/cbc:ID",
+                                            "xml:lang"};
+    std::vector<Node> elements;
+    const std::function<void(const Node&)> collect = [&](const Node& node) {
+        elements.push_back(node);
+        for (Node child = node.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
+            collect(child);
+        }
+    };
+    collect(doc->Root());
+    std::size_t selected = 0;
+    for (const std::string& path : paths) {
+        std::string spaced = " " + path;
+        for (std::size_t at = spaced.find('/'); at != std::string::npos;
+             at = spaced.find('/', at + 3)) {
+            spaced.replace(at, 1, " / ");
+        }
+        for (const Node& node : elements) {
+            const std::vector<Node> walked = node.SelectNodes(path);
+            EXPECT_EQ(walked, node.SelectNodes(spaced)) << path << " from " << node.Name();
+            EXPECT_EQ(node.SelectSingleNode(path), walked.empty() ? Node() : walked.front())
+                << path;
+            selected += walked.size();
+        }
+    }
+    EXPECT_GT(selected, 20U);
+}
+
+TEST(XmlDocument, ChildrenWalkWithoutLists) {
+    const auto doc = LoadOk("<r>t<a/><!--c--><b/></r>");
+    const Node root = doc->Root().FirstChild();
+    std::vector<std::string> names;
+    for (Node child = root.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
+        names.push_back(child.Name());
+        EXPECT_TRUE(child.HasLocalName(child.LocalName()));
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"#text", "a", "#comment", "b"}));
+    EXPECT_FALSE(root.HasLocalName("R"));
+    EXPECT_TRUE(root.FirstChild().NextSibling().FirstChild().IsNull());
+}
+
+TEST(XmlDocument, AttributesNamedLikeFilterTheFullList) {
+    const auto doc = LoadOk("<r xmlns='urn:d' xmlns:xmlnsish='urn:x' xmlns:p='urn:p' "
+                            "myxmlns='v' p:xmlns2='w' schemeID='0201' xmlnsish:a='z'><c/></r>");
+    const Node root = doc->Root().FirstChild();
+    for (const std::string part : {"xmlns", "mlns:", "s:x", "ID", "a", "none"}) {
+        SCOPED_TRACE(part);
+        std::vector<std::string> expected;
+        for (const Attribute& attribute : root.Attributes()) {
+            if (attribute.name.find(part) != std::string::npos) {
+                expected.push_back(attribute.name + "=" + attribute.value);
+            }
+        }
+        std::vector<std::string> named;
+        for (const Attribute& attribute : root.AttributesNamedLike(part)) {
+            named.push_back(attribute.name + "=" + attribute.value);
+        }
+        EXPECT_EQ(named, expected);
+    }
+    EXPECT_EQ(root.AttributesNamedLike("xmlns").size(), 6U);
+    EXPECT_TRUE(root.FirstChild().AttributesNamedLike("xmlns").empty());
 }
 
 TEST(XmlDocument, PrintsNothingOnErrors) {

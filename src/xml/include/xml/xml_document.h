@@ -66,9 +66,19 @@ class Node {
     [[nodiscard]] std::string Text() const;
     /// Child nodes of every kind, in document order.
     [[nodiscard]] std::vector<Node> ChildNodes() const;
+    /// The first child node of any kind, or a null Node; with NextSibling, the children
+    /// without building a list.
+    [[nodiscard]] Node FirstChild() const;
+    /// The next node with the same parent, or a null Node.
+    [[nodiscard]] Node NextSibling() const;
+    /// True when LocalName() would be `name`, without building the name.
+    [[nodiscard]] bool HasLocalName(std::string_view name) const;
     /// True for elements (they have an attribute collection, possibly empty).
     [[nodiscard]] bool HasAttributeCollection() const noexcept { return IsElement(); }
     [[nodiscard]] std::vector<Attribute> Attributes() const;
+    /// The attributes of Attributes() whose name contains `part`, in the same order; the others
+    /// are not read.
+    [[nodiscard]] std::vector<Attribute> AttributesNamedLike(std::string_view part) const;
 
     /// The first node selected by a relative XPath 1.0 expression, or a null Node. Prefixes
     /// are those registered on the document. Throws VbError for an invalid expression.

@@ -1,0 +1,88 @@
+#pragma once
+// Generated UBL orders for the benchmarks: a header with buyer, seller, delivery and totals,
+// one header allowance, and lines each with one allowance. A 20-line order is about 20 KB, the
+// size of the orders the platform delivers.
+
+#include <string>
+
+namespace bench {
+
+inline std::string OrderLine(int n) {
+    const std::string id = std::to_string(n);
+    return "<cac:OrderLine><cac:LineItem><cbc:ID>" + id +
+           "</cbc:ID><cbc:Quantity unitCode=\"C62\">" + std::to_string(n % 7 + 1) +
+           "</cbc:Quantity><cbc:LineExtensionAmount currencyID=\"EUR\">12.50"
+           "</cbc:LineExtensionAmount>"
+           "<cac:Delivery><cac:RequestedDeliveryPeriod><cbc:StartDate>2024-03-20</cbc:StartDate>"
+           "</cac:RequestedDeliveryPeriod></cac:Delivery>"
+           "<cac:AllowanceCharge><cbc:ChargeIndicator>false</cbc:ChargeIndicator>"
+           "<cbc:Amount currencyID=\"EUR\">1.25</cbc:Amount></cac:AllowanceCharge>"
+           "<cac:Price><cbc:PriceAmount currencyID=\"EUR\">2.50</cbc:PriceAmount></cac:Price>"
+           "<cac:Item><cbc:Description>Articolo " +
+           id + "</cbc:Description><cbc:Name>Articolo " + id +
+           "</cbc:Name><cac:SellersItemIdentification><cbc:ID>ART-" + id +
+           "</cbc:ID></cac:SellersItemIdentification><cac:StandardItemIdentification>"
+           "<cbc:ID schemeID=\"0160\">80" +
+           id +
+           "</cbc:ID></cac:StandardItemIdentification>"
+           "<cac:ClassifiedTaxCategory><cbc:ID>S</cbc:ID><cbc:Percent>22</cbc:Percent>"
+           "<cac:TaxScheme><cbc:ID>VAT</cbc:ID></cac:TaxScheme></cac:ClassifiedTaxCategory>"
+           "</cac:Item></cac:LineItem></cac:OrderLine>";
+}
+
+/// An order with `lines` lines, number `number`, buyer office `endpoint`.
+inline std::string OrderXml(int lines, const std::string& number = "B-1",
+                            const std::string& endpoint = "UFABCD") {
+    std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Order "
+        "xmlns=\"urn:oasis:names:specification:ubl:schema:xsd:Order-2\" "
+        "xmlns:cac=\"urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2\" "
+        "xmlns:cbc=\"urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2\">"
+        "<cbc:CustomizationID>urn:fdc:peppol.eu:poacc:trns:order:3</cbc:CustomizationID>"
+        "<cbc:ProfileID>urn:fdc:peppol.eu:poacc:bis:ordering:3</cbc:ProfileID>"
+        "<cbc:ID>" +
+        number +
+        "</cbc:ID><cbc:IssueDate>2024-03-05</cbc:IssueDate>"
+        "<cbc:OrderTypeCode>220</cbc:OrderTypeCode>"
+        "<cbc:Note>Consegna al magazzino centrale, piano terra</cbc:Note>"
+        "<cbc:DocumentCurrencyCode>EUR</cbc:DocumentCurrencyCode>"
+        "<cbc:CustomerReference>RIF-2024-001</cbc:CustomerReference>"
+        "<cac:BuyerCustomerParty><cac:Party><cbc:EndpointID schemeID=\"0201\">" +
+        endpoint + "</cbc:EndpointID><cac:PartyIdentification><cbc:ID>" + endpoint +
+        "</cbc:ID></cac:PartyIdentification><cac:PartyName><cbc:Name>ASL di prova</cbc:Name>"
+        "</cac:PartyName><cac:PostalAddress><cbc:StreetName>Via Roma 1</cbc:StreetName>"
+        "<cbc:CityName>Torino</cbc:CityName><cbc:PostalZone>10100</cbc:PostalZone>"
+        "<cac:Country><cbc:IdentificationCode>IT</cbc:IdentificationCode></cac:Country>"
+        "</cac:PostalAddress><cac:PartyTaxScheme><cbc:CompanyID>IT01234567890</cbc:CompanyID>"
+        "<cac:TaxScheme><cbc:ID>VAT</cbc:ID></cac:TaxScheme></cac:PartyTaxScheme>"
+        "<cac:PartyLegalEntity><cbc:RegistrationName>Azienda Sanitaria Locale"
+        "</cbc:RegistrationName></cac:PartyLegalEntity><cac:Contact><cbc:Name>Ufficio acquisti"
+        "</cbc:Name><cbc:Telephone>011000000</cbc:Telephone><cbc:ElectronicMail>"
+        "acquisti@example.org</cbc:ElectronicMail></cac:Contact></cac:Party>"
+        "</cac:BuyerCustomerParty>"
+        "<cac:SellerSupplierParty><cac:Party><cbc:EndpointID schemeID=\"0211\">IT09876543210"
+        "</cbc:EndpointID><cac:PartyName><cbc:Name>Fornitore di prova</cbc:Name></cac:PartyName>"
+        "<cac:PostalAddress><cbc:StreetName>Via Milano 2</cbc:StreetName><cbc:CityName>Milano"
+        "</cbc:CityName><cbc:PostalZone>20100</cbc:PostalZone><cac:Country>"
+        "<cbc:IdentificationCode>IT</cbc:IdentificationCode></cac:Country></cac:PostalAddress>"
+        "</cac:Party></cac:SellerSupplierParty>"
+        "<cac:Delivery><cac:DeliveryLocation><cbc:ID schemeID=\"0088\">8012345000009</cbc:ID>"
+        "<cac:Address><cbc:StreetName>Via Roma 1</cbc:StreetName><cbc:CityName>Torino"
+        "</cbc:CityName><cbc:PostalZone>10100</cbc:PostalZone><cac:Country>"
+        "<cbc:IdentificationCode>IT</cbc:IdentificationCode></cac:Country></cac:Address>"
+        "</cac:DeliveryLocation><cac:RequestedDeliveryPeriod><cbc:StartDate>2024-03-20"
+        "</cbc:StartDate><cbc:EndDate>2024-03-30</cbc:EndDate></cac:RequestedDeliveryPeriod>"
+        "</cac:Delivery>"
+        "<cac:AllowanceCharge><cbc:ChargeIndicator>true</cbc:ChargeIndicator>"
+        "<cbc:Amount currencyID=\"EUR\">15</cbc:Amount></cac:AllowanceCharge>"
+        "<cac:TaxTotal><cbc:TaxAmount currencyID=\"EUR\">55.00</cbc:TaxAmount></cac:TaxTotal>"
+        "<cac:AnticipatedMonetaryTotal><cbc:LineExtensionAmount currencyID=\"EUR\">250.00"
+        "</cbc:LineExtensionAmount><cbc:PayableAmount currencyID=\"EUR\">305.00"
+        "</cbc:PayableAmount></cac:AnticipatedMonetaryTotal>";
+    for (int n = 1; n <= lines; ++n) {
+        xml += OrderLine(n);
+    }
+    return xml + "</Order>";
+}
+
+} // namespace bench

@@ -1,0 +1,61 @@
+#pragma once
+// Statements that differ only in the integers they compare columns with ("... WHERE
+// IE9A_ID_IE94 = 123"), or in a long text they assign (a document's XML), share one
+// translation and one prepared statement: those values are taken out of the text and bound as
+// parameters. A statement's shape is parameterized only when translating it with other values
+// changes nothing but those values.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "sqlite_statement.h"
+
+namespace kvad::db {
+
+/// Text literals at least this long are parameters: no date, number or code is written so
+/// long, so nothing in their content can change how the statement is translated.
+inline constexpr std::size_t kLongLiteral = 1024;
+
+/// The literals of a T-SQL statement that follow a comparison of (or assignment to) a column.
+struct LiteralParameters {
+    /// The statement with each of those literals replaced by a marker: the same for every
+    /// statement that differs from it only in their values.
+    std::string key;
+    /// The literals' values, in the order written (a text without its quotes).
+    std::vector<ParameterValue> values;
+    /// Where each literal is in the statement (offset, length).
+    std::vector<std::pair<std::size_t, std::size_t>> spans;
+};
+
+/// The literals of a SELECT, INSERT, UPDATE or DELETE statement that can be parameters,
+/// written right after "=", "<>", "!=", "<", ">", "<=" or ">=" whose left side is a name: a
+/// whole number of at most nine digits (no leading zero), or a '...' text of kLongLiteral
+/// characters or more. Nullopt when there is none, or when the statement holds comments, "?"
+/// or the marker.
+[[nodiscard]] std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql);
+
+/// The statement with its literals replaced, one by one, by `replacements`.
+[[nodiscard]] std::string ReplaceLiterals(std::string_view tsql, const LiteralParameters& literals,
+                                          const std::vector<std::string>& replacements);
+
+/// Literals to write in place of the statement's ones, each different from the others, of the
+/// same kind (number or text) and found nowhere in `tsql`: a translation of the statement
+/// written with them shows where each literal went.
+[[nodiscard]] std::vector<std::string> SentinelValues(std::string_view tsql,
+                                                      const LiteralParameters& literals);
+
+/// The translation of the statement written with `sentinels` turned into a statement with
+/// parameters ?1, ?2, ... in their place, checked against the translation of the statement as
+/// written (`original`, with `written` the literals as written there): nullopt unless each
+/// sentinel appears exactly once (a number as a whole number), and putting the literals back
+/// in their places gives `original` exactly.
+[[nodiscard]] std::optional<std::string>
+ParameterizedSql(const std::string& original, const std::vector<std::string>& written,
+                 const std::string& withSentinels, const std::vector<std::string>& sentinels);
+
+} // namespace kvad::db

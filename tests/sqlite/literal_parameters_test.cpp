@@ -1,0 +1,145 @@
+#include "literal_parameters.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "kvad_nso/recordset.h"
+#include "kvad_nso/text.h"
+#include "sqlite_connection.h"
+#include "temp_database.h"
+
+namespace kvad::db {
+namespace {
+
+std::vector<std::int64_t> Values(std::string_view tsql) {
+    std::vector<std::int64_t> numbers;
+    if (const auto found = FindLiteralParameters(tsql)) {
+        for (const ParameterValue& value : found->values) {
+            numbers.push_back(std::get<std::int64_t>(value));
+        }
+    }
+    return numbers;
+}
+
+TEST(LiteralParameters, OnlyIntegersComparedWithANameAreTakenOut) {
+    EXPECT_EQ(Values("DELETE FROM T WHERE A_ID = 12 AND [B] <> 3 AND t.C >= 40"),
+              (std::vector<std::int64_t>{12, 3, 40}));
+    EXPECT_EQ(Values("UPDATE T SET X = 2 WHERE Y <= 1 AND Z = 0"),
+              (std::vector<std::int64_t>{2, 1, 0}));
+    // Not parameters: literals inside strings, after a function or a parenthesis, TOP, IN
+    // lists, decimals, leading zeros, numbers too long for an int, signed ones.
+    EXPECT_EQ(Values("SELECT TOP 1 1 FROM T WHERE A = 'B = 5' AND ISNULL(C, 0) = 0 AND D IN (1, "
+                     "2) AND E = 1.5 AND F = 007 AND G = 1234567890 AND H = -4"),
+              std::vector<std::int64_t>{});
+    // Statements that are not read or written data, or that this scan cannot read surely.
+    EXPECT_FALSE(FindLiteralParameters("CREATE TABLE T (A int CHECK (A = 1))"));
+    EXPECT_FALSE(FindLiteralParameters("SELECT A FROM T WHERE B = 1 -- note"));
+    EXPECT_FALSE(FindLiteralParameters("SELECT A FROM T WHERE B = 1 AND C = ?"));
+    EXPECT_FALSE(FindLiteralParameters("SELECT A FROM T WHERE B = 'unclosed"));
+
+    const auto a = FindLiteralParameters(";WITH C AS (SELECT 1 AS X) SELECT * FROM T WHERE K = 5");
+    const auto b = FindLiteralParameters(";WITH C AS (SELECT 1 AS X) SELECT * FROM T WHERE K = 61");
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->key, b->key) << "the same statement with another value";
+    EXPECT_EQ(ReplaceLiterals("SELECT * FROM T WHERE K = 5",
+                              *FindLiteralParameters("SELECT * FROM T WHERE K = 5"), {"77"}),
+              "SELECT * FROM T WHERE K = 77");
+}
+
+TEST(LiteralParameters, LongTextsAssignedAreTakenOutUnquoted) {
+    const std::string body(kLongLiteral, 'x');
+    const auto found = FindLiteralParameters("UPDATE T SET XML = '<a b=''1''>" + body +
+                                             "</a>', SHORT = 'abc' WHERE ID = 5");
+    ASSERT_TRUE(found);
+    ASSERT_EQ(found->values.size(), 2U);
+    EXPECT_EQ(std::get<std::string>(found->values[0]), "<a b='1'>" + body + "</a>");
+    EXPECT_EQ(std::get<std::int64_t>(found->values[1]), 5);
+    EXPECT_EQ(found->key, "UPDATE T SET XML = \x01, SHORT = 'abc' WHERE ID = \x01");
+}
+
+TEST(LiteralParameters, TranslationsMustMoveNothingButTheValues) {
+    const std::string original = "SELECT * FROM \"T\" WHERE (K = 5) AND (J = 6)";
+    const std::vector<std::string> written = {"5", "6"};
+    const std::vector<std::string> sentinels =
+        SentinelValues(original, *FindLiteralParameters("SELECT * FROM T WHERE K = 5 AND J = 6"));
+    ASSERT_EQ(sentinels.size(), 2U);
+    EXPECT_EQ(original.find(sentinels[0]), std::string::npos);
+    const std::string moved =
+        "SELECT * FROM \"T\" WHERE (J = " + sentinels[1] + ") AND (K = " + sentinels[0] + ")";
+    EXPECT_FALSE(ParameterizedSql(original, written, moved, sentinels))
+        << "the translation put the values elsewhere";
+    const std::string kept =
+        "SELECT * FROM \"T\" WHERE (K = " + sentinels[0] + ") AND (J = " + sentinels[1] + ")";
+    EXPECT_EQ(ParameterizedSql(original, written, kept, sentinels),
+              "SELECT * FROM \"T\" WHERE (K = ?1) AND (J = ?2)");
+    const std::string twice = "SELECT " + sentinels[0] +
+                              ", * FROM \"T\" WHERE (K = " + sentinels[0] +
+                              ") AND (J = " + sentinels[1] + ")";
+    EXPECT_FALSE(ParameterizedSql(original, written, twice, sentinels));
+    const std::string folded =
+        "SELECT * FROM \"T\" WHERE (K = " + sentinels[0] + "1) AND (J = " + sentinels[1] + ")";
+    EXPECT_FALSE(ParameterizedSql(original, written, folded, sentinels));
+}
+
+class ParameterizedStatements : public test::TempDatabase {};
+
+TEST_F(ParameterizedStatements, RowsOfEachValueAreTheirOwn) {
+    Native("CREATE TABLE RIGHE (ID INTEGER PRIMARY KEY, DOC int, RIGA int, TESTO varchar(10));");
+    for (int doc = 1; doc <= 30; ++doc) {
+        for (int riga = 1; riga <= 3; ++riga) {
+            connection->Execute("INSERT INTO RIGHE (DOC, RIGA, TESTO) VALUES (" +
+                                std::to_string(doc) + ", " + std::to_string(riga) + ", 'd" +
+                                std::to_string(doc) + "')");
+        }
+    }
+    SqliteConnection& sqlite = AsSqlite(*connection, std::string());
+    std::size_t kept = 0;
+    for (int doc = 1; doc <= 30; ++doc) {
+        const std::string where =
+            " WHERE DOC = " + std::to_string(doc) + " AND RIGA > " + std::to_string(doc % 3);
+        EXPECT_EQ(connection->Execute("UPDATE RIGHE SET TESTO = 'x' + TESTO" + where), 3 - doc % 3);
+        auto rs = connection->OpenRecordset("SELECT * FROM RIGHE" + where + " ORDER BY RIGA");
+        ASSERT_EQ(rs->RecordCount(), 3 - doc % 3);
+        EXPECT_EQ(rs->Value("TESTO").Text(), "xd" + std::to_string(doc));
+        EXPECT_EQ(rs->Value("RIGA").ToLong(), doc % 3 + 1);
+        rs->SetValue("TESTO", std::string("w"));
+        rs->Update();
+        EXPECT_EQ(connection->Execute("DELETE FROM RIGHE" + where), 3 - doc % 3);
+        if (doc == 3) {
+            kept = sqlite.KeptStatements();
+        }
+    }
+    EXPECT_EQ(sqlite.KeptStatements(), kept) << "one statement for every value";
+    EXPECT_EQ(connection->Query("SELECT COUNT(*) FROM RIGHE")->Value(0).ToLong(), 30);
+    EXPECT_EQ(
+        connection->Query("SELECT COUNT(*) FROM RIGHE WHERE TESTO LIKE 'd%'")->Value(0).ToLong(),
+        30);
+}
+
+TEST_F(ParameterizedStatements, LongTextsAreStoredAsWritten) {
+    Native("CREATE TABLE DOCUMENTI (ID INTEGER PRIMARY KEY, XML ntext);"
+           "INSERT INTO DOCUMENTI (ID) VALUES (1), (2), (3);");
+    SqliteConnection& sqlite = AsSqlite(*connection, std::string());
+    std::size_t kept = 0;
+    for (int id = 1; id <= 3; ++id) {
+        const std::string text =
+            "<o n='" + std::to_string(id) + "'>" + std::string(kLongLiteral * id, 'a') + "</o>";
+        EXPECT_EQ(connection->Execute("UPDATE DOCUMENTI SET XML = '" +
+                                      kvad::ReplaceAll(text, "'", "''") +
+                                      "' WHERE ID = " + std::to_string(id)),
+                  1);
+        EXPECT_EQ(connection->Query("SELECT XML FROM DOCUMENTI WHERE ID = " + std::to_string(id))
+                      ->Value(0)
+                      .Text(),
+                  text);
+        if (id == 2) {
+            kept = sqlite.KeptStatements();
+        }
+    }
+    EXPECT_EQ(sqlite.KeptStatements(), kept);
+}
+
+} // namespace
+} // namespace kvad::db
