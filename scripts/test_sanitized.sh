@@ -18,6 +18,8 @@ cmake --build "$build" -j "$(nproc)"
 
 # Reports stop the program (the build adds -fno-sanitize-recover); leaks are reported at exit.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1}"
+# Caches that system libraries never free are not our leaks: scripts/lsan.supp names them.
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 
