@@ -2,54 +2,24 @@
 // then list and orders show the ERP orders made and those made no longer to be fulfilled.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
-#include <vector>
 
-#include "nso_process.h"
-#include "support/test_env.h"
+#include "nso_folder.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-class NsoImportTest : public ::testing::Test {
+class NsoImportTest : public kvad::test::NsoFolderTest {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "nso-import-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        kvad::test::CopyReceived(fs::path(KVAD_SOURCE_DIR) / "examples", dir);
-        Ok({"init", "--demo"});
-        Ok({"fetch"});
+        MakeFolder("nso-import");
+        Ok("init --demo");
+        Ok("fetch");
     }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
-
-    std::string Nso(const std::vector<std::string>& arguments) {
-        kvad::test::NsoChild child = kvad::test::StartNso(dir, arguments);
-        std::string output;
-        exitCode = kvad::test::Finish(child, &output);
-        return output;
-    }
-    std::string Ok(const std::vector<std::string>& arguments) {
-        std::string output = Nso(arguments);
-        EXPECT_EQ(exitCode, 0) << arguments.front() << "\n" << output;
-        return output;
-    }
-    static bool Has(const std::string& output, const std::string& text) {
-        return output.find(text) != std::string::npos;
-    }
-
-    fs::path dir;
-    int exitCode = -1;
 };
 
 TEST_F(NsoImportTest, FetchProcessImportListAndOrdersTellOneStory) {
-    Ok({"process", "--all"});
-    const std::string imported = Ok({"import", "--all"});
+    Ok("process --all");
+    const std::string imported = Ok("import --all");
     EXPECT_TRUE(Has(imported, "[1/3] Id : ORD/2024/00512 (12/03/2024) - UFM2P7")) << imported;
     EXPECT_TRUE(Has(imported, "Chain of revision 2024-FAR-0397 of 06/03/2024 (id 3): imported\n"
                               "  revision 2024-FAR-0397 of 06/03/2024 (id 3): imported as ERP "
@@ -65,38 +35,38 @@ TEST_F(NsoImportTest, FetchProcessImportListAndOrdersTellOneStory) {
                               "longer to be fulfilled"))
         << imported;
 
-    const std::string listed = Ok({"list", "--processed"});
+    const std::string listed = Ok("list --processed");
     EXPECT_TRUE(Has(listed, "OCL A/1 12/03/2024")) << listed;
     EXPECT_TRUE(Has(listed, "OCL A/4 04/03/2024")) << listed;
 
-    const std::string orders = Ok({"orders"});
+    const std::string orders = Ok("orders");
     EXPECT_TRUE(Has(orders, "4    OCL A/4     04/03/2024 closed")) << orders;
     EXPECT_TRUE(Has(orders, "3    OCL A/3     06/03/2024 open")) << orders;
     EXPECT_TRUE(Has(orders, "2024-FAR-0397 of 06/03/2024 (id 3)")) << orders;
     EXPECT_TRUE(Has(orders, "4 ERP order(s) of company 1")) << orders;
-    const std::string found = Ok({"orders", "--search", "AFP-DM-56031", "--lines"});
+    const std::string found = Ok("orders --search AFP-DM-56031 --lines");
     EXPECT_TRUE(Has(found, "    2    AFP-DM-56031           80         6.75")) << found;
     EXPECT_TRUE(Has(found, "1 ERP order(s) of company 1 containing 'AFP-DM-56031'")) << found;
 
-    EXPECT_TRUE(Has(Ok({"import", "--all"}), "Nothing to import"));
-    const std::string again = Ok({"import", "3"});
+    EXPECT_TRUE(Has(Ok("import --all"), "Nothing to import"));
+    const std::string again = Ok("import 3");
     EXPECT_TRUE(Has(again, "(id 3): already imported")) << again;
     EXPECT_TRUE(Has(again, "0 ERP order(s) made, 0 made no longer to be fulfilled")) << again;
 }
 
 TEST_F(NsoImportTest, AChainThatCannotBeImportedIsNamedWithItsReason) {
     // Order 5 was never processed: nothing decoded it.
-    const std::string output = Nso({"import", "5"});
+    const std::string output = Nso("import 5");
     EXPECT_EQ(exitCode, 1) << output;
     EXPECT_TRUE(Has(output, "Chain of order ORD/2024/00512 of 12/03/2024 (id 5): failed "
                             "(L'ordine 5 non è stato decodificato)"))
         << output;
     EXPECT_TRUE(Has(output, "1 chain(s): 0 imported, 1 failed; 0 ERP order(s) made")) << output;
-    EXPECT_TRUE(Has(Ok({"orders"}), "No ERP orders for company 1"));
+    EXPECT_TRUE(Has(Ok("orders"), "No ERP orders for company 1"));
 
-    Ok({"process", "5"});
-    EXPECT_TRUE(Has(Ok({"import", "ORD/2024/00512"}), "1 chain(s): 1 imported, 0 failed"));
-    EXPECT_TRUE(Has(Nso({"import"}), "nso: name the chains to import"));
+    Ok("process 5");
+    EXPECT_TRUE(Has(Ok("import ORD/2024/00512"), "1 chain(s): 1 imported, 0 failed"));
+    EXPECT_TRUE(Has(Nso("import"), "nso: name the chains to import"));
     EXPECT_EQ(exitCode, 1);
 }
 

@@ -1,57 +1,27 @@
 // nso process, edit, show and messages as a clerk runs them on the example orders with the demo
 // master data: review, correct, process again.
-#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
 
-#include "support/test_env.h"
+#include "nso_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class NsoProcessTest : public ::testing::Test {
+class NsoProcessTest : public kvad::test::NsoFolderTest {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "nso-process-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        kvad::test::CopyReceived(fs::path(KVAD_SOURCE_DIR) / "examples", dir);
+        MakeFolder("nso-process");
         Ok("init --demo");
     }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
 
-    // Runs nso in the folder; returns its output (stdout and stderr) and sets `exitCode`.
-    std::string Nso(const std::string& arguments, const std::string& inbox = "inbox") {
-        const std::string command = "cd '" + dir.string() +
-                                    "' && '" KVAD_NSO_BINARY "' --db nso.db --inbox " + inbox +
-                                    " " + arguments + " 2>&1 </dev/null";
-        std::string output;
-        FILE* pipe = popen(command.c_str(), "r");
-        char buffer[4096];
-        std::size_t n = 0;
-        while (pipe != nullptr && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            output.append(buffer, n);
-        }
-        const int status = pipe == nullptr ? -1 : pclose(pipe);
-        exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return output;
-    }
-    std::string Ok(const std::string& arguments, const std::string& inbox = "inbox") {
-        std::string output = Nso(arguments, inbox);
-        EXPECT_EQ(exitCode, 0) << "nso " << arguments << "\n" << output;
-        return output;
-    }
     // A refused command: exit code 1, the reason in its output, and order 5 unchanged.
     void Refused(const std::string& arguments, const std::string& reason) {
         const std::string before = Ok("show 5");
@@ -60,14 +30,7 @@ class NsoProcessTest : public ::testing::Test {
         EXPECT_NE(output.find(reason), std::string::npos) << "nso " << arguments << "\n" << output;
         EXPECT_EQ(Ok("show 5"), before) << "nso " << arguments << " changed the order";
     }
-
-    fs::path dir;
-    int exitCode = -1;
 };
-
-bool Has(const std::string& output, const std::string& text) {
-    return output.find(text) != std::string::npos;
-}
 
 std::size_t WidestLine(const std::string& output) {
     std::istringstream lines(output);
