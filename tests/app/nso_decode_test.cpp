@@ -24,7 +24,7 @@ std::size_t Count(const std::string& output, const std::string& text) {
 
 TEST_F(NsoDecodeTest, ExampleOrdersDecodeWithTheDemoSet) {
     EXPECT_EQ(Count(Ok("init --demo"), "configured company 1: document code OCL"), 1U);
-    EXPECT_EQ(Count(Ok("fetch"), "listed 5, new 5"), 1U);
+    EXPECT_EQ(Count(Ok("fetch"), "listed 6, new 6"), 1U);
     const std::string decoded = Ok("decode 1 2 3 4 5");
     EXPECT_EQ(Count(decoded, "messages: none"), 5U) << decoded;
     EXPECT_EQ(Count(decoded, "(not found"), 0U) << decoded;

@@ -53,7 +53,7 @@ TEST_F(NsoProcessTest, ReviewCorrectAndProcessAgain) {
 
     const std::string processed = Ok("process --all");
     EXPECT_LE(WidestLine(processed), 100U) << processed;
-    EXPECT_TRUE(Has(processed, "5 order(s) reviewed: 1 ready, 4 with warnings, 0 with errors"))
+    EXPECT_TRUE(Has(processed, "6 order(s) reviewed: 1 ready, 4 with warnings, 1 with errors"))
         << processed;
     EXPECT_TRUE(Has(processed, "Cancellation 93/2024 of 08/03/2024 (id 4): marked processed at "
                                "import, no document made - READY"));
@@ -111,9 +111,9 @@ TEST_F(NsoProcessTest, RefusalsChangeNothing) {
 
     // An order fetched but never processed, and one processing leaves alone.
     Ok("fetch", "warnings");
-    Refused("edit 6 customer=1002", "(id 6) is not processed yet: `nso process 6`");
-    Refused("show 6", "(id 6) is not processed yet");
-    EXPECT_TRUE(Has(Ok("process 6"), "Order IC-45/2024 of 14/03/2024 (id 6): to import - "
+    Refused("edit 7 customer=1002", "(id 7) is not processed yet: `nso process 7`");
+    Refused("show 7", "(id 7) is not processed yet");
+    EXPECT_TRUE(Has(Ok("process 7"), "Order IC-45/2024 of 14/03/2024 (id 7): to import - "
                                      "WARNING"));
     Refused("process 42", "no document of company 1 has register id or order number \"42\"");
 }
@@ -132,7 +132,7 @@ TEST_F(NsoProcessTest, AFailingDocumentStopsTheOnesAfterIt) {
         output, std::regex(R"(Order ORD/2024/00512 of 12/03/2024 \(id \d\): to import - WARNING)")))
         << "the newest order comes first and is processed\n"
         << output;
-    EXPECT_TRUE(Has(output, "6 order(s) reviewed: 0 ready, 1 with warnings, 0 with errors, 5 not "
+    EXPECT_TRUE(Has(output, "7 order(s) reviewed: 0 ready, 1 with warnings, 1 with errors, 5 not "
                             "verified"))
         << output;
     EXPECT_TRUE(Has(output, "the processing stopped at a document that failed; the documents "
