@@ -68,9 +68,7 @@ void Fetch(const Settings& settings, const FetchOptions& options) {
     const RetrievalLock lock(settings.database, settings.company, Wait(options));
 
     ProgressView view("connecting to the document platform...");
-    session.nso->AddOnProgress(
-        [&view](kvad::kaenumTipoOperazione&, std::int32_t& current, std::int32_t& maximum,
-                std::string& message) { view.Show(current, maximum, message); });
+    view.Follow(*session.nso);
     session.nso->RecuperaOrdiniNSO();
     view.End();
     // Stato tells about the last document only: the summary and the exit status come from what

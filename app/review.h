@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "app/session.h"
+#include "app/settings.h"
+#include "kvad_nso/variant.h"
 
 namespace nsoapp {
 
@@ -36,25 +38,26 @@ struct LineView {
     std::int32_t number = 0;
     std::string item;
     std::string description;
-    std::string quantity;
-    std::string price;
+    kvad::Variant quantity;
+    kvad::Variant price;
     std::string vat;
-    std::string delivery;
+    kvad::Variant delivery;
     Verdict verdict = Verdict::Unverified;
 };
 
 /// One decoded header value, by the short name `nso edit` takes, with what the order says.
 struct HeaderItem {
     std::string field;
-    std::string value;
+    std::string value; ///< as a clerk reads it
     std::string note;
+    kvad::Variant raw; ///< as stored
 };
 
 /// One document of a chain as processing left it.
 struct OrderView {
     std::int32_t id = 0;
     std::string number;
-    std::string date;
+    kvad::Variant date;
     std::string kind; ///< order, revision or cancellation
     std::int32_t level = 0;
     std::int32_t code = 0; ///< the processing code
@@ -85,6 +88,14 @@ struct Tally {
 /// Rebuilds the working table with every chain and selects, through RstOrdini, the chains that
 /// hold the documents `ids`. Throws when a document is in no chain (its XML never arrived).
 void SelectChainsOf(Session& session, const std::vector<std::int32_t>& ids);
+
+/// Sets the import mode (the whole chain, or with `latestOnly` its latest document only) and
+/// selects the chains to process or import: with `all` every chain still to process that can be
+/// selected, in a working table of those chains; otherwise the chains of the documents named
+/// (register id or order number), in a working table of every chain. Throws when a name is no
+/// document's.
+void SelectChains(Session& session, const Settings& settings,
+                  const std::vector<std::string>& chains, bool all, bool latestOnly);
 
 /// Makes the result recordsets hold document `id` as its last processing left it: the working
 /// table rebuilt with its chains selected, their processing codes written (nothing processed
