@@ -21,7 +21,9 @@ std::string Text(const kvad::Recordset& rs, const char* field) {
     return DisplayValue(rs.Value(field));
 }
 
-Verdict FromStatus(std::int32_t status) {
+} // namespace
+
+Verdict VerdictOf(std::int32_t status) {
     switch (status) {
     case kvad::kaVerificaOk:
         return Verdict::Ready;
@@ -35,6 +37,8 @@ Verdict FromStatus(std::int32_t status) {
         return Verdict::Unverified;
     }
 }
+
+namespace {
 
 std::string ErpOrder(const kvad::Recordset& row) {
     if (row.Value("DO11_NUMREG_CO99").IsNull()) {
@@ -133,7 +137,7 @@ std::vector<LineView> Lines(kvad::Recordset& lines) {
             Whole(lines.Value("IE95_DO30_PROGRIGA")), Text(lines, "IE95_DO30_CODART_MG66"),
             Text(lines, "IE95_DO30_DESCART"), lines.Value("IE95_DO30_QTA1"),
             lines.Value("IE95_DO30_PREZZO1"), Text(lines, "IE95_DO30_ALIVA_CG28"),
-            lines.Value("IE95_DO31_DATACONS"), FromStatus(Whole(lines.Value("IE95_STATUS")))});
+            lines.Value("IE95_DO31_DATACONS"), VerdictOf(Whole(lines.Value("IE95_STATUS")))});
     }
     return out;
 }
@@ -170,7 +174,7 @@ OrderView GatherRow(Session& session, const kvad::Recordset& row) {
         order.decoded = !stored.IsNull();
         status = Whole(stored);
     }
-    order.verdict = FromStatus(status);
+    order.verdict = VerdictOf(status);
     if (auto corpo = session.nso->RstCorpo(); corpo && corpo->IsOpen()) {
         auto lines = corpo->Clone();
         lines->SetFilter("IE95_ID_IE91 = " + id);
@@ -358,6 +362,28 @@ std::vector<MessageView> GatherMessages(Session& session, std::optional<std::int
         messages.push_back(std::move(m));
     }
     return messages;
+}
+
+std::vector<MessageView> ErrorsOf(Session& session, std::int32_t order) {
+    std::vector<MessageView> errors;
+    auto log = session.db->Query(
+        "SELECT IE98_PROGRIGA_DO30, IE98_CODE_IE97, IE98_FIELD, (CASE WHEN IE98_ERRORMESSAGE IS "
+        "NOT NULL THEN IE98_ERRORMESSAGE ELSE IE97_MESSAGE END) AS TESTO FROM IE98_NSO_LOGERRORS "
+        "LEFT OUTER JOIN IE97_NSO_ERRORS ON IE97_CODE = IE98_CODE_IE97 WHERE IE98_ID_IE91 = " +
+        std::to_string(order) + " AND IE98_TYPE = 3 ORDER BY IE98_PROGRIGA_DO30, IE98_ID");
+    for (; !log->Eof(); log->MoveNext()) {
+        MessageView m;
+        m.order = order;
+        m.line = Whole(log->Value("IE98_PROGRIGA_DO30"));
+        m.code = Whole(log->Value("IE98_CODE_IE97"));
+        m.severity = "error";
+        const std::string column = DisplayValue(log->Value("IE98_FIELD"));
+        m.field = column.empty() ? "" : FieldLabel(column);
+        m.value = column.empty() ? "" : FieldValue(*session.db, order, m.line, column);
+        m.text = DisplayValue(log->Value("TESTO"));
+        errors.push_back(std::move(m));
+    }
+    return errors;
 }
 
 std::string OrderTitle(const OrderView& order) {

@@ -19,6 +19,9 @@ namespace nsoapp {
 /// How an order or line stands after verification.
 enum class Verdict { Ready, Warning, Error, Unverified };
 
+/// The verdict a stored verification status (IE93_STATUS, IE95_STATUS) gives.
+[[nodiscard]] Verdict VerdictOf(std::int32_t status);
+
 /// "ready", "warning", "error" or "not verified".
 [[nodiscard]] std::string VerdictText(Verdict verdict);
 
@@ -119,6 +122,10 @@ void OpenReview(Session& session, std::int32_t id);
 /// The log entries in RstLogMessages, of one order or of all.
 [[nodiscard]] std::vector<MessageView> GatherMessages(Session& session,
                                                       std::optional<std::int32_t> order);
+
+/// The error entries of one order's log (severity error), read from the log table itself, with the
+/// catalogue texts and the current values of the fields they are about.
+[[nodiscard]] std::vector<MessageView> ErrorsOf(Session& session, std::int32_t order);
 
 /// "Order 87/2024 of 05/03/2024 (id 2)" and the like.
 [[nodiscard]] std::string OrderTitle(const OrderView& order);
