@@ -107,35 +107,28 @@ void Set(Session& session, const Settings& settings, const ConfigChanges& change
         throw std::runtime_error("--section and --warehouse belong to a document code: give "
                                  "--document too");
     }
-    const int level = db.BeginTrans();
-    try {
-        config->Update();
-        if (changes.section || changes.warehouse) {
-            // The document code is bound as a parameter by the recordset; here it only selects.
-            auto defaults = db.OpenRecordset(
-                "SELECT * FROM MG3G_DOCDITTA WHERE MG3G_DITTA_CG18 = " + company +
-                " AND MG3G_CODDOCUM_MG36 = '" + kvad::ReplaceAll(document, "'", "''") + "'");
-            if (defaults->Eof()) {
-                defaults->AddNew();
-                defaults->SetValue("MG3G_DITTA_CG18", settings.company);
-                defaults->SetValue("MG3G_CODDOCUM_MG36", document);
-            }
-            if (changes.section) {
-                defaults->SetValue("MG3G_SEZDEFAULT", Required("--section", *changes.section, 10));
-            }
-            if (changes.warehouse) {
-                defaults->SetValue("MG3G_DEPDEFAULT_MG58",
-                                   Required("--warehouse", *changes.warehouse, 10));
-            }
-            defaults->Update();
+    kvad::TransactionScope transaction(db);
+    config->Update();
+    if (changes.section || changes.warehouse) {
+        // The document code is bound as a parameter by the recordset; here it only selects.
+        auto defaults = db.OpenRecordset(
+            "SELECT * FROM MG3G_DOCDITTA WHERE MG3G_DITTA_CG18 = " + company +
+            " AND MG3G_CODDOCUM_MG36 = '" + kvad::ReplaceAll(document, "'", "''") + "'");
+        if (defaults->Eof()) {
+            defaults->AddNew();
+            defaults->SetValue("MG3G_DITTA_CG18", settings.company);
+            defaults->SetValue("MG3G_CODDOCUM_MG36", document);
         }
-        db.CommitTrans();
-    } catch (...) {
-        if (level > 0) {
-            db.RollbackTrans();
+        if (changes.section) {
+            defaults->SetValue("MG3G_SEZDEFAULT", Required("--section", *changes.section, 10));
         }
-        throw;
+        if (changes.warehouse) {
+            defaults->SetValue("MG3G_DEPDEFAULT_MG58",
+                               Required("--warehouse", *changes.warehouse, 10));
+        }
+        defaults->Update();
     }
+    transaction.Commit();
     Show(session, settings);
 }
 

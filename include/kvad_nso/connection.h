@@ -46,4 +46,44 @@ class Connection : public ComObject {
     [[nodiscard]] virtual bool IsOpen() const = 0;
 };
 
+/// A transaction on a connection, a savepoint inside one already open, that is rolled back when
+/// it ends without Commit. The destructor never throws.
+class TransactionScope {
+  public:
+    /// Throws the connection's error when the transaction cannot begin.
+    explicit TransactionScope(Connection& connection) : connection_(connection) {
+        (void)connection_.BeginTrans();
+    }
+    TransactionScope(const TransactionScope&) = delete;
+    TransactionScope& operator=(const TransactionScope&) = delete;
+    TransactionScope(TransactionScope&&) = delete;
+    TransactionScope& operator=(TransactionScope&&) = delete;
+    ~TransactionScope() {
+        if (!active_) {
+            return;
+        }
+        try {
+            connection_.RollbackTrans();
+        } catch (...) {
+            // The connection is gone or the database already ended the transaction.
+        }
+    }
+
+    /// Keeps the work. Throws the connection's error when the commit fails (the destructor then
+    /// rolls back).
+    void Commit() {
+        connection_.CommitTrans();
+        active_ = false;
+    }
+    /// Undoes the work now. Throws the connection's error when the rollback fails.
+    void Rollback() {
+        active_ = false;
+        connection_.RollbackTrans();
+    }
+
+  private:
+    Connection& connection_;
+    bool active_ = true;
+};
+
 } // namespace kvad

@@ -108,11 +108,8 @@ void HandleFailure(NsoState& state, std::string_view routine, const std::excepti
     state.lastFailureDescription = pending.description;
     NoteDatabaseFault(state, error);
     FormattaErrore(state, routine, pending);
-    if (options.restorePointer && state.ActiveInterface) {
-        try {
-            state.ActiveInterface->SetBusyPointer(false);
-        } catch (...) {
-        }
+    if (options.restorePointer) {
+        ShowBusyPointer(state, false);
     }
 }
 

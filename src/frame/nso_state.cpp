@@ -46,6 +46,16 @@ void ResetStatus(NsoState& state) {
     state.Errore = std::string();
 }
 
+void ShowBusyPointer(NsoState& state, bool busy) noexcept {
+    if (!state.ActiveInterface) {
+        return;
+    }
+    try {
+        state.ActiveInterface->SetBusyPointer(busy);
+    } catch (...) {
+    }
+}
+
 Connection& Conn(const NsoState& state) {
     if (!state.Connessione) {
         ThrowObjectNotSet();

@@ -4,32 +4,21 @@
 
 namespace kvad::nso {
 
-Transaction::Transaction(NsoState& state) : state_(state), faultsAtStart_(state.databaseFaults) {
-    (void)Conn(state_).BeginTrans();
-}
+Transaction::Transaction(NsoState& state)
+    : state_(state), faultsAtStart_(state.databaseFaults), scope_(Conn(state)) {}
 
-Transaction::~Transaction() {
-    if (!active_) {
-        return;
-    }
-    try {
-        Conn(state_).RollbackTrans();
-    } catch (...) {
-    }
-}
+Transaction::~Transaction() = default;
 
 bool Transaction::MetDatabaseFault() const noexcept {
     return state_.databaseFaults != faultsAtStart_;
 }
 
 void Transaction::Commit() {
-    Conn(state_).CommitTrans();
-    active_ = false;
+    scope_.Commit();
 }
 
 void Transaction::Rollback() {
-    active_ = false;
-    Conn(state_).RollbackTrans();
+    scope_.Rollback();
 }
 
 void Transaction::CommitOrRethrowFault() {

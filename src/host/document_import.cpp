@@ -284,17 +284,9 @@ void StandInDocumentImport::Run() {
 
         // Nested in the caller's transaction when it holds one: a failure takes back only what
         // this run wrote.
-        db.BeginTrans();
-        try {
-            WriteDocument(db, layout, order);
-            db.CommitTrans();
-        } catch (...) {
-            try {
-                db.RollbackTrans();
-            } catch (...) {
-            }
-            throw;
-        }
+        TransactionScope transaction(db);
+        WriteDocument(db, layout, order);
+        transaction.Commit();
     } catch (const ImportRefusal& refusal) {
         code_ = refusal.Code();
         text_ = refusal.what();

@@ -587,19 +587,11 @@ std::size_t LoadMasterData(Connection& db, std::int32_t company, const std::stri
     }
 
     Writer writer(db, company, fileName);
-    db.BeginTrans();
-    try {
-        for (const auto& [line, row] : rows) {
-            definition.write(writer, row, line);
-        }
-        db.CommitTrans();
-    } catch (...) {
-        try {
-            db.RollbackTrans();
-        } catch (...) {
-        }
-        throw;
+    TransactionScope transaction(db);
+    for (const auto& [line, row] : rows) {
+        definition.write(writer, row, line);
     }
+    transaction.Commit();
     return rows.size();
 }
 

@@ -5,46 +5,13 @@
 #include "italian_format.h"
 #include "kvad_nso/errors.h"
 #include "kvad_nso/text.h"
+#include "ubl_elements.h"
 #include "xml/xml_document.h"
 
 namespace kvad::platform {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-// UBL elements are found by local name, whatever prefix the sender chose.
-
-xml::Node Child(const xml::Node& parent, std::string_view name) {
-    if (parent.IsNull()) {
-        return {};
-    }
-    for (const auto& child : parent.ChildNodes()) {
-        if (child.IsElement() && child.LocalName() == name) {
-            return child;
-        }
-    }
-    return {};
-}
-
-std::vector<xml::Node> Children(const xml::Node& parent, std::string_view name) {
-    std::vector<xml::Node> found;
-    if (parent.IsNull()) {
-        return found;
-    }
-    for (const auto& child : parent.ChildNodes()) {
-        if (child.IsElement() && child.LocalName() == name) {
-            found.push_back(child);
-        }
-    }
-    return found;
-}
-
-xml::Node Path(xml::Node node, std::initializer_list<std::string_view> path) {
-    for (const auto name : path) {
-        node = Child(node, name);
-    }
-    return node;
-}
 
 /// The text with every run of white space made one blank, as a printed field shows it.
 std::string Clean(std::string_view text) {
@@ -470,32 +437,17 @@ Party ReadDelivery(const xml::Node& delivery) {
 }
 
 xml::Node FindOrder(const xml::Document& document) {
-    xml::Node top;
-    for (const auto& child : document.Root().ChildNodes()) {
-        if (child.IsElement()) {
-            top = child;
-            break;
-        }
-    }
-    if (top.IsNull()) {
+    const xml::Node order = BusinessElement(document);
+    if (order.IsNull()) {
         throw OrderRenderError("Ordine non convertibile in PDF: il documento è vuoto");
     }
-    std::string name = top.LocalName();
-    if (name == "StandardBusinessDocument") {
-        for (const auto& child : top.ChildNodes()) {
-            if (child.IsElement() && child.LocalName() != "StandardBusinessDocumentHeader") {
-                name = child.LocalName();
-                top = child;
-                break;
-            }
-        }
-    }
+    const std::string name = order.LocalName();
     if (name != "Order") {
         throw OrderRenderError("Ordine non convertibile in PDF: il documento non è un ordine UBL "
                                "(elemento principale \"" +
                                name + "\")");
     }
-    return top;
+    return order;
 }
 
 } // namespace

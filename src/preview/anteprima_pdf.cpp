@@ -31,19 +31,6 @@ template <class Step> void IgnoringErrors(Step&& step) noexcept {
     }
 }
 
-void ShowBusyPointer(NsoState& state, bool busy) noexcept {
-    if (state.ActiveInterface) {
-        IgnoringErrors([&] { state.ActiveInterface->SetBusyPointer(busy); });
-    }
-}
-
-NsoService& Service(NsoState& state) {
-    if (!WebService(state).ServizioNSO) {
-        ThrowObjectNotSet();
-    }
-    return *WebService(state).ServizioNSO;
-}
-
 const Variant::Bytes& PdfBytes(const Variant& pdf) {
     const Variant::Bytes* bytes = pdf.AsBytes();
     if (bytes == nullptr) {

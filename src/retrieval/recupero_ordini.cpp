@@ -11,28 +11,11 @@
 namespace kvad::nso {
 namespace {
 
-void ShowBusyPointer(NsoState& state, bool busy) {
-    if (!state.ActiveInterface) {
-        return;
-    }
-    try {
-        state.ActiveInterface->SetBusyPointer(busy);
-    } catch (...) {
-    }
-}
-
 HostApplication& Host(const NsoState& state) {
     if (!state.ActiveInterface) {
         ThrowObjectNotSet();
     }
     return *state.ActiveInterface;
-}
-
-NsoService& Service(NsoState& state) {
-    if (!WebService(state).ServizioNSO) {
-        ThrowObjectNotSet();
-    }
-    return *WebService(state).ServizioNSO;
 }
 
 // Registers one listed document when its identifying triple is new and takes it in, all in one
@@ -79,6 +62,13 @@ bool RegisterDocument(NsoState& state, const std::string& ditta, const Variant& 
 }
 
 } // namespace
+
+NsoService& Service(NsoState& state) {
+    if (!WebService(state).ServizioNSO) {
+        ThrowObjectNotSet();
+    }
+    return *WebService(state).ServizioNSO;
+}
 
 std::string RetrievalStartText(const Variant& dataImport) {
     return dataImport.ToDate().DateOnly().AddDays(-1).ToIsoDate() + " 00:00:00";

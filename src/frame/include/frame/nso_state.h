@@ -91,6 +91,10 @@ void RaiseOnProgress(NsoState& state, kaenumTipoOperazione operation, std::int32
 /// Resets Stato to kaOK and Errore to "", as the operations that start afresh do.
 void ResetStatus(NsoState& state);
 
+/// Shows the host's busy pointer (true) or its default pointer (false); a host that is missing
+/// or fails to change it is ignored.
+void ShowBusyPointer(NsoState& state, bool busy) noexcept;
+
 /// The connection, or VbError 91 ("Object variable or With block variable not set").
 [[nodiscard]] Connection& Conn(const NsoState& state);
 

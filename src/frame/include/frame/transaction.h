@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "frame/nso_state.h"
+#include "kvad_nso/connection.h"
 
 namespace kvad::nso {
 
@@ -36,7 +37,7 @@ class Transaction {
   private:
     NsoState& state_;
     std::int32_t faultsAtStart_;
-    bool active_ = true;
+    TransactionScope scope_;
 };
 
 } // namespace kvad::nso

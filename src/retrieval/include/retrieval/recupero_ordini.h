@@ -30,6 +30,9 @@ struct WebServiceState {
     return state.Part<WebServiceState>();
 }
 
+/// The logged-in web service, or VbError 91 when there is none.
+[[nodiscard]] NsoService& Service(NsoState& state);
+
 /// Brings in the company's documents received since the day before Param_DataImport, registers
 /// each new one, downloads, loads and links it, and records the retrieval in the configuration.
 /// Each listed document is handled in one transaction (a savepoint inside the host's): a new
