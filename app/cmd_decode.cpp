@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/edit_fields.h"
 #include "app/order_ref.h"
 #include "app/session.h"
 #include "app/terminal_text.h"
@@ -79,7 +80,7 @@ void PrintHeader(kvad::Connection& db, std::int32_t id, std::int32_t company) {
     } else {
         std::cout << "- (the order names no delivery location)";
     }
-    std::cout << "\n  note           " << Text(*h, "IE93_DO12_NOTEVSDOC") << "\n";
+    std::cout << "\n  note           " << NoteText(h->Value("IE93_DO12_NOTEVSDOC")) << "\n";
     std::cout << "  cash discount  " << h->Value("IE93_DO13_SCIMPCASSA").Text() << "\n";
 }
 

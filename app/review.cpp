@@ -124,7 +124,8 @@ std::vector<HeaderItem> HeaderItems(Session& session, const kvad::Recordset& h) 
         item("section", "IE93_DO11_SEZDOC"),
         item("warehouse", "IE93_DO11_CODDEP"),
         item("date", "IE93_DO11_DATADOC"),
-        item("note", "IE93_DO12_NOTEVSDOC"),
+        HeaderItem{"note", NoteText(h.Value("IE93_DO12_NOTEVSDOC")), "",
+                   h.Value("IE93_DO12_NOTEVSDOC")},
         item("cash-discount", "IE93_DO13_SCIMPCASSA"),
     };
 }
