@@ -111,6 +111,7 @@ std::vector<HeaderItem> HeaderItems(Session& session, const kvad::Recordset& h) 
     }
     const std::string location = Text(h, "IE92_Delivery_DeliveryLocation_ID");
     const std::string currency = Text(h, "IE92_DocumentCurrencyCode");
+    const std::string documentNote = NoteText(h.Value("IE93_DO12_NOTEVSDOC"));
     const auto item = [&h](const char* field, const char* column, std::string note = {}) {
         return HeaderItem{field, Text(h, column), std::move(note), h.Value(column)};
     };
@@ -124,8 +125,8 @@ std::vector<HeaderItem> HeaderItems(Session& session, const kvad::Recordset& h) 
         item("section", "IE93_DO11_SEZDOC"),
         item("warehouse", "IE93_DO11_CODDEP"),
         item("date", "IE93_DO11_DATADOC"),
-        HeaderItem{"note", NoteText(h.Value("IE93_DO12_NOTEVSDOC")), "",
-                   h.Value("IE93_DO12_NOTEVSDOC")},
+        HeaderItem{"note", documentNote, "",
+                   documentNote.empty() ? kvad::Variant::Null() : kvad::Variant(documentNote)},
         item("cash-discount", "IE93_DO13_SCIMPCASSA"),
     };
 }
