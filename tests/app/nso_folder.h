@@ -33,11 +33,14 @@ class NsoFolderTest : public ::testing::Test {
     }
 
     /// Runs `nso ARGUMENTS` (words as a shell reads them) in the folder; returns what it printed
-    /// on stdout and stderr together and sets `exitCode`.
-    std::string Nso(const std::string& arguments, const std::string& inbox = "inbox") {
+    /// on stdout and stderr together (stdout alone when `withErrors` is false) and sets
+    /// `exitCode`.
+    std::string Nso(const std::string& arguments, const std::string& inbox = "inbox",
+                    bool withErrors = true) {
         const std::string command = "cd '" + dir.string() +
                                     "' && '" KVAD_NSO_BINARY "' --db nso.db --inbox " + inbox +
-                                    " --cache-dir cache " + arguments + " 2>&1 </dev/null";
+                                    " --cache-dir cache " + arguments +
+                                    (withErrors ? " 2>&1" : " 2>/dev/null") + " </dev/null";
         std::string output;
         FILE* pipe = popen(command.c_str(), "r");
         char buffer[4096];
