@@ -337,6 +337,29 @@ std::string TitleOf(Session& session, std::int32_t id) {
     return OrderTitle(order);
 }
 
+namespace {
+
+/// One log entry as a clerk reads it: the field it is about by its short name, with the field's
+/// current value. `text` names the column holding the message text.
+MessageView LogEntry(Session& session, const kvad::Recordset& log, std::int32_t order,
+                     const char* text) {
+    const std::int32_t display = Whole(log.Value("IE98_TYPE"));
+    MessageView m;
+    m.order = order;
+    m.line = Whole(log.Value("IE98_PROGRIGA_DO30"));
+    m.code = Whole(log.Value("IE98_CODE_IE97"));
+    m.severity = display == kvad::kaVerificaCerottoRosso       ? "error"
+                 : display == kvad::kaVerificaPuntoEsclamativo ? "warning"
+                                                               : "info";
+    const std::string column = DisplayValue(log.Value("IE98_FIELD"));
+    m.field = column.empty() ? "" : FieldLabel(column);
+    m.value = column.empty() ? "" : FieldValue(*session.db, order, m.line, column);
+    m.text = DisplayValue(log.Value(text));
+    return m;
+}
+
+} // namespace
+
 std::vector<MessageView> GatherMessages(Session& session, std::optional<std::int32_t> order) {
     std::vector<MessageView> messages;
     auto log = session.nso->RstLogMessages();
@@ -349,19 +372,7 @@ std::vector<MessageView> GatherMessages(Session& session, std::optional<std::int
         if ((order && of != *order) || !seen.insert(Whole(log->Value("IE98_ID"))).second) {
             continue;
         }
-        const std::int32_t display = Whole(log->Value("IE98_TYPE"));
-        MessageView m;
-        m.order = of;
-        m.line = Whole(log->Value("IE98_PROGRIGA_DO30"));
-        m.code = Whole(log->Value("IE98_CODE_IE97"));
-        m.severity = display == kvad::kaVerificaCerottoRosso       ? "error"
-                     : display == kvad::kaVerificaPuntoEsclamativo ? "warning"
-                                                                   : "info";
-        const std::string column = DisplayValue(log->Value("IE98_FIELD"));
-        m.field = column.empty() ? "" : FieldLabel(column);
-        m.value = column.empty() ? "" : FieldValue(*session.db, of, m.line, column);
-        m.text = DisplayValue(log->Value("IE97_MESSAGE"));
-        messages.push_back(std::move(m));
+        messages.push_back(LogEntry(session, *log, of, "IE97_MESSAGE"));
     }
     return messages;
 }
@@ -369,21 +380,13 @@ std::vector<MessageView> GatherMessages(Session& session, std::optional<std::int
 std::vector<MessageView> ErrorsOf(Session& session, std::int32_t order) {
     std::vector<MessageView> errors;
     auto log = session.db->Query(
-        "SELECT IE98_PROGRIGA_DO30, IE98_CODE_IE97, IE98_FIELD, (CASE WHEN IE98_ERRORMESSAGE IS "
-        "NOT NULL THEN IE98_ERRORMESSAGE ELSE IE97_MESSAGE END) AS TESTO FROM IE98_NSO_LOGERRORS "
-        "LEFT OUTER JOIN IE97_NSO_ERRORS ON IE97_CODE = IE98_CODE_IE97 WHERE IE98_ID_IE91 = " +
+        "SELECT IE98_TYPE, IE98_PROGRIGA_DO30, IE98_CODE_IE97, IE98_FIELD, (CASE WHEN "
+        "IE98_ERRORMESSAGE IS NOT NULL THEN IE98_ERRORMESSAGE ELSE IE97_MESSAGE END) AS TESTO "
+        "FROM IE98_NSO_LOGERRORS LEFT OUTER JOIN IE97_NSO_ERRORS ON IE97_CODE = IE98_CODE_IE97 "
+        "WHERE IE98_ID_IE91 = " +
         std::to_string(order) + " AND IE98_TYPE = 3 ORDER BY IE98_PROGRIGA_DO30, IE98_ID");
     for (; !log->Eof(); log->MoveNext()) {
-        MessageView m;
-        m.order = order;
-        m.line = Whole(log->Value("IE98_PROGRIGA_DO30"));
-        m.code = Whole(log->Value("IE98_CODE_IE97"));
-        m.severity = "error";
-        const std::string column = DisplayValue(log->Value("IE98_FIELD"));
-        m.field = column.empty() ? "" : FieldLabel(column);
-        m.value = column.empty() ? "" : FieldValue(*session.db, order, m.line, column);
-        m.text = DisplayValue(log->Value("TESTO"));
-        errors.push_back(std::move(m));
+        errors.push_back(LogEntry(session, *log, order, "TESTO"));
     }
     return errors;
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -40,17 +39,8 @@ class MainJobTest : public kvad::test::NsoFolderTest {
     }
 
     static std::string PdfText(const std::filesystem::path& pdf) {
-        const std::string command = "pdftotext -layout '" + pdf.string() + "' - 2>&1";
         std::string text;
-        FILE* pipe = popen(command.c_str(), "r");
-        char buffer[4096];
-        std::size_t n = 0;
-        while (pipe != nullptr && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            text.append(buffer, n);
-        }
-        if (pipe != nullptr) {
-            pclose(pipe);
-        }
+        Shell("pdftotext -layout '" + pdf.string() + "' - 2>&1", text);
         return text;
     }
 };

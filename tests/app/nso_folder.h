@@ -42,15 +42,19 @@ class NsoFolderTest : public ::testing::Test {
                                     " --cache-dir cache " + arguments +
                                     (withErrors ? " 2>&1" : " 2>/dev/null") + " </dev/null";
         std::string output;
+        const int status = Shell(command, output);
+        exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return output;
+    }
+    /// Runs a shell command, appending what it prints to `output`; returns its wait status.
+    static int Shell(const std::string& command, std::string& output) {
         FILE* pipe = popen(command.c_str(), "r");
         char buffer[4096];
         std::size_t n = 0;
         while (pipe != nullptr && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
             output.append(buffer, n);
         }
-        const int status = pipe == nullptr ? -1 : pclose(pipe);
-        exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return output;
+        return pipe == nullptr ? -1 : pclose(pipe);
     }
     /// Nso, expecting exit status 0.
     std::string Ok(const std::string& arguments, const std::string& inbox = "inbox") {
