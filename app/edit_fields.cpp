@@ -172,7 +172,7 @@ std::string DisplayValue(const kvad::Variant& value) {
 }
 
 std::string NoteText(const kvad::Variant& value) {
-    const std::string stored = DisplayValue(value);
+    std::string stored = DisplayValue(value);
     if (stored == "null") {
         return "";
     }

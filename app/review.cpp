@@ -268,6 +268,7 @@ void SelectChains(Session& session, const Settings& settings,
         return;
     }
     std::vector<std::int32_t> ids;
+    ids.reserve(chains.size());
     for (const std::string& chain : chains) {
         ids.push_back(ResolveDocument(*session.db, settings.company, chain));
     }
