@@ -8,26 +8,19 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/edit_fields.h"
 #include "app/order_ref.h"
 #include "app/session.h"
+#include "app/terminal_text.h"
+#include "app/working_table.h"
 #include "kvad_nso/recordset.h"
 #include "kvad_nso/text.h"
 
 namespace nsoapp {
 namespace {
 
-std::string Cell(const std::string& text, std::size_t width) {
-    std::string cut = kvad::Utf8Left(text, width);
-    const std::size_t length = kvad::Utf8Length(cut);
-    return cut + std::string(width > length ? width - length : 0, ' ') + " ";
-}
-
 std::string Text(const kvad::Recordset& rs, const char* field) {
     return kvad::RightTrim(rs.Value(field).Text());
-}
-
-std::string Date(const kvad::Variant& value) {
-    return value.IsNull() || value.IsEmpty() ? "" : value.ToDate().DateOnly().ToText();
 }
 
 std::string Severity(std::int32_t type) {
@@ -73,7 +66,7 @@ void PrintHeader(kvad::Connection& db, std::int32_t id, std::int32_t company) {
               << "\n";
     std::cout << "  document       " << Text(*h, "IE93_DO11_CODDOCUM_MG3G") << ", section "
               << Text(*h, "IE93_DO11_SEZDOC") << ", warehouse " << Text(*h, "IE93_DO11_CODDEP")
-              << ", dated " << Date(h->Value("IE93_DO11_DATADOC")) << "\n";
+              << ", dated " << DateText(h->Value("IE93_DO11_DATADOC")) << "\n";
     std::cout << "  PA office      " << Text(*h, "IE93_DO11_UFFICIOPA_CG1M") << "\n";
     const std::string destination = Text(*h, "IE93_DO11_CLIFORDEST");
     const std::string location = Text(*h, "LUOGO");
@@ -87,7 +80,7 @@ void PrintHeader(kvad::Connection& db, std::int32_t id, std::int32_t company) {
     } else {
         std::cout << "- (the order names no delivery location)";
     }
-    std::cout << "\n  note           " << Text(*h, "IE93_DO12_NOTEVSDOC") << "\n";
+    std::cout << "\n  note           " << NoteText(h->Value("IE93_DO12_NOTEVSDOC")) << "\n";
     std::cout << "  cash discount  " << h->Value("IE93_DO13_SCIMPCASSA").Text() << "\n";
 }
 
@@ -139,7 +132,7 @@ void PrintLines(kvad::Connection& db, std::int32_t id) {
             << Cell(l->Value("IE95_DO30_MAGIMP").Text(), 11)
             << Cell(vatCode.empty() ? "-" : vatCode + " " + l->Value("IE95_ALIVA_XML").Text() + "%",
                     8)
-            << Cell(Date(l->Value("IE95_DO31_DATACONS")), 10) << description;
+            << Cell(DateText(l->Value("IE95_DO31_DATACONS")), 10) << description;
         std::cout << kvad::RightTrim(row.str()) << "\n";
     }
 }
@@ -194,7 +187,7 @@ void Decode(const Settings& settings, const std::vector<std::string>& orders, bo
             continue;
         }
         std::cout << "Order " << Text(*order, "IE91_IDORD") << " of "
-                  << Date(order->Value("IE91_ISSUEDATE")) << " (register id " << id << ")\n";
+                  << DateText(order->Value("IE91_ISSUEDATE")) << " (register id " << id << ")\n";
         if (!force && Scalar(db, "SELECT COUNT(*) FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = " +
                                      std::to_string(id))
                               .ToLong() > 0) {

@@ -10,6 +10,7 @@
 
 #include "app/commands.h"
 #include "app/failure.h"
+#include "app/main_job.h"
 #include "app/progress_view.h"
 #include "app/retrieval_lock.h"
 #include "app/session.h"
@@ -49,13 +50,6 @@ void PrintNotLoaded(const std::vector<kvad::DocumentOutcome>& documents) {
     }
 }
 
-[[noreturn]] void PlatformFailure(Session& session, const Settings& settings) {
-    throw Failure("the document platform could not be used, so nothing was fetched: check the "
-                  "inbox folder \"" +
-                      settings.inbox + "\" and the platform settings (`nso settings` shows them)",
-                  session.nso->Errore().Text());
-}
-
 std::chrono::milliseconds Wait(const FetchOptions& options) {
     return std::chrono::milliseconds(
         static_cast<long long>(std::max(0.0, options.waitSeconds) * 1000.0));
@@ -66,19 +60,9 @@ void Fetch(const Settings& settings, const FetchOptions& options) {
     RequireWritable(session, settings);
     RequireConfiguration(session, settings);
     const RetrievalLock lock(settings.database, settings.company, Wait(options));
-
     ProgressView view("connecting to the document platform...");
-    session.nso->AddOnProgress(
-        [&view](kvad::kaenumTipoOperazione&, std::int32_t& current, std::int32_t& maximum,
-                std::string& message) { view.Show(current, maximum, message); });
-    session.nso->RecuperaOrdiniNSO();
-    view.End();
-    // Stato tells about the last document only: the summary and the exit status come from what
-    // this run registered.
-    const kvad::RetrievalReport report = session.nso->LastRetrieval();
-    if (session.nso->Stato() == kvad::kaErrConnessioneNSO) {
-        PlatformFailure(session, settings);
-    }
+    const FetchOutcome outcome = FetchDocuments(session, settings, view);
+    const kvad::RetrievalReport& report = outcome.report;
     std::cout << "listed " << report.listed << ", new " << report.registered.size()
               << ", already registered " << report.alreadyRegistered.size() << ", failed to load "
               << NotLoaded(report.registered) << "\n";
@@ -88,23 +72,14 @@ void Fetch(const Settings& settings, const FetchOptions& options) {
             std::cout << "  already registered: " << Name(document) << "\n";
         }
     }
-    if (!report.completed) {
-        RequireOk(session, "the retrieval of company " + std::to_string(settings.company));
-    }
-
-    const std::vector<kvad::DocumentOutcome> repaired = session.nso->RepairDocuments();
-    if (!repaired.empty()) {
-        std::cout << "taken in again " << repaired.size()
+    if (!outcome.repaired.empty()) {
+        std::cout << "taken in again " << outcome.repaired.size()
                   << " document(s) that an earlier run left incomplete:\n";
-        for (const auto& document : repaired) {
+        for (const auto& document : outcome.repaired) {
             std::cout << "  " << Name(document) << ": " << Reason(document) << "\n";
         }
     }
-    if (session.nso->Stato() == kvad::kaErrConnessioneNSO) {
-        PlatformFailure(session, settings);
-    }
-    RequireOk(session, "taking in again the documents left incomplete");
-    if (NotLoaded(report.registered) + NotLoaded(repaired) > 0) {
+    if (outcome.NotLoaded() > 0) {
         throw CLI::RuntimeError(kExitNotLoaded);
     }
 }

@@ -9,6 +9,7 @@
 
 #include "app/commands.h"
 #include "app/import_report.h"
+#include "app/json_output.h"
 #include "app/order_ref.h"
 #include "app/progress_view.h"
 #include "app/review.h"
@@ -22,6 +23,7 @@ struct ImportOptions {
     std::vector<std::string> chains;
     bool all = false;
     bool latestOnly = false;
+    bool json = false;
 };
 
 void Import(const Settings& settings, const ImportOptions& options) {
@@ -32,28 +34,17 @@ void Import(const Settings& settings, const ImportOptions& options) {
     Session session = OpenSession(settings);
     session.nso->Inizializza();
     RequireOk(session, "reading the configuration (`nso config set` writes it)");
-    session.nso->SetParam_ModalitaImport(options.latestOnly ? kvad::kaSoloPiuRecente
-                                                            : kvad::kaInteraCatena);
-    if (options.all) {
-        kvad::kaenumTipoOrdiniProcessati toProcess = kvad::kaOrdiniDaProcessare;
-        session.nso->LeggiOrdini(toProcess);
-        RequireOk(session, "reading the chains");
-        kvad::kaEnumNSOSelez every = kvad::kaTutti;
-        session.nso->SetSelezione(every);
-        RequireOk(session, "selecting the chains");
-    } else {
-        std::vector<std::int32_t> ids;
-        for (const std::string& chain : options.chains) {
-            ids.push_back(ResolveDocument(*session.db, settings.company, chain));
-        }
-        SelectChainsOf(session, ids);
-    }
+    SelectChains(session, settings, options.chains, options.all, options.latestOnly);
     // The codes processing wrote, without processing anything again: the orders are imported
     // as the clerk reviewed and corrected them.
     session.nso->AssignProcessingCodes();
     if (session.nso->Stato() == kvad::kaErrNessunDatoDaElaborare) {
-        std::cout << "Nothing to import: no chain can be selected (`nso list --all` shows the "
-                     "chains and their state).\n";
+        if (options.json) {
+            PrintJson(ImportJson({}));
+        } else {
+            std::cout << "Nothing to import: no chain can be selected (`nso list --all` shows "
+                         "the chains and their state).\n";
+        }
         return;
     }
     RequireOk(session, "reading the processing codes");
@@ -61,22 +52,27 @@ void Import(const Settings& settings, const ImportOptions& options) {
     (void)session.nso->GetRstElaborazione(every);
     RequireOk(session, "opening the processed orders");
 
-    ProgressView view("importing...");
-    session.nso->AddOnProgress(
-        [&view](kvad::kaenumTipoOperazione&, std::int32_t& current, std::int32_t& maximum,
-                std::string& message) { view.Show(current, maximum, message); });
+    ProgressView view("importing...", options.json ? ProgressView::Channel::BesideJson
+                                                   : ProgressView::Channel::Stdout);
+    view.Follow(*session.nso);
     session.nso->ImportaDocumenti();
     view.End();
     const kvad::kaEnumNSOErrStato outcome = session.nso->Stato();
     const std::string failure = session.nso->Errore().Text();
 
     const std::vector<ChainReport> chains = GatherImport(session);
-    PrintImport(std::cout, chains);
+    if (options.json) {
+        PrintJson(ImportJson(chains));
+    } else {
+        PrintImport(std::cout, chains);
+    }
     if (outcome == kvad::kaErrVB && !AnyFailed(chains)) {
         throw std::runtime_error("the import stopped: " + failure);
     }
-    std::cout << "`nso orders` lists the ERP orders, `nso list --processed` the imported "
-                 "chains.\n";
+    if (!options.json) {
+        std::cout << "`nso orders` lists the ERP orders, `nso list --processed` the imported "
+                     "chains.\n";
+    }
     if (AnyFailed(chains)) {
         throw std::runtime_error("some chains were not imported; `nso show ORDER` and `nso "
                                  "edit ORDER FIELD=VALUE` review and correct an order");
@@ -92,12 +88,12 @@ void AddImportCommand(CLI::App& app, Settings& settings) {
     import->add_option("CHAIN", options->chains,
                        "Register id or order number of a document of the chain");
     CLI::Option* all = import->add_flag("--all", options->all,
-                                        "Every chain still to process that can be "
-                                        "selected");
+                                        "Every chain still to process that can be selected");
     import->add_flag("--latest-only", options->latestOnly,
                      "Import only the latest document of each chain, as `nso process "
                      "--latest-only` processed it (default: the whole chain)");
     all->excludes(import->get_option("CHAIN"));
+    import->add_flag("--json", options->json, "Print what the import did as one JSON document");
     import->callback([&settings, options] { Import(settings, *options);
 });
 } // namespace nsoapp

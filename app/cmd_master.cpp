@@ -5,6 +5,7 @@
 
 #include "app/commands.h"
 #include "app/session.h"
+#include "app/terminal_text.h"
 #include "host/master_data.h"
 #include "kvad_nso/text.h"
 
@@ -13,17 +14,11 @@ namespace {
 
 constexpr std::size_t kWidestCell = 40;
 
-std::string Cell(const std::string& text, std::size_t width) {
-    std::string cut = kvad::Utf8Left(text, width);
-    const std::size_t length = kvad::Utf8Length(cut);
-    return cut + std::string(width > length ? width - length : 0, ' ');
-}
-
 void PrintKinds() {
     std::cout << "Kinds of master data, in the order they refer to each other (key columns "
                  "marked *, required +):\n";
     for (const kvad::host::MasterKind& kind : kvad::host::MasterKinds()) {
-        std::cout << "  " << Cell(kind.name, 18) << " " << kind.meaning << "\n"
+        std::cout << "  " << Padded(kind.name, 18) << " " << kind.meaning << "\n"
                   << "  " << std::string(18, ' ') << " ";
         std::string columns;
         for (const kvad::host::MasterColumn& column : kind.columns) {
@@ -56,7 +51,7 @@ void List(const Settings& settings, const std::string& kind, const std::string& 
     const auto print = [&](const std::vector<std::string>& row) {
         std::string line;
         for (std::size_t i = 0; i < row.size(); ++i) {
-            line += Cell(row[i], widths[i]) + (i + 1 < row.size() ? "  " : "");
+            line += Padded(row[i], widths[i]) + (i + 1 < row.size() ? "  " : "");
         }
         std::cout << kvad::RightTrim(line) << "\n";
     };

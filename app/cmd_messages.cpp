@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/json_output.h"
 #include "app/order_ref.h"
 #include "app/review.h"
 #include "app/session.h"
@@ -18,6 +19,7 @@ namespace {
 struct MessagesOptions {
     std::string order;
     std::string phase = "all";
+    bool json = false;
 };
 
 kvad::kaEnumContesto Phase(const std::string& phase) {
@@ -47,6 +49,10 @@ void Messages(const Settings& settings, const MessagesOptions& options) {
     RequireOk(session, "reading the messages");
 
     const std::vector<MessageView> messages = GatherMessages(session, id);
+    if (options.json) {
+        PrintJson(MessagesJson(messages, id, options.phase));
+        return;
+    }
     const std::string of = options.phase == "all" ? "" : " of the " + options.phase + " phase";
     if (messages.empty()) {
         std::cout << (id ? TitleOf(session, *id) + ": no messages" : "No messages") << of << "\n";
@@ -77,6 +83,7 @@ void AddMessagesCommand(CLI::App& app, Settings& settings) {
     messages->add_option("--phase", options->phase, "Only the messages of one phase")
         ->check(CLI::IsMember({"all", "verification", "decoding", "import"}))
         ->default_str("all");
+    messages->add_flag("--json", options->json, "Print the messages as one JSON document");
     messages->callback([&settings, options] { Messages(settings, *options); });
 }
 

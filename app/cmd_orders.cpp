@@ -6,17 +6,13 @@
 
 #include "app/commands.h"
 #include "app/erp_orders.h"
+#include "app/json_output.h"
 #include "app/session.h"
+#include "app/terminal_text.h"
 #include "kvad_nso/text.h"
 
 namespace nsoapp {
 namespace {
-
-std::string Cell(const std::string& text, std::size_t width) {
-    std::string cut = kvad::Utf8Left(text, width);
-    const std::size_t length = kvad::Utf8Length(cut);
-    return cut + std::string(width > length ? width - length : 0, ' ') + " ";
-}
 
 void PrintLines(const ErpOrder& order) {
     std::cout << "    " << Cell("LINE", 4) << Cell("ITEM", 22) << Cell("QUANTITY", 10)
@@ -26,7 +22,7 @@ void PrintLines(const ErpOrder& order) {
         const std::string item = line.item + (line.option.empty() ? "" : " (" + line.option + ")");
         std::cout << kvad::RightTrim("    " + Cell(std::to_string(line.line), 4) + Cell(item, 22) +
                                      Cell(line.quantity.Text(), 10) + Cell(line.price.Text(), 10) +
-                                     Cell(line.discounts, 9) + Cell(line.vatCode, 4) +
+                                     Cell(Joined(line.discounts, "+"), 9) + Cell(line.vatCode, 4) +
                                      Cell(DateText(line.delivery), 10) +
                                      Cell(line.closed ? "closed" : "open", 6) + line.description)
                   << "\n";
@@ -53,9 +49,20 @@ void PrintOrders(const std::vector<ErpOrder>& orders, bool withLines) {
     }
 }
 
-void Orders(const Settings& settings, const std::string& search, bool withLines) {
+struct OrdersOptions {
+    std::string search;
+    bool lines = false;
+    bool json = false;
+};
+
+void Orders(const Settings& settings, const OrdersOptions& options) {
     Session session = OpenSession(settings);
+    const std::string& search = options.search;
     const std::vector<ErpOrder> orders = ReadErpOrders(*session.db, settings.company, search);
+    if (options.json) {
+        PrintJson(OrdersJson(orders, settings.company, search, options.lines));
+        return;
+    }
     if (orders.empty()) {
         std::cout << "No ERP orders for company " << settings.company
                   << (search.empty() ? ": `nso import` makes them from processed chains."
@@ -63,7 +70,7 @@ void Orders(const Settings& settings, const std::string& search, bool withLines)
                   << "\n";
         return;
     }
-    PrintOrders(orders, withLines);
+    PrintOrders(orders, options.lines);
     std::cout << orders.size() << " ERP order(s) of company " << settings.company
               << (search.empty() ? "" : " containing '" + search + "'")
               << "; closed: no longer to be fulfilled (a later document of its NSO order "
@@ -74,15 +81,15 @@ void Orders(const Settings& settings, const std::string& search, bool withLines)
 
 void AddOrdersCommand(CLI::App& app, Settings& settings) {
     CLI::App* orders = app.add_subcommand("orders", "List the ERP orders made by the imports");
-    auto search = std::make_shared<std::string>();
-    auto lines = std::make_shared<bool>(false);
+    auto options = std::make_shared<OrdersOptions>();
     orders
-        ->add_option("--search", *search,
+        ->add_option("--search", options->search,
                      "Only orders whose document, customer, NSO order or a line's item or "
                      "description contains TEXT")
         ->type_name("TEXT");
-    orders->add_flag("--lines", *lines, "Show each order's lines");
-    orders->callback([&settings, search, lines] { Orders(settings, *search, *lines); });
+    orders->add_flag("--lines", options->lines, "Show each order's lines");
+    orders->add_flag("--json", options->json, "Print the orders as one JSON document");
+    orders->callback([&settings, options] { Orders(settings, *options); });
 }
 
 } // namespace nsoapp

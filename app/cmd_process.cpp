@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/json_output.h"
 #include "app/order_ref.h"
 #include "app/review.h"
 #include "app/session.h"
@@ -20,6 +21,7 @@ struct ProcessOptions {
     std::vector<std::string> chains;
     bool all = false;
     bool latestOnly = false;
+    bool json = false;
 };
 
 /// The first document processing took in list order and did not decode, with why, when the
@@ -50,25 +52,10 @@ void Process(const Settings& settings, const ProcessOptions& options) {
     Session session = OpenSession(settings);
     session.nso->Inizializza();
     if (session.nso->Stato() != kvad::kaOK) {
-        std::cout << "warning: " << session.nso->Errore().Text()
-                  << " (`nso config set` writes the configuration)\n";
+        (options.json ? std::cerr : std::cout) << "warning: " << session.nso->Errore().Text()
+                                               << " (`nso config set` writes the configuration)\n";
     }
-    session.nso->SetParam_ModalitaImport(options.latestOnly ? kvad::kaSoloPiuRecente
-                                                            : kvad::kaInteraCatena);
-    if (options.all) {
-        kvad::kaenumTipoOrdiniProcessati toProcess = kvad::kaOrdiniDaProcessare;
-        session.nso->LeggiOrdini(toProcess);
-        RequireOk(session, "reading the chains");
-        kvad::kaEnumNSOSelez every = kvad::kaTutti;
-        session.nso->SetSelezione(every);
-        RequireOk(session, "selecting the chains");
-    } else {
-        std::vector<std::int32_t> ids;
-        for (const std::string& chain : options.chains) {
-            ids.push_back(ResolveDocument(*session.db, settings.company, chain));
-        }
-        SelectChainsOf(session, ids);
-    }
+    SelectChains(session, settings, options.chains, options.all, options.latestOnly);
 
     session.nso->RecuperaOrdini();
     const kvad::kaEnumNSOErrStato outcome = session.nso->Stato();
@@ -86,19 +73,28 @@ void Process(const Settings& settings, const ProcessOptions& options) {
     RequireOk(session, "reading the results");
 
     const std::vector<ChainView> chains = GatherSelectedChains(session);
-    for (std::size_t i = 0; i < chains.size(); ++i) {
-        std::cout << (i == 0 ? "" : "\n") << std::string(100, '=') << "\n";
-        PrintChain(std::cout, chains[i]);
+    const std::string stopped =
+        outcome == kvad::kaOK ? std::string()
+                              : "the processing stopped at a document that failed; the documents "
+                                "after it were not processed" +
+                                    FailedDocument(session, chains) + ":\n" + failure;
+    if (options.json) {
+        PrintJson(ProcessJson(chains, CountVerdicts(chains), stopped));
+    } else {
+        for (std::size_t i = 0; i < chains.size(); ++i) {
+            std::cout << (i == 0 ? "" : "\n") << std::string(100, '=') << "\n";
+            PrintChain(std::cout, chains[i]);
+        }
+        std::cout << "\n";
+        PrintTally(std::cout, CountVerdicts(chains));
     }
-    std::cout << "\n";
-    PrintTally(std::cout, CountVerdicts(chains));
-    if (outcome != kvad::kaOK) {
-        throw std::runtime_error("the processing stopped at a document that failed; the "
-                                 "documents after it were not processed" +
-                                 FailedDocument(session, chains) + ":\n" + failure);
+    if (!stopped.empty()) {
+        throw std::runtime_error(stopped);
     }
-    std::cout << "`nso edit ORDER FIELD=VALUE` corrects a decoded value, `nso show ORDER` shows "
-                 "an order again.\n";
+    if (!options.json) {
+        std::cout << "`nso edit ORDER FIELD=VALUE` corrects a decoded value, `nso show ORDER` "
+                     "shows an order again.\n";
+    }
 }
 
 } // namespace
@@ -115,6 +111,7 @@ void AddProcessCommand(CLI::App& app, Settings& settings) {
     process->add_flag("--latest-only", options->latestOnly,
                       "Import only the latest document of each chain (default: the whole chain)");
     all->excludes(process->get_option("CHAIN"));
+    process->add_flag("--json", options->json, "Print the orders as one JSON document");
     process->callback([&settings, options] { Process(settings, *options); });
 }
 

@@ -2,35 +2,12 @@
 #include <string>
 
 #include "app/commands.h"
+#include "app/terminal_text.h"
 #include "host/application_browser.h"
 #include "host/stand_ins.h"
 
 namespace nsoapp {
 namespace {
-
-/// A TOML basic string, so the output can be pasted into a settings file.
-std::string Quoted(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 void PrintSettings(const Settings& s) {
     if (s.settingsFile.empty()) {
@@ -40,17 +17,17 @@ void PrintSettings(const Settings& s) {
     }
     std::string cacheDir = s.cacheDir.empty() ? kvad::host::DefaultCacheDir() : s.cacheDir;
     std::string viewer = s.viewer.empty() ? std::string("xdg-open") : s.viewer;
-    std::cout << "database = " << Quoted(s.database) << "\n"
+    std::cout << "database = " << TomlString(s.database) << "\n"
               << "company = " << s.company << "\n"
-              << "company_vat = " << Quoted(s.companyVat) << "\n"
+              << "company_vat = " << TomlString(s.companyVat) << "\n"
               << "user_id = " << s.userId << "\n"
-              << "user_name = " << Quoted(s.userName) << "\n"
-              << "inbox = " << Quoted(s.inbox) << "\n"
-              << "platform_user = " << Quoted(s.platformUser) << "\n"
-              << "platform_password = " << Quoted(s.platformPassword.empty() ? "" : "********")
+              << "user_name = " << TomlString(s.userName) << "\n"
+              << "inbox = " << TomlString(s.inbox) << "\n"
+              << "platform_user = " << TomlString(s.platformUser) << "\n"
+              << "platform_password = " << TomlString(s.platformPassword.empty() ? "" : "********")
               << "\n"
-              << "cache_dir = " << Quoted(cacheDir) << "\n"
-              << "viewer = " << Quoted(viewer);
+              << "cache_dir = " << TomlString(cacheDir) << "\n"
+              << "viewer = " << TomlString(viewer);
     if (kvad::host::FindProgram(viewer).empty()) {
         std::cout << "  # not found: PDF previews are saved but not opened";
     }

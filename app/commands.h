@@ -52,6 +52,9 @@ void AddImportCommand(CLI::App& app, Settings& settings);
 /// Registers "nso orders": the ERP orders the imports made.
 void AddOrdersCommand(CLI::App& app, Settings& settings);
 
+/// Registers "nso run": fetch, process and import in one command.
+void AddRunCommand(CLI::App& app, Settings& settings);
+
 /// Registers "nso settings": prints the resolved settings and the file they came from.
 void AddSettingsCommand(CLI::App& app, Settings& settings);
 

@@ -171,6 +171,22 @@ std::string DisplayValue(const kvad::Variant& value) {
     return kvad::RightTrim(value.Text());
 }
 
+std::string NoteText(const kvad::Variant& value) {
+    std::string stored = DisplayValue(value);
+    if (stored == "null") {
+        return "";
+    }
+    if (stored.size() < 2 || stored[0] != 'N' || stored[1] != '\'') {
+        return stored;
+    }
+    std::string body = stored.substr(2);
+    if (!body.empty() && body.back() == '\'' &&
+        (body.size() - body.find_last_not_of('\'') - 1) % 2 == 1) {
+        body.pop_back(); // the closing apostrophe, when the cut left it
+    }
+    return kvad::ReplaceAll(body, "''", "'");
+}
+
 std::string DescribeEditFields(bool line) {
     std::string text;
     for (const EditField& field : EditFields()) {

@@ -48,6 +48,11 @@ struct EditField {
 /// "" for Null.
 [[nodiscard]] std::string DisplayValue(const kvad::Variant& value);
 
+/// The document note as a clerk reads it. Decoding stores the note as the SQL literal of its text
+/// (N'...' with apostrophes doubled, null for none, possibly cut before its closing apostrophe);
+/// this gives back the text. A note typed with `nso edit` is shown as it is.
+[[nodiscard]] std::string NoteText(const kvad::Variant& value);
+
 /// The fields of one kind as "alias (what)" lines, for help and error texts.
 [[nodiscard]] std::string DescribeEditFields(bool line);
 

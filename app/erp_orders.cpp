@@ -69,7 +69,7 @@ std::vector<ErpOrder> Read(kvad::Connection& db, std::int32_t company, const std
                                       "DO30_SCPER5", "DO30_SCPER6"}) {
                 const kvad::Variant percent = l->Value(field);
                 if (!percent.IsNull() && percent.ToDecimal().Sign() != 0) {
-                    line.discounts += (line.discounts.empty() ? "" : "+") + percent.Text();
+                    line.discounts.push_back(percent.Text());
                 }
             }
             line.vatCode = Text(*l, "DO30_ALIVA_CG28");
@@ -96,14 +96,6 @@ bool Matches(const ErpOrder& order, const std::string& search) {
 }
 
 } // namespace
-
-std::string DateText(const kvad::Variant& value) {
-    try {
-        return value.IsNull() || value.IsEmpty() ? "" : value.ToDate().DateOnly().ToText();
-    } catch (const kvad::Error&) {
-        return "";
-    }
-}
 
 std::vector<ErpOrder> ReadErpOrders(kvad::Connection& db, std::int32_t company,
                                     const std::string& search) {

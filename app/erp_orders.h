@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/working_table.h"
 #include "kvad_nso/connection.h"
 #include "kvad_nso/variant.h"
 
@@ -18,7 +19,7 @@ struct ErpOrderLine {
     std::string description;
     kvad::Variant quantity;
     kvad::Variant price;
-    std::string discounts; ///< the percentages in order, "5+2", "" when none
+    std::vector<std::string> discounts; ///< the percentages that are not 0, in order
     std::string vatCode;
     kvad::Variant delivery; ///< requested delivery date
     bool closed = false;    ///< no longer to be fulfilled
@@ -47,8 +48,5 @@ struct ErpOrder {
 /// The ERP order made from registered document `source`; registration 0 when there is none.
 [[nodiscard]] ErpOrder ReadErpOrderOf(kvad::Connection& db, std::int32_t company,
                                       std::int32_t source);
-
-/// "dd/mm/yyyy", or "" for a value that is not a date.
-[[nodiscard]] std::string DateText(const kvad::Variant& value);
 
 } // namespace nsoapp

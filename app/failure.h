@@ -17,6 +17,9 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;    ///< the command failed; the message says why
 inline constexpr int kExitUsage = 2;     ///< bad command line or settings file
 inline constexpr int kExitNotLoaded = 3; ///< the fetch ran, but documents could not be loaded
+/// `nso run` went through, but orders are left for a clerk: verification found errors in them or
+/// their import failed.
+inline constexpr int kExitForClerk = 4;
 
 /// A failure told to the user.
 class Failure : public std::runtime_error {

@@ -2,31 +2,12 @@
 
 #include <memory>
 
+#include "app/working_table.h"
 #include "kvad_nso/recordset.h"
 #include "kvad_nso/text.h"
 
 namespace nsoapp {
 namespace {
-
-// Processing codes and outcomes of the working table.
-constexpr std::int32_t kToImport = 2;
-constexpr std::int32_t kCancellation = 4;
-constexpr std::int32_t kBlocked = 6;
-constexpr std::int32_t kImported = 14;
-constexpr std::int32_t kFailed = 12;
-
-std::int32_t Whole(const kvad::Variant& value) {
-    return value.IsNull() || value.IsEmpty() ? 0 : value.ToLong();
-}
-
-std::string Quoted(const std::string& text) {
-    return "'" + kvad::ReplaceAll(text, "'", "''") + "'";
-}
-
-std::string Kind(const kvad::Variant& operazione) {
-    const std::int32_t op = Whole(operazione);
-    return op == 1 ? "revision" : op == 2 ? "cancellation" : "order";
-}
 
 // `closing`: the import closed the chain's superseded orders (it visited the chain and the chain
 // did not fail).
@@ -35,9 +16,9 @@ ImportedDocument Document(Session& session, const kvad::Recordset& row, bool clo
     d.id = Whole(row.Value("IE91_ID"));
     d.number = kvad::Trim(row.Value("IE91_IDORD").Text());
     d.date = row.Value("IE91_ISSUEDATE");
-    d.kind = Kind(row.Value("IE91_OPERAZIONE"));
+    d.kind = DocumentKind(row.Value("IE91_OPERAZIONE"));
     d.code = Whole(row.Value("TMP_ELABORA"));
-    d.imported = Whole(row.Value("TMP_ESITO")) == kImported;
+    d.imported = Whole(row.Value("TMP_ESITO")) == kOutcomeImported;
     // The working table holds the register row as it was read; the import has changed it since.
     d.processed = Whole(session.db
                             ->Query("SELECT IE91_PROCESSATO FROM IE91_NSOFILES WHERE IE91_ID = " +
@@ -77,14 +58,14 @@ std::vector<ChainReport> GatherImport(Session& session) {
     for (; !mains->Eof(); mains->MoveNext()) {
         ChainReport chain;
         const std::int32_t code = Whole(mains->Value("TMP_ELABORA"));
-        older->SetFilter("ID_PADRE = " + Quoted(mains->Value("ID_RIGA").Text()));
+        older->SetFilter("ID_PADRE = " + FilterText(mains->Value("ID_RIGA").Text()));
         older->SetSort("LIVELLO");
         // A chain failed when one of its documents got the failed outcome.
-        bool failed = Whole(mains->Value("TMP_ESITO")) == kFailed;
+        bool failed = Whole(mains->Value("TMP_ESITO")) == kOutcomeFailed;
         for (; !older->Eof(); older->MoveNext()) {
-            failed = failed || Whole(older->Value("TMP_ESITO")) == kFailed;
+            failed = failed || Whole(older->Value("TMP_ESITO")) == kOutcomeFailed;
         }
-        const bool closing = !failed && (code == kToImport || code == kCancellation);
+        const bool closing = !failed && (code == kCodeToImport || code == kCodeCancellation);
         chain.documents.push_back(Document(session, *mains, closing));
         if (older->RecordCount() > 0) {
             for (older->MoveFirst(); !older->Eof(); older->MoveNext()) {
@@ -99,11 +80,11 @@ std::vector<ChainReport> GatherImport(Session& session) {
                     break;
                 }
             }
-        } else if (code == kToImport) {
+        } else if (code == kCodeToImport) {
             chain.outcome = "imported";
-        } else if (code == kCancellation) {
+        } else if (code == kCodeCancellation) {
             chain.outcome = "cancelled";
-        } else if (code == kBlocked) {
+        } else if (code == kCodeBlocked) {
             chain.outcome = "blocked";
             chain.reason = "an older order of the chain has deliveries";
         } else {
@@ -124,28 +105,34 @@ bool AnyFailed(const std::vector<ChainReport>& chains) {
     return false;
 }
 
+ImportTotals CountImport(const std::vector<ChainReport>& chains) {
+    ImportTotals totals;
+    totals.chains = static_cast<int>(chains.size());
+    for (const ChainReport& chain : chains) {
+        totals.imported += chain.outcome == "imported" || chain.outcome == "cancelled" ? 1 : 0;
+        totals.failed += chain.outcome == "failed" ? 1 : 0;
+        for (const ImportedDocument& d : chain.documents) {
+            totals.ordersMade += d.imported ? 1 : 0;
+            totals.closed += d.closed ? 1 : 0;
+        }
+    }
+    return totals;
+}
+
 void PrintImport(std::ostream& out, const std::vector<ChainReport>& chains) {
-    int imported = 0;
-    int failed = 0;
-    int documents = 0;
-    int closed = 0;
     for (const ChainReport& chain : chains) {
         const ImportedDocument& latest = chain.documents.front();
         out << "Chain of " << Title(latest) << ": " << chain.outcome
             << (chain.reason.empty() ? "" : " (" + chain.reason + ")") << "\n";
-        imported += chain.outcome == "imported" || chain.outcome == "cancelled" ? 1 : 0;
-        failed += chain.outcome == "failed" ? 1 : 0;
         for (const ImportedDocument& d : chain.documents) {
             std::string what;
             if (d.imported) {
                 what = "imported as " + ErpTitle(d.erpOrder);
-                ++documents;
             } else if (d.closed) {
                 what = ErpTitle(d.erpOrder) + " made no longer to be fulfilled";
-                ++closed;
             } else if (!d.message.empty()) {
                 what = "failed: " + d.message;
-            } else if (chain.outcome == "failed" && (d.code == kToImport)) {
+            } else if (chain.outcome == "failed" && (d.code == kCodeToImport)) {
                 what = "not imported";
             } else if (d.erpOrder.registration != 0) {
                 what = ErpTitle(d.erpOrder);
@@ -156,13 +143,14 @@ void PrintImport(std::ostream& out, const std::vector<ChainReport>& chains) {
             }
             if (d.imported && d.closed) {
                 what += ", then made no longer to be fulfilled";
-                ++closed;
             }
             out << "  " << Title(d) << ": " << what << "\n";
         }
     }
-    out << chains.size() << " chain(s): " << imported << " imported, " << failed << " failed; "
-        << documents << " ERP order(s) made, " << closed << " made no longer to be fulfilled\n";
+    const ImportTotals totals = CountImport(chains);
+    out << totals.chains << " chain(s): " << totals.imported << " imported, " << totals.failed
+        << " failed; " << totals.ordersMade << " ERP order(s) made, " << totals.closed
+        << " made no longer to be fulfilled\n";
 }
 
 } // namespace nsoapp

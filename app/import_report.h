@@ -38,6 +38,17 @@ struct ChainReport {
 /// The chains selected in the working table after ImportaDocumenti (RstOrdini is requeried).
 [[nodiscard]] std::vector<ChainReport> GatherImport(Session& session);
 
+/// What an import did, in numbers.
+struct ImportTotals {
+    int chains = 0;
+    int imported = 0;   ///< chains imported (a cancellation's chain included)
+    int failed = 0;     ///< chains that failed
+    int ordersMade = 0; ///< ERP orders made
+    int closed = 0;     ///< ERP orders made no longer to be fulfilled
+};
+
+[[nodiscard]] ImportTotals CountImport(const std::vector<ChainReport>& chains);
+
 /// Each chain with its documents, then the totals.
 void PrintImport(std::ostream& out, const std::vector<ChainReport>& chains);
 

@@ -145,6 +145,7 @@ int Run(int argc, char** argv) {
     nsoapp::AddMessagesCommand(app, settings);
     nsoapp::AddImportCommand(app, settings);
     nsoapp::AddOrdersCommand(app, settings);
+    nsoapp::AddRunCommand(app, settings);
 
     try {
         app.parse(argc, argv);

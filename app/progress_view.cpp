@@ -9,32 +9,55 @@
 
 namespace nsoapp {
 
-ProgressView::ProgressView(std::string waiting)
-    : waiting_(std::move(waiting)), terminal_(isatty(STDOUT_FILENO) != 0) {}
+ProgressView::ProgressView(std::string waiting, Channel channel)
+    : waiting_(std::move(waiting)), out_(channel == Channel::Stdout   ? &std::cout
+                                         : isatty(STDERR_FILENO) != 0 ? &std::cerr
+                                                                      : nullptr),
+      terminal_(isatty(channel == Channel::Stdout ? STDOUT_FILENO : STDERR_FILENO) != 0) {}
+
+ProgressView::~ProgressView() {
+    End();
+}
+
+void ProgressView::Follow(kvad::CLSIE_NSO& nso) {
+    End();
+    followed_ = &nso;
+    token_ = nso.AddOnProgress([this](kvad::kaenumTipoOperazione&, std::int32_t& current,
+                                      std::int32_t& maximum,
+                                      std::string& message) { Show(current, maximum, message); });
+}
 
 void ProgressView::Show(std::int32_t current, std::int32_t maximum, const std::string& message) {
+    if (out_ == nullptr) {
+        maximum_ = maximum == 0 ? maximum_ : maximum;
+        return;
+    }
     if (maximum == 0) {
-        std::cout << waiting_ << "\n" << std::flush;
+        *out_ << waiting_ << "\n" << std::flush;
         return;
     }
     maximum_ = maximum;
     if (!terminal_) {
         // Line by line, so that a log or a pipe follows the operation as it goes.
-        std::cout << "[" << current << "/" << maximum << "] " << Printable(message) << "\n"
-                  << std::flush;
+        *out_ << "[" << current << "/" << maximum << "] " << Printable(message) << "\n"
+              << std::flush;
         return;
     }
     constexpr int kWidth = 30;
     const int done = static_cast<int>(static_cast<long long>(current) * kWidth / maximum);
-    std::cout << "\r\033[K[" << std::string(static_cast<std::size_t>(done), '#')
-              << std::string(static_cast<std::size_t>(kWidth - done), '.') << "] " << current << "/"
-              << maximum << " " << kvad::Utf8Left(Printable(message), 60) << std::flush;
+    *out_ << "\r\033[K[" << std::string(static_cast<std::size_t>(done), '#')
+          << std::string(static_cast<std::size_t>(kWidth - done), '.') << "] " << current << "/"
+          << maximum << " " << kvad::Utf8Left(Printable(message), 60) << std::flush;
     drawn_ = true;
 }
 
 void ProgressView::End() {
+    if (followed_ != nullptr) {
+        followed_->RemoveOnProgress(token_);
+        followed_ = nullptr;
+    }
     if (drawn_) {
-        std::cout << "\n";
+        *out_ << "\n";
         drawn_ = false;
     }
 }

@@ -6,6 +6,9 @@
 #include <stdexcept>
 
 #include "app/edit_fields.h"
+#include "app/order_ref.h"
+#include "app/terminal_text.h"
+#include "app/working_table.h"
 #include "kvad_nso/recordset.h"
 #include "kvad_nso/text.h"
 
@@ -14,33 +17,13 @@ namespace {
 
 constexpr std::size_t kWidth = 100;
 
-// Processing codes of the working table.
-constexpr int kNothing = 0;
-constexpr int kToClose = 1;
-constexpr int kToImport = 2;
-constexpr int kNotImported = 3;
-constexpr int kCancellation = 4;
-constexpr int kDelivered = 5;
-constexpr int kBlocked = 6;
-
-std::string Quoted(const std::string& text) {
-    return "'" + kvad::ReplaceAll(text, "'", "''") + "'";
-}
-
 std::string Text(const kvad::Recordset& rs, const char* field) {
     return DisplayValue(rs.Value(field));
 }
 
-std::int32_t Whole(const kvad::Variant& value) {
-    return value.IsNull() || value.IsEmpty() ? 0 : value.ToLong();
-}
+} // namespace
 
-std::string Kind(const kvad::Variant& operazione) {
-    const std::int32_t op = Whole(operazione);
-    return op == 1 ? "revision" : op == 2 ? "cancellation" : "order";
-}
-
-Verdict FromStatus(std::int32_t status) {
+Verdict VerdictOf(std::int32_t status) {
     switch (status) {
     case kvad::kaVerificaOk:
         return Verdict::Ready;
@@ -55,6 +38,8 @@ Verdict FromStatus(std::int32_t status) {
     }
 }
 
+namespace {
+
 std::string ErpOrder(const kvad::Recordset& row) {
     if (row.Value("DO11_NUMREG_CO99").IsNull()) {
         return "";
@@ -67,19 +52,19 @@ std::string Plan(const kvad::Recordset& row, int code) {
     const bool main = Whole(row.Value("LIVELLO")) == 0;
     const std::string erp = ErpOrder(row);
     switch (code) {
-    case kNothing:
+    case kCodeNothing:
         return erp.empty() ? "not processed" : "nothing to do: already ERP order " + erp;
-    case kToClose:
+    case kCodeToClose:
         return "replaced: its ERP order " + erp + " will no longer be fulfilled";
-    case kToImport:
+    case kCodeToImport:
         return main ? "to import" : "to import with its chain";
-    case kNotImported:
+    case kCodeNotImported:
         return "not imported: only the latest document of its chain is";
-    case kCancellation:
+    case kCodeCancellation:
         return "marked processed at import, no document made";
-    case kDelivered:
+    case kCodeDelivered:
         return "its ERP order " + erp + " has deliveries: left as it is";
-    case kBlocked:
+    case kCodeBlocked:
         return "blocked: an older order of its chain has deliveries";
     default:
         return "processing code " + std::to_string(code);
@@ -126,19 +111,23 @@ std::vector<HeaderItem> HeaderItems(Session& session, const kvad::Recordset& h) 
     }
     const std::string location = Text(h, "IE92_Delivery_DeliveryLocation_ID");
     const std::string currency = Text(h, "IE92_DocumentCurrencyCode");
+    const std::string documentNote = NoteText(h.Value("IE93_DO12_NOTEVSDOC"));
+    const auto item = [&h](const char* field, const char* column, std::string note = {}) {
+        return HeaderItem{field, Text(h, column), std::move(note), h.Value(column)};
+    };
     return {
-        {"customer", Text(h, "IE93_DO11_CLIFOR_CG44"), customerNote},
-        {"office", Text(h, "IE93_DO11_UFFICIOPA_CG1M"), ""},
-        {"destination", Text(h, "IE93_DO11_CLIFORDEST"),
-         location.empty() ? "" : "order: delivery location " + location},
-        {"currency", Text(h, "IE93_DO11_VALUTA_CG08"),
-         currency.empty() ? "" : "order: " + currency},
-        {"document", Text(h, "IE93_DO11_CODDOCUM_MG3G"), ""},
-        {"section", Text(h, "IE93_DO11_SEZDOC"), ""},
-        {"warehouse", Text(h, "IE93_DO11_CODDEP"), ""},
-        {"date", Text(h, "IE93_DO11_DATADOC"), ""},
-        {"note", Text(h, "IE93_DO12_NOTEVSDOC"), ""},
-        {"cash-discount", Text(h, "IE93_DO13_SCIMPCASSA"), ""},
+        item("customer", "IE93_DO11_CLIFOR_CG44", customerNote),
+        item("office", "IE93_DO11_UFFICIOPA_CG1M"),
+        item("destination", "IE93_DO11_CLIFORDEST",
+             location.empty() ? "" : "order: delivery location " + location),
+        item("currency", "IE93_DO11_VALUTA_CG08", currency.empty() ? "" : "order: " + currency),
+        item("document", "IE93_DO11_CODDOCUM_MG3G"),
+        item("section", "IE93_DO11_SEZDOC"),
+        item("warehouse", "IE93_DO11_CODDEP"),
+        item("date", "IE93_DO11_DATADOC"),
+        HeaderItem{"note", documentNote, "",
+                   documentNote.empty() ? kvad::Variant::Null() : kvad::Variant(documentNote)},
+        item("cash-discount", "IE93_DO13_SCIMPCASSA"),
     };
 }
 
@@ -148,9 +137,9 @@ std::vector<LineView> Lines(kvad::Recordset& lines) {
     for (; !lines.Eof(); lines.MoveNext()) {
         out.push_back(LineView{
             Whole(lines.Value("IE95_DO30_PROGRIGA")), Text(lines, "IE95_DO30_CODART_MG66"),
-            Text(lines, "IE95_DO30_DESCART"), Text(lines, "IE95_DO30_QTA1"),
-            Text(lines, "IE95_DO30_PREZZO1"), Text(lines, "IE95_DO30_ALIVA_CG28"),
-            Text(lines, "IE95_DO31_DATACONS"), FromStatus(Whole(lines.Value("IE95_STATUS")))});
+            Text(lines, "IE95_DO30_DESCART"), lines.Value("IE95_DO30_QTA1"),
+            lines.Value("IE95_DO30_PREZZO1"), Text(lines, "IE95_DO30_ALIVA_CG28"),
+            lines.Value("IE95_DO31_DATACONS"), VerdictOf(Whole(lines.Value("IE95_STATUS")))});
     }
     return out;
 }
@@ -160,13 +149,13 @@ OrderView GatherRow(Session& session, const kvad::Recordset& row) {
     OrderView order;
     order.id = Whole(row.Value("IE91_ID"));
     order.number = Text(row, "IE91_IDORD");
-    order.date = Text(row, "IE91_ISSUEDATE");
-    order.kind = Kind(row.Value("IE91_OPERAZIONE"));
+    order.date = row.Value("IE91_ISSUEDATE");
+    order.kind = DocumentKind(row.Value("IE91_OPERAZIONE"));
     order.level = Whole(row.Value("LIVELLO"));
     order.code = Whole(row.Value("TMP_ELABORA"));
     order.plan = Plan(row, order.code);
-    order.reviewed = order.code == kToImport || order.code == kCancellation ||
-                     order.code == kDelivered || order.code == kBlocked;
+    order.reviewed = order.code == kCodeToImport || order.code == kCodeCancellation ||
+                     order.code == kCodeDelivered || order.code == kCodeBlocked;
     const std::string id = std::to_string(order.id);
 
     std::int32_t status = 0;
@@ -180,14 +169,14 @@ OrderView GatherRow(Session& session, const kvad::Recordset& row) {
             order.header = HeaderItems(session, *h);
         }
     }
-    if (order.code == kDelivered) {
+    if (order.code == kCodeDelivered) {
         // Not in the header grid: its status as verification stored it.
         const kvad::Variant stored = Scalar(
             *session.db, "SELECT IE93_STATUS FROM IE93_NSOTESTATA WHERE IE93_ID_IE91 = " + id);
         order.decoded = !stored.IsNull();
         status = Whole(stored);
     }
-    order.verdict = FromStatus(status);
+    order.verdict = VerdictOf(status);
     if (auto corpo = session.nso->RstCorpo(); corpo && corpo->IsOpen()) {
         auto lines = corpo->Clone();
         lines->SetFilter("IE95_ID_IE91 = " + id);
@@ -195,18 +184,6 @@ OrderView GatherRow(Session& session, const kvad::Recordset& row) {
     }
     order.messages = GatherMessages(session, order.id);
     return order;
-}
-
-std::string Cell(const std::string& text, std::size_t width) {
-    const std::string cut = kvad::Utf8Left(text, width);
-    const std::size_t length = kvad::Utf8Length(cut);
-    return cut + std::string(width > length ? width - length : 0, ' ') + " ";
-}
-
-std::string RightCell(const std::string& text, std::size_t width) {
-    const std::string cut = kvad::Utf8Left(text, width);
-    const std::size_t length = kvad::Utf8Length(cut);
-    return std::string(width > length ? width - length : 0, ' ') + cut + " ";
 }
 
 /// Words of `text` in lines of at most `width` characters (a longer word is cut).
@@ -269,12 +246,33 @@ void SelectChainsOf(Session& session, const std::vector<std::int32_t>& ids) {
         }
     }
     for (const std::string& key : mains) {
-        rows->SetFilter("ID_RIGA = " + Quoted(key) + " AND LIVELLO = 0");
+        rows->SetFilter("ID_RIGA = " + FilterText(key) + " AND LIVELLO = 0");
         if (!rows->Eof()) {
             rows->SetValue("TMP_IMG_SEL", std::int32_t{1});
             rows->Update();
         }
     }
+}
+
+void SelectChains(Session& session, const Settings& settings,
+                  const std::vector<std::string>& chains, bool all, bool latestOnly) {
+    session.nso->SetParam_ModalitaImport(latestOnly ? kvad::kaSoloPiuRecente
+                                                    : kvad::kaInteraCatena);
+    if (all) {
+        kvad::kaenumTipoOrdiniProcessati toProcess = kvad::kaOrdiniDaProcessare;
+        session.nso->LeggiOrdini(toProcess);
+        RequireOk(session, "reading the chains");
+        kvad::kaEnumNSOSelez every = kvad::kaTutti;
+        session.nso->SetSelezione(every);
+        RequireOk(session, "selecting the chains");
+        return;
+    }
+    std::vector<std::int32_t> ids;
+    ids.reserve(chains.size());
+    for (const std::string& chain : chains) {
+        ids.push_back(ResolveDocument(*session.db, settings.company, chain));
+    }
+    SelectChainsOf(session, ids);
 }
 
 std::vector<ChainView> GatherSelectedChains(Session& session) {
@@ -285,7 +283,7 @@ std::vector<ChainView> GatherSelectedChains(Session& session) {
     for (; !mains->Eof(); mains->MoveNext()) {
         ChainView chain;
         chain.documents.push_back(GatherRow(session, *mains));
-        older->SetFilter("ID_PADRE = " + Quoted(mains->Value("ID_RIGA").Text()));
+        older->SetFilter("ID_PADRE = " + FilterText(mains->Value("ID_RIGA").Text()));
         older->SetSort("LIVELLO");
         for (; !older->Eof(); older->MoveNext()) {
             chain.documents.push_back(GatherRow(session, *older));
@@ -335,10 +333,33 @@ std::string TitleOf(Session& session, std::int32_t id) {
     OrderView order;
     order.id = id;
     order.number = Text(*row, "IE91_IDORD");
-    order.date = Text(*row, "IE91_ISSUEDATE");
-    order.kind = Kind(row->Value("IE91_OPERAZIONE"));
+    order.date = row->Value("IE91_ISSUEDATE");
+    order.kind = DocumentKind(row->Value("IE91_OPERAZIONE"));
     return OrderTitle(order);
 }
+
+namespace {
+
+/// One log entry as a clerk reads it: the field it is about by its short name, with the field's
+/// current value. `text` names the column holding the message text.
+MessageView LogEntry(Session& session, const kvad::Recordset& log, std::int32_t order,
+                     const char* text) {
+    const std::int32_t display = Whole(log.Value("IE98_TYPE"));
+    MessageView m;
+    m.order = order;
+    m.line = Whole(log.Value("IE98_PROGRIGA_DO30"));
+    m.code = Whole(log.Value("IE98_CODE_IE97"));
+    m.severity = display == kvad::kaVerificaCerottoRosso       ? "error"
+                 : display == kvad::kaVerificaPuntoEsclamativo ? "warning"
+                                                               : "info";
+    const std::string column = DisplayValue(log.Value("IE98_FIELD"));
+    m.field = column.empty() ? "" : FieldLabel(column);
+    m.value = column.empty() ? "" : FieldValue(*session.db, order, m.line, column);
+    m.text = DisplayValue(log.Value(text));
+    return m;
+}
+
+} // namespace
 
 std::vector<MessageView> GatherMessages(Session& session, std::optional<std::int32_t> order) {
     std::vector<MessageView> messages;
@@ -352,28 +373,30 @@ std::vector<MessageView> GatherMessages(Session& session, std::optional<std::int
         if ((order && of != *order) || !seen.insert(Whole(log->Value("IE98_ID"))).second) {
             continue;
         }
-        const std::int32_t display = Whole(log->Value("IE98_TYPE"));
-        MessageView m;
-        m.order = of;
-        m.line = Whole(log->Value("IE98_PROGRIGA_DO30"));
-        m.code = Whole(log->Value("IE98_CODE_IE97"));
-        m.severity = display == kvad::kaVerificaCerottoRosso       ? "error"
-                     : display == kvad::kaVerificaPuntoEsclamativo ? "warning"
-                                                                   : "info";
-        const std::string column = DisplayValue(log->Value("IE98_FIELD"));
-        m.field = column.empty() ? "" : FieldLabel(column);
-        m.value = column.empty() ? "" : FieldValue(*session.db, of, m.line, column);
-        m.text = DisplayValue(log->Value("IE97_MESSAGE"));
-        messages.push_back(std::move(m));
+        messages.push_back(LogEntry(session, *log, of, "IE97_MESSAGE"));
     }
     return messages;
+}
+
+std::vector<MessageView> ErrorsOf(Session& session, std::int32_t order) {
+    std::vector<MessageView> errors;
+    auto log = session.db->Query(
+        "SELECT IE98_TYPE, IE98_PROGRIGA_DO30, IE98_CODE_IE97, IE98_FIELD, (CASE WHEN "
+        "IE98_ERRORMESSAGE IS NOT NULL THEN IE98_ERRORMESSAGE ELSE IE97_MESSAGE END) AS TESTO "
+        "FROM IE98_NSO_LOGERRORS LEFT OUTER JOIN IE97_NSO_ERRORS ON IE97_CODE = IE98_CODE_IE97 "
+        "WHERE IE98_ID_IE91 = " +
+        std::to_string(order) + " AND IE98_TYPE = 3 ORDER BY IE98_PROGRIGA_DO30, IE98_ID");
+    for (; !log->Eof(); log->MoveNext()) {
+        errors.push_back(LogEntry(session, *log, order, "TESTO"));
+    }
+    return errors;
 }
 
 std::string OrderTitle(const OrderView& order) {
     std::string kind = order.kind;
     kind[0] = kvad::AsciiUpper(kind.substr(0, 1))[0];
-    return kind + " " + order.number + " of " + order.date + " (id " + std::to_string(order.id) +
-           ")";
+    return kind + " " + order.number + " of " + DateText(order.date) + " (id " +
+           std::to_string(order.id) + ")";
 }
 
 Tally CountVerdicts(const std::vector<ChainView>& chains) {
@@ -462,9 +485,10 @@ void PrintOrder(std::ostream& out, const OrderView& order) {
         for (const LineView& line : order.lines) {
             out << "  " << RightCell(std::to_string(line.number), 4)
                 << Cell(line.item.empty() ? "-" : line.item, 14) << Cell(line.description, 24)
-                << RightCell(line.quantity, 10) << RightCell(line.price, 10)
+                << RightCell(DisplayValue(line.quantity), 10)
+                << RightCell(DisplayValue(line.price), 10)
                 << Cell(line.vat.empty() ? "-" : line.vat, 5)
-                << Cell(line.delivery.empty() ? "-" : line.delivery, 10)
+                << Cell(line.delivery.IsNull() ? "-" : DisplayValue(line.delivery), 10)
                 << VerdictText(line.verdict) << "\n";
         }
     }

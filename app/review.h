@@ -11,11 +11,16 @@
 #include <vector>
 
 #include "app/session.h"
+#include "app/settings.h"
+#include "kvad_nso/variant.h"
 
 namespace nsoapp {
 
 /// How an order or line stands after verification.
 enum class Verdict { Ready, Warning, Error, Unverified };
+
+/// The verdict a stored verification status (IE93_STATUS, IE95_STATUS) gives.
+[[nodiscard]] Verdict VerdictOf(std::int32_t status);
 
 /// "ready", "warning", "error" or "not verified".
 [[nodiscard]] std::string VerdictText(Verdict verdict);
@@ -36,25 +41,26 @@ struct LineView {
     std::int32_t number = 0;
     std::string item;
     std::string description;
-    std::string quantity;
-    std::string price;
+    kvad::Variant quantity;
+    kvad::Variant price;
     std::string vat;
-    std::string delivery;
+    kvad::Variant delivery;
     Verdict verdict = Verdict::Unverified;
 };
 
 /// One decoded header value, by the short name `nso edit` takes, with what the order says.
 struct HeaderItem {
     std::string field;
-    std::string value;
+    std::string value; ///< as a clerk reads it
     std::string note;
+    kvad::Variant raw; ///< as stored
 };
 
 /// One document of a chain as processing left it.
 struct OrderView {
     std::int32_t id = 0;
     std::string number;
-    std::string date;
+    kvad::Variant date;
     std::string kind; ///< order, revision or cancellation
     std::int32_t level = 0;
     std::int32_t code = 0; ///< the processing code
@@ -86,6 +92,14 @@ struct Tally {
 /// hold the documents `ids`. Throws when a document is in no chain (its XML never arrived).
 void SelectChainsOf(Session& session, const std::vector<std::int32_t>& ids);
 
+/// Sets the import mode (the whole chain, or with `latestOnly` its latest document only) and
+/// selects the chains to process or import: with `all` every chain still to process that can be
+/// selected, in a working table of those chains; otherwise the chains of the documents named
+/// (register id or order number), in a working table of every chain. Throws when a name is no
+/// document's.
+void SelectChains(Session& session, const Settings& settings,
+                  const std::vector<std::string>& chains, bool all, bool latestOnly);
+
 /// Makes the result recordsets hold document `id` as its last processing left it: the working
 /// table rebuilt with its chains selected, their processing codes written (nothing processed
 /// again) and the result recordsets opened with the messages of every phase.
@@ -108,6 +122,10 @@ void OpenReview(Session& session, std::int32_t id);
 /// The log entries in RstLogMessages, of one order or of all.
 [[nodiscard]] std::vector<MessageView> GatherMessages(Session& session,
                                                       std::optional<std::int32_t> order);
+
+/// The error entries of one order's log (severity error), read from the log table itself, with the
+/// catalogue texts and the current values of the fields they are about.
+[[nodiscard]] std::vector<MessageView> ErrorsOf(Session& session, std::int32_t order);
 
 /// "Order 87/2024 of 05/03/2024 (id 2)" and the like.
 [[nodiscard]] std::string OrderTitle(const OrderView& order);

@@ -2,9 +2,14 @@
 
 #include <cstdio>
 
-namespace nsoapp {
+#include "kvad_nso/text.h"
 
-std::string Printable(std::string_view text) {
+namespace nsoapp {
+namespace {
+
+/// Control characters written as escapes; `toml` also escapes quotes and backslashes and writes
+/// the escapes TOML knows (\u00HH where a terminal reads \xHH).
+std::string Escaped(std::string_view text, bool toml) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -13,6 +18,11 @@ std::string Printable(std::string_view text) {
         const bool c1 = c == 0xC2 && i + 1 < text.size() &&
                         static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
                         static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (toml && (c == '"' || c == '\\')) {
+            out += '\\';
+            out += text[i];
+            continue;
+        }
         if (c >= 0x20 && c != 0x7F && !c1) {
             out += text[i];
             continue;
@@ -33,10 +43,45 @@ std::string Printable(std::string_view text) {
                 std::snprintf(escape, sizeof escape, "\\u%04X",
                               static_cast<unsigned>(static_cast<unsigned char>(text[++i])));
             } else {
-                std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned>(c));
+                std::snprintf(escape, sizeof escape, toml ? "\\u%04X" : "\\x%02X",
+                              static_cast<unsigned>(c));
             }
             out += escape;
         }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string Printable(std::string_view text) {
+    return Escaped(text, false);
+}
+
+std::string TomlString(std::string_view text) {
+    return "\"" + Escaped(text, true) + "\"";
+}
+
+std::string Padded(const std::string& text, std::size_t width) {
+    const std::string cut = kvad::Utf8Left(text, width);
+    const std::size_t length = kvad::Utf8Length(cut);
+    return cut + std::string(width > length ? width - length : 0, ' ');
+}
+
+std::string Cell(const std::string& text, std::size_t width) {
+    return Padded(text, width) + " ";
+}
+
+std::string RightCell(const std::string& text, std::size_t width) {
+    const std::string cut = kvad::Utf8Left(text, width);
+    const std::size_t length = kvad::Utf8Length(cut);
+    return std::string(width > length ? width - length : 0, ' ') + cut + " ";
+}
+
+std::string Joined(const std::vector<std::string>& texts, const std::string& separator) {
+    std::string out;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        out += (i == 0 ? "" : separator) + texts[i];
     }
     return out;
 }

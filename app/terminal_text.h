@@ -1,8 +1,11 @@
 #pragma once
-// Text that came from outside (a document, a file name, a platform) as a terminal shows it.
+// Text as nso prints it: values that came from outside (a document, a file name, a platform)
+// made harmless for a terminal or a settings file, and the cells of its tables.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace nsoapp {
 
@@ -10,5 +13,22 @@ namespace nsoapp {
 /// characters and DEL, \u00HH for C1), so that a value can neither break a line of output nor
 /// drive the terminal.
 [[nodiscard]] std::string Printable(std::string_view text);
+
+/// The text as a TOML basic string, between double quotes, so that it can be pasted into a
+/// settings file: quotes, backslashes and control characters escaped.
+[[nodiscard]] std::string TomlString(std::string_view text);
+
+/// The text cut to `width` characters and padded with spaces to that width.
+[[nodiscard]] std::string Padded(const std::string& text, std::size_t width);
+
+/// A table cell: the text cut and padded to `width` characters, then one space.
+[[nodiscard]] std::string Cell(const std::string& text, std::size_t width);
+
+/// A cell aligned right (numbers): cut, padded on the left to `width`, then one space.
+[[nodiscard]] std::string RightCell(const std::string& text, std::size_t width);
+
+/// The texts one after the other with `separator` between them.
+[[nodiscard]] std::string Joined(const std::vector<std::string>& texts,
+                                 const std::string& separator);
 
 } // namespace nsoapp

@@ -131,7 +131,10 @@ std::vector<DocumentOutcome> RepairDocuments(NsoState& state) {
     std::vector<DocumentOutcome> repaired;
     std::vector<DocumentOutcome> unstored;
     const bool done = Guard(state, "RepairDocuments", [&] {
-        // Documents without a record, or with fewer (or more) staging rows than it says.
+        // Documents without a record, or with fewer (or more) staging rows than it says. A
+        // document that processing has decoded is past its intake: processing stages it again
+        // from its XML in the import layout (header charges become lines), so its rows are no
+        // longer those the intake counted.
         auto candidates = Conn(state).Query(
             "SELECT IE91_ID, IE91_IDORD, IE91_HUBID, "
             "CASE WHEN IE91_XML IS NULL THEN 1 ELSE 0 END AS SENZA_XML, "
@@ -146,7 +149,8 @@ std::vector<DocumentOutcome> RepairDocuments(NsoState& state) {
             "IE96_ID_IE91 = IE91_ID) OR "
             "INTAKE_LINES <> (SELECT COUNT(*) FROM IE94_NSOCORPOXML WHERE IE94_ID_IE91 = IE91_ID) "
             "OR INTAKE_LINE_CHARGES <> (SELECT COUNT(*) FROM IE9A_NSOCORPOSCONTIXML WHERE "
-            "IE9A_ID_IE91 = IE91_ID)) ORDER BY IE91_ID");
+            "IE9A_ID_IE91 = IE91_ID)) AND NOT EXISTS (SELECT IE93_ID_IE91 FROM IE93_NSOTESTATA "
+            "WHERE IE93_ID_IE91 = IE91_ID) ORDER BY IE91_ID");
         for (; !candidates->Eof(); candidates->MoveNext()) {
             const std::int32_t id = candidates->Value("IE91_ID").ToLong();
             const bool noXml = candidates->Value("SENZA_XML").ToLong() == 1;

@@ -1,55 +1,16 @@
 // nso init --demo, fetch, decode and master as a new user runs them, on the example orders.
-#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 
-#include "support/test_env.h"
+#include "nso_folder.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-class NsoDecodeTest : public ::testing::Test {
+class NsoDecodeTest : public kvad::test::NsoFolderTest {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "nso-decode-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        kvad::test::CopyReceived(fs::path(KVAD_SOURCE_DIR) / "examples", dir);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
-
-    // Runs nso in the folder; returns its output (stdout and stderr) and sets `exitCode`.
-    std::string Nso(const std::string& arguments, const std::string& inbox = "inbox") {
-        const std::string command = "cd '" + dir.string() +
-                                    "' && '" KVAD_NSO_BINARY "' --db nso.db --inbox " + inbox +
-                                    " " + arguments + " 2>&1 </dev/null";
-        std::string output;
-        FILE* pipe = popen(command.c_str(), "r");
-        char buffer[4096];
-        std::size_t n = 0;
-        while (pipe != nullptr && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            output.append(buffer, n);
-        }
-        const int status = pipe == nullptr ? -1 : pclose(pipe);
-        exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return output;
-    }
-    std::string Ok(const std::string& arguments, const std::string& inbox = "inbox") {
-        std::string output = Nso(arguments, inbox);
-        EXPECT_EQ(exitCode, 0) << "nso " << arguments << "\n" << output;
-        return output;
-    }
-
-    fs::path dir;
-    int exitCode = -1;
+    void SetUp() override { MakeFolder("nso-decode"); }
 };
 
 std::size_t Count(const std::string& output, const std::string& text) {
@@ -63,7 +24,7 @@ std::size_t Count(const std::string& output, const std::string& text) {
 
 TEST_F(NsoDecodeTest, ExampleOrdersDecodeWithTheDemoSet) {
     EXPECT_EQ(Count(Ok("init --demo"), "configured company 1: document code OCL"), 1U);
-    EXPECT_EQ(Count(Ok("fetch"), "listed 5, new 5"), 1U);
+    EXPECT_EQ(Count(Ok("fetch"), "listed 6, new 6"), 1U);
     const std::string decoded = Ok("decode 1 2 3 4 5");
     EXPECT_EQ(Count(decoded, "messages: none"), 5U) << decoded;
     EXPECT_EQ(Count(decoded, "(not found"), 0U) << decoded;

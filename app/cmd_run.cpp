@@ -1,0 +1,247 @@
+// "nso run": the main job in one command, as an integrator schedules it: fetch the new
+// documents, process every chain that can be selected, import the chains whose orders passed
+// verification; a progress bar per phase, then one summary that names what is left for a clerk.
+#include <algorithm>
+#include <chrono>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "app/commands.h"
+#include "app/failure.h"
+#include "app/json_output.h"
+#include "app/main_job.h"
+#include "app/progress_view.h"
+#include "app/retrieval_lock.h"
+#include "app/session.h"
+#include "app/terminal_text.h"
+
+namespace nsoapp {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct RunOptions {
+    bool latestOnly = false;
+    bool json = false;
+    double waitSeconds = 10;
+};
+
+struct RunResult {
+    FetchOutcome fetched;
+    ProcessOutcome processed;
+    ImportOutcome imported;
+    double seconds[3] = {0, 0, 0};
+    int exitStatus = kExitOk;
+    std::string failure; ///< what stopped a phase, "" when none did
+};
+
+double Since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+int ExitStatus(const RunResult& run) {
+    if (!run.failure.empty()) {
+        return kExitFailed;
+    }
+    if (run.fetched.NotLoaded() > 0) {
+        return kExitNotLoaded;
+    }
+    if (!run.processed.toReview.empty() || !run.imported.failures.empty()) {
+        return kExitForClerk;
+    }
+    return kExitOk;
+}
+
+Json DocumentsJson(const std::vector<kvad::DocumentOutcome>& documents, bool notLoadedOnly) {
+    Json list = Json::array();
+    for (const kvad::DocumentOutcome& d : documents) {
+        if (notLoadedOnly && d.IsLoaded()) {
+            continue;
+        }
+        list.push_back(Json{{"id", d.id},
+                            {"number", d.number},
+                            {"platform_id", d.hubId},
+                            {"loaded", d.IsLoaded()},
+                            {"reason", d.reason.empty() ? Json(nullptr) : Json(d.reason)},
+                            {"retry_can_help", d.RetryCanHelp()}});
+    }
+    return list;
+}
+
+Json RunJson(const RunResult& run) {
+    const kvad::RetrievalReport& report = run.fetched.report;
+    Json toReview = Json::array();
+    for (const OrderToReview& order : run.processed.toReview) {
+        Json errors = Json::array();
+        for (const MessageView& m : order.errors) {
+            errors.push_back(MessageJson(m));
+        }
+        toReview.push_back(
+            Json{{"id", order.id},
+                 {"title", order.title},
+                 {"status", order.verdict == Verdict::Error ? "error" : "not_verified"},
+                 {"errors", std::move(errors)}});
+    }
+    Json failures = Json::array();
+    for (const ChainFailure& f : run.imported.failures) {
+        failures.push_back(Json{{"chain_of", f.title}, {"reason", f.reason}});
+    }
+    Json processing = TallyJson(run.processed.tally);
+    processing["chains"] = run.processed.chains;
+    processing["stopped"] =
+        run.processed.stopped.empty() ? Json(nullptr) : Json(run.processed.stopped);
+    processing["seconds"] = run.seconds[1];
+    const ImportTotals& totals = run.imported.totals;
+    return Json{
+        {"fetch", Json{{"listed", report.listed},
+                       {"new", report.registered.size()},
+                       {"already_registered", report.alreadyRegistered.size()},
+                       {"not_loaded", DocumentsJson(report.registered, true)},
+                       {"taken_in_again", DocumentsJson(run.fetched.repaired, false)},
+                       {"seconds", run.seconds[0]}}},
+        {"process", std::move(processing)},
+        {"import", Json{{"chains", totals.chains},
+                        {"imported", totals.imported},
+                        {"failed", totals.failed},
+                        {"erp_orders_made", totals.ordersMade},
+                        {"closed", totals.closed},
+                        {"failures", std::move(failures)},
+                        {"stopped",
+                         run.imported.stopped.empty() ? Json(nullptr) : Json(run.imported.stopped)},
+                        {"seconds", run.seconds[2]}}},
+        {"left_for_clerk", std::move(toReview)},
+        {"failure", run.failure.empty() ? Json(nullptr) : Json(run.failure)},
+        {"exit_status", run.exitStatus}};
+}
+
+void PrintSummary(const RunResult& run) {
+    const kvad::RetrievalReport& report = run.fetched.report;
+    const Tally& tally = run.processed.tally;
+    const ImportTotals& totals = run.imported.totals;
+    std::cout << "\nSummary\n"
+              << "  fetched:   listed " << report.listed << ", new " << report.registered.size()
+              << ", already registered " << report.alreadyRegistered.size() << ", failed to load "
+              << run.fetched.NotLoaded() << "\n"
+              << "  processed: " << run.processed.chains << " chain(s); "
+              << tally.ready + tally.warning + tally.error + tally.unverified
+              << " order(s) reviewed: " << tally.ready << " ready, " << tally.warning
+              << " with warnings, " << tally.error << " with errors";
+    if (tally.unverified > 0) {
+        std::cout << ", " << tally.unverified << " not verified";
+    }
+    std::cout << "\n  imported:  " << totals.imported << " of " << totals.chains << " chain(s); "
+              << totals.ordersMade << " ERP order(s) made, " << totals.closed
+              << " made no longer to be fulfilled, " << totals.failed << " chain(s) failed\n";
+    for (const kvad::DocumentOutcome& d : report.registered) {
+        if (!d.IsLoaded()) {
+            std::cout << "  not loaded: " << Printable(d.number + " (" + d.hubId + ")") << ": "
+                      << Printable(d.reason) << "\n";
+        }
+    }
+    if (!run.processed.stopped.empty()) {
+        std::cout << "  the processing stopped at a document that failed: " << run.processed.stopped
+                  << "\n";
+    }
+    if (!run.processed.toReview.empty() || !run.imported.failures.empty()) {
+        std::cout << "\nLeft for a clerk (not imported):\n";
+        for (const OrderToReview& order : run.processed.toReview) {
+            std::cout << "  " << order.title << ": "
+                      << (order.verdict == Verdict::Error ? "verification found errors"
+                                                          : "not processed")
+                      << "\n";
+            PrintMessages(std::cout, order.errors, "    ");
+        }
+        for (const ChainFailure& f : run.imported.failures) {
+            std::cout << "  chain of " << f.title << ": import failed: " << f.reason << "\n";
+        }
+        std::cout << "`nso show ORDER` reviews an order, `nso edit ORDER FIELD=VALUE` corrects "
+                     "it, `nso import ORDER` imports its chain.\n";
+    } else if (run.failure.empty()) {
+        std::cout << "Nothing is left for a clerk.\n";
+    }
+}
+
+void Run(const Settings& settings, const RunOptions& options) {
+    Session session = OpenSession(settings);
+    RequireWritable(session, settings);
+    RequireConfiguration(session, settings);
+    // Held for the whole run: a second run waits instead of importing the same chains.
+    const RetrievalLock lock(settings.database, settings.company,
+                             std::chrono::milliseconds(static_cast<long long>(
+                                 std::max(0.0, options.waitSeconds) * 1000.0)));
+    const auto channel =
+        options.json ? ProgressView::Channel::BesideJson : ProgressView::Channel::Stdout;
+    const auto heading = [&](const char* phase) {
+        if (!options.json) {
+            std::cout << "== " << phase << "\n" << std::flush;
+        }
+    };
+
+    RunResult run;
+    Clock::time_point start = Clock::now();
+    try {
+        heading("fetch: new documents from the platform");
+        ProgressView fetching("connecting to the document platform...", channel);
+        run.fetched = FetchDocuments(session, settings, fetching);
+        run.seconds[0] = Since(start);
+
+        heading("process: load, decode and verify every chain to process");
+        start = Clock::now();
+        ProgressView processing("processing...", channel);
+        run.processed = ProcessChains(session, options.latestOnly, processing);
+        run.seconds[1] = Since(start);
+
+        heading("import: ERP orders of the chains whose orders passed verification");
+        start = Clock::now();
+        ProgressView importing("importing...", channel);
+        run.imported = ImportReadyChains(session, run.processed, importing);
+        run.seconds[2] = Since(start);
+        if (!run.imported.stopped.empty()) {
+            run.failure = "the import stopped: " + run.imported.stopped;
+        } else if (!run.processed.stopped.empty()) {
+            run.failure = "the processing stopped at a document that failed; the documents "
+                          "after it were not processed";
+        }
+    } catch (const Failure& failure) {
+        // A phase that cannot go on: what the phases before it did is still told.
+        run.failure = failure.what();
+        run.exitStatus = kExitFailed;
+        if (options.json) {
+            PrintJson(RunJson(run));
+        }
+        throw;
+    }
+    run.exitStatus = ExitStatus(run);
+    if (options.json) {
+        PrintJson(RunJson(run));
+    } else {
+        PrintSummary(run);
+    }
+    if (!run.failure.empty()) {
+        throw std::runtime_error(run.failure);
+    }
+    if (run.exitStatus != kExitOk) {
+        throw CLI::RuntimeError(run.exitStatus);
+    }
+}
+
+} // namespace
+
+void AddRunCommand(CLI::App& app, Settings& settings) {
+    CLI::App* run = app.add_subcommand(
+        "run", "Fetch, process and import in one command: the main job as a scheduler runs it");
+    auto options = std::make_shared<RunOptions>();
+    run->add_flag("--latest-only", options->latestOnly,
+                  "Import only the latest document of each chain (default: the whole chain)");
+    run->add_option("--wait", options->waitSeconds,
+                    "Seconds to wait while another retrieval or run of the company goes on "
+                    "(default 10)")
+        ->type_name("SECONDS");
+    run->add_flag("--json", options->json, "Print the summary as one JSON document");
+    run->footer("Exit status: 0 done, 1 a phase failed (the message says why), 2 bad command "
+                "line, 3 documents could not be loaded, 4 orders are left for a clerk.");
+    run->callback([&settings, options] { Run(settings, *options); });
+}
+
+} // namespace nsoapp
