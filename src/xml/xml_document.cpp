@@ -33,30 +33,20 @@ constexpr std::size_t kMaxCachedExpressions = 1024;
 // ---------------------------------------------------------------------------------------------
 // Owning handles
 
-struct DocDeleter {
-    void operator()(xmlDoc* doc) const noexcept { xmlFreeDoc(doc); }
+/// Frees a libxml2 object with the library's function for it.
+template <auto Free> struct Freer {
+    template <class T> void operator()(T* object) const noexcept { Free(object); }
 };
-struct XPathContextDeleter {
-    void operator()(xmlXPathContext* ctx) const noexcept { xmlXPathFreeContext(ctx); }
-};
-struct CompExprDeleter {
-    void operator()(xmlXPathCompExpr* comp) const noexcept { xmlXPathFreeCompExpr(comp); }
-};
-struct XPathObjectDeleter {
-    void operator()(xmlXPathObject* obj) const noexcept { xmlXPathFreeObject(obj); }
-};
-struct ParserCtxtDeleter {
-    void operator()(xmlParserCtxt* ctxt) const noexcept { xmlFreeParserCtxt(ctxt); }
-};
+/// xmlFree is a variable (the allocator the library was set up with), not a function.
 struct XmlCharDeleter {
     void operator()(xmlChar* text) const noexcept { xmlFree(text); }
 };
 
-using DocPtr = std::unique_ptr<xmlDoc, DocDeleter>;
-using XPathContextPtr = std::unique_ptr<xmlXPathContext, XPathContextDeleter>;
-using CompExprPtr = std::unique_ptr<xmlXPathCompExpr, CompExprDeleter>;
-using XPathObjectPtr = std::unique_ptr<xmlXPathObject, XPathObjectDeleter>;
-using ParserCtxtPtr = std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter>;
+using DocPtr = std::unique_ptr<xmlDoc, Freer<xmlFreeDoc>>;
+using XPathContextPtr = std::unique_ptr<xmlXPathContext, Freer<xmlXPathFreeContext>>;
+using CompExprPtr = std::unique_ptr<xmlXPathCompExpr, Freer<xmlXPathFreeCompExpr>>;
+using XPathObjectPtr = std::unique_ptr<xmlXPathObject, Freer<xmlXPathFreeObject>>;
+using ParserCtxtPtr = std::unique_ptr<xmlParserCtxt, Freer<xmlFreeParserCtxt>>;
 using XmlCharPtr = std::unique_ptr<xmlChar, XmlCharDeleter>;
 
 const char* Chars(const xmlChar* text) noexcept {
