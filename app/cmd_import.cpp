@@ -1,6 +1,8 @@
 // "nso import": makes ERP orders of processed chains, one chain at a time with a progress bar,
 // then says per chain what became of each document: the ERP order made, the older ERP orders
 // made no longer to be fulfilled, or why the chain failed.
+#include <algorithm>
+#include <chrono>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
@@ -12,6 +14,7 @@
 #include "app/json_output.h"
 #include "app/order_ref.h"
 #include "app/progress_view.h"
+#include "app/retrieval_lock.h"
 #include "app/review.h"
 #include "app/session.h"
 #include "kvad_nso/recordset.h"
@@ -24,6 +27,7 @@ struct ImportOptions {
     bool all = false;
     bool latestOnly = false;
     bool json = false;
+    double waitSeconds = 10;
 };
 
 void Import(const Settings& settings, const ImportOptions& options) {
@@ -32,6 +36,11 @@ void Import(const Settings& settings, const ImportOptions& options) {
                                  "of their documents, see `nso list`) or give --all");
     }
     Session session = OpenSession(settings);
+    // Held for the whole import: a second import waits instead of importing the same chains.
+    const RetrievalLock lock(settings.database, settings.company,
+                             std::chrono::milliseconds(static_cast<long long>(
+                                 std::max(0.0, options.waitSeconds) * 1000.0)),
+                             CompanyWork::Import);
     session.nso->Inizializza();
     RequireOk(session, "reading the configuration (`nso config set` writes it)");
     SelectChains(session, settings, options.chains, options.all, options.latestOnly);
@@ -94,6 +103,11 @@ void AddImportCommand(CLI::App& app, Settings& settings) {
                      "--latest-only` processed it (default: the whole chain)");
     all->excludes(import->get_option("CHAIN"));
     import->add_flag("--json", options->json, "Print what the import did as one JSON document");
+    import
+        ->add_option("--wait", options->waitSeconds,
+                     "Seconds to wait while another import or run of the company goes on "
+                     "(default 10)")
+        ->type_name("SECONDS");
     import->callback([&settings, options] { Import(settings, *options);
 });
 } // namespace nsoapp

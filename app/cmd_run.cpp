@@ -166,10 +166,12 @@ void Run(const Settings& settings, const RunOptions& options) {
     Session session = OpenSession(settings);
     RequireWritable(session, settings);
     RequireConfiguration(session, settings);
-    // Held for the whole run: a second run waits instead of importing the same chains.
-    const RetrievalLock lock(settings.database, settings.company,
-                             std::chrono::milliseconds(static_cast<long long>(
-                                 std::max(0.0, options.waitSeconds) * 1000.0)));
+    // Held for the whole run: a second run, fetch or import waits instead of taking in or
+    // importing the same documents.
+    const auto wait = std::chrono::milliseconds(
+        static_cast<long long>(std::max(0.0, options.waitSeconds) * 1000.0));
+    const RetrievalLock retrieval(settings.database, settings.company, wait);
+    const RetrievalLock import(settings.database, settings.company, wait, CompanyWork::Import);
     const auto channel =
         options.json ? ProgressView::Channel::BesideJson : ProgressView::Channel::Stdout;
     const auto heading = [&](const char* phase) {

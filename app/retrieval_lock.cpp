@@ -12,18 +12,20 @@
 
 namespace nsoapp {
 
-std::string RetrievalLockPath(const std::string& database, std::int32_t company) {
-    return database + ".fetch-" + std::to_string(company) + ".lock";
+std::string RetrievalLockPath(const std::string& database, std::int32_t company, CompanyWork work) {
+    return database + (work == CompanyWork::Import ? ".import-" : ".fetch-") +
+           std::to_string(company) + ".lock";
 }
 
 RetrievalLock::RetrievalLock(const std::string& database, std::int32_t company,
-                             std::chrono::milliseconds wait) {
-    const std::string path = RetrievalLockPath(database, company);
+                             std::chrono::milliseconds wait, CompanyWork work) {
+    const std::string path = RetrievalLockPath(database, company, work);
+    const std::string what = work == CompanyWork::Import ? "import" : "retrieval";
     fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd_ < 0) {
         const int error = errno;
-        throw Failure("cannot create the lock file " + path +
-                          " that keeps two retrievals of a company apart: check that this user "
+        throw Failure("cannot create the lock file " + path + " that keeps two " + what +
+                          "s of a company apart: check that this user "
                           "may write in the database's folder",
                       std::strerror(error));
     }
@@ -32,14 +34,14 @@ RetrievalLock::RetrievalLock(const std::string& database, std::int32_t company,
         const int error = errno;
         if (error != EWOULDBLOCK && error != EINTR) {
             close(fd_);
-            throw Failure("cannot lock " + path + " to keep two retrievals of a company apart",
+            throw Failure("cannot lock " + path + " to keep two " + what + "s of a company apart",
                           std::strerror(error));
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             close(fd_);
-            throw Failure("another retrieval of company " + std::to_string(company) +
-                          " is running: try again when it has finished (`nso fetch --wait "
-                          "SECONDS` waits longer)");
+            throw Failure("another " + what + " of company " + std::to_string(company) +
+                          " is running: try again when it has finished (`--wait SECONDS` "
+                          "waits longer)");
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

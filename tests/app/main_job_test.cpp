@@ -1,5 +1,9 @@
 // The main job as the quick start runs it, step by step, with the database checked after each
 // step; then the same job as `nso run` does it, with its JSON summary and exit statuses.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -159,6 +163,26 @@ TEST_F(MainJobTest, RunWithoutAPlatformFailsAndSaysSo) {
     EXPECT_EQ(exitCode, 1) << output;
     EXPECT_TRUE(Has(output, "the document platform could not be used")) << output;
     EXPECT_EQ(Count("IE91_NSOFILES"), 0);
+}
+
+TEST_F(MainJobTest, OneImportOfACompanyAtATime) {
+    Ok("init --demo");
+    Ok("fetch");
+    Ok("process --all");
+    // Another import holds the company's import lock: an import or a run that may not wait is
+    // refused in plain words and makes nothing.
+    const std::string lockFile = (dir / "nso.db.import-1.lock").string();
+    const int fd = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+    for (const char* command : {"import --all --wait 0", "run --wait 0"}) {
+        const std::string refused = Nso(command);
+        EXPECT_EQ(exitCode, 1) << refused;
+        EXPECT_TRUE(Has(refused, "nso: another import of company 1 is running")) << refused;
+    }
+    EXPECT_EQ(Count("DO11_DOCTESTATA"), 0);
+    close(fd);
+    const std::string imported = Nso("import --all --wait 0");
+    EXPECT_TRUE(Has(imported, "4 chain(s): 3 imported, 1 failed")) << imported;
 }
 
 } // namespace
