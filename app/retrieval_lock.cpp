@@ -21,12 +21,12 @@ RetrievalLock::RetrievalLock(const std::string& database, std::int32_t company,
                              std::chrono::milliseconds wait, CompanyWork work) {
     const std::string path = RetrievalLockPath(database, company, work);
     const std::string what = work == CompanyWork::Import ? "import" : "retrieval";
+    const std::string apart = " two " + what + "s of a company apart";
     fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd_ < 0) {
         const int error = errno;
-        throw Failure("cannot create the lock file " + path + " that keeps two " + what +
-                          "s of a company apart: check that this user "
-                          "may write in the database's folder",
+        throw Failure("cannot create the lock file " + path + " that keeps" + apart +
+                          ": check that this user may write in the database's folder",
                       std::strerror(error));
     }
     const auto deadline = std::chrono::steady_clock::now() + wait;
@@ -34,8 +34,7 @@ RetrievalLock::RetrievalLock(const std::string& database, std::int32_t company,
         const int error = errno;
         if (error != EWOULDBLOCK && error != EINTR) {
             close(fd_);
-            throw Failure("cannot lock " + path + " to keep two " + what + "s of a company apart",
-                          std::strerror(error));
+            throw Failure("cannot lock " + path + " to keep" + apart, std::strerror(error));
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             close(fd_);
