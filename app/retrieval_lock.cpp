@@ -34,7 +34,10 @@ RetrievalLock::RetrievalLock(const std::string& database, std::int32_t company,
         const int error = errno;
         if (error != EWOULDBLOCK && error != EINTR) {
             close(fd_);
-            throw Failure("cannot lock " + path + " to keep" + apart, std::strerror(error));
+            std::string text = "cannot lock " + path;
+            text += " to keep";
+            text += apart;
+            throw Failure(text, std::strerror(error));
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             close(fd_);
