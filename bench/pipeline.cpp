@@ -16,6 +16,8 @@
 //   --registers registered documents before the batch (default 1000,10000,100000; when ORDERS
 //              are given, 1000 and a batch of at most the first size: `pipeline 200` is a smoke
 //              run)
+//   --here     every size in this process (for a profiler; peak memory is then the largest so
+//              far)
 // Each size runs in a process of its own, so that its peak memory is its own.
 
 #include <sqlite3.h>
@@ -61,6 +63,7 @@ constexpr double kTargetRatio = 5;
 struct Timing {
     double wallMs = 0;
     double cpuMs = 0;
+    double peakMb = 0; ///< the process's peak memory when the work ended
 };
 
 double CpuMs() {
@@ -73,17 +76,17 @@ double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-template <class Work> Timing Time(Work&& work) {
-    const auto wall = Clock::now();
-    const double cpu = CpuMs();
-    work();
-    return {MsSince(wall), CpuMs() - cpu};
-}
-
 double PeakMb() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+template <class Work> Timing Time(Work&& work) {
+    const auto wall = Clock::now();
+    const double cpu = CpuMs();
+    work();
+    return {MsSince(wall), CpuMs() - cpu, PeakMb()};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -240,8 +243,9 @@ void NewDatabase(const fs::path& file) {
                  "'2024-01-01 00:00:00')");
 }
 
-/// Registers `documents` earlier documents, all processed, each with its staged header and
-/// lines and the ERP order made from it (with its lines and its reference to the NSO order).
+/// Registers `documents` earlier documents, all taken in whole and processed, each with its
+/// staged header and lines, its intake record and the ERP order made from it (with its lines and
+/// its reference to the NSO order).
 void Populate(const fs::path& file, int documents, int lines) {
     auto db = kvad::db::OpenSqlite(file.string());
     const std::string n = std::to_string(documents);
@@ -265,6 +269,10 @@ void Populate(const fs::path& file, int documents, int lines) {
             "FROM IE91_NSOFILES, l;"
             "INSERT INTO IE9A_NSOCORPOSCONTIXML (IE9A_ID_IE91, IE9A_ID_IE94, IE9A_ChargeIndicator, "
             "IE9A_Amount) SELECT IE94_ID_IE91, IE94_ID, 'false', 1.25 FROM IE94_NSOCORPOXML;"
+            "INSERT INTO KVAD_DOCUMENT_INTAKE (INTAKE_ID_IE91, INTAKE_OUTCOME, INTAKE_HEADERS, "
+            "INTAKE_HEADER_CHARGES, INTAKE_LINES, INTAKE_LINE_CHARGES) SELECT IE91_ID, 0, 1, 0, " +
+            l + ", " + l +
+            " FROM IE91_NSOFILES;"
             "INSERT INTO DO11_DOCTESTATA (DO11_DITTA_CG18, DO11_NUMREG_CO99, DO11_GUID, "
             "DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC, DO11_ANNODOC, "
             "DO11_TIPOCF_CG44, DO11_CLIFOR_CG44) SELECT 1, IE91_ID, IE91_GUID_DO11, 'OCL', 'A', "
@@ -317,7 +325,6 @@ struct Figures {
     InboxCounts inbox;
     Timing setup;
     Timing fetch, list, process, import, floor;
-    double listPeakMb = 0;
     long listLines = 0;
     // What the job did.
     long listed = 0;
@@ -329,7 +336,6 @@ struct Figures {
     long componentRows = 0;
     long floorRows = 0;
     long floorLines = 0;
-    double peakMb = 0;
     char failure[400] = {};
 };
 
@@ -361,7 +367,7 @@ void TimeList(const fs::path& dir, const fs::path& database, Figures& f) {
     f.list.wallMs = MsSince(start);
     f.list.cpuMs = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-    f.listPeakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    f.list.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         Fail(f, "nso list --all failed (status " + std::to_string(status) + ")");
         return;
@@ -445,7 +451,6 @@ Figures RunSize(const fs::path& dir, int documents, int lines, int registered, b
             Fail(f, "stopped: " + processed.stopped + imported.stopped);
         }
     }
-    f.peakMb = PeakMb();
     f.componentRows = TotalRows(settings.database) - rowsBefore;
 
     const long expectedChains = f.inbox.orders;
@@ -494,7 +499,14 @@ Figures RunSize(const fs::path& dir, int documents, int lines, int registered, b
 }
 
 /// Runs one size in a child process and returns its figures (exits when the child fails).
-Figures InChild(const fs::path& dir, int documents, int lines, int registered, bool floor) {
+/// With `here`, runs it in this process instead, for a profiler that follows one process.
+Figures InChild(const fs::path& dir, int documents, int lines, int registered, bool floor,
+                bool here) {
+    if (here) {
+        const Figures f = RunSize(dir, documents, lines, registered, floor);
+        fs::remove_all(dir);
+        return f;
+    }
     int fds[2];
     if (pipe(fds) != 0) {
         throw std::runtime_error("pipe failed");
@@ -537,9 +549,14 @@ const char* Mark(bool met) {
     return met ? "met" : "MISSED";
 }
 
-void PrintPhase(const char* name, const Timing& t, int orders) {
-    std::printf("  %-30s %9.2f %10.1f %10.3f %12.3f\n", name, t.wallMs / 1000.0,
+/// A phase's row; its peak memory when `peak` (the process's peak so far after the phase).
+void PrintPhase(const char* name, const Timing& t, int orders, bool peak = true) {
+    std::printf("  %-30s %9.2f %10.1f %10.3f %12.3f", name, t.wallMs / 1000.0,
                 orders * 1000.0 / t.wallMs, t.wallMs / orders, t.cpuMs / orders);
+    if (peak) {
+        std::printf(" %11.0f", t.peakMb);
+    }
+    std::printf("\n");
 }
 
 Timing EndToEnd(const Figures& f) {
@@ -566,15 +583,15 @@ void PrintSize(const Figures& f, int lines) {
                 "cancellations\n",
                 n, lines, f.inbox.kbPerOrder, f.inbox.orders, f.inbox.revisions,
                 f.inbox.cancellations);
-    std::printf("  %-30s %9s %10s %10s %12s\n", "phase", "seconds", "orders/s", "ms/order",
-                "CPU ms/order");
+    std::printf("  %-30s %9s %10s %10s %12s %11s\n", "phase", "seconds", "orders/s", "ms/order",
+                "CPU ms/order", "peak RSS MB");
     PrintPhase("fetch", f.fetch, n);
     PrintPhase("list (nso list --all)", f.list, n);
     PrintPhase("process", f.process, n);
     PrintPhase("import", f.import, n);
     const Timing e2e = EndToEnd(f);
-    PrintPhase("end to end (fetch+proc+import)", e2e, n);
-    PrintPhase("floor (libxml2 + SQLite)", f.floor, n);
+    PrintPhase("end to end (fetch+proc+import)", e2e, n, false);
+    PrintPhase("floor (libxml2 + SQLite)", f.floor, n, false);
     const double perSecond = n * 1000.0 / e2e.wallMs;
     const double ratio = e2e.wallMs / f.floor.wallMs;
     std::printf("  end to end %.1f orders/s (target %.0f: %s); %.1fx the floor, CPU %.1fx "
@@ -586,8 +603,9 @@ void PrintSize(const Figures& f, int lines) {
                 "order)\n",
                 f.componentRows, static_cast<double>(f.componentRows) / n, f.floorRows,
                 static_cast<double>(f.floorRows) / n);
-    std::printf("  peak RSS: %.0f MB the job, %.0f MB nso list --all (%ld lines)\n", f.peakMb,
-                f.listPeakMb, f.listLines);
+    std::printf(
+        "  nso list --all printed %ld lines; peak RSS is the process's (nso list: its own)\n",
+        f.listLines);
     if (f.failure[0] != '\0') {
         std::printf("  FAILED: %s\n", f.failure);
     }
@@ -611,6 +629,7 @@ int RunBench(int argc, char** argv) {
     int batch = 500;
     bool registersGiven = false;
     bool batchGiven = false;
+    bool here = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if ((arg == "--lines" || arg == "--batch" || arg == "--registers") && i + 1 < argc) {
@@ -624,11 +643,13 @@ int RunBench(int argc, char** argv) {
                 registers = Numbers(value);
                 registersGiven = true;
             }
+        } else if (arg == "--here") {
+            here = true;
         } else if (!arg.empty() && std::isdigit(static_cast<unsigned char>(arg[0])) != 0) {
             sizes.push_back(std::atoi(arg.c_str()));
         } else {
             std::fprintf(stderr, "usage: pipeline [--lines L] [--batch B] [--registers K,...] "
-                                 "[ORDERS...]\n");
+                                 "[--here] [ORDERS...]\n");
             return 2;
         }
     }
@@ -653,7 +674,7 @@ int RunBench(int argc, char** argv) {
                 kTargetPerSecond, kTargetRatio);
     bool failed = false;
     for (const int n : sizes) {
-        const Figures f = InChild(dir / ("size-" + std::to_string(n)), n, lines, 0, true);
+        const Figures f = InChild(dir / ("size-" + std::to_string(n)), n, lines, 0, true, here);
         PrintSize(f, lines);
         failed = failed || f.failure[0] != '\0';
     }
@@ -667,12 +688,13 @@ int RunBench(int argc, char** argv) {
     std::printf("%10s %9s %9s %9s %9s %10s %12s %9s %9s\n", "", "ms/order", "ms/order", "ms/order",
                 "ms/order", "", "s", "MB", "s");
     for (const int k : registers) {
-        const Figures f = InChild(dir / ("register-" + std::to_string(k)), batch, lines, k, false);
+        const Figures f =
+            InChild(dir / ("register-" + std::to_string(k)), batch, lines, k, false, here);
         const Timing e2e = EndToEnd(f);
         std::printf("%10d %9.3f %9.3f %9.3f %9.3f %10.1f %12.2f %9.0f %9.1f\n", k,
                     f.fetch.wallMs / batch, f.process.wallMs / batch, f.import.wallMs / batch,
                     e2e.wallMs / batch, batch * 1000.0 / e2e.wallMs, f.list.wallMs / 1000.0,
-                    f.peakMb, f.setup.wallMs / 1000.0);
+                    f.import.peakMb, f.setup.wallMs / 1000.0);
         if (f.failure[0] != '\0') {
             PrintOutcome(f);
             std::printf("  FAILED: %s\n", f.failure);
