@@ -212,7 +212,8 @@ void LoadMasterData(kvad::Connection& db, int lines) {
     std::string items = "item,description,vat_code,standard_id\n";
     for (int n = 1; n <= lines; ++n) {
         const std::string id = std::to_string(n);
-        items += "ART-" + id + ",ARTICOLO " + id + ",S,80" + id + "\n";
+        items.append("ART-").append(id).append(",ARTICOLO ").append(id).append(",S,80");
+        items.append(id).append("\n");
     }
     const std::pair<const char*, std::string> files[] = {
         {"vat-codes", "code,description,rate\nS,Imponibile (aliquota indicata nella riga),\n"},
@@ -349,7 +350,7 @@ void Fail(Figures& f, const std::string& what) {
 void TimeList(const fs::path& dir, const fs::path& database, Figures& f) {
     const fs::path out = dir / "list.out";
     const fs::path settings = dir / "list.toml";
-    std::ofstream{settings}; // every setting from the options
+    const std::ofstream empty(settings); // every setting from the options
     std::fflush(stdout);
     const auto start = Clock::now();
     const pid_t child = fork();
