@@ -9,7 +9,7 @@
 // order and every 20th cancels one. The run checks that nothing was skipped: every document
 // loaded, none left with verification errors, every chain imported.
 //
-// Usage: pipeline [--lines L] [--batch B] [--registers K,...] [ORDERS...]
+// Usage: pipeline [--lines L] [--batch B] [--registers K,...] [--here] [ORDERS...]
 //   ORDERS     inbox sizes (default 1000 10000)
 //   --lines    order lines per order (default 20)
 //   --batch    orders fetched into the grown registers (default 500)
@@ -18,7 +18,7 @@
 //              run)
 //   --here     every size in this process (for a profiler; peak memory is then the largest so
 //              far)
-// Each size runs in a process of its own, so that its peak memory is its own.
+// Otherwise each size runs in a process of its own, so that its peak memory is its own.
 
 #include <sqlite3.h>
 #include <sys/resource.h>
