@@ -538,6 +538,7 @@ Figures InChild(const fs::path& dir, int documents, int lines, int registered, b
     fs::remove_all(dir);
     if (got != static_cast<ssize_t>(sizeof f) || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "the run of %d orders failed\n", documents);
+        fs::remove_all(dir.parent_path()); // the run's folder: nothing else needs it
         std::exit(1);
     }
     return f;
