@@ -10,10 +10,12 @@
 namespace nsoapp {
 
 ProgressView::ProgressView(std::string waiting, Channel channel)
-    : waiting_(std::move(waiting)), out_(channel == Channel::Stdout   ? &std::cout
-                                         : isatty(STDERR_FILENO) != 0 ? &std::cerr
-                                                                      : nullptr),
-      terminal_(isatty(channel == Channel::Stdout ? STDOUT_FILENO : STDERR_FILENO) != 0) {}
+    : waiting_(std::move(waiting)),
+      out_(channel == Channel::Stdout                                     ? &std::cout
+           : channel == Channel::BesideJson && isatty(STDERR_FILENO) != 0 ? &std::cerr
+                                                                          : nullptr),
+      terminal_(out_ != nullptr &&
+                isatty(channel == Channel::Stdout ? STDOUT_FILENO : STDERR_FILENO) != 0) {}
 
 ProgressView::~ProgressView() {
     End();

@@ -15,6 +15,7 @@ class ProgressView {
     enum class Channel {
         Stdout,     ///< a bar on a terminal, else one line per event
         BesideJson, ///< stdout carries a JSON document: a bar on stderr when it is a terminal
+        Quiet,      ///< nothing shown (a program that times the phases)
     };
 
     /// `waiting` is printed for an event without a maximum (the operation has not started).

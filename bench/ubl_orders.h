@@ -1,11 +1,25 @@
 #pragma once
 // Generated UBL orders for the benchmarks: a header with buyer, seller, delivery and totals,
 // one header allowance, and lines each with one allowance. A 20-line order is about 20 KB, the
-// size of the orders the platform delivers.
+// size of the orders the platform delivers. A revision refers to the order it replaces; a
+// cancellation has the one "NA" line of quantity 0 the platform gives it.
 
 #include <string>
 
 namespace bench {
+
+/// What varies between generated orders.
+struct OrderSpec {
+    int lines = 20;
+    std::string number = "B-1";
+    std::string endpoint = "UFABCD";      ///< the buyer's office (IPA code)
+    std::string buyerVat = "01234567890"; ///< the buyer's VAT number, without "IT"
+    std::string issueDate = "2024-03-05";
+    std::string deliveryLocation = "8012345000009";
+    /// OrderDocumentReference ID ("number#date#endpoint#Revised" or "...#Cancelled"); "" none.
+    std::string reference;
+    bool cancellation = false; ///< the one "NA" line, no delivery, totals 0
+};
 
 inline std::string OrderLine(int n) {
     const std::string id = std::to_string(n);
@@ -30,9 +44,16 @@ inline std::string OrderLine(int n) {
            "</cac:Item></cac:LineItem></cac:OrderLine>";
 }
 
-/// An order with `lines` lines, number `number`, buyer office `endpoint`.
-inline std::string OrderXml(int lines, const std::string& number = "B-1",
-                            const std::string& endpoint = "UFABCD") {
+/// The line a cancellation carries.
+inline std::string CancellationLine() {
+    return "<cac:OrderLine><cac:LineItem><cbc:ID>NA</cbc:ID><cbc:Quantity unitCode=\"C62\">0"
+           "</cbc:Quantity><cac:Item><cbc:Name>NA</cbc:Name></cac:Item></cac:LineItem>"
+           "</cac:OrderLine>";
+}
+
+/// An order, a revision or a cancellation as `spec` describes it.
+inline std::string OrderXml(const OrderSpec& spec) {
+    const std::string& endpoint = spec.endpoint;
     std::string xml =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Order "
         "xmlns=\"urn:oasis:names:specification:ubl:schema:xsd:Order-2\" "
@@ -41,48 +62,74 @@ inline std::string OrderXml(int lines, const std::string& number = "B-1",
         "<cbc:CustomizationID>urn:fdc:peppol.eu:poacc:trns:order:3</cbc:CustomizationID>"
         "<cbc:ProfileID>urn:fdc:peppol.eu:poacc:bis:ordering:3</cbc:ProfileID>"
         "<cbc:ID>" +
-        number +
-        "</cbc:ID><cbc:IssueDate>2024-03-05</cbc:IssueDate>"
+        spec.number + "</cbc:ID><cbc:IssueDate>" + spec.issueDate +
+        "</cbc:IssueDate>"
         "<cbc:OrderTypeCode>220</cbc:OrderTypeCode>"
         "<cbc:Note>Consegna al magazzino centrale, piano terra</cbc:Note>"
         "<cbc:DocumentCurrencyCode>EUR</cbc:DocumentCurrencyCode>"
-        "<cbc:CustomerReference>RIF-2024-001</cbc:CustomerReference>"
-        "<cac:BuyerCustomerParty><cac:Party><cbc:EndpointID schemeID=\"0201\">" +
-        endpoint + "</cbc:EndpointID><cac:PartyIdentification><cbc:ID>" + endpoint +
-        "</cbc:ID></cac:PartyIdentification><cac:PartyName><cbc:Name>ASL di prova</cbc:Name>"
-        "</cac:PartyName><cac:PostalAddress><cbc:StreetName>Via Roma 1</cbc:StreetName>"
-        "<cbc:CityName>Torino</cbc:CityName><cbc:PostalZone>10100</cbc:PostalZone>"
-        "<cac:Country><cbc:IdentificationCode>IT</cbc:IdentificationCode></cac:Country>"
-        "</cac:PostalAddress><cac:PartyTaxScheme><cbc:CompanyID>IT01234567890</cbc:CompanyID>"
-        "<cac:TaxScheme><cbc:ID>VAT</cbc:ID></cac:TaxScheme></cac:PartyTaxScheme>"
-        "<cac:PartyLegalEntity><cbc:RegistrationName>Azienda Sanitaria Locale"
-        "</cbc:RegistrationName></cac:PartyLegalEntity><cac:Contact><cbc:Name>Ufficio acquisti"
-        "</cbc:Name><cbc:Telephone>011000000</cbc:Telephone><cbc:ElectronicMail>"
-        "acquisti@example.org</cbc:ElectronicMail></cac:Contact></cac:Party>"
-        "</cac:BuyerCustomerParty>"
-        "<cac:SellerSupplierParty><cac:Party><cbc:EndpointID schemeID=\"0211\">IT09876543210"
-        "</cbc:EndpointID><cac:PartyName><cbc:Name>Fornitore di prova</cbc:Name></cac:PartyName>"
-        "<cac:PostalAddress><cbc:StreetName>Via Milano 2</cbc:StreetName><cbc:CityName>Milano"
-        "</cbc:CityName><cbc:PostalZone>20100</cbc:PostalZone><cac:Country>"
-        "<cbc:IdentificationCode>IT</cbc:IdentificationCode></cac:Country></cac:PostalAddress>"
-        "</cac:Party></cac:SellerSupplierParty>"
-        "<cac:Delivery><cac:DeliveryLocation><cbc:ID schemeID=\"0088\">8012345000009</cbc:ID>"
-        "<cac:Address><cbc:StreetName>Via Roma 1</cbc:StreetName><cbc:CityName>Torino"
-        "</cbc:CityName><cbc:PostalZone>10100</cbc:PostalZone><cac:Country>"
-        "<cbc:IdentificationCode>IT</cbc:IdentificationCode></cac:Country></cac:Address>"
-        "</cac:DeliveryLocation><cac:RequestedDeliveryPeriod><cbc:StartDate>2024-03-20"
-        "</cbc:StartDate><cbc:EndDate>2024-03-30</cbc:EndDate></cac:RequestedDeliveryPeriod>"
-        "</cac:Delivery>"
-        "<cac:AllowanceCharge><cbc:ChargeIndicator>true</cbc:ChargeIndicator>"
-        "<cbc:Amount currencyID=\"EUR\">15</cbc:Amount></cac:AllowanceCharge>"
-        "<cac:TaxTotal><cbc:TaxAmount currencyID=\"EUR\">55.00</cbc:TaxAmount></cac:TaxTotal>"
-        "<cac:AnticipatedMonetaryTotal><cbc:LineExtensionAmount currencyID=\"EUR\">250.00"
-        "</cbc:LineExtensionAmount><cbc:PayableAmount currencyID=\"EUR\">305.00"
-        "</cbc:PayableAmount></cac:AnticipatedMonetaryTotal>";
-    for (int n = 1; n <= lines; ++n) {
+        "<cbc:CustomerReference>RIF-2024-001</cbc:CustomerReference>";
+    if (!spec.reference.empty()) {
+        xml += "<cac:OrderDocumentReference><cbc:ID>" + spec.reference +
+               "</cbc:ID></cac:OrderDocumentReference>";
+    }
+    xml += "<cac:BuyerCustomerParty><cac:Party><cbc:EndpointID schemeID=\"0201\">" + endpoint +
+           "</cbc:EndpointID><cac:PartyIdentification><cbc:ID>" + endpoint +
+           "</cbc:ID></cac:PartyIdentification><cac:PartyName><cbc:Name>ASL di prova</cbc:Name>"
+           "</cac:PartyName><cac:PostalAddress><cbc:StreetName>Via Roma 1</cbc:StreetName>"
+           "<cbc:CityName>Torino</cbc:CityName><cbc:PostalZone>10100</cbc:PostalZone>"
+           "<cac:Country><cbc:IdentificationCode>IT</cbc:IdentificationCode></cac:Country>"
+           "</cac:PostalAddress><cac:PartyTaxScheme><cbc:CompanyID>IT" +
+           spec.buyerVat +
+           "</cbc:CompanyID>"
+           "<cac:TaxScheme><cbc:ID>VAT</cbc:ID></cac:TaxScheme></cac:PartyTaxScheme>"
+           "<cac:PartyLegalEntity><cbc:RegistrationName>Azienda Sanitaria Locale"
+           "</cbc:RegistrationName></cac:PartyLegalEntity><cac:Contact><cbc:Name>Ufficio acquisti"
+           "</cbc:Name><cbc:Telephone>011000000</cbc:Telephone><cbc:ElectronicMail>"
+           "acquisti@example.org</cbc:ElectronicMail></cac:Contact></cac:Party>"
+           "</cac:BuyerCustomerParty>"
+           "<cac:SellerSupplierParty><cac:Party><cbc:EndpointID schemeID=\"0211\">IT09876543210"
+           "</cbc:EndpointID><cac:PartyName><cbc:Name>Fornitore di prova</cbc:Name>"
+           "</cac:PartyName><cac:PostalAddress><cbc:StreetName>Via Milano 2</cbc:StreetName>"
+           "<cbc:CityName>Milano</cbc:CityName><cbc:PostalZone>20100</cbc:PostalZone>"
+           "<cac:Country><cbc:IdentificationCode>IT</cbc:IdentificationCode></cac:Country>"
+           "</cac:PostalAddress></cac:Party></cac:SellerSupplierParty>";
+    if (spec.cancellation) {
+        return xml +
+               "<cac:TaxTotal><cbc:TaxAmount currencyID=\"EUR\">0.00</cbc:TaxAmount>"
+               "</cac:TaxTotal><cac:AnticipatedMonetaryTotal><cbc:LineExtensionAmount "
+               "currencyID=\"EUR\">0.00</cbc:LineExtensionAmount><cbc:PayableAmount "
+               "currencyID=\"EUR\">0.00</cbc:PayableAmount></cac:AnticipatedMonetaryTotal>" +
+               CancellationLine() + "</Order>";
+    }
+    xml += "<cac:Delivery><cac:DeliveryLocation><cbc:ID schemeID=\"0088\">" +
+           spec.deliveryLocation +
+           "</cbc:ID>"
+           "<cac:Address><cbc:StreetName>Via Roma 1</cbc:StreetName><cbc:CityName>Torino"
+           "</cbc:CityName><cbc:PostalZone>10100</cbc:PostalZone><cac:Country>"
+           "<cbc:IdentificationCode>IT</cbc:IdentificationCode></cac:Country></cac:Address>"
+           "</cac:DeliveryLocation><cac:RequestedDeliveryPeriod><cbc:StartDate>2024-03-20"
+           "</cbc:StartDate><cbc:EndDate>2024-03-30</cbc:EndDate></cac:RequestedDeliveryPeriod>"
+           "</cac:Delivery>"
+           "<cac:AllowanceCharge><cbc:ChargeIndicator>true</cbc:ChargeIndicator>"
+           "<cbc:Amount currencyID=\"EUR\">15</cbc:Amount></cac:AllowanceCharge>"
+           "<cac:TaxTotal><cbc:TaxAmount currencyID=\"EUR\">55.00</cbc:TaxAmount></cac:TaxTotal>"
+           "<cac:AnticipatedMonetaryTotal><cbc:LineExtensionAmount currencyID=\"EUR\">250.00"
+           "</cbc:LineExtensionAmount><cbc:PayableAmount currencyID=\"EUR\">305.00"
+           "</cbc:PayableAmount></cac:AnticipatedMonetaryTotal>";
+    for (int n = 1; n <= spec.lines; ++n) {
         xml += OrderLine(n);
     }
     return xml + "</Order>";
+}
+
+/// An order with `lines` lines, number `number`, buyer office `endpoint`.
+inline std::string OrderXml(int lines, const std::string& number = "B-1",
+                            const std::string& endpoint = "UFABCD") {
+    OrderSpec spec;
+    spec.lines = lines;
+    spec.number = number;
+    spec.endpoint = endpoint;
+    return OrderXml(spec);
 }
 
 } // namespace bench

@@ -1,0 +1,719 @@
+// Main job figures: the inbox fetched, listed, processed and imported as `nso run` does it
+// (FetchDocuments, ProcessChains and ImportReadyChains of the nso program, the list as
+// `nso list --all` run as a user runs it), against the floor in the same run: the same documents
+// parsed with libxml2 and their rows inserted into SQLite, one transaction per document
+// (bench/floor_loader.h). Then the cost per order as the register grows.
+//
+// The generated inbox has orders of 50 buyers whose customers, offices, destinations and items
+// are in the master data, so that every order decodes; every 10th document revises an earlier
+// order and every 20th cancels one. The run checks that nothing was skipped: every document
+// loaded, none left with verification errors, every chain imported.
+//
+// Usage: pipeline [--lines L] [--batch B] [--registers K,...] [--here] [ORDERS...]
+//   ORDERS     inbox sizes (default 1000 10000)
+//   --lines    order lines per order (default 20)
+//   --batch    orders fetched into the grown registers (default 500)
+//   --registers registered documents before the batch (default 1000,10000,100000; when ORDERS
+//              are given, 1000 and a batch of at most the first size: `pipeline 200` is a smoke
+//              run)
+//   --here     every size in this process (for a profiler; peak memory is then the largest so
+//              far)
+// Otherwise each size runs in a process of its own, so that its peak memory is its own.
+
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/main_job.h"
+#include "app/progress_view.h"
+#include "app/retrieval_lock.h"
+#include "app/session.h"
+#include "app/settings.h"
+#include "floor_loader.h"
+#include "host/master_data.h"
+#include "kvad_nso/recordset.h"
+#include "sqlite/sqlite_database.h"
+#include "ubl_orders.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kCompanyVat = "01234567890";
+constexpr int kBuyers = 50;
+constexpr double kTargetPerSecond = 500;
+constexpr double kTargetRatio = 5;
+
+struct Timing {
+    double wallMs = 0;
+    double cpuMs = 0;
+    double peakMb = 0; ///< the process's peak memory when the work ended
+};
+
+double CpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+double MsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double PeakMb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+template <class Work> Timing Time(Work&& work) {
+    const auto wall = Clock::now();
+    const double cpu = CpuMs();
+    work();
+    return {MsSince(wall), CpuMs() - cpu, PeakMb()};
+}
+
+// ---------------------------------------------------------------------------------------------
+// The inbox and the master data that decodes it
+
+/// Buyer `b`'s VAT number: ten digits and the check digit that makes it valid.
+std::string BuyerVat(int b) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "0%09d", 345600000 + b);
+    int sum = 0;
+    for (int i = 0; i < 10; ++i) {
+        int digit = digits[i] - '0';
+        if (i % 2 == 1) {
+            digit = digit * 2 > 9 ? digit * 2 - 9 : digit * 2;
+        }
+        sum += digit;
+    }
+    return std::string(digits) + static_cast<char>('0' + (10 - sum % 10) % 10);
+}
+
+std::string BuyerOffice(int b) {
+    return "UF" + std::to_string(b);
+}
+
+std::string BuyerLocation(int b) {
+    return BuyerVat(b) + "-MAG";
+}
+
+/// What a document of the inbox is.
+enum class Kind { Order, Revision, Cancellation };
+
+Kind KindOf(int i) {
+    if (i % 10 == 0 && i > 5) {
+        return Kind::Revision; // of order i - 5
+    }
+    if (i % 20 == 7) {
+        return Kind::Cancellation; // of order i - 4
+    }
+    return Kind::Order;
+}
+
+int Buyer(int order) {
+    return order % kBuyers;
+}
+
+std::string OrderNumber(int i) {
+    return "ORD-" + std::to_string(i);
+}
+
+/// Document `i` of an inbox: an order, or a revision or cancellation of an earlier order of the
+/// same inbox (one that nothing else revises or cancels).
+bench::OrderSpec Document(int i, int lines) {
+    bench::OrderSpec spec;
+    spec.lines = lines;
+    spec.number = OrderNumber(i);
+    const Kind kind = KindOf(i);
+    const int order = kind == Kind::Revision ? i - 5 : kind == Kind::Cancellation ? i - 4 : i;
+    spec.endpoint = BuyerOffice(Buyer(order));
+    spec.buyerVat = BuyerVat(Buyer(order));
+    spec.deliveryLocation = BuyerLocation(Buyer(order));
+    if (kind == Kind::Revision) {
+        spec.issueDate = "2024-03-06";
+        spec.reference = OrderNumber(order) + "#2024-03-05#" + spec.endpoint + "#Revised";
+    } else if (kind == Kind::Cancellation) {
+        spec.issueDate = "2024-03-07";
+        spec.reference = OrderNumber(order) + "#2024-03-05#" + spec.endpoint + "#Cancelled";
+        spec.cancellation = true;
+    }
+    return spec;
+}
+
+struct InboxCounts {
+    int orders = 0;
+    int revisions = 0;
+    int cancellations = 0;
+    long lines = 0; ///< order lines of every document
+    double kbPerOrder = 0;
+};
+
+/// Writes `count` documents into the company's folder of the folder inbox.
+InboxCounts WriteInbox(const fs::path& inbox, int count, int lines) {
+    const fs::path folder = inbox / (std::string("IT") + kCompanyVat);
+    fs::create_directories(folder);
+    InboxCounts counts;
+    for (int i = 1; i <= count; ++i) {
+        const bench::OrderSpec spec = Document(i, lines);
+        char name[32];
+        std::snprintf(name, sizeof name, "ord-%06d.xml", i);
+        const std::string xml = bench::OrderXml(spec);
+        std::ofstream(folder / name, std::ios::binary) << xml;
+        switch (KindOf(i)) {
+        case Kind::Order:
+            ++counts.orders;
+            counts.kbPerOrder = static_cast<double>(xml.size()) / 1024.0;
+            break;
+        case Kind::Revision:
+            ++counts.revisions;
+            break;
+        case Kind::Cancellation:
+            ++counts.cancellations;
+            break;
+        }
+        counts.lines += spec.cancellation ? 1 : lines;
+    }
+    return counts;
+}
+
+/// The master data the generated orders decode with, loaded as `nso master load` loads CSV
+/// files.
+void LoadMasterData(kvad::Connection& db, int lines) {
+    std::string customers = "customer,name,vat_number,fiscal_code,valid\n";
+    std::string offices = "office,customer,name,address,city,postal_code\n";
+    std::string destinations = "customer,destination,name,address,city,postal_code,"
+                               "delivery_location\n";
+    for (int b = 0; b < kBuyers; ++b) {
+        const std::string customer = std::to_string(2001 + b);
+        customers += customer + ",Azienda Sanitaria Locale " + std::to_string(b) + "," +
+                     BuyerVat(b) + "," + BuyerVat(b) + ",1\n";
+        offices += BuyerOffice(b) + "," + customer + ",Ufficio acquisti,Via Roma 1,Torino,10100\n";
+        destinations +=
+            customer + ",MAG,Magazzino centrale,Via Roma 1,Torino,10100," + BuyerLocation(b) + "\n";
+    }
+    std::string items = "item,description,vat_code,standard_id\n";
+    for (int n = 1; n <= lines; ++n) {
+        const std::string id = std::to_string(n);
+        items.append("ART-").append(id).append(",ARTICOLO ").append(id).append(",S,80");
+        items.append(id).append("\n");
+    }
+    const std::pair<const char*, std::string> files[] = {
+        {"vat-codes", "code,description,rate\nS,Imponibile (aliquota indicata nella riga),\n"},
+        {"currencies", "code,iso,description\n001,EUR,Euro\n"},
+        {"document-defaults",
+         "document,description,section,warehouse\nOCL,Ordine cliente da NSO,A,01\n"},
+        {"customers", customers},
+        {"offices", offices},
+        {"destinations", destinations},
+        {"items", items},
+    };
+    for (const auto& [kind, csv] : files) {
+        kvad::host::LoadMasterData(db, 1, kind, csv, std::string(kind) + ".csv");
+    }
+}
+
+/// A database with the schema, company 1 registered and configured as `nso init --demo`
+/// configures it.
+void NewDatabase(const fs::path& file) {
+    fs::remove(file);
+    auto db = kvad::db::OpenSqlite(file.string());
+    kvad::db::ApplySchema(*db);
+    kvad::db::ExecuteNativeScript(
+        *db, std::string("INSERT INTO CG18_DITTA (CG18_CODICE, CG18_PARTIVA) VALUES (1, '") +
+                 kCompanyVat +
+                 "');INSERT INTO IE90_CONFIGNSO (IE90_DITTA_CG18, IE90_CODDOCUM_MG3G, "
+                 "IE90_TRACCIATO_IE25, IE90_DATAORA_IMPORT) VALUES (1, 'OCL', 'NSO', "
+                 "'2024-01-01 00:00:00')");
+}
+
+/// Registers `documents` earlier documents, all taken in whole and processed, each with its
+/// staged header and lines, its intake record and the ERP order made from it (with its lines and
+/// its reference to the NSO order).
+void Populate(const fs::path& file, int documents, int lines) {
+    auto db = kvad::db::OpenSqlite(file.string());
+    const std::string n = std::to_string(documents);
+    const std::string l = std::to_string(lines);
+    kvad::db::ExecuteNativeScript(
+        *db,
+        "BEGIN;"
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+            n +
+            ") INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_STATUS, IE91_HUBID, IE91_IDORD, "
+            "IE91_ISSUEDATE, IE91_ENDPOINTID, IE91_OPERAZIONE, IE91_XML, IE91_PROCESSATO, "
+            "IE91_GUID_DO11) SELECT 1, 0, 'old-' || i || '.xml', 'OLD-' || i, "
+            "'2024-02-01 00:00:00', 'UF' || (i % 50), 0, '<Order/>', 1, 'G-' || i FROM n;"
+            "INSERT INTO IE92_NSOTESTATAXML (IE92_ID_IE91, IE92_IssueDate, "
+            "IE92_BuyerCustomerParty_Party_PartyName_Name) SELECT IE91_ID, IE91_ISSUEDATE, "
+            "'ASL di prova' FROM IE91_NSOFILES;"
+            "WITH RECURSIVE l(j) AS (SELECT 1 UNION ALL SELECT j + 1 FROM l WHERE j < " +
+            l +
+            ") INSERT INTO IE94_NSOCORPOXML (IE94_ID_IE91, IE94_LineItem_ID, "
+            "IE94_LineItem_Quantity, IE94_LineItem_Item_Name) SELECT IE91_ID, j, 1, 'Articolo' "
+            "FROM IE91_NSOFILES, l;"
+            "INSERT INTO IE9A_NSOCORPOSCONTIXML (IE9A_ID_IE91, IE9A_ID_IE94, IE9A_ChargeIndicator, "
+            "IE9A_Amount) SELECT IE94_ID_IE91, IE94_ID, 'false', 1.25 FROM IE94_NSOCORPOXML;"
+            "INSERT INTO KVAD_DOCUMENT_INTAKE (INTAKE_ID_IE91, INTAKE_OUTCOME, INTAKE_HEADERS, "
+            "INTAKE_HEADER_CHARGES, INTAKE_LINES, INTAKE_LINE_CHARGES) SELECT IE91_ID, 0, 1, 0, " +
+            l + ", " + l +
+            " FROM IE91_NSOFILES;"
+            "INSERT INTO DO11_DOCTESTATA (DO11_DITTA_CG18, DO11_NUMREG_CO99, DO11_GUID, "
+            "DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC, DO11_ANNODOC, "
+            "DO11_TIPOCF_CG44, DO11_CLIFOR_CG44) SELECT 1, IE91_ID, IE91_GUID_DO11, 'OCL', 'A', "
+            "IE91_ID, '2024-02-01 00:00:00', 2024, 0, 2001 + IE91_ID % 50 FROM IE91_NSOFILES;"
+            "INSERT INTO DO12_DOCTESTARIF (DO12_DITTA_CG18, DO12_NUMREG_CO99, DO12_FEIDDOC, "
+            "DO12_FEDATADOC, DO12_FEIDSOGGETTO) SELECT 1, IE91_ID, IE91_IDORD, IE91_ISSUEDATE, "
+            "IE91_ENDPOINTID FROM IE91_NSOFILES;"
+            "WITH RECURSIVE l(j) AS (SELECT 1 UNION ALL SELECT j + 1 FROM l WHERE j < " +
+            l +
+            ") INSERT INTO DO31_DOCCORPOORD (DO31_DITTA_CG18, DO31_NUMREG_CO99, DO31_PROGRIGA, "
+            "DO31_QTA1CONS) SELECT 1, DO11_NUMREG_CO99, j, 0 FROM DO11_DOCTESTATA, l;"
+            "COMMIT;");
+}
+
+/// Rows in every table of a database file.
+long TotalRows(const fs::path& file) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        throw std::runtime_error("cannot open " + file.string());
+    }
+    std::vector<std::string> tables;
+    sqlite3_exec(
+        db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%'",
+        [](void* out, int, char** values, char**) {
+            static_cast<std::vector<std::string>*>(out)->emplace_back(values[0]);
+            return 0;
+        },
+        &tables, nullptr);
+    long rows = 0;
+    for (const std::string& table : tables) {
+        sqlite3_exec(
+            db, ("SELECT COUNT(*) FROM \"" + table + "\"").c_str(),
+            [](void* out, int, char** values, char**) {
+                *static_cast<long*>(out) += std::atol(values[0]);
+                return 0;
+            },
+            &rows, nullptr);
+    }
+    sqlite3_close(db);
+    return rows;
+}
+
+// ---------------------------------------------------------------------------------------------
+// One size, in a process of its own
+
+/// What a size's run found; handed from the child to the parent as bytes through a pipe.
+struct Figures {
+    int documents = 0;
+    int registered = 0; ///< documents in the register before the run
+    InboxCounts inbox;
+    Timing setup;
+    Timing fetch, list, process, import, floor;
+    long listLines = 0;
+    // What the job did.
+    long listed = 0;
+    long fetched = 0;
+    long notLoaded = 0;
+    long chains = 0;
+    int ready = 0, warning = 0, error = 0, unverified = 0, other = 0;
+    long importChains = 0, imported = 0, failedChains = 0, ordersMade = 0, closed = 0;
+    long componentRows = 0;
+    long floorRows = 0;
+    long floorLines = 0;
+    char failure[400] = {};
+};
+
+void Fail(Figures& f, const std::string& what) {
+    if (f.failure[0] == '\0') {
+        std::snprintf(f.failure, sizeof f.failure, "%s", what.c_str());
+    }
+}
+
+/// Runs `nso list --all` on the database as a user runs it; its output is counted and dropped.
+void TimeList(const fs::path& dir, const fs::path& database, Figures& f) {
+    const fs::path out = dir / "list.out";
+    const fs::path settings = dir / "list.toml";
+    const std::ofstream empty(settings); // every setting from the options
+    std::fflush(stdout);
+    const auto start = Clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        if (std::freopen(out.c_str(), "w", stdout) == nullptr) {
+            std::_Exit(126);
+        }
+        execl(KVAD_NSO_BINARY, KVAD_NSO_BINARY, "--settings", settings.c_str(), "--db",
+              database.c_str(), "--cache-dir", (dir / "cache").c_str(), "list", "--all", nullptr);
+        std::_Exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    f.list.wallMs = MsSince(start);
+    f.list.cpuMs = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+    f.list.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        Fail(f, "nso list --all failed (status " + std::to_string(status) + ")");
+        return;
+    }
+    std::ifstream listed(out);
+    std::string line;
+    while (std::getline(listed, line)) {
+        ++f.listLines;
+    }
+}
+
+/// The main job on a fresh inbox of `documents` orders, into a register of `registered`
+/// documents; with `floor`, the floor on the same documents.
+Figures RunSize(const fs::path& dir, int documents, int lines, int registered, bool floor) {
+    Figures f;
+    f.documents = documents;
+    f.registered = registered;
+    fs::create_directories(dir);
+    nsoapp::Settings settings;
+    settings.database = (dir / "nso.db").string();
+    settings.companyVat = kCompanyVat;
+    settings.inbox = (dir / "inbox").string();
+    settings.cacheDir = (dir / "cache").string();
+
+    f.setup = Time([&] {
+        NewDatabase(settings.database);
+        LoadMasterData(*kvad::db::OpenSqlite(settings.database), lines);
+        if (registered > 0) {
+            Populate(settings.database, registered, lines);
+        }
+    });
+    f.inbox = WriteInbox(settings.inbox, documents, lines);
+    const long rowsBefore = TotalRows(settings.database);
+
+    {
+        nsoapp::Session session = nsoapp::OpenSession(settings);
+        nsoapp::RequireWritable(session, settings);
+        nsoapp::RequireConfiguration(session, settings);
+        const nsoapp::RetrievalLock lock(settings.database, settings.company,
+                                         std::chrono::milliseconds(10000));
+        nsoapp::FetchOutcome fetched;
+        nsoapp::ProcessOutcome processed;
+        nsoapp::ImportOutcome imported;
+        nsoapp::ProgressView fetching("", nsoapp::ProgressView::Channel::Quiet);
+        f.fetch = Time([&] { fetched = nsoapp::FetchDocuments(session, settings, fetching); });
+        TimeList(dir, settings.database, f);
+        nsoapp::ProgressView processing("", nsoapp::ProgressView::Channel::Quiet);
+        f.process = Time([&] { processed = nsoapp::ProcessChains(session, false, processing); });
+        nsoapp::ProgressView importing("", nsoapp::ProgressView::Channel::Quiet);
+        f.import =
+            Time([&] { imported = nsoapp::ImportReadyChains(session, processed, importing); });
+
+        f.listed = fetched.report.listed;
+        f.fetched = static_cast<long>(fetched.report.registered.size());
+        f.notLoaded = static_cast<long>(fetched.NotLoaded());
+        f.chains = static_cast<long>(processed.chains);
+        f.ready = processed.tally.ready;
+        f.warning = processed.tally.warning;
+        f.error = processed.tally.error;
+        f.unverified = processed.tally.unverified;
+        f.other = processed.tally.other;
+        f.importChains = imported.totals.chains;
+        f.imported = imported.totals.imported;
+        f.failedChains = imported.totals.failed;
+        f.ordersMade = imported.totals.ordersMade;
+        f.closed = imported.totals.closed;
+        for (const nsoapp::OrderToReview& order : processed.toReview) {
+            std::fprintf(stderr, "left for a clerk: %s\n", order.title.c_str());
+            for (const nsoapp::MessageView& m : order.errors) {
+                std::fprintf(stderr, "  %d %s = %s: %s\n", m.code, m.field.c_str(), m.value.c_str(),
+                             m.text.c_str());
+            }
+            break; // one is enough to see why
+        }
+        for (const nsoapp::ChainFailure& failure : imported.failures) {
+            std::fprintf(stderr, "import of the chain of %s failed: %s\n", failure.title.c_str(),
+                         failure.reason.c_str());
+            break;
+        }
+        if (!processed.stopped.empty() || !imported.stopped.empty()) {
+            Fail(f, "stopped: " + processed.stopped + imported.stopped);
+        }
+    }
+    f.componentRows = TotalRows(settings.database) - rowsBefore;
+
+    const long expectedChains = f.inbox.orders;
+    if (f.fetched != documents || f.notLoaded != 0) {
+        Fail(f, std::to_string(f.fetched) + " of " + std::to_string(documents) +
+                    " documents registered, " + std::to_string(f.notLoaded) + " not loaded");
+    }
+    if (f.error != 0 || f.unverified != 0 || f.ready + f.warning != documents) {
+        Fail(f, "not every document passed verification");
+    }
+    if (f.chains != expectedChains || f.importChains != expectedChains ||
+        f.imported != expectedChains || f.failedChains != 0) {
+        Fail(f, std::to_string(f.imported) + " of " + std::to_string(expectedChains) +
+                    " chains imported");
+    }
+    if (f.listLines < documents + registered) {
+        Fail(f, "nso list --all printed " + std::to_string(f.listLines) + " lines");
+    }
+
+    if (floor) {
+        const fs::path floorFile = dir / "floor.db";
+        NewDatabase(floorFile);
+        const long floorBefore = TotalRows(floorFile);
+        std::vector<fs::path> files;
+        for (const auto& entry :
+             fs::directory_iterator(fs::path(settings.inbox) / (std::string("IT") + kCompanyVat))) {
+            files.push_back(entry.path());
+        }
+        std::sort(files.begin(), files.end());
+        bench::FloorLoader loader(floorFile.string());
+        f.floor = Time([&] {
+            for (const fs::path& path : files) {
+                std::ifstream in(path, std::ios::binary);
+                const std::string text((std::istreambuf_iterator<char>(in)),
+                                       std::istreambuf_iterator<char>());
+                f.floorLines += loader.Load(text, path.filename().string());
+            }
+        });
+        f.floorRows = TotalRows(floorFile) - floorBefore;
+        if (f.floorLines != f.inbox.lines) {
+            Fail(f, "the floor stored " + std::to_string(f.floorLines) + " lines of " +
+                        std::to_string(f.inbox.lines));
+        }
+    }
+    return f;
+}
+
+/// Runs one size in a child process and returns its figures (exits when the child fails).
+/// With `here`, runs it in this process instead, for a profiler that follows one process.
+Figures InChild(const fs::path& dir, int documents, int lines, int registered, bool floor,
+                bool here) {
+    if (here) {
+        const Figures f = RunSize(dir, documents, lines, registered, floor);
+        fs::remove_all(dir);
+        return f;
+    }
+    int fds[2];
+    if (pipe(fds) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        int status = 0;
+        try {
+            const Figures f = RunSize(dir, documents, lines, registered, floor);
+            status = write(fds[1], &f, sizeof f) == static_cast<ssize_t>(sizeof f) ? 0 : 2;
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "pipeline (%d orders, %d registered): %s\n", documents, registered,
+                         error.what());
+            status = 1;
+        }
+        std::fflush(stderr);
+        std::_Exit(status);
+    }
+    close(fds[1]);
+    Figures f;
+    const ssize_t got = read(fds[0], &f, sizeof f);
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    fs::remove_all(dir);
+    if (got != static_cast<ssize_t>(sizeof f) || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "the run of %d orders failed\n", documents);
+        fs::remove_all(dir.parent_path()); // the run's folder: nothing else needs it
+        std::exit(1);
+    }
+    return f;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Output
+
+const char* Mark(bool met) {
+    return met ? "met" : "MISSED";
+}
+
+/// A phase's row; its peak memory when `peak` (the process's peak so far after the phase).
+void PrintPhase(const char* name, const Timing& t, int orders, bool peak = true) {
+    std::printf("  %-30s %9.2f %10.1f %10.3f %12.3f", name, t.wallMs / 1000.0,
+                orders * 1000.0 / t.wallMs, t.wallMs / orders, t.cpuMs / orders);
+    if (peak) {
+        std::printf(" %11.0f", t.peakMb);
+    }
+    std::printf("\n");
+}
+
+Timing EndToEnd(const Figures& f) {
+    return {f.fetch.wallMs + f.process.wallMs + f.import.wallMs,
+            f.fetch.cpuMs + f.process.cpuMs + f.import.cpuMs};
+}
+
+void PrintOutcome(const Figures& f) {
+    std::printf("  fetched %ld of %ld listed, %ld not loaded; %ld chains processed, documents "
+                "reviewed: %d ready, %d with warnings, %d with errors, %d not verified",
+                f.fetched, f.listed, f.notLoaded, f.chains, f.ready, f.warning, f.error,
+                f.unverified);
+    if (f.other > 0) {
+        std::printf(", %d left alone", f.other);
+    }
+    std::printf("\n  imported %ld of %ld chains (%ld failed): %ld ERP orders made, %ld no longer "
+                "to be fulfilled\n",
+                f.imported, f.importChains, f.failedChains, f.ordersMade, f.closed);
+}
+
+void PrintSize(const Figures& f, int lines) {
+    const int n = f.documents;
+    std::printf("\n%d documents of %d lines (%.1f KB each): %d orders, %d revisions, %d "
+                "cancellations\n",
+                n, lines, f.inbox.kbPerOrder, f.inbox.orders, f.inbox.revisions,
+                f.inbox.cancellations);
+    std::printf("  %-30s %9s %10s %10s %12s %11s\n", "phase", "seconds", "orders/s", "ms/order",
+                "CPU ms/order", "peak RSS MB");
+    PrintPhase("fetch", f.fetch, n);
+    PrintPhase("list (nso list --all)", f.list, n);
+    PrintPhase("process", f.process, n);
+    PrintPhase("import", f.import, n);
+    const Timing e2e = EndToEnd(f);
+    PrintPhase("end to end (fetch+proc+import)", e2e, n, false);
+    PrintPhase("floor (libxml2 + SQLite)", f.floor, n, false);
+    const double perSecond = n * 1000.0 / e2e.wallMs;
+    const double ratio = e2e.wallMs / f.floor.wallMs;
+    std::printf("  end to end %.1f orders/s (target %.0f: %s); %.1fx the floor, CPU %.1fx "
+                "(target within %.0fx: %s)\n",
+                perSecond, kTargetPerSecond, Mark(perSecond >= kTargetPerSecond), ratio,
+                e2e.cpuMs / f.floor.cpuMs, kTargetRatio, Mark(ratio <= kTargetRatio));
+    PrintOutcome(f);
+    std::printf("  rows written: %ld by the job (%.0f per order), %ld by the floor (%.0f per "
+                "order)\n",
+                f.componentRows, static_cast<double>(f.componentRows) / n, f.floorRows,
+                static_cast<double>(f.floorRows) / n);
+    std::printf(
+        "  nso list --all printed %ld lines; peak RSS is the process's (nso list: its own)\n",
+        f.listLines);
+    if (f.failure[0] != '\0') {
+        std::printf("  FAILED: %s\n", f.failure);
+    }
+}
+
+std::vector<int> Numbers(const std::string& list) {
+    std::vector<int> out;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const std::size_t comma = std::min(list.find(',', start), list.size());
+        out.push_back(std::atoi(list.substr(start, comma - start).c_str()));
+        start = comma + 1;
+    }
+    return out;
+}
+
+int RunBench(int argc, char** argv) {
+    std::vector<int> sizes;
+    std::vector<int> registers = {1000, 10000, 100000};
+    int lines = 20;
+    int batch = 500;
+    bool registersGiven = false;
+    bool batchGiven = false;
+    bool here = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "--lines" || arg == "--batch" || arg == "--registers") && i + 1 < argc) {
+            const std::string value = argv[++i];
+            if (arg == "--lines") {
+                lines = std::atoi(value.c_str());
+            } else if (arg == "--batch") {
+                batch = std::atoi(value.c_str());
+                batchGiven = true;
+            } else {
+                registers = Numbers(value);
+                registersGiven = true;
+            }
+        } else if (arg == "--here") {
+            here = true;
+        } else if (!arg.empty() && std::isdigit(static_cast<unsigned char>(arg[0])) != 0) {
+            sizes.push_back(std::atoi(arg.c_str()));
+        } else {
+            std::fprintf(stderr, "usage: pipeline [--lines L] [--batch B] [--registers K,...] "
+                                 "[--here] [ORDERS...]\n");
+            return 2;
+        }
+    }
+    if (sizes.empty()) {
+        sizes = {1000, 10000};
+    } else {
+        registers = registersGiven ? registers : std::vector<int>{1000};
+        batch = batchGiven ? batch : std::min(batch, sizes.front());
+    }
+    if (lines < 1 || batch < 1 ||
+        std::any_of(sizes.begin(), sizes.end(), [](int n) { return n < 1; }) ||
+        std::any_of(registers.begin(), registers.end(), [](int k) { return k < 0; })) {
+        std::fprintf(stderr, "pipeline: sizes, lines and batch must be above 0\n");
+        return 2;
+    }
+    const fs::path dir = fs::temp_directory_path() / ("kvad-pipeline-" + std::to_string(getpid()));
+
+    std::printf("Main job (nso run's phases) on generated orders of %d buyers; every 10th document "
+                "revises an earlier order, every 20th cancels one\n",
+                kBuyers);
+    std::printf("Targets: %.0f orders/s end to end; end to end within %.0fx of the floor\n",
+                kTargetPerSecond, kTargetRatio);
+    bool failed = false;
+    for (const int n : sizes) {
+        const Figures f = InChild(dir / ("size-" + std::to_string(n)), n, lines, 0, true, here);
+        PrintSize(f, lines);
+        failed = failed || f.failure[0] != '\0';
+    }
+
+    std::printf("\nCost per order as the register grows: %d new documents of %d lines fetched, "
+                "processed and imported into a register of earlier documents (processed, each "
+                "with its ERP order)\n",
+                batch, lines);
+    std::printf("%10s %9s %9s %9s %9s %10s %12s %9s %9s\n", "registered", "fetch", "process",
+                "import", "e2e", "e2e ord/s", "list --all", "peak RSS", "setup");
+    std::printf("%10s %9s %9s %9s %9s %10s %12s %9s %9s\n", "", "ms/order", "ms/order", "ms/order",
+                "ms/order", "", "s", "MB", "s");
+    for (const int k : registers) {
+        const Figures f =
+            InChild(dir / ("register-" + std::to_string(k)), batch, lines, k, false, here);
+        const Timing e2e = EndToEnd(f);
+        std::printf("%10d %9.3f %9.3f %9.3f %9.3f %10.1f %12.2f %9.0f %9.1f\n", k,
+                    f.fetch.wallMs / batch, f.process.wallMs / batch, f.import.wallMs / batch,
+                    e2e.wallMs / batch, batch * 1000.0 / e2e.wallMs, f.list.wallMs / 1000.0,
+                    f.import.peakMb, f.setup.wallMs / 1000.0);
+        if (f.failure[0] != '\0') {
+            PrintOutcome(f);
+            std::printf("  FAILED: %s\n", f.failure);
+            failed = true;
+        }
+    }
+    fs::remove_all(dir);
+    return failed ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return RunBench(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
+}
