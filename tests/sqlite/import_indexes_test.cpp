@@ -1,0 +1,58 @@
+// The statements that ask whether an NSO order is already an ERP document, and the one that
+// finds the next document number, are answered from an index: without one each is a scan of
+// every ERP document, and decoding and import slow down as the ERP's documents grow.
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "sqlite_schema_lookup.h"
+#include "temp_database.h"
+#include "tsql/tsql_translator.h"
+
+namespace {
+
+class ImportIndexes : public kvad::test::TempDatabase {
+  protected:
+    /// SQLite's plan for a T-SQL statement, as translated for this database, one step a line.
+    std::string PlanOf(const std::string& tsql) {
+        sqlite3* db = nullptr;
+        EXPECT_EQ(sqlite3_open_v2(Path().c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        kvad::db::SqliteSchemaLookup lookup(db);
+        const std::string sql = "EXPLAIN QUERY PLAN " + kvad::db::TranslateTsql(tsql, lookup).sql;
+        sqlite3_stmt* statement = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr), SQLITE_OK)
+            << sqlite3_errmsg(db);
+        std::string plan;
+        while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
+            plan += reinterpret_cast<const char*>(sqlite3_column_text(statement, 3));
+            plan += "\n";
+        }
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+        return plan;
+    }
+};
+
+TEST_F(ImportIndexes, AlreadyImportedAndNextNumberAreIndexLookups) {
+    kvad::db::ApplySchema(*connection);
+    // The import's own question, as it sends it.
+    const std::string imported = PlanOf(
+        "SELECT DO11_GUID FROM IE91_NSOFILES WITH (NOLOCK) INNER JOIN DO12_DOCTESTARIF WITH "
+        "(NOLOCK) ON DO12_DITTA_CG18 = IE91_DITTA_CG18 AND ISNULL(DO12_FEIDDOC,'') = "
+        "ISNULL(IE91_IDORD,'') AND ISNULL(DO12_FEDATADOC,'') = ISNULL(IE91_ISSUEDATE,'') AND "
+        "ISNULL(DO12_FEIDSOGGETTO,'') = ISNULL(IE91_ENDPOINTID,'') INNER JOIN DO11_DOCTESTATA "
+        "WITH (NOLOCK) ON DO11_DITTA_CG18 = DO12_DITTA_CG18 AND DO11_NUMREG_CO99 = "
+        "DO12_NUMREG_CO99 WHERE IE91_ID = 7");
+    EXPECT_NE(imported.find("USING INDEX DO12_DOCTESTARIF_NSO_ORDER"), std::string::npos)
+        << imported;
+    EXPECT_EQ(imported.find("SCAN"), std::string::npos) << imported;
+
+    const std::string number =
+        PlanOf("SELECT MAX(DO11_NUMDOC) FROM DO11_DOCTESTATA WHERE DO11_DITTA_CG18 = 1 AND "
+               "DO11_DOCUM_MG36 = 'OCL' AND DO11_SEZDOC = 'A' AND DO11_ANNODOC = 2024");
+    EXPECT_NE(number.find("DO11_DOCTESTATA_NUMBER"), std::string::npos) << number;
+}
+
+} // namespace
