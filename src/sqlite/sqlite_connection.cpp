@@ -240,11 +240,33 @@ long SqliteConnection::RunTranslated(const Translated& translated, const Stateme
     return static_cast<long>(sqlite3_changes64(db_.get()));
 }
 
+namespace {
+
+/// True when result column `i` of `select` is a table's identity copied unchanged (an
+/// AUTOINCREMENT key), not an expression.
+bool CopiesIdentity(sqlite3* db, sqlite3_stmt* select, int i) {
+    const char* column = sqlite3_column_origin_name(select, i);
+    const char* table = sqlite3_column_table_name(select, i);
+    const char* schema = sqlite3_column_database_name(select, i);
+    if (column == nullptr || table == nullptr) {
+        return false;
+    }
+    int notNull = 0;
+    int primaryKey = 0;
+    int autoIncrement = 0;
+    return sqlite3_table_column_metadata(db, schema, table, column, nullptr, nullptr, &notNull,
+                                         &primaryKey, &autoIncrement) == SQLITE_OK &&
+           autoIncrement != 0;
+}
+
+} // namespace
+
 long SqliteConnection::RunSelectInto(const Translation& translation,
                                      const StatementSource& source) {
     sqlite3* db = db_.get();
     std::vector<std::string> names;
     std::vector<std::string> types;
+    std::vector<std::string> identities; // result columns copied from a table's identity
     {
         Statement select = source.Prepare(translation.sql,
                                           translation.sql.size() <= StatementCache::kMaxSqlLength);
@@ -263,6 +285,9 @@ long SqliteConnection::RunSelectInto(const Translation& translation,
                 untyped.push_back(i);
             }
             types.push_back(std::move(type));
+            if (CopiesIdentity(db, select.Get(), i)) {
+                identities.push_back(names.back());
+            }
         }
         // Computed columns without a known type take the type of their first value.
         while (!untyped.empty() && select.Step()) {
@@ -294,6 +319,14 @@ long SqliteConnection::RunSelectInto(const Translation& translation,
     Statement insert(db, "INSERT INTO " + table + " " + translation.sql);
     insert.Run();
     const long inserted = static_cast<long>(sqlite3_changes64(db));
+    // A row of the new table is found again by the identity it copied (a working table's
+    // document id): an index keeps each such lookup from scanning every row, long texts and all.
+    const SqliteTableRef ref = ResolveTableName(translation.intoTable);
+    for (const std::string& column : identities) {
+        ExecuteSql(db, "CREATE INDEX " + ref.schema + "." +
+                           QuoteIdentifier(ref.table + "$" + column) + " ON " +
+                           QuoteIdentifier(ref.table) + " (" + QuoteIdentifier(column) + ")");
+    }
     together.Release();
     return inserted;
 }

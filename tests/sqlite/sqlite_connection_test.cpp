@@ -1,4 +1,9 @@
+#include <sqlite3.h>
+
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 #include "kvad_nso/errors.h"
 #include "kvad_nso/recordset.h"
@@ -49,6 +54,33 @@ TEST_F(Connection, SelectIntoKeepsDeclaredTypes) {
     EXPECT_EQ(rs->Value("DATA").ToDate(), (DateTime{2024, 3, 6, 10, 20, 30}));
     EXPECT_EQ(rs->Value("IMPORTO"), Variant(*Decimal::Parse("0.1")));
     EXPECT_EQ(rs->Value("ID").Type(), VarType::Long);
+}
+
+TEST_F(Connection, SelectIntoIndexesTheIdentityItCopies) {
+    Native("CREATE TABLE DOCUMENTI (DOC_ID INTEGER PRIMARY KEY AUTOINCREMENT, TESTO text);"
+           "INSERT INTO DOCUMENTI (TESTO) VALUES ('a'), ('b');");
+    connection->Execute("SELECT DOC_ID, DOC_ID + 0 AS CALCOLATO, TESTO INTO #LAVORO FROM "
+                        "DOCUMENTI");
+    connection->Execute("SELECT ID, CODICE INTO #ALTRO FROM ORDINI");
+    const auto& sqlite = dynamic_cast<const db::SqliteConnection&>(*connection);
+    sqlite3_stmt* statement = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(sqlite.Handle(),
+                                 "SELECT tbl_name || '.' || sql FROM sqlite_temp_master WHERE "
+                                 "type = 'index' ORDER BY name",
+                                 -1, &statement, nullptr),
+              SQLITE_OK);
+    std::vector<std::string> indexes;
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        indexes.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+    }
+    sqlite3_finalize(statement);
+    // Only the copied identity: not the expression, not a key that is not an identity.
+    ASSERT_EQ(indexes.size(), 1U);
+    EXPECT_NE(indexes[0].find("#LAVORO.CREATE INDEX"), std::string::npos) << indexes[0];
+    EXPECT_NE(indexes[0].find("(\"DOC_ID\")"), std::string::npos) << indexes[0];
+    // The rows read back as they went in.
+    auto rs = connection->Query("SELECT TESTO FROM #LAVORO WHERE DOC_ID = 2");
+    EXPECT_EQ(rs->Value("TESTO").Text(), "b");
 }
 
 TEST_F(Connection, RolledBackTransactionLeavesNothing) {
