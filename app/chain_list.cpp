@@ -110,9 +110,8 @@ ChainList GatherChainList(Session& session, kvad::kaenumTipoOrdiniProcessati whi
         notLoaded.emplace(id, std::move(document));
     }
     RequireOk(session, "reading what became of the documents");
-    session.nso->LeggiOrdini(which);
+    auto all = session.nso->ListChains(which);
     RequireOk(session, "reading the chains");
-    auto all = session.nso->RstOrdini();
     const Chains chains = GroupChains(*all);
 
     ChainList list;

@@ -206,6 +206,14 @@ std::vector<DocumentOutcome> CLSIE_NSO::RepairDocuments() {
     return nso::RepairDocuments(*state_);
 }
 
+std::shared_ptr<Recordset> CLSIE_NSO::ListChains(kaenumTipoOrdiniProcessati fTipoOrdiniProcessati) {
+    nso::ResetStatus(*state_);
+    std::shared_ptr<Recordset> chains;
+    nso::Guard(*state_, "ListChains",
+               [&] { chains = nso::ListChains(*state_, fTipoOrdiniProcessati); });
+    return chains;
+}
+
 std::vector<DocumentOutcome> CLSIE_NSO::DocumentsNotLoaded() {
     std::vector<DocumentOutcome> documents;
     nso::Guard(*state_, "DocumentsNotLoaded",

@@ -8,8 +8,60 @@ namespace kvad::nso {
 // The chain list: every leaf (a document with XML that no other such document refers to) with
 // the documents it replaced beneath it, their linked ERP orders, the user who retrieved them and
 // the buyer from the staged header.
+namespace {
+
+/// "TABLE.*", or TABLE's columns named one by one.
+std::string ColumnsOf(const std::string& table, const std::vector<std::string>& columns) {
+    if (columns.empty()) {
+        return table + ".*";
+    }
+    std::string list;
+    for (const std::string& column : columns) {
+        if (!list.empty()) {
+            list += ", ";
+        }
+        list += table;
+        list += '.';
+        list += column;
+    }
+    return list;
+}
+
+/// The extra condition on the leaves of LeggiOrdini's kind of chains.
+std::string LeafFilter(kaenumTipoOrdiniProcessati fTipoOrdiniProcessati) {
+    if (fTipoOrdiniProcessati == kaOrdiniDaProcessare) {
+        return " AND ISNULL(IE91_PROCESSATO, 0) = 0 \r\n";
+    }
+    if (fTipoOrdiniProcessati == kaOrdiniProcessati) {
+        return " AND ISNULL(IE91_PROCESSATO, 0) = 1 \r\n";
+    }
+    return "";
+}
+
+/// Marks the main rows of `tabella` whose chain holds an older document with a delivered ERP
+/// order, and opens its rows newest first.
+std::shared_ptr<Recordset> MarkAndOpen(NsoState& state, const std::string& tabella) {
+    // Main rows whose chain holds an older document with a delivered ERP order.
+    Conn(state).Execute("UPDATE TEMP_MAIN \r\n"
+                        "SET TMP_IMG_SEL = 2 \r\n"
+                        "FROM " +
+                        tabella +
+                        " AS TEMP_EVASI \r\n"
+                        "INNER JOIN " +
+                        tabella +
+                        " AS TEMP_MAIN \r\n"
+                        "ON TEMP_MAIN.ID_RIGA = TEMP_EVASI.ID_PADRE \r\n"
+                        "WHERE TEMP_EVASI.TMP_ORDINE_CONSEGNATO > 0");
+    return Conn(state).OpenRecordset("SELECT * \r\nFROM " + tabella +
+                                     " \r\nORDER BY IE91_ISSUEDATE DESC, "
+                                     "ID_PADRE, LIVELLO \r\n");
+}
+
+} // namespace
+
 std::string ChainStatement(const std::string& ditta, const std::string& tabella,
-                           const std::string& filtro) {
+                           const std::string& filtro,
+                           const std::vector<std::string>& registerColumns) {
     std::string sql;
     sql.reserve(8192);
     sql += ";WITH \r\n";
@@ -23,7 +75,7 @@ std::string ChainStatement(const std::string& ditta, const std::string& tabella,
     sql += "          IE91_RIF_IDORD IS NOT NULL AND \r\n";
     sql += "          IE91_XML       IS NOT NULL ), \r\n";
     sql += "  CTE_FOGLIE AS ( \r\n";
-    sql += "    SELECT IE91_NSOFILES.* \r\n";
+    sql += "    SELECT " + ColumnsOf("IE91_NSOFILES", registerColumns) + " \r\n";
     sql += "    FROM IE91_NSOFILES WITH (NOLOCK) \r\n";
     sql += "    LEFT OUTER JOIN CTE_RIF WITH (NOLOCK) \r\n";
     sql += "    ON CTE_RIF.IE91_RIF_IDORD      = IE91_NSOFILES.IE91_IDORD AND \r\n";
@@ -48,7 +100,7 @@ std::string ChainStatement(const std::string& ditta, const std::string& tabella,
     sql += "           CONVERT (VARCHAR(50), CTE_FOGLIE.IE91_IDORD) + '#' + CONVERT (VARCHAR, "
            "CTE_FOGLIE.IE91_ISSUEDATE, 23) + '#' + CTE_FOGLIE.IE91_ENDPOINTID AS ID_PADRE, \r\n";
     sql += "           1 AS LIVELLO, \r\n";
-    sql += "           FIGLIO.* \r\n";
+    sql += "           " + ColumnsOf("FIGLIO", registerColumns) + " \r\n";
     sql += "    FROM CTE_FOGLIE \r\n";
     sql += "    INNER JOIN IE91_NSOFILES AS FIGLIO WITH (NOLOCK) \r\n";
     sql += "    ON FIGLIO.IE91_ENDPOINTID = CTE_FOGLIE.IE91_RIF_ENDPOINTID     AND \r\n";
@@ -60,7 +112,7 @@ std::string ChainStatement(const std::string& ditta, const std::string& tabella,
            "FIGLIO.IE91_ISSUEDATE, 23) + '#' + FIGLIO.IE91_ENDPOINTID AS ID_RIGA, \r\n";
     sql += "           CTE_ORDINAZIONI.ID_PADRE, \r\n";
     sql += "           LIVELLO + 1, \r\n";
-    sql += "           FIGLIO.* \r\n";
+    sql += "           " + ColumnsOf("FIGLIO", registerColumns) + " \r\n";
     sql += "    FROM CTE_ORDINAZIONI \r\n";
     sql += "    INNER JOIN IE91_NSOFILES AS FIGLIO WITH (NOLOCK) \r\n";
     sql += "    ON FIGLIO.IE91_ENDPOINTID = CTE_ORDINAZIONI.IE91_RIF_ENDPOINTID     AND \r\n";
@@ -124,32 +176,28 @@ void LeggiOrdini(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessa
     Guard(state, "LeggiOrdini", [&] {
         const std::string& tabella = state.NomeTempOrdini;
         EliminaTabellaTemp(state, tabella);
-
-        std::string filtro;
-        if (fTipoOrdiniProcessati == kaOrdiniDaProcessare) {
-            filtro = " AND ISNULL(IE91_PROCESSATO, 0) = 0 \r\n";
-        } else if (fTipoOrdiniProcessati == kaOrdiniProcessati) {
-            filtro = " AND ISNULL(IE91_PROCESSATO, 0) = 1 \r\n";
-        }
-        Conn(state).Execute(ChainStatement(SqlCodiceDitta(state), tabella, filtro));
-
-        // Main rows whose chain holds an older document with a delivered ERP order.
-        Conn(state).Execute("UPDATE TEMP_MAIN \r\n"
-                            "SET TMP_IMG_SEL = 2 \r\n"
-                            "FROM " +
-                            tabella +
-                            " AS TEMP_EVASI \r\n"
-                            "INNER JOIN " +
-                            tabella +
-                            " AS TEMP_MAIN \r\n"
-                            "ON TEMP_MAIN.ID_RIGA = TEMP_EVASI.ID_PADRE \r\n"
-                            "WHERE TEMP_EVASI.TMP_ORDINE_CONSEGNATO > 0");
-
+        Conn(state).Execute(
+            ChainStatement(SqlCodiceDitta(state), tabella, LeafFilter(fTipoOrdiniProcessati)));
         state.RstOrdini.reset();
-        state.RstOrdini = Conn(state).OpenRecordset("SELECT * \r\nFROM " + tabella +
-                                                    " \r\nORDER BY IE91_ISSUEDATE DESC, "
-                                                    "ID_PADRE, LIVELLO \r\n");
+        state.RstOrdini = MarkAndOpen(state, tabella);
     });
+}
+
+std::shared_ptr<Recordset> ListChains(NsoState& state,
+                                      kaenumTipoOrdiniProcessati fTipoOrdiniProcessati) {
+    std::vector<std::string> columns;
+    auto shape = Conn(state).Query("SELECT * FROM IE91_NSOFILES WHERE 1 = 0");
+    for (int i = 0; i < shape->FieldCount(); ++i) {
+        if (!EqualsNoCase(shape->FieldName(i), "IE91_XML")) {
+            columns.push_back(shape->FieldName(i));
+        }
+    }
+    shape.reset();
+    const std::string tabella = state.NomeTempOrdini + "_ELENCO";
+    EliminaTabellaTemp(state, tabella);
+    Conn(state).Execute(
+        ChainStatement(SqlCodiceDitta(state), tabella, LeafFilter(fTipoOrdiniProcessati), columns));
+    return MarkAndOpen(state, tabella);
 }
 
 void SetSelezione(NsoState& state, kaEnumNSOSelez pParSelez) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <string>
+#include <vector>
 
 #include "support/test_env.h"
 
@@ -169,6 +171,48 @@ TEST_F(LeggiOrdiniTest, DeliveredOlderOrderBlocksSelection) {
     EXPECT_EQ(At(after, "101#2024-02-10#UFABCD").sel, 2);
     EXPECT_EQ(At(after, "200#2024-01-10#UFABCD").sel, 1);
     EXPECT_EQ(At(after, "100#2024-01-10#UFABCD").sel, 9);
+}
+
+TEST_F(LeggiOrdiniTest, ListChainsGivesTheWorkingTableRowsWithoutTheXml) {
+    Add({"100", "2024-01-10", "", 0, true, true, "G-100"});
+    Add({"101", "2024-02-10", "100|2024-01-10", 1});
+    Add({"102", "2024-03-10", "101|2024-02-10", 2});
+    Add({"200", "2024-01-10", "", 0, true, false, "G-200"});
+    Add({"300", "2024-01-01", "", 0, false});
+    ErpOrder("G-100", 1, true);
+    const auto rowsOf = [](Recordset& rs) {
+        std::vector<std::string> rows;
+        if (rs.RecordCount() <= 0) {
+            return rows;
+        }
+        for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+            rows.push_back(rs.Value("ID_RIGA").Text() + "|" + rs.Value("ID_PADRE").Text() + "|" +
+                           rs.Value("LIVELLO").Text() + "|" + rs.Value("TMP_IMG_SEL").Text() + "|" +
+                           rs.Value("IE91_ID").Text() + "|" +
+                           rs.Value("TMP_IMG_GESTIONEDOC").Text());
+        }
+        return rows;
+    };
+    for (const auto kind : {kaOrdiniTutti, kaOrdiniDaProcessare, kaOrdiniProcessati}) {
+        Leggi(kind);
+        auto working = env.S().RstOrdini;
+        const std::vector<std::string> expected = rowsOf(*working);
+        auto listed = ListChains(env.S(), kind);
+        ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+        ASSERT_NE(listed, nullptr);
+        EXPECT_EQ(rowsOf(*listed), expected) << "kind " << kind;
+        EXPECT_FALSE(expected.empty() && kind != kaOrdiniProcessati) << "kind " << kind;
+        EXPECT_FALSE(listed->HasField("IE91_XML"));
+        EXPECT_TRUE(listed->HasField("IE91_HUBID"));
+        EXPECT_EQ(env.S().RstOrdini, working) << "the working table's recordset stays";
+    }
+    Leggi(kaOrdiniTutti);
+    EXPECT_EQ(At(Rows(), "102#2024-03-10#UFABCD").sel, 2) << "the blocked mark is in both";
+
+    const std::string projected = ChainStatement("1", "#T", "", {"IE91_ID", "IE91_IDORD"});
+    EXPECT_NE(projected.find("SELECT IE91_NSOFILES.IE91_ID, IE91_NSOFILES.IE91_IDORD \r\n"),
+              std::string::npos);
+    EXPECT_EQ(projected.find("FIGLIO.*"), std::string::npos);
 }
 
 TEST_F(LeggiOrdiniTest, InvertingTwiceRestoresTheSelectionAndBadValuesFail) {

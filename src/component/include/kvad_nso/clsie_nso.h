@@ -137,6 +137,12 @@ class CLSIE_NSO : public ComObject {
     /// kaErrVB and leaves the document it met as it was; a platform that cannot be used sets
     /// kaErrConnessioneNSO.
     std::vector<DocumentOutcome> RepairDocuments();
+    /// The chains as LeggiOrdini reads them, for a listing: the same rows, order and blocked
+    /// marks as RstOrdini, with every register column but IE91_XML. The working table and
+    /// RstOrdini are left as they were. Resets Stato; a database failure sets kaErrVB and gives
+    /// null.
+    [[nodiscard]] std::shared_ptr<Recordset>
+    ListChains(kaenumTipoOrdiniProcessati fTipoOrdiniProcessati);
     /// The company's registered documents that were not loaded, with the reason of each.
     [[nodiscard]] std::vector<DocumentOutcome> DocumentsNotLoaded();
     /// Downloads again the company's registered documents whose XML was never stored, and loads

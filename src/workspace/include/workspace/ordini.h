@@ -2,7 +2,9 @@
 // The working table of order chains (NomeTempOrdini, a temporary table of the connection) and
 // the selection of its main rows.
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "frame/nso_state.h"
 
@@ -14,10 +16,20 @@ void LeggiOrdini(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessa
 /// Selects all, none, or inverts the selection of the selectable main rows.
 void SetSelezione(NsoState& state, kaEnumNSOSelez pParSelez);
 
+/// The chains as LeggiOrdini builds them, read into a recordset of their own for a listing:
+/// the same rows, order and blocked marks as RstOrdini, with every register column but the
+/// XML, which a listing does not show and which would make it carry the size of every document.
+/// It is read from a table of its own (NomeTempOrdini + "_ELENCO", kept until the next call, so
+/// that the recordset can be requeried); the working table and RstOrdini are left as they were.
+[[nodiscard]] std::shared_ptr<Recordset>
+ListChains(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessati);
+
 /// The statement that builds the working table `tabella` for company `ditta`; `filtro` is the
-/// extra condition on the leaves (with its line end) or "".
+/// extra condition on the leaves (with its line end) or "". With `registerColumns` the
+/// documents' rows carry those register columns only, instead of all of them.
 [[nodiscard]] std::string ChainStatement(const std::string& ditta, const std::string& tabella,
-                                         const std::string& filtro);
+                                         const std::string& filtro,
+                                         const std::vector<std::string>& registerColumns = {});
 
 /// A text value for a recordset filter, between quotes with its own quotes doubled.
 [[nodiscard]] std::string FilterLiteral(const std::string& value);
