@@ -78,7 +78,7 @@ std::string Date(int level, int chain) {
     return text;
 }
 
-// Registers `documents` documents in chains of one to four, each with its XML and staged header,
+// Registers company 1 and `documents` documents in chains of one to four, each with its XML and staged header,
 // a fifth of the older documents with an ERP order (half of them delivered) and a tenth of the
 // chains already processed.
 void Populate(const fs::path& file, int documents, int lines) {
@@ -86,7 +86,10 @@ void Populate(const fs::path& file, int documents, int lines) {
     if (sqlite3_open(file.c_str(), &db) != SQLITE_OK) {
         throw std::runtime_error("cannot open " + file.string());
     }
-    sqlite3_exec(db, "PRAGMA journal_mode = WAL; BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_exec(db,
+                 "PRAGMA journal_mode = WAL; BEGIN; "
+                 "INSERT OR IGNORE INTO CG18_DITTA (CG18_CODICE) VALUES (1)",
+                 nullptr, nullptr, nullptr);
     {
         Inserter document(db, "INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_STATUS, "
                               "IE91_ID_FW07, IE91_HUBID, IE91_IDORD, IE91_ISSUEDATE, "
