@@ -2,6 +2,8 @@
 // record in one savepoint, so a failing script leaves the file as it was.
 #include "sqlite/sqlite_database.h"
 
+#include <sqlite3.h>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,12 +18,26 @@ namespace kvad::db {
 
 namespace {
 
+/// The first line of a script that must run with foreign keys off.
+constexpr std::string_view kForeignKeysOff = "-- kvad: foreign keys off";
+
 constexpr std::string_view kVersionTable =
     "CREATE TABLE IF NOT EXISTS KVAD_SCHEMA_VERSION (\n"
     "    SCHEMA_VERSION  int          NOT NULL PRIMARY KEY,\n"
     "    SCHEMA_SCRIPT   varchar(100) COLLATE NOCASE NOT NULL,\n"
     "    SCHEMA_APPLIED  datetime     NOT NULL\n"
     ");\n";
+
+/// Whether a row refers to a row that is not there (PRAGMA foreign_key_check finds one).
+bool BrokenReferences(sqlite3* db) {
+    sqlite3_stmt* check = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA foreign_key_check", -1, &check, nullptr) != SQLITE_OK) {
+        return true;
+    }
+    const bool broken = sqlite3_step(check) != SQLITE_DONE;
+    sqlite3_finalize(check);
+    return broken;
+}
 
 void ApplyScript(Connection& connection, const SchemaScript& script) {
     std::string sql(kVersionTable);
@@ -31,16 +47,43 @@ void ApplyScript(Connection& connection, const SchemaScript& script) {
            "VALUES (" +
            std::to_string(script.version) + ", '" + std::string(script.name) +
            "', strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime'));\n";
-    // A failing script leaves the file as it was.
-    Savepoint together(AsSqlite(connection, sql).Handle(), "kvad_schema");
-    try {
-        ExecuteNativeScript(connection, sql);
-    } catch (const DbError& e) {
-        throw DbError("schema script " + std::string(script.name) +
-                          " could not be applied: " + e.Description(),
-                      e.SqlState(), std::string(script.name), e.Source());
+    const auto failed = [&](const std::string& why, const std::string& sqlState) {
+        return DbError("schema script " + std::string(script.name) +
+                           " could not be applied: " + why,
+                       sqlState, std::string(script.name), "KVAD_NSO schema");
+    };
+    sqlite3* db = AsSqlite(connection, sql).Handle();
+    // A script that rebuilds a referenced table runs with foreign keys off, as SQLite's way of
+    // changing a table's layout asks: dropping the old table would otherwise delete every row
+    // that refers to it. The references are checked before the change is kept.
+    const bool keysOff = script.sql.starts_with(kForeignKeysOff);
+    if (keysOff) {
+        if (sqlite3_get_autocommit(db) == 0) {
+            throw failed("it rebuilds a table and cannot run inside a transaction", "HY000");
+        }
+        ExecuteNativeScript(connection, "PRAGMA foreign_keys = OFF;");
     }
-    together.Release();
+    try {
+        // A failing script leaves the file as it was.
+        Savepoint together(db, "kvad_schema");
+        try {
+            ExecuteNativeScript(connection, sql);
+        } catch (const DbError& e) {
+            throw failed(e.Description(), e.SqlState());
+        }
+        if (keysOff && BrokenReferences(db)) {
+            throw failed("rows would refer to documents that are not there", "23000");
+        }
+        together.Release();
+    } catch (...) {
+        if (keysOff) {
+            ExecuteNativeScript(connection, "PRAGMA foreign_keys = ON;");
+        }
+        throw;
+    }
+    if (keysOff) {
+        ExecuteNativeScript(connection, "PRAGMA foreign_keys = ON;");
+    }
 }
 
 // Whether the file has the version table; any failure other than its absence is an error. The
@@ -79,10 +122,10 @@ int LatestSchemaVersion() noexcept {
     return EmbeddedSchemaScripts().back().version;
 }
 
-int ApplySchema(Connection& connection) {
+int ApplySchema(Connection& connection, int upTo) {
     int version = SchemaVersion(connection);
     for (const SchemaScript& script : EmbeddedSchemaScripts()) {
-        if (script.version <= version) {
+        if (script.version <= version || (upTo > 0 && script.version > upTo)) {
             continue;
         }
         ApplyScript(connection, script);

@@ -64,6 +64,45 @@ TEST_F(SchemaFile, InitTwiceKeepsDataAndVersion) {
     EXPECT_EQ(CountRows(*connection, "SELECT IE97_CODE FROM IE97_NSO_ERRORS"), 17);
 }
 
+TEST_F(SchemaFile, RegisterRebuiltWithItsXmlLastKeepsRowsIdsAndReferences) {
+    ASSERT_EQ(db::ApplySchema(*connection, 5), 5);
+    Native("INSERT INTO CG18_DITTA (CG18_CODICE, CG18_PARTIVA) VALUES (1, '01234567890');"
+           "INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_IDORD, IE91_XML, IE91_RIF_IDORD, "
+           "IE91_PROCESSATO) VALUES (1, 'A', '<Order>a</Order>', NULL, 0), (1, 'B', "
+           "'<Order>b</Order>', 'A', 1), (1, 'C', '<Order>c</Order>', NULL, 0);"
+           "INSERT INTO IE92_NSOTESTATAXML (IE92_ID_IE91) VALUES (1), (2), (3);"
+           "DELETE FROM IE91_NSOFILES WHERE IE91_ID = 3;");
+    ASSERT_EQ(CountRows(*connection, "SELECT IE92_ID FROM IE92_NSOTESTATAXML"), 2);
+
+    ASSERT_EQ(db::ApplySchema(*connection), db::LatestSchemaVersion());
+    const std::vector<std::string> columns = ColumnNames(*connection, "IE91_NSOFILES");
+    ASSERT_FALSE(columns.empty());
+    EXPECT_EQ(columns.back(), "IE91_XML");
+    EXPECT_EQ(columns.size(), 16U);
+    auto rows = connection->Query("SELECT IE91_ID, IE91_IDORD, IE91_RIF_IDORD, IE91_PROCESSATO, "
+                                  "IE91_XML FROM IE91_NSOFILES ORDER BY IE91_ID");
+    ASSERT_FALSE(rows->Eof());
+    EXPECT_EQ(rows->Value("IE91_ID").ToLong(), 1);
+    EXPECT_EQ(rows->Value("IE91_XML").Text(), "<Order>a</Order>");
+    rows->MoveNext();
+    EXPECT_EQ(rows->Value("IE91_ID").ToLong(), 2);
+    EXPECT_EQ(rows->Value("IE91_RIF_IDORD").Text(), "A");
+    EXPECT_EQ(rows->Value("IE91_PROCESSATO").ToLong(), 1);
+    rows.reset();
+    // The staging rows are still there and still follow their document.
+    EXPECT_EQ(CountRows(*connection, "SELECT IE92_ID FROM IE92_NSOTESTATAXML"), 2);
+    connection->Execute("DELETE FROM IE91_NSOFILES WHERE IE91_ID = 2");
+    EXPECT_EQ(CountRows(*connection, "SELECT IE92_ID FROM IE92_NSOTESTATAXML"), 1);
+    // A deleted document's id is not given again, and the indexes are back.
+    const std::string insert = "INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_IDORD, "
+                               "IE91_ISSUEDATE, IE91_ENDPOINTID) VALUES (1, ";
+    connection->Execute(insert + "'D', '2024-03-05 00:00:00', 'UFABC')");
+    EXPECT_EQ(connection->Query("SELECT MAX(IE91_ID) AS N FROM IE91_NSOFILES")->Value("N").ToLong(),
+              4);
+    EXPECT_THROW(connection->Execute(insert + "'d', '2024-03-05 00:00:00', 'ufabc')"),
+                 kvad::DbError);
+}
+
 TEST(Schema, LogTakesInsertsWithoutColumnList) {
     auto connection = NewDatabase();
     const std::vector<std::string> expected = {

@@ -44,8 +44,9 @@ enum class DatabaseCondition {
 void ExecuteNativeScript(Connection& connection, const std::string& sql);
 
 /// Applies the schema scripts that the file does not have yet, in version order, each in its
-/// own transaction. Idempotent. Returns the schema version the file has afterwards.
-int ApplySchema(Connection& connection);
+/// own transaction. Idempotent. With `upTo` above 0, stops after that version (to test an
+/// upgrade from it). Returns the schema version the file has afterwards.
+int ApplySchema(Connection& connection, int upTo = 0);
 
 /// The schema version recorded in the file (0 for a file without the schema).
 [[nodiscard]] int SchemaVersion(Connection& connection);
