@@ -78,9 +78,9 @@ std::string Date(int level, int chain) {
     return text;
 }
 
-// Registers company 1 and `documents` documents in chains of one to four, each with its XML and staged header,
-// a fifth of the older documents with an ERP order (half of them delivered) and a tenth of the
-// chains already processed.
+// Registers company 1 and `documents` documents in chains of one to four, each with its XML and
+// staged header, a fifth of the older documents with an ERP order (half of them delivered) and a
+// tenth of the chains already processed.
 void Populate(const fs::path& file, int documents, int lines) {
     sqlite3* db = nullptr;
     if (sqlite3_open(file.c_str(), &db) != SQLITE_OK) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/stand_ins.h"
+#include "support/broken_import.h"
 #include "support/fake_connection.h"
 #include "support/test_env.h"
 
@@ -79,28 +80,7 @@ TEST(ClsieNso, EndingAnInstanceReleasesButNeverClosesTheConnection) {
     EXPECT_TRUE(connection->statements.empty()) << "nothing was sent on the way out";
 }
 
-// An import object that fails as a call, and tells whether it is attached and alive.
-class BrokenImport final : public DocumentImport {
-  public:
-    static inline int alive = 0;
-    static inline bool attached = false;
-    BrokenImport() { ++alive; }
-    BrokenImport(const BrokenImport&) = delete;
-    BrokenImport& operator=(const BrokenImport&) = delete;
-    BrokenImport(BrokenImport&&) = delete;
-    BrokenImport& operator=(BrokenImport&&) = delete;
-    ~BrokenImport() override { --alive; }
-    std::int32_t OutcomeCode() override { return 0; }
-    std::string OutcomeText() override { return ""; }
-    void SetConnection(std::shared_ptr<Connection> connection) override {
-        attached = connection != nullptr;
-    }
-    void SetHost(std::shared_ptr<HostApplication>) override {}
-    void SetOption(const Variant&) override {}
-    void SetLayout(const Variant&) override {}
-    void Run() override { throw VbError(vberr::kInvalidArgument, "stopped"); }
-    void SetFilter(const std::string&) override {}
-};
+using test::BrokenImport;
 
 TEST(ClsieNso, EndingAnInstanceReleasesTheImportObjectAFailureLeftBehind) {
     test::TestEnv env;

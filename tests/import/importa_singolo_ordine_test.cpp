@@ -5,6 +5,7 @@
 #include "host/stand_ins.h"
 #include "import/esito_ordine.h"
 #include "import_test_env.h"
+#include "support/broken_import.h"
 #include "support/failing_connection.h"
 
 namespace kvad::nso::test {
@@ -43,24 +44,7 @@ TEST_F(ImportaSingoloOrdineTest, ReportsTheObjectsOutcomeAndReleasesTheObject) {
     EXPECT_EQ(env.S().Errore.Text(), "Errore nel recupero informazioni ordine importato");
 }
 
-// An import object whose run fails as a call, with what it was given.
-class BrokenImport final : public DocumentImport {
-  public:
-    static inline int made = 0;
-    static inline bool attached = false;
-
-    BrokenImport() { ++made; }
-    std::int32_t OutcomeCode() override { return 0; }
-    std::string OutcomeText() override { return ""; }
-    void SetConnection(std::shared_ptr<Connection> connection) override {
-        attached = connection != nullptr;
-    }
-    void SetHost(std::shared_ptr<HostApplication>) override {}
-    void SetOption(const Variant&) override {}
-    void SetLayout(const Variant&) override {}
-    void Run() override { throw VbError(vberr::kInvalidArgument, "layout engine stopped"); }
-    void SetFilter(const std::string&) override {}
-};
+using kvad::test::BrokenImport;
 
 TEST_F(ImportaSingoloOrdineTest, AnObjectInterruptedByAnErrorIsReusedUntilReleased) {
     Add({"A", "2024-03-01"});
