@@ -138,24 +138,24 @@ std::string OrderNumber(int i) {
 
 /// Document `i` of an inbox: an order, or a revision or cancellation of an earlier order of the
 /// same inbox (one that nothing else revises or cancels).
-bench::OrderSpec Document(int i, int lines) {
-    bench::OrderSpec spec;
-    spec.lines = lines;
-    spec.number = OrderNumber(i);
+bench::OrderShape Document(int i, int lines) {
+    bench::OrderShape shape;
+    shape.lines = lines;
+    shape.number = OrderNumber(i);
     const Kind kind = KindOf(i);
     const int order = kind == Kind::Revision ? i - 5 : kind == Kind::Cancellation ? i - 4 : i;
-    spec.endpoint = BuyerOffice(Buyer(order));
-    spec.buyerVat = BuyerVat(Buyer(order));
-    spec.deliveryLocation = BuyerLocation(Buyer(order));
+    shape.endpoint = BuyerOffice(Buyer(order));
+    shape.buyerVat = BuyerVat(Buyer(order));
+    shape.deliveryLocation = BuyerLocation(Buyer(order));
     if (kind == Kind::Revision) {
-        spec.issueDate = "2024-03-06";
-        spec.reference = OrderNumber(order) + "#2024-03-05#" + spec.endpoint + "#Revised";
+        shape.issueDate = "2024-03-06";
+        shape.reference = OrderNumber(order) + "#2024-03-05#" + shape.endpoint + "#Revised";
     } else if (kind == Kind::Cancellation) {
-        spec.issueDate = "2024-03-07";
-        spec.reference = OrderNumber(order) + "#2024-03-05#" + spec.endpoint + "#Cancelled";
-        spec.cancellation = true;
+        shape.issueDate = "2024-03-07";
+        shape.reference = OrderNumber(order) + "#2024-03-05#" + shape.endpoint + "#Cancelled";
+        shape.cancellation = true;
     }
-    return spec;
+    return shape;
 }
 
 struct InboxCounts {
@@ -172,10 +172,10 @@ InboxCounts WriteInbox(const fs::path& inbox, int count, int lines) {
     fs::create_directories(folder);
     InboxCounts counts;
     for (int i = 1; i <= count; ++i) {
-        const bench::OrderSpec spec = Document(i, lines);
+        const bench::OrderShape shape = Document(i, lines);
         char name[32];
         std::snprintf(name, sizeof name, "ord-%06d.xml", i);
-        const std::string xml = bench::OrderXml(spec);
+        const std::string xml = bench::OrderXml(shape);
         std::ofstream(folder / name, std::ios::binary) << xml;
         switch (KindOf(i)) {
         case Kind::Order:
@@ -189,7 +189,7 @@ InboxCounts WriteInbox(const fs::path& inbox, int count, int lines) {
             ++counts.cancellations;
             break;
         }
-        counts.lines += spec.cancellation ? 1 : lines;
+        counts.lines += shape.cancellation ? 1 : lines;
     }
     return counts;
 }

@@ -9,7 +9,7 @@
 namespace bench {
 
 /// What varies between generated orders.
-struct OrderSpec {
+struct OrderShape {
     int lines = 20;
     std::string number = "B-1";
     std::string endpoint = "UFABCD";      ///< the buyer's office (IPA code)
@@ -51,9 +51,9 @@ inline std::string CancellationLine() {
            "</cac:OrderLine>";
 }
 
-/// An order, a revision or a cancellation as `spec` describes it.
-inline std::string OrderXml(const OrderSpec& spec) {
-    const std::string& endpoint = spec.endpoint;
+/// An order, a revision or a cancellation as `shape` describes it.
+inline std::string OrderXml(const OrderShape& shape) {
+    const std::string& endpoint = shape.endpoint;
     std::string xml =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Order "
         "xmlns=\"urn:oasis:names:specification:ubl:schema:xsd:Order-2\" "
@@ -62,14 +62,14 @@ inline std::string OrderXml(const OrderSpec& spec) {
         "<cbc:CustomizationID>urn:fdc:peppol.eu:poacc:trns:order:3</cbc:CustomizationID>"
         "<cbc:ProfileID>urn:fdc:peppol.eu:poacc:bis:ordering:3</cbc:ProfileID>"
         "<cbc:ID>" +
-        spec.number + "</cbc:ID><cbc:IssueDate>" + spec.issueDate +
+        shape.number + "</cbc:ID><cbc:IssueDate>" + shape.issueDate +
         "</cbc:IssueDate>"
         "<cbc:OrderTypeCode>220</cbc:OrderTypeCode>"
         "<cbc:Note>Consegna al magazzino centrale, piano terra</cbc:Note>"
         "<cbc:DocumentCurrencyCode>EUR</cbc:DocumentCurrencyCode>"
         "<cbc:CustomerReference>RIF-2024-001</cbc:CustomerReference>";
-    if (!spec.reference.empty()) {
-        xml += "<cac:OrderDocumentReference><cbc:ID>" + spec.reference +
+    if (!shape.reference.empty()) {
+        xml += "<cac:OrderDocumentReference><cbc:ID>" + shape.reference +
                "</cbc:ID></cac:OrderDocumentReference>";
     }
     xml += "<cac:BuyerCustomerParty><cac:Party><cbc:EndpointID schemeID=\"0201\">" + endpoint +
@@ -79,7 +79,7 @@ inline std::string OrderXml(const OrderSpec& spec) {
            "<cbc:CityName>Torino</cbc:CityName><cbc:PostalZone>10100</cbc:PostalZone>"
            "<cac:Country><cbc:IdentificationCode>IT</cbc:IdentificationCode></cac:Country>"
            "</cac:PostalAddress><cac:PartyTaxScheme><cbc:CompanyID>IT" +
-           spec.buyerVat +
+           shape.buyerVat +
            "</cbc:CompanyID>"
            "<cac:TaxScheme><cbc:ID>VAT</cbc:ID></cac:TaxScheme></cac:PartyTaxScheme>"
            "<cac:PartyLegalEntity><cbc:RegistrationName>Azienda Sanitaria Locale"
@@ -93,7 +93,7 @@ inline std::string OrderXml(const OrderSpec& spec) {
            "<cbc:CityName>Milano</cbc:CityName><cbc:PostalZone>20100</cbc:PostalZone>"
            "<cac:Country><cbc:IdentificationCode>IT</cbc:IdentificationCode></cac:Country>"
            "</cac:PostalAddress></cac:Party></cac:SellerSupplierParty>";
-    if (spec.cancellation) {
+    if (shape.cancellation) {
         return xml +
                "<cac:TaxTotal><cbc:TaxAmount currencyID=\"EUR\">0.00</cbc:TaxAmount>"
                "</cac:TaxTotal><cac:AnticipatedMonetaryTotal><cbc:LineExtensionAmount "
@@ -102,7 +102,7 @@ inline std::string OrderXml(const OrderSpec& spec) {
                CancellationLine() + "</Order>";
     }
     xml += "<cac:Delivery><cac:DeliveryLocation><cbc:ID schemeID=\"0088\">" +
-           spec.deliveryLocation +
+           shape.deliveryLocation +
            "</cbc:ID>"
            "<cac:Address><cbc:StreetName>Via Roma 1</cbc:StreetName><cbc:CityName>Torino"
            "</cbc:CityName><cbc:PostalZone>10100</cbc:PostalZone><cac:Country>"
@@ -116,7 +116,7 @@ inline std::string OrderXml(const OrderSpec& spec) {
            "<cac:AnticipatedMonetaryTotal><cbc:LineExtensionAmount currencyID=\"EUR\">250.00"
            "</cbc:LineExtensionAmount><cbc:PayableAmount currencyID=\"EUR\">305.00"
            "</cbc:PayableAmount></cac:AnticipatedMonetaryTotal>";
-    for (int n = 1; n <= spec.lines; ++n) {
+    for (int n = 1; n <= shape.lines; ++n) {
         xml += OrderLine(n);
     }
     return xml + "</Order>";
@@ -125,11 +125,11 @@ inline std::string OrderXml(const OrderSpec& spec) {
 /// An order with `lines` lines, number `number`, buyer office `endpoint`.
 inline std::string OrderXml(int lines, const std::string& number = "B-1",
                             const std::string& endpoint = "UFABCD") {
-    OrderSpec spec;
-    spec.lines = lines;
-    spec.number = number;
-    spec.endpoint = endpoint;
-    return OrderXml(spec);
+    OrderShape shape;
+    shape.lines = lines;
+    shape.number = number;
+    shape.endpoint = endpoint;
+    return OrderXml(shape);
 }
 
 } // namespace bench
