@@ -17,11 +17,6 @@
 namespace kvad::nso {
 namespace {
 
-// Processing codes of the working table acted on here.
-constexpr std::int32_t kDaImportare = 2;
-constexpr std::int32_t kNonImportato = 3;
-constexpr std::int32_t kAnnullamento = 4;
-
 // Log entries of the import: the order's own attempt succeeded, or the chain failed.
 constexpr std::int32_t kImportRiuscito = 14;
 constexpr std::int32_t kImportFallito = 0;

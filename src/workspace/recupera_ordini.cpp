@@ -14,15 +14,6 @@
 namespace kvad::nso {
 namespace {
 
-// Processing codes (TMP_ELABORA) of the working table.
-constexpr std::int32_t kNienteDaFare = 0;
-constexpr std::int32_t kDaChiudere = 1;
-constexpr std::int32_t kDaImportare = 2;
-constexpr std::int32_t kNonImportato = 3;
-constexpr std::int32_t kAnnullamento = 4;
-constexpr std::int32_t kConsegnato = 5;
-constexpr std::int32_t kCatenaConsegnata = 6;
-
 // IE91_OPERAZIONE of a cancellation.
 constexpr std::int32_t kOpAnnullamento = 2;
 

@@ -2,6 +2,7 @@
 // The working table of order chains (NomeTempOrdini, a temporary table of the connection) and
 // the selection of its main rows.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,6 +10,15 @@
 #include "frame/nso_state.h"
 
 namespace kvad::nso {
+
+// Processing codes (TMP_ELABORA) of the working table.
+inline constexpr std::int32_t kNienteDaFare = 0;
+inline constexpr std::int32_t kDaChiudere = 1;
+inline constexpr std::int32_t kDaImportare = 2;
+inline constexpr std::int32_t kNonImportato = 3;
+inline constexpr std::int32_t kAnnullamento = 4;
+inline constexpr std::int32_t kConsegnato = 5;
+inline constexpr std::int32_t kCatenaConsegnata = 6;
 
 /// Rebuilds the working table from the register and opens RstOrdini on it, newest first.
 void LeggiOrdini(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessati);
