@@ -15,14 +15,7 @@ namespace kvad::nso::test {
 
 using Columns = std::vector<std::pair<std::string, std::string>>;
 
-/// A SQLite text literal.
-inline std::string Q(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
+using kvad::test::Q;
 
 /// Today moved by a number of days, as the database stores dates.
 inline std::string Day(int offset) {

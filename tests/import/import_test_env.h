@@ -19,14 +19,7 @@
 
 namespace kvad::nso::test {
 
-/// A SQLite text literal.
-inline std::string Q(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
+using kvad::test::Q;
 
 inline std::string N(std::int64_t value) {
     return std::to_string(value);

@@ -12,6 +12,15 @@
 
 namespace kvad::test {
 
+/// A SQLite text literal: the text between quotes, its own quotes doubled.
+inline std::string Q(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
 class TestEnv {
   public:
     explicit TestEnv(std::int32_t company = 1);

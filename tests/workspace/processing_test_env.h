@@ -16,14 +16,7 @@
 
 namespace kvad::nso::test {
 
-/// A SQLite text literal.
-inline std::string Q(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
+using kvad::test::Q;
 
 class ProcessingTest : public ::testing::Test {
   protected:
