@@ -1,0 +1,98 @@
+#pragma once
+/// The codes the component writes into its tables and reads back, each named once: the error
+/// log's message codes, the severities and contexts of its entries, the decoded line types and
+/// the working table's processing codes and import outcomes. The component, the hosts and the
+/// tests use these names; SQL that needs a code writes it through them.
+
+#include <cstdint>
+#include <string_view>
+
+#include "kvad_nso/enums.h"
+
+namespace kvad {
+
+/// Message codes of the error log (IE98_CODE_IE97), each with a row of the catalogue
+/// IE97_NSO_ERRORS.
+namespace message {
+inline constexpr std::int32_t kImportFailed = 0;    ///< own text: why the import failed
+inline constexpr std::int32_t kXmlNotLoaded = 12;   ///< the XML could not be staged
+inline constexpr std::int32_t kDeliveredChain = 13; ///< an older order has delivered quantities
+inline constexpr std::int32_t kImported = 14;       ///< information: the order was imported
+inline constexpr std::int32_t kAlreadyImported = 15;
+inline constexpr std::int32_t kNoDocumentCode = 100;
+inline constexpr std::int32_t kNoSection = 101;
+inline constexpr std::int32_t kNoWarehouse = 102;
+inline constexpr std::int32_t kNoCustomer = 103;
+inline constexpr std::int32_t kNoCurrency = 104;
+inline constexpr std::int32_t kNoDestination = 105;
+inline constexpr std::int32_t kAmbiguousOffice = 106;
+inline constexpr std::int32_t kNoItem = 200;
+inline constexpr std::int32_t kNoDeliveryDate = 201;
+inline constexpr std::int32_t kNoVatCode = 202;
+inline constexpr std::int32_t kUnknownVatCode = 203;
+inline constexpr std::int32_t kAmbiguousStandardId = 204;
+} // namespace message
+
+/// Severities of the error log (IE98_TYPE) are kaEnumStatoVerifica's first three members; the
+/// message recordset shows them as display codes (12 error, 13 warning, 99 anything else).
+namespace severity {
+inline constexpr std::int32_t kInfo = kaVerificaOk;
+inline constexpr std::int32_t kWarning = kaVerificaWarning;
+inline constexpr std::int32_t kError = kaVerificaCritical;
+inline constexpr std::int32_t kShownAsError = kaVerificaCerottoRosso;
+inline constexpr std::int32_t kShownAsWarning = kaVerificaPuntoEsclamativo;
+inline constexpr std::int32_t kShownAsOther = 99;
+
+/// "error", "warning" or "info" for a stored severity (IE98_TYPE): the one name every host
+/// prints for it.
+[[nodiscard]] constexpr std::string_view Name(std::int32_t stored) noexcept {
+    if (stored == kError) {
+        return "error";
+    }
+    if (stored == kWarning) {
+        return "warning";
+    }
+    return "info";
+}
+
+/// The stored severity a display code of the message recordset stands for.
+[[nodiscard]] constexpr std::int32_t FromDisplay(std::int32_t shown) noexcept {
+    if (shown == kShownAsError) {
+        return kError;
+    }
+    if (shown == kShownAsWarning) {
+        return kWarning;
+    }
+    return kInfo;
+}
+} // namespace severity
+
+/// Line types of a decoded line (IE95_DO30_INDTIPORIGA).
+namespace line_type {
+inline constexpr std::int32_t kItemFound = 0;        ///< an order line whose item was decoded
+inline constexpr std::int32_t kItemNotFound = 1;     ///< an order line left without an item
+inline constexpr std::int32_t kTaxedAllowance = 1;   ///< an allowance or charge with a VAT rate
+inline constexpr std::int32_t kUntaxedAllowance = 2; ///< one without: not checked for an item
+} // namespace line_type
+
+/// Processing codes of the working table (TMP_ELABORA).
+namespace processing {
+inline constexpr std::int32_t kNothing = 0;        ///< nothing to do, or chain not selected
+inline constexpr std::int32_t kToClose = 1;        ///< older order to make no longer fulfillable
+inline constexpr std::int32_t kToImport = 2;       ///< to be imported
+inline constexpr std::int32_t kNotImported = 3;    ///< older document, only the latest imported
+inline constexpr std::int32_t kCancellation = 4;   ///< the latest document is a cancellation
+inline constexpr std::int32_t kDelivered = 5;      ///< older order with delivered quantities
+inline constexpr std::int32_t kDeliveredChain = 6; ///< main row of a chain with a delivered order
+} // namespace processing
+
+/// Import outcomes of the working table (TMP_ESITO, TMP_GESTIONE).
+namespace import_outcome {
+inline constexpr std::int32_t kNone = 0;
+inline constexpr std::int32_t kFailed = 12;
+inline constexpr std::int32_t kImported = 14;
+inline constexpr std::int32_t kHandlingFailed = 99;
+inline constexpr std::int32_t kHandlingImported = 8;
+} // namespace import_outcome
+
+} // namespace kvad
