@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, checks the formatting, builds, runs the whole test suite, runs
+# Installs what is missing, checks the formatting and that no include points up a layer, builds, runs the whole test suite, runs
 # clang-tidy, and runs the suite again under AddressSanitizer and UndefinedBehaviorSanitizer
 # together with every fuzz program for a short time. Any finding fails. CI runs this script.
 set -euo pipefail
@@ -17,6 +17,7 @@ step() {
 
 step "dependencies" scripts/deps.sh
 step "formatting" scripts/check_format.sh
+step "layers" scripts/include_graph.sh
 step "build" scripts/build.sh
 step "tests" ctest --test-dir build --output-on-failure -j "$(nproc)"
 step "clang-tidy" scripts/check_tidy.sh build
