@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the formatting and that no include points up a layer, builds,
 # runs the whole test suite, runs clang-tidy, and runs the suite again under AddressSanitizer
-# and UndefinedBehaviorSanitizer together with every fuzz program for a short time. Any finding fails. CI runs this script.
+# and UndefinedBehaviorSanitizer together with every fuzz program for a short time. Any finding
+# fails. CI runs this script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
