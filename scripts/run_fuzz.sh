@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every fuzz program of fuzz/ for a bounded time, starting from its inputs in
-# fuzz/corpus/<name>/ (and the dictionary fuzz/<name>.dict when there is one):
+# fuzz/corpus/<name>/ (and the dictionary fuzz/<name>.dict when there is one; the XML programs
+# also from ../shared/ubl-samples when it is there):
 #   scripts/run_fuzz.sh [BUILD_DIR [SECONDS [NAME...]]]    (default build-san, 20 s, all)
 # The programs run side by side, as many as there are cores (FUZZ_JOBS to change it). New inputs
 # go to BUILD_DIR/fuzz/work/<name>/, a crashing input to BUILD_DIR/fuzz/artifacts/; any crash,
@@ -35,6 +36,9 @@ run_one() {
     [ -f "fuzz/$name.dict" ] && options+=(-dict="fuzz/$name.dict")
     local seeds=()
     [ -d "fuzz/corpus/$name" ] && seeds+=("fuzz/corpus/$name")
+    # The public UBL samples may not be shipped with the project; where they are at hand, they
+    # seed the XML programs too.
+    [[ "$name" == xml* ]] && [ -d ../shared/ubl-samples ] && seeds+=(../shared/ubl-samples)
     "$program" "${options[@]}" "$work" "${seeds[@]}" >"$logs/$name.log" 2>&1
 }
 
