@@ -26,6 +26,9 @@ inline constexpr std::int32_t kNoCustomer = 103;
 inline constexpr std::int32_t kNoCurrency = 104;
 inline constexpr std::int32_t kNoDestination = 105;
 inline constexpr std::int32_t kAmbiguousOffice = 106;
+/// A number of the order that could not be read (text, or too large) and was taken as 0; its
+/// field is the decoded value it fed, its one parameter the text. Header or line.
+inline constexpr std::int32_t kUnreadableNumber = 107;
 inline constexpr std::int32_t kNoItem = 200;
 inline constexpr std::int32_t kNoDeliveryDate = 201;
 inline constexpr std::int32_t kNoVatCode = 202;

@@ -2,16 +2,10 @@
 
 #include "frame/failure_path.h"
 #include "frame/formato_db.h"
+#include "kvad_nso/codes.h"
 #include "verification/error_log.h"
 
 namespace kvad::nso {
-namespace {
-
-// Warning 204: the standard identifier matches more than one item.
-constexpr std::int32_t kStandardAmbiguo = 204;
-
-} // namespace
-
 void DecodificaArticolo(NsoState& state, std::int32_t fId, std::int32_t fIdIE94,
                         std::int32_t fProgRiga, const std::string& fCampo,
                         const std::string& fCodice, const std::string& fStandard,
@@ -20,7 +14,7 @@ void DecodificaArticolo(NsoState& state, std::int32_t fId, std::int32_t fIdIE94,
                         std::int16_t& fTipoRiga) {
     fCodArt.clear();
     fOpzione.clear();
-    fTipoRiga = 0;
+    fTipoRiga = line_type::kItemFound;
     Guard(state, "DecodificaArticolo", [&] {
         const std::string ditta = SqlCodiceDitta(state);
         const std::string codice = FormatoDB(state, fCodice, kFmtTesto, false).Text();
@@ -36,7 +30,7 @@ void DecodificaArticolo(NsoState& state, std::int32_t fId, std::int32_t fIdIE94,
             if (!rs->Eof()) {
                 fCodArt = fCodice;
                 fOpzione.clear();
-                fTipoRiga = 0;
+                fTipoRiga = line_type::kItemFound;
             }
         }
         // 2. The customer's own code for an item.
@@ -57,7 +51,7 @@ void DecodificaArticolo(NsoState& state, std::int32_t fId, std::int32_t fIdIE94,
             if (!rs->Eof()) {
                 fCodArt = rs->Value("MG73_CODART_MG66").Text();
                 fOpzione = rs->Value("MG73_OPZIONE_MG5E").Text();
-                fTipoRiga = 0;
+                fTipoRiga = line_type::kItemFound;
             }
         }
         // 3. The standard identifier. Two rows are read so that an identifier shared by several
@@ -73,10 +67,10 @@ void DecodificaArticolo(NsoState& state, std::int32_t fId, std::int32_t fIdIE94,
             if (!rs->Eof()) {
                 fCodArt = rs->Value("MG66_CODART").Text();
                 fOpzione.clear();
-                fTipoRiga = 0;
+                fTipoRiga = line_type::kItemFound;
                 if (rs->RecordCount() > 1) {
-                    ScriviErrorLog(state, fId, fIdIE94, fProgRiga, kStandardAmbiguo, fCampo,
-                                   kaVerificaWarning, Contesto_DecodificaDati, "");
+                    ScriviErrorLog(state, fId, fIdIE94, fProgRiga, message::kAmbiguousStandardId,
+                                   fCampo, severity::kWarning, Contesto_DecodificaDati, "");
                 }
             }
         }
@@ -92,11 +86,11 @@ void DecodificaArticolo(NsoState& state, std::int32_t fId, std::int32_t fIdIE94,
             if (!rs->Eof()) {
                 fCodArt = rs->Value("MG87_CODART_MG66").Text();
                 fOpzione = rs->Value("MG87_OPZIONE_MG5E").Text();
-                fTipoRiga = 0;
+                fTipoRiga = line_type::kItemFound;
             }
         }
         if (fCodArt.empty()) {
-            fTipoRiga = 1;
+            fTipoRiga = line_type::kItemNotFound;
         }
     });
 }

@@ -3,212 +3,211 @@
 #include <string>
 
 #include "decoding/decodifica_articolo.h"
+#include "decoding/staged_values.h"
 #include "frame/failure_path.h"
 #include "frame/formato_db.h"
+#include "kvad_nso/codes.h"
 #include "kvad_nso/text.h"
 
 namespace kvad::nso {
 namespace {
 
-constexpr int kDecimaliUnitari = 3;
-
-// ValoreDecimale as a number: a value that is not one counts as 0.
-Decimal Importo(const Variant& value) {
-    const Variant decimal = ValoreDecimale(value);
-    return decimal.IsEmpty() ? Decimal() : decimal.ToDecimal();
-}
-
-std::string Testo(const Variant& value) {
-    return ValoreODefault(value, std::string()).Text();
-}
+constexpr int kUnitAmountDecimals = 3;
 
 // The decoded line's columns, in the order they are written.
-struct RigaDecodificata {
-    std::int32_t idOrdine = 0;
-    Variant idRigaXml;
-    std::int32_t progRiga = 0;
-    std::string codArt;
-    std::string opzione;
-    std::int16_t tipoRiga = 0;
-    std::string descrizione;
-    Decimal quantita;
-    Decimal prezzo;
-    Decimal scontoUnitario;
-    Decimal maggiorazioneUnitaria;
-    Decimal aliquota;
-    std::string codiceIva;
-    Variant dataConsegna;
+struct DecodedLine {
+    std::int32_t orderId = 0;
+    Variant stagedLineId;
+    std::int32_t lineNumber = 0;
+    std::string itemCode;
+    std::string itemOption;
+    std::int16_t lineType = 0;
+    std::string description;
+    Decimal quantity;
+    Decimal price;
+    Decimal allowancePerUnit;
+    Decimal chargePerUnit;
+    Decimal vatRate;
+    std::string vatCode;
+    Variant deliveryDate;
 };
 
-void AggiungiRiga(Recordset& righe, const RigaDecodificata& r) {
+void AppendDecodedLine(Recordset& lines, const DecodedLine& line) {
     const Variant zero(std::int16_t{0});
-    righe.AddNew();
-    righe.SetValue("IE95_ID_IE91", r.idOrdine);
-    righe.SetValue("IE95_ID_IE94", r.idRigaXml);
-    righe.SetValue("IE95_STATUS", zero);
-    righe.SetValue("IE95_DO30_PROGRIGA", r.progRiga);
-    righe.SetValue("IE95_DO30_CODART_MG66", r.codArt);
-    righe.SetValue("IE95_DO30_OPZIONE_MG5E", r.opzione);
-    righe.SetValue("IE95_DO30_INDTIPORIGA", r.tipoRiga);
-    righe.SetValue("IE95_DO30_DESCART", r.descrizione);
-    righe.SetValue("IE95_DO30_QTA1", r.quantita);
-    righe.SetValue("IE95_DO30_PREZZO1", r.prezzo);
-    for (const char* sconto : {"IE95_DO30_SCPER1", "IE95_DO30_SCPER2", "IE95_DO30_SCPER3",
-                               "IE95_DO30_SCPER4", "IE95_DO30_SCPER5", "IE95_DO30_SCPER6"}) {
-        righe.SetValue(sconto, zero);
+    lines.AddNew();
+    lines.SetValue("IE95_ID_IE91", line.orderId);
+    lines.SetValue("IE95_ID_IE94", line.stagedLineId);
+    lines.SetValue("IE95_STATUS", zero);
+    lines.SetValue("IE95_DO30_PROGRIGA", line.lineNumber);
+    lines.SetValue("IE95_DO30_CODART_MG66", line.itemCode);
+    lines.SetValue("IE95_DO30_OPZIONE_MG5E", line.itemOption);
+    lines.SetValue("IE95_DO30_INDTIPORIGA", line.lineType);
+    lines.SetValue("IE95_DO30_DESCART", line.description);
+    lines.SetValue("IE95_DO30_QTA1", line.quantity);
+    lines.SetValue("IE95_DO30_PREZZO1", line.price);
+    for (const char* discount : {"IE95_DO30_SCPER1", "IE95_DO30_SCPER2", "IE95_DO30_SCPER3",
+                                 "IE95_DO30_SCPER4", "IE95_DO30_SCPER5", "IE95_DO30_SCPER6"}) {
+        lines.SetValue(discount, zero);
     }
-    righe.SetValue("IE95_DO30_SCIMP", r.scontoUnitario);
-    righe.SetValue("IE95_DO30_MAGPER1", zero);
-    righe.SetValue("IE95_DO30_MAGPER2", zero);
-    righe.SetValue("IE95_DO30_MAGIMP", r.maggiorazioneUnitaria);
-    righe.SetValue("IE95_ALIVA_XML", r.aliquota);
-    righe.SetValue("IE95_DO30_ALIVA_CG28", r.codiceIva);
-    righe.SetValue("IE95_DO31_DATACONS", r.dataConsegna);
-    righe.SetValue("IE95_STATUS", zero);
-    righe.Update();
+    lines.SetValue("IE95_DO30_SCIMP", line.allowancePerUnit);
+    lines.SetValue("IE95_DO30_MAGPER1", zero);
+    lines.SetValue("IE95_DO30_MAGPER2", zero);
+    lines.SetValue("IE95_DO30_MAGIMP", line.chargePerUnit);
+    lines.SetValue("IE95_ALIVA_XML", line.vatRate);
+    lines.SetValue("IE95_DO30_ALIVA_CG28", line.vatCode);
+    lines.SetValue("IE95_DO31_DATACONS", line.deliveryDate);
+    lines.SetValue("IE95_STATUS", zero);
+    lines.Update();
 }
 
 } // namespace
 
-Decimal ImportoUnitario(const Decimal& total, const Decimal& quantity) {
+Decimal AmountPerUnit(const Decimal& total, const Decimal& quantity) {
     if (quantity.IsZero()) {
         return Decimal();
     }
-    return (total / quantity).Round(kDecimaliUnitari);
+    return (total / quantity).Round(kUnitAmountDecimals);
+}
+
+LineAllowances LineAllowanceTotals(NsoState& state, std::int32_t stagedLineId) {
+    LineAllowances totals;
+    auto groups =
+        Conn(state).Query("SELECT IE9A_ChargeIndicator, SUM (IE9A_Amount) AS IE9A_Amount "
+                          "FROM IE9A_NSOCORPOSCONTIXML WITH (NOLOCK) "
+                          "WHERE IE9A_ID_IE94 = " +
+                          std::to_string(stagedLineId) + " GROUP BY IE9A_ChargeIndicator ");
+    // A total is assigned, not added to: of two groups differing only in case, the last wins.
+    for (; !groups->Eof(); groups->MoveNext()) {
+        const std::string indicator = AsciiUpper(groups->Value("IE9A_ChargeIndicator").Text());
+        if (indicator == "FALSE") {
+            totals.allowances = DecimalOrZero(groups->Value("IE9A_Amount"));
+        } else if (indicator == "TRUE") {
+            totals.charges = DecimalOrZero(groups->Value("IE9A_Amount"));
+        }
+    }
+    return totals;
 }
 
 void DecodificaCorpo(NsoState& state, std::int32_t fId) {
     Guard(state, "DecodificaCorpo", [&] {
         const std::string id = std::to_string(fId);
-        auto righe = Conn(state).OpenRecordset("SELECT IE95_NSOCORPO.* "
+        auto lines = Conn(state).OpenRecordset("SELECT IE95_NSOCORPO.* "
                                                "FROM IE95_NSOCORPO WITH (NOLOCK) "
                                                "WHERE IE95_ID_IE91 = " +
                                                id);
 
         // First pass: the order's lines, numbered in the order they are read.
-        auto righeXml = Conn(state).Query("SELECT IE94_NSOCORPOXML.*, "
-                                          "       IE93_DO11_CLIFOR_CG44 "
-                                          "FROM IE91_NSOFILES WITH (NOLOCK) "
-                                          "INNER JOIN IE93_NSOTESTATA WITH (NOLOCK) "
-                                          "ON IE93_ID_IE91 = IE91_ID "
-                                          "INNER JOIN IE94_NSOCORPOXML WITH (NOLOCK) "
-                                          "ON IE94_ID_IE91 = IE91_ID "
-                                          "WHERE IE91_ID = " +
-                                          id);
-        std::int32_t progRiga = 0;
+        auto staged = Conn(state).Query("SELECT IE94_NSOCORPOXML.*, "
+                                        "       IE93_DO11_CLIFOR_CG44 "
+                                        "FROM IE91_NSOFILES WITH (NOLOCK) "
+                                        "INNER JOIN IE93_NSOTESTATA WITH (NOLOCK) "
+                                        "ON IE93_ID_IE91 = IE91_ID "
+                                        "INNER JOIN IE94_NSOCORPOXML WITH (NOLOCK) "
+                                        "ON IE94_ID_IE91 = IE91_ID "
+                                        "WHERE IE91_ID = " +
+                                        id);
+        std::int32_t lineNumber = 0;
         // Lines made from the order's own allowances and charges carry the delivery date of the
         // last order line.
-        Variant dataConsegna;
-        for (; !righeXml->Eof(); righeXml->MoveNext()) {
-            ++progRiga;
-            RigaDecodificata r;
-            const std::string codice =
-                Testo(righeXml->Value("IE94_LineItem_Item_SellersItemIdentification_ID"));
-            const std::string standard =
-                Testo(righeXml->Value("IE94_LineItem_Item_StandardItemIdentification_ID"));
-            r.quantita = Importo(righeXml->Value("IE94_LineItem_Quantity"));
-            r.codiceIva = Testo(righeXml->Value("IE94_LineItem_Item_ClassifiedTaxCategory_ID"));
-            r.aliquota =
-                Importo(righeXml->Value("IE94_LineItem_Item_ClassifiedTaxCategory_Percent"));
-            dataConsegna =
-                righeXml->Value("IE94_LineItem_Delivery_RequestedDeliveryPeriod_StartDate");
-            r.descrizione = Testo(righeXml->Value("IE94_LineItem_Item_Description"));
-            r.prezzo = Importo(righeXml->Value("IE94_LineItem_Price_PriceAmount"));
-            const std::int32_t cliente =
-                Variant(Importo(righeXml->Value("IE93_DO11_CLIFOR_CG44"))).ToLong();
-            r.idRigaXml = righeXml->Value("IE94_ID");
-            const std::int32_t idRiga = r.idRigaXml.ToLong();
+        Variant deliveryDate;
+        for (; !staged->Eof(); staged->MoveNext()) {
+            ++lineNumber;
+            DecodedLine line;
+            const std::string sellersId =
+                TextOrEmpty(staged->Value("IE94_LineItem_Item_SellersItemIdentification_ID"));
+            const std::string standardId =
+                TextOrEmpty(staged->Value("IE94_LineItem_Item_StandardItemIdentification_ID"));
+            line.quantity = DecimalOrZero(staged->Value("IE94_LineItem_Quantity"));
+            line.vatCode =
+                TextOrEmpty(staged->Value("IE94_LineItem_Item_ClassifiedTaxCategory_ID"));
+            line.vatRate =
+                DecimalOrZero(staged->Value("IE94_LineItem_Item_ClassifiedTaxCategory_Percent"));
+            deliveryDate =
+                staged->Value("IE94_LineItem_Delivery_RequestedDeliveryPeriod_StartDate");
+            line.description = TextOrEmpty(staged->Value("IE94_LineItem_Item_Description"));
+            line.price = DecimalOrZero(staged->Value("IE94_LineItem_Price_PriceAmount"));
+            const std::int32_t customer =
+                Variant(DecimalOrZero(staged->Value("IE93_DO11_CLIFOR_CG44"))).ToLong();
+            line.stagedLineId = staged->Value("IE94_ID");
+            const std::int32_t stagedLineId = line.stagedLineId.ToLong();
 
-            Decimal sconti;
-            Decimal maggiorazioni;
-            auto totali =
-                Conn(state).Query("SELECT IE9A_ChargeIndicator, SUM (IE9A_Amount) AS IE9A_Amount "
-                                  "FROM IE9A_NSOCORPOSCONTIXML WITH (NOLOCK) "
-                                  "WHERE IE9A_ID_IE94 = " +
-                                  std::to_string(idRiga) + " GROUP BY IE9A_ChargeIndicator ");
-            for (; !totali->Eof(); totali->MoveNext()) {
-                const std::string indicatore =
-                    AsciiUpper(totali->Value("IE9A_ChargeIndicator").Text());
-                if (indicatore == "FALSE") {
-                    sconti = Importo(totali->Value("IE9A_Amount"));
-                } else if (indicatore == "TRUE") {
-                    maggiorazioni = Importo(totali->Value("IE9A_Amount"));
-                }
-            }
-            totali.reset();
-
-            DecodificaArticolo(state, fId, idRiga, progRiga, "IE95_DO30_CODART_MG66", codice,
-                               standard, r.descrizione, 0, cliente, r.codArt, r.opzione,
-                               r.tipoRiga);
-            r.idOrdine = fId;
-            r.progRiga = progRiga;
-            r.scontoUnitario = ImportoUnitario(sconti, r.quantita);
-            r.maggiorazioneUnitaria = ImportoUnitario(maggiorazioni, r.quantita);
-            r.dataConsegna = dataConsegna;
-            AggiungiRiga(*righe, r);
+            const LineAllowances totals = LineAllowanceTotals(state, stagedLineId);
+            DecodificaArticolo(state, fId, stagedLineId, lineNumber, "IE95_DO30_CODART_MG66",
+                               sellersId, standardId, line.description, 0, customer, line.itemCode,
+                               line.itemOption, line.lineType);
+            line.orderId = fId;
+            line.lineNumber = lineNumber;
+            line.allowancePerUnit = AmountPerUnit(totals.allowances, line.quantity);
+            line.chargePerUnit = AmountPerUnit(totals.charges, line.quantity);
+            line.deliveryDate = deliveryDate;
+            AppendDecodedLine(*lines, line);
         }
-        righeXml.reset();
+        staged.reset();
 
         // Second pass: the order's own allowances and charges, numbered after its last line.
-        auto scontiTestata =
+        auto orderAllowances =
             Conn(state).Query("SELECT * FROM IE96_NSOTESTATASCONTIXML WITH (NOLOCK) "
                               "WHERE IE96_ID_IE91 = " +
                               id);
-        if (scontiTestata->Eof()) {
+        if (orderAllowances->Eof()) {
             return;
         }
         {
-            auto massimo = Conn(state).Query("SELECT MAX(IE95_DO30_PROGRIGA) AS MAX_PROGRIGA "
+            auto highest = Conn(state).Query("SELECT MAX(IE95_DO30_PROGRIGA) AS MAX_PROGRIGA "
                                              "FROM IE95_NSOCORPO WITH (NOLOCK) "
                                              "WHERE IE95_ID_IE91 = " +
                                              id);
-            const Variant ultima = massimo->Value("MAX_PROGRIGA");
-            progRiga = ultima.IsNull() ? 0 : ultima.ToLong();
+            const Variant last = highest->Value("MAX_PROGRIGA");
+            lineNumber = last.IsNull() ? 0 : last.ToLong();
         }
-        Decimal scontiNonImponibili;
-        auto nuoveRigheXml = Conn(state).OpenRecordset("SELECT IE94_NSOCORPOXML.* "
-                                                       "FROM IE94_NSOCORPOXML WITH (NOLOCK) "
-                                                       "WHERE IE94_ID_IE91 = " +
-                                                       id);
-        for (; !scontiTestata->Eof(); scontiTestata->MoveNext()) {
-            ++progRiga;
-            RigaDecodificata r;
-            r.idOrdine = fId;
-            r.progRiga = progRiga;
-            r.descrizione = Testo(scontiTestata->Value("IE96_AllowanceChargeReason"));
-            Decimal sconto;
-            if (AsciiUpper(scontiTestata->Value("IE96_ChargeIndicator").Text()) == "TRUE") {
-                r.prezzo = Importo(scontiTestata->Value("IE96_Amount"));
+        Decimal untaxedAllowances;
+        auto addedStagedLines = Conn(state).OpenRecordset("SELECT IE94_NSOCORPOXML.* "
+                                                          "FROM IE94_NSOCORPOXML WITH (NOLOCK) "
+                                                          "WHERE IE94_ID_IE91 = " +
+                                                          id);
+        for (; !orderAllowances->Eof(); orderAllowances->MoveNext()) {
+            ++lineNumber;
+            DecodedLine line;
+            line.orderId = fId;
+            line.lineNumber = lineNumber;
+            line.description = TextOrEmpty(orderAllowances->Value("IE96_AllowanceChargeReason"));
+            Decimal allowance;
+            if (IsCharge(orderAllowances->Value("IE96_ChargeIndicator"))) {
+                line.price = DecimalOrZero(orderAllowances->Value("IE96_Amount"));
             } else {
-                sconto = Importo(scontiTestata->Value("IE96_Amount"));
-                r.prezzo = sconto * Decimal(-1);
+                allowance = DecimalOrZero(orderAllowances->Value("IE96_Amount"));
+                line.price = allowance * Decimal(-1);
             }
-            if (LunghezzaTesto(scontiTestata->Value("IE96_TaxCategory_ID")) > 0) {
-                r.tipoRiga = 1;
-                r.codiceIva = Testo(scontiTestata->Value("IE96_TaxCategory_ID"));
-                r.aliquota = Importo(scontiTestata->Value("IE96_TaxCategory_Percent"));
-                r.quantita = Decimal(1);
+            if (LunghezzaTesto(orderAllowances->Value("IE96_TaxCategory_ID")) > 0) {
+                line.lineType = line_type::kTaxedAllowance;
+                line.vatCode = TextOrEmpty(orderAllowances->Value("IE96_TaxCategory_ID"));
+                line.vatRate = DecimalOrZero(orderAllowances->Value("IE96_TaxCategory_Percent"));
+                line.quantity = Decimal(1);
             } else {
-                r.tipoRiga = 2;
-                scontiNonImponibili = scontiNonImponibili + sconto;
+                line.lineType = line_type::kUntaxedAllowance;
+                untaxedAllowances = untaxedAllowances + allowance;
             }
 
             // Every decoded line points to a staged line: an empty one is added for it.
-            nuoveRigheXml->AddNew();
-            nuoveRigheXml->SetValue("IE94_ID_IE91", fId);
-            nuoveRigheXml->Update();
-            r.idRigaXml = nuoveRigheXml->Value("IE94_ID");
-            r.dataConsegna = dataConsegna;
-            AggiungiRiga(*righe, r);
+            addedStagedLines->AddNew();
+            addedStagedLines->SetValue("IE94_ID_IE91", fId);
+            addedStagedLines->Update();
+            line.stagedLineId = addedStagedLines->Value("IE94_ID");
+            line.deliveryDate = deliveryDate;
+            AppendDecodedLine(*lines, line);
         }
 
-        if (!scontiNonImponibili.IsZero()) {
+        if (!untaxedAllowances.IsZero()) {
             Conn(state).Execute("UPDATE IE93_NSOTESTATA "
                                 "SET IE93_DO13_SCIMPCASSA = " +
-                                FormatoDB(state, scontiNonImponibili, kFmtNumero, false).Text() +
+                                FormatoDB(state, untaxedAllowances, kFmtNumero, false).Text() +
                                 " " + "WHERE IE93_ID_IE91 = " + id);
         }
     });
+}
+
+bool IsCharge(const Variant& indicator) {
+    return AsciiUpper(indicator.Text()) == "TRUE";
 }
 
 } // namespace kvad::nso

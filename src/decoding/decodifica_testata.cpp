@@ -1,35 +1,31 @@
 #include "decoding/decodifica_testata.h"
 
 #include "config/configurazione.h"
+#include "decoding/staged_values.h"
 #include "frame/failure_path.h"
 #include "frame/formato_db.h"
+#include "kvad_nso/codes.h"
 #include "kvad_nso/text.h"
 #include "verification/error_log.h"
 
 namespace kvad::nso {
 namespace {
 
-// Warning 106: the public-administration office has more than one customer.
-constexpr std::int32_t kUfficioAmbiguo = 106;
 // A decoded note keeps this many characters of its SQL literal.
-constexpr std::size_t kLunghezzaNota = 240;
+constexpr std::size_t kNoteLength = 240;
 // Length of a VAT number with its two-letter country prefix, and of a personal fiscal code.
-constexpr std::int32_t kPartitaIvaConPrefisso = 13;
-constexpr std::int32_t kCodiceFiscalePersona = 16;
-constexpr std::size_t kCifrePartitaIva = 11;
-
-std::string Testo(const Variant& value) {
-    return ValoreODefault(value, std::string()).Text();
-}
+constexpr std::int32_t kVatNumberWithPrefix = 13;
+constexpr std::int32_t kPersonalFiscalCode = 16;
+constexpr std::size_t kVatNumberDigits = 11;
 
 } // namespace
 
-std::string CodiceFiscaleAcquirente(const Variant& companyId) {
+std::string BuyerFiscalId(const Variant& companyId) {
     const std::int32_t length = LunghezzaTesto(companyId);
-    if (length == kPartitaIvaConPrefisso) {
-        return Utf8Right(RightTrim(companyId.Text()), kCifrePartitaIva);
+    if (length == kVatNumberWithPrefix) {
+        return Utf8Right(RightTrim(companyId.Text()), kVatNumberDigits);
     }
-    if (length == kCodiceFiscalePersona) {
+    if (length == kPersonalFiscalCode) {
         return companyId.Text();
     }
     return "";
@@ -48,21 +44,21 @@ void DecodificaTestata(NsoState& state, std::int32_t fId) {
         // No staged header or no issue date stops here, before a row is appended.
         const Variant numero = ordine->Value("IE91_IDORD");
         const DateTime data = ordine->Value("IE91_ISSUEDATE").ToDate();
-        const std::string endpoint = Testo(ordine->Value("IE91_ENDPOINTID"));
-        const std::string codiceFiscale = CodiceFiscaleAcquirente(
-            ordine->Value("IE92_BuyerCustomerParty_Party_PartyTaxScheme_CompanyID"));
-        const std::string valuta = Testo(ordine->Value("IE92_DocumentCurrencyCode"));
+        const std::string endpoint = TextOrEmpty(ordine->Value("IE91_ENDPOINTID"));
+        const std::string codiceFiscale =
+            BuyerFiscalId(ordine->Value("IE92_BuyerCustomerParty_Party_PartyTaxScheme_CompanyID"));
+        const std::string valuta = TextOrEmpty(ordine->Value("IE92_DocumentCurrencyCode"));
 
         std::string sezionale;
         std::string deposito;
         (void)RecuperaSezionaleDepositoDefault(state, state.Param_CodiceDocumento, sezionale,
                                                deposito);
 
-        const std::string luogo = Testo(ordine->Value("IE92_Delivery_DeliveryLocation_ID"));
+        const std::string luogo = TextOrEmpty(ordine->Value("IE92_Delivery_DeliveryLocation_ID"));
         const std::string nomeConsegna =
-            Testo(ordine->Value("IE92_Delivery_DeliveryParty_PartyName_Name"));
+            TextOrEmpty(ordine->Value("IE92_Delivery_DeliveryParty_PartyName_Name"));
         const std::string ufficio =
-            Testo(ordine->Value("IE92_AccountingCustomerParty_Party_EndPointID"));
+            TextOrEmpty(ordine->Value("IE92_AccountingCustomerParty_Party_EndPointID"));
 
         testata->AddNew();
         testata->SetValue("IE93_ID_IE91", fId);
@@ -87,7 +83,7 @@ void DecodificaTestata(NsoState& state, std::int32_t fId) {
         testata->SetValue(
             "IE93_DO12_NOTEVSDOC",
             Utf8Left(FormatoDB(state, ordine->Value("IE92_Note"), kFmtUnicode, true).Text(),
-                     kLunghezzaNota));
+                     kNoteLength));
         testata->SetValue("IE93_DO13_SCIMPCASSA", std::int16_t{0});
         testata->Update();
     });
@@ -156,7 +152,7 @@ std::int32_t DecodificaClifor(NsoState& state, std::int32_t fId, const std::stri
         }
         cliente = perUfficio->Value("VCG16_44_CF_CLIFOR").ToLong();
         if (perUfficio->RecordCount() > 1) {
-            ScriviErrorLog(state, fId, 0, 0, kUfficioAmbiguo, fCampo, kaVerificaWarning,
+            ScriviErrorLog(state, fId, 0, 0, message::kAmbiguousOffice, fCampo, severity::kWarning,
                            Contesto_DecodificaDati, "");
         }
     });

@@ -4,20 +4,24 @@
 
 #include "decoding/decodifica_corpo.h"
 #include "decoding/decodifica_testata.h"
+#include "decoding/unreadable_numbers.h"
 #include "frame/failure_path.h"
+#include "frame/transaction.h"
+#include "kvad_nso/codes.h"
 #include "verification/error_log.h"
 
 namespace kvad::nso {
-namespace {
-
-// Message 15: an ERP document already made from this order.
-constexpr std::int32_t kGiaImportato = 15;
-
-} // namespace
 
 void TrascodificaOrdine(NsoState& state, std::int32_t fId, bool fForza) {
     Guard(state, "TrascodificaOrdine", [&] {
         const std::string id = std::to_string(fId);
+        // The order's decoding is kept whole or not at all: its messages, its header, its lines
+        // (those of its own allowances too, with the staged lines added for them) and its cash
+        // discount. A run cut short, by a failure or by the end of the process, leaves the order
+        // as it was, so the next run decodes it again. On SQLite the transaction holds the
+        // database's write lock from its start, before the "already decoded?" question below:
+        // two processes never both decide to decode the same order.
+        Transaction unit(state);
         bool decodifica = true;
         EliminaLogErrors(state, fId, true, true, Contesto_DecodificaDati, 0, "");
 
@@ -39,7 +43,7 @@ void TrascodificaOrdine(NsoState& state, std::int32_t fId, bool fForza) {
             const VariantArray valori{
                 documento->Value("DO11_DOCUM_MG36"), documento->Value("DO11_SEZDOC"),
                 documento->Value("DO11_NUMDOC"), documento->Value("DO11_DATADOC")};
-            ScriviErrorLog(state, fId, 0, 0, kGiaImportato, "", kaVerificaCritical,
+            ScriviErrorLog(state, fId, 0, 0, message::kAlreadyImported, "", severity::kError,
                            Contesto_DecodificaDati, "", &valori);
         }
         documento.reset();
@@ -53,7 +57,28 @@ void TrascodificaOrdine(NsoState& state, std::int32_t fId, bool fForza) {
             EliminaTabellaTrascodifica(state, fId, true, true);
             DecodificaDati(state, fId);
         }
+        // Every run, decoded now or earlier: a number the order could not give stays reported
+        // until a clerk has corrected the value it fed.
+        if (state.Stato == kaOK) {
+            ReportUnreadableNumbers(state, fId);
+        }
+        // Step 2 set Stato to kaOK: anything else is a failure on the way. A database failure that
+        // a routine got past (a later log clearing resets Stato) undoes the unit too, and is
+        // reported here.
+        if (state.Stato == kaOK) {
+            unit.CommitOrRethrowFault();
+        } else {
+            RollBackQuietly(unit);
+        }
     });
+}
+
+void RollBackQuietly(Transaction& unit) noexcept {
+    try {
+        unit.Rollback();
+    } catch (...) {
+        // The failure that made the work stop is the one reported.
+    }
 }
 
 void DecodificaDati(NsoState& state, std::int32_t fId) {

@@ -13,7 +13,7 @@ namespace kvad::nso {
 namespace {
 
 // The relative paths of a staging table's data columns, as the writer maps them.
-std::vector<std::string> ColumnPaths(NsoState& state, const std::string& table) {
+std::vector<std::string> TableColumnPaths(NsoState& state, const std::string& table) {
     auto columns = GetElencoCampiTabella(state, table);
     if (!columns) {
         ThrowObjectNotSet();
@@ -63,11 +63,11 @@ std::optional<StagingRows> ExpectedStagingRows(NsoState& state, const std::strin
     const std::string charges = loader.ApriCAC + "AllowanceCharge" + loader.ChiudiCAC;
 
     StagingRows rows;
-    rows.headers = LeavesRow(order, ColumnPaths(state, "IE92_NSOTESTATAXML")) ? 1 : 0;
+    rows.headers = LeavesRow(order, TableColumnPaths(state, "IE92_NSOTESTATAXML")) ? 1 : 0;
     rows.headerCharges =
-        RowsOf(order.SelectNodes(charges), ColumnPaths(state, "IE96_NSOTESTATASCONTIXML"));
-    const auto linePaths = ColumnPaths(state, "IE94_NSOCORPOXML");
-    const auto lineChargePaths = ColumnPaths(state, "IE9A_NSOCORPOSCONTIXML");
+        RowsOf(order.SelectNodes(charges), TableColumnPaths(state, "IE96_NSOTESTATASCONTIXML"));
+    const auto linePaths = TableColumnPaths(state, "IE94_NSOCORPOXML");
+    const auto lineChargePaths = TableColumnPaths(state, "IE9A_NSOCORPOSCONTIXML");
     for (const xml::Node& line :
          order.SelectNodes(loader.ApriCAC + "OrderLine" + loader.ChiudiCAC)) {
         if (!LeavesRow(line, linePaths)) {

@@ -1,6 +1,7 @@
 #include "ubl/staging_writer.h"
 
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "frame/failure_path.h"
@@ -12,8 +13,40 @@
 namespace kvad::nso {
 namespace {
 
-std::string Prefisso(const std::string& table) {
+std::string TablePrefix(const std::string& table) {
     return Utf8Left(table, 5);
+}
+
+// An unreadable number keeps this many characters of its text.
+constexpr std::size_t kUnreadableTextLength = 200;
+
+// The numbers of the row being written that could not be read: column and text.
+struct UnreadableNumbers {
+    std::vector<std::pair<std::string, std::string>> pending;
+};
+
+// Keeps the unreadable numbers of the row just saved beside it, under its key.
+void KeepUnreadableNumbers(NsoState& state, std::int32_t fId, const std::string& table,
+                           Recordset& row) {
+    auto& pending = state.Part<UnreadableNumbers>().pending;
+    if (pending.empty()) {
+        return;
+    }
+    const std::string key = std::to_string(row.Value(TablePrefix(table) + "ID").ToLong());
+    for (const auto& [column, text] : pending) {
+        Conn(state).Execute(
+            "INSERT INTO KVAD_UNREADABLE_NUMBER (UNREADABLE_ID_IE91, UNREADABLE_TABLE, "
+            "UNREADABLE_ROW, UNREADABLE_COLUMN, UNREADABLE_TEXT) VALUES (" +
+            std::to_string(fId) + ", " + FormatoDB(state, table, kFmtTesto, false).Text() + ", " +
+            key + ", " + FormatoDB(state, column, kFmtTesto, false).Text() + ", " +
+            FormatoDB(state, Utf8Left(text, kUnreadableTextLength), kFmtUnicode, false).Text() +
+            ")");
+    }
+    pending.clear();
+}
+
+void ForgetPendingNumbers(NsoState& state) {
+    state.Part<UnreadableNumbers>().pending.clear();
 }
 
 Recordset& Required(const std::shared_ptr<Recordset>& rs) {
@@ -83,7 +116,7 @@ std::shared_ptr<Recordset> GetElencoCampiTabella(NsoState& state, const std::str
     Guard(state, "GetElencoCampiTabella", [&] {
         // The table name is the program's own; doubling keeps a stray quote inside the literal.
         const std::string table = ReplaceAll(fNomeTabella, "'", "''");
-        const std::string key = ReplaceAll(Prefisso(fNomeTabella), "'", "''") + "ID";
+        const std::string key = ReplaceAll(TablePrefix(fNomeTabella), "'", "''") + "ID";
         result = Conn(state).Query(
             std::string("SELECT COLONNE.name  AS COLUMN_NAME, ") +
             "       COLONNE.xtype AS COLUMN_TYPE , " + "       TIPI.Name     AS COLUMN_TYPE_NAME " +
@@ -124,7 +157,7 @@ std::shared_ptr<Recordset> GetOpenRecordset(NsoState& state, const std::string& 
                                             std::int32_t fValoreChiave) {
     std::shared_ptr<Recordset> result;
     Guard(state, "GetOpenRecordset", [&] {
-        std::string filter = Prefisso(fNomeTabella) + "ID_IE91 = " + std::to_string(fId);
+        std::string filter = TablePrefix(fNomeTabella) + "ID_IE91 = " + std::to_string(fId);
         if (LunghezzaTesto(fCampoChiave) > 0) {
             filter += " AND " + fCampoChiave + " = " + std::to_string(fValoreChiave);
         }
@@ -139,9 +172,10 @@ std::shared_ptr<Recordset> GetOpenRecordset(NsoState& state, const std::string& 
 void CaricaDatiTestataXML(NsoState& state, std::int32_t fId, const std::string& fNomeTabella,
                           const xml::Node& node) {
     Guard(state, "CaricaDatiTestataXML", [&] {
-        const std::string prefix = Prefisso(fNomeTabella);
+        const std::string prefix = TablePrefix(fNomeTabella);
         auto rs = GetOpenRecordset(state, fNomeTabella, fId, false, std::string(), 0);
         Recordset& target = Required(rs);
+        ForgetPendingNumbers(state);
         if (target.Eof()) {
             target.AddNew();
             target.SetValue(prefix + "ID_IE91", fId);
@@ -153,6 +187,7 @@ void CaricaDatiTestataXML(NsoState& state, std::int32_t fId, const std::string& 
         }
         if (MapColumns(state, target, list, node, ColumnPaths(state, list, prefix))) {
             target.Update();
+            KeepUnreadableNumbers(state, fId, fNomeTabella, target);
         } else {
             target.CancelUpdate();
         }
@@ -163,7 +198,7 @@ void CaricaNodiMultipliXML(NsoState& state, std::int32_t fId, const std::string&
                            const xml::Node& parent, const std::string& xpath,
                            const std::string& fCampoChiave, std::int32_t fValoreChiave) {
     Guard(state, "CaricaNodiMultipliXML", [&] {
-        const std::string prefix = Prefisso(fNomeTabella);
+        const std::string prefix = TablePrefix(fNomeTabella);
         auto rs = GetOpenRecordset(state, fNomeTabella, fId, true, fCampoChiave, fValoreChiave);
         Recordset& target = Required(rs);
         auto columns = GetElencoCampiTabella(state, fNomeTabella);
@@ -174,6 +209,7 @@ void CaricaNodiMultipliXML(NsoState& state, std::int32_t fId, const std::string&
         const bool linked = LunghezzaTesto(fCampoChiave) > 0;
         const std::vector<std::string> paths = ColumnPaths(state, list, prefix);
         for (const xml::Node& node : parent.SelectNodes(xpath)) {
+            ForgetPendingNumbers(state);
             target.AddNew();
             target.SetValue(prefix + "ID_IE91", fId);
             if (linked) {
@@ -184,6 +220,7 @@ void CaricaNodiMultipliXML(NsoState& state, std::int32_t fId, const std::string&
                 continue;
             }
             target.Update();
+            KeepUnreadableNumbers(state, fId, fNomeTabella, target);
             if (fNomeTabella == "IE94_NSOCORPOXML") {
                 const xml::Node lineItem = CercaNodoFiglio(state, node, "LineItem");
                 if (!lineItem.IsNull()) {
@@ -215,7 +252,13 @@ void LoadRecorsetData(NsoState& state, Recordset& target, Recordset& columns,
             }
             target.SetValue(name, date);
         } else if (type == "decimal") {
-            target.SetValue(name, ValoreDecimale(ConvertiDecimale(text)));
+            const Variant number = ConvertiDecimale(text);
+            target.SetValue(name, ValoreDecimale(number));
+            // Text that is there but is no number is kept, so that the 0 stored for it is
+            // reported instead of imported (empty text is 0 by rule, not unreadable).
+            if (number.IsEmpty() && !text.empty()) {
+                state.Part<UnreadableNumbers>().pending.emplace_back(name, text);
+            }
         } else {
             target.SetValue(name, text);
         }

@@ -3,6 +3,7 @@
 #include "frame/failure_path.h"
 #include "frame/formato_db.h"
 #include "frame/transaction.h"
+#include "kvad_nso/codes.h"
 #include "kvad_nso/text.h"
 #include "ubl/staging_writer.h"
 #include "verification/error_log.h"
@@ -10,13 +11,13 @@
 namespace kvad::nso {
 namespace {
 
-constexpr std::int32_t kErroreXml = 12;
-constexpr const char* kAperturaLocale = ".//*[local-name()='";
-constexpr const char* kChiusuraLocale = "']";
+// The step of a path to an element of an undeclared namespace, by its local name.
+constexpr const char* kLocalNameOpen = ".//*[local-name()='";
+constexpr const char* kLocalNameClose = "']";
 
-void LogXmlError(NsoState& state, std::int32_t fId, const Variant& message) {
-    ScriviErrorLog(state, fId, 0, 0, kErroreXml, std::string(), kaVerificaCritical,
-                   Contesto_VerificaDati, message);
+void LogXmlError(NsoState& state, std::int32_t fId, const Variant& text) {
+    ScriviErrorLog(state, fId, 0, 0, message::kXmlNotLoaded, std::string(), severity::kError,
+                   Contesto_VerificaDati, text);
 }
 
 } // namespace
@@ -36,10 +37,10 @@ void SetPathPieces(NsoState& state, const xml::Node& order) {
     LoaderState& loader = Loader(state);
     loader.PrefissoCAC = PrefissoNamespace(order, "CommonAggregateComponents");
     loader.PrefissoCBC = PrefissoNamespace(order, "CommonBasicComponents");
-    loader.ApriCAC = loader.PrefissoCAC.empty() ? kAperturaLocale : loader.PrefissoCAC;
-    loader.ChiudiCAC = loader.PrefissoCAC.empty() ? kChiusuraLocale : "";
-    loader.ApriCBC = loader.PrefissoCBC.empty() ? kAperturaLocale : loader.PrefissoCBC;
-    loader.ChiudiCBC = loader.PrefissoCBC.empty() ? kChiusuraLocale : "";
+    loader.ApriCAC = loader.PrefissoCAC.empty() ? kLocalNameOpen : loader.PrefissoCAC;
+    loader.ChiudiCAC = loader.PrefissoCAC.empty() ? kLocalNameClose : "";
+    loader.ApriCBC = loader.PrefissoCBC.empty() ? kLocalNameOpen : loader.PrefissoCBC;
+    loader.ChiudiCBC = loader.PrefissoCBC.empty() ? kLocalNameClose : "";
 }
 
 void GetOrderFromXML(NsoState& state, std::int32_t fId, bool fRicarica) {
@@ -86,6 +87,8 @@ void GetOrderFromXML(NsoState& state, std::int32_t fId, bool fRicarica) {
 
         // The rows of the steps below and the log entry of a failing one are kept together.
         Transaction load(state);
+        // The numbers kept as unreadable belong to the rows about to be replaced.
+        Conn(state).Execute("DELETE FROM KVAD_UNREADABLE_NUMBER WHERE UNREADABLE_ID_IE91 = " + id);
         const auto failed = [&] {
             if (state.Stato == kaOK) {
                 return false;

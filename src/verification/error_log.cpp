@@ -10,10 +10,6 @@ namespace {
 
 constexpr std::size_t kMaxMessage = 1024;
 
-std::string N(std::int32_t value) {
-    return std::to_string(value);
-}
-
 } // namespace
 
 void ScriviErrorLog(NsoState& state, std::int32_t fId, std::int32_t fIdIE94, std::int32_t fProgRiga,
@@ -26,7 +22,7 @@ void ScriviErrorLog(NsoState& state, std::int32_t fId, std::int32_t fIdIE94, std
             if (LunghezzaTesto(fMessaggio) == 0) {
                 auto rs = Conn(state).Query(
                     "SELECT IE97_MESSAGE FROM IE97_NSO_ERRORS WITH (NOLOCK) WHERE IE97_CODE = " +
-                    N(fCodice));
+                    std::to_string(fCodice));
                 if (!rs->Eof()) {
                     const Variant text = rs->Value("IE97_MESSAGE");
                     if (text.IsNull()) {
@@ -49,9 +45,11 @@ void ScriviErrorLog(NsoState& state, std::int32_t fId, std::int32_t fIdIE94, std
         message = Utf8Left(message, kMaxMessage);
         const std::string campo = FormatoDB(state, fCampo, kFmtTesto, true).Text();
         const std::string testo = FormatoDB(state, message, kFmtTesto, true).Text();
-        Conn(state).Execute("INSERT INTO IE98_NSO_LOGERRORS   VALUES ( " + N(fId) + ", " +
-                            N(fIdIE94) + ", " + N(fProgRiga) + ", " + N(fCodice) + ", " + campo +
-                            ", " + N(fTipo) + ", " + N(fContesto) + ", " + testo + ") ");
+        Conn(state).Execute("INSERT INTO IE98_NSO_LOGERRORS   VALUES ( " + std::to_string(fId) +
+                            ", " + std::to_string(fIdIE94) + ", " + std::to_string(fProgRiga) +
+                            ", " + std::to_string(fCodice) + ", " + campo + ", " +
+                            std::to_string(fTipo) + ", " + std::to_string(fContesto) + ", " +
+                            testo + ") ");
     });
 }
 
@@ -65,10 +63,10 @@ void EliminaLogErrors(NsoState& state, std::int32_t fId, const Variant& fTestata
         const std::string campo = ReplaceAll(fCampo, "'", "''");
         if (fTestata.IsExactlyTrue()) {
             std::string sql =
-                "DELETE FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91       = " + N(fId) +
+                "DELETE FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91       = " + std::to_string(fId) +
                 " AND       IE98_PROGRIGA_DO30 = 0 ";
             if (fContesto != 0) {
-                sql += "AND IE98_CONTESTO      = " + N(fContesto) + " ";
+                sql += "AND IE98_CONTESTO      = " + std::to_string(fContesto) + " ";
             }
             if (!fCampo.empty()) {
                 sql += "AND IE98_FIELD = '" + campo + "' ";
@@ -76,13 +74,14 @@ void EliminaLogErrors(NsoState& state, std::int32_t fId, const Variant& fTestata
             Conn(state).Execute(sql);
         }
         if (fCorpo.IsExactlyTrue()) {
-            std::string sql = "DELETE FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91 = " + N(fId) +
-                              " AND       IE98_PROGRIGA_DO30 <> 0 ";
+            std::string sql =
+                "DELETE FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91 = " + std::to_string(fId) +
+                " AND       IE98_PROGRIGA_DO30 <> 0 ";
             if (fContesto != 0) {
-                sql += "AND IE98_CONTESTO      = " + N(fContesto) + " ";
+                sql += "AND IE98_CONTESTO      = " + std::to_string(fContesto) + " ";
             }
             if (fProgRiga != 0) {
-                sql += "AND IE98_PROGRIGA_DO30 = " + N(fProgRiga) + " ";
+                sql += "AND IE98_PROGRIGA_DO30 = " + std::to_string(fProgRiga) + " ";
             }
             if (!fCampo.empty()) {
                 sql += "AND IE98_FIELD = '" + campo + "' ";

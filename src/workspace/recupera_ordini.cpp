@@ -6,6 +6,8 @@
 #include "decoding/trascodifica_ordine.h"
 #include "frame/failure_path.h"
 #include "frame/formato_db.h"
+#include "frame/transaction.h"
+#include "kvad_nso/codes.h"
 #include "ubl/xml_loader.h"
 #include "verification/error_log.h"
 #include "verification/verifica_dati.h"
@@ -15,33 +17,34 @@ namespace kvad::nso {
 namespace {
 
 // IE91_OPERAZIONE of a cancellation.
-constexpr std::int32_t kOpAnnullamento = 2;
+constexpr std::int32_t kCancellationOperation = 2;
 
-void ScriviCodici(Recordset& row, std::int32_t elabora, std::int32_t nonPiuEvadibile) {
+void WriteCodes(Recordset& row, std::int32_t elabora, std::int32_t nonPiuEvadibile) {
     row.SetValue("TMP_ELABORA", elabora);
     row.SetValue("TMP_FLGNONPIUEV", nonPiuEvadibile);
     row.Update();
 }
 
 /// The code of a chain's main row from its own document, when no older one is delivered.
-std::int32_t CodicePrincipale(const Recordset& main) {
+std::int32_t MainRowCode(const Recordset& main) {
     const Variant op = ValoreDecimale(main.Value("IE91_OPERAZIONE"));
     if (!op.IsNumber()) {
-        return kNienteDaFare;
+        return processing::kNothing;
     }
     const Decimal value = op.ToDecimal();
-    if (value == Decimal(kOpAnnullamento)) {
-        return kAnnullamento;
+    if (value == Decimal(kCancellationOperation)) {
+        return processing::kCancellation;
     }
     if (value == Decimal(0) || value == Decimal(1)) {
-        return LunghezzaTesto(main.Value("DO11_NUMREG_CO99")) > 0 ? kNienteDaFare : kDaImportare;
+        return LunghezzaTesto(main.Value("DO11_NUMREG_CO99")) > 0 ? processing::kNothing
+                                                                  : processing::kToImport;
     }
-    return kNienteDaFare;
+    return processing::kNothing;
 }
 
 /// Resets the working codes and writes those of the selected chains. Returns a clone of
 /// RstOrdini over the selected main rows, or null (Stato set) when none is selected.
-std::shared_ptr<Recordset> ScriviCodiciElaborazione(NsoState& state) {
+std::shared_ptr<Recordset> WriteProcessingCodes(NsoState& state) {
     Conn(state).Execute("UPDATE " + state.NomeTempOrdini +
                         " SET TMP_ELABORA = 0,     TMP_FLGNONPIUEV = 0,     TMP_ESITO = 0,     "
                         "TMP_GESTIONE = 0");
@@ -66,22 +69,55 @@ std::shared_ptr<Recordset> ScriviCodiciElaborazione(NsoState& state) {
             for (catena->MoveFirst(); !catena->Eof(); catena->MoveNext()) {
                 if (LunghezzaTesto(catena->Value("DO11_NUMREG_CO99")) > 0) {
                     if (IsDecimalAboveZero(catena->Value("TMP_ORDINE_CONSEGNATO"))) {
-                        ScriviCodici(*catena, kConsegnato, 0);
+                        WriteCodes(*catena, processing::kDelivered, 0);
                         consegnato = true;
                     } else {
-                        ScriviCodici(*catena, kDaChiudere, 1);
+                        WriteCodes(*catena, processing::kToClose, 1);
                     }
                 } else if (state.Param_ModalitaImport != kaInteraCatena) {
-                    ScriviCodici(*catena, kNonImportato, 0);
+                    WriteCodes(*catena, processing::kNotImported, 0);
                 } else {
-                    ScriviCodici(*catena, kDaImportare, 1);
+                    WriteCodes(*catena, processing::kToImport, 1);
                 }
             }
         }
-        ScriviCodici(*principali, consegnato ? kCatenaConsegnata : CodicePrincipale(*principali),
-                     0);
+        WriteCodes(*principali, consegnato ? processing::kDeliveredChain : MainRowCode(*principali),
+                   0);
     }
     return principali;
+}
+
+/// One document's processing step as one unit of work (a transaction, or a savepoint inside the
+/// host's): its XML loaded when needed, its log cleared, its decoding and its verification are
+/// kept together when every step ends with Stato kaOK, and undone together otherwise, so that
+/// its staging rows, decoded rows and log always agree. Stato and Errore of the failing step
+/// stay for the caller; a database failure that a step got past (a later step reset Stato)
+/// undoes the unit as well and ends RecuperaOrdini through its failure path. On SQLite the write
+/// lock is held from the start, before any step asks what the document already has.
+void ProcessDocument(NsoState& state, std::int32_t id, std::int16_t code) {
+    Transaction unit(state);
+    const bool done = [&] {
+        GetOrderFromXML(state, id, false);
+        if (state.Stato != kaOK) {
+            return false;
+        }
+        EliminaLogErrors(state, id, true, true, Contesto_Tutti, 0, "");
+        if (state.Stato != kaOK) {
+            return false;
+        }
+        TrascodificaOrdine(state, id, false);
+        if (state.Stato != kaOK) {
+            return false;
+        }
+        VerificaDati(state, code, id, true, true, 0);
+        return state.Stato == kaOK;
+    }();
+    if (done) {
+        // A database failure that a step got past is undone and reported all the same.
+        unit.CommitOrRethrowFault();
+    } else {
+        RollBackQuietly(unit);
+    }
 }
 
 } // namespace
@@ -92,7 +128,7 @@ void RecuperaOrdini(NsoState& state) {
     state.RstCorpo.reset();
     state.RstLogMessages.reset();
     Guard(state, "RecuperaOrdini", [&] {
-        auto documenti = ScriviCodiciElaborazione(state);
+        auto documenti = WriteProcessingCodes(state);
         if (!documenti) {
             return;
         }
@@ -104,19 +140,7 @@ void RecuperaOrdini(NsoState& state) {
             if (state.Stato != kaOK) {
                 continue;
             }
-            GetOrderFromXML(state, id, false);
-            if (state.Stato != kaOK) {
-                continue;
-            }
-            EliminaLogErrors(state, id, true, true, Contesto_Tutti, 0, "");
-            if (state.Stato != kaOK) {
-                continue;
-            }
-            TrascodificaOrdine(state, id, false);
-            if (state.Stato != kaOK) {
-                continue;
-            }
-            VerificaDati(state, documenti->Value("TMP_ELABORA").ToInteger(), id, true, true, 0);
+            ProcessDocument(state, id, documenti->Value("TMP_ELABORA").ToInteger());
         }
         state.RstOrdini->Requery();
     });
@@ -125,7 +149,7 @@ void RecuperaOrdini(NsoState& state) {
 void AssignProcessingCodes(NsoState& state) {
     ResetStatus(state);
     Guard(state, "AssignProcessingCodes", [&] {
-        if (ScriviCodiciElaborazione(state)) {
+        if (WriteProcessingCodes(state)) {
             state.RstOrdini->Requery();
         }
     });

@@ -27,10 +27,10 @@ class LinesTest : public test::DecodingTest {
 };
 
 TEST(UnitAmount, RoundedHalfEvenToThreePlaces) {
-    EXPECT_EQ(ImportoUnitario(D("0.0025"), D("1")), D("0.002"));
-    EXPECT_EQ(ImportoUnitario(D("0.0035"), D("1")), D("0.004"));
-    EXPECT_EQ(ImportoUnitario(D("10"), D("3")), D("3.333"));
-    EXPECT_EQ(ImportoUnitario(D("7"), D("0")), D("0"));
+    EXPECT_EQ(AmountPerUnit(D("0.0025"), D("1")), D("0.002"));
+    EXPECT_EQ(AmountPerUnit(D("0.0035"), D("1")), D("0.004"));
+    EXPECT_EQ(AmountPerUnit(D("10"), D("3")), D("3.333"));
+    EXPECT_EQ(AmountPerUnit(D("7"), D("0")), D("0"));
 }
 
 TEST_F(LinesTest, LineAllowancesAndChargesPerUnit) {

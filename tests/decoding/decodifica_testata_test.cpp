@@ -15,14 +15,14 @@ class HeaderTest : public test::DecodingTest {
     std::int32_t FindCustomer(const std::string& companyId, const std::string& office = "",
                               std::int32_t order = 1) {
         return DecodificaClifor(env.S(), order, "IE93_DO11_CLIFOR_CG44", 0,
-                                CodiceFiscaleAcquirente(companyId), office);
+                                BuyerFiscalId(companyId), office);
     }
 };
 
 TEST_F(HeaderTest, FiscalIdentifierFormsOfTheBuyer) {
-    EXPECT_EQ(CodiceFiscaleAcquirente("IT03456780547   "), "03456780547")
+    EXPECT_EQ(BuyerFiscalId("IT03456780547   "), "03456780547")
         << "trailing blanks do not count in the length";
-    EXPECT_EQ(CodiceFiscaleAcquirente(Variant::Null()), "");
+    EXPECT_EQ(BuyerFiscalId(Variant::Null()), "");
 
     Customer(10, "03456780547", "03456780547");
     Customer(11, "NULL", "RSSMRA80A01H501U");

@@ -110,7 +110,7 @@ class ExamplesTest : public ::testing::TestWithParam<std::string> {
         return rs->Value("IE91_ID").ToLong();
     }
 
-    test::TestEnv env;
+    kvad::test::TestEnv env;
 };
 
 TEST_P(ExamplesTest, DecodedRowsMatchTheHandWrittenOnes) {

@@ -91,7 +91,7 @@ TEST_F(DriverTest, Message15CarriesTheDocumentsFourValues) {
     EXPECT_TRUE(Messages(other).empty());
 }
 
-TEST_F(DriverTest, HeaderWithoutLinesIsDecodedAgainAndAFailedHeaderStopsOnlyTheOrderLines) {
+TEST_F(DriverTest, HeaderWithoutLinesIsDecodedAgainAndAFailedHeaderUndoesTheDecoding) {
     const std::int32_t order = AmbiguousOrder();
     TrascodificaOrdine(env.S(), order, false);
     env.Native("DELETE FROM IE95_NSOCORPO; UPDATE IE93_NSOTESTATA SET IE93_DO11_CODDEP = 'OLD'");
@@ -101,6 +101,18 @@ TEST_F(DriverTest, HeaderWithoutLinesIsDecodedAgainAndAFailedHeaderStopsOnlyTheO
     const std::int32_t unstaged = Insert("IE91_NSOFILES", {{"IE91_DITTA_CG18", "1"}});
     Line(unstaged, {{"IE94_LineItem_Quantity", "1"}});
     HeaderAllowance(unstaged, "true", "9", "Trasporto");
+    // The driver keeps a decoding whole or not at all: the failed header undoes the charge's
+    // line and the staged line added for it.
+    TrascodificaOrdine(env.S(), unstaged, false);
+    EXPECT_EQ(env.S().Stato, kaErrVB);
+    EXPECT_EQ(env.S().Errore.Text().rfind("Routine: DecodificaTestata", 0), 0U);
+    EXPECT_EQ(
+        env.Count("SELECT 1 FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = " + std::to_string(unstaged)),
+        0);
+    EXPECT_EQ(env.Count("SELECT 1 FROM IE94_NSOCORPOXML WHERE IE94_ID_IE91 = " +
+                        std::to_string(unstaged)),
+              1);
+
     DecodificaDati(env.S(), unstaged);
     EXPECT_EQ(env.S().Stato, kaErrVB);
     EXPECT_EQ(Decoded(unstaged, 1, "IE95_DO30_DESCART").Text(), "Trasporto")

@@ -61,7 +61,7 @@ TEST_F(SchemaFile, InitTwiceKeepsDataAndVersion) {
     // One record per script: a version number may be skipped, none is applied twice.
     EXPECT_EQ(CountRows(*connection, "SELECT SCHEMA_VERSION FROM KVAD_SCHEMA_VERSION"),
               static_cast<long>(db::EmbeddedSchemaScripts().size()));
-    EXPECT_EQ(CountRows(*connection, "SELECT IE97_CODE FROM IE97_NSO_ERRORS"), 17);
+    EXPECT_EQ(CountRows(*connection, "SELECT IE97_CODE FROM IE97_NSO_ERRORS"), 18);
 }
 
 TEST_F(SchemaFile, RegisterRebuiltWithItsXmlLastKeepsRowsIdsAndReferences) {
@@ -142,7 +142,7 @@ TEST(Schema, CatalogueHasATextForEveryErrorCode) {
         }
     }
     const std::set<int> expected = {0,   12,  13,  14,  15,  100, 101, 102, 103,
-                                    104, 105, 106, 200, 201, 202, 203, 204};
+                                    104, 105, 106, 107, 200, 201, 202, 203, 204};
     EXPECT_EQ(codes, expected);
 }
 

@@ -166,6 +166,39 @@ TEST_F(LoaderTest, ReloadOffLeavesTheHeaderAloneAndReloadReplacesLines) {
     EXPECT_EQ(Rows("IE96_NSOTESTATASCONTIXML", id), 1);
 }
 
+TEST_F(LoaderTest, UnreadableNumbersAreStoredAsZeroAndKeptBesideTheirRow) {
+    std::string xml = PrefixedOrder("2024-03-05", "", "abc");
+    xml.replace(xml.find("<cbc:Amount>10<"), 15, "<cbc:Amount>1e999<");
+    xml.replace(xml.find("<cbc:Quantity>1<"), 16, "<cbc:Quantity>  <");
+    const std::int32_t id = Register(xml);
+    GetOrderFromXML(env.S(), id, false);
+    ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    // Stored as the conversion gives them: 0; a blank quantity is 0 by rule and not kept.
+    EXPECT_EQ(env.Count("SELECT 1 FROM IE94_NSOCORPOXML WHERE IE94_LineItem_Quantity = 0"), 2);
+    const std::string line = env.Scalar("SELECT MIN(IE94_ID) FROM IE94_NSOCORPOXML").Text();
+    const std::string allowance =
+        env.Scalar("SELECT MIN(IE9A_ID) FROM IE9A_NSOCORPOSCONTIXML").Text();
+    std::string kept;
+    auto rows = env.Db().Query("SELECT UNREADABLE_ID_IE91, UNREADABLE_TABLE, UNREADABLE_ROW, "
+                               "UNREADABLE_COLUMN, UNREADABLE_TEXT FROM KVAD_UNREADABLE_NUMBER "
+                               "ORDER BY UNREADABLE_ID");
+    for (; !rows->Eof(); rows->MoveNext()) {
+        for (int i = 0; i < rows->FieldCount(); ++i) {
+            kept += rows->Value(i).Text() + (i + 1 < rows->FieldCount() ? "|" : "\n");
+        }
+    }
+    const std::string doc = std::to_string(id);
+    EXPECT_EQ(kept, doc + "|IE94_NSOCORPOXML|" + line + "|IE94_LineItem_Quantity|abc\n" + doc +
+                        "|IE9A_NSOCORPOSCONTIXML|" + allowance + "|IE9A_Amount|1e999\n");
+
+    // Loaded again from a readable text, the document keeps none.
+    env.Native("UPDATE IE91_NSOFILES SET IE91_XML = REPLACE(REPLACE(IE91_XML, '>abc<', '>3<'), "
+               "'>1e999<', '>10<')");
+    GetOrderFromXML(env.S(), id, true);
+    ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    EXPECT_EQ(env.Count("SELECT 1 FROM KVAD_UNREADABLE_NUMBER"), 0);
+}
+
 TEST_F(LoaderTest, NonDateInADatetimeColumnLogsCode12AndStops) {
     const std::int32_t id = Register(PrefixedOrder("non-una-data"));
     GetOrderFromXML(env.S(), id, false);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "kvad_nso/codes.h"
 #include "kvad_nso/recordset.h"
 #include "support/test_env.h"
 #include "verification/error_log.h"
@@ -103,6 +104,11 @@ TEST_F(VerificaDatiTest, HeaderChecks) {
     ScriviErrorLog(env.S(), kOrder, 0, 0, 106, "IE93_DO11_CLIFOR_CG44", 2, 3, "");
     Verify(2);
     EXPECT_EQ(HeaderStatus(), kaVerificaWarning);
+    // An unreadable number of a line, a decoding error, holds the whole order.
+    ScriviErrorLog(env.S(), kOrder, 0, 1, message::kUnreadableNumber, "IE95_DO30_QTA1",
+                   severity::kError, Contesto_DecodificaDati, "");
+    Verify(2);
+    EXPECT_EQ(HeaderStatus(), kaVerificaCritical);
 }
 
 TEST_F(VerificaDatiTest, LineChecksAndStatuses) {

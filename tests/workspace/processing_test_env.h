@@ -8,15 +8,128 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "host/master_data.h"
+#include "host/stand_ins.h"
 #include "kvad_nso/recordset.h"
+#include "sqlite/sqlite_database.h"
 #include "support/test_env.h"
 #include "workspace/ordini.h"
+#include "workspace/recupera_ordini.h"
 
 namespace kvad::nso::test {
 
 using kvad::test::Q;
+
+/// An example order as the platform delivers it (ORD-2024-0002: an untaxed header allowance of
+/// 20, which becomes the cash discount, and a taxed one) with `lines` order lines, the four lines
+/// of ORD-2024-0001 over and over (the second with a line allowance).
+inline std::string GeneratedOrderXml(int lines) {
+    const std::string frame =
+        kvad::test::ReadSourceFile("examples/inbox/IT01234567890/ORD-2024-0002.xml");
+    const std::string model =
+        kvad::test::ReadSourceFile("examples/inbox/IT01234567890/ORD-2024-0001.xml");
+    const std::string open = "<cac:OrderLine>";
+    const std::string close = "</cac:OrderLine>";
+    std::vector<std::string> blocks;
+    for (std::size_t at = model.find(open); at != std::string::npos; at = model.find(open, at)) {
+        const std::size_t end = model.find(close, at) + close.size();
+        blocks.push_back(model.substr(at, end - at));
+        at = end;
+    }
+    std::string xml = frame.substr(0, frame.find(open));
+    for (int n = 0; n < lines; ++n) {
+        xml += blocks[static_cast<std::size_t>(n) % blocks.size()] + "\n";
+    }
+    return xml + "</Order>\n";
+}
+
+/// What decoding and verification left of one order, as text that two databases share exactly
+/// when they hold the same: its staged lines (those decoding adds too), decoded header and lines
+/// and log entries, every column but the row keys, staged lines named by their place.
+inline std::string DecodedState(Connection& db, std::int32_t order) {
+    const std::string id = std::to_string(order);
+    std::map<std::string, std::string> place;
+    {
+        auto rs = db.Query("SELECT IE94_ID FROM IE94_NSOCORPOXML WHERE IE94_ID_IE91 = " + id +
+                           " ORDER BY IE94_ID");
+        for (int n = 1; !rs->Eof(); rs->MoveNext(), ++n) {
+            place[rs->Value(0).Text()] = "line" + std::to_string(n);
+        }
+    }
+    const auto rows = [&](const std::string& sql, const std::string& key) {
+        std::string text;
+        auto rs = db.Query(sql);
+        for (; !rs->Eof(); rs->MoveNext()) {
+            for (int i = 0; i < rs->FieldCount(); ++i) {
+                const std::string field = rs->FieldName(i);
+                if (field == key) {
+                    continue;
+                }
+                const Variant value = rs->Value(i);
+                std::string shown = value.IsNull() ? "null" : value.Text();
+                if (field.ends_with("_ID_IE94") && place.contains(shown)) {
+                    shown = place[shown];
+                }
+                text += field + "=" + shown + "|";
+            }
+            text += "\n";
+        }
+        return text;
+    };
+    const std::string headers =
+        db.Query("SELECT COUNT(*) FROM IE92_NSOTESTATAXML WHERE IE92_ID_IE91 = " + id)
+            ->Value(0)
+            .Text();
+    return "[staged headers] " + headers + "\n[staged lines]\n" +
+           rows("SELECT * FROM IE94_NSOCORPOXML WHERE IE94_ID_IE91 = " + id + " ORDER BY IE94_ID",
+                "IE94_ID") +
+           "[header]\n" +
+           rows("SELECT * FROM IE93_NSOTESTATA WHERE IE93_ID_IE91 = " + id, "IE93_ID") +
+           "[lines]\n" +
+           rows("SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = " + id +
+                    " ORDER BY IE95_DO30_PROGRIGA, IE95_ID",
+                "IE95_ID") +
+           "[log]\n" +
+           rows("SELECT * FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91 = " + id + " ORDER BY IE98_ID",
+                "IE98_ID");
+}
+
+/// An instance of the component of its own on a database file, wired as the nso host wires it.
+class Instance {
+  public:
+    explicit Instance(const std::string& file, int busyTimeoutMs = 5000) {
+        host::HostConfig config;
+        config.cacheDir = file + ".cache";
+        state_.ActiveInterface = host::RegisterStandIns(config);
+        CreateFrameworkObjects(state_);
+        db::OpenOptions options;
+        options.busyTimeoutMs = busyTimeoutMs;
+        connection_ = db::OpenSqlite(file, options);
+        state_.Connessione = connection_;
+        state_.CodiceDitta = 1;
+        state_.Param_CodiceDocumento = "OCL";
+    }
+
+    /// Processes every chain, as `nso process --all` does.
+    void ProcessAll() {
+        LeggiOrdini(state_, kaOrdiniTutti);
+        if (state_.Stato == kaOK) {
+            SetSelezione(state_, kaTutti);
+        }
+        if (state_.Stato == kaOK) {
+            RecuperaOrdini(state_);
+        }
+    }
+
+    [[nodiscard]] NsoState& S() { return state_; }
+    [[nodiscard]] Connection& Db() { return *connection_; }
+
+  private:
+    std::shared_ptr<Connection> connection_;
+    NsoState state_;
+};
 
 class ProcessingTest : public ::testing::Test {
   protected:

@@ -30,6 +30,6 @@ void DecodificaTestata(NsoState& state, std::int32_t fId);
 
 /// The fiscal identifier searched for a buyer's CompanyID: the 11 characters after the country
 /// prefix of a 13-character VAT form, a 16-character fiscal code as it is, "" otherwise.
-[[nodiscard]] std::string CodiceFiscaleAcquirente(const Variant& companyId);
+[[nodiscard]] std::string BuyerFiscalId(const Variant& companyId);
 
 } // namespace kvad::nso
