@@ -4,6 +4,7 @@
 
 #include "frame/failure_path.h"
 #include "frame/formato_db.h"
+#include "kvad_nso/codes.h"
 #include "kvad_nso/errors.h"
 #include "kvad_nso/host.h"
 #include "kvad_nso/recordset.h"
@@ -11,20 +12,14 @@
 namespace kvad::nso {
 namespace {
 
-// Outcome codes of the working table and the decoded header.
-constexpr int kEsitoFallito = 12;
-constexpr int kEsitoRiuscito = 14;
-constexpr int kGestioneFallita = 99;
-constexpr int kGestioneRiuscita = 8;
-
 // The line range and option the document object closes an order with.
-constexpr std::int16_t kPrimaRiga = 1;
-constexpr std::int32_t kUltimaRiga = 999999;
-constexpr std::int32_t kOpzioneDocumento = 0;
+constexpr std::int16_t kFirstLine = 1;
+constexpr std::int32_t kLastLine = 999999;
+constexpr std::int32_t kDocumentOption = 0;
 
 // The document object's settings, taken afresh for each call.
-DocumentSettings& Impostazioni(DocumentObject& documento) {
-    auto settings = documento.Settings();
+DocumentSettings& SettingsOf(DocumentObject& document) {
+    auto settings = document.Settings();
     if (!settings) {
         ThrowObjectNotSet();
     }
@@ -46,22 +41,24 @@ void SettaEsitoOrdine(NsoState& state, std::int32_t fId, bool fallito) {
     Guard(state, "SettaEsitoOrdine", [&] {
         const std::string id = std::to_string(fId);
         const std::string& tabella = state.NomeTempOrdini;
-        Conn(state).Execute("UPDATE " + tabella + " SET TMP_ESITO        = " +
-                            std::to_string(fallito ? kEsitoFallito : kEsitoRiuscito) +
-                            ",     TMP_GESTIONE     = " +
-                            std::to_string(fallito ? kGestioneFallita : kGestioneRiuscita) +
-                            ",     DO11_NUMREG_CO99 = DO11_DOCTESTATA.DO11_NUMREG_CO99 "
-                            "FROM " +
-                            tabella +
-                            " AS TEMP_ORD "
-                            "LEFT OUTER JOIN IE91_NSOFILES WITH (NOLOCK) "
-                            "ON IE91_NSOFILES.IE91_DITTA_CG18 = " +
-                            SqlCodiceDitta(state) +
-                            " AND    IE91_NSOFILES.IE91_ID         = TEMP_ORD.IE91_ID "
-                            "LEFT OUTER JOIN DO11_DOCTESTATA WITH (NOLOCK) "
-                            "ON DO11_DOCTESTATA.DO11_GUID     = IE91_NSOFILES.IE91_GUID_DO11 "
-                            "WHERE TEMP_ORD.IE91_ID = " +
-                            id);
+        Conn(state).Execute(
+            "UPDATE " + tabella + " SET TMP_ESITO        = " +
+            std::to_string(fallito ? import_outcome::kFailed : import_outcome::kImported) +
+            ",     TMP_GESTIONE     = " +
+            std::to_string(fallito ? import_outcome::kHandlingFailed
+                                   : import_outcome::kHandlingImported) +
+            ",     DO11_NUMREG_CO99 = DO11_DOCTESTATA.DO11_NUMREG_CO99 "
+            "FROM " +
+            tabella +
+            " AS TEMP_ORD "
+            "LEFT OUTER JOIN IE91_NSOFILES WITH (NOLOCK) "
+            "ON IE91_NSOFILES.IE91_DITTA_CG18 = " +
+            SqlCodiceDitta(state) +
+            " AND    IE91_NSOFILES.IE91_ID         = TEMP_ORD.IE91_ID "
+            "LEFT OUTER JOIN DO11_DOCTESTATA WITH (NOLOCK) "
+            "ON DO11_DOCTESTATA.DO11_GUID     = IE91_NSOFILES.IE91_GUID_DO11 "
+            "WHERE TEMP_ORD.IE91_ID = " +
+            id);
         Conn(state).Execute("UPDATE IE93_NSOTESTATA SET IE93_STATUS = " +
                             std::to_string(fallito ? kaVerificaCritical : kaVerificaOk) +
                             " WHERE IE93_ID_IE91 = " + id);
@@ -83,16 +80,16 @@ void RendiNonPiuEvadibile(NsoState& state, const std::string& lista) {
             return;
         }
         auto documento = CreateObjectAs<DocumentObject>(progid::kDocument);
-        Impostazioni(*documento).SetConnection(state.Connessione);
-        Impostazioni(*documento).SetCompany(state.CodiceDitta.ToLong());
-        Impostazioni(*documento).SetOption(kOpzioneDocumento);
+        SettingsOf(*documento).SetConnection(state.Connessione);
+        SettingsOf(*documento).SetCompany(state.CodiceDitta.ToLong());
+        SettingsOf(*documento).SetOption(kDocumentOption);
         for (; !ordini->Eof(); ordini->MoveNext()) {
-            documento->CloseLines(ordini->Value("DO11_NUMREG_CO99"), kPrimaRiga, kUltimaRiga);
+            documento->CloseLines(ordini->Value("DO11_NUMREG_CO99"), kFirstLine, kLastLine);
             documento->RefreshState(ordini->Value("DO11_NUMREG_CO99"));
         }
         documento->Finish();
-        Impostazioni(*documento).SetReference(nullptr);
-        Impostazioni(*documento).SetConnection(nullptr);
+        SettingsOf(*documento).SetReference(nullptr);
+        SettingsOf(*documento).SetConnection(nullptr);
         documento->SetSettings(nullptr);
     });
 }

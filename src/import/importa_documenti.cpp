@@ -6,102 +6,168 @@
 
 #include "frame/failure_path.h"
 #include "frame/formato_db.h"
+#include "import/chain_outcomes.h"
 #include "import/dati_aggiuntivi.h"
 #include "import/esito_ordine.h"
 #include "import/importa_singolo_ordine.h"
+#include "kvad_nso/codes.h"
 #include "kvad_nso/errors.h"
 #include "kvad_nso/recordset.h"
-#include "verification/error_log.h"
 #include "workspace/ordini.h"
 
 namespace kvad::nso {
 namespace {
 
-// Log entries of the import: the order's own attempt succeeded, or the chain failed.
-constexpr std::int32_t kImportRiuscito = 14;
-constexpr std::int32_t kImportFallito = 0;
+// The main rows the import visits: the latest document of a chain to import, or a cancellation.
+std::string MainRowsFilter() {
+    const std::string toImport = std::to_string(processing::kToImport);
+    const std::string cancellation = std::to_string(processing::kCancellation);
+    return "(ID_PADRE = NULL AND TMP_ELABORA = " + toImport +
+           ") OR (ID_PADRE = NULL AND TMP_ELABORA = " + cancellation + ")";
+}
 
-// One import attempt: the document and the state right after it.
-struct Tentativo {
-    std::int32_t id = 0;
-    kaEnumNSOErrStato stato = kaOK;
-    std::string errore;
-};
-
-std::string Messaggio(const Recordset& principale) {
-    return "Id : " + principale.Value("IE91_IDORD").Text() + " (" +
-           principale.Value("IE91_ISSUEDATE").Text() + ") - " +
-           principale.Value("IE91_ENDPOINTID").Text();
+std::string ProgressMessage(const Recordset& main) {
+    return "Id : " + main.Value("IE91_IDORD").Text() + " (" + main.Value("IE91_ISSUEDATE").Text() +
+           ") - " + main.Value("IE91_ENDPOINTID").Text();
 }
 
 // Additional data, the import itself and the processed mark of one document; the attempt is
 // recorded whatever happened, so a document after a failure carries that failure.
-void ImportaDocumento(NsoState& state, std::int32_t id, std::vector<Tentativo>& risultati) {
+void ImportDocument(NsoState& state, std::int32_t id, std::vector<ImportAttempt>& attempts) {
     if (state.Stato == kaOK) {
         ScriviDatiAggiuntivi(state, id);
     }
     if (state.Stato == kaOK) {
-        const Variant documento = ImportaSingoloOrdine(state, id);
+        const Variant document = ImportaSingoloOrdine(state, id);
         if (state.Stato == kaOK) {
-            SettaInfoOrdine(state, id, true, documento);
+            SettaInfoOrdine(state, id, true, document);
         }
     }
-    risultati.push_back({id, state.Stato, state.Errore.Text()});
+    attempts.push_back({id, state.Stato, state.Errore.Text()});
 }
 
-// The outcome of every attempt of a chain, written once its transaction has ended. Every entry
-// gets the chain's outcome; the log tells which attempt failed.
-void RegistraEsiti(NsoState& state, const std::vector<Tentativo>& risultati) {
-    const bool fallita = state.Stato != kaOK;
-    kaEnumNSOErrStato stato = state.Stato;
-    Variant errore = state.Errore;
-    // Clearing the log resets the state, so a failure to record is kept as it happens.
-    bool registrazioneFallita = false;
-    auto controlla = [&] {
-        if (state.Stato != kaOK && !registrazioneFallita) {
-            registrazioneFallita = true;
-            stato = state.Stato;
-            errore = state.Errore;
-        }
-    };
-    bool primoErrore = true;
-    for (const Tentativo& tentativo : risultati) {
-        SettaEsitoOrdine(state, tentativo.id, fallita);
-        controlla();
-        EliminaLogErrors(state, tentativo.id, true, true, Contesto_ImportDati, 0, "");
-        controlla();
-        if (tentativo.stato == kaOK) {
-            ScriviErrorLog(state, tentativo.id, 0, 0, kImportRiuscito, "", kaVerificaOk,
-                           Contesto_ImportDati, "");
-        } else if (primoErrore) {
-            ScriviErrorLog(state, tentativo.id, 0, 0, kImportFallito, "", kaVerificaCritical,
-                           Contesto_ImportDati, tentativo.errore);
-            primoErrore = false;
-        }
-        controlla();
+// The chain's latest document: imported, or, a cancellation, counted as processed without a
+// document.
+void ImportMainRow(NsoState& state, const Recordset& main, std::vector<ImportAttempt>& attempts) {
+    const std::int32_t id = main.Value("IE91_ID").ToLong();
+    const std::int32_t code = main.Value("TMP_ELABORA").ToLong();
+    if (code == processing::kToImport) {
+        ImportDocument(state, id, attempts);
+    } else if (code == processing::kCancellation && state.Stato == kaOK) {
+        SettaInfoOrdine(state, id, true, Variant());
     }
-    // The host reads the chain's outcome, or the first failure to record it.
-    state.Stato = stato;
-    state.Errore = errore;
+}
+
+// The older documents, oldest first. They are visited whatever happened: after a failure a
+// document to import is not attempted, but its entry carries the failure.
+void ImportOlderDocuments(NsoState& state, Recordset& chain, const std::string& parent,
+                          std::vector<ImportAttempt>& attempts) {
+    chain.SetFilter(parent);
+    if (chain.RecordCount() <= 0) {
+        return;
+    }
+    chain.SetSort("LIVELLO DESC");
+    for (chain.MoveFirst(); !chain.Eof(); chain.MoveNext()) {
+        const std::int32_t id = chain.Value("IE91_ID").ToLong();
+        const std::int32_t code = chain.Value("TMP_ELABORA").ToLong();
+        if (code == processing::kToImport) {
+            ImportDocument(state, id, attempts);
+        } else if ((code == processing::kNotImported || code == processing::kCancellation) &&
+                   state.Stato == kaOK && !IsDecimalAboveZero(chain.Value("IE91_PROCESSATO"))) {
+            SettaInfoOrdine(state, id, true, Variant());
+        }
+    }
+}
+
+// The ids of the older documents whose ERP orders are to be closed, oldest first, each followed
+// by a comma.
+std::string DocumentsToClose(Recordset& chain, const std::string& parent) {
+    std::string list;
+    chain.SetFilter(parent + " AND TMP_FLGNONPIUEV = 1");
+    if (chain.RecordCount() > 0) {
+        chain.SetSort("LIVELLO DESC");
+        for (chain.MoveFirst(); !chain.Eof(); chain.MoveNext()) {
+            list += chain.Value("IE91_ID").Text() + ",";
+        }
+    }
+    return list;
+}
+
+// The superseded ERP orders made no longer to be fulfilled; a failure is the chain's, on its
+// main row.
+void CloseSupersededOrders(NsoState& state, std::string list, std::int32_t mainId,
+                           std::vector<ImportAttempt>& attempts) {
+    if (list.empty()) {
+        return;
+    }
+    list.pop_back();
+    RendiNonPiuEvadibile(state, list);
+    if (state.Stato != kaOK) {
+        attempts.push_back({mainId, state.Stato, state.Errore.Text()});
+    }
+}
+
+// Commits the chain's transaction when it succeeded, rolls it back otherwise.
+void EndChainTransaction(NsoState& state, ImportMembers& members) {
+    if (members.livelloTransazione == 0) {
+        return;
+    }
+    if (state.Stato == kaOK) {
+        Conn(state).CommitTrans();
+    } else {
+        Conn(state).RollbackTrans();
+    }
+    members.livelloTransazione = 0;
+}
+
+// One chain: its documents imported or marked processed, its superseded ERP orders closed, its
+// transaction ended and the outcome of every attempt recorded. A chain that succeeded inside a
+// transaction has its outcome written with it, before the commit, so that a process killed after
+// the commit cannot leave the chain imported without its outcome; a chain that failed, or one
+// without a transaction, has it written after the chain.
+void ImportChain(NsoState& state, ImportMembers& members, Recordset& main, Recordset& chain,
+                 std::int32_t position, std::int32_t total) {
+    std::vector<ImportAttempt> attempts;
+    ResetStatus(state);
+    RaiseOnProgress(state, kaOperazioneImport, position, total, ProgressMessage(main));
+    if (state.Transazione && members.livelloTransazione == 0) {
+        members.livelloTransazione = Conn(state).BeginTrans();
+    }
+
+    const std::int32_t mainId = main.Value("IE91_ID").ToLong();
+    ImportMainRow(state, main, attempts);
+    const std::string parent = "ID_PADRE = " + FilterLiteral(main.Value("ID_RIGA").Text());
+    ImportOlderDocuments(state, chain, parent, attempts);
+    if (state.Stato == kaOK) {
+        CloseSupersededOrders(state, DocumentsToClose(chain, parent), mainId, attempts);
+    }
+
+    if (members.livelloTransazione > 0 && state.Stato == kaOK &&
+        RecordOutcomesWithChain(state, mainId, attempts)) {
+        EndChainTransaction(state, members);
+        return;
+    }
+    EndChainTransaction(state, members);
+    RecordOutcomes(state, attempts);
 }
 
 } // namespace
 
 void ImportaDocumenti(NsoState& state) {
-    ImportMembers& membri = Importazione(state);
-    GuardOptions opzioni;
-    opzioni.beforeHandler = [&] {
-        if (membri.livelloTransazione == 0) {
+    ImportMembers& members = ImportMembersOf(state);
+    GuardOptions options;
+    options.beforeHandler = [&] {
+        if (members.livelloTransazione == 0) {
             return;
         }
-        membri.livelloTransazione = 0;
+        members.livelloTransazione = 0;
         // The error text reports what failed, not the rollback.
-        const std::vector<ProviderError> errori = Conn(state).Errors();
+        const std::vector<ProviderError> errors = Conn(state).Errors();
         try {
             Conn(state).RollbackTrans();
         } catch (...) {
         }
-        Conn(state).Errors() = errori;
+        Conn(state).Errors() = errors;
     };
     Guard(
         state, "ImportaDocumenti",
@@ -109,85 +175,22 @@ void ImportaDocumenti(NsoState& state) {
             if (!state.RstOrdini) {
                 ThrowObjectNotSet();
             }
-            auto principali = state.RstOrdini->Clone();
-            auto catena = state.RstOrdini->Clone();
-            principali->SetFilter("(ID_PADRE = NULL AND TMP_ELABORA = 2) OR (ID_PADRE = NULL "
-                                  "AND TMP_ELABORA = 4)");
-            const auto totale = static_cast<std::int32_t>(principali->RecordCount());
-            std::int32_t posizione = 0;
-            for (; !principali->Eof(); principali->MoveNext()) {
-                std::vector<Tentativo> risultati;
-                std::string daChiudere;
-                ResetStatus(state);
-                RaiseOnProgress(state, kaOperazioneImport, ++posizione, totale,
-                                Messaggio(*principali));
-                if (state.Transazione && membri.livelloTransazione == 0) {
-                    membri.livelloTransazione = Conn(state).BeginTrans();
-                }
-
-                const std::int32_t id = principali->Value("IE91_ID").ToLong();
-                const std::int32_t elabora = principali->Value("TMP_ELABORA").ToLong();
-                if (elabora == kDaImportare) {
-                    ImportaDocumento(state, id, risultati);
-                } else if (elabora == kAnnullamento && state.Stato == kaOK) {
-                    // A cancellation counts as processed, without a document.
-                    SettaInfoOrdine(state, id, true, Variant());
-                }
-
-                const std::string padre =
-                    "ID_PADRE = " + FilterLiteral(principali->Value("ID_RIGA").Text());
-                // The older documents, oldest first. They are visited whatever happened: after
-                // a failure a document to import is not attempted, but its entry carries the
-                // failure.
-                catena->SetFilter(padre);
-                if (catena->RecordCount() > 0) {
-                    catena->SetSort("LIVELLO DESC");
-                    for (catena->MoveFirst(); !catena->Eof(); catena->MoveNext()) {
-                        const std::int32_t vecchio = catena->Value("IE91_ID").ToLong();
-                        const std::int32_t codice = catena->Value("TMP_ELABORA").ToLong();
-                        if (codice == kDaImportare) {
-                            ImportaDocumento(state, vecchio, risultati);
-                        } else if ((codice == kNonImportato || codice == kAnnullamento) &&
-                                   state.Stato == kaOK &&
-                                   !IsDecimalAboveZero(catena->Value("IE91_PROCESSATO"))) {
-                            SettaInfoOrdine(state, vecchio, true, Variant());
-                        }
-                    }
-                }
-                if (state.Stato == kaOK) {
-                    catena->SetFilter(padre + " AND TMP_FLGNONPIUEV = 1");
-                    if (catena->RecordCount() > 0) {
-                        catena->SetSort("LIVELLO DESC");
-                        for (catena->MoveFirst(); !catena->Eof(); catena->MoveNext()) {
-                            daChiudere += catena->Value("IE91_ID").Text() + ",";
-                        }
-                    }
-                }
-                if (state.Stato == kaOK && !daChiudere.empty()) {
-                    daChiudere.pop_back();
-                    RendiNonPiuEvadibile(state, daChiudere);
-                    if (state.Stato != kaOK) {
-                        risultati.push_back({id, state.Stato, state.Errore.Text()});
-                    }
-                }
-                if (membri.livelloTransazione > 0) {
-                    if (state.Stato == kaOK) {
-                        Conn(state).CommitTrans();
-                    } else {
-                        Conn(state).RollbackTrans();
-                    }
-                    membri.livelloTransazione = 0;
-                }
-                RegistraEsiti(state, risultati);
+            auto mains = state.RstOrdini->Clone();
+            auto chain = state.RstOrdini->Clone();
+            mains->SetFilter(MainRowsFilter());
+            const auto total = static_cast<std::int32_t>(mains->RecordCount());
+            std::int32_t position = 0;
+            for (; !mains->Eof(); mains->MoveNext()) {
+                ImportChain(state, members, *mains, *chain, ++position, total);
             }
-            principali.reset();
-            catena.reset();
+            mains.reset();
+            chain.reset();
             if (!state.RstTestata) {
                 ThrowObjectNotSet();
             }
             state.RstTestata->Requery();
         },
-        opzioni);
+        options);
 }
 
 } // namespace kvad::nso

@@ -10,10 +10,10 @@ namespace kvad::nso {
 namespace {
 
 // The option the import object is run with.
-constexpr std::int16_t kOpzioneImport = 4;
+constexpr std::int16_t kImportOption = 4;
 
-DocumentImport& Oggetto(NsoState& state) {
-    auto& bo = Importazione(state).boImport;
+DocumentImport& ImportObject(NsoState& state) {
+    auto& bo = ImportMembersOf(state).boImport;
     if (!bo) {
         ThrowObjectNotSet();
     }
@@ -22,13 +22,13 @@ DocumentImport& Oggetto(NsoState& state) {
 
 } // namespace
 
-ImportMembers& Importazione(NsoState& state) {
+ImportMembers& ImportMembersOf(NsoState& state) {
     return state.Part<ImportMembers>();
 }
 
 void InitBOImport(NsoState& state) {
     Guard(state, "InitBOImport", [&] {
-        auto& bo = Importazione(state).boImport;
+        auto& bo = ImportMembersOf(state).boImport;
         if (bo) {
             return;
         }
@@ -40,7 +40,7 @@ void InitBOImport(NsoState& state) {
 
 void TermBOImport(NsoState& state) {
     Guard(state, "TermBOImport", [&] {
-        auto& bo = Importazione(state).boImport;
+        auto& bo = ImportMembersOf(state).boImport;
         if (!bo) {
             return;
         }
@@ -56,9 +56,9 @@ Variant ImportaSingoloOrdine(NsoState& state, std::int32_t fId) {
     Guard(state, "ImportaSingoloOrdine", [&] {
         const std::string id = std::to_string(fId);
         InitBOImport(state);
-        DocumentImport& bo = Oggetto(state);
+        DocumentImport& bo = ImportObject(state);
         bo.SetLayout(state.Param_Tracciato);
-        bo.SetOption(kOpzioneImport);
+        bo.SetOption(kImportOption);
         bo.SetFilter("IE91_ID = " + id);
         bo.Run();
         // From here on the state reports the import's own outcome.

@@ -1,88 +1,123 @@
-// A database error injected at every statement of a chain's import, one run per statement: the
-// chain is imported whole or not at all, and its outcome columns never claim otherwise.
+// A database error injected at every statement of a chain's import, one run per statement (the
+// outcome written inside the chain's transaction included): the chain is imported whole, with
+// its outcome, or not at all, and its outcome columns and messages never claim otherwise.
 #include <gtest/gtest.h>
 
-#include "import/importa_documenti.h"
-#include "import_test_env.h"
+#include "import_runs.h"
 #include "support/failing_connection.h"
 
 namespace kvad::nso::test {
 namespace {
 
-class ChainImport : public ImportScene {
+/// A revision replacing an order that has an ERP order, and an older revision imported with
+/// it; the import closes both older orders. The decoded headers start with warnings (status 2),
+/// so that status 1 is only ever the import's.
+class FaultedChain : public ImportRuns {
   public:
-    /// A revision replacing an order that has an ERP order, and an older revision imported
-    /// with it; the import closes both older orders.
-    ChainImport() {
+    FaultedChain() {
         Add({"A", "2024-03-01"});
         Add({"B", "2024-03-02", 1, "A"});
         Add({"C", "2024-03-03", 1, "B"});
         ErpOrder("A");
-        Process({{"C", 2, 0}, {"B", 2, 1}, {"A", 1, 1}});
+        env.Native("UPDATE IE93_NSOTESTATA SET IE93_STATUS = 2");
+        Keep();
     }
 
-    /// Imports with the statement `failAt` failing; returns the statements sent.
+    /// Imports from the scene as set up with statement `failAt` failing (0: none); returns the
+    /// statements the import sent.
     int Run(int failAt) {
-        auto connection = std::make_shared<kvad::test::FailingConnection>(env.SharedDb());
-        connection->Reset(failAt);
-        env.S().Connessione = connection;
-        ImportaDocumenti(env.S());
-        env.S().Connessione = env.SharedDb();
-        return connection->statements;
+        Restore();
+        std::shared_ptr<kvad::test::FailingConnection> failing;
+        ImportRuns::Run({{"C", 2, 0}, {"B", 2, 1}, {"A", 1, 1}},
+                        [&](const std::shared_ptr<Connection>& own) {
+                            failing = std::make_shared<kvad::test::FailingConnection>(own);
+                            failing->Reset(failAt);
+                            return failing;
+                        });
+        return failing->statements;
     }
 
     long Count(const std::string& table) {
         return env.Scalar("SELECT COUNT(*) FROM " + table).ToLong();
     }
+
+    std::int32_t Status(const std::string& number) {
+        return env
+            .Scalar("SELECT IE93_STATUS FROM IE93_NSOTESTATA WHERE IE93_ID_IE91 = " + N(Id(number)))
+            .ToLong();
+    }
 };
 
-TEST(ImportFaultInjection, EveryFailingStatementLeavesTheChainWholeOrAbsent) {
-    int statements = 0;
-    {
-        ChainImport clean;
-        statements = clean.Run(0);
-        ASSERT_EQ(clean.env.S().Stato, kaOK) << clean.env.S().Errore.Text();
-        ASSERT_EQ(clean.Count("DO11_DOCTESTATA"), 3);
+/// Every document of the chain and what came with it.
+void ExpectImportedWhole(FaultedChain& chain) {
+    EXPECT_EQ(chain.Count("DO12_DOCTESTARIF"), 2);
+    EXPECT_EQ(chain.Count("DO30_DOCCORPO"), 4);
+    EXPECT_EQ(chain.Count("DO11_DOCTESTATA WHERE DO11_FLGNONPIUEV = 1"), 2);
+    EXPECT_EQ(chain.Count("CG1M_UFFICIOPA"), 1);
+    for (const char* number : {"B", "C"}) {
+        EXPECT_EQ(chain.Register(number, "IE91_PROCESSATO").ToLong(), 1) << number;
+        // The outcome came with the chain.
+        EXPECT_EQ(chain.Work(number, "TMP_ESITO").ToLong(), 14) << number;
+        EXPECT_EQ(chain.Status(number), 1) << number;
+        EXPECT_EQ(chain.ImportMessages(number), std::vector<std::string>{"14 type 1: "}) << number;
     }
-    ASSERT_GT(statements, 20);
+}
+
+/// Nothing of the chain: no document, no master data, no mark, no closed order; and an outcome
+/// that says so, or none at all when the import stopped before it could write one.
+void ExpectNothingImported(FaultedChain& chain) {
+    EXPECT_EQ(chain.Count("DO11_DOCTESTATA"), 1);
+    EXPECT_EQ(chain.Count("DO12_DOCTESTARIF") + chain.Count("DO13_DOCPIEDE") +
+                  chain.Count("DO30_DOCCORPO") + chain.Count("CO99_NUMREG") +
+                  chain.Count("DO10_NUMERAZIONE") + chain.Count("CG1M_UFFICIOPA"),
+              0);
+    EXPECT_EQ(chain.Count("DO11_DOCTESTATA WHERE DO11_FLGNONPIUEV = 1"), 0);
+    EXPECT_EQ(chain.Count("MG22_CLIFORDEST WHERE MG22_IDDELIVERYLOCATIONNSO IS NOT NULL") +
+                  chain.Count("MG66_ANAGRART WHERE MG66_AICMINSANNSO IS NOT NULL"),
+              0);
+    EXPECT_EQ(chain.Count("IE91_NSOFILES WHERE IE91_PROCESSATO = 1 OR "
+                          "(IE91_GUID_DO11 IS NOT NULL AND IE91_IDORD <> 'A')"),
+              0);
+    if (chain.Work("C", "TMP_ESITO").ToLong() == 0) {
+        for (const char* number : {"B", "C"}) {
+            EXPECT_EQ(chain.Work(number, "TMP_ESITO").ToLong(), 0) << number;
+            EXPECT_EQ(chain.Status(number), 2) << number;
+            EXPECT_TRUE(chain.ImportMessages(number).empty()) << number;
+        }
+        return;
+    }
+    // Recorded as failed, whole: one message tells why.
+    int failures = 0;
+    for (const char* number : {"B", "C"}) {
+        EXPECT_EQ(chain.Work(number, "TMP_ESITO").ToLong(), 12) << number;
+        EXPECT_EQ(chain.Status(number), 3) << number;
+        for (const std::string& message : chain.ImportMessages(number)) {
+            if (message.rfind("0 type 3: ", 0) == 0) {
+                ++failures;
+                EXPECT_GT(message.size(), 10U) << number << ": message 0 carries the reason";
+            } else {
+                EXPECT_EQ(message, "14 type 1: ") << number;
+            }
+        }
+    }
+    EXPECT_EQ(failures, 1);
+}
+
+TEST(ImportFaultInjection, EveryFailingStatementLeavesTheChainWholeOrAbsent) {
+    FaultedChain chain;
+    const int statements = chain.Run(0);
+    ASSERT_EQ(chain.env.S().Stato, kaOK) << chain.env.S().Errore.Text();
+    ASSERT_EQ(chain.Count("DO11_DOCTESTATA"), 3);
+    ExpectImportedWhole(chain);
+    ASSERT_GT(statements, 30);
 
     for (int n = 1; n <= statements; ++n) {
         SCOPED_TRACE("statement " + std::to_string(n));
-        ChainImport chain;
         chain.Run(n);
-        const long documents = chain.Count("DO11_DOCTESTATA");
-        const bool imported = documents == 3;
-        if (imported) {
-            EXPECT_EQ(chain.Count("DO12_DOCTESTARIF"), 2);
-            EXPECT_EQ(chain.Count("DO30_DOCCORPO"), 4);
-            EXPECT_EQ(chain.Count("DO11_DOCTESTATA WHERE DO11_FLGNONPIUEV = 1"), 2);
-            EXPECT_EQ(chain.Count("CG1M_UFFICIOPA"), 1);
-            for (const char* number : {"B", "C"}) {
-                EXPECT_EQ(chain.Register(number, "IE91_PROCESSATO").ToLong(), 1) << number;
-            }
+        if (chain.Count("DO11_DOCTESTATA") == 3) {
+            ExpectImportedWhole(chain);
         } else {
-            // Nothing of the chain: no document, no master data, no mark, no closed order.
-            EXPECT_EQ(documents, 1);
-            EXPECT_EQ(chain.Count("DO12_DOCTESTARIF") + chain.Count("DO13_DOCPIEDE") +
-                          chain.Count("DO30_DOCCORPO") + chain.Count("CO99_NUMREG") +
-                          chain.Count("DO10_NUMERAZIONE") + chain.Count("CG1M_UFFICIOPA"),
-                      0);
-            EXPECT_EQ(chain.Count("DO11_DOCTESTATA WHERE DO11_FLGNONPIUEV = 1"), 0);
-            EXPECT_EQ(chain.Count("MG22_CLIFORDEST WHERE MG22_IDDELIVERYLOCATIONNSO IS NOT NULL") +
-                          chain.Count("MG66_ANAGRART WHERE MG66_AICMINSANNSO IS NOT NULL"),
-                      0);
-            EXPECT_EQ(chain.Count("IE91_NSOFILES WHERE IE91_PROCESSATO = 1 OR "
-                                  "(IE91_GUID_DO11 IS NOT NULL AND IE91_IDORD <> 'A')"),
-                      0);
-        }
-        // The outcome columns tell the truth, or nothing when recording them was what failed.
-        for (const char* number : {"B", "C"}) {
-            const std::int32_t esito = chain.Work(number, "TMP_ESITO").ToLong();
-            if (imported) {
-                EXPECT_TRUE(esito == 14 || esito == 0) << number << " " << esito;
-            } else {
-                EXPECT_TRUE(esito == 12 || esito == 0) << number << " " << esito;
-            }
+            ExpectNothingImported(chain);
         }
         EXPECT_NE(chain.env.S().Stato, kaOK) << "an injected failure must be reported";
     }

@@ -139,15 +139,16 @@ class ImportScene {
         return numreg;
     }
 
-    /// Builds the working table and writes the processing codes: {number, TMP_ELABORA,
-    /// TMP_FLGNONPIUEV} per document; then opens the header and line grids.
+    /// Builds the working table on the state's connection and writes the processing codes:
+    /// {number, TMP_ELABORA, TMP_FLGNONPIUEV} per document (a document the table does not list
+    /// is passed over); then opens the header and line grids.
     void Process(const std::vector<std::tuple<std::string, int, int>>& codes) {
         LeggiOrdini(env.S(), kaOrdiniDaProcessare);
         ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
         for (const auto& [number, elabora, flag] : codes) {
-            env.Db().Execute("UPDATE #TEMP_ORD SET TMP_ELABORA = " + N(elabora) +
-                             ", TMP_FLGNONPIUEV = " + N(flag) +
-                             " WHERE IE91_ID = " + N(ids_.at(number)));
+            env.S().Connessione->Execute("UPDATE #TEMP_ORD SET TMP_ELABORA = " + N(elabora) +
+                                         ", TMP_FLGNONPIUEV = " + N(flag) +
+                                         " WHERE IE91_ID = " + N(ids_.at(number)));
         }
         env.S().RstOrdini->Requery();
         OpenGrids();
@@ -155,10 +156,11 @@ class ImportScene {
 
     void OpenGrids() { OpenResultGrids(env.S()); }
 
-    /// A column of a document's working-table row.
+    /// A column of a document's working-table row (the table lives on the state's connection).
     Variant Work(const std::string& number, const std::string& column) {
-        return env.Scalar("SELECT " + column +
-                          " FROM #TEMP_ORD WHERE IE91_ID = " + N(ids_.at(number)));
+        auto rs = env.S().Connessione->Query(
+            "SELECT " + column + " FROM #TEMP_ORD WHERE IE91_ID = " + N(ids_.at(number)));
+        return rs->Eof() ? Variant::Null() : rs->Value(0);
     }
 
     /// A column of a document's register row.

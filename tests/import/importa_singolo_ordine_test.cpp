@@ -26,7 +26,7 @@ TEST_F(ImportaSingoloOrdineTest, ReportsTheObjectsOutcomeAndReleasesTheObject) {
     EXPECT_TRUE(ImportaSingoloOrdine(env.S(), Id("A")).IsNull());
     EXPECT_EQ(env.S().Stato, 2);
     EXPECT_EQ(env.S().Errore.Text(), "Tracciato di importazione 'ALTRO' sconosciuto");
-    EXPECT_EQ(Importazione(env.S()).boImport, nullptr);
+    EXPECT_EQ(ImportMembersOf(env.S()).boImport, nullptr);
     EXPECT_EQ(recorder->log.back().find("SELECT DO11_GUID"), std::string::npos)
         << "a failed import looks for no document";
 
@@ -34,7 +34,7 @@ TEST_F(ImportaSingoloOrdineTest, ReportsTheObjectsOutcomeAndReleasesTheObject) {
     const Variant guid = ImportaSingoloOrdine(env.S(), Id("A"));
     EXPECT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
     EXPECT_EQ(guid, env.Scalar("SELECT DO11_GUID FROM DO11_DOCTESTATA"));
-    EXPECT_EQ(Importazione(env.S()).boImport, nullptr);
+    EXPECT_EQ(ImportMembersOf(env.S()).boImport, nullptr);
 
     // A document whose reference row does not carry the order's identity cannot be found.
     env.Native("UPDATE IE93_NSOTESTATA SET IE93_DO12_FEIDDOC = 'ALTRO' WHERE IE93_ID_IE91 = " +
@@ -57,12 +57,12 @@ TEST_F(ImportaSingoloOrdineTest, AnObjectInterruptedByAnErrorIsReusedUntilReleas
                                           "engine stopped",
                                           0),
               0u);
-    ASSERT_NE(Importazione(env.S()).boImport, nullptr);
+    ASSERT_NE(ImportMembersOf(env.S()).boImport, nullptr);
     (void)ImportaSingoloOrdine(env.S(), Id("A"));
     EXPECT_EQ(BrokenImport::made, 1);
 
     TermBOImport(env.S());
-    EXPECT_EQ(Importazione(env.S()).boImport, nullptr);
+    EXPECT_EQ(ImportMembersOf(env.S()).boImport, nullptr);
     EXPECT_FALSE(BrokenImport::attached);
 }
 

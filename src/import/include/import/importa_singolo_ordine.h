@@ -18,7 +18,7 @@ struct ImportMembers {
 };
 
 /// The import members of an instance.
-[[nodiscard]] ImportMembers& Importazione(NsoState& state);
+[[nodiscard]] ImportMembers& ImportMembersOf(NsoState& state);
 
 /// Creates the business object, with the connection and the host object, unless one exists.
 void InitBOImport(NsoState& state);
