@@ -201,6 +201,18 @@ std::int32_t NextNumber(Connection& db, const std::string& table, const std::str
     return next;
 }
 
+// What a layout field writes: its decoded column, or, when that column holds the SQL literal of
+// a text, the text itself between quotes (NULL for no text). Only header columns hold literals.
+std::string SourceValue(Connection& db, const LayoutField& field, std::int32_t id) {
+    if (!field.sourceIsLiteral) {
+        return field.source;
+    }
+    const Variant literal = Scalar(db, "SELECT " + field.source +
+                                           " FROM IE93_NSOTESTATA WHERE IE93_ID_IE91 = " + N(id));
+    const std::string text = literal.IsNull() ? std::string() : TextOfSqlLiteral(literal.Text());
+    return text.empty() ? "NULL" : Quoted(text);
+}
+
 // INSERT ... SELECT of one ERP table: the object's own columns with their values, then the
 // layout's columns read from the decoded rows of the order.
 void Insert(Connection& db, const ImportLayout& layout, const std::string& table,
@@ -214,7 +226,7 @@ void Insert(Connection& db, const ImportLayout& layout, const std::string& table
     }
     for (const LayoutField& field : layout.FieldsOf(table)) {
         columns += ", " + field.column;
-        values += ", " + field.source;
+        values += ", " + SourceValue(db, field, id);
     }
     db.Execute("INSERT INTO " + table + " (" + columns + ") SELECT " + values + " FROM " +
                (lines ? "IE95_NSOCORPO WHERE IE95_ID_IE91 = "

@@ -30,6 +30,12 @@ const std::vector<std::string>& RequiredColumns() {
     return columns;
 }
 
+// Decoded columns that hold the SQL literal of a text rather than the text.
+const std::vector<std::string>& LiteralColumns() {
+    static const std::vector<std::string> columns{"IE93_DO12_NOTEVSDOC"};
+    return columns;
+}
+
 bool Contains(const std::vector<std::string>& names, std::string_view name) {
     return std::any_of(names.begin(), names.end(),
                        [&](const std::string& n) { return EqualsNoCase(n, name); });
@@ -132,6 +138,7 @@ ImportLayout LoadImportLayout(Connection& db, const std::string& code) {
             Unusable({prefix, "il campo ", field.column, " legge ", field.source, ", che non è in ",
                       source});
         }
+        field.sourceIsLiteral = Contains(LiteralColumns(), field.source);
         layout.fields.push_back(std::move(field));
     }
     for (const std::string& required : RequiredColumns()) {

@@ -29,6 +29,9 @@ struct LayoutField {
     std::string table;
     std::string column;
     std::string source;
+    /// The source holds the SQL literal of a text (the decoded note: N'...' with its apostrophes
+    /// doubled, or null), and the ERP column takes the text it stands for.
+    bool sourceIsLiteral = false;
 };
 
 /// The ERP tables of an order, in the order they are written.
