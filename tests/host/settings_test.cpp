@@ -1,11 +1,7 @@
 #include "app/settings.h"
 
-#include <array>
-#include <cstdio>
 #include <fstream>
 #include <stdexcept>
-
-#include <sys/wait.h>
 
 #include <gmock/gmock.h>
 
@@ -85,28 +81,13 @@ TEST(Settings, BadFileErrorsNameTheFileAndTheLine) {
                 HasSubstr("missing.toml: settings file not found"));
 }
 
-struct Run {
-    int exitCode;
-    std::string output;
-};
-
-Run Nso(const std::string& arguments) {
-    std::string command = std::string(KVAD_NSO_BINARY) + " " + arguments + " 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::string output;
-    std::array<char, 512> buffer{};
-    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) {
-        output.append(buffer.data(), n);
-    }
-    int status = ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-}
+using hosttest::RunNso;
 
 TEST(NsoSettings, OptionsOverrideTheFileAndThePasswordIsMasked) {
     hosttest::TempDir dir;
     auto file = Write(dir.Path() / "nso.toml",
                       "database = \"/tmp/a.db\"\ncompany = 4\nplatform_password = \"pw1\"\n");
-    auto run = Nso("--settings " + file.string() + " settings --db /tmp/b.db --company-vat 111");
+    auto run = RunNso("--settings " + file.string() + " settings --db /tmp/b.db --company-vat 111");
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_THAT(run.output, HasSubstr("# settings file: " + file.string()));
     EXPECT_THAT(run.output, HasSubstr("database = \"/tmp/b.db\""));
@@ -119,10 +100,10 @@ TEST(NsoSettings, OptionsOverrideTheFileAndThePasswordIsMasked) {
 TEST(NsoSettings, BadFileAndBadOptionsAreUsageErrors) {
     hosttest::TempDir dir;
     auto file = Write(dir.Path() / "bad.toml", "company = [\n");
-    auto bad = Nso("--settings " + file.string() + " settings");
+    auto bad = RunNso("--settings " + file.string() + " settings");
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_THAT(bad.output, HasSubstr("nso: " + file.string() + ":"));
-    auto option = Nso("--company uno settings");
+    auto option = RunNso("--company uno settings");
     EXPECT_EQ(option.exitCode, 2);
     EXPECT_THAT(option.output, HasSubstr("nso: "));
 }
