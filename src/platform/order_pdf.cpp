@@ -695,8 +695,9 @@ std::vector<std::uint8_t> RenderOrderPdf(std::string_view xml) {
         return RenderOrderPdf(ReadOrderDocument(xml));
     } catch (const Error& error) {
         // Sums beyond the 28 digits of an amount.
-        throw OrderRenderError("Ordine non convertibile in PDF: importi fuori misura (" +
-                               error.Description() + ")");
+        throw OrderRenderError("the order cannot be shown as a PDF: an amount is too large to "
+                               "compute (more than 28 digits)\n" +
+                               error.Description());
     }
 }
 

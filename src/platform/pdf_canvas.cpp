@@ -118,8 +118,9 @@ struct PdfCanvas::Impl {
 PdfCanvas::PdfCanvas(double pageWidth, double pageHeight, const std::string& title)
     : impl_(std::make_unique<Impl>()) {
     if (!FamilyInstalled(kFontFamily)) {
-        throw std::runtime_error(std::string("Carattere \"") + kFontFamily +
-                                 "\" non installato: serve per stampare l'ordine");
+        throw std::runtime_error(std::string("the font \"") + kFontFamily +
+                                 "\" that orders are printed in is not installed (Debian "
+                                 "package fonts-dejavu-core)");
     }
     impl_->surface.reset(
         cairo_pdf_surface_create_for_stream(AppendBytes, &impl_->bytes, pageWidth, pageHeight));
@@ -190,8 +191,9 @@ std::vector<std::uint8_t> PdfCanvas::Finish() {
     cairo_surface_finish(impl_->surface.get());
     const cairo_status_t writing = cairo_surface_status(impl_->surface.get());
     if (drawing != CAIRO_STATUS_SUCCESS || writing != CAIRO_STATUS_SUCCESS) {
+        // The drawing library's own account on a line of its own, beneath the plain one.
         throw std::runtime_error(
-            std::string("Creazione del PDF non riuscita: ") +
+            std::string("the PDF could not be made\n") +
             cairo_status_to_string(drawing != CAIRO_STATUS_SUCCESS ? drawing : writing));
     }
     return std::move(impl_->bytes);
