@@ -1,6 +1,8 @@
 #include "app/settings.h"
 
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 
 #include <gmock/gmock.h>
@@ -78,7 +80,46 @@ TEST(Settings, BadFileErrorsNameTheFileAndTheLine) {
     auto range = Write(dir.Path() / "range.toml", "user_id = 3000000000\n");
     EXPECT_THAT(LoadError(range), HasSubstr(":1: user_id is out of range"));
     EXPECT_THAT(LoadError(dir.Path() / "missing.toml"),
-                HasSubstr("missing.toml: settings file not found"));
+                HasSubstr("missing.toml: the settings file does not exist: check --settings"));
+    EXPECT_EQ(LoadError(dir.Path()),
+              dir.Path().string() + ": this is not a settings file but a folder or the like: "
+                                    "name the file with --settings");
+}
+
+/// Sets an environment variable (unsets it for nullptr) until the end of the scope.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// The home folder's candidate cannot be looked into (here a loop of links, which even root
+// cannot follow): the lookup goes on without it, instead of failing on the file system's text.
+TEST(Settings, ADefaultFolderThatCannotBeLookedIntoIsSkipped) {
+    hosttest::TempDir dir;
+    fs::create_directory_symlink(dir.Path() / ".config", dir.Path() / ".config");
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.Path()); // no ./nso.toml
+    ScopedEnv home("HOME", dir.Path().c_str());
+    ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
+    ScopedEnv env("NSO_SETTINGS", nullptr);
+    nsoapp::Settings s;
+    s.settingsFile = "left over";
+    EXPECT_EQ(LoadError(""), "no error");
+    EXPECT_NO_THROW(nsoapp::LoadSettingsFile(s, ""));
+    EXPECT_EQ(s.settingsFile, "");
+    fs::current_path(before);
 }
 
 using hosttest::RunNso;
