@@ -88,7 +88,9 @@ std::string ReadBytes(InputFile& in, const fs::path& file, std::size_t maxText) 
 /// encoding is unknown or the bytes are not valid in it.
 std::string ConvertedText(InputFile& in, const fs::path& file, const std::string& head,
                           const DocumentEncoding& encoding, std::size_t maxText) {
-    TextConverter converter(encoding.name, maxText);
+    // The text may take as many bytes as the file (four-byte characters of UTF-32), never more
+    // than its limit: room for that much is made once.
+    TextConverter converter(encoding.name, maxText, static_cast<std::size_t>(in.Size()));
     if (!converter.Known()) {
         return ReadBytes(in, file, maxText);
     }

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -86,8 +87,12 @@ DocumentEncoding DetectEncoding(std::string_view head) {
     return encoding;
 }
 
-TextConverter::TextConverter(const std::string& from, std::size_t maxText)
-    : cd_(iconv_open("UTF-8", from.c_str())), maxText_(maxText) {}
+TextConverter::TextConverter(const std::string& from, std::size_t maxText, std::size_t expected)
+    : cd_(iconv_open("UTF-8", from.c_str())), maxText_(maxText) {
+    if (Known()) {
+        text_.reserve(std::min(expected, maxText));
+    }
+}
 
 TextConverter::~TextConverter() {
     if (Known()) {

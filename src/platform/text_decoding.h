@@ -36,7 +36,9 @@ class TextTooLarge : public std::runtime_error {
 /// is joined), holding at most `maxText` bytes of text.
 class TextConverter {
   public:
-    TextConverter(const std::string& from, std::size_t maxText);
+    /// `expected`: about how much text is coming (room is made for it at once, up to
+    /// `maxText`, so that the text never grows by copying itself).
+    TextConverter(const std::string& from, std::size_t maxText, std::size_t expected);
     TextConverter(const TextConverter&) = delete;
     TextConverter& operator=(const TextConverter&) = delete;
     TextConverter(TextConverter&&) = delete;
