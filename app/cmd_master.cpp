@@ -73,8 +73,8 @@ void Load(const Settings& settings, const LoadOptions& options) {
     Session session = OpenSession(settings);
     const std::string& kind = options.kind;
     const std::string& file = options.file;
-    const std::size_t rows = kvad::host::LoadMasterDataFile(*session.db, settings.company, kind,
-                                                            file, options.encoding);
+    const std::size_t rows =
+        kvad::host::LoadMasterDataFile(*session.db, settings.company, kind, file, options.encoding);
     std::cout << "loaded " << rows << " row(s) of " << kind << " from " << file << " for company "
               << settings.company << "\n";
 }

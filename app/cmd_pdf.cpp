@@ -24,9 +24,8 @@ struct PdfOptions {
 /// The document as the user named it: "document 5", or "order 87/2024 (register id 1)".
 std::string Named(const PdfOptions& options, std::int32_t id) {
     const std::string number = std::to_string(id);
-    return options.order == number
-               ? "document " + number
-               : "order " + options.order + " (register id " + number + ")";
+    return options.order == number ? "document " + number
+                                   : "order " + options.order + " (register id " + number + ")";
 }
 
 /// Where the PDF was to go, in words.

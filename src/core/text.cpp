@@ -120,7 +120,8 @@ std::string TextOfSqlLiteral(std::string_view literal) {
     body.remove_prefix(1);
     // Inside the literal apostrophes come in pairs: an odd run at the end holds the closing one.
     const std::size_t lastOther = body.find_last_not_of('\'');
-    const std::size_t closing = body.size() - (lastOther == std::string_view::npos ? 0 : lastOther + 1);
+    const std::size_t closing =
+        body.size() - (lastOther == std::string_view::npos ? 0 : lastOther + 1);
     if (closing % 2 == 1) {
         body.remove_suffix(1);
     }

@@ -64,8 +64,8 @@ bool IsPlainNumber(std::string_view text) {
     if (text.starts_with('-') || text.starts_with('+')) {
         text.remove_prefix(1);
     }
-    const auto separators = std::count_if(text.begin(), text.end(),
-                                          [](char c) { return c == '.' || c == ','; });
+    const auto separators =
+        std::count_if(text.begin(), text.end(), [](char c) { return c == '.' || c == ','; });
     const auto digits = std::count_if(text.begin(), text.end(), IsDigit);
     return digits > 0 && separators <= 1 &&
            static_cast<std::size_t>(digits + separators) == text.size();
@@ -77,8 +77,7 @@ Variant ReadNumber(const std::string& cell) {
     }
     std::string text = cell;
     std::replace(text.begin(), text.end(), ',', '.');
-    const auto digits =
-        static_cast<std::size_t>(std::count_if(text.begin(), text.end(), IsDigit));
+    const auto digits = static_cast<std::size_t>(std::count_if(text.begin(), text.end(), IsDigit));
     std::optional<Decimal> number;
     try {
         number = Decimal::Parse(text);
@@ -86,8 +85,8 @@ Variant ReadNumber(const std::string& cell) {
         // Beyond what a Decimal holds: told below with the number of digits allowed.
     }
     if (!number || digits > kDecimalDigits) {
-        Refuse(cell, "has more digits than a number can hold (" + std::to_string(kDecimalDigits) +
-                         ")");
+        Refuse(cell,
+               "has more digits than a number can hold (" + std::to_string(kDecimalDigits) + ")");
     }
     return *number;
 }

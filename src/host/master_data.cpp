@@ -404,10 +404,9 @@ class RowReader {
             return csv_.Next(record);
         } catch (const CsvError& e) {
             const std::size_t field = e.Field();
-            throw MasterDataError(file_, e.Line(),
-                                  field >= 1 && field <= fields_.size() ? fields_[field - 1]->name
-                                                                        : "",
-                                  e.what());
+            throw MasterDataError(
+                file_, e.Line(),
+                field >= 1 && field <= fields_.size() ? fields_[field - 1]->name : "", e.what());
         }
     }
 
@@ -453,7 +452,8 @@ class RowReader {
         if (count == fields_.size()) {
             return;
         }
-        throw MasterDataError(file_, record.line, count < fields_.size() ? fields_[count]->name : "",
+        throw MasterDataError(file_, record.line,
+                              count < fields_.size() ? fields_[count]->name : "",
                               std::to_string(count) + " fields where the header names " +
                                   std::to_string(fields_.size()));
     }

@@ -41,11 +41,10 @@ std::string_view LastLine(std::string_view text) {
     const std::size_t lineNumber =
         static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n')) + 1;
     const std::string context = Utf8Right(line, 20);
-    throw EncodingError(lineNumber, Utf8Length(line) + 1,
-                        what +
-                            (context.empty() ? " at the start of the line "
-                                             : " after \"" + context + "\" ") +
-                            verdict);
+    throw EncodingError(
+        lineNumber, Utf8Length(line) + 1,
+        what + (context.empty() ? " at the start of the line " : " after \"" + context + "\" ") +
+            verdict);
 }
 
 /// Throws EncodingError for a NUL or a byte that is not UTF-8.

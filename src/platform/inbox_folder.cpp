@@ -45,8 +45,8 @@ class InputFile {
         errno = 0;
         in_.open(file, std::ios::binary);
         if (!in_) {
-            FailUnreadable(file, Reason(std::error_code(errno != 0 ? errno : EIO,
-                                                        std::generic_category())));
+            FailUnreadable(
+                file, Reason(std::error_code(errno != 0 ? errno : EIO, std::generic_category())));
         }
     }
 
@@ -95,8 +95,8 @@ std::string ConvertedText(InputFile& in, const fs::path& file, const std::string
         return ReadBytes(in, file, maxText);
     }
     try {
-        bool valid = converter.Add(std::string_view(head).substr(encoding.mark),
-                                   head.size() == in.Size());
+        bool valid =
+            converter.Add(std::string_view(head).substr(encoding.mark), head.size() == in.Size());
         for (std::string piece; valid && !(piece = in.Read(kPieceBytes)).empty();) {
             valid = converter.Add(piece, piece.size() < kPieceBytes);
         }
@@ -143,8 +143,8 @@ std::vector<ReceivedFile> ListReceivedFiles(const fs::path& folder, const DateTi
         }
     }
     if (ec) {
-        throw InboxError("the folder " + Quoted(folder.string()) + " cannot be read: " +
-                         Reason(ec));
+        throw InboxError("the folder " + Quoted(folder.string()) +
+                         " cannot be read: " + Reason(ec));
     }
     std::sort(files.begin(), files.end(), [](const ReceivedFile& a, const ReceivedFile& b) {
         if (a.modified != b.modified) {

@@ -42,8 +42,7 @@ struct ReceivedFile {
 /// reader of the text then finds them not to be UTF-8). Throws InboxError naming the file when
 /// it cannot be read, or when its text would be larger than `maxText` bytes: before it is read
 /// when its size says so, else as soon as the text grows past that size.
-[[nodiscard]] std::string ReadDocumentText(const std::filesystem::path& file,
-                                           std::size_t maxText);
+[[nodiscard]] std::string ReadDocumentText(const std::filesystem::path& file, std::size_t maxText);
 
 /// A file time as local date and time, to the second.
 [[nodiscard]] DateTime LocalTime(std::filesystem::file_time_type time);

@@ -521,8 +521,8 @@ OrderDocument ReadOrderDocument(std::string_view text) {
     const auto parsed = xml::Document::Load(text, problem, reason);
     if (!parsed) {
         // The XML layer's own account goes on a line of its own, beneath the plain one.
-        throw OrderRenderError(std::string(kCannotShow) + "its XML cannot be read: " +
-                               ProblemText(problem) + "\n" + reason);
+        throw OrderRenderError(std::string(kCannotShow) +
+                               "its XML cannot be read: " + ProblemText(problem) + "\n" + reason);
     }
     const xml::Node order = FindOrder(*parsed);
 

@@ -335,8 +335,7 @@ TEST_F(FetchRobustnessTest, EveryDocumentNamesItsTrueReason) {
     // file may be replaced), not a document that was read.
     const std::string hint = "(`nso fetch --retry-missing` tries again)";
     EXPECT_EQ(r.output.find(hint), r.output.find("a document may have " + hint) + 20) << r.output;
-    EXPECT_EQ(r.output.rfind(hint), r.output.rfind("a document may have " + hint) + 20)
-        << r.output;
+    EXPECT_EQ(r.output.rfind(hint), r.output.rfind("a document may have " + hint) + 20) << r.output;
 
     // The list shows what is not an order as such, and why each is not loaded.
     const Result list = Run({"list", "--all"});

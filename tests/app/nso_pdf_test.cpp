@@ -133,10 +133,9 @@ TEST_F(NsoPdfTest, EachFailureIsToldInPlainWords) {
          "nso: the PDF of order 87/2024 (register id 2) could not be written to "
          "missing/ordine.pdf: check that its folder exists and that this user may write in it, "
          "or choose another file with --out\n"},
-        {"pdf 2",
-         "nso: the PDF of document 2 could not be written into the preview folder "
-         "cache/folder5: check that this user may create and write in it, choose another "
-         "cache folder with --cache-dir, or a file with --out\n"},
+        {"pdf 2", "nso: the PDF of document 2 could not be written into the preview folder "
+                  "cache/folder5: check that this user may create and write in it, choose another "
+                  "cache folder with --cache-dir, or a file with --out\n"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Nso(c.arguments), c.message);

@@ -10,8 +10,8 @@
 
 #include "csv_reader.h"
 #include "fiscal_codes.h"
-#include "kvad_nso/recordset.h"
 #include "host_test_util.h"
+#include "kvad_nso/recordset.h"
 #include "support/test_env.h"
 
 namespace kvad::host {
@@ -217,7 +217,8 @@ TEST_F(MasterDataTest, CsvEncodingsAreConvertedOrRefusedAtTheirLineAndCharacter)
     };
     const Accepted accepted[] = {
         {"UTF-8", utf8, "", "Citt\xC3\xA0 \xE2\x80\x93 l'\xE2\x82\xAC"},
-        {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + utf8, "", "Citt\xC3\xA0 \xE2\x80\x93 l'\xE2\x82\xAC"},
+        {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + utf8, "",
+         "Citt\xC3\xA0 \xE2\x80\x93 l'\xE2\x82\xAC"},
         {"UTF-16LE with a byte-order mark", Utf16(utf16, false), "",
          "Citt\xC3\xA0 \xE2\x80\x93 l'\xE2\x82\xAC"},
         {"UTF-16BE with a byte-order mark", Utf16(utf16, true), "",
@@ -229,9 +230,9 @@ TEST_F(MasterDataTest, CsvEncodingsAreConvertedOrRefusedAtTheirLineAndCharacter)
     for (const Accepted& c : accepted) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(LoadMasterData(env.Db(), 1, "items", c.bytes, "items.csv", c.encoding), 1U);
-        EXPECT_EQ(env.Scalar("SELECT MG66_DESCART FROM MG66_ANAGRART WHERE MG66_CODART = 'A-1'")
-                      .Text(),
-                  c.description);
+        EXPECT_EQ(
+            env.Scalar("SELECT MG66_DESCART FROM MG66_ANAGRART WHERE MG66_CODART = 'A-1'").Text(),
+            c.description);
         env.Native("DELETE FROM MG66_ANAGRART");
     }
 
@@ -264,9 +265,9 @@ TEST_F(MasterDataTest, CsvEncodingsAreConvertedOrRefusedAtTheirLineAndCharacter)
         } catch (const MasterDataError& e) {
             EXPECT_EQ(e.Line(), c.line) << e.what();
             EXPECT_EQ(e.Character(), c.character) << e.what();
-            EXPECT_THAT(e.what(), HasSubstr("items.csv, line " + std::to_string(c.line) +
-                                            ", character " + std::to_string(c.character) + ": " +
-                                            c.reason));
+            EXPECT_THAT(e.what(),
+                        HasSubstr("items.csv, line " + std::to_string(c.line) + ", character " +
+                                  std::to_string(c.character) + ": " + c.reason));
         }
         EXPECT_EQ(env.Count("SELECT * FROM MG66_ANAGRART"), 0);
     }
@@ -287,8 +288,9 @@ TEST_F(MasterDataTest, AFileTooLargeMissingOrInAnUnknownEncodingIsRefusedBeforeI
         std::string reason;
     };
     const Case cases[] = {
-        {large, "", ": the file has 68719476736 bytes, more than the 16 MiB a file of master "
-                    "data may have"},
+        {large, "",
+         ": the file has 68719476736 bytes, more than the 16 MiB a file of master "
+         "data may have"},
         {dir.Path() / "missing.csv", "", ": the file does not exist"},
         {dir.Path(), "", ": this is not a file"},
         {small, "x-nessuna", ": the encoding \"x-nessuna\" is not known (`iconv -l` lists"},

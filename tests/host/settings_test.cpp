@@ -81,9 +81,9 @@ TEST(Settings, BadFileErrorsNameTheFileAndTheLine) {
     EXPECT_THAT(LoadError(range), HasSubstr(":1: user_id is out of range"));
     EXPECT_THAT(LoadError(dir.Path() / "missing.toml"),
                 HasSubstr("missing.toml: the settings file does not exist: check --settings"));
-    EXPECT_EQ(LoadError(dir.Path()),
-              dir.Path().string() + ": this is not a settings file but a folder or the like: "
-                                    "name the file with --settings");
+    EXPECT_EQ(LoadError(dir.Path()), dir.Path().string() +
+                                         ": this is not a settings file but a folder or the like: "
+                                         "name the file with --settings");
 }
 
 /// Sets an environment variable (unsets it for nullptr) until the end of the scope.

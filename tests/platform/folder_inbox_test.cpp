@@ -224,8 +224,9 @@ TEST_F(FolderInboxTest, AMissingInboxFailsTheListingNotTheLoginNorAPdf) {
     ASSERT_NE(pdf.AsBytes(), nullptr);
     std::shared_ptr<NsoCollection> list;
     service->ListOrders(kCompany, Yesterday() + " 00:00:00", list, error);
-    EXPECT_EQ(error, "the inbox folder \"" + missing + "\" does not exist: create it, or name "
-                                                        "another one");
+    EXPECT_EQ(error, "the inbox folder \"" + missing +
+                         "\" does not exist: create it, or name "
+                         "another one");
     service->DownloadOrders(Variant("o.xml"), list, error);
     EXPECT_EQ(list, nullptr);
     EXPECT_NE(error.find("does not exist"), std::string::npos) << error;
