@@ -565,7 +565,7 @@ std::string ReadMasterFile(const std::string& path) {
     if (!ec && size > kMaxMasterFileBytes) {
         throw MasterDataError(path, 0, "",
                               "the file has " + std::to_string(size) + " bytes, more than the " +
-                                  std::to_string(kMaxMasterFileBytes / (1024 * 1024)) +
+                                  std::to_string(kMaxMasterFileBytes / (std::size_t{1024} * 1024)) +
                                   " MiB a file of master data may have: split it into smaller "
                                   "files and load each");
     }

@@ -289,7 +289,10 @@ void ReadLineDetails(OrderLine& line, const xml::Node& orderLine, const xml::Nod
         const std::string name = TextAt(property, {"Name"});
         const std::string value = TextAt(property, {"Value"});
         if (!name.empty() || !value.empty()) {
-            line.details.push_back(name + (name.empty() || value.empty() ? "" : ": ") + value);
+            std::string detail = name;
+            detail += name.empty() || value.empty() ? "" : ": ";
+            detail += value;
+            line.details.push_back(std::move(detail));
         }
     }
     if (const std::string period = PeriodText(Path(item, {"Delivery", "RequestedDeliveryPeriod"}));
