@@ -55,6 +55,9 @@ inline constexpr std::int32_t kUnknownLayout = 2;
 inline constexpr std::int32_t kInvalidLayout = 3;
 } // namespace outcome
 
+/// Text as a SQL string literal: between single quotes, its own single quotes doubled.
+[[nodiscard]] std::string SqlQuoted(std::string_view text);
+
 /// Reads and checks a layout: every table is one of an order's, every column exists in its
 /// table and is not one the import object fills itself, every source column exists in the
 /// decoded header (header tables) or lines (line tables), and the columns the import needs are

@@ -17,7 +17,7 @@ constexpr std::size_t kQuotedCharacters = 40;
 /// The digits a Decimal holds.
 constexpr std::size_t kDecimalDigits = 28;
 
-bool IsDigit(char c) noexcept {
+bool IsDecimalDigit(char c) noexcept {
     return c >= '0' && c <= '9';
 }
 
@@ -36,7 +36,7 @@ Variant ReadEmpty(const Field& field) {
 }
 
 Variant ReadCode(const std::string& cell) {
-    const bool digits = cell.size() <= 9 && std::all_of(cell.begin(), cell.end(), IsDigit);
+    const bool digits = cell.size() <= 9 && std::all_of(cell.begin(), cell.end(), IsDecimalDigit);
     if (!digits || std::stol(cell) == 0) {
         Refuse(cell, "is not a code (a whole number above 0, at most 9 digits)");
     }
@@ -66,7 +66,7 @@ bool IsPlainNumber(std::string_view text) {
     }
     const auto separators =
         std::count_if(text.begin(), text.end(), [](char c) { return c == '.' || c == ','; });
-    const auto digits = std::count_if(text.begin(), text.end(), IsDigit);
+    const auto digits = std::count_if(text.begin(), text.end(), IsDecimalDigit);
     return digits > 0 && separators <= 1 &&
            static_cast<std::size_t>(digits + separators) == text.size();
 }
@@ -77,7 +77,7 @@ Variant ReadNumber(const std::string& cell) {
     }
     std::string text = cell;
     std::replace(text.begin(), text.end(), ',', '.');
-    const auto digits = static_cast<std::size_t>(std::count_if(text.begin(), text.end(), IsDigit));
+    const auto digits = static_cast<std::size_t>(std::count_if(text.begin(), text.end(), IsDecimalDigit));
     std::optional<Decimal> number;
     try {
         number = Decimal::Parse(text);

@@ -11,7 +11,6 @@
 namespace kvad::platform {
 namespace {
 
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr const char* kCannotShow = "the order cannot be shown as a PDF: ";
 
 /// The text with every run of white space made one blank, as a printed field shows it.
@@ -484,7 +483,8 @@ std::string ProblemText(xml::Problem problem) {
     return "it is not well-formed XML";
 }
 
-xml::Node FindOrder(const xml::Document& document) {
+/// The Order element, or the reason there is none.
+xml::Node RequireOrder(const xml::Document& document) {
     const xml::Node order = BusinessElement(document);
     if (order.IsNull()) {
         throw OrderRenderError(std::string(kCannotShow) + "the document has no main element");
@@ -513,9 +513,7 @@ std::string KindName(OrderKind kind) {
 }
 
 OrderDocument ReadOrderDocument(std::string_view text) {
-    if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
-        text.remove_prefix(kUtf8Bom.size());
-    }
+    text = WithoutUtf8Mark(text);
     if (xml::TrimXmlSpace(text).empty()) {
         throw OrderRenderError(std::string(kCannotShow) + "its XML is empty");
     }
@@ -527,7 +525,7 @@ OrderDocument ReadOrderDocument(std::string_view text) {
         throw OrderRenderError(std::string(kCannotShow) +
                                "its XML cannot be read: " + ProblemText(problem) + "\n" + reason);
     }
-    const xml::Node order = FindOrder(*parsed);
+    const xml::Node order = RequireOrder(*parsed);
 
     OrderDocument document;
     document.number = TextAt(order, {"ID"});
