@@ -9,26 +9,6 @@
 namespace kvad::host {
 namespace {
 
-struct Collector {
-    std::deque<CsvRecord> done;
-    CsvRecord current;
-    std::size_t recordStart = 0;
-};
-
-void OnField(void* data, std::size_t length, void* context) {
-    auto& c = *static_cast<Collector*>(context);
-    if (c.current.fields.empty()) {
-        c.current.line = c.recordStart;
-    }
-    c.current.fields.emplace_back(static_cast<const char*>(data), length);
-}
-
-void OnRecordEnd(int /*terminator*/, void* context) {
-    auto& c = *static_cast<Collector*>(context);
-    c.done.push_back(std::move(c.current));
-    c.current = CsvRecord{};
-}
-
 char Separator(std::string_view text) {
     const std::string_view first = text.substr(0, text.find('\n'));
     const bool semicolon = first.find(';') != std::string_view::npos;
@@ -39,6 +19,28 @@ char Separator(std::string_view text) {
 } // namespace
 
 struct CsvReader::Impl {
+    // The records the parser's callbacks collect. Nested rather than in the file's anonymous
+    // namespace: a member's type must not have less linkage than the class.
+    struct Collector {
+        std::deque<CsvRecord> done;
+        CsvRecord current;
+        std::size_t recordStart = 0;
+    };
+
+    static void OnField(void* data, std::size_t length, void* context) {
+        auto& c = *static_cast<Collector*>(context);
+        if (c.current.fields.empty()) {
+            c.current.line = c.recordStart;
+        }
+        c.current.fields.emplace_back(static_cast<const char*>(data), length);
+    }
+
+    static void OnRecordEnd(int /*terminator*/, void* context) {
+        auto& c = *static_cast<Collector*>(context);
+        c.done.push_back(std::move(c.current));
+        c.current = CsvRecord{};
+    }
+
     explicit Impl(std::string_view input) : text(input) {
         if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI | CSV_APPEND_NULL) != 0) {
             throw std::bad_alloc();

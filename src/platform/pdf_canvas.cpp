@@ -10,24 +10,6 @@
 namespace kvad::platform {
 namespace {
 
-struct SurfaceDeleter {
-    void operator()(cairo_surface_t* surface) const noexcept { cairo_surface_destroy(surface); }
-};
-struct ContextDeleter {
-    void operator()(cairo_t* cr) const noexcept { cairo_destroy(cr); }
-};
-struct GObjectDeleter {
-    void operator()(void* object) const noexcept { g_object_unref(object); }
-};
-struct FontDeleter {
-    void operator()(PangoFontDescription* font) const noexcept {
-        pango_font_description_free(font);
-    }
-};
-struct AttrListDeleter {
-    void operator()(PangoAttrList* list) const noexcept { pango_attr_list_unref(list); }
-};
-
 cairo_status_t AppendBytes(void* closure, const unsigned char* data, unsigned int length) {
     auto* bytes = static_cast<std::vector<std::uint8_t>*>(closure);
     try {
@@ -61,6 +43,26 @@ guint16 Channel(double grey) {
 } // namespace
 
 struct PdfCanvas::Impl {
+    // Nested rather than in the file's anonymous namespace: a member's type must not have less
+    // linkage than the class (which a unity build would report).
+    struct SurfaceDeleter {
+        void operator()(cairo_surface_t* surface) const noexcept { cairo_surface_destroy(surface); }
+    };
+    struct ContextDeleter {
+        void operator()(cairo_t* cr) const noexcept { cairo_destroy(cr); }
+    };
+    struct GObjectDeleter {
+        void operator()(void* object) const noexcept { g_object_unref(object); }
+    };
+    struct FontDeleter {
+        void operator()(PangoFontDescription* font) const noexcept {
+            pango_font_description_free(font);
+        }
+    };
+    struct AttrListDeleter {
+        void operator()(PangoAttrList* list) const noexcept { pango_attr_list_unref(list); }
+    };
+
     std::vector<std::uint8_t> bytes;
     std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface;
     std::unique_ptr<cairo_t, ContextDeleter> cr;
