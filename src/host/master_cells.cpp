@@ -77,7 +77,8 @@ Variant ReadNumber(const std::string& cell) {
     }
     std::string text = cell;
     std::replace(text.begin(), text.end(), ',', '.');
-    const auto digits = static_cast<std::size_t>(std::count_if(text.begin(), text.end(), IsDecimalDigit));
+    const auto digits =
+        static_cast<std::size_t>(std::count_if(text.begin(), text.end(), IsDecimalDigit));
     std::optional<Decimal> number;
     try {
         number = Decimal::Parse(text);
