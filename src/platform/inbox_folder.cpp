@@ -95,12 +95,11 @@ std::string ConvertedText(InputFile& in, const fs::path& file, const std::string
         return ReadBytes(in, file, maxText);
     }
     try {
-        bool valid =
-            converter.Add(std::string_view(head).substr(encoding.mark), head.size() == in.Size());
+        bool valid = converter.Add(std::string_view(head).substr(encoding.mark), false);
         for (std::string piece; valid && !(piece = in.Read(kPieceBytes)).empty();) {
-            valid = converter.Add(piece, piece.size() < kPieceBytes);
+            valid = converter.Add(piece, false);
         }
-        if (valid) {
+        if (valid && converter.Add({}, true)) {
             return converter.Take();
         }
     } catch (const TextTooLarge&) {
@@ -159,15 +158,18 @@ std::string ReadDocumentText(const fs::path& file, std::size_t maxText) {
     InputFile in(file);
     std::string head = in.Read(kHeadBytes);
     const DocumentEncoding encoding = DetectEncoding(head);
-    if (in.Size() - encoding.mark > std::uintmax_t{maxText} * encoding.bytesPerTextByte) {
-        FailTooLarge(file, in.Size(), maxText);
+    // The size the file had when it was opened: one that grows meanwhile is read as far as it
+    // had come.
+    const std::uintmax_t size = std::max<std::uintmax_t>(in.Size(), head.size());
+    if (size - encoding.mark > std::uintmax_t{maxText} * encoding.bytesPerTextByte) {
+        FailTooLarge(file, size, maxText);
     }
     if (encoding.name != "UTF-8") {
         return ConvertedText(in, file, head, encoding, maxText);
     }
     // UTF-8 is the text itself: read whole, without its mark.
     std::string text = head.substr(encoding.mark);
-    text += in.Read(static_cast<std::size_t>(in.Size()) - head.size());
+    text += in.Read(static_cast<std::size_t>(size - head.size()));
     return text;
 }
 

@@ -46,18 +46,16 @@ struct PdfCanvas::Impl {
     // Nested rather than in the file's anonymous namespace: a member's type must not have less
     // linkage than the class (which a unity build would report).
     struct SurfaceDeleter {
-        void operator()(cairo_surface_t* surface) const noexcept { cairo_surface_destroy(surface); }
+        void operator()(cairo_surface_t* s) const noexcept { cairo_surface_destroy(s); }
     };
     struct ContextDeleter {
-        void operator()(cairo_t* cr) const noexcept { cairo_destroy(cr); }
+        void operator()(cairo_t* c) const noexcept { cairo_destroy(c); }
     };
     struct GObjectDeleter {
         void operator()(void* object) const noexcept { g_object_unref(object); }
     };
     struct FontDeleter {
-        void operator()(PangoFontDescription* font) const noexcept {
-            pango_font_description_free(font);
-        }
+        void operator()(PangoFontDescription* f) const noexcept { pango_font_description_free(f); }
     };
     struct AttrListDeleter {
         void operator()(PangoAttrList* list) const noexcept { pango_attr_list_unref(list); }
