@@ -63,10 +63,18 @@ void List(const Settings& settings, const std::string& kind, const std::string& 
               << (search.empty() ? "" : " containing '" + search + "'") << "\n";
 }
 
-void Load(const Settings& settings, const std::string& kind, const std::string& file) {
+struct LoadOptions {
+    std::string kind;
+    std::string file;
+    std::string encoding;
+};
+
+void Load(const Settings& settings, const LoadOptions& options) {
     Session session = OpenSession(settings);
+    const std::string& kind = options.kind;
+    const std::string& file = options.file;
     const std::size_t rows =
-        kvad::host::LoadMasterDataFile(*session.db, settings.company, kind, file);
+        kvad::host::LoadMasterDataFile(*session.db, settings.company, kind, file, options.encoding);
     std::cout << "loaded " << rows << " row(s) of " << kind << " from " << file << " for company "
               << settings.company << "\n";
 }
@@ -81,12 +89,17 @@ void AddMasterCommand(CLI::App& app, Settings& settings) {
     CLI::App* load = master->add_subcommand(
         "load", "Load a CSV file of one kind (all rows or none; `nso master list` names the "
                 "kinds and their columns)");
-    auto loadKind = std::make_shared<std::string>();
-    auto loadFile = std::make_shared<std::string>();
-    load->add_option("KIND", *loadKind, "Kind of master data (customers, items, ...)")->required();
-    load->add_option("FILE", *loadFile, "CSV file with a header row naming its columns")
+    auto loadOptions = std::make_shared<LoadOptions>();
+    load->add_option("KIND", loadOptions->kind, "Kind of master data (customers, items, ...)")
         ->required();
-    load->callback([&settings, loadKind, loadFile] { Load(settings, *loadKind, *loadFile); });
+    load->add_option("FILE", loadOptions->file,
+                     "CSV file with a header row naming its columns (at most 16 MiB)")
+        ->required();
+    load->add_option("--encoding", loadOptions->encoding,
+                     "The file's encoding when it is not UTF-8 and has no byte-order mark "
+                     "(ISO-8859-1, windows-1252, UTF-16LE, ... as `iconv -l` names them)")
+        ->type_name("NAME");
+    load->callback([&settings, loadOptions] { Load(settings, *loadOptions); });
 
     CLI::App* list = master->add_subcommand(
         "list", "Show the master data of a kind as a table (without KIND: the kinds)");

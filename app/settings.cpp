@@ -1,6 +1,8 @@
 #include "app/settings.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -19,8 +21,16 @@ namespace fs = std::filesystem;
     throw std::runtime_error(file + ":" + std::to_string(where.begin.line) + ": " + reason);
 }
 
+/// True when `file` is there. A candidate that cannot be looked at (a folder on its way this
+/// user may not enter, a loop of links) is taken as absent: the lookup goes on without it, as
+/// `nso settings` then shows.
+bool IsThere(const fs::path& file) {
+    std::error_code ec;
+    return fs::exists(file, ec) && !ec;
+}
+
 std::optional<std::string> DefaultSettingsFile() {
-    if (fs::exists("nso.toml")) {
+    if (IsThere("nso.toml")) {
         return "nso.toml";
     }
     fs::path configDir;
@@ -32,7 +42,7 @@ std::optional<std::string> DefaultSettingsFile() {
         return std::nullopt;
     }
     fs::path candidate = configDir / "kvad_nso" / "nso.toml";
-    if (fs::exists(candidate)) {
+    if (IsThere(candidate)) {
         return candidate.string();
     }
     return std::nullopt;
@@ -142,12 +152,27 @@ void LoadSettingsFile(Settings& settings, const std::string& explicitPath) {
     }
 
     std::error_code ec;
-    if (!fs::is_regular_file(*file, ec)) {
-        throw std::runtime_error(*file + ": settings file not found");
+    const fs::file_status status = fs::status(*file, ec);
+    if (status.type() == fs::file_type::not_found) {
+        throw std::runtime_error(*file + ": the settings file does not exist: check --settings "
+                                         "or $NSO_SETTINGS");
     }
+    if (ec) {
+        throw std::runtime_error(*file + ": the settings file cannot be reached (" + ec.message() +
+                                 "): give this user access to its folder, or name another "
+                                 "with --settings");
+    }
+    if (!fs::is_regular_file(status)) {
+        throw std::runtime_error(*file + ": this is not a settings file but a folder or the like: "
+                                         "name the file with --settings");
+    }
+    errno = 0;
     std::ifstream in(*file, std::ios::binary);
     if (!in) {
-        throw std::runtime_error(*file + ": settings file cannot be read");
+        throw std::runtime_error(*file + ": the settings file cannot be read (" +
+                                 std::strerror(errno != 0 ? errno : EIO) +
+                                 "): give this user read access to it, or name another with "
+                                 "--settings");
     }
     toml::table table;
     try {

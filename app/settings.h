@@ -24,8 +24,9 @@ struct Settings {
 };
 
 /// Reads the settings file: the explicit path, else $NSO_SETTINGS, else ./nso.toml, else
-/// ~/.config/kvad_nso/nso.toml; a missing default file leaves the defaults. Throws
-/// std::runtime_error with the file name and the reason for an unreadable or invalid file.
+/// ~/.config/kvad_nso/nso.toml; a default file that is missing, or whose folder cannot be
+/// looked into, leaves the defaults. Throws std::runtime_error with the file name, the reason
+/// and what to do for an unreadable or invalid file.
 void LoadSettingsFile(Settings& settings, const std::string& explicitPath);
 
 } // namespace nsoapp

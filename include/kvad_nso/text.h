@@ -30,5 +30,9 @@ namespace kvad {
 [[nodiscard]] bool EqualsNoCase(std::string_view a, std::string_view b) noexcept;
 /// -1, 0 or 1 as a sorts before, equal to or after b, ignoring the case of ASCII letters.
 [[nodiscard]] int CompareNoCase(std::string_view a, std::string_view b) noexcept;
+/// The text a SQL text literal stands for: N'...' or '...' without its quotes and with its
+/// doubled apostrophes made single (a literal cut before its closing apostrophe too); "" for
+/// the literal null. Anything else is not a literal and comes back unchanged.
+[[nodiscard]] std::string TextOfSqlLiteral(std::string_view literal);
 
 } // namespace kvad

@@ -106,4 +106,26 @@ int CompareNoCase(std::string_view a, std::string_view b) noexcept {
     return a.size() < b.size() ? -1 : 1;
 }
 
+std::string TextOfSqlLiteral(std::string_view literal) {
+    if (EqualsNoCase(literal, "null")) {
+        return {};
+    }
+    std::string_view body = literal;
+    if (body.starts_with("N'") || body.starts_with("n'")) {
+        body.remove_prefix(1);
+    }
+    if (!body.starts_with('\'')) {
+        return std::string(literal);
+    }
+    body.remove_prefix(1);
+    // Inside the literal apostrophes come in pairs: an odd run at the end holds the closing one.
+    const std::size_t lastOther = body.find_last_not_of('\'');
+    const std::size_t closing =
+        body.size() - (lastOther == std::string_view::npos ? 0 : lastOther + 1);
+    if (closing % 2 == 1) {
+        body.remove_suffix(1);
+    }
+    return ReplaceAll(body, "''", "'");
+}
+
 } // namespace kvad

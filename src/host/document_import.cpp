@@ -24,10 +24,6 @@ std::string N(std::int64_t value) {
     return std::to_string(value);
 }
 
-std::string Quoted(const std::string& text) {
-    return "'" + ReplaceAll(text, "'", "''") + "'";
-}
-
 Variant Scalar(Connection& db, const std::string& sql) {
     auto rs = db.Query(sql);
     return rs->Eof() ? Variant::Null() : rs->Value(0);
@@ -112,7 +108,7 @@ Order ReadOrder(Connection& db, const ImportLayout& layout, std::int32_t id) {
         throw ImportRefusal(outcome::kNoDocumentCode, "Codice documento mancante");
     }
     if (db.Query("SELECT 1 FROM MG3G_DOCDITTA WHERE MG3G_DITTA_CG18 = " + N(order.company) +
-                 " AND MG3G_CODDOCUM_MG36 = " + Quoted(order.documentCode))
+                 " AND MG3G_CODDOCUM_MG36 = " + SqlQuoted(order.documentCode))
             ->Eof()) {
         throw ImportRefusal(outcome::kNoDocumentCode, "Codice documento " + order.documentCode +
                                                           " non previsto per la ditta " +
@@ -201,6 +197,18 @@ std::int32_t NextNumber(Connection& db, const std::string& table, const std::str
     return next;
 }
 
+// What a layout field writes: its decoded column, or, when that column holds the SQL literal of
+// a text, the text itself between quotes (NULL for no text). Only header columns hold literals.
+std::string SourceValue(Connection& db, const LayoutField& field, std::int32_t id) {
+    if (!field.sourceIsLiteral) {
+        return field.source;
+    }
+    const Variant literal = Scalar(db, "SELECT " + field.source +
+                                           " FROM IE93_NSOTESTATA WHERE IE93_ID_IE91 = " + N(id));
+    const std::string text = literal.IsNull() ? std::string() : TextOfSqlLiteral(literal.Text());
+    return text.empty() ? "NULL" : SqlQuoted(text);
+}
+
 // INSERT ... SELECT of one ERP table: the object's own columns with their values, then the
 // layout's columns read from the decoded rows of the order.
 void Insert(Connection& db, const ImportLayout& layout, const std::string& table,
@@ -214,7 +222,7 @@ void Insert(Connection& db, const ImportLayout& layout, const std::string& table
     }
     for (const LayoutField& field : layout.FieldsOf(table)) {
         columns += ", " + field.column;
-        values += ", " + field.source;
+        values += ", " + SourceValue(db, field, id);
     }
     db.Execute("INSERT INTO " + table + " (" + columns + ") SELECT " + values + " FROM " +
                (lines ? "IE95_NSOCORPO WHERE IE95_ID_IE91 = "
@@ -229,8 +237,8 @@ void WriteDocument(Connection& db, const ImportLayout& layout, const Order& orde
         db, "CO99_NUMREG", "CO99_ULTIMO", "CO99_DITTA_CG18 = " + company,
         "SELECT MAX(DO11_NUMREG_CO99) FROM DO11_DOCTESTATA WHERE DO11_DITTA_CG18 = " + company,
         "CO99_DITTA_CG18", company);
-    const std::string code = Quoted(order.documentCode);
-    const std::string section = Quoted(order.section);
+    const std::string code = SqlQuoted(order.documentCode);
+    const std::string section = SqlQuoted(order.section);
     const std::string year = N(order.date.year);
     const std::int32_t number = NextNumber(
         db, "DO10_NUMERAZIONE", "DO10_ULTIMO",
@@ -246,7 +254,7 @@ void WriteDocument(Connection& db, const ImportLayout& layout, const Order& orde
     Insert(db, layout, "DO11_DOCTESTATA",
            {{"DO11_DITTA_CG18", company},
             {"DO11_NUMREG_CO99", numreg},
-            {"DO11_GUID", Quoted(NewGuid())},
+            {"DO11_GUID", SqlQuoted(NewGuid())},
             {"DO11_NUMDOC", N(number)},
             {"DO11_ANNODOC", year}},
            false, order.id);

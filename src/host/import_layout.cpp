@@ -30,6 +30,12 @@ const std::vector<std::string>& RequiredColumns() {
     return columns;
 }
 
+// Decoded columns that hold the SQL literal of a text rather than the text.
+const std::vector<std::string>& LiteralColumns() {
+    static const std::vector<std::string> columns{"IE93_DO12_NOTEVSDOC"};
+    return columns;
+}
+
 bool Contains(const std::vector<std::string>& names, std::string_view name) {
     return std::any_of(names.begin(), names.end(),
                        [&](const std::string& n) { return EqualsNoCase(n, name); });
@@ -46,9 +52,9 @@ bool IsLineTable(std::string_view table) {
 }
 
 // The columns of a table, read once per table. Only names of the known tables reach here.
-class Columns {
+class TableColumns {
   public:
-    explicit Columns(Connection& db) : db_(db) {}
+    explicit TableColumns(Connection& db) : db_(db) {}
 
     [[nodiscard]] bool Has(const std::string& table, const std::string& column) {
         auto it = cache_.find(AsciiUpper(table));
@@ -74,11 +80,11 @@ class Columns {
     throw ImportRefusal(outcome::kInvalidLayout, text);
 }
 
-std::string Quoted(const std::string& text) {
+} // namespace
+
+std::string SqlQuoted(std::string_view text) {
     return "'" + ReplaceAll(text, "'", "''") + "'";
 }
-
-} // namespace
 
 std::string ImportLayout::SourceOf(std::string_view column) const {
     for (const LayoutField& field : fields) {
@@ -101,7 +107,7 @@ ImportLayout LoadImportLayout(Connection& db, const std::string& code) {
     if (name.empty()) {
         throw ImportRefusal(outcome::kUnknownLayout, "Tracciato di importazione non indicato");
     }
-    if (db.Query("SELECT IE25_CODICE FROM IE25_TRACCIATI WHERE IE25_CODICE = " + Quoted(name))
+    if (db.Query("SELECT IE25_CODICE FROM IE25_TRACCIATI WHERE IE25_CODICE = " + SqlQuoted(name))
             ->Eof()) {
         throw ImportRefusal(outcome::kUnknownLayout,
                             "Tracciato di importazione '" + name + "' sconosciuto");
@@ -110,8 +116,8 @@ ImportLayout LoadImportLayout(Connection& db, const std::string& code) {
     layout.code = name;
     auto rows = db.Query("SELECT IE26_TABELLA, IE26_CAMPO, IE26_ORIGINE FROM IE26_TRACCIATICAMPI "
                          "WHERE IE26_CODICE_IE25 = " +
-                         Quoted(name) + " ORDER BY IE26_TABELLA, IE26_CAMPO");
-    Columns columns(db);
+                         SqlQuoted(name) + " ORDER BY IE26_TABELLA, IE26_CAMPO");
+    TableColumns columns(db);
     const std::string prefix = "Tracciato di importazione '" + name + "': ";
     for (; !rows->Eof(); rows->MoveNext()) {
         LayoutField field{Trim(rows->Value("IE26_TABELLA").Text()),
@@ -132,6 +138,7 @@ ImportLayout LoadImportLayout(Connection& db, const std::string& code) {
             Unusable({prefix, "il campo ", field.column, " legge ", field.source, ", che non è in ",
                       source});
         }
+        field.sourceIsLiteral = Contains(LiteralColumns(), field.source);
         layout.fields.push_back(std::move(field));
     }
     for (const std::string& required : RequiredColumns()) {

@@ -29,6 +29,9 @@ struct LayoutField {
     std::string table;
     std::string column;
     std::string source;
+    /// The source holds the SQL literal of a text (the decoded note: N'...' with its apostrophes
+    /// doubled, or null), and the ERP column takes the text it stands for.
+    bool sourceIsLiteral = false;
 };
 
 /// The ERP tables of an order, in the order they are written.
@@ -51,6 +54,9 @@ namespace outcome {
 inline constexpr std::int32_t kUnknownLayout = 2;
 inline constexpr std::int32_t kInvalidLayout = 3;
 } // namespace outcome
+
+/// Text as a SQL string literal: between single quotes, its own single quotes doubled.
+[[nodiscard]] std::string SqlQuoted(std::string_view text);
 
 /// Reads and checks a layout: every table is one of an order's, every column exists in its
 /// table and is not one the import object fills itself, every source column exists in the

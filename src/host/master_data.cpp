@@ -1,44 +1,23 @@
 #include "host/master_data.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
-#include <set>
-#include <sstream>
 
 #include "csv_reader.h"
 #include "demo_master_files.h"
-#include "fiscal_codes.h"
 #include "kvad_nso/recordset.h"
 #include "kvad_nso/text.h"
 #include "kvad_nso/variant.h"
+#include "master_cells.h"
+#include "text_encoding.h"
 
 namespace kvad::host {
 namespace {
-
-// How a cell is read and checked.
-enum class Form {
-    Code,       // a positive whole number
-    Text,       // text up to the column's length; empty: none
-    Option,     // text up to the column's length; empty: the empty option
-    Date,       // dd/mm/yyyy or yyyy-mm-dd
-    Number,     // a decimal number, '.' or ',' as separator
-    Flag,       // 0 or 1; empty: 1
-    Vat,        // an Italian VAT number, with or without "IT"
-    FiscalCode, // an Italian fiscal code
-    Currency,   // three letters
-};
-
-struct Field {
-    const char* name;
-    const char* column; // the column written, "" when the writer maps it itself
-    Form form;
-    std::size_t length; // for text
-    bool key;
-    bool required;
-    const char* meaning;
-};
 
 // The values of one row by field name; a field the file does not have is absent.
 using Row = std::map<std::string, Variant>;
@@ -279,12 +258,6 @@ const std::vector<Field> kCustomerFields = {
     {"dismissed", "", Form::Date, 0, false, false, "no longer used from this day"},
 };
 
-// A column the header must name: the required ones and the keys, except an item's option,
-// which is the empty option when the file leaves it out.
-bool Mandatory(const Field& f) {
-    return f.required || (f.key && f.form != Form::Option);
-}
-
 MasterKind Info(const char* name, const char* meaning, const std::vector<Field>& fields) {
     MasterKind info{name, meaning, {}};
     for (const Field& f : fields) {
@@ -393,91 +366,6 @@ const Definition& Find(const std::string& kind) {
                                 ")");
 }
 
-// Reads one cell; throws the reason when it is not of its field's form.
-Variant Read(const Field& field, const std::string& cell) {
-    if (cell.empty()) {
-        if (field.form == Form::Option) {
-            return std::string();
-        }
-        if (Mandatory(field)) {
-            throw std::invalid_argument(field.key ? "the key is missing" : "the value is missing");
-        }
-        return field.form == Form::Flag ? Variant(std::int16_t{1}) : Variant::Null();
-    }
-    const auto tooLong = [&] { return field.length > 0 && Utf8Length(cell) > field.length; };
-    switch (field.form) {
-    case Form::Code: {
-        const bool digits = cell.size() <= 9 && std::all_of(cell.begin(), cell.end(), [](char c) {
-                                return c >= '0' && c <= '9';
-                            });
-        if (!digits || std::stol(cell) == 0) {
-            throw std::invalid_argument("'" + cell + "' is not a code (a whole number above 0)");
-        }
-        return static_cast<std::int32_t>(std::stol(cell));
-    }
-    case Form::Text:
-    case Form::Option:
-        if (tooLong()) {
-            throw std::invalid_argument("'" + cell + "' is longer than " +
-                                        std::to_string(field.length) + " characters");
-        }
-        return cell;
-    case Form::Date: {
-        const auto date = DateTime::Parse(cell);
-        if (!date || !date->IsValid()) {
-            throw std::invalid_argument("'" + cell + "' is not a date (dd/mm/yyyy)");
-        }
-        return *date;
-    }
-    case Form::Number: {
-        std::string text = cell;
-        if (text.find('.') == std::string::npos) {
-            std::replace(text.begin(), text.end(), ',', '.');
-        }
-        const auto number = Decimal::Parse(text);
-        if (!number) {
-            throw std::invalid_argument("'" + cell + "' is not a number");
-        }
-        return *number;
-    }
-    case Form::Flag:
-        if (cell != "0" && cell != "1") {
-            throw std::invalid_argument("'" + cell + "' is not 0 or 1");
-        }
-        return static_cast<std::int16_t>(cell == "1" ? 1 : 0);
-    case Form::Vat: {
-        std::string digits = AsciiUpper(cell);
-        if (digits.starts_with("IT")) {
-            digits.erase(0, 2);
-        }
-        if (!IsPartitaIva(digits)) {
-            throw std::invalid_argument("'" + cell +
-                                        "' is not a VAT number (11 digits with a valid check "
-                                        "digit)");
-        }
-        return digits;
-    }
-    case Form::FiscalCode: {
-        const std::string code = AsciiUpper(cell);
-        if (!IsCodiceFiscale(code)) {
-            throw std::invalid_argument("'" + cell +
-                                        "' is not a fiscal code (16 characters "
-                                        "with a valid check letter, or 11 digits)");
-        }
-        return code;
-    }
-    case Form::Currency: {
-        const std::string code = AsciiUpper(cell);
-        if (code.size() != 3 ||
-            !std::all_of(code.begin(), code.end(), [](char c) { return c >= 'A' && c <= 'Z'; })) {
-            throw std::invalid_argument("'" + cell + "' is not an ISO currency code (3 letters)");
-        }
-        return code;
-    }
-    }
-    return cell;
-}
-
 std::string Cell(const Variant& value) {
     if (value.Type() == VarType::Date) {
         return value.ToDate().DateOnly().ToText();
@@ -485,13 +373,231 @@ std::string Cell(const Variant& value) {
     return value.Text();
 }
 
+// The rows of a file of one kind, each read and checked as it comes: the header first (every
+// column known, none twice, the key and required columns present), then row by row, so that a
+// large file is never held as rows.
+class RowReader {
+  public:
+    RowReader(const Definition& definition, std::string_view text, std::string file)
+        : definition_(definition), csv_(text), file_(std::move(file)) {
+        ReadHeader();
+    }
+
+    /// The next row and the line it starts on; false at the end. Throws MasterDataError.
+    bool Next(std::size_t& line, Row& row) {
+        CsvRecord record;
+        if (!NextRecord(record)) {
+            return false;
+        }
+        line = record.line;
+        RequireFieldCount(record);
+        row = DefaultRow();
+        for (std::size_t i = 0; i < fields_.size(); ++i) {
+            row[fields_[i]->name] = ReadAt(record, i);
+        }
+        return true;
+    }
+
+  private:
+    bool NextRecord(CsvRecord& record) {
+        try {
+            return csv_.Next(record);
+        } catch (const CsvError& e) {
+            const std::size_t field = e.Field();
+            throw MasterDataError(
+                file_, e.Line(),
+                field >= 1 && field <= fields_.size() ? fields_[field - 1]->name : "", e.what());
+        }
+    }
+
+    void ReadHeader() {
+        CsvRecord header;
+        if (!NextRecord(header)) {
+            throw MasterDataError(file_, 1, "",
+                                  "the file is empty: its first line must name the columns");
+        }
+        for (const std::string& name : header.fields) {
+            AddColumn(header.line, name);
+        }
+        for (const Field& f : definition_.fields) {
+            if (Mandatory(f) && std::find(fields_.begin(), fields_.end(), &f) == fields_.end()) {
+                throw MasterDataError(file_, header.line, f.name,
+                                      f.key ? "the key column is missing"
+                                            : "the column is missing");
+            }
+        }
+    }
+
+    void AddColumn(std::size_t line, const std::string& name) {
+        const auto& known = definition_.fields;
+        const auto field = std::find_if(known.begin(), known.end(),
+                                        [&](const Field& f) { return EqualsNoCase(f.name, name); });
+        if (field == known.end()) {
+            std::string names;
+            for (const Field& f : known) {
+                names += (names.empty() ? "" : ", ") + std::string(f.name);
+            }
+            throw MasterDataError(file_, line, name,
+                                  "unknown column (" + definition_.info.name + " has " + names +
+                                      ")");
+        }
+        if (std::find(fields_.begin(), fields_.end(), &*field) != fields_.end()) {
+            throw MasterDataError(file_, line, name, "the column is named twice");
+        }
+        fields_.push_back(&*field);
+    }
+
+    void RequireFieldCount(const CsvRecord& record) const {
+        const std::size_t count = record.fields.size();
+        if (count == fields_.size()) {
+            return;
+        }
+        throw MasterDataError(file_, record.line,
+                              count < fields_.size() ? fields_[count]->name : "",
+                              std::to_string(count) + " fields where the header names " +
+                                  std::to_string(fields_.size()));
+    }
+
+    // A row before its cells are read: a key option the file leaves out is the empty option.
+    [[nodiscard]] Row DefaultRow() const {
+        Row row;
+        for (const Field& f : definition_.fields) {
+            if (f.key && f.form == Form::Option) {
+                row[f.name] = std::string();
+            }
+        }
+        return row;
+    }
+
+    [[nodiscard]] Variant ReadAt(const CsvRecord& record, std::size_t i) const {
+        try {
+            return ReadCell(*fields_[i], record.fields[i]);
+        } catch (const std::invalid_argument& e) {
+            throw MasterDataError(file_, record.line, fields_[i]->name, e.what());
+        }
+    }
+
+    const Definition& definition_;
+    CsvReader csv_;
+    std::string file_;
+    std::vector<const Field*> fields_; ///< the header's columns, in its order
+};
+
+// The keys of the rows read so far, to refuse a key given twice (keys compare ignoring case,
+// as the database compares them).
+class KeyRegister {
+  public:
+    KeyRegister(const Definition& definition, std::string file)
+        : definition_(definition), file_(std::move(file)) {}
+
+    void Add(std::size_t line, const Row& row) {
+        std::string key;
+        for (const Field& f : definition_.fields) {
+            if (const auto value = row.find(f.name); f.key && value != row.end()) {
+                key += AsciiUpper(value->second.Text()) + '\x1f';
+            }
+        }
+        const auto [previous, added] = lines_.emplace(std::move(key), line);
+        if (!added) {
+            throw MasterDataError(file_, line, KeyColumns(),
+                                  "the same key as line " + std::to_string(previous->second));
+        }
+    }
+
+  private:
+    [[nodiscard]] std::string KeyColumns() const {
+        std::string names;
+        for (const Field& f : definition_.fields) {
+            if (f.key) {
+                names += (names.empty() ? "" : ", ") + std::string(f.name);
+            }
+        }
+        return names;
+    }
+
+    const Definition& definition_;
+    std::string file_;
+    std::map<std::string, std::size_t> lines_;
+};
+
+// The file's text in UTF-8; bytes that are not text refuse the file where they stand.
+std::string ReadableText(std::string bytes, const std::string& file, const std::string& encoding) {
+    try {
+        return TextOfFile(std::move(bytes), encoding);
+    } catch (const EncodingError& e) {
+        if (e.Line() == 0) {
+            throw MasterDataError(file, 0, "", e.what());
+        }
+        throw MasterDataError(file, e.Line(), e.Character(),
+                              std::string(e.what()) +
+                                  (encoding.empty()
+                                       ? ": save the file as UTF-8, or name its encoding with "
+                                         "--encoding (for example ISO-8859-1 or UTF-16LE)"
+                                       : ": check the encoding named with --encoding"));
+    }
+}
+
+// Every row is read and checked before anything is written; only the keys are kept.
+void CheckRows(const Definition& definition, std::string_view text, const std::string& file) {
+    RowReader rows(definition, text, file);
+    KeyRegister keys(definition, file);
+    std::size_t line = 0;
+    for (Row row; rows.Next(line, row);) {
+        keys.Add(line, row);
+    }
+}
+
+// A file's bytes, refused before they are read when it is not a regular file or is too large.
+std::string ReadMasterFile(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (status.type() == fs::file_type::not_found) {
+        throw MasterDataError(path, 0, "", "the file does not exist");
+    }
+    if (ec) {
+        throw MasterDataError(path, 0, "", "the file cannot be read (" + ec.message() + ")");
+    }
+    if (!fs::is_regular_file(status)) {
+        throw MasterDataError(path, 0, "", "this is not a file (a folder, a device or the like)");
+    }
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (!ec && size > kMaxMasterFileBytes) {
+        throw MasterDataError(path, 0, "",
+                              "the file has " + std::to_string(size) + " bytes, more than the " +
+                                  std::to_string(kMaxMasterFileBytes / (std::size_t{1024} * 1024)) +
+                                  " MiB a file of master data may have: split it into smaller "
+                                  "files and load each");
+    }
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (ec || !in) {
+        throw MasterDataError(path, 0, "",
+                              std::string("the file cannot be read (") +
+                                  std::strerror(errno != 0 ? errno : EIO) + ")");
+    }
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(size));
+    bytes.resize(static_cast<std::size_t>(in.gcount())); // shorter when it shrank meanwhile
+    if (in.bad()) {
+        throw MasterDataError(path, 0, "", "the file cannot be read (a read error)");
+    }
+    return bytes;
+}
+
 } // namespace
 
 MasterDataError::MasterDataError(const std::string& file, std::size_t line,
                                  const std::string& column, const std::string& reason)
-    : std::runtime_error(file + ", line " + std::to_string(line) +
+    : std::runtime_error(file + (line == 0 ? "" : ", line " + std::to_string(line)) +
                          (column.empty() ? "" : ", column " + column) + ": " + reason),
       file_(file), line_(line), column_(column) {}
+
+MasterDataError::MasterDataError(const std::string& file, std::size_t line, std::size_t character,
+                                 const std::string& reason)
+    : std::runtime_error(file + ", line " + std::to_string(line) + ", character " +
+                         std::to_string(character) + ": " + reason),
+      file_(file), line_(line), character_(character) {}
 
 const std::vector<MasterKind>& MasterKinds() {
     static const std::vector<MasterKind> kinds = [] {
@@ -505,105 +611,28 @@ const std::vector<MasterKind>& MasterKinds() {
 }
 
 std::size_t LoadMasterData(Connection& db, std::int32_t company, const std::string& kind,
-                           std::string_view csv, const std::string& fileName) {
+                           std::string bytes, const std::string& fileName,
+                           const std::string& encoding) {
     const Definition& definition = Find(kind);
-    std::vector<CsvRecord> records;
-    try {
-        records = ReadCsv(csv);
-    } catch (const CsvError& e) {
-        throw MasterDataError(fileName, e.Line(), "", e.what());
-    }
-    if (records.empty()) {
-        throw MasterDataError(fileName, 1, "", "no header row naming the columns");
-    }
+    const std::string text = ReadableText(std::move(bytes), fileName, encoding);
+    CheckRows(definition, text, fileName);
 
-    // The header: every column known, none twice, the key and required columns present.
-    const CsvRecord& header = records.front();
-    std::vector<const Field*> fields;
-    for (const std::string& name : header.fields) {
-        const auto known = std::find_if(definition.fields.begin(), definition.fields.end(),
-                                        [&](const Field& f) { return EqualsNoCase(f.name, name); });
-        if (known == definition.fields.end()) {
-            std::string reason = "unknown column (" + kind + " has ";
-            for (const Field& f : definition.fields) {
-                reason += f.name;
-                reason += &f == &definition.fields.back() ? ")" : ", ";
-            }
-            throw MasterDataError(fileName, header.line, name, reason);
-        }
-        if (std::find(fields.begin(), fields.end(), &*known) != fields.end()) {
-            throw MasterDataError(fileName, header.line, name, "the column is named twice");
-        }
-        fields.push_back(&*known);
-    }
-    for (const Field& f : definition.fields) {
-        if (Mandatory(f) && std::find(fields.begin(), fields.end(), &f) == fields.end()) {
-            throw MasterDataError(fileName, header.line, f.name,
-                                  f.key ? "the key column is missing" : "the column is missing");
-        }
-    }
-
-    // Every row is read and checked before anything is written.
-    std::vector<std::pair<std::size_t, Row>> rows;
-    std::map<std::string, std::size_t> keys;
-    for (std::size_t r = 1; r < records.size(); ++r) {
-        const CsvRecord& record = records[r];
-        if (record.fields.size() != fields.size()) {
-            throw MasterDataError(fileName, record.line, "",
-                                  std::to_string(record.fields.size()) +
-                                      " fields where the header names " +
-                                      std::to_string(fields.size()));
-        }
-        Row row;
-        for (const Field& f : definition.fields) {
-            if (f.key && f.form == Form::Option) {
-                row[f.name] = std::string();
-            }
-        }
-        std::string key;
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            const Field& field = *fields[i];
-            try {
-                row[field.name] = Read(field, record.fields[i]);
-            } catch (const std::invalid_argument& e) {
-                throw MasterDataError(fileName, record.line, field.name, e.what());
-            }
-            if (field.key) {
-                key += AsciiUpper(row[field.name].Text()) + '\x1f';
-            }
-        }
-        const auto [previous, added] = keys.emplace(key, record.line);
-        if (!added) {
-            std::string keyColumns;
-            for (const Field& f : definition.fields) {
-                if (f.key) {
-                    keyColumns += (keyColumns.empty() ? "" : ", ") + std::string(f.name);
-                }
-            }
-            throw MasterDataError(fileName, record.line, keyColumns,
-                                  "the same key as line " + std::to_string(previous->second));
-        }
-        rows.emplace_back(record.line, std::move(row));
-    }
-
+    // The rows are read again to be written, rather than kept from the check.
+    RowReader rows(definition, text, fileName);
     Writer writer(db, company, fileName);
     TransactionScope transaction(db);
-    for (const auto& [line, row] : rows) {
+    std::size_t written = 0;
+    std::size_t line = 0;
+    for (Row row; rows.Next(line, row); ++written) {
         definition.write(writer, row, line);
     }
     transaction.Commit();
-    return rows.size();
+    return written;
 }
 
 std::size_t LoadMasterDataFile(Connection& db, std::int32_t company, const std::string& kind,
-                               const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw MasterDataError(path, 0, "", "cannot be read");
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return LoadMasterData(db, company, kind, text.str(), path);
+                               const std::string& path, const std::string& encoding) {
+    return LoadMasterData(db, company, kind, ReadMasterFile(path), path, encoding);
 }
 
 MasterListing ListMasterData(Connection& db, std::int32_t company, const std::string& kind,
@@ -636,7 +665,8 @@ std::vector<std::pair<std::string, std::size_t>> LoadDemoMasterData(Connection& 
         const std::string name = kind.name + ".csv";
         for (const DemoMasterFile& file : DemoMasterFiles()) {
             if (file.name == name) {
-                loaded.emplace_back(name, LoadMasterData(db, company, kind.name, file.text, name));
+                loaded.emplace_back(
+                    name, LoadMasterData(db, company, kind.name, std::string(file.text), name));
             }
         }
     }

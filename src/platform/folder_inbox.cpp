@@ -21,22 +21,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kNotConnected = "Servizio NSO non connesso: eseguire prima il login";
-constexpr const char* kConfigPrefix = "Configurazione della piattaforma NSO non valida: ";
+constexpr const char* kNotConnected = "the NSO service is not logged in: log in first";
+constexpr const char* kConfigPrefix = "the NSO platform's configuration is not valid: ";
 
-/// Files above this size are listed from their name and date alone and refused for download, so
-/// that memory stays bounded. It leaves room for a document in UTF-32 (four bytes a character)
-/// within the size the XML layer accepts: the component itself refuses larger text, naming its
-/// limit.
-const std::size_t kMaxDocumentBytes = 4 * xml::Limits{}.maxBytes;
+/// The most text a document may have: what the XML layer reads. A file whose text would be
+/// larger is listed from its name and date alone and refused for download, before it is read
+/// or as soon as its text grows past this, so that memory stays bounded.
+const std::size_t kMaxDocumentText = xml::Limits{}.maxBytes;
 
 /// Puts a failure's text into the error text; never throws, so a call never escapes its
 /// contract even when memory runs out.
 void SetError(std::string& errorText, const char* text) noexcept {
     try {
-        errorText = text != nullptr && *text != '\0' ? text : "Errore della piattaforma NSO";
+        errorText = text != nullptr && *text != '\0' ? text : "the NSO platform failed";
     } catch (...) {
-        errorText = "Errore NSO"; // short enough to need no allocation
+        errorText = "NSO failure"; // short enough to need no allocation
     }
 }
 
@@ -55,12 +54,12 @@ template <class Body> void Report(std::string& errorText, Body&& body) noexcept 
 /// The text of the Inbox element under the configuration's document element, or empty.
 std::string InboxFromConfig(const std::string& configXml) {
     if (xml::TrimXmlSpace(configXml).empty()) {
-        throw InboxError(std::string(kConfigPrefix) + "configurazione vuota");
+        throw InboxError(std::string(kConfigPrefix) + "it is empty");
     }
     std::string error;
     const auto document = xml::Document::Load(configXml, error);
     if (!document) {
-        throw InboxError(kConfigPrefix + error);
+        throw InboxError(std::string(kConfigPrefix) + "it is not XML\n" + error);
     }
     for (const auto& top : document->Root().ChildNodes()) {
         if (!top.IsElement()) {
@@ -136,41 +135,48 @@ void FolderInboxService::DoLogin() {
     Terminate();
     const std::string inbox = InboxFromConfig(configXml_);
     if (inbox.empty()) {
-        throw InboxError(std::string(kConfigPrefix) +
-                         "cartella di ricezione non indicata (elemento Inbox)");
+        throw InboxError(std::string(kConfigPrefix) + "it names no inbox folder (element Inbox)");
     }
-    const std::string prefix = "Cartella di ricezione NSO " + Quoted(inbox);
+    // The folder itself is looked at when it is read: rendering a PDF needs none.
+    inbox_ = fs::path(inbox);
+}
+
+// The inbox folder, checked to be one that can be read.
+const fs::path& FolderInboxService::ReadableInbox() const {
+    const fs::path& inbox = Inbox();
+    const std::string prefix = "the inbox folder " + Quoted(inbox.string());
     std::error_code ec;
     const auto status = fs::status(inbox, ec);
     if (status.type() == fs::file_type::not_found) {
-        throw InboxError(prefix + " non trovata");
+        throw InboxError(prefix + " does not exist: create it, or name another one");
     }
     if (ec) {
-        throw InboxError(prefix + " non accessibile: " + Reason(ec));
+        throw InboxError(prefix + " cannot be reached: " + Reason(ec));
     }
     if (!fs::is_directory(status)) {
-        throw InboxError(prefix + " non valida: non è una cartella");
+        throw InboxError(prefix + " is not a folder");
     }
     const fs::directory_iterator probe(inbox, ec);
     if (ec) {
-        throw InboxError(prefix + " non leggibile: " + Reason(ec));
+        throw InboxError(prefix + " cannot be read: " + Reason(ec));
     }
-    inbox_ = fs::path(inbox);
+    return inbox;
 }
 
 std::shared_ptr<NsoCollection> FolderInboxService::DoListOrders(const std::string& companyId,
                                                                 const std::string& startDate) {
-    const fs::path& inbox = Inbox();
+    const fs::path& inbox = ReadableInbox();
     if (!IsVisiblePlainName(companyId)) {
-        throw InboxError("Identificativo azienda non valido: " + Quoted(companyId));
+        throw InboxError("the company identifier " + Quoted(companyId) +
+                         " is not a plain folder name");
     }
     const auto since = DateTime::ParseIso(startDate);
     if (!since || !since->IsValid()) {
-        throw InboxError("Data di inizio non valida: " + Quoted(startDate) +
-                         " (atteso aaaa-mm-gg hh:mm:ss)");
+        throw InboxError("the start date " + Quoted(startDate) +
+                         " is not a date (yyyy-mm-dd hh:mm:ss)");
     }
     const fs::path folder = inbox / companyId;
-    const std::string prefix = "Cartella dell'azienda " + Quoted(folder.string());
+    const std::string prefix = "the company folder " + Quoted(folder.string());
     std::error_code ec;
     const auto status = fs::status(folder, ec);
     if (status.type() == fs::file_type::not_found) {
@@ -178,17 +184,17 @@ std::shared_ptr<NsoCollection> FolderInboxService::DoListOrders(const std::strin
         return std::make_shared<InboxCollection>();
     }
     if (ec) {
-        throw InboxError(prefix + " non accessibile: " + Reason(ec));
+        throw InboxError(prefix + " cannot be reached: " + Reason(ec));
     }
     if (!fs::is_directory(status)) {
-        throw InboxError(prefix + " non valida: non è una cartella");
+        throw InboxError(prefix + " is not a folder");
     }
 
     std::vector<std::shared_ptr<NsoDocument>> documents;
     for (const ReceivedFile& file : ListReceivedFiles(folder, *since)) {
         std::string content;
         try {
-            content = DecodeDocument(ReadFileBytes(file.path, kMaxDocumentBytes)).text;
+            content = ReadDocumentText(file.path, kMaxDocumentText);
         } catch (const InboxError&) {
             // Listed all the same, from its name and date: its download reports the problem.
         }
@@ -199,31 +205,31 @@ std::shared_ptr<NsoCollection> FolderInboxService::DoListOrders(const std::strin
 }
 
 std::shared_ptr<NsoCollection> FolderInboxService::DoDownloadOrders(const Variant& hubId) {
-    const fs::path& inbox = Inbox();
+    const fs::path& inbox = ReadableInbox();
     const std::string name = hubId.Text();
     if (!IsVisiblePlainName(name)) {
-        throw InboxError("Identificativo del documento NSO non valido: " + Quoted(name));
+        throw InboxError("the document id " + Quoted(name) + " is not a plain file name");
     }
     if (company_.empty()) {
-        throw InboxError("Documento NSO " + Quoted(name) +
-                         ": nessuna azienda elencata, eseguire prima ListOrders");
+        throw InboxError("document " + Quoted(name) +
+                         ": no company was listed; list the company's documents first");
     }
     const fs::path folder = inbox / company_;
     const fs::path path = folder / name;
     std::error_code ec;
     const auto status = fs::status(path, ec);
     if (ec && status.type() != fs::file_type::not_found) {
-        throw InboxError("Documento NSO " + Quoted(name) + " non accessibile: " + Reason(ec));
+        throw InboxError("document " + Quoted(name) + " cannot be reached: " + Reason(ec));
     }
     if (!fs::is_regular_file(status)) {
-        throw InboxError("Documento NSO " + Quoted(name) + " non trovato nella cartella " +
+        throw InboxError("document " + Quoted(name) + " is not in the folder " +
                          Quoted(folder.string()));
     }
     ReceivedFile file{path, name, fs::last_write_time(path, ec)};
     if (ec) {
-        throw InboxError("File " + Quoted(path.string()) + " non leggibile: " + Reason(ec));
+        throw InboxError("the file " + Quoted(path.string()) + " cannot be read: " + Reason(ec));
     }
-    const std::string content = DecodeDocument(ReadFileBytes(path, kMaxDocumentBytes)).text;
+    const std::string content = ReadDocumentText(path, kMaxDocumentText);
     std::vector<std::shared_ptr<NsoDocument>> documents{MakeDocument(file, content, true)};
     return std::make_shared<InboxCollection>(std::move(documents));
 }

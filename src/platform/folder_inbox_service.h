@@ -21,20 +21,23 @@ class FolderInboxService final : public NsoService {
     void SetPassword(const std::string& value) override { password_ = value; }
     void SetConfigXML(const std::string& value) override { configXml_ = value; }
 
-    /// Fails, naming the folder, when the configuration has no inbox or the inbox cannot be
-    /// read. `extra` is left unchanged.
+    /// Takes the inbox folder from the configuration; fails when it names none. The folder is
+    /// checked when it is read (listing, download), so that rendering a PDF needs none.
+    /// `extra` is left unchanged.
     void Login(const std::string& unused, Variant& extra, std::string& errorText) override;
     /// Lists the files of the company's folder modified at or after startDate (local time),
-    /// oldest first, then by name. A company folder that does not exist yet gives an empty
+    /// oldest first, then by name; fails, naming the folder, when the inbox folder cannot be
+    /// read. A company folder that does not exist yet gives an empty
     /// list: a new company has received nothing. A file that is not a readable Order is listed
     /// with its file name without extension as number, its modification date as issue date and
     /// an empty endpoint.
     void ListOrders(const std::string& companyId, const std::string& startDate,
                     std::shared_ptr<NsoCollection>& collection, std::string& errorText) override;
     /// Downloads a file of the company listed last; item 0 has its text as Content: the bytes
-    /// read in the encoding their byte-order mark or XML declaration gives (see DecodeDocument),
+    /// read in the encoding their byte-order mark or XML declaration gives (see ReadDocumentText),
     /// or unchanged when that encoding cannot be read. An id that is not a plain visible file
-    /// name is refused, and so is a file larger than four times the XML layer's size limit.
+    /// name is refused, and so is a file whose text would be larger than the XML layer reads:
+    /// before it is read when its size says so.
     void DownloadOrders(const Variant& hubId, std::shared_ptr<NsoCollection>& collection,
                         std::string& errorText) override;
     /// Renders the order as the PDF a clerk prints; an order that cannot be rendered (not XML,
@@ -45,6 +48,7 @@ class FolderInboxService final : public NsoService {
 
   private:
     [[nodiscard]] const std::filesystem::path& Inbox() const;
+    [[nodiscard]] const std::filesystem::path& ReadableInbox() const;
     void DoLogin();
     [[nodiscard]] std::shared_ptr<NsoCollection> DoListOrders(const std::string& companyId,
                                                               const std::string& startDate);

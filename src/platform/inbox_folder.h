@@ -1,6 +1,6 @@
 #pragma once
 // File-system side of the folder inbox: which files a company folder holds, when they arrived,
-// their bytes, and Italian texts for the reasons a folder or file cannot be used.
+// their text, and plain texts for the reasons a folder or file cannot be used.
 
 #include <cstddef>
 #include <filesystem>
@@ -14,7 +14,7 @@
 
 namespace kvad::platform {
 
-/// A failure of the folder inbox, with the Italian text the service reports.
+/// A failure of the folder inbox, with the text the service reports.
 class InboxError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
@@ -37,14 +37,17 @@ struct ReceivedFile {
 [[nodiscard]] std::vector<ReceivedFile> ListReceivedFiles(const std::filesystem::path& folder,
                                                           const DateTime& since);
 
-/// The whole content of a file, byte for byte. Throws InboxError naming the file when it
-/// cannot be read or is larger than `maxBytes`.
-[[nodiscard]] std::string ReadFileBytes(const std::filesystem::path& file, std::size_t maxBytes);
+/// The text of a file in the encoding its first bytes give (see DetectEncoding), without a
+/// byte-order mark; its bytes unchanged when they are in an encoding that cannot be read (the
+/// reader of the text then finds them not to be UTF-8). Throws InboxError naming the file when
+/// it cannot be read, or when its text would be larger than `maxText` bytes: before it is read
+/// when its size says so, else as soon as the text grows past that size.
+[[nodiscard]] std::string ReadDocumentText(const std::filesystem::path& file, std::size_t maxText);
 
 /// A file time as local date and time, to the second.
 [[nodiscard]] DateTime LocalTime(std::filesystem::file_time_type time);
 
-/// The reason of a file-system error in Italian, for the common cases; the system's text
+/// The reason of a file-system error in plain words, for the common cases; the system's text
 /// otherwise.
 [[nodiscard]] std::string Reason(const std::error_code& ec);
 

@@ -11,7 +11,7 @@
 namespace kvad::platform {
 namespace {
 
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr const char* kCannotShow = "the order cannot be shown as a PDF: ";
 
 /// The text with every run of white space made one blank, as a printed field shows it.
 std::string Clean(std::string_view text) {
@@ -79,8 +79,8 @@ std::optional<Decimal> Number(const xml::Node& node, const std::string& where) {
         // Too large for an amount: reported below like any other unusable number.
     }
     if (!value) {
-        throw OrderRenderError("Ordine non convertibile in PDF: valore numerico non valido \"" +
-                               text + "\" (" + where + ")");
+        throw OrderRenderError(std::string(kCannotShow) + "\"" + text + "\" is not a number (" +
+                               where + ")");
     }
     return value;
 }
@@ -215,7 +215,7 @@ std::optional<TaxRate> ReadRate(const xml::Node& category, const std::string& wh
         return std::nullopt;
     }
     TaxRate rate{TextAt(category, {"ID"}),
-                 Number(Child(category, "Percent"), where + ", aliquota IVA")};
+                 Number(Child(category, "Percent"), where + ", VAT rate")};
     if (rate.category.empty() && !rate.percent) {
         return std::nullopt;
     }
@@ -229,9 +229,9 @@ AllowanceCharge ReadAllowanceCharge(const xml::Node& node, const std::string& wh
     if (result.reason.empty()) {
         result.reason = TextAt(node, {"AllowanceChargeReasonCode"});
     }
-    result.percent = Number(Child(node, "MultiplierFactorNumeric"), where + ", percentuale");
-    result.base = Number(Child(node, "BaseAmount"), where + ", imponibile");
-    if (const auto amount = Number(Child(node, "Amount"), where + ", importo")) {
+    result.percent = Number(Child(node, "MultiplierFactorNumeric"), where + ", percentage");
+    result.base = Number(Child(node, "BaseAmount"), where + ", base amount");
+    if (const auto amount = Number(Child(node, "Amount"), where + ", amount")) {
         result.amount = *amount;
     } else if (result.percent && result.base) {
         result.amount = RoundHalfUp(*result.base * *result.percent / Decimal(100), 2);
@@ -244,13 +244,8 @@ std::string UnitSuffix(const std::string& unit) {
     return unit.empty() ? std::string() : " " + unit;
 }
 
-OrderLine ReadLine(const xml::Node& orderLine, std::size_t position) {
-    const xml::Node item = Child(orderLine, "LineItem");
-    OrderLine line;
-    line.id = TextAt(item, {"ID"});
-    const std::string where = "riga " + (line.id.empty() ? std::to_string(position) : line.id);
-
-    const xml::Node article = Child(item, "Item");
+/// The item's name and, when it says more, its description.
+void ReadItemNames(OrderLine& line, const xml::Node& article) {
     line.name = TextAt(article, {"Name"});
     std::string description;
     for (const auto& node : Children(article, "Description")) {
@@ -263,6 +258,10 @@ OrderLine ReadLine(const xml::Node& orderLine, std::size_t position) {
     } else if (description != line.name) {
         line.description = description;
     }
+}
+
+/// The item's codes, labelled: the seller's, the buyer's, the maker's and the standard ones.
+void ReadItemCodes(OrderLine& line, const xml::Node& article) {
     const auto addCode = [&line](const std::string& label, const std::string& code) {
         if (!code.empty()) {
             line.codes.push_back(label + ": " + code);
@@ -275,7 +274,11 @@ OrderLine ReadLine(const xml::Node& orderLine, std::size_t position) {
         const xml::Node id = Child(standard, "ID");
         addCode(SchemeLabel(Attribute(id, "schemeID"), "Std."), TextOf(id));
     }
+}
 
+/// The line's notes, the item's properties and the delivery period asked for.
+void ReadLineDetails(OrderLine& line, const xml::Node& orderLine, const xml::Node& item,
+                     const xml::Node& article) {
     for (const auto& note : Children(orderLine, "Note")) {
         if (const std::string text = Paragraphs(note.Text()); !text.empty()) {
             line.details.push_back("Nota: " + text);
@@ -295,22 +298,26 @@ OrderLine ReadLine(const xml::Node& orderLine, std::size_t position) {
         !period.empty()) {
         line.details.push_back("Consegna richiesta " + period);
     }
+}
 
+/// The quantity, the unit price and what the price says of itself (the quantity it is for, a
+/// discount or surcharge on it); returns the quantity the price is for, when given.
+std::optional<Decimal> ReadQuantityAndPrice(OrderLine& line, const xml::Node& item,
+                                            const std::string& where) {
     const xml::Node quantity = Child(item, "Quantity");
-    line.quantity = Number(quantity, where + ", quantità");
+    line.quantity = Number(quantity, where + ", quantity");
     line.unit = Attribute(quantity, "unitCode");
 
     const xml::Node price = Child(item, "Price");
-    line.price = Number(Child(price, "PriceAmount"), where + ", prezzo");
+    line.price = Number(Child(price, "PriceAmount"), where + ", price");
     const xml::Node baseQuantityNode = Child(price, "BaseQuantity");
-    const auto baseQuantity =
-        Number(baseQuantityNode, where + ", quantità di riferimento del prezzo");
+    const auto baseQuantity = Number(baseQuantityNode, where + ", quantity the price is for");
     if (baseQuantity && *baseQuantity != Decimal(1) && !baseQuantity->IsZero()) {
         line.details.push_back("Prezzo riferito a " + FormatQuantity(*baseQuantity) +
                                UnitSuffix(Attribute(baseQuantityNode, "unitCode")));
     }
     if (const xml::Node discount = Child(price, "AllowanceCharge"); !discount.IsNull()) {
-        const AllowanceCharge priceDiscount = ReadAllowanceCharge(discount, where + ", prezzo");
+        const AllowanceCharge priceDiscount = ReadAllowanceCharge(discount, where + ", price");
         std::string text = "Prezzo netto";
         if (priceDiscount.base) {
             text += ": lordo " + FormatPrice(*priceDiscount.base);
@@ -320,27 +327,45 @@ OrderLine ReadLine(const xml::Node& orderLine, std::size_t position) {
                 FormatPrice(priceDiscount.amount);
         line.details.push_back(text);
     }
+    return baseQuantity;
+}
 
+/// The line's amount as declared, else quantity times price (for the quantity the price is
+/// for) with the line's allowances and charges, rounded to cents.
+Decimal LineAmount(const OrderLine& line, const xml::Node& item,
+                   const std::optional<Decimal>& baseQuantity, const std::string& where) {
+    if (const auto declared = Number(Child(item, "LineExtensionAmount"), where + ", amount")) {
+        return *declared;
+    }
+    Decimal amount;
+    if (line.quantity && line.price) {
+        amount = *line.quantity * *line.price;
+        if (baseQuantity && !baseQuantity->IsZero()) {
+            amount = amount / *baseQuantity;
+        }
+    }
+    for (const auto& allowance : line.allowances) {
+        amount = amount + allowance.Signed();
+    }
+    return RoundHalfUp(amount, 2);
+}
+
+OrderLine ReadLine(const xml::Node& orderLine, std::size_t position) {
+    const xml::Node item = Child(orderLine, "LineItem");
+    OrderLine line;
+    line.id = TextAt(item, {"ID"});
+    const std::string where = "line " + (line.id.empty() ? std::to_string(position) : line.id);
+
+    const xml::Node article = Child(item, "Item");
+    ReadItemNames(line, article);
+    ReadItemCodes(line, article);
+    ReadLineDetails(line, orderLine, item, article);
+    const auto baseQuantity = ReadQuantityAndPrice(line, item, where);
     for (const auto& node : Children(item, "AllowanceCharge")) {
-        line.allowances.push_back(ReadAllowanceCharge(node, where + ", sconti e maggiorazioni"));
+        line.allowances.push_back(ReadAllowanceCharge(node, where + ", allowances and charges"));
     }
     line.rate = ReadRate(Child(article, "ClassifiedTaxCategory"), where);
-
-    if (const auto declared = Number(Child(item, "LineExtensionAmount"), where + ", importo")) {
-        line.amount = *declared;
-    } else {
-        Decimal amount;
-        if (line.quantity && line.price) {
-            amount = *line.quantity * *line.price;
-            if (baseQuantity && !baseQuantity->IsZero()) {
-                amount = amount / *baseQuantity;
-            }
-        }
-        for (const auto& allowance : line.allowances) {
-            amount = amount + allowance.Signed();
-        }
-        line.amount = RoundHalfUp(amount, 2);
-    }
+    line.amount = LineAmount(line, item, baseQuantity, where);
     return line;
 }
 
@@ -436,16 +461,39 @@ Party ReadDelivery(const xml::Node& delivery) {
     return place;
 }
 
-xml::Node FindOrder(const xml::Document& document) {
+/// Why the XML layer refused a text, in words.
+std::string ProblemText(xml::Problem problem) {
+    switch (problem) {
+    case xml::Problem::TooLarge:
+        return "it is larger than a document may be";
+    case xml::Problem::Encoding:
+        return "it is not UTF-8 text";
+    case xml::Problem::Empty:
+        return "it is empty";
+    case xml::Problem::Doctype:
+        return "it holds a document type declaration, which an order may not have";
+    case xml::Problem::OverLimits:
+        return "it has more elements or deeper nesting than an order can have";
+    case xml::Problem::NoMemory:
+        return "there was not enough memory to read it";
+    case xml::Problem::NotWellFormed:
+    case xml::Problem::None:
+        break;
+    }
+    return "it is not well-formed XML";
+}
+
+/// The Order element, or the reason there is none.
+xml::Node RequireOrder(const xml::Document& document) {
     const xml::Node order = BusinessElement(document);
     if (order.IsNull()) {
-        throw OrderRenderError("Ordine non convertibile in PDF: il documento è vuoto");
+        throw OrderRenderError(std::string(kCannotShow) + "the document has no main element");
     }
     const std::string name = order.LocalName();
     if (name != "Order") {
-        throw OrderRenderError("Ordine non convertibile in PDF: il documento non è un ordine UBL "
-                               "(elemento principale \"" +
-                               name + "\")");
+        throw OrderRenderError(std::string(kCannotShow) +
+                               "the document is not a UBL Order (its main element is \"" + name +
+                               "\")");
     }
     return order;
 }
@@ -465,24 +513,24 @@ std::string KindName(OrderKind kind) {
 }
 
 OrderDocument ReadOrderDocument(std::string_view text) {
-    if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
-        text.remove_prefix(kUtf8Bom.size());
-    }
+    text = WithoutUtf8Mark(text);
     if (xml::TrimXmlSpace(text).empty()) {
-        throw OrderRenderError("Ordine non convertibile in PDF: XML dell'ordine vuoto");
+        throw OrderRenderError(std::string(kCannotShow) + "its XML is empty");
     }
     std::string reason;
-    const auto parsed = xml::Document::Load(text, reason);
+    xml::Problem problem = xml::Problem::None;
+    const auto parsed = xml::Document::Load(text, problem, reason);
     if (!parsed) {
-        throw OrderRenderError("Ordine non convertibile in PDF: XML non valido (" + reason + ")");
+        // The XML layer's own account goes on a line of its own, beneath the plain one.
+        throw OrderRenderError(std::string(kCannotShow) +
+                               "its XML cannot be read: " + ProblemText(problem) + "\n" + reason);
     }
-    const xml::Node order = FindOrder(*parsed);
+    const xml::Node order = RequireOrder(*parsed);
 
     OrderDocument document;
     document.number = TextAt(order, {"ID"});
     if (document.number.empty()) {
-        throw OrderRenderError("Ordine non convertibile in PDF: manca il numero dell'ordine "
-                               "(elemento ID)");
+        throw OrderRenderError(std::string(kCannotShow) + "the order has no number (element ID)");
     }
     document.issueDate = TextAt(order, {"IssueDate"});
     document.currency = TextAt(order, {"DocumentCurrencyCode"});
@@ -505,11 +553,11 @@ OrderDocument ReadOrderDocument(std::string_view text) {
         document.lines.push_back(ReadLine(line, ++position));
     }
     for (const auto& node : Children(order, "AllowanceCharge")) {
-        document.allowances.push_back(ReadAllowanceCharge(node, "sconti e maggiorazioni"));
+        document.allowances.push_back(ReadAllowanceCharge(node, "allowances and charges"));
     }
 
     const xml::Node totals = Child(order, "AnticipatedMonetaryTotal");
-    const std::string where = "totali";
+    const std::string where = "totals";
     DeclaredTotals& declared = document.declared;
     declared.lines = Number(Child(totals, "LineExtensionAmount"), where);
     declared.allowances = Number(Child(totals, "AllowanceTotalAmount"), where);
@@ -519,7 +567,7 @@ OrderDocument ReadOrderDocument(std::string_view text) {
     declared.prepaid = Number(Child(totals, "PrepaidAmount"), where);
     declared.rounding = Number(Child(totals, "PayableRoundingAmount"), where);
     declared.payable = Number(Child(totals, "PayableAmount"), where);
-    declared.tax = Number(Path(order, {"TaxTotal", "TaxAmount"}), "IVA totale");
+    declared.tax = Number(Path(order, {"TaxTotal", "TaxAmount"}), "VAT total");
     return document;
 }
 

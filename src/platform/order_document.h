@@ -13,7 +13,7 @@
 
 namespace kvad::platform {
 
-/// An order that cannot be shown, with the Italian reason the platform reports.
+/// An order that cannot be shown, with the reason the platform reports.
 class OrderRenderError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;

@@ -442,15 +442,10 @@ class OrderPrinter {
         }
     }
 
-    void LineTable() {
-        const bool codes = std::any_of(order_.lines.begin(), order_.lines.end(),
-                                       [](const OrderLine& l) { return !l.codes.empty(); });
-        const bool allowances =
-            std::any_of(order_.lines.begin(), order_.lines.end(),
-                        [](const OrderLine& l) { return !l.allowances.empty(); });
+    /// The columns of the table of lines: the item codes and the allowances only when a line
+    /// has some; `caps` gets each column's widest width, 0 for the one that takes the rest.
+    static Table LineColumns(bool codes, bool allowances, std::vector<double>& caps) {
         Table table;
-        std::vector<double> caps;
-        std::size_t flexible = 0;
         const auto add = [&](std::string title, Align align, double cap) {
             table.columns.push_back(Column{std::move(title), align, 0});
             caps.push_back(cap);
@@ -459,7 +454,6 @@ class OrderPrinter {
         if (codes) {
             add("Articolo", Align::Left, 120);
         }
-        flexible = table.columns.size();
         add("Descrizione", Align::Left, 0);
         add("Q.tà", Align::Right, 70);
         add("U.M.", Align::Left, 48);
@@ -469,37 +463,58 @@ class OrderPrinter {
         }
         add("IVA", Align::Right, 52);
         add("Importo", Align::Right, 90);
+        return table;
+    }
 
-        for (const auto& line : order_.lines) {
-            std::vector<RichText> row;
-            row.push_back(Plain(line.id, kCell));
-            if (codes) {
-                row.push_back(Lines(line.codes, kDetail));
-            }
-            RichText description = Plain(line.name, kCell);
-            if (!line.description.empty()) {
-                description.push_back(Span{"\n" + line.description, kSecondary});
-            }
-            for (const auto& detail : line.details) {
-                description.push_back(Span{"\n" + detail, kDetail});
-            }
+    /// The description cell: the name, what the description adds, the details and each
+    /// allowance or charge of the line.
+    static RichText LineDescription(const OrderLine& line) {
+        RichText description = Plain(line.name, kCell);
+        if (!line.description.empty()) {
+            description.push_back(Span{"\n" + line.description, kSecondary});
+        }
+        for (const auto& detail : line.details) {
+            description.push_back(Span{"\n" + detail, kDetail});
+        }
+        for (const auto& allowance : line.allowances) {
+            description.push_back(Span{"\n" + AllowanceText(allowance), kDetail});
+        }
+        return description;
+    }
+
+    static std::vector<RichText> LineRow(const OrderLine& line, bool codes, bool allowances) {
+        std::vector<RichText> row;
+        row.push_back(Plain(line.id, kCell));
+        if (codes) {
+            row.push_back(Lines(line.codes, kDetail));
+        }
+        row.push_back(LineDescription(line));
+        row.push_back(Plain(line.quantity ? FormatQuantity(*line.quantity) : "", kCell));
+        row.push_back(Plain(UnitName(line.unit), kCell));
+        row.push_back(Plain(line.price ? FormatPrice(*line.price) : "", kCell));
+        if (allowances) {
+            Decimal net;
             for (const auto& allowance : line.allowances) {
-                description.push_back(Span{"\n" + AllowanceText(allowance), kDetail});
+                net = net + allowance.Signed();
             }
-            row.push_back(std::move(description));
-            row.push_back(Plain(line.quantity ? FormatQuantity(*line.quantity) : "", kCell));
-            row.push_back(Plain(UnitName(line.unit), kCell));
-            row.push_back(Plain(line.price ? FormatPrice(*line.price) : "", kCell));
-            if (allowances) {
-                Decimal net;
-                for (const auto& allowance : line.allowances) {
-                    net = net + allowance.Signed();
-                }
-                row.push_back(Plain(line.allowances.empty() ? "" : SignedAmount(net), kCell));
-            }
-            row.push_back(Plain(RateText(line.rate), kCell));
-            row.push_back(Plain(FormatAmount(line.amount), kCellBold));
-            table.rows.push_back(std::move(row));
+            row.push_back(Plain(line.allowances.empty() ? "" : SignedAmount(net), kCell));
+        }
+        row.push_back(Plain(RateText(line.rate), kCell));
+        row.push_back(Plain(FormatAmount(line.amount), kCellBold));
+        return row;
+    }
+
+    void LineTable() {
+        const bool codes = std::any_of(order_.lines.begin(), order_.lines.end(),
+                                       [](const OrderLine& l) { return !l.codes.empty(); });
+        const bool allowances =
+            std::any_of(order_.lines.begin(), order_.lines.end(),
+                        [](const OrderLine& l) { return !l.allowances.empty(); });
+        std::vector<double> caps;
+        Table table = LineColumns(codes, allowances, caps);
+        const std::size_t flexible = codes ? 2 : 1; // the description
+        for (const auto& line : order_.lines) {
+            table.rows.push_back(LineRow(line, codes, allowances));
         }
         FitColumns(table, flexible, kWidth, caps);
 
@@ -695,8 +710,9 @@ std::vector<std::uint8_t> RenderOrderPdf(std::string_view xml) {
         return RenderOrderPdf(ReadOrderDocument(xml));
     } catch (const Error& error) {
         // Sums beyond the 28 digits of an amount.
-        throw OrderRenderError("Ordine non convertibile in PDF: importi fuori misura (" +
-                               error.Description() + ")");
+        throw OrderRenderError("the order cannot be shown as a PDF: an amount is too large to "
+                               "compute (more than 28 digits)\n" +
+                               error.Description());
     }
 }
 

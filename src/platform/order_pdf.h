@@ -15,7 +15,7 @@ namespace kvad::platform {
 [[nodiscard]] std::vector<std::uint8_t> RenderOrderPdf(const OrderDocument& order);
 
 /// The PDF of a UBL Order. Throws OrderRenderError (or std::runtime_error when the font or the
-/// PDF writer fails) with the reason in Italian.
+/// PDF writer fails) with the reason in words.
 [[nodiscard]] std::vector<std::uint8_t> RenderOrderPdf(std::string_view xml);
 
 } // namespace kvad::platform

@@ -9,14 +9,12 @@
 namespace kvad::platform {
 namespace {
 
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
 std::string TrimmedText(const xml::Node& node) {
     return node.IsNull() ? std::string() : xml::TrimXmlSpace(node.Text());
 }
 
 /// The Order element: the document element itself, or the payload of an SBDH envelope.
-xml::Node FindOrder(const xml::Document& document) {
+xml::Node OrderElement(const xml::Document& document) {
     const xml::Node order = BusinessElement(document);
     return !order.IsNull() && order.LocalName() == "Order" ? order : xml::Node();
 }
@@ -33,15 +31,13 @@ std::string IsoDate(const std::string& text) {
 } // namespace
 
 std::optional<OrderSummary> ReadOrderSummary(std::string_view text) {
-    if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
-        text.remove_prefix(kUtf8Bom.size());
-    }
+    text = WithoutUtf8Mark(text);
     std::string error;
     const auto document = xml::Document::Load(text, error);
     if (!document) {
         return std::nullopt;
     }
-    const xml::Node order = FindOrder(*document);
+    const xml::Node order = OrderElement(*document);
     if (order.IsNull()) {
         return std::nullopt;
     }

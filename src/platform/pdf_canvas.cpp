@@ -10,24 +10,6 @@
 namespace kvad::platform {
 namespace {
 
-struct SurfaceDeleter {
-    void operator()(cairo_surface_t* surface) const noexcept { cairo_surface_destroy(surface); }
-};
-struct ContextDeleter {
-    void operator()(cairo_t* cr) const noexcept { cairo_destroy(cr); }
-};
-struct GObjectDeleter {
-    void operator()(void* object) const noexcept { g_object_unref(object); }
-};
-struct FontDeleter {
-    void operator()(PangoFontDescription* font) const noexcept {
-        pango_font_description_free(font);
-    }
-};
-struct AttrListDeleter {
-    void operator()(PangoAttrList* list) const noexcept { pango_attr_list_unref(list); }
-};
-
 cairo_status_t AppendBytes(void* closure, const unsigned char* data, unsigned int length) {
     auto* bytes = static_cast<std::vector<std::uint8_t>*>(closure);
     try {
@@ -61,6 +43,24 @@ guint16 Channel(double grey) {
 } // namespace
 
 struct PdfCanvas::Impl {
+    // Nested rather than in the file's anonymous namespace: a member's type must not have less
+    // linkage than the class (which a unity build would report).
+    struct SurfaceDeleter {
+        void operator()(cairo_surface_t* s) const noexcept { cairo_surface_destroy(s); }
+    };
+    struct ContextDeleter {
+        void operator()(cairo_t* c) const noexcept { cairo_destroy(c); }
+    };
+    struct GObjectDeleter {
+        void operator()(void* object) const noexcept { g_object_unref(object); }
+    };
+    struct FontDeleter {
+        void operator()(PangoFontDescription* f) const noexcept { pango_font_description_free(f); }
+    };
+    struct AttrListDeleter {
+        void operator()(PangoAttrList* list) const noexcept { pango_attr_list_unref(list); }
+    };
+
     std::vector<std::uint8_t> bytes;
     std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface;
     std::unique_ptr<cairo_t, ContextDeleter> cr;
@@ -118,8 +118,9 @@ struct PdfCanvas::Impl {
 PdfCanvas::PdfCanvas(double pageWidth, double pageHeight, const std::string& title)
     : impl_(std::make_unique<Impl>()) {
     if (!FamilyInstalled(kFontFamily)) {
-        throw std::runtime_error(std::string("Carattere \"") + kFontFamily +
-                                 "\" non installato: serve per stampare l'ordine");
+        throw std::runtime_error(std::string("the font \"") + kFontFamily +
+                                 "\" that orders are printed in is not installed (Debian "
+                                 "package fonts-dejavu-core)");
     }
     impl_->surface.reset(
         cairo_pdf_surface_create_for_stream(AppendBytes, &impl_->bytes, pageWidth, pageHeight));
@@ -190,8 +191,9 @@ std::vector<std::uint8_t> PdfCanvas::Finish() {
     cairo_surface_finish(impl_->surface.get());
     const cairo_status_t writing = cairo_surface_status(impl_->surface.get());
     if (drawing != CAIRO_STATUS_SUCCESS || writing != CAIRO_STATUS_SUCCESS) {
+        // The drawing library's own account on a line of its own, beneath the plain one.
         throw std::runtime_error(
-            std::string("Creazione del PDF non riuscita: ") +
+            std::string("the PDF could not be made\n") +
             cairo_status_to_string(drawing != CAIRO_STATUS_SUCCESS ? drawing : writing));
     }
     return std::move(impl_->bytes);

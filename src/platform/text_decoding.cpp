@@ -2,9 +2,10 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
-#include <string_view>
 
 #include "kvad_nso/text.h"
 #include "xml/xml_document.h"
@@ -31,95 +32,109 @@ constexpr std::array<Signature, 9> kSignatures{{
     {std::string_view("\xFF\xFE", 2), "UTF-16LE", true},
 }};
 
-bool IsUtf8Name(std::string_view name) {
-    return EqualsNoCase(name, "UTF-8") || EqualsNoCase(name, "UTF8");
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
-// A declaration naming a 16- or 32-bit encoding in text whose first characters are one byte
-// each says nothing true about the bytes.
-bool IsWideName(std::string_view name) {
-    const std::string upper = AsciiUpper(name);
-    for (const std::string_view wide : {"UTF-16", "UTF16", "UTF-32", "UTF32", "UCS-2", "UCS-4"}) {
-        if (upper.rfind(wide, 0) == 0) {
+bool StartsWithAny(std::string_view name, std::initializer_list<std::string_view> prefixes) {
+    for (const std::string_view prefix : prefixes) {
+        if (StartsWithNoCase(name, prefix)) {
             return true;
         }
     }
     return false;
 }
 
-class Converter {
-  public:
-    explicit Converter(const std::string& from) : cd_(iconv_open("UTF-8", from.c_str())) {}
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-    Converter(Converter&&) = delete;
-    Converter& operator=(Converter&&) = delete;
-    ~Converter() {
-        if (Known()) {
-            iconv_close(cd_);
-        }
-    }
-    /// False for an encoding iconv does not know (iconv_open gave (iconv_t)-1).
-    [[nodiscard]] bool Known() const {
-        return reinterpret_cast<std::uintptr_t>(cd_) != static_cast<std::uintptr_t>(-1);
-    }
+// A declaration naming a 16- or 32-bit encoding in text whose first characters are one byte
+// each says nothing true about the bytes.
+bool IsWideName(std::string_view name) {
+    return StartsWithAny(name, {"UTF-16", "UTF16", "UTF-32", "UTF32", "UCS-2", "UCS-4"});
+}
 
-    /// The bytes as UTF-8; false when a byte sequence is not valid in the encoding.
-    bool Convert(std::string_view bytes, std::string& out) {
-        out.clear();
-        // UTF-8 never needs more than four bytes for what any encoding holds in one.
-        std::string buffer(bytes.size() * 4 + 16, '\0');
-        char* in = const_cast<char*>(bytes.data()); // iconv's signature; it does not write
-        std::size_t inLeft = bytes.size();
-        char* to = buffer.data();
-        std::size_t toLeft = buffer.size();
-        if (iconv(cd_, &in, &inLeft, &to, &toLeft) == static_cast<std::size_t>(-1) ||
-            iconv(cd_, nullptr, nullptr, &to, &toLeft) == static_cast<std::size_t>(-1)) {
-            return false;
-        }
-        buffer.resize(buffer.size() - toLeft);
-        out = std::move(buffer);
-        return true;
+// How many bytes of a file one byte of its text can take at most.
+std::size_t BytesPerTextByte(std::string_view name) {
+    if (StartsWithAny(name, {"UTF-16", "UTF16", "UCS-2"})) {
+        return 2;
     }
+    // Every character of these takes one byte, and at least one in UTF-8.
+    if (StartsWithAny(name, {"UTF-8", "UTF8", "ISO-8859", "ISO8859", "ISO_8859", "LATIN",
+                             "WINDOWS-125", "CP125", "US-ASCII", "ASCII", "KOI8"})) {
+        return 1;
+    }
+    return 4;
+}
 
-  private:
-    iconv_t cd_;
-};
+constexpr auto kUnknown = static_cast<std::uintptr_t>(-1);
 
 } // namespace
 
-DecodedText DecodeDocument(const std::string& bytes) {
-    DecodedText result;
-    std::string_view body = bytes;
-    std::string encoding;
+DocumentEncoding DetectEncoding(std::string_view head) {
+    DocumentEncoding encoding;
     for (const Signature& signature : kSignatures) {
-        if (body.substr(0, signature.bytes.size()) == signature.bytes) {
-            encoding = signature.encoding;
-            if (signature.isMark) {
-                body.remove_prefix(signature.bytes.size());
-            }
-            break;
+        if (head.substr(0, signature.bytes.size()) == signature.bytes) {
+            encoding.name = signature.encoding;
+            encoding.mark = signature.isMark ? signature.bytes.size() : 0;
+            encoding.bytesPerTextByte = BytesPerTextByte(encoding.name);
+            return encoding;
         }
     }
-    if (encoding.empty()) {
-        const std::string_view declared = xml::DeclaredEncoding(body);
-        encoding = declared.empty() || IsWideName(declared) ? "UTF-8" : std::string(declared);
+    const std::string_view declared = xml::DeclaredEncoding(head);
+    if (!declared.empty() && !IsWideName(declared) && !EqualsNoCase(declared, "UTF-8") &&
+        !EqualsNoCase(declared, "UTF8")) {
+        encoding.name = std::string(declared);
+        encoding.bytesPerTextByte = BytesPerTextByte(encoding.name);
     }
-    result.encoding = encoding;
-    if (IsUtf8Name(encoding)) {
-        result.text = std::string(body);
-        return result;
+    return encoding;
+}
+
+TextConverter::TextConverter(const std::string& from, std::size_t maxText, std::size_t expected)
+    : cd_(iconv_open("UTF-8", from.c_str())), maxText_(maxText) {
+    if (Known()) {
+        text_.reserve(std::min(expected, maxText));
     }
-    Converter converter(encoding);
-    if (!converter.Known()) {
-        result.problem = "codifica '" + encoding + "' sconosciuta";
-    } else if (!converter.Convert(body, result.text)) {
-        result.problem = "il file contiene byte non validi nella codifica '" + encoding + "'";
-    } else {
-        return result;
+}
+
+TextConverter::~TextConverter() {
+    if (Known()) {
+        iconv_close(static_cast<iconv_t>(cd_));
     }
-    result.text = bytes;
-    return result;
+}
+
+bool TextConverter::Known() const noexcept {
+    return reinterpret_cast<std::uintptr_t>(cd_) != kUnknown;
+}
+
+bool TextConverter::Add(std::string_view bytes, bool last) {
+    pending_.append(bytes);
+    auto* const cd = static_cast<iconv_t>(cd_);
+    char* in = pending_.data();
+    std::size_t inLeft = pending_.size();
+    std::array<char, 1 << 16> buffer{};
+    bool flushed = !last;
+    while (inLeft > 0 || !flushed) {
+        char* to = buffer.data();
+        std::size_t toLeft = buffer.size();
+        // Once the input is used up, one more call writes what the converter still holds.
+        const bool flushing = inLeft == 0;
+        const std::size_t rc = flushing ? iconv(cd, nullptr, nullptr, &to, &toLeft)
+                                        : iconv(cd, &in, &inLeft, &to, &toLeft);
+        const int error = errno;
+        const auto produced = static_cast<std::size_t>(to - buffer.data());
+        if (text_.size() + produced > maxText_) {
+            throw TextTooLarge("the text is larger than " + std::to_string(maxText_) + " bytes");
+        }
+        text_.append(buffer.data(), produced);
+        flushed = flushed || flushing;
+        if (rc != static_cast<std::size_t>(-1) || error == E2BIG) {
+            continue;
+        }
+        if (error != EINVAL || last) {
+            return false;
+        }
+        break; // a character cut at the end of the piece: kept for the next one
+    }
+    pending_.erase(0, pending_.size() - inLeft);
+    return true;
 }
 
 } // namespace kvad::platform

@@ -53,4 +53,9 @@ xml::Node BusinessElement(const xml::Document& document) {
     return top;
 }
 
+std::string_view WithoutUtf8Mark(std::string_view text) noexcept {
+    constexpr std::string_view kMark = "\xEF\xBB\xBF";
+    return text.starts_with(kMark) ? text.substr(kMark.size()) : text;
+}
+
 } // namespace kvad::platform

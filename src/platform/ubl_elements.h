@@ -26,4 +26,7 @@ namespace kvad::platform {
 /// a document without elements.
 [[nodiscard]] xml::Node BusinessElement(const xml::Document& document);
 
+/// The text without a leading UTF-8 byte-order mark.
+[[nodiscard]] std::string_view WithoutUtf8Mark(std::string_view text) noexcept;
+
 } // namespace kvad::platform

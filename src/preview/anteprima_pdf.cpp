@@ -106,6 +106,41 @@ class PathFile final : public TextFile {
     std::string path_;
 };
 
+/// The PDF the web-service component renders of the XML, between its login and logout. A
+/// login that fails sets kaErrConnessioneNSO, XML it cannot convert kaErrImportXML, each with
+/// the component's text; an error it raises sets kaErrVB.
+Variant ConvertToPdf(NsoState& state, const std::string& xml) {
+    std::string errorText;
+    Variant extra;
+    if (!NSOLogin(state, errorText, extra)) {
+        state.Stato = kaErrConnessioneNSO;
+        state.Errore = errorText;
+        return {};
+    }
+    Variant pdf;
+    const bool converted = Guard(state, "WriteOrderPdf",
+                                 [&] { Service(state).TrasformOrder2PDF(xml, pdf, errorText); });
+    NSOLogout(state);
+    if (converted && !errorText.empty()) {
+        state.Stato = kaErrImportXML;
+        state.Errore = errorText;
+    }
+    return pdf;
+}
+
+/// Writes the PDF to `path` (replacing it), or to a new file of fixed folder 5 when `path` is
+/// empty; returns the file's full path.
+std::string SavePdf(const Variant::Bytes& bytes, const std::string& path) {
+    if (!path.empty()) {
+        ReplaceFile(path, bytes);
+        return std::filesystem::absolute(path).lexically_normal().string();
+    }
+    const auto file = CreateObjectAs<TextFile>(progid::kTextFile);
+    file->InitializeFromFixedFolder(kPreviewFolder, NomeFileTemporaneo().Text() + ".pdf");
+    WriteNewFile(file->CompleteFileName(), bytes);
+    return std::filesystem::absolute(file->CompleteFileName()).lexically_normal().string();
+}
+
 } // namespace
 
 void AnteprimaPDF(NsoState& state, std::int32_t fId) {
@@ -188,59 +223,40 @@ std::string WriteOrderPdf(NsoState& state, std::int32_t fId, const std::string& 
     }
     if (LunghezzaTesto(xml) == 0) {
         state.Stato = kaErrNessunDatoDaElaborare;
-        state.Errore = "Document " + std::to_string(fId) +
-                       " has no stored XML (not registered, or never downloaded)";
+        state.Errore = "document " + std::to_string(fId) +
+                       " has no stored XML: it is not registered, or its XML never arrived";
         return {};
     }
-    std::string errorText;
-    Variant extra;
-    if (!NSOLogin(state, errorText, extra)) {
-        state.Stato = kaErrConnessioneNSO;
-        state.Errore = errorText;
+    const Variant pdf = ConvertToPdf(state, xml);
+    if (state.Stato != kaOK) {
         return {};
     }
-    Variant pdf;
-    const bool converted = Guard(state, "WriteOrderPdf",
-                                 [&] { Service(state).TrasformOrder2PDF(xml, pdf, errorText); });
-    NSOLogout(state);
-    if (!converted) {
-        return {};
-    }
-    if (!errorText.empty()) {
-        state.Stato = kaErrVB;
-        state.Errore = errorText;
-        return {};
-    }
-
+    // A file that cannot be written, or a viewer that cannot be started, is a matter of the
+    // settings the caller gave: kaErrParametri, with the reason in Errore.
+    GuardOptions settingsFault;
+    settingsFault.stato = kaErrParametri;
     std::string written;
-    const bool saved = Guard(state, "WriteOrderPdf", [&] {
-        const Variant::Bytes& bytes = PdfBytes(pdf);
-        if (!path.empty()) {
-            ReplaceFile(path, bytes);
-            written = std::filesystem::absolute(path).lexically_normal().string();
-            return;
-        }
-        const auto file = CreateObjectAs<TextFile>(progid::kTextFile);
-        file->InitializeFromFixedFolder(kPreviewFolder, NomeFileTemporaneo().Text() + ".pdf");
-        WriteNewFile(file->CompleteFileName(), bytes);
-        written = std::filesystem::absolute(file->CompleteFileName()).lexically_normal().string();
-    });
+    const bool saved = Guard(
+        state, "WriteOrderPdf", [&] { written = SavePdf(PdfBytes(pdf), path); }, settingsFault);
     if (!saved || !open) {
         return written;
     }
-    Guard(state, "WriteOrderPdf", [&] {
-        const auto browser = CreateObjectAs<ApplicationBrowser>(progid::kApplicationBrowser);
-        const bool installed = browser->IsInstalled();
-        if (installed) {
-            PathFile file(written);
-            browser->OpenWithFile(file);
-        }
-        browser->Dispose();
-        if (!installed) {
-            state.Stato = kaErrParametri;
-            state.Errore = "No PDF viewer is installed: the file is " + written;
-        }
-    });
+    Guard(
+        state, "WriteOrderPdf",
+        [&] {
+            const auto browser = CreateObjectAs<ApplicationBrowser>(progid::kApplicationBrowser);
+            const bool installed = browser->IsInstalled();
+            if (installed) {
+                PathFile file(written);
+                browser->OpenWithFile(file);
+            }
+            browser->Dispose();
+            if (!installed) {
+                state.Stato = kaErrParametri;
+                state.Errore = "no PDF viewer is installed: the file is " + written;
+            }
+        },
+        settingsFault);
     return written;
 }
 

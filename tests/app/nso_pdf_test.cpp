@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "nso_folder.h"
+#include "sqlite/sqlite_database.h"
 
 namespace {
 
@@ -94,8 +95,57 @@ TEST_F(NsoPdfTest, OpenShowsTheFileInTheViewerOrSaysThereIsNone) {
     const std::string none = Nso("pdf 87/2024 --open --viewer /nonexistent/viewer");
     EXPECT_EQ(exitCode, 1);
     EXPECT_NE(none.find("cache/folder5/"), std::string::npos) << none;
-    EXPECT_NE(none.find("could not be opened: No PDF viewer is installed"), std::string::npos)
+    EXPECT_NE(none.find("nso: the PDF was written, but the viewer \"/nonexistent/viewer\" could "
+                        "not show it: name an installed program with --viewer"),
+              std::string::npos)
         << none;
+}
+
+// Rendering is local: the inbox is needed to fetch, not to print.
+TEST_F(NsoPdfTest, NeedsNoInboxFolder) {
+    Nso("fetch");
+    ASSERT_EQ(exitCode, 0);
+    const std::string written = Nso("pdf 87/2024 --out ordine.pdf", "no-such-inbox");
+    EXPECT_EQ(exitCode, 0) << written;
+    EXPECT_EQ(Head(dir / "ordine.pdf", 5), "%PDF-");
+}
+
+// Each failure says what happened and what to do, in one line; the component's own text
+// comes beneath it with --verbose only.
+TEST_F(NsoPdfTest, EachFailureIsToldInPlainWords) {
+    std::ofstream(dir / "inbox" / "IT01234567890" / "invoice.xml")
+        << "<Invoice><ID>INV-1</ID></Invoice>";
+    Nso("fetch");
+    ASSERT_EQ(exitCode, 3);
+    kvad::db::ExecuteNativeScript(*kvad::db::OpenSqlite((dir / "nso.db").string()),
+                                  "UPDATE IE91_NSOFILES SET IE91_XML = NULL WHERE IE91_ID = 1");
+    std::ofstream(dir / "cache") << "a file where the cache folder should be";
+    const struct {
+        std::string arguments;
+        std::string message;
+    } cases[] = {
+        {"pdf 1", "nso: document 1 has no XML: it was registered, but its XML never arrived from "
+                  "the platform; `nso fetch --retry-missing` downloads it again\n"},
+        {"pdf invoice", "nso: order invoice (register id 7) cannot be shown as a PDF: its XML "
+                        "cannot be read as an order (`nso list --all` tells why it was not "
+                        "loaded)\n"},
+        {"pdf 87/2024 --out missing/ordine.pdf",
+         "nso: the PDF of order 87/2024 (register id 2) could not be written to "
+         "missing/ordine.pdf: check that its folder exists and that this user may write in it, "
+         "or choose another file with --out\n"},
+        {"pdf 2", "nso: the PDF of document 2 could not be written into the preview folder "
+                  "cache/folder5: check that this user may create and write in it, choose another "
+                  "cache folder with --cache-dir, or a file with --out\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Nso(c.arguments), c.message);
+        EXPECT_EQ(exitCode, 1);
+    }
+    const std::string verbose = Nso("--verbose pdf invoice");
+    EXPECT_NE(verbose.find("\n  the order cannot be shown as a PDF: the document is not a UBL "
+                           "Order (its main element is \"Invoice\")\n"),
+              std::string::npos)
+        << verbose;
 }
 
 } // namespace

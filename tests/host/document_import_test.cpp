@@ -7,6 +7,7 @@
 #include "erp_document.h"
 #include "import_layout.h"
 #include "kvad_nso/recordset.h"
+#include "kvad_nso/text.h"
 #include "support/expect_error.h"
 #include "support/test_env.h"
 
@@ -112,6 +113,39 @@ TEST_F(DocumentImportTest, MakesTheOrderFromTheDecodedRowsWithNumbersFromTheCoun
         1);
     EXPECT_EQ(env.Scalar("SELECT CO99_ULTIMO FROM CO99_NUMREG").ToLong(), 43);
     EXPECT_EQ(Count("DO10_NUMERAZIONE"), 2);
+}
+
+TEST(TextOfSqlLiteral, UndoesTheQuotingOfANote) {
+    EXPECT_EQ(TextOfSqlLiteral("N'Revisione dell''ordine 87/2024'"),
+              "Revisione dell'ordine 87/2024");
+    EXPECT_EQ(TextOfSqlLiteral("'l''''ultimo'"), "l''ultimo");
+    EXPECT_EQ(TextOfSqlLiteral("N'tagliata dopo l''"), "tagliata dopo l'")
+        << "a literal cut before its closing apostrophe";
+    EXPECT_EQ(TextOfSqlLiteral("N'tagliata"), "tagliata");
+    EXPECT_EQ(TextOfSqlLiteral("N''"), "");
+    EXPECT_EQ(TextOfSqlLiteral("null"), "");
+    EXPECT_EQ(TextOfSqlLiteral("Nota scritta a mano, l'ultima"), "Nota scritta a mano, l'ultima")
+        << "a note typed as text is not a literal";
+}
+
+// The decoded note holds the SQL literal of the order's note; the ERP order gets its text.
+TEST_F(DocumentImportTest, TheErpOrderNoteIsTheTextOfTheDecodedLiteral) {
+    const std::pair<std::string, std::string> notes[] = {
+        {"'N''Revisione dell''''ordine 2024-FAR-0381: aumentata l''''eparina'''",
+         "Revisione dell'ordine 2024-FAR-0381: aumentata l'eparina"},
+        {"'N''" + std::string(238, 'x') + "'", std::string(238, 'x')},
+        {"'null'", "(null)"},
+    };
+    for (const auto& [stored, text] : notes) {
+        SCOPED_TRACE(stored);
+        env.Native("DELETE FROM DO12_DOCTESTARIF; UPDATE IE93_NSOTESTATA SET "
+                   "IE93_DO12_NOTEVSDOC = " +
+                   stored);
+        auto bo = Run();
+        ASSERT_EQ(bo->OutcomeCode(), 0) << bo->OutcomeText();
+        const Variant note = env.Scalar("SELECT DO12_NOTEVSDOC FROM DO12_DOCTESTARIF");
+        EXPECT_EQ(note.IsNull() ? "(null)" : note.Text(), text);
+    }
 }
 
 TEST_F(DocumentImportTest, RefusesWithACodeAndAClearTextAndWritesNothing) {

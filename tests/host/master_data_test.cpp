@@ -2,15 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include <gmock/gmock.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "csv_reader.h"
 #include "fiscal_codes.h"
+#include "host_test_util.h"
 #include "kvad_nso/recordset.h"
 #include "support/test_env.h"
 
 namespace kvad::host {
 namespace {
+
+using testing::HasSubstr;
+using namespace std::string_literals;
 
 TEST(Csv, RecordsKnowTheLineTheyStartOn) {
     const auto records = ReadCsv("\xEF\xBB\xBF"
@@ -133,10 +141,10 @@ TEST_F(MasterDataTest, ABadRowRefusesTheWholeFileNamingLineAndColumn) {
     const std::string before = Snapshot();
     struct Case {
         const char* kind;
-        const char* csv;
+        std::string csv;
         std::size_t line;
-        const char* column;
-        const char* reason;
+        std::string column;
+        std::string reason;
     };
     const Case cases[] = {
         {"customers", "customer,name,colour\n5000,Nuovo,blue\n", 1, "colour", "unknown column"},
@@ -158,7 +166,15 @@ TEST_F(MasterDataTest, ABadRowRefusesTheWholeFileNamingLineAndColumn) {
          "item", "unknown item NOPE"},
         {"currencies", "code,iso\n009,EURO\n", 2, "iso", "is not an ISO currency code"},
         {"offices", "office,customer\nUFNEW1,1001,extra\n", 2, "", "3 fields where the header"},
-        {"items", "item,description\n\"NEW-1,Nuovo\n", 2, "", "quoted field is not closed"},
+        {"items", "item,description\n\"NEW-1,Nuovo\n", 2, "item", "quoted field is not closed"},
+        {"vat-codes", "code,rate\nS,22\nR,1e999\n", 3, "rate",
+         "'1e999' is not a number (digits, with . or , before the decimals)"},
+        {"vat-codes", "code,rate\nS,123456789012345678901234567890\n", 2, "rate",
+         "'123456789012345678901234567890' has more digits than a number can hold (28)"},
+        {"vat-codes", "code\n" + std::string(60, 'x') + "\n", 2, "code",
+         "'" + std::string(40, 'x') + "...' is longer than 10 characters"},
+        {"currencies", "code,iso\n009,\"E\tR\"\n", 2, "iso",
+         "'E0x09R' is not an ISO currency code"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.csv);
@@ -174,6 +190,142 @@ TEST_F(MasterDataTest, ABadRowRefusesTheWholeFileNamingLineAndColumn) {
         EXPECT_EQ(Snapshot(), before) << "nothing was loaded";
     }
     EXPECT_THROW(Load("suppliers", "code\n1\n"), std::invalid_argument);
+}
+
+/// UTF-16 bytes of the text, with the byte-order mark of the byte order.
+std::string Utf16(std::u16string_view text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t c : text) {
+        const auto high = static_cast<char>(c >> 8U);
+        const auto low = static_cast<char>(c & 0xFFU);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+}
+
+// A file's bytes are UTF-8 (a byte-order mark allowed), or converted from the encoding a
+// byte-order mark or the caller names; anything else is refused where it stands, its bytes
+// named, never shown.
+TEST_F(MasterDataTest, CsvEncodingsAreConvertedOrRefusedAtTheirLineAndCharacter) {
+    const std::string utf8 = "item,description\nA-1,Citt\xC3\xA0 \xE2\x80\x93 l'\xE2\x82\xAC\n";
+    const std::u16string utf16 = u"item,description\nA-1,Citt\u00E0 \u2013 l'\u20AC\n";
+    struct Accepted {
+        const char* what;
+        std::string bytes;
+        std::string encoding;
+        std::string description;
+    };
+    const Accepted accepted[] = {
+        {"UTF-8", utf8, "", "Citt\xC3\xA0 \xE2\x80\x93 l'\xE2\x82\xAC"},
+        {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + utf8, "",
+         "Citt\xC3\xA0 \xE2\x80\x93 l'\xE2\x82\xAC"},
+        {"UTF-16LE with a byte-order mark", Utf16(utf16, false), "",
+         "Citt\xC3\xA0 \xE2\x80\x93 l'\xE2\x82\xAC"},
+        {"UTF-16BE with a byte-order mark", Utf16(utf16, true), "",
+         "Citt\xC3\xA0 \xE2\x80\x93 l'\xE2\x82\xAC"},
+        {"ISO-8859-1 named", "item,description\nA-1,Citt\xE0 d'Italia\n", "ISO-8859-1",
+         "Citt\xC3\xA0 d'Italia"},
+        {"UTF-16LE named, with its mark", Utf16(u"item\nA-1\n", false), "UTF-16LE", ""},
+    };
+    for (const Accepted& c : accepted) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(LoadMasterData(env.Db(), 1, "items", c.bytes, "items.csv", c.encoding), 1U);
+        EXPECT_EQ(
+            env.Scalar("SELECT MG66_DESCART FROM MG66_ANAGRART WHERE MG66_CODART = 'A-1'").Text(),
+            c.description);
+        env.Native("DELETE FROM MG66_ANAGRART");
+    }
+
+    struct Refused {
+        const char* what;
+        std::string bytes;
+        std::string encoding;
+        std::size_t line;
+        std::size_t character;
+        std::string reason;
+    };
+    const Refused refused[] = {
+        {"Latin-1 not named", "item,description\nA-1,Garza\nA-2,Citt\xE0\n", "", 3, 9,
+         "the byte 0xE0 after \"A-2,Citt\" is not UTF-8 text: save the file as UTF-8, or name "
+         "its encoding with --encoding"},
+        {"NUL", "item,description\nA-1,Gar\0za\n"s, "", 2, 8,
+         "a NUL byte (0x00) after \"A-1,Gar\" is not text"},
+        {"UTF-16 without its mark", "i\0t\0e\0m\0\n\0"s, "", 1, 2, "a NUL byte (0x00) after \"i\""},
+        {"UTF-16 cut short", Utf16(u"item\nA", false) + "B", "", 2, 2,
+         "the last bytes after \"A\" are not a whole character of UTF-16LE"},
+        {"not valid in the encoding named", "item\n\x81", "windows-1252", 2, 1,
+         "the byte 0x81 at the start of the line is not windows-1252 text: check the encoding "
+         "named with --encoding"},
+    };
+    for (const Refused& c : refused) {
+        SCOPED_TRACE(c.what);
+        try {
+            (void)LoadMasterData(env.Db(), 1, "items", c.bytes, "items.csv", c.encoding);
+            ADD_FAILURE() << "the file was loaded";
+        } catch (const MasterDataError& e) {
+            EXPECT_EQ(e.Line(), c.line) << e.what();
+            EXPECT_EQ(e.Character(), c.character) << e.what();
+            EXPECT_THAT(e.what(),
+                        HasSubstr("items.csv, line " + std::to_string(c.line) + ", character " +
+                                  std::to_string(c.character) + ": " + c.reason));
+        }
+        EXPECT_EQ(env.Count("SELECT * FROM MG66_ANAGRART"), 0);
+    }
+}
+
+// Refusals of a whole file come before any of it is read.
+TEST_F(MasterDataTest, AFileTooLargeMissingOrInAnUnknownEncodingIsRefusedBeforeItIsRead) {
+    hosttest::TempDir dir;
+    const std::filesystem::path large = dir.Path() / "items.csv";
+    std::ofstream(large) << "item\nA-1\n";
+    // Sparse: reading it would take minutes and every byte of memory.
+    std::filesystem::resize_file(large, std::uintmax_t{64} << 30U);
+    const std::filesystem::path small = dir.Path() / "small.csv";
+    std::ofstream(small) << "item\nA-1\n";
+    struct Case {
+        std::filesystem::path file;
+        std::string encoding;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {large, "",
+         ": the file has 68719476736 bytes, more than the 16 MiB a file of master "
+         "data may have"},
+        {dir.Path() / "missing.csv", "", ": the file does not exist"},
+        {dir.Path(), "", ": this is not a file"},
+        {small, "x-nessuna", ": the encoding \"x-nessuna\" is not known (`iconv -l` lists"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file.string());
+        try {
+            (void)LoadMasterDataFile(env.Db(), 1, "items", c.file.string(), c.encoding);
+            ADD_FAILURE() << "the file was loaded";
+        } catch (const MasterDataError& e) {
+            EXPECT_EQ(e.Line(), 0U);
+            EXPECT_THAT(e.what(), HasSubstr(c.file.string() + c.reason));
+        }
+    }
+    EXPECT_EQ(LoadMasterDataFile(env.Db(), 1, "items", small.string()), 1U);
+}
+
+// The option reaches the loader, and a refusal is told in one line with the file, line and
+// character.
+TEST(NsoMasterLoad, TakesTheEncodingAndRefusesNamingLineAndCharacter) {
+    hosttest::TempDir dir;
+    const std::string db = "--db " + (dir.Path() / "nso.db").string() + " ";
+    const std::string file = (dir.Path() / "items.csv").string();
+    std::ofstream(file) << "item;description\nA-1;Citt\xE0\n";
+    ASSERT_EQ(hosttest::RunNso(db + "init").exitCode, 0);
+
+    const auto refused = hosttest::RunNso(db + "master load items " + file);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.output, "nso: " + file +
+                                  ", line 2, character 9: the byte 0xE0 after \"A-1;Citt\" is not "
+                                  "UTF-8 text: save the file as UTF-8, or name its encoding with "
+                                  "--encoding (for example ISO-8859-1 or UTF-16LE)\n");
+    const auto loaded = hosttest::RunNso(db + "master load items " + file + " --encoding latin1");
+    EXPECT_EQ(loaded.exitCode, 0) << loaded.output;
+    EXPECT_THAT(hosttest::RunNso(db + "master list items").output, HasSubstr("Citt\xC3\xA0"));
 }
 
 } // namespace

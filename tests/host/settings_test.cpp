@@ -1,11 +1,9 @@
 #include "app/settings.h"
 
-#include <array>
-#include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
-
-#include <sys/wait.h>
 
 #include <gmock/gmock.h>
 
@@ -82,31 +80,55 @@ TEST(Settings, BadFileErrorsNameTheFileAndTheLine) {
     auto range = Write(dir.Path() / "range.toml", "user_id = 3000000000\n");
     EXPECT_THAT(LoadError(range), HasSubstr(":1: user_id is out of range"));
     EXPECT_THAT(LoadError(dir.Path() / "missing.toml"),
-                HasSubstr("missing.toml: settings file not found"));
+                HasSubstr("missing.toml: the settings file does not exist: check --settings"));
+    EXPECT_EQ(LoadError(dir.Path()), dir.Path().string() +
+                                         ": this is not a settings file but a folder or the like: "
+                                         "name the file with --settings");
 }
 
-struct Run {
-    int exitCode;
-    std::string output;
+/// Sets an environment variable (unsets it for nullptr) until the end of the scope.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
 };
 
-Run Nso(const std::string& arguments) {
-    std::string command = std::string(KVAD_NSO_BINARY) + " " + arguments + " 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::string output;
-    std::array<char, 512> buffer{};
-    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) {
-        output.append(buffer.data(), n);
-    }
-    int status = ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+// The home folder's candidate cannot be looked into (here a loop of links, which even root
+// cannot follow): the lookup goes on without it, instead of failing on the file system's text.
+TEST(Settings, ADefaultFolderThatCannotBeLookedIntoIsSkipped) {
+    hosttest::TempDir dir;
+    fs::create_directory_symlink(dir.Path() / ".config", dir.Path() / ".config");
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.Path()); // no ./nso.toml
+    ScopedEnv home("HOME", dir.Path().c_str());
+    ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
+    ScopedEnv env("NSO_SETTINGS", nullptr);
+    nsoapp::Settings s;
+    s.settingsFile = "left over";
+    EXPECT_EQ(LoadError(""), "no error");
+    EXPECT_NO_THROW(nsoapp::LoadSettingsFile(s, ""));
+    EXPECT_EQ(s.settingsFile, "");
+    fs::current_path(before);
 }
+
+using hosttest::RunNso;
 
 TEST(NsoSettings, OptionsOverrideTheFileAndThePasswordIsMasked) {
     hosttest::TempDir dir;
     auto file = Write(dir.Path() / "nso.toml",
                       "database = \"/tmp/a.db\"\ncompany = 4\nplatform_password = \"pw1\"\n");
-    auto run = Nso("--settings " + file.string() + " settings --db /tmp/b.db --company-vat 111");
+    auto run = RunNso("--settings " + file.string() + " settings --db /tmp/b.db --company-vat 111");
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_THAT(run.output, HasSubstr("# settings file: " + file.string()));
     EXPECT_THAT(run.output, HasSubstr("database = \"/tmp/b.db\""));
@@ -119,10 +141,10 @@ TEST(NsoSettings, OptionsOverrideTheFileAndThePasswordIsMasked) {
 TEST(NsoSettings, BadFileAndBadOptionsAreUsageErrors) {
     hosttest::TempDir dir;
     auto file = Write(dir.Path() / "bad.toml", "company = [\n");
-    auto bad = Nso("--settings " + file.string() + " settings");
+    auto bad = RunNso("--settings " + file.string() + " settings");
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_THAT(bad.output, HasSubstr("nso: " + file.string() + ":"));
-    auto option = Nso("--company uno settings");
+    auto option = RunNso("--company uno settings");
     EXPECT_EQ(option.exitCode, 2);
     EXPECT_THAT(option.output, HasSubstr("nso: "));
 }

@@ -251,10 +251,14 @@ TEST_F(PreviewTest, WriteOrderPdfReportsEveryOutcome) {
     EXPECT_EQ(WriteOrderPdf(env.S(), 2, "", false), "");
     EXPECT_EQ(env.S().Stato, kaErrNessunDatoDaElaborare);
 
-    TheScript().convertError = "ordine non valido";
+    EXPECT_EQ(WriteOrderPdf(env.S(), 1, (env.Dir() / "none" / "x.pdf").string(), false), "");
+    EXPECT_EQ(env.S().Stato, kaErrParametri) << "a file that cannot be written";
+    EXPECT_NE(env.S().Errore.Text().find("none/x.pdf"), std::string::npos) << env.S().Errore.Text();
+
+    TheScript().convertError = "the order has no number";
     EXPECT_EQ(WriteOrderPdf(env.S(), 1, (env.Dir() / "x.pdf").string(), false), "");
-    EXPECT_EQ(env.S().Stato, kaErrVB);
-    EXPECT_EQ(env.S().Errore.Text(), "ordine non valido");
+    EXPECT_EQ(env.S().Stato, kaErrImportXML) << "XML that cannot be converted";
+    EXPECT_EQ(env.S().Errore.Text(), "the order has no number");
     EXPECT_FALSE(fs::exists(env.Dir() / "x.pdf"));
 
     TheScript().convertError.clear();

@@ -164,9 +164,10 @@ class CLSIE_NSO : public ComObject {
     /// does, and writes the PDF to `path` (replacing it), or to a new file in the framework's
     /// fixed folder 5 when `path` is empty; with `open` the registered viewer then shows it.
     /// Resets Stato; kaErrNessunDatoDaElaborare when the document has no XML,
-    /// kaErrConnessioneNSO when the login fails, kaErrParametri when no viewer is installed (the
-    /// file is written all the same), kaErrVB when the conversion or the writing fails. Returns
-    /// the file's full path, "" when none was written.
+    /// kaErrConnessioneNSO when the login fails, kaErrImportXML when the XML cannot be converted,
+    /// kaErrParametri when the file cannot be written or the viewer is missing or cannot be
+    /// started (the file is written all the same), kaErrVB for anything else. Returns the file's
+    /// full path, "" when none was written.
     std::string WriteOrderPdf(std::int32_t fId, const std::string& path, bool open);
     /// Writes the processing codes of the chains selected in RstOrdini into the working table,
     /// as RecuperaOrdini does, without loading, decoding or verifying anything, and requeries

@@ -26,8 +26,10 @@ void ApriPDF(const Variant& pdf);
 /// Renders document fId through the web-service component and writes the PDF to `path`
 /// (replaced when it exists), or to a new file in fixed folder 5 when `path` is empty; with
 /// `open` the viewer then shows it. Resets Stato first and reports every failure in Stato and
-/// Errore: no XML kaErrNessunDatoDaElaborare, login kaErrConnessioneNSO, no viewer
-/// kaErrParametri, anything else kaErrVB. Returns the file's path, "" when none was written.
+/// Errore: no XML kaErrNessunDatoDaElaborare, login kaErrConnessioneNSO, XML that the component
+/// cannot convert kaErrImportXML, a file that cannot be written or a viewer that is missing or
+/// cannot be started kaErrParametri (the path is returned when the file was written), anything
+/// else kaErrVB. Returns the file's path, "" when none was written.
 [[nodiscard]] std::string WriteOrderPdf(NsoState& state, std::int32_t fId, const std::string& path,
                                         bool open);
 
