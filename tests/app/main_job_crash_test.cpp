@@ -291,7 +291,8 @@ class MainJobCrashTest : public kvad::test::NsoFolderTest {
                       atWrite ? "at the next write" : "killed", ran * 1000,
                       landed ? "" : " (had ended)");
         how += text;
-        EXPECT_EQ(kvad::test::IntegrityCheck((dir / "nso.db").string()), "ok") << how;
+        EXPECT_EQ(kvad::test::IntegrityCheck((dir / "nso.db").string()), "ok")
+            << "seed " << seed_ << ": nso " << command[0] << " " << how;
         return ran;
     }
 
