@@ -1,0 +1,404 @@
+// The main job killed (kill -9) and run again leaves what an uninterrupted job leaves, on a
+// generated inbox of a few hundred chains (orders revised and cancelled) and one 2,000-line
+// order: `nso process --all`, `nso import --all` and `nso run` are each killed one or more times
+// per round, at a random instant or at a point between two writes (the test takes the
+// database's write lock, so the command stops at its next write, and kills it there), then run
+// to the end with the phases after them; every ERP table, every decoded row, every processed
+// mark with the ERP order it links to and every log entry must then equal those of an
+// uninterrupted run, in every round.
+//
+// KVAD_CRASH_SEED=N replays a seed (the inbox and the kill points; the instants a kill lands
+// still vary); KVAD_CRASH_SCALE=F (0 < F <= 1) shrinks the inbox and the rounds, as the
+// sanitized build does by default.
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "generator/generated_inbox.h"
+#include "nso_folder.h"
+#include "nso_process.h"
+#include "support/register_snapshot.h"
+
+namespace main_job_crash {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+#ifndef KVAD_CRASH_DEFAULT_SCALE
+#define KVAD_CRASH_DEFAULT_SCALE 1.0
+#endif
+
+/// The share of the full size to run: KVAD_CRASH_SCALE, else the build's default.
+double Scale() {
+    const char* text = std::getenv("KVAD_CRASH_SCALE");
+    const double scale = text != nullptr ? std::atof(text) : KVAD_CRASH_DEFAULT_SCALE;
+    return scale > 0 && scale <= 1 ? scale : KVAD_CRASH_DEFAULT_SCALE;
+}
+
+/// KVAD_CRASH_SEED, else a new seed.
+std::uint32_t Seed() {
+    const char* text = std::getenv("KVAD_CRASH_SEED");
+    return text != nullptr ? static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10))
+                           : std::random_device{}();
+}
+
+int Scaled(int full, double scale, int least) {
+    return std::max(least, static_cast<int>(std::lround(full * scale)));
+}
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+/// The rows of a query, one line each, fields separated by "|", sorted; columns named in
+/// `leftOut` or ending with "_GUID" (a new GUID at every import) are left out.
+std::string SortedRows(sqlite3* db, const std::string& sql,
+                       const std::vector<std::string>& leftOut = {}) {
+    std::vector<std::string> rows;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+        return "cannot read: " + sql + ": " + sqlite3_errmsg(db) + "\n";
+    }
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        std::string row;
+        for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+            const std::string name = sqlite3_column_name(stmt, i);
+            if ((name.size() >= 5 && name.compare(name.size() - 5, 5, "_GUID") == 0) ||
+                std::find(leftOut.begin(), leftOut.end(), name) != leftOut.end()) {
+                continue;
+            }
+            const auto* text = sqlite3_column_text(stmt, i);
+            row += text == nullptr ? std::string("null")
+                                   : std::string(reinterpret_cast<const char*>(text));
+            row += "|";
+        }
+        rows.push_back(std::move(row));
+    }
+    sqlite3_finalize(stmt);
+    std::sort(rows.begin(), rows.end());
+    std::string out;
+    for (const std::string& row : rows) {
+        out += row + "\n";
+    }
+    return out;
+}
+
+/// What the main job leaves that outlasts it, as text: every ERP table (master data, documents,
+/// counters, layouts); per received document its register row (reception time left out) with
+/// the processed mark and the registration of the ERP order its link names; the decoded headers
+/// and lines; every log entry. Rows name their document by its order number and date, and a
+/// staged line by its line id, so that the ids the database handed out are not compared.
+std::string DurableState(const fs::path& folder) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2((folder / "nso.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_close(db);
+        return "cannot open the database";
+    }
+    std::string out;
+    std::vector<std::string> tables;
+    sqlite3_exec(
+        db,
+        "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'IE9%' AND name "
+        "NOT LIKE 'KVAD%' AND name NOT LIKE 'sqlite%' ORDER BY name",
+        [](void* names, int, char** values, char**) {
+            static_cast<std::vector<std::string>*>(names)->emplace_back(values[0]);
+            return 0;
+        },
+        &tables, nullptr);
+    for (const std::string& table : tables) {
+        out += "[" + table + "]\n" + SortedRows(db, "SELECT * FROM " + table);
+    }
+    const std::string document = "IE91_IDORD || ' of ' || IE91_ISSUEDATE AS DOCUMENT";
+    out += "[register]\n" +
+           SortedRows(db,
+                      "SELECT " + document +
+                          ", IE91_NSOFILES.*, IE91_GUID_DO11 IS NULL AS UNLINKED, "
+                          "DO11_NUMREG_CO99 FROM IE91_NSOFILES LEFT OUTER JOIN DO11_DOCTESTATA "
+                          "ON DO11_DITTA_CG18 = IE91_DITTA_CG18 AND DO11_GUID = IE91_GUID_DO11",
+                      {"IE91_ID", "IE91_DATAORA_RICEZIONE", "IE91_XML", "IE91_GUID_DO11"});
+    out += "[decoded headers]\n" +
+           SortedRows(db,
+                      "SELECT " + document +
+                          ", IE93_NSOTESTATA.* FROM IE93_NSOTESTATA INNER JOIN IE91_NSOFILES ON "
+                          "IE91_ID = IE93_ID_IE91",
+                      {"IE93_ID", "IE93_ID_IE91"});
+    out += "[decoded lines]\n" +
+           SortedRows(db,
+                      "SELECT " + document +
+                          ", IE94_LineItem_ID AS STAGED_LINE, IE95_NSOCORPO.* FROM IE95_NSOCORPO "
+                          "INNER JOIN IE91_NSOFILES ON IE91_ID = IE95_ID_IE91 LEFT OUTER JOIN "
+                          "IE94_NSOCORPOXML ON IE94_ID = IE95_ID_IE94",
+                      {"IE95_ID", "IE95_ID_IE91", "IE95_ID_IE94"});
+    out += "[log]\n" +
+           SortedRows(
+               db, "SELECT " + document +
+                       ", IE94_LineItem_ID AS STAGED_LINE, IE98_PROGRIGA_DO30, IE98_CODE_IE97, "
+                       "IE98_TYPE, IE98_CONTESTO, IE98_FIELD, IE98_ERRORMESSAGE FROM "
+                       "IE98_NSO_LOGERRORS LEFT OUTER JOIN IE91_NSOFILES ON IE91_ID = "
+                       "IE98_ID_IE91 LEFT OUTER JOIN IE94_NSOCORPOXML ON IE94_ID = IE98_ID_IE94");
+    sqlite3_close(db);
+    return out;
+}
+
+/// The number of rows of `from` ("TABLE WHERE ...") in the folder's database.
+long Count(const fs::path& folder, const std::string& from) {
+    sqlite3* db = nullptr;
+    long count = -1;
+    if (sqlite3_open_v2((folder / "nso.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_exec(
+            db, ("SELECT COUNT(*) FROM " + from).c_str(),
+            [](void* out, int, char** values, char**) {
+                *static_cast<long*>(out) = std::atol(values[0]);
+                return 0;
+            },
+            &count, nullptr);
+    }
+    sqlite3_close(db);
+    return count;
+}
+
+/// Kills the child; true when the kill ended it (it had not ended by itself).
+bool KillNow(kvad::test::NsoChild& child) {
+    kill(child.pid, SIGKILL);
+    return kvad::test::Finish(child) == -1;
+}
+
+/// Takes the database's write lock as soon as the command lets go of it between two writes,
+/// then kills the command, which now waits for the lock at its next write (or reads on); the
+/// lock goes after. True when the kill ended it.
+bool KillAtNextWrite(const fs::path& folder, kvad::test::NsoChild& child) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2((folder / "nso.db").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) ==
+        SQLITE_OK) {
+        const auto giveUp = Clock::now() + std::chrono::seconds(3);
+        while (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK &&
+               Clock::now() < giveUp) {
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+        }
+    }
+    const bool killed = KillNow(child);
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return killed;
+}
+
+/// What the kills of one command came to.
+struct KillTally {
+    int rounds = 0;
+    int tried = 0;   ///< kills sent
+    int landed = 0;  ///< kills that ended the command before it ended by itself
+    int atWrite = 0; ///< of those, kills at a point between two writes
+    int held = 0;    ///< rounds that then ended as the uninterrupted run did
+    double seconds = 0;
+};
+
+class MainJobCrashTest : public kvad::test::NsoFolderTest {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "nso-main-job-crash-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        scale_ = Scale();
+        seed_ = Seed();
+        random_.seed(seed_);
+        plan_.seed = seed_;
+        plan_.documents = Scaled(300, scale_, 20);
+        plan_.largeOrderLines = Scaled(2000, scale_, 50);
+        rounds_ = Scaled(kRounds, scale_, 1);
+        std::printf("seed %u (KVAD_CRASH_SEED=%u replays it), scale %.2f: %d documents and one of "
+                    "%d lines, %d rounds per command\n",
+                    seed_, seed_, scale_, plan_.documents, plan_.largeOrderLines, rounds_);
+        const kvad::generator::InboxSummary inbox =
+            kvad::generator::WriteInbox(root_ / "inbox", plan_);
+        std::printf("inbox: %d orders, %d revisions, %d cancellations, %d chains (longest %d), "
+                    "%ld lines\n",
+                    inbox.orders, inbox.revisions, inbox.cancellations, inbox.chains,
+                    inbox.longestChain, inbox.lines);
+        documents_ = inbox.documents;
+
+        // A new database with the master data, as a user sets it up.
+        Use("configured");
+        Ok("init");
+        for (const fs::path& file : kvad::generator::WriteMasterData(root_ / "master", plan_)) {
+            Ok("master load " + file.stem().string() + " '" + file.string() + "'");
+        }
+        Ok("config set --document OCL --layout NSO --from 01/01/2024");
+    }
+
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+        dir.clear();
+    }
+
+    /// Makes `name` the folder nso runs in: a new one with the shared inbox.
+    void Use(const std::string& name) {
+        dir = root_ / name;
+        fs::create_directories(dir);
+        fs::create_directory_symlink(root_ / "inbox", dir / "inbox");
+    }
+
+    /// Makes `name` a copy of the folder `from` (its database as a finished command left it)
+    /// and the folder nso runs in.
+    void CopyOf(const std::string& from, const std::string& name) {
+        Use(name);
+        for (const char* file : {"nso.db", "nso.db-wal"}) {
+            if (fs::exists(root_ / from / file)) {
+                fs::copy_file(root_ / from / file, dir / file,
+                              fs::copy_options::overwrite_existing);
+            }
+        }
+    }
+
+    /// Runs `nso ARGUMENTS` to the end, expecting success; returns its wall time in seconds.
+    double Timed(const std::string& arguments) {
+        const auto start = Clock::now();
+        Ok(arguments);
+        return SecondsSince(start);
+    }
+
+    /// Starts `command` and kills it, at a random instant before `window` seconds, or at the
+    /// first point between two writes after that instant; `how` says which kill it was. Returns
+    /// how long the command ran.
+    double KillOnce(const std::vector<std::string>& command, double window, KillTally& tally,
+                    std::string& how) {
+        const bool atWrite = std::uniform_int_distribution<int>(0, 2)(random_) == 0;
+        const double wait = std::uniform_real_distribution<double>(0, window)(random_);
+        kvad::test::NsoChild child = kvad::test::StartNso(dir, command);
+        const auto start = Clock::now();
+        std::this_thread::sleep_for(std::chrono::duration<double>(wait));
+        const bool landed = atWrite ? KillAtNextWrite(dir, child) : KillNow(child);
+        const double ran = SecondsSince(start);
+        ++tally.tried;
+        tally.landed += landed ? 1 : 0;
+        tally.atWrite += landed && atWrite ? 1 : 0;
+        char text[96];
+        std::snprintf(text, sizeof text, "%s%s at %.0f ms%s", how.empty() ? "" : ", ",
+                      atWrite ? "at the next write" : "killed", ran * 1000,
+                      landed ? "" : " (had ended)");
+        how += text;
+        EXPECT_EQ(kvad::test::IntegrityCheck((dir / "nso.db").string()), "ok")
+            << "seed " << seed_ << ": nso " << command[0] << " " << how;
+        return ran;
+    }
+
+    /// A command run to the end and what the folder must then hold.
+    struct Stage {
+        std::string arguments;
+        const std::string* expected;
+    };
+
+    /// Rounds of `command` from the folder `start`: killed one to three times, then the stages
+    /// run to the end one after the other, each leaving what it must.
+    KillTally Rounds(const std::string& start, const std::vector<std::string>& command,
+                     double reference, const std::vector<Stage>& stages) {
+        KillTally tally;
+        const auto begin = Clock::now();
+        for (int round = 0; round < rounds_; ++round) {
+            CopyOf(start, command[0] + "-round" + std::to_string(round));
+            std::string how;
+            // A command killed leaves less to do for the next one, so each kill falls within
+            // what the uninterrupted command would still have to run (a quarter of it at
+            // least), short of its last tenth, which varies with the machine's load. A command
+            // that ended by itself ends the kills of the round.
+            const int kills = std::uniform_int_distribution<int>(1, 3)(random_);
+            double left = reference;
+            const int landedBefore = tally.landed;
+            for (int k = 0; k < kills && tally.landed == landedBefore + k; ++k) {
+                left -= KillOnce(command, std::max(left, reference / 4) * 0.9, tally, how);
+            }
+            std::string trace =
+                "seed " + std::to_string(seed_) + ", round " + std::to_string(round) + ": nso";
+            for (const std::string& word : command) {
+                trace.append(" ").append(word);
+            }
+            SCOPED_TRACE(trace.append(" ").append(how));
+            bool held = true;
+            for (const Stage& stage : stages) {
+                SCOPED_TRACE("then nso " + stage.arguments);
+                Ok(stage.arguments);
+                const std::string difference =
+                    kvad::test::SnapshotDifference(*stage.expected, DurableState(dir));
+                EXPECT_EQ(difference, "");
+                held = held && difference.empty();
+            }
+            tally.held += held ? 1 : 0;
+            ++tally.rounds;
+            std::error_code ignored;
+            fs::remove_all(dir, ignored);
+        }
+        tally.seconds = SecondsSince(begin);
+        return tally;
+    }
+
+    static void Print(const char* command, const KillTally& tally) {
+        std::printf("%s: %d rounds, %d kills (%d landed, %d of them at a write), %d of %d rounds "
+                    "held, %.1f s\n",
+                    command, tally.rounds, tally.tried, tally.landed, tally.atWrite, tally.held,
+                    tally.rounds, tally.seconds);
+    }
+
+    static constexpr int kRounds = 3;
+
+    fs::path root_;
+    double scale_ = 1;
+    std::uint32_t seed_ = 0;
+    std::mt19937 random_;
+    kvad::generator::InboxPlan plan_;
+    int rounds_ = 0;
+    int documents_ = 0;
+};
+
+TEST_F(MainJobCrashTest, KilledCommandsAndOneMoreRunLeaveWhatAnUninterruptedRunLeaves) {
+    const auto start = Clock::now();
+    // The uninterrupted job, phase by phase, keeping the folder after each phase.
+    CopyOf("configured", "fetched");
+    Ok("fetch");
+    ASSERT_EQ(Count(dir, "IE91_NSOFILES"), documents_);
+    CopyOf("fetched", "processed");
+    const double processing = Timed("process --all");
+    const std::string processed = DurableState(dir);
+    // Every document decoded and verified without a message: ready to import.
+    ASSERT_EQ(Count(dir, "IE93_NSOTESTATA WHERE IE93_STATUS = 1"), documents_);
+    ASSERT_EQ(Count(dir, "IE98_NSO_LOGERRORS"), 0);
+    CopyOf("processed", "imported");
+    const double importing = Timed("import --all");
+    const std::string imported = DurableState(dir);
+    EXPECT_EQ(Count(dir, "IE91_NSOFILES WHERE IE91_PROCESSATO = 1"), documents_);
+    CopyOf("configured", "run");
+    const double running = Timed("run");
+    const std::string ran = DurableState(dir);
+    std::printf("uninterrupted: process %.2f s, import %.2f s, run %.2f s\n", processing, importing,
+                running);
+
+    // The job in one command leaves what its phases one by one leave.
+    EXPECT_EQ(kvad::test::SnapshotDifference(imported, ran), "");
+
+    const KillTally process = Rounds("fetched", {"process", "--all"}, processing,
+                                     {{"process --all", &processed}, {"import --all", &imported}});
+    Print("process --all", process);
+    const KillTally import =
+        Rounds("processed", {"import", "--all"}, importing, {{"import --all", &imported}});
+    Print("import --all", import);
+    const KillTally run = Rounds("configured", {"run"}, running, {{"run", &ran}});
+    Print("run", run);
+    std::printf("%.1f s in all\n", SecondsSince(start));
+    EXPECT_GT(process.landed + import.landed + run.landed, 0) << "no kill landed";
+}
+
+} // namespace
+} // namespace main_job_crash
