@@ -185,7 +185,7 @@ void PrintOrder(std::ostream& out, const Order& order) {
     if (ReadOnly(order)) {
         out << "  read-only: ERP order " << order.erpOrder->document << " of "
             << kvad::read_model::DateText(order.erpOrder->date)
-            << " was made from it; its values can no longer be corrected\n";
+            << " was made from it, its values stay as imported\n";
     } else if (!order.reviewed) {
         return;
     } else if (!order.decoded) {
