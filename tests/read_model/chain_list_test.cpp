@@ -27,6 +27,9 @@ TEST_F(ReadModelTest, TheListGroupsOlderDocumentsUnderTheLatestAndTellsWhatBecam
     EXPECT_EQ(revision.kind, "revision");
     EXPECT_EQ(revision.state, "to process");
     EXPECT_EQ(ReadChainList(nso, kaOrdiniTutti, 1).shown.size(), 1U);
+    nso.SetStato(kaErrVB);
+    EXPECT_EQ(ReadChainList(nso, kaOrdiniTutti, 0).chains, 4U)
+        << "an earlier call's failure does not stop the list";
 
     ProcessAndImport();
     const ChainList processed = ReadChainList(nso, kaOrdiniProcessati, 0);
