@@ -1,25 +1,19 @@
 // "nso config": shows and sets a company's import configuration (document code, import layout,
 // first retrieval date) and the default section and warehouse of its document code.
 #include <iostream>
-#include <memory>
 #include <optional>
 #include <stdexcept>
 
 #include "app/commands.h"
 #include "app/session.h"
-#include "kvad_nso/recordset.h"
+#include "kvad_nso/read_model/company.h"
 #include "kvad_nso/text.h"
 
 namespace nsoapp {
 namespace {
 
-struct ConfigChanges {
-    std::optional<std::string> document;
-    std::optional<std::string> layout;
-    std::optional<std::string> from;
-    std::optional<std::string> section;
-    std::optional<std::string> warehouse;
-};
+using kvad::read_model::Configuration;
+using kvad::read_model::LastRetrieval;
 
 std::string Required(const std::string& option, const std::string& value, std::size_t maxLength) {
     std::string trimmed = kvad::Trim(value);
@@ -33,126 +27,86 @@ std::string Required(const std::string& option, const std::string& value, std::s
     return trimmed;
 }
 
-void Show(Session& session, const Settings& settings) {
-    auto& db = *session.db;
-    auto row = db.Query("SELECT * FROM IE90_CONFIGNSO WHERE IE90_DITTA_CG18 = " +
-                        std::to_string(settings.company));
+std::string LastOutcome(LastRetrieval last) {
+    switch (last) {
+    case LastRetrieval::None:
+        return "no retrieval yet";
+    case LastRetrieval::NewDocuments:
+        return "new documents stored";
+    case LastRetrieval::NothingNew:
+        return "nothing new";
+    }
+    return "";
+}
+
+void ShowConfiguration(Session& session, const Settings& settings) {
+    const Configuration config = kvad::read_model::ReadConfiguration(*session.nso);
     std::cout << "Company " << settings.company << " (inbox folder IT" << settings.companyVat
               << ")\n";
-    if (row->Eof()) {
+    if (!config.exists) {
         std::cout << "  no configuration yet: `nso config set --document CODE --layout CODE` "
                      "writes one\n";
         return;
     }
-    session.nso->Inizializza();
-    kvad::CLSIE_NSO& nso = *session.nso;
-    const std::string document = nso.Param_CodiceDocumento();
-    std::string section;
-    std::string warehouse;
-    const bool defaults =
-        !document.empty() && nso.RecuperaSezionaleDepositoDefault(document, section, warehouse);
-    std::cout << "  document code:  " << (document.empty() ? "(missing)" : document);
-    if (defaults) {
-        std::cout << "  (section " << (section.empty() ? "-" : section) << ", warehouse "
-                  << (warehouse.empty() ? "-" : warehouse) << ")";
-    } else if (!document.empty()) {
+    std::cout << "  document code:  " << (config.document.empty() ? "(missing)" : config.document);
+    if (config.hasDefaults) {
+        std::cout << "  (section " << (config.section.empty() ? "-" : config.section)
+                  << ", warehouse " << (config.warehouse.empty() ? "-" : config.warehouse) << ")";
+    } else if (!config.document.empty()) {
         std::cout << "  (no default section and warehouse: `nso config set --section S "
                      "--warehouse W`)";
     }
-    std::cout << "\n  import layout:  "
-              << (nso.Param_Tracciato().empty() ? "(missing)" : nso.Param_Tracciato()) << "\n";
-    std::cout << "  next retrieval: documents received since "
-              << nso.RetrievalStartDate().ToDate().ToText()
-              << " (last retrieval or first date: " << nso.Param_DataImport().Text() << ")\n";
-    const kvad::Variant outcome = row->Value("IE90_ESITO_IMPORT");
-    std::cout << "  last outcome:   "
-              << (outcome.IsNull()        ? "no retrieval yet"
-                  : outcome.ToLong() == 1 ? "new documents stored"
-                                          : "nothing new")
+    std::cout << "\n  import layout:  " << (config.layout.empty() ? "(missing)" : config.layout)
               << "\n";
-    if (session.nso->Stato() != kvad::kaOK) {
-        std::cout << "  warning: " << session.nso->Errore().Text() << "\n";
+    std::cout << "  next retrieval: documents received since "
+              << config.retrievalStart.ToDate().ToText()
+              << " (last retrieval or first date: " << config.firstDate.Text() << ")\n";
+    std::cout << "  last outcome:   " << LastOutcome(config.lastRetrieval) << "\n";
+    if (!config.problem.empty()) {
+        std::cout << "  warning: " << config.problem << "\n";
     }
 }
 
-void Set(Session& session, const Settings& settings, const ConfigChanges& changes) {
-    auto& db = *session.db;
+void SetConfiguration(Session& session, const Settings& settings, const ConfigOptions& options) {
     RequireWritable(session, settings);
-    std::optional<kvad::DateTime> from;
-    if (changes.from) {
-        from = kvad::DateTime::Parse(kvad::Trim(*changes.from));
-        if (!from) {
-            throw std::runtime_error("--from '" + *changes.from +
+    kvad::read_model::ConfigurationChanges changes;
+    if (options.from) {
+        changes.firstDate = kvad::DateTime::Parse(kvad::Trim(*options.from));
+        if (!changes.firstDate) {
+            throw std::runtime_error("--from '" + *options.from +
                                      "' is not a date (dd/mm/yyyy or yyyy-mm-dd)");
         }
     }
-    const std::string company = std::to_string(settings.company);
-    auto config =
-        db.OpenRecordset("SELECT * FROM IE90_CONFIGNSO WHERE IE90_DITTA_CG18 = " + company);
-    if (config->Eof()) {
-        config->AddNew();
-        config->SetValue("IE90_DITTA_CG18", settings.company);
+    if (options.document) {
+        changes.document = Required("--document", *options.document, 10);
     }
-    if (changes.document) {
-        config->SetValue("IE90_CODDOCUM_MG3G", Required("--document", *changes.document, 10));
+    if (options.layout) {
+        changes.layout = Required("--layout", *options.layout, 20);
     }
-    if (changes.layout) {
-        config->SetValue("IE90_TRACCIATO_IE25", Required("--layout", *changes.layout, 20));
+    if (options.section) {
+        changes.section = Required("--section", *options.section, 10);
     }
-    if (from) {
-        config->SetValue("IE90_DATAORA_IMPORT", *from);
+    if (options.warehouse) {
+        changes.warehouse = Required("--warehouse", *options.warehouse, 10);
     }
-    std::string document = config->Value("IE90_CODDOCUM_MG3G").Text();
-    if ((changes.section || changes.warehouse) && kvad::Trim(document).empty()) {
+    if ((changes.section || changes.warehouse) && !changes.document &&
+        kvad::read_model::ReadConfiguration(*session.nso).document.empty()) {
         throw std::runtime_error("--section and --warehouse belong to a document code: give "
                                  "--document too");
     }
-    kvad::TransactionScope transaction(db);
-    config->Update();
-    if (changes.section || changes.warehouse) {
-        // The document code is bound as a parameter by the recordset; here it only selects.
-        auto defaults = db.OpenRecordset(
-            "SELECT * FROM MG3G_DOCDITTA WHERE MG3G_DITTA_CG18 = " + company +
-            " AND MG3G_CODDOCUM_MG36 = '" + kvad::ReplaceAll(document, "'", "''") + "'");
-        if (defaults->Eof()) {
-            defaults->AddNew();
-            defaults->SetValue("MG3G_DITTA_CG18", settings.company);
-            defaults->SetValue("MG3G_CODDOCUM_MG36", document);
-        }
-        if (changes.section) {
-            defaults->SetValue("MG3G_SEZDEFAULT", Required("--section", *changes.section, 10));
-        }
-        if (changes.warehouse) {
-            defaults->SetValue("MG3G_DEPDEFAULT_MG58",
-                               Required("--warehouse", *changes.warehouse, 10));
-        }
-        defaults->Update();
-    }
-    transaction.Commit();
-    Show(session, settings);
+    kvad::read_model::WriteConfiguration(*session.db, settings.company, changes);
+    ShowConfiguration(session, settings);
 }
 
 } // namespace
 
-void AddConfigCommand(CLI::App& app, Settings& settings) {
-    CLI::App* config = app.add_subcommand(
-        "config", "Show the company's import configuration (`config set` changes it)");
-    CLI::App* set = config->add_subcommand("set", "Set the company's import configuration");
-    auto changes = std::make_shared<ConfigChanges>();
-    set->add_option("--document", changes->document, "ERP document code of imported orders");
-    set->add_option("--layout", changes->layout, "Import layout code");
-    set->add_option("--from", changes->from,
-                    "First retrieval date, dd/mm/yyyy (documents received from the day before)");
-    set->add_option("--section", changes->section, "Default section of the document code");
-    set->add_option("--warehouse", changes->warehouse, "Default warehouse of the document code");
-    config->callback([&settings, set, changes] {
-        Session session = OpenSession(settings);
-        if (set->parsed()) {
-            Set(session, settings, *changes);
-        } else {
-            Show(session, settings);
-        }
-    });
+void RunConfig(const Settings& settings, const ConfigOptions& options) {
+    Session session = OpenSession(settings);
+    if (options.set) {
+        SetConfiguration(session, settings, options);
+    } else {
+        ShowConfiguration(session, settings);
+    }
 }
 
 } // namespace nsoapp

@@ -20,16 +20,11 @@
 namespace nsoapp {
 namespace {
 
-struct FetchOptions {
-    bool retryMissing = false;
-    double waitSeconds = 10;
-};
-
-std::string Name(const kvad::DocumentOutcome& document) {
+std::string DocumentName(const kvad::DocumentOutcome& document) {
     return Printable(document.number + " (" + document.hubId + ")");
 }
 
-std::string Reason(const kvad::DocumentOutcome& document) {
+std::string OutcomeReason(const kvad::DocumentOutcome& document) {
     if (document.IsLoaded()) {
         return "loaded";
     }
@@ -37,7 +32,7 @@ std::string Reason(const kvad::DocumentOutcome& document) {
            (document.RetryCanHelp() ? " (`nso fetch --retry-missing` tries again)" : "");
 }
 
-std::size_t NotLoaded(const std::vector<kvad::DocumentOutcome>& documents) {
+std::size_t NotLoadedCount(const std::vector<kvad::DocumentOutcome>& documents) {
     return static_cast<std::size_t>(std::count_if(documents.begin(), documents.end(),
                                                   [](const auto& d) { return !d.IsLoaded(); }));
 }
@@ -45,12 +40,12 @@ std::size_t NotLoaded(const std::vector<kvad::DocumentOutcome>& documents) {
 void PrintNotLoaded(const std::vector<kvad::DocumentOutcome>& documents) {
     for (const auto& document : documents) {
         if (!document.IsLoaded()) {
-            std::cout << "  " << Name(document) << ": " << Reason(document) << "\n";
+            std::cout << "  " << DocumentName(document) << ": " << OutcomeReason(document) << "\n";
         }
     }
 }
 
-std::chrono::milliseconds Wait(const FetchOptions& options) {
+std::chrono::milliseconds FetchWait(const FetchOptions& options) {
     return std::chrono::milliseconds(
         static_cast<long long>(std::max(0.0, options.waitSeconds) * 1000.0));
 }
@@ -59,35 +54,35 @@ void Fetch(const Settings& settings, const FetchOptions& options) {
     Session session = OpenSession(settings);
     RequireWritable(session, settings);
     RequireConfiguration(session, settings);
-    const RetrievalLock lock(settings.database, settings.company, Wait(options));
+    const RetrievalLock lock(settings.database, settings.company, FetchWait(options));
     ProgressView view("connecting to the document platform...");
     const FetchOutcome outcome = FetchDocuments(session, settings, view);
     const kvad::RetrievalReport& report = outcome.report;
     std::cout << "listed " << report.listed << ", new " << report.registered.size()
               << ", already registered " << report.alreadyRegistered.size() << ", failed to load "
-              << NotLoaded(report.registered) << "\n";
+              << NotLoadedCount(report.registered) << "\n";
     PrintNotLoaded(report.registered);
     if (settings.verbose) {
         for (const auto& document : report.alreadyRegistered) {
-            std::cout << "  already registered: " << Name(document) << "\n";
+            std::cout << "  already registered: " << DocumentName(document) << "\n";
         }
     }
     if (!outcome.repaired.empty()) {
         std::cout << "taken in again " << outcome.repaired.size()
                   << " document(s) that an earlier run left incomplete:\n";
         for (const auto& document : outcome.repaired) {
-            std::cout << "  " << Name(document) << ": " << Reason(document) << "\n";
+            std::cout << "  " << DocumentName(document) << ": " << OutcomeReason(document) << "\n";
         }
     }
     if (outcome.NotLoaded() > 0) {
-        throw CLI::RuntimeError(kExitNotLoaded);
+        throw ExitStatus(kExitNotLoaded);
     }
 }
 
 void RetryMissing(const Settings& settings, const FetchOptions& options) {
     Session session = OpenSession(settings);
     RequireWritable(session, settings);
-    const RetrievalLock lock(settings.database, settings.company, Wait(options));
+    const RetrievalLock lock(settings.database, settings.company, FetchWait(options));
     const std::vector<std::int32_t> ids = session.nso->DownloadMissingDocuments();
     if (session.nso->Stato() == kvad::kaErrConnessioneNSO) {
         PlatformFailure(session, settings);
@@ -110,29 +105,18 @@ void RetryMissing(const Settings& settings, const FetchOptions& options) {
               << "\n";
     PrintNotLoaded(failed);
     if (!failed.empty()) {
-        throw CLI::RuntimeError(kExitNotLoaded);
+        throw ExitStatus(kExitNotLoaded);
     }
 }
 
 } // namespace
 
-void AddFetchCommand(CLI::App& app, Settings& settings) {
-    CLI::App* fetch =
-        app.add_subcommand("fetch", "Retrieve the company's new documents from the platform");
-    auto options = std::make_shared<FetchOptions>();
-    fetch->add_flag("--retry-missing", options->retryMissing,
-                    "Download again the registered documents whose XML was never stored");
-    fetch
-        ->add_option("--wait", options->waitSeconds,
-                     "Seconds to wait while another retrieval of the company runs (default 10)")
-        ->type_name("SECONDS");
-    fetch->callback([&settings, options] {
-        if (options->retryMissing) {
-            RetryMissing(settings, *options);
-        } else {
-            Fetch(settings, *options);
-        }
-    });
+void RunFetch(const Settings& settings, const FetchOptions& options) {
+    if (options.retryMissing) {
+        RetryMissing(settings, options);
+    } else {
+        Fetch(settings, options);
+    }
 }
 
 } // namespace nsoapp

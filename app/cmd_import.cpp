@@ -17,20 +17,10 @@
 #include "app/retrieval_lock.h"
 #include "app/review.h"
 #include "app/session.h"
-#include "kvad_nso/recordset.h"
 
 namespace nsoapp {
-namespace {
 
-struct ImportOptions {
-    std::vector<std::string> chains;
-    bool all = false;
-    bool latestOnly = false;
-    bool json = false;
-    double waitSeconds = 10;
-};
-
-void Import(const Settings& settings, const ImportOptions& options) {
+void RunImport(const Settings& settings, const ImportOptions& options) {
     if (options.chains.empty() && !options.all) {
         throw std::runtime_error("name the chains to import (register id or order number of any "
                                  "of their documents, see `nso list`) or give --all");
@@ -69,47 +59,24 @@ void Import(const Settings& settings, const ImportOptions& options) {
     const kvad::kaEnumNSOErrStato outcome = session.nso->Stato();
     const std::string failure = session.nso->Errore().Text();
 
-    const std::vector<ChainReport> chains = GatherImport(session);
+    const std::vector<kvad::read_model::ChainReport> chains =
+        kvad::read_model::ReadImportReport(*session.nso);
     if (options.json) {
         PrintJson(ImportJson(chains));
     } else {
         PrintImport(std::cout, chains);
     }
-    if (outcome == kvad::kaErrVB && !AnyFailed(chains)) {
+    if (outcome == kvad::kaErrVB && !kvad::read_model::AnyFailed(chains)) {
         throw std::runtime_error("the import stopped: " + failure);
     }
     if (!options.json) {
         std::cout << "`nso orders` lists the ERP orders, `nso list --processed` the imported "
                      "chains.\n";
     }
-    if (AnyFailed(chains)) {
+    if (kvad::read_model::AnyFailed(chains)) {
         throw std::runtime_error("some chains were not imported; `nso show ORDER` and `nso "
                                  "edit ORDER FIELD=VALUE` review and correct an order");
     }
 }
-
-} // namespace
-
-void AddImportCommand(CLI::App& app, Settings& settings) {
-    CLI::App* import =
-        app.add_subcommand("import", "Make ERP orders of processed chains of received orders");
-    auto options = std::make_shared<ImportOptions>();
-    import->add_option("CHAIN", options->chains,
-                       "Register id or order number of a document of the chain");
-    CLI::Option* all = import->add_flag("--all", options->all,
-                                        "Every chain still to process that can be selected");
-    import->add_flag("--latest-only", options->latestOnly,
-                     "Import only the latest document of each chain, as `nso process "
-                     "--latest-only` processed it (default: the whole chain)");
-    all->excludes(import->get_option("CHAIN"));
-    import->add_flag("--json", options->json, "Print what the import did as one JSON document");
-    import
-        ->add_option("--wait", options->waitSeconds,
-                     "Seconds to wait while another import or run of the company goes on "
-                     "(default 10)")
-        ->type_name("SECONDS");
-    import->callback([&settings, options] { Import(settings, *options);
-});
-} // namespace nsoapp
 
 } // namespace nsoapp

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/demo_data.h"
-#include "kvad_nso/recordset.h"
+#include "kvad_nso/read_model/company.h"
 #include "sqlite/sqlite_database.h"
 
 namespace nsoapp {
@@ -25,21 +25,14 @@ template <typename Step> auto Attempt(const std::string& what, Step&& step) {
 }
 
 // Registers the settings' company, so that its configuration can be written.
-void RegisterCompany(kvad::Connection& connection, const Settings& settings) {
-    auto rs = connection.OpenRecordset("SELECT * FROM CG18_DITTA WHERE CG18_CODICE = " +
-                                       std::to_string(settings.company));
-    if (!rs->Eof()) {
-        return;
+void RegisterSettingsCompany(kvad::Connection& connection, const Settings& settings) {
+    if (kvad::read_model::RegisterCompany(connection, settings.company, settings.companyVat)) {
+        std::cout << "registered company " << settings.company << " (VAT " << settings.companyVat
+                  << ")\n";
     }
-    rs->AddNew();
-    rs->SetValue("CG18_CODICE", settings.company);
-    rs->SetValue("CG18_PARTIVA", settings.companyVat);
-    rs->Update();
-    std::cout << "registered company " << settings.company << " (VAT " << settings.companyVat
-              << ")\n";
 }
 
-void RunInit(const std::string& file, const Settings& settings, bool demo) {
+void InitDatabase(const std::string& file, const Settings& settings, bool demo) {
     const std::shared_ptr<kvad::Connection> connection =
         Attempt("cannot open " + file, [&] { return kvad::db::OpenSqlite(file); });
     const int before = Attempt("cannot read the schema version of " + file,
@@ -53,7 +46,7 @@ void RunInit(const std::string& file, const Settings& settings, bool demo) {
     const int after = Attempt("cannot apply the schema to " + file,
                               [&] { return kvad::db::ApplySchema(*connection); });
     Attempt("cannot register company " + std::to_string(settings.company),
-            [&] { RegisterCompany(*connection, settings); });
+            [&] { RegisterSettingsCompany(*connection, settings); });
     if (after == before) {
         std::cout << file << " is already at schema version " << after << '\n';
     } else if (before == 0) {
@@ -69,22 +62,8 @@ void RunInit(const std::string& file, const Settings& settings, bool demo) {
 
 } // namespace
 
-void AddInitCommand(CLI::App& app, Settings& settings) {
-    CLI::App* init =
-        app.add_subcommand("init", "Create the database file or bring its schema up to date");
-    // Kept apart from the settings: main resolves them after parsing, and an option given to
-    // the command itself wins over the settings file.
-    auto file = std::make_shared<std::string>();
-    CLI::Option* db = init->add_option("--db", *file, "Database file (default: the settings')")
-                          ->type_name("FILE");
-    auto demo = std::make_shared<bool>(false);
-    init->add_flag("--demo", *demo,
-                   "Also load the demo master data (examples/master) and configure the company "
-                   "when it has no configuration");
-    // Failures propagate to main, which prints "nso: <message>" and exits with 1.
-    init->callback([&settings, file, db, demo] {
-        RunInit(db->count() > 0 ? *file : settings.database, settings, *demo);
-    });
+void RunInit(const Settings& settings, const InitOptions& options) {
+    InitDatabase(options.database.value_or(settings.database), settings, options.demo);
 }
 
 } // namespace nsoapp

@@ -1,20 +1,24 @@
 // "nso orders": the ERP orders the imports made, with the NSO order each came from and, on
 // request, their lines, so a clerk sees what an import produced without opening the database.
 #include <iostream>
-#include <memory>
 #include <string>
 
 #include "app/commands.h"
-#include "app/erp_orders.h"
 #include "app/json_output.h"
 #include "app/session.h"
 #include "app/terminal_text.h"
+#include "kvad_nso/read_model/erp_orders.h"
+#include "kvad_nso/read_model/values.h"
 #include "kvad_nso/text.h"
 
 namespace nsoapp {
 namespace {
 
-void PrintLines(const ErpOrder& order) {
+using kvad::read_model::DateText;
+using kvad::read_model::ErpOrder;
+using kvad::read_model::ErpOrderLine;
+
+void PrintErpLines(const ErpOrder& order) {
     std::cout << "    " << Cell("LINE", 4) << Cell("ITEM", 22) << Cell("QUANTITY", 10)
               << Cell("PRICE", 10) << Cell("DISCOUNT%", 9) << Cell("VAT", 4) << Cell("DELIVERY", 10)
               << Cell("STATE", 6) << "DESCRIPTION\n";
@@ -29,7 +33,7 @@ void PrintLines(const ErpOrder& order) {
     }
 }
 
-void PrintOrders(const std::vector<ErpOrder>& orders, bool withLines) {
+void PrintErpOrders(const std::vector<ErpOrder>& orders, bool withLines) {
     std::cout << Cell("REG", 4) << Cell("ORDER", 11) << Cell("DATE", 10) << Cell("STATE", 6)
               << Cell("CUSTOMER", 30) << Cell("DEST", 4) << Cell("LINES", 5) << "NSO ORDER\n";
     for (const ErpOrder& order : orders) {
@@ -44,21 +48,17 @@ void PrintOrders(const std::vector<ErpOrder>& orders, bool withLines) {
                   << Cell(order.destination, 4) << Cell(std::to_string(order.lines.size()), 5)
                   << nso << "\n";
         if (withLines) {
-            PrintLines(order);
+            PrintErpLines(order);
         }
     }
 }
 
-struct OrdersOptions {
-    std::string search;
-    bool lines = false;
-    bool json = false;
-};
+} // namespace
 
-void Orders(const Settings& settings, const OrdersOptions& options) {
+void RunOrders(const Settings& settings, const OrdersOptions& options) {
     Session session = OpenSession(settings);
     const std::string& search = options.search;
-    const std::vector<ErpOrder> orders = ReadErpOrders(*session.db, settings.company, search);
+    const std::vector<ErpOrder> orders = kvad::read_model::ReadErpOrders(*session.nso, search);
     if (options.json) {
         PrintJson(OrdersJson(orders, settings.company, search, options.lines));
         return;
@@ -70,26 +70,11 @@ void Orders(const Settings& settings, const OrdersOptions& options) {
                   << "\n";
         return;
     }
-    PrintOrders(orders, options.lines);
+    PrintErpOrders(orders, options.lines);
     std::cout << orders.size() << " ERP order(s) of company " << settings.company
               << (search.empty() ? "" : " containing '" + search + "'")
               << "; closed: no longer to be fulfilled (a later document of its NSO order "
                  "replaced it)\n";
-}
-
-} // namespace
-
-void AddOrdersCommand(CLI::App& app, Settings& settings) {
-    CLI::App* orders = app.add_subcommand("orders", "List the ERP orders made by the imports");
-    auto options = std::make_shared<OrdersOptions>();
-    orders
-        ->add_option("--search", options->search,
-                     "Only orders whose document, customer, NSO order or a line's item or "
-                     "description contains TEXT")
-        ->type_name("TEXT");
-    orders->add_flag("--lines", options->lines, "Show each order's lines");
-    orders->add_flag("--json", options->json, "Print the orders as one JSON document");
-    orders->callback([&settings, options] { Orders(settings, *options); });
 }
 
 } // namespace nsoapp

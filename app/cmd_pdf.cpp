@@ -2,7 +2,6 @@
 // file of the user's choice), its path printed, and opened in the viewer when asked. Rendering
 // is local: no inbox folder is needed.
 #include <iostream>
-#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -13,13 +12,6 @@
 #include "app/session.h"
 
 namespace nsoapp {
-namespace {
-
-struct PdfOptions {
-    std::string order;
-    std::string out;
-    bool open = false;
-};
 
 /// The document as the user named it: "document 5", or "order 87/2024 (register id 1)".
 std::string Named(const PdfOptions& options, std::int32_t id) {
@@ -86,23 +78,6 @@ void WritePdf(const Settings& settings, const PdfOptions& options) {
                           "viewer in the settings file",
                       session.nso->Errore().Text());
     }
-}
-
-} // namespace
-
-void AddPdfCommand(CLI::App& app, Settings& settings) {
-    CLI::App* pdf = app.add_subcommand(
-        "pdf", "Write a received order as a printable PDF and print the file's path");
-    auto options = std::make_shared<PdfOptions>();
-    pdf->add_option("ORDER", options->order,
-                    "Register id of the document, or its order number when only one document "
-                    "has it")
-        ->required();
-    pdf->add_option("--out", options->out,
-                    "Write to this file (replaced if it exists) instead of the preview folder")
-        ->type_name("FILE");
-    pdf->add_flag("--open", options->open, "Open the PDF in the configured viewer");
-    pdf->callback([&settings, options] { WritePdf(settings, *options); });
 }
 
 } // namespace nsoapp

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <chrono>
 #include <iostream>
-#include <memory>
 #include <string>
 
 #include "app/commands.h"
@@ -13,6 +12,7 @@
 #include "app/main_job.h"
 #include "app/progress_view.h"
 #include "app/retrieval_lock.h"
+#include "app/review.h"
 #include "app/session.h"
 #include "app/terminal_text.h"
 
@@ -20,12 +20,6 @@ namespace nsoapp {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct RunOptions {
-    bool latestOnly = false;
-    bool json = false;
-    double waitSeconds = 10;
-};
 
 struct RunResult {
     FetchOutcome fetched;
@@ -40,7 +34,7 @@ double Since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-int ExitStatus(const RunResult& run) {
+int ExitStatusOf(const RunResult& run) {
     if (!run.failure.empty()) {
         return kExitFailed;
     }
@@ -74,25 +68,26 @@ Json RunJson(const RunResult& run) {
     Json toReview = Json::array();
     for (const OrderToReview& order : run.processed.toReview) {
         Json errors = Json::array();
-        for (const MessageView& m : order.errors) {
+        for (const kvad::read_model::Message& m : order.errors) {
             errors.push_back(MessageJson(m));
         }
         toReview.push_back(
-            Json{{"id", order.id},
-                 {"title", order.title},
+            Json{{"id", order.document.id},
+                 {"title", kvad::read_model::Title(order.document)},
                  {"status", order.verdict == Verdict::Error ? "error" : "not_verified"},
                  {"errors", std::move(errors)}});
     }
     Json failures = Json::array();
     for (const ChainFailure& f : run.imported.failures) {
-        failures.push_back(Json{{"chain_of", f.title}, {"reason", f.reason}});
+        failures.push_back(
+            Json{{"chain_of", kvad::read_model::Title(f.latest)}, {"reason", f.reason}});
     }
     Json processing = TallyJson(run.processed.tally);
     processing["chains"] = run.processed.chains;
     processing["stopped"] =
         run.processed.stopped.empty() ? Json(nullptr) : Json(run.processed.stopped);
     processing["seconds"] = run.seconds[1];
-    const ImportTotals& totals = run.imported.totals;
+    const kvad::read_model::ImportTotals& totals = run.imported.totals;
     return Json{
         {"fetch", Json{{"listed", report.listed},
                        {"new", report.registered.size()},
@@ -117,14 +112,13 @@ Json RunJson(const RunResult& run) {
 
 void PrintSummary(const RunResult& run) {
     const kvad::RetrievalReport& report = run.fetched.report;
-    const Tally& tally = run.processed.tally;
-    const ImportTotals& totals = run.imported.totals;
+    const VerdictCounts& tally = run.processed.tally;
+    const kvad::read_model::ImportTotals& totals = run.imported.totals;
     std::cout << "\nSummary\n"
               << "  fetched:   listed " << report.listed << ", new " << report.registered.size()
               << ", already registered " << report.alreadyRegistered.size() << ", failed to load "
               << run.fetched.NotLoaded() << "\n"
-              << "  processed: " << run.processed.chains << " chain(s); "
-              << tally.ready + tally.warning + tally.error + tally.unverified
+              << "  processed: " << run.processed.chains << " chain(s); " << tally.Reviewed()
               << " order(s) reviewed: " << tally.ready << " ready, " << tally.warning
               << " with warnings, " << tally.error << " with errors";
     if (tally.unverified > 0) {
@@ -146,14 +140,15 @@ void PrintSummary(const RunResult& run) {
     if (!run.processed.toReview.empty() || !run.imported.failures.empty()) {
         std::cout << "\nLeft for a clerk (not imported):\n";
         for (const OrderToReview& order : run.processed.toReview) {
-            std::cout << "  " << order.title << ": "
+            std::cout << "  " << kvad::read_model::Title(order.document) << ": "
                       << (order.verdict == Verdict::Error ? "verification found errors"
                                                           : "not processed")
                       << "\n";
             PrintMessages(std::cout, order.errors, "    ");
         }
         for (const ChainFailure& f : run.imported.failures) {
-            std::cout << "  chain of " << f.title << ": import failed: " << f.reason << "\n";
+            std::cout << "  chain of " << kvad::read_model::Title(f.latest)
+                      << ": import failed: " << f.reason << "\n";
         }
         std::cout << "`nso show ORDER` reviews an order, `nso edit ORDER FIELD=VALUE` corrects "
                      "it, `nso import ORDER` imports its chain.\n";
@@ -162,7 +157,9 @@ void PrintSummary(const RunResult& run) {
     }
 }
 
-void Run(const Settings& settings, const RunOptions& options) {
+} // namespace
+
+void RunMainJob(const Settings& settings, const RunOptions& options) {
     Session session = OpenSession(settings);
     RequireWritable(session, settings);
     RequireConfiguration(session, settings);
@@ -214,7 +211,7 @@ void Run(const Settings& settings, const RunOptions& options) {
         }
         throw;
     }
-    run.exitStatus = ExitStatus(run);
+    run.exitStatus = ExitStatusOf(run);
     if (options.json) {
         PrintJson(RunJson(run));
     } else {
@@ -224,26 +221,8 @@ void Run(const Settings& settings, const RunOptions& options) {
         throw std::runtime_error(run.failure);
     }
     if (run.exitStatus != kExitOk) {
-        throw CLI::RuntimeError(run.exitStatus);
+        throw ExitStatus(run.exitStatus);
     }
-}
-
-} // namespace
-
-void AddRunCommand(CLI::App& app, Settings& settings) {
-    CLI::App* run = app.add_subcommand(
-        "run", "Fetch, process and import in one command: the main job as a scheduler runs it");
-    auto options = std::make_shared<RunOptions>();
-    run->add_flag("--latest-only", options->latestOnly,
-                  "Import only the latest document of each chain (default: the whole chain)");
-    run->add_option("--wait", options->waitSeconds,
-                    "Seconds to wait while another retrieval or run of the company goes on "
-                    "(default 10)")
-        ->type_name("SECONDS");
-    run->add_flag("--json", options->json, "Print the summary as one JSON document");
-    run->footer("Exit status: 0 done, 1 a phase failed (the message says why), 2 bad command "
-                "line, 3 documents could not be loaded, 4 orders are left for a clerk.");
-    run->callback([&settings, options] { Run(settings, *options); });
 }
 
 } // namespace nsoapp

@@ -7,7 +7,6 @@
 #include "host/stand_ins.h"
 
 namespace nsoapp {
-namespace {
 
 void PrintSettings(const Settings& s) {
     if (s.settingsFile.empty()) {
@@ -32,14 +31,6 @@ void PrintSettings(const Settings& s) {
         std::cout << "  # not found: PDF previews are saved but not opened";
     }
     std::cout << "\n";
-}
-
-} // namespace
-
-void AddSettingsCommand(CLI::App& app, Settings& settings) {
-    auto* command = app.add_subcommand(
-        "settings", "Print the settings in use (password masked) and the file they came from");
-    command->callback([&settings] { PrintSettings(settings); });
 }
 
 } // namespace nsoapp

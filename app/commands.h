@@ -1,61 +1,150 @@
 #pragma once
-// The nso command's subcommands. Each registers itself on the CLI and runs against the
-// settings that main resolved (settings file, then options) before any subcommand runs.
+// The nso command's subcommands, each a plain option struct and the routine that runs it against
+// the settings that main resolved (settings file, then options). Only app/command_line.cpp knows
+// the command line: it fills these structs and calls these routines.
 // A subcommand reports failure by throwing: kvad::Error or any std::exception ends nso with
-// exit code 1 and "nso: <message>" on stderr; CLI::RuntimeError(code) ends it quietly with that
-// code.
+// exit code 1 and "nso: <message>" on stderr; ExitStatus(code) ends it quietly with that code.
 
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
-
-#include <CLI/CLI.hpp>
+#include <vector>
 
 #include "app/settings.h"
 
 namespace nsoapp {
 
-/// Registers "nso init".
-void AddInitCommand(CLI::App& app, Settings& settings);
+/// Ends nso with an exit status, having said all there is to say (the summary of a fetch or a
+/// run that names what is left to do).
+class ExitStatus {
+  public:
+    explicit ExitStatus(int code) noexcept : code_(code) {}
+    [[nodiscard]] int Code() const noexcept { return code_; }
 
-/// Registers "nso config" and "nso config set": a company's import configuration.
-void AddConfigCommand(CLI::App& app, Settings& settings);
+  private:
+    int code_;
+};
 
-/// Registers "nso fetch": retrieves new documents from the document platform.
-void AddFetchCommand(CLI::App& app, Settings& settings);
+/// "nso init": the database file made or brought up to date, the settings' company registered.
+struct InitOptions {
+    std::optional<std::string> database; ///< --db given to the command itself
+    bool demo = false;
+};
+void RunInit(const Settings& settings, const InitOptions& options);
 
-/// Registers "nso list": the chains of received documents.
-void AddListCommand(CLI::App& app, Settings& settings);
+/// "nso config" and "nso config set": a company's import configuration.
+struct ConfigOptions {
+    bool set = false; ///< `config set`: write the values given, then show
+    std::optional<std::string> document;
+    std::optional<std::string> layout;
+    std::optional<std::string> from;
+    std::optional<std::string> section;
+    std::optional<std::string> warehouse;
+};
+void RunConfig(const Settings& settings, const ConfigOptions& options);
 
-/// Registers "nso pdf": a received order as a printable PDF.
-void AddPdfCommand(CLI::App& app, Settings& settings);
+/// "nso fetch": retrieves new documents from the document platform.
+struct FetchOptions {
+    bool retryMissing = false;
+    double waitSeconds = 10;
+};
+void RunFetch(const Settings& settings, const FetchOptions& options);
 
-/// Registers "nso master load" and "nso master list": the ERP master data decoding reads.
-void AddMasterCommand(CLI::App& app, Settings& settings);
+/// Chains `nso list` shows on a terminal when no --limit is given: a screenful, not thousands.
+inline constexpr std::size_t kTerminalLimit = 50;
 
-/// Registers "nso decode": decodes registered orders and shows the result.
-void AddDecodeCommand(CLI::App& app, Settings& settings);
+/// "nso list": the chains of received documents.
+struct ListOptions {
+    bool processed = false;
+    bool all = false;
+    bool json = false;
+    std::size_t limit = 0;
+    bool limitGiven = false;
+};
+void RunList(const Settings& settings, const ListOptions& options);
 
-/// Registers "nso process": processes chains and shows their orders for review.
-void AddProcessCommand(CLI::App& app, Settings& settings);
+/// "nso pdf": a received order as a printable PDF.
+struct PdfOptions {
+    std::string order;
+    std::string out;
+    bool open = false;
+};
+void WritePdf(const Settings& settings, const PdfOptions& options);
 
-/// Registers "nso show": one processed order for review.
-void AddShowCommand(CLI::App& app, Settings& settings);
+/// "nso master load" and "nso master list": the ERP master data decoding reads.
+void RunMasterLoad(const Settings& settings, const std::string& kind, const std::string& file,
+                   const std::string& encoding);
+void RunMasterList(const Settings& settings, const std::string& kind, const std::string& search);
 
-/// Registers "nso edit": corrects decoded values of a processed order and verifies it again.
-void AddEditCommand(CLI::App& app, Settings& settings);
+/// "nso decode": decodes registered orders and shows the result.
+struct DecodeOptions {
+    std::vector<std::string> orders;
+    bool force = false;
+};
+void RunDecode(const Settings& settings, const DecodeOptions& options);
 
-/// Registers "nso messages": the error log of the orders.
-void AddMessagesCommand(CLI::App& app, Settings& settings);
+/// "nso process": processes chains and shows their orders for review.
+struct ProcessOptions {
+    std::vector<std::string> chains;
+    bool all = false;
+    bool latestOnly = false;
+    bool json = false;
+};
+void RunProcess(const Settings& settings, const ProcessOptions& options);
 
-/// Registers "nso import": makes ERP orders of processed chains.
-void AddImportCommand(CLI::App& app, Settings& settings);
+/// "nso show": one processed order for review.
+struct ShowOptions {
+    std::string order;
+    bool json = false;
+};
+void RunShow(const Settings& settings, const ShowOptions& options);
 
-/// Registers "nso orders": the ERP orders the imports made.
-void AddOrdersCommand(CLI::App& app, Settings& settings);
+/// "nso edit": corrects decoded values of a processed order and verifies it again.
+struct EditOptions {
+    std::string order;
+    std::optional<std::int32_t> line;
+    std::vector<std::string> assignments;
+};
+void RunEdit(const Settings& settings, const EditOptions& options);
+/// The editable fields, header then line, for the help of "nso edit".
+[[nodiscard]] std::string EditFieldsHelp();
 
-/// Registers "nso run": fetch, process and import in one command.
-void AddRunCommand(CLI::App& app, Settings& settings);
+/// "nso messages": the error log of the orders.
+struct MessagesOptions {
+    std::string order;
+    std::string phase = "all";
+    bool json = false;
+};
+void RunMessages(const Settings& settings, const MessagesOptions& options);
 
-/// Registers "nso settings": prints the resolved settings and the file they came from.
-void AddSettingsCommand(CLI::App& app, Settings& settings);
+/// "nso import": makes ERP orders of processed chains.
+struct ImportOptions {
+    std::vector<std::string> chains;
+    bool all = false;
+    bool latestOnly = false;
+    bool json = false;
+    double waitSeconds = 10;
+};
+void RunImport(const Settings& settings, const ImportOptions& options);
+
+/// "nso orders": the ERP orders the imports made.
+struct OrdersOptions {
+    std::string search;
+    bool lines = false;
+    bool json = false;
+};
+void RunOrders(const Settings& settings, const OrdersOptions& options);
+
+/// "nso run": fetch, process and import in one command.
+struct RunOptions {
+    bool latestOnly = false;
+    bool json = false;
+    double waitSeconds = 10;
+};
+void RunMainJob(const Settings& settings, const RunOptions& options);
+
+/// "nso settings": prints the resolved settings and the file they came from.
+void PrintSettings(const Settings& settings);
 
 } // namespace nsoapp

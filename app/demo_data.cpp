@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "host/master_data.h"
-#include "kvad_nso/recordset.h"
+#include "kvad_nso/read_model/company.h"
 
 namespace nsoapp {
 
@@ -11,17 +11,14 @@ void LoadDemoData(kvad::Connection& db, const Settings& settings) {
     for (const auto& [file, rows] : kvad::host::LoadDemoMasterData(db, settings.company)) {
         std::cout << "demo master data: " << file << ", " << rows << " row(s)\n";
     }
-    auto config = db.OpenRecordset("SELECT * FROM IE90_CONFIGNSO WHERE IE90_DITTA_CG18 = " +
-                                   std::to_string(settings.company));
-    if (!config->Eof()) {
+    if (kvad::read_model::HasConfiguration(db, settings.company)) {
         return;
     }
-    config->AddNew();
-    config->SetValue("IE90_DITTA_CG18", settings.company);
-    config->SetValue("IE90_CODDOCUM_MG3G", "OCL");
-    config->SetValue("IE90_TRACCIATO_IE25", "NSO");
-    config->SetValue("IE90_DATAORA_IMPORT", kvad::DateTime{2024, 1, 1});
-    config->Update();
+    kvad::read_model::ConfigurationChanges changes;
+    changes.document = "OCL";
+    changes.layout = "NSO";
+    changes.firstDate = kvad::DateTime{2024, 1, 1};
+    kvad::read_model::WriteConfiguration(db, settings.company, changes);
     std::cout << "configured company " << settings.company
               << ": document code OCL, import layout NSO, documents received since 31/12/2023\n";
 }

@@ -2,10 +2,13 @@
 
 #include <iostream>
 
-#include "app/working_table.h"
+#include "kvad_nso/read_model/values.h"
 #include "kvad_nso/text.h"
 
 namespace nsoapp {
+
+namespace rm = kvad::read_model;
+
 namespace {
 
 /// The text, or null when it is empty.
@@ -24,10 +27,10 @@ std::string Snake(std::string text) {
 }
 
 Json DateOrNull(const kvad::Variant& value) {
-    return TextOrNull(IsoDateText(value));
+    return TextOrNull(rm::IsoDateText(value));
 }
 
-Json ErpOrderRef(const ErpOrder& order) {
+Json ErpOrderJson(const rm::ErpOrder& order) {
     if (order.registration == 0) {
         return nullptr;
     }
@@ -37,7 +40,7 @@ Json ErpOrderRef(const ErpOrder& order) {
                 {"closed", order.closed}};
 }
 
-Json LineJson(const LineView& line) {
+Json LineJson(const rm::Line& line) {
     return Json{{"line", line.number},
                 {"item", TextOrNull(line.item)},
                 {"description", TextOrNull(line.description)},
@@ -45,10 +48,10 @@ Json LineJson(const LineView& line) {
                 {"price", JsonValue(line.price)},
                 {"vat", TextOrNull(line.vat)},
                 {"delivery", DateOrNull(line.delivery)},
-                {"status", Snake(VerdictText(line.verdict))}};
+                {"status", std::string(rm::VerdictName(line.verdict))}};
 }
 
-Json ErpLineJson(const ErpOrderLine& line) {
+Json ErpLineJson(const rm::ErpOrderLine& line) {
     return Json{{"line", line.line},
                 {"item", TextOrNull(line.item)},
                 {"option", TextOrNull(line.option)},
@@ -78,7 +81,7 @@ Json JsonValue(const kvad::Variant& value) {
     case kvad::VarType::Long:
         return value.ToLong();
     case kvad::VarType::Date:
-        return IsoDateText(value);
+        return rm::IsoDateText(value);
     case kvad::VarType::Decimal:
     case kvad::VarType::Double:
     case kvad::VarType::String:
@@ -88,11 +91,11 @@ Json JsonValue(const kvad::Variant& value) {
     return TextOrNull(kvad::RightTrim(value.Text()));
 }
 
-Json ListJson(const ChainList& list, std::int32_t company, const std::string& selection) {
+Json ListJson(const rm::ChainList& list, std::int32_t company, const std::string& selection) {
     Json chains = Json::array();
-    for (const ListedChain& chain : list.shown) {
+    for (const rm::ListedChain& chain : list.shown) {
         Json documents = Json::array();
-        for (const ListedDocument& d : chain.documents) {
+        for (const rm::ListedDocument& d : chain.documents) {
             documents.push_back(
                 Json{{"id", d.id},
                      {"level", d.level},
@@ -116,62 +119,62 @@ Json ListJson(const ChainList& list, std::int32_t company, const std::string& se
                 {"chains", std::move(chains)}};
 }
 
-Json MessageJson(const MessageView& m) {
+Json MessageJson(const rm::Message& m) {
     return Json{{"order", m.order},
                 {"line", m.line},
                 {"code", m.code},
-                {"severity", m.severity},
+                {"severity", std::string(m.SeverityName())},
                 {"field", TextOrNull(m.field)},
                 {"value", m.field.empty() ? Json(nullptr) : Json(m.value)},
                 {"text", m.text}};
 }
 
-Json OrderJson(const OrderView& order) {
+Json OrderJson(const rm::Order& order) {
     Json header = Json::object();
-    for (const HeaderItem& item : order.header) {
+    for (const rm::HeaderField& item : order.header) {
         header[Snake(item.field)] =
             Json{{"value", JsonValue(item.raw)}, {"note", TextOrNull(item.note)}};
     }
     Json lines = Json::array();
-    for (const LineView& line : order.lines) {
+    for (const rm::Line& line : order.lines) {
         lines.push_back(LineJson(line));
     }
     Json messages = Json::array();
-    for (const MessageView& m : order.messages) {
+    for (const rm::Message& m : order.messages) {
         messages.push_back(MessageJson(m));
     }
-    return Json{
-        {"id", order.id},
-        {"level", order.level},
-        {"kind", order.kind},
-        {"number", order.number},
-        {"date", DateOrNull(order.date)},
-        {"processing_code", order.code},
-        {"plan", order.plan},
-        {"reviewed", order.reviewed},
-        {"decoded", order.decoded},
-        {"editable", order.editable},
-        {"status", order.reviewed ? Json(Snake(VerdictText(order.verdict))) : Json(nullptr)},
-        {"header", order.decoded ? std::move(header) : Json(nullptr)},
-        {"lines", std::move(lines)},
-        {"messages", std::move(messages)}};
+    return Json{{"id", order.id},
+                {"level", order.level},
+                {"kind", order.kind},
+                {"number", order.number},
+                {"date", DateOrNull(order.date)},
+                {"processing_code", order.code},
+                {"plan", order.plan},
+                {"reviewed", order.reviewed},
+                {"decoded", order.decoded},
+                {"editable", order.editable},
+                {"status", order.reviewed ? Json(std::string(rm::VerdictName(order.verdict)))
+                                          : Json(nullptr)},
+                {"header", order.decoded ? std::move(header) : Json(nullptr)},
+                {"lines", std::move(lines)},
+                {"messages", std::move(messages)},
+                {"erp_order", order.erpOrder ? Json{{"document", order.erpOrder->document},
+                                                    {"date", DateOrNull(order.erpOrder->date)}}
+                                             : Json(nullptr)}};
 }
 
-Json TallyJson(const Tally& tally) {
-    return Json{{"reviewed", tally.ready + tally.warning + tally.error + tally.unverified},
-                {"ready", tally.ready},
-                {"warning", tally.warning},
-                {"error", tally.error},
-                {"not_verified", tally.unverified},
-                {"not_reviewed", tally.other}};
+Json TallyJson(const rm::VerdictCounts& tally) {
+    return Json{{"reviewed", tally.Reviewed()},     {"ready", tally.ready},
+                {"warning", tally.warning},         {"error", tally.error},
+                {"not_verified", tally.unverified}, {"not_reviewed", tally.other}};
 }
 
-Json ProcessJson(const std::vector<ChainView>& chains, const Tally& tally,
+Json ProcessJson(const std::vector<rm::Chain>& chains, const rm::VerdictCounts& tally,
                  const std::string& stopped) {
     Json list = Json::array();
-    for (const ChainView& chain : chains) {
+    for (const rm::Chain& chain : chains) {
         Json documents = Json::array();
-        for (const OrderView& order : chain.documents) {
+        for (const rm::Order& order : chain.documents) {
             documents.push_back(OrderJson(order));
         }
         list.push_back(Json{{"documents", std::move(documents)}});
@@ -181,15 +184,15 @@ Json ProcessJson(const std::vector<ChainView>& chains, const Tally& tally,
                 {"stopped", TextOrNull(stopped)}};
 }
 
-Json MessagesJson(const std::vector<MessageView>& messages, std::optional<std::int32_t> order,
+Json MessagesJson(const std::vector<rm::Message>& messages, std::optional<std::int32_t> order,
                   const std::string& phase) {
     Json list = Json::array();
     int errors = 0;
     int warnings = 0;
-    for (const MessageView& m : messages) {
+    for (const rm::Message& m : messages) {
         list.push_back(MessageJson(m));
-        errors += m.severity == "error" ? 1 : 0;
-        warnings += m.severity == "warning" ? 1 : 0;
+        errors += m.severity == kvad::severity::kError ? 1 : 0;
+        warnings += m.severity == kvad::severity::kWarning ? 1 : 0;
     }
     const int total = static_cast<int>(messages.size());
     return Json{{"order", order ? Json(*order) : Json(nullptr)},
@@ -201,11 +204,11 @@ Json MessagesJson(const std::vector<MessageView>& messages, std::optional<std::i
                                  {"info", total - errors - warnings}}}};
 }
 
-Json ImportJson(const std::vector<ChainReport>& chains) {
+Json ImportJson(const std::vector<rm::ChainReport>& chains) {
     Json list = Json::array();
-    for (const ChainReport& chain : chains) {
+    for (const rm::ChainReport& chain : chains) {
         Json documents = Json::array();
-        for (const ImportedDocument& d : chain.documents) {
+        for (const rm::ImportedDocument& d : chain.documents) {
             documents.push_back(Json{{"id", d.id},
                                      {"kind", d.kind},
                                      {"number", d.number},
@@ -214,14 +217,14 @@ Json ImportJson(const std::vector<ChainReport>& chains) {
                                      {"imported", d.imported},
                                      {"processed", d.processed},
                                      {"closed", d.closed},
-                                     {"erp_order", ErpOrderRef(d.erpOrder)},
-                                     {"failure", TextOrNull(d.message)}});
+                                     {"erp_order", ErpOrderJson(d.erpOrder)},
+                                     {"failure", TextOrNull(d.failure)}});
         }
-        list.push_back(Json{{"outcome", Snake(chain.outcome)},
+        list.push_back(Json{{"outcome", std::string(rm::OutcomeName(chain.outcome))},
                             {"reason", TextOrNull(chain.reason)},
                             {"documents", std::move(documents)}});
     }
-    const ImportTotals totals = CountImport(chains);
+    const rm::ImportTotals totals = rm::CountImport(chains);
     return Json{{"chains", std::move(list)},
                 {"summary", Json{{"chains", totals.chains},
                                  {"imported", totals.imported},
@@ -230,10 +233,10 @@ Json ImportJson(const std::vector<ChainReport>& chains) {
                                  {"closed", totals.closed}}}};
 }
 
-Json OrdersJson(const std::vector<ErpOrder>& orders, std::int32_t company,
+Json OrdersJson(const std::vector<rm::ErpOrder>& orders, std::int32_t company,
                 const std::string& search, bool lines) {
     Json list = Json::array();
-    for (const ErpOrder& order : orders) {
+    for (const rm::ErpOrder& order : orders) {
         Json item{{"registration", order.registration},
                   {"document", order.document},
                   {"date", DateOrNull(order.date)},
@@ -250,7 +253,7 @@ Json OrdersJson(const std::vector<ErpOrder>& orders, std::int32_t company,
                   {"line_count", order.lines.size()}};
         if (lines) {
             Json rows = Json::array();
-            for (const ErpOrderLine& line : order.lines) {
+            for (const rm::ErpOrderLine& line : order.lines) {
                 rows.push_back(ErpLineJson(line));
             }
             item["lines"] = std::move(rows);

@@ -11,10 +11,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/chain_list.h"
-#include "app/erp_orders.h"
-#include "app/import_report.h"
-#include "app/review.h"
+#include "kvad_nso/read_model/chain_list.h"
+#include "kvad_nso/read_model/erp_orders.h"
+#include "kvad_nso/read_model/import_report.h"
+#include "kvad_nso/read_model/review.h"
 #include "kvad_nso/variant.h"
 
 namespace nsoapp {
@@ -31,31 +31,32 @@ void PrintJson(const Json& document);
 [[nodiscard]] Json JsonValue(const kvad::Variant& value);
 
 /// `nso list`.
-[[nodiscard]] Json ListJson(const ChainList& list, std::int32_t company,
+[[nodiscard]] Json ListJson(const kvad::read_model::ChainList& list, std::int32_t company,
                             const std::string& selection);
 
 /// One order as processing left it (`nso show`, and each document of `nso process`).
-[[nodiscard]] Json OrderJson(const OrderView& order);
+[[nodiscard]] Json OrderJson(const kvad::read_model::Order& order);
 
 /// `nso process`: the chains, the counts, and why the processing stopped ("" when it did not).
-[[nodiscard]] Json ProcessJson(const std::vector<ChainView>& chains, const Tally& tally,
+[[nodiscard]] Json ProcessJson(const std::vector<kvad::read_model::Chain>& chains,
+                               const kvad::read_model::VerdictCounts& tally,
                                const std::string& stopped);
 
 /// Counts of reviewed orders by verdict.
-[[nodiscard]] Json TallyJson(const Tally& tally);
+[[nodiscard]] Json TallyJson(const kvad::read_model::VerdictCounts& tally);
 
 /// One entry of the error log.
-[[nodiscard]] Json MessageJson(const MessageView& message);
+[[nodiscard]] Json MessageJson(const kvad::read_model::Message& message);
 
 /// `nso messages`.
-[[nodiscard]] Json MessagesJson(const std::vector<MessageView>& messages,
+[[nodiscard]] Json MessagesJson(const std::vector<kvad::read_model::Message>& messages,
                                 std::optional<std::int32_t> order, const std::string& phase);
 
 /// `nso import`.
-[[nodiscard]] Json ImportJson(const std::vector<ChainReport>& chains);
+[[nodiscard]] Json ImportJson(const std::vector<kvad::read_model::ChainReport>& chains);
 
 /// `nso orders`: with `lines`, each order's lines.
-[[nodiscard]] Json OrdersJson(const std::vector<ErpOrder>& orders, std::int32_t company,
-                              const std::string& search, bool lines);
+[[nodiscard]] Json OrdersJson(const std::vector<kvad::read_model::ErpOrder>& orders,
+                              std::int32_t company, const std::string& search, bool lines);
 
 } // namespace nsoapp

@@ -1,14 +1,8 @@
 #include "app/main_job.h"
 
 #include <algorithm>
-#include <map>
-#include <set>
-#include <unordered_map>
 
 #include "app/failure.h"
-#include "app/working_table.h"
-#include "kvad_nso/recordset.h"
-#include "kvad_nso/text.h"
 
 namespace nsoapp {
 namespace {
@@ -18,46 +12,12 @@ std::size_t CountNotLoaded(const std::vector<kvad::DocumentOutcome>& documents) 
                                                   [](const auto& d) { return !d.IsLoaded(); }));
 }
 
-/// The chain a row of the working table belongs to: its main row's ID_RIGA.
-std::string ChainKey(const kvad::Recordset& row) {
-    const kvad::Variant parent = row.Value("ID_PADRE");
-    return parent.IsNull() || parent.IsEmpty() ? row.Value("ID_RIGA").Text() : parent.Text();
-}
-
-bool IsMain(const kvad::Recordset& row) {
-    const kvad::Variant parent = row.Value("ID_PADRE");
-    return parent.IsNull() || parent.IsEmpty();
-}
-
-std::string Title(const kvad::Recordset& row) {
-    OrderView order;
-    order.id = Whole(row.Value("IE91_ID"));
-    order.number = kvad::Trim(row.Value("IE91_IDORD").Text());
-    order.date = row.Value("IE91_ISSUEDATE");
-    order.kind = DocumentKind(row.Value("IE91_OPERAZIONE"));
-    return OrderTitle(order);
-}
-
 /// A failure of the component that is a condition of the database (busy, read-only, full) stops
 /// the phase with its plain message; any other is the phase's own outcome.
 void RequireNoDatabaseTrouble(Session& session, const std::string& what) {
     if (!DatabaseTrouble(session.nso->Errore().Text(), session.database).empty()) {
         RequireOk(session, what);
     }
-}
-
-/// The verification status of every document of the working table with a reviewing code.
-std::unordered_map<std::int32_t, std::int32_t> ReviewedStatuses(Session& session) {
-    std::unordered_map<std::int32_t, std::int32_t> statuses;
-    auto rows = session.db->Query(
-        "SELECT IE93_ID_IE91, IE93_STATUS FROM " + session.nso->NomeTempOrdini() +
-        " AS TEMP_ORD INNER JOIN IE93_NSOTESTATA ON IE93_ID_IE91 = TEMP_ORD.IE91_ID WHERE "
-        "TEMP_ORD.TMP_ELABORA = 2 OR TEMP_ORD.TMP_ELABORA = 4 OR TEMP_ORD.TMP_ELABORA = 5 OR "
-        "TEMP_ORD.TMP_ELABORA = 6");
-    for (; !rows->Eof(); rows->MoveNext()) {
-        statuses[Whole(rows->Value(0))] = Whole(rows->Value(1));
-    }
-    return statuses;
 }
 
 } // namespace
@@ -105,14 +65,7 @@ ProcessOutcome ProcessChains(Session& session, bool latestOnly, ProgressView& vi
     kvad::kaEnumNSOSelez every = kvad::kaTutti;
     nso.SetSelezione(every);
     RequireOk(session, "selecting the chains");
-    // The selection went to the table: in the recordset the chains it selected are the main rows
-    // that are not blocked.
-    auto all = nso.RstOrdini();
-    if (all->RecordCount() > 0) {
-        for (all->MoveFirst(); !all->Eof(); all->MoveNext()) {
-            outcome.chains += IsMain(*all) && Whole(all->Value("TMP_IMG_SEL")) != 2 ? 1 : 0;
-        }
-    }
+    outcome.chains = kvad::read_model::CountSelectableChains(nso);
     if (outcome.chains == 0) {
         return outcome;
     }
@@ -132,51 +85,11 @@ ProcessOutcome ProcessChains(Session& session, bool latestOnly, ProgressView& vi
         RequireNoDatabaseTrouble(session, "the processing");
         outcome.stopped = failure;
     }
-
-    // One pass over the working table, which the processing requeried: each document it
-    // reviewed, by its verification status; a chain with an order to import that did not pass
-    // is held back from the import.
-    const auto statuses = ReviewedStatuses(session);
-    std::set<std::string> held;
-    if (all->RecordCount() > 0) {
-        for (all->MoveFirst(); !all->Eof(); all->MoveNext()) {
-            const std::int32_t code = Whole(all->Value("TMP_ELABORA"));
-            if (code == kCodeToClose || code == kCodeNotImported) {
-                ++outcome.tally.other;
-                continue;
-            }
-            if (code == kCodeNothing) {
-                continue;
-            }
-            const std::int32_t id = Whole(all->Value("IE91_ID"));
-            const auto status = statuses.find(id);
-            const Verdict verdict =
-                status == statuses.end() ? Verdict::Unverified : VerdictOf(status->second);
-            switch (verdict) {
-            case Verdict::Ready:
-                ++outcome.tally.ready;
-                break;
-            case Verdict::Warning:
-                ++outcome.tally.warning;
-                break;
-            case Verdict::Error:
-                ++outcome.tally.error;
-                break;
-            case Verdict::Unverified:
-                ++outcome.tally.unverified;
-                break;
-            }
-            const bool imported = code == kCodeToImport || code == kCodeCancellation;
-            if (imported && (verdict == Verdict::Error || verdict == Verdict::Unverified)) {
-                held.insert(ChainKey(*all));
-                outcome.toReview.push_back({id, Title(*all), verdict, {}});
-            }
-        }
-    }
-    for (OrderToReview& order : outcome.toReview) {
-        order.errors = ErrorsOf(session, order.id);
-    }
-    outcome.held.assign(held.begin(), held.end());
+    // A chain with an order to import that did not pass is held back from the import.
+    kvad::read_model::ProcessingSummary summary = kvad::read_model::ReadProcessingSummary(nso);
+    outcome.tally = summary.counts;
+    outcome.toReview = std::move(summary.toReview);
+    outcome.held = std::move(summary.held);
     return outcome;
 }
 
@@ -187,19 +100,9 @@ ImportOutcome ImportReadyChains(Session& session, const ProcessOutcome& processe
         return outcome;
     }
     kvad::CLSIE_NSO& nso = *session.nso;
-    // The chains held back leave the selection; the others keep it.
-    auto all = nso.RstOrdini();
-    if (!processed.held.empty() && all->RecordCount() > 0) {
-        const std::set<std::string> held(processed.held.begin(), processed.held.end());
-        for (all->MoveFirst(); !all->Eof(); all->MoveNext()) {
-            if (IsMain(*all) && Whole(all->Value("TMP_IMG_SEL")) == 1 &&
-                held.count(all->Value("ID_RIGA").Text()) > 0) {
-                all->SetValue("TMP_IMG_SEL", std::int32_t{0});
-                all->Update();
-            }
-        }
-    }
-    // The codes the processing wrote, for the chains still selected.
+    // The chains held back leave the selection; the others keep it. Then the codes the
+    // processing wrote, for the chains still selected.
+    kvad::read_model::DeselectChains(nso, processed.held);
     nso.AssignProcessingCodes();
     if (nso.Stato() == kvad::kaErrNessunDatoDaElaborare) {
         return outcome;
@@ -217,60 +120,9 @@ ImportOutcome ImportReadyChains(Session& session, const ProcessOutcome& processe
     if (state != kvad::kaOK) {
         RequireNoDatabaseTrouble(session, "the import");
     }
-
-    // One pass over the working table as the import left it.
-    struct Chain {
-        std::int32_t code = 0;
-        bool selected = false;
-        bool failed = false;
-        int closing = 0;
-        std::string title;
-        std::vector<std::int32_t> documents;
-    };
-    std::map<std::string, Chain> chains;
-    all = nso.RstOrdini();
-    all->Requery();
-    if (all->RecordCount() > 0) {
-        for (all->MoveFirst(); !all->Eof(); all->MoveNext()) {
-            Chain& chain = chains[ChainKey(*all)];
-            const std::int32_t code = Whole(all->Value("TMP_ELABORA"));
-            const std::int32_t result = Whole(all->Value("TMP_ESITO"));
-            if (IsMain(*all)) {
-                chain.code = code;
-                chain.selected = Whole(all->Value("TMP_IMG_SEL")) == 1;
-                chain.title = Title(*all);
-            }
-            chain.failed = chain.failed || result == kOutcomeFailed;
-            chain.closing += Whole(all->Value("TMP_FLGNONPIUEV")) == 1 ? 1 : 0;
-            outcome.totals.ordersMade += result == kOutcomeImported && code == kCodeToImport;
-            chain.documents.push_back(Whole(all->Value("IE91_ID")));
-        }
-    }
-    for (const auto& [key, chain] : chains) {
-        if (!chain.selected) {
-            continue;
-        }
-        ++outcome.totals.chains;
-        const bool visited = chain.code == kCodeToImport || chain.code == kCodeCancellation;
-        if (chain.failed) {
-            ++outcome.totals.failed;
-            std::string reason;
-            for (const std::int32_t id : chain.documents) {
-                auto message = session.db->Query(
-                    "SELECT IE98_ERRORMESSAGE FROM IE98_NSO_LOGERRORS WHERE IE98_CONTESTO = 2 "
-                    "AND IE98_CODE_IE97 = 0 AND IE98_ID_IE91 = " +
-                    std::to_string(id));
-                if (!message->Eof()) {
-                    reason = kvad::RightTrim(message->Value(0).Text());
-                    break;
-                }
-            }
-            outcome.failures.push_back({chain.title, reason});
-        } else if (visited) {
-            ++outcome.totals.imported;
-            outcome.totals.closed += chain.closing;
-        }
-    }
+    kvad::read_model::ImportSummary summary = kvad::read_model::ReadImportSummary(nso);
+    outcome.totals = summary.totals;
+    outcome.failures = std::move(summary.failures);
     if (state == kvad::kaErrVB && outcome.totals.failed == 0) {
         outcome.stopped = failure;
     }

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "app/import_report.h"
 #include "app/progress_view.h"
-#include "app/review.h"
 #include "app/session.h"
 #include "app/settings.h"
 #include "kvad_nso/document_outcome.h"
+#include "kvad_nso/read_model/import_report.h"
+#include "kvad_nso/read_model/processing_summary.h"
 
 namespace nsoapp {
 
@@ -37,38 +37,28 @@ struct FetchOutcome {
 /// lock. Throws Failure when the platform cannot be used or the database fails.
 FetchOutcome FetchDocuments(Session& session, const Settings& settings, ProgressView& view);
 
-/// A reviewed order that is not imported until a clerk looks at it: verification found errors,
-/// or processing did not get to decode it.
-struct OrderToReview {
-    std::int32_t id = 0;
-    std::string title; ///< "Order BIB-7/2024 of 19/03/2024 (id 6)"
-    Verdict verdict = Verdict::Unverified;
-    std::vector<MessageView> errors; ///< the error entries of its log
-};
+using kvad::read_model::ChainFailure;
+using kvad::read_model::OrderToReview;
 
 /// What the processing phase did.
 struct ProcessOutcome {
-    std::size_t chains = 0; ///< chains processed
-    Tally tally;            ///< the reviewed documents by verdict
+    std::size_t chains = 0;                ///< chains processed
+    kvad::read_model::VerdictCounts tally; ///< the reviewed documents by verdict
+    /// Orders not imported until a clerk looks at them: verification found errors, or
+    /// processing did not get to decode them.
     std::vector<OrderToReview> toReview;
     std::string stopped; ///< why processing stopped at a document, "" when it went through
-    /// ID_RIGA of the main rows of the chains that hold an order to review.
-    std::vector<std::string> held;
+    /// Register ids of the latest documents of the chains that hold an order to review.
+    std::vector<std::int32_t> held;
 };
 
 /// Processes every chain still to process that can be selected, in a working table of those
 /// chains, and reads how each document it reviewed stands. `view` shows the phase.
 ProcessOutcome ProcessChains(Session& session, bool latestOnly, ProgressView& view);
 
-/// A chain whose import failed.
-struct ChainFailure {
-    std::string title; ///< its latest document
-    std::string reason;
-};
-
 /// What the import phase did.
 struct ImportOutcome {
-    ImportTotals totals;
+    kvad::read_model::ImportTotals totals;
     std::vector<ChainFailure> failures;
     std::string stopped; ///< why the import stopped, "" when it went through
 };

@@ -5,7 +5,7 @@
 #include "app/failure.h"
 #include "app/host_setup.h"
 #include "kvad_nso/errors.h"
-#include "kvad_nso/recordset.h"
+#include "kvad_nso/read_model/company.h"
 #include "platform/folder_inbox.h"
 #include "sqlite/sqlite_database.h"
 
@@ -54,8 +54,7 @@ Session OpenSession(const Settings& settings) {
     session.database = settings.database;
     session.db = OpenDatabase(settings);
     const std::string company = std::to_string(settings.company);
-    if (Scalar(*session.db, "SELECT CG18_CODICE FROM CG18_DITTA WHERE CG18_CODICE = " + company)
-            .IsNull()) {
+    if (!kvad::read_model::CompanyRegistered(*session.db, settings.company)) {
         throw Failure("unknown company " + company + ": `nso init --company " + company +
                       " --company-vat VAT` registers it");
     }
@@ -84,11 +83,7 @@ void RequireConfiguration(Session& session, const Settings& settings) {
         return;
     }
     const std::string company = std::to_string(settings.company);
-    const bool none = Scalar(*session.db, "SELECT IE90_DITTA_CG18 FROM IE90_CONFIGNSO WHERE "
-                                          "IE90_DITTA_CG18 = " +
-                                              company)
-                          .IsNull();
-    if (none) {
+    if (!kvad::read_model::HasConfiguration(*session.db, settings.company)) {
         throw Failure("company " + company +
                           " has no import configuration: `nso config set --document CODE "
                           "--layout CODE --from dd/mm/yyyy` writes it",
@@ -102,20 +97,26 @@ void RequireConfiguration(Session& session, const Settings& settings) {
                   nso.Errore().Text());
 }
 
-kvad::Variant Scalar(kvad::Connection& db, const std::string& sql) {
-    auto rs = db.Query(sql);
-    return rs->Eof() ? kvad::Variant::Null() : rs->Value(0);
+namespace {
+
+Failure ComponentTrouble(const std::string& what, const std::string& errore,
+                         const std::string& database) {
+    const std::string trouble = DatabaseTrouble(errore, database);
+    return Failure(trouble.empty() ? what + " failed on an unexpected error (--verbose shows it)"
+                                   : trouble,
+                   errore);
 }
 
+} // namespace
+
 void RequireOk(Session& session, const std::string& what) {
-    if (session.nso->Stato() == kvad::kaOK) {
-        return;
+    if (session.nso->Stato() != kvad::kaOK) {
+        throw ComponentTrouble(what, session.nso->Errore().Text(), session.database);
     }
-    const std::string errore = session.nso->Errore().Text();
-    const std::string trouble = DatabaseTrouble(errore, session.database);
-    throw Failure(trouble.empty() ? what + " failed on an unexpected error (--verbose shows it)"
-                                  : trouble,
-                  errore);
+}
+
+Failure AsFailure(const kvad::read_model::ComponentFailure& failure, const std::string& database) {
+    return ComponentTrouble(failure.Task(), failure.Errore(), database);
 }
 
 } // namespace nsoapp

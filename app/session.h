@@ -7,9 +7,11 @@
 #include <memory>
 #include <string>
 
+#include "app/failure.h"
 #include "app/settings.h"
 #include "host/stand_ins.h"
 #include "kvad_nso/clsie_nso.h"
+#include "kvad_nso/read_model/values.h"
 
 namespace nsoapp {
 
@@ -33,11 +35,13 @@ void RequireWritable(Session& session, const Settings& settings);
 /// incomplete (the component's own account of it beneath, with --verbose).
 void RequireConfiguration(Session& session, const Settings& settings);
 
-/// The first column of the first row of a query (Null when there is none).
-[[nodiscard]] kvad::Variant Scalar(kvad::Connection& db, const std::string& sql);
-
 /// Throws Failure when the component's last operation did not end with kaOK: `what` failed, in
 /// plain words for a database condition, with the component's Errore beneath it.
 void RequireOk(Session& session, const std::string& what);
+
+/// The Failure a read-model call's component failure is told as: what it was for, in plain words
+/// for a database condition, with the component's Errore beneath it.
+[[nodiscard]] Failure AsFailure(const kvad::read_model::ComponentFailure& failure,
+                                const std::string& database);
 
 } // namespace nsoapp

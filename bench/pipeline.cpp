@@ -436,16 +436,17 @@ Figures RunSize(const fs::path& dir, int documents, int lines, int registered, b
         f.ordersMade = imported.totals.ordersMade;
         f.closed = imported.totals.closed;
         for (const nsoapp::OrderToReview& order : processed.toReview) {
-            std::fprintf(stderr, "left for a clerk: %s\n", order.title.c_str());
-            for (const nsoapp::MessageView& m : order.errors) {
+            std::fprintf(stderr, "left for a clerk: %s\n",
+                         kvad::read_model::Title(order.document).c_str());
+            for (const kvad::read_model::Message& m : order.errors) {
                 std::fprintf(stderr, "  %d %s = %s: %s\n", m.code, m.field.c_str(), m.value.c_str(),
                              m.text.c_str());
             }
             break; // one is enough to see why
         }
         for (const nsoapp::ChainFailure& failure : imported.failures) {
-            std::fprintf(stderr, "import of the chain of %s failed: %s\n", failure.title.c_str(),
-                         failure.reason.c_str());
+            std::fprintf(stderr, "import of the chain of %s failed: %s\n",
+                         kvad::read_model::Title(failure.latest).c_str(), failure.reason.c_str());
             break;
         }
         if (!processed.stopped.empty() || !imported.stopped.empty()) {

@@ -98,4 +98,35 @@ inline constexpr std::int32_t kHandlingFailed = 99;
 inline constexpr std::int32_t kHandlingImported = 8;
 } // namespace import_outcome
 
+/// What a registered document does (IE91_OPERAZIONE); any other value is a first order.
+namespace operation {
+inline constexpr std::int32_t kOrder = 0;
+inline constexpr std::int32_t kRevision = 1;
+inline constexpr std::int32_t kCancellation = 2;
+} // namespace operation
+
+/// Selection codes of the working table (TMP_IMG_SEL).
+namespace selection {
+inline constexpr std::int32_t kNotSelected = 0; ///< a main row the user has not selected
+inline constexpr std::int32_t kSelected = 1;    ///< a selected main row: its chain is processed
+inline constexpr std::int32_t kBlocked = 2;     ///< an older order of the chain has deliveries
+inline constexpr std::int32_t kOlder = 9;       ///< an older document, never selected itself
+} // namespace selection
+
+/// Image codes the working table carries for the host's list (TMP_IMG_OPERAZIONE,
+/// TMP_IMG_GESTIONEDOC, TMP_ORDINE_CONSEGNATO).
+namespace image {
+inline constexpr std::int32_t kRevision = 15;
+inline constexpr std::int32_t kCancellation = 16;
+inline constexpr std::int32_t kHasErpOrder = 8;
+inline constexpr std::int32_t kDelivered = 13;
+inline constexpr std::int32_t kNone = 99;
+} // namespace image
+
+/// Outcome of the last retrieval in the configuration (IE90_ESITO_IMPORT).
+namespace retrieval_outcome {
+inline constexpr std::int32_t kNothingNew = 0;
+inline constexpr std::int32_t kNewDocuments = 1;
+} // namespace retrieval_outcome
+
 } // namespace kvad

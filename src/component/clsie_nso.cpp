@@ -215,6 +215,7 @@ std::shared_ptr<Recordset> CLSIE_NSO::ListChains(kaenumTipoOrdiniProcessati fTip
 }
 
 std::vector<DocumentOutcome> CLSIE_NSO::DocumentsNotLoaded() {
+    nso::ResetStatus(*state_);
     std::vector<DocumentOutcome> documents;
     nso::Guard(*state_, "DocumentsNotLoaded",
                [&] { documents = nso::DocumentsNotLoaded(*state_); });

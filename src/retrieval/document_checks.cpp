@@ -5,6 +5,7 @@
 #include "frame/failure_path.h"
 #include "frame/formato_db.h"
 #include "frame/transaction.h"
+#include "kvad_nso/codes.h"
 #include "kvad_nso/recordset.h"
 #include "kvad_nso/text.h"
 #include "retrieval/document_intake.h"
@@ -47,8 +48,9 @@ bool TakenInWhole(NsoState& state, std::int32_t fId) {
     if (!expected || expected->headers == 0 || *expected != StagedRows(state, fId)) {
         return false;
     }
-    auto logged = Conn(state).Query("SELECT TOP 1 1 FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91 = " +
-                                    std::to_string(fId) + " AND IE98_CODE_IE97 = 12");
+    auto logged = Conn(state).Query(
+        "SELECT TOP 1 1 FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91 = " + std::to_string(fId) +
+        " AND IE98_CODE_IE97 = " + std::to_string(message::kXmlNotLoaded));
     return logged->Eof() && LinkedAsStaged(state, fId);
 }
 
@@ -201,7 +203,8 @@ std::vector<DocumentOutcome> DocumentsNotLoaded(NsoState& state) {
              "SELECT IE91_ID, IE91_IDORD, IE91_HUBID, INTAKE_OUTCOME, INTAKE_REASON FROM "
              "IE91_NSOFILES INNER JOIN KVAD_DOCUMENT_INTAKE ON INTAKE_ID_IE91 = IE91_ID WHERE "
              "IE91_DITTA_CG18 = " +
-             SqlCodiceDitta(state) + " AND INTAKE_OUTCOME <> 0 ORDER BY IE91_ID");
+             SqlCodiceDitta(state) + " AND INTAKE_OUTCOME <> " +
+             std::to_string(static_cast<int>(IntakeOutcome::Loaded)) + " ORDER BY IE91_ID");
          !rows->Eof(); rows->MoveNext()) {
         DocumentOutcome document;
         document.id = rows->Value("IE91_ID").ToLong();
@@ -233,7 +236,8 @@ std::string ExplainDocument(NsoState& state, std::int32_t fId) {
     auto log = db.Query("SELECT IE98_ERRORMESSAGE, IE97_MESSAGE FROM IE98_NSO_LOGERRORS LEFT "
                         "OUTER JOIN IE97_NSO_ERRORS ON IE97_CODE = IE98_CODE_IE97 WHERE "
                         "IE98_ID_IE91 = " +
-                        key + " AND IE98_CODE_IE97 = 12 ORDER BY IE98_ID");
+                        key + " AND IE98_CODE_IE97 = " + std::to_string(message::kXmlNotLoaded) +
+                        " ORDER BY IE98_ID");
     if (!log->Eof()) {
         const Variant own = log->Value("IE98_ERRORMESSAGE");
         std::string text = own.IsNull() ? log->Value("IE97_MESSAGE").Text() : own.Text();

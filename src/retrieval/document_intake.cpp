@@ -1,6 +1,7 @@
 #include "retrieval/document_intake.h"
 
 #include "frame/failure_path.h"
+#include "kvad_nso/codes.h"
 #include "kvad_nso/recordset.h"
 #include "kvad_nso/text.h"
 #include "retrieval/recupero_ordini.h"
@@ -105,7 +106,7 @@ DocumentOutcome TakeInDocument(NsoState& state, std::int32_t fId, IntakeMode mod
         const std::string id = std::to_string(fId);
         Conn(state).Execute("DELETE FROM IE9A_NSOCORPOSCONTIXML WHERE IE9A_ID_IE91 = " + id);
         Conn(state).Execute("DELETE FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91 = " + id +
-                            " AND IE98_CODE_IE97 = 12");
+                            " AND IE98_CODE_IE97 = " + std::to_string(message::kXmlNotLoaded));
         GetOrderFromXML(state, fId, true);
     }
     // As the retrieval does: the link follows a load that left Stato at kaOK.

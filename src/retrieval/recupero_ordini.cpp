@@ -4,6 +4,7 @@
 #include "frame/failure_path.h"
 #include "frame/formato_db.h"
 #include "frame/transaction.h"
+#include "kvad_nso/codes.h"
 #include "kvad_nso/errors.h"
 #include "kvad_nso/text.h"
 #include "retrieval/document_intake.h"
@@ -48,7 +49,7 @@ bool RegisterDocument(NsoState& state, const std::string& ditta, const Variant& 
     rs->SetValue("IE91_IDORD", numero);
     rs->SetValue("IE91_ISSUEDATE", data);
     rs->SetValue("IE91_ENDPOINTID", endpoint);
-    rs->SetValue("IE91_OPERAZIONE", std::int16_t{0});
+    rs->SetValue("IE91_OPERAZIONE", static_cast<std::int16_t>(operation::kOrder));
     rs->Update();
 
     const std::int32_t id = rs->Value("IE91_ID").ToLong();
@@ -131,7 +132,10 @@ void RecuperaOrdiniNSO(NsoState& state) {
                         ditta);
                     if (!rs->Eof()) {
                         rs->SetValue("IE90_DATAORA_IMPORT", DateTime::Now());
-                        rs->SetValue("IE90_ESITO_IMPORT", static_cast<std::int16_t>(nuovi ? 1 : 0));
+                        rs->SetValue(
+                            "IE90_ESITO_IMPORT",
+                            static_cast<std::int16_t>(nuovi ? retrieval_outcome::kNewDocuments
+                                                            : retrieval_outcome::kNothingNew));
                         rs->Update();
                     }
                 }

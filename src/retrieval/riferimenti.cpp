@@ -4,6 +4,7 @@
 
 #include "frame/failure_path.h"
 #include "frame/formato_db.h"
+#include "kvad_nso/codes.h"
 #include "kvad_nso/text.h"
 
 namespace kvad::nso {
@@ -59,9 +60,10 @@ void AggiornaRiferimenti(NsoState& state, std::int32_t fId) {
             rs->SetValue("IE91_RIF_ISSUEDATE", date);
             rs->SetValue("IE91_RIF_ENDPOINTID", TextOrNull(endpoint));
             if (operation == "REVISED") {
-                rs->SetValue("IE91_OPERAZIONE", std::int16_t{1});
+                rs->SetValue("IE91_OPERAZIONE", static_cast<std::int16_t>(operation::kRevision));
             } else if (operation == "CANCELLED") {
-                rs->SetValue("IE91_OPERAZIONE", std::int16_t{2});
+                rs->SetValue("IE91_OPERAZIONE",
+                             static_cast<std::int16_t>(operation::kCancellation));
             }
             rs->Update();
         },

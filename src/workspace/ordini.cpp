@@ -10,6 +10,11 @@ namespace kvad::nso {
 // the buyer from the staged header.
 namespace {
 
+/// A code as the statements write it.
+std::string Code(std::int32_t code) {
+    return std::to_string(code);
+}
+
 /// "TABLE.*", or TABLE's columns named one by one.
 std::string ColumnsOf(const std::string& table, const std::vector<std::string>& columns) {
     if (columns.empty()) {
@@ -43,7 +48,9 @@ std::string LeafFilter(kaenumTipoOrdiniProcessati fTipoOrdiniProcessati) {
 std::shared_ptr<Recordset> MarkAndOpen(NsoState& state, const std::string& tabella) {
     // Main rows whose chain holds an older document with a delivered ERP order.
     Conn(state).Execute("UPDATE TEMP_MAIN \r\n"
-                        "SET TMP_IMG_SEL = 2 \r\n"
+                        "SET TMP_IMG_SEL = " +
+                        Code(selection::kBlocked) +
+                        " \r\n"
                         "FROM " +
                         tabella +
                         " AS TEMP_EVASI \r\n"
@@ -121,20 +128,25 @@ std::string ChainStatement(const std::string& ditta, const std::string& tabella,
     sql += "       FIGLIO.IE91_DITTA_CG18 = CTE_ORDINAZIONI.IE91_DITTA_CG18 \r\n";
     sql += "    WHERE CTE_ORDINAZIONI.LIVELLO > 0 \r\n";
     sql += ") \r\n";
-    sql +=
-        "SELECT CONVERT (TINYINT, (CASE WHEN LIVELLO = 0 THEN 0 ELSE 9 END)) AS TMP_IMG_SEL, \r\n";
-    sql +=
-        "       CONVERT (TINYINT, 0)                                         AS TMP_ELABORA, \r\n";
+    sql += "SELECT CONVERT (TINYINT, (CASE WHEN LIVELLO = 0 THEN " + Code(selection::kNotSelected) +
+           " ELSE " + Code(selection::kOlder) + " END)) AS TMP_IMG_SEL, \r\n";
+    sql += "       CONVERT (TINYINT, " + Code(processing::kNothing) +
+           ")                                         AS TMP_ELABORA, \r\n";
     sql += "       CONVERT (TINYINT, 0)                                         AS "
            "TMP_FLGNONPIUEV, \r\n";
-    sql += "       CONVERT (TINYINT, 0)                                         AS TMP_ESITO, \r\n";
-    sql +=
-        "       CONVERT (TINYINT, 0)                                         AS TMP_GESTIONE, \r\n";
-    sql += "       (CASE WHEN IE91_OPERAZIONE = 1 THEN 15 \r\n";
-    sql += "             WHEN IE91_OPERAZIONE = 2 THEN 16 \r\n";
-    sql += "             ELSE 99 \r\n";
+    sql += "       CONVERT (TINYINT, " + Code(import_outcome::kNone) +
+           ")                                         AS TMP_ESITO, \r\n";
+    sql += "       CONVERT (TINYINT, " + Code(import_outcome::kNone) +
+           ")                                         AS TMP_GESTIONE, \r\n";
+    sql += "       (CASE WHEN IE91_OPERAZIONE = " + Code(operation::kRevision) + " THEN " +
+           Code(image::kRevision) + " \r\n";
+    sql += "             WHEN IE91_OPERAZIONE = " + Code(operation::kCancellation) + " THEN " +
+           Code(image::kCancellation) + " \r\n";
+    sql += "             ELSE " + Code(image::kNone) + " \r\n";
     sql += "        END) AS TMP_IMG_OPERAZIONE, \r\n";
-    sql += "       (CASE WHEN DO11_DOCTESTATA.DO11_NUMREG_CO99 IS NULL THEN 99 ELSE 8 END) AS "
+    sql += "       (CASE WHEN DO11_DOCTESTATA.DO11_NUMREG_CO99 IS NULL THEN " + Code(image::kNone) +
+           " ELSE " + Code(image::kHasErpOrder) +
+           " END) AS "
            "TMP_IMG_GESTIONEDOC,       CTE_ORDINAZIONI.*, \r\n";
     sql += "       ISNULL (ORDINE.TMP_ORDINE_CONSEGNATO,0) AS TMP_ORDINE_CONSEGNATO, \r\n";
     sql += "       DO11_NUMREG_CO99, DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC, "
@@ -154,7 +166,8 @@ std::string ChainStatement(const std::string& ditta, const std::string& tabella,
     sql += "ON FW07_ID = IE91_ID_FW07 \r\n";
     sql += "LEFT OUTER JOIN IE92_NSOTESTATAXML WITH (NOLOCK) \r\n";
     sql += "ON IE92_ID_IE91 = IE91_ID \r\n";
-    sql += "OUTER APPLY (SELECT TOP 1 13 AS TMP_ORDINE_CONSEGNATO \r\n";
+    sql +=
+        "OUTER APPLY (SELECT TOP 1 " + Code(image::kDelivered) + " AS TMP_ORDINE_CONSEGNATO \r\n";
     sql += "             FROM DO31_DOCCORPOORD WITH (NOLOCK) \r\n";
     sql += "             WHERE DO31_DOCCORPOORD.DO31_DITTA_CG18  = DO11_DOCTESTATA.DO11_DITTA_CG18 "
            "AND \r\n";
@@ -206,18 +219,21 @@ void SetSelezione(NsoState& state, kaEnumNSOSelez pParSelez) {
         std::string valore;
         switch (pParSelez) {
         case kaTutti:
-            valore = "1";
+            valore = Code(selection::kSelected);
             break;
         case kaNessuno:
-            valore = "0";
+            valore = Code(selection::kNotSelected);
             break;
         case kaInverti:
-            valore = "(CASE WHEN TMP_IMG_SEL = 1 THEN 0 ELSE 1 END)";
+            valore = "(CASE WHEN TMP_IMG_SEL = " + Code(selection::kSelected) + " THEN " +
+                     Code(selection::kNotSelected) + " ELSE " + Code(selection::kSelected) +
+                     " END)";
             break;
         }
         // Any other value leaves the statement without a value, and the database refuses it.
         Conn(state).Execute("UPDATE " + state.NomeTempOrdini + " \r\nSET TMP_IMG_SEL = " + valore +
-                            " \r\nWHERE TMP_IMG_SEL <= 1 AND \r\n      LIVELLO = 0 \r\n");
+                            " \r\nWHERE TMP_IMG_SEL <= " + Code(selection::kSelected) +
+                            " AND \r\n      LIVELLO = 0 \r\n");
     });
 }
 

@@ -3,8 +3,22 @@
 #include <string>
 
 #include "frame/failure_path.h"
+#include "kvad_nso/codes.h"
 
 namespace kvad::nso {
+namespace {
+
+/// "TMP_ELABORA = n" for a processing code.
+std::string ProcessingIs(std::int32_t code) {
+    return "TMP_ELABORA = " + std::to_string(code);
+}
+
+/// A display code of the message grid, as its statement writes it.
+std::string Shown(std::int32_t display) {
+    return std::to_string(display);
+}
+
+} // namespace
 
 Variant GetRstElaborazione(NsoState& state, kaEnumContesto fContesto) {
     Guard(state, "GetRstElaborazione", [&] {
@@ -22,7 +36,10 @@ Variant GetRstElaborazione(NsoState& state, kaEnumContesto fContesto) {
             "ON IE92_NSOTESTATAXML.IE92_ID_IE91 = TEMP_ORD.IE91_ID "
             "LEFT OUTER JOIN IE93_NSOTESTATA WITH (NOLOCK) "
             "ON IE93_NSOTESTATA.IE93_ID_IE91 = TEMP_ORD.IE91_ID "
-            "WHERE (TMP_ELABORA = 2 OR TMP_ELABORA = 4 OR TMP_ELABORA = 6) "
+            "WHERE (" +
+            ProcessingIs(processing::kToImport) + " OR " + ProcessingIs(processing::kCancellation) +
+            " OR " + ProcessingIs(processing::kDeliveredChain) +
+            ") "
             "ORDER BY ID_PADRE, LIVELLO ");
         state.RstTestata->SetProperty("Unique Table", "IE93_NSOTESTATA");
 
@@ -37,16 +54,24 @@ Variant GetRstElaborazione(NsoState& state, kaEnumContesto fContesto) {
                                       "ON IE95_NSOCORPO.IE95_ID_IE91 = TEMP_ORD.IE91_ID "
                                       "LEFT OUTER JOIN IE94_NSOCORPOXML WITH (NOLOCK) "
                                       "ON IE94_NSOCORPOXML.IE94_ID = IE95_NSOCORPO.IE95_ID_IE94 "
-                                      "WHERE TMP_ELABORA = 2 "
+                                      "WHERE " +
+                                      ProcessingIs(processing::kToImport) +
+                                      " "
                                       "ORDER BY IE95_DO30_PROGRIGA");
         state.RstCorpo->SetProperty("Unique Table", "IE95_NSOCORPO");
 
         std::string sql =
             "SELECT IE98_ID, IE98_ID_IE91, IE98_ID_IE94, IE98_CODE_IE97, IE98_FIELD, "
             "IE98_PROGRIGA_DO30,  "
-            "       (CASE WHEN IE98_TYPE = 2 THEN 13 "
-            "             WHEN IE98_TYPE = 3 THEN 12 "
-            "             ELSE 99 "
+            "       (CASE WHEN IE98_TYPE = " +
+            Shown(severity::kWarning) + " THEN " + Shown(severity::kShownAsWarning) +
+            " "
+            "             WHEN IE98_TYPE = " +
+            Shown(severity::kError) + " THEN " + Shown(severity::kShownAsError) +
+            " "
+            "             ELSE " +
+            Shown(severity::kShownAsOther) +
+            " "
             "        END) AS IE98_TYPE, "
             "       IE97_CODE, "
             "       (CASE WHEN IE98_ERRORMESSAGE IS NOT NULL THEN IE98_ERRORMESSAGE ELSE "

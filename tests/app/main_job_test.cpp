@@ -138,11 +138,16 @@ TEST_F(MainJobTest, RunImportsWhatIsReadyAndLeavesTheRestForAClerk) {
     ASSERT_EQ(first["left_for_clerk"].size(), 1U);
     EXPECT_EQ(first["left_for_clerk"][0]["id"], 6);
     EXPECT_EQ(first["left_for_clerk"][0]["errors"][0]["code"], 103);
+    EXPECT_EQ(first["left_for_clerk"][0]["errors"][0]["severity"], "error");
     // The held chain made nothing, and stays to process.
     EXPECT_EQ(Count("DO12_DOCTESTARIF", "DO12_FEIDDOC = 'BIB-7/2024'"), 0);
     EXPECT_EQ(Count("DO11_DOCTESTATA"), 4);
 
-    // The text summary names the order and what to do.
+    // The text summary names the order, its errors by their severity, and what to do.
+    const std::string held = Nso("run");
+    EXPECT_EQ(exitCode, 4) << held;
+    EXPECT_TRUE(Has(held, "verification found errors\n    error   103  header  customer = 0"))
+        << held;
     Ok("edit BIB-7/2024 customer=1002 destination=BIBL");
     const std::string second = Ok("run");
     EXPECT_TRUE(Has(second, "imported:  1 of 1 chain(s); 1 ERP order(s) made")) << second;

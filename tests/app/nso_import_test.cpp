@@ -1,6 +1,7 @@
 // The clerk's story on the example orders with the demo master data: fetch, process, import,
 // then list and orders show the ERP orders made and those made no longer to be fulfilled.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <string>
 
@@ -39,6 +40,31 @@ TEST_F(NsoImportTest, FetchProcessImportListAndOrdersTellOneStory) {
     EXPECT_TRUE(Has(imported, "4 chain(s): 3 imported, 1 failed; 4 ERP order(s) made, 2 made no "
                               "longer to be fulfilled"))
         << imported;
+
+    // An imported order is shown read-only with its ERP order, and cannot be edited.
+    const std::string shown = Ok("show 3");
+    EXPECT_TRUE(Has(shown, "Revision 2024-FAR-0397 of 06/03/2024 (id 3): nothing to do: already "
+                           "ERP order OCL A/3 of\n  06/03/2024 - READY\n"))
+        << shown;
+    EXPECT_TRUE(Has(shown, "  read-only: ERP order OCL A/3 of 06/03/2024 was made from it"))
+        << shown;
+    EXPECT_TRUE(Has(shown, "  customer      1001")) << shown;
+    EXPECT_TRUE(
+        Has(shown, "     1 AFP-FAR-10231  Flacone da 100 ml per in        200       1.85 S "))
+        << shown;
+    EXPECT_TRUE(Has(shown, "    info     14  header                           Ordine importato"))
+        << shown;
+    const auto json = nlohmann::json::parse(Ok("show 3 --json"));
+    EXPECT_FALSE(json["order"]["editable"].get<bool>());
+    EXPECT_EQ(json["order"]["erp_order"]["document"], "OCL A/3");
+    EXPECT_EQ(json["order"]["erp_order"]["date"], "2024-03-06");
+    EXPECT_EQ(json["order"]["header"]["customer"]["value"], 1001);
+    const std::string edited = Nso("edit 3 customer=1002");
+    EXPECT_EQ(exitCode, 1) << edited;
+    EXPECT_TRUE(Has(edited, "(id 3) was imported as ERP order OCL A/3: its values cannot be "
+                            "edited"))
+        << edited;
+    EXPECT_EQ(Ok("show 3"), shown) << "the refused edit changed nothing";
 
     // Corrected, it is imported after the others, and the office it came from is learned.
     Ok("edit BIB-7/2024 customer=1002 destination=BIBL");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/stand_ins.h"
+#include "kvad_nso/codes.h"
 #include "support/broken_import.h"
 #include "support/fake_connection.h"
 #include "support/test_env.h"
@@ -94,7 +95,7 @@ TEST(ClsieNso, EndingAnInstanceReleasesTheImportObjectAFailureLeftBehind) {
         kaenumTipoOrdiniProcessati all = kaOrdiniTutti;
         object.LeggiOrdini(all);
         auto chain = object.RstOrdini();
-        chain->SetValue("TMP_ELABORA", std::int16_t{2});
+        chain->SetValue("TMP_ELABORA", static_cast<std::int16_t>(processing::kToImport));
         chain->Update();
         object.SetRstTestata(env.Db().OpenRecordset("SELECT * FROM #TEMP_ORD"));
 

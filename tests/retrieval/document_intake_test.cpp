@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "kvad_nso/codes.h"
 #include "retrieval/document_checks.h"
 #include "retrieval/recupero_ordini.h"
 #include "support/failing_connection.h"
@@ -214,7 +215,9 @@ TEST_F(DocumentIntakeTest, AnImpossibleDateStopsOnlyItsDocumentWhereverItIsListe
         // Stato tells about the last document only, as the retrieval always did.
         EXPECT_EQ(run.S().Stato, last ? kaErrVB : kaOK);
         // The bad order is kept as its load left it, with its log entry.
-        EXPECT_EQ(run.Count("SELECT IE98_ID FROM IE98_NSO_LOGERRORS WHERE IE98_CODE_IE97 = 12"), 1);
+        EXPECT_EQ(run.Count("SELECT IE98_ID FROM IE98_NSO_LOGERRORS WHERE IE98_CODE_IE97 = " +
+                            std::to_string(message::kXmlNotLoaded)),
+                  1);
         EXPECT_EQ(run.Count("SELECT IE94_ID FROM IE94_NSOCORPOXML"), 4);
         EXPECT_TRUE(RepairDocuments(run.S()).empty()) << "nothing is left incomplete";
     }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "kvad_nso/codes.h"
 #include "support/test_env.h"
 
 namespace kvad::nso {
@@ -219,7 +220,8 @@ TEST_F(LeggiOrdiniTest, InvertingTwiceRestoresTheSelectionAndBadValuesFail) {
     Add({"100", "2024-01-10", "", 0});
     Add({"200", "2024-01-11", "", 0});
     Leggi();
-    env.Native("UPDATE temp.\"#TEMP_ORD\" SET TMP_IMG_SEL = 1 WHERE IE91_IDORD = '100'");
+    env.Native("UPDATE temp.\"#TEMP_ORD\" SET TMP_IMG_SEL = " +
+               std::to_string(selection::kSelected) + " WHERE IE91_IDORD = '100'");
     kaEnumNSOSelez inverti = kaInverti;
     SetSelezione(env.S(), inverti);
     auto once = Rows();

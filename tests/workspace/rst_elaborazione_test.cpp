@@ -3,6 +3,7 @@
 #include <set>
 #include <vector>
 
+#include "kvad_nso/codes.h"
 #include "processing_test_env.h"
 #include "verification/error_log.h"
 #include "verification/verifica_dati.h"
@@ -56,8 +57,9 @@ TEST_F(RstElaborazioneTest, EachGridHoldsTheRowsOfItsProcessingCodes) {
     RecuperaOrdini(env.S());
     ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
     // An import outcome and an entry whose code the catalogue does not know.
-    ScriviErrorLog(env.S(), plain, 0, 0, 14, "", kaVerificaOk, Contesto_ImportDati, "");
-    ScriviErrorLog(env.S(), cancellation, 0, 0, 999, "", kaVerificaWarning, Contesto_ImportDati,
+    ScriviErrorLog(env.S(), plain, 0, 0, message::kImported, "", severity::kInfo,
+                   Contesto_ImportDati, "");
+    ScriviErrorLog(env.S(), cancellation, 0, 0, 999, "", severity::kWarning, Contesto_ImportDati,
                    "");
 
     (void)GetRstElaborazione(env.S(), Contesto_Tutti);
@@ -102,7 +104,7 @@ TEST_F(RstElaborazioneTest, EditsReachOnlyTheDecodedTablesAndSurviveANewProcessi
     header->SetFilter("IE93_ID_IE91 = " + std::to_string(order));
     header->SetValue("IE93_DO11_CODDEP", "");
     header->SetValue("IE92_BuyerCustomerParty_Party_PartyName_Name", "Altro");
-    header->SetValue("TMP_ELABORA", 0);
+    header->SetValue("TMP_ELABORA", processing::kNothing);
     header->Update();
     auto line = env.S().RstCorpo->Clone();
     line->SetFilter("IE95_DO30_PROGRIGA = 2");
@@ -120,7 +122,7 @@ TEST_F(RstElaborazioneTest, EditsReachOnlyTheDecodedTablesAndSurviveANewProcessi
                          id)
                   .Text(),
               "Comune di Borgo San Vitale");
-    EXPECT_EQ(env.Scalar("SELECT TMP_ELABORA FROM #TEMP_ORD").ToLong(), 2);
+    EXPECT_EQ(env.Scalar("SELECT TMP_ELABORA FROM #TEMP_ORD").ToLong(), processing::kToImport);
     EXPECT_EQ(env.Count("SELECT 1 FROM IE95_NSOCORPO WHERE IE95_DO30_CODART_MG66 = 'A-EDITED'"), 1);
     EXPECT_EQ(env.Count("SELECT 1 FROM IE94_NSOCORPOXML WHERE IE94_LineItem_ID = '99'"), 0);
 
@@ -128,10 +130,10 @@ TEST_F(RstElaborazioneTest, EditsReachOnlyTheDecodedTablesAndSurviveANewProcessi
     // message grid is requeried.
     const auto count = [&] { return env.S().RstLogMessages->RecordCount(); };
     const long before = count();
-    VerificaDati(env.S(), 2, order, true, false);
+    VerificaDati(env.S(), processing::kToImport, order, true, false);
     EXPECT_EQ(header->Value("IE93_STATUS").ToLong(), kaVerificaCritical);
     EXPECT_EQ(count(), before + 1) << "message 102, no depot";
-    VerificaDati(env.S(), 2, order, false, true, 2);
+    VerificaDati(env.S(), processing::kToImport, order, false, true, 2);
     EXPECT_EQ(line->Value("IE95_STATUS").ToLong(), kaVerificaOk);
     EXPECT_EQ(count(), before) << "line 2 has its delivery date now";
 

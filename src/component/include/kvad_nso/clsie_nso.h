@@ -143,7 +143,8 @@ class CLSIE_NSO : public ComObject {
     /// null.
     [[nodiscard]] std::shared_ptr<Recordset>
     ListChains(kaenumTipoOrdiniProcessati fTipoOrdiniProcessati);
-    /// The company's registered documents that were not loaded, with the reason of each.
+    /// The company's registered documents that were not loaded, with the reason of each. Resets
+    /// Stato; a database failure sets kaErrVB and gives none.
     [[nodiscard]] std::vector<DocumentOutcome> DocumentsNotLoaded();
     /// Downloads again the company's registered documents whose XML was never stored, and loads
     /// and links each one that arrives. Returns the ids of the documents that had no XML; a

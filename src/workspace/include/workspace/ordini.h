@@ -8,17 +8,19 @@
 #include <vector>
 
 #include "frame/nso_state.h"
+#include "kvad_nso/codes.h"
 
 namespace kvad::nso {
 
-// Processing codes (TMP_ELABORA) of the working table.
-inline constexpr std::int32_t kNienteDaFare = 0;
-inline constexpr std::int32_t kDaChiudere = 1;
-inline constexpr std::int32_t kDaImportare = 2;
-inline constexpr std::int32_t kNonImportato = 3;
-inline constexpr std::int32_t kAnnullamento = 4;
-inline constexpr std::int32_t kConsegnato = 5;
-inline constexpr std::int32_t kCatenaConsegnata = 6;
+// The processing codes live in kvad_nso/codes.h (kvad::processing). These names stay only until
+// the processing driver and the import driver use those; nothing new uses them.
+inline constexpr std::int32_t kNienteDaFare = processing::kNothing;
+inline constexpr std::int32_t kDaChiudere = processing::kToClose;
+inline constexpr std::int32_t kDaImportare = processing::kToImport;
+inline constexpr std::int32_t kNonImportato = processing::kNotImported;
+inline constexpr std::int32_t kAnnullamento = processing::kCancellation;
+inline constexpr std::int32_t kConsegnato = processing::kDelivered;
+inline constexpr std::int32_t kCatenaConsegnata = processing::kDeliveredChain;
 
 /// Rebuilds the working table from the register and opens RstOrdini on it, newest first.
 void LeggiOrdini(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessati);

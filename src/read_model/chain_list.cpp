@@ -1,57 +1,60 @@
-#include "app/chain_list.h"
+#include "kvad_nso/read_model/chain_list.h"
 
 #include <algorithm>
 #include <map>
 #include <unordered_map>
 
-#include "app/working_table.h"
+#include "kvad_nso/codes.h"
+#include "kvad_nso/read_model/documents.h"
 #include "kvad_nso/recordset.h"
 #include "kvad_nso/text.h"
+#include "rows.h"
 
-namespace nsoapp {
+namespace kvad::read_model {
 namespace {
 
-/// The documents of the list that were not loaded, by IE91_ID.
-using NotLoaded = std::map<std::int32_t, kvad::DocumentOutcome>;
+using detail::Whole;
 
-std::string Kind(const kvad::Recordset& rs, const kvad::DocumentOutcome* problem) {
+/// The documents of the list that were not loaded, by IE91_ID.
+using NotLoaded = std::map<std::int32_t, DocumentOutcome>;
+
+std::string ListedKind(const Recordset& rs, const DocumentOutcome* problem) {
     if (problem != nullptr) {
         switch (problem->outcome) {
-        case kvad::IntakeOutcome::NotAnOrder:
+        case IntakeOutcome::NotAnOrder:
             return "not an order";
-        case kvad::IntakeOutcome::Unreadable:
-        case kvad::IntakeOutcome::Empty:
-        case kvad::IntakeOutcome::DownloadFailed:
+        case IntakeOutcome::Unreadable:
+        case IntakeOutcome::Empty:
+        case IntakeOutcome::DownloadFailed:
             return "unreadable";
-        case kvad::IntakeOutcome::Loaded:
-        case kvad::IntakeOutcome::LoadFailed:
-        case kvad::IntakeOutcome::ReferenceFailed:
+        case IntakeOutcome::Loaded:
+        case IntakeOutcome::LoadFailed:
+        case IntakeOutcome::ReferenceFailed:
             break;
         }
     }
     return DocumentKind(rs.Value("IE91_OPERAZIONE"));
 }
 
-ListedDocument Row(const kvad::Recordset& rs, const NotLoaded& notLoaded) {
+ListedDocument ListedRow(const Recordset& rs, const NotLoaded& notLoaded) {
     ListedDocument d;
     d.id = Whole(rs.Value("IE91_ID"));
     d.level = Whole(rs.Value("LIVELLO"));
     const auto found = notLoaded.find(d.id);
-    const kvad::DocumentOutcome* problem = found == notLoaded.end() ? nullptr : &found->second;
-    d.kind = Kind(rs, problem);
+    const DocumentOutcome* problem = found == notLoaded.end() ? nullptr : &found->second;
+    d.kind = ListedKind(rs, problem);
     d.number = rs.Value("IE91_IDORD").Text();
     d.date = rs.Value("IE91_ISSUEDATE");
     d.buyer = rs.Value("IE92_BuyerCustomerParty_Party_PartyName_Name").Text();
     if (!rs.Value("DO11_NUMREG_CO99").IsNull()) {
-        d.erpDocument = kvad::Trim(rs.Value("DO11_DOCUM_MG36").Text()) + " " +
-                        kvad::Trim(rs.Value("DO11_SEZDOC").Text()) + "/" +
-                        rs.Value("DO11_NUMDOC").Text();
+        d.erpDocument = Trim(rs.Value("DO11_DOCUM_MG36").Text()) + " " +
+                        Trim(rs.Value("DO11_SEZDOC").Text()) + "/" + rs.Value("DO11_NUMDOC").Text();
         d.erpDate = rs.Value("DO11_DATADOC");
     }
     d.state = problem != nullptr                   ? "not loaded"
               : Whole(rs.Value("IE91_PROCESSATO")) ? "processed"
                                                    : "to process";
-    d.blocked = d.level == 0 && Whole(rs.Value("TMP_IMG_SEL")) == 2;
+    d.blocked = d.level == 0 && Whole(rs.Value("TMP_IMG_SEL")) == selection::kBlocked;
     if (problem != nullptr) {
         d.notLoadedWhy = problem->reason;
     }
@@ -64,25 +67,25 @@ ListedDocument Row(const kvad::Recordset& rs, const NotLoaded& notLoaded) {
 struct Chains {
     struct Older {
         long position;
-        kvad::Variant level;
+        Variant level;
     };
     std::vector<long> mains;
     std::vector<std::string> mainIds;
     std::unordered_map<std::string, std::vector<Older>> olderByParent;
 };
 
-Chains GroupChains(kvad::Recordset& all) {
+Chains GroupChains(Recordset& all) {
     Chains chains;
     if (all.RecordCount() == 0) {
         return chains;
     }
     for (all.MoveFirst(); !all.Eof(); all.MoveNext()) {
-        const kvad::Variant parent = all.Value("ID_PADRE");
+        const Variant parent = all.Value("ID_PADRE");
         if (parent.IsNull() || parent.IsEmpty()) {
             chains.mains.push_back(all.AbsolutePosition());
-            chains.mainIds.push_back(kvad::AsciiLower(all.Value("ID_RIGA").Text()));
+            chains.mainIds.push_back(AsciiLower(all.Value("ID_RIGA").Text()));
         } else {
-            chains.olderByParent[kvad::AsciiLower(parent.Text())].push_back(
+            chains.olderByParent[AsciiLower(parent.Text())].push_back(
                 {all.AbsolutePosition(), all.Value("LIVELLO")});
         }
     }
@@ -102,16 +105,15 @@ Chains GroupChains(kvad::Recordset& all) {
 
 } // namespace
 
-ChainList GatherChainList(Session& session, kvad::kaenumTipoOrdiniProcessati which,
-                          std::size_t limit) {
+ChainList ReadChainList(CLSIE_NSO& nso, kaenumTipoOrdiniProcessati which, std::size_t limit) {
     NotLoaded notLoaded;
-    for (auto& document : session.nso->DocumentsNotLoaded()) {
+    for (auto& document : nso.DocumentsNotLoaded()) {
         const std::int32_t id = document.id;
         notLoaded.emplace(id, std::move(document));
     }
-    RequireOk(session, "reading what became of the documents");
-    auto all = session.nso->ListChains(which);
-    RequireOk(session, "reading the chains");
+    detail::RequireOk(nso, "reading what became of the documents");
+    auto all = nso.ListChains(which);
+    detail::RequireOk(nso, "reading the chains");
     const Chains chains = GroupChains(*all);
 
     ChainList list;
@@ -123,12 +125,12 @@ ChainList GatherChainList(Session& session, kvad::kaenumTipoOrdiniProcessati whi
     for (std::size_t chain = 0; chain < shown; ++chain) {
         ListedChain listed;
         all->SetAbsolutePosition(chains.mains[chain]);
-        listed.documents.push_back(Row(*all, notLoaded));
+        listed.documents.push_back(ListedRow(*all, notLoaded));
         const auto older = chains.olderByParent.find(chains.mainIds[chain]);
         if (older != chains.olderByParent.end()) {
             for (const Chains::Older& row : older->second) {
                 all->SetAbsolutePosition(row.position);
-                listed.documents.push_back(Row(*all, notLoaded));
+                listed.documents.push_back(ListedRow(*all, notLoaded));
             }
         }
         list.shown.push_back(std::move(listed));
@@ -136,4 +138,4 @@ ChainList GatherChainList(Session& session, kvad::kaenumTipoOrdiniProcessati whi
     return list;
 }
 
-} // namespace nsoapp
+} // namespace kvad::read_model

@@ -1,16 +1,15 @@
 #pragma once
-// The decoded values a clerk may correct with `nso edit`: each has a short name, the decoded
-// column it is stored in, and the form its values take. Values typed by the clerk are checked
-// against that form before anything is written.
+/// The decoded values a clerk may correct: each has a short name, the decoded column it is stored
+/// in (IE93_NSOTESTATA for the header, IE95_NSOCORPO for a line) and the form its values take.
+/// Values typed by a clerk are checked against that form before anything is written.
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "kvad_nso/variant.h"
 
-namespace nsoapp {
+namespace kvad::read_model {
 
 /// The form of a field's values.
 enum class FieldKind {
@@ -41,19 +40,7 @@ struct EditField {
 [[nodiscard]] std::string FieldLabel(const std::string& column);
 
 /// The value typed for a field, in the form the column stores (an empty text gives Null).
-/// Throws std::runtime_error saying what the field takes when the text is not of its form.
-[[nodiscard]] kvad::Variant ParseFieldValue(const EditField& field, const std::string& text);
+/// Throws Refusal saying what the field takes when the text is not of its form.
+[[nodiscard]] Variant ParseFieldValue(const EditField& field, const std::string& text);
 
-/// A stored value as a clerk reads it: dates as dd/mm/yyyy, numbers without trailing zeros,
-/// "" for Null.
-[[nodiscard]] std::string DisplayValue(const kvad::Variant& value);
-
-/// The document note as a clerk reads it. Decoding stores the note as the SQL literal of its text
-/// (N'...' with apostrophes doubled, null for none, possibly cut before its closing apostrophe);
-/// this gives back the text. A note typed with `nso edit` is shown as it is.
-[[nodiscard]] std::string NoteText(const kvad::Variant& value);
-
-/// The fields of one kind as "alias (what)" lines, for help and error texts.
-[[nodiscard]] std::string DescribeEditFields(bool line);
-
-} // namespace nsoapp
+} // namespace kvad::read_model

@@ -1,23 +1,25 @@
-#include "app/erp_orders.h"
+#include "kvad_nso/read_model/erp_orders.h"
 
 #include <memory>
 
 #include "kvad_nso/recordset.h"
 #include "kvad_nso/text.h"
+#include "rows.h"
 
-namespace nsoapp {
+namespace kvad::read_model {
 namespace {
 
-std::string Text(const kvad::Recordset& rs, const char* field) {
-    return kvad::Trim(rs.Value(field).Text());
+std::string TrimmedText(const Recordset& rs, const char* field) {
+    return Trim(rs.Value(field).Text());
 }
 
-bool Contains(const std::string& text, const std::string& search) {
-    return kvad::AsciiLower(text).find(kvad::AsciiLower(search)) != std::string::npos;
+bool ContainsNoCase(const std::string& text, const std::string& search) {
+    return AsciiLower(text).find(AsciiLower(search)) != std::string::npos;
 }
 
-std::vector<ErpOrder> Read(kvad::Connection& db, std::int32_t company, const std::string& where) {
-    const std::string ditta = std::to_string(company);
+std::vector<ErpOrder> ReadOrders(CLSIE_NSO& nso, const std::string& where) {
+    Connection& db = detail::Db(nso);
+    const std::string ditta = detail::Company(nso);
     std::vector<ErpOrder> orders;
     auto h = db.Query(
         "SELECT DO11_NUMREG_CO99, DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC, "
@@ -33,14 +35,14 @@ std::vector<ErpOrder> Read(kvad::Connection& db, std::int32_t company, const std
     for (; !h->Eof(); h->MoveNext()) {
         ErpOrder order;
         order.registration = h->Value("DO11_NUMREG_CO99").ToLong();
-        order.document = Text(*h, "DO11_DOCUM_MG36") + " " + Text(*h, "DO11_SEZDOC") + "/" +
-                         Text(*h, "DO11_NUMDOC");
+        order.document = TrimmedText(*h, "DO11_DOCUM_MG36") + " " + TrimmedText(*h, "DO11_SEZDOC") +
+                         "/" + TrimmedText(*h, "DO11_NUMDOC");
         order.date = h->Value("DO11_DATADOC");
         order.customer =
             h->Value("DO11_CLIFOR_CG44").IsNull() ? 0 : h->Value("DO11_CLIFOR_CG44").ToLong();
-        order.customerName = Text(*h, "CG16_RAGSOC");
-        order.destination = Text(*h, "DO11_CLIFORDEST");
-        order.nsoOrder = Text(*h, "DO12_FEIDDOC");
+        order.customerName = TrimmedText(*h, "CG16_RAGSOC");
+        order.destination = TrimmedText(*h, "DO11_CLIFORDEST");
+        order.nsoOrder = TrimmedText(*h, "DO12_FEIDDOC");
         order.nsoDate = h->Value("DO12_FEDATADOC");
         order.source = h->Value("IE91_ID").IsNull() ? 0 : h->Value("IE91_ID").ToLong();
         order.closed =
@@ -60,19 +62,19 @@ std::vector<ErpOrder> Read(kvad::Connection& db, std::int32_t company, const std
         for (; !l->Eof(); l->MoveNext()) {
             ErpOrderLine line;
             line.line = l->Value("DO30_PROGRIGA").ToLong();
-            line.item = Text(*l, "DO30_CODART_MG66");
-            line.option = Text(*l, "DO30_OPZIONE_MG5E");
-            line.description = Text(*l, "DO30_DESCART");
+            line.item = TrimmedText(*l, "DO30_CODART_MG66");
+            line.option = TrimmedText(*l, "DO30_OPZIONE_MG5E");
+            line.description = TrimmedText(*l, "DO30_DESCART");
             line.quantity = l->Value("DO30_QTA1");
             line.price = l->Value("DO30_PREZZO1");
             for (const char* field : {"DO30_SCPER1", "DO30_SCPER2", "DO30_SCPER3", "DO30_SCPER4",
                                       "DO30_SCPER5", "DO30_SCPER6"}) {
-                const kvad::Variant percent = l->Value(field);
+                const Variant percent = l->Value(field);
                 if (!percent.IsNull() && percent.ToDecimal().Sign() != 0) {
                     line.discounts.push_back(percent.Text());
                 }
             }
-            line.vatCode = Text(*l, "DO30_ALIVA_CG28");
+            line.vatCode = TrimmedText(*l, "DO30_ALIVA_CG28");
             line.delivery = l->Value("DO31_DATACONS");
             line.closed = !l->Value("DO31_FLGNONPIUEV").IsNull() &&
                           l->Value("DO31_FLGNONPIUEV").ToLong() != 0;
@@ -82,13 +84,14 @@ std::vector<ErpOrder> Read(kvad::Connection& db, std::int32_t company, const std
     return orders;
 }
 
-bool Matches(const ErpOrder& order, const std::string& search) {
-    if (Contains(order.document, search) || Contains(order.customerName, search) ||
-        Contains(std::to_string(order.customer), search) || Contains(order.nsoOrder, search)) {
+bool OrderMatches(const ErpOrder& order, const std::string& search) {
+    if (ContainsNoCase(order.document, search) || ContainsNoCase(order.customerName, search) ||
+        ContainsNoCase(std::to_string(order.customer), search) ||
+        ContainsNoCase(order.nsoOrder, search)) {
         return true;
     }
     for (const ErpOrderLine& line : order.lines) {
-        if (Contains(line.item, search) || Contains(line.description, search)) {
+        if (ContainsNoCase(line.item, search) || ContainsNoCase(line.description, search)) {
             return true;
         }
     }
@@ -97,18 +100,17 @@ bool Matches(const ErpOrder& order, const std::string& search) {
 
 } // namespace
 
-std::vector<ErpOrder> ReadErpOrders(kvad::Connection& db, std::int32_t company,
-                                    const std::string& search) {
-    std::vector<ErpOrder> orders = Read(db, company, "");
+std::vector<ErpOrder> ReadErpOrders(CLSIE_NSO& nso, const std::string& search) {
+    std::vector<ErpOrder> orders = ReadOrders(nso, "");
     if (!search.empty()) {
-        std::erase_if(orders, [&](const ErpOrder& order) { return !Matches(order, search); });
+        std::erase_if(orders, [&](const ErpOrder& order) { return !OrderMatches(order, search); });
     }
     return orders;
 }
 
-ErpOrder ReadErpOrderOf(kvad::Connection& db, std::int32_t company, std::int32_t source) {
-    std::vector<ErpOrder> orders = Read(db, company, " AND IE91_ID = " + std::to_string(source));
+ErpOrder ReadErpOrderOf(CLSIE_NSO& nso, std::int32_t source) {
+    std::vector<ErpOrder> orders = ReadOrders(nso, " AND IE91_ID = " + detail::Code(source));
     return orders.empty() ? ErpOrder{} : orders.front();
 }
 
-} // namespace nsoapp
+} // namespace kvad::read_model

@@ -1,0 +1,43 @@
+#pragma once
+/// What processing (RecuperaOrdini) did with the chains selected in the working table, in one
+/// pass over it whatever the number of chains: the reviewed documents by verdict, the orders left
+/// for a clerk, and the chains to hold back from the import.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "kvad_nso/clsie_nso.h"
+#include "kvad_nso/read_model/documents.h"
+#include "kvad_nso/read_model/review.h"
+
+namespace kvad::read_model {
+
+/// An order to import that a clerk must look at first: verification found errors in it, or
+/// processing did not get to verify it.
+struct OrderToReview {
+    DocumentRef document;
+    Verdict verdict = Verdict::Unverified;
+    std::vector<Message> errors; ///< the error entries of its log
+};
+
+/// How the documents of the working table stand after processing.
+struct ProcessingSummary {
+    VerdictCounts counts; ///< the reviewed documents by verdict
+    std::vector<OrderToReview> toReview;
+    /// Register ids of the latest documents of the chains that hold an order to review.
+    std::vector<std::int32_t> held;
+};
+
+/// The chains of the working table that can be selected: its main rows that are not blocked.
+[[nodiscard]] std::size_t CountSelectableChains(CLSIE_NSO& nso);
+
+/// Reads the working table (requeried by RecuperaOrdini) and the verification statuses of the
+/// documents processing reviewed.
+[[nodiscard]] ProcessingSummary ReadProcessingSummary(CLSIE_NSO& nso);
+
+/// Takes the chains whose latest documents are `latest` out of the selection, through RstOrdini,
+/// so that an import leaves them alone.
+void DeselectChains(CLSIE_NSO& nso, const std::vector<std::int32_t>& latest);
+
+} // namespace kvad::read_model
