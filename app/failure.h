@@ -6,9 +6,8 @@
 #include <exception>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 
-#include "sqlite/sqlite_database.h"
+#include "kvad_nso/enums.h"
 
 namespace nsoapp {
 
@@ -37,11 +36,11 @@ class Failure : public std::runtime_error {
 };
 
 /// The plain line for a condition of the database that a user can meet and act on (read-only,
-/// busy, full, not a database, cannot be opened); "" for none.
-[[nodiscard]] std::string DatabaseTrouble(kvad::db::DatabaseCondition condition,
+/// busy, full, not a database, cannot be opened, written by a newer nso); "" for none.
+[[nodiscard]] std::string DatabaseTrouble(kvad::DatabaseCondition condition,
                                           const std::string& database);
-/// The same for the condition an error text reports.
-[[nodiscard]] std::string DatabaseTrouble(std::string_view errorText, const std::string& database);
+/// The same for the condition a database error carries; "" for any other error.
+[[nodiscard]] std::string DatabaseTrouble(const std::exception& error, const std::string& database);
 
 /// Prints the failure as nso tells failures and returns its exit status. Errors that are not a
 /// Failure are told by their text, a database condition in plain words.

@@ -25,7 +25,7 @@ std::shared_ptr<kvad::Connection> OpenDatabase(const Settings& settings) {
         db = kvad::db::OpenSqlite(file, kvad::db::OpenOptions{false, 5000});
         version = kvad::db::SchemaVersion(*db);
     } catch (const kvad::Error& e) {
-        const std::string trouble = DatabaseTrouble(e.Description(), file);
+        const std::string trouble = DatabaseTrouble(e, file);
         throw Failure(trouble.empty() ? "cannot open the database " + file : trouble,
                       e.Description());
     }
@@ -73,7 +73,7 @@ Session OpenSession(const Settings& settings) {
 
 void RequireWritable(Session& session, const Settings& settings) {
     if (kvad::db::IsReadOnly(*session.db)) {
-        throw Failure(DatabaseTrouble(kvad::db::DatabaseCondition::ReadOnly, settings.database));
+        throw Failure(DatabaseTrouble(kvad::DatabaseCondition::ReadOnly, settings.database));
     }
 }
 
@@ -112,7 +112,8 @@ void RequireOk(Session& session, const std::string& what) {
         return;
     }
     const std::string errore = session.nso->Errore().Text();
-    const std::string trouble = DatabaseTrouble(errore, session.database);
+    const std::string trouble =
+        DatabaseTrouble(session.nso->LastDatabaseCondition(), session.database);
     throw Failure(trouble.empty() ? what + " failed on an unexpected error (--verbose shows it)"
                                   : trouble,
                   errore);
