@@ -135,7 +135,7 @@ bool StartsDataStatement(std::string_view text, const std::vector<TokenSpan>& to
 }
 
 /// The content of a '...' literal, doubled quotes made single.
-std::string Unquote(std::string_view written) {
+std::string UnquoteLiteral(std::string_view written) {
     const std::string_view inside = written.substr(1, written.size() - 2);
     std::string text;
     text.reserve(inside.size());
@@ -183,7 +183,7 @@ std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
         if (literal.kind == TokenKind::Number && IsPlainInteger(written)) {
             literals.values.emplace_back(ParseDigits(written));
         } else if (literal.kind == TokenKind::String && written.size() >= kLongLiteral + 2) {
-            literals.values.emplace_back(Unquote(written));
+            literals.values.emplace_back(UnquoteLiteral(written));
         } else {
             continue;
         }
