@@ -12,6 +12,7 @@
 
 #include "app/commands.h"
 #include "app/edit_fields.h"
+#include "app/failure.h"
 #include "app/order_ref.h"
 #include "app/review.h"
 #include "app/session.h"
@@ -113,6 +114,9 @@ void Edit(const Settings& settings, const EditOptions& options) {
     }
     try {
         row->Update();
+    } catch (const kvad::DbError& e) {
+        row->CancelUpdate();
+        throw WithContext(e, "nothing was changed: ");
     } catch (const kvad::Error& e) {
         row->CancelUpdate();
         throw std::runtime_error("nothing was changed: " + e.Description());

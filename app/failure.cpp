@@ -2,8 +2,6 @@
 
 #include <iostream>
 
-#include "kvad_nso/errors.h"
-
 namespace nsoapp {
 namespace {
 
@@ -64,6 +62,19 @@ std::string DatabaseTrouble(kvad::DatabaseCondition condition, const std::string
         break;
     }
     return {};
+}
+
+Failure ComponentFailure(kvad::DatabaseCondition condition, const std::string& database,
+                         const std::string& message) {
+    if (std::string trouble = DatabaseTrouble(condition, database); !trouble.empty()) {
+        return Failure(trouble, message);
+    }
+    return Failure(message);
+}
+
+kvad::DbError WithContext(const kvad::DbError& error, const std::string& context) {
+    return {context + error.Description(), error.SqlState(), error.Statement(), error.Source(),
+            error.Code()};
 }
 
 int ReportFailure(const std::exception& error, bool verbose, const std::string& database) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "kvad_nso/enums.h"
+#include "kvad_nso/errors.h"
 
 namespace nsoapp {
 
@@ -41,6 +42,16 @@ class Failure : public std::runtime_error {
                                           const std::string& database);
 /// The same for the condition a database error carries; "" for any other error.
 [[nodiscard]] std::string DatabaseTrouble(const std::exception& error, const std::string& database);
+
+/// What to throw for a failure that `message` tells: when the component's last failure was a
+/// condition of the database (its LastDatabaseCondition), the plain line for it with `message`
+/// beneath; else `message` itself.
+[[nodiscard]] Failure ComponentFailure(kvad::DatabaseCondition condition,
+                                       const std::string& database, const std::string& message);
+
+/// The database error with `context` before its text, its code and condition kept, so that the
+/// failure is still told by its condition.
+[[nodiscard]] kvad::DbError WithContext(const kvad::DbError& error, const std::string& context);
 
 /// Prints the failure as nso tells failures and returns its exit status. Errors that are not a
 /// Failure are told by their text, a database condition in plain words.
