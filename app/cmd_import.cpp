@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/failure.h"
 #include "app/import_report.h"
 #include "app/json_output.h"
 #include "app/order_ref.h"
@@ -67,7 +68,8 @@ void RunImport(const Settings& settings, const ImportOptions& options) {
         PrintImport(std::cout, chains);
     }
     if (outcome == kvad::kaErrVB && !kvad::read_model::AnyFailed(chains)) {
-        throw std::runtime_error("the import stopped: " + failure);
+        throw ComponentFailure(session.nso->LastDatabaseCondition(), session.database,
+                               "the import stopped: " + failure);
     }
     if (!options.json) {
         std::cout << "`nso orders` lists the ERP orders, `nso list --processed` the imported "

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/demo_data.h"
+#include "app/failure.h"
 #include "kvad_nso/read_model/company.h"
 #include "sqlite/sqlite_database.h"
 
@@ -19,6 +20,8 @@ namespace {
 template <typename Step> auto Attempt(const std::string& what, Step&& step) {
     try {
         return step();
+    } catch (const kvad::DbError& e) {
+        throw WithContext(e, what + ": ");
     } catch (const std::exception& e) {
         throw std::runtime_error(what + ": " + e.what());
     }

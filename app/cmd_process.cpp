@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/failure.h"
 #include "app/json_output.h"
 #include "app/order_ref.h"
 #include "app/review.h"
@@ -74,7 +75,7 @@ void RunProcess(const Settings& settings, const ProcessOptions& options) {
         PrintTally(std::cout, kvad::read_model::CountVerdicts(chains));
     }
     if (!stopped.empty()) {
-        throw std::runtime_error(stopped);
+        throw ComponentFailure(session.nso->LastDatabaseCondition(), session.database, stopped);
     }
     if (!options.json) {
         std::cout << "`nso edit ORDER FIELD=VALUE` corrects a decoded value, `nso show ORDER` "

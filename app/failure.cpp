@@ -30,12 +30,13 @@ void PrintDetail(const std::string& detail) {
 Failure::Failure(const std::string& message, std::string detail, int exitCode)
     : std::runtime_error(message), detail_(std::move(detail)), exitCode_(exitCode) {}
 
-std::string DatabaseTrouble(std::string_view errorText, const std::string& database) {
-    return DatabaseTrouble(kvad::db::ConditionOf(errorText), database);
+std::string DatabaseTrouble(const std::exception& error, const std::string& database) {
+    const auto* db = dynamic_cast<const kvad::DbError*>(&error);
+    return db != nullptr ? DatabaseTrouble(db->Condition(), database) : std::string();
 }
 
-std::string DatabaseTrouble(kvad::db::DatabaseCondition condition, const std::string& database) {
-    using kvad::db::DatabaseCondition;
+std::string DatabaseTrouble(kvad::DatabaseCondition condition, const std::string& database) {
+    using kvad::DatabaseCondition;
     switch (condition) {
     case DatabaseCondition::ReadOnly:
         return "the database " + database +
@@ -55,10 +56,25 @@ std::string DatabaseTrouble(kvad::db::DatabaseCondition condition, const std::st
         return "the database " + database +
                " cannot be opened: check that it and its folder exist and that this user may "
                "read and write them";
+    case DatabaseCondition::NewerSchema:
+        return database + " was written by a newer nso: use the newer nso";
     case DatabaseCondition::None:
         break;
     }
     return {};
+}
+
+Failure ComponentFailure(kvad::DatabaseCondition condition, const std::string& database,
+                         const std::string& message) {
+    if (std::string trouble = DatabaseTrouble(condition, database); !trouble.empty()) {
+        return Failure(trouble, message);
+    }
+    return Failure(message);
+}
+
+kvad::DbError WithContext(const kvad::DbError& error, const std::string& context) {
+    return {context + error.Description(), error.SqlState(), error.Statement(), error.Source(),
+            error.Code()};
 }
 
 int ReportFailure(const std::exception& error, bool verbose, const std::string& database) {
@@ -68,7 +84,7 @@ int ReportFailure(const std::exception& error, bool verbose, const std::string& 
     if (const auto* failure = dynamic_cast<const Failure*>(&error)) {
         detail = failure->Detail();
         code = failure->ExitCode();
-    } else if (std::string trouble = DatabaseTrouble(message, database); !trouble.empty()) {
+    } else if (std::string trouble = DatabaseTrouble(error, database); !trouble.empty()) {
         detail = message;
         message = trouble;
     }

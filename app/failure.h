@@ -6,9 +6,9 @@
 #include <exception>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 
-#include "sqlite/sqlite_database.h"
+#include "kvad_nso/enums.h"
+#include "kvad_nso/errors.h"
 
 namespace nsoapp {
 
@@ -37,11 +37,21 @@ class Failure : public std::runtime_error {
 };
 
 /// The plain line for a condition of the database that a user can meet and act on (read-only,
-/// busy, full, not a database, cannot be opened); "" for none.
-[[nodiscard]] std::string DatabaseTrouble(kvad::db::DatabaseCondition condition,
+/// busy, full, not a database, cannot be opened, written by a newer nso); "" for none.
+[[nodiscard]] std::string DatabaseTrouble(kvad::DatabaseCondition condition,
                                           const std::string& database);
-/// The same for the condition an error text reports.
-[[nodiscard]] std::string DatabaseTrouble(std::string_view errorText, const std::string& database);
+/// The same for the condition a database error carries; "" for any other error.
+[[nodiscard]] std::string DatabaseTrouble(const std::exception& error, const std::string& database);
+
+/// What to throw for a failure that `message` tells: when the component's last failure was a
+/// condition of the database (its LastDatabaseCondition), the plain line for it with `message`
+/// beneath; else `message` itself.
+[[nodiscard]] Failure ComponentFailure(kvad::DatabaseCondition condition,
+                                       const std::string& database, const std::string& message);
+
+/// The database error with `context` before its text, its code and condition kept, so that the
+/// failure is still told by its condition.
+[[nodiscard]] kvad::DbError WithContext(const kvad::DbError& error, const std::string& context);
 
 /// Prints the failure as nso tells failures and returns its exit status. Errors that are not a
 /// Failure are told by their text, a database condition in plain words.

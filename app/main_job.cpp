@@ -15,7 +15,7 @@ std::size_t CountNotLoaded(const std::vector<kvad::DocumentOutcome>& documents) 
 /// A failure of the component that is a condition of the database (busy, read-only, full) stops
 /// the phase with its plain message; any other is the phase's own outcome.
 void RequireNoDatabaseTrouble(Session& session, const std::string& what) {
-    if (!DatabaseTrouble(session.nso->Errore().Text(), session.database).empty()) {
+    if (session.nso->LastDatabaseCondition() != kvad::DatabaseCondition::None) {
         RequireOk(session, what);
     }
 }

@@ -25,7 +25,7 @@ std::shared_ptr<kvad::Connection> OpenDatabase(const Settings& settings) {
         db = kvad::db::OpenSqlite(file, kvad::db::OpenOptions{false, 5000});
         version = kvad::db::SchemaVersion(*db);
     } catch (const kvad::Error& e) {
-        const std::string trouble = DatabaseTrouble(e.Description(), file);
+        const std::string trouble = DatabaseTrouble(e, file);
         throw Failure(trouble.empty() ? "cannot open the database " + file : trouble,
                       e.Description());
     }
@@ -72,7 +72,7 @@ Session OpenSession(const Settings& settings) {
 
 void RequireWritable(Session& session, const Settings& settings) {
     if (kvad::db::IsReadOnly(*session.db)) {
-        throw Failure(DatabaseTrouble(kvad::db::DatabaseCondition::ReadOnly, settings.database));
+        throw Failure(DatabaseTrouble(kvad::DatabaseCondition::ReadOnly, settings.database));
     }
 }
 
@@ -100,8 +100,8 @@ void RequireConfiguration(Session& session, const Settings& settings) {
 namespace {
 
 Failure ComponentTrouble(const std::string& what, const std::string& errore,
-                         const std::string& database) {
-    const std::string trouble = DatabaseTrouble(errore, database);
+                         kvad::DatabaseCondition condition, const std::string& database) {
+    const std::string trouble = DatabaseTrouble(condition, database);
     return Failure(trouble.empty() ? what + " failed on an unexpected error (--verbose shows it)"
                                    : trouble,
                    errore);
@@ -111,12 +111,13 @@ Failure ComponentTrouble(const std::string& what, const std::string& errore,
 
 void RequireOk(Session& session, const std::string& what) {
     if (session.nso->Stato() != kvad::kaOK) {
-        throw ComponentTrouble(what, session.nso->Errore().Text(), session.database);
+        throw ComponentTrouble(what, session.nso->Errore().Text(),
+                               session.nso->LastDatabaseCondition(), session.database);
     }
 }
 
 Failure AsFailure(const kvad::read_model::ComponentFailure& failure, const std::string& database) {
-    return ComponentTrouble(failure.Task(), failure.Errore(), database);
+    return ComponentTrouble(failure.Task(), failure.Errore(), failure.Condition(), database);
 }
 
 } // namespace nsoapp

@@ -19,7 +19,7 @@ struct ProviderError {
     std::string description;
     std::string source;
     std::string sqlState; ///< five characters, e.g. "23000" for a constraint violation
-    int nativeError = 0;
+    int nativeError = 0;  ///< the database's result code, as DbError::ResultCode()
 };
 
 /// An open connection to the host's database.

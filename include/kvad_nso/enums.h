@@ -56,6 +56,18 @@ enum kaenumTipoOrdiniProcessati : std::int32_t {
     kaOrdiniTutti = 2,
 };
 
+/// What a failure of the database means for a host that can act on it: the condition a DbError
+/// carries, and the one of the component's last failure (CLSIE_NSO::LastDatabaseCondition).
+enum class DatabaseCondition : std::int32_t {
+    None = 0,        ///< no database failure, or one a host cannot act on (a statement, a value)
+    Busy = 1,        ///< another connection holds the database (busy or locked) past the timeout
+    ReadOnly = 2,    ///< the file cannot be written
+    Full = 3,        ///< the disk, or the database's size limit, is full
+    NotDatabase = 4, ///< the file is not a database, or it is damaged
+    CannotOpen = 5,  ///< the file or its folder cannot be opened
+    NewerSchema = 6, ///< the file holds a schema version newer than this program knows
+};
+
 /// Listener of the event OnProgress(fTipoOperazione, fCurrentValue, fMaxValue, fMessage); the
 /// arguments are passed by reference, as the event interface declares them.
 using ProgressListener =

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
+
+#include "kvad_nso/enums.h"
 
 namespace kvad {
 
@@ -47,24 +50,45 @@ inline constexpr std::int32_t kInvalidArgument = 5;
 [[noreturn]] void ThrowOverflow();
 [[noreturn]] void ThrowObjectNotSet();
 
-/// A failure reported by the database provider. The provider's own error list on the
-/// connection receives the same entry, as the failure path reads it from there.
+/// The database's own account of a failure, as it travels on a DbError.
+struct DbCode {
+    /// The extended result code (SQLite's: its primary code in the low byte, e.g. 261 for
+    /// SQLITE_BUSY_RECOVERY); 0 when the failure did not come from the database engine (a
+    /// statement the translation refuses, a value that does not convert).
+    std::int32_t resultCode = 0;
+    /// What the failure means for a host that can act on it.
+    DatabaseCondition condition = DatabaseCondition::None;
+};
+
+/// A failure reported by the database provider: the statement, the provider's message, the SQL
+/// state and the database's result code with its condition. The provider's own error list on
+/// the connection receives the same entry, as the failure path reads it from there.
 class DbError : public Error {
   public:
     /// The runtime error number that a failed provider call raises.
     static constexpr std::int32_t kProviderErrorNumber = -2147217900;
 
     DbError(const std::string& providerMessage, std::string sqlState, std::string statement,
-            std::string source = "KVAD_NSO.SQLite")
+            std::string source = "KVAD_NSO.SQLite", DbCode code = {})
         : Error(kProviderErrorNumber, providerMessage, std::move(source)),
-          sqlState_(std::move(sqlState)), statement_(std::move(statement)) {}
+          sqlState_(std::move(sqlState)), statement_(std::move(statement)), code_(code) {}
 
     [[nodiscard]] const std::string& SqlState() const noexcept { return sqlState_; }
     [[nodiscard]] const std::string& Statement() const noexcept { return statement_; }
+    /// The database's result code and condition, to pass on with the error.
+    [[nodiscard]] DbCode Code() const noexcept { return code_; }
+    /// The extended result code; 0 when the database engine reported none.
+    [[nodiscard]] std::int32_t ResultCode() const noexcept { return code_.resultCode; }
+    /// The primary result code: the low byte of the extended one (SQLITE_BUSY is 5).
+    [[nodiscard]] std::int32_t PrimaryResultCode() const noexcept {
+        return code_.resultCode & 0xff;
+    }
+    [[nodiscard]] DatabaseCondition Condition() const noexcept { return code_.condition; }
 
   private:
     std::string sqlState_;
     std::string statement_;
+    DbCode code_;
 };
 
 } // namespace kvad

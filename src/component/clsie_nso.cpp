@@ -255,6 +255,10 @@ void CLSIE_NSO::AssignProcessingCodes() {
     nso::AssignProcessingCodes(*state_);
 }
 
+DatabaseCondition CLSIE_NSO::LastDatabaseCondition() const noexcept {
+    return state_->lastDatabaseCondition;
+}
+
 int CLSIE_NSO::AddOnProgress(ProgressListener listener) {
     return nso::AddProgressListener(*state_, std::move(listener));
 }

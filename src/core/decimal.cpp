@@ -234,6 +234,50 @@ bool ScaleUp(I128 value, int exponent, I128& result) noexcept {
 
 } // namespace
 
+namespace {
+
+/// Reads the digits of a mantissa with at most one decimal point into `digits` and `scale`;
+/// returns where they end.
+std::size_t ReadMantissa(std::string_view text, std::string& digits, int& scale) {
+    bool seenPoint = false;
+    std::size_t pos = 0;
+    for (; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        if (c >= '0' && c <= '9') {
+            digits.push_back(c);
+            scale += seenPoint ? 1 : 0;
+        } else if (c == '.' && !seenPoint) {
+            seenPoint = true;
+        } else {
+            break;
+        }
+    }
+    return pos;
+}
+
+/// The exponent written after the 'e' of a number: an optional sign and digits, nothing else.
+std::optional<long> ParseExponent(std::string_view text) {
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    long exponent = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        // Past a few hundred the value is either zero or an overflow anyway.
+        exponent = std::min(exponent * 10 + (c - '0'), 100000L);
+    }
+    return negative ? -exponent : exponent;
+}
+
+} // namespace
+
 std::optional<Decimal> Decimal::Parse(std::string_view text) {
     text = TrimBlanks(text);
     bool negative = false;
@@ -243,19 +287,7 @@ std::optional<Decimal> Decimal::Parse(std::string_view text) {
     }
     std::string digits;
     int scale = 0;
-    bool seen_point = false;
-    std::size_t pos = 0;
-    for (; pos < text.size(); ++pos) {
-        const char c = text[pos];
-        if (c >= '0' && c <= '9') {
-            digits.push_back(c);
-            scale += seen_point ? 1 : 0;
-        } else if (c == '.' && !seen_point) {
-            seen_point = true;
-        } else {
-            break;
-        }
-    }
+    const std::size_t pos = ReadMantissa(text, digits, scale);
     if (digits.empty()) {
         return std::nullopt;
     }
@@ -263,25 +295,11 @@ std::optional<Decimal> Decimal::Parse(std::string_view text) {
         if (text[pos] != 'e' && text[pos] != 'E') {
             return std::nullopt;
         }
-        ++pos;
-        bool negative_exponent = false;
-        if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-            negative_exponent = text[pos] == '-';
-            ++pos;
-        }
-        if (pos == text.size()) {
+        const auto exponent = ParseExponent(text.substr(pos + 1));
+        if (!exponent) {
             return std::nullopt;
         }
-        long exponent = 0;
-        for (; pos < text.size(); ++pos) {
-            const char c = text[pos];
-            if (c < '0' || c > '9') {
-                return std::nullopt;
-            }
-            // Past a few hundred the value is either zero or an overflow anyway.
-            exponent = std::min(exponent * 10 + (c - '0'), 100000L);
-        }
-        const long shifted = scale + (negative_exponent ? exponent : -exponent);
+        const long shifted = scale - *exponent;
         scale = static_cast<int>(std::clamp(shifted, -200000L, 200000L));
     }
     return Normalize(digits, negative, scale);

@@ -89,9 +89,19 @@ void RethrowDatabaseFault(NsoState& state) {
     } catch (const DbError& e) {
         if (state.Connessione) {
             state.Connessione->Errors().assign(
-                1, ProviderError{e.Description(), e.Source(), e.SqlState(), 0});
+                1, ProviderError{e.Description(), e.Source(), e.SqlState(), e.ResultCode()});
         }
         throw;
+    }
+}
+
+DatabaseCondition DatabaseConditionOf(const std::exception_ptr& error) noexcept {
+    try {
+        std::rethrow_exception(error);
+    } catch (const DbError& e) {
+        return e.Condition();
+    } catch (...) {
+        return DatabaseCondition::None;
     }
 }
 
@@ -106,6 +116,7 @@ void HandleFailure(NsoState& state, std::string_view routine, const std::excepti
     state.Stato = options.stato;
     const PendingError pending = DescribeException(error);
     state.lastFailureDescription = pending.description;
+    state.lastDatabaseCondition = DatabaseConditionOf(error);
     NoteDatabaseFault(state, error);
     FormattaErrore(state, routine, pending);
     if (options.restorePointer) {

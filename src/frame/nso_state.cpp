@@ -44,6 +44,7 @@ std::string SqlCodiceDitta(const NsoState& state) {
 void ResetStatus(NsoState& state) {
     state.Stato = kaOK;
     state.Errore = std::string();
+    state.lastDatabaseCondition = DatabaseCondition::None;
 }
 
 void ShowBusyPointer(NsoState& state, bool busy) noexcept {

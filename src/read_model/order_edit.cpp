@@ -60,6 +60,11 @@ std::vector<std::string> EditOrder(CLSIE_NSO& nso, const Order& order,
     }
     try {
         row->Update();
+    } catch (const DbError& e) {
+        // A condition of the database (busy, read-only, full) travels on with its code.
+        row->CancelUpdate();
+        throw DbError("nothing was changed: " + e.Description(), e.SqlState(), e.Statement(),
+                      e.Source(), e.Code());
     } catch (const Error& e) {
         row->CancelUpdate();
         throw Refusal("nothing was changed: " + e.Description());

@@ -41,7 +41,7 @@ Variant Scalar(Connection& db, const std::string& sql) {
 
 void RequireOk(const CLSIE_NSO& nso, const std::string& task) {
     if (nso.Stato() != kaOK) {
-        throw ComponentFailure(task, nso.Stato(), nso.Errore().Text());
+        throw ComponentFailure(task, nso.Stato(), nso.Errore().Text(), nso.LastDatabaseCondition());
     }
 }
 

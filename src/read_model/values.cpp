@@ -5,9 +5,10 @@
 
 namespace kvad::read_model {
 
-ComponentFailure::ComponentFailure(std::string task, kaEnumNSOErrStato stato, std::string errore)
+ComponentFailure::ComponentFailure(std::string task, kaEnumNSOErrStato stato, std::string errore,
+                                   DatabaseCondition condition)
     : std::runtime_error(task + " failed: " + errore), task_(std::move(task)), stato_(stato),
-      errore_(std::move(errore)) {}
+      errore_(std::move(errore)), condition_(condition) {}
 
 std::string DisplayText(const Variant& value) {
     if (value.IsNull() || value.IsEmpty()) {

@@ -1,10 +1,10 @@
 #include "ado_filter.h"
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 #include <string>
 
+#include "filter_lexer.h"
 #include "quote_identifier.h"
 #include "recordset_errors.h"
 #include "row_set.h"
@@ -14,109 +14,12 @@ namespace kvad::db {
 
 namespace {
 
-struct Token {
-    enum class Kind { Name, String, Date, Number, Symbol, End };
-    Kind kind = Kind::End;
-    std::string text;
-};
-
-bool IsNameChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '$' || c == '#' ||
-           c == '@' || static_cast<unsigned char>(c) >= 0x80;
+bool IsKeyword(const FilterToken& token, std::string_view word) {
+    return token.kind == FilterToken::Kind::Name && EqualsNoCase(token.text, word);
 }
 
-std::vector<Token> Lex(std::string_view text) {
-    std::vector<Token> tokens;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (std::isspace(static_cast<unsigned char>(c)) != 0) {
-            ++i;
-            continue;
-        }
-        Token token;
-        if (c == '\'') {
-            token.kind = Token::Kind::String;
-            bool closed = false;
-            for (++i; i < text.size(); ++i) {
-                if (text[i] == '\'') {
-                    if (i + 1 < text.size() && text[i + 1] == '\'') {
-                        token.text += '\'';
-                        ++i;
-                        continue;
-                    }
-                    closed = true;
-                    ++i;
-                    break;
-                }
-                token.text += text[i];
-            }
-            if (!closed) {
-                ThrowBadArguments();
-            }
-        } else if (c == '#') {
-            token.kind = Token::Kind::Date;
-            const auto close = text.find('#', i + 1);
-            if (close == std::string_view::npos) {
-                ThrowBadArguments();
-            }
-            token.text = std::string(text.substr(i + 1, close - i - 1));
-            i = close + 1;
-        } else if (c == '[') {
-            token.kind = Token::Kind::Name;
-            const auto close = text.find(']', i + 1);
-            if (close == std::string_view::npos) {
-                ThrowBadArguments();
-            }
-            token.text = std::string(text.substr(i + 1, close - i - 1));
-            i = close + 1;
-        } else if (std::isdigit(static_cast<unsigned char>(c)) != 0 || c == '.' || c == '-' ||
-                   c == '+' || c == '$') {
-            token.kind = Token::Kind::Number;
-            if (c == '-' || c == '+') {
-                token.text += c;
-                ++i;
-            }
-            if (i < text.size() && text[i] == '$') {
-                ++i; // a currency sign before the digits is allowed and ignored
-            }
-            while (i < text.size() &&
-                   (std::isalnum(static_cast<unsigned char>(text[i])) != 0 || text[i] == '.' ||
-                    ((text[i] == '+' || text[i] == '-') &&
-                     (text[i - 1] == 'e' || text[i - 1] == 'E')))) {
-                token.text += text[i++];
-            }
-        } else if (c == '<' || c == '>' || c == '=') {
-            token.kind = Token::Kind::Symbol;
-            token.text = c;
-            ++i;
-            if (i < text.size() && c != '=' && (text[i] == '=' || (c == '<' && text[i] == '>'))) {
-                token.text += text[i++];
-            }
-        } else if (c == '(' || c == ')') {
-            token.kind = Token::Kind::Symbol;
-            token.text = c;
-            ++i;
-        } else if (IsNameChar(c)) {
-            token.kind = Token::Kind::Name;
-            while (i < text.size() && IsNameChar(text[i])) {
-                token.text += text[i++];
-            }
-        } else {
-            ThrowBadArguments();
-        }
-        tokens.push_back(std::move(token));
-    }
-    tokens.push_back(Token{});
-    return tokens;
-}
-
-bool IsKeyword(const Token& token, std::string_view word) {
-    return token.kind == Token::Kind::Name && EqualsNoCase(token.text, word);
-}
-
-bool IsSymbol(const Token& token, std::string_view symbol) {
-    return token.kind == Token::Kind::Symbol && token.text == symbol;
+bool IsSymbol(const FilterToken& token, std::string_view symbol) {
+    return token.kind == FilterToken::Kind::Symbol && token.text == symbol;
 }
 
 int Sign(std::strong_ordering order) noexcept {
@@ -167,63 +70,73 @@ std::optional<bool> AsBoolean(const Variant& value) {
     return std::nullopt;
 }
 
+int CompareTextWithLiteral(const std::string& text, const Variant& literal) {
+    if (literal.Type() == VarType::String) {
+        return CompareNoCase(text, *literal.AsString());
+    }
+    if (literal.IsNumber()) {
+        if (auto number = TextAsNumber(Trim(text))) {
+            return Sign(*number <=> literal.ToDecimal());
+        }
+    } else if (literal.Type() == VarType::Date) {
+        if (auto date = DateTime::Parse(Trim(text))) {
+            return Sign(*date <=> literal.ToDate());
+        }
+    }
+    return CompareNoCase(text, literal.Text());
+}
+
+int CompareNumberWithLiteral(const Variant& field, const Variant& literal) {
+    if (literal.IsNumber()) {
+        return CompareNumbers(field, literal);
+    }
+    if (const std::string* text = literal.AsString()) {
+        if (auto number = TextAsNumber(Trim(*text))) {
+            return CompareNumbers(field, Variant(*number));
+        }
+    }
+    if (literal.Type() == VarType::Boolean) {
+        return CompareNumbers(field, Variant(std::int32_t{literal.ToBool() ? 1 : 0}));
+    }
+    ThrowBadArguments();
+}
+
+int CompareBooleanWithLiteral(const Variant& field, const Variant& literal) {
+    const auto wanted = AsBoolean(literal);
+    if (!wanted) {
+        ThrowBadArguments();
+    }
+    return static_cast<int>(field.ToBool()) - static_cast<int>(*wanted);
+}
+
+int CompareDateWithLiteral(const Variant& field, const Variant& literal) {
+    std::optional<DateTime> wanted;
+    if (literal.Type() == VarType::Date) {
+        wanted = literal.ToDate();
+    } else if (const std::string* text = literal.AsString()) {
+        wanted = DateTime::Parse(Trim(*text));
+    }
+    if (!wanted) {
+        ThrowBadArguments();
+    }
+    return Sign(field.ToDate() <=> *wanted);
+}
+
 /// -1, 0 or 1 comparing a (non-null) field value with a literal, the literal read as the
 /// field's kind. Throws VbError 3001 when they cannot be compared.
 int CompareWithLiteral(const Variant& field, const Variant& literal) {
     switch (field.Type()) {
-    case VarType::String: {
-        const std::string& text = *field.AsString();
-        if (literal.Type() == VarType::String) {
-            return CompareNoCase(text, *literal.AsString());
-        }
-        if (literal.IsNumber()) {
-            if (auto number = TextAsNumber(Trim(text))) {
-                return Sign(*number <=> literal.ToDecimal());
-            }
-            return CompareNoCase(text, literal.Text());
-        }
-        if (literal.Type() == VarType::Date) {
-            if (auto date = DateTime::Parse(Trim(text))) {
-                return Sign(*date <=> literal.ToDate());
-            }
-        }
-        return CompareNoCase(text, literal.Text());
-    }
+    case VarType::String:
+        return CompareTextWithLiteral(*field.AsString(), literal);
     case VarType::Integer:
     case VarType::Long:
     case VarType::Decimal:
     case VarType::Double:
-        if (literal.IsNumber()) {
-            return CompareNumbers(field, literal);
-        }
-        if (const std::string* text = literal.AsString()) {
-            if (auto number = TextAsNumber(Trim(*text))) {
-                return CompareNumbers(field, Variant(*number));
-            }
-        }
-        if (literal.Type() == VarType::Boolean) {
-            return CompareNumbers(field, Variant(std::int32_t{literal.ToBool() ? 1 : 0}));
-        }
-        ThrowBadArguments();
-    case VarType::Boolean: {
-        const auto wanted = AsBoolean(literal);
-        if (!wanted) {
-            ThrowBadArguments();
-        }
-        return static_cast<int>(field.ToBool()) - static_cast<int>(*wanted);
-    }
-    case VarType::Date: {
-        std::optional<DateTime> wanted;
-        if (literal.Type() == VarType::Date) {
-            wanted = literal.ToDate();
-        } else if (const std::string* text = literal.AsString()) {
-            wanted = DateTime::Parse(Trim(*text));
-        }
-        if (!wanted) {
-            ThrowBadArguments();
-        }
-        return Sign(field.ToDate() <=> *wanted);
-    }
+        return CompareNumberWithLiteral(field, literal);
+    case VarType::Boolean:
+        return CompareBooleanWithLiteral(field, literal);
+    case VarType::Date:
+        return CompareDateWithLiteral(field, literal);
     case VarType::Empty:
     case VarType::Null:
     case VarType::Bytes:
@@ -262,12 +175,12 @@ bool MatchesPattern(std::string_view text, std::string_view pattern) {
 
 class AdoFilter::Parser {
   public:
-    Parser(std::vector<Token> tokens, const RowSet& fields, AdoFilter& filter)
+    Parser(std::vector<FilterToken> tokens, const RowSet& fields, AdoFilter& filter)
         : tokens_(std::move(tokens)), fields_(fields), filter_(filter) {}
 
     int ParseAll() {
         const int root = ParseOr();
-        if (tokens_[pos_].kind != Token::Kind::End) {
+        if (tokens_[pos_].kind != FilterToken::Kind::End) {
             ThrowBadArguments();
         }
         return root;
@@ -321,8 +234,9 @@ class AdoFilter::Parser {
     }
 
     int ParseComparison() {
-        const Token& field = tokens_[pos_];
-        if (field.kind != Token::Kind::Name || IsKeyword(field, "AND") || IsKeyword(field, "OR")) {
+        const FilterToken& field = tokens_[pos_];
+        if (field.kind != FilterToken::Kind::Name || IsKeyword(field, "AND") ||
+            IsKeyword(field, "OR")) {
             ThrowBadArguments();
         }
         const auto column = fields_.FindColumn(field.text);
@@ -344,11 +258,11 @@ class AdoFilter::Parser {
     }
 
     Op ParseOperator() {
-        const Token& token = tokens_[pos_++];
+        const FilterToken& token = tokens_[pos_++];
         if (IsKeyword(token, "LIKE")) {
             return Op::Like;
         }
-        if (token.kind != Token::Kind::Symbol) {
+        if (token.kind != FilterToken::Kind::Symbol) {
             ThrowBadArguments();
         }
         if (token.text == "=") {
@@ -373,25 +287,25 @@ class AdoFilter::Parser {
     }
 
     Variant ParseLiteral() {
-        const Token& token = tokens_[pos_++];
+        const FilterToken& token = tokens_[pos_++];
         switch (token.kind) {
-        case Token::Kind::String:
+        case FilterToken::Kind::String:
             return Variant(token.text);
-        case Token::Kind::Date: {
+        case FilterToken::Kind::Date: {
             const auto date = DateTime::Parse(Trim(token.text));
             if (!date || !date->IsValid()) {
                 ThrowBadArguments();
             }
             return Variant(*date);
         }
-        case Token::Kind::Number: {
+        case FilterToken::Kind::Number: {
             const auto number = TryParseDecimal(token.text);
             if (!number) {
                 ThrowBadArguments();
             }
             return Variant(*number);
         }
-        case Token::Kind::Name:
+        case FilterToken::Kind::Name:
             if (EqualsNoCase(token.text, "NULL")) {
                 return Variant::Null();
             }
@@ -399,14 +313,14 @@ class AdoFilter::Parser {
                 return Variant(EqualsNoCase(token.text, "TRUE"));
             }
             break;
-        case Token::Kind::Symbol:
-        case Token::Kind::End:
+        case FilterToken::Kind::Symbol:
+        case FilterToken::Kind::End:
             break;
         }
         ThrowBadArguments();
     }
 
-    std::vector<Token> tokens_;
+    std::vector<FilterToken> tokens_;
     std::size_t pos_ = 0;
     int depth_ = 0;
     const RowSet& fields_;
@@ -415,7 +329,7 @@ class AdoFilter::Parser {
 
 AdoFilter AdoFilter::Parse(std::string_view text, const RowSet& fields) {
     AdoFilter filter;
-    Parser parser(Lex(text), fields, filter);
+    Parser parser(LexFilter(text), fields, filter);
     filter.root_ = parser.ParseAll();
     return filter;
 }

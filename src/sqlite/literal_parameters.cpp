@@ -4,6 +4,7 @@
 #include <array>
 
 #include "quote_identifier.h"
+#include "sql_scan.h"
 
 namespace kvad::db {
 
@@ -12,28 +13,9 @@ namespace {
 constexpr char kMarker = '\x01';
 constexpr std::size_t kMaxDigits = 9;
 
-struct Token {
-    enum class Kind { Word, Name, String, Number, Symbol };
-    Kind kind;
-    std::size_t begin;
-    std::size_t end;
-};
-
-bool IsWordStart(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '@' || c == '#' ||
-           static_cast<unsigned char>(c) >= 0x80;
-}
-
-bool IsWordChar(char c) {
-    return IsWordStart(c) || (c >= '0' && c <= '9') || c == '$';
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+/// T-SQL words also begin with '@' (a variable) or '#' (a temporary table).
+bool IsTsqlWordChar(char c) {
+    return IsWordChar(c) || c == '@' || c == '#';
 }
 
 /// Moves `i` past a run closed by `close`, where a doubled `close` stands for itself; false
@@ -54,57 +36,67 @@ bool SkipQuoted(std::string_view text, std::size_t& i, char close) {
     }
 }
 
+/// True for text at `i` that this scan does not read with certainty: the marker, a parameter,
+/// a comment.
+bool IsUncertain(std::string_view text, std::size_t i) {
+    return text[i] == kMarker || text[i] == '?' || StartsComment(text, i);
+}
+
+/// Where the symbol at `i` ends: after one of the two-character operators, else after one
+/// character.
+std::size_t SymbolEnd(std::string_view text, std::size_t i) {
+    static constexpr std::array<std::string_view, 6> kPairs = {"<>", "!=", "<=", ">=", "!<", "!>"};
+    const std::string_view two = text.substr(i, 2);
+    return i + (std::find(kPairs.begin(), kPairs.end(), two) != kPairs.end() ? 2 : 1);
+}
+
+/// The token at `i`, which is no blank; nullopt for a quoted run that is not closed.
+std::optional<TokenSpan> TokenAt(std::string_view text, std::size_t i) {
+    const char c = text[i];
+    if (c == '\'' || c == '"' || c == '[') {
+        std::size_t end = i;
+        if (!SkipQuoted(text, end, c == '[' ? ']' : c)) {
+            return std::nullopt;
+        }
+        return TokenSpan{c == '\'' ? TokenKind::String : TokenKind::Name, i, end};
+    }
+    if (StartsNumber(text, i)) {
+        return TokenSpan{TokenKind::Number, i, NumberEnd(text, i)};
+    }
+    if (IsWordStart(c) || c == '@' || c == '#') {
+        std::size_t end = i + 1;
+        while (end < text.size() && IsTsqlWordChar(text[end])) {
+            ++end;
+        }
+        return TokenSpan{TokenKind::Word, i, end};
+    }
+    return TokenSpan{TokenKind::Symbol, i, SymbolEnd(text, i)};
+}
+
 /// The statement's tokens; nullopt for text this scan does not read with certainty (comments,
 /// unclosed quotes, parameters, the marker).
-std::optional<std::vector<Token>> Scan(std::string_view text) {
-    std::vector<Token> tokens;
+std::optional<std::vector<TokenSpan>> Scan(std::string_view text) {
+    std::vector<TokenSpan> tokens;
     std::size_t i = 0;
     while (i < text.size()) {
-        const char c = text[i];
-        if (IsBlank(c)) {
+        if (IsSqlBlank(text[i])) {
             ++i;
             continue;
         }
-        const std::size_t begin = i;
-        if (c == kMarker || c == '?' || (c == '-' && i + 1 < text.size() && text[i + 1] == '-') ||
-            (c == '/' && i + 1 < text.size() && text[i + 1] == '*')) {
+        if (IsUncertain(text, i)) {
             return std::nullopt;
         }
-        if (c == '\'' || c == '"' || c == '[') {
-            if (!SkipQuoted(text, i, c == '[' ? ']' : c)) {
-                return std::nullopt;
-            }
-            tokens.push_back({c == '\'' ? Token::Kind::String : Token::Kind::Name, begin, i});
-        } else if (IsDigit(c) || (c == '.' && i + 1 < text.size() && IsDigit(text[i + 1]))) {
-            while (i < text.size() && (IsWordStart(text[i]) || IsDigit(text[i]) || text[i] == '.' ||
-                                       ((text[i] == '+' || text[i] == '-') &&
-                                        (text[i - 1] == 'e' || text[i - 1] == 'E')))) {
-                ++i;
-            }
-            tokens.push_back({Token::Kind::Number, begin, i});
-        } else if (IsWordStart(c)) {
-            while (i < text.size() && IsWordChar(text[i])) {
-                ++i;
-            }
-            tokens.push_back({Token::Kind::Word, begin, i});
-        } else {
-            static constexpr std::array<std::string_view, 6> kPairs = {
-                "<>", "!=", "<=", ">=", "!<", "!>"};
-            std::size_t length = 1;
-            for (std::string_view pair : kPairs) {
-                if (text.substr(i, 2) == pair) {
-                    length = 2;
-                    break;
-                }
-            }
-            i += length;
-            tokens.push_back({Token::Kind::Symbol, begin, i});
+        const auto token = TokenAt(text, i);
+        if (!token) {
+            return std::nullopt;
         }
+        tokens.push_back(*token);
+        i = token->end;
     }
     return tokens;
 }
 
-std::string_view TextOf(std::string_view text, const Token& token) {
+std::string_view TextOf(std::string_view text, const TokenSpan& token) {
     return text.substr(token.begin, token.end - token.begin);
 }
 
@@ -126,12 +118,12 @@ bool IsPlainInteger(std::string_view number) {
     return true;
 }
 
-bool StartsDataStatement(std::string_view text, const std::vector<Token>& tokens) {
-    for (const Token& token : tokens) {
-        if (token.kind == Token::Kind::Symbol && TextOf(text, token) == ";") {
+bool StartsDataStatement(std::string_view text, const std::vector<TokenSpan>& tokens) {
+    for (const TokenSpan& token : tokens) {
+        if (token.kind == TokenKind::Symbol && TextOf(text, token) == ";") {
             continue;
         }
-        if (token.kind != Token::Kind::Word) {
+        if (token.kind != TokenKind::Word) {
             return false;
         }
         const std::string_view word = TextOf(text, token);
@@ -143,7 +135,7 @@ bool StartsDataStatement(std::string_view text, const std::vector<Token>& tokens
 }
 
 /// The content of a '...' literal, doubled quotes made single.
-std::string Unquote(std::string_view written) {
+std::string UnquoteLiteral(std::string_view written) {
     const std::string_view inside = written.substr(1, written.size() - 2);
     std::string text;
     text.reserve(inside.size());
@@ -180,18 +172,18 @@ std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
     LiteralParameters literals;
     std::size_t copied = 0;
     for (std::size_t i = 2; i < tokens->size(); ++i) {
-        const Token& literal = (*tokens)[i];
-        const Token& op = (*tokens)[i - 1];
-        const Token& left = (*tokens)[i - 2];
-        if (op.kind != Token::Kind::Symbol || !IsComparison(TextOf(tsql, op)) ||
-            (left.kind != Token::Kind::Word && left.kind != Token::Kind::Name)) {
+        const TokenSpan& literal = (*tokens)[i];
+        const TokenSpan& op = (*tokens)[i - 1];
+        const TokenSpan& left = (*tokens)[i - 2];
+        if (op.kind != TokenKind::Symbol || !IsComparison(TextOf(tsql, op)) ||
+            (left.kind != TokenKind::Word && left.kind != TokenKind::Name)) {
             continue;
         }
         const std::string_view written = TextOf(tsql, literal);
-        if (literal.kind == Token::Kind::Number && IsPlainInteger(written)) {
+        if (literal.kind == TokenKind::Number && IsPlainInteger(written)) {
             literals.values.emplace_back(ParseDigits(written));
-        } else if (literal.kind == Token::Kind::String && written.size() >= kLongLiteral + 2) {
-            literals.values.emplace_back(Unquote(written));
+        } else if (literal.kind == TokenKind::String && written.size() >= kLongLiteral + 2) {
+            literals.values.emplace_back(UnquoteLiteral(written));
         } else {
             continue;
         }

@@ -336,6 +336,51 @@ void RowSet::TakeShape(const ResultShape& shape) {
     index_ = shape.index;
 }
 
+namespace {
+
+/// The value of column `index` of the current row, read as `kind`. A long text read as text
+/// (not as a date or a number) may be kept out of the row, in the set's long values.
+void ReadValue(sqlite3_stmt* raw, int index, ValueKind kind, RowSet& set, Row& row) {
+    const bool longText =
+        (kind == ValueKind::Text || kind == ValueKind::ByStorage) &&
+        sqlite3_column_type(raw, index) == SQLITE_TEXT &&
+        static_cast<std::size_t>(sqlite3_column_bytes(raw, index)) >= LongValues::kMinBytes;
+    if (!longText) {
+        row.values.push_back(ReadColumn(raw, index, kind));
+        return;
+    }
+    const std::string_view text(reinterpret_cast<const char*>(sqlite3_column_text(raw, index)),
+                                static_cast<std::size_t>(sqlite3_column_bytes(raw, index)));
+    if (!set.longValues) {
+        set.longValues = std::make_shared<LongValues>();
+    }
+    if (const auto handle = set.longValues->Keep(text)) {
+        row.outside.emplace_back(index, *handle);
+        row.values.push_back(Variant::Null());
+        return;
+    }
+    row.values.push_back(Variant(std::string(text)));
+}
+
+/// The current row of the statement, with the rowids of its tables.
+Row ReadRow(sqlite3_stmt* raw, RowSet& set, const ResultShape& shape) {
+    Row row;
+    row.values.reserve(set.columns.size());
+    for (std::size_t i = 0; i < set.columns.size(); ++i) {
+        ReadValue(raw, static_cast<int>(i), set.columns[i].kind, set, row);
+    }
+    row.rowids.resize(set.tables.size());
+    for (std::size_t t = 0; t < set.tables.size(); ++t) {
+        const int index = shape.rowidColumn[t];
+        if (index >= 0 && sqlite3_column_type(raw, index) != SQLITE_NULL) {
+            row.rowids[t] = sqlite3_column_int64(raw, index);
+        }
+    }
+    return row;
+}
+
+} // namespace
+
 RowSet LoadRowSet(const StatementSource& source, const std::string& sql,
                   const std::map<std::string, std::string>& typeHints, bool locateRows,
                   ResultShapeCache* shapes, const std::vector<ParameterValue>& parameters) {
@@ -358,44 +403,9 @@ RowSet LoadRowSet(const StatementSource& source, const std::string& sql,
     stmt->BindParameters(parameters);
     RowSet set;
     set.TakeShape(*shape);
-    const std::size_t count = set.columns.size();
-    const std::size_t tableCount = set.tables.size();
     sqlite3_stmt* raw = stmt->Get();
     while (stmt->Step()) {
-        Row row;
-        row.values.reserve(count);
-        for (std::size_t i = 0; i < count; ++i) {
-            const int index = static_cast<int>(i);
-            const ValueKind kind = set.columns[i].kind;
-            // A long text read as text (not as a date or a number) may be kept out of the row.
-            if ((kind == ValueKind::Text || kind == ValueKind::ByStorage) &&
-                sqlite3_column_type(raw, index) == SQLITE_TEXT &&
-                static_cast<std::size_t>(sqlite3_column_bytes(raw, index)) >=
-                    LongValues::kMinBytes) {
-                const std::string_view text(
-                    reinterpret_cast<const char*>(sqlite3_column_text(raw, index)),
-                    static_cast<std::size_t>(sqlite3_column_bytes(raw, index)));
-                if (!set.longValues) {
-                    set.longValues = std::make_shared<LongValues>();
-                }
-                if (const auto handle = set.longValues->Keep(text)) {
-                    row.outside.emplace_back(index, *handle);
-                    row.values.push_back(Variant::Null());
-                    continue;
-                }
-                row.values.push_back(Variant(std::string(text)));
-                continue;
-            }
-            row.values.push_back(ReadColumn(raw, index, kind));
-        }
-        row.rowids.resize(tableCount);
-        for (std::size_t t = 0; t < tableCount; ++t) {
-            const int index = shape->rowidColumn[t];
-            if (index >= 0 && sqlite3_column_type(raw, index) != SQLITE_NULL) {
-                row.rowids[t] = sqlite3_column_int64(raw, index);
-            }
-        }
-        set.rows.push_back(std::move(row));
+        set.rows.push_back(ReadRow(raw, set, *shape));
     }
     return set;
 }

@@ -1,30 +1,22 @@
 #include "rowid_columns.h"
 
 #include <array>
-#include <cctype>
 
 #include "quote_identifier.h"
+#include "sql_scan.h"
 
 namespace kvad::db {
 
 namespace {
 
-struct Token {
-    enum class Kind { Word, Name, String, Number, Symbol };
-    Kind kind;
+/// A token of a SELECT with its text (a word as written, a quoted name without its quotes, a
+/// symbol) and the parenthesis depth outside it.
+struct SelectToken {
+    TokenKind kind;
     std::size_t begin;
-    std::string text; ///< a word as written, a quoted name without its quotes, a symbol
-    int depth;        ///< parenthesis depth outside the token
+    std::string text;
+    int depth;
 };
-
-bool IsWordStart(char c) {
-    return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_' ||
-           static_cast<unsigned char>(c) >= 0x80;
-}
-
-bool IsWordChar(char c) {
-    return IsWordStart(c) || std::isdigit(static_cast<unsigned char>(c)) != 0 || c == '$';
-}
 
 /// Reads a quoted run starting at `i` (the opening quote) and returns its content with
 /// doubled closing quotes made single; `i` ends after the closing quote.
@@ -46,80 +38,68 @@ std::string ReadQuoted(std::string_view sql, std::size_t& i, char close) {
     return content;
 }
 
-std::vector<Token> Tokenize(std::string_view sql) {
-    std::vector<Token> tokens;
+/// Reads the token at `i` (no blank, no comment) and moves `i` past it; `depth` is the
+/// parenthesis depth there, which a parenthesis changes.
+SelectToken ReadToken(std::string_view sql, std::size_t& i, int& depth) {
+    const char c = sql[i];
+    const std::size_t begin = i;
+    if (c == '\'') {
+        return {TokenKind::String, begin, ReadQuoted(sql, i, '\''), depth};
+    }
+    if (c == '"' || c == '`' || c == '[') {
+        return {TokenKind::Name, begin, ReadQuoted(sql, i, c == '[' ? ']' : c), depth};
+    }
+    if ((c == 'x' || c == 'X') && i + 1 < sql.size() && sql[i + 1] == '\'') {
+        ++i; // a blob literal
+        return {TokenKind::String, begin, ReadQuoted(sql, i, '\''), depth};
+    }
+    if (IsWordStart(c) || StartsNumber(sql, i)) {
+        const bool word = IsWordStart(c);
+        i = word ? WordEnd(sql, i) : NumberEnd(sql, i);
+        return {word ? TokenKind::Word : TokenKind::Number, begin,
+                std::string(sql.substr(begin, i - begin)), depth};
+    }
+    if (c == ')') {
+        --depth;
+    }
+    SelectToken symbol{TokenKind::Symbol, begin, std::string(1, c), depth};
+    if (c == '(') {
+        ++depth;
+    }
+    ++i;
+    return symbol;
+}
+
+std::vector<SelectToken> Tokenize(std::string_view sql) {
+    std::vector<SelectToken> tokens;
     int depth = 0;
     std::size_t i = 0;
     while (i < sql.size()) {
-        const char c = sql[i];
-        if (std::isspace(static_cast<unsigned char>(c)) != 0) {
+        if (IsSqlBlank(sql[i])) {
             ++i;
-            continue;
-        }
-        if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
-            const auto eol = sql.find('\n', i);
-            i = eol == std::string_view::npos ? sql.size() : eol + 1;
-            continue;
-        }
-        if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
-            const auto close = sql.find("*/", i + 2);
-            i = close == std::string_view::npos ? sql.size() : close + 2;
-            continue;
-        }
-        const std::size_t begin = i;
-        if (c == '\'') {
-            tokens.push_back({Token::Kind::String, begin, ReadQuoted(sql, i, '\''), depth});
-        } else if (c == '"' || c == '`' || c == '[') {
-            const char close = c == '[' ? ']' : c;
-            tokens.push_back({Token::Kind::Name, begin, ReadQuoted(sql, i, close), depth});
-        } else if ((c == 'x' || c == 'X') && i + 1 < sql.size() && sql[i + 1] == '\'') {
-            ++i;
-            tokens.push_back({Token::Kind::String, begin, ReadQuoted(sql, i, '\''), depth});
-        } else if (IsWordStart(c)) {
-            while (i < sql.size() && IsWordChar(sql[i])) {
-                ++i;
-            }
-            tokens.push_back(
-                {Token::Kind::Word, begin, std::string(sql.substr(begin, i - begin)), depth});
-        } else if (std::isdigit(static_cast<unsigned char>(c)) != 0 ||
-                   (c == '.' && i + 1 < sql.size() &&
-                    std::isdigit(static_cast<unsigned char>(sql[i + 1])) != 0)) {
-            while (
-                i < sql.size() &&
-                (std::isalnum(static_cast<unsigned char>(sql[i])) != 0 || sql[i] == '.' ||
-                 ((sql[i] == '+' || sql[i] == '-') && (sql[i - 1] == 'e' || sql[i - 1] == 'E')))) {
-                ++i;
-            }
-            tokens.push_back(
-                {Token::Kind::Number, begin, std::string(sql.substr(begin, i - begin)), depth});
+        } else if (StartsComment(sql, i)) {
+            i = CommentEnd(sql, i);
         } else {
-            if (c == ')') {
-                --depth;
-            }
-            tokens.push_back({Token::Kind::Symbol, begin, std::string(1, c), depth});
-            if (c == '(') {
-                ++depth;
-            }
-            ++i;
+            tokens.push_back(ReadToken(sql, i, depth));
         }
     }
     return tokens;
 }
 
-bool IsWord(const Token& token, std::string_view word) {
-    return token.kind == Token::Kind::Word && EqualsNoCase(token.text, word);
+bool IsWord(const SelectToken& token, std::string_view word) {
+    return token.kind == TokenKind::Word && EqualsNoCase(token.text, word);
 }
 
-bool IsSymbol(const Token& token, char symbol) {
-    return token.kind == Token::Kind::Symbol && token.text.size() == 1 && token.text[0] == symbol;
+bool IsSymbol(const SelectToken& token, char symbol) {
+    return token.kind == TokenKind::Symbol && token.text.size() == 1 && token.text[0] == symbol;
 }
 
-bool IsReserved(const Token& token) {
+bool IsReserved(const SelectToken& token) {
     static constexpr std::array<std::string_view, 26> kWords = {
         "ON",    "USING",  "LEFT",      "RIGHT", "FULL",   "INNER",     "CROSS",  "NATURAL", "JOIN",
         "OUTER", "WHERE",  "GROUP",     "ORDER", "LIMIT",  "HAVING",    "WINDOW", "INDEXED", "NOT",
         "UNION", "EXCEPT", "INTERSECT", "AS",    "OFFSET", "RETURNING", "SELECT", "FROM"};
-    if (token.kind != Token::Kind::Word) {
+    if (token.kind != TokenKind::Word) {
         return false;
     }
     for (std::string_view word : kWords) {
@@ -130,12 +110,11 @@ bool IsReserved(const Token& token) {
     return false;
 }
 
-bool IsNameToken(const Token& token) {
-    return token.kind == Token::Kind::Name ||
-           (token.kind == Token::Kind::Word && !IsReserved(token));
+bool IsNameToken(const SelectToken& token) {
+    return token.kind == TokenKind::Name || (token.kind == TokenKind::Word && !IsReserved(token));
 }
 
-bool EndsFromClause(const Token& token) {
+bool EndsFromClause(const SelectToken& token) {
     return IsWord(token, "WHERE") || IsWord(token, "GROUP") || IsWord(token, "HAVING") ||
            IsWord(token, "WINDOW") || IsWord(token, "ORDER") || IsWord(token, "LIMIT") ||
            IsSymbol(token, ';');
@@ -149,7 +128,7 @@ struct TableRef {
 };
 
 /// Index after the parenthesised group opening at `open`.
-std::size_t SkipGroup(const std::vector<Token>& tokens, std::size_t open) {
+std::size_t SkipGroup(const std::vector<SelectToken>& tokens, std::size_t open) {
     const int depth = tokens[open].depth;
     std::size_t i = open + 1;
     while (i < tokens.size() && !(IsSymbol(tokens[i], ')') && tokens[i].depth == depth)) {
@@ -159,7 +138,7 @@ std::size_t SkipGroup(const std::vector<Token>& tokens, std::size_t open) {
 }
 
 /// Reads an optional alias ("AS x" or a bare name) at `i`.
-std::string ReadAlias(const std::vector<Token>& tokens, std::size_t& i) {
+std::string ReadAlias(const std::vector<SelectToken>& tokens, std::size_t& i) {
     if (i < tokens.size() && IsWord(tokens[i], "AS") && i + 1 < tokens.size() &&
         IsNameToken(tokens[i + 1])) {
         i += 2;
@@ -172,18 +151,18 @@ std::string ReadAlias(const std::vector<Token>& tokens, std::size_t& i) {
     return {};
 }
 
-std::string Quote(const Token& token) {
+std::string Quote(const SelectToken& token) {
     return QuoteIdentifier(token.text);
 }
 
 /// The table references of the FROM clause that starts after `from` and ends at `end`.
-std::vector<TableRef> ReadFromClause(const std::vector<Token>& tokens, std::size_t from,
+std::vector<TableRef> ReadFromClause(const std::vector<SelectToken>& tokens, std::size_t from,
                                      std::size_t end) {
     std::vector<TableRef> refs;
     bool expectTable = true;
     std::size_t i = from + 1;
     while (i < end) {
-        const Token& token = tokens[i];
+        const SelectToken& token = tokens[i];
         if (!expectTable) {
             if (IsSymbol(token, ',') || IsWord(token, "JOIN")) {
                 expectTable = true;
@@ -226,7 +205,7 @@ std::vector<TableRef> ReadFromClause(const std::vector<Token>& tokens, std::size
 /// The table references of the main FROM clause of a plain SELECT, and where that clause
 /// starts; nullopt for statements whose rows cannot be located.
 struct MainFrom {
-    std::vector<Token> tokens;
+    std::vector<SelectToken> tokens;
     std::size_t from = 0;
     std::vector<TableRef> refs;
 };
@@ -234,7 +213,7 @@ struct MainFrom {
 std::optional<MainFrom> FindMainFrom(std::string_view sql) {
     MainFrom main;
     main.tokens = Tokenize(sql);
-    const std::vector<Token>& tokens = main.tokens;
+    const std::vector<SelectToken>& tokens = main.tokens;
     std::size_t select = tokens.size();
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         if (tokens[i].depth == 0 && IsWord(tokens[i], "SELECT")) {
@@ -248,7 +227,7 @@ std::optional<MainFrom> FindMainFrom(std::string_view sql) {
     std::size_t from = tokens.size();
     std::size_t end = tokens.size();
     for (std::size_t i = select + 1; i < tokens.size(); ++i) {
-        const Token& token = tokens[i];
+        const SelectToken& token = tokens[i];
         if (token.depth != 0) {
             continue;
         }

@@ -13,6 +13,7 @@
 #include "savepoint.h"
 #include "schema_scripts.h"
 #include "sqlite_connection.h"
+#include "sqlite_statement.h"
 
 namespace kvad::db {
 
@@ -47,10 +48,10 @@ void ApplyScript(Connection& connection, const SchemaScript& script) {
            "VALUES (" +
            std::to_string(script.version) + ", '" + std::string(script.name) +
            "', strftime('%Y-%m-%d %H:%M:%S', 'now', 'localtime'));\n";
-    const auto failed = [&](const std::string& why, const std::string& sqlState) {
+    const auto failed = [&](const std::string& why, const std::string& sqlState, DbCode code = {}) {
         return DbError("schema script " + std::string(script.name) +
                            " could not be applied: " + why,
-                       sqlState, std::string(script.name), "KVAD_NSO schema");
+                       sqlState, std::string(script.name), "KVAD_NSO schema", code);
     };
     sqlite3* db = AsSqlite(connection, sql).Handle();
     // A script that rebuilds a referenced table runs with foreign keys off, as SQLite's way of
@@ -69,7 +70,7 @@ void ApplyScript(Connection& connection, const SchemaScript& script) {
         try {
             ExecuteNativeScript(connection, sql);
         } catch (const DbError& e) {
-            throw failed(e.Description(), e.SqlState());
+            throw failed(e.Description(), e.SqlState(), e.Code());
         }
         if (keysOff && BrokenReferences(db)) {
             throw failed("rows would refer to documents that are not there", "23000");
@@ -86,21 +87,17 @@ void ApplyScript(Connection& connection, const SchemaScript& script) {
     }
 }
 
-// Whether the file has the version table; any failure other than its absence is an error. The
-// absence is an answer, not a failure: the connection's error list stays as it was, so that a
-// later error message does not report it.
+constexpr std::string_view kFindVersionTable =
+    "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'KVAD_SCHEMA_VERSION'";
+
+// Whether the file has the version table. Its absence is an answer, not a failure: nothing goes
+// to the connection's error list, so that a later error message does not report it.
 [[nodiscard]] bool HasVersionTable(Connection& connection) {
-    std::vector<ProviderError> before = connection.Errors();
-    try {
-        ExecuteNativeScript(connection, "SELECT SCHEMA_VERSION FROM KVAD_SCHEMA_VERSION LIMIT 0;");
-        return true;
-    } catch (const DbError& e) {
-        if (e.Description().find("no such table") != std::string::npos) {
-            connection.Errors() = std::move(before);
-            return false;
-        }
-        throw;
-    }
+    SqliteConnection& sqlite = AsSqlite(connection, kFindVersionTable);
+    return sqlite.Guarded(kFindVersionTable, [&] {
+        Statement find(sqlite.Handle(), kFindVersionTable);
+        return find.Step();
+    });
 }
 
 } // namespace
@@ -118,12 +115,30 @@ int SchemaVersion(Connection& connection) {
     return version.IsNull() ? 0 : version.ToLong();
 }
 
+int RecordedSchemaVersion(sqlite3* db) noexcept {
+    sqlite3_stmt* read = nullptr;
+    int version = 0;
+    if (sqlite3_prepare_v2(db, "SELECT MAX(SCHEMA_VERSION) FROM KVAD_SCHEMA_VERSION", -1, &read,
+                           nullptr) == SQLITE_OK &&
+        sqlite3_step(read) == SQLITE_ROW) {
+        version = sqlite3_column_int(read, 0);
+    }
+    sqlite3_finalize(read);
+    return version;
+}
+
 int LatestSchemaVersion() noexcept {
     return EmbeddedSchemaScripts().back().version;
 }
 
 int ApplySchema(Connection& connection, int upTo) {
     int version = SchemaVersion(connection);
+    if (version > LatestSchemaVersion()) {
+        throw DbError(
+            "the file has schema version " + std::to_string(version) +
+                ", newer than this program knows (" + std::to_string(LatestSchemaVersion()) + ")",
+            "HY000", std::string(), "KVAD_NSO schema", DbCode{0, DatabaseCondition::NewerSchema});
+    }
     for (const SchemaScript& script : EmbeddedSchemaScripts()) {
         if (script.version <= version || (upTo > 0 && script.version > upTo)) {
             continue;

@@ -9,6 +9,7 @@
 #include "one_pass_result.h"
 #include "quote_identifier.h"
 #include "savepoint.h"
+#include "schema_scripts.h"
 #include "sqlite_error.h"
 #include "sqlite_schema_lookup.h"
 #include "sqlite_statement.h"
@@ -70,8 +71,9 @@ std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path
     const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
     std::unique_ptr<sqlite3, Closer> db(raw);
     if (rc != SQLITE_OK) {
-        const std::string message = raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
-        throw DbError(message + " (" + path + ")", "08001", std::string(), kProviderSource);
+        const DbError error = SqliteError(raw, rc, {}, false);
+        throw DbError(error.Description() + " (" + path + ")", "08001", std::string(),
+                      kProviderSource, error.Code());
     }
     sqlite3_extended_result_codes(db.get(), 1);
     sqlite3_busy_timeout(db.get(), options.busyTimeoutMs);
@@ -85,30 +87,43 @@ std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path
         const std::string state =
             error.SqlState() == "HY000" ? std::string("08001") : error.SqlState();
         throw DbError(error.Description() + " (" + path + ")", state, error.Statement(),
-                      kProviderSource);
+                      kProviderSource, error.Code());
     }
     RegisterTsqlFunctions(db.get());
     return std::shared_ptr<SqliteConnection>(new SqliteConnection(std::move(db)));
+}
+
+DbCode SqliteConnection::CodeFor(const DbError& error) const noexcept {
+    DbCode code = error.Code();
+    // A statement of this program that the file cannot run (a table or column it lacks) means
+    // a newer program changed the file, when the file says so.
+    if (error.SqlState() == "42000" && db_ != nullptr &&
+        RecordedSchemaVersion(db_.get()) > LatestSchemaVersion()) {
+        code.condition = DatabaseCondition::NewerSchema;
+    }
+    return code;
 }
 
 void SqliteConnection::Record(const DbError& error, std::string_view statement) {
     if (level_ > 0 && db_ != nullptr && sqlite3_get_autocommit(db_.get()) != 0) {
         level_ = 0; // SQLite ended the transaction itself (busy, full disk, ...)
     }
+    const DbCode code = CodeFor(error);
     ProviderError entry;
     entry.description = error.Description();
     entry.source = error.Source();
     entry.sqlState = error.SqlState();
-    if (db_ != nullptr && entry.description == sqlite3_errmsg(db_.get())) {
-        entry.nativeError = sqlite3_extended_errcode(db_.get());
-    }
+    entry.nativeError = code.resultCode;
     // As ADO does, a new failure replaces the entries an earlier one left.
     errors_.clear();
     errors_.push_back(entry);
-    if (statement.empty() || statement == error.Statement()) {
+    if ((statement.empty() || statement == error.Statement()) &&
+        code.condition == error.Condition()) {
         throw error;
     }
-    throw DbError(error.Description(), error.SqlState(), std::string(statement), error.Source());
+    throw DbError(error.Description(), error.SqlState(),
+                  std::string(statement.empty() ? std::string_view(error.Statement()) : statement),
+                  error.Source(), code);
 }
 
 std::uint64_t SqliteConnection::SchemaGeneration() {

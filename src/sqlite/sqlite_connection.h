@@ -103,6 +103,9 @@ class SqliteConnection final : public Connection,
     /// Runs a translated statement that returns no rows; returns the rows it changed.
     long RunTranslated(const Translated& translated, const StatementSource& source);
     long RunSelectInto(const Translation& translation, const StatementSource& source);
+    /// The error's code, with condition NewerSchema for a statement that cannot be prepared or
+    /// translated on a file that records a newer schema version than this build knows.
+    [[nodiscard]] DbCode CodeFor(const DbError& error) const noexcept;
     /// Adds the error to Errors() (replacing what an earlier call left) and throws it again.
     [[noreturn]] void Record(const DbError& error, std::string_view statement);
 

@@ -2,20 +2,47 @@
 
 #include <sqlite3.h>
 
-#include "kvad_nso/errors.h"
-#include "quote_identifier.h"
+#include "tsql/tsql_functions.h"
 
 namespace kvad::db {
 
-namespace {
-
-bool Contains(const std::string& lowered, std::string_view part) {
-    return lowered.find(part) != std::string::npos;
+DbCode CodeOf(int extendedResultCode) noexcept {
+    DbCode code{extendedResultCode, DatabaseCondition::None};
+    switch (extendedResultCode & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        code.condition = DatabaseCondition::Busy;
+        break;
+    case SQLITE_READONLY:
+        code.condition = DatabaseCondition::ReadOnly;
+        break;
+    case SQLITE_FULL:
+        code.condition = DatabaseCondition::Full;
+        break;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        code.condition = DatabaseCondition::NotDatabase;
+        break;
+    case SQLITE_CANTOPEN:
+        code.condition = DatabaseCondition::CannotOpen;
+        break;
+    default:
+        break;
+    }
+    return code;
 }
 
-} // namespace
-
-std::string SqlStateOf(int resultCode, std::string_view message, bool preparing) {
+std::string SqlStateOf(int resultCode, bool preparing) {
+    if (const auto refusal = FunctionRefusalOf(resultCode)) {
+        switch (*refusal) {
+        case FunctionRefusal::DateConversion:
+            return "22007";
+        case FunctionRefusal::Overflow:
+            return "22003";
+        case FunctionRefusal::ValueConversion:
+            return "22018";
+        }
+    }
     switch (resultCode & 0xff) {
     case SQLITE_CONSTRAINT:
         return "23000";
@@ -25,36 +52,23 @@ std::string SqlStateOf(int resultCode, std::string_view message, bool preparing)
     case SQLITE_CANTOPEN:
     case SQLITE_NOTADB:
         return "08001";
+    case SQLITE_ERROR:
+        return preparing ? "42000" : "HY000";
     default:
-        break;
+        return "HY000";
     }
-    // Errors raised by the translation layer's functions carry SQL Server's wording.
-    const std::string lowered = AsciiLower(message);
-    if (Contains(lowered, "converting date") || Contains(lowered, "date and/or time")) {
-        return "22007";
-    }
-    if (Contains(lowered, "arithmetic overflow") || Contains(lowered, "integer overflow")) {
-        return "22003";
-    }
-    if (Contains(lowered, "divide by zero")) {
-        return "22012";
-    }
-    if (Contains(lowered, "conversion failed") || Contains(lowered, "error converting")) {
-        return "22018";
-    }
-    if ((resultCode & 0xff) == SQLITE_ERROR &&
-        (preparing || Contains(lowered, "no such table") || Contains(lowered, "no such column") ||
-         Contains(lowered, "syntax error"))) {
-        return "42000";
-    }
-    return "HY000";
+}
+
+DbError SqliteError(sqlite3* db, int resultCode, std::string_view sql, bool preparing) {
+    const char* text = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(resultCode);
+    std::string message = text != nullptr ? text : "unknown SQLite error";
+    // The handle keeps the extended code even where a call returned only the primary one.
+    const int code = db != nullptr ? sqlite3_extended_errcode(db) : resultCode;
+    return {message, SqlStateOf(code, preparing), std::string(sql), kProviderSource, CodeOf(code)};
 }
 
 void ThrowSqliteError(sqlite3* db, int resultCode, std::string_view sql, bool preparing) {
-    const char* text = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(resultCode);
-    std::string message = text != nullptr ? text : "unknown SQLite error";
-    std::string state = SqlStateOf(resultCode, message, preparing);
-    throw DbError(message, std::move(state), std::string(sql), kProviderSource);
+    throw SqliteError(db, resultCode, sql, preparing);
 }
 
 } // namespace kvad::db

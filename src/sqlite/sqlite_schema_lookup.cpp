@@ -9,7 +9,7 @@ namespace kvad::db {
 
 namespace {
 
-std::string_view Unquote(std::string_view part) {
+std::string_view UnquoteNamePart(std::string_view part) {
     if (part.size() >= 2 && ((part.front() == '[' && part.back() == ']') ||
                              (part.front() == '"' && part.back() == '"'))) {
         return part.substr(1, part.size() - 2);
@@ -40,7 +40,7 @@ SqliteTableRef ResolveTableName(std::string_view tsqlName) {
             last = name.substr(i + 1);
         }
     }
-    const std::string table(Unquote(last));
+    const std::string table(UnquoteNamePart(last));
     const bool temporary = !table.empty() && table.front() == '#';
     return SqliteTableRef{temporary ? "temp" : "main", table};
 }

@@ -112,10 +112,12 @@ bool Statement::Step() {
     if (rc == SQLITE_DONE) {
         return false;
     }
-    std::string message = sqlite3_errmsg(db_);
+    // The error is the handle's until the statement is reset: it is read first.
+    const int code = sqlite3_extended_errcode(db_);
+    const std::string message = sqlite3_errmsg(db_);
     sqlite3_reset(stmt_);
-    std::string state = SqlStateOf(rc, message, false);
-    throw DbError(message, std::move(state), std::string(sql_), kProviderSource);
+    throw DbError(message, SqlStateOf(code, false), std::string(sql_), kProviderSource,
+                  CodeOf(code));
 }
 
 void Statement::Run() {
@@ -133,7 +135,8 @@ void Statement::Bind(int index, const Variant& value, ValueKind target) {
         BindValue(stmt_, index, value, target);
     } catch (const DbError& error) {
         // A value that does not convert fails the statement it was meant for.
-        throw DbError(error.Description(), error.SqlState(), std::string(sql_), error.Source());
+        throw DbError(error.Description(), error.SqlState(), std::string(sql_), error.Source(),
+                      error.Code());
     }
 }
 

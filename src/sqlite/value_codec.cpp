@@ -150,82 +150,99 @@ std::string DateFromDays(double days) {
     return date.ToIso();
 }
 
+void BindTextAsDate(sqlite3_stmt* stmt, int index, const std::string& trimmed) {
+    if (trimmed.empty()) {
+        BindText(stmt, index, "1900-01-01 00:00:00"); // SQL Server reads '' as day zero
+        return;
+    }
+    const auto date = DateTime::Parse(trimmed);
+    if (!date || !date->IsValid()) {
+        ThrowConversion("Conversion failed when converting date and/or time from character "
+                        "string.",
+                        "22007");
+    }
+    BindText(stmt, index, date->ToIso());
+}
+
+void BindTextAsInteger(sqlite3_stmt* stmt, int index, const std::string& text,
+                       const std::string& trimmed) {
+    if (trimmed.empty()) {
+        sqlite3_bind_int64(stmt, index, 0);
+        return;
+    }
+    const auto number = ParseForColumn(trimmed, "int");
+    if (!number || *number != number->Round(0) || trimmed.find('.') != std::string::npos) {
+        ThrowConversion("Conversion failed when converting the varchar value '" + text +
+                            "' to data type int.",
+                        "22018");
+    }
+    std::int64_t whole = 0;
+    try {
+        whole = number->ToInt64Rounded();
+    } catch (const VbError&) {
+        ThrowOverflow("int");
+    }
+    sqlite3_bind_int64(stmt, index, whole);
+}
+
+void BindTextAsDecimal(sqlite3_stmt* stmt, int index, const std::string& trimmed) {
+    const auto number = ParseForColumn(trimmed, "numeric");
+    if (!number) {
+        ThrowConversion("Error converting data type varchar to numeric.", "22018");
+    }
+    BindText(stmt, index, number->ToString());
+}
+
+void BindTextAsDouble(sqlite3_stmt* stmt, int index, const std::string& trimmed) {
+    if (trimmed.empty()) {
+        sqlite3_bind_double(stmt, index, 0.0);
+        return;
+    }
+    const auto number = ParseForColumn(trimmed, "float");
+    if (!number) {
+        ThrowConversion("Error converting data type varchar to float.", "22018");
+    }
+    sqlite3_bind_double(stmt, index, number->ToDouble());
+}
+
+void BindTextAsBoolean(sqlite3_stmt* stmt, int index, const std::string& text,
+                       const std::string& trimmed) {
+    if (trimmed.empty()) {
+        sqlite3_bind_int(stmt, index, 0);
+        return;
+    }
+    if (EqualsNoCase(trimmed, "true") || EqualsNoCase(trimmed, "false")) {
+        sqlite3_bind_int(stmt, index, EqualsNoCase(trimmed, "true") ? 1 : 0);
+        return;
+    }
+    const auto number = TryParseDecimal(trimmed);
+    if (!number) {
+        ThrowConversion("Conversion failed when converting the varchar value '" + text +
+                            "' to data type bit.",
+                        "22018");
+    }
+    sqlite3_bind_int(stmt, index, number->IsZero() ? 0 : 1);
+}
+
 void BindTextInto(sqlite3_stmt* stmt, int index, const std::string& text, ValueKind target) {
     const std::string trimmed = Trim(text);
     switch (target) {
-    case ValueKind::Date: {
-        if (trimmed.empty()) {
-            BindText(stmt, index, "1900-01-01 00:00:00"); // SQL Server reads '' as day zero
-            return;
-        }
-        const auto date = DateTime::Parse(trimmed);
-        if (!date || !date->IsValid()) {
-            ThrowConversion("Conversion failed when converting date and/or time from character "
-                            "string.",
-                            "22007");
-        }
-        BindText(stmt, index, date->ToIso());
+    case ValueKind::Date:
+        BindTextAsDate(stmt, index, trimmed);
         return;
-    }
     case ValueKind::Long:
-    case ValueKind::Integer: {
-        if (trimmed.empty()) {
-            sqlite3_bind_int64(stmt, index, 0);
-            return;
-        }
-        const auto number = ParseForColumn(trimmed, "int");
-        if (!number || *number != number->Round(0) || trimmed.find('.') != std::string::npos) {
-            ThrowConversion("Conversion failed when converting the varchar value '" + text +
-                                "' to data type int.",
-                            "22018");
-        }
-        std::int64_t whole = 0;
-        try {
-            whole = number->ToInt64Rounded();
-        } catch (const VbError&) {
-            ThrowOverflow("int");
-        }
-        sqlite3_bind_int64(stmt, index, whole);
+    case ValueKind::Integer:
+        BindTextAsInteger(stmt, index, text, trimmed);
         return;
-    }
-    case ValueKind::Decimal: {
-        const auto number = ParseForColumn(trimmed, "numeric");
-        if (!number) {
-            ThrowConversion("Error converting data type varchar to numeric.", "22018");
-        }
-        BindText(stmt, index, number->ToString());
+    case ValueKind::Decimal:
+        BindTextAsDecimal(stmt, index, trimmed);
         return;
-    }
-    case ValueKind::Double: {
-        if (trimmed.empty()) {
-            sqlite3_bind_double(stmt, index, 0.0);
-            return;
-        }
-        const auto number = ParseForColumn(trimmed, "float");
-        if (!number) {
-            ThrowConversion("Error converting data type varchar to float.", "22018");
-        }
-        sqlite3_bind_double(stmt, index, number->ToDouble());
+    case ValueKind::Double:
+        BindTextAsDouble(stmt, index, trimmed);
         return;
-    }
-    case ValueKind::Boolean: {
-        if (trimmed.empty()) {
-            sqlite3_bind_int(stmt, index, 0);
-            return;
-        }
-        if (EqualsNoCase(trimmed, "true") || EqualsNoCase(trimmed, "false")) {
-            sqlite3_bind_int(stmt, index, EqualsNoCase(trimmed, "true") ? 1 : 0);
-            return;
-        }
-        const auto number = TryParseDecimal(trimmed);
-        if (!number) {
-            ThrowConversion("Conversion failed when converting the varchar value '" + text +
-                                "' to data type bit.",
-                            "22018");
-        }
-        sqlite3_bind_int(stmt, index, number->IsZero() ? 0 : 1);
+    case ValueKind::Boolean:
+        BindTextAsBoolean(stmt, index, text, trimmed);
         return;
-    }
     case ValueKind::ByStorage:
     case ValueKind::Text:
     case ValueKind::Bytes:

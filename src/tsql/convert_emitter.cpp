@@ -15,6 +15,42 @@ namespace {
 
 using IntegerRange = std::pair<std::int64_t, std::int64_t>;
 
+/// The SQL of a date converted to text of `length` (-1: max) with a date style.
+std::string DateToText(EmitContext& context, const Expr& expr, const TypedSql& value, int length) {
+    const int style = expr.style.value_or(0);
+    if (style == 0) {
+        context.Fail("CONVERT of a date to text needs a style (e.g. 23 or 120)");
+    }
+    // Dates are stored as 'YYYY-MM-DD HH:MM:SS': style 23 is their first ten characters.
+    if (style == 23) {
+        return "SUBSTR(" + value.sql + ", 1, " +
+               std::to_string(length < 0 ? 10 : std::min(length, 10)) + ")";
+    }
+    return "tsql_to_text(" + value.sql + ", " + std::to_string(length) + ", " +
+           std::to_string(style) + ", -1)";
+}
+
+/// The SQL of a value other than a date converted to text of `length` (-1: max).
+std::string ValueToText(const Expr& expr, const TypedSql& value, int length) {
+    if (value.cls == ValueClass::Text) {
+        // SQL Server ignores the style for text; text no longer than the target stays as it is.
+        if (length < 0 || (value.length && *value.length <= length)) {
+            return value.sql;
+        }
+        return "SUBSTR(" + value.sql + ", 1, " + std::to_string(length) + ")";
+    }
+    if (value.cls == ValueClass::Integer && (length < 0 || length >= 20)) {
+        return "CAST(" + value.sql + " AS TEXT)";
+    }
+    int scale = -1;
+    if (value.cls == ValueClass::Number) {
+        scale = DeclaredScale(value.type).value_or(-1);
+    }
+    return "tsql_to_text(" + value.sql + ", " + std::to_string(length) + ", " +
+           (expr.style ? std::to_string(*expr.style) : std::string("NULL")) + ", " +
+           std::to_string(scale) + ")";
+}
+
 TypedSql ConvertToText(EmitContext& context, const Expr& expr, const TypedSql& value) {
     const TypeSpec& type = expr.type;
     const int length = type.max ? -1 : type.length.value_or(30);
@@ -35,40 +71,8 @@ TypedSql ConvertToText(EmitContext& context, const Expr& expr, const TypedSql& v
     if (expr.style && !IsKnownDateStyle(style) && style != 0) {
         context.Fail("CONVERT style " + std::to_string(style) + " is not supported");
     }
-    if (value.cls == ValueClass::Date) {
-        if (!expr.style || style == 0) {
-            context.Fail("CONVERT of a date to text needs a style (e.g. 23 or 120)");
-        }
-        // Dates are stored as 'YYYY-MM-DD HH:MM:SS': style 23 is their first ten characters.
-        if (style == 23) {
-            typed.sql = "SUBSTR(" + value.sql + ", 1, " +
-                        std::to_string(length < 0 ? 10 : std::min(length, 10)) + ")";
-            return typed;
-        }
-        typed.sql = "tsql_to_text(" + value.sql + ", " + std::to_string(length) + ", " +
-                    std::to_string(style) + ", -1)";
-        return typed;
-    }
-    if (value.cls == ValueClass::Text) {
-        // SQL Server ignores the style for text; text no longer than the target stays as it is.
-        if (length < 0 || (value.length && *value.length <= length)) {
-            typed.sql = value.sql;
-            return typed;
-        }
-        typed.sql = "SUBSTR(" + value.sql + ", 1, " + std::to_string(length) + ")";
-        return typed;
-    }
-    if (value.cls == ValueClass::Integer && (length < 0 || length >= 20)) {
-        typed.sql = "CAST(" + value.sql + " AS TEXT)";
-        return typed;
-    }
-    int scale = -1;
-    if (value.cls == ValueClass::Number) {
-        scale = DeclaredScale(value.type).value_or(-1);
-    }
-    typed.sql = "tsql_to_text(" + value.sql + ", " + std::to_string(length) + ", " +
-                (expr.style ? std::to_string(style) : std::string("NULL")) + ", " +
-                std::to_string(scale) + ")";
+    typed.sql = value.cls == ValueClass::Date ? DateToText(context, expr, value, length)
+                                              : ValueToText(expr, value, length);
     return typed;
 }
 

@@ -92,6 +92,22 @@ const Source* FindSource(const NameScope& scope, std::string_view exposed) {
     return nullptr;
 }
 
+/// An unqualified name found in the apply `source`: the apply's only if no other of the
+/// scope's `sources` has it.
+std::optional<Resolved> FindOnlyInApply(EmitContext& context, const QualifiedName& name,
+                                        const std::vector<Source>& sources, const Source& source) {
+    auto hit = FindIn(context, source, name.Last());
+    if (!hit) {
+        return std::nullopt;
+    }
+    for (const Source& other : sources) {
+        if (&other != &source && FindIn(context, other, name.Last())) {
+            context.Fail("column name " + name.Last() + " is ambiguous");
+        }
+    }
+    return hit;
+}
+
 std::optional<Resolved> FindApplyColumn(EmitContext& context, const QualifiedName& name,
                                         const NameScope& scope) {
     for (const NameScope* s = &scope; s != nullptr; s = s->parent) {
@@ -105,13 +121,7 @@ std::optional<Resolved> FindApplyColumn(EmitContext& context, const QualifiedNam
                 }
                 continue;
             }
-            if (auto hit = FindIn(context, source, name.Last())) {
-                // An unqualified name is the apply's only if no other source has it.
-                for (const Source& other : s->sources) {
-                    if (&other != &source && FindIn(context, other, name.Last())) {
-                        context.Fail("column name " + name.Last() + " is ambiguous");
-                    }
-                }
+            if (auto hit = FindOnlyInApply(context, name, s->sources, source)) {
                 return hit;
             }
         }

@@ -138,50 +138,61 @@ std::string_view DatePartName(DatePart part) noexcept {
     return "day";
 }
 
+namespace {
+
+/// Moves `pos` past `c` when it is there.
+[[nodiscard]] bool Skip(std::string_view text, std::size_t& pos, char c) {
+    if (pos < text.size() && text[pos] == c) {
+        ++pos;
+        return true;
+    }
+    return false;
+}
+
+/// Reads "yyyy-mm-dd" or "yyyymmdd".
+[[nodiscard]] bool ReadDate(std::string_view text, std::size_t& pos, CivilDateTime& v) {
+    if (!ReadDigits(text, pos, 4, v.year)) {
+        return false;
+    }
+    if (!Skip(text, pos, '-')) {
+        return ReadDigits(text, pos, 2, v.month) && ReadDigits(text, pos, 2, v.day);
+    }
+    return ReadDigits(text, pos, 2, v.month) && Skip(text, pos, '-') &&
+           ReadDigits(text, pos, 2, v.day);
+}
+
+/// Reads "hh:mm", "hh:mm:ss" or "hh:mm:ss.fff" (the fraction is read and left out).
+[[nodiscard]] bool ReadTime(std::string_view text, std::size_t& pos, CivilDateTime& v) {
+    if (!ReadDigits(text, pos, 2, v.hour) || !Skip(text, pos, ':') ||
+        !ReadDigits(text, pos, 2, v.minute)) {
+        return false;
+    }
+    if (!Skip(text, pos, ':')) {
+        return true;
+    }
+    if (!ReadDigits(text, pos, 2, v.second)) {
+        return false;
+    }
+    if (Skip(text, pos, '.')) {
+        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+            ++pos;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 std::optional<CivilDateTime> ParseDateTime(std::string_view text) {
     CivilDateTime v;
     std::size_t pos = 0;
-    if (!ReadDigits(text, pos, 4, v.year)) {
+    if (!ReadDate(text, pos, v)) {
         return std::nullopt;
     }
-    if (pos < text.size() && text[pos] == '-') {
-        ++pos;
-        if (!ReadDigits(text, pos, 2, v.month) || pos >= text.size() || text[pos] != '-') {
-            return std::nullopt;
-        }
-        ++pos;
-        if (!ReadDigits(text, pos, 2, v.day)) {
-            return std::nullopt;
-        }
-    } else if (!ReadDigits(text, pos, 2, v.month) || !ReadDigits(text, pos, 2, v.day)) {
+    if ((Skip(text, pos, ' ') || Skip(text, pos, 'T')) && !ReadTime(text, pos, v)) {
         return std::nullopt;
     }
-    if (pos < text.size() && (text[pos] == ' ' || text[pos] == 'T')) {
-        ++pos;
-        if (!ReadDigits(text, pos, 2, v.hour) || pos >= text.size() || text[pos] != ':') {
-            return std::nullopt;
-        }
-        ++pos;
-        if (!ReadDigits(text, pos, 2, v.minute)) {
-            return std::nullopt;
-        }
-        if (pos < text.size() && text[pos] == ':') {
-            ++pos;
-            if (!ReadDigits(text, pos, 2, v.second)) {
-                return std::nullopt;
-            }
-            if (pos < text.size() && text[pos] == '.') {
-                ++pos;
-                while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
-                    ++pos;
-                }
-            }
-        }
-    }
-    if (pos != text.size()) {
-        return std::nullopt;
-    }
-    if (v.year < kMinYear || !v.IsValid()) {
+    if (pos != text.size() || v.year < kMinYear || !v.IsValid()) {
         return std::nullopt;
     }
     return v;

@@ -41,6 +41,12 @@ void ResultError(sqlite3_context* ctx, const std::string& message) {
     sqlite3_result_error(ctx, message.c_str(), static_cast<int>(message.size()));
 }
 
+/// Fails with SQL Server's message for a value refused, the kind of refusal in the result code.
+void ResultRefusal(sqlite3_context* ctx, FunctionRefusal refusal, const std::string& message) {
+    ResultError(ctx, message);
+    sqlite3_result_error_code(ctx, FunctionRefusalCode(refusal));
+}
+
 [[nodiscard]] std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
         text.remove_prefix(1);
@@ -96,6 +102,51 @@ void ResultError(sqlite3_context* ctx, const std::string& message) {
     return std::string(TextOf(value));
 }
 
+// The sum of two operands of which one is a real number: text is read as a number.
+void AddReals(sqlite3_context* ctx, sqlite3_value** argv) {
+    std::array<double, 2> operands{};
+    for (int i = 0; i < 2; ++i) {
+        if (sqlite3_value_type(argv[i]) != SQLITE_TEXT) {
+            operands[static_cast<std::size_t>(i)] = sqlite3_value_double(argv[i]);
+            continue;
+        }
+        const auto parsed = ParseReal(TextOf(argv[i]));
+        if (!parsed) {
+            ResultRefusal(ctx, FunctionRefusal::ValueConversion,
+                          "Error converting data type varchar to numeric.");
+            return;
+        }
+        operands[static_cast<std::size_t>(i)] = *parsed;
+    }
+    sqlite3_result_double(ctx, operands[0] + operands[1]);
+}
+
+// The sum of two whole numbers: text is read as an int, the sum must fit a bigint.
+void AddIntegers(sqlite3_context* ctx, sqlite3_value** argv) {
+    std::array<std::int64_t, 2> operands{};
+    for (int i = 0; i < 2; ++i) {
+        if (sqlite3_value_type(argv[i]) != SQLITE_TEXT) {
+            operands[static_cast<std::size_t>(i)] = sqlite3_value_int64(argv[i]);
+            continue;
+        }
+        const auto parsed = ParseInteger(TextOf(argv[i]));
+        if (!parsed) {
+            ResultRefusal(ctx, FunctionRefusal::ValueConversion,
+                          "Conversion failed when converting the varchar value '" +
+                              TextForMessage(argv[i]) + "' to data type int.");
+            return;
+        }
+        operands[static_cast<std::size_t>(i)] = *parsed;
+    }
+    std::int64_t sum = 0;
+    if (__builtin_add_overflow(operands[0], operands[1], &sum)) {
+        ResultRefusal(ctx, FunctionRefusal::Overflow,
+                      "Arithmetic overflow error converting expression to data type bigint.");
+        return;
+    }
+    sqlite3_result_int64(ctx, sum);
+}
+
 // tsql_add(a, b): the '+' of SQL Server when the operand types are only known at run time:
 // text + text joins, numbers add, NULL on either side gives NULL, and text meeting a number is
 // read as that number (failing as SQL Server does when it is not one).
@@ -116,44 +167,11 @@ void AddFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
         ResultText(ctx, joined);
         return;
     }
-    const bool anyReal = ta == SQLITE_FLOAT || tb == SQLITE_FLOAT;
-    if (anyReal) {
-        std::array<double, 2> operands{};
-        for (int i = 0; i < 2; ++i) {
-            if (sqlite3_value_type(argv[i]) == SQLITE_TEXT) {
-                const auto parsed = ParseReal(TextOf(argv[i]));
-                if (!parsed) {
-                    ResultError(ctx, "Error converting data type varchar to numeric.");
-                    return;
-                }
-                operands[static_cast<std::size_t>(i)] = *parsed;
-            } else {
-                operands[static_cast<std::size_t>(i)] = sqlite3_value_double(argv[i]);
-            }
-        }
-        sqlite3_result_double(ctx, operands[0] + operands[1]);
+    if (ta == SQLITE_FLOAT || tb == SQLITE_FLOAT) {
+        AddReals(ctx, argv);
         return;
     }
-    std::array<std::int64_t, 2> operands{};
-    for (int i = 0; i < 2; ++i) {
-        if (sqlite3_value_type(argv[i]) == SQLITE_TEXT) {
-            const auto parsed = ParseInteger(TextOf(argv[i]));
-            if (!parsed) {
-                ResultError(ctx, "Conversion failed when converting the varchar value '" +
-                                     TextForMessage(argv[i]) + "' to data type int.");
-                return;
-            }
-            operands[static_cast<std::size_t>(i)] = *parsed;
-        } else {
-            operands[static_cast<std::size_t>(i)] = sqlite3_value_int64(argv[i]);
-        }
-    }
-    std::int64_t sum = 0;
-    if (__builtin_add_overflow(operands[0], operands[1], &sum)) {
-        ResultError(ctx, "Arithmetic overflow error converting expression to data type bigint.");
-        return;
-    }
-    sqlite3_result_int64(ctx, sum);
+    AddIntegers(ctx, argv);
 }
 
 // tsql_convert_int(x, 'tinyint' | 'smallint' | 'int' | 'bigint'): CONVERT to an integer type.
@@ -167,8 +185,9 @@ void ConvertIntFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv
         return;
     }
     const auto overflow = [&](const std::string& valueText) {
-        ResultError(ctx, "Arithmetic overflow error for data type " + std::string(typeName) +
-                             ", value = " + valueText + ".");
+        ResultRefusal(ctx, FunctionRefusal::Overflow,
+                      "Arithmetic overflow error for data type " + std::string(typeName) +
+                          ", value = " + valueText + ".");
     };
     std::int64_t value = 0;
     switch (sqlite3_value_type(argv[0])) {
@@ -192,9 +211,10 @@ void ConvertIntFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv
     case SQLITE_TEXT: {
         const auto parsed = ParseInteger(TextOf(argv[0]));
         if (!parsed) {
-            ResultError(ctx, "Conversion failed when converting the varchar value '" +
-                                 TextForMessage(argv[0]) + "' to data type " +
-                                 std::string(typeName) + ".");
+            ResultRefusal(ctx, FunctionRefusal::ValueConversion,
+                          "Conversion failed when converting the varchar value '" +
+                              TextForMessage(argv[0]) + "' to data type " + std::string(typeName) +
+                              ".");
             return;
         }
         value = *parsed;
@@ -235,7 +255,8 @@ void DateAddFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
     }
     // The number of DATEADD is an int.
     const auto overflow = [ctx] {
-        ResultError(ctx, "Arithmetic overflow error converting expression to data type int.");
+        ResultRefusal(ctx, FunctionRefusal::Overflow,
+                      "Arithmetic overflow error converting expression to data type int.");
     };
     std::int64_t amount = 0;
     if (sqlite3_value_type(argv[1]) == SQLITE_FLOAT) {
@@ -248,8 +269,9 @@ void DateAddFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
     } else if (sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
         const auto parsed = ParseInteger(TextOf(argv[1]));
         if (!parsed) {
-            ResultError(ctx, "Conversion failed when converting the varchar value '" +
-                                 TextForMessage(argv[1]) + "' to data type int.");
+            ResultRefusal(ctx, FunctionRefusal::ValueConversion,
+                          "Conversion failed when converting the varchar value '" +
+                              TextForMessage(argv[1]) + "' to data type int.");
             return;
         }
         amount = *parsed;
@@ -263,8 +285,9 @@ void DateAddFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
     }
     const auto date = tsql::ParseDateTime(TextOf(argv[2]));
     if (!date) {
-        ResultError(ctx, "Conversion failed when converting date and/or time from character "
-                         "string.");
+        ResultRefusal(ctx, FunctionRefusal::DateConversion,
+                      "Conversion failed when converting date and/or time from character "
+                      "string.");
         return;
     }
     const auto moved = tsql::AddToDate(*date, *part, amount);
@@ -293,8 +316,9 @@ void ConvertDateTimeFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value**
     }
     auto date = tsql::ParseDateTime(text);
     if (!date) {
-        ResultError(ctx, "Conversion failed when converting date and/or time from character "
-                         "string.");
+        ResultRefusal(ctx, FunctionRefusal::DateConversion,
+                      "Conversion failed when converting date and/or time from character "
+                      "string.");
         return;
     }
     if (sqlite3_value_int(argv[1]) == 0) {
@@ -373,7 +397,8 @@ void ToTextFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** argv) {
             ResultText(ctx, "*");
             return;
         }
-        ResultError(ctx, "Arithmetic overflow error converting numeric to data type varchar.");
+        ResultRefusal(ctx, FunctionRefusal::Overflow,
+                      "Arithmetic overflow error converting numeric to data type varchar.");
         return;
     }
     ResultText(ctx, text);
@@ -394,7 +419,8 @@ void ConvertDecimalFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** 
         const std::string_view text = TrimBlanks(TextOf(argv[0]));
         const auto parsed = text.empty() ? std::nullopt : ParseReal(text);
         if (!parsed) {
-            ResultError(ctx, "Error converting data type varchar to numeric.");
+            ResultRefusal(ctx, FunctionRefusal::ValueConversion,
+                          "Error converting data type varchar to numeric.");
             return;
         }
         value = *parsed;
@@ -408,7 +434,8 @@ void ConvertDecimalFunction(sqlite3_context* ctx, int /*argc*/, sqlite3_value** 
     const double factor = std::pow(10.0, scale);
     const double rounded = std::round(value * factor) / factor;
     if (std::fabs(rounded) >= std::pow(10.0, precision - scale)) {
-        ResultError(ctx, "Arithmetic overflow error converting numeric to data type numeric.");
+        ResultRefusal(ctx, FunctionRefusal::Overflow,
+                      "Arithmetic overflow error converting numeric to data type numeric.");
         return;
     }
     if (scale == 0 && std::fabs(rounded) < 9.0e15) {
@@ -447,7 +474,25 @@ constexpr std::array<FunctionDef, 9> kFunctions = {{
     {"tsql_type_name", 1, true, TypeNameFunction},
 }};
 
+/// Refusals sit above SQLite's own extended codes of SQLITE_ERROR (1 to 3 in the high byte).
+constexpr int kFirstRefusalCode = 0x40;
+
 } // namespace
+
+int FunctionRefusalCode(FunctionRefusal refusal) noexcept {
+    return SQLITE_ERROR | ((kFirstRefusalCode + static_cast<int>(refusal)) << 8);
+}
+
+std::optional<FunctionRefusal> FunctionRefusalOf(int resultCode) noexcept {
+    for (const FunctionRefusal refusal :
+         {FunctionRefusal::DateConversion, FunctionRefusal::Overflow,
+          FunctionRefusal::ValueConversion}) {
+        if (resultCode == FunctionRefusalCode(refusal)) {
+            return refusal;
+        }
+    }
+    return std::nullopt;
+}
 
 void RegisterTsqlFunctions(sqlite3* db) {
     for (const FunctionDef& def : kFunctions) {

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <charconv>
+#include <optional>
+#include <string_view>
 
 #include "kvad_nso/text.h"
 #include "tsql_error.h"
@@ -287,51 +289,66 @@ class Parser {
         auto query = std::make_unique<QueryExpr>();
         if (AcceptWord("WITH")) {
             do {
-                Cte cte;
-                cte.name = ExpectIdentifier("a common table expression name");
-                if (AcceptSymbol("(")) {
-                    do {
-                        cte.columns.push_back(ExpectIdentifier("a column name"));
-                    } while (AcceptSymbol(","));
-                    ExpectSymbol(")");
-                }
-                ExpectWord("AS");
-                ExpectSymbol("(");
-                cte.query = ParseQuery();
-                ExpectSymbol(")");
-                query->ctes.push_back(std::move(cte));
+                query->ctes.push_back(ParseCte());
             } while (AcceptSymbol(","));
         }
         query->cores.push_back(ParseCore());
-        while (true) {
-            if (AcceptWord("UNION")) {
-                query->setOps.emplace_back(AcceptWord("ALL") ? "UNION ALL" : "UNION");
-            } else if (AcceptWord("EXCEPT")) {
-                query->setOps.emplace_back("EXCEPT");
-            } else if (AcceptWord("INTERSECT")) {
-                query->setOps.emplace_back("INTERSECT");
-            } else {
-                break;
-            }
+        while (const auto setOp = AcceptSetOperator()) {
+            query->setOps.emplace_back(*setOp);
             query->cores.push_back(ParseCore());
         }
         if (AcceptWord("ORDER")) {
             ExpectWord("BY");
             do {
-                OrderItem item;
-                item.expr = ParseExpr();
-                if (AcceptWord("DESC")) {
-                    item.descending = true;
-                } else {
-                    AcceptWord("ASC");
-                }
-                query->orderBy.push_back(std::move(item));
+                query->orderBy.push_back(ParseOrderItem());
             } while (AcceptSymbol(","));
         }
         if (Peek().IsWord("OPTION") || Peek().IsWord("FOR")) {
             Fail(AsciiUpper(Peek().text) + " clause not supported");
         }
         return query;
+    }
+
+    /// name [(columns)] AS (query)
+    Cte ParseCte() {
+        Cte cte;
+        cte.name = ExpectIdentifier("a common table expression name");
+        if (AcceptSymbol("(")) {
+            do {
+                cte.columns.push_back(ExpectIdentifier("a column name"));
+            } while (AcceptSymbol(","));
+            ExpectSymbol(")");
+        }
+        ExpectWord("AS");
+        ExpectSymbol("(");
+        cte.query = ParseQuery();
+        ExpectSymbol(")");
+        return cte;
+    }
+
+    /// UNION [ALL], EXCEPT or INTERSECT, read; nullopt when none follows.
+    std::optional<std::string_view> AcceptSetOperator() {
+        if (AcceptWord("UNION")) {
+            return AcceptWord("ALL") ? "UNION ALL" : "UNION";
+        }
+        if (AcceptWord("EXCEPT")) {
+            return "EXCEPT";
+        }
+        if (AcceptWord("INTERSECT")) {
+            return "INTERSECT";
+        }
+        return std::nullopt;
+    }
+
+    OrderItem ParseOrderItem() {
+        OrderItem item;
+        item.expr = ParseExpr();
+        if (AcceptWord("DESC")) {
+            item.descending = true;
+        } else {
+            AcceptWord("ASC");
+        }
+        return item;
     }
 
     SelectCore ParseCore() {
@@ -697,18 +714,8 @@ class Parser {
     ExprPtr ParsePredicate() {
         ExprPtr left = ParseAdditive();
         const Token& token = Peek();
-        if (token.kind == TokenKind::Symbol &&
-            (token.text == "=" || token.text == "<>" || token.text == "!=" || token.text == "<" ||
-             token.text == ">" || token.text == "<=" || token.text == ">=")) {
-            ExprPtr node = Make(ExprKind::Compare, left->offset);
-            node->text = token.text == "!=" ? "<>" : token.text;
-            ++pos_;
-            if (Peek().IsWord("ALL") || Peek().IsWord("ANY") || Peek().IsWord("SOME")) {
-                Fail("ALL/ANY/SOME comparisons are not supported");
-            }
-            node->args.push_back(std::move(left));
-            node->args.push_back(ParseAdditive());
-            return node;
+        if (IsComparisonSymbol(token)) {
+            return ParseComparison(std::move(left));
         }
         if (token.IsSymbol("!<") || token.IsSymbol("!>")) {
             Fail("operator " + token.text + " is not supported");
@@ -727,22 +734,7 @@ class Parser {
             ++pos_;
         }
         if (AcceptWord("IN")) {
-            ExpectSymbol("(");
-            ExprPtr node;
-            if (Peek().IsWord("SELECT") || Peek().IsWord("WITH")) {
-                node = Make(ExprKind::InQuery, left->offset);
-                node->query = ParseQuery();
-                node->args.push_back(std::move(left));
-            } else {
-                node = Make(ExprKind::InList, left->offset);
-                node->args.push_back(std::move(left));
-                do {
-                    node->args.push_back(ParseExpr());
-                } while (AcceptSymbol(","));
-            }
-            ExpectSymbol(")");
-            node->negated = negated;
-            return node;
+            return ParseIn(std::move(left), negated);
         }
         if (AcceptWord("BETWEEN")) {
             ExprPtr node = Make(ExprKind::Between, left->offset);
@@ -764,6 +756,45 @@ class Parser {
             return node;
         }
         return left;
+    }
+
+    static bool IsComparisonSymbol(const Token& token) {
+        return token.kind == TokenKind::Symbol &&
+               (token.text == "=" || token.text == "<>" || token.text == "!=" ||
+                token.text == "<" || token.text == ">" || token.text == "<=" || token.text == ">=");
+    }
+
+    /// `left` compared with what follows the comparison symbol.
+    ExprPtr ParseComparison(ExprPtr left) {
+        ExprPtr node = Make(ExprKind::Compare, left->offset);
+        const std::string& symbol = Advance().text;
+        node->text = symbol == "!=" ? "<>" : symbol;
+        if (Peek().IsWord("ALL") || Peek().IsWord("ANY") || Peek().IsWord("SOME")) {
+            Fail("ALL/ANY/SOME comparisons are not supported");
+        }
+        node->args.push_back(std::move(left));
+        node->args.push_back(ParseAdditive());
+        return node;
+    }
+
+    /// [NOT] IN (query) or [NOT] IN (list), after IN.
+    ExprPtr ParseIn(ExprPtr left, bool negated) {
+        ExpectSymbol("(");
+        ExprPtr node;
+        if (Peek().IsWord("SELECT") || Peek().IsWord("WITH")) {
+            node = Make(ExprKind::InQuery, left->offset);
+            node->query = ParseQuery();
+            node->args.push_back(std::move(left));
+        } else {
+            node = Make(ExprKind::InList, left->offset);
+            node->args.push_back(std::move(left));
+            do {
+                node->args.push_back(ParseExpr());
+            } while (AcceptSymbol(","));
+        }
+        ExpectSymbol(")");
+        node->negated = negated;
+        return node;
     }
 
     ExprPtr ParseAdditive() {

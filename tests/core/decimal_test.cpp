@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/decimal_literal.h"
 #include "support/expect_error.h"
 
 #include "kvad_nso/errors.h"
@@ -12,12 +13,7 @@
 namespace kvad {
 namespace {
 
-Decimal D(std::string_view text) {
-    const std::optional<Decimal> value = Decimal::Parse(text);
-    EXPECT_TRUE(value.has_value()) << text;
-    return value.value_or(Decimal{});
-}
-
+using test::D;
 using test::ExpectVbError;
 
 TEST(Decimal, ParsesInvariantTextAndRejectsTheRest) {

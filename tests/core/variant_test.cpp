@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/decimal_literal.h"
 #include "support/expect_error.h"
 
 #include "kvad_nso/errors.h"
@@ -12,10 +13,7 @@
 namespace kvad {
 namespace {
 
-Decimal D(std::string_view text) {
-    return Decimal::Parse(text).value();
-}
-
+using test::D;
 using test::ExpectVbError;
 
 TEST(Variant, TextFormOfEachKind) {

@@ -1,53 +1,109 @@
-// What a user can meet in a database file, as the backend reports it: a file that is not a
-// database, a lock another connection holds, and what a fresh file leaves in the error list.
+// What a user can meet in a database file travels on the error as SQLite's result code with the
+// condition it means: a file that is not a database, a missing folder, a lock another connection
+// holds, a full database, a file written by a newer program. A value the translation refuses
+// gets its SQL state from its code too.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <fstream>
 #include <functional>
+#include <optional>
 
 #include "kvad_nso/errors.h"
 #include "temp_database.h"
+#include "tsql/tsql_functions.h"
 
 namespace kvad::test {
 namespace {
 
-using db::ConditionOf;
-using db::DatabaseCondition;
-
 class DatabaseConditionTest : public TempDatabase {};
 
-std::string FailureText(const std::function<void()>& action) {
+std::optional<DbError> FailureOf(const std::function<void()>& action) {
     try {
         action();
     } catch (const DbError& e) {
-        return e.Description();
+        return e;
     }
-    return "(no failure)";
+    return std::nullopt;
 }
 
-TEST_F(DatabaseConditionTest, TheBackendsErrorsNameTheirCondition) {
+TEST_F(DatabaseConditionTest, FilesThatCannotBeUsedCarryTheirCode) {
     const std::string other = Path() + ".other";
     std::ofstream(other) << std::string(4096, 'x');
-    const std::string notDatabase = FailureText([&] { (void)db::OpenSqlite(other); });
-    EXPECT_EQ(ConditionOf(notDatabase), DatabaseCondition::NotDatabase) << notDatabase;
+    const auto notDatabase = FailureOf([&] { (void)db::OpenSqlite(other); });
+    ASSERT_TRUE(notDatabase);
+    EXPECT_EQ(notDatabase->PrimaryResultCode(), SQLITE_NOTADB);
+    EXPECT_EQ(notDatabase->Condition(), DatabaseCondition::NotDatabase);
+    EXPECT_EQ(notDatabase->SqlState(), "08001");
 
-    const std::string missing = FailureText([&] {
+    const auto missing = FailureOf([&] {
         (void)db::OpenSqlite(Path() + ".d/none.db", db::OpenOptions{false, 0});
     });
-    EXPECT_EQ(ConditionOf(missing), DatabaseCondition::CannotOpen) << missing;
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->PrimaryResultCode(), SQLITE_CANTOPEN);
+    EXPECT_EQ(missing->Condition(), DatabaseCondition::CannotOpen);
+}
 
+TEST_F(DatabaseConditionTest, ALockHeldByAnotherConnectionIsBusyInTheErrorAndTheErrorList) {
     Native("CREATE TABLE T (A int)");
     connection->BeginTrans();
     connection->Execute("INSERT INTO T (A) VALUES (1)");
     const auto second = db::OpenSqlite(Path(), db::OpenOptions{false, 0});
-    const std::string busy = FailureText([&] { (void)second->BeginTrans(); });
-    EXPECT_EQ(ConditionOf(busy), DatabaseCondition::Busy) << busy;
+    const auto busy = FailureOf([&] { second->Execute("INSERT INTO T (A) VALUES (2)"); });
     connection->RollbackTrans();
+    ASSERT_TRUE(busy);
+    EXPECT_EQ(busy->PrimaryResultCode(), SQLITE_BUSY);
+    EXPECT_EQ(busy->Condition(), DatabaseCondition::Busy);
+    EXPECT_EQ(busy->Statement(), "INSERT INTO T (A) VALUES (2)");
+    ASSERT_EQ(second->Errors().size(), 1U);
+    EXPECT_EQ(second->Errors()[0].nativeError, busy->ResultCode());
+}
 
-    // A component's error text quotes the provider's; any other text names nothing.
-    EXPECT_EQ(ConditionOf("Routine: X\r\nVB error: -2147217900 " + busy), DatabaseCondition::Busy);
-    EXPECT_EQ(ConditionOf("Routine: X\r\nVB error: 13 Type mismatch"), DatabaseCondition::None);
-    EXPECT_FALSE(db::IsReadOnly(*connection));
+TEST_F(DatabaseConditionTest, ADatabaseAtItsSizeLimitIsFull) {
+    Native("CREATE TABLE T (A varchar(8000))");
+    Native("PRAGMA max_page_count = 1"); // never below the pages the file has: no room to grow
+    const auto full = FailureOf([&] {
+        connection->Execute("INSERT INTO T (A) VALUES ('" + std::string(5000, 'x') + "')");
+    });
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->PrimaryResultCode(), SQLITE_FULL);
+    EXPECT_EQ(full->Condition(), DatabaseCondition::Full);
+}
+
+TEST_F(DatabaseConditionTest, AFileOfANewerSchemaIsToldApartFromAStatementError) {
+    db::ApplySchema(*connection);
+    const auto unknownColumn = [&] {
+        return FailureOf([&] { (void)connection->Query("SELECT IE91_LATER FROM IE91_NSOFILES"); });
+    };
+    const auto current = unknownColumn();
+    ASSERT_TRUE(current);
+    EXPECT_EQ(current->SqlState(), "42000");
+    EXPECT_EQ(current->Condition(), DatabaseCondition::None);
+
+    Native("INSERT INTO KVAD_SCHEMA_VERSION (SCHEMA_VERSION, SCHEMA_SCRIPT, SCHEMA_APPLIED) "
+           "VALUES (99, 'later', '2030-01-01')");
+    const auto newer = unknownColumn();
+    ASSERT_TRUE(newer);
+    EXPECT_EQ(newer->Condition(), DatabaseCondition::NewerSchema);
+    const auto applied = FailureOf([&] { (void)db::ApplySchema(*connection); });
+    ASSERT_TRUE(applied);
+    EXPECT_EQ(applied->Condition(), DatabaseCondition::NewerSchema);
+    EXPECT_EQ(db::SchemaVersion(*connection), 99);
+}
+
+TEST_F(DatabaseConditionTest, AValueTheTranslationRefusesGetsItsSqlStateFromItsCode) {
+    const auto refusal = [&](const std::string& sql) {
+        auto error = FailureOf([&] { (void)connection->Query(sql); });
+        EXPECT_TRUE(error) << sql;
+        return error.value_or(DbError("", "", ""));
+    };
+    const DbError number = refusal("SELECT CONVERT(INT, 'x') AS N");
+    EXPECT_EQ(number.SqlState(), "22018");
+    EXPECT_EQ(number.ResultCode(), db::FunctionRefusalCode(db::FunctionRefusal::ValueConversion));
+    EXPECT_EQ(number.PrimaryResultCode(), SQLITE_ERROR);
+    EXPECT_EQ(number.Condition(), DatabaseCondition::None);
+    EXPECT_EQ(refusal("SELECT CONVERT(DATETIME, 'x') AS D").SqlState(), "22007");
+    EXPECT_EQ(refusal("SELECT CONVERT(TINYINT, 300) AS N").SqlState(), "22003");
 }
 
 TEST_F(DatabaseConditionTest, ASchemaVersionOfAFreshFileLeavesNoErrorBehind) {
@@ -55,6 +111,7 @@ TEST_F(DatabaseConditionTest, ASchemaVersionOfAFreshFileLeavesNoErrorBehind) {
     EXPECT_TRUE(connection->Errors().empty());
     db::ApplySchema(*connection);
     EXPECT_TRUE(connection->Errors().empty());
+    EXPECT_FALSE(db::IsReadOnly(*connection));
 }
 
 } // namespace

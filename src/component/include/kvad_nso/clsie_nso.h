@@ -176,6 +176,11 @@ class CLSIE_NSO : public ComObject {
     /// find again the result rows of orders processed earlier. Resets Stato;
     /// kaErrNessunDatoDaElaborare when no chain is selected.
     void AssignProcessingCodes();
+    /// The condition of the database in the last failure, for a host to act on: busy (another
+    /// program holds it), read-only, full, not a database, cannot be opened, or written by a newer
+    /// program; None when the last failure was not the database's or nothing failed. Errore
+    /// carries the database's text, not its condition. Reset where Stato is reset.
+    [[nodiscard]] DatabaseCondition LastDatabaseCondition() const noexcept;
 
     // Event.
     /// Adds an OnProgress listener; returns a token for RemoveOnProgress.

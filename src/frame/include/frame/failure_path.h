@@ -51,6 +51,9 @@ struct GuardOptions {
 /// class 22: a date, number or text it cannot convert or hold).
 [[nodiscard]] bool IsDatabaseFault(const std::exception_ptr& error) noexcept;
 
+/// The database condition a DbError carries; None for any other error.
+[[nodiscard]] DatabaseCondition DatabaseConditionOf(const std::exception_ptr& error) noexcept;
+
 /// Counts a database fault that a routine caught itself instead of ending through the failure
 /// path (the download of a document clears its errors).
 void NoteDatabaseFault(NsoState& state, const std::exception_ptr& error);
@@ -60,7 +63,8 @@ void NoteDatabaseFault(NsoState& state, const std::exception_ptr& error);
 /// failure path with the database's text.
 [[noreturn]] void RethrowDatabaseFault(NsoState& state);
 
-/// Runs the handler steps for a failure of `routine`.
+/// Runs the handler steps for a failure of `routine`; the error's database condition becomes
+/// the state's last one.
 void HandleFailure(NsoState& state, std::string_view routine, const std::exception_ptr& error,
                    const GuardOptions& options);
 

@@ -51,6 +51,9 @@ struct NsoState {
     std::string lastFailureDescription;
     std::int32_t databaseFaults = 0;
     std::exception_ptr lastDatabaseFault;
+    // The database condition of the last failure (None when it was not the database's), for
+    // hosts: Errore's text does not carry it. Reset with Stato.
+    DatabaseCondition lastDatabaseCondition = DatabaseCondition::None;
 
     // OnProgress listeners with their tokens.
     std::vector<std::pair<int, ProgressListener>> progressListeners;
@@ -88,7 +91,8 @@ void RaiseOnProgress(NsoState& state, kaenumTipoOperazione operation, std::int32
 /// The company code as it is written into statements: its text form, unquoted.
 [[nodiscard]] std::string SqlCodiceDitta(const NsoState& state);
 
-/// Resets Stato to kaOK and Errore to "", as the operations that start afresh do.
+/// Resets Stato to kaOK, Errore to "" and the last database condition to None, as the operations
+/// that start afresh do.
 void ResetStatus(NsoState& state);
 
 /// Shows the host's busy pointer (true) or its default pointer (false); a host that is missing

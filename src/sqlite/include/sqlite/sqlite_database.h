@@ -3,7 +3,6 @@
 
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include "kvad_nso/connection.h"
 
@@ -17,7 +16,10 @@ struct OpenOptions {
 };
 
 /// Opens a database file (":memory:" for a private in-memory database) as a connection that
-/// runs the component's T-SQL. Throws DbError when the file cannot be opened.
+/// runs the component's T-SQL. Throws DbError when the file cannot be opened, with SQLite's
+/// result code and its condition (CannotOpen, NotDatabase, Busy, ...). A statement that fails
+/// on the connection throws DbError with the same; one that cannot be prepared or translated
+/// on a file whose schema version is newer than this build knows has condition NewerSchema.
 [[nodiscard]] std::shared_ptr<Connection> OpenSqlite(const std::string& path,
                                                      const OpenOptions& options = {});
 
@@ -25,27 +27,14 @@ struct OpenOptions {
 /// not writable by this process, or it lies on a read-only file system).
 [[nodiscard]] bool IsReadOnly(Connection& connection);
 
-/// Conditions of the database itself that a user can meet and act on.
-enum class DatabaseCondition {
-    None,        ///< the text names none of the conditions below
-    ReadOnly,    ///< the file cannot be written
-    Busy,        ///< another connection holds the lock longer than the busy timeout
-    Full,        ///< the disk (or the database's size limit) is full
-    NotDatabase, ///< the file is not a database, or is damaged
-    CannotOpen,  ///< the file or its folder cannot be opened
-};
-
-/// The condition an error text of this backend reports (a provider error's description, or a
-/// component's error text that quotes it).
-[[nodiscard]] DatabaseCondition ConditionOf(std::string_view errorText);
-
 /// Runs SQLite's own SQL (one or more statements, e.g. a schema script) on a connection made by
 /// OpenSqlite, bypassing the T-SQL translation. Throws DbError.
 void ExecuteNativeScript(Connection& connection, const std::string& sql);
 
 /// Applies the schema scripts that the file does not have yet, in version order, each in its
 /// own transaction. Idempotent. With `upTo` above 0, stops after that version (to test an
-/// upgrade from it). Returns the schema version the file has afterwards.
+/// upgrade from it). Returns the schema version the file has afterwards. Throws DbError, with
+/// condition NewerSchema for a file whose version is newer than LatestSchemaVersion().
 int ApplySchema(Connection& connection, int upTo = 0);
 
 /// The schema version recorded in the file (0 for a file without the schema).

@@ -21,17 +21,21 @@ class Refusal : public std::runtime_error {
 class ComponentFailure : public std::runtime_error {
   public:
     /// `task` says in plain words what the call was for ("reading the chains").
-    ComponentFailure(std::string task, kaEnumNSOErrStato stato, std::string errore);
+    ComponentFailure(std::string task, kaEnumNSOErrStato stato, std::string errore,
+                     DatabaseCondition condition = DatabaseCondition::None);
 
     [[nodiscard]] const std::string& Task() const noexcept { return task_; }
     [[nodiscard]] kaEnumNSOErrStato Stato() const noexcept { return stato_; }
     /// The component's Errore: its own account of the failure.
     [[nodiscard]] const std::string& Errore() const noexcept { return errore_; }
+    /// The condition of the database behind the failure (LastDatabaseCondition), if any.
+    [[nodiscard]] DatabaseCondition Condition() const noexcept { return condition_; }
 
   private:
     std::string task_;
     kaEnumNSOErrStato stato_;
     std::string errore_;
+    DatabaseCondition condition_;
 };
 
 /// A stored value as a clerk reads it: dates as dd/mm/yyyy, numbers and texts without trailing

@@ -1,0 +1,261 @@
+#include "hardened_parser.h"
+
+#include <libxml/parserInternals.h>
+#include <libxml/xmlerror.h>
+
+#include <algorithm>
+#include <climits>
+
+#include "raw_text.h"
+
+namespace kvad::xml {
+
+namespace {
+
+struct ParseState {
+    Limits limits;
+    int maxDepth = 0;
+    bool buildTree = true;
+    std::size_t nodes = 0;
+    int depth = 0;
+    bool inText = false; // consecutive character events make one text node
+    std::string refusal; // our own reason to stop
+    Problem refusalKind = Problem::None;
+    std::string firstError; // libxml2's first error, with its line
+    startElementNsSAX2Func startElementNs = nullptr;
+    endElementNsSAX2Func endElementNs = nullptr;
+    charactersSAXFunc characters = nullptr;
+    charactersSAXFunc ignorableWhitespace = nullptr;
+    charactersSAXFunc cdataBlock = nullptr;
+    commentSAXFunc comment = nullptr;
+    processingInstructionSAXFunc processingInstruction = nullptr;
+};
+
+xmlParserCtxtPtr ParserOf(void* ctx) noexcept {
+    return static_cast<xmlParserCtxtPtr>(ctx);
+}
+ParseState& StateOf(void* ctx) noexcept {
+    return *static_cast<ParseState*>(ParserOf(ctx)->_private);
+}
+
+void Refuse(void* ctx, Problem kind, std::string reason) {
+    ParseState& state = StateOf(ctx);
+    if (state.refusal.empty()) {
+        state.refusal = std::move(reason);
+        state.refusalKind = kind;
+    }
+    ParserOf(ctx)->wellFormed = 0;
+    xmlStopParser(ParserOf(ctx));
+}
+
+/// Counts `added` nodes; false (and the parser stopped) when that passes the limit.
+bool CountNodes(void* ctx, std::size_t added) {
+    ParseState& state = StateOf(ctx);
+    state.nodes += added;
+    if (state.nodes <= state.limits.maxNodes) {
+        return true;
+    }
+    Refuse(ctx, Problem::OverLimits,
+           "il documento supera il numero massimo di nodi (" +
+               std::to_string(state.limits.maxNodes) + ")");
+    return false;
+}
+
+void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri,
+                    int nbNamespaces, const xmlChar** namespaces, int nbAttributes, int nbDefaulted,
+                    const xmlChar** attributes) {
+    ParseState& state = StateOf(ctx);
+    state.inText = false;
+    if (++state.depth > state.maxDepth) {
+        Refuse(ctx, Problem::OverLimits,
+               "il documento supera la profondità massima di annidamento (" +
+                   std::to_string(state.maxDepth) + " livelli)");
+        return;
+    }
+    if (CountNodes(ctx, 1 + static_cast<std::size_t>(nbNamespaces) +
+                            static_cast<std::size_t>(nbAttributes)) &&
+        state.buildTree) {
+        state.startElementNs(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes,
+                             nbDefaulted, attributes);
+    }
+}
+
+void OnEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri) {
+    ParseState& state = StateOf(ctx);
+    state.inText = false;
+    --state.depth;
+    if (state.buildTree) {
+        state.endElementNs(ctx, localname, prefix, uri);
+    }
+}
+
+void OnText(void* ctx, charactersSAXFunc handler, const xmlChar* text, int len) {
+    ParseState& state = StateOf(ctx);
+    if (!state.inText) {
+        state.inText = true;
+        if (!CountNodes(ctx, 1)) {
+            return;
+        }
+    }
+    if (state.buildTree) {
+        handler(ctx, text, len);
+    }
+}
+void OnCharacters(void* ctx, const xmlChar* text, int len) {
+    OnText(ctx, StateOf(ctx).characters, text, len);
+}
+void OnIgnorableWhitespace(void* ctx, const xmlChar* text, int len) {
+    OnText(ctx, StateOf(ctx).ignorableWhitespace, text, len);
+}
+void OnCdataBlock(void* ctx, const xmlChar* text, int len) {
+    ParseState& state = StateOf(ctx);
+    state.inText = false;
+    if (CountNodes(ctx, 1) && state.buildTree) {
+        state.cdataBlock(ctx, text, len);
+    }
+}
+void OnComment(void* ctx, const xmlChar* text) {
+    ParseState& state = StateOf(ctx);
+    state.inText = false;
+    if (CountNodes(ctx, 1) && state.buildTree) {
+        state.comment(ctx, text);
+    }
+}
+void OnProcessingInstruction(void* ctx, const xmlChar* target, const xmlChar* data) {
+    ParseState& state = StateOf(ctx);
+    state.inText = false;
+    if (CountNodes(ctx, 1) && state.buildTree) {
+        state.processingInstruction(ctx, target, data);
+    }
+}
+
+// Second wall behind the DOCTYPE check: a declaration that got through stops the parser, and
+// no entity is ever resolved from outside.
+void OnInternalSubset(void* ctx, const xmlChar* /*name*/, const xmlChar* /*externalId*/,
+                      const xmlChar* /*systemId*/) {
+    Refuse(ctx, Problem::Doctype, "il documento contiene una DOCTYPE, non ammessa");
+}
+xmlParserInputPtr OnResolveEntity(void* ctx, const xmlChar* /*publicId*/, const xmlChar* systemId) {
+    Refuse(ctx, Problem::Doctype,
+           "il documento richiede una risorsa esterna, non ammessa: " +
+               std::string(systemId != nullptr ? Chars(systemId) : ""));
+    return nullptr;
+}
+
+void OnParserError(void* ctx, xmlErrorPtr error) {
+    if (error == nullptr || error->level < XML_ERR_ERROR || ctx == nullptr) {
+        return;
+    }
+    ParseState& state = StateOf(ctx);
+    if (!state.firstError.empty()) {
+        return;
+    }
+    state.firstError = "il documento non è XML ben formato (riga " + std::to_string(error->line) +
+                       "): " + TrimXmlSpace(error->message != nullptr ? error->message : "");
+}
+
+/// An upper bound of the nodes the text can hold: every element, comment, instruction and
+/// CDATA section opens with '<', every attribute has '=', every text node follows a '>'.
+std::size_t NodeUpperBound(std::string_view text) noexcept {
+    std::size_t bound = 1;
+    for (const char c : text) {
+        bound += static_cast<std::size_t>(c == '<' || c == '=' || c == '>');
+    }
+    return bound;
+}
+
+/// One parse of the text. With `buildTree` false only the limits and well-formedness are
+/// checked and the result is null even on success (`error` stays empty).
+DocPtr RunParser(std::string_view text, const Limits& limits, bool buildTree, std::string& error,
+                 Problem& problem) {
+    ParseState state;
+    state.limits = limits;
+    // libxml2 refuses deeper documents on its own (its limit is lifted only by the HUGE option,
+    // never used): the smaller of the two applies, with our message.
+    state.maxDepth =
+        std::min(limits.maxDepth, static_cast<int>(std::min<unsigned>(xmlParserMaxDepth, INT_MAX)));
+    state.buildTree = buildTree;
+    const GenericErrorSilencer silencer;
+    const ParserCtxtPtr ctxt(xmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size())));
+    if (!ctxt || ctxt->sax == nullptr) {
+        problem = Problem::NoMemory;
+        error = "memoria insufficiente per analizzare il documento";
+        return nullptr;
+    }
+    // Never NOENT, DTDLOAD, DTDATTR or HUGE: entities stay unexpanded and libxml2's own
+    // limits stay on. The text is UTF-8 whatever its declaration says.
+    xmlCtxtUseOptions(ctxt.get(), XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
+                                      XML_PARSE_COMPACT | XML_PARSE_BIG_LINES |
+                                      XML_PARSE_IGNORE_ENC);
+    ctxt->_private = &state;
+    xmlSAXHandler& sax = *ctxt->sax;
+    state.startElementNs = sax.startElementNs;
+    state.endElementNs = sax.endElementNs;
+    state.characters = sax.characters;
+    state.ignorableWhitespace = sax.ignorableWhitespace;
+    state.cdataBlock = sax.cdataBlock;
+    state.comment = sax.comment;
+    state.processingInstruction = sax.processingInstruction;
+    if (state.startElementNs == nullptr || state.endElementNs == nullptr ||
+        state.characters == nullptr || state.ignorableWhitespace == nullptr ||
+        state.cdataBlock == nullptr || state.comment == nullptr ||
+        state.processingInstruction == nullptr) {
+        problem = Problem::NoMemory;
+        error = "analizzatore XML non configurato";
+        return nullptr;
+    }
+    sax.startElementNs = OnStartElement;
+    sax.endElementNs = OnEndElement;
+    sax.characters = OnCharacters;
+    sax.ignorableWhitespace = OnIgnorableWhitespace;
+    sax.cdataBlock = OnCdataBlock;
+    sax.comment = OnComment;
+    sax.processingInstruction = OnProcessingInstruction;
+    sax.internalSubset = OnInternalSubset;
+    sax.externalSubset = nullptr;
+    sax.resolveEntity = OnResolveEntity;
+    sax.serror = OnParserError;
+    sax.error = nullptr;
+    sax.warning = nullptr;
+
+    xmlParseDocument(ctxt.get());
+    DocPtr doc(ctxt->myDoc);
+    ctxt->myDoc = nullptr;
+
+    if (!state.refusal.empty()) {
+        problem = state.refusalKind;
+        error = state.refusal;
+        return nullptr;
+    }
+    // A namespace error (an undeclared prefix) leaves a tree whose names are not what the
+    // text says: refused like any other well-formedness error.
+    if (ctxt->wellFormed == 0 || ctxt->nsWellFormed == 0 || !doc ||
+        (buildTree && xmlDocGetRootElement(doc.get()) == nullptr)) {
+        problem = Problem::NotWellFormed;
+        error = !state.firstError.empty() ? state.firstError : "il documento non è XML ben formato";
+        return nullptr;
+    }
+    if (doc->intSubset != nullptr || doc->extSubset != nullptr) {
+        problem = Problem::Doctype;
+        error = "il documento contiene una DOCTYPE, non ammessa";
+        return nullptr;
+    }
+    return buildTree ? std::move(doc) : nullptr;
+}
+
+} // namespace
+
+DocPtr ParseHardened(std::string_view text, const Limits& limits, std::string& error,
+                     Problem& problem) {
+    // A text that may hold more nodes than allowed is counted first without building the tree,
+    // so that refusing it costs no memory. Orders are far below the bound and parse once.
+    if (text.size() >= limits.maxNodes && NodeUpperBound(text) > limits.maxNodes) {
+        (void)RunParser(text, limits, false, error, problem);
+        if (!error.empty()) {
+            return nullptr;
+        }
+    }
+    return RunParser(text, limits, true, error, problem);
+}
+
+} // namespace kvad::xml

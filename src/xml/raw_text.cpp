@@ -1,0 +1,207 @@
+#include "raw_text.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+#include "kvad_nso/text.h"
+
+namespace kvad::xml {
+
+namespace {
+
+std::size_t LineAt(std::string_view text, std::size_t offset) {
+    return 1 + static_cast<std::size_t>(std::count(
+                   text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+}
+
+/// Where the run of ASCII bytes from `i` ends: the bulk of an order, checked eight bytes at a
+/// time.
+std::size_t AsciiRunEnd(const unsigned char* p, std::size_t i, std::size_t n) noexcept {
+    while (i + 8 <= n) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p + i, sizeof word);
+        if ((word & 0x8080808080808080ULL) != 0) {
+            break;
+        }
+        i += 8;
+    }
+    while (i < n && p[i] < 0x80) {
+        ++i;
+    }
+    return i;
+}
+
+/// The length of the valid UTF-8 sequence that starts at `i` with a byte of 0x80 or above; 0
+/// when it is not one.
+std::size_t Utf8SequenceAt(const unsigned char* p, std::size_t i, std::size_t n) noexcept {
+    const unsigned char c = p[i];
+    std::size_t len = 0;
+    // The range of the second byte, narrower after the leads of overlong forms, surrogates and
+    // code points above U+10FFFF.
+    unsigned char lo = 0x80;
+    unsigned char hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        lo = c == 0xE0 ? 0xA0 : 0x80;
+        hi = c == 0xED ? 0x9F : 0xBF;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        lo = c == 0xF0 ? 0x90 : 0x80;
+        hi = c == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (i + len > n || p[i + 1] < lo || p[i + 1] > hi) {
+        return 0;
+    }
+    for (std::size_t k = 2; k < len; ++k) {
+        if (p[i + k] < 0x80 || p[i + k] > 0xBF) {
+            return 0;
+        }
+    }
+    return len;
+}
+
+/// Text that is not UTF-8: the reason, naming the encoding the text declares when it declares
+/// one other than UTF-8 (bytes that were never turned into text).
+std::string NotUtf8(std::string_view text, const std::string& what) {
+    std::string_view body = text;
+    if (body.substr(0, 3) == "\xEF\xBB\xBF") {
+        body.remove_prefix(3);
+    }
+    if (const std::string_view enc = DeclaredEncoding(body);
+        !enc.empty() && !EqualsNoCase(enc, "UTF-8") && !EqualsNoCase(enc, "UTF8")) {
+        return "il documento dichiara la codifica '" + std::string(enc) +
+               "', che non è stato possibile leggere: " + what;
+    }
+    return "il documento " + what;
+}
+
+} // namespace
+
+bool IsXmlSpace(char c) noexcept {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+std::size_t FirstInvalidUtf8(std::string_view text) noexcept {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = AsciiRunEnd(p, 0, n);
+    while (i < n) {
+        const std::size_t len = Utf8SequenceAt(p, i, n);
+        if (len == 0) {
+            return i;
+        }
+        i = AsciiRunEnd(p, i + len, n);
+    }
+    return std::string_view::npos;
+}
+
+bool PrologHasDoctype(std::string_view text) noexcept {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (IsXmlSpace(text[pos])) {
+            ++pos;
+            continue;
+        }
+        const std::string_view rest = text.substr(pos);
+        if (rest.substr(0, 9) == "<!DOCTYPE") {
+            return true;
+        }
+        std::string_view close;
+        if (rest.substr(0, 2) == "<?") {
+            close = "?>";
+        } else if (rest.substr(0, 4) == "<!--") {
+            close = "-->";
+        } else {
+            return false; // the root element, or text the parser will refuse
+        }
+        const std::size_t end = text.find(close, pos + 2);
+        if (end == std::string_view::npos) {
+            return false;
+        }
+        pos = end + close.size();
+    }
+    return false;
+}
+
+std::string CheckRawText(std::string_view text, const Limits& limits, Problem& problem) {
+    const std::size_t cap = std::min<std::size_t>(limits.maxBytes, INT_MAX);
+    problem = Problem::TooLarge;
+    if (text.size() > cap) {
+        return "il documento supera la dimensione massima ammessa (" + std::to_string(text.size()) +
+               " byte, limite " + std::to_string(cap) + ")";
+    }
+    problem = Problem::Encoding;
+    if (text.size() >= 2 &&
+        ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'))) {
+        return "il documento è codificato in UTF-16, ammesso solo UTF-8";
+    }
+    if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+        return NotUtf8(text, "contiene byte nulli alla riga " + std::to_string(LineAt(text, nul)) +
+                                 ": non è testo UTF-8");
+    }
+    if (const std::size_t bad = FirstInvalidUtf8(text); bad != std::string_view::npos) {
+        return NotUtf8(text, "contiene una sequenza UTF-8 non valida alla riga " +
+                                 std::to_string(LineAt(text, bad)) + " (byte " +
+                                 std::to_string(bad) + ")");
+    }
+    std::string_view body = text;
+    if (body.substr(0, 3) == "\xEF\xBB\xBF") {
+        body.remove_prefix(3);
+    }
+    problem = Problem::Empty;
+    if (std::all_of(body.begin(), body.end(), IsXmlSpace)) {
+        return "il documento è vuoto";
+    }
+    problem = Problem::Doctype;
+    if (PrologHasDoctype(body)) {
+        return "il documento contiene una DOCTYPE, non ammessa";
+    }
+    problem = Problem::None;
+    return {};
+}
+
+std::string TrimXmlSpace(std::string_view text) {
+    const auto first = std::find_if_not(text.begin(), text.end(), IsXmlSpace);
+    const auto last = std::find_if_not(text.rbegin(), text.rend(), IsXmlSpace).base();
+    return first < last ? std::string(first, last) : std::string();
+}
+
+std::string_view DeclaredEncoding(std::string_view text) {
+    if (text.substr(0, 5) != "<?xml" || text.size() < 6 || !IsXmlSpace(text[5])) {
+        return {};
+    }
+    const std::size_t end = text.find("?>");
+    const std::string_view decl = text.substr(0, end);
+    std::size_t pos = decl.find("encoding");
+    if (pos == std::string_view::npos) {
+        return {};
+    }
+    pos += 8;
+    while (pos < decl.size() && IsXmlSpace(decl[pos])) {
+        ++pos;
+    }
+    if (pos >= decl.size() || decl[pos] != '=') {
+        return {};
+    }
+    ++pos;
+    while (pos < decl.size() && IsXmlSpace(decl[pos])) {
+        ++pos;
+    }
+    if (pos >= decl.size() || (decl[pos] != '"' && decl[pos] != '\'')) {
+        return {};
+    }
+    const char quote = decl[pos++];
+    const std::size_t close = decl.find(quote, pos);
+    if (close == std::string_view::npos) {
+        return {};
+    }
+    return decl.substr(pos, close - pos);
+}
+
+} // namespace kvad::xml

@@ -1,0 +1,30 @@
+#pragma once
+// Checks on a document's raw bytes before the parser sees them: size, UTF-8, a document type
+// declaration in the prolog, nothing but white space.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "xml/xml_document.h"
+
+namespace kvad::xml {
+
+/// Blank, tab, CR or LF: XML's white space.
+[[nodiscard]] bool IsXmlSpace(char c) noexcept;
+
+/// Offset of the first byte that does not start a valid UTF-8 sequence (overlong forms,
+/// surrogates and code points above U+10FFFF are invalid), or npos.
+[[nodiscard]] std::size_t FirstInvalidUtf8(std::string_view text) noexcept;
+
+/// True when the prolog (before the first element) holds a document type declaration. Only
+/// the prolog can carry one in a well-formed document.
+[[nodiscard]] bool PrologHasDoctype(std::string_view text) noexcept;
+
+/// The reason the raw text cannot be parsed, with its kind in `problem`, or empty (and
+/// Problem::None). The text is UTF-8 whatever its declaration says: a declaration names the
+/// encoding of the bytes the text was read from.
+[[nodiscard]] std::string CheckRawText(std::string_view text, const Limits& limits,
+                                       Problem& problem);
+
+} // namespace kvad::xml

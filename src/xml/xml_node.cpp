@@ -1,0 +1,219 @@
+// The nodes of a loaded document: names, text, children, attributes and XPath selections.
+#include "xml/xml_document.h"
+
+#include <string>
+#include <vector>
+
+#include "document_impl.h"
+#include "libxml_handles.h"
+#include "xpath_expressions.h"
+
+namespace kvad::xml {
+
+namespace {
+
+void RequireNode(const xmlNode* node) {
+    if (node == nullptr) {
+        ThrowObjectNotSet();
+    }
+}
+
+} // namespace
+
+bool Node::IsElement() const noexcept {
+    return node_ != nullptr && node_->type == XML_ELEMENT_NODE;
+}
+
+std::string Node::LocalName() const {
+    RequireNode(node_);
+    switch (node_->type) {
+    case XML_ELEMENT_NODE:
+    case XML_ATTRIBUTE_NODE:
+    case XML_PI_NODE:
+        return Chars(node_->name);
+    default:
+        return {};
+    }
+}
+
+std::string Node::Name() const {
+    RequireNode(node_);
+    switch (node_->type) {
+    case XML_ELEMENT_NODE:
+    case XML_ATTRIBUTE_NODE:
+        return QualifiedNameOf(node_->ns != nullptr ? node_->ns->prefix : nullptr, node_->name);
+    case XML_PI_NODE:
+        return Chars(node_->name);
+    case XML_TEXT_NODE:
+        return "#text";
+    case XML_CDATA_SECTION_NODE:
+        return "#cdata-section";
+    case XML_COMMENT_NODE:
+        return "#comment";
+    case XML_DOCUMENT_NODE:
+        return "#document";
+    default:
+        return {};
+    }
+}
+
+std::string Node::Text() const {
+    RequireNode(node_);
+    return TakeString(xmlNodeGetContent(node_));
+}
+
+std::vector<Node> Node::ChildNodes() const {
+    RequireNode(node_);
+    std::vector<Node> result;
+    for (xmlNodePtr child = node_->children; child != nullptr; child = child->next) {
+        result.push_back(Node(child, document_));
+    }
+    return result;
+}
+
+Node Node::FirstChild() const {
+    RequireNode(node_);
+    return node_->children != nullptr ? Node(node_->children, document_) : Node();
+}
+
+Node Node::NextSibling() const {
+    RequireNode(node_);
+    return node_->next != nullptr ? Node(node_->next, document_) : Node();
+}
+
+bool Node::HasLocalName(std::string_view name) const {
+    RequireNode(node_);
+    switch (node_->type) {
+    case XML_ELEMENT_NODE:
+    case XML_ATTRIBUTE_NODE:
+    case XML_PI_NODE:
+        return name == Chars(node_->name);
+    default:
+        return name.empty();
+    }
+}
+
+std::vector<Attribute> Node::Attributes() const {
+    RequireNode(node_);
+    std::vector<Attribute> result;
+    if (node_->type != XML_ELEMENT_NODE) {
+        return result;
+    }
+    for (const xmlNs* ns = node_->nsDef; ns != nullptr; ns = ns->next) {
+        std::string name = "xmlns";
+        if (ns->prefix != nullptr) {
+            name += ':';
+            name += Chars(ns->prefix);
+        }
+        result.push_back({std::move(name), ns->href != nullptr ? Chars(ns->href) : ""});
+    }
+    for (xmlAttrPtr attr = node_->properties; attr != nullptr; attr = attr->next) {
+        result.push_back(
+            {QualifiedNameOf(attr->ns != nullptr ? attr->ns->prefix : nullptr, attr->name),
+             TakeString(xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attr)))});
+    }
+    return result;
+}
+
+std::vector<Attribute> Node::AttributesNamedLike(std::string_view part) const {
+    RequireNode(node_);
+    std::vector<Attribute> result;
+    if (node_->type != XML_ELEMENT_NODE) {
+        return result;
+    }
+    // A qualified name holds `part` in its prefix or in its local name, never across the colon
+    // (a part with a colon is looked for in the whole name).
+    const auto holds = [part](const xmlChar* prefix, const xmlChar* name) {
+        if (part.find(':') != std::string_view::npos) {
+            return QualifiedNameOf(prefix, name).find(part) != std::string::npos;
+        }
+        return (prefix != nullptr &&
+                std::string_view(Chars(prefix)).find(part) != std::string_view::npos) ||
+               (name != nullptr &&
+                std::string_view(Chars(name)).find(part) != std::string_view::npos);
+    };
+    static const xmlChar* const kXmlns = reinterpret_cast<const xmlChar*>("xmlns");
+    for (const xmlNs* ns = node_->nsDef; ns != nullptr; ns = ns->next) {
+        const bool named =
+            ns->prefix != nullptr ? holds(kXmlns, ns->prefix) : holds(nullptr, kXmlns);
+        if (named) {
+            std::string name = "xmlns";
+            if (ns->prefix != nullptr) {
+                name += ':';
+                name += Chars(ns->prefix);
+            }
+            result.push_back({std::move(name), ns->href != nullptr ? Chars(ns->href) : ""});
+        }
+    }
+    for (xmlAttrPtr attr = node_->properties; attr != nullptr; attr = attr->next) {
+        if (holds(attr->ns != nullptr ? attr->ns->prefix : nullptr, attr->name)) {
+            result.push_back(
+                {QualifiedNameOf(attr->ns != nullptr ? attr->ns->prefix : nullptr, attr->name),
+                 TakeString(xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attr)))});
+        }
+    }
+    return result;
+}
+
+namespace {
+
+/// The nodes of an XPath result; namespace nodes are copies that die with the result, so an
+/// expression selecting them is refused.
+const xmlNodeSet* NodeSetOf(const xmlXPathObject& result, std::string_view expression) {
+    const xmlNodeSet* set = result.nodesetval;
+    if (set == nullptr) {
+        return nullptr;
+    }
+    for (int i = 0; i < set->nodeNr; ++i) {
+        if (set->nodeTab[i]->type == XML_NAMESPACE_DECL) {
+            throw VbError(kXPathErrorNumber, "L'espressione XPath \"" + std::string(expression) +
+                                                 "\" seleziona nodi di namespace, non gestiti");
+        }
+    }
+    return set;
+}
+
+} // namespace
+
+Node Node::SelectSingleNode(std::string_view xpath) const {
+    RequireNode(node_);
+    if (const ChildPath* path = ChildPathOf(xpath)) {
+        xmlNodePtr first = nullptr;
+        if (document_->impl_->Walk(node_, *path, [&](xmlNodePtr found) {
+                first = found;
+                return false;
+            })) {
+            return first != nullptr ? Node(first, document_) : Node();
+        }
+    }
+    const XPathObjectPtr result = document_->impl_->Evaluate(node_, xpath);
+    const xmlNodeSet* set = NodeSetOf(*result, xpath);
+    if (set == nullptr || set->nodeNr == 0) {
+        return {};
+    }
+    return {set->nodeTab[0], document_};
+}
+
+std::vector<Node> Node::SelectNodes(std::string_view xpath) const {
+    RequireNode(node_);
+    if (const ChildPath* path = ChildPathOf(xpath)) {
+        std::vector<Node> nodes;
+        if (document_->impl_->Walk(node_, *path, [&](xmlNodePtr found) {
+                nodes.push_back(Node(found, document_));
+                return true;
+            })) {
+            return nodes;
+        }
+    }
+    const XPathObjectPtr result = document_->impl_->Evaluate(node_, xpath);
+    std::vector<Node> nodes;
+    if (const xmlNodeSet* set = NodeSetOf(*result, xpath); set != nullptr) {
+        nodes.reserve(static_cast<std::size_t>(set->nodeNr));
+        for (int i = 0; i < set->nodeNr; ++i) {
+            nodes.push_back(Node(set->nodeTab[i], document_));
+        }
+    }
+    return nodes;
+}
+
+} // namespace kvad::xml
