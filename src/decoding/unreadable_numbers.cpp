@@ -237,9 +237,7 @@ class Reporter {
 void ReportUnreadableNumbers(NsoState& state, std::int32_t fId) {
     Guard(state, "ReportUnreadableNumbers", [&] {
         const std::string id = std::to_string(fId);
-        Conn(state).Execute("DELETE FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91 = " + id +
-                            " AND IE98_CODE_IE97 = " + std::to_string(message::kUnreadableNumber) +
-                            " AND IE98_CONTESTO = " + std::to_string(Contesto_DecodificaDati));
+        DeleteLogEntries(state, fId, message::kUnreadableNumber, Contesto_DecodificaDati);
         std::vector<KeptNumber> numbers;
         {
             auto kept = Conn(state).Query(

@@ -9,6 +9,7 @@
 #include "import/chain_outcomes.h"
 #include "import/dati_aggiuntivi.h"
 #include "import/esito_ordine.h"
+#include "import_members.h"
 #include "import/importa_singolo_ordine.h"
 #include "kvad_nso/codes.h"
 #include "kvad_nso/errors.h"
@@ -109,7 +110,7 @@ void CloseSupersededOrders(NsoState& state, std::string list, std::int32_t mainI
 
 // Commits the chain's transaction when it succeeded, rolls it back otherwise.
 void EndChainTransaction(NsoState& state, ImportMembers& members) {
-    if (members.livelloTransazione == 0) {
+    if (members.transactionLevel == 0) {
         return;
     }
     if (state.Stato == kaOK) {
@@ -117,7 +118,7 @@ void EndChainTransaction(NsoState& state, ImportMembers& members) {
     } else {
         Conn(state).RollbackTrans();
     }
-    members.livelloTransazione = 0;
+    members.transactionLevel = 0;
 }
 
 // One chain: its documents imported or marked processed, its superseded ERP orders closed, its
@@ -130,8 +131,8 @@ void ImportChain(NsoState& state, ImportMembers& members, Recordset& main, Recor
     std::vector<ImportAttempt> attempts;
     ResetStatus(state);
     RaiseOnProgress(state, kaOperazioneImport, position, total, ProgressMessage(main));
-    if (state.Transazione && members.livelloTransazione == 0) {
-        members.livelloTransazione = Conn(state).BeginTrans();
+    if (state.Transazione && members.transactionLevel == 0) {
+        members.transactionLevel = Conn(state).BeginTrans();
     }
 
     const std::int32_t mainId = main.Value("IE91_ID").ToLong();
@@ -142,7 +143,7 @@ void ImportChain(NsoState& state, ImportMembers& members, Recordset& main, Recor
         CloseSupersededOrders(state, DocumentsToClose(chain, parent), mainId, attempts);
     }
 
-    if (members.livelloTransazione > 0 && state.Stato == kaOK &&
+    if (members.transactionLevel > 0 && state.Stato == kaOK &&
         RecordOutcomesWithChain(state, mainId, attempts)) {
         EndChainTransaction(state, members);
         return;
@@ -157,10 +158,10 @@ void ImportaDocumenti(NsoState& state) {
     ImportMembers& members = ImportMembersOf(state);
     GuardOptions options;
     options.beforeHandler = [&] {
-        if (members.livelloTransazione == 0) {
+        if (members.transactionLevel == 0) {
             return;
         }
-        members.livelloTransazione = 0;
+        members.transactionLevel = 0;
         // The error text reports what failed, not the rollback.
         const std::vector<ProviderError> errors = Conn(state).Errors();
         try {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "frame/failure_path.h"
+#include "import_members.h"
 #include "kvad_nso/errors.h"
 #include "kvad_nso/recordset.h"
 
@@ -21,10 +22,6 @@ DocumentImport& ImportObject(NsoState& state) {
 }
 
 } // namespace
-
-ImportMembers& ImportMembersOf(NsoState& state) {
-    return state.Part<ImportMembers>();
-}
 
 void InitBOImport(NsoState& state) {
     Guard(state, "InitBOImport", [&] {

@@ -10,6 +10,7 @@
 #include "kvad_nso/text.h"
 #include "retrieval/document_intake.h"
 #include "retrieval/recupero_ordini.h"
+#include "web_service_writer.h"
 #include "ubl/expected_rows.h"
 #include "ubl/xml_loader.h"
 #include "xml/xml_document.h"
@@ -68,7 +69,7 @@ std::size_t DownloadAgain(NsoState& state, std::vector<DocumentOutcome>& documen
         state.Errore = errorText;
         return taken;
     }
-    WebServiceState& ws = WebService(state);
+    WebServiceState& ws = OwnWebService(state);
     Guard(state, routine, [&] {
         if (!state.ActiveInterface) {
             ThrowObjectNotSet();

@@ -93,7 +93,6 @@ Outcome AfterLoad(NsoState& state, std::int32_t fId, bool linkFailed) {
 } // namespace
 
 DocumentOutcome TakeInDocument(NsoState& state, std::int32_t fId, IntakeMode mode) {
-    Loader(state).lastResult = LoadResult::NotRun;
     bool downloaded = true;
     if (mode != IntakeMode::Reload) {
         downloaded = ScaricaXMLOrdine(state, fId, mode == IntakeMode::MissingXml);
@@ -101,12 +100,7 @@ DocumentOutcome TakeInDocument(NsoState& state, std::int32_t fId, IntakeMode mod
             GetOrderFromXML(state, fId, false);
         }
     } else {
-        // A reload replaces the lines, and with them their allowances, and logs its own
-        // problems again: what an earlier load left of both goes first.
-        const std::string id = std::to_string(fId);
-        Conn(state).Execute("DELETE FROM IE9A_NSOCORPOSCONTIXML WHERE IE9A_ID_IE91 = " + id);
-        Conn(state).Execute("DELETE FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91 = " + id +
-                            " AND IE98_CODE_IE97 = " + std::to_string(message::kXmlNotLoaded));
+        ClearStagingForReload(state, fId);
         GetOrderFromXML(state, fId, true);
     }
     // As the retrieval does: the link follows a load that left Stato at kaOK.
@@ -119,9 +113,8 @@ DocumentOutcome TakeInDocument(NsoState& state, std::int32_t fId, IntakeMode mod
     Outcome result;
     if (!downloaded) {
         result = {WebService(state).downloadOutcome, WebService(state).downloadProblem};
-    } else if (Loader(state).lastResult == LoadResult::NotRun) {
-        result = {IntakeOutcome::Empty, "the document is empty"};
     } else {
+        // The load ran: its account of itself is this document's.
         result = AfterLoad(state, fId, linkFailed);
     }
     WriteIntake(state, fId, result.outcome, result.reason);

@@ -8,6 +8,7 @@
 #include "kvad_nso/errors.h"
 #include "kvad_nso/text.h"
 #include "retrieval/document_intake.h"
+#include "web_service_writer.h"
 
 namespace kvad::nso {
 namespace {
@@ -24,7 +25,7 @@ HostApplication& Host(const NsoState& state) {
 // two retrievals never register the same document twice.
 bool RegisterDocument(NsoState& state, const std::string& ditta, const Variant& hubId,
                       const Variant& numero, const Variant& data, const Variant& endpoint) {
-    RetrievalReport& report = WebService(state).report;
+    RetrievalReport& report = OwnWebService(state).report;
     DocumentOutcome outcome;
     outcome.number = numero.Text();
     outcome.hubId = hubId.Text();
@@ -64,7 +65,7 @@ bool RegisterDocument(NsoState& state, const std::string& ditta, const Variant& 
 
 } // namespace
 
-NsoService& Service(NsoState& state) {
+NsoService& Service(const NsoState& state) {
     if (!WebService(state).ServizioNSO) {
         ThrowObjectNotSet();
     }
@@ -77,7 +78,8 @@ std::string RetrievalStartText(const Variant& dataImport) {
 
 void RecuperaOrdiniNSO(NsoState& state) {
     ResetStatus(state);
-    WebService(state).report = RetrievalReport{};
+    WebServiceState& ws = OwnWebService(state);
+    ws.report = RetrievalReport{};
     ShowBusyPointer(state, true);
     GuardOptions options;
     options.restorePointer = true;
@@ -98,20 +100,20 @@ void RecuperaOrdiniNSO(NsoState& state) {
             const std::string azienda = "IT" + RTrimN(Host(state).CurrentCompanyId()).Text();
             const std::string inizio = RetrievalStartText(state.Param_DataImport);
 
-            Service(state).ListOrders(azienda, inizio, WebService(state).CollezioneNSO, errorText);
+            Service(state).ListOrders(azienda, inizio, ws.CollezioneNSO, errorText);
             if (!errorText.empty()) {
                 state.Errore = errorText;
                 state.Stato = kaErrConnessioneNSO;
             } else {
                 bool nuovi = false;
-                if (WebService(state).CollezioneNSO &&
-                    WebService(state).CollezioneNSO->RecordCount() > 0) {
+                if (ws.CollezioneNSO &&
+                    ws.CollezioneNSO->RecordCount() > 0) {
                     const auto totale =
-                        static_cast<std::int32_t>(WebService(state).CollezioneNSO->RecordCount());
-                    WebService(state).report.listed = totale;
+                        static_cast<std::int32_t>(ws.CollezioneNSO->RecordCount());
+                    ws.report.listed = totale;
                     std::int32_t i = 0;
-                    for (const auto& documento : WebService(state).CollezioneNSO->Items()) {
-                        WebService(state).DocumentoNSO = documento;
+                    for (const auto& documento : ws.CollezioneNSO->Items()) {
+                        ws.DocumentoNSO = documento;
                         ++i;
                         const Variant hubId = documento->HubId();
                         const Variant numero = documento->FileDocNum();
@@ -139,7 +141,7 @@ void RecuperaOrdiniNSO(NsoState& state) {
                         rs->Update();
                     }
                 }
-                WebService(state).report.completed = true;
+                ws.report.completed = true;
             }
             NSOLogout(state);
             ShowBusyPointer(state, false);
@@ -150,7 +152,7 @@ void RecuperaOrdiniNSO(NsoState& state) {
 bool NSOLogin(NsoState& state, std::string& errorText, Variant& extra) {
     bool loggedIn = false;
     const bool ok = Guard(state, "NSOLogin", [&] {
-        WebServiceState& ws = WebService(state);
+        WebServiceState& ws = OwnWebService(state);
         ws.ServizioNSO = CreateObjectAs<NsoService>(progid::kNsoService);
         ws.DocumentoNSO = CreateObjectAs<NsoDocument>(progid::kNsoDocument);
         ws.CollezioneNSO = CreateObjectAs<NsoCollection>(progid::kNsoCollection);
@@ -174,7 +176,7 @@ bool NSOLogin(NsoState& state, std::string& errorText, Variant& extra) {
 
 bool NSOLogout(NsoState& state) {
     Guard(state, "NSOLogout", [&] {
-        WebServiceState& ws = WebService(state);
+        WebServiceState& ws = OwnWebService(state);
         ws.DocumentoNSO.reset();
         ws.CollezioneNSO.reset();
         Service(state).Terminate();
@@ -183,7 +185,7 @@ bool NSOLogout(NsoState& state) {
 }
 
 bool ScaricaXMLOrdine(NsoState& state, std::int32_t fId, bool fForzaDownload) {
-    WebServiceState& ws = WebService(state);
+    WebServiceState& ws = OwnWebService(state);
     ws.downloadOutcome = IntakeOutcome::DownloadFailed;
     ws.downloadProblem.clear();
     try {
@@ -198,16 +200,16 @@ bool ScaricaXMLOrdine(NsoState& state, std::int32_t fId, bool fForzaDownload) {
         const Variant hubId = rs->Value("IE91_HUBID");
         if (!hubId.IsBlank()) {
             std::string errorText;
-            Service(state).DownloadOrders(hubId, WebService(state).CollezioneNSO, errorText);
+            Service(state).DownloadOrders(hubId, ws.CollezioneNSO, errorText);
             if (!errorText.empty()) {
                 ws.downloadProblem = "the download failed: " + errorText;
                 return false;
             }
-            if (!WebService(state).CollezioneNSO) {
+            if (!ws.CollezioneNSO) {
                 ThrowObjectNotSet();
             }
-            WebService(state).DocumentoNSO = WebService(state).CollezioneNSO->Item(0);
-            text = WebService(state).DocumentoNSO->Content();
+            ws.DocumentoNSO = ws.CollezioneNSO->Item(0);
+            text = ws.DocumentoNSO->Content();
         }
         if (text.find('\0') != std::string::npos) {
             // Not text: the statement could not carry it, so it is not sent.

@@ -22,13 +22,14 @@ constexpr std::size_t kUnreadableTextLength = 200;
 
 // The numbers of the row being written that could not be read: column and text.
 struct UnreadableNumbers {
+    struct Writer {};
     std::vector<std::pair<std::string, std::string>> pending;
 };
 
 // Keeps the unreadable numbers of the row just saved beside it, under its key.
 void KeepUnreadableNumbers(NsoState& state, std::int32_t fId, const std::string& table,
                            Recordset& row) {
-    auto& pending = state.Part<UnreadableNumbers>().pending;
+    auto& pending = state.Part<UnreadableNumbers>(UnreadableNumbers::Writer{}).pending;
     if (pending.empty()) {
         return;
     }
@@ -46,7 +47,7 @@ void KeepUnreadableNumbers(NsoState& state, std::int32_t fId, const std::string&
 }
 
 void ForgetPendingNumbers(NsoState& state) {
-    state.Part<UnreadableNumbers>().pending.clear();
+    state.Part<UnreadableNumbers>(UnreadableNumbers::Writer{}).pending.clear();
 }
 
 Recordset& Required(const std::shared_ptr<Recordset>& rs) {
@@ -59,6 +60,7 @@ Recordset& Required(const std::shared_ptr<Recordset>& rs) {
 // The column paths already worked out, by column name without its prefix, for the path pieces
 // they were worked out with: the same columns are staged for every document.
 struct KnownColumnPaths {
+    struct Writer {};
     std::string pieces;
     std::unordered_map<std::string, std::string> byName;
 };
@@ -68,7 +70,7 @@ struct KnownColumnPaths {
 std::vector<std::string> ColumnPaths(NsoState& state, Recordset& columns,
                                      const std::string& prefix) {
     const LoaderState& loader = Loader(state);
-    KnownColumnPaths& known = state.Part<KnownColumnPaths>();
+    KnownColumnPaths& known = state.Part<KnownColumnPaths>(KnownColumnPaths::Writer{});
     const std::string pieces =
         loader.ApriCAC + '\n' + loader.ChiudiCAC + '\n' + loader.ApriCBC + '\n' + loader.ChiudiCBC;
     if (known.pieces != pieces) {
@@ -257,7 +259,7 @@ void LoadRecorsetData(NsoState& state, Recordset& target, Recordset& columns,
             // Text that is there but is no number is kept, so that the 0 stored for it is
             // reported instead of imported (empty text is 0 by rule, not unreadable).
             if (number.IsEmpty() && !text.empty()) {
-                state.Part<UnreadableNumbers>().pending.emplace_back(name, text);
+                state.Part<UnreadableNumbers>(UnreadableNumbers::Writer{}).pending.emplace_back(name, text);
             }
         } else {
             target.SetValue(name, text);

@@ -5,6 +5,7 @@
 #include "frame/transaction.h"
 #include "kvad_nso/codes.h"
 #include "kvad_nso/text.h"
+#include "loader_writer.h"
 #include "ubl/staging_writer.h"
 #include "verification/error_log.h"
 
@@ -22,6 +23,12 @@ void LogXmlError(NsoState& state, std::int32_t fId, const Variant& text) {
 
 } // namespace
 
+void ClearStagingForReload(NsoState& state, std::int32_t fId) {
+    Conn(state).Execute("DELETE FROM IE9A_NSOCORPOSCONTIXML WHERE IE9A_ID_IE91 = " +
+                        std::to_string(fId));
+    DeleteLogEntries(state, fId, message::kXmlNotLoaded, 0);
+}
+
 void RegisterDocumentNamespaces(xml::Document& document) {
     std::string declarations;
     for (const xml::Node& child : document.Root().ChildNodes()) {
@@ -34,7 +41,7 @@ void RegisterDocumentNamespaces(xml::Document& document) {
 }
 
 void SetPathPieces(NsoState& state, const xml::Node& order) {
-    LoaderState& loader = Loader(state);
+    LoaderState& loader = OwnLoader(state);
     loader.PrefissoCAC = PrefissoNamespace(order, "CommonAggregateComponents");
     loader.PrefissoCBC = PrefissoNamespace(order, "CommonBasicComponents");
     loader.ApriCAC = loader.PrefissoCAC.empty() ? kLocalNameOpen : loader.PrefissoCAC;
@@ -45,7 +52,7 @@ void SetPathPieces(NsoState& state, const xml::Node& order) {
 
 void GetOrderFromXML(NsoState& state, std::int32_t fId, bool fRicarica) {
     ResetStatus(state);
-    LoaderState& loader = Loader(state);
+    LoaderState& loader = OwnLoader(state);
     loader.lastResult = LoadResult::Failed; // until the load tells otherwise
     loader.lastProblem = xml::Problem::None;
     loader.lastDetail.clear();

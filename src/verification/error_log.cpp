@@ -91,4 +91,13 @@ void EliminaLogErrors(NsoState& state, std::int32_t fId, const Variant& fTestata
     });
 }
 
+void DeleteLogEntries(NsoState& state, std::int32_t fId, std::int32_t code, std::int32_t context) {
+    std::string sql = "DELETE FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91 = " + std::to_string(fId) +
+                      " AND IE98_CODE_IE97 = " + std::to_string(code);
+    if (context != 0) {
+        sql += " AND IE98_CONTESTO = " + std::to_string(context);
+    }
+    Conn(state).Execute(sql);
+}
+
 } // namespace kvad::nso

@@ -4,6 +4,7 @@
 
 #include "host/stand_ins.h"
 #include "import/esito_ordine.h"
+#include "import_members.h"
 #include "import_test_env.h"
 #include "support/broken_import.h"
 #include "support/failing_connection.h"

@@ -60,8 +60,18 @@ struct NsoState {
     int nextListenerToken = 1;
 
     /// The private members of one subsystem (a default-constructible struct declared by that
-    /// subsystem), made on first use and kept for the instance's life.
-    template <class T> [[nodiscard]] T& Part() {
+    /// subsystem), made on first use and kept for the instance's life, for the subsystem that
+    /// owns them: T::Writer is a type that subsystem completes in a header of its own folder,
+    /// which no other layer sees, so that only the owner can write its members.
+    template <class T> [[nodiscard]] T& Part(const typename T::Writer& /*owner*/) {
+        return Slot<T>();
+    }
+
+    /// The same members, read-only, for any subsystem.
+    template <class T> [[nodiscard]] const T& Part() const { return Slot<T>(); }
+
+  private:
+    template <class T> [[nodiscard]] T& Slot() const {
         auto& slot = parts_[std::type_index(typeid(T))];
         if (!slot) {
             slot = std::make_shared<T>();
@@ -69,8 +79,8 @@ struct NsoState {
         return *static_cast<T*>(slot.get());
     }
 
-  private:
-    std::map<std::type_index, std::shared_ptr<void>> parts_;
+    // Made on first use, also by a read-only look: mutable.
+    mutable std::map<std::type_index, std::shared_ptr<void>> parts_;
 };
 
 /// Creates the instance's number formatter and date object by ProgID. Errors are ignored: a host

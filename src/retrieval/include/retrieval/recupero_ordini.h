@@ -13,8 +13,11 @@
 namespace kvad::nso {
 
 /// The web-service client objects, held between login and logout; why the last download that
-/// stored nothing failed; and what the last retrieval did.
+/// stored nothing failed; and what the last retrieval did. Only the retrieval writes them
+/// (src/retrieval/web_service_writer.h); others read them.
 struct WebServiceState {
+    class Writer;
+
     std::shared_ptr<NsoService> ServizioNSO;
     std::shared_ptr<NsoDocument> DocumentoNSO;
     std::shared_ptr<NsoCollection> CollezioneNSO;
@@ -25,13 +28,13 @@ struct WebServiceState {
     RetrievalReport report;
 };
 
-/// The web-service objects of this instance.
-[[nodiscard]] inline WebServiceState& WebService(NsoState& state) {
+/// The web-service objects of this instance, read-only.
+[[nodiscard]] inline const WebServiceState& WebService(const NsoState& state) {
     return state.Part<WebServiceState>();
 }
 
 /// The logged-in web service, or VbError 91 when there is none.
-[[nodiscard]] NsoService& Service(NsoState& state);
+[[nodiscard]] NsoService& Service(const NsoState& state);
 
 /// Brings in the company's documents received since the day before Param_DataImport, registers
 /// each new one, downloads, loads and links it, and records the retrieval in the configuration.

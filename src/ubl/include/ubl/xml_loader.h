@@ -23,8 +23,10 @@ enum class LoadResult {
 
 /// The loader's private members: the XPath building blocks of the document being loaded,
 /// recomputed by every load from the prefixes its Order element declares, and how the last
-/// load ended.
+/// load ended. Only the loader writes them (src/ubl/loader_writer.h); others read them.
 struct LoaderState {
+    class Writer;
+
     std::string PrefissoCAC;
     std::string PrefissoCBC;
     std::string ApriCAC;
@@ -37,8 +39,8 @@ struct LoaderState {
     std::string lastDetail;
 };
 
-/// The loader's members of this instance.
-[[nodiscard]] inline LoaderState& Loader(NsoState& state) {
+/// The loader's members of this instance, read-only.
+[[nodiscard]] inline const LoaderState& Loader(const NsoState& state) {
     return state.Part<LoaderState>();
 }
 
@@ -47,6 +49,12 @@ struct LoaderState {
 /// staging rows and the log entry are written in one transaction (a savepoint inside one
 /// already open); a database failure on the way undoes them all.
 void GetOrderFromXML(NsoState& state, std::int32_t fId, bool fRicarica);
+
+/// Clears what a load of document fId left that loading it again does not replace: its line
+/// allowances and charges (a reload gives its lines new ids, and the writer deletes allowances
+/// by line) and its load-error entries (code 12), which the reload writes again if it fails
+/// again. Runs in the caller's transaction; errors are thrown.
+void ClearStagingForReload(NsoState& state, std::int32_t fId);
 
 /// Registers for XPath every namespace declaration of the document, as a load does (steps 6
 /// and 7: RaccogliNamespace over each top-level node).

@@ -24,4 +24,8 @@ void EliminaLogErrors(NsoState& state, std::int32_t fId, const Variant& fTestata
                       const Variant& fCorpo, std::int32_t fContesto, std::int32_t fProgRiga,
                       const std::string& fCampo);
 
+/// Deletes document fId's entries of one message code, of one context (0: every context). For
+/// the routines that write entries of that code again; errors are thrown.
+void DeleteLogEntries(NsoState& state, std::int32_t fId, std::int32_t code, std::int32_t context);
+
 } // namespace kvad::nso
