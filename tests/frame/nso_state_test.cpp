@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <type_traits>
 
 #include "frame/trace.h"
 
@@ -24,6 +25,24 @@ TEST(NsoState, OnProgressReachesEveryListenerUntilRemoved) {
     RemoveProgressListener(state, first);
     RaiseOnProgress(state, kaOperazioneImport, 2, 3, "");
     EXPECT_EQ(seen, (std::vector<std::string>{"1:2:1/3:Id : 7", "2:1", "2:2"}));
+}
+
+// A subsystem's members as a subsystem declares them: its Writer completed where it writes.
+struct CounterPart {
+    struct Writer {};
+    int count = 0;
+};
+
+TEST(NsoState, APartIsWrittenByItsOwnerAndReadOnlyByAnyoneElse) {
+    NsoState state;
+    NsoState other;
+    // Without the owner's Writer, even a state that may be changed gives the part read-only.
+    static_assert(std::is_same_v<decltype(state.Part<CounterPart>()), const CounterPart&>);
+    EXPECT_EQ(state.Part<CounterPart>().count, 0);
+    state.Part<CounterPart>(CounterPart::Writer{}).count = 3;
+    const NsoState& reader = state;
+    EXPECT_EQ(reader.Part<CounterPart>().count, 3);
+    EXPECT_EQ(other.Part<CounterPart>().count, 0) << "each instance has its own";
 }
 
 TEST(Trace, NuovoGuidIs32UpperCaseHexDigits) {
