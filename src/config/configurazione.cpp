@@ -29,7 +29,7 @@ void LeggiParametri(NsoState& state) {
 
         auto rs = Conn(state).Query("SELECT * FROM IE90_CONFIGNSO WITH (NOLOCK) WHERE "
                                     "IE90_DITTA_CG18 = " +
-                                    SqlCodiceDitta(state));
+                                    CompanyCodeSql(state));
         if (IsEmptyResult(*rs)) {
             state.Stato = kaErrParametri;
             state.Errore = std::string("Parametri di configurazione assenti");
@@ -67,7 +67,7 @@ bool RecuperaSezionaleDepositoDefault(NsoState& state, const std::string& fDocum
         auto rs = Conn(state).Query(
             "SELECT MG3G_SEZDEFAULT, MG3G_DEPDEFAULT_MG58 FROM MG3G_DOCDITTA WITH (NOLOCK) WHERE "
             "MG3G_DITTA_CG18    = " +
-            SqlCodiceDitta(state) + " AND       MG3G_CODDOCUM_MG36 = '" + documento + "'");
+            CompanyCodeSql(state) + " AND       MG3G_CODDOCUM_MG36 = '" + documento + "'");
         if (!rs->Eof()) {
             fSezionale = ValoreODefault(rs->Value("MG3G_SEZDEFAULT"), std::string()).Text();
             fDeposito = ValoreODefault(rs->Value("MG3G_DEPDEFAULT_MG58"), std::string()).Text();

@@ -16,8 +16,8 @@ void DecodificaArticolo(NsoState& state, std::int32_t fId, std::int32_t fIdIE94,
     fOpzione.clear();
     fTipoRiga = line_type::kItemFound;
     Guard(state, "DecodificaArticolo", [&] {
-        const std::string ditta = SqlCodiceDitta(state);
-        const std::string codice = FormatoDB(state, fCodice, kFmtTesto, false).Text();
+        const std::string ditta = CompanyCodeSql(state);
+        const std::string codice = FormatoDB(state, fCodice, kLiteralText, false).Text();
 
         // 1. The seller's code is an item code: it is kept as received.
         {
@@ -63,7 +63,7 @@ void DecodificaArticolo(NsoState& state, std::int32_t fId, std::int32_t fIdIE94,
                                         ditta +
                                         " AND "
                                         "      MG66_AICMINSANNSO = " +
-                                        FormatoDB(state, fStandard, kFmtTesto, false).Text());
+                                        FormatoDB(state, fStandard, kLiteralText, false).Text());
             if (!rs->Eof()) {
                 fCodArt = rs->Value("MG66_CODART").Text();
                 fOpzione.clear();
@@ -76,13 +76,14 @@ void DecodificaArticolo(NsoState& state, std::int32_t fId, std::int32_t fIdIE94,
         }
         // 4. The description, also when it is empty.
         if (fCodArt.empty()) {
-            auto rs = Conn(state).Query("SELECT MG87_CODART_MG66, MG87_OPZIONE_MG5E "
-                                        "FROM MG87_ARTDESC WITH (NOLOCK) "
-                                        "WHERE MG87_DITTA_CG18 = " +
-                                        ditta +
-                                        " AND "
-                                        "      MG87_DESCART    = " +
-                                        FormatoDB(state, fDescrizione, kFmtUnicode, false).Text());
+            auto rs =
+                Conn(state).Query("SELECT MG87_CODART_MG66, MG87_OPZIONE_MG5E "
+                                  "FROM MG87_ARTDESC WITH (NOLOCK) "
+                                  "WHERE MG87_DITTA_CG18 = " +
+                                  ditta +
+                                  " AND "
+                                  "      MG87_DESCART    = " +
+                                  FormatoDB(state, fDescrizione, kLiteralUnicode, false).Text());
             if (!rs->Eof()) {
                 fCodArt = rs->Value("MG87_CODART_MG66").Text();
                 fOpzione = rs->Value("MG87_OPZIONE_MG5E").Text();

@@ -200,7 +200,7 @@ void DecodificaCorpo(NsoState& state, std::int32_t fId) {
         if (!untaxedAllowances.IsZero()) {
             Conn(state).Execute("UPDATE IE93_NSOTESTATA "
                                 "SET IE93_DO13_SCIMPCASSA = " +
-                                FormatoDB(state, untaxedAllowances, kFmtNumero, false).Text() +
+                                FormatoDB(state, untaxedAllowances, kLiteralNumber, false).Text() +
                                 " " + "WHERE IE93_ID_IE91 = " + id);
         }
     });

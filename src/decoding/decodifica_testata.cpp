@@ -82,7 +82,7 @@ void DecodificaTestata(NsoState& state, std::int32_t fId) {
         // The literal itself is stored, quotes and all.
         testata->SetValue(
             "IE93_DO12_NOTEVSDOC",
-            Utf8Left(FormatoDB(state, ordine->Value("IE92_Note"), kFmtUnicode, true).Text(),
+            Utf8Left(FormatoDB(state, ordine->Value("IE92_Note"), kLiteralUnicode, true).Text(),
                      kNoteLength));
         testata->SetValue("IE93_DO13_SCIMPCASSA", std::int16_t{0});
         testata->Update();
@@ -94,7 +94,7 @@ std::int32_t DecodificaClifor(NsoState& state, std::int32_t fId, const std::stri
                               const std::string& fUfficio) {
     std::int32_t cliente = 0;
     Guard(state, "DecodificaClifor", [&] {
-        const std::string ditta = SqlCodiceDitta(state);
+        const std::string ditta = CompanyCodeSql(state);
         const std::string codice = ReplaceAll(fCodiceFiscale, "'", "''");
         auto perCodice = Conn(state).Query(
             "SELECT DISTINCT VCG16_44_CF_CLIFOR AS CG44_CLIFOR \r\n"
@@ -146,7 +146,7 @@ std::int32_t DecodificaClifor(NsoState& state, std::int32_t fId, const std::stri
             "      GETDATE() BETWEEN ISNULL(DATAINIZIOVALIDITA, GETDATE()) AND "
             "ISNULL(DATAFINEVALIDITA, GETDATE()) AND "
             "      CG1M_CODICE = " +
-            FormatoDB(state, fUfficio, kFmtUnicode, false).Text());
+            FormatoDB(state, fUfficio, kLiteralUnicode, false).Text());
         if (perUfficio->Eof()) {
             return;
         }
@@ -165,7 +165,7 @@ std::string DecodificaValuta(NsoState& state, const std::string& fSigla) {
         auto rs = Conn(state).Query("SELECT CG08_CODICE "
                                     "FROM CG08_TABVALUTE WITH (NOLOCK) "
                                     "WHERE CG08_SIGLA = " +
-                                    FormatoDB(state, fSigla, kFmtTesto, false).Text());
+                                    FormatoDB(state, fSigla, kLiteralText, false).Text());
         if (!rs->Eof()) {
             codice = rs->Value("CG08_CODICE").Text();
         }
@@ -177,7 +177,7 @@ std::string DecodificaDestinazione(NsoState& state, std::int16_t fTipoCF, std::i
                                    const std::string& fLuogo, const std::string& fNome) {
     std::string destinazione;
     Guard(state, "DecodificaDestinazione", [&] {
-        const std::string ditta = SqlCodiceDitta(state);
+        const std::string ditta = CompanyCodeSql(state);
         const std::string tipo = std::to_string(fTipoCF);
         const std::string cliente = std::to_string(fCliente);
         auto perLuogo = Conn(state).Query("SELECT MG22_CODDESTIN "
@@ -192,7 +192,7 @@ std::string DecodificaDestinazione(NsoState& state, std::int16_t fTipoCF, std::i
                                           cliente +
                                           " AND "
                                           "      MG22_IDDELIVERYLOCATIONNSO = " +
-                                          FormatoDB(state, fLuogo, kFmtUnicode, false).Text());
+                                          FormatoDB(state, fLuogo, kLiteralUnicode, false).Text());
         if (!perLuogo->Eof()) {
             destinazione = perLuogo->Value("MG22_CODDESTIN").Text();
         }
@@ -212,7 +212,7 @@ std::string DecodificaDestinazione(NsoState& state, std::int16_t fTipoCF, std::i
                                          cliente +
                                          " AND "
                                          "      MG22_DESTRAGSOC  = " +
-                                         FormatoDB(state, fNome, kFmtUnicode, false).Text());
+                                         FormatoDB(state, fNome, kLiteralUnicode, false).Text());
         if (!perNome->Eof()) {
             destinazione = perNome->Value("MG22_CODDESTIN").Text();
         }

@@ -38,7 +38,7 @@ void TrascodificaOrdine(NsoState& state, std::int32_t fId, bool fForza) {
             "ON DO11_DITTA_CG18  = DO12_DITTA_CG18 AND "
             "   DO11_NUMREG_CO99 = DO12_NUMREG_CO99 "
             "WHERE IE91_DITTA_CG18 = " +
-            SqlCodiceDitta(state) + " AND       IE91_ID         = " + id);
+            CompanyCodeSql(state) + " AND       IE91_ID         = " + id);
         if (!documento->Eof()) {
             const VariantArray valori{
                 documento->Value("DO11_DOCUM_MG36"), documento->Value("DO11_SEZDOC"),

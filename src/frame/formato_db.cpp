@@ -7,11 +7,11 @@
 namespace kvad::nso {
 namespace {
 
-constexpr const char* kNullNumerico =
+constexpr const char* kNullNumberText =
     "Si sta tentando di assegnare il valore (numerico) null a un campo che non ammette null.";
-constexpr const char* kNullData =
+constexpr const char* kNullDateText =
     "Si sta tentando di assegnare il valore (data) null a un campo che non ammette null.";
-constexpr const char* kErroreData =
+constexpr const char* kDateConversionText =
     "Errore nella conversione della data (ZEFO_ClsStd.CLSFW_Date, metodo DBFormat)";
 
 std::string Quoted(const std::string& text, const char* opening) {
@@ -19,7 +19,7 @@ std::string Quoted(const std::string& text, const char* opening) {
 }
 
 // A refusal leaves the result Empty and the message in Errore; the caller goes on.
-void Rifiuta(NsoState& state, const char* defaultText, std::int32_t number) {
+void RefuseValue(NsoState& state, const char* defaultText, std::int32_t number) {
     state.Errore = TestoMessaggio(state, defaultText, number);
     state.Stato = kaErrFormatoDB;
 }
@@ -39,18 +39,18 @@ Variant FormatoDB(NsoState& state, const Variant& value, std::int32_t typeCode, 
                     return;
                 }
                 switch (typeCode) {
-                case kFmtTesto:
+                case kLiteralText:
                     result = "''";
                     break;
-                case kFmtUnicode:
+                case kLiteralUnicode:
                     result = "N''";
                     break;
-                case kFmtDecimale:
-                case kFmtNumero:
-                    Rifiuta(state, kNullNumerico, 52518);
+                case kLiteralDecimal:
+                case kLiteralNumber:
+                    RefuseValue(state, kNullNumberText, 52518);
                     break;
-                case kFmtData:
-                    Rifiuta(state, kNullData, 52517);
+                case kLiteralDate:
+                    RefuseValue(state, kNullDateText, 52517);
                     break;
                 default:
                     break;
@@ -58,22 +58,22 @@ Variant FormatoDB(NsoState& state, const Variant& value, std::int32_t typeCode, 
                 return;
             }
             switch (typeCode) {
-            case kFmtTesto:
+            case kLiteralText:
                 result = Quoted(value.Text(), "'");
                 break;
-            case kFmtUnicode:
+            case kLiteralUnicode:
                 result = Quoted(value.Text(), "N'");
                 break;
-            case kFmtDecimale:
+            case kLiteralDecimal:
                 result = value.ToDecimal();
                 break;
-            case kFmtNumero:
+            case kLiteralNumber:
                 if (!state.numberFormatter) {
                     ThrowObjectNotSet();
                 }
                 result = state.numberFormatter->Format(value);
                 break;
-            case kFmtData:
+            case kLiteralDate:
                 if (!state.dateObject) {
                     ThrowObjectNotSet();
                 }
@@ -84,7 +84,7 @@ Variant FormatoDB(NsoState& state, const Variant& value, std::int32_t typeCode, 
                     const std::string date = state.dateObject->DBFormat();
                     result = "'" + date + "'";
                 } else {
-                    Rifiuta(state, kErroreData, 25382);
+                    RefuseValue(state, kDateConversionText, 25382);
                 }
                 break;
             default:

@@ -37,7 +37,7 @@ void RaiseOnProgress(NsoState& state, kaenumTipoOperazione operation, std::int32
     }
 }
 
-std::string SqlCodiceDitta(const NsoState& state) {
+std::string CompanyCodeSql(const NsoState& state) {
     return state.CodiceDitta.Text();
 }
 

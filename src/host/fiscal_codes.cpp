@@ -5,8 +5,8 @@
 namespace kvad::host {
 namespace {
 
-constexpr std::size_t kPartitaIvaLength = 11;
-constexpr std::size_t kCodiceFiscaleLength = 16;
+constexpr std::size_t kVatNumberLength = 11;
+constexpr std::size_t kFiscalCodeLength = 16;
 
 bool IsDigit(char c) noexcept {
     return c >= '0' && c <= '9';
@@ -30,38 +30,38 @@ int Index(char c) noexcept {
 
 } // namespace
 
-bool IsPartitaIva(std::string_view text) noexcept {
-    if (text.size() != kPartitaIvaLength) {
+bool IsVatNumber(std::string_view text) noexcept {
+    if (text.size() != kVatNumberLength) {
         return false;
     }
     int sum = 0;
-    for (std::size_t i = 0; i < kPartitaIvaLength; ++i) {
+    for (std::size_t i = 0; i < kVatNumberLength; ++i) {
         if (!IsDigit(text[i])) {
             return false;
         }
         int digit = text[i] - '0';
-        if (i % 2 == 1 && i + 1 < kPartitaIvaLength) {
+        if (i % 2 == 1 && i + 1 < kVatNumberLength) {
             digit *= 2;
             digit = digit > 9 ? digit - 9 : digit;
         }
-        if (i + 1 < kPartitaIvaLength) {
+        if (i + 1 < kVatNumberLength) {
             sum += digit;
         }
     }
-    return (10 - sum % 10) % 10 == text[kPartitaIvaLength - 1] - '0';
+    return (10 - sum % 10) % 10 == text[kVatNumberLength - 1] - '0';
 }
 
-bool IsCodiceFiscale(std::string_view text) noexcept {
-    if (text.size() == kPartitaIvaLength) {
-        return IsPartitaIva(text);
+bool IsFiscalCode(std::string_view text) noexcept {
+    if (text.size() == kVatNumberLength) {
+        return IsVatNumber(text);
     }
-    if (text.size() != kCodiceFiscaleLength) {
+    if (text.size() != kFiscalCodeLength) {
         return false;
     }
     // Surname and name, year, month, day, place, check letter.
     constexpr std::string_view kLayout = "LLLLLLDDMDDLDDDL";
     constexpr std::string_view kMonths = "ABCDEHLMPRST";
-    for (std::size_t i = 0; i < kCodiceFiscaleLength; ++i) {
+    for (std::size_t i = 0; i < kFiscalCodeLength; ++i) {
         const char c = text[i];
         const bool ok = kLayout[i] == 'L'   ? IsLetter(c)
                         : kLayout[i] == 'M' ? kMonths.find(c) != std::string_view::npos
@@ -71,11 +71,11 @@ bool IsCodiceFiscale(std::string_view text) noexcept {
         }
     }
     int sum = 0;
-    for (std::size_t i = 0; i + 1 < kCodiceFiscaleLength; ++i) {
+    for (std::size_t i = 0; i + 1 < kFiscalCodeLength; ++i) {
         sum +=
             i % 2 == 0 ? kOddValues.at(static_cast<std::size_t>(Index(text[i]))) : Index(text[i]);
     }
-    return text[kCodiceFiscaleLength - 1] == static_cast<char>('A' + sum % 26);
+    return text[kFiscalCodeLength - 1] == static_cast<char>('A' + sum % 26);
 }
 
 } // namespace kvad::host

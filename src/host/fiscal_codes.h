@@ -6,11 +6,11 @@
 namespace kvad::host {
 
 /// True for an Italian VAT number: 11 digits whose last is the check digit of the first ten.
-[[nodiscard]] bool IsPartitaIva(std::string_view text) noexcept;
+[[nodiscard]] bool IsVatNumber(std::string_view text) noexcept;
 
 /// True for an Italian fiscal code: a person's 16 characters (letters and digits in their
 /// places, digits possibly replaced by letters, and the check letter), or a body's 11 digits
 /// (the VAT number form). Upper-case letters only.
-[[nodiscard]] bool IsCodiceFiscale(std::string_view text) noexcept;
+[[nodiscard]] bool IsFiscalCode(std::string_view text) noexcept;
 
 } // namespace kvad::host

@@ -104,7 +104,7 @@ Variant ReadVat(const std::string& cell) {
     if (digits.starts_with("IT")) {
         digits.erase(0, 2);
     }
-    if (!IsPartitaIva(digits)) {
+    if (!IsVatNumber(digits)) {
         Refuse(cell, "is not a VAT number (11 digits with a valid check digit)");
     }
     return digits;
@@ -112,7 +112,7 @@ Variant ReadVat(const std::string& cell) {
 
 Variant ReadFiscalCode(const std::string& cell) {
     const std::string code = AsciiUpper(cell);
-    if (!IsCodiceFiscale(code)) {
+    if (!IsFiscalCode(code)) {
         Refuse(cell, "is not a fiscal code (16 characters with a valid check letter, or 11 "
                      "digits)");
     }

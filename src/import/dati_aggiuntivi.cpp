@@ -18,7 +18,7 @@ constexpr std::size_t kOfficePostalCode = 10;
 
 // A text value cut to a column's size and written as a literal; empty gives null.
 std::string CutLiteral(NsoState& state, const Variant& value, std::size_t size) {
-    return FormatoDB(state, Utf8Left(value.Text(), size), kFmtTesto, true).Text();
+    return FormatoDB(state, Utf8Left(value.Text(), size), kLiteralText, true).Text();
 }
 
 // A value placed between quotes in a statement, its own quotes doubled.
@@ -34,7 +34,7 @@ void RecordOffice(NsoState& state, const Recordset& header, const std::string& c
     if (LunghezzaTesto(office) <= 0) {
         return;
     }
-    const std::string code = FormatoDB(state, office, kFmtTesto, false).Text();
+    const std::string code = FormatoDB(state, office, kLiteralText, false).Text();
     auto known = Conn(state).Query("SELECT TOP 1 CG44_CODICE_CG16, CG1M_CODICE "
                                    "FROM CG44_CLIFOR WITH (NOLOCK) "
                                    "LEFT OUTER JOIN CG1M_UFFICIOPA WITH (NOLOCK) "
@@ -79,7 +79,7 @@ void RecordDeliveryLocation(NsoState& state, const Recordset& header, const std:
                                    " AND       MG22_TIPOCF_CG44           = " + kind +
                                    " AND       MG22_CLIFOR_CG44           = " + customer +
                                    " AND       ";
-    const std::string locationCode = FormatoDB(state, location, kFmtUnicode, false).Text();
+    const std::string locationCode = FormatoDB(state, location, kLiteralUnicode, false).Text();
     auto recorded = Conn(state).Query("SELECT TOP 1 1 FROM MG22_CLIFORDEST WITH (NOLOCK) " +
                                       ofCustomer + "MG22_IDDELIVERYLOCATIONNSO = " + locationCode);
     if (!recorded->Eof()) {
@@ -107,7 +107,7 @@ void RecordStandardItemIds(NsoState& state, const std::string& id, const std::st
         if (LunghezzaTesto(item) == 0 || standard.Text().empty()) {
             continue;
         }
-        const std::string standardCode = FormatoDB(state, standard, kFmtTesto, false).Text();
+        const std::string standardCode = FormatoDB(state, standard, kLiteralText, false).Text();
         std::string find =
             "SELECT TOP 1 1 FROM MG66_ANAGRART WITH (NOLOCK) WHERE MG66_DITTA_CG18   = ";
         find += company;
@@ -132,7 +132,7 @@ void ScriviDatiAggiuntivi(NsoState& state, std::int32_t fId) {
     ResetStatus(state);
     Guard(state, "ScriviDatiAggiuntivi", [&] {
         const std::string id = std::to_string(fId);
-        const std::string company = SqlCodiceDitta(state);
+        const std::string company = CompanyCodeSql(state);
         auto header = Conn(state).Query(
             "SELECT IE93_DO11_TIPOCF_CG44, IE93_DO11_CLIFOR_CG44, IE93_DO11_UFFICIOPA_CG1M, "
             "IE93_DO11_CLIFORDEST, "

@@ -32,7 +32,7 @@ void SettaInfoOrdine(NsoState& state, std::int32_t fId, bool processato, const V
     Guard(state, "SettaInfoOrdine", [&] {
         Conn(state).Execute(
             std::string("UPDATE IE91_NSOFILES SET IE91_PROCESSATO = ") + (processato ? "1" : "0") +
-            ",     IE91_GUID_DO11  = " + FormatoDB(state, documento, kFmtTesto, true).Text() +
+            ",     IE91_GUID_DO11  = " + FormatoDB(state, documento, kLiteralText, true).Text() +
             " WHERE IE91_ID = " + std::to_string(fId));
     });
 }
@@ -53,7 +53,7 @@ void SettaEsitoOrdine(NsoState& state, std::int32_t fId, bool fallito) {
             " AS TEMP_ORD "
             "LEFT OUTER JOIN IE91_NSOFILES WITH (NOLOCK) "
             "ON IE91_NSOFILES.IE91_DITTA_CG18 = " +
-            SqlCodiceDitta(state) +
+            CompanyCodeSql(state) +
             " AND    IE91_NSOFILES.IE91_ID         = TEMP_ORD.IE91_ID "
             "LEFT OUTER JOIN DO11_DOCTESTATA WITH (NOLOCK) "
             "ON DO11_DOCTESTATA.DO11_GUID     = IE91_NSOFILES.IE91_GUID_DO11 "
@@ -75,7 +75,7 @@ void RendiNonPiuEvadibile(NsoState& state, const std::string& lista) {
                               "ON DO11_DITTA_CG18 = IE91_DITTA_CG18 AND "
                               "   DO11_GUID       = IE91_GUID_DO11 "
                               "WHERE IE91_DITTA_CG18 = " +
-                              SqlCodiceDitta(state) + " AND       IE91_ID IN (" + lista + ") ");
+                              CompanyCodeSql(state) + " AND       IE91_ID IN (" + lista + ") ");
         if (ordini->RecordCount() <= 0) {
             return;
         }

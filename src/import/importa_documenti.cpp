@@ -9,8 +9,8 @@
 #include "import/chain_outcomes.h"
 #include "import/dati_aggiuntivi.h"
 #include "import/esito_ordine.h"
-#include "import_members.h"
 #include "import/importa_singolo_ordine.h"
+#include "import_members.h"
 #include "kvad_nso/codes.h"
 #include "kvad_nso/errors.h"
 #include "kvad_nso/recordset.h"
@@ -34,7 +34,7 @@ std::string ProgressMessage(const Recordset& main) {
 
 // Additional data, the import itself and the processed mark of one document; the attempt is
 // recorded whatever happened, so a document after a failure carries that failure.
-void ImportDocument(NsoState& state, std::int32_t id, std::vector<ImportAttempt>& attempts) {
+void AttemptDocumentImport(NsoState& state, std::int32_t id, std::vector<ImportAttempt>& attempts) {
     if (state.Stato == kaOK) {
         ScriviDatiAggiuntivi(state, id);
     }
@@ -53,7 +53,7 @@ void ImportMainRow(NsoState& state, const Recordset& main, std::vector<ImportAtt
     const std::int32_t id = main.Value("IE91_ID").ToLong();
     const std::int32_t code = main.Value("TMP_ELABORA").ToLong();
     if (code == processing::kToImport) {
-        ImportDocument(state, id, attempts);
+        AttemptDocumentImport(state, id, attempts);
     } else if (code == processing::kCancellation && state.Stato == kaOK) {
         SettaInfoOrdine(state, id, true, Variant());
     }
@@ -72,7 +72,7 @@ void ImportOlderDocuments(NsoState& state, Recordset& chain, const std::string& 
         const std::int32_t id = chain.Value("IE91_ID").ToLong();
         const std::int32_t code = chain.Value("TMP_ELABORA").ToLong();
         if (code == processing::kToImport) {
-            ImportDocument(state, id, attempts);
+            AttemptDocumentImport(state, id, attempts);
         } else if ((code == processing::kNotImported || code == processing::kCancellation) &&
                    state.Stato == kaOK && !IsDecimalAboveZero(chain.Value("IE91_PROCESSATO"))) {
             SettaInfoOrdine(state, id, true, Variant());

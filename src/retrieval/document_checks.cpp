@@ -10,9 +10,9 @@
 #include "kvad_nso/text.h"
 #include "retrieval/document_intake.h"
 #include "retrieval/recupero_ordini.h"
-#include "web_service_writer.h"
 #include "ubl/expected_rows.h"
 #include "ubl/xml_loader.h"
+#include "web_service_writer.h"
 #include "xml/xml_document.h"
 
 namespace kvad::nso {
@@ -113,7 +113,7 @@ std::vector<std::int32_t> DownloadMissingDocuments(NsoState& state) {
     const bool listed = Guard(state, "DownloadMissingDocuments", [&] {
         for (auto rows = Conn(state).Query("SELECT IE91_ID FROM IE91_NSOFILES WHERE "
                                            "IE91_DITTA_CG18 = " +
-                                           SqlCodiceDitta(state) +
+                                           CompanyCodeSql(state) +
                                            " AND IE91_XML IS NULL ORDER BY IE91_ID");
              !rows->Eof(); rows->MoveNext()) {
             ids.push_back(rows->Value(0).ToLong());
@@ -144,7 +144,7 @@ std::vector<DocumentOutcome> RepairDocuments(NsoState& state) {
             "CASE WHEN INTAKE_ID_IE91 IS NULL THEN 1 ELSE 0 END AS SENZA_ESITO "
             "FROM IE91_NSOFILES LEFT OUTER JOIN KVAD_DOCUMENT_INTAKE ON INTAKE_ID_IE91 = IE91_ID "
             "WHERE IE91_DITTA_CG18 = " +
-            SqlCodiceDitta(state) +
+            CompanyCodeSql(state) +
             " AND (INTAKE_ID_IE91 IS NULL OR "
             "INTAKE_HEADERS <> (SELECT COUNT(*) FROM IE92_NSOTESTATAXML WHERE IE92_ID_IE91 = "
             "IE91_ID) OR "
@@ -204,7 +204,7 @@ std::vector<DocumentOutcome> DocumentsNotLoaded(NsoState& state) {
              "SELECT IE91_ID, IE91_IDORD, IE91_HUBID, INTAKE_OUTCOME, INTAKE_REASON FROM "
              "IE91_NSOFILES INNER JOIN KVAD_DOCUMENT_INTAKE ON INTAKE_ID_IE91 = IE91_ID WHERE "
              "IE91_DITTA_CG18 = " +
-             SqlCodiceDitta(state) + " AND INTAKE_OUTCOME <> " +
+             CompanyCodeSql(state) + " AND INTAKE_OUTCOME <> " +
              std::to_string(static_cast<int>(IntakeOutcome::Loaded)) + " ORDER BY IE91_ID");
          !rows->Eof(); rows->MoveNext()) {
         DocumentOutcome document;

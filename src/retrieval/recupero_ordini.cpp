@@ -23,18 +23,18 @@ HostApplication& Host(const NsoState& state) {
 // Registers one listed document when its identifying triple is new and takes it in, all in one
 // transaction; returns true when it was new. The transaction also covers the look-up, so that
 // two retrievals never register the same document twice.
-bool RegisterDocument(NsoState& state, const std::string& ditta, const Variant& hubId,
-                      const Variant& numero, const Variant& data, const Variant& endpoint) {
+bool RegisterDocument(NsoState& state, const std::string& company, const Variant& hubId,
+                      const Variant& number, const Variant& issueDate, const Variant& endpoint) {
     RetrievalReport& report = OwnWebService(state).report;
     DocumentOutcome outcome;
-    outcome.number = numero.Text();
+    outcome.number = number.Text();
     outcome.hubId = hubId.Text();
     Transaction document(state);
     auto rs = Conn(state).OpenRecordset(
-        "SELECT * FROM IE91_NSOFILES WITH (NOLOCK) WHERE IE91_DITTA_CG18 = " + ditta +
-        " AND       IE91_IDORD      = '" + ReplaceAll(numero.Text(), "'", "''") +
-        "' AND       IE91_ISSUEDATE  = " + FormatoDB(state, data, kFmtData, false).Text() +
-        " AND       IE91_ENDPOINTID = " + FormatoDB(state, endpoint, kFmtTesto, false).Text());
+        "SELECT * FROM IE91_NSOFILES WITH (NOLOCK) WHERE IE91_DITTA_CG18 = " + company +
+        " AND       IE91_IDORD      = '" + ReplaceAll(number.Text(), "'", "''") +
+        "' AND       IE91_ISSUEDATE  = " + FormatoDB(state, issueDate, kLiteralDate, false).Text() +
+        " AND       IE91_ENDPOINTID = " + FormatoDB(state, endpoint, kLiteralText, false).Text());
     if (!rs->Eof()) {
         document.Commit();
         outcome.id = rs->Value("IE91_ID").ToLong();
@@ -47,8 +47,8 @@ bool RegisterDocument(NsoState& state, const std::string& ditta, const Variant& 
     rs->SetValue("IE91_DATAORA_RICEZIONE", DateTime::Now());
     rs->SetValue("IE91_ID_FW07", Host(state).CurrentUserId());
     rs->SetValue("IE91_HUBID", hubId);
-    rs->SetValue("IE91_IDORD", numero);
-    rs->SetValue("IE91_ISSUEDATE", data);
+    rs->SetValue("IE91_IDORD", number);
+    rs->SetValue("IE91_ISSUEDATE", issueDate);
     rs->SetValue("IE91_ENDPOINTID", endpoint);
     rs->SetValue("IE91_OPERAZIONE", static_cast<std::int16_t>(operation::kOrder));
     rs->Update();
@@ -96,7 +96,7 @@ void RecuperaOrdiniNSO(NsoState& state) {
                 return;
             }
             LeggiParametri(state);
-            const std::string ditta = SqlCodiceDitta(state);
+            const std::string ditta = CompanyCodeSql(state);
             const std::string azienda = "IT" + RTrimN(Host(state).CurrentCompanyId()).Text();
             const std::string inizio = RetrievalStartText(state.Param_DataImport);
 
@@ -106,10 +106,8 @@ void RecuperaOrdiniNSO(NsoState& state) {
                 state.Stato = kaErrConnessioneNSO;
             } else {
                 bool nuovi = false;
-                if (ws.CollezioneNSO &&
-                    ws.CollezioneNSO->RecordCount() > 0) {
-                    const auto totale =
-                        static_cast<std::int32_t>(ws.CollezioneNSO->RecordCount());
+                if (ws.CollezioneNSO && ws.CollezioneNSO->RecordCount() > 0) {
+                    const auto totale = static_cast<std::int32_t>(ws.CollezioneNSO->RecordCount());
                     ws.report.listed = totale;
                     std::int32_t i = 0;
                     for (const auto& documento : ws.CollezioneNSO->Items()) {
@@ -189,7 +187,7 @@ bool ScaricaXMLOrdine(NsoState& state, std::int32_t fId, bool fForzaDownload) {
     ws.downloadOutcome = IntakeOutcome::DownloadFailed;
     ws.downloadProblem.clear();
     try {
-        const std::string where = " WHERE IE91_DITTA_CG18 = " + SqlCodiceDitta(state) +
+        const std::string where = " WHERE IE91_DITTA_CG18 = " + CompanyCodeSql(state) +
                                   " AND       IE91_ID         = " + std::to_string(fId);
         auto rs = Conn(state).Query("SELECT IE91_HUBID, IE91_XML FROM IE91_NSOFILES WITH (NOLOCK)" +
                                     where);

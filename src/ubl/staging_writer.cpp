@@ -38,9 +38,9 @@ void KeepUnreadableNumbers(NsoState& state, std::int32_t fId, const std::string&
         Conn(state).Execute(
             "INSERT INTO KVAD_UNREADABLE_NUMBER (UNREADABLE_ID_IE91, UNREADABLE_TABLE, "
             "UNREADABLE_ROW, UNREADABLE_COLUMN, UNREADABLE_TEXT) VALUES (" +
-            std::to_string(fId) + ", " + FormatoDB(state, table, kFmtTesto, false).Text() + ", " +
-            key + ", " + FormatoDB(state, column, kFmtTesto, false).Text() + ", " +
-            FormatoDB(state, Utf8Left(text, kUnreadableTextLength), kFmtUnicode, false).Text() +
+            std::to_string(fId) + ", " + FormatoDB(state, table, kLiteralText, false).Text() +
+            ", " + key + ", " + FormatoDB(state, column, kLiteralText, false).Text() + ", " +
+            FormatoDB(state, Utf8Left(text, kUnreadableTextLength), kLiteralUnicode, false).Text() +
             ")");
     }
     pending.clear();
@@ -259,7 +259,8 @@ void LoadRecorsetData(NsoState& state, Recordset& target, Recordset& columns,
             // Text that is there but is no number is kept, so that the 0 stored for it is
             // reported instead of imported (empty text is 0 by rule, not unreadable).
             if (number.IsEmpty() && !text.empty()) {
-                state.Part<UnreadableNumbers>(UnreadableNumbers::Writer{}).pending.emplace_back(name, text);
+                state.Part<UnreadableNumbers>(UnreadableNumbers::Writer{})
+                    .pending.emplace_back(name, text);
             }
         } else {
             target.SetValue(name, text);

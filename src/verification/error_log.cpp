@@ -43,8 +43,8 @@ void ScriviErrorLog(NsoState& state, std::int32_t fId, std::int32_t fIdIE94, std
             }
         }
         message = Utf8Left(message, kMaxMessage);
-        const std::string campo = FormatoDB(state, fCampo, kFmtTesto, true).Text();
-        const std::string testo = FormatoDB(state, message, kFmtTesto, true).Text();
+        const std::string campo = FormatoDB(state, fCampo, kLiteralText, true).Text();
+        const std::string testo = FormatoDB(state, message, kLiteralText, true).Text();
         Conn(state).Execute("INSERT INTO IE98_NSO_LOGERRORS   VALUES ( " + std::to_string(fId) +
                             ", " + std::to_string(fIdIE94) + ", " + std::to_string(fProgRiga) +
                             ", " + std::to_string(fCodice) + ", " + campo + ", " +

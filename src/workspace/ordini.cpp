@@ -2,6 +2,7 @@
 
 #include "frame/failure_path.h"
 #include "frame/formato_db.h"
+#include "kvad_nso/codes.h"
 #include "kvad_nso/text.h"
 
 namespace kvad::nso {
@@ -43,31 +44,31 @@ std::string LeafFilter(kaenumTipoOrdiniProcessati fTipoOrdiniProcessati) {
     return "";
 }
 
-/// Marks the main rows of `tabella` whose chain holds an older document with a delivered ERP
+/// Marks the main rows of `table` whose chain holds an older document with a delivered ERP
 /// order, and opens its rows newest first.
-std::shared_ptr<Recordset> MarkAndOpen(NsoState& state, const std::string& tabella) {
+std::shared_ptr<Recordset> MarkAndOpen(NsoState& state, const std::string& table) {
     // Main rows whose chain holds an older document with a delivered ERP order.
     Conn(state).Execute("UPDATE TEMP_MAIN \r\n"
                         "SET TMP_IMG_SEL = " +
                         Code(selection::kBlocked) +
                         " \r\n"
                         "FROM " +
-                        tabella +
+                        table +
                         " AS TEMP_EVASI \r\n"
                         "INNER JOIN " +
-                        tabella +
+                        table +
                         " AS TEMP_MAIN \r\n"
                         "ON TEMP_MAIN.ID_RIGA = TEMP_EVASI.ID_PADRE \r\n"
                         "WHERE TEMP_EVASI.TMP_ORDINE_CONSEGNATO > 0");
-    return Conn(state).OpenRecordset("SELECT * \r\nFROM " + tabella +
+    return Conn(state).OpenRecordset("SELECT * \r\nFROM " + table +
                                      " \r\nORDER BY IE91_ISSUEDATE DESC, "
                                      "ID_PADRE, LIVELLO \r\n");
 }
 
 } // namespace
 
-std::string ChainStatement(const std::string& ditta, const std::string& tabella,
-                           const std::string& filtro,
+std::string ChainStatement(const std::string& company, const std::string& table,
+                           const std::string& leafFilter,
                            const std::vector<std::string>& registerColumns) {
     std::string sql;
     sql.reserve(8192);
@@ -78,7 +79,7 @@ std::string ChainStatement(const std::string& ditta, const std::string& tabella,
     sql += "           IE91_RIF_ISSUEDATE, \r\n";
     sql += "           IE91_RIF_ENDPOINTID \r\n";
     sql += "    FROM IE91_NSOFILES WITH (NOLOCK) \r\n";
-    sql += "    WHERE IE91_DITTA_CG18 = " + ditta + " AND \r\n";
+    sql += "    WHERE IE91_DITTA_CG18 = " + company + " AND \r\n";
     sql += "          IE91_RIF_IDORD IS NOT NULL AND \r\n";
     sql += "          IE91_XML       IS NOT NULL ), \r\n";
     sql += "  CTE_FOGLIE AS ( \r\n";
@@ -91,8 +92,8 @@ std::string ChainStatement(const std::string& ditta, const std::string& tabella,
     sql += "       CTE_RIF.IE91_DITTA_CG18     = IE91_NSOFILES.IE91_DITTA_CG18 \r\n";
     sql += "    WHERE CTE_RIF.IE91_RIF_IDORD IS NULL AND \r\n";
     sql += "          IE91_NSOFILES.IE91_XML IS NOT NULL AND \r\n";
-    sql += "          IE91_NSOFILES.IE91_DITTA_CG18 = " + ditta + " \r\n";
-    sql += filtro;
+    sql += "          IE91_NSOFILES.IE91_DITTA_CG18 = " + company + " \r\n";
+    sql += leafFilter;
     sql += "), \r\n";
     sql += "  CTE_ORDINAZIONI AS ( \r\n";
     sql += "    SELECT CONVERT (VARCHAR(50), IE91_IDORD) + '#' + CONVERT (VARCHAR, IE91_ISSUEDATE, "
@@ -157,10 +158,10 @@ std::string ChainStatement(const std::string& ditta, const std::string& tabella,
     sql += "       IE92_BuyerCustomerParty_Party_PostalAddress_StreetName, \r\n";
     sql += "       IE92_BuyerCustomerParty_Party_PostalAddress_CityName, \r\n";
     sql += "       IE92_BuyerCustomerParty_Party_PostalAddress_PostalZone \r\n";
-    sql += "INTO " + tabella + " \r\n";
+    sql += "INTO " + table + " \r\n";
     sql += "FROM CTE_ORDINAZIONI \r\n";
     sql += "LEFT OUTER JOIN DO11_DOCTESTATA WITH (NOLOCK) \r\n";
-    sql += "ON DO11_DOCTESTATA.DO11_DITTA_CG18 = " + ditta + " AND \r\n";
+    sql += "ON DO11_DOCTESTATA.DO11_DITTA_CG18 = " + company + " AND \r\n";
     sql += "   DO11_DOCTESTATA.DO11_GUID       = IE91_GUID_DO11 \r\n";
     sql += "LEFT OUTER JOIN FW07_APPUSER WITH (NOLOCK) \r\n";
     sql += "ON FW07_ID = IE91_ID_FW07 \r\n";
@@ -190,7 +191,7 @@ void LeggiOrdini(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessa
         const std::string& tabella = state.NomeTempOrdini;
         EliminaTabellaTemp(state, tabella);
         Conn(state).Execute(
-            ChainStatement(SqlCodiceDitta(state), tabella, LeafFilter(fTipoOrdiniProcessati)));
+            ChainStatement(CompanyCodeSql(state), tabella, LeafFilter(fTipoOrdiniProcessati)));
         state.RstOrdini.reset();
         state.RstOrdini = MarkAndOpen(state, tabella);
     });
@@ -209,7 +210,7 @@ std::shared_ptr<Recordset> ListChains(NsoState& state,
     const std::string tabella = state.NomeTempOrdini + "_ELENCO";
     EliminaTabellaTemp(state, tabella);
     Conn(state).Execute(
-        ChainStatement(SqlCodiceDitta(state), tabella, LeafFilter(fTipoOrdiniProcessati), columns));
+        ChainStatement(CompanyCodeSql(state), tabella, LeafFilter(fTipoOrdiniProcessati), columns));
     return MarkAndOpen(state, tabella);
 }
 

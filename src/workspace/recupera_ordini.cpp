@@ -16,12 +16,9 @@
 namespace kvad::nso {
 namespace {
 
-// IE91_OPERAZIONE of a cancellation.
-constexpr std::int32_t kCancellationOperation = 2;
-
-void WriteCodes(Recordset& row, std::int32_t elabora, std::int32_t nonPiuEvadibile) {
-    row.SetValue("TMP_ELABORA", elabora);
-    row.SetValue("TMP_FLGNONPIUEV", nonPiuEvadibile);
+void WriteCodes(Recordset& row, std::int32_t processingCode, std::int32_t toClose) {
+    row.SetValue("TMP_ELABORA", processingCode);
+    row.SetValue("TMP_FLGNONPIUEV", toClose);
     row.Update();
 }
 
@@ -32,10 +29,10 @@ std::int32_t MainRowCode(const Recordset& main) {
         return processing::kNothing;
     }
     const Decimal value = op.ToDecimal();
-    if (value == Decimal(kCancellationOperation)) {
+    if (value == Decimal(operation::kCancellation)) {
         return processing::kCancellation;
     }
-    if (value == Decimal(0) || value == Decimal(1)) {
+    if (value == Decimal(operation::kOrder) || value == Decimal(operation::kRevision)) {
         return LunghezzaTesto(main.Value("DO11_NUMREG_CO99")) > 0 ? processing::kNothing
                                                                   : processing::kToImport;
     }
@@ -132,8 +129,10 @@ void RecuperaOrdini(NsoState& state) {
         if (!documenti) {
             return;
         }
-        documenti->SetFilter(
-            "TMP_ELABORA = 2 OR TMP_ELABORA = 4 OR TMP_ELABORA = 5 OR TMP_ELABORA = 6");
+        documenti->SetFilter("TMP_ELABORA = " + std::to_string(processing::kToImport) +
+                             " OR TMP_ELABORA = " + std::to_string(processing::kCancellation) +
+                             " OR TMP_ELABORA = " + std::to_string(processing::kDelivered) +
+                             " OR TMP_ELABORA = " + std::to_string(processing::kDeliveredChain));
         // Nothing resets Stato between documents: the first failure stops all that follow.
         for (documenti->MoveFirst(); !documenti->Eof(); documenti->MoveNext()) {
             const std::int32_t id = documenti->Value("IE91_ID").ToLong();

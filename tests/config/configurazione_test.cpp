@@ -9,10 +9,10 @@ namespace {
 
 class InizializzaTest : public ::testing::Test {
   protected:
-    void Row(const std::string& codice, const std::string& data, const std::string& tracciato) {
+    void Row(const std::string& document, const std::string& date, const std::string& layout) {
         env.Native("INSERT INTO IE90_CONFIGNSO (IE90_DITTA_CG18, IE90_CODDOCUM_MG3G, "
                    "IE90_DATAORA_IMPORT, IE90_TRACCIATO_IE25) VALUES (1, " +
-                   codice + ", " + data + ", " + tracciato + ")");
+                   document + ", " + date + ", " + layout + ")");
     }
     test::TestEnv env;
 };

@@ -25,13 +25,13 @@ class DriverTest : public test::DecodingTest {
 
     // An ERP document of company `company` made from the NSO order `order`.
     void ErpDocument(std::int32_t order, std::int32_t company) {
-        const std::string ditta = std::to_string(company);
+        const std::string companyCode = std::to_string(company);
         env.Native("INSERT INTO DO11_DOCTESTATA (DO11_DITTA_CG18, DO11_NUMREG_CO99, "
                    "DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC) VALUES (" +
-                   ditta + ", 501, 'OCL  ', 'A', 17, '2024-03-07 00:00:00');" +
+                   companyCode + ", 501, 'OCL  ', 'A', 17, '2024-03-07 00:00:00');" +
                    "INSERT INTO DO12_DOCTESTARIF (DO12_DITTA_CG18, DO12_NUMREG_CO99, "
                    "DO12_FEIDDOC, DO12_FEDATADOC, DO12_FEIDSOGGETTO) SELECT " +
-                   ditta +
+                   companyCode +
                    ", 501, IE91_IDORD, IE91_ISSUEDATE, IE91_ENDPOINTID FROM IE91_NSOFILES "
                    "WHERE IE91_ID = " +
                    std::to_string(order));

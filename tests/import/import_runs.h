@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "import/importa_documenti.h"
-#include "import_members.h"
 #include "import/importa_singolo_ordine.h"
+#include "import_members.h"
 #include "import_test_env.h"
 #include "sqlite/sqlite_database.h"
 

@@ -47,13 +47,13 @@ inline void OpenResultGrids(NsoState& s) {
 /// One document of a chain to set up.
 struct Doc {
     Doc() = default;
-    Doc(std::string numberIn, std::string dateIn, int operazioneIn = 0, std::string replacesIn = "",
+    Doc(std::string numberIn, std::string dateIn, int operationIn = 0, std::string replacesIn = "",
         std::int32_t customerIn = 1)
-        : number(std::move(numberIn)), date(std::move(dateIn)), operazione(operazioneIn),
+        : number(std::move(numberIn)), date(std::move(dateIn)), operation(operationIn),
           replaces(std::move(replacesIn)), customer(customerIn) {}
     std::string number;        ///< IE91_IDORD
     std::string date;          ///< issue date, yyyy-mm-dd
-    int operazione = 0;        ///< 0 order, 1 revision, 2 cancellation
+    int operation = 0;         ///< 0 order, 1 revision, 2 cancellation
     std::string replaces;      ///< number of the document it replaces, "" for none
     std::int32_t customer = 1; ///< decoded customer (0: not decoded)
 };
@@ -86,7 +86,7 @@ class ImportScene {
         env.Native("INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_IDORD, IE91_ISSUEDATE, "
                    "IE91_ENDPOINTID, IE91_OPERAZIONE, IE91_XML, IE91_RIF_IDORD, "
                    "IE91_RIF_ISSUEDATE, IE91_RIF_ENDPOINTID) VALUES (1, " +
-                   Q(d.number) + ", " + Q(d.date + " 00:00:00") + ", 'UFTEST', " + N(d.operazione) +
+                   Q(d.number) + ", " + Q(d.date + " 00:00:00") + ", 'UFTEST', " + N(d.operation) +
                    ", '<Order/>', " + reference + ")");
         const auto id = env.Scalar("SELECT MAX(IE91_ID) FROM IE91_NSOFILES").ToLong();
         documents_[d.number] = d;

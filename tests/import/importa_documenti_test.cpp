@@ -35,9 +35,9 @@ class ImportaDocumentiTest : public ImportTest {
         });
     }
 
-    void ExpectOutcome(const std::string& number, int esito, int gestione, int status) {
-        EXPECT_EQ(Work(number, "TMP_ESITO").ToLong(), esito) << number;
-        EXPECT_EQ(Work(number, "TMP_GESTIONE").ToLong(), gestione) << number;
+    void ExpectOutcome(const std::string& number, int outcome, int handling, int status) {
+        EXPECT_EQ(Work(number, "TMP_ESITO").ToLong(), outcome) << number;
+        EXPECT_EQ(Work(number, "TMP_GESTIONE").ToLong(), handling) << number;
         EXPECT_EQ(env.Scalar("SELECT IE93_STATUS FROM IE93_NSOTESTATA WHERE IE93_ID_IE91 = " +
                              N(Id(number)))
                       .ToLong(),

@@ -21,7 +21,7 @@ std::string Order(const std::string& id, const std::string& issueDate) {
            "</cbc:IssueDate><cbc:Note>l'urgenza</cbc:Note></Order>";
 }
 
-class RecuperoTest : public ::testing::Test {
+class RetrievalTest : public ::testing::Test {
   protected:
     void SetUp() override {
         test::RegisterScriptedPlatform();
@@ -35,7 +35,7 @@ class RecuperoTest : public ::testing::Test {
     }
     void Run() { RecuperaOrdiniNSO(env.S()); }
     long Registered() { return env.Count("SELECT IE91_ID FROM IE91_NSOFILES"); }
-    std::size_t LunghezzaTestoXml() {
+    std::size_t StoredXmlLength() {
         return env.Scalar("SELECT IE91_XML FROM IE91_NSOFILES").Text().size();
     }
 
@@ -43,7 +43,7 @@ class RecuperoTest : public ::testing::Test {
     std::vector<std::string> progress;
 };
 
-TEST_F(RecuperoTest, EmptyListOrNothingStillRecordsTheRetrieval) {
+TEST_F(RetrievalTest, EmptyListOrNothingStillRecordsTheRetrieval) {
     TheScript().nothingCollection = true;
     Run();
     EXPECT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
@@ -56,7 +56,7 @@ TEST_F(RecuperoTest, EmptyListOrNothingStillRecordsTheRetrieval) {
     EXPECT_EQ(TheScript().calls.back(), "logout");
 }
 
-TEST_F(RecuperoTest, NewDocumentsAreRegisteredDownloadedLoadedOnce) {
+TEST_F(RetrievalTest, NewDocumentsAreRegisteredDownloadedLoadedOnce) {
     TheScript().listed = {{"a.xml", "A1", "2024-03-06", "UFABCD", Order("A1", "2024-03-06")},
                           {"a.xml", "A1", "2024-03-06", "UFABCD", Order("A1", "2024-03-06")},
                           {"b.xml", "B'1", "2024-03-07", "UFABCD", Order("B'1", "2024-03-07")}};
@@ -83,7 +83,7 @@ TEST_F(RecuperoTest, NewDocumentsAreRegisteredDownloadedLoadedOnce) {
     EXPECT_EQ(env.Scalar("SELECT IE90_ESITO_IMPORT FROM IE90_CONFIGNSO").ToLong(), 0);
 }
 
-TEST_F(RecuperoTest, ADocumentThatFailsToLoadDoesNotStopTheNextOne) {
+TEST_F(RetrievalTest, ADocumentThatFailsToLoadDoesNotStopTheNextOne) {
     TheScript().listed = {{"bad.xml", "X1", "2024-03-06", "UFABCD", Order("X1", "31-31-2024")},
                           {"good.xml", "G1", "2024-03-06", "UFABCD", Order("G1", "2024-03-06")}};
     Run();
@@ -95,7 +95,7 @@ TEST_F(RecuperoTest, ADocumentThatFailsToLoadDoesNotStopTheNextOne) {
     EXPECT_EQ(env.Scalar("SELECT IE90_ESITO_IMPORT FROM IE90_CONFIGNSO").ToLong(), 1);
 }
 
-TEST_F(RecuperoTest, LoginAndListingFailures) {
+TEST_F(RetrievalTest, LoginAndListingFailures) {
     TheScript().loginError = "credenziali errate";
     Run();
     EXPECT_EQ(env.S().Stato, kaErrConnessioneNSO);
@@ -113,7 +113,7 @@ TEST_F(RecuperoTest, LoginAndListingFailures) {
         << "the next retrieval starts from the same date";
 }
 
-TEST_F(RecuperoTest, ByteOrderMarkIsOneCharacter) {
+TEST_F(RetrievalTest, ByteOrderMarkIsOneCharacter) {
     const std::string bom = "\xEF\xBB\xBF";
     TheScript().listed = {
         {"bom.xml", "M1", "2024-03-06", "UFABCD", bom + Order("M1", "2024-03-06")},
@@ -126,7 +126,7 @@ TEST_F(RecuperoTest, ByteOrderMarkIsOneCharacter) {
         << "a two-byte stray character goes whole";
 }
 
-TEST_F(RecuperoTest, ForcedDownloadStoresMissingXml) {
+TEST_F(RetrievalTest, ForcedDownloadStoresMissingXml) {
     TheScript().listed = {{"a.xml", "A1", "2024-03-06", "UFABCD", Order("A1", "2024-03-06")}};
     env.Native("INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_STATUS, IE91_HUBID, IE91_IDORD, "
                "IE91_ISSUEDATE, IE91_ENDPOINTID, IE91_OPERAZIONE) VALUES (1, 0, 'a.xml', 'A1', "
@@ -136,7 +136,7 @@ TEST_F(RecuperoTest, ForcedDownloadStoresMissingXml) {
     Variant extra;
     ASSERT_TRUE(NSOLogin(env.S(), error, extra)) << error;
     EXPECT_TRUE(ScaricaXMLOrdine(env.S(), id, true));
-    EXPECT_EQ(LunghezzaTestoXml(), Order("A1", "2024-03-06").size());
+    EXPECT_EQ(StoredXmlLength(), Order("A1", "2024-03-06").size());
     TheScript().listed.clear();
     EXPECT_FALSE(ScaricaXMLOrdine(env.S(), id, true)) << "the platform no longer has it";
     EXPECT_TRUE(NSOLogout(env.S()));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "kvad_nso/codes.h"
 #include "support/test_env.h"
 
 namespace kvad::nso {
@@ -22,11 +23,12 @@ class RiferimentiTest : public ::testing::Test {
                    std::to_string(id) + ", " + value + ")");
         return id;
     }
-    struct Riga {
-        Variant idord, data, endpoint;
-        std::int32_t operazione;
+    // The reference and operation AggiornaRiferimenti wrote into a register row.
+    struct Reference {
+        Variant number, date, endpoint;
+        std::int32_t operation;
     };
-    Riga Read(std::int32_t id) {
+    Reference Read(std::int32_t id) {
         auto rs = env.Db().Query("SELECT IE91_RIF_IDORD, IE91_RIF_ISSUEDATE, IE91_RIF_ENDPOINTID, "
                                  "IE91_OPERAZIONE FROM IE91_NSOFILES WHERE IE91_ID = " +
                                  std::to_string(id));
@@ -46,15 +48,15 @@ TEST_F(RiferimentiTest, OneToFiveParts) {
         AggiornaRiferimenti(env.S(), id);
         ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
     }
-    EXPECT_TRUE(Read(none).idord.IsNull());
-    EXPECT_TRUE(Read(one).idord.IsNull());
-    EXPECT_EQ(Read(two).idord.Text(), "1555");
-    EXPECT_EQ(Read(two).data.ToDate(), (DateTime{2020, 12, 11}));
+    EXPECT_TRUE(Read(none).number.IsNull());
+    EXPECT_TRUE(Read(one).number.IsNull());
+    EXPECT_EQ(Read(two).number.Text(), "1555");
+    EXPECT_EQ(Read(two).date.ToDate(), (DateTime{2020, 12, 11}));
     EXPECT_TRUE(Read(two).endpoint.IsNull());
-    EXPECT_EQ(Read(two).operazione, 0);
+    EXPECT_EQ(Read(two).operation, operation::kOrder);
     EXPECT_EQ(Read(three).endpoint.Text(), "IT02188520544");
-    EXPECT_EQ(Read(three).operazione, 0);
-    EXPECT_EQ(Read(five).operazione, 2);
+    EXPECT_EQ(Read(three).operation, operation::kOrder);
+    EXPECT_EQ(Read(five).operation, operation::kCancellation);
 }
 
 TEST_F(RiferimentiTest, OperationIsCaseInsensitiveButNotTrimmed) {
@@ -62,9 +64,9 @@ TEST_F(RiferimentiTest, OperationIsCaseInsensitiveButNotTrimmed) {
     const auto blanks = Document("7#2024-01-02#UFABCD# Revised ");
     AggiornaRiferimenti(env.S(), lower);
     AggiornaRiferimenti(env.S(), blanks);
-    EXPECT_EQ(Read(lower).operazione, 1);
-    EXPECT_EQ(Read(blanks).operazione, 0);
-    EXPECT_EQ(Read(blanks).idord.Text(), "7") << "the references are still written";
+    EXPECT_EQ(Read(lower).operation, operation::kRevision);
+    EXPECT_EQ(Read(blanks).operation, operation::kOrder);
+    EXPECT_EQ(Read(blanks).number.Text(), "7") << "the references are still written";
 }
 
 TEST_F(RiferimentiTest, NonDateSecondPartWritesNothing) {
@@ -72,8 +74,8 @@ TEST_F(RiferimentiTest, NonDateSecondPartWritesNothing) {
     AggiornaRiferimenti(env.S(), id);
     EXPECT_EQ(env.S().Stato, kaErrVB);
     EXPECT_EQ(env.S().Errore.Text().rfind("Routine: AggiornaRiferimenti", 0), 0U);
-    EXPECT_TRUE(Read(id).idord.IsNull());
-    EXPECT_EQ(Read(id).operazione, 0);
+    EXPECT_TRUE(Read(id).number.IsNull());
+    EXPECT_EQ(Read(id).operation, operation::kOrder);
 }
 
 } // namespace

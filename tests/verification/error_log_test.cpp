@@ -64,9 +64,9 @@ TEST_F(ErrorLogTest, MissingCatalogueRowLeavesTheMessageNull) {
 }
 
 TEST_F(ErrorLogTest, DeletionRespectsHeaderLineContextAndField) {
-    auto write = [&](std::int32_t id, std::int32_t riga, std::int32_t contesto,
-                     const std::string& campo) {
-        ScriviErrorLog(env.S(), id, riga * 10, riga, 200, campo, 2, contesto, "m");
+    auto write = [&](std::int32_t id, std::int32_t line, std::int32_t context,
+                     const std::string& field) {
+        ScriviErrorLog(env.S(), id, line * 10, line, 200, field, 2, context, "m");
     };
     write(7, 0, 1, "A");
     write(7, 0, 3, "B");

@@ -13,41 +13,38 @@ namespace kvad::nso {
 namespace {
 
 struct Doc {
-    Doc(std::string idordIn, std::string dataIn, std::string rifIn = "", int operazioneIn = 0,
-        bool xmlIn = true, bool processatoIn = false, std::string guidIn = "")
-        : idord(std::move(idordIn)), data(std::move(dataIn)), rif(std::move(rifIn)),
-          operazione(operazioneIn), xml(xmlIn), processato(processatoIn), guid(std::move(guidIn)) {}
-    std::string idord;
-    std::string data;
-    std::string rif; // "" or "idord|date": refers to that document
-    int operazione;
+    Doc(std::string numberIn, std::string dateIn, std::string replacesIn = "", int operationIn = 0,
+        bool xmlIn = true, bool processedIn = false, std::string guidIn = "")
+        : number(std::move(numberIn)), date(std::move(dateIn)), replaces(std::move(replacesIn)),
+          operation(operationIn), xml(xmlIn), processed(processedIn), guid(std::move(guidIn)) {}
+    std::string number;
+    std::string date;
+    std::string replaces; // "" or "number|date": refers to that document
+    int operation;
     bool xml;
-    bool processato;
+    bool processed;
     std::string guid; // linked ERP document
 };
 
 class LeggiOrdiniTest : public ::testing::Test {
   protected:
     void Add(const Doc& d) {
-        std::string rifId = "NULL", rifData = "NULL", rifEp = "NULL";
-        if (!d.rif.empty()) {
-            const auto bar = d.rif.find('|');
-            rifId = "'" + d.rif.substr(0, bar) + "'";
-            rifData = "'" + d.rif.substr(bar + 1) + " 00:00:00'";
-            rifEp = "'UFABCD'";
-        }
-        std::string idord;
-        for (char c : d.idord) {
-            idord += c == '\'' ? std::string("''") : std::string(1, c);
+        std::string refNumber = "NULL", refDate = "NULL", refEndpoint = "NULL";
+        if (!d.replaces.empty()) {
+            const auto bar = d.replaces.find('|');
+            refNumber = test::Q(d.replaces.substr(0, bar));
+            refDate = test::Q(d.replaces.substr(bar + 1) + " 00:00:00");
+            refEndpoint = "'UFABCD'";
         }
         env.Native("INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_STATUS, IE91_IDORD, "
                    "IE91_ISSUEDATE, IE91_ENDPOINTID, IE91_OPERAZIONE, IE91_XML, IE91_RIF_IDORD, "
                    "IE91_RIF_ISSUEDATE, IE91_RIF_ENDPOINTID, IE91_PROCESSATO, IE91_GUID_DO11) "
-                   "VALUES (1, 0, '" +
-                   idord + "', '" + d.data + " 00:00:00', 'UFABCD', " +
-                   std::to_string(d.operazione) + ", " + (d.xml ? "'<Order/>'" : "NULL") + ", " +
-                   rifId + ", " + rifData + ", " + rifEp + ", " + (d.processato ? "1" : "NULL") +
-                   ", " + (d.guid.empty() ? "NULL" : "'" + d.guid + "'") + ")");
+                   "VALUES (1, 0, " +
+                   test::Q(d.number) + ", '" + d.date + " 00:00:00', 'UFABCD', " +
+                   std::to_string(d.operation) + ", " + (d.xml ? "'<Order/>'" : "NULL") + ", " +
+                   refNumber + ", " + refDate + ", " + refEndpoint + ", " +
+                   (d.processed ? "1" : "NULL") + ", " +
+                   (d.guid.empty() ? "NULL" : test::Q(d.guid)) + ")");
     }
 
     void ErpOrder(const std::string& guid, int numreg, bool delivered) {
@@ -62,10 +59,10 @@ class LeggiOrdiniTest : public ::testing::Test {
     }
 
     struct Row {
-        int livello;
-        std::string padre;
-        int sel;
-        int operazione;
+        int level;
+        std::string parent;
+        int selection;
+        int operationImage;
     };
     // The working table by ID_RIGA.
     std::multimap<std::string, Row> Rows() {
@@ -94,8 +91,8 @@ class LeggiOrdiniTest : public ::testing::Test {
         return it->second;
     }
 
-    void Leggi(kaenumTipoOrdiniProcessati tipo = kaOrdiniTutti) {
-        LeggiOrdini(env.S(), tipo);
+    void Read(kaenumTipoOrdiniProcessati kind = kaOrdiniTutti) {
+        LeggiOrdini(env.S(), kind);
         ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
     }
 
@@ -107,19 +104,19 @@ TEST_F(LeggiOrdiniTest, ChainOfThreeDocuments) {
     Add({"101", "2024-02-10", "100|2024-01-10", 1});
     Add({"102", "2024-03-10", "101|2024-02-10", 1});
     Add({"200", "2024-01-05", "", 0});
-    Leggi();
+    Read();
     const auto rows = Rows();
     ASSERT_EQ(rows.size(), 4U);
     const std::string leaf = "102#2024-03-10#UFABCD";
-    EXPECT_EQ(rows.find(leaf)->second.livello, 0);
-    EXPECT_EQ(rows.find(leaf)->second.padre, "");
-    EXPECT_EQ(rows.find(leaf)->second.operazione, 15);
-    EXPECT_EQ(At(rows, "101#2024-02-10#UFABCD").livello, 1);
-    EXPECT_EQ(At(rows, "101#2024-02-10#UFABCD").padre, leaf);
-    EXPECT_EQ(At(rows, "100#2024-01-10#UFABCD").livello, 2);
-    EXPECT_EQ(At(rows, "100#2024-01-10#UFABCD").padre, leaf);
-    EXPECT_EQ(At(rows, "100#2024-01-10#UFABCD").sel, 9);
-    EXPECT_EQ(At(rows, "200#2024-01-05#UFABCD").operazione, 99);
+    EXPECT_EQ(rows.find(leaf)->second.level, 0);
+    EXPECT_EQ(rows.find(leaf)->second.parent, "");
+    EXPECT_EQ(rows.find(leaf)->second.operationImage, 15);
+    EXPECT_EQ(At(rows, "101#2024-02-10#UFABCD").level, 1);
+    EXPECT_EQ(At(rows, "101#2024-02-10#UFABCD").parent, leaf);
+    EXPECT_EQ(At(rows, "100#2024-01-10#UFABCD").level, 2);
+    EXPECT_EQ(At(rows, "100#2024-01-10#UFABCD").parent, leaf);
+    EXPECT_EQ(At(rows, "100#2024-01-10#UFABCD").selection, 9);
+    EXPECT_EQ(At(rows, "200#2024-01-05#UFABCD").operationImage, 99);
 
     // Newest issue date first.
     auto rs = env.S().RstOrdini;
@@ -131,10 +128,10 @@ TEST_F(LeggiOrdiniTest, TwoDocumentsReferringToTheSameOrderGiveTwoChains) {
     Add({"100", "2024-01-10", "", 0});
     Add({"101", "2024-02-10", "100|2024-01-10", 1});
     Add({"102", "2024-02-11", "100|2024-01-10", 2});
-    Leggi();
+    Read();
     const auto rows = Rows();
     EXPECT_EQ(rows.count("100#2024-01-10#UFABCD"), 2U);
-    EXPECT_EQ(At(rows, "102#2024-02-11#UFABCD").operazione, 16);
+    EXPECT_EQ(At(rows, "102#2024-02-11#UFABCD").operationImage, 16);
 }
 
 TEST_F(LeggiOrdiniTest, FilterOnLeavesAndDocumentsWithoutXml) {
@@ -142,15 +139,15 @@ TEST_F(LeggiOrdiniTest, FilterOnLeavesAndDocumentsWithoutXml) {
     Add({"101", "2024-02-10", "100|2024-01-10", 1, true, true}); // processed leaf
     Add({"300", "2024-01-01", "", 0});
     Add({"301", "2024-02-01", "300|2024-01-01", 1, false}); // never downloaded
-    Leggi(kaOrdiniDaProcessare);
+    Read(kaOrdiniDaProcessare);
     auto rows = Rows();
     EXPECT_EQ(rows.size(), 1U) << "the processed leaf hides its whole chain";
     EXPECT_EQ(rows.begin()->first, "300#2024-01-01#UFABCD");
-    EXPECT_EQ(rows.begin()->second.livello, 0) << "a document without XML is never a leaf";
+    EXPECT_EQ(rows.begin()->second.level, 0) << "a document without XML is never a leaf";
 
-    Leggi(kaOrdiniProcessati);
+    Read(kaOrdiniProcessati);
     EXPECT_EQ(Rows().size(), 2U);
-    Leggi(kaOrdiniTutti);
+    Read(kaOrdiniTutti);
     EXPECT_EQ(Rows().size(), 3U);
 }
 
@@ -160,18 +157,18 @@ TEST_F(LeggiOrdiniTest, DeliveredOlderOrderBlocksSelection) {
     Add({"200", "2024-01-10", "", 0, true, false, "G-200"});
     ErpOrder("G-100", 1, true);
     ErpOrder("G-200", 2, true);
-    Leggi();
+    Read();
     const auto rows = Rows();
-    EXPECT_EQ(At(rows, "101#2024-02-10#UFABCD").sel, 2);
-    EXPECT_EQ(At(rows, "200#2024-01-10#UFABCD").sel, 0)
+    EXPECT_EQ(At(rows, "101#2024-02-10#UFABCD").selection, 2);
+    EXPECT_EQ(At(rows, "200#2024-01-10#UFABCD").selection, 0)
         << "a main row whose own order is delivered stays selectable";
 
     kaEnumNSOSelez tutti = kaTutti;
     SetSelezione(env.S(), tutti);
     auto after = Rows();
-    EXPECT_EQ(At(after, "101#2024-02-10#UFABCD").sel, 2);
-    EXPECT_EQ(At(after, "200#2024-01-10#UFABCD").sel, 1);
-    EXPECT_EQ(At(after, "100#2024-01-10#UFABCD").sel, 9);
+    EXPECT_EQ(At(after, "101#2024-02-10#UFABCD").selection, 2);
+    EXPECT_EQ(At(after, "200#2024-01-10#UFABCD").selection, 1);
+    EXPECT_EQ(At(after, "100#2024-01-10#UFABCD").selection, 9);
 }
 
 TEST_F(LeggiOrdiniTest, ListChainsGivesTheWorkingTableRowsWithoutTheXml) {
@@ -195,7 +192,7 @@ TEST_F(LeggiOrdiniTest, ListChainsGivesTheWorkingTableRowsWithoutTheXml) {
         return rows;
     };
     for (const auto kind : {kaOrdiniTutti, kaOrdiniDaProcessare, kaOrdiniProcessati}) {
-        Leggi(kind);
+        Read(kind);
         auto working = env.S().RstOrdini;
         const std::vector<std::string> expected = rowsOf(*working);
         auto listed = ListChains(env.S(), kind);
@@ -207,8 +204,8 @@ TEST_F(LeggiOrdiniTest, ListChainsGivesTheWorkingTableRowsWithoutTheXml) {
         EXPECT_TRUE(listed->HasField("IE91_HUBID"));
         EXPECT_EQ(env.S().RstOrdini, working) << "the working table's recordset stays";
     }
-    Leggi(kaOrdiniTutti);
-    EXPECT_EQ(At(Rows(), "102#2024-03-10#UFABCD").sel, 2) << "the blocked mark is in both";
+    Read(kaOrdiniTutti);
+    EXPECT_EQ(At(Rows(), "102#2024-03-10#UFABCD").selection, 2) << "the blocked mark is in both";
 
     const std::string projected = ChainStatement("1", "#T", "", {"IE91_ID", "IE91_IDORD"});
     EXPECT_NE(projected.find("SELECT IE91_NSOFILES.IE91_ID, IE91_NSOFILES.IE91_IDORD \r\n"),
@@ -219,18 +216,18 @@ TEST_F(LeggiOrdiniTest, ListChainsGivesTheWorkingTableRowsWithoutTheXml) {
 TEST_F(LeggiOrdiniTest, InvertingTwiceRestoresTheSelectionAndBadValuesFail) {
     Add({"100", "2024-01-10", "", 0});
     Add({"200", "2024-01-11", "", 0});
-    Leggi();
+    Read();
     env.Native("UPDATE temp.\"#TEMP_ORD\" SET TMP_IMG_SEL = " +
                std::to_string(selection::kSelected) + " WHERE IE91_IDORD = '100'");
     kaEnumNSOSelez inverti = kaInverti;
     SetSelezione(env.S(), inverti);
     auto once = Rows();
-    EXPECT_EQ(At(once, "100#2024-01-10#UFABCD").sel, 0);
-    EXPECT_EQ(At(once, "200#2024-01-11#UFABCD").sel, 1);
+    EXPECT_EQ(At(once, "100#2024-01-10#UFABCD").selection, 0);
+    EXPECT_EQ(At(once, "200#2024-01-11#UFABCD").selection, 1);
     SetSelezione(env.S(), inverti);
     auto twice = Rows();
-    EXPECT_EQ(At(twice, "100#2024-01-10#UFABCD").sel, 1);
-    EXPECT_EQ(At(twice, "200#2024-01-11#UFABCD").sel, 0);
+    EXPECT_EQ(At(twice, "100#2024-01-10#UFABCD").selection, 1);
+    EXPECT_EQ(At(twice, "200#2024-01-11#UFABCD").selection, 0);
 
     auto invalid = static_cast<kaEnumNSOSelez>(7);
     SetSelezione(env.S(), invalid);
@@ -240,9 +237,9 @@ TEST_F(LeggiOrdiniTest, InvertingTwiceRestoresTheSelectionAndBadValuesFail) {
 
 TEST_F(LeggiOrdiniTest, QuoteInOrderNumberAndAnotherTableName) {
     Add({"O'1", "2024-01-10", "", 0});
-    Add({"O'2", "2024-02-10", "O''1|2024-01-10", 1});
+    Add({"O'2", "2024-02-10", "O'1|2024-01-10", 1});
     env.S().NomeTempOrdini = "#CATENE";
-    Leggi();
+    Read();
     auto rs = env.S().RstOrdini;
     auto older = rs->Clone();
     older->SetFilter("ID_PADRE = " + FilterLiteral("O'2#2024-02-10#UFABCD"));

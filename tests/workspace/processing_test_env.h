@@ -138,24 +138,25 @@ class ProcessingTest : public ::testing::Test {
         env.S().Param_CodiceDocumento = "OCL";
     }
 
-    /// Registers an example order (file under examples/inbox/IT01234567890) as number `idord`
-    /// of `date` (yyyy-mm-dd); `operazione` 1 revises, 2 cancels the document `rif` (an id).
-    std::int32_t Register(const std::string& file, const std::string& idord,
-                          const std::string& date, int operazione = 0, std::int32_t rif = 0,
+    /// Registers an example order (file under examples/inbox/IT01234567890) as number `number`
+    /// of `date` (yyyy-mm-dd); `operation` 1 revises, 2 cancels the document `replaces` (an id).
+    std::int32_t Register(const std::string& file, const std::string& number,
+                          const std::string& date, int operation = 0, std::int32_t replaces = 0,
                           const std::string& xml = "") {
         const std::string text =
             xml.empty() ? kvad::test::ReadSourceFile("examples/inbox/IT01234567890/" + file) : xml;
         std::string reference = "NULL, NULL, NULL";
-        if (rif != 0) {
-            const std::string of = " FROM IE91_NSOFILES WHERE IE91_ID = " + std::to_string(rif);
+        if (replaces != 0) {
+            const std::string of =
+                " FROM IE91_NSOFILES WHERE IE91_ID = " + std::to_string(replaces);
             reference = "(SELECT IE91_IDORD" + of + "), (SELECT IE91_ISSUEDATE" + of +
                         "), (SELECT IE91_ENDPOINTID" + of + ")";
         }
         env.Native("INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_IDORD, IE91_ISSUEDATE, "
                    "IE91_ENDPOINTID, IE91_OPERAZIONE, IE91_XML, IE91_RIF_IDORD, "
                    "IE91_RIF_ISSUEDATE, IE91_RIF_ENDPOINTID) VALUES (1, " +
-                   Q(idord) + ", " + Q(date + " 00:00:00") + ", 'UF7HQ2', " +
-                   std::to_string(operazione) + ", " + Q(text) + ", " + reference + ")");
+                   Q(number) + ", " + Q(date + " 00:00:00") + ", 'UF7HQ2', " +
+                   std::to_string(operation) + ", " + Q(text) + ", " + reference + ")");
         return env.Scalar("SELECT MAX(IE91_ID) FROM IE91_NSOFILES").ToLong();
     }
 

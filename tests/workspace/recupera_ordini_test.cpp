@@ -1,11 +1,13 @@
 #include "workspace/recupera_ordini.h"
 
+#include "kvad_nso/codes.h"
 #include "processing_test_env.h"
 
 namespace kvad::nso {
 namespace {
 
 using CodeMap = std::map<std::int32_t, std::pair<int, int>>;
+using namespace processing;
 
 class RecuperaOrdiniTest : public test::ProcessingTest {};
 
@@ -34,14 +36,15 @@ TEST_F(RecuperaOrdiniTest, ChainWithADeliveredOldestOrderAndTheChainsAroundIt) {
     RecuperaOrdini(env.S());
     ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
 
-    EXPECT_EQ(Codes(), (CodeMap{{order, {5, 0}},
-                                {revision, {1, 1}},
-                                {latest, {6, 0}},
-                                {imported, {0, 0}},
-                                {plain, {2, 0}},
-                                {cancelled, {1, 1}},
-                                {cancellation, {4, 0}}}));
-    // Codes 2, 4, 5 and 6 are loaded, decoded and verified; 0 and 1 are not.
+    EXPECT_EQ(Codes(), (CodeMap{{order, {kDelivered, 0}},
+                                {revision, {kToClose, 1}},
+                                {latest, {kDeliveredChain, 0}},
+                                {imported, {kNothing, 0}},
+                                {plain, {kToImport, 0}},
+                                {cancelled, {kToClose, 1}},
+                                {cancellation, {kCancellation, 0}}}));
+    // To import, cancellations and delivered chains are loaded, decoded and verified; nothing to
+    // do and to close are not.
     for (const std::int32_t id : {order, latest, plain, cancellation}) {
         EXPECT_TRUE(Staged(id) && Decoded(id) > 0) << id;
     }
@@ -72,7 +75,7 @@ TEST_F(RecuperaOrdiniTest, WholeChainOrLatestOnly) {
     Select({revision});
     RecuperaOrdini(env.S());
     ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
-    EXPECT_EQ(Codes(), (CodeMap{{order, {3, 0}}, {revision, {2, 0}}}));
+    EXPECT_EQ(Codes(), (CodeMap{{order, {kNotImported, 0}}, {revision, {kToImport, 0}}}));
     EXPECT_FALSE(Staged(order));
     EXPECT_GT(Decoded(revision), 0);
 
@@ -80,7 +83,7 @@ TEST_F(RecuperaOrdiniTest, WholeChainOrLatestOnly) {
     Select({revision});
     RecuperaOrdini(env.S());
     ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
-    EXPECT_EQ(Codes(), (CodeMap{{order, {2, 1}}, {revision, {2, 0}}}));
+    EXPECT_EQ(Codes(), (CodeMap{{order, {kToImport, 1}}, {revision, {kToImport, 0}}}));
     EXPECT_GT(Decoded(order), Decoded(revision)) << "the older document comes after its chain";
 
     // The codes alone, after a rebuild: nothing loaded or verified again.
@@ -88,7 +91,7 @@ TEST_F(RecuperaOrdiniTest, WholeChainOrLatestOnly) {
     Select({revision});
     AssignProcessingCodes(env.S());
     ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
-    EXPECT_EQ(Codes(), (CodeMap{{order, {2, 1}}, {revision, {2, 0}}}));
+    EXPECT_EQ(Codes(), (CodeMap{{order, {kToImport, 1}}, {revision, {kToImport, 0}}}));
     EXPECT_EQ(env.Count("SELECT 1 FROM IE93_NSOTESTATA WHERE IE93_STATUS <> 0"), 0);
 }
 
@@ -102,7 +105,8 @@ TEST_F(RecuperaOrdiniTest, AFailingDocumentStopsTheDocumentsAfterIt) {
     EXPECT_EQ(env.S().Stato, kaErrVB);
     EXPECT_EQ(env.S().Errore.Text().rfind("Routine: Decodifica", 0), 0) << env.S().Errore.Text();
     // Every code is written; the documents after the failing one are not loaded.
-    EXPECT_EQ(Codes(), (CodeMap{{first, {2, 0}}, {broken, {2, 0}}, {last, {2, 0}}}));
+    EXPECT_EQ(Codes(),
+              (CodeMap{{first, {kToImport, 0}}, {broken, {kToImport, 0}}, {last, {kToImport, 0}}}));
     EXPECT_EQ(Status(first), kaVerificaWarning) << "verified: two lines have no delivery date";
     EXPECT_FALSE(Staged(last));
     EXPECT_EQ(Decoded(last), 0);
@@ -119,7 +123,7 @@ TEST_F(RecuperaOrdiniTest, NothingSelectedOrNoWorkingTable) {
     RecuperaOrdini(env.S());
     EXPECT_EQ(env.S().Stato, kaErrNessunDatoDaElaborare);
     EXPECT_EQ(env.S().Errore.Text(), "Nessun dato da elaborare");
-    EXPECT_EQ(Codes(), (CodeMap{{order, {0, 0}}})) << "the codes are reset all the same";
+    EXPECT_EQ(Codes(), (CodeMap{{order, {kNothing, 0}}})) << "the codes are reset all the same";
     EXPECT_FALSE(Staged(order));
 }
 

@@ -10,12 +10,12 @@
 namespace kvad::nso {
 
 /// Type codes of FormatoDB.
-enum FormatoTipo : std::int32_t {
-    kFmtTesto = 0,    ///< 'text' with quotes doubled
-    kFmtDecimale = 1, ///< a Decimal number (not text)
-    kFmtNumero = 2,   ///< the number formatter's text
-    kFmtData = 3,     ///< 'date' from CLSFW_Date's DBFormat
-    kFmtUnicode = 4,  ///< N'text' with quotes doubled
+enum LiteralType : std::int32_t {
+    kLiteralText = 0,    ///< 'text' with quotes doubled
+    kLiteralDecimal = 1, ///< a Decimal number (not text)
+    kLiteralNumber = 2,  ///< the number formatter's text
+    kLiteralDate = 3,    ///< 'date' from CLSFW_Date's DBFormat
+    kLiteralUnicode = 4, ///< N'text' with quotes doubled
 };
 
 /// The one way a value becomes a SQL literal. Returns the literal as a String ("null" for a

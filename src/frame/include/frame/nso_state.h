@@ -99,7 +99,7 @@ void RaiseOnProgress(NsoState& state, kaenumTipoOperazione operation, std::int32
                      std::int32_t maximum, std::string message);
 
 /// The company code as it is written into statements: its text form, unquoted.
-[[nodiscard]] std::string SqlCodiceDitta(const NsoState& state);
+[[nodiscard]] std::string CompanyCodeSql(const NsoState& state);
 
 /// Resets Stato to kaOK, Errore to "" and the last database condition to None, as the operations
 /// that start afresh do.

@@ -8,19 +8,8 @@
 #include <vector>
 
 #include "frame/nso_state.h"
-#include "kvad_nso/codes.h"
 
 namespace kvad::nso {
-
-// The processing codes live in kvad_nso/codes.h (kvad::processing). These names stay only until
-// the processing driver and the import driver use those; nothing new uses them.
-inline constexpr std::int32_t kNienteDaFare = processing::kNothing;
-inline constexpr std::int32_t kDaChiudere = processing::kToClose;
-inline constexpr std::int32_t kDaImportare = processing::kToImport;
-inline constexpr std::int32_t kNonImportato = processing::kNotImported;
-inline constexpr std::int32_t kAnnullamento = processing::kCancellation;
-inline constexpr std::int32_t kConsegnato = processing::kDelivered;
-inline constexpr std::int32_t kCatenaConsegnata = processing::kDeliveredChain;
 
 /// Rebuilds the working table from the register and opens RstOrdini on it, newest first.
 void LeggiOrdini(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessati);
@@ -36,11 +25,11 @@ void SetSelezione(NsoState& state, kaEnumNSOSelez pParSelez);
 [[nodiscard]] std::shared_ptr<Recordset>
 ListChains(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessati);
 
-/// The statement that builds the working table `tabella` for company `ditta`; `filtro` is the
-/// extra condition on the leaves (with its line end) or "". With `registerColumns` the
+/// The statement that builds the working table `table` for company `company`; `leafFilter` is
+/// the extra condition on the leaves (with its line end) or "". With `registerColumns` the
 /// documents' rows carry those register columns only, instead of all of them.
-[[nodiscard]] std::string ChainStatement(const std::string& ditta, const std::string& tabella,
-                                         const std::string& filtro,
+[[nodiscard]] std::string ChainStatement(const std::string& company, const std::string& table,
+                                         const std::string& leafFilter,
                                          const std::vector<std::string>& registerColumns = {});
 
 /// A text value for a recordset filter, between quotes with its own quotes doubled.
