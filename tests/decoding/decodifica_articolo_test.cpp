@@ -53,7 +53,7 @@ TEST_F(ItemTest, StandardIdentifierOfSeveralItemsTakesTheFirstAndWarns) {
     EXPECT_TRUE(found == "AFP-300//0" || found == "AFP-301//0") << found;
     EXPECT_EQ(Messages(9),
               std::vector<std::string>{"204 IE95_DO30_CODART_MG66 type 2 context 3 line 3"});
-    EXPECT_EQ(env.Scalar("SELECT IE98_ID_IE94 FROM IE98_NSO_LOGERRORS").ToLong(), 77);
+    EXPECT_EQ(kvad::test::ReadLog(env.Db()).at(0).stagedLine, 77);
 
     env.Native("DELETE FROM IE98_NSO_LOGERRORS");
     EXPECT_EQ(Find("AFP-301", "8000000000003", ""), "AFP-301//0")

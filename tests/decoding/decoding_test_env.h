@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/log_entries.h"
 #include "support/test_env.h"
 
 namespace kvad::nso::test {
@@ -115,14 +116,8 @@ class DecodingTest : public ::testing::Test {
     /// The messages of an order, "code field type T context C line L", in the order written.
     std::vector<std::string> Messages(std::int32_t order) {
         std::vector<std::string> out;
-        auto rs = env.Db().Query("SELECT IE98_CODE_IE97, IE98_FIELD, IE98_TYPE, IE98_CONTESTO, "
-                                 "IE98_PROGRIGA_DO30 FROM IE98_NSO_LOGERRORS WHERE "
-                                 "IE98_ID_IE91 = " +
-                                 std::to_string(order) + " ORDER BY IE98_ID");
-        for (; !rs->Eof(); rs->MoveNext()) {
-            out.push_back(rs->Value(0).Text() + " " + rs->Value(1).Text() + " type " +
-                          rs->Value(2).Text() + " context " + rs->Value(3).Text() + " line " +
-                          rs->Value(4).Text());
+        for (const auto& entry : kvad::test::ReadLogOf(env.Db(), order)) {
+            out.push_back(kvad::test::EntryLine(entry));
         }
         return out;
     }

@@ -11,6 +11,7 @@
 #include "decoding/trascodifica_ordine.h"
 #include "host/master_data.h"
 #include "kvad_nso/recordset.h"
+#include "support/log_entries.h"
 #include "support/test_env.h"
 #include "ubl/xml_loader.h"
 
@@ -163,13 +164,8 @@ TEST_P(ExamplesTest, DecodedRowsMatchTheHandWrittenOnes) {
     EXPECT_EQ(row, e.lines.size()) << "decoded lines";
 
     std::vector<std::string> messages;
-    auto log = env.Db().Query("SELECT IE98_CODE_IE97, IE98_FIELD, IE98_TYPE, IE98_CONTESTO, "
-                              "IE98_PROGRIGA_DO30 FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91 = " +
-                              order + " ORDER BY IE98_ID");
-    for (; !log->Eof(); log->MoveNext()) {
-        messages.push_back(log->Value(0).Text() + " " + log->Value(1).Text() + " type " +
-                           log->Value(2).Text() + " context " + log->Value(3).Text() + " line " +
-                           log->Value(4).Text());
+    for (const auto& entry : test::ReadLog(env.Db(), "IE98_ID_IE91 = " + order)) {
+        messages.push_back(test::EntryLine(entry));
     }
     EXPECT_EQ(messages, e.messages);
 }

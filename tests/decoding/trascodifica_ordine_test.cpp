@@ -84,7 +84,7 @@ TEST_F(DriverTest, Message15CarriesTheDocumentsFourValues) {
     ErpDocument(order, 2); // the NSO identification decides, whatever the document's company
     TrascodificaOrdine(env.S(), order, false);
     ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
-    EXPECT_EQ(env.Scalar("SELECT IE98_ERRORMESSAGE FROM IE98_NSO_LOGERRORS").Text(),
+    EXPECT_EQ(kvad::test::ReadLogOf(env.Db(), order).at(0).message.Text(),
               "Ordine già importato nel documento OCL sezionale A numero 17 del 07/03/2024");
     const std::int32_t other = Order("IT03456780547", "UFBUY1");
     TrascodificaOrdine(env.S(), other, false);

@@ -10,6 +10,7 @@
 #include "host/stand_ins.h"
 #include "kvad_nso/clsie_nso.h"
 #include "sqlite/sqlite_database.h"
+#include "support/temp_dir.h"
 
 namespace kvad {
 namespace {
@@ -21,21 +22,14 @@ constexpr uid_t kNobody = 65534;
 class LastDatabaseCondition : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kvad-condition-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
         host::HostConfig config;
         config.cacheDir = (dir_ / "cache").string();
         (void)host::RegisterStandIns(config);
         db::ApplySchema(*db::OpenSqlite(File()));
     }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
 
     [[nodiscard]] std::string File() const { return (dir_ / "nso.db").string(); }
-    [[nodiscard]] const fs::path& Dir() const { return dir_; }
+    [[nodiscard]] const fs::path& Dir() const { return dir_.Path(); }
 
     /// A connection that waits for no lock, as a host could open it.
     [[nodiscard]] std::shared_ptr<Connection> Open() const {
@@ -61,7 +55,7 @@ class LastDatabaseCondition : public ::testing::Test {
     }
 
   private:
-    fs::path dir_;
+    test::TempDir dir_{"condition"};
 };
 
 TEST_F(LastDatabaseCondition, ALockHeldByAnotherProgramIsBusyUntilACallGoesThrough) {

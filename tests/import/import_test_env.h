@@ -14,6 +14,7 @@
 
 #include "frame/nso_state.h"
 #include "kvad_nso/recordset.h"
+#include "support/log_entries.h"
 #include "support/test_env.h"
 #include "workspace/ordini.h"
 
@@ -172,12 +173,11 @@ class ImportScene {
     /// The import messages of a document, "code: text", in the order written.
     std::vector<std::string> ImportMessages(const std::string& number) {
         std::vector<std::string> out;
-        auto rs = env.Db().Query("SELECT IE98_CODE_IE97, IE98_TYPE, IE98_ERRORMESSAGE FROM "
-                                 "IE98_NSO_LOGERRORS WHERE IE98_CONTESTO = 2 AND IE98_ID_IE91 = " +
-                                 N(ids_.at(number)) + " ORDER BY IE98_ID");
-        for (; !rs->Eof(); rs->MoveNext()) {
-            out.push_back(rs->Value(0).Text() + " type " + rs->Value(1).Text() + ": " +
-                          rs->Value(2).Text());
+        for (const auto& entry :
+             kvad::test::ReadLogOf(env.Db(), ids_.at(number),
+                                   "IE98_CONTESTO = " + std::to_string(Contesto_ImportDati))) {
+            out.push_back(std::to_string(entry.code) + " type " + std::to_string(entry.severity) +
+                          ": " + entry.message.Text());
         }
         return out;
     }

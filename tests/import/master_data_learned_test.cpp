@@ -101,9 +101,7 @@ class MasterDataLearned : public ::testing::Test {
                env.Scalar("SELECT IE95_DO30_CODART_MG66 FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = " +
                           N(id))
                    .Text() +
-               " messages " +
-               env.Scalar("SELECT COUNT(*) FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91 = " + N(id))
-                   .Text();
+               " messages " + std::to_string(kvad::test::ReadLogOf(env.Db(), id).size());
     }
 
     void Import(std::int32_t id) {

@@ -6,11 +6,11 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "kvad_nso/errors.h"
 #include "kvad_nso/nso_ws.h"
 #include "support/expect_error.h"
+#include "support/temp_dir.h"
 
 namespace kvad::platform {
 namespace {
@@ -70,18 +70,12 @@ fs::file_time_type FileTimeAt(const DateTime& local) {
 class FolderInboxTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        root_ =
-            fs::temp_directory_path() / ("kvad_inbox_" + std::to_string(std::random_device{}()));
         fs::create_directories(root_ / kCompany);
-        Register(root_.string());
+        Register(root_.Path().string());
         service_ = LoggedIn(error_);
         ASSERT_EQ(error_, "");
     }
-    void TearDown() override {
-        UnregisterFolderInbox();
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
+    void TearDown() override { UnregisterFolderInbox(); }
 
     static void Register(const std::string& inbox) {
         RegisterFolderInbox({inbox, "utente", "segreto"});
@@ -123,7 +117,7 @@ class FolderInboxTest : public ::testing::Test {
 
     static std::string Yesterday() { return DateTime::Now().AddDays(-2).ToIsoDate(); }
 
-    fs::path root_;
+    test::TempDir root_{"inbox"};
     std::string error_;
     std::shared_ptr<NsoService> service_;
 };

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 
+#include "support/temp_dir.h"
 #include "xml/xml_document.h"
 
 namespace kvad::platform {
@@ -40,15 +40,6 @@ std::string Wide(std::u32string_view text, bool utf32) {
 
 class DocumentText : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("kvad_text_" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
     fs::path Write(const std::string& name, const std::string& bytes) {
         const fs::path path = dir_ / name;
         std::ofstream(path, std::ios::binary) << bytes;
@@ -64,7 +55,7 @@ class DocumentText : public ::testing::Test {
         }
     }
 
-    fs::path dir_;
+    test::TempDir dir_{"text"};
 };
 
 // A file whose text would be larger than a document may be is refused before it is read when

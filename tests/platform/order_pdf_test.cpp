@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <regex>
 
 #include "kvad_nso/nso_ws.h"
 #include "platform/folder_inbox.h"
+#include "support/temp_dir.h"
 #include "support/test_env.h"
 #include "xml/xml_document.h"
 
@@ -26,8 +26,8 @@ bool HavePdfToText() {
 /// The text of a PDF as pdftotext reads it in drawing order, every run of white space made
 /// one blank.
 std::string PdfText(const std::vector<std::uint8_t>& pdf) {
-    const fs::path file =
-        fs::temp_directory_path() / ("kvad_pdf_" + std::to_string(std::random_device{}()) + ".pdf");
+    const test::TempDir dir("pdf");
+    const fs::path file = dir / "order.pdf";
     std::ofstream(file, std::ios::binary)
         .write(reinterpret_cast<const char*>(pdf.data()), static_cast<std::streamsize>(pdf.size()));
     std::string text;
@@ -40,7 +40,6 @@ std::string PdfText(const std::vector<std::uint8_t>& pdf) {
         }
         ::pclose(pipe);
     }
-    fs::remove(file);
     std::string normalized;
     for (const char c : text) {
         const bool blank = c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f';
@@ -265,9 +264,8 @@ TEST_F(OrderPdfTest, GreekAndAccentedNamesComeOutAsWritten) {
 }
 
 TEST(OrderPdf, TheServiceRendersAnOrderOrSaysWhyItCannot) {
-    const fs::path root =
-        fs::temp_directory_path() / ("kvad_pdf_inbox_" + std::to_string(std::random_device{}()));
-    fs::create_directories(root);
+    const test::TempDir inbox("pdf-inbox");
+    const fs::path& root = inbox.Path();
     RegisterFolderInbox({root.string(), "utente", "segreto"});
     auto service = CreateObjectAs<NsoService>(progid::kNsoService);
     service->SetConfigXML("<NsoConfig><Inbox>" + root.string() + "</Inbox></NsoConfig>");
@@ -305,7 +303,6 @@ TEST(OrderPdf, TheServiceRendersAnOrderOrSaysWhyItCannot) {
         EXPECT_EQ(error.rfind("the order cannot be shown as a PDF: " + reason, 0), 0U) << error;
     }
     UnregisterFolderInbox();
-    fs::remove_all(root);
 }
 
 } // namespace

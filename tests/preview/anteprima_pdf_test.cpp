@@ -11,6 +11,7 @@
 #include "host/stand_ins.h"
 #include "kvad_nso/host.h"
 #include "kvad_nso/nso_ws.h"
+#include "support/scripted_platform.h"
 #include "support/test_env.h"
 
 namespace kvad::nso {
@@ -18,84 +19,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What the fake platform and viewer do, and what was asked of them.
-struct Script {
-    std::string loginError;
-    std::string convertError;
-    bool convertThrows = false;
-    Variant::Bytes pdf{'%', 'P', 'D', 'F', '-', '1'};
-    bool viewerInstalled = true;
-    bool guidFails = false;
-    std::vector<std::string> calls;
+using test::Script;
+using test::TheScript;
+
+// What the viewer does.
+struct Viewer {
+    bool installed = true;
 };
 
-Script& TheScript() {
-    static Script script;
-    return script;
+Viewer& TheViewer() {
+    static Viewer viewer;
+    return viewer;
 }
 
 void Call(std::string what) {
     TheScript().calls.push_back(std::move(what));
 }
 
-class FakeService : public NsoService {
-  public:
-    void SetUsername(const std::string&) override {}
-    void SetPassword(const std::string&) override {}
-    void SetConfigXML(const std::string&) override {}
-    void Login(const std::string&, Variant&, std::string& error) override {
-        Call("login");
-        error = TheScript().loginError;
-    }
-    void ListOrders(const std::string&, const std::string&, std::shared_ptr<NsoCollection>&,
-                    std::string& error) override {
-        error = "not used";
-    }
-    void DownloadOrders(const Variant&, std::shared_ptr<NsoCollection>&,
-                        std::string& error) override {
-        error = "not used";
-    }
-    void TrasformOrder2PDF(const std::string& xml, Variant& pdf, std::string& error) override {
-        Call("convert " + xml);
-        if (TheScript().convertThrows) {
-            throw std::runtime_error("service crashed");
-        }
-        error = TheScript().convertError;
-        if (error.empty()) {
-            pdf = TheScript().pdf;
-        }
-    }
-    void Terminate() override { Call("logout"); }
-};
-
-class FakeDocument : public NsoDocument {
-  public:
-    Variant HubId() const override { return {}; }
-    Variant FileDocNum() const override { return {}; }
-    Variant FileDocData() const override { return {}; }
-    Variant EndPointId() const override { return {}; }
-    std::string Content() const override { return {}; }
-};
-
-class FakeCollection : public NsoCollection {
-  public:
-    long RecordCount() const override { return 0; }
-    std::shared_ptr<NsoDocument> Item(int) const override { throw std::out_of_range("empty"); }
-    std::vector<std::shared_ptr<NsoDocument>> Items() const override { return {}; }
-};
-
-class FakeAccount : public NsoAccount {
-  public:
-    void SetCodiceDitta(std::int32_t) override {}
-    void SetConnessione(std::shared_ptr<Connection>) override {}
-    std::string Username() override { return {}; }
-    std::string Password() override { return {}; }
-    std::string ConfigXML() override { return {}; }
-};
-
 class FakeBrowser : public ApplicationBrowser {
   public:
-    bool IsInstalled() override { return TheScript().viewerInstalled; }
+    bool IsInstalled() override { return TheViewer().installed; }
     void OpenWithFile(TextFile& file) override { Call("open " + file.CompleteFileName()); }
     void Dispose() override { Call("dispose"); }
 };
@@ -113,11 +56,8 @@ std::string ReadAll(const fs::path& file) {
 class PreviewTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        TheScript() = Script{};
-        RegisterClass(progid::kNsoService, [] { return std::make_shared<FakeService>(); });
-        RegisterClass(progid::kNsoDocument, [] { return std::make_shared<FakeDocument>(); });
-        RegisterClass(progid::kNsoCollection, [] { return std::make_shared<FakeCollection>(); });
-        RegisterClass(progid::kNsoAccount, [] { return std::make_shared<FakeAccount>(); });
+        test::RegisterScriptedPlatform();
+        TheViewer() = Viewer{};
         RegisterClass(progid::kApplicationBrowser, [] { return std::make_shared<FakeBrowser>(); });
         // Document 1 has its XML, document 2 was never downloaded; company 2 owns document 3.
         env.Native("INSERT INTO IE91_NSOFILES (IE91_ID, IE91_DITTA_CG18, IE91_IDORD, IE91_XML) "
@@ -211,7 +151,7 @@ TEST_F(PreviewTest, AnErrorRaisedByTheServiceReachesTheCaller) {
 }
 
 TEST_F(PreviewTest, WithoutViewerTheFileIsStillWritten) {
-    TheScript().viewerInstalled = false;
+    TheViewer().installed = false;
     Preview(1);
     ExpectStateKept();
     EXPECT_EQ(Files().size(), 1U);
@@ -242,7 +182,7 @@ TEST_F(PreviewTest, WriteOrderPdfReportsEveryOutcome) {
     EXPECT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
     EXPECT_EQ(ReadAll(out), "%PDF-1") << "an explicit file is replaced";
 
-    TheScript().viewerInstalled = false;
+    TheViewer().installed = false;
     const std::string inFolder = WriteOrderPdf(env.S(), 1, "", true);
     EXPECT_EQ(env.S().Stato, kaErrParametri);
     EXPECT_EQ(fs::path(inFolder).parent_path(), Folder());

@@ -4,6 +4,7 @@
 
 #include "kvad_nso/codes.h"
 #include "kvad_nso/nso_ws.h"
+#include "support/log_entries.h"
 #include "support/scripted_platform.h"
 #include "support/test_env.h"
 
@@ -89,9 +90,9 @@ TEST_F(RetrievalTest, ADocumentThatFailsToLoadDoesNotStopTheNextOne) {
     Run();
     EXPECT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
     EXPECT_EQ(Registered(), 2);
-    EXPECT_EQ(env.Count("SELECT * FROM IE98_NSO_LOGERRORS WHERE IE98_CODE_IE97 = " +
-                        std::to_string(message::kXmlNotLoaded)),
-              1);
+    EXPECT_EQ(test::ReadLog(env.Db(), "IE98_CODE_IE97 = " + std::to_string(message::kXmlNotLoaded))
+                  .size(),
+              1U);
     EXPECT_EQ(env.Scalar("SELECT IE90_ESITO_IMPORT FROM IE90_CONFIGNSO").ToLong(), 1);
 }
 

@@ -3,29 +3,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
 
 #include "kvad_nso/connection.h"
 #include "sqlite/sqlite_database.h"
+#include "support/temp_dir.h"
 
 namespace kvad::test {
 
 class TempDatabase : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kvad_db_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        connection = Open();
-    }
-    void TearDown() override {
-        connection.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
+    void SetUp() override { connection = Open(); }
+    void TearDown() override { connection.reset(); }
 
     /// Another connection to the same file.
     [[nodiscard]] std::shared_ptr<Connection> Open() const { return db::OpenSqlite(Path()); }
@@ -35,7 +26,7 @@ class TempDatabase : public ::testing::Test {
     std::shared_ptr<Connection> connection;
 
   private:
-    std::filesystem::path dir_;
+    TempDir dir_{"db"};
 };
 
 } // namespace kvad::test

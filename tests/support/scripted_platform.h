@@ -1,8 +1,10 @@
 #pragma once
-// A scriptable document platform behind the web-service contract, for tests of the retrieval:
-// what it lists, what each download returns, how it fails, and the calls it received.
+// A scriptable document platform behind the web-service contract, for the tests of the retrieval
+// and the preview: what it lists, what each download and conversion returns, how it fails, and
+// the calls it received.
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -11,7 +13,8 @@
 
 namespace kvad::test {
 
-// A scriptable platform: what it lists, what each download returns, and how it fails.
+/// What the platform does: what it lists, what each download and conversion returns, and how it
+/// fails; and what it was asked.
 struct Script {
     struct Entry {
         std::string hub, num, date, endpoint, content;
@@ -21,7 +24,13 @@ struct Script {
     std::string loginError;
     std::string listError;
     std::string undeliverable; ///< the hub id whose download fails with "non trovato"
+    std::string convertError;  ///< what a conversion to PDF reports
+    bool convertThrows = false;
+    Variant::Bytes pdf{'%', 'P', 'D', 'F', '-', '1'};
+
+    /// "login", "list COMPANY", "download HUB", "convert XML", "logout", in the order received.
     std::vector<std::string> calls;
+    std::string username;
     std::string startDate;
 };
 
@@ -52,7 +61,7 @@ class FakeCollection : public NsoCollection {
 
 class FakeService : public NsoService {
   public:
-    void SetUsername(const std::string& v) override { TheScript().calls.push_back("user " + v); }
+    void SetUsername(const std::string& v) override { TheScript().username = v; }
     void SetPassword(const std::string&) override {}
     void SetConfigXML(const std::string&) override {}
     void Login(const std::string&, Variant&, std::string& error) override {
@@ -88,8 +97,15 @@ class FakeService : public NsoService {
         }
         error = "non trovato";
     }
-    void TrasformOrder2PDF(const std::string&, Variant&, std::string& error) override {
-        error = "no";
+    void TrasformOrder2PDF(const std::string& xml, Variant& pdf, std::string& error) override {
+        TheScript().calls.push_back("convert " + xml);
+        if (TheScript().convertThrows) {
+            throw std::runtime_error("service crashed");
+        }
+        error = TheScript().convertError;
+        if (error.empty()) {
+            pdf = TheScript().pdf;
+        }
     }
     void Terminate() override { TheScript().calls.emplace_back("logout"); }
 };

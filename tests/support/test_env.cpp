@@ -1,7 +1,6 @@
 #include "support/test_env.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -12,11 +11,6 @@
 namespace kvad::test {
 
 TestEnv::TestEnv(std::int32_t company) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kvad-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot create a temporary folder");
-    }
-    dir_ = pattern;
     host::HostConfig config;
     config.cacheDir = (dir_ / "cache").string();
     auto hostObject = host::RegisterStandIns(config);
@@ -30,10 +24,9 @@ TestEnv::TestEnv(std::int32_t company) {
 }
 
 TestEnv::~TestEnv() {
+    // The instance before its connection, both before their folder goes.
     state_.reset();
     connection_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
 }
 
 void TestEnv::Native(const std::string& sql) {

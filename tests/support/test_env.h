@@ -9,6 +9,7 @@
 
 #include "frame/nso_state.h"
 #include "kvad_nso/connection.h"
+#include "support/temp_dir.h"
 
 namespace kvad::test {
 
@@ -33,7 +34,7 @@ class TestEnv {
     [[nodiscard]] nso::NsoState& S() { return *state_; }
     [[nodiscard]] Connection& Db() { return *connection_; }
     [[nodiscard]] std::shared_ptr<Connection> SharedDb() { return connection_; }
-    [[nodiscard]] const std::filesystem::path& Dir() const { return dir_; }
+    [[nodiscard]] const std::filesystem::path& Dir() const { return dir_.Path(); }
     [[nodiscard]] std::filesystem::path DbFile() const { return dir_ / "test.db"; }
 
     /// Runs SQLite's own SQL (test data set-up).
@@ -44,7 +45,7 @@ class TestEnv {
     [[nodiscard]] long Count(const std::string& sql);
 
   private:
-    std::filesystem::path dir_;
+    TempDir dir_;
     std::shared_ptr<Connection> connection_;
     std::unique_ptr<nso::NsoState> state_;
 };

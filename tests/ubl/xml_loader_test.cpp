@@ -4,6 +4,8 @@
 
 #include <fstream>
 
+#include "kvad_nso/codes.h"
+#include "support/log_entries.h"
 #include "support/test_env.h"
 
 namespace kvad::nso {
@@ -68,10 +70,10 @@ class LoaderTest : public ::testing::Test {
         return env.Count("SELECT * FROM " + table + " WHERE " + table.substr(0, 5) +
                          "ID_IE91 = " + std::to_string(id));
     }
-    long Log12(std::int32_t id) {
-        return env.Count("SELECT * FROM IE98_NSO_LOGERRORS WHERE IE98_CODE_IE97 = 12 AND "
-                         "IE98_ID_IE91 = " +
-                         std::to_string(id));
+    // The document's load-error entries.
+    std::vector<test::LogEntry> LoadErrors(std::int32_t id) {
+        return test::ReadLogOf(env.Db(), id,
+                               "IE98_CODE_IE97 = " + std::to_string(message::kXmlNotLoaded));
     }
     test::TestEnv env;
     int counter = 0;
@@ -111,7 +113,7 @@ TEST_F(LoaderTest, LoadsHeaderLinesAndAllowancesWithTheirLinks) {
     EXPECT_EQ(env.Count("SELECT * FROM IE9A_NSOCORPOSCONTIXML INNER JOIN IE94_NSOCORPOXML ON "
                         "IE94_ID = IE9A_ID_IE94 WHERE IE94_LineItem_ID = '1'"),
               2);
-    EXPECT_EQ(Log12(id), 0);
+    EXPECT_EQ(LoadErrors(id).size(), 0U);
 }
 
 TEST_F(LoaderTest, WithoutPrefixesHeaderAllowancesIncludeLineAllowances) {
@@ -204,11 +206,8 @@ TEST_F(LoaderTest, NonDateInADatetimeColumnLogsCode12AndStops) {
     GetOrderFromXML(env.S(), id, false);
     EXPECT_EQ(env.S().Stato, kaErrVB);
     EXPECT_EQ(env.S().Errore.Text().rfind("Routine: LoadRecorsetData", 0), 0U);
-    EXPECT_EQ(Log12(id), 1);
-    EXPECT_NE(env.Scalar("SELECT IE98_ERRORMESSAGE FROM IE98_NSO_LOGERRORS")
-                  .Text()
-                  .find("LoadRecorsetData"),
-              std::string::npos);
+    EXPECT_EQ(LoadErrors(id).size(), 1U);
+    EXPECT_NE(LoadErrors(id).at(0).message.Text().find("LoadRecorsetData"), std::string::npos);
     EXPECT_EQ(Rows("IE92_NSOTESTATAXML", id), 1) << "the header's other values are saved";
     EXPECT_EQ(Rows("IE94_NSOCORPOXML", id), 0) << "the remaining steps do not run";
 }
@@ -218,8 +217,8 @@ TEST_F(LoaderTest, NotAnOrderLogsCode12AndWritesNothing) {
         Register("<OrderCancellation xmlns=\"urn:x\"><ID>1</ID></OrderCancellation>");
     GetOrderFromXML(env.S(), notOrder, false);
     EXPECT_EQ(env.S().Stato, kaOK);
-    EXPECT_EQ(Log12(notOrder), 1);
-    EXPECT_TRUE(env.Scalar("SELECT IE98_ERRORMESSAGE FROM IE98_NSO_LOGERRORS").IsNull());
+    EXPECT_EQ(LoadErrors(notOrder).size(), 1U);
+    EXPECT_TRUE(LoadErrors(notOrder).at(0).message.IsNull());
     EXPECT_EQ(Rows("IE92_NSOTESTATAXML", notOrder), 0);
 
     // Text that is not XML, or is refused, changes nothing and is not logged.
@@ -227,7 +226,7 @@ TEST_F(LoaderTest, NotAnOrderLogsCode12AndWritesNothing) {
         const std::int32_t id = Register(bad);
         GetOrderFromXML(env.S(), id, false);
         EXPECT_EQ(env.S().Stato, kaOK);
-        EXPECT_EQ(Log12(id), 0) << bad;
+        EXPECT_EQ(LoadErrors(id).size(), 0U) << bad;
         EXPECT_EQ(Rows("IE92_NSOTESTATAXML", id), 0) << bad;
     }
 }
@@ -251,7 +250,8 @@ TEST_F(LoaderTest, PublicSamplesLoad) {
             ++orders;
             EXPECT_GT(Rows("IE94_NSOCORPOXML", id), 0) << entry.path();
         } else {
-            EXPECT_EQ(Log12(id), 1) << entry.path() << " is not an Order and is logged";
+            EXPECT_EQ(LoadErrors(id).size(), 1U)
+                << entry.path() << " is not an Order and is logged";
         }
     }
     EXPECT_GE(orders, 9);

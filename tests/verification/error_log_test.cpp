@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/log_entries.h"
 #include "support/test_env.h"
 
 namespace kvad::nso {
@@ -9,16 +10,9 @@ namespace {
 
 class ErrorLogTest : public ::testing::Test {
   protected:
-    Variant Message(long row = 0) {
-        auto rs =
-            env.Db().Query("SELECT IE98_ERRORMESSAGE FROM IE98_NSO_LOGERRORS ORDER BY IE98_ID");
-        for (long i = 0; i < row; ++i) {
-            rs->MoveNext();
-        }
-        return rs->Value(0);
-    }
-    long Entries(const std::string& where = "1 = 1") {
-        return env.Count("SELECT IE98_ID FROM IE98_NSO_LOGERRORS WHERE " + where);
+    Variant Message(std::size_t row = 0) { return test::ReadLog(env.Db()).at(row).message; }
+    long Entries(const std::string& where = "") {
+        return static_cast<long>(test::ReadLog(env.Db(), where).size());
     }
     test::TestEnv env;
 };
@@ -52,7 +46,7 @@ TEST_F(ErrorLogTest, MessagesAreCutKeptIntactOrStoredAsNull) {
     EXPECT_EQ(Message(1).Text(), "l'ordine \"vecchio\"");
     EXPECT_TRUE(Message(2).IsNull());
     EXPECT_TRUE(Message(3).IsNull());
-    EXPECT_TRUE(env.Scalar("SELECT IE98_FIELD FROM IE98_NSO_LOGERRORS").IsNull());
+    EXPECT_TRUE(test::ReadLog(env.Db()).at(0).field.IsNull());
 }
 
 TEST_F(ErrorLogTest, MissingCatalogueRowLeavesTheMessageNull) {
@@ -60,7 +54,7 @@ TEST_F(ErrorLogTest, MissingCatalogueRowLeavesTheMessageNull) {
     ScriviErrorLog(env.S(), 7, 0, 0, 9999, "IE93_X", 2, 1, "", &params);
     EXPECT_EQ(env.S().Stato, kaOK);
     EXPECT_TRUE(Message().IsNull());
-    EXPECT_EQ(env.Scalar("SELECT IE98_FIELD FROM IE98_NSO_LOGERRORS").Text(), "IE93_X");
+    EXPECT_EQ(test::ReadLog(env.Db()).at(0).field.Text(), "IE93_X");
 }
 
 TEST_F(ErrorLogTest, DeletionRespectsHeaderLineContextAndField) {

@@ -4,6 +4,7 @@
 
 #include "kvad_nso/codes.h"
 #include "kvad_nso/recordset.h"
+#include "support/log_entries.h"
 #include "support/test_env.h"
 #include "verification/error_log.h"
 
@@ -54,14 +55,11 @@ class VerificaDatiTest : public ::testing::Test {
     /// The context-1 entries as "line:code:field:severity", in the order written.
     std::vector<std::string> Entries(int context = 1) {
         std::vector<std::string> out;
-        auto rs = env.Db().Query(
-            "SELECT IE98_PROGRIGA_DO30, IE98_ID_IE94, IE98_CODE_IE97, IE98_FIELD, IE98_TYPE FROM "
-            "IE98_NSO_LOGERRORS WHERE IE98_CONTESTO = " +
-            std::to_string(context) + " ORDER BY IE98_ID");
-        for (; !rs->Eof(); rs->MoveNext()) {
-            out.push_back(rs->Value(0).Text() + "/" + rs->Value(1).Text() + ":" +
-                          rs->Value(2).Text() + ":" + rs->Value(3).Text() + ":" +
-                          rs->Value(4).Text());
+        for (const auto& entry :
+             test::ReadLog(env.Db(), "IE98_CONTESTO = " + std::to_string(context))) {
+            out.push_back(std::to_string(entry.line) + "/" + std::to_string(entry.stagedLine) +
+                          ":" + std::to_string(entry.code) + ":" + entry.field.Text() + ":" +
+                          std::to_string(entry.severity));
         }
         return out;
     }

@@ -14,6 +14,7 @@
 #include "host/stand_ins.h"
 #include "kvad_nso/recordset.h"
 #include "sqlite/sqlite_database.h"
+#include "support/log_entries.h"
 #include "support/test_env.h"
 #include "workspace/ordini.h"
 #include "workspace/recupera_ordini.h"
@@ -232,11 +233,9 @@ class ProcessingTest : public ::testing::Test {
     /// The order's log entries as "code/context", in the order written.
     std::string Log(std::int32_t id) {
         std::string out;
-        auto rs = env.Db().Query("SELECT IE98_CODE_IE97, IE98_CONTESTO FROM IE98_NSO_LOGERRORS "
-                                 "WHERE IE98_ID_IE91 = " +
-                                 std::to_string(id) + " ORDER BY IE98_ID");
-        for (; !rs->Eof(); rs->MoveNext()) {
-            out += (out.empty() ? "" : " ") + rs->Value(0).Text() + "/" + rs->Value(1).Text();
+        for (const auto& entry : kvad::test::ReadLogOf(env.Db(), id)) {
+            out += (out.empty() ? "" : " ") + std::to_string(entry.code) + "/" +
+                   std::to_string(entry.context);
         }
         return out;
     }

@@ -49,15 +49,13 @@ class UnreadableNumbersTest : public test::ProcessingTest {
     /// The order's 107 entries: "line field: text".
     std::vector<std::string> Unreadable() {
         std::vector<std::string> out;
-        auto rs = env.Db().Query("SELECT IE98_PROGRIGA_DO30, IE98_FIELD, IE98_ERRORMESSAGE, "
-                                 "IE98_TYPE, IE98_CONTESTO FROM IE98_NSO_LOGERRORS WHERE "
-                                 "IE98_CODE_IE97 = 107 ORDER BY IE98_ID");
-        for (; !rs->Eof(); rs->MoveNext()) {
-            EXPECT_EQ(rs->Value(3).ToLong(), severity::kError);
-            EXPECT_EQ(rs->Value(4).ToLong(), Contesto_DecodificaDati);
-            const std::string text = rs->Value(2).Text();
+        for (const auto& entry : kvad::test::ReadLog(
+                 env.Db(), "IE98_CODE_IE97 = " + std::to_string(message::kUnreadableNumber))) {
+            EXPECT_EQ(entry.severity, severity::kError);
+            EXPECT_EQ(entry.context, Contesto_DecodificaDati);
+            const std::string text = entry.message.Text();
             const std::size_t open = text.find('"');
-            out.push_back(rs->Value(0).Text() + " " + rs->Value(1).Text() + ": " +
+            out.push_back(std::to_string(entry.line) + " " + entry.field.Text() + ": " +
                           text.substr(open + 1, text.find('"', open + 1) - open - 1));
         }
         return out;
@@ -91,9 +89,11 @@ TEST_F(UnreadableNumbersTest, ReportedOnTheValueTheyFedUntilTheClerkCorrectsIt) 
     }
     EXPECT_TRUE(
         env.Scalar("SELECT IE93_DO13_SCIMPCASSA FROM IE93_NSOTESTATA").ToDecimal().IsZero());
-    EXPECT_EQ(env.Scalar("SELECT IE98_ERRORMESSAGE FROM IE98_NSO_LOGERRORS WHERE "
-                         "IE98_CODE_IE97 = 107 AND IE98_PROGRIGA_DO30 = 1")
-                  .Text(),
+    EXPECT_EQ(kvad::test::ReadLog(env.Db(),
+                                  "IE98_CODE_IE97 = " + std::to_string(message::kUnreadableNumber) +
+                                      " AND IE98_PROGRIGA_DO30 = 1")
+                  .at(0)
+                  .message.Text(),
               "Il valore \"abc\" dell'ordine non è un numero leggibile ed è stato preso come 0: "
               "correggere il campo");
 
