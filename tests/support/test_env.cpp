@@ -1,6 +1,8 @@
 #include "support/test_env.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -73,9 +75,41 @@ void CopyReceived(const std::filesystem::path& from, const std::filesystem::path
 }
 
 std::filesystem::path SharedSamplesDir() {
-    std::filesystem::path dir(KVAD_SHARED_SAMPLES_DIR);
+    // The environment may name another folder, or none (an empty value): how a run shows what
+    // the tests do where the samples are not shipped.
+    const char* chosen = std::getenv("KVAD_SHARED_SAMPLES_DIR");
+    std::filesystem::path dir(chosen != nullptr ? chosen : KVAD_SHARED_SAMPLES_DIR);
+    if (dir.empty()) {
+        return {};
+    }
     std::error_code ignored;
     return std::filesystem::is_directory(dir, ignored) ? dir : std::filesystem::path();
+}
+
+std::vector<std::filesystem::path> UblDocumentFolders() {
+    const std::filesystem::path source(KVAD_SOURCE_DIR);
+    std::vector<std::filesystem::path> folders{source / "tests/data/ubl",
+                                               source / "examples/inbox/IT01234567890",
+                                               source / "examples/warnings/IT01234567890"};
+    if (auto shared = SharedSamplesDir(); !shared.empty()) {
+        folders.push_back(std::move(shared));
+    }
+    return folders;
+}
+
+std::vector<std::filesystem::path> UblDocuments() {
+    std::vector<std::filesystem::path> documents;
+    for (const auto& folder : UblDocumentFolders()) {
+        std::vector<std::filesystem::path> own;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            if (entry.is_regular_file() && entry.path().extension() == ".xml") {
+                own.push_back(entry.path());
+            }
+        }
+        std::sort(own.begin(), own.end());
+        documents.insert(documents.end(), own.begin(), own.end());
+    }
+    return documents;
 }
 
 } // namespace kvad::test

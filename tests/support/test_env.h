@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "frame/nso_state.h"
 #include "kvad_nso/connection.h"
@@ -56,7 +57,14 @@ class TestEnv {
 /// with one and the same modification time: the documents arrived together, so the inbox lists
 /// them by name, however long the copying took.
 void CopyReceived(const std::filesystem::path& from, const std::filesystem::path& to);
-/// The folder of the public sample documents, or empty when it is absent.
+/// The folder of the public sample documents, or empty when it is absent. The environment
+/// variable KVAD_SHARED_SAMPLES_DIR names another one, or none when empty.
 [[nodiscard]] std::filesystem::path SharedSamplesDir();
+/// The folders of UBL documents the tests read: the project's own (tests/data/ubl and the
+/// examples' inboxes) always, then the public samples when their folder is at hand (they may not
+/// be shipped with the project).
+[[nodiscard]] std::vector<std::filesystem::path> UblDocumentFolders();
+/// Every .xml document of UblDocumentFolders(), folder by folder, each folder's by name.
+[[nodiscard]] std::vector<std::filesystem::path> UblDocuments();
 
 } // namespace kvad::test

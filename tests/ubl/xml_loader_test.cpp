@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 
 #include "kvad_nso/codes.h"
 #include "support/log_entries.h"
@@ -56,14 +57,10 @@ std::string UnprefixedOrder() {
 class LoaderTest : public ::testing::Test {
   protected:
     std::int32_t Register(const std::string& xml) {
-        std::string quoted;
-        for (char c : xml) {
-            quoted += c == '\'' ? std::string("''") : std::string(1, c);
-        }
         env.Native("INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_STATUS, IE91_IDORD, "
                    "IE91_ISSUEDATE, IE91_ENDPOINTID, IE91_OPERAZIONE, IE91_XML) VALUES (1, 0, 'N" +
-                   std::to_string(++counter) + "', '2024-03-05 00:00:00', 'UFABCD', 0, '" + quoted +
-                   "')");
+                   std::to_string(++counter) + "', '2024-03-05 00:00:00', 'UFABCD', 0, " +
+                   test::Q(xml) + ")");
         return env.Scalar("SELECT MAX(IE91_ID) FROM IE91_NSOFILES").ToLong();
     }
     long Rows(const std::string& table, std::int32_t id) {
@@ -231,30 +228,65 @@ TEST_F(LoaderTest, NotAnOrderLogsCode12AndWritesNothing) {
     }
 }
 
-TEST_F(LoaderTest, PublicSamplesLoad) {
-    const auto dir = test::SharedSamplesDir();
-    if (dir.empty()) {
-        GTEST_SKIP() << "the public UBL samples folder ../shared/ubl-samples is absent";
-    }
-    int orders = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        if (entry.path().extension() != ".xml") {
-            continue;
-        }
-        std::ifstream in(entry.path(), std::ios::binary);
-        const std::string text((std::istreambuf_iterator<char>(in)), {});
-        const std::int32_t id = Register(text);
+// What loading each UBL document the tests read must stage: its header row, header allowances
+// and charges, lines, and line allowances and charges. A document that is not an Order stages
+// nothing and is logged. The project's own documents, then the public samples.
+struct Staging {
+    long headers = 0;
+    long headerCharges = 0;
+    long lines = 0;
+    long lineCharges = 0;
+};
+const std::map<std::string, Staging> kStaging{
+    {"free_text_and_free_goods.xml", {1, 0, 3, 0}},
+    {"order_cancellation_document.xml", {}},
+    {"order_response_document.xml", {}},
+    {"rounding_five_decimals.xml", {1, 1, 2, 0}},
+    {"ORD-2024-0001.xml", {1, 1, 4, 1}},
+    {"ORD-2024-0002.xml", {1, 2, 4, 0}},
+    {"ORD-2024-0003.xml", {1, 1, 4, 1}},
+    {"ORD-2024-0004.xml", {1, 0, 1, 0}},
+    {"ORD-2024-0005.xml", {1, 0, 2, 0}},
+    {"ORD-2024-0006.xml", {1, 0, 2, 0}},
+    {"ORD-2024-0101.xml", {1, 0, 2, 0}},
+    {"ORD-2024-0102.xml", {1, 0, 4, 1}},
+    {"ORD-2024-0103.xml", {1, 1, 1, 0}},
+    {"Caso d'uso 1 - Ordine di fornitura con articoli numerati.xml", {1, 0, 3, 0}},
+    {"Caso d'uso 2 - Ordine di fornitura di articoli in testo libero.xml", {1, 0, 2, 0}},
+    {"Caso d'uso 4 - Ordine di fornitura complesso.xml", {1, 1, 2, 1}},
+    {"Esempio Ordine Revisionato a Budget.xml", {1, 0, 1, 0}},
+    {"Esempio Ordine di Acquisto con Arrotondamento.xml", {1, 0, 1, 0}},
+    {"Esempio Ordine di Acquisto con Omaggio.xml", {1, 0, 2, 0}},
+    {"Esempio Ordine di Consegna Cancellato senza Righe.xml", {1, 0, 1, 0}},
+    {"Esempio Ordine di Consegna con Gestione Codice GTIN.xml", {1, 0, 1, 0}},
+    {"Esempio Ordine pre-concordato iniziale.xml", {}},
+    {"OrderCancellation_Example.xml", {}},
+    {"Order_Example.xml", {1, 2, 2, 2}},
+    {"UC4_Order.xml", {1, 2, 1, 0}},
+};
+constexpr std::size_t kOwnDocuments = 13;
+
+TEST_F(LoaderTest, EveryUblDocumentStagesWhatItHolds) {
+    std::size_t seen = 0;
+    for (const auto& path : test::UblDocuments()) {
+        const std::string name = path.filename().string();
+        SCOPED_TRACE(name);
+        const auto expected = kStaging.find(name);
+        ASSERT_NE(expected, kStaging.end()) << "a document without its expected rows";
+        ++seen;
+        std::ifstream in(path, std::ios::binary);
+        const std::int32_t id = Register(std::string(std::istreambuf_iterator<char>(in), {}));
         GetOrderFromXML(env.S(), id, false);
-        EXPECT_EQ(env.S().Stato, kaOK) << entry.path() << ": " << env.S().Errore.Text();
-        if (Rows("IE92_NSOTESTATAXML", id) == 1) {
-            ++orders;
-            EXPECT_GT(Rows("IE94_NSOCORPOXML", id), 0) << entry.path();
-        } else {
-            EXPECT_EQ(LoadErrors(id).size(), 1U)
-                << entry.path() << " is not an Order and is logged";
-        }
+        EXPECT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+        const Staging& rows = expected->second;
+        EXPECT_EQ(Rows("IE92_NSOTESTATAXML", id), rows.headers);
+        EXPECT_EQ(Rows("IE96_NSOTESTATASCONTIXML", id), rows.headerCharges);
+        EXPECT_EQ(Rows("IE94_NSOCORPOXML", id), rows.lines);
+        EXPECT_EQ(Rows("IE9A_NSOCORPOSCONTIXML", id), rows.lineCharges);
+        EXPECT_EQ(LoadErrors(id).size(), rows.headers == 0 ? 1U : 0U)
+            << "a document that is not an Order is logged, an Order is not";
     }
-    EXPECT_GE(orders, 9);
+    EXPECT_EQ(seen, test::SharedSamplesDir().empty() ? kOwnDocuments : kStaging.size());
 }
 
 } // namespace

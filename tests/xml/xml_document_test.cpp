@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/expect_error.h"
+#include "support/test_env.h"
 
 namespace {
 
@@ -420,30 +421,59 @@ TEST(XmlDocumentHostile, NodeAndDepthCapsCountEveryNodeKind) {
               std::string::npos);
 }
 
-TEST(UblSamples, EveryPublicSampleLoadsAndItsOrderIsFound) {
-    const std::filesystem::path dir = KVAD_SHARED_SAMPLES_DIR;
-    if (!std::filesystem::is_directory(dir)) {
-        GTEST_SKIP() << "public UBL samples not present in " << dir;
-    }
-    int orders = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        if (entry.path().extension() != ".xml") {
-            continue;
-        }
-        SCOPED_TRACE(entry.path().filename().string());
-        const auto doc = LoadOk(ReadFile(entry.path()));
+// What each UBL document the tests read must give: the number of its order lines, 0 for a
+// document that is not an Order. The project's own documents, then the public samples.
+const std::map<std::string, std::size_t> kOrderLines{
+    {"free_text_and_free_goods.xml", 3},
+    {"order_cancellation_document.xml", 0},
+    {"order_response_document.xml", 0},
+    {"rounding_five_decimals.xml", 2},
+    {"ORD-2024-0001.xml", 4},
+    {"ORD-2024-0002.xml", 4},
+    {"ORD-2024-0003.xml", 4},
+    {"ORD-2024-0004.xml", 1},
+    {"ORD-2024-0005.xml", 2}, // in a business-document envelope
+    {"ORD-2024-0006.xml", 2},
+    {"ORD-2024-0101.xml", 2},
+    {"ORD-2024-0102.xml", 4},
+    {"ORD-2024-0103.xml", 1},
+    {"Caso d'uso 1 - Ordine di fornitura con articoli numerati.xml", 3},
+    {"Caso d'uso 2 - Ordine di fornitura di articoli in testo libero.xml", 2},
+    {"Caso d'uso 4 - Ordine di fornitura complesso.xml", 2},
+    {"Esempio Ordine Revisionato a Budget.xml", 1},
+    {"Esempio Ordine di Acquisto con Arrotondamento.xml", 1},
+    {"Esempio Ordine di Acquisto con Omaggio.xml", 2},
+    {"Esempio Ordine di Consegna Cancellato senza Righe.xml", 1},
+    {"Esempio Ordine di Consegna con Gestione Codice GTIN.xml", 1},
+    {"Esempio Ordine pre-concordato iniziale.xml", 0},
+    {"OrderCancellation_Example.xml", 0},
+    {"Order_Example.xml", 2},
+    {"UC4_Order.xml", 1},
+};
+constexpr std::size_t kOwnDocuments = 13;
+
+TEST(UblDocuments, EachLoadsAndItsOrderWithItsLinesIsFound) {
+    std::size_t seen = 0;
+    for (const auto& path : kvad::test::UblDocuments()) {
+        const std::string name = path.filename().string();
+        SCOPED_TRACE(name);
+        const auto expected = kOrderLines.find(name);
+        ASSERT_NE(expected, kOrderLines.end()) << "a document without its expected result";
+        ++seen;
+        const auto doc = LoadOk(ReadFile(path));
         ASSERT_TRUE(doc);
         const Node order = FindFirst(doc->Root(), "Order");
         EXPECT_EQ(order, doc->Root().SelectSingleNode("//*[local-name()='Order']"));
-        if (order.IsNull()) {
+        if (expected->second == 0) {
+            EXPECT_TRUE(order.IsNull()) << "not an Order";
             continue;
         }
-        ++orders;
+        ASSERT_FALSE(order.IsNull());
         doc->SetSelectionNamespaces(Declarations(order));
         EXPECT_FALSE(order.SelectSingleNode("*[local-name()='ID']").Text().empty());
-        EXPECT_FALSE(order.SelectNodes(".//*[local-name()='OrderLine']").empty());
+        EXPECT_EQ(order.SelectNodes("*[local-name()='OrderLine']").size(), expected->second);
     }
-    EXPECT_GT(orders, 0);
+    EXPECT_EQ(seen, kvad::test::SharedSamplesDir().empty() ? kOwnDocuments : kOrderLines.size());
 }
 
 /// Child steps by local name, so that one path fits every prefix style.
