@@ -21,11 +21,11 @@
 #include <string>
 #include <vector>
 
+#include "generator/ubl_order.h"
 #include "host/stand_ins.h"
 #include "kvad_nso/clsie_nso.h"
 #include "kvad_nso/recordset.h"
 #include "sqlite/sqlite_database.h"
-#include "ubl_orders.h"
 
 namespace {
 
@@ -123,10 +123,11 @@ void Populate(const fs::path& file, int documents, int lines) {
                 }
                 const std::string previous =
                     level > 0 ? "C" + std::to_string(chain) + "-" + std::to_string(level - 1) : "";
-                document.Run({id + ".xml", id, Date(level, chain), endpoint, level > 0 ? "1" : "0",
-                              lines > 0 ? bench::OrderXml(lines, id, endpoint) : "<Order/>",
-                              previous, level > 0 ? Date(level - 1, chain) : "",
-                              level > 0 ? endpoint : "", chain % 10 == 0 ? "1" : "", guid});
+                document.Run(
+                    {id + ".xml", id, Date(level, chain), endpoint, level > 0 ? "1" : "0",
+                     lines > 0 ? kvad::generator::OrderXml(lines, id, endpoint) : "<Order/>",
+                     previous, level > 0 ? Date(level - 1, chain) : "", level > 0 ? endpoint : "",
+                     chain % 10 == 0 ? "1" : "", guid});
                 header.Run({"ASL " + std::to_string(chain % 50)});
             }
             ++chain;
@@ -190,7 +191,8 @@ int RunBench(int argc, char** argv) {
 
     std::printf("Chain list on registered documents in chains of 1 to 4, %.1f KB of XML each\n",
                 lines > 0
-                    ? static_cast<double>(bench::OrderXml(lines, "C0-0", "UF0").size()) / 1024.0
+                    ? static_cast<double>(kvad::generator::OrderXml(lines, "C0-0", "UF0").size()) /
+                          1024.0
                     : 0.0);
     std::printf("%9s %7s %15s %12s %15s %12s %9s\n", "documents", "rows", "LeggiOrdini all",
                 "us/document", "nso list --all", "us/document", "peak RSS");

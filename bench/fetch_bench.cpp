@@ -19,12 +19,12 @@
 #include <string>
 
 #include "floor_loader.h"
+#include "generator/ubl_order.h"
 #include "host/stand_ins.h"
 #include "kvad_nso/clsie_nso.h"
 #include "kvad_nso/recordset.h"
 #include "platform/folder_inbox.h"
 #include "sqlite/sqlite_database.h"
-#include "ubl_orders.h"
 
 namespace {
 
@@ -65,8 +65,8 @@ std::vector<fs::path> WriteInbox(const fs::path& inbox, int first, int count) {
         char name[32];
         std::snprintf(name, sizeof name, "ord-%06d.xml", i);
         files.push_back(folder / name);
-        std::ofstream(files.back(), std::ios::binary)
-            << bench::OrderXml(kLines, "ORD-" + std::to_string(i), "UF" + std::to_string(i % 50));
+        std::ofstream(files.back(), std::ios::binary) << kvad::generator::OrderXml(
+            kLines, "ORD-" + std::to_string(i), "UF" + std::to_string(i % 50));
     }
     return files;
 }

@@ -14,11 +14,11 @@
 
 #include "floor_loader.h"
 #include "frame/nso_state.h"
+#include "generator/ubl_order.h"
 #include "host/stand_ins.h"
 #include "sqlite/sqlite_database.h"
 #include "ubl/staging_writer.h"
 #include "ubl/xml_loader.h"
-#include "ubl_orders.h"
 #include "xml/xml_document.h"
 
 namespace {
@@ -106,7 +106,7 @@ int RunBench() {
     std::printf("%7s %9s %10s %9s %9s %9s %12s %10s %8s\n", "lines", "docs/s", "ms/doc", "parse ms",
                 "xpath ms", "db ms", "us per line", "floor ms", "x floor");
     for (const int lines : {10, 100, 1000}) {
-        const std::string xml = bench::OrderXml(lines);
+        const std::string xml = kvad::generator::OrderXml(lines);
         std::string quoted;
         for (char c : xml) {
             quoted += c == '\'' ? std::string("''") : std::string(1, c);
@@ -139,7 +139,7 @@ int RunBench() {
             total += MsSince(start);
             // The floor registers each load as a document of its own.
             const std::string number = "F" + std::to_string(++floorDocuments);
-            const std::string floorXml = bench::OrderXml(lines, number);
+            const std::string floorXml = kvad::generator::OrderXml(lines, number);
             start = Clock::now();
             (void)floor.Load(floorXml, number);
             floorMs += MsSince(start);

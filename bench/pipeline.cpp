@@ -4,10 +4,11 @@
 // parsed with libxml2 and their rows inserted into SQLite, one transaction per document
 // (bench/floor_loader.h). Then the cost per order as the register grows.
 //
-// The generated inbox has orders of 50 buyers whose customers, offices, destinations and items
-// are in the master data, so that every order decodes; every 10th document revises an earlier
-// order and every 20th cancels one. The run checks that nothing was skipped: every document
-// loaded, none left with verification errors, every chain imported.
+// The generated inbox (tests/generator, seed 1) has orders of 50 buyers whose customers, offices,
+// destinations and items are in the master data, so that every order decodes; a tenth of the
+// documents revise the latest document of an earlier chain and one in twenty cancel one. The run
+// checks that nothing was skipped: every document loaded, none left with verification errors, every
+// chain imported.
 //
 // Usage: pipeline [--lines L] [--batch B] [--registers K,...] [--here] [ORDERS...]
 //   ORDERS     inbox sizes (default 1000 10000)
@@ -45,10 +46,10 @@
 #include "app/session.h"
 #include "app/settings.h"
 #include "floor_loader.h"
+#include "generator/generated_inbox.h"
 #include "host/master_data.h"
 #include "kvad_nso/recordset.h"
 #include "sqlite/sqlite_database.h"
-#include "ubl_orders.h"
 
 namespace {
 
@@ -92,70 +93,18 @@ template <class Work> Timing Time(Work&& work) {
 // ---------------------------------------------------------------------------------------------
 // The inbox and the master data that decodes it
 
-/// Buyer `b`'s VAT number: ten digits and the check digit that makes it valid.
-std::string BuyerVat(int b) {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "0%09d", 345600000 + b);
-    int sum = 0;
-    for (int i = 0; i < 10; ++i) {
-        int digit = digits[i] - '0';
-        if (i % 2 == 1) {
-            digit = digit * 2 > 9 ? digit * 2 - 9 : digit * 2;
-        }
-        sum += digit;
-    }
-    return std::string(digits) + static_cast<char>('0' + (10 - sum % 10) % 10);
-}
-
-std::string BuyerOffice(int b) {
-    return "UF" + std::to_string(b);
-}
-
-std::string BuyerLocation(int b) {
-    return BuyerVat(b) + "-MAG";
-}
-
-/// What a document of the inbox is.
-enum class Kind { Order, Revision, Cancellation };
-
-Kind KindOf(int i) {
-    if (i % 10 == 0 && i > 5) {
-        return Kind::Revision; // of order i - 5
-    }
-    if (i % 20 == 7) {
-        return Kind::Cancellation; // of order i - 4
-    }
-    return Kind::Order;
-}
-
-int Buyer(int order) {
-    return order % kBuyers;
-}
-
-std::string OrderNumber(int i) {
-    return "ORD-" + std::to_string(i);
-}
-
-/// Document `i` of an inbox: an order, or a revision or cancellation of an earlier order of the
-/// same inbox (one that nothing else revises or cancels).
-bench::OrderShape Document(int i, int lines) {
-    bench::OrderShape shape;
-    shape.lines = lines;
-    shape.number = OrderNumber(i);
-    const Kind kind = KindOf(i);
-    const int order = kind == Kind::Revision ? i - 5 : kind == Kind::Cancellation ? i - 4 : i;
-    shape.endpoint = BuyerOffice(Buyer(order));
-    shape.buyerVat = BuyerVat(Buyer(order));
-    shape.deliveryLocation = BuyerLocation(Buyer(order));
-    if (kind == Kind::Revision) {
-        shape.issueDate = "2024-03-06";
-        shape.reference = OrderNumber(order) + "#2024-03-05#" + shape.endpoint + "#Revised";
-    } else if (kind == Kind::Cancellation) {
-        shape.issueDate = "2024-03-07";
-        shape.reference = OrderNumber(order) + "#2024-03-05#" + shape.endpoint + "#Cancelled";
-        shape.cancellation = true;
-    }
-    return shape;
+/// The inbox of `documents` documents of `lines` lines each: orders of kBuyers buyers, a tenth of
+/// the documents revising and one in twenty cancelling the latest document of an earlier chain.
+kvad::generator::InboxPlan Plan(int documents, int lines) {
+    kvad::generator::InboxPlan plan;
+    plan.documents = documents;
+    plan.revisionPercent = 10;
+    plan.cancellationPercent = 5;
+    plan.minLines = lines;
+    plan.maxLines = lines;
+    plan.buyers = kBuyers;
+    plan.companyVat = kCompanyVat;
+    return plan;
 }
 
 struct InboxCounts {
@@ -166,67 +115,25 @@ struct InboxCounts {
     double kbPerOrder = 0;
 };
 
-/// Writes `count` documents into the company's folder of the folder inbox.
-InboxCounts WriteInbox(const fs::path& inbox, int count, int lines) {
+/// Writes the inbox of `plan` into the company's folder of the folder inbox.
+InboxCounts WriteBenchInbox(const fs::path& inbox, const kvad::generator::InboxPlan& plan) {
+    const kvad::generator::InboxSummary summary = kvad::generator::WriteInbox(inbox, plan);
     const fs::path folder = inbox / (std::string("IT") + kCompanyVat);
-    fs::create_directories(folder);
     InboxCounts counts;
-    for (int i = 1; i <= count; ++i) {
-        const bench::OrderShape shape = Document(i, lines);
-        char name[32];
-        std::snprintf(name, sizeof name, "ord-%06d.xml", i);
-        const std::string xml = bench::OrderXml(shape);
-        std::ofstream(folder / name, std::ios::binary) << xml;
-        switch (KindOf(i)) {
-        case Kind::Order:
-            ++counts.orders;
-            counts.kbPerOrder = static_cast<double>(xml.size()) / 1024.0;
-            break;
-        case Kind::Revision:
-            ++counts.revisions;
-            break;
-        case Kind::Cancellation:
-            ++counts.cancellations;
-            break;
-        }
-        counts.lines += shape.cancellation ? 1 : lines;
-    }
+    counts.orders = summary.orders;
+    counts.revisions = summary.revisions;
+    counts.cancellations = summary.cancellations;
+    counts.lines = summary.lines;
+    // The first document is an order: its size is an order's.
+    counts.kbPerOrder = static_cast<double>(fs::file_size(folder / "ord-000001.xml")) / 1024.0;
     return counts;
 }
 
 /// The master data the generated orders decode with, loaded as `nso master load` loads CSV
 /// files.
-void LoadMasterData(kvad::Connection& db, int lines) {
-    std::string customers = "customer,name,vat_number,fiscal_code,valid\n";
-    std::string offices = "office,customer,name,address,city,postal_code\n";
-    std::string destinations = "customer,destination,name,address,city,postal_code,"
-                               "delivery_location\n";
-    for (int b = 0; b < kBuyers; ++b) {
-        const std::string customer = std::to_string(2001 + b);
-        customers += customer + ",Azienda Sanitaria Locale " + std::to_string(b) + "," +
-                     BuyerVat(b) + "," + BuyerVat(b) + ",1\n";
-        offices += BuyerOffice(b) + "," + customer + ",Ufficio acquisti,Via Roma 1,Torino,10100\n";
-        destinations +=
-            customer + ",MAG,Magazzino centrale,Via Roma 1,Torino,10100," + BuyerLocation(b) + "\n";
-    }
-    std::string items = "item,description,vat_code,standard_id\n";
-    for (int n = 1; n <= lines; ++n) {
-        const std::string id = std::to_string(n);
-        items.append("ART-").append(id).append(",ARTICOLO ").append(id).append(",S,80");
-        items.append(id).append("\n");
-    }
-    const std::pair<const char*, std::string> files[] = {
-        {"vat-codes", "code,description,rate\nS,Imponibile (aliquota indicata nella riga),\n"},
-        {"currencies", "code,iso,description\n001,EUR,Euro\n"},
-        {"document-defaults",
-         "document,description,section,warehouse\nOCL,Ordine cliente da NSO,A,01\n"},
-        {"customers", customers},
-        {"offices", offices},
-        {"destinations", destinations},
-        {"items", items},
-    };
-    for (const auto& [kind, csv] : files) {
-        kvad::host::LoadMasterData(db, 1, kind, csv, std::string(kind) + ".csv");
+void LoadMasterData(kvad::Connection& db, const kvad::generator::InboxPlan& plan) {
+    for (const kvad::generator::MasterDataFile& file : kvad::generator::MasterData(plan)) {
+        kvad::host::LoadMasterData(db, 1, file.kind, file.csv, file.kind + ".csv");
     }
 }
 
@@ -393,14 +300,15 @@ Figures RunSize(const fs::path& dir, int documents, int lines, int registered, b
     settings.inbox = (dir / "inbox").string();
     settings.cacheDir = (dir / "cache").string();
 
+    const kvad::generator::InboxPlan plan = Plan(documents, lines);
     f.setup = Time([&] {
         NewDatabase(settings.database);
-        LoadMasterData(*kvad::db::OpenSqlite(settings.database), lines);
+        LoadMasterData(*kvad::db::OpenSqlite(settings.database), plan);
         if (registered > 0) {
             Populate(settings.database, registered, lines);
         }
     });
-    f.inbox = WriteInbox(settings.inbox, documents, lines);
+    f.inbox = WriteBenchInbox(settings.inbox, plan);
     const long rowsBefore = TotalRows(settings.database);
 
     {
@@ -670,8 +578,8 @@ int RunBench(int argc, char** argv) {
     }
     const fs::path dir = fs::temp_directory_path() / ("kvad-pipeline-" + std::to_string(getpid()));
 
-    std::printf("Main job (nso run's phases) on generated orders of %d buyers; every 10th document "
-                "revises an earlier order, every 20th cancels one\n",
+    std::printf("Main job (nso run's phases) on generated orders of %d buyers; a tenth of the "
+                "documents revise an earlier chain, one in twenty cancel one\n",
                 kBuyers);
     std::printf("Targets: %.0f orders/s end to end; end to end within %.0fx of the floor\n",
                 kTargetPerSecond, kTargetRatio);
