@@ -104,11 +104,21 @@ DbCode SqliteConnection::CodeFor(const DbError& error) const noexcept {
     return code;
 }
 
-void SqliteConnection::Record(const DbError& error, std::string_view statement) {
-    if (level_ > 0 && db_ != nullptr && sqlite3_get_autocommit(db_.get()) != 0) {
-        level_ = 0; // SQLite ended the transaction itself (busy, full disk, ...)
+void SqliteConnection::RefuseInEndedTransaction() const {
+    if (endedTransaction_) {
+        throw DbError("The database ended the transaction after an error and undid its work; "
+                      "nothing more is sent until the transaction is rolled back.",
+                      "25000", std::string(), kProviderSource, *endedTransaction_);
     }
+}
+
+void SqliteConnection::Record(const DbError& error, std::string_view statement) {
     const DbCode code = CodeFor(error);
+    if (level_ > 0 && !endedTransaction_ && db_ != nullptr &&
+        sqlite3_get_autocommit(db_.get()) != 0) {
+        // SQLite ended the transaction itself (a full disk, an I/O error, ...).
+        endedTransaction_ = code;
+    }
     ProviderError entry;
     entry.description = error.Description();
     entry.source = error.Source();
@@ -406,9 +416,8 @@ int SqliteConnection::BeginTrans() {
 void SqliteConnection::CommitTrans() {
     Guarded("COMMIT TRANSACTION", [&] {
         if (level_ > 0 && sqlite3_get_autocommit(db_.get()) != 0) {
-            level_ = 0;
-            throw DbError("The transaction was rolled back by the database after an error.",
-                          "25000", std::string(), kProviderSource);
+            endedTransaction_ = DbCode{}; // under a statement this connection did not send
+            RefuseInEndedTransaction();
         }
         if (level_ == 0) {
             throw DbError("No transaction is active.", "25000", std::string(), kProviderSource);
@@ -420,11 +429,19 @@ void SqliteConnection::CommitTrans() {
 }
 
 void SqliteConnection::RollbackTrans() {
-    Guarded("ROLLBACK TRANSACTION", [&] {
-        if (level_ > 0 && sqlite3_get_autocommit(db_.get()) != 0) {
-            level_ = 0; // already rolled back by the database
-            return;
+    if (!endedTransaction_ && level_ > 0 && sqlite3_get_autocommit(db_.get()) != 0) {
+        endedTransaction_ = DbCode{}; // under a statement this connection did not send
+    }
+    if (endedTransaction_) {
+        // The database undid the work already: each level the caller opened ends with its own
+        // rollback, and statements are sent again once the last one has.
+        if (--level_ <= 0) {
+            level_ = 0;
+            endedTransaction_.reset();
         }
+        return;
+    }
+    Guarded("ROLLBACK TRANSACTION", [&] {
         if (level_ == 0) {
             throw DbError("No transaction is active.", "25000", std::string(), kProviderSource);
         }

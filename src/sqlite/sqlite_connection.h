@@ -72,9 +72,11 @@ class SqliteConnection final : public Connection,
 
     /// Runs `work` against the handle; a DbError it throws is recorded in Errors() and thrown
     /// again naming `statement` (the T-SQL sent), or the failing statement itself when
-    /// `statement` is empty.
+    /// `statement` is empty. Refused (DbError 25000) while a transaction the database ended is
+    /// not rolled back by the caller.
     template <class Work> decltype(auto) Guarded(std::string_view statement, Work&& work) {
         try {
+            RefuseInEndedTransaction();
             return work();
         } catch (const DbError& error) {
             Record(error, statement);
@@ -107,7 +109,11 @@ class SqliteConnection final : public Connection,
     /// translated on a file that records a newer schema version than this build knows.
     [[nodiscard]] DbCode CodeFor(const DbError& error) const noexcept;
     /// Adds the error to Errors() (replacing what an earlier call left) and throws it again.
+    /// Notes a transaction the database ended itself on this error.
     [[noreturn]] void Record(const DbError& error, std::string_view statement);
+    /// Throws DbError (25000, with the code of the failure that ended it) while the caller has
+    /// not rolled back a transaction the database ended.
+    void RefuseInEndedTransaction() const;
 
     /// Lets a string_view find a std::string key.
     struct TextHash {
@@ -142,6 +148,11 @@ class SqliteConnection final : public Connection,
     std::unique_ptr<sqlite3, Closer> db_;
     std::vector<ProviderError> errors_;
     int level_ = 0;
+    // The database rolled back the whole transaction after a failure (a full disk, an I/O
+    // error) while the caller had `level_` levels open: the failure's code, until the caller has
+    // rolled them all back. Until then every statement is refused, since it would run in
+    // autocommit, outside the caller's unit of work.
+    std::optional<DbCode> endedTransaction_;
     // Declared after the handle: destroyed (statements finalized) before it is closed.
     StatementCache statements_;
     std::optional<Statement> mainVersion_;

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "kvad_nso/errors.h"
+#include "kvad_nso/recordset.h"
 #include "temp_database.h"
 #include "tsql/tsql_functions.h"
 
@@ -68,6 +69,52 @@ TEST_F(DatabaseConditionTest, ADatabaseAtItsSizeLimitIsFull) {
     ASSERT_TRUE(full);
     EXPECT_EQ(full->PrimaryResultCode(), SQLITE_FULL);
     EXPECT_EQ(full->Condition(), DatabaseCondition::Full);
+}
+
+// SQLite ends the whole transaction itself when a write meets a full database (or an I/O
+// error): the connection then refuses every statement, so that none runs outside the caller's
+// unit of work, until the caller has rolled back what it began.
+TEST_F(DatabaseConditionTest, ATransactionTheDatabaseEndedRefusesStatementsUntilRolledBack) {
+    Native("CREATE TABLE T (A varchar(8000)); CREATE TABLE U (A int)");
+    Native("PRAGMA max_page_count = 1");
+    const auto rows = [&] { return Open()->Query("SELECT A FROM U")->RecordCount(); };
+    const std::string write = "INSERT INTO U (A) VALUES (2)";
+
+    connection->BeginTrans(); // the host's
+    connection->BeginTrans(); // a unit of work inside it
+    connection->Execute("INSERT INTO U (A) VALUES (1)");
+    const auto full = FailureOf([&] {
+        connection->Execute("INSERT INTO T (A) VALUES ('" + std::string(5000, 'x') + "')");
+    });
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->Condition(), DatabaseCondition::Full);
+
+    const auto refused = FailureOf([&] { connection->Execute(write); });
+    ASSERT_TRUE(refused) << "a write after the failure ran outside the transaction";
+    EXPECT_EQ(refused->SqlState(), "25000");
+    EXPECT_EQ(refused->Statement(), write);
+    EXPECT_EQ(refused->Condition(), DatabaseCondition::Full) << "the condition that ended it";
+    EXPECT_NE(refused->Description().find("roll"), std::string::npos) << refused->Description();
+    ASSERT_EQ(connection->Errors().size(), 1U);
+    EXPECT_EQ(connection->Errors()[0].sqlState, "25000");
+    EXPECT_TRUE(FailureOf([&] { (void)connection->Query("SELECT A FROM U"); }));
+    EXPECT_TRUE(FailureOf([&] { connection->CommitTrans(); })) << "there is nothing to commit";
+    EXPECT_EQ(rows(), 0);
+
+    connection->RollbackTrans(); // the unit of work's: the host's transaction is gone too
+    EXPECT_TRUE(FailureOf([&] { connection->Execute(write); }));
+    connection->RollbackTrans(); // the host's
+    EXPECT_EQ(rows(), 0) << "nothing of the transaction, nothing after it";
+
+    Native("PRAGMA max_page_count = 1000");
+    connection->Execute(write);
+    EXPECT_EQ(rows(), 1) << "the connection works again";
+    {
+        TransactionScope scope(*connection);
+        connection->Execute(write);
+        scope.Commit();
+    }
+    EXPECT_EQ(rows(), 2);
 }
 
 TEST_F(DatabaseConditionTest, AFileOfANewerSchemaIsToldApartFromAStatementError) {
