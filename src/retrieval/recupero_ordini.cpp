@@ -63,6 +63,50 @@ bool RegisterDocument(NsoState& state, const std::string& company, const Variant
     return true;
 }
 
+// Each document of the listing in turn, with its progress: registered and taken in when new.
+// True when at least one was new. Stato is not tested between documents.
+bool TakeInListedDocuments(NsoState& state, const std::string& company) {
+    WebServiceState& ws = OwnWebService(state);
+    if (!ws.CollezioneNSO || ws.CollezioneNSO->RecordCount() <= 0) {
+        return false;
+    }
+    const auto total = static_cast<std::int32_t>(ws.CollezioneNSO->RecordCount());
+    ws.report.listed = total;
+    bool anyNew = false;
+    std::int32_t i = 0;
+    for (const auto& document : ws.CollezioneNSO->Items()) {
+        ws.DocumentoNSO = document;
+        ++i;
+        const Variant hubId = document->HubId();
+        const Variant number = document->FileDocNum();
+        const Variant issueDate = document->FileDocData();
+        const Variant endpoint = document->EndPointId();
+        RaiseOnProgress(state, kaRecuperoOrdiniDaNuvolix, i, total,
+                        "Id : " + number.Text() + " (" + issueDate.Text() + ") - " +
+                            endpoint.Text());
+        if (RegisterDocument(state, company, hubId, number, issueDate, endpoint)) {
+            anyNew = true;
+        }
+    }
+    return anyNew;
+}
+
+// The time and outcome of the retrieval in the company's configuration row, when it has one.
+void RecordRetrieval(NsoState& state, const std::string& company, bool anyNew) {
+    auto rs = Conn(state).OpenRecordset(
+        "SELECT IE90_DATAORA_IMPORT, IE90_ESITO_IMPORT FROM IE90_CONFIGNSO WHERE "
+        "IE90_DITTA_CG18 = " +
+        company);
+    if (rs->Eof()) {
+        return;
+    }
+    rs->SetValue("IE90_DATAORA_IMPORT", DateTime::Now());
+    rs->SetValue("IE90_ESITO_IMPORT",
+                 static_cast<std::int16_t>(anyNew ? retrieval_outcome::kNewDocuments
+                                                  : retrieval_outcome::kNothingNew));
+    rs->Update();
+}
+
 } // namespace
 
 NsoService& Service(const NsoState& state) {
@@ -105,39 +149,9 @@ void RecuperaOrdiniNSO(NsoState& state) {
                 state.Errore = errorText;
                 state.Stato = kaErrConnessioneNSO;
             } else {
-                bool nuovi = false;
-                if (ws.CollezioneNSO && ws.CollezioneNSO->RecordCount() > 0) {
-                    const auto totale = static_cast<std::int32_t>(ws.CollezioneNSO->RecordCount());
-                    ws.report.listed = totale;
-                    std::int32_t i = 0;
-                    for (const auto& documento : ws.CollezioneNSO->Items()) {
-                        ws.DocumentoNSO = documento;
-                        ++i;
-                        const Variant hubId = documento->HubId();
-                        const Variant numero = documento->FileDocNum();
-                        const Variant data = documento->FileDocData();
-                        const Variant endpoint = documento->EndPointId();
-                        RaiseOnProgress(state, kaRecuperoOrdiniDaNuvolix, i, totale,
-                                        "Id : " + numero.Text() + " (" + data.Text() + ") - " +
-                                            endpoint.Text());
-                        if (RegisterDocument(state, ditta, hubId, numero, data, endpoint)) {
-                            nuovi = true;
-                        }
-                    }
-                }
+                const bool nuovi = TakeInListedDocuments(state, ditta);
                 if (state.Stato == kaOK) {
-                    auto rs = Conn(state).OpenRecordset(
-                        "SELECT IE90_DATAORA_IMPORT, IE90_ESITO_IMPORT FROM IE90_CONFIGNSO WHERE "
-                        "IE90_DITTA_CG18 = " +
-                        ditta);
-                    if (!rs->Eof()) {
-                        rs->SetValue("IE90_DATAORA_IMPORT", DateTime::Now());
-                        rs->SetValue(
-                            "IE90_ESITO_IMPORT",
-                            static_cast<std::int16_t>(nuovi ? retrieval_outcome::kNewDocuments
-                                                            : retrieval_outcome::kNothingNew));
-                        rs->Update();
-                    }
+                    RecordRetrieval(state, ditta, nuovi);
                 }
                 ws.report.completed = true;
             }

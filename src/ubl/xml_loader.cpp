@@ -21,6 +21,64 @@ void LogXmlError(NsoState& state, std::int32_t fId, const Variant& text) {
                    Contesto_VerificaDati, text);
 }
 
+// True when document fId has its header staged.
+bool HeaderStaged(NsoState& state, std::int32_t fId) {
+    return !Conn(state)
+                .Query(
+                    "SELECT TOP 1 1 FROM IE92_NSOTESTATAXML WITH (NOLOCK) WHERE IE92_ID_IE91 = " +
+                    std::to_string(fId))
+                ->Eof();
+}
+
+// The local name of the document's first element: what the document is, when not an Order.
+std::string DocumentElementName(const xml::Document& document) {
+    for (const xml::Node& child : document.Root().ChildNodes()) {
+        if (child.IsElement()) {
+            return child.LocalName();
+        }
+    }
+    return {};
+}
+
+// The header, its allowances and charges, and the lines with theirs, in one transaction with
+// the log entry of a step that fails (the steps after it are not run). A database failure on
+// the way undoes them all: Stato and Errore already name the routine it failed under.
+LoadResult StageOrder(NsoState& state, std::int32_t fId, const xml::Node& order) {
+    const LoaderState& loader = Loader(state);
+    Transaction load(state);
+    // The numbers kept as unreadable belong to the rows about to be replaced.
+    Conn(state).Execute("DELETE FROM KVAD_UNREADABLE_NUMBER WHERE UNREADABLE_ID_IE91 = " +
+                        std::to_string(fId));
+    const auto failed = [&] {
+        if (state.Stato == kaOK) {
+            return false;
+        }
+        LogXmlError(state, fId, state.Errore);
+        return true;
+    };
+    const bool stopped = [&] {
+        CaricaDatiTestataXML(state, fId, "IE92_NSOTESTATAXML", order);
+        if (failed()) {
+            return true;
+        }
+        CaricaNodiMultipliXML(state, fId, "IE96_NSOTESTATASCONTIXML", order,
+                              loader.ApriCAC + "AllowanceCharge" + loader.ChiudiCAC, std::string(),
+                              0);
+        if (failed()) {
+            return true;
+        }
+        CaricaNodiMultipliXML(state, fId, "IE94_NSOCORPOXML", order,
+                              loader.ApriCAC + "OrderLine" + loader.ChiudiCAC, std::string(), 0);
+        return failed();
+    }();
+    if (load.MetDatabaseFault()) {
+        load.Rollback();
+        return LoadResult::Failed;
+    }
+    load.Commit();
+    return stopped ? LoadResult::Failed : LoadResult::Loaded;
+}
+
 } // namespace
 
 void ClearStagingForReload(NsoState& state, std::int32_t fId) {
@@ -57,14 +115,9 @@ void GetOrderFromXML(NsoState& state, std::int32_t fId, bool fRicarica) {
     loader.lastProblem = xml::Problem::None;
     loader.lastDetail.clear();
     Guard(state, "GetOrderFromXML", [&] {
-        const std::string id = std::to_string(fId);
-        {
-            auto staged = Conn(state).Query(
-                "SELECT TOP 1 1 FROM IE92_NSOTESTATAXML WITH (NOLOCK) WHERE IE92_ID_IE91 = " + id);
-            if (!staged->Eof() && !fRicarica) {
-                loader.lastResult = LoadResult::AlreadyStaged;
-                return;
-            }
+        if (!fRicarica && HeaderStaged(state, fId)) {
+            loader.lastResult = LoadResult::AlreadyStaged;
+            return;
         }
         const std::string text = GetXML(state, fId);
         if (LunghezzaTesto(text) == 0) {
@@ -80,52 +133,13 @@ void GetOrderFromXML(NsoState& state, std::int32_t fId, bool fRicarica) {
         RegisterDocumentNamespaces(*document);
         const xml::Node order = CercaNodoFiglio(state, document->Root(), "Order");
         if (order.IsNull()) {
-            for (const xml::Node& child : document->Root().ChildNodes()) {
-                if (child.IsElement()) {
-                    loader.lastDetail = child.LocalName();
-                    break;
-                }
-            }
+            loader.lastDetail = DocumentElementName(*document);
             LogXmlError(state, fId, std::string());
             loader.lastResult = state.Stato == kaOK ? LoadResult::NoOrder : LoadResult::Failed;
             return;
         }
         SetPathPieces(state, order);
-
-        // The rows of the steps below and the log entry of a failing one are kept together.
-        Transaction load(state);
-        // The numbers kept as unreadable belong to the rows about to be replaced.
-        Conn(state).Execute("DELETE FROM KVAD_UNREADABLE_NUMBER WHERE UNREADABLE_ID_IE91 = " + id);
-        const auto failed = [&] {
-            if (state.Stato == kaOK) {
-                return false;
-            }
-            LogXmlError(state, fId, state.Errore);
-            return true;
-        };
-        const bool stopped = [&] {
-            CaricaDatiTestataXML(state, fId, "IE92_NSOTESTATAXML", order);
-            if (failed()) {
-                return true;
-            }
-            CaricaNodiMultipliXML(state, fId, "IE96_NSOTESTATASCONTIXML", order,
-                                  loader.ApriCAC + "AllowanceCharge" + loader.ChiudiCAC,
-                                  std::string(), 0);
-            if (failed()) {
-                return true;
-            }
-            CaricaNodiMultipliXML(state, fId, "IE94_NSOCORPOXML", order,
-                                  loader.ApriCAC + "OrderLine" + loader.ChiudiCAC, std::string(),
-                                  0);
-            return failed();
-        }();
-        if (load.MetDatabaseFault()) {
-            // Stato and Errore already name the routine the database failed under.
-            load.Rollback();
-            return;
-        }
-        load.Commit();
-        loader.lastResult = stopped ? LoadResult::Failed : LoadResult::Loaded;
+        loader.lastResult = StageOrder(state, fId, order);
     });
 }
 

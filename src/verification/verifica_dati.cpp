@@ -86,63 +86,68 @@ void CheckHeader(NsoState& state, std::int32_t fId) {
     }
 }
 
+/// The decoded lines to check, with their staged lines: of the host's grid when it has one,
+/// else read from the tables; all of the order's lines, or line fProgRiga when not 0.
+std::shared_ptr<Recordset> LinesToCheck(NsoState& state, std::int32_t fId, std::int32_t fProgRiga) {
+    const std::string line = fProgRiga != 0 ? " AND IE95_DO30_PROGRIGA = " + Digits(fProgRiga) : "";
+    if (state.RstCorpo) {
+        return FilteredClone(*state.RstCorpo, "IE95_ID_IE91 = " + Digits(fId) + line);
+    }
+    return Conn(state).OpenRecordset("SELECT * FROM IE95_NSOCORPO WITH (NOLOCK) LEFT OUTER JOIN "
+                                     "IE94_NSOCORPOXML WITH (NOLOCK) ON IE94_ID = IE95_ID_IE94 "
+                                     "WHERE IE95_ID_IE91 = " +
+                                     Digits(fId) + line);
+}
+
+/// True when the VAT table has the code as stored (its quotes doubled; the table has no
+/// company).
+bool VatCodeExists(NsoState& state, const std::string& code) {
+    return !Conn(state)
+                .Query("SELECT TOP 1 1 FROM CG28_TABCODIVA WITH (NOLOCK) WHERE CG28_CODICE = '" +
+                       ReplaceAll(code, "'", "''") + "'")
+                ->Eof();
+}
+
+/// Logs what the current line lacks (a description line is not checked) and stores its status.
+void CheckLine(NsoState& state, std::int32_t fId, Recordset& line) {
+    const std::int32_t idIE94 = WholeNumber(line.Value("IE94_ID"));
+    const std::int32_t progRiga = WholeNumber(line.Value("IE95_DO30_PROGRIGA"));
+    const auto log = [&](std::int32_t code, const char* field, std::int32_t severity) {
+        ScriviErrorLog(state, fId, idIE94, progRiga, code, field, severity, Contesto_VerificaDati,
+                       "");
+    };
+    if (WholeNumber(line.Value("IE95_DO30_INDTIPORIGA")) != line_type::kUntaxedAllowance) {
+        if (IsBlank(line.Value("IE95_DO30_CODART_MG66")) &&
+            !IsBlank(line.Value("IE94_LineItem_Item_SellersItemIdentification_ID"))) {
+            log(message::kNoItem, "IE95_DO30_CODART_MG66", severity::kWarning);
+        }
+        if (IsBlank(line.Value("IE95_DO31_DATACONS"))) {
+            log(message::kNoDeliveryDate, "IE95_DO31_DATACONS", severity::kWarning);
+        }
+        const Variant vatCode = line.Value("IE95_DO30_ALIVA_CG28");
+        if (IsBlank(vatCode)) {
+            log(message::kNoVatCode, "IE95_DO30_ALIVA_CG28", severity::kError);
+        } else if (!VatCodeExists(state, vatCode.Text())) {
+            log(message::kUnknownVatCode, "IE95_DO30_ALIVA_CG28", severity::kError);
+        }
+    }
+    const std::int32_t status = HighestSeverity(
+        state, "SELECT MAX(IE98_TYPE) AS MAX_IE98_TYPE FROM IE98_NSO_LOGERRORS WITH "
+               "(NOLOCK) WHERE IE98_ID_IE91       = " +
+                   Digits(fId) + " AND       IE98_PROGRIGA_DO30 = " + Digits(progRiga) +
+                   " AND       IE98_CONTESTO      = 1");
+    line.SetValue("IE95_STATUS", status);
+    line.Update();
+}
+
 void CheckLines(NsoState& state, std::int32_t fId, std::int32_t fProgRiga) {
     EliminaLogErrors(state, fId, false, true, Contesto_VerificaDati, fProgRiga, "");
-    std::shared_ptr<Recordset> righe;
-    if (!state.RstCorpo) {
-        std::string sql = "SELECT * FROM IE95_NSOCORPO WITH (NOLOCK) LEFT OUTER JOIN "
-                          "IE94_NSOCORPOXML WITH (NOLOCK) ON IE94_ID = IE95_ID_IE94 WHERE "
-                          "IE95_ID_IE91 = " +
-                          Digits(fId);
-        if (fProgRiga != 0) {
-            sql += " AND IE95_DO30_PROGRIGA = " + Digits(fProgRiga);
-        }
-        righe = Conn(state).OpenRecordset(sql);
-    } else {
-        std::string filter = "IE95_ID_IE91 = " + Digits(fId);
-        if (fProgRiga != 0) {
-            filter += " AND IE95_DO30_PROGRIGA = " + Digits(fProgRiga);
-        }
-        righe = FilteredClone(*state.RstCorpo, filter);
-    }
-    if (!righe->IsOpen() || righe->Eof()) {
+    const std::shared_ptr<Recordset> lines = LinesToCheck(state, fId, fProgRiga);
+    if (!lines->IsOpen() || lines->Eof()) {
         return;
     }
-    for (righe->MoveFirst(); !righe->Eof(); righe->MoveNext()) {
-        const std::int32_t idIE94 = WholeNumber(righe->Value("IE94_ID"));
-        const std::int32_t progRiga = WholeNumber(righe->Value("IE95_DO30_PROGRIGA"));
-        const auto scrivi = [&](std::int32_t code, const char* field, std::int32_t severity) {
-            ScriviErrorLog(state, fId, idIE94, progRiga, code, field, severity,
-                           Contesto_VerificaDati, "");
-        };
-        if (WholeNumber(righe->Value("IE95_DO30_INDTIPORIGA")) != line_type::kUntaxedAllowance) {
-            if (IsBlank(righe->Value("IE95_DO30_CODART_MG66")) &&
-                !IsBlank(righe->Value("IE94_LineItem_Item_SellersItemIdentification_ID"))) {
-                scrivi(message::kNoItem, "IE95_DO30_CODART_MG66", severity::kWarning);
-            }
-            if (IsBlank(righe->Value("IE95_DO31_DATACONS"))) {
-                scrivi(message::kNoDeliveryDate, "IE95_DO31_DATACONS", severity::kWarning);
-            }
-            const Variant iva = righe->Value("IE95_DO30_ALIVA_CG28");
-            if (IsBlank(iva)) {
-                scrivi(message::kNoVatCode, "IE95_DO30_ALIVA_CG28", severity::kError);
-            } else {
-                // The code as stored, its quotes doubled; the VAT table has no company.
-                auto codice = Conn(state).Query(
-                    "SELECT TOP 1 1 FROM CG28_TABCODIVA WITH (NOLOCK) WHERE CG28_CODICE = '" +
-                    ReplaceAll(iva.Text(), "'", "''") + "'");
-                if (codice->Eof()) {
-                    scrivi(message::kUnknownVatCode, "IE95_DO30_ALIVA_CG28", severity::kError);
-                }
-            }
-        }
-        const std::int32_t status = HighestSeverity(
-            state, "SELECT MAX(IE98_TYPE) AS MAX_IE98_TYPE FROM IE98_NSO_LOGERRORS WITH "
-                   "(NOLOCK) WHERE IE98_ID_IE91       = " +
-                       Digits(fId) + " AND       IE98_PROGRIGA_DO30 = " + Digits(progRiga) +
-                       " AND       IE98_CONTESTO      = 1");
-        righe->SetValue("IE95_STATUS", status);
-        righe->Update();
+    for (lines->MoveFirst(); !lines->Eof(); lines->MoveNext()) {
+        CheckLine(state, fId, *lines);
     }
 }
 
