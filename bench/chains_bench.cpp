@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "generator/ubl_order.h"
 #include "host/stand_ins.h"
 #include "kvad_nso/clsie_nso.h"
@@ -29,12 +30,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::MsSince;
 namespace fs = std::filesystem;
-
-double MsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 /// Runs one statement with text values bound in order (an empty text binds Null).
 class Inserter {
@@ -243,10 +241,5 @@ int RunBench(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return RunBench(argc, argv);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-        return 1;
-    }
+    return bench::Main([&] { return RunBench(argc, argv); });
 }

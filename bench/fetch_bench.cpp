@@ -18,6 +18,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench_clock.h"
 #include "floor_loader.h"
 #include "generator/ubl_order.h"
 #include "host/stand_ins.h"
@@ -29,31 +30,15 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kLines = 20;
 constexpr const char* kVat = "01234567890";
 
-struct Timing {
-    double wallMs = 0;
-    double cpuMs = 0;
-};
-
-double CpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
-template <class Work> Timing Time(Work&& work) {
-    const auto wall = Clock::now();
-    const double cpu = CpuMs();
-    work();
-    return {std::chrono::duration<double, std::milli>(Clock::now() - wall).count(), CpuMs() - cpu};
-}
+using bench::Time;
+using bench::Timing;
 
 Timing Best(const Timing& a, const Timing& b) {
-    return {std::min(a.wallMs, b.wallMs), std::min(a.cpuMs, b.cpuMs)};
+    return {std::min(a.wallMs, b.wallMs), std::min(a.cpuMs, b.cpuMs), std::max(a.peakMb, b.peakMb)};
 }
 
 /// Writes `count` orders numbered from `first` into the company's inbox folder.
@@ -219,9 +204,7 @@ int RunBench(int argc, char** argv) {
         const Timing t = ComponentFetch(db, host, static_cast<long>(batch) * kLines);
         std::printf("%11d %10.3f %12.3f\n", registered, t.wallMs / batch, t.cpuMs / batch);
     }
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("peak RSS %.0f MB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
+    std::printf("peak RSS %.0f MB\n", bench::PeakMb());
     kvad::platform::UnregisterFolderInbox();
     fs::remove_all(dir);
     return 0;
@@ -230,10 +213,5 @@ int RunBench(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return RunBench(argc, argv);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-        return 1;
-    }
+    return bench::Main([&] { return RunBench(argc, argv); });
 }

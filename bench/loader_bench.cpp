@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "floor_loader.h"
 #include "frame/nso_state.h"
 #include "generator/ubl_order.h"
@@ -23,12 +24,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::MsSince;
 namespace nso = kvad::nso;
-
-double MsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 // Parses the order and registers its namespaces for XPath, as the loader does.
 std::unique_ptr<kvad::xml::Document> Parse(const std::string& xml) {
@@ -173,10 +171,5 @@ int RunBench() {
 } // namespace
 
 int main() {
-    try {
-        return RunBench();
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-        return 1;
-    }
+    return bench::Main([] { return RunBench(); });
 }

@@ -45,6 +45,7 @@
 #include "app/retrieval_lock.h"
 #include "app/session.h"
 #include "app/settings.h"
+#include "bench_clock.h"
 #include "floor_loader.h"
 #include "generator/generated_inbox.h"
 #include "host/master_data.h"
@@ -54,41 +55,16 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 
 constexpr const char* kCompanyVat = "01234567890";
 constexpr int kBuyers = 50;
 constexpr double kTargetPerSecond = 500;
 constexpr double kTargetRatio = 5;
 
-struct Timing {
-    double wallMs = 0;
-    double cpuMs = 0;
-    double peakMb = 0; ///< the process's peak memory when the work ended
-};
-
-double CpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
-double MsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double PeakMb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
-
-template <class Work> Timing Time(Work&& work) {
-    const auto wall = Clock::now();
-    const double cpu = CpuMs();
-    work();
-    return {MsSince(wall), CpuMs() - cpu, PeakMb()};
-}
+using bench::MsSince;
+using bench::Time;
+using bench::Timing;
 
 // ---------------------------------------------------------------------------------------------
 // The inbox and the master data that decodes it
@@ -619,10 +595,5 @@ int RunBench(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return RunBench(argc, argv);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-        return 1;
-    }
+    return bench::Main([&] { return RunBench(argc, argv); });
 }

@@ -110,13 +110,10 @@ class PathFile final : public TextFile {
 /// login that fails sets kaErrConnessioneNSO, XML it cannot convert kaErrImportXML, each with
 /// the component's text; an error it raises sets kaErrVB.
 Variant ConvertToPdf(NsoState& state, const std::string& xml) {
-    std::string errorText;
-    Variant extra;
-    if (!NSOLogin(state, errorText, extra)) {
-        state.Stato = kaErrConnessioneNSO;
-        state.Errore = errorText;
+    if (!LogInToPlatform(state)) {
         return {};
     }
+    std::string errorText;
     Variant pdf;
     const bool converted = Guard(state, "WriteOrderPdf",
                                  [&] { Service(state).TrasformOrder2PDF(xml, pdf, errorText); });
@@ -147,16 +144,12 @@ void AnteprimaPDF(NsoState& state, std::int32_t fId) {
     ShowBusyPointer(state, true);
     const std::string xml = GetXML(state, fId);
     if (LunghezzaTesto(xml) > 0) {
-        std::string errorText;
-        Variant extra;
-        if (!NSOLogin(state, errorText, extra)) {
-            state.Stato = kaErrConnessioneNSO;
-            state.Errore = errorText;
+        if (!LogInToPlatform(state)) {
             ShowBusyPointer(state, false);
             return;
         }
         Variant pdf;
-        errorText.clear();
+        std::string errorText;
         // No trap here: what the web-service component raises reaches the caller.
         Service(state).TrasformOrder2PDF(xml, pdf, errorText);
         NSOLogout(state);

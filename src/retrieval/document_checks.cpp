@@ -62,13 +62,10 @@ bool TakenInWhole(NsoState& state, std::int32_t fId) {
 std::size_t DownloadAgain(NsoState& state, std::vector<DocumentOutcome>& documents,
                           std::string_view routine) {
     std::size_t taken = 0;
-    std::string errorText;
-    Variant extra;
-    if (!NSOLogin(state, errorText, extra)) {
-        state.Stato = kaErrConnessioneNSO;
-        state.Errore = errorText;
+    if (!LogInToPlatform(state)) {
         return taken;
     }
+    std::string errorText;
     WebServiceState& ws = OwnWebService(state);
     Guard(state, routine, [&] {
         if (!state.ActiveInterface) {

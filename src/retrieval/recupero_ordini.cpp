@@ -131,11 +131,7 @@ void RecuperaOrdiniNSO(NsoState& state) {
         state, "RecuperaOrdiniNSO",
         [&] {
             RaiseOnProgress(state, kaRecuperoOrdiniDaNuvolix, 0, 0, std::string());
-            std::string errorText;
-            Variant extra;
-            if (!NSOLogin(state, errorText, extra)) {
-                state.Stato = kaErrConnessioneNSO;
-                state.Errore = errorText;
+            if (!LogInToPlatform(state)) {
                 ShowBusyPointer(state, false);
                 return;
             }
@@ -144,6 +140,7 @@ void RecuperaOrdiniNSO(NsoState& state) {
             const std::string azienda = "IT" + RTrimN(Host(state).CurrentCompanyId()).Text();
             const std::string inizio = RetrievalStartText(state.Param_DataImport);
 
+            std::string errorText;
             Service(state).ListOrders(azienda, inizio, ws.CollezioneNSO, errorText);
             if (!errorText.empty()) {
                 state.Errore = errorText;
@@ -184,6 +181,17 @@ bool NSOLogin(NsoState& state, std::string& errorText, Variant& extra) {
         return false;
     }
     return loggedIn;
+}
+
+bool LogInToPlatform(NsoState& state) {
+    std::string errorText;
+    Variant extra;
+    if (NSOLogin(state, errorText, extra)) {
+        return true;
+    }
+    state.Stato = kaErrConnessioneNSO;
+    state.Errore = errorText;
+    return false;
 }
 
 bool NSOLogout(NsoState& state) {

@@ -17,22 +17,30 @@ bool OnlyBlanksLeft(std::string_view rest) {
     return rest.find_first_not_of(" \t\r\n;") == std::string_view::npos;
 }
 
-} // namespace
-
-sqlite3_stmt* PrepareOne(sqlite3* db, const std::string& sql) {
+/// Prepares the first statement of `sql`, whose text goes on to a terminating NUL: counting it
+/// spares SQLite a copy of the text. Sets `used` to the characters it took; null for blanks or
+/// comments only. Throws the database's error.
+sqlite3_stmt* PrepareFirst(sqlite3* db, std::string_view sql, std::size_t& used) {
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
-    // The length counts the terminating NUL, which spares SQLite a copy of the text.
     const int rc =
-        sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size() + 1), &raw, &tail);
+        sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size() + 1), &raw, &tail);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(raw);
         ThrowSqliteError(db, rc, sql, true);
     }
+    used = std::min(static_cast<std::size_t>(tail - sql.data()), sql.size());
+    return raw;
+}
+
+} // namespace
+
+sqlite3_stmt* PrepareOne(sqlite3* db, const std::string& sql) {
+    std::size_t used = 0;
+    sqlite3_stmt* raw = PrepareFirst(db, sql, used);
     if (raw == nullptr) {
         throw DbError("The statement is empty.", "42000", std::string(sql), kProviderSource);
     }
-    const auto used = static_cast<std::size_t>(tail - sql.data());
     if (!OnlyBlanksLeft(std::string_view(sql).substr(used))) {
         sqlite3_finalize(raw);
         throw DbError("Only one statement can be run at a time: text follows the statement.",
@@ -88,17 +96,8 @@ void Statement::Let() noexcept {
 }
 
 Statement Statement::PrepareNext(sqlite3* db, std::string_view& sql) {
-    sqlite3_stmt* raw = nullptr;
-    const char* tail = nullptr;
-    // The text goes on to a terminating NUL: counting it spares SQLite a copy of the rest of
-    // the script for each statement.
-    const int rc =
-        sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size() + 1), &raw, &tail);
-    if (rc != SQLITE_OK) {
-        sqlite3_finalize(raw);
-        ThrowSqliteError(db, rc, sql, true);
-    }
-    const auto used = std::min(static_cast<std::size_t>(tail - sql.data()), sql.size());
+    std::size_t used = 0;
+    sqlite3_stmt* raw = PrepareFirst(db, sql, used);
     std::string text(sql.substr(0, used));
     sql.remove_prefix(used);
     return Statement(db, raw, std::move(text));

@@ -18,6 +18,22 @@ void RequireNode(const xmlNode* node) {
     }
 }
 
+// A namespace declaration as the attribute that makes it: xmlns or xmlns:prefix.
+Attribute DeclarationAttribute(const xmlNs& ns) {
+    std::string name = "xmlns";
+    if (ns.prefix != nullptr) {
+        name += ':';
+        name += Chars(ns.prefix);
+    }
+    return {std::move(name), ns.href != nullptr ? Chars(ns.href) : ""};
+}
+
+// An attribute with its qualified name and its text.
+Attribute AttributeOf(xmlAttrPtr attr) {
+    return {QualifiedNameOf(attr->ns != nullptr ? attr->ns->prefix : nullptr, attr->name),
+            TakeString(xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attr)))};
+}
+
 } // namespace
 
 bool Node::IsElement() const noexcept {
@@ -100,17 +116,10 @@ std::vector<Attribute> Node::Attributes() const {
         return result;
     }
     for (const xmlNs* ns = node_->nsDef; ns != nullptr; ns = ns->next) {
-        std::string name = "xmlns";
-        if (ns->prefix != nullptr) {
-            name += ':';
-            name += Chars(ns->prefix);
-        }
-        result.push_back({std::move(name), ns->href != nullptr ? Chars(ns->href) : ""});
+        result.push_back(DeclarationAttribute(*ns));
     }
     for (xmlAttrPtr attr = node_->properties; attr != nullptr; attr = attr->next) {
-        result.push_back(
-            {QualifiedNameOf(attr->ns != nullptr ? attr->ns->prefix : nullptr, attr->name),
-             TakeString(xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attr)))});
+        result.push_back(AttributeOf(attr));
     }
     return result;
 }
@@ -137,19 +146,12 @@ std::vector<Attribute> Node::AttributesNamedLike(std::string_view part) const {
         const bool named =
             ns->prefix != nullptr ? holds(kXmlns, ns->prefix) : holds(nullptr, kXmlns);
         if (named) {
-            std::string name = "xmlns";
-            if (ns->prefix != nullptr) {
-                name += ':';
-                name += Chars(ns->prefix);
-            }
-            result.push_back({std::move(name), ns->href != nullptr ? Chars(ns->href) : ""});
+            result.push_back(DeclarationAttribute(*ns));
         }
     }
     for (xmlAttrPtr attr = node_->properties; attr != nullptr; attr = attr->next) {
         if (holds(attr->ns != nullptr ? attr->ns->prefix : nullptr, attr->name)) {
-            result.push_back(
-                {QualifiedNameOf(attr->ns != nullptr ? attr->ns->prefix : nullptr, attr->name),
-                 TakeString(xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attr)))});
+            result.push_back(AttributeOf(attr));
         }
     }
     return result;

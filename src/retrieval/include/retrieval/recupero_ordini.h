@@ -48,6 +48,10 @@ void RecuperaOrdiniNSO(NsoState& state);
 /// logged in; otherwise `errorText` says why.
 bool NSOLogin(NsoState& state, std::string& errorText, Variant& extra);
 
+/// NSOLogin as the routines that use the platform call it: when the login fails, Stato is
+/// kaErrConnessioneNSO and Errore the platform's text, and the result is false.
+bool LogInToPlatform(NsoState& state);
+
 /// Releases the document and collection and logs out. Always true.
 bool NSOLogout(NsoState& state);
 
