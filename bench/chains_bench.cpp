@@ -76,6 +76,56 @@ std::string Date(int level, int chain) {
     return text;
 }
 
+/// Registers the documents of generated chains: each with its staged header, an older document
+/// now and then with an ERP order (delivered or not).
+class ChainWriter {
+  public:
+    explicit ChainWriter(sqlite3* db)
+        : document_(db, "INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_STATUS, "
+                        "IE91_ID_FW07, IE91_HUBID, IE91_IDORD, IE91_ISSUEDATE, "
+                        "IE91_ENDPOINTID, IE91_OPERAZIONE, IE91_XML, IE91_RIF_IDORD, "
+                        "IE91_RIF_ISSUEDATE, IE91_RIF_ENDPOINTID, IE91_PROCESSATO, "
+                        "IE91_GUID_DO11) VALUES (1, 0, 1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+          header_(db, "INSERT INTO IE92_NSOTESTATAXML (IE92_ID_IE91, "
+                      "IE92_BuyerCustomerParty_Party_PartyName_Name, "
+                      "IE92_BuyerCustomerParty_Party_PostalAddress_CityName) VALUES "
+                      "(last_insert_rowid(), ?, 'Torino')"),
+          order_(db, "INSERT INTO DO11_DOCTESTATA (DO11_DITTA_CG18, DO11_NUMREG_CO99, "
+                     "DO11_GUID, DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC, "
+                     "DO11_ANNODOC) VALUES (1, ?, ?, 'OCL', 'A', ?, '2024-01-01 00:00:00', "
+                     "2024)"),
+          line_(db, "INSERT INTO DO31_DOCCORPOORD (DO31_DITTA_CG18, DO31_NUMREG_CO99, "
+                    "DO31_PROGRIGA, DO31_QTA1CONS) VALUES (1, ?, 1, ?)") {}
+
+    /// Document `level` of chain `chain`, of `length` documents, with orders of `lines` lines
+    /// (0: a bare Order element).
+    void Add(int chain, int level, int length, int lines) {
+        const std::string endpoint = "UF" + std::to_string(chain % 50);
+        const std::string id = "C" + std::to_string(chain) + "-" + std::to_string(level);
+        std::string guid;
+        if (level < length - 1 && (chain + level) % 5 == 0) {
+            ++numreg_;
+            guid = "G" + std::to_string(numreg_);
+            order_.Run({std::to_string(numreg_), guid, std::to_string(numreg_)});
+            line_.Run({std::to_string(numreg_), numreg_ % 2 == 0 ? "1" : "0"});
+        }
+        const std::string previous =
+            level > 0 ? "C" + std::to_string(chain) + "-" + std::to_string(level - 1) : "";
+        document_.Run({id + ".xml", id, Date(level, chain), endpoint, level > 0 ? "1" : "0",
+                       lines > 0 ? kvad::generator::OrderXml(lines, id, endpoint) : "<Order/>",
+                       previous, level > 0 ? Date(level - 1, chain) : "",
+                       level > 0 ? endpoint : "", chain % 10 == 0 ? "1" : "", guid});
+        header_.Run({"ASL " + std::to_string(chain % 50)});
+    }
+
+  private:
+    Inserter document_;
+    Inserter header_;
+    Inserter order_;
+    Inserter line_;
+    int numreg_ = 0;
+};
+
 // Registers company 1 and `documents` documents in chains of one to four, each with its XML and
 // staged header, a fifth of the older documents with an ERP order (half of them delivered) and a
 // tenth of the chains already processed.
@@ -89,46 +139,13 @@ void Populate(const fs::path& file, int documents, int lines) {
                  "INSERT OR IGNORE INTO CG18_DITTA (CG18_CODICE) VALUES (1)",
                  nullptr, nullptr, nullptr);
     {
-        Inserter document(db, "INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_STATUS, "
-                              "IE91_ID_FW07, IE91_HUBID, IE91_IDORD, IE91_ISSUEDATE, "
-                              "IE91_ENDPOINTID, IE91_OPERAZIONE, IE91_XML, IE91_RIF_IDORD, "
-                              "IE91_RIF_ISSUEDATE, IE91_RIF_ENDPOINTID, IE91_PROCESSATO, "
-                              "IE91_GUID_DO11) VALUES (1, 0, 1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        Inserter header(db, "INSERT INTO IE92_NSOTESTATAXML (IE92_ID_IE91, "
-                            "IE92_BuyerCustomerParty_Party_PartyName_Name, "
-                            "IE92_BuyerCustomerParty_Party_PostalAddress_CityName) VALUES "
-                            "(last_insert_rowid(), ?, 'Torino')");
-        Inserter order(db, "INSERT INTO DO11_DOCTESTATA (DO11_DITTA_CG18, DO11_NUMREG_CO99, "
-                           "DO11_GUID, DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC, "
-                           "DO11_ANNODOC) VALUES (1, ?, ?, 'OCL', 'A', ?, '2024-01-01 00:00:00', "
-                           "2024)");
-        Inserter line(db, "INSERT INTO DO31_DOCCORPOORD (DO31_DITTA_CG18, DO31_NUMREG_CO99, "
-                          "DO31_PROGRIGA, DO31_QTA1CONS) VALUES (1, ?, 1, ?)");
+        ChainWriter writer(db);
         int made = 0;
-        int chain = 0;
-        int numreg = 0;
-        while (made < documents) {
+        for (int chain = 0; made < documents; ++chain) {
             const int length = std::min(chain % 4 + 1, documents - made);
-            const std::string endpoint = "UF" + std::to_string(chain % 50);
             for (int level = 0; level < length; ++level, ++made) {
-                const std::string id = "C" + std::to_string(chain) + "-" + std::to_string(level);
-                std::string guid;
-                if (level < length - 1 && (chain + level) % 5 == 0) {
-                    ++numreg;
-                    guid = "G" + std::to_string(numreg);
-                    order.Run({std::to_string(numreg), guid, std::to_string(numreg)});
-                    line.Run({std::to_string(numreg), numreg % 2 == 0 ? "1" : "0"});
-                }
-                const std::string previous =
-                    level > 0 ? "C" + std::to_string(chain) + "-" + std::to_string(level - 1) : "";
-                document.Run(
-                    {id + ".xml", id, Date(level, chain), endpoint, level > 0 ? "1" : "0",
-                     lines > 0 ? kvad::generator::OrderXml(lines, id, endpoint) : "<Order/>",
-                     previous, level > 0 ? Date(level - 1, chain) : "", level > 0 ? endpoint : "",
-                     chain % 10 == 0 ? "1" : "", guid});
-                header.Run({"ASL " + std::to_string(chain % 50)});
+                writer.Add(chain, level, length, lines);
             }
-            ++chain;
         }
     }
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);

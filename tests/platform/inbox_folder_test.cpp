@@ -41,7 +41,7 @@ std::string Wide(std::u32string_view text, bool utf32) {
 class DocumentText : public ::testing::Test {
   protected:
     fs::path Write(const std::string& name, const std::string& bytes) {
-        const fs::path path = dir_ / name;
+        fs::path path = dir_ / name;
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
     }
