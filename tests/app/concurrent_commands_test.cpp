@@ -303,7 +303,7 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
     /// ImportCounts of the inbox processed and imported, with nothing else done.
     std::vector<long> WholeImport() {
         Folder("imported", "imported");
-        const std::vector<long> counts = ImportCounts(dir);
+        std::vector<long> counts = ImportCounts(dir);
         EXPECT_GT(counts[2], 0);
         return counts;
     }
