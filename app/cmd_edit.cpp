@@ -12,6 +12,7 @@
 #include "app/order_ref.h"
 #include "app/review.h"
 #include "app/session.h"
+#include "app/work_lock.h"
 #include "kvad_nso/read_model/edit_fields.h"
 #include "kvad_nso/read_model/order_edit.h"
 #include "kvad_nso/read_model/values.h"
@@ -89,6 +90,11 @@ std::string EditFieldsHelp() {
 void RunEdit(const Settings& settings, const EditOptions& options) {
     const std::vector<FieldChange> changes = ParseAssignments(options);
     Session session = OpenSession(settings);
+    // Taken before the order is read: an edit that waited for an import finds its order
+    // imported, and is refused, instead of changing values the import has already taken.
+    const kvad::db::CompanyLock lock =
+        LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk, "nso edit",
+                    options.waitSeconds);
     const std::int32_t id = ResolveDocument(*session.db, settings.company, options.order);
     const Order before = ReviewedOrder(session, id);
     if (before.erpOrder && !before.reviewed) {

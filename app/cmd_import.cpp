@@ -2,7 +2,6 @@
 // then says per chain what became of each document: the ERP order made, the older ERP orders
 // made no longer to be fulfilled, or why the chain failed.
 #include <algorithm>
-#include <chrono>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
@@ -15,9 +14,9 @@
 #include "app/json_output.h"
 #include "app/order_ref.h"
 #include "app/progress_view.h"
-#include "app/retrieval_lock.h"
 #include "app/review.h"
 #include "app/session.h"
+#include "app/work_lock.h"
 
 namespace nsoapp {
 
@@ -27,11 +26,11 @@ void RunImport(const Settings& settings, const ImportOptions& options) {
                                  "of their documents, see `nso list`) or give --all");
     }
     Session session = OpenSession(settings);
-    // Held for the whole import: a second import waits instead of importing the same chains.
-    const RetrievalLock lock(settings.database, settings.company,
-                             std::chrono::milliseconds(static_cast<long long>(
-                                 std::max(0.0, options.waitSeconds) * 1000.0)),
-                             CompanyWork::Import);
+    // Held for the whole import: a second import, a processing or an edit waits instead of
+    // working on the chains being imported.
+    const kvad::db::CompanyLock lock =
+        LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk, "nso import",
+                    options.waitSeconds);
     session.nso->Inizializza();
     RequireOk(session, "reading the configuration (`nso config set` writes it)");
     SelectChains(session, settings, options.chains, options.all, options.latestOnly);

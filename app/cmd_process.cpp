@@ -13,6 +13,7 @@
 #include "app/order_ref.h"
 #include "app/review.h"
 #include "app/session.h"
+#include "app/work_lock.h"
 
 namespace nsoapp {
 namespace {
@@ -36,6 +37,10 @@ void RunProcess(const Settings& settings, const ProcessOptions& options) {
                                  "any of their documents, see `nso list`) or give --all");
     }
     Session session = OpenSession(settings);
+    // Held while it processes: another processing, an edit or an import waits for it.
+    const kvad::db::CompanyLock lock =
+        LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk,
+                    "nso process", options.waitSeconds);
     session.nso->Inizializza();
     if (session.nso->Stato() != kvad::kaOK) {
         (options.json ? std::cerr : std::cout) << "warning: " << session.nso->Errore().Text()

@@ -11,10 +11,10 @@
 #include "app/json_output.h"
 #include "app/main_job.h"
 #include "app/progress_view.h"
-#include "app/retrieval_lock.h"
 #include "app/review.h"
 #include "app/session.h"
 #include "app/terminal_text.h"
+#include "app/work_lock.h"
 
 namespace nsoapp {
 namespace {
@@ -163,12 +163,15 @@ void RunMainJob(const Settings& settings, const RunOptions& options) {
     Session session = OpenSession(settings);
     RequireWritable(session, settings);
     RequireConfiguration(session, settings);
-    // Held for the whole run: a second run, fetch or import waits instead of taking in or
-    // importing the same documents.
-    const auto wait = std::chrono::milliseconds(
-        static_cast<long long>(std::max(0.0, options.waitSeconds) * 1000.0));
-    const RetrievalLock retrieval(settings.database, settings.company, wait);
-    const RetrievalLock import(settings.database, settings.company, wait, CompanyWork::Import);
+    // Both held for the whole run, the retrieval lock first as every command takes them: a
+    // fetch waits instead of taking in the same documents, a processing, an edit or an import
+    // instead of working on the chains the run processes and imports.
+    const kvad::db::CompanyLock retrieval =
+        LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Retrieval,
+                    "nso run", options.waitSeconds);
+    const kvad::db::CompanyLock clerk =
+        LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk, "nso run",
+                    options.waitSeconds);
     const auto channel =
         options.json ? ProgressView::Channel::BesideJson : ProgressView::Channel::Stdout;
     const auto heading = [&](const char* phase) {
