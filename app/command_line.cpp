@@ -289,8 +289,7 @@ void AddEdit(CLI::App& app, const Settings& settings, CommandValues& v) {
                      "Values to set (an empty VALUE clears it), by short name or column name")
         ->required();
     edit->add_option("--line", v.edit.line, "Correct this line instead of the header")
-        ->type_name("N")
-        ->check(CLI::PositiveNumber);
+        ->type_name("N");
     edit->footer(EditFieldsHelp());
     edit->callback([&settings, &v] { RunEdit(settings, v.edit); });
 }

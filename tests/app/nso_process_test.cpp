@@ -72,7 +72,7 @@ TEST_F(NsoProcessTest, ReviewCorrectAndProcessAgain) {
     EXPECT_TRUE(Has(line, "line 2  delivery")) << line;
 
     // By order number, two values at once: the header is checked again.
-    const std::string header = Ok("edit ORD/2024/00512 customer=0 destination=");
+    const std::string header = Ok("edit ORD/2024/00512 customer= destination=");
     EXPECT_TRUE(Has(header, "changed: customer 1003 -> 0\nchanged: destination MAG3 -> (empty)"))
         << header;
     EXPECT_TRUE(Has(header, "(id 5): to import - ERROR")) << header;
@@ -99,9 +99,11 @@ TEST_F(NsoProcessTest, RefusalsChangeNothing) {
     Ok("process 5");
     Refused("edit 5 colour=red", "unknown field 'colour'; header fields are:");
     Refused("edit 5 customer=abc",
-            "customer takes a whole number from -2147483648 to 2147483647: 'abc' is not one");
+            "customer takes a customer code, a whole number from 1 to 2147483647: 'abc' is not "
+            "one");
     Refused("edit 5 customer=7 date=31/02/2024",
-            "date takes a date dd/mm/yyyy or yyyy-mm-dd: '31/02/2024' is not one");
+            "date takes a date dd/mm/yyyy or yyyy-mm-dd from 01/01/1900 to 31/12/9999: "
+            "'31/02/2024' is not one");
     Refused("edit 5 --line 2 quantity=1.1234567",
             "quantity takes a number with at most 13 digits before the decimal point and 6");
     Refused("edit 5 section=ABCDEFGHIJK", "section takes at most 10 characters");
