@@ -79,8 +79,7 @@ void RunImport(const Settings& settings, const ImportOptions& options) {
                              std::chrono::milliseconds(static_cast<long long>(
                                  std::max(0.0, options.waitSeconds) * 1000.0)),
                              CompanyWork::Import);
-    session.nso->Inizializza();
-    RequireOk(session, "reading the configuration (`nso config set` writes it)");
+    RequireConfiguration(session, settings);
     SelectChains(session, settings, options.chains, options.all, options.latestOnly);
     // The codes processing wrote, without processing anything again: the orders are imported
     // as the clerk reviewed and corrected them.

@@ -226,7 +226,7 @@ void RunMainJob(const Settings& settings, const RunOptions& options) {
         run.imported = ImportReadyChains(session, run.processed, importing);
         run.seconds[2] = Since(start);
         if (!run.imported.stopped.empty()) {
-            run.failure = "the import stopped: " + run.imported.stopped;
+            run.failure = "the import stopped on an unexpected error (--verbose shows it)";
         } else if (!run.processed.stopped.empty()) {
             run.failure = "the processing stopped at a document that failed; the documents "
                           "after it were not processed";
@@ -249,7 +249,9 @@ void RunMainJob(const Settings& settings, const RunOptions& options) {
         PrintSummary(run, settings.verbose);
     }
     if (!run.failure.empty()) {
-        throw std::runtime_error(run.failure);
+        // The component's own text goes beneath, with --verbose.
+        throw Failure(run.failure,
+                      !run.imported.stopped.empty() ? run.imported.stopped : run.processed.stopped);
     }
     if (run.exitStatus != kExitOk) {
         throw ExitStatus(run.exitStatus);
