@@ -93,6 +93,7 @@ void RunImport(const Settings& settings, const ImportOptions& options) {
         if (!unprocessed.empty()) {
             // Left for processing; the others keep their selection and their codes.
             std::vector<std::int32_t> latest;
+            latest.reserve(unprocessed.size());
             for (const UnprocessedChain& c : unprocessed) {
                 latest.push_back(c.latest);
             }

@@ -37,8 +37,9 @@ FieldShape Of(FieldKind kind) {
 
 EditField Field(std::string alias, std::string column, bool line, FieldShape shape,
                 std::string meaning) {
-    return EditField{std::move(alias), std::move(column),  line,          shape.kind,
-                     shape.width,      std::move(meaning), shape.choices, shape.master};
+    return EditField{
+        std::move(alias),   std::move(column),        line,        shape.kind, shape.width,
+        std::move(meaning), std::move(shape.choices), shape.master};
 }
 
 EditField HeaderEdit(std::string alias, std::string column, FieldShape shape, std::string meaning) {

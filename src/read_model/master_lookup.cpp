@@ -108,13 +108,17 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
     return previous[b.size()];
 }
 
+std::size_t Nearness(std::string_view text, const MasterEntry& entry) {
+    const std::size_t byCode = EditDistance(text, entry.code);
+    return std::min(byCode, NameDistance(text, entry.name, byCode));
+}
+
 std::vector<MasterEntry> NearestEntries(const std::vector<MasterEntry>& entries,
                                         std::string_view text, std::size_t count) {
     std::vector<std::pair<std::size_t, std::size_t>> ranked; // (distance, index)
     ranked.reserve(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        const std::size_t byCode = EditDistance(text, entries[i].code);
-        ranked.emplace_back(std::min(byCode, NameDistance(text, entries[i].name, byCode)), i);
+        ranked.emplace_back(Nearness(text, entries[i]), i);
     }
     const std::size_t kept = std::min(count, ranked.size());
     std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(kept),
@@ -188,11 +192,11 @@ MasterMatch FindCurrency(CLSIE_NSO& nso, const std::string& code) {
     auto rows = detail::Db(nso).Query("SELECT CG08_CODICE, CG08_SIGLA, CG08_DESCRIZIONE FROM "
                                       "CG08_TABVALUTE ORDER BY CG08_CODICE");
     for (; !rows->Eof(); rows->MoveNext()) {
-        const std::string iso = DisplayText(rows->Value(1));
+        std::string name = DisplayText(rows->Value(1));
         const std::string description = DisplayText(rows->Value(2));
-        currencies.push_back(
-            {DisplayText(rows->Value(0)),
-             iso + (iso.empty() || description.empty() ? "" : ", ") + description});
+        name += name.empty() || description.empty() ? "" : ", ";
+        name += description;
+        currencies.push_back({DisplayText(rows->Value(0)), std::move(name)});
     }
     return MatchIn(currencies, code);
 }

@@ -62,8 +62,12 @@ struct MasterMatch {
 /// letters compared without case.
 [[nodiscard]] std::size_t EditDistance(std::string_view a, std::string_view b);
 
-/// The `count` entries nearest to `text`, nearest first: by the edit distance to the code, or to
-/// the name or a word of it when that is smaller; ties in the order of `entries`.
+/// How far `entry` is from `text`: the edit distance to its code, or to its name or a word of
+/// the name when that is smaller (a name of more than 64 bytes word by word only).
+[[nodiscard]] std::size_t Nearness(std::string_view text, const MasterEntry& entry);
+
+/// The `count` entries nearest to `text` by Nearness, nearest first; ties in the order of
+/// `entries`.
 [[nodiscard]] std::vector<MasterEntry> NearestEntries(const std::vector<MasterEntry>& entries,
                                                       std::string_view text, std::size_t count = 3);
 
