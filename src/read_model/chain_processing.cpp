@@ -27,21 +27,21 @@ std::string TakenFilter() {
            " OR TMP_ELABORA = " + Code(processing::kDeliveredChain);
 }
 
-/// The chains selected in RstOrdini, by their keys, in its order.
-std::vector<std::string> SelectedChains(Recordset& all) {
+/// The chains selected in the working table, by their keys. Read from the table: SetSelezione
+/// writes it, not RstOrdini.
+std::vector<std::string> SelectedChains(CLSIE_NSO& nso) {
     std::vector<std::string> keys;
-    if (all.RecordCount() <= 0) {
-        return keys;
-    }
-    for (all.MoveFirst(); !all.Eof(); all.MoveNext()) {
-        if (detail::IsMain(all) && Whole(all.Value("TMP_IMG_SEL")) == selection::kSelected) {
-            keys.push_back(all.Value("ID_RIGA").Text());
-        }
+    auto rows =
+        detail::Db(nso).Query("SELECT ID_RIGA FROM " + nso.NomeTempOrdini() +
+                              " WHERE LIVELLO = 0 AND TMP_IMG_SEL = " + Code(selection::kSelected));
+    for (; !rows->Eof(); rows->MoveNext()) {
+        keys.push_back(rows->Value(0).Text());
     }
     return keys;
 }
 
-/// Makes `keys` the selected chains, through RstOrdini; blocked chains stay as they are.
+/// Makes `keys` the selected chains, through RstOrdini (as fresh as the table); blocked chains
+/// stay as they are.
 void Select(CLSIE_NSO& nso, const std::vector<std::string>& keys) {
     const std::set<std::string> wanted(keys.begin(), keys.end());
     auto all = detail::WorkingRows(nso);
@@ -61,10 +61,9 @@ void Select(CLSIE_NSO& nso, const std::vector<std::string>& keys) {
     }
 }
 
-/// Processes exactly the chains `keys`; false when processing stopped at a document. A failure
-/// that is a condition of the database is thrown: it is no document's.
-bool ProcessOnly(CLSIE_NSO& nso, const std::vector<std::string>& keys) {
-    Select(nso, keys);
+/// Processes the chains selected; false when processing stopped at a document. A failure that
+/// is a condition of the database is thrown: it is no document's.
+bool ProcessSelection(CLSIE_NSO& nso) {
     nso.RecuperaOrdini();
     if (nso.Stato() == kaOK) {
         return true;
@@ -73,6 +72,12 @@ bool ProcessOnly(CLSIE_NSO& nso, const std::vector<std::string>& keys) {
         detail::RequireOk(nso, "the processing");
     }
     return false;
+}
+
+/// Processes exactly the chains `keys`, as ProcessSelection.
+bool ProcessOnly(CLSIE_NSO& nso, const std::vector<std::string>& keys) {
+    Select(nso, keys);
+    return ProcessSelection(nso);
 }
 
 /// A document processing took, in the order it takes them.
@@ -190,20 +195,27 @@ void PassOverNotLoaded(CLSIE_NSO& nso, std::vector<std::string>& remaining,
 
 ChainProcessing ProcessSelectedChains(CLSIE_NSO& nso) {
     ChainProcessing result;
-    auto all = detail::WorkingRows(nso);
-    all->Requery(); // SetSelezione writes the table, not RstOrdini
-    std::vector<std::string> remaining = SelectedChains(*all);
+    std::vector<std::string> remaining = SelectedChains(nso);
     if (remaining.empty()) {
         result.nothingSelected = true;
         return result;
     }
     PassOverNotLoaded(nso, remaining, result.passedOver);
+    if (!result.passedOver.empty()) {
+        // The selection changes through RstOrdini, which SetSelezione left behind the table.
+        detail::WorkingRows(nso)->Requery();
+        Select(nso, remaining);
+    }
+    // The first round takes the selection as it is; later rounds (after RecuperaOrdini has
+    // requeried RstOrdini) set it first.
+    bool selected = true;
     int failuresAtTheStart = 0;
     while (!remaining.empty()) {
-        if (ProcessOnly(nso, remaining)) {
+        if (selected ? ProcessSelection(nso) : ProcessOnly(nso, remaining)) {
             result.chains = remaining.size();
             return result;
         }
+        selected = false;
         const std::string failure = nso.Errore().Text();
         const std::vector<TakenRow> taken = TakenRows(nso);
         if (taken.empty()) {
