@@ -46,6 +46,25 @@ TEST_F(ChainProcessingTest, AChainThatFailsIsPassedOverAndTheOthersAreProcessed)
     EXPECT_EQ(env.Count("SELECT 1 FROM #TEMP_ORD WHERE TMP_ELABORA <> 0 AND IE91_ID IN (2, 4)"), 0);
 }
 
+TEST_F(ChainProcessingTest, AFailureEveryDocumentMeetsStopsTheProcessing) {
+    ProcessAll();
+    // Every order fails its processing wherever it is tried: no document is to blame, and after
+    // the chains processing met first the processing stops instead of trying every chain.
+    for (int id = 1; id <= 6; ++id) {
+        env.Native("INSERT INTO KVAD_UNREADABLE_NUMBER (UNREADABLE_ID_IE91, UNREADABLE_TABLE, "
+                   "UNREADABLE_ROW, UNREADABLE_COLUMN, UNREADABLE_TEXT) VALUES (" +
+                   std::to_string(id) +
+                   ", 'IE94_NSOCORPOXML', 'x', 'IE94_LineItem_Quantity', "
+                   "'abc')");
+    }
+    SelectAll();
+    const ChainProcessing result = ProcessSelectedChains(nso);
+    EXPECT_EQ(result.passedOver.size(), 2U);
+    EXPECT_NE(result.stopped.find("ReportUnreadableNumbers"), std::string::npos) << result.stopped;
+    EXPECT_EQ(result.chains, 2U) << "the chains left keep their codes";
+    EXPECT_EQ(env.Count("SELECT 1 FROM #TEMP_ORD WHERE TMP_IMG_SEL = 1"), 2);
+}
+
 TEST_F(ChainProcessingTest, ChainsWithNothingToProcessAreToldSo) {
     ProcessAndImport();
     ASSERT_TRUE(SelectChainsOf(nso, {3}).empty());
