@@ -13,7 +13,6 @@
 #include "app/failure.h"
 #include "app/session.h"
 #include "app/settings.h"
-#include "kvad_nso/read_model/values.h"
 
 namespace nsoapp {
 namespace {
@@ -301,8 +300,7 @@ void AddEdit(CLI::App& app, const Settings& settings, CommandValues& v) {
                      "Values to set (an empty VALUE clears it), by short name or column name")
         ->required();
     edit->add_option("--line", v.edit.line, "Correct this line instead of the header")
-        ->type_name("N")
-        ->check(CLI::PositiveNumber);
+        ->type_name("N");
     AddClerkWait(edit, v.edit.waitSeconds);
     edit->footer(EditFieldsHelp());
     edit->callback([&settings, &v] { RunEdit(settings, v.edit); });
@@ -373,9 +371,23 @@ void PrintNextSteps(const Settings& settings) {
                  "more about a command.\n";
 }
 
-int Fail(int code, const std::string& message) {
+int Fail(int code, const std::string& message, bool json = false) {
+    if (json) {
+        PrintFailureJson(message, code);
+    }
     std::cerr << "nso: " << message << "\n";
     return code;
+}
+
+/// Whether the subcommand given was given --json: its failure is then a JSON document too.
+bool JsonAsked(const CLI::App& app) {
+    for (const CLI::App* command : app.get_subcommands()) {
+        const CLI::Option* json = command->get_option_no_throw("--json");
+        if (json != nullptr && json->count() > 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace nsoapp
@@ -420,11 +432,9 @@ int RunCommandLine(int argc, char** argv, const char* version) {
         }
         return Fail(kExitUsage, std::string(e.what()) + "\nRun with --help for more information.");
     } catch (const SettingsError& e) {
-        return Fail(kExitUsage, e.what());
-    } catch (const kvad::read_model::ComponentFailure& e) {
-        return ReportFailure(AsFailure(e, settings.database), settings.verbose, settings.database);
+        return Fail(kExitUsage, e.what(), JsonAsked(app));
     } catch (const std::exception& e) {
-        return ReportFailure(e, settings.verbose, settings.database);
+        return ReportFailure(e, settings.verbose, settings.database, JsonAsked(app));
     }
 
     if (app.get_subcommands().empty()) {
