@@ -134,8 +134,10 @@ void RecuperaOrdini(NsoState& state) {
         }
         documenti->SetFilter(
             "TMP_ELABORA = 2 OR TMP_ELABORA = 4 OR TMP_ELABORA = 5 OR TMP_ELABORA = 6");
-        // Nothing resets Stato between documents: the first failure stops all that follow.
-        for (documenti->MoveFirst(); !documenti->Eof(); documenti->MoveNext()) {
+        // Nothing resets Stato between documents: the first failure stops all that follow. The
+        // filter leaves the cursor on its first row; with none (every selected chain has nothing
+        // to load) there is nothing to walk.
+        for (; !documenti->Eof(); documenti->MoveNext()) {
             const std::int32_t id = documenti->Value("IE91_ID").ToLong();
             if (state.Stato != kaOK) {
                 continue;
