@@ -1,11 +1,11 @@
 #pragma once
 // How much of their full size the crash and fault-injection tests run. They kill or fail nso
 // many times over; in a sanitized build every run is several times slower, so there they run a
-// quarter of their rounds and sizes. KVAD_CRASH_SCALE=F (0 < F <= 1) chooses the share.
+// tenth of their rounds and sizes. KVAD_CRASH_SCALE=F (0 < F <= 1) chooses the share.
 
 namespace kvad::test {
 
-/// KVAD_CRASH_SCALE when it is a share in (0, 1], else the build's default (1, or 0.25 when
+/// KVAD_CRASH_SCALE when it is a share in (0, 1], else the build's default (1, or 0.1 when
 /// built with the sanitizers).
 [[nodiscard]] double CrashScale();
 
