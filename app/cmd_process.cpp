@@ -13,8 +13,8 @@
 #include "app/order_ref.h"
 #include "app/review.h"
 #include "app/session.h"
-#include "app/work_lock.h"
 #include "app/terminal_text.h"
+#include "app/work_lock.h"
 #include "kvad_nso/read_model/chain_processing.h"
 
 namespace nsoapp {
