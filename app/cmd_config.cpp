@@ -6,6 +6,7 @@
 
 #include "app/commands.h"
 #include "app/session.h"
+#include "app/work_lock.h"
 #include "kvad_nso/read_model/company.h"
 #include "kvad_nso/text.h"
 
@@ -69,6 +70,10 @@ void ShowConfiguration(Session& session, const Settings& settings) {
 
 void SetConfiguration(Session& session, const Settings& settings, const ConfigOptions& options) {
     RequireWritable(session, settings);
+    // Processing and import read the configuration: not changed while they run.
+    const kvad::db::CompanyLock lock =
+        LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk,
+                    "nso config set", options.waitSeconds);
     kvad::read_model::ConfigurationChanges changes;
     if (options.from) {
         changes.firstDate = kvad::DateTime::Parse(kvad::Trim(*options.from));

@@ -11,6 +11,7 @@
 #include "app/order_ref.h"
 #include "app/session.h"
 #include "app/terminal_text.h"
+#include "app/work_lock.h"
 #include "kvad_nso/read_model/decoded_order.h"
 #include "kvad_nso/read_model/documents.h"
 #include "kvad_nso/read_model/values.h"
@@ -157,6 +158,9 @@ std::optional<std::string> DecodeOne(Session& session, const Settings& settings,
 
 void RunDecode(const Settings& settings, const DecodeOptions& options) {
     Session session = OpenSession(settings);
+    const kvad::db::CompanyLock lock =
+        LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk, "nso decode",
+                    options.waitSeconds);
     session.nso->Inizializza();
     if (session.nso->Stato() != kvad::kaOK) {
         std::cout << "warning: " << session.nso->Errore().Text()

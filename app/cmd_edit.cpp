@@ -1,7 +1,9 @@
 // "nso edit": the clerk corrects decoded values of a processed order, its header or one line,
 // through the result recordsets; the order (or the line) is verified again and what remains to
 // fix is shown. A value that cannot be taken changes nothing.
+#include <algorithm>
 #include <iostream>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -12,6 +14,7 @@
 #include "app/order_ref.h"
 #include "app/review.h"
 #include "app/session.h"
+#include "app/work_lock.h"
 #include "kvad_nso/read_model/edit_fields.h"
 #include "kvad_nso/read_model/order_edit.h"
 #include "kvad_nso/read_model/values.h"
@@ -79,6 +82,48 @@ std::vector<FieldChange> ParseAssignments(const EditOptions& options) {
     return changes;
 }
 
+/// The refusal of the read model's check, in one line, or one line per refused value beneath a
+/// line that says nothing was changed.
+[[noreturn]] void Refused(const std::string& refusal) {
+    if (refusal.rfind("nothing was changed", 0) == 0) {
+        throw std::runtime_error(refusal);
+    }
+    if (refusal.find('\n') == std::string::npos) {
+        throw std::runtime_error(refusal + " (nothing was changed)");
+    }
+    std::string lines;
+    std::size_t count = 0;
+    std::size_t start = 0;
+    while (start <= refusal.size()) {
+        const std::size_t end = std::min(refusal.find('\n', start), refusal.size());
+        lines += "\n  " + refusal.substr(start, end - start);
+        ++count;
+        start = end + 1;
+    }
+    throw std::runtime_error(std::to_string(count) +
+                             " values were refused, nothing was changed:" + lines);
+}
+
+/// The changes checked against the master data (their codes then spelled as it spells them) and
+/// written through the read model; its refusals told as nso tells them.
+std::vector<std::string> Edit(Session& session, const Order& order,
+                              std::optional<std::int32_t> line, std::vector<FieldChange>& changes) {
+    try {
+        const std::vector<std::string> refused =
+            kvad::read_model::CheckChanges(*session.nso, order, line, changes);
+        if (!refused.empty()) {
+            std::string text;
+            for (const std::string& sentence : refused) {
+                text += (text.empty() ? "" : "\n") + sentence;
+            }
+            Refused(text);
+        }
+        return kvad::read_model::EditOrder(*session.nso, order, line, changes);
+    } catch (const kvad::read_model::Refusal& e) {
+        Refused(e.what());
+    }
+}
+
 } // namespace
 
 std::string EditFieldsHelp() {
@@ -87,8 +132,13 @@ std::string EditFieldsHelp() {
 }
 
 void RunEdit(const Settings& settings, const EditOptions& options) {
-    const std::vector<FieldChange> changes = ParseAssignments(options);
+    std::vector<FieldChange> changes = ParseAssignments(options);
     Session session = OpenSession(settings);
+    // Taken before the order is read: an edit that waited for an import finds its order
+    // imported, and is refused, instead of changing values the import has already taken.
+    const kvad::db::CompanyLock lock =
+        LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk, "nso edit",
+                    options.waitSeconds);
     const std::int32_t id = ResolveDocument(*session.db, settings.company, options.order);
     const Order before = ReviewedOrder(session, id);
     if (before.erpOrder && !before.reviewed) {
@@ -99,8 +149,7 @@ void RunEdit(const Settings& settings, const EditOptions& options) {
         throw std::runtime_error(kvad::read_model::Title(before) + " is not imported (" +
                                  before.plan + "): its values cannot be edited");
     }
-    const std::vector<std::string> was =
-        kvad::read_model::EditOrder(*session.nso, before, options.line, changes);
+    const std::vector<std::string> was = Edit(session, before, options.line, changes);
 
     const std::string where = options.line ? " line " + std::to_string(*options.line) : "";
     for (std::size_t i = 0; i < changes.size(); ++i) {

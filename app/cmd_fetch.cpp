@@ -2,7 +2,6 @@
 // progress bar, takes in again the documents an earlier run left incomplete, and ends with a
 // summary that names every document that could not be loaded, with its reason.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -12,9 +11,9 @@
 #include "app/failure.h"
 #include "app/main_job.h"
 #include "app/progress_view.h"
-#include "app/retrieval_lock.h"
 #include "app/session.h"
 #include "app/terminal_text.h"
+#include "app/work_lock.h"
 #include "kvad_nso/text.h"
 
 namespace nsoapp {
@@ -45,16 +44,13 @@ void PrintNotLoaded(const std::vector<kvad::DocumentOutcome>& documents) {
     }
 }
 
-std::chrono::milliseconds FetchWait(const FetchOptions& options) {
-    return std::chrono::milliseconds(
-        static_cast<long long>(std::max(0.0, options.waitSeconds) * 1000.0));
-}
-
 void Fetch(const Settings& settings, const FetchOptions& options) {
     Session session = OpenSession(settings);
     RequireWritable(session, settings);
     RequireConfiguration(session, settings);
-    const RetrievalLock lock(settings.database, settings.company, FetchWait(options));
+    const kvad::db::CompanyLock lock =
+        LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Retrieval,
+                    "nso fetch", options.waitSeconds);
     ProgressView view("connecting to the document platform...");
     const FetchOutcome outcome = FetchDocuments(session, settings, view);
     const kvad::RetrievalReport& report = outcome.report;
@@ -82,7 +78,9 @@ void Fetch(const Settings& settings, const FetchOptions& options) {
 void RetryMissing(const Settings& settings, const FetchOptions& options) {
     Session session = OpenSession(settings);
     RequireWritable(session, settings);
-    const RetrievalLock lock(settings.database, settings.company, FetchWait(options));
+    const kvad::db::CompanyLock lock =
+        LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Retrieval,
+                    "nso fetch --retry-missing", options.waitSeconds);
     const std::vector<std::int32_t> ids = session.nso->DownloadMissingDocuments();
     if (session.nso->Stato() == kvad::kaErrConnessioneNSO) {
         PlatformFailure(session, settings);

@@ -1,8 +1,8 @@
 // "nso import": makes ERP orders of processed chains, one chain at a time with a progress bar,
 // then says per chain what became of each document: the ERP order made, the older ERP orders
-// made no longer to be fulfilled, or why the chain failed.
+// made no longer to be fulfilled, or why the chain failed. A chain processing has not reviewed
+// is not imported: named alone it is refused, with --all it is left for `nso process`.
 #include <algorithm>
-#include <chrono>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
@@ -15,11 +15,57 @@
 #include "app/json_output.h"
 #include "app/order_ref.h"
 #include "app/progress_view.h"
-#include "app/retrieval_lock.h"
 #include "app/review.h"
 #include "app/session.h"
+#include "app/work_lock.h"
+#include "kvad_nso/read_model/processing_summary.h"
 
 namespace nsoapp {
+namespace {
+
+using kvad::read_model::UnprocessedChain;
+
+constexpr const char* kChainsFailed = "some chains were not imported; `nso show ORDER` and `nso "
+                                      "edit ORDER FIELD=VALUE` review and correct an order";
+
+/// Refuses, before anything is written, the import of chains named that processing has not
+/// reviewed: what to run first.
+[[noreturn]] void RefuseUnprocessed(const std::vector<UnprocessedChain>& chains) {
+    const auto run = [](const UnprocessedChain& c) {
+        return "`nso process " + std::to_string(c.document.id) + "`";
+    };
+    if (chains.size() == 1) {
+        throw Failure(kvad::read_model::Title(chains.front().document) + " is not processed yet: " +
+                      run(chains.front()) + " processes its chain first; nothing was imported");
+    }
+    std::string message = std::to_string(chains.size()) +
+                          " chains are not processed yet, so nothing was imported; process "
+                          "them first:";
+    for (const UnprocessedChain& c : chains) {
+        message += "\n  " + kvad::read_model::Title(c.document) + ": " + run(c);
+    }
+    throw Failure(message);
+}
+
+void PrintLeftUnprocessed(const std::vector<UnprocessedChain>& chains) {
+    if (chains.empty()) {
+        return;
+    }
+    std::cout << "Not imported, not processed yet (`nso process --all` processes them):\n";
+    for (const UnprocessedChain& c : chains) {
+        std::cout << "  " << kvad::read_model::Title(c.document) << "\n";
+    }
+}
+
+Json UnprocessedJson(const std::vector<UnprocessedChain>& chains) {
+    Json list = Json::array();
+    for (const UnprocessedChain& c : chains) {
+        list.push_back(Json{{"id", c.document.id}, {"title", kvad::read_model::Title(c.document)}});
+    }
+    return list;
+}
+
+} // namespace
 
 void RunImport(const Settings& settings, const ImportOptions& options) {
     if (options.chains.empty() && !options.all) {
@@ -27,23 +73,44 @@ void RunImport(const Settings& settings, const ImportOptions& options) {
                                  "of their documents, see `nso list`) or give --all");
     }
     Session session = OpenSession(settings);
-    // Held for the whole import: a second import waits instead of importing the same chains.
-    const RetrievalLock lock(settings.database, settings.company,
-                             std::chrono::milliseconds(static_cast<long long>(
-                                 std::max(0.0, options.waitSeconds) * 1000.0)),
-                             CompanyWork::Import);
-    session.nso->Inizializza();
-    RequireOk(session, "reading the configuration (`nso config set` writes it)");
+    // Held for the whole import: a second import, a processing or an edit waits instead of
+    // working on the chains being imported.
+    const kvad::db::CompanyLock lock =
+        LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk, "nso import",
+                    options.waitSeconds);
+    RequireConfiguration(session, settings);
     SelectChains(session, settings, options.chains, options.all, options.latestOnly);
     // The codes processing wrote, without processing anything again: the orders are imported
     // as the clerk reviewed and corrected them.
     session.nso->AssignProcessingCodes();
+    std::vector<UnprocessedChain> unprocessed;
+    if (session.nso->Stato() == kvad::kaOK) {
+        unprocessed = kvad::read_model::UnprocessedChains(*session.nso);
+        if (!unprocessed.empty() && !options.all) {
+            RefuseUnprocessed(unprocessed);
+        }
+        if (!unprocessed.empty()) {
+            // Left for processing; the others keep their selection and their codes.
+            std::vector<std::int32_t> latest;
+            latest.reserve(unprocessed.size());
+            for (const UnprocessedChain& c : unprocessed) {
+                latest.push_back(c.latest);
+            }
+            kvad::read_model::DeselectChains(*session.nso, latest);
+            session.nso->AssignProcessingCodes();
+        }
+    }
     if (session.nso->Stato() == kvad::kaErrNessunDatoDaElaborare) {
         if (options.json) {
-            PrintJson(ImportJson({}));
+            Json document = ImportJson({});
+            document["not_processed"] = UnprocessedJson(unprocessed);
+            document["failure"] = nullptr;
+            document["exit_status"] = kExitOk;
+            PrintJson(document);
         } else {
             std::cout << "Nothing to import: no chain can be selected (`nso list --all` shows "
                          "the chains and their state).\n";
+            PrintLeftUnprocessed(unprocessed);
         }
         return;
     }
@@ -58,26 +125,36 @@ void RunImport(const Settings& settings, const ImportOptions& options) {
     session.nso->ImportaDocumenti();
     view.End();
     const kvad::kaEnumNSOErrStato outcome = session.nso->Stato();
-    const std::string failure = session.nso->Errore().Text();
+    const std::string errore = session.nso->Errore().Text();
 
     const std::vector<kvad::read_model::ChainReport> chains =
         kvad::read_model::ReadImportReport(*session.nso);
+    const bool failed = kvad::read_model::AnyFailed(chains);
+    const bool stopped = outcome == kvad::kaErrVB && !failed;
+    const std::string failure = stopped  ? "the import stopped on an unexpected error"
+                                : failed ? kChainsFailed
+                                         : "";
     if (options.json) {
-        PrintJson(ImportJson(chains));
+        Json document = ImportJson(chains);
+        document["not_processed"] = UnprocessedJson(unprocessed);
+        document["failure"] = failure.empty() ? Json(nullptr) : Json(failure);
+        document["exit_status"] = failure.empty() ? kExitOk : kExitFailed;
+        PrintJson(document);
     } else {
         PrintImport(std::cout, chains);
+        PrintLeftUnprocessed(unprocessed);
     }
-    if (outcome == kvad::kaErrVB && !kvad::read_model::AnyFailed(chains)) {
-        throw ComponentFailure(session.nso->LastDatabaseCondition(), session.database,
-                               "the import stopped: " + failure);
+    if (stopped) {
+        const std::string trouble =
+            DatabaseTrouble(session.nso->LastDatabaseCondition(), session.database);
+        throw Failure(trouble.empty() ? failure + " (--verbose shows it)" : trouble, errore);
     }
     if (!options.json) {
         std::cout << "`nso orders` lists the ERP orders, `nso list --processed` the imported "
                      "chains.\n";
     }
-    if (kvad::read_model::AnyFailed(chains)) {
-        throw std::runtime_error("some chains were not imported; `nso show ORDER` and `nso "
-                                 "edit ORDER FIELD=VALUE` review and correct an order");
+    if (failed) {
+        throw std::runtime_error(kChainsFailed);
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/demo_data.h"
 #include "app/failure.h"
+#include "app/work_lock.h"
 #include "kvad_nso/read_model/company.h"
 #include "sqlite/sqlite_database.h"
 
@@ -35,9 +36,13 @@ void RegisterSettingsCompany(kvad::Connection& connection, const Settings& setti
     }
 }
 
-void InitDatabase(const std::string& file, const Settings& settings, bool demo) {
+void InitDatabase(const std::string& file, const Settings& settings, const InitOptions& options) {
     const std::shared_ptr<kvad::Connection> connection =
         Attempt("cannot open " + file, [&] { return kvad::db::OpenSqlite(file); });
+    // The schema, the company's registration and the demo set are what the clerk's commands
+    // read: not changed while one of them runs for the company.
+    const kvad::db::CompanyLock lock = LockCompany(
+        file, settings.company, kvad::db::CompanyWork::Clerk, "nso init", options.waitSeconds);
     const int before = Attempt("cannot read the schema version of " + file,
                                [&] { return kvad::db::SchemaVersion(*connection); });
     const int latest = kvad::db::LatestSchemaVersion();
@@ -58,7 +63,7 @@ void InitDatabase(const std::string& file, const Settings& settings, bool demo) 
         std::cout << "upgraded " << file << " from schema version " << before << " to " << after
                   << '\n';
     }
-    if (demo) {
+    if (options.demo) {
         Attempt("cannot load the demo set", [&] { LoadDemoData(*connection, settings); });
     }
 }
@@ -66,7 +71,7 @@ void InitDatabase(const std::string& file, const Settings& settings, bool demo) 
 } // namespace
 
 void RunInit(const Settings& settings, const InitOptions& options) {
-    InitDatabase(options.database.value_or(settings.database), settings, options.demo);
+    InitDatabase(options.database.value_or(settings.database), settings, options);
 }
 
 } // namespace nsoapp

@@ -5,6 +5,7 @@
 #include "app/commands.h"
 #include "app/session.h"
 #include "app/terminal_text.h"
+#include "app/work_lock.h"
 #include "host/master_data.h"
 #include "kvad_nso/text.h"
 
@@ -64,13 +65,16 @@ void RunMasterList(const Settings& settings, const std::string& kind, const std:
               << (search.empty() ? "" : " containing '" + search + "'") << "\n";
 }
 
-void RunMasterLoad(const Settings& settings, const std::string& kind, const std::string& file,
-                   const std::string& encoding) {
+void RunMasterLoad(const Settings& settings, const MasterLoadOptions& options) {
     Session session = OpenSession(settings);
-    const std::size_t rows =
-        kvad::host::LoadMasterDataFile(*session.db, settings.company, kind, file, encoding);
-    std::cout << "loaded " << rows << " row(s) of " << kind << " from " << file << " for company "
-              << settings.company << "\n";
+    // Decoding reads the master data: not changed while an order is processed or imported.
+    const kvad::db::CompanyLock lock =
+        LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk,
+                    "nso master load", options.waitSeconds);
+    const std::size_t rows = kvad::host::LoadMasterDataFile(
+        *session.db, settings.company, options.kind, options.file, options.encoding);
+    std::cout << "loaded " << rows << " row(s) of " << options.kind << " from " << options.file
+              << " for company " << settings.company << "\n";
 }
 
 } // namespace nsoapp

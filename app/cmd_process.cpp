@@ -1,8 +1,8 @@
 // "nso process": the clerk's review before import. Processes the chosen chains (or all that can
 // be selected) and shows per order the decoded header, the lines and the messages, with the
-// status of each order and line.
+// status of each order and line. A chain holding a document that cannot be processed is passed
+// over and named with its reason; the others are processed all the same.
 #include <iostream>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -13,19 +13,33 @@
 #include "app/order_ref.h"
 #include "app/review.h"
 #include "app/session.h"
+#include "app/terminal_text.h"
+#include "app/work_lock.h"
+#include "kvad_nso/read_model/chain_processing.h"
 
 namespace nsoapp {
 namespace {
 
-/// The first document processing took in list order and did not decode, with why, when the
-/// document itself says so: the one that most likely stopped the processing.
-std::string FailedDocument(Session& session, const std::vector<Chain>& chains) {
-    const std::optional<Order> order = kvad::read_model::FirstNotDecoded(*session.nso, chains);
-    if (!order) {
-        return "";
+using kvad::read_model::ChainProcessing;
+
+/// What processing stopping at a document that could not be passed over is told as.
+constexpr const char* kStopped = "the processing stopped at a document that failed; the documents "
+                                 "after it were not processed";
+
+/// One plain line per chain that had nothing to process.
+void PrintNothingToDo(const std::vector<Chain>& chains) {
+    for (const Chain& chain : chains) {
+        const Order& latest = chain.documents.front();
+        std::cout << "Nothing to do: " << kvad::read_model::Title(latest);
+        if (latest.erpOrder) {
+            std::cout << " was imported as ERP order " << latest.erpOrder->document << " of "
+                      << kvad::read_model::DateText(latest.erpOrder->date) << " (`nso show "
+                      << latest.id << "` shows it)";
+        } else {
+            std::cout << ": " << latest.plan;
+        }
+        std::cout << ".\n";
     }
-    const std::string reason = session.nso->ExplainDocument(order->id);
-    return " (" + kvad::read_model::Title(*order) + (reason.empty() ? "" : ": " + reason) + ")";
 }
 
 } // namespace
@@ -36,20 +50,26 @@ void RunProcess(const Settings& settings, const ProcessOptions& options) {
                                  "any of their documents, see `nso list`) or give --all");
     }
     Session session = OpenSession(settings);
+    // Held while it processes: another processing, an edit or an import waits for it.
+    const kvad::db::CompanyLock lock =
+        LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk,
+                    "nso process", options.waitSeconds);
     session.nso->Inizializza();
     if (session.nso->Stato() != kvad::kaOK) {
-        (options.json ? std::cerr : std::cout) << "warning: " << session.nso->Errore().Text()
-                                               << " (`nso config set` writes the configuration)\n";
+        (options.json ? std::cerr : std::cout)
+            << "warning: the company's import configuration is incomplete (`nso config` shows "
+               "it, `nso config set` writes it)\n";
+        if (settings.verbose) {
+            PrintBeneath(options.json ? std::cerr : std::cout, session.nso->Errore().Text(), "  ");
+        }
     }
     SelectChains(session, settings, options.chains, options.all, options.latestOnly);
 
-    session.nso->RecuperaOrdini();
-    const kvad::kaEnumNSOErrStato outcome = session.nso->Stato();
-    const std::string failure = session.nso->Errore().Text();
-    if (outcome == kvad::kaErrNessunDatoDaElaborare) {
-        throw std::runtime_error("nothing to process: " + failure +
-                                 " (every chain to process is blocked or there is none; `nso "
-                                 "list --all` shows them)");
+    const ChainProcessing processing = kvad::read_model::ProcessSelectedChains(*session.nso);
+    if (processing.nothingSelected) {
+        throw std::runtime_error("nothing to process: every chain still to process is blocked, "
+                                 "or there is none (`nso list --all` shows the chains and their "
+                                 "state)");
     }
     // GetRstElaborazione leaves Stato as it finds it: cleared first, it tells its own outcome.
     session.nso->SetStato(kvad::kaOK);
@@ -59,27 +79,42 @@ void RunProcess(const Settings& settings, const ProcessOptions& options) {
     RequireOk(session, "reading the results");
 
     const std::vector<Chain> chains = kvad::read_model::ReadSelectedChains(*session.nso);
-    const std::string stopped =
-        outcome == kvad::kaOK ? std::string()
-                              : "the processing stopped at a document that failed; the documents "
-                                "after it were not processed" +
-                                    FailedDocument(session, chains) + ":\n" + failure;
+    const VerdictCounts tally = kvad::read_model::CountVerdicts(chains);
+    const std::string stopped = processing.stopped.empty()
+                                    ? std::string()
+                                    : std::string(kStopped) + ":\n" + processing.stopped;
+    const int status = !stopped.empty()                 ? kExitFailed
+                       : !processing.passedOver.empty() ? kExitNotLoaded
+                                                        : kExitOk;
     if (options.json) {
-        PrintJson(ProcessJson(chains, kvad::read_model::CountVerdicts(chains), stopped));
+        Json document = ProcessJson(chains, tally, stopped);
+        document["passed_over"] = PassedOverJson(processing.passedOver);
+        document["failure"] = stopped.empty() ? Json(nullptr) : Json(kStopped);
+        document["exit_status"] = status;
+        PrintJson(document);
+    } else if (processing.nothingToProcess && processing.passedOver.empty()) {
+        PrintNothingToDo(chains);
+        return;
     } else {
         for (std::size_t i = 0; i < chains.size(); ++i) {
             std::cout << (i == 0 ? "" : "\n") << std::string(100, '=') << "\n";
             PrintChain(std::cout, chains[i]);
         }
-        std::cout << "\n";
-        PrintTally(std::cout, kvad::read_model::CountVerdicts(chains));
+        if (!chains.empty()) {
+            std::cout << "\n";
+            PrintTally(std::cout, tally);
+        }
+        PrintPassedOver(std::cout, processing.passedOver, settings.verbose);
     }
     if (!stopped.empty()) {
-        throw ComponentFailure(session.nso->LastDatabaseCondition(), session.database, stopped);
+        throw Failure(kStopped, processing.stopped);
     }
     if (!options.json) {
         std::cout << "`nso edit ORDER FIELD=VALUE` corrects a decoded value, `nso show ORDER` "
                      "shows an order again.\n";
+    }
+    if (status != kExitOk) {
+        throw ExitStatus(status);
     }
 }
 

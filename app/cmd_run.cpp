@@ -5,16 +5,17 @@
 #include <chrono>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "app/commands.h"
 #include "app/failure.h"
 #include "app/json_output.h"
 #include "app/main_job.h"
 #include "app/progress_view.h"
-#include "app/retrieval_lock.h"
 #include "app/review.h"
 #include "app/session.h"
 #include "app/terminal_text.h"
+#include "app/work_lock.h"
 
 namespace nsoapp {
 namespace {
@@ -38,7 +39,7 @@ int ExitStatusOf(const RunResult& run) {
     if (!run.failure.empty()) {
         return kExitFailed;
     }
-    if (run.fetched.NotLoaded() > 0) {
+    if (run.fetched.NotLoaded() > 0 || !run.processed.passedOver.empty()) {
         return kExitNotLoaded;
     }
     if (!run.processed.toReview.empty() || !run.imported.failures.empty()) {
@@ -86,6 +87,7 @@ Json RunJson(const RunResult& run) {
     processing["chains"] = run.processed.chains;
     processing["stopped"] =
         run.processed.stopped.empty() ? Json(nullptr) : Json(run.processed.stopped);
+    processing["passed_over"] = PassedOverJson(run.processed.passedOver);
     processing["seconds"] = run.seconds[1];
     const kvad::read_model::ImportTotals& totals = run.imported.totals;
     return Json{
@@ -110,7 +112,37 @@ Json RunJson(const RunResult& run) {
         {"exit_status", run.exitStatus}};
 }
 
-void PrintSummary(const RunResult& run) {
+/// The documents the fetch could not load, and the chains processing passed over that it did
+/// not name already, each with its reason; texts that came with a reason on lines of their own.
+void PrintNotProcessed(const RunResult& run, bool verbose) {
+    std::vector<std::int32_t> named;
+    for (const kvad::DocumentOutcome& d : run.fetched.report.registered) {
+        if (!d.IsLoaded()) {
+            const SplitReason reason = SplitDetail(d.reason);
+            std::cout << "  not loaded: " << Printable(d.number + " (" + d.hubId + ")") << ": "
+                      << Printable(reason.plain) << "\n";
+            PrintBeneath(std::cout, reason.detail, "      ");
+            named.push_back(d.id);
+        }
+    }
+    std::vector<kvad::read_model::PassedOver> passed;
+    for (const kvad::read_model::PassedOver& p : run.processed.passedOver) {
+        if (std::find(named.begin(), named.end(), p.document.id) == named.end()) {
+            passed.push_back(p);
+        }
+    }
+    PrintPassedOver(std::cout, passed, verbose, "  ");
+    if (!run.processed.stopped.empty()) {
+        std::cout << "  the processing stopped at a document that failed; the documents after it "
+                     "were not processed"
+                  << (verbose ? ":" : " (--verbose shows the component's text)") << "\n";
+        if (verbose) {
+            PrintBeneath(std::cout, run.processed.stopped, "      ");
+        }
+    }
+}
+
+void PrintSummary(const RunResult& run, bool verbose) {
     const kvad::RetrievalReport& report = run.fetched.report;
     const VerdictCounts& tally = run.processed.tally;
     const kvad::read_model::ImportTotals& totals = run.imported.totals;
@@ -124,19 +156,13 @@ void PrintSummary(const RunResult& run) {
     if (tally.unverified > 0) {
         std::cout << ", " << tally.unverified << " not verified";
     }
+    if (!run.processed.passedOver.empty()) {
+        std::cout << "; " << run.processed.passedOver.size() << " chain(s) passed over";
+    }
     std::cout << "\n  imported:  " << totals.imported << " of " << totals.chains << " chain(s); "
               << totals.ordersMade << " ERP order(s) made, " << totals.closed
               << " made no longer to be fulfilled, " << totals.failed << " chain(s) failed\n";
-    for (const kvad::DocumentOutcome& d : report.registered) {
-        if (!d.IsLoaded()) {
-            std::cout << "  not loaded: " << Printable(d.number + " (" + d.hubId + ")") << ": "
-                      << Printable(d.reason) << "\n";
-        }
-    }
-    if (!run.processed.stopped.empty()) {
-        std::cout << "  the processing stopped at a document that failed: " << run.processed.stopped
-                  << "\n";
-    }
+    PrintNotProcessed(run, verbose);
     if (!run.processed.toReview.empty() || !run.imported.failures.empty()) {
         std::cout << "\nLeft for a clerk (not imported):\n";
         for (const OrderToReview& order : run.processed.toReview) {
@@ -147,8 +173,10 @@ void PrintSummary(const RunResult& run) {
             PrintMessages(std::cout, order.errors, "    ");
         }
         for (const ChainFailure& f : run.imported.failures) {
-            std::cout << "  chain of " << kvad::read_model::Title(f.latest)
-                      << ": import failed: " << f.reason << "\n";
+            // The reason is the ERP's or the component's own text: on lines of its own.
+            std::cout << "  chain of " << kvad::read_model::Title(f.latest) << ": import failed"
+                      << (f.reason.empty() ? "" : ":") << "\n";
+            PrintBeneath(std::cout, f.reason, "      ");
         }
         std::cout << "`nso show ORDER` reviews an order, `nso edit ORDER FIELD=VALUE` corrects "
                      "it, `nso import ORDER` imports its chain.\n";
@@ -160,15 +188,6 @@ void PrintSummary(const RunResult& run) {
 } // namespace
 
 void RunMainJob(const Settings& settings, const RunOptions& options) {
-    Session session = OpenSession(settings);
-    RequireWritable(session, settings);
-    RequireConfiguration(session, settings);
-    // Held for the whole run: a second run, fetch or import waits instead of taking in or
-    // importing the same documents.
-    const auto wait = std::chrono::milliseconds(
-        static_cast<long long>(std::max(0.0, options.waitSeconds) * 1000.0));
-    const RetrievalLock retrieval(settings.database, settings.company, wait);
-    const RetrievalLock import(settings.database, settings.company, wait, CompanyWork::Import);
     const auto channel =
         options.json ? ProgressView::Channel::BesideJson : ProgressView::Channel::Stdout;
     const auto heading = [&](const char* phase) {
@@ -176,10 +195,22 @@ void RunMainJob(const Settings& settings, const RunOptions& options) {
             std::cout << "== " << phase << "\n" << std::flush;
         }
     };
-
     RunResult run;
     Clock::time_point start = Clock::now();
     try {
+        Session session = OpenSession(settings);
+        RequireWritable(session, settings);
+        RequireConfiguration(session, settings);
+        // Both held for the whole run, the retrieval lock first as every command takes them: a
+        // fetch waits instead of taking in the same documents, a processing, an edit or an import
+        // instead of working on the chains the run processes and imports.
+        const kvad::db::CompanyLock retrieval =
+            LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Retrieval,
+                        "nso run", options.waitSeconds);
+        const kvad::db::CompanyLock clerk =
+            LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk,
+                        "nso run", options.waitSeconds);
+
         heading("fetch: new documents from the platform");
         ProgressView fetching("connecting to the document platform...", channel);
         run.fetched = FetchDocuments(session, settings, fetching);
@@ -197,15 +228,17 @@ void RunMainJob(const Settings& settings, const RunOptions& options) {
         run.imported = ImportReadyChains(session, run.processed, importing);
         run.seconds[2] = Since(start);
         if (!run.imported.stopped.empty()) {
-            run.failure = "the import stopped: " + run.imported.stopped;
+            run.failure = "the import stopped on an unexpected error (--verbose shows it)";
         } else if (!run.processed.stopped.empty()) {
             run.failure = "the processing stopped at a document that failed; the documents "
                           "after it were not processed";
         }
-    } catch (const Failure& failure) {
-        // A phase that cannot go on: what the phases before it did is still told.
-        run.failure = failure.what();
-        run.exitStatus = kExitFailed;
+    } catch (const std::exception& error) {
+        // A phase that cannot go on, or a run that cannot start: what the phases before it did
+        // is still told.
+        const ToldFailure told = TellFailure(error, settings.database);
+        run.failure = told.message;
+        run.exitStatus = told.exitCode;
         if (options.json) {
             PrintJson(RunJson(run));
         }
@@ -215,10 +248,12 @@ void RunMainJob(const Settings& settings, const RunOptions& options) {
     if (options.json) {
         PrintJson(RunJson(run));
     } else {
-        PrintSummary(run);
+        PrintSummary(run, settings.verbose);
     }
     if (!run.failure.empty()) {
-        throw std::runtime_error(run.failure);
+        // The component's own text goes beneath, with --verbose.
+        throw Failure(run.failure,
+                      !run.imported.stopped.empty() ? run.imported.stopped : run.processed.stopped);
     }
     if (run.exitStatus != kExitOk) {
         throw ExitStatus(run.exitStatus);

@@ -13,7 +13,6 @@
 #include "app/failure.h"
 #include "app/session.h"
 #include "app/settings.h"
-#include "kvad_nso/read_model/values.h"
 
 namespace nsoapp {
 namespace {
@@ -102,6 +101,17 @@ class GlobalOptions {
     CLI::Option* verbose_ = nullptr;
 };
 
+/// --wait SECONDS of a command that takes the company's clerk lock (`run` takes the retrieval
+/// lock too).
+void AddClerkWait(CLI::App* command, double& seconds,
+                  const std::string& what = "processes, corrects or imports") {
+    command
+        ->add_option("--wait", seconds,
+                     "Seconds to wait while another command of the company that " + what +
+                         " orders runs (default 10)")
+        ->type_name("SECONDS");
+}
+
 /// The values every subcommand's options are read into; they live until the command has run.
 struct CommandValues {
     InitOptions init;
@@ -110,9 +120,7 @@ struct CommandValues {
     FetchOptions fetch;
     ListOptions list;
     PdfOptions pdf;
-    std::string masterLoadKind;
-    std::string masterLoadFile;
-    std::string masterLoadEncoding;
+    MasterLoadOptions masterLoad;
     std::string masterListKind;
     std::string masterSearch;
     DecodeOptions decode;
@@ -136,6 +144,7 @@ void AddInit(CLI::App& app, const Settings& settings, CommandValues& v) {
     init->add_flag("--demo", v.init.demo,
                    "Also load the demo master data (examples/master) and configure the company "
                    "when it has no configuration");
+    AddClerkWait(init, v.init.waitSeconds);
     // Failures propagate to main, which prints "nso: <message>" and exits with 1.
     init->callback([&settings, &v, db] {
         if (db->count() > 0) {
@@ -155,6 +164,7 @@ void AddConfig(CLI::App& app, const Settings& settings, CommandValues& v) {
                     "First retrieval date, dd/mm/yyyy (documents received from the day before)");
     set->add_option("--section", v.config.section, "Default section of the document code");
     set->add_option("--warehouse", v.config.warehouse, "Default warehouse of the document code");
+    AddClerkWait(set, v.config.waitSeconds);
     config->callback([&settings, &v, set] {
         v.config.set = set->parsed();
         RunConfig(settings, v.config);
@@ -222,18 +232,17 @@ void AddMaster(CLI::App& app, const Settings& settings, CommandValues& v) {
     CLI::App* load = master->add_subcommand(
         "load", "Load a CSV file of one kind (all rows or none; `nso master list` names the "
                 "kinds and their columns)");
-    load->add_option("KIND", v.masterLoadKind, "Kind of master data (customers, items, ...)")
+    load->add_option("KIND", v.masterLoad.kind, "Kind of master data (customers, items, ...)")
         ->required();
-    load->add_option("FILE", v.masterLoadFile,
+    load->add_option("FILE", v.masterLoad.file,
                      "CSV file with a header row naming its columns (at most 16 MiB)")
         ->required();
-    load->add_option("--encoding", v.masterLoadEncoding,
+    load->add_option("--encoding", v.masterLoad.encoding,
                      "The file's encoding when it is not UTF-8 and has no byte-order mark "
                      "(ISO-8859-1, windows-1252, UTF-16LE, ... as `iconv -l` names them)")
         ->type_name("NAME");
-    load->callback([&settings, &v] {
-        RunMasterLoad(settings, v.masterLoadKind, v.masterLoadFile, v.masterLoadEncoding);
-    });
+    AddClerkWait(load, v.masterLoad.waitSeconds);
+    load->callback([&settings, &v] { RunMasterLoad(settings, v.masterLoad); });
 
     CLI::App* list = master->add_subcommand(
         "list", "Show the master data of a kind as a table (without KIND: the kinds)");
@@ -254,6 +263,7 @@ void AddDecode(CLI::App& app, const Settings& settings, CommandValues& v) {
     decode->add_flag("--force", v.decode.force,
                      "Decode again from scratch an order that already has decoded lines (they are "
                      "kept otherwise, with any correction made to them)");
+    AddClerkWait(decode, v.decode.waitSeconds);
     decode->callback([&settings, &v] { RunDecode(settings, v.decode); });
 }
 
@@ -269,6 +279,7 @@ void AddProcess(CLI::App& app, const Settings& settings, CommandValues& v) {
                       "Import only the latest document of each chain (default: the whole chain)");
     all->excludes(process->get_option("CHAIN"));
     process->add_flag("--json", v.process.json, "Print the orders as one JSON document");
+    AddClerkWait(process, v.process.waitSeconds);
     process->callback([&settings, &v] { RunProcess(settings, v.process); });
 }
 
@@ -289,8 +300,8 @@ void AddEdit(CLI::App& app, const Settings& settings, CommandValues& v) {
                      "Values to set (an empty VALUE clears it), by short name or column name")
         ->required();
     edit->add_option("--line", v.edit.line, "Correct this line instead of the header")
-        ->type_name("N")
-        ->check(CLI::PositiveNumber);
+        ->type_name("N");
+    AddClerkWait(edit, v.edit.waitSeconds);
     edit->footer(EditFieldsHelp());
     edit->callback([&settings, &v] { RunEdit(settings, v.edit); });
 }
@@ -319,11 +330,7 @@ void AddImport(CLI::App& app, const Settings& settings, CommandValues& v) {
                      "--latest-only` processed it (default: the whole chain)");
     all->excludes(import->get_option("CHAIN"));
     import->add_flag("--json", v.import.json, "Print what the import did as one JSON document");
-    import
-        ->add_option("--wait", v.import.waitSeconds,
-                     "Seconds to wait while another import or run of the company goes on "
-                     "(default 10)")
-        ->type_name("SECONDS");
+    AddClerkWait(import, v.import.waitSeconds);
     import->callback([&settings, &v] { RunImport(settings, v.import);
 });
 } // namespace
@@ -345,10 +352,7 @@ void AddRun(CLI::App& app, const Settings& settings, CommandValues& v) {
         "run", "Fetch, process and import in one command: the main job as a scheduler runs it");
     run->add_flag("--latest-only", v.run.latestOnly,
                   "Import only the latest document of each chain (default: the whole chain)");
-    run->add_option("--wait", v.run.waitSeconds,
-                    "Seconds to wait while another retrieval or run of the company goes on "
-                    "(default 10)")
-        ->type_name("SECONDS");
+    AddClerkWait(run, v.run.waitSeconds, "fetches, processes, corrects or imports");
     run->add_flag("--json", v.run.json, "Print the summary as one JSON document");
     run->footer("Exit status: 0 done, 1 a phase failed (the message says why), 2 bad command "
                 "line, 3 documents could not be loaded, 4 orders are left for a clerk.");
@@ -367,9 +371,23 @@ void PrintNextSteps(const Settings& settings) {
                  "more about a command.\n";
 }
 
-int Fail(int code, const std::string& message) {
+int Fail(int code, const std::string& message, bool json = false) {
+    if (json) {
+        PrintFailureJson(message, code);
+    }
     std::cerr << "nso: " << message << "\n";
     return code;
+}
+
+/// Whether the subcommand given was given --json: its failure is then a JSON document too.
+bool JsonAsked(const CLI::App& app) {
+    for (const CLI::App* command : app.get_subcommands()) {
+        const CLI::Option* json = command->get_option_no_throw("--json");
+        if (json != nullptr && json->count() > 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace nsoapp
@@ -414,11 +432,9 @@ int RunCommandLine(int argc, char** argv, const char* version) {
         }
         return Fail(kExitUsage, std::string(e.what()) + "\nRun with --help for more information.");
     } catch (const SettingsError& e) {
-        return Fail(kExitUsage, e.what());
-    } catch (const kvad::read_model::ComponentFailure& e) {
-        return ReportFailure(AsFailure(e, settings.database), settings.verbose, settings.database);
+        return Fail(kExitUsage, e.what(), JsonAsked(app));
     } catch (const std::exception& e) {
-        return ReportFailure(e, settings.verbose, settings.database);
+        return ReportFailure(e, settings.verbose, settings.database, JsonAsked(app));
     }
 
     if (app.get_subcommands().empty()) {

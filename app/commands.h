@@ -30,6 +30,7 @@ class ExitStatus {
 struct InitOptions {
     std::optional<std::string> database; ///< --db given to the command itself
     bool demo = false;
+    double waitSeconds = 10; ///< while another command of the clerk's half runs
 };
 void RunInit(const Settings& settings, const InitOptions& options);
 
@@ -41,6 +42,7 @@ struct ConfigOptions {
     std::optional<std::string> from;
     std::optional<std::string> section;
     std::optional<std::string> warehouse;
+    double waitSeconds = 10; ///< `config set`: while another command of the clerk's half runs
 };
 void RunConfig(const Settings& settings, const ConfigOptions& options);
 
@@ -73,14 +75,20 @@ struct PdfOptions {
 void WritePdf(const Settings& settings, const PdfOptions& options);
 
 /// "nso master load" and "nso master list": the ERP master data decoding reads.
-void RunMasterLoad(const Settings& settings, const std::string& kind, const std::string& file,
-                   const std::string& encoding);
+struct MasterLoadOptions {
+    std::string kind;
+    std::string file;
+    std::string encoding;
+    double waitSeconds = 10;
+};
+void RunMasterLoad(const Settings& settings, const MasterLoadOptions& options);
 void RunMasterList(const Settings& settings, const std::string& kind, const std::string& search);
 
 /// "nso decode": decodes registered orders and shows the result.
 struct DecodeOptions {
     std::vector<std::string> orders;
     bool force = false;
+    double waitSeconds = 10;
 };
 void RunDecode(const Settings& settings, const DecodeOptions& options);
 
@@ -90,6 +98,7 @@ struct ProcessOptions {
     bool all = false;
     bool latestOnly = false;
     bool json = false;
+    double waitSeconds = 10;
 };
 void RunProcess(const Settings& settings, const ProcessOptions& options);
 
@@ -105,6 +114,7 @@ struct EditOptions {
     std::string order;
     std::optional<std::int32_t> line;
     std::vector<std::string> assignments;
+    double waitSeconds = 10;
 };
 void RunEdit(const Settings& settings, const EditOptions& options);
 /// The editable fields, header then line, for the help of "nso edit".

@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+#include "app/session.h"
+
 namespace nsoapp {
 namespace {
 
@@ -77,22 +79,30 @@ kvad::DbError WithContext(const kvad::DbError& error, const std::string& context
             error.Code()};
 }
 
-int ReportFailure(const std::exception& error, bool verbose, const std::string& database) {
-    std::string message = error.what();
-    std::string detail;
-    int code = kExitFailed;
+ToldFailure TellFailure(const std::exception& error, const std::string& database) {
     if (const auto* failure = dynamic_cast<const Failure*>(&error)) {
-        detail = failure->Detail();
-        code = failure->ExitCode();
-    } else if (std::string trouble = DatabaseTrouble(error, database); !trouble.empty()) {
-        detail = message;
-        message = trouble;
+        return {failure->what(), failure->Detail(), failure->ExitCode()};
     }
-    std::cerr << "nso: " << message << "\n";
-    if (verbose && !detail.empty()) {
-        PrintDetail(detail);
+    if (const auto* component = dynamic_cast<const kvad::read_model::ComponentFailure*>(&error)) {
+        return TellFailure(AsFailure(*component, database), database);
     }
-    return code;
+    if (std::string trouble = DatabaseTrouble(error, database); !trouble.empty()) {
+        return {trouble, error.what(), kExitFailed};
+    }
+    return {error.what(), {}, kExitFailed};
+}
+
+int ReportFailure(const std::exception& error, bool verbose, const std::string& database,
+                  bool json) {
+    const ToldFailure told = TellFailure(error, database);
+    if (json && !JsonPrinted()) {
+        PrintFailureJson(told.message, told.exitCode);
+    }
+    std::cerr << "nso: " << told.message << "\n";
+    if (verbose && !told.detail.empty()) {
+        PrintDetail(told.detail);
+    }
+    return told.exitCode;
 }
 
 } // namespace nsoapp

@@ -53,8 +53,29 @@ class Failure : public std::runtime_error {
 /// failure is still told by its condition.
 [[nodiscard]] kvad::DbError WithContext(const kvad::DbError& error, const std::string& context);
 
-/// Prints the failure as nso tells failures and returns its exit status. Errors that are not a
-/// Failure are told by their text, a database condition in plain words.
-int ReportFailure(const std::exception& error, bool verbose, const std::string& database);
+/// A failure as nso tells it: the plain line, the text beneath it and the exit status.
+struct ToldFailure {
+    std::string message;
+    std::string detail;
+    int exitCode = kExitFailed;
+};
+
+/// How nso tells `error`: a Failure as it says; a read-model call whose component method failed
+/// by what it was for; a database condition in plain words with the database's text beneath;
+/// any other error by its text.
+[[nodiscard]] ToldFailure TellFailure(const std::exception& error, const std::string& database);
+
+/// Whether a JSON document has been printed (app/json_output.cpp): a command prints one at most.
+[[nodiscard]] bool JsonPrinted() noexcept;
+
+/// Prints the JSON document of a command that failed before it had a document of its own,
+/// `{failure, exit_status}` (app/json_output.cpp, the unit that knows JSON).
+void PrintFailureJson(const std::string& failure, int exitStatus);
+
+/// Prints the failure as nso tells failures (TellFailure) on stderr and returns its exit status.
+/// With `json` (the command was given --json) and no JSON document printed yet, the document
+/// {failure, exit_status} goes to stdout too.
+int ReportFailure(const std::exception& error, bool verbose, const std::string& database,
+                  bool json = false);
 
 } // namespace nsoapp

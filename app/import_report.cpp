@@ -1,5 +1,6 @@
 #include "app/import_report.h"
 
+#include "app/terminal_text.h"
 #include "kvad_nso/codes.h"
 #include "kvad_nso/read_model/values.h"
 
@@ -22,7 +23,8 @@ std::string ErpTitle(const kvad::read_model::ErpOrder& order) {
            std::to_string(order.registration) + ")";
 }
 
-/// What the import did with one document of a chain.
+/// What the import did with one document of a chain; a failure's text, the ERP's or the
+/// component's own, goes on lines of its own after it.
 std::string WhatBecameOf(const ImportedDocument& d, const ChainReport& chain) {
     std::string what;
     if (d.imported) {
@@ -30,7 +32,7 @@ std::string WhatBecameOf(const ImportedDocument& d, const ChainReport& chain) {
     } else if (d.closed) {
         what = ErpTitle(d.erpOrder) + " made no longer to be fulfilled";
     } else if (!d.failure.empty()) {
-        what = "failed: " + d.failure;
+        what = "failed:";
     } else if (chain.outcome == ChainOutcome::Failed && d.code == kvad::processing::kToImport) {
         what = "not imported";
     } else if (d.erpOrder.registration != 0) {
@@ -58,11 +60,13 @@ std::string OutcomeText(ChainOutcome outcome) {
 
 void PrintImport(std::ostream& out, const std::vector<ChainReport>& chains) {
     for (const ChainReport& chain : chains) {
+        // A failed chain's reason is its failed document's: told beneath that document.
+        const bool ownReason = chain.outcome != ChainOutcome::Failed && !chain.reason.empty();
         out << "Chain of " << ImportedTitle(chain.documents.front()) << ": "
-            << OutcomeText(chain.outcome) << (chain.reason.empty() ? "" : " (" + chain.reason + ")")
-            << "\n";
+            << OutcomeText(chain.outcome) << (ownReason ? " (" + chain.reason + ")" : "") << "\n";
         for (const ImportedDocument& d : chain.documents) {
             out << "  " << ImportedTitle(d) << ": " << WhatBecameOf(d, chain) << "\n";
+            PrintBeneath(out, d.failure, "      ");
         }
     }
     const kvad::read_model::ImportTotals totals = kvad::read_model::CountImport(chains);

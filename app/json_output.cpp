@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+#include "app/failure.h"
+
 #include "kvad_nso/read_model/values.h"
 #include "kvad_nso/text.h"
 
@@ -66,8 +68,22 @@ Json ErpLineJson(const rm::ErpOrderLine& line) {
 
 } // namespace
 
+namespace {
+// One process prints one document: a failure after it is told on stderr only.
+bool jsonDocumentPrinted = false;
+} // namespace
+
 void PrintJson(const Json& document) {
     std::cout << document.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+    jsonDocumentPrinted = true;
+}
+
+bool JsonPrinted() noexcept {
+    return jsonDocumentPrinted;
+}
+
+void PrintFailureJson(const std::string& failure, int exitStatus) {
+    PrintJson(Json{{"failure", failure}, {"exit_status", exitStatus}});
 }
 
 Json JsonValue(const kvad::Variant& value) {
@@ -161,6 +177,19 @@ Json OrderJson(const rm::Order& order) {
                 {"erp_order", order.erpOrder ? Json{{"document", order.erpOrder->document},
                                                     {"date", DateOrNull(order.erpOrder->date)}}
                                              : Json(nullptr)}};
+}
+
+Json PassedOverJson(const std::vector<rm::PassedOver>& passed) {
+    Json list = Json::array();
+    for (const rm::PassedOver& p : passed) {
+        list.push_back(Json{{"id", p.document.id},
+                            {"title", rm::Title(p.document)},
+                            {"not_loaded", p.notLoaded},
+                            {"in_chain", p.someDocumentOfChain},
+                            {"reason", TextOrNull(p.reason)},
+                            {"failure", TextOrNull(p.failure)}});
+    }
+    return list;
 }
 
 Json TallyJson(const rm::VerdictCounts& tally) {

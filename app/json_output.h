@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "kvad_nso/read_model/chain_list.h"
+#include "kvad_nso/read_model/chain_processing.h"
 #include "kvad_nso/read_model/erp_orders.h"
 #include "kvad_nso/read_model/import_report.h"
 #include "kvad_nso/read_model/review.h"
@@ -41,6 +42,9 @@ void PrintJson(const Json& document);
 [[nodiscard]] Json ProcessJson(const std::vector<kvad::read_model::Chain>& chains,
                                const kvad::read_model::VerdictCounts& tally,
                                const std::string& stopped);
+
+/// The chains processing passed over: `[{id, title, not_loaded, in_chain, reason, failure}]`.
+[[nodiscard]] Json PassedOverJson(const std::vector<kvad::read_model::PassedOver>& passed);
 
 /// Counts of reviewed orders by verdict.
 [[nodiscard]] Json TallyJson(const kvad::read_model::VerdictCounts& tally);

@@ -72,18 +72,21 @@ ProcessOutcome ProcessChains(Session& session, bool latestOnly, ProgressView& vi
 
     const auto chains = static_cast<std::int32_t>(outcome.chains);
     view.Show(0, chains, "processing " + std::to_string(chains) + " chain(s)");
-    nso.RecuperaOrdini();
-    const kvad::kaEnumNSOErrStato state = nso.Stato();
-    const std::string failure = nso.Errore().Text();
+    kvad::read_model::ChainProcessing processing;
+    try {
+        processing = kvad::read_model::ProcessSelectedChains(nso);
+    } catch (const kvad::read_model::ComponentFailure& e) {
+        view.End();
+        throw AsFailure(e, session.database);
+    }
     view.Show(chains, chains, "processed " + std::to_string(chains) + " chain(s)");
     view.End();
-    if (state == kvad::kaErrNessunDatoDaElaborare) {
+    outcome.chains = processing.chains;
+    outcome.stopped = processing.stopped;
+    outcome.passedOver = std::move(processing.passedOver);
+    if (processing.nothingSelected || outcome.chains == 0) {
         outcome.chains = 0;
         return outcome;
-    }
-    if (state != kvad::kaOK) {
-        RequireNoDatabaseTrouble(session, "the processing");
-        outcome.stopped = failure;
     }
     // A chain with an order to import that did not pass is held back from the import.
     kvad::read_model::ProcessingSummary summary = kvad::read_model::ReadProcessingSummary(nso);

@@ -13,6 +13,7 @@
 #include "app/session.h"
 #include "app/settings.h"
 #include "kvad_nso/document_outcome.h"
+#include "kvad_nso/read_model/chain_processing.h"
 #include "kvad_nso/read_model/import_report.h"
 #include "kvad_nso/read_model/processing_summary.h"
 
@@ -48,12 +49,15 @@ struct ProcessOutcome {
     /// processing did not get to decode them.
     std::vector<OrderToReview> toReview;
     std::string stopped; ///< why processing stopped at a document, "" when it went through
+    /// The chains passed over: a document of each was not loaded, or processing failed on it.
+    std::vector<kvad::read_model::PassedOver> passedOver;
     /// Register ids of the latest documents of the chains that hold an order to review.
     std::vector<std::int32_t> held;
 };
 
 /// Processes every chain still to process that can be selected, in a working table of those
-/// chains, and reads how each document it reviewed stands. `view` shows the phase.
+/// chains, passing over those whose documents cannot be processed, and reads how each document it
+/// reviewed stands. `view` shows the phase. Throws Failure when the database fails.
 ProcessOutcome ProcessChains(Session& session, bool latestOnly, ProgressView& view);
 
 /// What the import phase did.

@@ -222,4 +222,28 @@ void PrintTally(std::ostream& out, const VerdictCounts& tally) {
     out << "\n";
 }
 
+void PrintPassedOver(std::ostream& out, const std::vector<kvad::read_model::PassedOver>& passed,
+                     bool verbose, const std::string& indent) {
+    if (passed.empty()) {
+        return;
+    }
+    out << indent << "Passed over, not processed (`nso list` shows them with their reason):\n";
+    for (const kvad::read_model::PassedOver& p : passed) {
+        const SplitReason reason = SplitDetail(p.reason);
+        out << indent << "  " << kvad::read_model::Title(p.document) << ": "
+            << (p.notLoaded             ? "not loaded"
+                : p.someDocumentOfChain ? "processing failed on a document of its chain"
+                                        : "processing failed on it")
+            << (reason.plain.empty() ? "" : ": " + Printable(reason.plain));
+        if (!p.notLoaded && !verbose) {
+            out << " (--verbose shows the component's text)";
+        }
+        out << "\n";
+        PrintBeneath(out, reason.detail, indent + "      ");
+        if (verbose) {
+            PrintBeneath(out, p.failure, indent + "      ");
+        }
+    }
+}
+
 } // namespace nsoapp

@@ -10,6 +10,7 @@
 
 #include "app/session.h"
 #include "app/settings.h"
+#include "kvad_nso/read_model/chain_processing.h"
 #include "kvad_nso/read_model/review.h"
 
 namespace nsoapp {
@@ -45,5 +46,9 @@ void PrintOrder(std::ostream& out, const Order& order);
 void PrintMessages(std::ostream& out, const std::vector<Message>& messages,
                    const std::string& indent);
 void PrintTally(std::ostream& out, const VerdictCounts& tally);
+/// The chains processing passed over, each by its document with why, under a heading; with
+/// `verbose` the component's text of a failure beneath it. Nothing when there are none.
+void PrintPassedOver(std::ostream& out, const std::vector<kvad::read_model::PassedOver>& passed,
+                     bool verbose, const std::string& indent = "");
 
 } // namespace nsoapp

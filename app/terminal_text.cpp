@@ -86,4 +86,32 @@ std::string Joined(const std::vector<std::string>& texts, const std::string& sep
     return out;
 }
 
+SplitReason SplitDetail(const std::string& reason) {
+    // The intake's reasons put the loader's text last, between parentheses or after ": ".
+    const std::size_t open = reason.find(" (");
+    if (open != std::string::npos && !reason.empty() && reason.back() == ')') {
+        return {reason.substr(0, open), reason.substr(open + 2, reason.size() - open - 3)};
+    }
+    for (const char* lead :
+         {"it could not be staged: ", "its reference to the order it changes cannot be read: "}) {
+        const std::string_view prefix(lead);
+        if (reason.rfind(prefix, 0) == 0) {
+            return {std::string(prefix.substr(0, prefix.size() - 2)), reason.substr(prefix.size())};
+        }
+    }
+    return {reason, {}};
+}
+
+void PrintBeneath(std::ostream& out, const std::string& text, const std::string& indent) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        end = end == std::string::npos ? text.size() : end;
+        if (end > start) {
+            out << indent << Printable(std::string_view(text).substr(start, end - start)) << "\n";
+        }
+        start = end + 1;
+    }
+}
+
 } // namespace nsoapp

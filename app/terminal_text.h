@@ -3,6 +3,7 @@
 // made harmless for a terminal or a settings file, and the cells of its tables.
 
 #include <cstddef>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,5 +31,20 @@ namespace nsoapp {
 /// The texts one after the other with `separator` between them.
 [[nodiscard]] std::string Joined(const std::vector<std::string>& texts,
                                  const std::string& separator);
+
+/// A reason in two parts: the plain words nso says, and the component's, the catalogue's or a
+/// library's own text that came with them, which nso prints on a line of its own.
+struct SplitReason {
+    std::string plain;
+    std::string detail; ///< "" when there is none
+};
+
+/// Splits "it is not XML (<the loader's text>)" or "it could not be staged: <text>" into the
+/// plain words and the text they quote; a reason of another form is all plain.
+[[nodiscard]] SplitReason SplitDetail(const std::string& reason);
+
+/// Prints each line of `text` (lines end with CR LF, LF or a lone CR, as the component writes
+/// them) after `indent`, escaped as Printable does; nothing for an empty text.
+void PrintBeneath(std::ostream& out, const std::string& text, const std::string& indent);
 
 } // namespace nsoapp

@@ -42,9 +42,9 @@
 
 #include "app/main_job.h"
 #include "app/progress_view.h"
-#include "app/retrieval_lock.h"
 #include "app/session.h"
 #include "app/settings.h"
+#include "app/work_lock.h"
 #include "bench_clock.h"
 #include "floor_loader.h"
 #include "generator/generated_inbox.h"
@@ -291,8 +291,11 @@ Figures RunSize(const fs::path& dir, int documents, int lines, int registered, b
         nsoapp::Session session = nsoapp::OpenSession(settings);
         nsoapp::RequireWritable(session, settings);
         nsoapp::RequireConfiguration(session, settings);
-        const nsoapp::RetrievalLock lock(settings.database, settings.company,
-                                         std::chrono::milliseconds(10000));
+        // As `nso run` holds them.
+        const kvad::db::CompanyLock retrieval = nsoapp::LockCompany(
+            settings.database, settings.company, kvad::db::CompanyWork::Retrieval, "pipeline", 10);
+        const kvad::db::CompanyLock clerk = nsoapp::LockCompany(
+            settings.database, settings.company, kvad::db::CompanyWork::Clerk, "pipeline", 10);
         nsoapp::FetchOutcome fetched;
         nsoapp::ProcessOutcome processed;
         nsoapp::ImportOutcome imported;

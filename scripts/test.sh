@@ -19,8 +19,11 @@ step() {
 step "dependencies" scripts/deps.sh
 step "formatting" scripts/check_format.sh
 step "layers" scripts/include_graph.sh
-step "build" scripts/build.sh
-step "tests" ctest --test-dir build --output-on-failure -j "$(nproc)"
-step "clang-tidy" scripts/check_tidy.sh build
+# The checks need no debug information and little optimisation: compiling that way takes less
+# than half the time, and every warning is still an error. build/ stays the developers' build.
+light=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g0" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g0")
+step "build" scripts/build.sh build-check "${light[@]}"
+step "tests" ctest --test-dir build-check --output-on-failure -j "$(nproc)"
+step "clang-tidy" scripts/check_tidy.sh build-check
 step "sanitizers and fuzzing" scripts/test_sanitized.sh
 echo "=== all checks passed in $((SECONDS - started)) s"

@@ -78,6 +78,12 @@ inline constexpr std::int32_t kTaxedAllowance = 1;   ///< an allowance or charge
 inline constexpr std::int32_t kUntaxedAllowance = 2; ///< one without: not checked for an item
 } // namespace line_type
 
+/// Kinds of an ERP customer or supplier (IE93_DO11_TIPOCF_CG44, CG44_TIPOCF).
+namespace customer_type {
+inline constexpr std::int32_t kCustomer = 0;
+inline constexpr std::int32_t kSupplier = 1;
+} // namespace customer_type
+
 /// Processing codes of the working table (TMP_ELABORA).
 namespace processing {
 inline constexpr std::int32_t kNothing = 0;        ///< nothing to do, or chain not selected

@@ -2,6 +2,7 @@
 
 #include "config/configurazione.h"
 #include "decoding/trascodifica_ordine.h"
+#include "decoding/unreadable_numbers.h"
 #include "frame/failure_path.h"
 #include "frame/formato_db.h"
 #include "frame/nso_state.h"
@@ -253,6 +254,11 @@ std::string CLSIE_NSO::WriteOrderPdf(std::int32_t fId, const std::string& path, 
 
 void CLSIE_NSO::AssignProcessingCodes() {
     nso::AssignProcessingCodes(*state_);
+}
+
+void CLSIE_NSO::RecheckUnreadableNumbers(std::int32_t fId) {
+    nso::ResetStatus(*state_);
+    nso::ReportUnreadableNumbers(*state_, fId);
 }
 
 DatabaseCondition CLSIE_NSO::LastDatabaseCondition() const noexcept {

@@ -38,7 +38,8 @@ std::string DocumentKind(const Variant& operazione) {
 std::string Title(const DocumentRef& document) {
     std::string kind = document.kind.empty() ? std::string("document") : document.kind;
     kind[0] = AsciiUpper(kind.substr(0, 1))[0];
-    return kind + " " + document.number + " of " + DateText(document.date) + " (id " +
+    const std::string date = DateText(document.date);
+    return kind + " " + document.number + (date.empty() ? "" : " of " + date) + " (id " +
            std::to_string(document.id) + ")";
 }
 

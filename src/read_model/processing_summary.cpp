@@ -93,6 +93,32 @@ ProcessingSummary ReadProcessingSummary(CLSIE_NSO& nso) {
     return summary;
 }
 
+std::vector<UnprocessedChain> UnprocessedChains(CLSIE_NSO& nso) {
+    std::vector<UnprocessedChain> chains;
+    auto all = detail::WorkingRows(nso);
+    if (all->RecordCount() <= 0) {
+        return chains;
+    }
+    const auto statuses = ReviewedStatuses(nso);
+    const auto latest = LatestOfChains(*all);
+    std::set<std::string> named;
+    for (all->MoveFirst(); !all->Eof(); all->MoveNext()) {
+        const std::int32_t code = Whole(all->Value("TMP_ELABORA"));
+        if (code != processing::kToImport && code != processing::kCancellation) {
+            continue;
+        }
+        const auto status = statuses.find(Whole(all->Value("IE91_ID")));
+        const bool verified =
+            status != statuses.end() && VerdictOf(status->second) != Verdict::Unverified;
+        const std::string key = detail::ChainKey(*all);
+        if (!verified && named.insert(key).second) {
+            const auto chain = latest.find(key);
+            chains.push_back({chain == latest.end() ? 0 : chain->second, detail::DocumentOf(*all)});
+        }
+    }
+    return chains;
+}
+
 void DeselectChains(CLSIE_NSO& nso, const std::vector<std::int32_t>& latest) {
     auto all = detail::WorkingRows(nso);
     if (latest.empty() || all->RecordCount() <= 0) {

@@ -133,8 +133,10 @@ void RecuperaOrdini(NsoState& state) {
                              " OR TMP_ELABORA = " + std::to_string(processing::kCancellation) +
                              " OR TMP_ELABORA = " + std::to_string(processing::kDelivered) +
                              " OR TMP_ELABORA = " + std::to_string(processing::kDeliveredChain));
-        // Nothing resets Stato between documents: the first failure stops all that follow.
-        for (documenti->MoveFirst(); !documenti->Eof(); documenti->MoveNext()) {
+        // Nothing resets Stato between documents: the first failure stops all that follow. The
+        // filter leaves the cursor on its first row; with none (every selected chain has nothing
+        // to load) there is nothing to walk.
+        for (; !documenti->Eof(); documenti->MoveNext()) {
             const std::int32_t id = documenti->Value("IE91_ID").ToLong();
             if (state.Stato != kaOK) {
                 continue;

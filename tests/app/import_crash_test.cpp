@@ -19,6 +19,7 @@
 
 #include "nso_folder.h"
 #include "nso_process.h"
+#include "support/crash_scale.h"
 #include "support/register_snapshot.h"
 
 namespace {
@@ -120,7 +121,7 @@ void KillBetweenWrites(const fs::path& folder, kvad::test::NsoChild& child) {
 class ImportCrashTest : public kvad::test::NsoFolderTest {
   protected:
     static constexpr int kOrders = 30;
-    static constexpr int kRounds = 6;
+    static int Rounds() { return kvad::test::CrashScaled(6); }
     static constexpr int kKillsPerRound = 4;
 
     /// A folder with the demo master data and kOrders orders of the ASL (two lines each, which
@@ -187,7 +188,7 @@ TEST_F(ImportCrashTest, KilledImportsAndOneMoreLeaveWhatAnUninterruptedImportLea
     // Each kill lets a few chains through at most, so that the last import has work left.
     std::uniform_int_distribution<int> line(1, kOrders / (kKillsPerRound + 1));
     std::uniform_int_distribution<int> micros(0, 5000);
-    for (int round = 0; round < kRounds; ++round) {
+    for (int round = 0; round < Rounds(); ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         Copy(processed, "round" + std::to_string(round));
         for (int kill = 0; kill < kKillsPerRound; ++kill) {

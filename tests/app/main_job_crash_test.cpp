@@ -28,34 +28,21 @@
 #include "generator/generated_inbox.h"
 #include "nso_folder.h"
 #include "nso_process.h"
+#include "support/crash_scale.h"
 #include "support/register_snapshot.h"
 
 namespace main_job_crash {
+namespace test = kvad::test;
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-#ifndef KVAD_CRASH_DEFAULT_SCALE
-#define KVAD_CRASH_DEFAULT_SCALE 1.0
-#endif
-
-/// The share of the full size to run: KVAD_CRASH_SCALE, else the build's default.
-double Scale() {
-    const char* text = std::getenv("KVAD_CRASH_SCALE");
-    const double scale = text != nullptr ? std::atof(text) : KVAD_CRASH_DEFAULT_SCALE;
-    return scale > 0 && scale <= 1 ? scale : KVAD_CRASH_DEFAULT_SCALE;
-}
 
 /// KVAD_CRASH_SEED, else a new seed.
 std::uint32_t Seed() {
     const char* text = std::getenv("KVAD_CRASH_SEED");
     return text != nullptr ? static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10))
                            : std::random_device{}();
-}
-
-int Scaled(int full, double scale, int least) {
-    return std::max(least, static_cast<int>(std::lround(full * scale)));
 }
 
 double SecondsSince(Clock::time_point start) {
@@ -212,13 +199,13 @@ class MainJobCrashTest : public kvad::test::NsoFolderTest {
         std::string pattern = (fs::temp_directory_path() / "nso-main-job-crash-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         root_ = pattern;
-        scale_ = Scale();
+        scale_ = test::CrashScale();
         seed_ = Seed();
         random_.seed(seed_);
         plan_.seed = seed_;
-        plan_.documents = Scaled(300, scale_, 20);
-        plan_.largeOrderLines = Scaled(2000, scale_, 50);
-        rounds_ = Scaled(kRounds, scale_, 1);
+        plan_.documents = test::CrashScaled(300, 20);
+        plan_.largeOrderLines = test::CrashScaled(2000, 50);
+        rounds_ = test::CrashScaled(kRounds);
         std::printf("seed %u (KVAD_CRASH_SEED=%u replays it), scale %.2f: %d documents and one of "
                     "%d lines, %d rounds per command\n",
                     seed_, seed_, scale_, plan_.documents, plan_.largeOrderLines, rounds_);

@@ -174,15 +174,17 @@ TEST_F(MainJobTest, OneImportOfACompanyAtATime) {
     Ok("init --demo");
     Ok("fetch");
     Ok("process --all");
-    // Another import holds the company's import lock: an import or a run that may not wait is
+    // Another import holds the company's clerk lock: an import or a run that may not wait is
     // refused in plain words and makes nothing.
-    const std::string lockFile = (dir / "nso.db.import-1.lock").string();
+    const std::string lockFile = (dir / "nso.db.clerk-1.lock").string();
     const int fd = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     ASSERT_EQ(flock(fd, LOCK_EX), 0);
     for (const char* command : {"import --all --wait 0", "run --wait 0"}) {
         const std::string refused = Nso(command);
         EXPECT_EQ(exitCode, 1) << refused;
-        EXPECT_TRUE(Has(refused, "nso: another import of company 1 is running")) << refused;
+        EXPECT_TRUE(Has(refused, "nso: another processing or import of company 1 is running: "
+                                 "wait for it, or give --wait SECONDS\n"))
+            << refused;
     }
     EXPECT_EQ(Count("DO11_DOCTESTATA"), 0);
     close(fd);

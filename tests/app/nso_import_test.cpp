@@ -24,8 +24,9 @@ TEST_F(NsoImportTest, FetchProcessImportListAndOrdersTellOneStory) {
     const std::string imported = Nso("import --all");
     EXPECT_EQ(exitCode, 1) << imported;
     EXPECT_TRUE(Has(imported, "[1/4] Id : BIB-7/2024 (19/03/2024) - UFBB3K")) << imported;
-    EXPECT_TRUE(Has(imported, "Chain of order BIB-7/2024 of 19/03/2024 (id 6): failed (Cliente "
-                              "mancante"))
+    // The ERP's own words stand on a line of their own beneath the document they are about.
+    EXPECT_TRUE(Has(imported, "Chain of order BIB-7/2024 of 19/03/2024 (id 6): failed\n  order "
+                              "BIB-7/2024 of 19/03/2024 (id 6): failed:\n      Cliente mancante"))
         << imported;
     EXPECT_TRUE(Has(imported, "Chain of revision 2024-FAR-0397 of 06/03/2024 (id 3): imported\n"
                               "  revision 2024-FAR-0397 of 06/03/2024 (id 3): imported as ERP "
@@ -65,6 +66,10 @@ TEST_F(NsoImportTest, FetchProcessImportListAndOrdersTellOneStory) {
                             "edited"))
         << edited;
     EXPECT_EQ(Ok("show 3"), shown) << "the refused edit changed nothing";
+    // Processing an imported chain again has nothing to do, and says so.
+    EXPECT_EQ(Ok("process 3"), "Nothing to do: Revision 2024-FAR-0397 of 06/03/2024 (id 3) was "
+                               "imported as ERP order OCL A/3 of 06/03/2024 (`nso show 3` shows "
+                               "it).\n");
 
     // Corrected, it is imported after the others, and the office it came from is learned.
     Ok("edit BIB-7/2024 customer=1002 destination=BIBL");
@@ -93,18 +98,22 @@ TEST_F(NsoImportTest, FetchProcessImportListAndOrdersTellOneStory) {
     EXPECT_TRUE(Has(again, "0 ERP order(s) made, 0 made no longer to be fulfilled")) << again;
 }
 
-TEST_F(NsoImportTest, AChainThatCannotBeImportedIsNamedWithItsReason) {
-    // Order 5 was never processed: nothing decoded it.
+TEST_F(NsoImportTest, AChainNeverProcessedIsNotImported) {
+    // Order 5 was never processed: named, it is refused before anything is written.
     const std::string output = Nso("import 5");
     EXPECT_EQ(exitCode, 1) << output;
-    EXPECT_TRUE(Has(output, "Chain of order ORD/2024/00512 of 12/03/2024 (id 5): failed "
-                            "(L'ordine 5 non è stato decodificato)"))
-        << output;
-    EXPECT_TRUE(Has(output, "1 chain(s): 0 imported, 1 failed; 0 ERP order(s) made")) << output;
+    EXPECT_EQ(output, "nso: Order ORD/2024/00512 of 12/03/2024 (id 5) is not processed yet: `nso "
+                      "process 5` processes its chain first; nothing was imported\n");
+    EXPECT_TRUE(Has(Ok("messages 5"), "(id 5): no messages")) << "no log entry written";
     EXPECT_TRUE(Has(Ok("orders"), "No ERP orders for company 1"));
 
+    // With --all the chains processed are imported and the others named.
     Ok("process 5");
-    EXPECT_TRUE(Has(Ok("import ORD/2024/00512"), "1 chain(s): 1 imported, 0 failed"));
+    const std::string all = Ok("import --all");
+    EXPECT_TRUE(Has(all, "1 chain(s): 1 imported, 0 failed")) << all;
+    EXPECT_TRUE(Has(all, "Not imported, not processed yet (`nso process --all` processes them):\n"
+                         "  Order BIB-7/2024 of 19/03/2024 (id 6)\n"))
+        << all;
     EXPECT_TRUE(Has(Nso("import"), "nso: name the chains to import"));
     EXPECT_EQ(exitCode, 1);
 }

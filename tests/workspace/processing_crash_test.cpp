@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "processing_test_env.h"
+#include "support/crash_scale.h"
 #include "support/register_snapshot.h"
 #include "ubl/xml_loader.h"
 
@@ -19,7 +20,10 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kLines = 2000;
+/// The large order's lines: 2,000, or fewer where the crash tests run scaled down.
+int Lines() {
+    return kvad::test::CrashScaled(2000, 200);
+}
 
 /// Processes the file in a process of its own, which exits with 0 when processing ended with
 /// Stato kaOK. The caller holds no connection to the file while it forks.
@@ -69,7 +73,7 @@ TEST_F(ProcessingCrashTest, KilledWhileDecodingThenProcessedAgainDecodesTheOrder
     // A 2,000-line order with two allowances of its own, already staged: processing it is
     // decoding it (and verifying it).
     const std::int32_t id =
-        Register("", "BIG-1", "2024-03-05", 0, 0, test::GeneratedOrderXml(kLines));
+        Register("", "BIG-1", "2024-03-05", 0, 0, test::GeneratedOrderXml(Lines()));
     GetOrderFromXML(env.S(), id, false);
     ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
 
@@ -81,14 +85,14 @@ TEST_F(ProcessingCrashTest, KilledWhileDecodingThenProcessedAgainDecodesTheOrder
     std::string expected;
     {
         test::Instance instance(reference.string());
-        ASSERT_EQ(DecodedLines(instance.Db(), id), kLines + 2);
+        ASSERT_EQ(DecodedLines(instance.Db(), id), Lines() + 2);
         expected = test::DecodedState(instance.Db(), id);
     }
 
     std::mt19937 random(20260214);
     std::uniform_int_distribution<long> at(0, took.count());
     int cutShort = 0;
-    for (int round = 0; round < 4; ++round) {
+    for (int round = 0; round < kvad::test::CrashScaled(4); ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         const fs::path file = Copy("round.db");
         const pid_t child = StartProcessing(file);
@@ -99,7 +103,7 @@ TEST_F(ProcessingCrashTest, KilledWhileDecodingThenProcessedAgainDecodesTheOrder
 
         test::Instance instance(file.string());
         const long left = DecodedLines(instance.Db(), id);
-        EXPECT_TRUE(left == 0 || left == kLines + 2) << left << " decoded lines left";
+        EXPECT_TRUE(left == 0 || left == Lines() + 2) << left << " decoded lines left";
         instance.ProcessAll();
         ASSERT_EQ(instance.S().Stato, kaOK) << instance.S().Errore.Text();
         EXPECT_EQ(kvad::test::SnapshotDifference(expected, test::DecodedState(instance.Db(), id)),

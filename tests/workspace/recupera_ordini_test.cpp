@@ -112,6 +112,17 @@ TEST_F(RecuperaOrdiniTest, AFailingDocumentStopsTheDocumentsAfterIt) {
     EXPECT_EQ(Decoded(last), 0);
 }
 
+TEST_F(RecuperaOrdiniTest, ASelectedChainWithNothingToLoadEndsWell) {
+    // The only document already has an ERP order: code 0, nothing to load, and no failure.
+    const std::int32_t imported = Register("ORD-2024-0002.xml", "87/2024", "2024-03-05");
+    ErpOrder(imported, false);
+    Select({imported});
+    RecuperaOrdini(env.S());
+    EXPECT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    EXPECT_EQ(Codes(), (CodeMap{{imported, {0, 0}}}));
+    EXPECT_FALSE(Staged(imported));
+}
+
 TEST_F(RecuperaOrdiniTest, NothingSelectedOrNoWorkingTable) {
     RecuperaOrdini(env.S());
     EXPECT_EQ(env.S().Stato, kaErrVB);

@@ -176,6 +176,12 @@ class CLSIE_NSO : public ComObject {
     /// find again the result rows of orders processed earlier. Resets Stato;
     /// kaErrNessunDatoDaElaborare when no chain is selected.
     void AssignProcessingCodes();
+    /// Writes the unreadable-number messages (code 107) of order fId anew, as decoding does: a
+    /// number of the order that could not be read keeps its message while the decoded value it fed
+    /// is still what the 0 it was taken as made of it, and loses it once a clerk has corrected
+    /// that value. A host that corrects decoded values calls it before VerificaDati, so that the
+    /// order's status no longer counts a corrected number. Resets Stato; a failure sets kaErrVB.
+    void RecheckUnreadableNumbers(std::int32_t fId);
     /// The condition of the database in the last failure, for a host to act on: busy (another
     /// program holds it), read-only, full, not a database, cannot be opened, or written by a newer
     /// program; None when the last failure was not the database's or nothing failed. Errore

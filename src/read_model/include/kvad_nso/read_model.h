@@ -9,6 +9,7 @@
 #include "kvad_nso/read_model/edit_fields.h"
 #include "kvad_nso/read_model/erp_orders.h"
 #include "kvad_nso/read_model/import_report.h"
+#include "kvad_nso/read_model/master_lookup.h"
 #include "kvad_nso/read_model/order_edit.h"
 #include "kvad_nso/read_model/processing_summary.h"
 #include "kvad_nso/read_model/review.h"

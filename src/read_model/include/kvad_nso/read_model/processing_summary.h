@@ -36,6 +36,17 @@ struct ProcessingSummary {
 /// documents processing reviewed.
 [[nodiscard]] ProcessingSummary ReadProcessingSummary(CLSIE_NSO& nso);
 
+/// A selected chain holding a document the import would take that processing has not verified.
+struct UnprocessedChain {
+    std::int32_t latest = 0; ///< the register id of the chain's latest document
+    DocumentRef document;    ///< the first of its documents to import that is not processed
+};
+
+/// After AssignProcessingCodes: the selected chains with a document to import or cancel
+/// (processing code 2 or 4) that processing has not verified (no decoded header, or one never
+/// verified), on which the import would fail or which it would import unreviewed.
+[[nodiscard]] std::vector<UnprocessedChain> UnprocessedChains(CLSIE_NSO& nso);
+
 /// Takes the chains whose latest documents are `latest` out of the selection, through RstOrdini,
 /// so that an import leaves them alone.
 void DeselectChains(CLSIE_NSO& nso, const std::vector<std::int32_t>& latest);

@@ -1,0 +1,470 @@
+// Two commands of the clerk's half at once, through the built nso, on a generated inbox: two
+// `process --all`, `process` during `import --all`, `edit` during `import --all` (and an import
+// during an edit), `process` during `run`. The first command is started while the test holds
+// the database's write lock, so that it stops at its first write with the company's lock taken;
+// the second then starts, and either waits for the first (the test sees it at the lock) or,
+// with `--wait 0`, is refused in one plain line that names the first. Either way no row is
+// doubled, no edit is lost, no order the first one imported is flagged again, and no internal
+// text reaches the user.
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "generator/generated_inbox.h"
+#include "kvad_nso/codes.h"
+#include "nso_folder.h"
+#include "nso_process.h"
+#include "sqlite/company_lock.h"
+#include "support/register_snapshot.h"
+
+namespace concurrent_commands {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using kvad::db::CompanyLock;
+using kvad::db::CompanyWork;
+
+/// The first column of the first row of a query on the folder's database, as text ("" for none).
+std::string Value(const fs::path& folder, const std::string& sql) {
+    sqlite3* db = nullptr;
+    std::string value;
+    if (sqlite3_open_v2((folder / "nso.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_exec(
+            db, sql.c_str(),
+            [](void* out, int, char** values, char**) {
+                *static_cast<std::string*>(out) = values[0] != nullptr ? values[0] : "null";
+                return 1;
+            },
+            &value, nullptr);
+    }
+    sqlite3_close(db);
+    return value;
+}
+
+long Count(const fs::path& folder, const std::string& from) {
+    return std::stol("0" + Value(folder, "SELECT COUNT(*) FROM " + from));
+}
+
+/// Holds the database's write lock, as another program writing to it would: a command that runs
+/// stops at its next write until the lock goes (its busy timeout is 5 s).
+class WriteStall {
+  public:
+    explicit WriteStall(const fs::path& folder) {
+        if (sqlite3_open_v2((folder / "nso.db").c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) !=
+            SQLITE_OK) {
+            return;
+        }
+        const auto giveUp = Clock::now() + std::chrono::seconds(3);
+        while (!(held_ = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) ==
+                         SQLITE_OK) &&
+               Clock::now() < giveUp) {
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+        }
+    }
+    WriteStall(const WriteStall&) = delete;
+    WriteStall& operator=(const WriteStall&) = delete;
+    WriteStall(WriteStall&&) = delete;
+    WriteStall& operator=(WriteStall&&) = delete;
+    ~WriteStall() { Release(); }
+
+    [[nodiscard]] bool Held() const { return held_; }
+    void Release() {
+        if (db_ != nullptr) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close(db_);
+            db_ = nullptr;
+        }
+    }
+
+  private:
+    sqlite3* db_ = nullptr;
+    bool held_ = false;
+};
+
+/// Polls `done` every millisecond for up to 20 s; true once it holds.
+template <typename Condition> bool Eventually(Condition done) {
+    const auto giveUp = Clock::now() + std::chrono::seconds(20);
+    while (!done()) {
+        if (Clock::now() >= giveUp) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+/// True when process `pid` has the file open.
+bool HasOpen(pid_t pid, const std::string& file) {
+    std::error_code ec;
+    for (fs::directory_iterator fd("/proc/" + std::to_string(pid) + "/fd", ec), end;
+         !ec && fd != end; fd.increment(ec)) {
+        std::error_code unreadable;
+        if (fs::read_symlink(fd->path(), unreadable) == file) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// What a pair of commands printed and how each ended.
+struct Pair {
+    pid_t firstPid = 0;
+    int firstStatus = -1;
+    std::string first;
+    int secondStatus = -1;
+    std::string second;
+};
+
+class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
+  protected:
+    static void SetUpTestSuite() {
+        std::string pattern = (fs::temp_directory_path() / "nso-concurrent-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        kvad::generator::InboxPlan plan;
+        plan.seed = 11;
+        plan.documents = 40;
+        plan.buyers = 8;
+        documents_ = kvad::generator::WriteInbox(root_ / "inbox", plan).documents;
+        masterFiles_ = kvad::generator::WriteMasterData(root_ / "master", plan);
+    }
+    static void TearDownTestSuite() {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+    void TearDown() override { dir.clear(); }
+
+    /// Makes `name` the folder nso runs in, with the generated inbox and a database brought as
+    /// far as `stage` says: "configured" (master data and configuration), "fetched",
+    /// "processed" or "imported". Each stage is made once and copied.
+    void Folder(const std::string& name, const std::string& stage) {
+        static const std::vector<std::pair<std::string, std::string>> kStages = {
+            {"configured", ""},
+            {"fetched", "fetch"},
+            {"processed", "process --all"},
+            {"imported", "import --all"}};
+        std::string before;
+        for (const auto& [made, command] : kStages) {
+            if (!fs::exists(root_ / made / "nso.db")) {
+                Use(made, before);
+                if (before.empty()) {
+                    Ok("init");
+                    for (const fs::path& file : masterFiles_) {
+                        Ok("master load " + file.stem().string() + " '" + file.string() + "'");
+                    }
+                    Ok("config set --document OCL --layout NSO --from 01/01/2022");
+                } else {
+                    Ok(command);
+                }
+            }
+            if (made == stage) {
+                break;
+            }
+            before = made;
+        }
+        if (name == stage) {
+            dir = root_ / stage;
+        } else {
+            Use(name, stage);
+        }
+    }
+
+    /// A new folder `name` with the inbox and a copy of the database of the folder `from`.
+    void Use(const std::string& name, const std::string& from) {
+        dir = root_ / name;
+        fs::create_directories(dir);
+        fs::create_directory_symlink(root_ / "inbox", dir / "inbox");
+        if (from.empty()) {
+            return;
+        }
+        for (const char* file : {"nso.db", "nso.db-wal"}) {
+            if (fs::exists(root_ / from / file)) {
+                fs::copy_file(root_ / from / file, dir / file);
+            }
+        }
+    }
+
+    [[nodiscard]] std::string LockFile() const {
+        return CompanyLock::Path((dir / "nso.db").string(), 1, CompanyWork::Clerk);
+    }
+
+    /// Starts `first` and stops it at a write (the database's write lock held) while it holds the
+    /// company's clerk lock: at its first write, or at the first after it printed a line that
+    /// starts with `stopAfter`. Then starts `second`: with `secondWaits` the second is seen at
+    /// the lock before the first may go on; otherwise it has ended (refused) before. Both are
+    /// run to their end.
+    Pair RunPair(const std::vector<std::string>& first, const std::vector<std::string>& second,
+                 bool secondWaits, const std::string& stopAfter = "") {
+        ++pairs_;
+        Pair pair;
+        std::optional<WriteStall> stall;
+        if (stopAfter.empty()) {
+            stall.emplace(dir);
+        }
+        kvad::test::NsoChild a = kvad::test::StartNso(dir, first);
+        pair.firstPid = a.pid;
+        if (!stopAfter.empty()) {
+            for (std::string line = "-"; !line.empty() && line.rfind(stopAfter, 0) != 0;) {
+                line = kvad::test::ReadLine(a);
+                pair.first += line + "\n";
+            }
+            stall.emplace(dir);
+        }
+        EXPECT_TRUE(stall->Held());
+        const std::string database = (dir / "nso.db").string();
+        EXPECT_TRUE(Eventually([&] {
+            const auto holder = CompanyLock::Holder(database, 1, CompanyWork::Clerk);
+            return holder && holder->pid == a.pid;
+        })) << "nso "
+            << first[0] << " never held the company's clerk lock";
+        kvad::test::NsoChild b = kvad::test::StartNso(dir, second);
+        if (secondWaits) {
+            EXPECT_TRUE(Eventually([&] { return HasOpen(b.pid, LockFile()); }))
+                << "nso " << second[0] << " never came to the lock";
+        } else {
+            pair.secondStatus = kvad::test::Finish(b, &pair.second);
+        }
+        stall->Release();
+        pair.firstStatus = kvad::test::Finish(a, &pair.first);
+        if (secondWaits) {
+            pair.secondStatus = kvad::test::Finish(b, &pair.second);
+        }
+        return pair;
+    }
+
+    /// The one line a command that may not wait is refused with, naming the first command.
+    static void ExpectRefused(const Pair& pair, const std::string& holder) {
+        EXPECT_EQ(pair.secondStatus, 1) << pair.second;
+        const std::string start = "nso: another " + holder + " of company 1 is running (since ";
+        const std::string end = ", process " + std::to_string(pair.firstPid) +
+                                "): wait for it, or give --wait SECONDS\n";
+        EXPECT_EQ(pair.second.rfind(start, 0), 0U) << pair.second;
+        EXPECT_TRUE(pair.second.size() > end.size() &&
+                    pair.second.compare(pair.second.size() - end.size(), end.size(), end) == 0)
+            << pair.second;
+        EXPECT_EQ(std::count(pair.second.begin(), pair.second.end(), '\n'), 1) << pair.second;
+    }
+
+    /// What must hold whatever the pair did: no internal text told, no decoded row, ERP order or
+    /// ERP line twice, no order flagged as imported before (message 15), and message 14 on
+    /// every document an ERP order was made from.
+    void ExpectSound(const Pair& pair) const {
+        for (const std::string* output : {&pair.first, &pair.second}) {
+            for (const char* internal :
+                 {"VB error", "SQL State", "SQLState", "UNIQUE constraint", "Routine", "SQLITE"}) {
+                EXPECT_FALSE(Has(*output, internal)) << *output;
+            }
+        }
+        EXPECT_EQ(Count(dir, "(SELECT IE93_ID_IE91 FROM IE93_NSOTESTATA GROUP BY IE93_ID_IE91 "
+                             "HAVING COUNT(*) > 1)"),
+                  0);
+        EXPECT_EQ(Count(dir, "(SELECT 1 FROM IE95_NSOCORPO GROUP BY IE95_ID_IE91, "
+                             "IE95_DO30_PROGRIGA HAVING COUNT(*) > 1)"),
+                  0);
+        EXPECT_EQ(Count(dir, "(SELECT 1 FROM DO12_DOCTESTARIF GROUP BY DO12_DITTA_CG18, "
+                             "DO12_FEIDDOC, DO12_FEDATADOC, DO12_FEIDSOGGETTO HAVING COUNT(*) > "
+                             "1)"),
+                  0);
+        EXPECT_EQ(Count(dir, "(SELECT 1 FROM DO30_DOCCORPO GROUP BY DO30_DITTA_CG18, "
+                             "DO30_NUMREG_CO99, DO30_PROGRIGA HAVING COUNT(*) > 1)"),
+                  0);
+        EXPECT_EQ(Count(dir, "IE98_NSO_LOGERRORS WHERE IE98_CODE_IE97 = " +
+                                 std::to_string(kvad::message::kAlreadyImported)),
+                  0);
+        EXPECT_EQ(Count(dir, "IE91_NSOFILES WHERE IE91_GUID_DO11 IS NOT NULL AND NOT EXISTS "
+                             "(SELECT 1 FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91 = IE91_ID "
+                             "AND IE98_CODE_IE97 = " +
+                                 std::to_string(kvad::message::kImported) + ")"),
+                  0);
+        EXPECT_EQ(kvad::test::IntegrityCheck((dir / "nso.db").string()), "ok");
+    }
+
+    /// The rows of the tables a whole import of the inbox writes, and the log entries.
+    [[nodiscard]] static std::vector<long> ImportCounts(const fs::path& folder) {
+        std::vector<long> counts;
+        for (const char* table :
+             {"IE93_NSOTESTATA", "IE95_NSOCORPO", "DO11_DOCTESTATA", "DO30_DOCCORPO",
+              "IE98_NSO_LOGERRORS", "IE91_NSOFILES WHERE IE91_GUID_DO11 IS NOT NULL"}) {
+            counts.push_back(Count(folder, table));
+        }
+        return counts;
+    }
+    /// ImportCounts of the inbox processed and imported, with nothing else done.
+    std::vector<long> WholeImport() {
+        Folder("imported", "imported");
+        std::vector<long> counts = ImportCounts(dir);
+        EXPECT_GT(counts[2], 0);
+        return counts;
+    }
+
+    /// `command`, with `--wait 0` when it may not wait.
+    static std::vector<std::string> Waiting(std::vector<std::string> command, bool waits) {
+        if (!waits) {
+            command.insert(command.end(), {"--wait", "0"});
+        }
+        return command;
+    }
+
+    void TwoProcessingsAtOnce() {
+        Folder("processed", "processed"); // the reference
+        const long lines = Count(dir, "IE95_NSOCORPO");
+        for (const bool waits : {true, false}) {
+            SCOPED_TRACE(waits ? "the second waits" : "the second may not wait");
+            Folder(waits ? "process-twice" : "process-refused", "fetched");
+            const Pair pair =
+                RunPair({"process", "--all"}, Waiting({"process", "--all"}, waits), waits);
+            EXPECT_EQ(pair.firstStatus, 0) << pair.first;
+            const std::string tally = std::to_string(documents_) + " order(s) reviewed: ";
+            EXPECT_TRUE(Has(pair.first, tally)) << pair.first;
+            if (waits) {
+                // The second processes every chain again, now decoded: nothing is added.
+                EXPECT_EQ(pair.secondStatus, 0) << pair.second;
+                EXPECT_TRUE(Has(pair.second, tally)) << pair.second;
+            } else {
+                ExpectRefused(pair, "nso process");
+            }
+            ExpectSound(pair);
+            EXPECT_EQ(Count(dir, "IE93_NSOTESTATA"), documents_);
+            EXPECT_EQ(Count(dir, "IE95_NSOCORPO"), lines);
+        }
+    }
+
+    void ProcessingDuringAnImport(const std::vector<long>& imported) {
+        for (const bool waits : {true, false}) {
+            SCOPED_TRACE(waits ? "the processing waits" : "the processing may not wait");
+            Folder(waits ? "import-process" : "import-process-refused", "processed");
+            const Pair pair =
+                RunPair({"import", "--all"}, Waiting({"process", "--all"}, waits), waits);
+            EXPECT_EQ(pair.firstStatus, 0) << pair.first;
+            if (waits) {
+                // Every chain was imported while it waited: there is nothing left to process.
+                EXPECT_EQ(pair.secondStatus, 1) << pair.second;
+                EXPECT_TRUE(Has(pair.second, "nso: nothing to process")) << pair.second;
+            } else {
+                ExpectRefused(pair, "nso import");
+            }
+            ExpectSound(pair);
+            EXPECT_EQ(ImportCounts(dir), imported);
+        }
+    }
+
+    /// `id`: an order of the inbox that the import makes an ERP order of; `quantity`: its first
+    /// line's quantity, as processing decoded it and the import takes it.
+    void EditDuringAnImport(const std::vector<long>& imported, const std::string& id,
+                            const std::string& quantity) {
+        const std::string erpQuantity =
+            "SELECT DO30_QTA1 FROM DO30_DOCCORPO INNER JOIN DO11_DOCTESTATA ON DO11_DITTA_CG18 = "
+            "DO30_DITTA_CG18 AND DO11_NUMREG_CO99 = DO30_NUMREG_CO99 INNER JOIN IE91_NSOFILES "
+            "ON IE91_GUID_DO11 = DO11_GUID WHERE IE91_ID = " +
+            id + " AND DO30_PROGRIGA = 1";
+        const std::string decodedQuantity = "SELECT IE95_DO30_QTA1 FROM IE95_NSOCORPO WHERE "
+                                            "IE95_ID_IE91 = " +
+                                            id + " AND IE95_DO30_PROGRIGA = 1";
+        const std::vector<std::string> edit = {"edit", id, "--line", "1", "quantity=777"};
+        for (const bool waits : {true, false}) {
+            SCOPED_TRACE(waits ? "the edit waits" : "the edit may not wait");
+            Folder(waits ? "import-edit" : "import-edit-refused", "processed");
+            const Pair pair = RunPair({"import", "--all"}, Waiting(edit, waits), waits);
+            EXPECT_EQ(pair.firstStatus, 0) << pair.first;
+            if (waits) {
+                // It finds the order imported while it waited, and says so.
+                EXPECT_EQ(pair.secondStatus, 1) << pair.second;
+                EXPECT_TRUE(Has(pair.second, "was imported as ERP order ")) << pair.second;
+                EXPECT_TRUE(Has(pair.second, ": its values cannot be edited\n")) << pair.second;
+            } else {
+                ExpectRefused(pair, "nso import");
+            }
+            EXPECT_FALSE(Has(pair.second, "changed")) << pair.second;
+            EXPECT_EQ(std::stod("0" + Value(dir, erpQuantity)), std::stod(quantity));
+            EXPECT_NE(std::stod("0" + Value(dir, decodedQuantity)), 777);
+            ExpectSound(pair);
+            EXPECT_EQ(ImportCounts(dir), imported);
+        }
+
+        // An import that comes during an edit waits for it, and imports the corrected value.
+        SCOPED_TRACE("an import during an edit");
+        Folder("edit-import", "processed");
+        const Pair pair = RunPair(edit, {"import", "--all"}, true);
+        EXPECT_EQ(pair.firstStatus, 0) << pair.first;
+        EXPECT_TRUE(Has(pair.first, "changed line 1: quantity ")) << pair.first;
+        EXPECT_EQ(pair.secondStatus, 0) << pair.second;
+        EXPECT_EQ(std::stod("0" + Value(dir, erpQuantity)), 777);
+        ExpectSound(pair);
+    }
+
+    void ProcessingDuringARun(const std::vector<long>& imported) {
+        for (const bool waits : {true, false}) {
+            SCOPED_TRACE(waits ? "the processing waits" : "the processing may not wait");
+            Folder(waits ? "run-process" : "run-process-refused", "configured");
+            // The run is stopped within its import, when a processing would find the chains it
+            // is importing still to process.
+            const Pair pair =
+                RunPair({"run"}, Waiting({"process", "--all"}, waits), waits, "== import");
+            EXPECT_EQ(pair.firstStatus, 0) << pair.first;
+            if (waits) {
+                EXPECT_EQ(pair.secondStatus, 1) << pair.second;
+                EXPECT_TRUE(Has(pair.second, "nso: nothing to process")) << pair.second;
+            } else {
+                ExpectRefused(pair, "nso run");
+            }
+            ExpectSound(pair);
+            EXPECT_EQ(ImportCounts(dir), imported);
+        }
+    }
+
+    static fs::path root_;
+    static int documents_;
+    static std::vector<fs::path> masterFiles_;
+    int pairs_ = 0;
+};
+
+fs::path ConcurrentCommandsTest::root_;
+int ConcurrentCommandsTest::documents_ = 0;
+std::vector<fs::path> ConcurrentCommandsTest::masterFiles_;
+
+// One test, so that the inbox and the databases every pair starts from are made once.
+TEST_F(ConcurrentCommandsTest, TheClerksCommandsWaitForEachOtherOrAreRefused) {
+    const auto start = Clock::now();
+    const std::vector<long> imported = WholeImport();
+    // The first order an ERP order is made from, and its first line's quantity there.
+    const std::string id =
+        Value(dir, "SELECT MIN(IE91_ID) FROM IE91_NSOFILES WHERE IE91_GUID_DO11 IS NOT NULL");
+    ASSERT_FALSE(id.empty());
+    const std::string quantity =
+        Value(dir, "SELECT IE95_DO30_QTA1 FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = " + id +
+                       " AND IE95_DO30_PROGRIGA = 1");
+    ASSERT_NE(std::stod("0" + quantity), 777);
+    const double prepared = std::chrono::duration<double>(Clock::now() - start).count();
+    {
+        SCOPED_TRACE("two `process --all`");
+        TwoProcessingsAtOnce();
+    }
+    {
+        SCOPED_TRACE("`process --all` during `import --all`");
+        ProcessingDuringAnImport(imported);
+    }
+    {
+        SCOPED_TRACE("`edit` during `import --all`");
+        EditDuringAnImport(imported, id, quantity);
+    }
+    {
+        SCOPED_TRACE("`process --all` during `run`");
+        ProcessingDuringARun(imported);
+    }
+    std::printf("%d pairs in %.1f s (the databases they start from made in %.1f s)\n", pairs_,
+                std::chrono::duration<double>(Clock::now() - start).count() - prepared, prepared);
+}
+
+} // namespace
+} // namespace concurrent_commands
