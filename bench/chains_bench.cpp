@@ -113,8 +113,8 @@ class ChainWriter {
             level > 0 ? "C" + std::to_string(chain) + "-" + std::to_string(level - 1) : "";
         document_.Run({id + ".xml", id, Date(level, chain), endpoint, level > 0 ? "1" : "0",
                        lines > 0 ? kvad::generator::OrderXml(lines, id, endpoint) : "<Order/>",
-                       previous, level > 0 ? Date(level - 1, chain) : "",
-                       level > 0 ? endpoint : "", chain % 10 == 0 ? "1" : "", guid});
+                       previous, level > 0 ? Date(level - 1, chain) : "", level > 0 ? endpoint : "",
+                       chain % 10 == 0 ? "1" : "", guid});
         header_.Run({"ASL " + std::to_string(chain % 50)});
     }
 
