@@ -139,12 +139,14 @@ std::optional<std::string> DecodeOne(Session& session, const Settings& settings,
     std::optional<std::string> failure;
     session.nso->DecodeOrder(id, force);
     if (session.nso->Stato() != kvad::kaOK) {
-        std::string reason = session.nso->ExplainDocument(id);
-        if (reason.empty()) {
-            reason = session.nso->Errore().Text();
+        // Plain words on the line, the component's own text beneath.
+        SplitReason reason = SplitDetail(session.nso->ExplainDocument(id));
+        if (reason.plain.empty()) {
+            reason = {"decoding failed", session.nso->Errore().Text()};
         }
-        std::cout << "  not decoded: " << reason << "\n";
-        failure = std::to_string(id) + ": " + reason;
+        std::cout << "  not decoded: " << Printable(reason.plain) << "\n";
+        PrintBeneath(std::cout, reason.detail, "    ");
+        failure = std::to_string(id) + ": " + reason.plain;
     }
     const kvad::read_model::DecodedOrder decoded =
         kvad::read_model::ReadDecodedOrder(*session.nso, id);

@@ -23,12 +23,18 @@ std::string DocumentName(const kvad::DocumentOutcome& document) {
     return Printable(document.number + " (" + document.hubId + ")");
 }
 
-std::string OutcomeReason(const kvad::DocumentOutcome& document) {
+/// The document's outcome on the rest of its line, the component's text that came with the
+/// reason on lines of its own.
+void PrintOutcome(const kvad::DocumentOutcome& document) {
     if (document.IsLoaded()) {
-        return "loaded";
+        std::cout << "loaded\n";
+        return;
     }
-    return Printable(document.reason) +
-           (document.RetryCanHelp() ? " (`nso fetch --retry-missing` tries again)" : "");
+    const SplitReason reason = SplitDetail(document.reason);
+    std::cout << Printable(reason.plain)
+              << (document.RetryCanHelp() ? " (`nso fetch --retry-missing` tries again)" : "")
+              << "\n";
+    PrintBeneath(std::cout, reason.detail, "      ");
 }
 
 std::size_t NotLoadedCount(const std::vector<kvad::DocumentOutcome>& documents) {
@@ -39,7 +45,8 @@ std::size_t NotLoadedCount(const std::vector<kvad::DocumentOutcome>& documents) 
 void PrintNotLoaded(const std::vector<kvad::DocumentOutcome>& documents) {
     for (const auto& document : documents) {
         if (!document.IsLoaded()) {
-            std::cout << "  " << DocumentName(document) << ": " << OutcomeReason(document) << "\n";
+            std::cout << "  " << DocumentName(document) << ": ";
+            PrintOutcome(document);
         }
     }
 }
@@ -67,7 +74,8 @@ void Fetch(const Settings& settings, const FetchOptions& options) {
         std::cout << "taken in again " << outcome.repaired.size()
                   << " document(s) that an earlier run left incomplete:\n";
         for (const auto& document : outcome.repaired) {
-            std::cout << "  " << DocumentName(document) << ": " << OutcomeReason(document) << "\n";
+            std::cout << "  " << DocumentName(document) << ": ";
+            PrintOutcome(document);
         }
     }
     if (outcome.NotLoaded() > 0) {

@@ -31,10 +31,12 @@ void PrintListedRow(const kvad::read_model::ListedDocument& d) {
     if (d.blocked) {
         std::cout << "  [blocked: an older order of the chain has deliveries]";
     }
-    if (!d.notLoadedWhy.empty()) {
-        std::cout << "  [" << Printable(d.notLoadedWhy) << "]";
+    const SplitReason why = SplitDetail(d.notLoadedWhy);
+    if (!why.plain.empty()) {
+        std::cout << "  [" << Printable(why.plain) << "]";
     }
     std::cout << "\n";
+    PrintBeneath(std::cout, why.detail, "        ");
 }
 
 } // namespace

@@ -87,11 +87,7 @@ std::string Joined(const std::vector<std::string>& texts, const std::string& sep
 }
 
 SplitReason SplitDetail(const std::string& reason) {
-    // The intake's reasons put the loader's text last, between parentheses or after ": ".
-    const std::size_t open = reason.find(" (");
-    if (open != std::string::npos && !reason.empty() && reason.back() == ')') {
-        return {reason.substr(0, open), reason.substr(open + 2, reason.size() - open - 3)};
-    }
+    // The intake's reasons that quote the component's own failure put it last, after ": ".
     for (const char* lead :
          {"it could not be staged: ", "its reference to the order it changes cannot be read: "}) {
         const std::string_view prefix(lead);

@@ -39,8 +39,8 @@ struct SplitReason {
     std::string detail; ///< "" when there is none
 };
 
-/// Splits "it is not XML (<the loader's text>)" or "it could not be staged: <text>" into the
-/// plain words and the text they quote; a reason of another form is all plain.
+/// Splits "it could not be staged: <the component's text>" (and the reference's like it) into
+/// the plain words and the text they quote; a reason of another form is all plain.
 [[nodiscard]] SplitReason SplitDetail(const std::string& reason);
 
 /// Prints each line of `text` (lines end with CR LF, LF or a lone CR, as the component writes

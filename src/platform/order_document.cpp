@@ -461,28 +461,6 @@ Party ReadDelivery(const xml::Node& delivery) {
     return place;
 }
 
-/// Why the XML layer refused a text, in words.
-std::string ProblemText(xml::Problem problem) {
-    switch (problem) {
-    case xml::Problem::TooLarge:
-        return "it is larger than a document may be";
-    case xml::Problem::Encoding:
-        return "it is not UTF-8 text";
-    case xml::Problem::Empty:
-        return "it is empty";
-    case xml::Problem::Doctype:
-        return "it holds a document type declaration, which an order may not have";
-    case xml::Problem::OverLimits:
-        return "it has more elements or deeper nesting than an order can have";
-    case xml::Problem::NoMemory:
-        return "there was not enough memory to read it";
-    case xml::Problem::NotWellFormed:
-    case xml::Problem::None:
-        break;
-    }
-    return "it is not well-formed XML";
-}
-
 /// The Order element, or the reason there is none.
 xml::Node RequireOrder(const xml::Document& document) {
     const xml::Node order = BusinessElement(document);
@@ -517,13 +495,12 @@ OrderDocument ReadOrderDocument(std::string_view text) {
     if (xml::TrimXmlSpace(text).empty()) {
         throw OrderRenderError(std::string(kCannotShow) + "its XML is empty");
     }
-    std::string reason;
-    xml::Problem problem = xml::Problem::None;
-    const auto parsed = xml::Document::Load(text, problem, reason);
+    xml::ParseFailure failure;
+    const auto parsed = xml::Document::Load(text, failure);
     if (!parsed) {
         // The XML layer's own account goes on a line of its own, beneath the plain one.
         throw OrderRenderError(std::string(kCannotShow) +
-                               "its XML cannot be read: " + ProblemText(problem) + "\n" + reason);
+                               "its XML cannot be read: " + failure.Plain() + "\n" + failure.text);
     }
     const xml::Node order = RequireOrder(*parsed);
 

@@ -247,9 +247,9 @@ std::string ExplainDocument(NsoState& state, std::int32_t fId) {
         return text;
     }
     if (row->Value("IE92_ID").IsNull()) {
-        std::string reason;
-        const auto document = xml::Document::Load(row->Value("IE91_XML").Text(), reason);
-        return document ? "no order data could be read" : "it is not XML (" + reason + ")";
+        xml::ParseFailure failure;
+        const auto document = xml::Document::Load(row->Value("IE91_XML").Text(), failure);
+        return document ? "no order data could be read" : failure.Plain();
     }
     return {};
 }

@@ -20,60 +20,24 @@ std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
-std::string Megabytes(std::size_t bytes) {
-    return std::to_string(bytes / (std::size_t{1024} * 1024)) + " MiB";
-}
-
-// Why the XML layer refused the stored text, for the user.
-std::string UnreadableReason(const LoaderState& loader, const std::string& text) {
-    switch (loader.lastProblem) {
-    case xml::Problem::TooLarge:
-        return "it is larger than the " + Megabytes(xml::Limits{}.maxBytes) + " limit (" +
-               std::to_string(text.size()) + " bytes)";
-    case xml::Problem::Encoding: {
-        std::string_view body = text;
-        if (body.substr(0, 3) == "\xEF\xBB\xBF") {
-            body.remove_prefix(3);
-        }
-        const std::string_view declared = xml::DeclaredEncoding(body);
-        if (!declared.empty() && !EqualsNoCase(declared, "UTF-8")) {
-            return "its encoding " + Quoted(std::string(declared)) + " cannot be read";
-        }
-        return "it is not text in a known encoding (" + loader.lastDetail + ")";
-    }
-    case xml::Problem::Empty:
-        return "the document is empty";
-    case xml::Problem::Doctype:
-        return "it is not a plain XML document (" + loader.lastDetail + ")";
-    case xml::Problem::OverLimits:
-        return "it has more elements or deeper nesting than an order can have (" +
-               loader.lastDetail + ")";
-    case xml::Problem::NotWellFormed:
-    case xml::Problem::NoMemory:
-    case xml::Problem::None:
-        break;
-    }
-    return "it is not XML (" + loader.lastDetail + ")";
-}
-
 struct Outcome {
     IntakeOutcome outcome = IntakeOutcome::Loaded;
     std::string reason;
 };
 
 // What the load (and the link after it) left, read from the loader's account of the load.
-Outcome AfterLoad(NsoState& state, std::int32_t fId, bool linkFailed) {
+Outcome AfterLoad(NsoState& state, bool linkFailed) {
     const LoaderState& loader = Loader(state);
     switch (loader.lastResult) {
     case LoadResult::NoText:
         return {IntakeOutcome::Empty, "the document is empty"};
     case LoadResult::NotParsed:
-        return {IntakeOutcome::Unreadable, UnreadableReason(loader, GetXML(state, fId))};
+        return {IntakeOutcome::Unreadable, loader.lastParse.Plain()};
     case LoadResult::NoOrder:
-        return {IntakeOutcome::NotAnOrder, loader.lastDetail.empty()
+        return {IntakeOutcome::NotAnOrder, loader.lastElement.empty()
                                                ? std::string("it is not an Order")
                                                : "it is not an Order (its document element is " +
-                                                     Quoted(loader.lastDetail) + ")"};
+                                                     Quoted(loader.lastElement) + ")"};
     case LoadResult::Failed:
     case LoadResult::NotRun:
         return {IntakeOutcome::LoadFailed,
@@ -115,7 +79,7 @@ DocumentOutcome TakeInDocument(NsoState& state, std::int32_t fId, IntakeMode mod
         result = {WebService(state).downloadOutcome, WebService(state).downloadProblem};
     } else {
         // The load ran: its account of itself is this document's.
-        result = AfterLoad(state, fId, linkFailed);
+        result = AfterLoad(state, linkFailed);
     }
     WriteIntake(state, fId, result.outcome, result.reason);
     DocumentOutcome outcome;

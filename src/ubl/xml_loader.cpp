@@ -112,8 +112,8 @@ void GetOrderFromXML(NsoState& state, std::int32_t fId, bool fRicarica) {
     ResetStatus(state);
     LoaderState& loader = OwnLoader(state);
     loader.lastResult = LoadResult::Failed; // until the load tells otherwise
-    loader.lastProblem = xml::Problem::None;
-    loader.lastDetail.clear();
+    loader.lastParse = {};
+    loader.lastElement.clear();
     Guard(state, "GetOrderFromXML", [&] {
         if (!fRicarica && HeaderStaged(state, fId)) {
             loader.lastResult = LoadResult::AlreadyStaged;
@@ -124,7 +124,7 @@ void GetOrderFromXML(NsoState& state, std::int32_t fId, bool fRicarica) {
             loader.lastResult = state.Stato == kaOK ? LoadResult::NoText : LoadResult::Failed;
             return;
         }
-        const auto document = xml::Document::Load(text, loader.lastProblem, loader.lastDetail);
+        const auto document = xml::Document::Load(text, loader.lastParse);
         if (!document) {
             // Text that does not parse (or is refused) changes nothing and is not logged.
             loader.lastResult = LoadResult::NotParsed;
@@ -133,7 +133,7 @@ void GetOrderFromXML(NsoState& state, std::int32_t fId, bool fRicarica) {
         RegisterDocumentNamespaces(*document);
         const xml::Node order = CercaNodoFiglio(state, document->Root(), "Order");
         if (order.IsNull()) {
-            loader.lastDetail = DocumentElementName(*document);
+            loader.lastElement = DocumentElementName(*document);
             LogXmlError(state, fId, std::string());
             loader.lastResult = state.Stato == kaOK ? LoadResult::NoOrder : LoadResult::Failed;
             return;

@@ -1,5 +1,6 @@
 #include "hardened_parser.h"
 
+#include <libxml/SAX2.h>
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 
@@ -18,10 +19,9 @@ struct ParseState {
     bool buildTree = true;
     std::size_t nodes = 0;
     int depth = 0;
-    bool inText = false; // consecutive character events make one text node
-    std::string refusal; // our own reason to stop
-    Problem refusalKind = Problem::None;
-    std::string firstError; // libxml2's first error, with its line
+    bool inText = false;     // consecutive character events make one text node
+    ParseFailure refusal;    // our own reason to stop
+    ParseFailure firstError; // libxml2's first error, with its line
     startElementNsSAX2Func startElementNs = nullptr;
     endElementNsSAX2Func endElementNs = nullptr;
     charactersSAXFunc characters = nullptr;
@@ -38,11 +38,12 @@ ParseState& StateOf(void* ctx) noexcept {
     return *static_cast<ParseState*>(ParserOf(ctx)->_private);
 }
 
-void Refuse(void* ctx, Problem kind, std::string reason) {
+void Refuse(void* ctx, Problem kind, std::string reason, std::string cause) {
     ParseState& state = StateOf(ctx);
-    if (state.refusal.empty()) {
-        state.refusal = std::move(reason);
-        state.refusalKind = kind;
+    if (state.refusal.text.empty()) {
+        state.refusal = {kind, std::move(reason),
+                         static_cast<std::size_t>(std::max(xmlSAX2GetLineNumber(ctx), 0)),
+                         std::move(cause)};
     }
     ParserOf(ctx)->wellFormed = 0;
     xmlStopParser(ParserOf(ctx));
@@ -57,7 +58,8 @@ bool CountNodes(void* ctx, std::size_t added) {
     }
     Refuse(ctx, Problem::OverLimits,
            "il documento supera il numero massimo di nodi (" +
-               std::to_string(state.limits.maxNodes) + ")");
+               std::to_string(state.limits.maxNodes) + ")",
+           "more than " + std::to_string(state.limits.maxNodes) + " nodes");
     return false;
 }
 
@@ -69,7 +71,8 @@ void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, 
     if (++state.depth > state.maxDepth) {
         Refuse(ctx, Problem::OverLimits,
                "il documento supera la profondità massima di annidamento (" +
-                   std::to_string(state.maxDepth) + " livelli)");
+                   std::to_string(state.maxDepth) + " livelli)",
+               "more than " + std::to_string(state.maxDepth) + " levels of nesting");
         return;
     }
     if (CountNodes(ctx, 1 + static_cast<std::size_t>(nbNamespaces) +
@@ -133,12 +136,13 @@ void OnProcessingInstruction(void* ctx, const xmlChar* target, const xmlChar* da
 // no entity is ever resolved from outside.
 void OnInternalSubset(void* ctx, const xmlChar* /*name*/, const xmlChar* /*externalId*/,
                       const xmlChar* /*systemId*/) {
-    Refuse(ctx, Problem::Doctype, "il documento contiene una DOCTYPE, non ammessa");
+    Refuse(ctx, Problem::Doctype, "il documento contiene una DOCTYPE, non ammessa", "a DOCTYPE");
 }
 xmlParserInputPtr OnResolveEntity(void* ctx, const xmlChar* /*publicId*/, const xmlChar* systemId) {
+    const std::string resource = systemId != nullptr ? Chars(systemId) : "";
     Refuse(ctx, Problem::Doctype,
-           "il documento richiede una risorsa esterna, non ammessa: " +
-               std::string(systemId != nullptr ? Chars(systemId) : ""));
+           "il documento richiede una risorsa esterna, non ammessa: " + resource,
+           "a reference to an outside resource " + resource);
     return nullptr;
 }
 
@@ -147,11 +151,14 @@ void OnParserError(void* ctx, xmlErrorPtr error) {
         return;
     }
     ParseState& state = StateOf(ctx);
-    if (!state.firstError.empty()) {
+    if (!state.firstError.text.empty()) {
         return;
     }
-    state.firstError = "il documento non è XML ben formato (riga " + std::to_string(error->line) +
-                       "): " + TrimXmlSpace(error->message != nullptr ? error->message : "");
+    std::string message = TrimXmlSpace(error->message != nullptr ? error->message : "");
+    state.firstError = {Problem::NotWellFormed,
+                        "il documento non è XML ben formato (riga " + std::to_string(error->line) +
+                            "): " + message,
+                        static_cast<std::size_t>(std::max(error->line, 0)), message};
 }
 
 /// An upper bound of the nodes the text can hold: every element, comment, instruction and
@@ -166,8 +173,8 @@ std::size_t NodeUpperBound(std::string_view text) noexcept {
 
 /// One parse of the text. With `buildTree` false only the limits and well-formedness are
 /// checked and the result is null even on success (`error` stays empty).
-DocPtr RunParser(std::string_view text, const Limits& limits, bool buildTree, std::string& error,
-                 Problem& problem) {
+DocPtr RunParser(std::string_view text, const Limits& limits, bool buildTree,
+                 ParseFailure& failure) {
     ParseState state;
     state.limits = limits;
     // libxml2 refuses deeper documents on its own (its limit is lifted only by the HUGE option,
@@ -178,8 +185,8 @@ DocPtr RunParser(std::string_view text, const Limits& limits, bool buildTree, st
     const GenericErrorSilencer silencer;
     const ParserCtxtPtr ctxt(xmlCreateMemoryParserCtxt(text.data(), static_cast<int>(text.size())));
     if (!ctxt || ctxt->sax == nullptr) {
-        problem = Problem::NoMemory;
-        error = "memoria insufficiente per analizzare il documento";
+        failure = {Problem::NoMemory, "memoria insufficiente per analizzare il documento", 0,
+                   "out of memory"};
         return nullptr;
     }
     // Never NOENT, DTDLOAD, DTDATTR or HUGE: entities stay unexpanded and libxml2's own
@@ -200,8 +207,8 @@ DocPtr RunParser(std::string_view text, const Limits& limits, bool buildTree, st
         state.characters == nullptr || state.ignorableWhitespace == nullptr ||
         state.cdataBlock == nullptr || state.comment == nullptr ||
         state.processingInstruction == nullptr) {
-        problem = Problem::NoMemory;
-        error = "analizzatore XML non configurato";
+        failure = {Problem::NoMemory, "analizzatore XML non configurato", 0,
+                   "the XML parser could not be set up"};
         return nullptr;
     }
     sax.startElementNs = OnStartElement;
@@ -222,22 +229,23 @@ DocPtr RunParser(std::string_view text, const Limits& limits, bool buildTree, st
     DocPtr doc(ctxt->myDoc);
     ctxt->myDoc = nullptr;
 
-    if (!state.refusal.empty()) {
-        problem = state.refusalKind;
-        error = state.refusal;
+    if (!state.refusal.text.empty()) {
+        failure = std::move(state.refusal);
         return nullptr;
     }
     // A namespace error (an undeclared prefix) leaves a tree whose names are not what the
     // text says: refused like any other well-formedness error.
     if (ctxt->wellFormed == 0 || ctxt->nsWellFormed == 0 || !doc ||
         (buildTree && xmlDocGetRootElement(doc.get()) == nullptr)) {
-        problem = Problem::NotWellFormed;
-        error = !state.firstError.empty() ? state.firstError : "il documento non è XML ben formato";
+        failure = !state.firstError.text.empty()
+                      ? std::move(state.firstError)
+                      : ParseFailure{Problem::NotWellFormed, "il documento non è XML ben formato",
+                                     0, "not well-formed XML"};
         return nullptr;
     }
     if (doc->intSubset != nullptr || doc->extSubset != nullptr) {
-        problem = Problem::Doctype;
-        error = "il documento contiene una DOCTYPE, non ammessa";
+        failure = {Problem::Doctype, "il documento contiene una DOCTYPE, non ammessa", 0,
+                   "a DOCTYPE"};
         return nullptr;
     }
     return buildTree ? std::move(doc) : nullptr;
@@ -245,17 +253,16 @@ DocPtr RunParser(std::string_view text, const Limits& limits, bool buildTree, st
 
 } // namespace
 
-DocPtr ParseHardened(std::string_view text, const Limits& limits, std::string& error,
-                     Problem& problem) {
+DocPtr ParseHardened(std::string_view text, const Limits& limits, ParseFailure& failure) {
     // A text that may hold more nodes than allowed is counted first without building the tree,
     // so that refusing it costs no memory. Orders are far below the bound and parse once.
     if (text.size() >= limits.maxNodes && NodeUpperBound(text) > limits.maxNodes) {
-        (void)RunParser(text, limits, false, error, problem);
-        if (!error.empty()) {
+        (void)RunParser(text, limits, false, failure);
+        if (!failure.text.empty()) {
             return nullptr;
         }
     }
-    return RunParser(text, limits, true, error, problem);
+    return RunParser(text, limits, true, failure);
 }
 
 } // namespace kvad::xml

@@ -11,9 +11,9 @@
 
 namespace kvad::xml {
 
-/// The tree of the text, which has passed CheckRawText; null, with the reason in `error` and
-/// its kind in `problem`, for text that is not well-formed or passes a limit.
-[[nodiscard]] DocPtr ParseHardened(std::string_view text, const Limits& limits, std::string& error,
-                                   Problem& problem);
+/// The tree of the text, which has passed CheckRawText; null, with the reason in `failure`, for
+/// text that is not well-formed or passes a limit.
+[[nodiscard]] DocPtr ParseHardened(std::string_view text, const Limits& limits,
+                                   ParseFailure& failure);
 
 } // namespace kvad::xml

@@ -66,19 +66,31 @@ std::size_t Utf8SequenceAt(const unsigned char* p, std::size_t i, std::size_t n)
     return len;
 }
 
+/// The encoding the text declares when it declares one other than UTF-8, else "".
+std::string_view OtherDeclaredEncoding(std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        text.remove_prefix(3);
+    }
+    const std::string_view enc = DeclaredEncoding(text);
+    return EqualsNoCase(enc, "UTF-8") || EqualsNoCase(enc, "UTF8") ? std::string_view() : enc;
+}
+
 /// Text that is not UTF-8: the reason, naming the encoding the text declares when it declares
 /// one other than UTF-8 (bytes that were never turned into text).
 std::string NotUtf8(std::string_view text, const std::string& what) {
-    std::string_view body = text;
-    if (body.substr(0, 3) == "\xEF\xBB\xBF") {
-        body.remove_prefix(3);
-    }
-    if (const std::string_view enc = DeclaredEncoding(body);
-        !enc.empty() && !EqualsNoCase(enc, "UTF-8") && !EqualsNoCase(enc, "UTF8")) {
+    if (const std::string_view enc = OtherDeclaredEncoding(text); !enc.empty()) {
         return "il documento dichiara la codifica '" + std::string(enc) +
                "', che non è stato possibile leggere: " + what;
     }
     return "il documento " + what;
+}
+
+/// `cause`, naming the encoding the text declares when it is not UTF-8.
+std::string InDeclaredEncoding(std::string_view text, std::string cause) {
+    if (const std::string_view enc = OtherDeclaredEncoding(text); !enc.empty()) {
+        cause += " in text that declares the encoding \"" + std::string(enc) + "\"";
+    }
+    return cause;
 }
 
 } // namespace
@@ -129,41 +141,89 @@ bool PrologHasDoctype(std::string_view text) noexcept {
     return false;
 }
 
-std::string CheckRawText(std::string_view text, const Limits& limits, Problem& problem) {
-    const std::size_t cap = std::min<std::size_t>(limits.maxBytes, INT_MAX);
-    problem = Problem::TooLarge;
-    if (text.size() > cap) {
-        return "il documento supera la dimensione massima ammessa (" + std::to_string(text.size()) +
-               " byte, limite " + std::to_string(cap) + ")";
+std::string ParseFailure::Plain() const {
+    std::string what;
+    switch (problem) {
+    case Problem::None:
+        return {};
+    case Problem::Empty:
+        return "it is empty";
+    case Problem::NoMemory:
+        return "there was not enough memory to read it";
+    case Problem::TooLarge:
+        what = "it is larger than a document may be";
+        break;
+    case Problem::Encoding:
+        what = "it is not UTF-8 text";
+        break;
+    case Problem::Doctype:
+        what = "it is not a plain XML document";
+        break;
+    case Problem::OverLimits:
+        what = "it has more elements or deeper nesting than an order can have";
+        break;
+    case Problem::NotWellFormed:
+        what = "it is not well-formed XML";
+        break;
     }
-    problem = Problem::Encoding;
+    if (cause.empty()) {
+        return what;
+    }
+    return what + " (" + (line > 0 ? "line " + std::to_string(line) + ": " : std::string()) +
+           cause + ")";
+}
+
+bool CheckRawText(std::string_view text, const Limits& limits, ParseFailure& failure) {
+    const auto refuse = [&failure](Problem problem, std::string own, std::size_t line,
+                                   std::string cause) {
+        failure = {problem, std::move(own), line, std::move(cause)};
+        return false;
+    };
+    const std::size_t cap = std::min<std::size_t>(limits.maxBytes, INT_MAX);
+    if (text.size() > cap) {
+        return refuse(Problem::TooLarge,
+                      "il documento supera la dimensione massima ammessa (" +
+                          std::to_string(text.size()) + " byte, limite " + std::to_string(cap) +
+                          ")",
+                      0,
+                      std::to_string(text.size()) + " bytes, over the limit of " +
+                          std::to_string(cap / (std::size_t{1024} * 1024)) + " MiB");
+    }
     if (text.size() >= 2 &&
         ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'))) {
-        return "il documento è codificato in UTF-16, ammesso solo UTF-8";
+        return refuse(Problem::Encoding, "il documento è codificato in UTF-16, ammesso solo UTF-8",
+                      1, "UTF-16 text");
     }
     if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
-        return NotUtf8(text, "contiene byte nulli alla riga " + std::to_string(LineAt(text, nul)) +
-                                 ": non è testo UTF-8");
+        const std::size_t line = LineAt(text, nul);
+        return refuse(Problem::Encoding,
+                      NotUtf8(text, "contiene byte nulli alla riga " + std::to_string(line) +
+                                        ": non è testo UTF-8"),
+                      line, InDeclaredEncoding(text, "a null byte"));
     }
     if (const std::size_t bad = FirstInvalidUtf8(text); bad != std::string_view::npos) {
-        return NotUtf8(text, "contiene una sequenza UTF-8 non valida alla riga " +
-                                 std::to_string(LineAt(text, bad)) + " (byte " +
-                                 std::to_string(bad) + ")");
+        const std::size_t line = LineAt(text, bad);
+        return refuse(
+            Problem::Encoding,
+            NotUtf8(text, "contiene una sequenza UTF-8 non valida alla riga " +
+                              std::to_string(line) + " (byte " + std::to_string(bad) + ")"),
+            line,
+            InDeclaredEncoding(text,
+                               "bytes that are not UTF-8 at byte " + std::to_string(bad + 1)));
     }
     std::string_view body = text;
     if (body.substr(0, 3) == "\xEF\xBB\xBF") {
         body.remove_prefix(3);
     }
-    problem = Problem::Empty;
     if (std::all_of(body.begin(), body.end(), IsXmlSpace)) {
-        return "il documento è vuoto";
+        return refuse(Problem::Empty, "il documento è vuoto", 0, "nothing but white space");
     }
-    problem = Problem::Doctype;
     if (PrologHasDoctype(body)) {
-        return "il documento contiene una DOCTYPE, non ammessa";
+        return refuse(Problem::Doctype, "il documento contiene una DOCTYPE, non ammessa", 0,
+                      "a DOCTYPE");
     }
-    problem = Problem::None;
-    return {};
+    failure = {};
+    return true;
 }
 
 std::string TrimXmlSpace(std::string_view text) {

@@ -21,10 +21,9 @@ namespace kvad::xml {
 /// the prolog can carry one in a well-formed document.
 [[nodiscard]] bool PrologHasDoctype(std::string_view text) noexcept;
 
-/// The reason the raw text cannot be parsed, with its kind in `problem`, or empty (and
-/// Problem::None). The text is UTF-8 whatever its declaration says: a declaration names the
-/// encoding of the bytes the text was read from.
-[[nodiscard]] std::string CheckRawText(std::string_view text, const Limits& limits,
-                                       Problem& problem);
+/// Whether the raw text can be parsed: false with the reason in `failure`. The text is UTF-8
+/// whatever its declaration says: a declaration names the encoding of the bytes the text was read
+/// from.
+[[nodiscard]] bool CheckRawText(std::string_view text, const Limits& limits, ParseFailure& failure);
 
 } // namespace kvad::xml

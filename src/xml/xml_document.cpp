@@ -17,19 +17,20 @@ Document::~Document() = default;
 
 std::unique_ptr<Document> Document::Load(std::string_view text, std::string& error,
                                          const Limits& limits) {
-    Problem problem = Problem::None;
-    return Load(text, problem, error, limits);
+    ParseFailure failure;
+    auto document = Load(text, failure, limits);
+    error = std::move(failure.text);
+    return document;
 }
 
-std::unique_ptr<Document> Document::Load(std::string_view text, Problem& problem,
-                                         std::string& error, const Limits& limits) {
-    error.clear();
-    if (std::string reason = CheckRawText(text, limits, problem); !reason.empty()) {
-        error = std::move(reason);
+std::unique_ptr<Document> Document::Load(std::string_view text, ParseFailure& failure,
+                                         const Limits& limits) {
+    failure = {};
+    if (!CheckRawText(text, limits, failure)) {
         return nullptr;
     }
     InitialiseLibrary();
-    DocPtr doc = ParseHardened(text, limits, error, problem);
+    DocPtr doc = ParseHardened(text, limits, failure);
     if (!doc) {
         return nullptr;
     }
@@ -39,8 +40,8 @@ std::unique_ptr<Document> Document::Load(std::string_view text, Problem& problem
     auto impl = std::make_unique<Impl>();
     impl->xpath.reset(xmlXPathNewContext(doc.get()));
     if (!impl->xpath) {
-        problem = Problem::NoMemory;
-        error = "memoria insufficiente per analizzare il documento";
+        failure = {Problem::NoMemory, "memoria insufficiente per analizzare il documento", 0,
+                   "out of memory"};
         return nullptr;
     }
     impl->xpath->error = OnXPathError;

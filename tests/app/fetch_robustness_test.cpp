@@ -254,8 +254,8 @@ TEST_F(FetchRobustnessTest, AnImpossibleDateGivesTheSameSummaryFirstOrLast) {
         EXPECT_EQ(results.back().exitCode, 3) << results.back().output;
         EXPECT_TRUE(Has(results.back().output,
                         "listed 2, new 2, already registered 0, failed to load 1\n"
-                        "  ORD-2 (bad.xml): it could not be staged: \"2026-02-30\" is not a date "
-                        "(staging column IE92_IssueDate)\n"))
+                        "  ORD-2 (bad.xml): it could not be staged\n"
+                        "      \"2026-02-30\" is not a date (staging column IE92_IssueDate)\n"))
             << results.back().output;
         EXPECT_FALSE(Has(results.back().output, "Routine")) << results.back().output;
         // Nothing is left to do: the next fetch finds everything registered and whole.
@@ -319,10 +319,11 @@ TEST_F(FetchRobustnessTest, EveryDocumentNamesItsTrueReason) {
     const std::vector<std::string> lines = {
         "listed 8, new 8, already registered 0, failed to load 7\n",
         "  empty (empty.xml): the document is empty\n",
-        "  text (text.xml): it is not XML (",
+        "  text (text.xml): it is not well-formed XML (line 1: ",
         "  invoice (invoice.xml): it is not an Order (its document element is \"Invoice\")\n",
-        "  koi (koi.xml): its encoding \"x-koi-nessuna\" cannot be read\n",
-        "  ORD-6 (date.xml): it could not be staged: \"2024-13-01\" is not a date",
+        "  koi (koi.xml): it is not UTF-8 text (line 1: bytes that are not UTF-8 at byte ",
+        " in text that declares the encoding \"x-koi-nessuna\")\n",
+        "  ORD-6 (date.xml): it could not be staged\n      \"2024-13-01\" is not a date",
         "  big (big.xml): the download failed: the file \"inbox/IT01234567890/big.xml\" "
         "(17827257 bytes) holds more text than the 16 MiB a document may have",
         "  huge (huge.xml): the download failed: the file \"inbox/IT01234567890/huge.xml\" "
@@ -349,7 +350,8 @@ TEST_F(FetchRobustnessTest, ControlCharactersFromOutsideAreShownEscaped) {
     Receive(dir, "ctl.xml", GeneratedOrder(1, "ASL&#13;&#10;fake row"), 0);
     Receive(dir, "evil\x1B[2J\nrow.xml", "not XML", 1); // its number is its file name
     const Result fetch = Run({"fetch"});
-    EXPECT_TRUE(Has(fetch.output, "  evil\\x1B[2J\\nrow (evil\\x1B[2J\\nrow.xml): it is not XML"))
+    EXPECT_TRUE(Has(fetch.output,
+                    "  evil\\x1B[2J\\nrow (evil\\x1B[2J\\nrow.xml): it is not well-formed XML"))
         << fetch.output;
     const Result list = Run({"list"});
     EXPECT_TRUE(Has(list.output, "ASL\\r\\nfake row")) << list.output;

@@ -53,7 +53,7 @@ TEST_F(NsoCommandTest, UnreadableFilesAreRegisteredAndNamed) {
     const std::string r = Nso("fetch");
     EXPECT_EQ(exitCode, 3) << "some documents could not be loaded\n" << r;
     EXPECT_TRUE(Has(r, "listed 7, new 7, already registered 0, failed to load 1")) << r;
-    EXPECT_TRUE(Has(r, "garbage (garbage.xml): it is not XML (")) << r;
+    EXPECT_TRUE(Has(r, "garbage (garbage.xml): it is not well-formed XML (line 1: ")) << r;
 }
 
 TEST_F(NsoCommandTest, RetryMissingDownloadsWhatWasNeverStored) {

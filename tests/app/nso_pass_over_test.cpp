@@ -21,7 +21,9 @@ TEST_F(NsoPassOverTest, AFileThatIsNotXmlNeverStopsTheOtherOrders) {
     EXPECT_EQ(exitCode, 3) << first;
     EXPECT_FALSE(Has(first, "VB error")) << first;
     EXPECT_TRUE(Has(first, "imported:  5 of 5 chain(s); 5 ERP order(s) made")) << first;
-    EXPECT_TRUE(Has(first, "  not loaded: garbage (garbage.xml): it is not XML\n      ")) << first;
+    EXPECT_TRUE(
+        Has(first, "  not loaded: garbage (garbage.xml): it is not well-formed XML (line 1: "))
+        << first;
 
     const std::string second = Nso("run");
     EXPECT_EQ(exitCode, 3) << second;
@@ -31,18 +33,19 @@ TEST_F(NsoPassOverTest, AFileThatIsNotXmlNeverStopsTheOtherOrders) {
     EXPECT_TRUE(Has(second, "  Passed over, not processed (`nso list` shows them with their "
                             "reason):\n    Order garbage of "))
         << second;
-    EXPECT_TRUE(Has(second, "): not loaded: it is not XML\n        ")) << second;
+    EXPECT_TRUE(Has(second, "): not loaded: it is not well-formed XML (line 1: ")) << second;
     EXPECT_TRUE(Has(Ok("orders"), "5 ERP order(s) of company 1"));
-    EXPECT_TRUE(Has(Ok("list"), "not loaded  [it is not XML (")) << "the clerk finds it";
+    EXPECT_TRUE(Has(Ok("list"), "not loaded  [it is not well-formed XML (line 1: "))
+        << "the clerk finds it";
 
     const auto json = nlohmann::json::parse(Nso("run --json", "inbox", false));
     EXPECT_EQ(exitCode, 3);
     EXPECT_EQ(json["exit_status"], 3);
     ASSERT_EQ(json["process"]["passed_over"].size(), 1U);
     EXPECT_TRUE(json["process"]["passed_over"][0]["not_loaded"].get<bool>());
-    EXPECT_EQ(
-        json["process"]["passed_over"][0]["reason"].get<std::string>().rfind("it is not XML", 0),
-        0U);
+    EXPECT_EQ(json["process"]["passed_over"][0]["reason"].get<std::string>().rfind(
+                  "it is not well-formed XML", 0),
+              0U);
 }
 
 TEST_F(NsoPassOverTest, ProcessingPassesOverADocumentItFailsOn) {
@@ -63,7 +66,7 @@ TEST_F(NsoPassOverTest, ProcessingPassesOverADocumentItFailsOn) {
     EXPECT_TRUE(Has(processed, "(id 3): processing failed on it (--verbose shows the component's "
                                "text)\n"))
         << processed;
-    EXPECT_TRUE(Has(processed, "(id 1): not loaded: it is not XML")) << processed;
+    EXPECT_TRUE(Has(processed, "(id 1): not loaded: it is not well-formed XML")) << processed;
     EXPECT_TRUE(Has(Nso("--verbose process --all"), "Routine: DecodificaTestata"));
 
     const std::string imported = Ok("import --all");

@@ -137,7 +137,8 @@ TEST_F(NsoProcessTest, ADocumentNotLoadedIsPassedOver) {
         << output;
     EXPECT_TRUE(std::regex_search(
         output,
-        std::regex(R"(\n  Order garbage of 09/03/2024 \(id \d\): not loaded: it is not XML\n)")))
+        std::regex(
+            R"(\n  Order garbage of 09/03/2024 \(id \d\): not loaded: it is not well-formed XML \(line 1: [^\n]+\)\n)")))
         << output;
 }
 

@@ -296,7 +296,8 @@ TEST(OrderPdf, TheServiceRendersAnOrderOrSaysWhyItCannot) {
     const std::string order = GeneratedOrder(2, "Comune", "Ditta");
     const std::vector<std::pair<std::string, std::string>> refused{
         {"", "its XML is empty"},
-        {"<Order><cbc:ID>", "its XML cannot be read: it is not well-formed XML\n"},
+        {"<Order><cbc:ID>", "its XML cannot be read: it is not well-formed XML (line 1: "
+                            "Namespace prefix cbc on ID is not defined)\n"},
         {"<OrderCancellation><ID>1</ID></OrderCancellation>",
          "the document is not a UBL Order (its main element is \"OrderCancellation\")"},
         {std::regex_replace(order, std::regex("<cbc:PriceAmount>2.25"), "<cbc:PriceAmount>2,25"),

@@ -174,8 +174,10 @@ TEST_F(DocumentIntakeTest, EveryDocumentCarriesItsOwnReason) {
     EXPECT_EQ(Reason(report, "GONE"), "the download failed: non trovato");
     EXPECT_EQ(Reason(report, "EMPTY"), "the document is empty");
     EXPECT_NE(Reason(report, "NUL").find("not text (NUL bytes)"), std::string::npos);
-    EXPECT_NE(Reason(report, "TEXT").find("it is not XML"), std::string::npos);
-    EXPECT_EQ(Reason(report, "KOI"), "its encoding \"KOI8-X\" cannot be read");
+    EXPECT_EQ(Reason(report, "TEXT").rfind("it is not well-formed XML (line 1: ", 0), 0U)
+        << Reason(report, "TEXT");
+    EXPECT_EQ(Reason(report, "KOI"), "it is not UTF-8 text (line 1: bytes that are not UTF-8 at "
+                                     "byte 47 in text that declares the encoding \"KOI8-X\")");
     EXPECT_EQ(Reason(report, "INV"), "it is not an Order (its document element is \"Invoice\")");
     EXPECT_EQ(Reason(report, "DATE"),
               "it could not be staged: \"2026-02-30\" is not a date (staging column "

@@ -23,6 +23,8 @@ using kvad::xml::Attribute;
 using kvad::xml::Document;
 using kvad::xml::Limits;
 using kvad::xml::Node;
+using kvad::xml::ParseFailure;
+using kvad::xml::Problem;
 
 const std::string kOrderNs = "urn:oasis:names:specification:ubl:schema:xsd:Order-2";
 const std::string kCacNs =
@@ -389,6 +391,38 @@ TEST(XmlDocumentHostile, EachInputIsRefusedWithItsReason) {
         const std::string error = Refusal(text);
         EXPECT_NE(error.find(reason), std::string::npos) << error;
     }
+}
+
+TEST(XmlDocumentHostile, EachRefusalHasItsPlainAccountWithLineAndCause) {
+    // The user's words are all English, with libxml2's own message and the line it names.
+    const std::vector<std::tuple<std::string, Problem, std::size_t, std::string>> cases = {
+        {"<o>\n<p></o>", Problem::NotWellFormed, 2,
+         "it is not well-formed XML (line 2: Opening and ending tag mismatch: p line 2 and o)"},
+        {"<o>\n\n<p>caff\xE8</p></o>", Problem::Encoding, 3,
+         "it is not UTF-8 text (line 3: bytes that are not UTF-8 at byte 13)"},
+        {"<?xml version='1.0' encoding='ISO-8859-1'?><o>caff\xE8</o>", Problem::Encoding, 1,
+         "it is not UTF-8 text (line 1: bytes that are not UTF-8 at byte 51 in text that "
+         "declares the encoding \"ISO-8859-1\")"},
+        {"<!DOCTYPE o SYSTEM \"o.dtd\"><o/>", Problem::Doctype, 0,
+         "it is not a plain XML document (a DOCTYPE)"},
+        {"<a>\n" + Repeat("<a>", 300), Problem::OverLimits, 2,
+         "it has more elements or deeper nesting than an order can have (line 2: more than "
+         "256 levels of nesting)"},
+        {" \n", Problem::Empty, 0, "it is empty"},
+    };
+    for (const auto& [text, problem, line, plain] : cases) {
+        SCOPED_TRACE(text.substr(0, 60));
+        ParseFailure failure;
+        EXPECT_EQ(Document::Load(text, failure), nullptr);
+        EXPECT_EQ(failure.problem, problem);
+        EXPECT_EQ(failure.line, line);
+        EXPECT_EQ(failure.Plain(), plain);
+        EXPECT_FALSE(failure.text.empty()) << "the component's own account stays";
+    }
+    ParseFailure failure{Problem::NotWellFormed, "x", 1, "y"};
+    EXPECT_NE(Document::Load("<o/>", failure), nullptr);
+    EXPECT_EQ(failure.problem, Problem::None) << "a load that succeeds clears the last failure";
+    EXPECT_EQ(failure.Plain(), "");
 }
 
 TEST(XmlDocumentHostile, SizeIsCappedBeforeParsing) {

@@ -15,8 +15,8 @@ enum class LoadResult {
     NotRun,        ///< no load yet
     AlreadyStaged, ///< the header was staged and reload was off: nothing changed
     NoText,        ///< the document has no XML text
-    NotParsed,     ///< the text was refused by the XML layer (see lastProblem, lastDetail)
-    NoOrder,       ///< no Order element (lastDetail: the document element's local name)
+    NotParsed,     ///< the text was refused by the XML layer (see lastParse)
+    NoOrder,       ///< no Order element (lastElement: the document element's local name)
     Failed,        ///< a step failed (Stato and Errore tell which); a database failure undid it
     Loaded,        ///< staged
 };
@@ -35,8 +35,8 @@ struct LoaderState {
     std::string ChiudiCBC;
 
     LoadResult lastResult = LoadResult::NotRun;
-    xml::Problem lastProblem = xml::Problem::None;
-    std::string lastDetail;
+    xml::ParseFailure lastParse;
+    std::string lastElement;
 };
 
 /// The loader's members of this instance, read-only.

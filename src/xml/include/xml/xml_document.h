@@ -43,6 +43,21 @@ enum class Problem {
     NoMemory,      ///< the parser could not be set up
 };
 
+/// Why a text was refused, told twice: the component's own text, and the parts a message in
+/// another language is made of.
+struct ParseFailure {
+    Problem problem = Problem::None;
+    std::string text;     ///< the component's own account, as Document::Load's `error` gives it
+    std::size_t line = 0; ///< the line the problem was met on; 0 when it is not about a line
+    /// In English: libxml2's own message for text that is not well-formed, else what was met
+    /// ("a DOCTYPE", "more than 256 levels of nesting", "a null byte", ...).
+    std::string cause;
+
+    /// Why the text was refused, in plain English for a user, with the line and the cause:
+    /// "it is not well-formed XML (line 1: Start tag expected, '<' not found)".
+    [[nodiscard]] std::string Plain() const;
+};
+
 /// An attribute of an element as the DOM lists it: the namespace declarations first (named
 /// "xmlns" or "xmlns:prefix", value the URI), then the ordinary attributes, each in document
 /// order.
@@ -109,9 +124,9 @@ class Document {
     /// over a limit).
     [[nodiscard]] static std::unique_ptr<Document> Load(std::string_view text, std::string& error,
                                                         const Limits& limits = {});
-    /// The same, also telling what kind of problem refused the text.
+    /// The same, telling what refused the text in `failure`.
     [[nodiscard]] static std::unique_ptr<Document>
-    Load(std::string_view text, Problem& problem, std::string& error, const Limits& limits = {});
+    Load(std::string_view text, ParseFailure& failure, const Limits& limits = {});
 
     /// 4 once the document is completely loaded.
     [[nodiscard]] int ReadyState() const noexcept { return 4; }
