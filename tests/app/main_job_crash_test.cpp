@@ -199,13 +199,13 @@ class MainJobCrashTest : public kvad::test::NsoFolderTest {
         std::string pattern = (fs::temp_directory_path() / "nso-main-job-crash-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         root_ = pattern;
-        scale_ = test::CrashScale();
+        scale_ = kvad::test::CrashScale();
         seed_ = Seed();
         random_.seed(seed_);
         plan_.seed = seed_;
-        plan_.documents = test::CrashScaled(300, 20);
-        plan_.largeOrderLines = test::CrashScaled(2000, 50);
-        rounds_ = test::CrashScaled(kRounds);
+        plan_.documents = kvad::test::CrashScaled(300, 20);
+        plan_.largeOrderLines = kvad::test::CrashScaled(2000, 50);
+        rounds_ = kvad::test::CrashScaled(kRounds);
         std::printf("seed %u (KVAD_CRASH_SEED=%u replays it), scale %.2f: %d documents and one of "
                     "%d lines, %d rounds per command\n",
                     seed_, seed_, scale_, plan_.documents, plan_.largeOrderLines, rounds_);

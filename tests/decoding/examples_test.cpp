@@ -164,8 +164,8 @@ TEST_P(ExamplesTest, DecodedRowsMatchTheHandWrittenOnes) {
     EXPECT_EQ(row, e.lines.size()) << "decoded lines";
 
     std::vector<std::string> messages;
-    for (const auto& entry : test::ReadLog(env.Db(), "IE98_ID_IE91 = " + order)) {
-        messages.push_back(test::EntryLine(entry));
+    for (const auto& entry : kvad::test::ReadLog(env.Db(), "IE98_ID_IE91 = " + order)) {
+        messages.push_back(kvad::test::EntryLine(entry));
     }
     EXPECT_EQ(messages, e.messages);
 }

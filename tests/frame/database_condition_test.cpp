@@ -55,7 +55,7 @@ class LastDatabaseCondition : public ::testing::Test {
     }
 
   private:
-    test::TempDir dir_{"condition"};
+    kvad::test::TempDir dir_{"condition"};
 };
 
 TEST_F(LastDatabaseCondition, ALockHeldByAnotherProgramIsBusyUntilACallGoesThrough) {

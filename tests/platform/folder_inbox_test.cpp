@@ -117,7 +117,7 @@ class FolderInboxTest : public ::testing::Test {
 
     static std::string Yesterday() { return DateTime::Now().AddDays(-2).ToIsoDate(); }
 
-    test::TempDir root_{"inbox"};
+    kvad::test::TempDir root_{"inbox"};
     std::string error_;
     std::shared_ptr<NsoService> service_;
 };

@@ -55,7 +55,7 @@ class DocumentText : public ::testing::Test {
         }
     }
 
-    test::TempDir dir_{"text"};
+    kvad::test::TempDir dir_{"text"};
 };
 
 // A file whose text would be larger than a document may be is refused before it is read when

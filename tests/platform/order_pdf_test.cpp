@@ -27,7 +27,7 @@ bool HavePdfToText() {
 /// The text of a PDF as pdftotext reads it in drawing order, every run of white space made
 /// one blank.
 std::string PdfText(const std::vector<std::uint8_t>& pdf) {
-    const test::TempDir dir("pdf");
+    const kvad::test::TempDir dir("pdf");
     const fs::path file = dir / "order.pdf";
     std::ofstream(file, std::ios::binary)
         .write(reinterpret_cast<const char*>(pdf.data()), static_cast<std::streamsize>(pdf.size()));
@@ -149,7 +149,7 @@ TEST_F(OrderPdfTest, ExtractedTextShowsTheValuesOfEveryOrder) {
         "Esempio Ordine pre-concordato iniziale.xml", "OrderCancellation_Example.xml"};
     std::size_t rendered = 0;
     std::size_t refused = 0;
-    for (const fs::path& path : test::UblDocuments()) {
+    for (const fs::path& path : kvad::test::UblDocuments()) {
         const std::string name = path.filename().string();
         const std::string text = ReadFile(path);
         if (!notOrders.contains(name)) {
@@ -273,7 +273,7 @@ TEST_F(OrderPdfTest, GreekAndAccentedNamesComeOutAsWritten) {
 }
 
 TEST(OrderPdf, TheServiceRendersAnOrderOrSaysWhyItCannot) {
-    const test::TempDir inbox("pdf-inbox");
+    const kvad::test::TempDir inbox("pdf-inbox");
     const fs::path& root = inbox.Path();
     RegisterFolderInbox({root.string(), "utente", "segreto"});
     auto service = CreateObjectAs<NsoService>(progid::kNsoService);

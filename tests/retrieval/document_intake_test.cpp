@@ -127,7 +127,7 @@ TEST_F(DocumentIntakeTest, AFailingStatementLeavesEachDocumentWholeOrAbsent) {
         EXPECT_EQ(env.Count("SELECT IE92_ID FROM IE92_NSOTESTATAXML"), registered) << where;
         EXPECT_EQ(env.Count("SELECT IE94_ID FROM IE94_NSOCORPOXML"), 2 * registered) << where;
         EXPECT_EQ(env.Count("SELECT IE9A_ID FROM IE9A_NSOCORPOSCONTIXML"), 2 * registered) << where;
-        EXPECT_TRUE(test::ReadLog(env.Db()).empty()) << where;
+        EXPECT_TRUE(kvad::test::ReadLog(env.Db()).empty()) << where;
         if (registered < 2) {
             EXPECT_NE(env.S().Stato, kaOK) << where << ": a run that lost a document says so";
             EXPECT_EQ(env.Scalar("SELECT IE90_DATAORA_IMPORT FROM IE90_CONFIGNSO").ToDate(),
@@ -219,7 +219,7 @@ TEST_F(DocumentIntakeTest, AnImpossibleDateStopsOnlyItsDocumentWhereverItIsListe
         EXPECT_EQ(run.S().Stato, last ? kaErrVB : kaOK);
         // The bad order is kept as its load left it, with its log entry.
         EXPECT_EQ(
-            test::ReadLog(run.Db(), "IE98_CODE_IE97 = " + std::to_string(message::kXmlNotLoaded))
+            kvad::test::ReadLog(run.Db(), "IE98_CODE_IE97 = " + std::to_string(message::kXmlNotLoaded))
                 .size(),
             1U);
         EXPECT_EQ(run.Count("SELECT IE94_ID FROM IE94_NSOCORPOXML"), 4);

@@ -68,8 +68,8 @@ class LoaderTest : public ::testing::Test {
                          "ID_IE91 = " + std::to_string(id));
     }
     // The document's load-error entries.
-    std::vector<test::LogEntry> LoadErrors(std::int32_t id) {
-        return test::ReadLogOf(env.Db(), id,
+    std::vector<kvad::test::LogEntry> LoadErrors(std::int32_t id) {
+        return kvad::test::ReadLogOf(env.Db(), id,
                                "IE98_CODE_IE97 = " + std::to_string(message::kXmlNotLoaded));
     }
     test::TestEnv env;
@@ -268,7 +268,7 @@ constexpr std::size_t kOwnDocuments = 13;
 
 TEST_F(LoaderTest, EveryUblDocumentStagesWhatItHolds) {
     std::size_t seen = 0;
-    for (const auto& path : test::UblDocuments()) {
+    for (const auto& path : kvad::test::UblDocuments()) {
         const std::string name = path.filename().string();
         SCOPED_TRACE(name);
         const auto expected = kStaging.find(name);

@@ -10,9 +10,9 @@ namespace {
 
 class ErrorLogTest : public ::testing::Test {
   protected:
-    Variant Message(std::size_t row = 0) { return test::ReadLog(env.Db()).at(row).message; }
+    Variant Message(std::size_t row = 0) { return kvad::test::ReadLog(env.Db()).at(row).message; }
     long Entries(const std::string& where = "") {
-        return static_cast<long>(test::ReadLog(env.Db(), where).size());
+        return static_cast<long>(kvad::test::ReadLog(env.Db(), where).size());
     }
     test::TestEnv env;
 };
@@ -46,7 +46,7 @@ TEST_F(ErrorLogTest, MessagesAreCutKeptIntactOrStoredAsNull) {
     EXPECT_EQ(Message(1).Text(), "l'ordine \"vecchio\"");
     EXPECT_TRUE(Message(2).IsNull());
     EXPECT_TRUE(Message(3).IsNull());
-    EXPECT_TRUE(test::ReadLog(env.Db()).at(0).field.IsNull());
+    EXPECT_TRUE(kvad::test::ReadLog(env.Db()).at(0).field.IsNull());
 }
 
 TEST_F(ErrorLogTest, MissingCatalogueRowLeavesTheMessageNull) {
@@ -54,7 +54,7 @@ TEST_F(ErrorLogTest, MissingCatalogueRowLeavesTheMessageNull) {
     ScriviErrorLog(env.S(), 7, 0, 0, 9999, "IE93_X", 2, 1, "", &params);
     EXPECT_EQ(env.S().Stato, kaOK);
     EXPECT_TRUE(Message().IsNull());
-    EXPECT_EQ(test::ReadLog(env.Db()).at(0).field.Text(), "IE93_X");
+    EXPECT_EQ(kvad::test::ReadLog(env.Db()).at(0).field.Text(), "IE93_X");
 }
 
 TEST_F(ErrorLogTest, DeletionRespectsHeaderLineContextAndField) {

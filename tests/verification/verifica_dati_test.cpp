@@ -56,7 +56,7 @@ class VerificaDatiTest : public ::testing::Test {
     std::vector<std::string> Entries(int context = 1) {
         std::vector<std::string> out;
         for (const auto& entry :
-             test::ReadLog(env.Db(), "IE98_CONTESTO = " + std::to_string(context))) {
+             kvad::test::ReadLog(env.Db(), "IE98_CONTESTO = " + std::to_string(context))) {
             out.push_back(std::to_string(entry.line) + "/" + std::to_string(entry.stagedLine) +
                           ":" + std::to_string(entry.code) + ":" + entry.field.Text() + ":" +
                           std::to_string(entry.severity));
