@@ -65,6 +65,48 @@ Json UnprocessedJson(const std::vector<UnprocessedChain>& chains) {
     return list;
 }
 
+/// The codes processing wrote, without processing anything again: the orders are imported as
+/// the clerk reviewed and corrected them. Chains never processed are refused when named, and
+/// left out of --all; they are returned.
+std::vector<UnprocessedChain> AssignCodesOfProcessed(Session& session,
+                                                     const ImportOptions& options) {
+    session.nso->AssignProcessingCodes();
+    if (session.nso->Stato() != kvad::kaOK) {
+        return {};
+    }
+    std::vector<UnprocessedChain> unprocessed = kvad::read_model::UnprocessedChains(*session.nso);
+    if (unprocessed.empty()) {
+        return unprocessed;
+    }
+    if (!options.all) {
+        RefuseUnprocessed(unprocessed);
+    }
+    // Left for processing; the others keep their selection and their codes.
+    std::vector<std::int32_t> latest;
+    latest.reserve(unprocessed.size());
+    for (const UnprocessedChain& c : unprocessed) {
+        latest.push_back(c.latest);
+    }
+    kvad::read_model::DeselectChains(*session.nso, latest);
+    session.nso->AssignProcessingCodes();
+    return unprocessed;
+}
+
+void PrintNothingToImport(const ImportOptions& options,
+                          const std::vector<UnprocessedChain>& unprocessed) {
+    if (options.json) {
+        Json document = ImportJson({});
+        document["not_processed"] = UnprocessedJson(unprocessed);
+        document["failure"] = nullptr;
+        document["exit_status"] = kExitOk;
+        PrintJson(document);
+        return;
+    }
+    std::cout << "Nothing to import: no chain can be selected (`nso list --all` shows the "
+                 "chains and their state).\n";
+    PrintLeftUnprocessed(unprocessed);
+}
+
 } // namespace
 
 void RunImport(const Settings& settings, const ImportOptions& options) {
@@ -80,38 +122,9 @@ void RunImport(const Settings& settings, const ImportOptions& options) {
                     options.waitSeconds);
     RequireConfiguration(session, settings);
     SelectChains(session, settings, options.chains, options.all, options.latestOnly);
-    // The codes processing wrote, without processing anything again: the orders are imported
-    // as the clerk reviewed and corrected them.
-    session.nso->AssignProcessingCodes();
-    std::vector<UnprocessedChain> unprocessed;
-    if (session.nso->Stato() == kvad::kaOK) {
-        unprocessed = kvad::read_model::UnprocessedChains(*session.nso);
-        if (!unprocessed.empty() && !options.all) {
-            RefuseUnprocessed(unprocessed);
-        }
-        if (!unprocessed.empty()) {
-            // Left for processing; the others keep their selection and their codes.
-            std::vector<std::int32_t> latest;
-            latest.reserve(unprocessed.size());
-            for (const UnprocessedChain& c : unprocessed) {
-                latest.push_back(c.latest);
-            }
-            kvad::read_model::DeselectChains(*session.nso, latest);
-            session.nso->AssignProcessingCodes();
-        }
-    }
+    const std::vector<UnprocessedChain> unprocessed = AssignCodesOfProcessed(session, options);
     if (session.nso->Stato() == kvad::kaErrNessunDatoDaElaborare) {
-        if (options.json) {
-            Json document = ImportJson({});
-            document["not_processed"] = UnprocessedJson(unprocessed);
-            document["failure"] = nullptr;
-            document["exit_status"] = kExitOk;
-            PrintJson(document);
-        } else {
-            std::cout << "Nothing to import: no chain can be selected (`nso list --all` shows "
-                         "the chains and their state).\n";
-            PrintLeftUnprocessed(unprocessed);
-        }
+        PrintNothingToImport(options, unprocessed);
         return;
     }
     RequireOk(session, "reading the processing codes");

@@ -42,6 +42,29 @@ void PrintNothingToDo(const std::vector<Chain>& chains) {
     }
 }
 
+/// Processing goes on without the configuration: it is told, the component's text beneath.
+void WarnIncompleteConfiguration(Session& session, bool verbose, std::ostream& out) {
+    out << "warning: the company's import configuration is incomplete (`nso config` shows it, "
+           "`nso config set` writes it)\n";
+    if (verbose) {
+        PrintBeneath(out, session.nso->Errore().Text(), "  ");
+    }
+}
+
+/// Each chain processed for review, the tally and the chains passed over.
+void PrintProcessed(const std::vector<Chain>& chains, const VerdictCounts& tally,
+                    const ChainProcessing& processing, bool verbose) {
+    for (std::size_t i = 0; i < chains.size(); ++i) {
+        std::cout << (i == 0 ? "" : "\n") << std::string(100, '=') << "\n";
+        PrintChain(std::cout, chains[i]);
+    }
+    if (!chains.empty()) {
+        std::cout << "\n";
+        PrintTally(std::cout, tally);
+    }
+    PrintPassedOver(std::cout, processing.passedOver, verbose);
+}
+
 } // namespace
 
 void RunProcess(const Settings& settings, const ProcessOptions& options) {
@@ -56,12 +79,8 @@ void RunProcess(const Settings& settings, const ProcessOptions& options) {
                     "nso process", options.waitSeconds);
     session.nso->Inizializza();
     if (session.nso->Stato() != kvad::kaOK) {
-        (options.json ? std::cerr : std::cout)
-            << "warning: the company's import configuration is incomplete (`nso config` shows "
-               "it, `nso config set` writes it)\n";
-        if (settings.verbose) {
-            PrintBeneath(options.json ? std::cerr : std::cout, session.nso->Errore().Text(), "  ");
-        }
+        WarnIncompleteConfiguration(session, settings.verbose,
+                                    options.json ? std::cerr : std::cout);
     }
     SelectChains(session, settings, options.chains, options.all, options.latestOnly);
 
@@ -96,15 +115,7 @@ void RunProcess(const Settings& settings, const ProcessOptions& options) {
         PrintNothingToDo(chains);
         return;
     } else {
-        for (std::size_t i = 0; i < chains.size(); ++i) {
-            std::cout << (i == 0 ? "" : "\n") << std::string(100, '=') << "\n";
-            PrintChain(std::cout, chains[i]);
-        }
-        if (!chains.empty()) {
-            std::cout << "\n";
-            PrintTally(std::cout, tally);
-        }
-        PrintPassedOver(std::cout, processing.passedOver, settings.verbose);
+        PrintProcessed(chains, tally, processing, settings.verbose);
     }
     if (!stopped.empty()) {
         throw Failure(kStopped, processing.stopped);

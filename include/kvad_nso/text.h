@@ -8,6 +8,9 @@
 
 namespace kvad {
 
+/// Offset of the first byte that does not start a well-formed UTF-8 sequence (overlong forms,
+/// surrogates and code points above U+10FFFF are not), or npos.
+[[nodiscard]] std::size_t FirstInvalidUtf8(std::string_view text) noexcept;
 /// Number of characters (code points) in UTF-8 text.
 [[nodiscard]] std::size_t Utf8Length(std::string_view text) noexcept;
 /// The first `count` characters of UTF-8 text (never cuts inside a character).

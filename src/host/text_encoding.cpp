@@ -50,7 +50,7 @@ std::string_view LastLine(std::string_view text) {
 /// Throws EncodingError for a NUL or a byte that is not UTF-8.
 void RequireUtf8(std::string_view text) {
     const std::size_t nul = text.find('\0');
-    const std::size_t bad = std::min(nul, FirstInvalidUtf8(text));
+    const std::size_t bad = std::min(nul, kvad::FirstInvalidUtf8(text));
     if (bad == std::string_view::npos) {
         return;
     }
@@ -145,50 +145,6 @@ std::string TextOfFile(std::string bytes, const std::string& encoding) {
     }
     RequireUtf8(text);
     return text;
-}
-
-std::size_t FirstInvalidUtf8(std::string_view text) noexcept {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        std::uint32_t lowest = 0;
-        std::uint32_t code = 0;
-        if ((lead & 0xE0U) == 0xC0U) {
-            length = 2;
-            lowest = 0x80;
-            code = lead & 0x1FU;
-        } else if ((lead & 0xF0U) == 0xE0U) {
-            length = 3;
-            lowest = 0x800;
-            code = lead & 0x0FU;
-        } else if ((lead & 0xF8U) == 0xF0U) {
-            length = 4;
-            lowest = 0x10000;
-            code = lead & 0x07U;
-        } else {
-            return i;
-        }
-        if (i + length > text.size()) {
-            return i;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0U) != 0x80U) {
-                return i;
-            }
-            code = (code << 6U) | (next & 0x3FU);
-        }
-        if (code < lowest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            return i;
-        }
-        i += length;
-    }
-    return std::string_view::npos;
 }
 
 std::string ByteName(unsigned char byte) {

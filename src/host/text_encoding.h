@@ -30,10 +30,6 @@ class EncodingError : public std::runtime_error {
 /// that are not valid in the encoding, and text that holds a NUL character.
 [[nodiscard]] std::string TextOfFile(std::string bytes, const std::string& encoding);
 
-/// Offset of the first byte of `text` that does not belong to a well-formed UTF-8 character
-/// (overlong forms, surrogates and code points above U+10FFFF are not), or npos.
-[[nodiscard]] std::size_t FirstInvalidUtf8(std::string_view text) noexcept;
-
 /// A byte as a user reads it in a message: "0xE8".
 [[nodiscard]] std::string ByteName(unsigned char byte);
 

@@ -244,42 +244,8 @@ Variant ParseDate(const EditField& field, const std::string& text) {
     return *date;
 }
 
-/// Whether the bytes are UTF-8 text: well-formed sequences of code points other than the
-/// surrogates, none above U+10FFFF, each in its shortest form.
-bool IsUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80           ? 1
-                                   : (lead >> 5) == 0x6  ? 2
-                                   : (lead >> 4) == 0xE  ? 3
-                                   : (lead >> 3) == 0x1E ? 4
-                                                         : 0;
-        if (length == 0 || i + length > text.size()) {
-            return false;
-        }
-        std::uint32_t code = length == 1 ? lead : lead & (0x7FU >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next >> 6) != 0x2) {
-                return false;
-            }
-            code = (code << 6) | (next & 0x3FU);
-        }
-        const std::uint32_t lowest = length == 1   ? 0
-                                     : length == 2 ? 0x80
-                                     : length == 3 ? 0x800
-                                                   : 0x10000;
-        if (code < lowest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
 Variant ParseText(const EditField& field, const std::string& text) {
-    if (!IsUtf8(text)) {
+    if (FirstInvalidUtf8(text) != std::string_view::npos) {
         throw Refusal(field.alias + " takes text: the value given is not UTF-8 text");
     }
     // A code is compared as the master data holds it, without blanks around it.

@@ -16,56 +16,6 @@ std::size_t LineAt(std::string_view text, std::size_t offset) {
                    text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
 }
 
-/// Where the run of ASCII bytes from `i` ends: the bulk of an order, checked eight bytes at a
-/// time.
-std::size_t AsciiRunEnd(const unsigned char* p, std::size_t i, std::size_t n) noexcept {
-    while (i + 8 <= n) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, p + i, sizeof word);
-        if ((word & 0x8080808080808080ULL) != 0) {
-            break;
-        }
-        i += 8;
-    }
-    while (i < n && p[i] < 0x80) {
-        ++i;
-    }
-    return i;
-}
-
-/// The length of the valid UTF-8 sequence that starts at `i` with a byte of 0x80 or above; 0
-/// when it is not one.
-std::size_t Utf8SequenceAt(const unsigned char* p, std::size_t i, std::size_t n) noexcept {
-    const unsigned char c = p[i];
-    std::size_t len = 0;
-    // The range of the second byte, narrower after the leads of overlong forms, surrogates and
-    // code points above U+10FFFF.
-    unsigned char lo = 0x80;
-    unsigned char hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-        len = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        len = 3;
-        lo = c == 0xE0 ? 0xA0 : 0x80;
-        hi = c == 0xED ? 0x9F : 0xBF;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        len = 4;
-        lo = c == 0xF0 ? 0x90 : 0x80;
-        hi = c == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (i + len > n || p[i + 1] < lo || p[i + 1] > hi) {
-        return 0;
-    }
-    for (std::size_t k = 2; k < len; ++k) {
-        if (p[i + k] < 0x80 || p[i + k] > 0xBF) {
-            return 0;
-        }
-    }
-    return len;
-}
-
 /// The encoding the text declares when it declares one other than UTF-8, else "".
 std::string_view OtherDeclaredEncoding(std::string_view text) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") {
@@ -97,20 +47,6 @@ std::string InDeclaredEncoding(std::string_view text, std::string cause) {
 
 bool IsXmlSpace(char c) noexcept {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::size_t FirstInvalidUtf8(std::string_view text) noexcept {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    std::size_t i = AsciiRunEnd(p, 0, n);
-    while (i < n) {
-        const std::size_t len = Utf8SequenceAt(p, i, n);
-        if (len == 0) {
-            return i;
-        }
-        i = AsciiRunEnd(p, i + len, n);
-    }
-    return std::string_view::npos;
 }
 
 bool PrologHasDoctype(std::string_view text) noexcept {
@@ -201,7 +137,7 @@ bool CheckRawText(std::string_view text, const Limits& limits, ParseFailure& fai
                                         ": non è testo UTF-8"),
                       line, InDeclaredEncoding(text, "a null byte"));
     }
-    if (const std::size_t bad = FirstInvalidUtf8(text); bad != std::string_view::npos) {
+    if (const std::size_t bad = kvad::FirstInvalidUtf8(text); bad != std::string_view::npos) {
         const std::size_t line = LineAt(text, bad);
         return refuse(
             Problem::Encoding,

@@ -13,10 +13,6 @@ namespace kvad::xml {
 /// Blank, tab, CR or LF: XML's white space.
 [[nodiscard]] bool IsXmlSpace(char c) noexcept;
 
-/// Offset of the first byte that does not start a valid UTF-8 sequence (overlong forms,
-/// surrogates and code points above U+10FFFF are invalid), or npos.
-[[nodiscard]] std::size_t FirstInvalidUtf8(std::string_view text) noexcept;
-
 /// True when the prolog (before the first element) holds a document type declaration. Only
 /// the prolog can carry one in a well-formed document.
 [[nodiscard]] bool PrologHasDoctype(std::string_view text) noexcept;

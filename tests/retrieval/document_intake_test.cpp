@@ -218,10 +218,10 @@ TEST_F(DocumentIntakeTest, AnImpossibleDateStopsOnlyItsDocumentWhereverItIsListe
         // Stato tells about the last document only, as the retrieval always did.
         EXPECT_EQ(run.S().Stato, last ? kaErrVB : kaOK);
         // The bad order is kept as its load left it, with its log entry.
-        EXPECT_EQ(
-            kvad::test::ReadLog(run.Db(), "IE98_CODE_IE97 = " + std::to_string(message::kXmlNotLoaded))
-                .size(),
-            1U);
+        EXPECT_EQ(kvad::test::ReadLog(run.Db(),
+                                      "IE98_CODE_IE97 = " + std::to_string(message::kXmlNotLoaded))
+                      .size(),
+                  1U);
         EXPECT_EQ(run.Count("SELECT IE94_ID FROM IE94_NSOCORPOXML"), 4);
         EXPECT_TRUE(RepairDocuments(run.S()).empty()) << "nothing is left incomplete";
     }

@@ -90,9 +90,10 @@ TEST_F(RetrievalTest, ADocumentThatFailsToLoadDoesNotStopTheNextOne) {
     Run();
     EXPECT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
     EXPECT_EQ(Registered(), 2);
-    EXPECT_EQ(kvad::test::ReadLog(env.Db(), "IE98_CODE_IE97 = " + std::to_string(message::kXmlNotLoaded))
-                  .size(),
-              1U);
+    EXPECT_EQ(
+        kvad::test::ReadLog(env.Db(), "IE98_CODE_IE97 = " + std::to_string(message::kXmlNotLoaded))
+            .size(),
+        1U);
     EXPECT_EQ(env.Scalar("SELECT IE90_ESITO_IMPORT FROM IE90_CONFIGNSO").ToLong(), 1);
 }
 

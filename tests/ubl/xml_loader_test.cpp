@@ -70,7 +70,7 @@ class LoaderTest : public ::testing::Test {
     // The document's load-error entries.
     std::vector<kvad::test::LogEntry> LoadErrors(std::int32_t id) {
         return kvad::test::ReadLogOf(env.Db(), id,
-                               "IE98_CODE_IE97 = " + std::to_string(message::kXmlNotLoaded));
+                                     "IE98_CODE_IE97 = " + std::to_string(message::kXmlNotLoaded));
     }
     test::TestEnv env;
     int counter = 0;
