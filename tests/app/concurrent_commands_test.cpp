@@ -25,6 +25,7 @@
 #include "nso_process.h"
 #include "sqlite/company_lock.h"
 #include "support/register_snapshot.h"
+#include "support/temp_dir.h"
 
 namespace concurrent_commands {
 namespace {
@@ -129,21 +130,15 @@ struct Pair {
 class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
   protected:
     static void SetUpTestSuite() {
-        std::string pattern = (fs::temp_directory_path() / "nso-concurrent-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
+        root_.emplace("nso-concurrent");
         kvad::generator::InboxPlan plan;
         plan.seed = 11;
         plan.documents = 40;
         plan.buyers = 8;
-        documents_ = kvad::generator::WriteInbox(root_ / "inbox", plan).documents;
-        masterFiles_ = kvad::generator::WriteMasterData(root_ / "master", plan);
+        documents_ = kvad::generator::WriteInbox(*root_ / "inbox", plan).documents;
+        masterFiles_ = kvad::generator::WriteMasterData(*root_ / "master", plan);
     }
-    static void TearDownTestSuite() {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-    void TearDown() override { dir.clear(); }
+    static void TearDownTestSuite() { root_.reset(); }
 
     /// Makes `name` the folder nso runs in, with the generated inbox and a database brought as
     /// far as `stage` says: "configured" (master data and configuration), "fetched",
@@ -156,7 +151,7 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
             {"imported", "import --all"}};
         std::string before;
         for (const auto& [made, command] : kStages) {
-            if (!fs::exists(root_ / made / "nso.db")) {
+            if (!fs::exists(*root_ / made / "nso.db")) {
                 Use(made, before);
                 if (before.empty()) {
                     Ok("init");
@@ -174,7 +169,7 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
             before = made;
         }
         if (name == stage) {
-            dir = root_ / stage;
+            dir = *root_ / stage;
         } else {
             Use(name, stage);
         }
@@ -182,15 +177,15 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
 
     /// A new folder `name` with the inbox and a copy of the database of the folder `from`.
     void Use(const std::string& name, const std::string& from) {
-        dir = root_ / name;
+        dir = *root_ / name;
         fs::create_directories(dir);
-        fs::create_directory_symlink(root_ / "inbox", dir / "inbox");
+        fs::create_directory_symlink(*root_ / "inbox", dir / "inbox");
         if (from.empty()) {
             return;
         }
         for (const char* file : {"nso.db", "nso.db-wal"}) {
-            if (fs::exists(root_ / from / file)) {
-                fs::copy_file(root_ / from / file, dir / file);
+            if (fs::exists(*root_ / from / file)) {
+                fs::copy_file(*root_ / from / file, dir / file);
             }
         }
     }
@@ -423,13 +418,14 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
         }
     }
 
-    static fs::path root_;
+    /// The suite's folder: the generated inbox and master data, and a folder per command pair.
+    static std::optional<kvad::test::TempDir> root_;
     static int documents_;
     static std::vector<fs::path> masterFiles_;
     int pairs_ = 0;
 };
 
-fs::path ConcurrentCommandsTest::root_;
+std::optional<kvad::test::TempDir> ConcurrentCommandsTest::root_;
 int ConcurrentCommandsTest::documents_ = 0;
 std::vector<fs::path> ConcurrentCommandsTest::masterFiles_;
 

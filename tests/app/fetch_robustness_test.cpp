@@ -12,12 +12,14 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <list>
 #include <random>
 #include <thread>
 
 #include "app/nso_process.h"
 #include "sqlite/sqlite_database.h"
 #include "support/register_snapshot.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -81,19 +83,12 @@ fs::file_time_type ReceivedAt(int second) {
 class FetchRobustnessTest : public ::testing::Test {
   protected:
     void SetUp() override { dir = MakeDir(); }
-    void TearDown() override {
-        for (const auto& made : made_) {
-            std::error_code ignored;
-            fs::remove_all(made, ignored);
-        }
-    }
 
+    /// A new folder with an empty inbox of company 1, removed with the test.
     fs::path MakeDir() {
-        std::string pattern = (fs::temp_directory_path() / "nso-fetch-XXXXXX").string();
-        EXPECT_NE(mkdtemp(pattern.data()), nullptr);
-        made_.emplace_back(pattern);
-        fs::create_directories(fs::path(pattern) / "inbox" / "IT01234567890");
-        return pattern;
+        const fs::path& made = made_.emplace_back("nso-fetch").Path();
+        fs::create_directories(made / "inbox" / "IT01234567890");
+        return made;
     }
 
     struct Result {
@@ -141,7 +136,7 @@ class FetchRobustnessTest : public ::testing::Test {
     fs::path dir;
 
   private:
-    std::vector<fs::path> made_;
+    std::list<kvad::test::TempDir> made_;
 };
 
 bool Has(const std::string& output, const std::string& text) {

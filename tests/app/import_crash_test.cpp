@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <list>
 #include <random>
 #include <sstream>
 #include <string>
@@ -21,6 +22,7 @@
 #include "nso_process.h"
 #include "support/crash_scale.h"
 #include "support/register_snapshot.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -126,8 +128,8 @@ class ImportCrashTest : public kvad::test::NsoFolderTest {
 
     /// A folder with the demo master data and kOrders orders of the ASL (two lines each, which
     /// decode with warnings only), fetched and processed.
-    void Processed(const std::string& prefix) {
-        MakeFolder(prefix, "inbox", "inbox");
+    void Processed(const std::string& label) {
+        MakeFolder(label, "inbox", "inbox");
         const fs::path folder = dir / "inbox" / "IT01234567890";
         std::stringstream model;
         model << std::ifstream(folder / "ORD-2024-0005.xml", std::ios::binary).rdbuf();
@@ -146,33 +148,20 @@ class ImportCrashTest : public kvad::test::NsoFolderTest {
         Ok("process --all");
     }
 
-    /// A copy of the processed folder, which becomes the folder nso runs in.
+    /// A copy of the processed folder in a new folder of its own (removed with the test), which
+    /// becomes the folder nso runs in.
     void Copy(const fs::path& processed, const std::string& name) {
-        dir = Keep(processed.parent_path() / (processed.filename().string() + "-" + name));
+        dir = copies_.emplace_back("nso-import-crash-" + name).Path();
         fs::copy(processed, dir, fs::copy_options::recursive);
     }
 
-    /// A folder removed at the end of the test.
-    fs::path Keep(const fs::path& folder) {
-        copies_.push_back(folder);
-        return folder;
-    }
-
-    void TearDown() override {
-        std::error_code ignored;
-        for (const fs::path& copy : copies_) {
-            fs::remove_all(copy, ignored);
-        }
-        NsoFolderTest::TearDown();
-    }
-
   private:
-    std::vector<fs::path> copies_;
+    std::list<kvad::test::TempDir> copies_;
 };
 
 TEST_F(ImportCrashTest, KilledImportsAndOneMoreLeaveWhatAnUninterruptedImportLeaves) {
     Processed("nso-import-crash");
-    const fs::path processed = Keep(dir);
+    const fs::path processed = dir;
     Copy(processed, "reference");
     ASSERT_TRUE(Has(Ok("import --all"), std::to_string(kOrders) + " imported, 0 failed"));
     const std::string expected = DurableState(dir);

@@ -196,9 +196,8 @@ struct KillTally {
 class MainJobCrashTest : public kvad::test::NsoFolderTest {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "nso-main-job-crash-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
+        NewFolder("nso-main-job-crash");
+        root_ = dir;
         scale_ = test::CrashScale();
         seed_ = Seed();
         random_.seed(seed_);
@@ -224,12 +223,6 @@ class MainJobCrashTest : public kvad::test::NsoFolderTest {
             Ok("master load " + file.stem().string() + " '" + file.string() + "'");
         }
         Ok("config set --document OCL --layout NSO --from 01/01/2024");
-    }
-
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-        dir.clear();
     }
 
     /// Makes `name` the folder nso runs in: a new one with the shared inbox.
@@ -341,6 +334,7 @@ class MainJobCrashTest : public kvad::test::NsoFolderTest {
 
     static constexpr int kRounds = 3;
 
+    /// The test's own folder (removed with it): the shared inbox, and a folder per run.
     fs::path root_;
     double scale_ = 1;
     std::uint32_t seed_ = 0;
