@@ -103,6 +103,16 @@ std::string DurableState(const fs::path& folder) {
     return out;
 }
 
+/// How many times `piece` occurs in `text`.
+std::size_t Occurrences(const std::string& text, const std::string& piece) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(piece); at != std::string::npos;
+         at = text.find(piece, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 /// Takes the database's write lock as soon as the import lets go of it between two writes,
 /// then kills the import, which now waits for the lock at its next write; the lock goes after.
 void KillBetweenWrites(const fs::path& folder, kvad::test::NsoChild& child) {
@@ -155,31 +165,12 @@ class ImportCrashTest : public kvad::test::NsoFolderTest {
         fs::copy(processed, dir, fs::copy_options::recursive);
     }
 
-  private:
-    std::list<kvad::test::TempDir> copies_;
-};
-
-TEST_F(ImportCrashTest, KilledImportsAndOneMoreLeaveWhatAnUninterruptedImportLeaves) {
-    Processed("nso-import-crash");
-    const fs::path processed = dir;
-    Copy(processed, "reference");
-    ASSERT_TRUE(Has(Ok("import --all"), std::to_string(kOrders) + " imported, 0 failed"));
-    const std::string expected = DurableState(dir);
-    // Every order imported, with its message 14.
-    std::size_t imported = 0;
-    for (std::size_t at = expected.find("|0|14|1|2|null|null|\n"); at != std::string::npos;
-         at = expected.find("|0|14|1|2|null|null|\n", at + 1)) {
-        ++imported;
-    }
-    ASSERT_EQ(imported, static_cast<std::size_t>(kOrders)) << expected;
-
-    std::mt19937 random(20261206);
-    // Each kill lets a few chains through at most, so that the last import has work left.
-    std::uniform_int_distribution<int> line(1, kOrders / (kKillsPerRound + 1));
-    std::uniform_int_distribution<int> micros(0, 5000);
-    for (int round = 0; round < Rounds(); ++round) {
-        SCOPED_TRACE("round " + std::to_string(round));
-        Copy(processed, "round" + std::to_string(round));
+    /// Starts `import --all` kKillsPerRound times and kills it each time after a few chains,
+    /// at a random instant or between two writes by turns.
+    void KillImports(std::mt19937& random) {
+        // Each kill lets a few chains through at most, so that the last import has work left.
+        std::uniform_int_distribution<int> line(1, kOrders / (kKillsPerRound + 1));
+        std::uniform_int_distribution<int> micros(0, 5000);
         for (int kill = 0; kill < kKillsPerRound; ++kill) {
             kvad::test::NsoChild child = kvad::test::StartNso(dir, {"import", "--all"});
             const int at = line(random);
@@ -193,6 +184,27 @@ TEST_F(ImportCrashTest, KilledImportsAndOneMoreLeaveWhatAnUninterruptedImportLea
             }
             EXPECT_EQ(kvad::test::IntegrityCheck((dir / "nso.db").string()), "ok");
         }
+    }
+
+  private:
+    std::list<kvad::test::TempDir> copies_;
+};
+
+TEST_F(ImportCrashTest, KilledImportsAndOneMoreLeaveWhatAnUninterruptedImportLeaves) {
+    Processed("nso-import-crash");
+    const fs::path processed = dir;
+    Copy(processed, "reference");
+    ASSERT_TRUE(Has(Ok("import --all"), std::to_string(kOrders) + " imported, 0 failed"));
+    const std::string expected = DurableState(dir);
+    // Every order imported, with its message 14.
+    ASSERT_EQ(Occurrences(expected, "|0|14|1|2|null|null|\n"), static_cast<std::size_t>(kOrders))
+        << expected;
+
+    std::mt19937 random(20261206);
+    for (int round = 0; round < Rounds(); ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        Copy(processed, "round" + std::to_string(round));
+        KillImports(random);
         const std::string last = Nso("import --all");
         EXPECT_EQ(exitCode, 0) << last;
         const std::string difference = kvad::test::SnapshotDifference(expected, DurableState(dir));
