@@ -6,8 +6,6 @@
 // with `--wait 0`, is refused in one plain line that names the first. Either way no row is
 // doubled, no edit is lost, no order the first one imported is flagged again, and no internal
 // text reaches the user.
-#include <sqlite3.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "folder_database.h"
 #include "generator/generated_inbox.h"
 #include "kvad_nso/codes.h"
 #include "nso_folder.h"
@@ -34,64 +33,9 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using kvad::db::CompanyLock;
 using kvad::db::CompanyWork;
-
-/// The first column of the first row of a query on the folder's database, as text ("" for none).
-std::string Value(const fs::path& folder, const std::string& sql) {
-    sqlite3* db = nullptr;
-    std::string value;
-    if (sqlite3_open_v2((folder / "nso.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
-        SQLITE_OK) {
-        sqlite3_exec(
-            db, sql.c_str(),
-            [](void* out, int, char** values, char**) {
-                *static_cast<std::string*>(out) = values[0] != nullptr ? values[0] : "null";
-                return 1;
-            },
-            &value, nullptr);
-    }
-    sqlite3_close(db);
-    return value;
-}
-
-long Count(const fs::path& folder, const std::string& from) {
-    return std::stol("0" + Value(folder, "SELECT COUNT(*) FROM " + from));
-}
-
-/// Holds the database's write lock, as another program writing to it would: a command that runs
-/// stops at its next write until the lock goes (its busy timeout is 5 s).
-class WriteStall {
-  public:
-    explicit WriteStall(const fs::path& folder) {
-        if (sqlite3_open_v2((folder / "nso.db").c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) !=
-            SQLITE_OK) {
-            return;
-        }
-        const auto giveUp = Clock::now() + std::chrono::seconds(3);
-        while (!(held_ = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) ==
-                         SQLITE_OK) &&
-               Clock::now() < giveUp) {
-            std::this_thread::sleep_for(std::chrono::microseconds(20));
-        }
-    }
-    WriteStall(const WriteStall&) = delete;
-    WriteStall& operator=(const WriteStall&) = delete;
-    WriteStall(WriteStall&&) = delete;
-    WriteStall& operator=(WriteStall&&) = delete;
-    ~WriteStall() { Release(); }
-
-    [[nodiscard]] bool Held() const { return held_; }
-    void Release() {
-        if (db_ != nullptr) {
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-            sqlite3_close(db_);
-            db_ = nullptr;
-        }
-    }
-
-  private:
-    sqlite3* db_ = nullptr;
-    bool held_ = false;
-};
+using kvad::test::Count;
+using kvad::test::Value;
+using kvad::test::WriteStall;
 
 /// Polls `done` every millisecond for up to 20 s; true once it holds.
 template <typename Condition> bool Eventually(Condition done) {

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "folder_database.h"
 #include "nso_folder.h"
 #include "nso_process.h"
 #include "support/crash_scale.h"
@@ -28,78 +28,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
-/// The rows of a native query, one line each, fields separated by "|", columns whose name ends
-/// with "_GUID" left out (a new GUID is made at every import); sorted when asked.
-std::string Rows(sqlite3* db, const std::string& sql, bool sorted) {
-    std::vector<std::string> rows;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-        return "cannot read: " + sql + ": " + sqlite3_errmsg(db) + "\n";
-    }
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        std::string row;
-        for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-            const std::string name = sqlite3_column_name(stmt, i);
-            if (name.size() >= 5 && name.compare(name.size() - 5, 5, "_GUID") == 0) {
-                continue;
-            }
-            const auto* text = sqlite3_column_text(stmt, i);
-            row += text == nullptr ? std::string("null")
-                                   : std::string(reinterpret_cast<const char*>(text));
-            row += "|";
-        }
-        rows.push_back(row);
-    }
-    sqlite3_finalize(stmt);
-    if (sorted) {
-        std::sort(rows.begin(), rows.end());
-    }
-    std::string out;
-    for (const std::string& row : rows) {
-        out += row + "\n";
-    }
-    return out;
-}
-
 /// What an import leaves behind that outlasts it, as text: every ERP table; per stored order its
 /// processed mark, the registration of the ERP order it is linked to and its decoded status; and
 /// every error-log entry by order (code, severity, context, text).
 std::string DurableState(const fs::path& folder) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2((folder / "nso.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) !=
-        SQLITE_OK) {
-        sqlite3_close(db);
+    const kvad::test::FolderDatabase database(folder);
+    sqlite3* db = database.Handle();
+    if (db == nullptr) {
         return "cannot open the database";
     }
-    std::string out;
-    std::vector<std::string> tables;
-    for (std::istringstream names(Rows(db,
-                                       "SELECT name FROM sqlite_master WHERE type = 'table' AND "
-                                       "name NOT LIKE 'IE9%' AND name NOT LIKE 'KVAD%' AND "
-                                       "name NOT LIKE 'sqlite%' ORDER BY name",
-                                       false));
-         names.good();) {
-        std::string name;
-        std::getline(names, name);
-        if (!name.empty()) {
-            tables.push_back(name.substr(0, name.size() - 1));
-        }
-    }
-    for (const std::string& table : tables) {
-        out += "[" + table + "]\n" + Rows(db, "SELECT * FROM " + table, true);
-    }
+    std::string out = kvad::test::ErpTables(db);
     out += "[orders]\n" +
-           Rows(db,
-                "SELECT IE91_IDORD, IE91_PROCESSATO, IE91_GUID_DO11 IS NULL, DO11_NUMREG_CO99, "
-                "IE93_STATUS FROM IE91_NSOFILES LEFT OUTER JOIN DO11_DOCTESTATA ON DO11_GUID = "
-                "IE91_GUID_DO11 LEFT OUTER JOIN IE93_NSOTESTATA ON IE93_ID_IE91 = IE91_ID",
-                true);
-    out += "[log]\n" + Rows(db,
-                            "SELECT IE91_IDORD, IE98_PROGRIGA_DO30, IE98_CODE_IE97, IE98_TYPE, "
-                            "IE98_CONTESTO, IE98_FIELD, IE98_ERRORMESSAGE FROM IE98_NSO_LOGERRORS "
-                            "INNER JOIN IE91_NSOFILES ON IE91_ID = IE98_ID_IE91",
-                            true);
-    sqlite3_close(db);
+           kvad::test::SortedRows(
+               db, "SELECT IE91_IDORD, IE91_PROCESSATO, IE91_GUID_DO11 IS NULL, DO11_NUMREG_CO99, "
+                   "IE93_STATUS FROM IE91_NSOFILES LEFT OUTER JOIN DO11_DOCTESTATA ON DO11_GUID = "
+                   "IE91_GUID_DO11 LEFT OUTER JOIN IE93_NSOTESTATA ON IE93_ID_IE91 = IE91_ID");
+    out += "[log]\n" +
+           kvad::test::SortedRows(
+               db, "SELECT IE91_IDORD, IE98_PROGRIGA_DO30, IE98_CODE_IE97, IE98_TYPE, "
+                   "IE98_CONTESTO, IE98_FIELD, IE98_ERRORMESSAGE FROM IE98_NSO_LOGERRORS INNER "
+                   "JOIN IE91_NSOFILES ON IE91_ID = IE98_ID_IE91");
     return out;
 }
 
@@ -111,23 +59,6 @@ std::size_t Occurrences(const std::string& text, const std::string& piece) {
         ++count;
     }
     return count;
-}
-
-/// Takes the database's write lock as soon as the import lets go of it between two writes,
-/// then kills the import, which now waits for the lock at its next write; the lock goes after.
-void KillBetweenWrites(const fs::path& folder, kvad::test::NsoChild& child) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2((folder / "nso.db").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) ==
-        SQLITE_OK) {
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-        while (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK &&
-               std::chrono::steady_clock::now() < giveUp) {
-            std::this_thread::sleep_for(std::chrono::microseconds(20));
-        }
-    }
-    kvad::test::Kill(child);
-    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
 }
 
 class ImportCrashTest : public kvad::test::NsoFolderTest {
@@ -180,7 +111,7 @@ class ImportCrashTest : public kvad::test::NsoFolderTest {
                 std::this_thread::sleep_for(std::chrono::microseconds(micros(random)));
                 kvad::test::Kill(child);
             } else {
-                KillBetweenWrites(dir, child);
+                (void)kvad::test::KillAtNextWrite(dir, child);
             }
             EXPECT_EQ(kvad::test::IntegrityCheck((dir / "nso.db").string()), "ok");
         }
