@@ -12,7 +12,6 @@
 #include <fstream>
 #include <list>
 #include <random>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -70,16 +69,14 @@ class ImportCrashTest : public kvad::test::NsoFolderTest {
     /// A folder with the demo master data and kOrders orders of the ASL (two lines each, which
     /// decode with warnings only), fetched and processed.
     void Processed(const std::string& label) {
-        MakeFolder(label, "inbox", "inbox");
+        NewFolder(label);
         const fs::path folder = dir / "inbox" / "IT01234567890";
-        std::stringstream model;
-        model << std::ifstream(folder / "ORD-2024-0005.xml", std::ios::binary).rdbuf();
-        for (const auto& file : fs::directory_iterator(folder)) {
-            fs::remove(file.path());
-        }
+        fs::create_directories(folder);
+        const std::string model =
+            kvad::test::ReadSourceFile("examples/inbox/IT01234567890/ORD-2024-0005.xml");
         for (int i = 0; i < kOrders; ++i) {
             const std::string number = "ORD/2024/" + std::to_string(1000 + i);
-            std::string text = model.str();
+            std::string text = model;
             text.replace(text.find("ORD/2024/00512"), 14, number);
             std::ofstream(folder / ("gen-" + std::to_string(1000 + i) + ".xml"), std::ios::binary)
                 << text;

@@ -59,8 +59,8 @@ TEST_F(NsoPdfTest, WritesTheOrderByNumberOrRegisterIdAndPrintsThePath) {
 
 TEST_F(NsoPdfTest, AnOrderNumberOfTwoDocumentsIsRefusedNamingTheirIds) {
     // The same order number again, issued on another day.
-    std::ifstream in(dir / "inbox" / "IT01234567890" / "ORD-2024-0001.xml");
-    const std::string order{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string order =
+        kvad::test::ReadSourceFile("examples/inbox/IT01234567890/ORD-2024-0001.xml");
     std::ofstream(dir / "inbox" / "IT01234567890" / "ORD-2024-0001-bis.xml")
         << std::regex_replace(order, std::regex("2024-03-04"), "2024-03-09");
     Nso("fetch");
