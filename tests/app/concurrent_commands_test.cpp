@@ -6,8 +6,6 @@
 // with `--wait 0`, is refused in one plain line that names the first. Either way no row is
 // doubled, no edit is lost, no order the first one imported is flagged again, and no internal
 // text reaches the user.
-#include <sqlite3.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,12 +17,14 @@
 #include <thread>
 #include <vector>
 
+#include "folder_database.h"
 #include "generator/generated_inbox.h"
 #include "kvad_nso/codes.h"
 #include "nso_folder.h"
 #include "nso_process.h"
 #include "sqlite/company_lock.h"
 #include "support/register_snapshot.h"
+#include "support/temp_dir.h"
 
 namespace concurrent_commands {
 namespace {
@@ -33,64 +33,9 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using kvad::db::CompanyLock;
 using kvad::db::CompanyWork;
-
-/// The first column of the first row of a query on the folder's database, as text ("" for none).
-std::string Value(const fs::path& folder, const std::string& sql) {
-    sqlite3* db = nullptr;
-    std::string value;
-    if (sqlite3_open_v2((folder / "nso.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
-        SQLITE_OK) {
-        sqlite3_exec(
-            db, sql.c_str(),
-            [](void* out, int, char** values, char**) {
-                *static_cast<std::string*>(out) = values[0] != nullptr ? values[0] : "null";
-                return 1;
-            },
-            &value, nullptr);
-    }
-    sqlite3_close(db);
-    return value;
-}
-
-long Count(const fs::path& folder, const std::string& from) {
-    return std::stol("0" + Value(folder, "SELECT COUNT(*) FROM " + from));
-}
-
-/// Holds the database's write lock, as another program writing to it would: a command that runs
-/// stops at its next write until the lock goes (its busy timeout is 5 s).
-class WriteStall {
-  public:
-    explicit WriteStall(const fs::path& folder) {
-        if (sqlite3_open_v2((folder / "nso.db").c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) !=
-            SQLITE_OK) {
-            return;
-        }
-        const auto giveUp = Clock::now() + std::chrono::seconds(3);
-        while (!(held_ = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) ==
-                         SQLITE_OK) &&
-               Clock::now() < giveUp) {
-            std::this_thread::sleep_for(std::chrono::microseconds(20));
-        }
-    }
-    WriteStall(const WriteStall&) = delete;
-    WriteStall& operator=(const WriteStall&) = delete;
-    WriteStall(WriteStall&&) = delete;
-    WriteStall& operator=(WriteStall&&) = delete;
-    ~WriteStall() { Release(); }
-
-    [[nodiscard]] bool Held() const { return held_; }
-    void Release() {
-        if (db_ != nullptr) {
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-            sqlite3_close(db_);
-            db_ = nullptr;
-        }
-    }
-
-  private:
-    sqlite3* db_ = nullptr;
-    bool held_ = false;
-};
+using kvad::test::Count;
+using kvad::test::Value;
+using kvad::test::WriteStall;
 
 /// Polls `done` every millisecond for up to 20 s; true once it holds.
 template <typename Condition> bool Eventually(Condition done) {
@@ -129,21 +74,15 @@ struct Pair {
 class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
   protected:
     static void SetUpTestSuite() {
-        std::string pattern = (fs::temp_directory_path() / "nso-concurrent-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
+        root_.emplace("nso-concurrent");
         kvad::generator::InboxPlan plan;
         plan.seed = 11;
         plan.documents = 40;
         plan.buyers = 8;
-        documents_ = kvad::generator::WriteInbox(root_ / "inbox", plan).documents;
-        masterFiles_ = kvad::generator::WriteMasterData(root_ / "master", plan);
+        documents_ = kvad::generator::WriteInbox(*root_ / "inbox", plan).documents;
+        masterFiles_ = kvad::generator::WriteMasterData(*root_ / "master", plan);
     }
-    static void TearDownTestSuite() {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-    void TearDown() override { dir.clear(); }
+    static void TearDownTestSuite() { root_.reset(); }
 
     /// Makes `name` the folder nso runs in, with the generated inbox and a database brought as
     /// far as `stage` says: "configured" (master data and configuration), "fetched",
@@ -156,7 +95,7 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
             {"imported", "import --all"}};
         std::string before;
         for (const auto& [made, command] : kStages) {
-            if (!fs::exists(root_ / made / "nso.db")) {
+            if (!fs::exists(*root_ / made / "nso.db")) {
                 Use(made, before);
                 if (before.empty()) {
                     Ok("init");
@@ -174,7 +113,7 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
             before = made;
         }
         if (name == stage) {
-            dir = root_ / stage;
+            dir = *root_ / stage;
         } else {
             Use(name, stage);
         }
@@ -182,15 +121,15 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
 
     /// A new folder `name` with the inbox and a copy of the database of the folder `from`.
     void Use(const std::string& name, const std::string& from) {
-        dir = root_ / name;
+        dir = *root_ / name;
         fs::create_directories(dir);
-        fs::create_directory_symlink(root_ / "inbox", dir / "inbox");
+        fs::create_directory_symlink(*root_ / "inbox", dir / "inbox");
         if (from.empty()) {
             return;
         }
         for (const char* file : {"nso.db", "nso.db-wal"}) {
-            if (fs::exists(root_ / from / file)) {
-                fs::copy_file(root_ / from / file, dir / file);
+            if (fs::exists(*root_ / from / file)) {
+                fs::copy_file(*root_ / from / file, dir / file);
             }
         }
     }
@@ -256,37 +195,57 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
         EXPECT_EQ(std::count(pair.second.begin(), pair.second.end(), '\n'), 1) << pair.second;
     }
 
-    /// What must hold whatever the pair did: no internal text told, no decoded row, ERP order or
-    /// ERP line twice, no order flagged as imported before (message 15), and message 14 on
-    /// every document an ERP order was made from.
-    void ExpectSound(const Pair& pair) const {
+    /// How the second command of a pair ended: one that waited with `status`, having printed
+    /// each of `texts`; one that might not wait refused, naming `holder`.
+    static void ExpectSecond(const Pair& pair, bool waited, int status,
+                             const std::vector<std::string>& texts, const std::string& holder) {
+        if (!waited) {
+            ExpectRefused(pair, holder);
+            return;
+        }
+        EXPECT_EQ(pair.secondStatus, status) << pair.second;
+        for (const std::string& text : texts) {
+            EXPECT_TRUE(Has(pair.second, text)) << pair.second;
+        }
+    }
+
+    /// Neither command of the pair told the user an internal text.
+    static void ExpectNoInternalText(const Pair& pair) {
         for (const std::string* output : {&pair.first, &pair.second}) {
             for (const char* internal :
                  {"VB error", "SQL State", "SQLState", "UNIQUE constraint", "Routine", "SQLITE"}) {
                 EXPECT_FALSE(Has(*output, internal)) << *output;
             }
         }
-        EXPECT_EQ(Count(dir, "(SELECT IE93_ID_IE91 FROM IE93_NSOTESTATA GROUP BY IE93_ID_IE91 "
-                             "HAVING COUNT(*) > 1)"),
-                  0);
-        EXPECT_EQ(Count(dir, "(SELECT 1 FROM IE95_NSOCORPO GROUP BY IE95_ID_IE91, "
-                             "IE95_DO30_PROGRIGA HAVING COUNT(*) > 1)"),
-                  0);
-        EXPECT_EQ(Count(dir, "(SELECT 1 FROM DO12_DOCTESTARIF GROUP BY DO12_DITTA_CG18, "
-                             "DO12_FEIDDOC, DO12_FEDATADOC, DO12_FEIDSOGGETTO HAVING COUNT(*) > "
-                             "1)"),
-                  0);
-        EXPECT_EQ(Count(dir, "(SELECT 1 FROM DO30_DOCCORPO GROUP BY DO30_DITTA_CG18, "
-                             "DO30_NUMREG_CO99, DO30_PROGRIGA HAVING COUNT(*) > 1)"),
-                  0);
-        EXPECT_EQ(Count(dir, "IE98_NSO_LOGERRORS WHERE IE98_CODE_IE97 = " +
-                                 std::to_string(kvad::message::kAlreadyImported)),
-                  0);
-        EXPECT_EQ(Count(dir, "IE91_NSOFILES WHERE IE91_GUID_DO11 IS NOT NULL AND NOT EXISTS "
-                             "(SELECT 1 FROM IE98_NSO_LOGERRORS WHERE IE98_ID_IE91 = IE91_ID "
-                             "AND IE98_CODE_IE97 = " +
-                                 std::to_string(kvad::message::kImported) + ")"),
-                  0);
+    }
+
+    /// The groups of `columns` that `table` holds more than once, as a row source.
+    static std::string Twice(const std::string& table, const std::string& columns) {
+        return "(SELECT 1 FROM " + table + " GROUP BY " + columns + " HAVING COUNT(*) > 1)";
+    }
+
+    /// What must hold whatever the pair did: no internal text told, no decoded row, ERP order or
+    /// ERP line twice, no order flagged as imported before (message 15), and message 14 on
+    /// every document an ERP order was made from.
+    void ExpectSound(const Pair& pair) const {
+        ExpectNoInternalText(pair);
+        const std::string alreadyImported = "IE98_NSO_LOGERRORS WHERE IE98_CODE_IE97 = " +
+                                            std::to_string(kvad::message::kAlreadyImported);
+        const std::string importedUntold =
+            "IE91_NSOFILES WHERE IE91_GUID_DO11 IS NOT NULL AND NOT EXISTS (SELECT 1 FROM "
+            "IE98_NSO_LOGERRORS WHERE IE98_ID_IE91 = IE91_ID AND IE98_CODE_IE97 = " +
+            std::to_string(kvad::message::kImported) + ")";
+        const std::vector<std::string> noRows = {
+            Twice("IE93_NSOTESTATA", "IE93_ID_IE91"),
+            Twice("IE95_NSOCORPO", "IE95_ID_IE91, IE95_DO30_PROGRIGA"),
+            Twice("DO12_DOCTESTARIF",
+                  "DO12_DITTA_CG18, DO12_FEIDDOC, DO12_FEDATADOC, DO12_FEIDSOGGETTO"),
+            Twice("DO30_DOCCORPO", "DO30_DITTA_CG18, DO30_NUMREG_CO99, DO30_PROGRIGA"),
+            alreadyImported,
+            importedUntold};
+        for (const std::string& from : noRows) {
+            EXPECT_EQ(Count(dir, from), 0) << from;
+        }
         EXPECT_EQ(kvad::test::IntegrityCheck((dir / "nso.db").string()), "ok");
     }
 
@@ -316,120 +275,97 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
         return command;
     }
 
-    void TwoProcessingsAtOnce() {
+    /// Two `process --all`; `waits`: whether the second may wait for the first.
+    void TwoProcessingsAtOnce(bool waits) {
         Folder("processed", "processed"); // the reference
         const long lines = Count(dir, "IE95_NSOCORPO");
-        for (const bool waits : {true, false}) {
-            SCOPED_TRACE(waits ? "the second waits" : "the second may not wait");
-            Folder(waits ? "process-twice" : "process-refused", "fetched");
-            const Pair pair =
-                RunPair({"process", "--all"}, Waiting({"process", "--all"}, waits), waits);
-            EXPECT_EQ(pair.firstStatus, 0) << pair.first;
-            const std::string tally = std::to_string(documents_) + " order(s) reviewed: ";
-            EXPECT_TRUE(Has(pair.first, tally)) << pair.first;
-            if (waits) {
-                // The second processes every chain again, now decoded: nothing is added.
-                EXPECT_EQ(pair.secondStatus, 0) << pair.second;
-                EXPECT_TRUE(Has(pair.second, tally)) << pair.second;
-            } else {
-                ExpectRefused(pair, "nso process");
-            }
-            ExpectSound(pair);
-            EXPECT_EQ(Count(dir, "IE93_NSOTESTATA"), documents_);
-            EXPECT_EQ(Count(dir, "IE95_NSOCORPO"), lines);
-        }
+        const std::string tally = std::to_string(documents_) + " order(s) reviewed: ";
+        Folder(waits ? "process-twice" : "process-refused", "fetched");
+        const Pair pair =
+            RunPair({"process", "--all"}, Waiting({"process", "--all"}, waits), waits);
+        EXPECT_EQ(pair.firstStatus, 0) << pair.first;
+        EXPECT_TRUE(Has(pair.first, tally)) << pair.first;
+        // The second processes every chain again, now decoded: nothing is added.
+        ExpectSecond(pair, waits, 0, {tally}, "nso process");
+        ExpectSound(pair);
+        EXPECT_EQ(Count(dir, "IE93_NSOTESTATA"), documents_);
+        EXPECT_EQ(Count(dir, "IE95_NSOCORPO"), lines);
     }
 
-    void ProcessingDuringAnImport(const std::vector<long>& imported) {
-        for (const bool waits : {true, false}) {
-            SCOPED_TRACE(waits ? "the processing waits" : "the processing may not wait");
-            Folder(waits ? "import-process" : "import-process-refused", "processed");
-            const Pair pair =
-                RunPair({"import", "--all"}, Waiting({"process", "--all"}, waits), waits);
-            EXPECT_EQ(pair.firstStatus, 0) << pair.first;
-            if (waits) {
-                // Every chain was imported while it waited: there is nothing left to process.
-                EXPECT_EQ(pair.secondStatus, 1) << pair.second;
-                EXPECT_TRUE(Has(pair.second, "nso: nothing to process")) << pair.second;
-            } else {
-                ExpectRefused(pair, "nso import");
-            }
-            ExpectSound(pair);
-            EXPECT_EQ(ImportCounts(dir), imported);
-        }
+    void ProcessingDuringAnImport(bool waits, const std::vector<long>& imported) {
+        Folder(waits ? "import-process" : "import-process-refused", "processed");
+        const Pair pair = RunPair({"import", "--all"}, Waiting({"process", "--all"}, waits), waits);
+        EXPECT_EQ(pair.firstStatus, 0) << pair.first;
+        // Every chain was imported while it waited: there is nothing left to process.
+        ExpectSecond(pair, waits, 1, {"nso: nothing to process"}, "nso import");
+        ExpectSound(pair);
+        EXPECT_EQ(ImportCounts(dir), imported);
+    }
+
+    /// The query of the quantity of line 1 of the ERP order made from order `id`.
+    static std::string ErpQuantity(const std::string& id) {
+        return "SELECT DO30_QTA1 FROM DO30_DOCCORPO INNER JOIN DO11_DOCTESTATA ON "
+               "DO11_DITTA_CG18 = DO30_DITTA_CG18 AND DO11_NUMREG_CO99 = DO30_NUMREG_CO99 INNER "
+               "JOIN IE91_NSOFILES ON IE91_GUID_DO11 = DO11_GUID WHERE IE91_ID = " +
+               id + " AND DO30_PROGRIGA = 1";
+    }
+    /// The edit of order `id` the pairs run: line 1's quantity to 777.
+    static std::vector<std::string> EditOf(const std::string& id) {
+        return {"edit", id, "--line", "1", "quantity=777"};
     }
 
     /// `id`: an order of the inbox that the import makes an ERP order of; `quantity`: its first
     /// line's quantity, as processing decoded it and the import takes it.
-    void EditDuringAnImport(const std::vector<long>& imported, const std::string& id,
+    void EditDuringAnImport(bool waits, const std::vector<long>& imported, const std::string& id,
                             const std::string& quantity) {
-        const std::string erpQuantity =
-            "SELECT DO30_QTA1 FROM DO30_DOCCORPO INNER JOIN DO11_DOCTESTATA ON DO11_DITTA_CG18 = "
-            "DO30_DITTA_CG18 AND DO11_NUMREG_CO99 = DO30_NUMREG_CO99 INNER JOIN IE91_NSOFILES "
-            "ON IE91_GUID_DO11 = DO11_GUID WHERE IE91_ID = " +
-            id + " AND DO30_PROGRIGA = 1";
-        const std::string decodedQuantity = "SELECT IE95_DO30_QTA1 FROM IE95_NSOCORPO WHERE "
-                                            "IE95_ID_IE91 = " +
-                                            id + " AND IE95_DO30_PROGRIGA = 1";
-        const std::vector<std::string> edit = {"edit", id, "--line", "1", "quantity=777"};
-        for (const bool waits : {true, false}) {
-            SCOPED_TRACE(waits ? "the edit waits" : "the edit may not wait");
-            Folder(waits ? "import-edit" : "import-edit-refused", "processed");
-            const Pair pair = RunPair({"import", "--all"}, Waiting(edit, waits), waits);
-            EXPECT_EQ(pair.firstStatus, 0) << pair.first;
-            if (waits) {
-                // It finds the order imported while it waited, and says so.
-                EXPECT_EQ(pair.secondStatus, 1) << pair.second;
-                EXPECT_TRUE(Has(pair.second, "was imported as ERP order ")) << pair.second;
-                EXPECT_TRUE(Has(pair.second, ": its values cannot be edited\n")) << pair.second;
-            } else {
-                ExpectRefused(pair, "nso import");
-            }
-            EXPECT_FALSE(Has(pair.second, "changed")) << pair.second;
-            EXPECT_EQ(std::stod("0" + Value(dir, erpQuantity)), std::stod(quantity));
-            EXPECT_NE(std::stod("0" + Value(dir, decodedQuantity)), 777);
-            ExpectSound(pair);
-            EXPECT_EQ(ImportCounts(dir), imported);
-        }
+        Folder(waits ? "import-edit" : "import-edit-refused", "processed");
+        const Pair pair = RunPair({"import", "--all"}, Waiting(EditOf(id), waits), waits);
+        EXPECT_EQ(pair.firstStatus, 0) << pair.first;
+        // It finds the order imported while it waited, and says so.
+        ExpectSecond(pair, waits, 1,
+                     {"was imported as ERP order ", ": its values cannot be edited\n"},
+                     "nso import");
+        EXPECT_FALSE(Has(pair.second, "changed")) << pair.second;
+        EXPECT_EQ(std::stod("0" + Value(dir, ErpQuantity(id))), std::stod(quantity));
+        EXPECT_NE(std::stod("0" + Value(dir, "SELECT IE95_DO30_QTA1 FROM IE95_NSOCORPO WHERE "
+                                             "IE95_DO30_PROGRIGA = 1 AND IE95_ID_IE91 = " +
+                                                 id)),
+                  777);
+        ExpectSound(pair);
+        EXPECT_EQ(ImportCounts(dir), imported);
+    }
 
-        // An import that comes during an edit waits for it, and imports the corrected value.
-        SCOPED_TRACE("an import during an edit");
+    /// An import that comes during an edit waits for it, and imports the corrected value.
+    void ImportDuringAnEdit(const std::string& id) {
         Folder("edit-import", "processed");
-        const Pair pair = RunPair(edit, {"import", "--all"}, true);
+        const Pair pair = RunPair(EditOf(id), {"import", "--all"}, true);
         EXPECT_EQ(pair.firstStatus, 0) << pair.first;
         EXPECT_TRUE(Has(pair.first, "changed line 1: quantity ")) << pair.first;
         EXPECT_EQ(pair.secondStatus, 0) << pair.second;
-        EXPECT_EQ(std::stod("0" + Value(dir, erpQuantity)), 777);
+        EXPECT_EQ(std::stod("0" + Value(dir, ErpQuantity(id))), 777);
         ExpectSound(pair);
     }
 
-    void ProcessingDuringARun(const std::vector<long>& imported) {
-        for (const bool waits : {true, false}) {
-            SCOPED_TRACE(waits ? "the processing waits" : "the processing may not wait");
-            Folder(waits ? "run-process" : "run-process-refused", "configured");
-            // The run is stopped within its import, when a processing would find the chains it
-            // is importing still to process.
-            const Pair pair =
-                RunPair({"run"}, Waiting({"process", "--all"}, waits), waits, "== import");
-            EXPECT_EQ(pair.firstStatus, 0) << pair.first;
-            if (waits) {
-                EXPECT_EQ(pair.secondStatus, 1) << pair.second;
-                EXPECT_TRUE(Has(pair.second, "nso: nothing to process")) << pair.second;
-            } else {
-                ExpectRefused(pair, "nso run");
-            }
-            ExpectSound(pair);
-            EXPECT_EQ(ImportCounts(dir), imported);
-        }
+    void ProcessingDuringARun(bool waits, const std::vector<long>& imported) {
+        Folder(waits ? "run-process" : "run-process-refused", "configured");
+        // The run is stopped within its import, when a processing would find the chains it is
+        // importing still to process.
+        const Pair pair =
+            RunPair({"run"}, Waiting({"process", "--all"}, waits), waits, "== import");
+        EXPECT_EQ(pair.firstStatus, 0) << pair.first;
+        ExpectSecond(pair, waits, 1, {"nso: nothing to process"}, "nso run");
+        ExpectSound(pair);
+        EXPECT_EQ(ImportCounts(dir), imported);
     }
 
-    static fs::path root_;
+    /// The suite's folder: the generated inbox and master data, and a folder per command pair.
+    static std::optional<kvad::test::TempDir> root_;
     static int documents_;
     static std::vector<fs::path> masterFiles_;
     int pairs_ = 0;
 };
 
-fs::path ConcurrentCommandsTest::root_;
+std::optional<kvad::test::TempDir> ConcurrentCommandsTest::root_;
 int ConcurrentCommandsTest::documents_ = 0;
 std::vector<fs::path> ConcurrentCommandsTest::masterFiles_;
 
@@ -446,21 +382,28 @@ TEST_F(ConcurrentCommandsTest, TheClerksCommandsWaitForEachOtherOrAreRefused) {
                        " AND IE95_DO30_PROGRIGA = 1");
     ASSERT_NE(std::stod("0" + quantity), 777);
     const double prepared = std::chrono::duration<double>(Clock::now() - start).count();
-    {
-        SCOPED_TRACE("two `process --all`");
-        TwoProcessingsAtOnce();
+    for (const bool waits : {true, false}) {
+        SCOPED_TRACE(waits ? "the second command waits" : "the second command may not wait");
+        {
+            SCOPED_TRACE("two `process --all`");
+            TwoProcessingsAtOnce(waits);
+        }
+        {
+            SCOPED_TRACE("`process --all` during `import --all`");
+            ProcessingDuringAnImport(waits, imported);
+        }
+        {
+            SCOPED_TRACE("`edit` during `import --all`");
+            EditDuringAnImport(waits, imported, id, quantity);
+        }
+        {
+            SCOPED_TRACE("`process --all` during `run`");
+            ProcessingDuringARun(waits, imported);
+        }
     }
     {
-        SCOPED_TRACE("`process --all` during `import --all`");
-        ProcessingDuringAnImport(imported);
-    }
-    {
-        SCOPED_TRACE("`edit` during `import --all`");
-        EditDuringAnImport(imported, id, quantity);
-    }
-    {
-        SCOPED_TRACE("`process --all` during `run`");
-        ProcessingDuringARun(imported);
+        SCOPED_TRACE("`import --all` during `edit`");
+        ImportDuringAnEdit(id);
     }
     std::printf("%d pairs in %.1f s (the databases they start from made in %.1f s)\n", pairs_,
                 std::chrono::duration<double>(Clock::now() - start).count() - prepared, prepared);

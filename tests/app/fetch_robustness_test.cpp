@@ -12,12 +12,14 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <list>
 #include <random>
 #include <thread>
 
 #include "app/nso_process.h"
 #include "sqlite/sqlite_database.h"
 #include "support/register_snapshot.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -81,19 +83,12 @@ fs::file_time_type ReceivedAt(int second) {
 class FetchRobustnessTest : public ::testing::Test {
   protected:
     void SetUp() override { dir = MakeDir(); }
-    void TearDown() override {
-        for (const auto& made : made_) {
-            std::error_code ignored;
-            fs::remove_all(made, ignored);
-        }
-    }
 
+    /// A new folder with an empty inbox of company 1, removed with the test.
     fs::path MakeDir() {
-        std::string pattern = (fs::temp_directory_path() / "nso-fetch-XXXXXX").string();
-        EXPECT_NE(mkdtemp(pattern.data()), nullptr);
-        made_.emplace_back(pattern);
-        fs::create_directories(fs::path(pattern) / "inbox" / "IT01234567890");
-        return pattern;
+        const fs::path& made = made_.emplace_back("nso-fetch").Path();
+        fs::create_directories(made / "inbox" / "IT01234567890");
+        return made;
     }
 
     struct Result {
@@ -133,6 +128,22 @@ class FetchRobustnessTest : public ::testing::Test {
         }
     }
 
+    /// Starts a fetch in `where` `rounds` times, and kills each while it takes in one of the
+    /// first `orders` documents, picked at random, a little way into it.
+    static void KillFetches(const fs::path& where, int rounds, int orders) {
+        std::mt19937 random(20240611);
+        std::uniform_int_distribution<int> line(1, orders);
+        std::uniform_int_distribution<int> micros(0, 3000);
+        for (int round = 0; round < rounds; ++round) {
+            NsoChild child = kvad::test::StartNso(where, {"fetch"});
+            const int at = line(random);
+            for (int n = 0; n <= at && !kvad::test::ReadLine(child).empty(); ++n) {
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(micros(random)));
+            kvad::test::Kill(child);
+        }
+    }
+
     static std::string Snapshot(const fs::path& where) {
         auto db = kvad::db::OpenSqlite((where / "nso.db").string());
         return kvad::test::RegisterSnapshot(*db);
@@ -141,11 +152,22 @@ class FetchRobustnessTest : public ::testing::Test {
     fs::path dir;
 
   private:
-    std::vector<fs::path> made_;
+    std::list<kvad::test::TempDir> made_;
 };
 
 bool Has(const std::string& output, const std::string& text) {
     return output.find(text) != std::string::npos;
+}
+
+/// Checks that `output` tells each of `texts` and none of `untold`.
+void ExpectTold(const std::string& output, const std::vector<std::string>& texts,
+                const std::vector<std::string>& untold = {}) {
+    for (const std::string& text : texts) {
+        EXPECT_TRUE(Has(output, text)) << text << "\n" << output;
+    }
+    for (const std::string& text : untold) {
+        EXPECT_FALSE(Has(output, text)) << text << "\n" << output;
+    }
 }
 
 TEST_F(FetchRobustnessTest, KilledRunsAndOneFetchLeaveWhatAnUninterruptedRunLeaves) {
@@ -160,19 +182,7 @@ TEST_F(FetchRobustnessTest, KilledRunsAndOneFetchLeaveWhatAnUninterruptedRunLeav
 
     // The uninterrupted run goes on beside the killed ones.
     NsoChild whole = kvad::test::StartNso(reference, {"fetch"});
-
-    std::mt19937 random(20240611);
-    std::uniform_int_distribution<int> line(1, kOrders);
-    std::uniform_int_distribution<int> micros(0, 3000);
-    for (int round = 0; round < 5; ++round) {
-        NsoChild child = kvad::test::StartNso(dir, {"fetch"});
-        // Killed while it takes in a document picked at random, a little way into it.
-        const int at = line(random);
-        for (int n = 0; n <= at && !kvad::test::ReadLine(child).empty(); ++n) {
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(micros(random)));
-        kvad::test::Kill(child);
-    }
+    KillFetches(dir, 5, kOrders);
     const Result last = Run({"fetch"});
     EXPECT_TRUE(last.exitCode == 0 || last.exitCode == 3) << last.output;
 
@@ -244,20 +254,20 @@ TEST_F(FetchRobustnessTest, AnUnknownCompanyIsRefusedByEveryCommandAndNothingIsW
 }
 
 TEST_F(FetchRobustnessTest, AnImpossibleDateGivesTheSameSummaryFirstOrLast) {
-    std::vector<Result> results;
     for (const bool last : {false, true}) {
+        SCOPED_TRACE(last ? "the impossible date received last"
+                          : "the impossible date received first");
         const fs::path where = MakeDir();
         Prepare(where);
         Receive(where, "good.xml", GeneratedOrder(1), last ? 0 : 5);
         Receive(where, "bad.xml", WithIssueDate(GeneratedOrder(2), "2026-02-30"), last ? 5 : 0);
-        results.push_back(Run(where, {"fetch"}));
-        EXPECT_EQ(results.back().exitCode, 3) << results.back().output;
-        EXPECT_TRUE(Has(results.back().output,
-                        "listed 2, new 2, already registered 0, failed to load 1\n"
-                        "  ORD-2 (bad.xml): it could not be staged\n"
-                        "      \"2026-02-30\" is not a date (staging column IE92_IssueDate)\n"))
-            << results.back().output;
-        EXPECT_FALSE(Has(results.back().output, "Routine")) << results.back().output;
+        const Result r = Run(where, {"fetch"});
+        EXPECT_EQ(r.exitCode, 3) << r.output;
+        ExpectTold(r.output,
+                   {"listed 2, new 2, already registered 0, failed to load 1\n"
+                    "  ORD-2 (bad.xml): it could not be staged\n"
+                    "      \"2026-02-30\" is not a date (staging column IE92_IssueDate)\n"},
+                   {"Routine"});
         // Nothing is left to do: the next fetch finds everything registered and whole.
         const Result again = Run(where, {"fetch"});
         EXPECT_EQ(again.exitCode, 0) << again.output;
@@ -316,6 +326,7 @@ TEST_F(FetchRobustnessTest, EveryDocumentNamesItsTrueReason) {
     }
     const Result r = Run({"fetch"});
     EXPECT_EQ(r.exitCode, 3) << r.output;
+    const std::string tooLarge = " holds more text than the 16 MiB a document may have";
     const std::vector<std::string> lines = {
         "listed 8, new 8, already registered 0, failed to load 7\n",
         "  empty (empty.xml): the document is empty\n",
@@ -325,13 +336,13 @@ TEST_F(FetchRobustnessTest, EveryDocumentNamesItsTrueReason) {
         " in text that declares the encoding \"x-koi-nessuna\")\n",
         "  ORD-6 (date.xml): it could not be staged\n      \"2024-13-01\" is not a date",
         "  big (big.xml): the download failed: the file \"inbox/IT01234567890/big.xml\" "
-        "(17827257 bytes) holds more text than the 16 MiB a document may have",
+        "(17827257 bytes)" +
+            tooLarge,
         "  huge (huge.xml): the download failed: the file \"inbox/IT01234567890/huge.xml\" "
-        "(73400320 bytes) holds more text than the 16 MiB a document may have",
+        "(73400320 bytes)" +
+            tooLarge,
     };
-    for (const auto& line : lines) {
-        EXPECT_TRUE(Has(r.output, line)) << line << "\n" << r.output;
-    }
+    ExpectTold(r.output, lines);
     // The hint to try again stands only where trying again can help: a download refused (the
     // file may be replaced), not a document that was read.
     const std::string hint = "(`nso fetch --retry-missing` tries again)";

@@ -3,8 +3,6 @@
 // processing ready, with the master data that decodes them loaded as a user loads it and the
 // company configured; a test then spoils what it needs.
 
-#include <stdlib.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -19,11 +17,8 @@ namespace kvad::test {
 class GeneratedFolderTest : public NsoFolderTest {
   protected:
     /// `orders` orders of two to three lines from three buyers, no revisions or cancellations.
-    void MakeGenerated(const std::string& prefix, int orders) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
+    void MakeGenerated(const std::string& label, int orders) {
+        NewFolder(label);
         plan.documents = orders;
         plan.revisionPercent = 0;
         plan.cancellationPercent = 0;

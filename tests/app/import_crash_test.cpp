@@ -7,115 +7,57 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <list>
 #include <random>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "folder_database.h"
 #include "nso_folder.h"
 #include "nso_process.h"
 #include "support/crash_scale.h"
 #include "support/register_snapshot.h"
+#include "support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-/// The rows of a native query, one line each, fields separated by "|", columns whose name ends
-/// with "_GUID" left out (a new GUID is made at every import); sorted when asked.
-std::string Rows(sqlite3* db, const std::string& sql, bool sorted) {
-    std::vector<std::string> rows;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-        return "cannot read: " + sql + ": " + sqlite3_errmsg(db) + "\n";
-    }
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        std::string row;
-        for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-            const std::string name = sqlite3_column_name(stmt, i);
-            if (name.size() >= 5 && name.compare(name.size() - 5, 5, "_GUID") == 0) {
-                continue;
-            }
-            const auto* text = sqlite3_column_text(stmt, i);
-            row += text == nullptr ? std::string("null")
-                                   : std::string(reinterpret_cast<const char*>(text));
-            row += "|";
-        }
-        rows.push_back(row);
-    }
-    sqlite3_finalize(stmt);
-    if (sorted) {
-        std::sort(rows.begin(), rows.end());
-    }
-    std::string out;
-    for (const std::string& row : rows) {
-        out += row + "\n";
-    }
-    return out;
-}
-
 /// What an import leaves behind that outlasts it, as text: every ERP table; per stored order its
 /// processed mark, the registration of the ERP order it is linked to and its decoded status; and
 /// every error-log entry by order (code, severity, context, text).
 std::string DurableState(const fs::path& folder) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2((folder / "nso.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) !=
-        SQLITE_OK) {
-        sqlite3_close(db);
+    const kvad::test::FolderDatabase database(folder);
+    sqlite3* db = database.Handle();
+    if (db == nullptr) {
         return "cannot open the database";
     }
-    std::string out;
-    std::vector<std::string> tables;
-    for (std::istringstream names(Rows(db,
-                                       "SELECT name FROM sqlite_master WHERE type = 'table' AND "
-                                       "name NOT LIKE 'IE9%' AND name NOT LIKE 'KVAD%' AND "
-                                       "name NOT LIKE 'sqlite%' ORDER BY name",
-                                       false));
-         names.good();) {
-        std::string name;
-        std::getline(names, name);
-        if (!name.empty()) {
-            tables.push_back(name.substr(0, name.size() - 1));
-        }
-    }
-    for (const std::string& table : tables) {
-        out += "[" + table + "]\n" + Rows(db, "SELECT * FROM " + table, true);
-    }
+    std::string out = kvad::test::ErpTables(db);
     out += "[orders]\n" +
-           Rows(db,
-                "SELECT IE91_IDORD, IE91_PROCESSATO, IE91_GUID_DO11 IS NULL, DO11_NUMREG_CO99, "
-                "IE93_STATUS FROM IE91_NSOFILES LEFT OUTER JOIN DO11_DOCTESTATA ON DO11_GUID = "
-                "IE91_GUID_DO11 LEFT OUTER JOIN IE93_NSOTESTATA ON IE93_ID_IE91 = IE91_ID",
-                true);
-    out += "[log]\n" + Rows(db,
-                            "SELECT IE91_IDORD, IE98_PROGRIGA_DO30, IE98_CODE_IE97, IE98_TYPE, "
-                            "IE98_CONTESTO, IE98_FIELD, IE98_ERRORMESSAGE FROM IE98_NSO_LOGERRORS "
-                            "INNER JOIN IE91_NSOFILES ON IE91_ID = IE98_ID_IE91",
-                            true);
-    sqlite3_close(db);
+           kvad::test::SortedRows(
+               db, "SELECT IE91_IDORD, IE91_PROCESSATO, IE91_GUID_DO11 IS NULL, DO11_NUMREG_CO99, "
+                   "IE93_STATUS FROM IE91_NSOFILES LEFT OUTER JOIN DO11_DOCTESTATA ON DO11_GUID = "
+                   "IE91_GUID_DO11 LEFT OUTER JOIN IE93_NSOTESTATA ON IE93_ID_IE91 = IE91_ID");
+    out += "[log]\n" +
+           kvad::test::SortedRows(
+               db, "SELECT IE91_IDORD, IE98_PROGRIGA_DO30, IE98_CODE_IE97, IE98_TYPE, "
+                   "IE98_CONTESTO, IE98_FIELD, IE98_ERRORMESSAGE FROM IE98_NSO_LOGERRORS INNER "
+                   "JOIN IE91_NSOFILES ON IE91_ID = IE98_ID_IE91");
     return out;
 }
 
-/// Takes the database's write lock as soon as the import lets go of it between two writes,
-/// then kills the import, which now waits for the lock at its next write; the lock goes after.
-void KillBetweenWrites(const fs::path& folder, kvad::test::NsoChild& child) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2((folder / "nso.db").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) ==
-        SQLITE_OK) {
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-        while (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK &&
-               std::chrono::steady_clock::now() < giveUp) {
-            std::this_thread::sleep_for(std::chrono::microseconds(20));
-        }
+/// How many times `piece` occurs in `text`.
+std::size_t Occurrences(const std::string& text, const std::string& piece) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(piece); at != std::string::npos;
+         at = text.find(piece, at + 1)) {
+        ++count;
     }
-    kvad::test::Kill(child);
-    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
+    return count;
 }
 
 class ImportCrashTest : public kvad::test::NsoFolderTest {
@@ -126,17 +68,15 @@ class ImportCrashTest : public kvad::test::NsoFolderTest {
 
     /// A folder with the demo master data and kOrders orders of the ASL (two lines each, which
     /// decode with warnings only), fetched and processed.
-    void Processed(const std::string& prefix) {
-        MakeFolder(prefix, "inbox", "inbox");
+    void Processed(const std::string& label) {
+        NewFolder(label);
         const fs::path folder = dir / "inbox" / "IT01234567890";
-        std::stringstream model;
-        model << std::ifstream(folder / "ORD-2024-0005.xml", std::ios::binary).rdbuf();
-        for (const auto& file : fs::directory_iterator(folder)) {
-            fs::remove(file.path());
-        }
+        fs::create_directories(folder);
+        const std::string model =
+            kvad::test::ReadSourceFile("examples/inbox/IT01234567890/ORD-2024-0005.xml");
         for (int i = 0; i < kOrders; ++i) {
             const std::string number = "ORD/2024/" + std::to_string(1000 + i);
-            std::string text = model.str();
+            std::string text = model;
             text.replace(text.find("ORD/2024/00512"), 14, number);
             std::ofstream(folder / ("gen-" + std::to_string(1000 + i) + ".xml"), std::ios::binary)
                 << text;
@@ -146,51 +86,19 @@ class ImportCrashTest : public kvad::test::NsoFolderTest {
         Ok("process --all");
     }
 
-    /// A copy of the processed folder, which becomes the folder nso runs in.
+    /// A copy of the processed folder in a new folder of its own (removed with the test), which
+    /// becomes the folder nso runs in.
     void Copy(const fs::path& processed, const std::string& name) {
-        dir = Keep(processed.parent_path() / (processed.filename().string() + "-" + name));
+        dir = copies_.emplace_back("nso-import-crash-" + name).Path();
         fs::copy(processed, dir, fs::copy_options::recursive);
     }
 
-    /// A folder removed at the end of the test.
-    fs::path Keep(const fs::path& folder) {
-        copies_.push_back(folder);
-        return folder;
-    }
-
-    void TearDown() override {
-        std::error_code ignored;
-        for (const fs::path& copy : copies_) {
-            fs::remove_all(copy, ignored);
-        }
-        NsoFolderTest::TearDown();
-    }
-
-  private:
-    std::vector<fs::path> copies_;
-};
-
-TEST_F(ImportCrashTest, KilledImportsAndOneMoreLeaveWhatAnUninterruptedImportLeaves) {
-    Processed("nso-import-crash");
-    const fs::path processed = Keep(dir);
-    Copy(processed, "reference");
-    ASSERT_TRUE(Has(Ok("import --all"), std::to_string(kOrders) + " imported, 0 failed"));
-    const std::string expected = DurableState(dir);
-    // Every order imported, with its message 14.
-    std::size_t imported = 0;
-    for (std::size_t at = expected.find("|0|14|1|2|null|null|\n"); at != std::string::npos;
-         at = expected.find("|0|14|1|2|null|null|\n", at + 1)) {
-        ++imported;
-    }
-    ASSERT_EQ(imported, static_cast<std::size_t>(kOrders)) << expected;
-
-    std::mt19937 random(20261206);
-    // Each kill lets a few chains through at most, so that the last import has work left.
-    std::uniform_int_distribution<int> line(1, kOrders / (kKillsPerRound + 1));
-    std::uniform_int_distribution<int> micros(0, 5000);
-    for (int round = 0; round < Rounds(); ++round) {
-        SCOPED_TRACE("round " + std::to_string(round));
-        Copy(processed, "round" + std::to_string(round));
+    /// Starts `import --all` kKillsPerRound times and kills it each time after a few chains,
+    /// at a random instant or between two writes by turns.
+    void KillImports(std::mt19937& random) {
+        // Each kill lets a few chains through at most, so that the last import has work left.
+        std::uniform_int_distribution<int> line(1, kOrders / (kKillsPerRound + 1));
+        std::uniform_int_distribution<int> micros(0, 5000);
         for (int kill = 0; kill < kKillsPerRound; ++kill) {
             kvad::test::NsoChild child = kvad::test::StartNso(dir, {"import", "--all"});
             const int at = line(random);
@@ -200,10 +108,31 @@ TEST_F(ImportCrashTest, KilledImportsAndOneMoreLeaveWhatAnUninterruptedImportLea
                 std::this_thread::sleep_for(std::chrono::microseconds(micros(random)));
                 kvad::test::Kill(child);
             } else {
-                KillBetweenWrites(dir, child);
+                (void)kvad::test::KillAtNextWrite(dir, child);
             }
             EXPECT_EQ(kvad::test::IntegrityCheck((dir / "nso.db").string()), "ok");
         }
+    }
+
+  private:
+    std::list<kvad::test::TempDir> copies_;
+};
+
+TEST_F(ImportCrashTest, KilledImportsAndOneMoreLeaveWhatAnUninterruptedImportLeaves) {
+    Processed("nso-import-crash");
+    const fs::path processed = dir;
+    Copy(processed, "reference");
+    ASSERT_TRUE(Has(Ok("import --all"), std::to_string(kOrders) + " imported, 0 failed"));
+    const std::string expected = DurableState(dir);
+    // Every order imported, with its message 14.
+    ASSERT_EQ(Occurrences(expected, "|0|14|1|2|null|null|\n"), static_cast<std::size_t>(kOrders))
+        << expected;
+
+    std::mt19937 random(20261206);
+    for (int round = 0; round < Rounds(); ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        Copy(processed, "round" + std::to_string(round));
+        KillImports(random);
         const std::string last = Nso("import --all");
         EXPECT_EQ(exitCode, 0) << last;
         const std::string difference = kvad::test::SnapshotDifference(expected, DurableState(dir));

@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "folder_database.h"
 #include "generator/generated_inbox.h"
 #include "nso_folder.h"
 #include "nso_process.h"
@@ -37,6 +38,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using test::Count;
+using test::KillAtNextWrite;
+using test::KillNow;
+using test::SortedRows;
 
 /// KVAD_CRASH_SEED, else a new seed.
 std::uint32_t Seed() {
@@ -49,65 +54,18 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-/// The rows of a query, one line each, fields separated by "|", sorted; columns named in
-/// `leftOut` or ending with "_GUID" (a new GUID at every import) are left out.
-std::string SortedRows(sqlite3* db, const std::string& sql,
-                       const std::vector<std::string>& leftOut = {}) {
-    std::vector<std::string> rows;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-        return "cannot read: " + sql + ": " + sqlite3_errmsg(db) + "\n";
-    }
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        std::string row;
-        for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-            const std::string name = sqlite3_column_name(stmt, i);
-            if ((name.size() >= 5 && name.compare(name.size() - 5, 5, "_GUID") == 0) ||
-                std::find(leftOut.begin(), leftOut.end(), name) != leftOut.end()) {
-                continue;
-            }
-            const auto* text = sqlite3_column_text(stmt, i);
-            row += text == nullptr ? std::string("null")
-                                   : std::string(reinterpret_cast<const char*>(text));
-            row += "|";
-        }
-        rows.push_back(std::move(row));
-    }
-    sqlite3_finalize(stmt);
-    std::sort(rows.begin(), rows.end());
-    std::string out;
-    for (const std::string& row : rows) {
-        out += row + "\n";
-    }
-    return out;
-}
-
 /// What the main job leaves that outlasts it, as text: every ERP table (master data, documents,
 /// counters, layouts); per received document its register row (reception time left out) with
 /// the processed mark and the registration of the ERP order its link names; the decoded headers
 /// and lines; every log entry. Rows name their document by its order number and date, and a
 /// staged line by its line id, so that the ids the database handed out are not compared.
 std::string DurableState(const fs::path& folder) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2((folder / "nso.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) !=
-        SQLITE_OK) {
-        sqlite3_close(db);
+    const test::FolderDatabase database(folder);
+    sqlite3* db = database.Handle();
+    if (db == nullptr) {
         return "cannot open the database";
     }
-    std::string out;
-    std::vector<std::string> tables;
-    sqlite3_exec(
-        db,
-        "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'IE9%' AND name "
-        "NOT LIKE 'KVAD%' AND name NOT LIKE 'sqlite%' ORDER BY name",
-        [](void* names, int, char** values, char**) {
-            static_cast<std::vector<std::string>*>(names)->emplace_back(values[0]);
-            return 0;
-        },
-        &tables, nullptr);
-    for (const std::string& table : tables) {
-        out += "[" + table + "]\n" + SortedRows(db, "SELECT * FROM " + table);
-    }
+    std::string out = test::ErpTables(db);
     const std::string document = "IE91_IDORD || ' of ' || IE91_ISSUEDATE AS DOCUMENT";
     out += "[register]\n" +
            SortedRows(db,
@@ -136,51 +94,7 @@ std::string DurableState(const fs::path& folder) {
                        "IE98_TYPE, IE98_CONTESTO, IE98_FIELD, IE98_ERRORMESSAGE FROM "
                        "IE98_NSO_LOGERRORS LEFT OUTER JOIN IE91_NSOFILES ON IE91_ID = "
                        "IE98_ID_IE91 LEFT OUTER JOIN IE94_NSOCORPOXML ON IE94_ID = IE98_ID_IE94");
-    sqlite3_close(db);
     return out;
-}
-
-/// The number of rows of `from` ("TABLE WHERE ...") in the folder's database.
-long Count(const fs::path& folder, const std::string& from) {
-    sqlite3* db = nullptr;
-    long count = -1;
-    if (sqlite3_open_v2((folder / "nso.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
-        SQLITE_OK) {
-        sqlite3_exec(
-            db, ("SELECT COUNT(*) FROM " + from).c_str(),
-            [](void* out, int, char** values, char**) {
-                *static_cast<long*>(out) = std::atol(values[0]);
-                return 0;
-            },
-            &count, nullptr);
-    }
-    sqlite3_close(db);
-    return count;
-}
-
-/// Kills the child; true when the kill ended it (it had not ended by itself).
-bool KillNow(kvad::test::NsoChild& child) {
-    kill(child.pid, SIGKILL);
-    return kvad::test::Finish(child) == -1;
-}
-
-/// Takes the database's write lock as soon as the command lets go of it between two writes,
-/// then kills the command, which now waits for the lock at its next write (or reads on); the
-/// lock goes after. True when the kill ended it.
-bool KillAtNextWrite(const fs::path& folder, kvad::test::NsoChild& child) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2((folder / "nso.db").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) ==
-        SQLITE_OK) {
-        const auto giveUp = Clock::now() + std::chrono::seconds(3);
-        while (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK &&
-               Clock::now() < giveUp) {
-            std::this_thread::sleep_for(std::chrono::microseconds(20));
-        }
-    }
-    const bool killed = KillNow(child);
-    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    return killed;
 }
 
 /// What the kills of one command came to.
@@ -196,9 +110,8 @@ struct KillTally {
 class MainJobCrashTest : public kvad::test::NsoFolderTest {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "nso-main-job-crash-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
+        NewFolder("nso-main-job-crash");
+        root_ = dir;
         scale_ = kvad::test::CrashScale();
         seed_ = Seed();
         random_.seed(seed_);
@@ -224,12 +137,6 @@ class MainJobCrashTest : public kvad::test::NsoFolderTest {
             Ok("master load " + file.stem().string() + " '" + file.string() + "'");
         }
         Ok("config set --document OCL --layout NSO --from 01/01/2024");
-    }
-
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-        dir.clear();
     }
 
     /// Makes `name` the folder nso runs in: a new one with the shared inbox.
@@ -341,6 +248,7 @@ class MainJobCrashTest : public kvad::test::NsoFolderTest {
 
     static constexpr int kRounds = 3;
 
+    /// The test's own folder (removed with it): the shared inbox, and a folder per run.
     fs::path root_;
     double scale_ = 1;
     std::uint32_t seed_ = 0;

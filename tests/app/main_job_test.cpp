@@ -1,5 +1,7 @@
-// The main job as the quick start runs it, step by step, with the database checked after each
-// step; then the same job as `nso run` does it, with its JSON summary and exit statuses.
+// The main job on the example orders with the demo master data, step by step as a clerk runs
+// it: fetch, list, process, review and correct, import, orders and the PDF, each step checked in
+// what it prints and in the database; then the same job as `nso run` does it, with its JSON
+// summary and exit statuses.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -7,16 +9,36 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
 
+#include "kvad_nso/codes.h"
 #include "kvad_nso/recordset.h"
 #include "nso_folder.h"
 #include "sqlite/sqlite_database.h"
+#include "support/log_entries.h"
 
 namespace {
 
 using Json = nlohmann::json;
+
+/// The widest line of the output, in characters.
+std::size_t WidestLine(const std::string& output) {
+    std::istringstream lines(output);
+    std::size_t widest = 0;
+    for (std::string line; std::getline(lines, line);) {
+        std::size_t characters = 0;
+        for (const unsigned char c : line) {
+            characters += (c & 0xC0) != 0x80 ? 1 : 0;
+        }
+        widest = std::max(widest, characters);
+    }
+    return widest;
+}
 
 class MainJobTest : public kvad::test::NsoFolderTest {
   protected:
@@ -42,6 +64,11 @@ class MainJobTest : public kvad::test::NsoFolderTest {
         return parsed;
     }
 
+    /// The error-log entries of document `id` that satisfy `where`.
+    std::vector<kvad::test::LogEntry> LogOf(std::int32_t id, const std::string& where) {
+        return kvad::test::ReadLogOf(*kvad::db::OpenSqlite((dir / "nso.db").string()), id, where);
+    }
+
     static std::string PdfText(const std::filesystem::path& pdf) {
         std::string text;
         Shell("pdftotext -layout '" + pdf.string() + "' - 2>&1", text);
@@ -49,7 +76,9 @@ class MainJobTest : public kvad::test::NsoFolderTest {
     }
 };
 
-TEST_F(MainJobTest, QuickStartStepsLeaveTheDatabaseAsEachStepSays) {
+// The one order a clerk must correct is imported after the others, as a clerk who imports
+// first meets it.
+TEST_F(MainJobTest, EachStepFromFetchToPdfDoesWhatItSays) {
     Ok("init --demo");
     EXPECT_EQ(Count("IE90_CONFIGNSO", "IE90_DITTA_CG18 = 1 AND IE90_CODDOCUM_MG3G = 'OCL'"), 1);
     EXPECT_GT(Count("CG44_CLIFOR"), 0);
@@ -66,44 +95,166 @@ TEST_F(MainJobTest, QuickStartStepsLeaveTheDatabaseAsEachStepSays) {
     EXPECT_EQ(Count("IE94_NSOCORPOXML"), 17);
     EXPECT_EQ(Scalar("SELECT IE91_RIF_IDORD FROM IE91_NSOFILES WHERE IE91_IDORD = '93/2024'"),
               "87/2024");
+    const std::string refetched = Ok("fetch");
+    EXPECT_TRUE(Has(refetched, "listed 6, new 0, already registered 6, failed to load 0"))
+        << refetched;
 
-    const Json list = NsoJson("list --all");
+    // List: each row begins with the document's register id, older documents indented.
+    const std::string list = Ok("list");
+    EXPECT_TRUE(Has(list, "4 chain(s) to process, 6 document(s)")) << list;
+    EXPECT_TRUE(Has(list, "\n5     order         ORD/2024/00512")) << list;
+    EXPECT_TRUE(Has(list, "\n3     revision ")) << list;
+    EXPECT_TRUE(Has(list, "\n1         order     2024-FAR-0381")) << list;
+    EXPECT_TRUE(Has(list, "\n4     cancellation ")) << list;
+    EXPECT_TRUE(Has(Ok("list --processed"), "No processed orders"));
+    // A limited list is the start of the full one, up to the next chain, and says so.
+    EXPECT_EQ(Ok("list --limit 0"), list);
+    const std::string one = Ok("list --limit 1");
+    const std::string hint = "(the latest 1 of 4 chains: --limit 0 lists them all)\n";
+    ASSERT_TRUE(one.size() > hint.size() && Has(one, hint)) << one;
+    const std::string start = one.substr(0, one.size() - hint.size());
+    EXPECT_EQ(list.substr(0, start.size()), start);
+    EXPECT_NE(list.substr(start.size(), 4), "    ") << "the next line starts a chain";
+    Nso("list --limit -1");
+    EXPECT_EQ(exitCode, 2);
+    const Json listed = NsoJson("list --all");
     EXPECT_EQ(exitCode, 0);
-    EXPECT_EQ(list["chain_count"], 4);
-    EXPECT_EQ(list["document_count"], 6);
+    EXPECT_EQ(listed["chain_count"], 4);
+    EXPECT_EQ(listed["document_count"], 6);
 
     // Process: every order decoded and verified; the library's has no customer.
-    const Json processed = NsoJson("process --all");
+    const std::string processed = Ok("process --all");
+    EXPECT_LE(WidestLine(processed), 100U) << processed;
+    EXPECT_TRUE(Has(processed, "6 order(s) reviewed: 1 ready, 4 with warnings, 1 with errors"))
+        << processed;
+    EXPECT_TRUE(Has(processed, "Cancellation 93/2024 of 08/03/2024 (id 4): marked processed at "
+                               "import, no document made - READY"))
+        << processed;
+    EXPECT_TRUE(Has(processed, "Order 2024-FAR-0381 of 04/03/2024 (id 1): to import with its "
+                               "chain - WARNING"))
+        << processed;
+    EXPECT_TRUE(Has(processed, "warning 201  line 2  delivery = (empty)       Data di consegna "
+                               "mancante"))
+        << processed;
+    // A second fetch takes nothing in again: the processed documents are past their intake.
+    const std::string again = Ok("fetch");
+    EXPECT_FALSE(Has(again, "taken in again")) << again;
+    // Processed again, the chains come out the same and nothing is staged twice.
+    const Json reprocessed = NsoJson("process --all");
     EXPECT_EQ(exitCode, 0);
-    EXPECT_EQ(processed["summary"]["reviewed"], 6);
-    EXPECT_EQ(processed["summary"]["error"], 1);
+    EXPECT_EQ(reprocessed["summary"]["reviewed"], 6);
+    EXPECT_EQ(reprocessed["summary"]["error"], 1);
     EXPECT_EQ(Count("IE93_NSOTESTATA"), 6);
     EXPECT_EQ(Scalar("SELECT IE93_DO11_CLIFOR_CG44 FROM IE93_NSOTESTATA WHERE IE93_ID_IE91 = 2"),
               "1002");
     EXPECT_EQ(Count("IE95_NSOCORPO", "IE95_DO30_CODART_MG66 = 'AFP-FAR-31540'"), 2);
-    EXPECT_EQ(Count("IE98_NSO_LOGERRORS", "IE98_ID_IE91 = 6 AND IE98_CODE_IE97 = 103"), 1);
-    // A second fetch takes nothing in again: the processed documents are past their intake.
-    const std::string again = Ok("fetch");
-    EXPECT_FALSE(Has(again, "taken in again")) << again;
+    EXPECT_EQ(LogOf(6, "IE98_CODE_IE97 = " + std::to_string(kvad::message::kNoCustomer)).size(),
+              1U);
 
     const Json shown = NsoJson("show BIB-7/2024");
     EXPECT_EQ(shown["order"]["status"], "error");
-    EXPECT_EQ(shown["order"]["messages"][0]["code"], 103);
+    EXPECT_EQ(shown["order"]["messages"][0]["code"], kvad::message::kNoCustomer);
     EXPECT_EQ(shown["order"]["header"]["note"]["value"],
               "Materiale per la sala di lettura della biblioteca comunale");
     EXPECT_TRUE(Has(Ok("show 4"), "note          Annullamento dell'ordine 87/2024 per revoca"));
 
-    const std::string edited = Ok("edit BIB-7/2024 customer=1002 destination=BIBL");
-    EXPECT_TRUE(Has(edited, "to import - READY")) << edited;
-    EXPECT_EQ(Scalar("SELECT IE93_DO11_CLIFORDEST FROM IE93_NSOTESTATA WHERE IE93_ID_IE91 = 6"),
-              "BIBL");
-    EXPECT_EQ(Count("IE98_NSO_LOGERRORS", "IE98_ID_IE91 = 6 AND IE98_TYPE = 3"), 0);
+    // Review and correct: a delivery date for line 1 of order 5 makes that line ready, line 2
+    // still warns.
+    const std::string line = Ok("edit 5 --line 1 delivery=20/03/2024");
+    EXPECT_TRUE(Has(line, "changed line 1: delivery (empty) -> 20/03/2024")) << line;
+    EXPECT_TRUE(Has(line, "     1 AFP-DM-55120   Guanti da esame in nitri        300        4.9 "
+                          "S     20/03/2024 ready"))
+        << line;
+    EXPECT_FALSE(Has(line, "line 1  delivery")) << line;
+    EXPECT_TRUE(Has(line, "line 2  delivery")) << line;
+    // By order number, two values at once: the header is checked again.
+    const std::string cleared = Ok("edit ORD/2024/00512 customer= destination=");
+    EXPECT_TRUE(Has(cleared, "changed: customer 1003 -> 0\nchanged: destination MAG3 -> (empty)"))
+        << cleared;
+    EXPECT_TRUE(Has(cleared, "(id 5): to import - ERROR")) << cleared;
+    EXPECT_TRUE(Has(cleared, "error   103  header  customer = 0             Cliente non trovato"))
+        << cleared;
+    EXPECT_TRUE(Has(cleared, "warning 105  header  destination = (empty)")) << cleared;
+    // The corrections survive a new processing, and verification reports them again.
+    const std::string five = Ok("process 5");
+    EXPECT_TRUE(Has(five, "1 order(s) reviewed: 0 ready, 0 with warnings, 1 with errors")) << five;
+    EXPECT_TRUE(Has(five, "  customer      0                not found;")) << five;
+    EXPECT_TRUE(Has(five, "S     20/03/2024 ready")) << five;
+    EXPECT_TRUE(Has(five, "error   103  header  customer = 0")) << five;
+    const std::string messages = Ok("messages 5");
+    EXPECT_TRUE(Has(messages, "Order ORD/2024/00512 of 12/03/2024 (id 5)\n  error   103  header"))
+        << messages;
+    EXPECT_TRUE(Has(messages, "3 message(s): 1 error(s), 2 warning(s), 0 information")) << messages;
+    EXPECT_TRUE(Has(Ok("messages --phase decoding"), "No messages of the decoding phase"));
+    // Its customer and destination given back, order 5 is to import again.
+    const std::string restored = Ok("edit 5 customer=1003 destination=MAG3");
+    EXPECT_TRUE(Has(restored, "(id 5): to import - WARNING")) << restored;
 
-    // Import: five ERP orders, each with the NSO order it came from; the replaced ones closed.
-    const Json imported = NsoJson("import --all");
+    // Import: the library's chain fails, the others are imported.
+    const std::string imported = Nso("import --all");
+    EXPECT_EQ(exitCode, 1) << imported;
+    EXPECT_TRUE(Has(imported, "[1/4] Id : BIB-7/2024 (19/03/2024) - UFBB3K")) << imported;
+    // The ERP's own words stand on a line of their own beneath the document they are about.
+    EXPECT_TRUE(Has(imported, "Chain of order BIB-7/2024 of 19/03/2024 (id 6): failed\n  order "
+                              "BIB-7/2024 of 19/03/2024 (id 6): failed:\n      Cliente mancante"))
+        << imported;
+    EXPECT_TRUE(Has(imported, "Chain of revision 2024-FAR-0397 of 06/03/2024 (id 3): imported\n"
+                              "  revision 2024-FAR-0397 of 06/03/2024 (id 3): imported as ERP "
+                              "order OCL A/3 of 06/03/2024 (registration 3)\n"
+                              "  order 2024-FAR-0381 of 04/03/2024 (id 1): imported as ERP order "
+                              "OCL A/4 of 04/03/2024 (registration 4), then made no longer to be "
+                              "fulfilled"))
+        << imported;
+    EXPECT_TRUE(Has(imported, "  cancellation 93/2024 of 08/03/2024 (id 4): processed, no ERP "
+                              "order"))
+        << imported;
+    EXPECT_TRUE(Has(imported, "4 chain(s): 3 imported, 1 failed; 4 ERP order(s) made, 2 made no "
+                              "longer to be fulfilled"))
+        << imported;
+
+    // An imported order is shown read-only with its ERP order, and cannot be edited.
+    const std::string three = Ok("show 3");
+    EXPECT_TRUE(Has(three, "Revision 2024-FAR-0397 of 06/03/2024 (id 3): nothing to do: already "
+                           "ERP order OCL A/3 of\n  06/03/2024 - READY\n"))
+        << three;
+    EXPECT_TRUE(Has(three, "  read-only: ERP order OCL A/3 of 06/03/2024 was made from it"))
+        << three;
+    EXPECT_TRUE(Has(three, "  customer      1001")) << three;
+    EXPECT_TRUE(
+        Has(three, "     1 AFP-FAR-10231  Flacone da 100 ml per in        200       1.85 S "))
+        << three;
+    EXPECT_TRUE(Has(three, "    info     14  header                           Ordine importato"))
+        << three;
+    const Json threeJson = NsoJson("show 3");
+    EXPECT_FALSE(threeJson["order"]["editable"].get<bool>());
+    EXPECT_EQ(threeJson["order"]["erp_order"]["document"], "OCL A/3");
+    EXPECT_EQ(threeJson["order"]["erp_order"]["date"], "2024-03-06");
+    EXPECT_EQ(threeJson["order"]["header"]["customer"]["value"], 1001);
+    const std::string refused = Nso("edit 3 customer=1002");
+    EXPECT_EQ(exitCode, 1) << refused;
+    EXPECT_TRUE(Has(refused, "(id 3) was imported as ERP order OCL A/3: its values cannot be "
+                             "edited"))
+        << refused;
+    EXPECT_EQ(Ok("show 3"), three) << "the refused edit changed nothing";
+    // Processing an imported chain again has nothing to do, and says so.
+    EXPECT_EQ(Ok("process 3"), "Nothing to do: Revision 2024-FAR-0397 of 06/03/2024 (id 3) was "
+                               "imported as ERP order OCL A/3 of 06/03/2024 (`nso show 3` shows "
+                               "it).\n");
+
+    // Corrected, the library's order is imported after the others, and the office it came from
+    // is learned.
+    Ok("edit BIB-7/2024 customer=1002 destination=BIBL");
+    Json corrected = NsoJson("import 6");
     EXPECT_EQ(exitCode, 0);
-    EXPECT_EQ(imported["summary"]["imported"], 4);
-    EXPECT_EQ(imported["summary"]["erp_orders_made"], 5);
+    EXPECT_EQ(corrected["summary"]["imported"], 1);
+    EXPECT_EQ(corrected["summary"]["erp_orders_made"], 1);
+    const Json& made = corrected["chains"][0]["documents"][0]["erp_order"];
+    EXPECT_EQ(made["document"], "OCL A/5") << corrected;
+    EXPECT_EQ(made["registration"], 5) << corrected;
+    EXPECT_EQ(made["date"], "2024-03-19") << corrected;
+    EXPECT_TRUE(Has(Ok("master list offices --search UFBB3K"), "UFBB3K  1002"));
+
+    // Five ERP orders, each with the NSO order it came from; the replaced ones closed.
     EXPECT_EQ(Count("DO11_DOCTESTATA"), 5);
     EXPECT_EQ(Count("DO30_DOCCORPO"), 20);
     EXPECT_EQ(Scalar("SELECT DO11_CLIFOR_CG44 FROM DO11_DOCTESTATA INNER JOIN DO12_DOCTESTARIF ON "
@@ -113,11 +264,28 @@ TEST_F(MainJobTest, QuickStartStepsLeaveTheDatabaseAsEachStepSays) {
                     "DO12_NUMREG_CO99",
                     "DO11_FLGNONPIUEV = 1 AND DO12_FEIDDOC IN ('87/2024', '2024-FAR-0381')"),
               2);
+    const std::string done = Ok("list --processed");
+    EXPECT_TRUE(Has(done, "OCL A/1 12/03/2024")) << done;
+    EXPECT_TRUE(Has(done, "OCL A/4 04/03/2024")) << done;
+    const std::string orders = Ok("orders");
+    EXPECT_TRUE(Has(orders, "4    OCL A/4     04/03/2024 closed")) << orders;
+    EXPECT_TRUE(Has(orders, "3    OCL A/3     06/03/2024 open")) << orders;
+    EXPECT_TRUE(Has(orders, "2024-FAR-0397 of 06/03/2024 (id 3)")) << orders;
+    EXPECT_TRUE(Has(orders, "5 ERP order(s) of company 1")) << orders;
+    const Json ordersJson = NsoJson("orders");
+    ASSERT_EQ(ordersJson["orders"].size(), 5U);
+    EXPECT_EQ(ordersJson["orders"][1]["nso_order"]["number"], "2024-FAR-0381");
+    EXPECT_TRUE(ordersJson["orders"][1]["closed"].get<bool>());
+    const std::string found = Ok("orders --search AFP-DM-56031 --lines");
+    EXPECT_TRUE(Has(found, "    2    AFP-DM-56031           80         6.75")) << found;
+    EXPECT_TRUE(Has(found, "1 ERP order(s) of company 1 containing 'AFP-DM-56031'")) << found;
 
-    const Json orders = NsoJson("orders");
-    ASSERT_EQ(orders["orders"].size(), 5U);
-    EXPECT_EQ(orders["orders"][0]["nso_order"]["number"], "2024-FAR-0381");
-    EXPECT_TRUE(orders["orders"][0]["closed"].get<bool>());
+    // Nothing is left to import, and an imported chain named again makes nothing.
+    EXPECT_TRUE(Has(Ok("import --all"), "Nothing to import"));
+    const std::string reimported = Ok("import 3");
+    EXPECT_TRUE(Has(reimported, "(id 3): already imported")) << reimported;
+    EXPECT_TRUE(Has(reimported, "0 ERP order(s) made, 0 made no longer to be fulfilled"))
+        << reimported;
 
     Ok("pdf 87/2024 --out order.pdf");
     const std::string text = PdfText(dir / "order.pdf");
@@ -148,7 +316,12 @@ TEST_F(MainJobTest, RunImportsWhatIsReadyAndLeavesTheRestForAClerk) {
     EXPECT_EQ(exitCode, 4) << held;
     EXPECT_TRUE(Has(held, "verification found errors\n    error   103  header  customer = 0"))
         << held;
-    Ok("edit BIB-7/2024 customer=1002 destination=BIBL");
+    // Corrected, it is ready: no error is left.
+    const std::string edited = Ok("edit BIB-7/2024 customer=1002 destination=BIBL");
+    EXPECT_TRUE(Has(edited, "to import - READY")) << edited;
+    EXPECT_EQ(Scalar("SELECT IE93_DO11_CLIFORDEST FROM IE93_NSOTESTATA WHERE IE93_ID_IE91 = 6"),
+              "BIBL");
+    EXPECT_TRUE(LogOf(6, "IE98_TYPE = " + std::to_string(kvad::severity::kError)).empty());
     const std::string second = Ok("run");
     EXPECT_TRUE(Has(second, "imported:  1 of 1 chain(s); 1 ERP order(s) made")) << second;
     EXPECT_TRUE(Has(second, "Nothing is left for a clerk.")) << second;

@@ -1,5 +1,6 @@
-// The nso command as a new user runs it: init, config, fetch and list on a fresh database, with
-// the example orders in a folder inbox.
+// The nso command as a new user meets it on a fresh database, with the example orders in a folder
+// inbox: documents that cannot be read or never arrived, and clear errors for bad input and a
+// missing set-up.
 
 #include <gtest/gtest.h>
 
@@ -19,33 +20,6 @@ class NsoCommandTest : public kvad::test::NsoFolderTest {
         Ok("config set --document OCL --layout NSO --from 01/01/2024 --section A --warehouse 01");
     }
 };
-
-TEST_F(NsoCommandTest, FetchOnTheExamplesEndToEnd) {
-    Prepare();
-    const std::string first = Ok("fetch");
-    EXPECT_TRUE(Has(first, "listed 6, new 6, already registered 0, failed to load 0")) << first;
-    const std::string second = Ok("fetch");
-    EXPECT_TRUE(Has(second, "listed 6, new 0, already registered 6, failed to load 0")) << second;
-
-    const std::string list = Ok("list");
-    EXPECT_TRUE(Has(list, "4 chain(s) to process, 6 document(s)")) << list;
-    // Each row begins with the document's register id.
-    EXPECT_TRUE(Has(list, "\n3     revision ")) << list;
-    EXPECT_TRUE(Has(list, "\n1         order ")) << "older documents are indented\n" << list;
-    EXPECT_TRUE(Has(list, "\n4     cancellation ")) << list;
-    EXPECT_TRUE(Has(Ok("list --processed"), "No processed orders"));
-
-    // A limited list is the start of the full one, up to the next chain, and says so.
-    EXPECT_EQ(Ok("list --limit 0"), list);
-    const std::string one = Ok("list --limit 1");
-    const std::string hint = "(the latest 1 of 4 chains: --limit 0 lists them all)\n";
-    ASSERT_TRUE(one.size() > hint.size() && Has(one, hint)) << one;
-    const std::string shown = one.substr(0, one.size() - hint.size());
-    EXPECT_EQ(list.substr(0, shown.size()), shown);
-    EXPECT_NE(list.substr(shown.size(), 4), "    ") << "the next line starts a chain";
-    Nso("list --limit -1");
-    EXPECT_EQ(exitCode, 2);
-}
 
 TEST_F(NsoCommandTest, UnreadableFilesAreRegisteredAndNamed) {
     Prepare();

@@ -8,28 +8,29 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
+#include "support/temp_dir.h"
 #include "support/test_env.h"
 
 namespace kvad::test {
 
 class NsoFolderTest : public ::testing::Test {
   protected:
-    /// Makes the folder ("<prefix>-XXXXXX" under the temporary folder) and copies into it, as
-    /// just received, `examples/<part>` to `<folder>/<to>` (the whole examples folder to the
-    /// folder itself when `part` is empty).
-    void MakeFolder(const std::string& prefix, const std::string& part = {},
-                    const std::string& to = {}) {
-        namespace fs = std::filesystem;
-        std::string pattern = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        CopyReceived(fs::path(KVAD_SOURCE_DIR) / "examples" / part, to.empty() ? dir : dir / to);
+    /// Makes a new, empty folder ("kvad-<label>-XXXXXX" under the temporary folder, removed
+    /// with the test) the folder nso runs in.
+    void NewFolder(const std::string& label) {
+        folder_.emplace(label);
+        dir = folder_->Path();
     }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
+    /// Makes a new folder and copies into it, as just received, `examples/<part>` to
+    /// `<folder>/<to>` (the whole examples folder to the folder itself when `part` is empty).
+    void MakeFolder(const std::string& label, const std::string& part = {},
+                    const std::string& to = {}) {
+        NewFolder(label);
+        CopyReceived(std::filesystem::path(KVAD_SOURCE_DIR) / "examples" / part,
+                     to.empty() ? dir : dir / to);
     }
 
     /// Runs `nso ARGUMENTS` (words as a shell reads them) in the folder; returns what it printed
@@ -66,8 +67,12 @@ class NsoFolderTest : public ::testing::Test {
         return output.find(text) != std::string::npos;
     }
 
+    /// The folder nso runs in: the one NewFolder made, or one a test chose within it.
     std::filesystem::path dir;
     int exitCode = -1;
+
+  private:
+    std::optional<TempDir> folder_;
 };
 
 } // namespace kvad::test

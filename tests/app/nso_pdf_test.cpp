@@ -25,6 +25,15 @@ class NsoPdfTest : public kvad::test::NsoFolderTest {
         Ok("config set --document OCL --layout NSO --from 01/01/2024");
     }
 
+    /// The text of a file another process writes, once it is there (waiting 2 s at most).
+    static std::string Arrived(const fs::path& file) {
+        for (int i = 0; i < 100 && !fs::exists(file); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        std::ifstream in(file);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
     static std::string Head(const fs::path& file, std::size_t bytes) {
         std::ifstream in(file, std::ios::binary);
         std::string text(bytes, '\0');
@@ -59,8 +68,8 @@ TEST_F(NsoPdfTest, WritesTheOrderByNumberOrRegisterIdAndPrintsThePath) {
 
 TEST_F(NsoPdfTest, AnOrderNumberOfTwoDocumentsIsRefusedNamingTheirIds) {
     // The same order number again, issued on another day.
-    std::ifstream in(dir / "inbox" / "IT01234567890" / "ORD-2024-0001.xml");
-    const std::string order{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string order =
+        kvad::test::ReadSourceFile("examples/inbox/IT01234567890/ORD-2024-0001.xml");
     std::ofstream(dir / "inbox" / "IT01234567890" / "ORD-2024-0001-bis.xml")
         << std::regex_replace(order, std::regex("2024-03-04"), "2024-03-09");
     Nso("fetch");
@@ -85,12 +94,7 @@ TEST_F(NsoPdfTest, OpenShowsTheFileInTheViewerOrSaysThereIsNone) {
 
     const std::string opened = Nso("pdf 87/2024 --open --viewer '" + viewer.string() + "'");
     ASSERT_EQ(exitCode, 0) << opened;
-    for (int i = 0; i < 100 && !fs::exists(dir / "opened.txt"); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    std::ifstream seen(dir / "opened.txt");
-    const std::string path{std::istreambuf_iterator<char>(seen), std::istreambuf_iterator<char>()};
-    EXPECT_EQ(path + "\n", opened);
+    EXPECT_EQ(Arrived(dir / "opened.txt") + "\n", opened);
 
     const std::string none = Nso("pdf 87/2024 --open --viewer /nonexistent/viewer");
     EXPECT_EQ(exitCode, 1);
