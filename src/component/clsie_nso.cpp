@@ -14,6 +14,7 @@
 #include "retrieval/recupero_ordini.h"
 #include "ubl/staging_writer.h"
 #include "ubl/xml_loader.h"
+#include "verification/error_log.h"
 #include "verification/verifica_dati.h"
 #include "workspace/ordini.h"
 #include "workspace/recupera_ordini.h"
@@ -254,6 +255,13 @@ std::string CLSIE_NSO::WriteOrderPdf(std::int32_t fId, const std::string& path, 
 
 void CLSIE_NSO::AssignProcessingCodes() {
     nso::AssignProcessingCodes(*state_);
+}
+
+void CLSIE_NSO::ForgetImportAttempt(std::int32_t fId) {
+    nso::ResetStatus(*state_);
+    nso::Guard(*state_, "ForgetImportAttempt", [&] {
+        nso::EliminaLogErrors(*state_, fId, true, true, Contesto_ImportDati, 0, "");
+    });
 }
 
 void CLSIE_NSO::RecheckUnreadableNumbers(std::int32_t fId) {

@@ -275,9 +275,12 @@ std::vector<std::string> EditOrder(CLSIE_NSO& nso, const Order& order,
         row->CancelUpdate();
         throw Refusal("nothing was changed: " + e.Description());
     }
-    // A corrected number no longer counts as unreadable when the order is verified again.
+    // A corrected number no longer counts as unreadable when the order is verified again, and a
+    // failed import's reasons no longer hold the corrected order.
     nso.RecheckUnreadableNumbers(order.id);
     detail::RequireOk(nso, "checking the order's unreadable numbers again");
+    nso.ForgetImportAttempt(order.id);
+    detail::RequireOk(nso, "clearing the last import attempt's messages");
     auto code = static_cast<std::int16_t>(order.code);
     std::int32_t id = order.id;
     bool header = !line.has_value();

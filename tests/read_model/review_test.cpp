@@ -141,6 +141,26 @@ TEST_F(ReadModelTest, CorrectionsReachTheDecodedTablesAndAreVerifiedAgain) {
               "BIBL");
 }
 
+TEST_F(ReadModelTest, ACorrectionAfterAFailedImportIsNotHeldByThatImportsError) {
+    // The import fails on the order without a customer and logs why; the clerk's correction
+    // makes that reason void, and the order reads as the verification of its new values says.
+    ProcessAndImport();
+    ASSERT_TRUE(OpenReview(nso, 6));
+    const Order before = ReadOrder(nso, 6);
+    ASSERT_TRUE(before.editable);
+    const std::string imports = "SELECT 1 FROM IE98_NSO_LOGERRORS WHERE IE98_CONTESTO = " +
+                                std::to_string(Contesto_ImportDati) + " AND IE98_ID_IE91 ";
+    ASSERT_EQ(env.Count(imports + "= 6"), 1);
+    const long others = env.Count(imports + "<> 6");
+    ASSERT_GT(others, 0);
+    (void)EditOrder(nso, before, std::nullopt,
+                    {{FindEditField("customer"), Variant(1002)},
+                     {FindEditField("destination"), Variant("BIBL")}});
+    EXPECT_EQ(ReadOrder(nso, 6).verdict, Verdict::Ready);
+    EXPECT_TRUE(ReadErrors(nso, 6).empty());
+    EXPECT_EQ(env.Count(imports + "<> 6"), others) << "the other orders keep their messages";
+}
+
 TEST_F(ReadModelTest, ADocumentInNoChainIsNamedAndNothingIsSelected) {
     env.Native("UPDATE IE91_NSOFILES SET IE91_XML = NULL WHERE IE91_ID = 5");
     EXPECT_EQ(SelectChainsOf(nso, {3, 5}), (std::vector<std::int32_t>{5}));

@@ -182,6 +182,11 @@ class CLSIE_NSO : public ComObject {
     /// that value. A host that corrects decoded values calls it before VerificaDati, so that the
     /// order's status no longer counts a corrected number. Resets Stato; a failure sets kaErrVB.
     void RecheckUnreadableNumbers(std::int32_t fId);
+    /// Deletes the messages the last import attempt wrote for order fId (context ImportDati):
+    /// once a clerk has corrected the order they speak of values it no longer has, and the next
+    /// import writes its own. A host that corrects decoded values calls it with
+    /// RecheckUnreadableNumbers. Resets Stato; a failure sets kaErrVB.
+    void ForgetImportAttempt(std::int32_t fId);
     /// The condition of the database in the last failure, for a host to act on: busy (another
     /// program holds it), read-only, full, not a database, cannot be opened, or written by a newer
     /// program; None when the last failure was not the database's or nothing failed. Errore
