@@ -19,15 +19,21 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVAD_SANITIZ
     -DKVAD_UNITY_BUILD=ON -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O0 -gline-tables-only" \
     -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O0 -gline-tables-only" \
     -DKVAD_BUILD_BENCH=OFF "${compilers[@]}" >/dev/null
+begin=$SECONDS
 cmake --build "$build" -j "$(nproc)"
+echo "sanitized build: $((SECONDS - begin)) s"
 
 # Reports stop the program (the build adds -fno-sanitize-recover); leaks are reported at exit.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1}"
 # Caches that system libraries never free are not our leaks: scripts/lsan.supp names them.
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+begin=$SECONDS
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+echo "sanitized suite: $((SECONDS - begin)) s"
 
 if [ -d "$build/fuzz" ]; then
+    begin=$SECONDS
     scripts/run_fuzz.sh "$build" "${FUZZ_SECONDS:-10}"
+    echo "fuzzing: $((SECONDS - begin)) s"
 fi
