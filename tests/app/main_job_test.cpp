@@ -82,10 +82,14 @@ TEST_F(MainJobTest, EachStepFromFetchToPdfDoesWhatItSays) {
     Ok("init --demo");
     EXPECT_EQ(Count("IE90_CONFIGNSO", "IE90_DITTA_CG18 = 1 AND IE90_CODDOCUM_MG3G = 'OCL'"), 1);
     EXPECT_GT(Count("CG44_CLIFOR"), 0);
+    // The demo sets section A and warehouse 01: another pair shows the change, then back.
+    const std::string defaults = "SELECT MG3G_SEZDEFAULT + '/' + MG3G_DEPDEFAULT_MG58 FROM "
+                                 "MG3G_DOCDITTA WHERE MG3G_DITTA_CG18 = 1 AND "
+                                 "MG3G_CODDOCUM_MG36 = 'OCL'";
+    Ok("config set --document OCL --section B --warehouse 02");
+    EXPECT_EQ(Scalar(defaults), "B/02");
     Ok("config set --document OCL --section A --warehouse 01");
-    EXPECT_EQ(Scalar("SELECT MG3G_SEZDEFAULT FROM MG3G_DOCDITTA WHERE MG3G_DITTA_CG18 = 1 AND "
-                     "MG3G_CODDOCUM_MG36 = 'OCL'"),
-              "A");
+    EXPECT_EQ(Scalar(defaults), "A/01");
 
     // Fetch: six documents registered and staged, the revision and the cancellation linked.
     const std::string fetched = Ok("fetch");
