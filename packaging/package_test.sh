@@ -109,6 +109,9 @@ inbox="$root/usr/share/kvad-nso/examples/inbox"
 run_nso --db nso.db --inbox "$inbox" init --demo >"$work/init" ||
     fail "nso init --demo failed: $(cat "$work/init")"
 grep -q "configured company 1" "$work/init" || fail "init --demo: $(cat "$work/init")"
+# The installed nso finds the example orders in the share folder beside it.
+grep -qF "the example orders are in $inbox:" "$work/init" ||
+    fail "init --demo does not name the installed examples: $(cat "$work/init")"
 status=0
 run_nso --db nso.db --inbox "$inbox" --cache-dir cache run --json >"$work/run.json" || status=$?
 # The example orders leave one order for a clerk: exit status 4, every other chain imported.
