@@ -232,7 +232,7 @@ std::string Usage(const Command& command) {
 void WriteOptionItems(std::ostream& out, const CLI::App& app) {
     for (const CLI::Option* option : Positionals(app)) {
         out << ".TP\n\\fI" << Roff(option->get_name(true)) << "\\fR\n"
-            << Roff(option->get_description()) << "\n";
+            << RoffOfMarkdown(option->get_description()) << "\n";
     }
     for (const CLI::Option* option : NamedOptions(app)) {
         std::vector<std::string> names;
@@ -243,14 +243,14 @@ void WriteOptionItems(std::ostream& out, const CLI::App& app) {
         if (TakesValue(*option)) {
             out << " \\fI" << Roff(ValueName(*option)) << "\\fR";
         }
-        out << "\n" << Roff(option->get_description()) << "\n";
+        out << "\n" << RoffOfMarkdown(option->get_description()) << "\n";
     }
 }
 
 void WriteCommandSection(std::ostream& out, const Command& command,
                          const std::vector<TableRow>& rows, const CLI::App& root) {
     out << ".SS \"" << Roff(Usage(command)) << "\"\n"
-        << Roff(command.app->get_description()) << "\n";
+        << RoffOfMarkdown(command.app->get_description()) << "\n";
     for (const TableRow& row : rows) {
         if (PathOfRow(root, row.command) == command.path) {
             out << ".TP\n\\fB" << Roff(row.command) << "\\fR\n" << RoffOfMarkdown(row.text) << "\n";
