@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -207,6 +208,13 @@ std::string PathOfRow(const CLI::App& root, const std::string& command) {
     return path;
 }
 
+/// Whether a row of the table is about nso itself: "nso --version".
+bool NamesGlobalOption(const std::string& command) {
+    std::istringstream words(command);
+    std::string word;
+    return (words >> word) && word == "nso" && (words >> word) && word.rfind('-', 0) == 0;
+}
+
 std::string PositionalUsage(const CLI::Option& option) {
     std::string name = option.get_name(true);
     if (option.get_items_expected_max() > 1) {
@@ -387,6 +395,12 @@ void WriteManualPage(std::ostream& out, const CLI::App& app, const std::string& 
     WriteOptionItems(out, app);
     out << ".SH COMMANDS\n";
     const std::vector<TableRow> rows = CommandTable(readme);
+    for (const TableRow& row : rows) {
+        if (PathOfRow(app, row.command).empty() && !NamesGlobalOption(row.command)) {
+            throw std::runtime_error("the README's command table has a row for \"" + row.command +
+                                     "\", which is no command of nso: rename or remove the row");
+        }
+    }
     for (const Command& command : AllCommands(app)) {
         if (command.app != &app) {
             WriteCommandSection(out, command, rows, app);

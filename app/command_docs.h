@@ -14,6 +14,8 @@ namespace nsoapp {
 /// Writes nso(1) in roff: the global options, then each command with its --help description,
 /// the rows of the README's command table about it (`readme` is the README's text; none when it
 /// has no such table) and its options and arguments; the exit statuses, files and environment.
+/// Throws std::runtime_error for a row of that table that names no command, so that the README
+/// and the command line cannot drift apart unnoticed.
 void WriteManualPage(std::ostream& out, const CLI::App& app, const std::string& version,
                      const std::string& readme);
 

@@ -3,6 +3,7 @@
 //   nso_docs man OUT VERSION README.md     nso(1) in roff
 //   nso_docs bash OUT                      the bash completion script
 
+#include <exception>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -27,11 +28,18 @@ int main(int argc, char** argv) {
         text << in.rdbuf();
         readme = text.str();
     }
+    std::ostringstream text;
+    try {
+        nsoapp::WriteCommandLineText(text,
+                                     kind == "man" ? nsoapp::CommandLineText::ManualPage
+                                                   : nsoapp::CommandLineText::BashCompletion,
+                                     kind == "man" ? argv[3] : "", readme);
+    } catch (const std::exception& e) {
+        std::cerr << "nso_docs: " << e.what() << "\n";
+        return 1;
+    }
     std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
-    nsoapp::WriteCommandLineText(out,
-                                 kind == "man" ? nsoapp::CommandLineText::ManualPage
-                                               : nsoapp::CommandLineText::BashCompletion,
-                                 kind == "man" ? argv[3] : "", readme);
+    out << text.str();
     out.close();
     if (!out) {
         std::cerr << "nso_docs: cannot write " << argv[2] << "\n";
