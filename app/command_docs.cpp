@@ -414,7 +414,11 @@ void WriteBashCompletion(std::ostream& out, const CLI::App& app) {
     std::vector<std::string> commandPatterns;
     std::vector<std::string> valuePatterns;
     std::ostringstream valueCases;
-    for (const Command& command : commands) {
+    // A command's own options first: the global ones match after any command, and a command's
+    // option of the same name as a global one comes before it.
+    std::vector<Command> ownFirst(commands.begin() + 1, commands.end());
+    ownFirst.push_back(commands.front());
+    for (const Command& command : ownFirst) {
         for (const CLI::App* sub :
              command.app->get_subcommands([](const CLI::App*) { return true; })) {
             commandPatterns.push_back("\"" + command.path + "|" + sub->get_name() + "\"");
@@ -427,9 +431,14 @@ void WriteBashCompletion(std::ostream& out, const CLI::App& app) {
             for (const std::string& name : OptionNames(*option)) {
                 patterns.push_back(OptionPattern(command.path, name));
             }
-            valuePatterns.insert(valuePatterns.end(), patterns.begin(), patterns.end());
             valueCases << "        " << Join(patterns, " | ") << ")\n            "
                        << ValueCompletion(*option) << "\n            return\n            ;;\n";
+            // Skipping a value needs no pattern of a command's own that a global one covers.
+            for (const std::string& name : OptionNames(*option)) {
+                if (command.app == &app || app.get_option_no_throw(name) == nullptr) {
+                    valuePatterns.push_back(OptionPattern(command.path, name));
+                }
+            }
         }
     }
 

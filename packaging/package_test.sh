@@ -133,6 +133,9 @@ completion="$(bash -c 'source "$1"; COMP_WORDS=(nso im); COMP_CWORD=1; _nso
 completion="$(bash -c 'source "$1"; COMP_WORDS=(nso --db x.db import --a); COMP_CWORD=4; _nso
     echo "${COMPREPLY[*]}"' _ "$root/usr/share/bash-completion/completions/nso")"
 [ "$completion" = --all ] || fail "nso import --a completes to '$completion', not --all"
+completion="$(bash -c 'source "$1"; COMP_WORDS=(nso messages --phase d); COMP_CWORD=3; _nso
+    echo "${COMPREPLY[*]}"' _ "$root/usr/share/bash-completion/completions/nso")"
+[ "$completion" = decoding ] || fail "nso messages --phase d completes to '$completion'"
 
 if command -v systemd-analyze >/dev/null; then
     units=("$root"/usr/lib/systemd/system/nso-*)
