@@ -122,7 +122,7 @@ run_nso --settings "$root/etc/kvad-nso/nso.toml" settings >"$work/settings" ||
     fail "the settings example cannot be read: $(cat "$work/settings")"
 
 # ---- manual page, completion, units
-MANWIDTH=80 man -l "$root/usr/share/man/man1/nso.1.gz" >"$work/man" 2>"$work/man.err" ||
+MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/nso.1.gz" >"$work/man" 2>"$work/man.err" ||
     fail "man -l: $(cat "$work/man.err")"
 grep -q "nso import" "$work/man" || fail "the manual page has no nso import"
 [ ! -s "$work/man.err" ] || fail "man -l warns: $(cat "$work/man.err")"
