@@ -9,13 +9,20 @@
 
 #include <CLI/CLI.hpp>
 
+#include "app/command_docs.h"
 #include "app/commands.h"
 #include "app/failure.h"
 #include "app/session.h"
 #include "app/settings.h"
+#include "app/version_text.h"
 
 namespace nsoapp {
 namespace {
+
+/// What nso is, in one line: the first line of --help and the manual page's name line.
+constexpr const char* kProgramSummary =
+    "nso: brings public-administration purchase orders received through the NSO into the ERP's "
+    "sales orders";
 
 /// A settings file that cannot be used: a usage error, reported before any command runs.
 class SettingsError : public std::runtime_error {
@@ -42,8 +49,9 @@ class GlobalOptions {
   public:
     explicit GlobalOptions(CLI::App& app) {
         app.add_option("--settings", values_.settingsFile,
-                       "Settings file (default: $NSO_SETTINGS, ./nso.toml, "
-                       "~/.config/kvad_nso/nso.toml)")
+                       std::string("Settings file (default: $NSO_SETTINGS, ./nso.toml, "
+                                   "~/.config/kvad_nso/nso.toml, ") +
+                           SystemSettingsFile() + ")")
             ->type_name("FILE");
         Add(app, "--db", values_.database, "Database file", "FILE",
             [](Settings& s, const Overrides& o) { s.database = o.database; });
@@ -390,38 +398,55 @@ bool JsonAsked(const CLI::App& app) {
     return false;
 }
 
+/// nso's command line: the global options and every subcommand with the values they fill. Built
+/// alike to run a command and to write the manual page and the completion from it.
+class CommandLine {
+  public:
+    explicit CommandLine(const char* version) : options_(app_) {
+        app_.name("nso");
+        app_.description(kProgramSummary);
+        app_.set_version_flag("--version", VersionText(version));
+        app_.require_subcommand(0, 1);
+        app_.fallthrough(); // global options may also follow the subcommand
+        // Runs once the command line is parsed and before any subcommand's callback.
+        app_.parse_complete_callback([this] { options_.Resolve(settings_); });
+        AddCommands(app_, settings_, values_);
+    }
+
+    [[nodiscard]] CLI::App& App() noexcept { return app_; }
+    [[nodiscard]] const Settings& CurrentSettings() const noexcept { return settings_; }
+
+  private:
+    static void AddCommands(CLI::App& app, const Settings& settings, CommandValues& values) {
+        AddInit(app, settings, values);
+        AddConfig(app, settings, values);
+        AddFetch(app, settings, values);
+        AddList(app, settings, values);
+        AddPdf(app, settings, values);
+        AddSettings(app, settings);
+        AddMaster(app, settings, values);
+        AddDecode(app, settings, values);
+        AddProcess(app, settings, values);
+        AddShow(app, settings, values);
+        AddEdit(app, settings, values);
+        AddMessages(app, settings, values);
+        AddImport(app, settings, values);
+        AddOrders(app, settings, values);
+        AddRun(app, settings, values);
+    }
+
+    CLI::App app_;
+    Settings settings_;
+    GlobalOptions options_;
+    CommandValues values_;
+};
+
 } // namespace nsoapp
 
 int RunCommandLine(int argc, char** argv, const char* version) {
-    CLI::App app{"nso: brings public-administration purchase orders received through the NSO "
-                 "into the ERP's sales orders",
-                 "nso"};
-    app.set_version_flag("--version", std::string("nso ") + version);
-    app.require_subcommand(0, 1);
-    app.fallthrough(); // global options may also follow the subcommand
-
-    Settings settings;
-    GlobalOptions options(app);
-    // Runs once the command line is parsed and before any subcommand's callback.
-    app.parse_complete_callback([&] { options.Resolve(settings); });
-
-    CommandValues values;
-    AddInit(app, settings, values);
-    AddConfig(app, settings, values);
-    AddFetch(app, settings, values);
-    AddList(app, settings, values);
-    AddPdf(app, settings, values);
-    AddSettings(app, settings);
-    AddMaster(app, settings, values);
-    AddDecode(app, settings, values);
-    AddProcess(app, settings, values);
-    AddShow(app, settings, values);
-    AddEdit(app, settings, values);
-    AddMessages(app, settings, values);
-    AddImport(app, settings, values);
-    AddOrders(app, settings, values);
-    AddRun(app, settings, values);
-
+    CommandLine commandLine(version);
+    CLI::App& app = commandLine.App();
+    const Settings& settings = commandLine.CurrentSettings();
     try {
         app.parse(argc, argv);
     } catch (const ExitStatus& status) {
@@ -442,6 +467,16 @@ int RunCommandLine(int argc, char** argv, const char* version) {
         PrintNextSteps(settings);
     }
     return kExitOk;
+}
+
+void WriteCommandLineText(std::ostream& out, CommandLineText text, const char* version,
+                          const std::string& readme) {
+    CommandLine commandLine(version);
+    if (text == CommandLineText::ManualPage) {
+        WriteManualPage(out, commandLine.App(), version, readme);
+        return;
+    }
+    WriteBashCompletion(out, commandLine.App());
 }
 
 } // namespace nsoapp

@@ -11,6 +11,12 @@
 
 #include <toml++/toml.h>
 
+// The build names the installed configuration folder (GNUInstallDirs); a build without it
+// keeps the Debian one.
+#ifndef KVAD_SYSTEM_SETTINGS
+#define KVAD_SYSTEM_SETTINGS "/etc/kvad-nso/nso.toml"
+#endif
+
 namespace nsoapp {
 namespace {
 
@@ -29,21 +35,26 @@ bool IsThere(const fs::path& file) {
     return fs::exists(file, ec) && !ec;
 }
 
-std::optional<std::string> DefaultSettingsFile() {
+/// The user's own file: ~/.config/kvad_nso/nso.toml, or under $XDG_CONFIG_HOME.
+std::optional<fs::path> UserSettingsFile() {
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
+        return fs::path(xdg) / "kvad_nso" / "nso.toml";
+    }
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        return fs::path(home) / ".config" / "kvad_nso" / "nso.toml";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> DefaultSettingsFile(const std::string& systemFile) {
     if (IsThere("nso.toml")) {
         return "nso.toml";
     }
-    fs::path configDir;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
-        configDir = xdg;
-    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        configDir = fs::path(home) / ".config";
-    } else {
-        return std::nullopt;
+    if (std::optional<fs::path> user = UserSettingsFile(); user && IsThere(*user)) {
+        return user->string();
     }
-    fs::path candidate = configDir / "kvad_nso" / "nso.toml";
-    if (IsThere(candidate)) {
-        return candidate.string();
+    if (!systemFile.empty() && IsThere(systemFile)) {
+        return systemFile;
     }
     return std::nullopt;
 }
@@ -137,14 +148,19 @@ class FileReader {
 
 } // namespace
 
-void LoadSettingsFile(Settings& settings, const std::string& explicitPath) {
+const char* SystemSettingsFile() noexcept {
+    return KVAD_SYSTEM_SETTINGS;
+}
+
+void LoadSettingsFile(Settings& settings, const std::string& explicitPath,
+                      const std::string& systemFile) {
     std::optional<std::string> file;
     if (!explicitPath.empty()) {
         file = explicitPath;
     } else if (const char* env = std::getenv("NSO_SETTINGS"); env != nullptr && *env != '\0') {
         file = env;
     } else {
-        file = DefaultSettingsFile();
+        file = DefaultSettingsFile(systemFile);
     }
     if (!file) {
         settings.settingsFile.clear();

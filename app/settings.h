@@ -23,10 +23,15 @@ struct Settings {
     bool verbose = false;
 };
 
+/// The settings file of the whole machine, read when a user has none of their own:
+/// /etc/kvad-nso/nso.toml for an installation under /usr (the install's configuration folder).
+[[nodiscard]] const char* SystemSettingsFile() noexcept;
+
 /// Reads the settings file: the explicit path, else $NSO_SETTINGS, else ./nso.toml, else
-/// ~/.config/kvad_nso/nso.toml; a default file that is missing, or whose folder cannot be
-/// looked into, leaves the defaults. Throws std::runtime_error with the file name, the reason
-/// and what to do for an unreadable or invalid file.
-void LoadSettingsFile(Settings& settings, const std::string& explicitPath);
+/// ~/.config/kvad_nso/nso.toml, else `systemFile`; a default file that is missing, or whose
+/// folder cannot be looked into, leaves the defaults. Throws std::runtime_error with the file
+/// name, the reason and what to do for an unreadable or invalid file.
+void LoadSettingsFile(Settings& settings, const std::string& explicitPath,
+                      const std::string& systemFile = SystemSettingsFile());
 
 } // namespace nsoapp

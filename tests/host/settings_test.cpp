@@ -4,6 +4,7 @@
 #include <fstream>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include <gmock/gmock.h>
 
@@ -117,8 +118,35 @@ TEST(Settings, ADefaultFolderThatCannotBeLookedIntoIsSkipped) {
     nsoapp::Settings s;
     s.settingsFile = "left over";
     EXPECT_EQ(LoadError(""), "no error");
-    EXPECT_NO_THROW(nsoapp::LoadSettingsFile(s, ""));
+    EXPECT_NO_THROW(nsoapp::LoadSettingsFile(s, "", "")); // no machine's file either
     EXPECT_EQ(s.settingsFile, "");
+    fs::current_path(before);
+}
+
+// The machine's file (/etc/kvad-nso/nso.toml when installed) is read only when the user has no
+// file of their own: ./nso.toml comes first, then ~/.config/kvad_nso/nso.toml.
+TEST(Settings, TheMachinesFileComesAfterTheUsersOwn) {
+    hosttest::TempDir dir;
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.Path());
+    ScopedEnv home("HOME", dir.Path().c_str());
+    ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
+    ScopedEnv env("NSO_SETTINGS", nullptr);
+    fs::create_directories(dir.Path() / "etc");
+    const fs::path machine = Write(dir.Path() / "etc" / "nso.toml", "company = 5\n");
+    const auto companyRead = [&machine] {
+        nsoapp::Settings s;
+        nsoapp::LoadSettingsFile(s, "", machine.string());
+        return std::make_pair(s.company, s.settingsFile);
+    };
+    EXPECT_EQ(companyRead(), std::make_pair(5, machine.string()));
+
+    fs::create_directories(dir.Path() / ".config" / "kvad_nso");
+    const fs::path user = Write(dir.Path() / ".config" / "kvad_nso" / "nso.toml", "company = 6\n");
+    EXPECT_EQ(companyRead(), std::make_pair(6, user.string()));
+
+    Write(dir.Path() / "nso.toml", "company = 7\n");
+    EXPECT_EQ(companyRead().first, 7);
     fs::current_path(before);
 }
 
