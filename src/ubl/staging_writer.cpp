@@ -153,11 +153,12 @@ std::string ParseColumnName(NsoState& state, const std::string& name) {
                 path += Loader(state).ApriCBC + piece + Loader(state).ChiudiCBC;
                 return;
             }
-            // A last part in lower case names an attribute of the basic element before it.
+            // A last part in lower case names an attribute of the basic element before it: of
+            // the first such element, the one whose text the element's own column takes.
             const std::size_t next = end + 1;
             if (next < name.size() && IsAttributeName(name.substr(next))) {
-                path += Loader(state).ApriCBC + piece + Loader(state).ChiudiCBC + "/@" +
-                        name.substr(next);
+                path = "(" + path + Loader(state).ApriCBC + piece + Loader(state).ChiudiCBC +
+                       ")[1]/@" + name.substr(next);
                 return;
             }
             path += Loader(state).ApriCAC + piece + Loader(state).ChiudiCAC + "/";

@@ -586,9 +586,13 @@ void CheckHeaderRules(NsoState& state, std::int32_t fId, const OrderFacts& facts
     CheckTotals(log, *header, CheckOrderAllowances(state, log, fId, facts));
     CheckParty(log, *header, "IE92_BuyerCustomerParty_Party_");
     CheckParty(log, *header, "IE92_AccountingCustomerParty_Party_");
-    CheckSchemeIdentifier(log, "IE92_Delivery_DeliveryLocation_ID",
-                          header->Value("IE92_Delivery_DeliveryLocation_ID"),
-                          header->Value("IE92_Delivery_DeliveryLocation_ID_schemeID"));
+    // The delivery location is checked only as a GLN: its other ids are the buyer's own.
+    const std::string location = TextOf(header->Value("IE92_Delivery_DeliveryLocation_ID"));
+    if (TextOf(header->Value("IE92_Delivery_DeliveryLocation_ID_schemeID")) == "0088" &&
+        !location.empty() && !identifiers::IsGln(location)) {
+        log.Write(message::kInvalidGln, "IE92_Delivery_DeliveryLocation_ID", severity::kWarning,
+                  {Variant(location)});
+    }
     CheckReference(state, log, *header, facts);
     CheckHeaderDates(log, *header, facts);
 }
