@@ -58,8 +58,8 @@ template <class Check> int Closings(const std::string& body, char from, char to,
 
 // An accepted number with one digit changed is refused (both checks catch every single-digit
 // error).
-template <class Check> void SingleDigitErrors(const std::string& number, std::size_t from,
-                                              Check check) {
+template <class Check>
+void SingleDigitErrors(const std::string& number, std::size_t from, Check check) {
     for (std::size_t i = from; i < number.size(); ++i) {
         std::string changed = number;
         changed[i] = static_cast<char>('0' + (changed[i] - '0' + 1) % 10);
@@ -75,8 +75,7 @@ void Forms(std::string_view text) {
         Fail();
     }
     if (id::IsFiscalCode(text) &&
-        !(text.size() == 11 ? AllDigits(text)
-                            : text.size() == 16 && AllUpperAlphanumeric(text))) {
+        !(text.size() == 11 ? AllDigits(text) : text.size() == 16 && AllUpperAlphanumeric(text))) {
         Fail();
     }
     if (id::IsIpaCode(text) != (text.size() == 6 && AllAlphanumeric(text))) {

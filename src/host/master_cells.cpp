@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "kvad_nso/identifiers.h"
 #include "kvad_nso/decimal.h"
 #include "kvad_nso/errors.h"
+#include "kvad_nso/identifiers.h"
 #include "kvad_nso/text.h"
 #include "text_encoding.h"
 

@@ -157,8 +157,12 @@ std::string ParseColumnName(NsoState& state, const std::string& name) {
             // the first such element, the one whose text the element's own column takes.
             const std::size_t next = end + 1;
             if (next < name.size() && IsAttributeName(name.substr(next))) {
-                path = "(" + path + Loader(state).ApriCBC + piece + Loader(state).ChiudiCBC +
-                       ")[1]/@" + name.substr(next);
+                path.insert(0, "(");
+                path += Loader(state).ApriCBC;
+                path += piece;
+                path += Loader(state).ChiudiCBC;
+                path += ")[1]/@";
+                path += name.substr(next);
                 return;
             }
             path += Loader(state).ApriCAC + piece + Loader(state).ChiudiCAC + "/";

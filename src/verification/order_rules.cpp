@@ -101,7 +101,7 @@ std::string OtherCurrency(const Recordset& row, const std::string& currency) {
         if (!name.ends_with(kCurrencySuffix)) {
             continue;
         }
-        const std::string given = TextOf(row.Value(i));
+        std::string given = TextOf(row.Value(i));
         if (!given.empty() && !EqualsNoCase(given, currency)) {
             return given;
         }
@@ -244,8 +244,7 @@ void CheckReference(NsoState& state, RuleLog& log, const Recordset& header,
         !Conn(state)
              .Query("SELECT TOP 1 1 FROM IE91_NSOFILES WITH (NOLOCK) WHERE IE91_DITTA_CG18 = " +
                     std::to_string(facts.company) + " AND IE91_IDORD = " + Literal(parts[0]) +
-                    " AND IE91_ISSUEDATE = " +
-                    FormatoDB(state, *date, kLiteralDate, false).Text() +
+                    " AND IE91_ISSUEDATE = " + FormatoDB(state, *date, kLiteralDate, false).Text() +
                     " AND IE91_ENDPOINTID = " + Literal(parts[2]))
              ->Eof();
     if (!received) {
@@ -290,8 +289,9 @@ void CheckTotals(RuleLog& log, const Recordset& header, const StagedSums& sums) 
     const Decimal charges = given("ChargeTotalAmount").value_or(sums.charges);
     CheckTotal(log, header, "TaxExclusiveAmount",
                lines ? std::optional<Decimal>(*lines - allowances + charges) : std::nullopt);
-    CheckTotal(log, header, "TaxInclusiveAmount",
-               Plus(given("TaxExclusiveAmount"), NumberOf(header.Value("IE92_TaxTotal_TaxAmount"))));
+    CheckTotal(
+        log, header, "TaxInclusiveAmount",
+        Plus(given("TaxExclusiveAmount"), NumberOf(header.Value("IE92_TaxTotal_TaxAmount"))));
     const Decimal prepaid = given("PrepaidAmount").value_or(Decimal());
     const Decimal rounding = given("PayableRoundingAmount").value_or(Decimal());
     CheckTotal(log, header, "PayableAmount",
@@ -302,11 +302,10 @@ void CheckTotals(RuleLog& log, const Recordset& header, const StagedSums& sums) 
 StagedSums CheckOrderAllowances(NsoState& state, RuleLog& log, std::int32_t fId,
                                 const OrderFacts& facts) {
     StagedSums sums;
-    auto lines =
-        Conn(state).Query("SELECT SUM(IE94_LineItem_LineExtensionAmount) AS LINES_AMOUNT, "
-                          "COUNT(IE94_LineItem_LineExtensionAmount) AS LINES_GIVEN FROM "
-                          "IE94_NSOCORPOXML WITH (NOLOCK) WHERE IE94_ID_IE91 = " +
-                          std::to_string(fId));
+    auto lines = Conn(state).Query("SELECT SUM(IE94_LineItem_LineExtensionAmount) AS LINES_AMOUNT, "
+                                   "COUNT(IE94_LineItem_LineExtensionAmount) AS LINES_GIVEN FROM "
+                                   "IE94_NSOCORPOXML WITH (NOLOCK) WHERE IE94_ID_IE91 = " +
+                                   std::to_string(fId));
     if (!lines->Eof() && NumberOf(lines->Value("LINES_GIVEN")).value_or(Decimal()).Sign() > 0) {
         sums.lines = NumberOf(lines->Value("LINES_AMOUNT"));
     }
@@ -368,8 +367,9 @@ class LineRules {
               const Recordset& staged)
         : state_(state), fId_(fId), facts_(facts), line_(line), staged_(staged),
           log_(state, fId, staged.Value("IE94_ID").ToLong(),
-               static_cast<std::int32_t>(
-                   NumberOf(line.Value("IE95_DO30_PROGRIGA")).value_or(Decimal()).ToInt64Rounded())) {}
+               static_cast<std::int32_t>(NumberOf(line.Value("IE95_DO30_PROGRIGA"))
+                                             .value_or(Decimal())
+                                             .ToInt64Rounded())) {}
 
     void Run() {
         ReadAllowances();
@@ -439,7 +439,8 @@ class LineRules {
         if (relation.kind != PriceBase::Kind::NotConvertible) {
             return;
         }
-        const std::optional<Decimal> ordered = NumberOf(staged_.Value("IE94_LineItem_Price_PriceAmount"));
+        const std::optional<Decimal> ordered =
+            NumberOf(staged_.Value("IE94_LineItem_Price_PriceAmount"));
         const std::optional<Decimal> decoded = NumberOf(line_.Value("IE95_DO30_PREZZO1"));
         if (ordered && decoded && *ordered == *decoded) {
             log_.Write(message::kPriceBaseUnit, "IE95_DO30_PREZZO1", severity::kError,
@@ -484,8 +485,7 @@ class LineRules {
     void Identifiers() {
         constexpr const char* kStandardId = "IE94_LineItem_Item_StandardItemIdentification_ID";
         const std::string standardId = TextOf(staged_.Value(kStandardId));
-        const std::string scheme =
-            TextOf(staged_.Value(std::string(kStandardId) + "_schemeID"));
+        const std::string scheme = TextOf(staged_.Value(std::string(kStandardId) + "_schemeID"));
         if (!standardId.empty() && (scheme == "0160" || scheme == "0088") &&
             !identifiers::IsGtin(standardId)) {
             log_.Write(message::kInvalidGtin, kStandardId, severity::kWarning,
@@ -560,8 +560,8 @@ OrderFacts ReadOrderFacts(NsoState& state, std::int32_t fId) {
     facts.cancellation = NumberOf(rs->Value("IE91_OPERAZIONE")).value_or(Decimal()) ==
                          Decimal(operation::kCancellation);
     const std::string decoded = TextOf(rs->Value("CG08_SIGLA"));
-    facts.currency = AsciiUpper(decoded.empty() ? TextOf(rs->Value("IE92_DocumentCurrencyCode"))
-                                                : decoded);
+    facts.currency =
+        AsciiUpper(decoded.empty() ? TextOf(rs->Value("IE92_DocumentCurrencyCode")) : decoded);
     facts.issueDate = rs->Value("IE92_IssueDate");
     return facts;
 }
@@ -570,15 +570,15 @@ void CheckHeaderRules(NsoState& state, std::int32_t fId, const OrderFacts& facts
     if (!facts.staged || facts.cancellation) {
         return;
     }
-    auto header = Conn(state).Query(
-        "SELECT * FROM IE92_NSOTESTATAXML WITH (NOLOCK) WHERE IE92_ID_IE91 = " +
-        std::to_string(fId));
+    auto header =
+        Conn(state).Query("SELECT * FROM IE92_NSOTESTATAXML WITH (NOLOCK) WHERE IE92_ID_IE91 = " +
+                          std::to_string(fId));
     if (header->Eof()) {
         return;
     }
     RuleLog log(state, fId, 0, 0);
-    const std::string other = facts.currency.empty() ? std::string()
-                                                      : OtherCurrency(*header, facts.currency);
+    const std::string other =
+        facts.currency.empty() ? std::string() : OtherCurrency(*header, facts.currency);
     if (!other.empty()) {
         log.Write(message::kAmountCurrency, "IE92_DocumentCurrencyCode", severity::kError,
                   {Variant(other), Variant(facts.currency)});
@@ -606,8 +606,9 @@ void CheckLineRules(NsoState& state, std::int32_t fId, const OrderFacts& facts,
     if (!stagedId) {
         return;
     }
-    auto staged = Conn(state).Query("SELECT * FROM IE94_NSOCORPOXML WITH (NOLOCK) WHERE IE94_ID = " +
-                                    std::to_string(stagedId->ToInt64Rounded()));
+    auto staged =
+        Conn(state).Query("SELECT * FROM IE94_NSOCORPOXML WITH (NOLOCK) WHERE IE94_ID = " +
+                          std::to_string(stagedId->ToInt64Rounded()));
     if (staged->Eof() || IsAddedLine(*staged)) {
         return;
     }

@@ -73,10 +73,10 @@ class OrderRulesTest : public ::testing::Test {
     // Registers a document as the order others refer to: under its own number, unchanged.
     void RegisterAsReceived(const std::string& number, const std::string& date,
                             const std::string& endpoint) {
-        env.Native("INSERT OR IGNORE INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_IDORD, IE91_ISSUEDATE, "
-                   "IE91_ENDPOINTID) VALUES (1, " +
-                   kvad::test::Q(number) + ", '" + date + " 00:00:00', " +
-                   kvad::test::Q(endpoint) + ")");
+        env.Native(
+            "INSERT OR IGNORE INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_IDORD, IE91_ISSUEDATE, "
+            "IE91_ENDPOINTID) VALUES (1, " +
+            kvad::test::Q(number) + ", '" + date + " 00:00:00', " + kvad::test::Q(endpoint) + ")");
     }
 
     // Loads, decodes and verifies a document; false when it is no order that loads.
@@ -135,8 +135,7 @@ const std::map<std::string, std::vector<std::string>>& EarnedBySamples() {
         {"Esempio Ordine Revisionato a Budget.xml", {"0:307"}},
         // A Norwegian order of 2018: VAT S at 25 % on its charge and its two lines, deliveries
         // asked for 2010 and 2012, and the GTIN 7560000012345 with a wrong check digit.
-        {"Order_Example.xml",
-         {"0:309", "0:310", "1:309", "1:310", "1:355", "2:309", "2:310"}},
+        {"Order_Example.xml", {"0:309", "0:310", "1:309", "1:310", "1:355", "2:309", "2:310"}},
         // The GTIN 09876543211234 has a wrong check digit.
         {"UC4_Order.xml", {"1:355"}},
     };
@@ -162,23 +161,20 @@ TEST_F(OrderRulesTest, EveryDocumentGetsOnlyWhatItsContentEarns) {
         }
         ++processed;
         const auto earned = EarnedBySamples().find(name);
-        EXPECT_EQ(RuleEntries(id),
-                  earned == EarnedBySamples().end() ? Codes{} : earned->second)
+        EXPECT_EQ(RuleEntries(id), earned == EarnedBySamples().end() ? Codes{} : earned->second)
             << name;
     }
     EXPECT_GE(processed, 10) << "the example orders and the project's own documents";
 }
 
 TEST_F(OrderRulesTest, BuyerAndInvoiceeIdentifiers) {
-    EXPECT_EQ(OfChanged([](std::string x) {
-                  return Replaced(x, "IT03456780547", "IT03456780548");
-              }),
-              Codes{"0:303"})
+    EXPECT_EQ(
+        OfChanged([](std::string x) { return Replaced(x, "IT03456780547", "IT03456780548"); }),
+        Codes{"0:303"})
         << "a wrong VAT digit";
-    EXPECT_EQ(OfChanged([](std::string x) {
-                  return Replaced(x, ">03456780547<", ">RSSMRA80A01H501V<");
-              }),
-              Codes{"0:304"})
+    EXPECT_EQ(
+        OfChanged([](std::string x) { return Replaced(x, ">03456780547<", ">RSSMRA80A01H501V<"); }),
+        Codes{"0:304"})
         << "a wrong fiscal-code check character";
     EXPECT_TRUE(OfChanged([](std::string x) {
                     return Replaced(x, ">03456780547<", ">RSSMRA80A01H50MM<");
@@ -204,10 +200,8 @@ TEST_F(OrderRulesTest, ReferencesToEarlierDocuments) {
     EXPECT_TRUE(OfChanged(referring("2024-FAR-0381#2024-03-04#UF7HQ2#Revised")).empty());
     EXPECT_EQ(OfChanged(referring("2024-FAR-0381#04/03/2024#UF7HQ2#Revised")), Codes{"0:305"})
         << "a date not in its form";
-    EXPECT_EQ(OfChanged(referring("2024-FAR-0381#2024-03-04")), Codes{"0:305"})
-        << "no office";
-    EXPECT_EQ(OfChanged(referring("2024-FAR-0381#2024-03-04#UF7HQ2#Connected")),
-              Codes{"0:306"});
+    EXPECT_EQ(OfChanged(referring("2024-FAR-0381#2024-03-04")), Codes{"0:305"}) << "no office";
+    EXPECT_EQ(OfChanged(referring("2024-FAR-0381#2024-03-04#UF7HQ2#Connected")), Codes{"0:306"});
     EXPECT_EQ(OfChanged(referring("2024-FAR-0380#2024-03-04#UF7HQ2#Revised")), Codes{"0:307"})
         << "an order never received";
 }
@@ -223,9 +217,10 @@ TEST_F(OrderRulesTest, AmountsAndCurrencies) {
     // 200 x 1.85015 is 370.03, 0.03 from the line amount; 200 x 1.8501 is 0.02 from it.
     EXPECT_EQ(OfChanged([](std::string x) { return Replaced(x, ">1.85<", ">1.85015<"); }),
               Codes{"1:352"});
-    EXPECT_TRUE(
-        OfChanged([](std::string x) { return Replaced(x, ">1.85<", ">1.8501<"); }).empty());
-    EXPECT_EQ(OfChanged([](std::string x) { return Replaced(x, ">2092.20</cbc:Payable", ">2092.50</cbc:Payable"); }),
+    EXPECT_TRUE(OfChanged([](std::string x) { return Replaced(x, ">1.85<", ">1.8501<"); }).empty());
+    EXPECT_EQ(OfChanged([](std::string x) {
+                  return Replaced(x, ">2092.20</cbc:Payable", ">2092.50</cbc:Payable");
+              }),
               Codes{"0:300"});
     // A negative allowance: an error on the line, and the line amount no longer agrees with it
     // (the order computed 420 - 21, the allowance as given makes it 420 + 21).
@@ -235,10 +230,10 @@ TEST_F(OrderRulesTest, AmountsAndCurrencies) {
 
 TEST_F(OrderRulesTest, PriceForABaseQuantity) {
     // 18.50 for 10 pieces: decoded as 1.85 a piece, with a warning saying so.
-    const std::int32_t converted = Register(Replaced(
-        Example(), "<cbc:PriceAmount currencyID=\"EUR\">1.85</cbc:PriceAmount>",
-        "<cbc:PriceAmount currencyID=\"EUR\">18.50</cbc:PriceAmount>"
-        "<cbc:BaseQuantity unitCode=\"C62\">10</cbc:BaseQuantity>"));
+    const std::int32_t converted =
+        Register(Replaced(Example(), "<cbc:PriceAmount currencyID=\"EUR\">1.85</cbc:PriceAmount>",
+                          "<cbc:PriceAmount currencyID=\"EUR\">18.50</cbc:PriceAmount>"
+                          "<cbc:BaseQuantity unitCode=\"C62\">10</cbc:BaseQuantity>"));
     ASSERT_TRUE(Process(converted));
     EXPECT_EQ(RuleEntries(converted), Codes{"1:350"});
     EXPECT_EQ(env.Scalar("SELECT IE95_DO30_PREZZO1 FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = " +
@@ -248,10 +243,10 @@ TEST_F(OrderRulesTest, PriceForABaseQuantity) {
 
     // A price per kilogram for a quantity in pieces cannot be converted: held until a clerk
     // enters the price per piece.
-    const std::int32_t other = Register(Replaced(
-        Example(), "<cbc:PriceAmount currencyID=\"EUR\">1.85</cbc:PriceAmount>",
-        "<cbc:PriceAmount currencyID=\"EUR\">1.85</cbc:PriceAmount>"
-        "<cbc:BaseQuantity unitCode=\"KGM\">1</cbc:BaseQuantity>"));
+    const std::int32_t other =
+        Register(Replaced(Example(), "<cbc:PriceAmount currencyID=\"EUR\">1.85</cbc:PriceAmount>",
+                          "<cbc:PriceAmount currencyID=\"EUR\">1.85</cbc:PriceAmount>"
+                          "<cbc:BaseQuantity unitCode=\"KGM\">1</cbc:BaseQuantity>"));
     ASSERT_TRUE(Process(other));
     EXPECT_EQ(RuleEntries(other), Codes{"1:351"});
     env.Native("UPDATE IE95_NSOCORPO SET IE95_DO30_PREZZO1 = 1.90 WHERE IE95_ID_IE91 = " +
@@ -272,10 +267,13 @@ TEST_F(OrderRulesTest, LinesItemsDatesAndVat) {
               }),
               Codes{"1:310"})
         << "VAT S 21";
-    EXPECT_EQ(OfChanged([](std::string x) { return Replaced(x, "8012345000012", "8012345000013"); }),
-              Codes{"1:355"})
+    EXPECT_EQ(
+        OfChanged([](std::string x) { return Replaced(x, "8012345000012", "8012345000013"); }),
+        Codes{"1:355"})
         << "a GTIN digit changed";
-    EXPECT_EQ(OfChanged([](std::string x) { return Replaced(x, "<cbc:ID>2</cbc:ID>", "<cbc:ID>1</cbc:ID>"); }),
+    EXPECT_EQ(OfChanged([](std::string x) {
+                  return Replaced(x, "<cbc:ID>2</cbc:ID>", "<cbc:ID>1</cbc:ID>");
+              }),
               (Codes{"1:356", "2:356"}))
         << "a line ID twice";
     EXPECT_EQ(OfChanged([](std::string x) { return Replaced(x, "2024-03-11", "2024-03-01", 2); }),
@@ -283,8 +281,9 @@ TEST_F(OrderRulesTest, LinesItemsDatesAndVat) {
         << "a line delivered before the order's date";
     // A missing quantity and a negative price are errors on the line.
     EXPECT_EQ(OfChanged([](std::string x) {
-                  return Replaced(Replaced(x, "<cbc:Quantity unitCode=\"C62\">200</cbc:Quantity>", ""),
-                                  ">4.20<", ">-4.20<");
+                  return Replaced(
+                      Replaced(x, "<cbc:Quantity unitCode=\"C62\">200</cbc:Quantity>", ""),
+                      ">4.20<", ">-4.20<");
               }),
               (Codes{"1:354", "2:352", "2:353"}))
         << "the negative price's line amount no longer agrees with it";
