@@ -41,8 +41,8 @@ inline constexpr std::int32_t kAmbiguousStandardId = 204;
 
 /// Warning: a total of the order does not add up (%1 the total, %2 its amount, %3 the sum).
 inline constexpr std::int32_t kTotalsDoNotAddUp = 300;
-/// Error: an amount in a currency other than the order's (%1 the amount's, %2 the order's).
-/// Header or line.
+/// Error: an amount of the order, header or line, in a currency other than the order's (%1 the
+/// amount's, %2 the order's); written on the header.
 inline constexpr std::int32_t kAmountCurrency = 301;
 /// Warning: a buyer's or invoicee's IPA office code of the wrong form (%1 the code).
 inline constexpr std::int32_t kInvalidIpaCode = 302;

@@ -298,9 +298,8 @@ void CheckTotals(RuleLog& log, const Recordset& header, const StagedSums& sums) 
                Plus(given("TaxInclusiveAmount"), std::optional<Decimal>(rounding - prepaid)));
 }
 
-/// The order's own allowances and charges: their sums, their currencies and their tax.
-StagedSums CheckOrderAllowances(NsoState& state, RuleLog& log, std::int32_t fId,
-                                const OrderFacts& facts) {
+/// The order's own allowances and charges: their sums and their tax.
+StagedSums CheckOrderAllowances(NsoState& state, RuleLog& log, std::int32_t fId) {
     StagedSums sums;
     auto lines = Conn(state).Query("SELECT SUM(IE94_LineItem_LineExtensionAmount) AS LINES_AMOUNT, "
                                    "COUNT(IE94_LineItem_LineExtensionAmount) AS LINES_GIVEN FROM "
@@ -320,15 +319,36 @@ StagedSums CheckOrderAllowances(NsoState& state, RuleLog& log, std::int32_t fId,
         } else {
             sums.allowances = sums.allowances + amount;
         }
-        const std::string other = OtherCurrency(*charges, facts.currency);
-        if (!facts.currency.empty() && !other.empty()) {
-            log.Write(message::kAmountCurrency, "IE96_Amount", severity::kError,
-                      {Variant(other), Variant(facts.currency)});
-        }
         CheckVat(log, "IE96_TaxCategory_ID", charges->Value("IE96_TaxCategory_ID"),
                  charges->Value("IE96_TaxCategory_Percent"));
     }
     return sums;
+}
+
+/// Every amount of the order, of the header, its allowances and charges, its lines and theirs,
+/// in the order's currency: one header entry for the first that is not, so that correcting the
+/// order's currency clears it.
+void CheckCurrencies(NsoState& state, RuleLog& log, std::int32_t fId, const Recordset& header,
+                     const OrderFacts& facts) {
+    if (facts.currency.empty()) {
+        return;
+    }
+    std::string other = OtherCurrency(header, facts.currency);
+    for (const std::string table :
+         {"IE96_NSOTESTATASCONTIXML", "IE94_NSOCORPOXML", "IE9A_NSOCORPOSCONTIXML"}) {
+        if (!other.empty()) {
+            break;
+        }
+        auto rows = Conn(state).Query("SELECT * FROM " + table + " WITH (NOLOCK) WHERE " +
+                                      table.substr(0, 4) + "_ID_IE91 = " + std::to_string(fId));
+        for (; other.empty() && !rows->Eof(); rows->MoveNext()) {
+            other = OtherCurrency(*rows, facts.currency);
+        }
+    }
+    if (!other.empty()) {
+        log.Write(message::kAmountCurrency, "IE93_DO11_VALUTA_CG08", severity::kError,
+                  {Variant(other), Variant(facts.currency)});
+    }
 }
 
 void CheckHeaderDates(RuleLog& log, const Recordset& header, const OrderFacts& facts) {
@@ -376,7 +396,6 @@ class LineRules {
         Quantities();
         PriceBaseQuantity();
         LineAmount();
-        Currencies();
         Identifiers();
         Delivery();
         CheckVat(log_, "IE95_DO30_ALIVA_CG28",
@@ -397,9 +416,6 @@ class LineRules {
                 charges_ = charges_ + amount;
             } else if (indicator == "FALSE") {
                 allowances_ = allowances_ + amount;
-            }
-            if (otherCurrency_.empty()) {
-                otherCurrency_ = OtherCurrency(*rows, facts_.currency);
             }
         }
     }
@@ -470,18 +486,6 @@ class LineRules {
         }
     }
 
-    void Currencies() {
-        if (facts_.currency.empty()) {
-            return;
-        }
-        const std::string other = OtherCurrency(staged_, facts_.currency);
-        const std::string shown = other.empty() ? otherCurrency_ : other;
-        if (!shown.empty()) {
-            log_.Write(message::kAmountCurrency, "IE95_DO30_PREZZO1", severity::kError,
-                       {Variant(shown), Variant(facts_.currency)});
-        }
-    }
-
     void Identifiers() {
         constexpr const char* kStandardId = "IE94_LineItem_Item_StandardItemIdentification_ID";
         const std::string standardId = TextOf(staged_.Value(kStandardId));
@@ -521,7 +525,6 @@ class LineRules {
     RuleLog log_;
     Decimal allowances_;
     Decimal charges_;
-    std::string otherCurrency_;
 };
 
 } // namespace
@@ -577,13 +580,8 @@ void CheckHeaderRules(NsoState& state, std::int32_t fId, const OrderFacts& facts
         return;
     }
     RuleLog log(state, fId, 0, 0);
-    const std::string other =
-        facts.currency.empty() ? std::string() : OtherCurrency(*header, facts.currency);
-    if (!other.empty()) {
-        log.Write(message::kAmountCurrency, "IE92_DocumentCurrencyCode", severity::kError,
-                  {Variant(other), Variant(facts.currency)});
-    }
-    CheckTotals(log, *header, CheckOrderAllowances(state, log, fId, facts));
+    CheckCurrencies(state, log, fId, *header, facts);
+    CheckTotals(log, *header, CheckOrderAllowances(state, log, fId));
     CheckParty(log, *header, "IE92_BuyerCustomerParty_Party_");
     CheckParty(log, *header, "IE92_AccountingCustomerParty_Party_");
     // The delivery location is checked only as a GLN: its other ids are the buyer's own.
