@@ -71,8 +71,8 @@ inline constexpr std::int32_t kPriceBaseConverted = 350;
 /// quantity that is not above 0 (%1 base quantity, %2 its unit, %3 the quantity's unit); held
 /// while the decoded price is still the order's.
 inline constexpr std::int32_t kPriceBaseUnit = 351;
-/// Warning: the line amount is not quantity x price / base quantity - allowances + charges
-/// within 0.02 (%1 the line amount, %2 the computed one).
+/// Warning: the order's line amount is not the decoded quantity x price - the order's
+/// allowances + charges, within 0.02 (%1 the line amount, %2 the computed one).
 inline constexpr std::int32_t kLineAmountMismatch = 352;
 /// Error: a negative quantity, price, allowance or charge on a line (%1 the value).
 inline constexpr std::int32_t kNegativeValue = 353;

@@ -398,9 +398,10 @@ class LineRules {
         LineAmount();
         Identifiers();
         Delivery();
+        // The order's category with its rate as decoded (a clerk corrects an unreadable one).
         CheckVat(log_, "IE95_DO30_ALIVA_CG28",
                  staged_.Value("IE94_LineItem_Item_ClassifiedTaxCategory_ID"),
-                 staged_.Value("IE94_LineItem_Item_ClassifiedTaxCategory_Percent"));
+                 line_.Value("IE95_ALIVA_XML"));
     }
 
   private:
@@ -467,18 +468,20 @@ class LineRules {
     }
 
     /// The line amount against quantity x price / base quantity - allowances + charges.
+    /// The order's line amount against the decoded quantity x price (the price per unit, as
+    /// decoding divided it) - the order's allowances + its charges: what the ERP line will
+    /// amount to, so that a clerk's correction of quantity or price counts. A line whose order
+    /// gives no quantity or price has nothing to compare.
     void LineAmount() {
         const std::optional<Decimal> amount =
             NumberOf(staged_.Value("IE94_LineItem_LineExtensionAmount"));
-        const std::optional<Decimal> quantity = NumberOf(staged_.Value("IE94_LineItem_Quantity"));
-        const std::optional<Decimal> price =
-            NumberOf(staged_.Value("IE94_LineItem_Price_PriceAmount"));
-        const Decimal base =
-            NumberOf(staged_.Value("IE94_LineItem_Price_BaseQuantity")).value_or(Decimal(1));
-        if (!amount || !quantity || !price || base.Sign() <= 0) {
+        const std::optional<Decimal> quantity = NumberOf(line_.Value("IE95_DO30_QTA1"));
+        const std::optional<Decimal> price = NumberOf(line_.Value("IE95_DO30_PREZZO1"));
+        if (!amount || !quantity || !price || !NumberOf(staged_.Value("IE94_LineItem_Quantity")) ||
+            !NumberOf(staged_.Value("IE94_LineItem_Price_PriceAmount"))) {
             return;
         }
-        const Decimal computed = *quantity * *price / base - allowances_ + charges_;
+        const Decimal computed = *quantity * *price - allowances_ + charges_;
         if (!Near(*amount, computed)) {
             log_.Write(message::kLineAmountMismatch, "IE94_LineItem_LineExtensionAmount",
                        severity::kWarning,
