@@ -34,6 +34,54 @@ inline constexpr std::int32_t kNoDeliveryDate = 201;
 inline constexpr std::int32_t kNoVatCode = 202;
 inline constexpr std::int32_t kUnknownVatCode = 203;
 inline constexpr std::int32_t kAmbiguousStandardId = 204;
+
+// The order rule checks verification runs after the checks above: what makes an order's import
+// wrong although the national node let it through. Each is written with its parameters; those
+// marked "header or line" are written on the line when a line's value is at fault.
+
+/// Warning: a total of the order does not add up (%1 the total, %2 its amount, %3 the sum).
+inline constexpr std::int32_t kTotalsDoNotAddUp = 300;
+/// Error: an amount of the order, header or line, in a currency other than the order's (%1 the
+/// amount's, %2 the order's); written on the header.
+inline constexpr std::int32_t kAmountCurrency = 301;
+/// Warning: a buyer's or invoicee's IPA office code of the wrong form (%1 the code).
+inline constexpr std::int32_t kInvalidIpaCode = 302;
+/// Warning: a buyer's or invoicee's Italian VAT number failing its check digit (%1 the number).
+inline constexpr std::int32_t kInvalidVatNumber = 303;
+/// Warning: a buyer's or invoicee's fiscal code failing its check (%1 the code).
+inline constexpr std::int32_t kInvalidFiscalCode = 304;
+/// Warning: a reference to an earlier document that is not number#date#office[#kind] (%1 it).
+inline constexpr std::int32_t kMalformedReference = 305;
+/// Warning: a reference naming a document of another kind than a revised or cancelled order
+/// (%1 the kind).
+inline constexpr std::int32_t kReferenceOtherKind = 306;
+/// Warning: a reference to a document that was never received (%1 the reference).
+inline constexpr std::int32_t kReferenceNotReceived = 307;
+/// Warning: a GLN failing its check digit (%1 the number).
+inline constexpr std::int32_t kInvalidGln = 308;
+/// Warning: a delivery date before the order's date (%1 delivery, %2 order). Header or line.
+inline constexpr std::int32_t kDeliveryBeforeOrder = 309;
+/// Warning: a tax category and rate that Italian VAT does not have (%1 category, %2 rate).
+/// Header (an allowance or charge of the order) or line.
+inline constexpr std::int32_t kVatNotItalian = 310;
+/// Warning: the order's price is per a base quantity other than 1 and decoding divided it by
+/// that quantity (%1 the base quantity).
+inline constexpr std::int32_t kPriceBaseConverted = 350;
+/// Error: the price is per a quantity in another unit than the ordered one, or per a base
+/// quantity that is not above 0 (%1 base quantity, %2 its unit, %3 the quantity's unit); held
+/// while the decoded price is still the order's.
+inline constexpr std::int32_t kPriceBaseUnit = 351;
+/// Warning: the order's line amount is not the decoded quantity x price - the order's
+/// allowances + charges, within 0.02 (%1 the line amount, %2 the computed one).
+inline constexpr std::int32_t kLineAmountMismatch = 352;
+/// Error: a negative quantity, price, allowance or charge on a line (%1 the value).
+inline constexpr std::int32_t kNegativeValue = 353;
+/// Error: an order line without a quantity.
+inline constexpr std::int32_t kNoQuantity = 354;
+/// Warning: an item's GTIN failing its check digit (%1 the number).
+inline constexpr std::int32_t kInvalidGtin = 355;
+/// Warning: a line ID that another line of the order has too (%1 the ID).
+inline constexpr std::int32_t kDuplicateLineId = 356;
 } // namespace message
 
 /// Severities of the error log (IE98_TYPE) are kaEnumStatoVerifica's first three members; the

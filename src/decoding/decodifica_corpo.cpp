@@ -8,11 +8,14 @@
 #include "frame/formato_db.h"
 #include "kvad_nso/codes.h"
 #include "kvad_nso/text.h"
+#include "verification/order_rules.h"
 
 namespace kvad::nso {
 namespace {
 
 constexpr int kUnitAmountDecimals = 3;
+// The decoded price column keeps six decimals.
+constexpr int kUnitPriceDecimals = 6;
 
 // The decoded line's columns, in the order they are written.
 struct DecodedLine {
@@ -58,6 +61,20 @@ void AppendDecodedLine(Recordset& lines, const DecodedLine& line) {
     lines.SetValue("IE95_DO31_DATACONS", line.deliveryDate);
     lines.SetValue("IE95_STATUS", zero);
     lines.Update();
+}
+
+// The order's price per unit of the quantity: a price given for a base quantity other than 1
+// in the quantity's unit is divided by it (verification tells the clerk it was); any other
+// price is taken as it stands.
+Decimal UnitPrice(const Recordset& staged) {
+    const Decimal price = DecimalOrZero(staged.Value("IE94_LineItem_Price_PriceAmount"));
+    const PriceBase base = PriceBaseOf(staged.Value("IE94_LineItem_Price_BaseQuantity"),
+                                       staged.Value("IE94_LineItem_Price_BaseQuantity_unitCode"),
+                                       staged.Value("IE94_LineItem_Quantity_unitCode"));
+    if (base.kind != PriceBase::Kind::Converted) {
+        return price;
+    }
+    return (price / base.divisor).Round(kUnitPriceDecimals);
 }
 
 } // namespace
@@ -125,7 +142,7 @@ void DecodificaCorpo(NsoState& state, std::int32_t fId) {
             deliveryDate =
                 staged->Value("IE94_LineItem_Delivery_RequestedDeliveryPeriod_StartDate");
             line.description = TextOrEmpty(staged->Value("IE94_LineItem_Item_Description"));
-            line.price = DecimalOrZero(staged->Value("IE94_LineItem_Price_PriceAmount"));
+            line.price = UnitPrice(*staged);
             const std::int32_t customer =
                 Variant(DecimalOrZero(staged->Value("IE93_DO11_CLIFOR_CG44"))).ToLong();
             line.stagedLineId = staged->Value("IE94_ID");

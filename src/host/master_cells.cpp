@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "fiscal_codes.h"
 #include "kvad_nso/decimal.h"
 #include "kvad_nso/errors.h"
+#include "kvad_nso/identifiers.h"
 #include "kvad_nso/text.h"
 #include "text_encoding.h"
 
@@ -104,7 +104,7 @@ Variant ReadVat(const std::string& cell) {
     if (digits.starts_with("IT")) {
         digits.erase(0, 2);
     }
-    if (!IsVatNumber(digits)) {
+    if (!identifiers::IsVatNumber(digits)) {
         Refuse(cell, "is not a VAT number (11 digits with a valid check digit)");
     }
     return digits;
@@ -112,7 +112,7 @@ Variant ReadVat(const std::string& cell) {
 
 Variant ReadFiscalCode(const std::string& cell) {
     const std::string code = AsciiUpper(cell);
-    if (!IsFiscalCode(code)) {
+    if (!identifiers::IsFiscalCode(code)) {
         Refuse(cell, "is not a fiscal code (16 characters with a valid check letter, or 11 "
                      "digits)");
     }

@@ -13,6 +13,13 @@
 namespace kvad::nso {
 namespace {
 
+// UBL elements are named in upper camel case, their attributes (unitCode, currencyID, schemeID)
+// in lower camel case: a column part that starts in lower case and has no further part is an
+// attribute.
+bool IsAttributeName(const std::string& rest) {
+    return rest.find('_') == std::string::npos && rest.front() >= 'a' && rest.front() <= 'z';
+}
+
 std::string TablePrefix(const std::string& table) {
     return Utf8Left(table, 5);
 }
@@ -144,6 +151,18 @@ std::string ParseColumnName(NsoState& state, const std::string& name) {
             const std::string piece = name.substr(start, end - start);
             if (end == std::string::npos) {
                 path += Loader(state).ApriCBC + piece + Loader(state).ChiudiCBC;
+                return;
+            }
+            // A last part in lower case names an attribute of the basic element before it: of
+            // the first such element, the one whose text the element's own column takes.
+            const std::size_t next = end + 1;
+            if (next < name.size() && IsAttributeName(name.substr(next))) {
+                path.insert(0, "(");
+                path += Loader(state).ApriCBC;
+                path += piece;
+                path += Loader(state).ChiudiCBC;
+                path += ")[1]/@";
+                path += name.substr(next);
                 return;
             }
             path += Loader(state).ApriCAC + piece + Loader(state).ChiudiCAC + "/";

@@ -8,6 +8,7 @@
 #include "kvad_nso/codes.h"
 #include "kvad_nso/text.h"
 #include "verification/error_log.h"
+#include "verification/order_rules.h"
 
 namespace kvad::nso {
 namespace {
@@ -45,7 +46,7 @@ void LogHeaderProblem(NsoState& state, std::int32_t fId, std::int32_t code, cons
     ScriviErrorLog(state, fId, 0, 0, code, field, gravity, Contesto_VerificaDati, "");
 }
 
-void CheckHeader(NsoState& state, std::int32_t fId) {
+void CheckHeader(NsoState& state, std::int32_t fId, const OrderFacts& facts) {
     EliminaLogErrors(state, fId, true, false, Contesto_VerificaDati, 0, "");
     std::shared_ptr<Recordset> h;
     if (!state.RstTestata) {
@@ -84,6 +85,7 @@ void CheckHeader(NsoState& state, std::int32_t fId) {
         LogHeaderProblem(state, fId, message::kNoDestination, "IE93_DO11_CLIFORDEST",
                          severity::kWarning);
     }
+    CheckHeaderRules(state, fId, facts);
 }
 
 /// The decoded lines to check, with their staged lines: of the host's grid when it has one,
@@ -109,7 +111,7 @@ bool VatCodeExists(NsoState& state, const std::string& code) {
 }
 
 /// Logs what the current line lacks (a description line is not checked) and stores its status.
-void CheckLine(NsoState& state, std::int32_t fId, Recordset& line) {
+void CheckLine(NsoState& state, std::int32_t fId, const OrderFacts& facts, Recordset& line) {
     const std::int32_t idIE94 = WholeNumber(line.Value("IE94_ID"));
     const std::int32_t progRiga = WholeNumber(line.Value("IE95_DO30_PROGRIGA"));
     const auto log = [&](std::int32_t code, const char* field, std::int32_t severity) {
@@ -131,6 +133,7 @@ void CheckLine(NsoState& state, std::int32_t fId, Recordset& line) {
             log(message::kUnknownVatCode, "IE95_DO30_ALIVA_CG28", severity::kError);
         }
     }
+    CheckLineRules(state, fId, facts, line);
     const std::int32_t status = HighestSeverity(
         state, "SELECT MAX(IE98_TYPE) AS MAX_IE98_TYPE FROM IE98_NSO_LOGERRORS WITH "
                "(NOLOCK) WHERE IE98_ID_IE91       = " +
@@ -140,14 +143,15 @@ void CheckLine(NsoState& state, std::int32_t fId, Recordset& line) {
     line.Update();
 }
 
-void CheckLines(NsoState& state, std::int32_t fId, std::int32_t fProgRiga) {
+void CheckLines(NsoState& state, std::int32_t fId, const OrderFacts& facts,
+                std::int32_t fProgRiga) {
     EliminaLogErrors(state, fId, false, true, Contesto_VerificaDati, fProgRiga, "");
     const std::shared_ptr<Recordset> lines = LinesToCheck(state, fId, fProgRiga);
     if (!lines->IsOpen() || lines->Eof()) {
         return;
     }
     for (lines->MoveFirst(); !lines->Eof(); lines->MoveNext()) {
-        CheckLine(state, fId, *lines);
+        CheckLine(state, fId, facts, *lines);
     }
 }
 
@@ -172,12 +176,13 @@ void VerificaDati(NsoState& state, std::int16_t fOperazione, std::int32_t fId, b
                            Contesto_VerificaDati, "");
             stato = kaVerificaCerottoRosso;
             break;
-        default:
+        default: {
+            const OrderFacts facts = ReadOrderFacts(state, fId);
             if (fTestata) {
-                CheckHeader(state, fId);
+                CheckHeader(state, fId, facts);
             }
             if (fCorpo) {
-                CheckLines(state, fId, fProgRiga);
+                CheckLines(state, fId, facts, fProgRiga);
             }
             // Every entry of the order counts here, of any context, header and lines alike.
             stato = HighestSeverity(
@@ -185,6 +190,7 @@ void VerificaDati(NsoState& state, std::int16_t fOperazione, std::int32_t fId, b
                        "WITH (NOLOCK) WHERE IE98_ID_IE91  = " +
                            Digits(fId));
             break;
+        }
         }
 
         if (!state.RstTestata) {

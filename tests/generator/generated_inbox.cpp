@@ -27,7 +27,10 @@ std::string IssueDate(int position) {
 }
 
 std::string Office(int buyer) {
-    return "UF" + std::to_string(buyer);
+    // An IPA office code: six letters or digits.
+    char code[16];
+    std::snprintf(code, sizeof code, "UF%04d", buyer % 10000);
+    return code;
 }
 
 std::string DeliveryLocation(int buyer) {

@@ -80,7 +80,14 @@ std::string ItemCode(int item) {
 }
 
 std::string ItemStandardId(int item) {
-    return "80" + std::to_string(item);
+    // A GTIN-13: 80, the item number in ten digits, and the GS1 check digit.
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "80%010d", item);
+    int sum = 0;
+    for (int i = 0; i < 12; ++i) {
+        sum += (digits[i] - '0') * (i % 2 == 0 ? 1 : 3);
+    }
+    return std::string(digits) + static_cast<char>('0' + (10 - sum % 10) % 10);
 }
 
 std::vector<LineShape> NumberedLines(int count) {
@@ -125,8 +132,7 @@ std::string OrderXml(const OrderShape& shape) {
         linesCents += LineAmountCents(line);
     }
     const long taxCents = ((linesCents + kHeaderChargeCents) * kVatPercent + 50) / 100;
-    xml += "<cac:Delivery><cac:DeliveryLocation><cbc:ID schemeID=\"0088\">" +
-           shape.deliveryLocation +
+    xml += "<cac:Delivery><cac:DeliveryLocation><cbc:ID>" + shape.deliveryLocation +
            "</cbc:ID>"
            "<cac:Address><cbc:StreetName>Via Roma 1</cbc:StreetName><cbc:CityName>Torino"
            "</cbc:CityName><cbc:PostalZone>10100</cbc:PostalZone><cac:Country>"

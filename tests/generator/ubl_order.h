@@ -9,7 +9,7 @@
 
 namespace kvad::generator {
 
-/// One order line: item `item` is sold as "ART-<item>" with the standard id "80<item>".
+/// One order line: item `item` is sold as "ART-<item>" with the standard id ItemStandardId(item).
 struct LineShape {
     int item = 1;
     int quantity = 1;

@@ -9,7 +9,6 @@
 #include <fstream>
 
 #include "csv_reader.h"
-#include "fiscal_codes.h"
 #include "host_test_util.h"
 #include "kvad_nso/recordset.h"
 #include "support/test_env.h"
@@ -50,20 +49,6 @@ TEST(Csv, RecordsKnowTheLineTheyStartOn) {
     } catch (const CsvError& e) {
         EXPECT_EQ(e.Line(), 2U);
     }
-}
-
-TEST(FiscalCodes, CheckDigitsAndLetters) {
-    EXPECT_TRUE(IsVatNumber("03456780547"));
-    EXPECT_FALSE(IsVatNumber("03456780548")) << "wrong check digit";
-    EXPECT_FALSE(IsVatNumber("0345678054"));
-    EXPECT_FALSE(IsVatNumber("0345678054A"));
-    EXPECT_TRUE(IsFiscalCode("RSSMRA80A01H501U"));
-    EXPECT_TRUE(IsFiscalCode("RSSMRA80A01H50MM")) << "a digit replaced by its letter";
-    EXPECT_TRUE(IsFiscalCode("80012345676")) << "a body's fiscal code";
-    EXPECT_FALSE(IsFiscalCode("RSSMRA80A01H501V")) << "wrong check letter";
-    EXPECT_FALSE(IsFiscalCode("RSSMRA80Z01H501U")) << "Z is not a month";
-    EXPECT_FALSE(IsFiscalCode("rssmra80a01h501u"));
-    EXPECT_FALSE(IsFiscalCode("80012345677"));
 }
 
 class MasterDataTest : public ::testing::Test {

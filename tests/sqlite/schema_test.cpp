@@ -61,7 +61,7 @@ TEST_F(SchemaFile, InitTwiceKeepsDataAndVersion) {
     // One record per script: a version number may be skipped, none is applied twice.
     EXPECT_EQ(CountRows(*connection, "SELECT SCHEMA_VERSION FROM KVAD_SCHEMA_VERSION"),
               static_cast<long>(db::EmbeddedSchemaScripts().size()));
-    EXPECT_EQ(CountRows(*connection, "SELECT IE97_CODE FROM IE97_NSO_ERRORS"), 18);
+    EXPECT_EQ(CountRows(*connection, "SELECT IE97_CODE FROM IE97_NSO_ERRORS"), 36);
 }
 
 TEST_F(SchemaFile, RegisterRebuiltWithItsXmlLastKeepsRowsIdsAndReferences) {
@@ -141,8 +141,9 @@ TEST(Schema, CatalogueHasATextForEveryErrorCode) {
             }
         }
     }
-    const std::set<int> expected = {0,   12,  13,  14,  15,  100, 101, 102, 103,
-                                    104, 105, 106, 107, 200, 201, 202, 203, 204};
+    const std::set<int> expected = {0,   12,  13,  14,  15,  100, 101, 102, 103, 104, 105, 106,
+                                    107, 200, 201, 202, 203, 204, 300, 301, 302, 303, 304, 305,
+                                    306, 307, 308, 309, 310, 350, 351, 352, 353, 354, 355, 356};
     EXPECT_EQ(codes, expected);
 }
 

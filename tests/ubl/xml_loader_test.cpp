@@ -111,6 +111,20 @@ TEST_F(LoaderTest, LoadsHeaderLinesAndAllowancesWithTheirLinks) {
                         "IE94_ID = IE9A_ID_IE94 WHERE IE94_LineItem_ID = '1'"),
               2);
     EXPECT_EQ(LoadErrors(id).size(), 0U);
+    // A column whose last part is in lower case takes that attribute of the element it names:
+    // of the first such element, and none when that element has no such attribute.
+    EXPECT_EQ(env.Scalar("SELECT IE96_Amount_currencyID FROM IE96_NSOTESTATASCONTIXML").Text(),
+              "EUR");
+    EXPECT_EQ(env.Scalar("SELECT IE94_LineItem_Quantity_unitCode FROM IE94_NSOCORPOXML WHERE "
+                         "IE94_LineItem_ID = '1'")
+                  .Text(),
+              "C62");
+    EXPECT_TRUE(env.Scalar("SELECT IE94_LineItem_Quantity_unitCode FROM IE94_NSOCORPOXML WHERE "
+                           "IE94_LineItem_ID = '2'")
+                    .IsNull());
+    EXPECT_EQ(env.Count("SELECT * FROM IE9A_NSOCORPOSCONTIXML WHERE IE9A_Amount_currencyID IS "
+                        "NOT NULL"),
+              0);
 }
 
 TEST_F(LoaderTest, WithoutPrefixesHeaderAllowancesIncludeLineAllowances) {

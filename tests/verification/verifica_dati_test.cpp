@@ -37,19 +37,20 @@ class VerificaDatiTest : public ::testing::Test {
     }
     void CompleteHeader() { Header("'OCL'", "'A'", "'01'", "1001", "'001'", "'D1'", "'LOC'"); }
 
-    /// A decoded line with its staged line (seller's item id).
+    /// A decoded line of quantity 1 with its staged line (seller's item id).
     void Line(int number, const std::string& type, const std::string& item,
               const std::string& sellerId, const std::string& delivery, const std::string& vat) {
         const std::string n = std::to_string(number);
         env.Native("INSERT INTO IE94_NSOCORPOXML (IE94_ID, IE94_ID_IE91, "
-                   "IE94_LineItem_Item_SellersItemIdentification_ID) VALUES (" +
+                   "IE94_LineItem_Item_SellersItemIdentification_ID, IE94_LineItem_Quantity) "
+                   "VALUES (" +
                    std::to_string(100 + number) + ", 7, " + sellerId +
-                   ");"
+                   ", 1);"
                    "INSERT INTO IE95_NSOCORPO (IE95_ID_IE91, IE95_ID_IE94, IE95_DO30_PROGRIGA, "
                    "IE95_DO30_INDTIPORIGA, IE95_DO30_CODART_MG66, IE95_DO31_DATACONS, "
-                   "IE95_DO30_ALIVA_CG28) VALUES (7, " +
+                   "IE95_DO30_ALIVA_CG28, IE95_DO30_QTA1) VALUES (7, " +
                    std::to_string(100 + number) + ", " + n + ", " + type + ", " + item + ", " +
-                   delivery + ", " + vat + ")");
+                   delivery + ", " + vat + ", 1)");
     }
 
     /// The context-1 entries as "line:code:field:severity", in the order written.

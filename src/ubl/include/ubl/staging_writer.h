@@ -18,7 +18,8 @@ namespace kvad::nso {
                                                                const std::string& fNomeTabella);
 
 /// The relative XPath of a column name without its prefix: aggregate steps joined by "/" and a
-/// basic element last.
+/// basic element last; a last part that begins in lower case is an attribute of the basic
+/// element before it ("Price_BaseQuantity_unitCode": .../cbc:BaseQuantity/@unitCode).
 [[nodiscard]] std::string ParseColumnName(NsoState& state, const std::string& name);
 
 /// An updatable recordset of the document's rows of a table (restricted to a link value when

@@ -1,7 +1,7 @@
 #pragma once
 // The checks of a decoded order: header and lines are tested for what an ERP document needs,
-// every problem goes to the error log (context 1), and the highest severity found becomes the
-// status of each line and of the header.
+// then against the order rules (order_rules.h), every problem goes to the error log (context 1),
+// and the highest severity found becomes the status of each line and of the header.
 
 #include <cstdint>
 

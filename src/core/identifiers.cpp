@@ -1,12 +1,14 @@
-#include "fiscal_codes.h"
+#include "kvad_nso/identifiers.h"
 
 #include <array>
 
-namespace kvad::host {
+namespace kvad::identifiers {
 namespace {
 
 constexpr std::size_t kVatNumberLength = 11;
 constexpr std::size_t kFiscalCodeLength = 16;
+constexpr std::size_t kIpaCodeLength = 6;
+constexpr std::size_t kGlnLength = 13;
 
 bool IsDigit(char c) noexcept {
     return c >= '0' && c <= '9';
@@ -14,7 +16,10 @@ bool IsDigit(char c) noexcept {
 bool IsLetter(char c) noexcept {
     return c >= 'A' && c <= 'Z';
 }
-// A digit of the date or place part, or the letter that replaces it in a duplicate code.
+bool IsAlphanumeric(char c) noexcept {
+    return IsDigit(c) || IsLetter(c) || (c >= 'a' && c <= 'z');
+}
+// A digit of the date or place part, or the letter that replaces it in a homonym's code.
 bool IsDigitOrReplacement(char c) noexcept {
     return IsDigit(c) || std::string_view("LMNPQRSTUV").find(c) != std::string_view::npos;
 }
@@ -28,25 +33,46 @@ int Index(char c) noexcept {
     return IsDigit(c) ? c - '0' : c - 'A';
 }
 
-} // namespace
+bool AllDigits(std::string_view text) noexcept {
+    for (const char c : text) {
+        if (!IsDigit(c)) {
+            return false;
+        }
+    }
+    return !text.empty();
+}
 
-bool IsVatNumber(std::string_view text) noexcept {
-    if (text.size() != kVatNumberLength) {
+// The GS1 check: from the right, the digits before the check digit weigh 3, 1, 3, ...
+bool HasGs1CheckDigit(std::string_view digits) noexcept {
+    if (!AllDigits(digits)) {
         return false;
     }
     int sum = 0;
-    for (std::size_t i = 0; i < kVatNumberLength; ++i) {
-        if (!IsDigit(text[i])) {
-            return false;
-        }
+    int weight = 3;
+    for (std::size_t i = digits.size() - 1; i > 0; --i) {
+        sum += (digits[i - 1] - '0') * weight;
+        weight = 4 - weight;
+    }
+    return (10 - sum % 10) % 10 == digits.back() - '0';
+}
+
+} // namespace
+
+bool IsVatNumber(std::string_view text) noexcept {
+    if (text.starts_with("IT")) {
+        text.remove_prefix(2);
+    }
+    if (text.size() != kVatNumberLength || !AllDigits(text)) {
+        return false;
+    }
+    int sum = 0;
+    for (std::size_t i = 0; i + 1 < kVatNumberLength; ++i) {
         int digit = text[i] - '0';
-        if (i % 2 == 1 && i + 1 < kVatNumberLength) {
+        if (i % 2 == 1) {
             digit *= 2;
             digit = digit > 9 ? digit - 9 : digit;
         }
-        if (i + 1 < kVatNumberLength) {
-            sum += digit;
-        }
+        sum += digit;
     }
     return (10 - sum % 10) % 10 == text[kVatNumberLength - 1] - '0';
 }
@@ -78,4 +104,25 @@ bool IsFiscalCode(std::string_view text) noexcept {
     return text[kFiscalCodeLength - 1] == static_cast<char>('A' + sum % 26);
 }
 
-} // namespace kvad::host
+bool IsIpaCode(std::string_view text) noexcept {
+    if (text.size() != kIpaCodeLength) {
+        return false;
+    }
+    for (const char c : text) {
+        if (!IsAlphanumeric(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsGtin(std::string_view text) noexcept {
+    const std::size_t length = text.size();
+    return (length == 8 || length == 12 || length == 13 || length == 14) && HasGs1CheckDigit(text);
+}
+
+bool IsGln(std::string_view text) noexcept {
+    return text.size() == kGlnLength && HasGs1CheckDigit(text);
+}
+
+} // namespace kvad::identifiers
