@@ -559,10 +559,10 @@ struct WebHost::Impl {
                 ("nso-web-" + visit.session->id.substr(0, 16) + "-" + std::to_string(id) + ".pdf");
             const std::string written = component.nso->WriteOrderPdf(id, file.string(), false);
             if (written.empty()) {
-                throw nsoapp::Failure(
-                    Translate(visit.context.language, "The PDF of this document could not be made: "
-                                                      "its XML is missing or is not an order."),
-                    component.nso->Errore().Text());
+                throw nsoapp::Failure(Translate(visit.context.language,
+                                                "The PDF of this document could not be made: "
+                                                "its XML is missing or is not an order."),
+                                      component.nso->Errore().Text());
             }
             std::ifstream in(written, std::ios::binary);
             std::ostringstream bytes;
