@@ -9,6 +9,7 @@ packages=(
     libcairo2-dev libpango1.0-dev fonts-dejavu-core
     libgtest-dev libgmock-dev poppler-utils
     clang-format clang-tidy clang libclang-rt-14-dev llvm
+    libcpp-httplib-dev libsodium-dev chromium
 )
 
 missing=()
