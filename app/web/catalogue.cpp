@@ -8,7 +8,7 @@ namespace nsoweb {
 namespace {
 
 constexpr std::string_view kCatalogue =
-#include "catalogue_tsv.inc"
+#include "app/web/catalogue_tsv.inc" // generated from assets/catalogue.tsv
     ;
 
 /// English text to Italian, read once from the compiled-in catalogue: one pair a line, separated

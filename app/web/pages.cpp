@@ -299,6 +299,32 @@ std::string ProcessOutcomeHtml(const PageContext& context,
     return html;
 }
 
+namespace {
+
+/// One document of an imported chain: what became of it (the chain's outcome on its first row)
+/// and its ERP order.
+std::string ImportedRow(const PageContext& context, const kvad::read_model::ChainReport& chain,
+                        std::size_t index) {
+    const kvad::read_model::ImportedDocument& doc = chain.documents[index];
+    std::string what =
+        index == 0 ? Translate(context.language, kvad::read_model::OutcomeName(chain.outcome)) : "";
+    if (!doc.failure.empty()) {
+        what += (what.empty() ? "" : ": ") + doc.failure;
+    } else if (index == 0 && !chain.reason.empty()) {
+        what += ": " + chain.reason;
+    }
+    std::string erp;
+    if (doc.erpOrder.registration != 0) {
+        erp = doc.erpOrder.document +
+              (doc.closed ? " (" + Translate(context.language, "closed") + ")" : "");
+    }
+    return "<tr class=\"level-" + std::to_string(index == 0 ? 0 : 1) + "\"><td>" +
+           OrderLink(doc.id, doc.kind + " " + doc.number + " " + DateText(doc.date)) + "</td>" +
+           Cell(what) + Cell(erp) + "</tr>";
+}
+
+} // namespace
+
 std::string ImportOutcomeHtml(const PageContext& context,
                               const std::vector<kvad::read_model::ChainReport>& chains,
                               const std::vector<kvad::read_model::UnprocessedChain>& unprocessed) {
@@ -312,25 +338,10 @@ std::string ImportOutcomeHtml(const PageContext& context,
         "</p><table class=\"grid\"><thead><tr><th>" + context.T("Order") + "</th><th>" +
         context.T("Outcome") + "</th><th>" + context.T("ERP order") + "</th></tr></thead>";
     for (const kvad::read_model::ChainReport& chain : chains) {
-        const std::string outcome(kvad::read_model::OutcomeName(chain.outcome));
-        html += "<tbody class=\"chain outcome-" + outcome + "\">";
+        html += "<tbody class=\"chain outcome-" +
+                std::string(kvad::read_model::OutcomeName(chain.outcome)) + "\">";
         for (std::size_t i = 0; i < chain.documents.size(); ++i) {
-            const kvad::read_model::ImportedDocument& doc = chain.documents[i];
-            std::string what = i == 0 ? Translate(context.language, outcome) : "";
-            if (!doc.failure.empty()) {
-                what += (what.empty() ? "" : ": ") + doc.failure;
-            } else if (i == 0 && !chain.reason.empty()) {
-                what += ": " + chain.reason;
-            }
-            html += "<tr class=\"level-" + std::to_string(i == 0 ? 0 : 1) + "\"><td>" +
-                    OrderLink(doc.id, doc.kind + " " + doc.number + " " + DateText(doc.date)) +
-                    "</td>" + Cell(what) +
-                    Cell(doc.erpOrder.registration == 0
-                             ? ""
-                             : doc.erpOrder.document +
-                                   (doc.closed ? " (" + Translate(context.language, "closed") + ")"
-                                               : "")) +
-                    "</tr>";
+            html += ImportedRow(context, chain, i);
         }
         html += "</tbody>";
     }
@@ -506,6 +517,25 @@ std::string OrderPage(const PageContext& context, const kvad::read_model::Order&
     return Layout(context, kvad::read_model::Title(order), "chains", body);
 }
 
+namespace {
+
+std::string ErpLineRow(const PageContext& context, const kvad::read_model::ErpOrderLine& line) {
+    std::string discounts;
+    for (const std::string& d : line.discounts) {
+        discounts += (discounts.empty() ? "" : "+") + d + "%";
+    }
+    return "<tr class=\"level-1 erp-line\"><td class=\"num\">" + std::to_string(line.line) +
+           "</td>" + Cell(line.item + (line.option.empty() ? "" : "/" + line.option)) +
+           Cell(line.description) +
+           Cell(DisplayText(line.quantity) + " x " + DisplayText(line.price) +
+                (discounts.empty() ? "" : " - " + discounts)) +
+           Cell(Translate(context.language, "VAT") + " " + line.vatCode + ", " +
+                (line.delivery.IsNull() ? "" : DateText(line.delivery))) +
+           Cell(Translate(context.language, line.closed ? "closed" : "open")) + "</tr>";
+}
+
+} // namespace
+
 std::string ErpOrdersPage(const PageContext& context,
                           const std::vector<kvad::read_model::ErpOrder>& orders,
                           const std::string& search) {
@@ -528,19 +558,7 @@ std::string ErpOrdersPage(const PageContext& context,
             Cell(Translate(context.language, order.closed ? "no longer to be fulfilled" : "open")) +
             "</tr>";
         for (const kvad::read_model::ErpOrderLine& line : order.lines) {
-            std::string discounts;
-            for (const std::string& d : line.discounts) {
-                discounts += (discounts.empty() ? "" : "+") + d + "%";
-            }
-            body += "<tr class=\"level-1 erp-line\"><td class=\"num\">" +
-                    std::to_string(line.line) + "</td>" +
-                    Cell(line.item + (line.option.empty() ? "" : "/" + line.option)) +
-                    Cell(line.description) +
-                    Cell(DisplayText(line.quantity) + " x " + DisplayText(line.price) +
-                         (discounts.empty() ? "" : " - " + discounts)) +
-                    Cell(Translate(context.language, "VAT") + " " + line.vatCode + ", " +
-                         (line.delivery.IsNull() ? "" : DateText(line.delivery))) +
-                    Cell(Translate(context.language, line.closed ? "closed" : "open")) + "</tr>";
+            body += ErpLineRow(context, line);
         }
         body += "</tbody>";
     }

@@ -56,6 +56,7 @@ void RunServe(const Settings& settings, const ServeOptions& options) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGUSR1); // wakes the waiting thread when the server ends itself
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     nsoweb::WebHost web(settings, host);
@@ -76,7 +77,7 @@ void RunServe(const Settings& settings, const ServeOptions& options) {
     web.Serve();
     if (!signalled) {
         // The server ended of itself: the waiting thread is woken to end too.
-        pthread_kill(stopper.native_handle(), SIGTERM);
+        pthread_kill(stopper.native_handle(), SIGUSR1);
     }
     stopper.join();
 }

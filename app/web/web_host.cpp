@@ -43,10 +43,10 @@ namespace nsoweb {
 namespace {
 
 constexpr const char* kCss =
-#include "web_css.inc"
+#include "app/web/web_css.inc" // generated from assets/web.css
     ;
 constexpr const char* kJs =
-#include "web_js.inc"
+#include "app/web/web_js.inc" // generated from assets/web.js
     ;
 
 constexpr const char* kCookie = "nso_session";
@@ -159,7 +159,7 @@ struct WebHost::Impl {
     using Handler = std::function<void(const httplib::Request&, httplib::Response&, Visit&)>;
 
     /// A route: the session entered, the login and the CSRF token checked, failures shown.
-    httplib::Server::Handler Guarded(bool changesState, bool open, Handler handler) {
+    httplib::Server::Handler Guarded(bool changesState, bool open, const Handler& handler) {
         return [this, changesState, open, handler](const httplib::Request& request,
                                                    httplib::Response& response) {
             Visit visit = Enter(request, response);
@@ -354,6 +354,7 @@ struct WebHost::Impl {
             unprocessed = kvad::read_model::UnprocessedChains(nso);
             if (!unprocessed.empty()) {
                 std::vector<std::int32_t> latest;
+                latest.reserve(unprocessed.size());
                 for (const auto& chain : unprocessed) {
                     latest.push_back(chain.latest);
                 }
@@ -383,40 +384,42 @@ struct WebHost::Impl {
 
     // --- corrections ---------------------------------------------------------------------
 
+    /// The value the review shows for a field: of the line edited, else of the header.
+    static std::string CurrentText(const kvad::read_model::Order& order,
+                                   const kvad::read_model::Line* edited, const std::string& alias) {
+        if (edited != nullptr) {
+            return LineFieldText(*edited, alias);
+        }
+        for (const auto& h : order.header) {
+            if (h.field == alias) {
+                return h.value;
+            }
+        }
+        return {};
+    }
+
     /// The fields of the posted form whose values differ from the order's, as changes; refusals
     /// of their form are gathered into `refused`.
     static std::vector<kvad::read_model::FieldChange>
     PostedChanges(const httplib::Request& request, const kvad::read_model::Order& order,
                   std::optional<std::int32_t> line, std::vector<std::string>& refused) {
-        std::vector<kvad::read_model::FieldChange> changes;
         const kvad::read_model::Line* edited = nullptr;
         if (line) {
-            for (const auto& l : order.lines) {
-                if (l.number == *line) {
-                    edited = &l;
-                }
-            }
-            if (edited == nullptr) {
+            const auto found = std::find_if(order.lines.begin(), order.lines.end(),
+                                            [&](const auto& l) { return l.number == *line; });
+            if (found == order.lines.end()) {
                 throw nsoapp::Failure("the order has no line " + std::to_string(*line) +
                                       " (nothing was changed)");
             }
+            edited = &*found;
         }
+        std::vector<kvad::read_model::FieldChange> changes;
         for (const kvad::read_model::EditField& field : kvad::read_model::EditFields()) {
             if (field.line != line.has_value() || !request.has_param(field.alias)) {
                 continue;
             }
             const std::string posted = request.get_param_value(field.alias);
-            std::string current;
-            if (edited != nullptr) {
-                current = LineFieldText(*edited, field.alias);
-            } else {
-                for (const auto& h : order.header) {
-                    if (h.field == field.alias) {
-                        current = h.value;
-                    }
-                }
-            }
-            if (posted == current) {
+            if (posted == CurrentText(order, edited, field.alias)) {
                 continue;
             }
             try {

@@ -16,12 +16,12 @@ struct HostOptions {
     int port = 8080;                ///< 0: any free port (Bind says which)
     /// Clerks log in before anything is shown; forced on when `host` is not loopback's own.
     bool loginRequired = false;
-    bool watch = false;                 ///< fetch new documents as they arrive in the inbox
-    double watchSeconds = 2;            ///< how often the inbox is looked at
-    std::size_t maxBody = 256U * 1024U; ///< the largest request body taken
-    std::size_t maxSessions = 200;      ///< browser sessions kept at once
-    double lockWaitSeconds = 600;       ///< how long a long action waits for another's lock
-    double editWaitSeconds = 10;        ///< how long an edit waits for another's lock
+    bool watch = false;      ///< fetch new documents as they arrive in the inbox
+    double watchSeconds = 2; ///< how often the inbox is looked at
+    std::size_t maxBody = std::size_t{256} * 1024; ///< the largest request body taken
+    std::size_t maxSessions = 200;                 ///< browser sessions kept at once
+    double lockWaitSeconds = 600; ///< how long a long action waits for another's lock
+    double editWaitSeconds = 10;  ///< how long an edit waits for another's lock
 };
 
 /// Whether the listen address is this machine's own loopback (127.0.0.1, ::1 or localhost):
