@@ -248,7 +248,7 @@ struct WebHost::Impl {
     /// Starts a long action of the session on a thread of its own and sends the browser to its
     /// page; a session runs one at a time.
     void StartJob(Visit& visit, httplib::Response& response, const std::string& title,
-                  JobWork work) {
+                  const JobWork& work) {
         std::shared_ptr<WebSession> session = visit.session;
         if (session->job && !session->job->State().done) {
             Redirect(response, "/job");
