@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -14,6 +18,7 @@
 #include "app/web/catalogue.h"
 #include "app/web/html.h"
 #include "app/web/web_host.h"
+#include "sqlite/company_lock.h"
 
 namespace {
 
@@ -36,7 +41,7 @@ struct Browser {
 
 class WebHostTest : public NsoFolderTest {
   protected:
-    void Start(bool loginRequired = false) {
+    void Start(bool loginRequired = false, bool watch = false) {
         MakeFolder("web", "inbox", "inbox");
         Ok("init --demo");
         nsoapp::Settings settings;
@@ -47,6 +52,9 @@ class WebHostTest : public NsoFolderTest {
         options.port = 0;
         options.maxBody = 4096;
         options.loginRequired = loginRequired;
+        options.watch = watch;
+        options.watchSeconds = 0.1;
+        options.lockWaitSeconds = 20;
         host_ = std::make_unique<nsoweb::WebHost>(settings, options);
         port_ = host_->Bind();
         serving_ = std::thread([this] { host_->Serve(); });
@@ -85,6 +93,17 @@ class WebHostTest : public NsoFolderTest {
         }
         ADD_FAILURE() << path << " did not end";
         return {};
+    }
+
+    /// Asks for `path` until its page holds `text` (at most about 10 s).
+    bool Eventually(Browser& browser, const std::string& path, const std::string& text) {
+        for (int i = 0; i < 200; ++i) {
+            if (browser.Get(path)->body.find(text) != std::string::npos) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
     }
 
     std::unique_ptr<nsoweb::WebHost> host_;
@@ -166,6 +185,33 @@ TEST_F(WebHostTest, ShowsWhatAClerkTypedAsText) {
     EXPECT_EQ(page.find("<script>alert"), std::string::npos);
     EXPECT_NE(page.find("value=\"&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;\""),
               std::string::npos);
+}
+
+TEST_F(WebHostTest, AnActionThatWaitsForAnotherSaysForWhat) {
+    Start();
+    Browser browser = Open();
+    RunJob(browser, "/fetch");
+    browser.Post("/select", "csrf=" + browser.csrf + "&action=set&shown=5&id=5");
+    std::optional<kvad::db::CompanyLock> other;
+    other.emplace((dir / "nso.db").string(), 1, kvad::db::CompanyWork::Clerk, "nso import",
+                  std::chrono::milliseconds(0));
+    EXPECT_EQ(browser.Post("/process", "csrf=" + browser.csrf)->status, 303);
+    EXPECT_TRUE(Eventually(browser, "/job", "another nso import of company 1 is running"));
+    other.reset();
+    EXPECT_TRUE(Eventually(browser, "/job", "1 order(s) reviewed"));
+    EXPECT_EQ(browser.Get("/job")->body.find("another nso import"), std::string::npos);
+}
+
+TEST_F(WebHostTest, FetchesWhatArrivesInTheInboxWhenWatching) {
+    Start(false, true);
+    Browser browser = Open();
+    EXPECT_TRUE(Eventually(browser, "/chains?which=all", "BIB-7/2024"));
+    const std::filesystem::path folder = dir / "inbox" / "IT01234567890";
+    std::ifstream in(folder / "ORD-2024-0006.xml");
+    std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    xml.replace(xml.find("BIB-7/2024"), 10, "BIB-8/2024");
+    std::ofstream(folder / "ORD-2024-0007.xml") << xml;
+    EXPECT_TRUE(Eventually(browser, "/chains?which=all", "BIB-8/2024"));
 }
 
 TEST_F(WebHostTest, AsksForALoginWhenRequired) {
