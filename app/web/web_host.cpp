@@ -118,7 +118,8 @@ struct WebHost::Impl {
     SessionStore sessions;
     std::mutex openMutex; ///< the component's classes and platform are registered one at a time
     std::mutex threadsMutex;
-    std::vector<std::thread> threads;
+    /// The threads of long actions (with their jobs, to know which have ended) and the watch.
+    std::vector<std::pair<std::shared_ptr<Job>, std::thread>> threads;
     std::atomic<bool> stopping{false};
     int boundPort = 0;
 
@@ -258,7 +259,14 @@ struct WebHost::Impl {
         session->job = job;
         const PageContext context = visit.context;
         const std::lock_guard guard(threadsMutex);
-        threads.emplace_back([this, session, job, work, context] {
+        // The threads of actions that have ended are joined here, so that they do not pile up.
+        for (auto& [ended, thread] : threads) {
+            if (ended && ended->State().done && thread.joinable()) {
+                thread.join();
+            }
+        }
+        std::erase_if(threads, [](const auto& entry) { return !entry.second.joinable(); });
+        threads.emplace_back(job, [this, session, job, work, context] {
             std::string outcome;
             bool failed = false;
             try {
@@ -588,7 +596,7 @@ struct WebHost::Impl {
         auto seen = std::make_shared<std::int64_t>(-1);
         response.set_chunked_content_provider(
             "text/event-stream", [this, job, seen](std::size_t, httplib::DataSink& sink) {
-                const JobState state = job->WaitForChange(*seen, std::chrono::seconds(10));
+                const JobState state = job->WaitForChange(*seen, std::chrono::seconds(1));
                 if (state.version == *seen) {
                     const std::string keep = ": still running\n\n";
                     return !stopping && sink.write(keep.data(), keep.size());
@@ -819,7 +827,7 @@ void WebHost::Serve() {
     Impl& impl = *impl_;
     if (impl.options.watch) {
         const std::lock_guard guard(impl.threadsMutex);
-        impl.threads.emplace_back([&impl] { impl.Watch(); });
+        impl.threads.emplace_back(nullptr, [&impl] { impl.Watch(); });
     }
     impl.server.listen_after_bind();
 }
@@ -828,12 +836,12 @@ void WebHost::Stop() {
     Impl& impl = *impl_;
     impl.stopping = true;
     impl.server.stop();
-    std::vector<std::thread> threads;
+    std::vector<std::pair<std::shared_ptr<Job>, std::thread>> threads;
     {
         const std::lock_guard guard(impl.threadsMutex);
         threads.swap(impl.threads);
     }
-    for (std::thread& thread : threads) {
+    for (auto& [job, thread] : threads) {
         if (thread.joinable()) {
             thread.join();
         }
