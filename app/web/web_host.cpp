@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -97,12 +98,20 @@ void Redirect(httplib::Response& response, const std::string& to) {
     response.set_header("Location", to);
 }
 
-std::int32_t PathId(const httplib::Request& request) {
-    const std::string text = request.matches[1];
-    if (text.empty() || text.size() > 9) {
-        throw std::runtime_error("no such document");
+/// A whole number from 0 of at most 9 digits that a request gives (`what` names it when it is
+/// not one).
+std::int32_t NumberOf(const std::string& text, const std::string& what) {
+    std::int32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || text.size() > 9 || error != std::errc() ||
+        end != text.data() + text.size() || value < 0) {
+        throw nsoapp::Failure("'" + text + "' is not " + what);
     }
-    return static_cast<std::int32_t>(std::stol(text));
+    return value;
+}
+
+std::int32_t PathId(const httplib::Request& request) {
+    return NumberOf(request.matches[1], "a register id");
 }
 
 } // namespace
@@ -443,11 +452,19 @@ struct WebHost::Impl {
               std::int32_t id) {
         std::optional<std::int32_t> line;
         if (request.has_param("line")) {
-            line = static_cast<std::int32_t>(std::stol(request.get_param_value("line")));
+            line = NumberOf(request.get_param_value("line"), "a line number");
         }
-        const CompanyLock lock =
-            nsoapp::LockCompany(settings.database, settings.company, CompanyWork::Clerk,
-                                Holder("edit", visit), options.editWaitSeconds);
+        std::optional<CompanyLock> lock;
+        try {
+            lock.emplace(
+                settings.database, settings.company, CompanyWork::Clerk, Holder("edit", visit),
+                std::chrono::milliseconds(static_cast<long long>(options.editWaitSeconds * 1000)));
+        } catch (const kvad::db::CompanyLockBusy& busy) {
+            throw nsoapp::Failure(std::string(busy.what()) + ": " +
+                                  Translate(visit.context.language,
+                                            "the correction was not saved; save it again when "
+                                            "that has ended"));
+        }
         const kvad::read_model::Order before = nsoapp::ReviewedOrder(component, id);
         if (!before.editable) {
             throw nsoapp::Failure(kvad::read_model::Title(before) + ": " +
@@ -500,10 +517,10 @@ struct WebHost::Impl {
         std::set<std::int32_t> shown;
         std::set<std::int32_t> checked;
         for (std::size_t i = 0; i < request.get_param_value_count("shown"); ++i) {
-            shown.insert(static_cast<std::int32_t>(std::stol(request.get_param_value("shown", i))));
+            shown.insert(NumberOf(request.get_param_value("shown", i), "a register id"));
         }
         for (std::size_t i = 0; i < request.get_param_value_count("id"); ++i) {
-            checked.insert(static_cast<std::int32_t>(std::stol(request.get_param_value("id", i))));
+            checked.insert(NumberOf(request.get_param_value("id", i), "a register id"));
         }
         std::set<std::int32_t>& selected = session.selected;
         if (action == "all") {
@@ -548,8 +565,9 @@ struct WebHost::Impl {
         const ChainFilter filter = FilterOf(request.get_param_value("which"));
         std::size_t limit = kDefaultChains;
         if (request.has_param("limit")) {
-            limit = std::clamp<std::size_t>(std::stoul(request.get_param_value("limit")), 1,
-                                            kMostChains);
+            limit = std::clamp<std::size_t>(
+                static_cast<std::size_t>(NumberOf(request.get_param_value("limit"), "a number")), 1,
+                kMostChains);
         }
         WithComponent(visit, response, [&](nsoapp::Session& component) {
             const kvad::kaenumTipoOrdiniProcessati which =
