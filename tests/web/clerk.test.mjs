@@ -6,7 +6,7 @@
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { launch, shoot } from './browser.mjs';
-import { makeFolder, serve, run, hostileBuyer } from './server.mjs';
+import { makeFolder, serve, run, hostileBuyer, removeFolders } from './server.mjs';
 
 let browser;
 let server;
@@ -19,6 +19,7 @@ before(async () => {
 after(async () => {
   await server?.stop();
   await browser?.close();
+  removeFolders();
 });
 
 /** Posts the form of a button and waits for the long action's outcome. */

@@ -1,7 +1,7 @@
 // Starts nso serve on a fresh folder of its own (database with the demo master data, an inbox of
 // the example orders plus one whose buyer name is markup) and stops it; loopback only.
 import { spawn, execFileSync } from 'node:child_process';
-import { mkdtempSync, mkdirSync, cpSync, readFileSync, writeFileSync } from 'node:fs';
+import { mkdtempSync, mkdirSync, cpSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 
@@ -13,9 +13,12 @@ if (!nso || !sourceDir) {
 
 export const hostileBuyer = '<script>window.pwned = 1</script>';
 
-/** A folder with a database set up for the demo company and its inbox. */
+const folders = [];
+
+/** A folder with a database set up for the demo company and its inbox (removed by removeFolders). */
 export function makeFolder() {
   const folder = mkdtempSync(path.join(tmpdir(), 'nso-web-'));
+  folders.push(folder);
   const inbox = path.join(folder, 'inbox', 'IT01234567890');
   mkdirSync(inbox, { recursive: true });
   cpSync(path.join(sourceDir, 'examples', 'inbox', 'IT01234567890'), inbox, { recursive: true });
@@ -27,6 +30,12 @@ export function makeFolder() {
       '<cbc:Name>&lt;script&gt;window.pwned = 1&lt;/script&gt;</cbc:Name>'));
   run(folder, ['init', '--demo']);
   return folder;
+}
+
+export function removeFolders() {
+  for (const folder of folders.splice(0)) {
+    rmSync(folder, { recursive: true, force: true });
+  }
 }
 
 export function run(folder, args, input) {
