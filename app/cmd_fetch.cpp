@@ -2,13 +2,16 @@
 // progress bar, takes in again the documents an earlier run left incomplete, and ends with a
 // summary that names every document that could not be loaded, with its reason.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "app/commands.h"
 #include "app/failure.h"
+#include "app/inbox_watch.h"
 #include "app/main_job.h"
 #include "app/progress_view.h"
 #include "app/session.h"
@@ -115,9 +118,36 @@ void RetryMissing(const Settings& settings, const FetchOptions& options) {
     }
 }
 
+/// Fetches whenever the company's inbox folder changes, until the process is interrupted; each
+/// fetch says in one line what it brought, a failure is told and the watch goes on.
+[[noreturn]] void Watch(const Settings& settings, const FetchOptions& options) {
+    InboxWatch watch(settings);
+    std::cout << "watching the inbox " << settings.inbox << " for company " << settings.company
+              << " (Ctrl-C stops)\n"
+              << std::flush;
+    for (;;) {
+        if (watch.Changed()) {
+            try {
+                const FetchOutcome outcome = FetchNewDocuments(settings, options.waitSeconds);
+                std::cout << "new " << outcome.report.registered.size() << ", not loaded "
+                          << outcome.NotLoaded() << "\n";
+                PrintNotLoaded(outcome.report.registered);
+                std::cout << std::flush;
+            } catch (const std::exception& e) {
+                std::cerr << "nso: " << e.what() << " (the watch goes on)\n";
+                watch.Forget();
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+    }
+}
+
 } // namespace
 
 void RunFetch(const Settings& settings, const FetchOptions& options) {
+    if (options.watch) {
+        Watch(settings, options);
+    }
     if (options.retryMissing) {
         RetryMissing(settings, options);
     } else {

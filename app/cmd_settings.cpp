@@ -30,7 +30,7 @@ void PrintSettings(const Settings& s) {
     if (kvad::host::FindProgram(viewer).empty()) {
         std::cout << "  # not found: PDF previews are saved but not opened";
     }
-    std::cout << "\n";
+    std::cout << "\nlisten = " << TomlString(s.listen) << "\n";
 }
 
 } // namespace nsoapp

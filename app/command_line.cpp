@@ -139,6 +139,8 @@ struct CommandValues {
     ImportOptions import;
     OrdersOptions orders;
     RunOptions run;
+    ServeOptions serve;
+    UserOptions user;
 };
 
 void AddInit(CLI::App& app, const Settings& settings, CommandValues& v) {
@@ -188,6 +190,9 @@ void AddFetch(CLI::App& app, const Settings& settings, CommandValues& v) {
         ->add_option("--wait", v.fetch.waitSeconds,
                      "Seconds to wait while another retrieval of the company runs (default 10)")
         ->type_name("SECONDS");
+    fetch->add_flag("--watch", v.fetch.watch,
+                    "Keep watching the inbox and fetch new documents as they arrive, until "
+                    "interrupted");
     fetch->callback([&settings, &v] { RunFetch(settings, v.fetch); });
 }
 
@@ -355,6 +360,27 @@ void AddOrders(CLI::App& app, const Settings& settings, CommandValues& v) {
     orders->callback([&settings, &v] { RunOrders(settings, v.orders); });
 }
 
+void AddServe(CLI::App& app, const Settings& settings, CommandValues& v) {
+    CLI::App* serve = app.add_subcommand(
+        "serve", "Serve the clerk's screens to a browser (chains, review, import, ERP orders)");
+    serve
+        ->add_option("--listen", v.serve.listen,
+                     "Address and port to listen on (default: the setting listen, "
+                     "127.0.0.1:8080); any address but 127.0.0.1 or ::1 requires a login")
+        ->type_name("ADDRESS:PORT");
+    serve->add_flag("--watch", v.serve.watch,
+                    "Fetch new documents as they arrive in the folder inbox");
+    serve->add_flag("--login", v.serve.login, "Require a login on 127.0.0.1 too");
+    serve->callback([&settings, &v] { RunServe(settings, v.serve); });
+
+    CLI::App* user = app.add_subcommand("user", "Clerks who may log in to `nso serve`");
+    user->require_subcommand(1);
+    CLI::App* add = user->add_subcommand(
+        "add", "Add a clerk, or give one a new password (read from standard input)");
+    add->add_option("NAME", v.user.name, "The clerk's user name")->required();
+    add->callback([&settings, &v] { RunUserAdd(settings, v.user); });
+}
+
 void AddRun(CLI::App& app, const Settings& settings, CommandValues& v) {
     CLI::App* run = app.add_subcommand(
         "run", "Fetch, process and import in one command: the main job as a scheduler runs it");
@@ -433,6 +459,7 @@ class CommandLine {
         AddImport(app, settings, values);
         AddOrders(app, settings, values);
         AddRun(app, settings, values);
+        AddServe(app, settings, values);
     }
 
     CLI::App app_;

@@ -49,6 +49,7 @@ void RunConfig(const Settings& settings, const ConfigOptions& options);
 /// "nso fetch": retrieves new documents from the document platform.
 struct FetchOptions {
     bool retryMissing = false;
+    bool watch = false; ///< keep fetching what arrives in the folder inbox until interrupted
     double waitSeconds = 10;
 };
 void RunFetch(const Settings& settings, const FetchOptions& options);
@@ -153,6 +154,20 @@ struct RunOptions {
     double waitSeconds = 10;
 };
 void RunMainJob(const Settings& settings, const RunOptions& options);
+
+/// "nso serve": the web host for clerks (app/web).
+struct ServeOptions {
+    std::string listen; ///< address:port; "" takes the settings' `listen`
+    bool watch = false; ///< fetch new documents as they arrive in the folder inbox
+    bool login = false; ///< require a login even on 127.0.0.1
+};
+void RunServe(const Settings& settings, const ServeOptions& options);
+
+/// "nso user add": a clerk who may log in to the web host (app/web).
+struct UserOptions {
+    std::string name;
+};
+void RunUserAdd(const Settings& settings, const UserOptions& options);
 
 /// "nso settings": prints the resolved settings and the file they came from.
 void PrintSettings(const Settings& settings);

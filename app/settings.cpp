@@ -85,6 +85,8 @@ class FileReader {
                 s.platformPassword = Text(node, name);
             } else if (name == "cache_dir") {
                 s.cacheDir = Path(node, name, true);
+            } else if (name == "listen") {
+                s.listen = Text(node, name);
             } else if (name == "viewer") {
                 // A bare program name is looked up on PATH; only a name with a folder is a path.
                 std::string viewer = Text(node, name);

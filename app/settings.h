@@ -18,6 +18,7 @@ struct Settings {
     std::string platformPassword;
     std::string cacheDir; ///< fixed folder 5 lives here; default ~/.cache/kvad_nso
     std::string viewer;   ///< program that opens PDFs; default xdg-open when present
+    std::string listen = "127.0.0.1:8080"; ///< where `nso serve` listens (address:port)
     /// --verbose (never read from the file): failures also show the component's and the
     /// database's own text, and commands tell more of what they did.
     bool verbose = false;

@@ -21,7 +21,7 @@ fi
 files=("$@")
 tidy_extra=""
 if [ ${#files[@]} -eq 0 ]; then
-    mapfile -t files < <(find "$build/src" "$build/CMakeFiles" -path '*/Unity/unity_*.cxx' \
+    mapfile -t files < <(find "$build/src" "$build/CMakeFiles" "$build/app" -path '*/Unity/unity_*.cxx' \
         2>/dev/null | sort)
     if [ ${#files[@]} -gt 0 ]; then
         tidy_extra="--checks=-bugprone-suspicious-include"

@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev poppler-utils
     clang-format clang-tidy clang libclang-rt-14-dev llvm
     dpkg-dev man-db systemd
+    libcpp-httplib-dev libsodium-dev chromium
 )
 
 missing=()

@@ -17,6 +17,9 @@ step() {
 }
 
 step "dependencies" scripts/deps.sh
+# The browser tests' driver (playwright-core, from tests/web/package-lock.json; no browser is
+# downloaded: they drive Debian's chromium).
+step "web test driver" npm ci --prefix tests/web --no-audit --no-fund --loglevel=error
 step "formatting" scripts/check_format.sh
 step "layers" scripts/include_graph.sh
 # The checks need no debug information and little optimisation: compiling that way takes less
