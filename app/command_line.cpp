@@ -354,6 +354,11 @@ void AddRun(CLI::App& app, const Settings& settings, CommandValues& v) {
                   "Import only the latest document of each chain (default: the whole chain)");
     AddClerkWait(run, v.run.waitSeconds, "fetches, processes, corrects or imports");
     run->add_flag("--json", v.run.json, "Print the summary as one JSON document");
+    run->add_option("--batch", v.run.batchChains,
+                    "Chains processed and imported at a time; the memory the run needs grows "
+                    "with it (default " +
+                        std::to_string(kDefaultBatchChains) + ")")
+        ->check(CLI::Range(std::size_t{1}, std::size_t{1000000}));
     run->footer("Exit status: 0 done, 1 a phase failed (the message says why), 2 bad command "
                 "line, 3 documents could not be loaded, 4 orders are left for a clerk.");
     run->callback([&settings, &v] { RunMainJob(settings, v.run); });

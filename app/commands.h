@@ -147,10 +147,16 @@ struct OrdersOptions {
 void RunOrders(const Settings& settings, const OrdersOptions& options);
 
 /// "nso run": fetch, process and import in one command.
+/// Chains `nso run` processes and imports at a time by default. The recordsets of a batch hold
+/// its orders' headers and lines (about 65 KB per order of 20 lines), so the batch, not the
+/// backlog, sets the memory the job needs.
+inline constexpr std::size_t kDefaultBatchChains = 500;
+
 struct RunOptions {
     bool latestOnly = false;
     bool json = false;
     double waitSeconds = 10;
+    std::size_t batchChains = kDefaultBatchChains; ///< chains processed and imported at a time
 };
 void RunMainJob(const Settings& settings, const RunOptions& options);
 
