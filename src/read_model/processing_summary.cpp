@@ -56,18 +56,31 @@ std::size_t CountSelectableChains(CLSIE_NSO& nso) {
     return chains;
 }
 
-std::vector<std::int32_t> SelectableChains(CLSIE_NSO& nso) {
+namespace {
+
+/// The register ids of the main rows whose selection code passes `keep`, in the table's order.
+template <class Keep> std::vector<std::int32_t> MainRowsWhere(CLSIE_NSO& nso, Keep keep) {
     auto all = detail::WorkingRows(nso);
     std::vector<std::int32_t> latest;
     if (all->RecordCount() <= 0) {
         return latest;
     }
     for (all->MoveFirst(); !all->Eof(); all->MoveNext()) {
-        if (detail::IsMain(*all) && Whole(all->Value("TMP_IMG_SEL")) != selection::kBlocked) {
+        if (detail::IsMain(*all) && keep(Whole(all->Value("TMP_IMG_SEL")))) {
             latest.push_back(Whole(all->Value("IE91_ID")));
         }
     }
     return latest;
+}
+
+} // namespace
+
+std::vector<std::int32_t> SelectableChains(CLSIE_NSO& nso) {
+    return MainRowsWhere(nso, [](std::int32_t code) { return code != selection::kBlocked; });
+}
+
+std::vector<std::int32_t> SelectedChains(CLSIE_NSO& nso) {
+    return MainRowsWhere(nso, [](std::int32_t code) { return code == selection::kSelected; });
 }
 
 void SelectOnlyChains(CLSIE_NSO& nso, const std::vector<std::int32_t>& latest) {

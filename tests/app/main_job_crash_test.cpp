@@ -130,8 +130,8 @@ class MainJobCrashTest : public kvad::test::NsoFolderTest {
                     inbox.orders, inbox.revisions, inbox.cancellations, inbox.chains,
                     inbox.longestChain, inbox.lines);
         documents_ = inbox.documents;
-        // `nso run` goes through the chains in four batches or so: kills land within a batch's
-        // processing, within its import and between batches.
+        // `nso run`, `process --all` and `import --all` go through the chains in four batches
+        // or so: kills land within a batch's processing, within its import and between batches.
         runBatch_ = std::to_string(std::max(1, inbox.chains / 4));
 
         // A new database with the master data, as a user sets it up.
@@ -260,7 +260,7 @@ class MainJobCrashTest : public kvad::test::NsoFolderTest {
     kvad::generator::InboxPlan plan_;
     int rounds_ = 0;
     int documents_ = 0;
-    std::string runBatch_; ///< chains per batch of `nso run`
+    std::string runBatch_; ///< chains per batch of the commands killed
 };
 
 TEST_F(MainJobCrashTest, KilledCommandsAndOneMoreRunLeaveWhatAnUninterruptedRunLeaves) {
@@ -285,14 +285,21 @@ TEST_F(MainJobCrashTest, KilledCommandsAndOneMoreRunLeaveWhatAnUninterruptedRunL
     std::printf("uninterrupted: process %.2f s, import %.2f s, run %.2f s\n", processing, importing,
                 running);
 
-    // The job in one command, batch by batch, leaves what its phases one by one leave.
+    // The job in one command, batch by batch, leaves what its phases one by one leave; and so
+    // do processing and import batch by batch.
     EXPECT_EQ(kvad::test::SnapshotDifference(imported, ran), "");
+    CopyOf("fetched", "batched");
+    Ok("process --all --batch " + runBatch_);
+    EXPECT_EQ(kvad::test::SnapshotDifference(processed, DurableState(dir)), "");
+    Ok("import --all --batch " + runBatch_);
+    EXPECT_EQ(kvad::test::SnapshotDifference(imported, DurableState(dir)), "");
 
-    const KillTally process = Rounds("fetched", {"process", "--all"}, processing,
-                                     {{"process --all", &processed}, {"import --all", &imported}});
+    const KillTally process =
+        Rounds("fetched", {"process", "--all", "--batch", runBatch_}, processing,
+               {{"process --all --batch " + runBatch_, &processed}, {"import --all", &imported}});
     Print("process --all", process);
-    const KillTally import =
-        Rounds("processed", {"import", "--all"}, importing, {{"import --all", &imported}});
+    const KillTally import = Rounds("processed", {"import", "--all", "--batch", runBatch_},
+                                    importing, {{"import --all --batch " + runBatch_, &imported}});
     Print("import --all", import);
     const KillTally run = Rounds("configured", {"run", "--batch", runBatch_}, running,
                                  {{"run --batch " + runBatch_, &ran}});

@@ -36,6 +36,10 @@ struct ProcessingSummary {
 /// table's order (newest issue date first).
 [[nodiscard]] std::vector<std::int32_t> SelectableChains(CLSIE_NSO& nso);
 
+/// The register ids of the latest documents of the chains selected in the working table, in its
+/// order.
+[[nodiscard]] std::vector<std::int32_t> SelectedChains(CLSIE_NSO& nso);
+
 /// Selects exactly the chains whose latest documents are `latest`, through RstOrdini: every other
 /// main row selected leaves the selection. A batch of the main job is selected so.
 void SelectOnlyChains(CLSIE_NSO& nso, const std::vector<std::int32_t>& latest);
