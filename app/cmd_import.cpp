@@ -4,6 +4,7 @@
 // is not imported: named alone it is refused, with --all it is left for `nso process`.
 #include <algorithm>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -122,28 +123,44 @@ void RunImport(const Settings& settings, const ImportOptions& options) {
                     options.waitSeconds);
     RequireConfiguration(session, settings);
     SelectChains(session, settings, options.chains, options.all, options.latestOnly);
-    const std::vector<UnprocessedChain> unprocessed = AssignCodesOfProcessed(session, options);
-    if (session.nso->Stato() == kvad::kaErrNessunDatoDaElaborare) {
+
+    // Batch by batch, so that the recordsets hold one batch's orders, not the backlog's.
+    ProgressView view("importing...", options.json ? ProgressView::Channel::BesideJson
+                                                   : ProgressView::Channel::Stdout);
+    std::vector<UnprocessedChain> unprocessed;
+    std::vector<kvad::read_model::ChainReport> chains;
+    bool imported = false;
+    bool stopped = false;
+    std::string errore;
+    ForEachBatch(session, options.batchChains, [&](std::size_t, std::size_t) {
+        std::vector<UnprocessedChain> left = AssignCodesOfProcessed(session, options);
+        unprocessed.insert(unprocessed.end(), left.begin(), left.end());
+        if (session.nso->Stato() == kvad::kaErrNessunDatoDaElaborare) {
+            return true;
+        }
+        RequireOk(session, "reading the processing codes");
+        kvad::kaEnumContesto every = kvad::Contesto_Tutti;
+        (void)session.nso->GetRstElaborazione(every);
+        RequireOk(session, "opening the processed orders");
+        view.Follow(*session.nso);
+        session.nso->ImportaDocumenti();
+        view.End();
+        imported = true;
+        const kvad::kaEnumNSOErrStato outcome = session.nso->Stato();
+        errore = session.nso->Errore().Text();
+        std::vector<kvad::read_model::ChainReport> batch =
+            kvad::read_model::ReadImportReport(*session.nso);
+        // An import that stopped on an unexpected error ends here; a chain that failed does not.
+        stopped = outcome == kvad::kaErrVB && !kvad::read_model::AnyFailed(batch);
+        std::move(batch.begin(), batch.end(), std::back_inserter(chains));
+        return !stopped;
+    });
+    if (!imported) {
         PrintNothingToImport(options, unprocessed);
         return;
     }
-    RequireOk(session, "reading the processing codes");
-    kvad::kaEnumContesto every = kvad::Contesto_Tutti;
-    (void)session.nso->GetRstElaborazione(every);
-    RequireOk(session, "opening the processed orders");
 
-    ProgressView view("importing...", options.json ? ProgressView::Channel::BesideJson
-                                                   : ProgressView::Channel::Stdout);
-    view.Follow(*session.nso);
-    session.nso->ImportaDocumenti();
-    view.End();
-    const kvad::kaEnumNSOErrStato outcome = session.nso->Stato();
-    const std::string errore = session.nso->Errore().Text();
-
-    const std::vector<kvad::read_model::ChainReport> chains =
-        kvad::read_model::ReadImportReport(*session.nso);
     const bool failed = kvad::read_model::AnyFailed(chains);
-    const bool stopped = outcome == kvad::kaErrVB && !failed;
     const std::string failure = stopped  ? "the import stopped on an unexpected error"
                                 : failed ? kChainsFailed
                                          : "";

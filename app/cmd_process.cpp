@@ -3,6 +3,7 @@
 // status of each order and line. A chain holding a document that cannot be processed is passed
 // over and named with its reason; the others are processed all the same.
 #include <iostream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -51,18 +52,62 @@ void WarnIncompleteConfiguration(Session& session, bool verbose, std::ostream& o
     }
 }
 
-/// Each chain processed for review, the tally and the chains passed over.
-void PrintProcessed(const std::vector<Chain>& chains, const VerdictCounts& tally,
-                    const ChainProcessing& processing, bool verbose) {
-    for (std::size_t i = 0; i < chains.size(); ++i) {
-        std::cout << (i == 0 ? "" : "\n") << std::string(100, '=') << "\n";
-        PrintChain(std::cout, chains[i]);
-    }
-    if (!chains.empty()) {
+/// After the chains processed for review: the tally and the chains passed over.
+void PrintTotals(const VerdictCounts& tally, const ChainProcessing& processing, bool anyPrinted,
+                 bool verbose) {
+    if (anyPrinted) {
         std::cout << "\n";
         PrintTally(std::cout, tally);
     }
     PrintPassedOver(std::cout, processing.passedOver, verbose);
+}
+
+/// What processing for review gathered over the batches.
+struct ReviewRun {
+    ChainProcessing processing;
+    std::vector<Chain> kept; ///< the chains for the JSON document
+    VerdictCounts tally;
+    std::size_t printed = 0; ///< chains printed so far
+};
+
+/// Processes the batch selected and prints its chains (keeps them, for JSON); false when the
+/// processing stopped at a document.
+bool ProcessForReview(Session& session, const ProcessOptions& options, ReviewRun& run) {
+    ChainProcessing batch = kvad::read_model::ProcessSelectedChains(*session.nso);
+    if (batch.nothingSelected) {
+        return true;
+    }
+    ChainProcessing& processing = run.processing;
+    processing.nothingSelected = false;
+    // GetRstElaborazione leaves Stato as it finds it: cleared first, it tells its own outcome.
+    session.nso->SetStato(kvad::kaOK);
+    session.nso->SetErrore(std::string());
+    kvad::kaEnumContesto every = kvad::Contesto_Tutti;
+    (void)session.nso->GetRstElaborazione(every);
+    RequireOk(session, "reading the results");
+    std::vector<Chain> chains = kvad::read_model::ReadSelectedChains(*session.nso);
+    const VerdictCounts counts = kvad::read_model::CountVerdicts(chains);
+    run.tally.ready += counts.ready;
+    run.tally.warning += counts.warning;
+    run.tally.error += counts.error;
+    run.tally.unverified += counts.unverified;
+    run.tally.other += counts.other;
+    processing.chains += batch.chains;
+    processing.nothingToProcess = processing.nothingToProcess && batch.nothingToProcess;
+    std::move(batch.passedOver.begin(), batch.passedOver.end(),
+              std::back_inserter(processing.passedOver));
+    processing.stopped = std::move(batch.stopped);
+    if (options.json) {
+        std::move(chains.begin(), chains.end(), std::back_inserter(run.kept));
+    } else if (batch.nothingToProcess && batch.passedOver.empty()) {
+        PrintNothingToDo(chains);
+    } else {
+        for (const Chain& chain : chains) {
+            std::cout << (run.printed++ == 0 ? "" : "\n") << std::string(100, '=') << "\n";
+            PrintChain(std::cout, chain);
+        }
+    }
+    return processing.stopped.empty();
 }
 
 } // namespace
@@ -84,21 +129,20 @@ void RunProcess(const Settings& settings, const ProcessOptions& options) {
     }
     SelectChains(session, settings, options.chains, options.all, options.latestOnly);
 
-    const ChainProcessing processing = kvad::read_model::ProcessSelectedChains(*session.nso);
+    // Batch by batch, so that the recordsets hold one batch's orders, not the backlog's; each
+    // batch is printed as it is processed (the JSON document is printed at the end).
+    ReviewRun run;
+    run.processing.nothingSelected = true;
+    run.processing.nothingToProcess = true;
+    ForEachBatch(session, options.batchChains,
+                 [&](std::size_t, std::size_t) { return ProcessForReview(session, options, run); });
+    const ChainProcessing& processing = run.processing;
+    const VerdictCounts& tally = run.tally;
     if (processing.nothingSelected) {
         throw std::runtime_error("nothing to process: every chain still to process is blocked, "
                                  "or there is none (`nso list --all` shows the chains and their "
                                  "state)");
     }
-    // GetRstElaborazione leaves Stato as it finds it: cleared first, it tells its own outcome.
-    session.nso->SetStato(kvad::kaOK);
-    session.nso->SetErrore(std::string());
-    kvad::kaEnumContesto every = kvad::Contesto_Tutti;
-    (void)session.nso->GetRstElaborazione(every);
-    RequireOk(session, "reading the results");
-
-    const std::vector<Chain> chains = kvad::read_model::ReadSelectedChains(*session.nso);
-    const VerdictCounts tally = kvad::read_model::CountVerdicts(chains);
     const std::string stopped = processing.stopped.empty()
                                     ? std::string()
                                     : std::string(kStopped) + ":\n" + processing.stopped;
@@ -106,16 +150,15 @@ void RunProcess(const Settings& settings, const ProcessOptions& options) {
                        : !processing.passedOver.empty() ? kExitNotLoaded
                                                         : kExitOk;
     if (options.json) {
-        Json document = ProcessJson(chains, tally, stopped);
+        Json document = ProcessJson(run.kept, tally, stopped);
         document["passed_over"] = PassedOverJson(processing.passedOver);
         document["failure"] = stopped.empty() ? Json(nullptr) : Json(kStopped);
         document["exit_status"] = status;
         PrintJson(document);
     } else if (processing.nothingToProcess && processing.passedOver.empty()) {
-        PrintNothingToDo(chains);
         return;
     } else {
-        PrintProcessed(chains, tally, processing, settings.verbose);
+        PrintTotals(tally, processing, run.printed > 0, settings.verbose);
     }
     if (!stopped.empty()) {
         throw Failure(kStopped, processing.stopped);

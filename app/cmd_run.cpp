@@ -216,17 +216,35 @@ void RunMainJob(const Settings& settings, const RunOptions& options) {
         run.fetched = FetchDocuments(session, settings, fetching);
         run.seconds[0] = Since(start);
 
-        heading("process: load, decode and verify every chain to process");
-        start = Clock::now();
-        ProgressView processing("processing...", channel);
-        run.processed = ProcessChains(session, options.latestOnly, processing);
-        run.seconds[1] = Since(start);
-
-        heading("import: ERP orders of the chains whose orders passed verification");
-        start = Clock::now();
-        ProgressView importing("importing...", channel);
-        run.imported = ImportReadyChains(session, run.processed, importing);
-        run.seconds[2] = Since(start);
+        // Processing and import go batch by batch: each batch of chains is processed, then its
+        // ready chains imported.
+        JobDisplay display;
+        display.channel = channel;
+        display.heading = [&](JobPhase phase, std::size_t batch, std::size_t batches) {
+            if (options.json) {
+                return;
+            }
+            const std::string of = batches > 1 ? " (batch " + std::to_string(batch) + " of " +
+                                                     std::to_string(batches) + ")"
+                                               : "";
+            if (phase == JobPhase::Process) {
+                std::cout << "== process: "
+                          << (batch > 1 ? "load, decode and verify the next chains"
+                                        : "load, decode and verify every chain to process")
+                          << of << "\n"
+                          << std::flush;
+            } else {
+                std::cout << "== import: ERP orders of the chains whose orders passed verification"
+                          << of << "\n"
+                          << std::flush;
+            }
+        };
+        BatchedOutcome batched =
+            ProcessAndImport(session, options.latestOnly, options.batchChains, display);
+        run.processed = std::move(batched.processed);
+        run.imported = std::move(batched.imported);
+        run.seconds[1] = batched.processSeconds;
+        run.seconds[2] = batched.importSeconds;
         if (!run.imported.stopped.empty()) {
             run.failure = "the import stopped on an unexpected error (--verbose shows it)";
         } else if (!run.processed.stopped.empty()) {

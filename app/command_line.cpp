@@ -120,6 +120,18 @@ void AddClerkWait(CLI::App* command, double& seconds,
         ->type_name("SECONDS");
 }
 
+/// --batch CHAINS of a command that goes through the chains batch by batch.
+void AddBatch(CLI::App* command, std::size_t& chains, const std::string& what) {
+    command
+        ->add_option("--batch", chains,
+                     "Chains " + what +
+                         " at a time; the memory the command needs grows with it "
+                         "(default " +
+                         std::to_string(kDefaultBatchChains) + ")")
+        ->type_name("CHAINS")
+        ->check(CLI::Range(std::size_t{1}, std::size_t{1000000}));
+}
+
 /// The values every subcommand's options are read into; they live until the command has run.
 struct CommandValues {
     InitOptions init;
@@ -292,6 +304,7 @@ void AddProcess(CLI::App& app, const Settings& settings, CommandValues& v) {
                       "Import only the latest document of each chain (default: the whole chain)");
     all->excludes(process->get_option("CHAIN"));
     process->add_flag("--json", v.process.json, "Print the orders as one JSON document");
+    AddBatch(process, v.process.batchChains, "processed");
     AddClerkWait(process, v.process.waitSeconds);
     process->callback([&settings, &v] { RunProcess(settings, v.process); });
 }
@@ -343,6 +356,7 @@ void AddImport(CLI::App& app, const Settings& settings, CommandValues& v) {
                      "--latest-only` processed it (default: the whole chain)");
     all->excludes(import->get_option("CHAIN"));
     import->add_flag("--json", v.import.json, "Print what the import did as one JSON document");
+    AddBatch(import, v.import.batchChains, "imported");
     AddClerkWait(import, v.import.waitSeconds);
     import->callback([&settings, &v] { RunImport(settings, v.import);
 });
@@ -388,6 +402,7 @@ void AddRun(CLI::App& app, const Settings& settings, CommandValues& v) {
                   "Import only the latest document of each chain (default: the whole chain)");
     AddClerkWait(run, v.run.waitSeconds, "fetches, processes, corrects or imports");
     run->add_flag("--json", v.run.json, "Print the summary as one JSON document");
+    AddBatch(run, v.run.batchChains, "processed and imported");
     run->footer("Exit status: 0 done, 1 a phase failed (the message says why), 2 bad command "
                 "line, 3 documents could not be loaded, 4 orders are left for a clerk.");
     run->callback([&settings, &v] { RunMainJob(settings, v.run); });

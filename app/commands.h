@@ -93,6 +93,11 @@ struct DecodeOptions {
 };
 void RunDecode(const Settings& settings, const DecodeOptions& options);
 
+/// Chains `nso run`, `nso process` and `nso import` process and import at a time by default.
+/// The recordsets of a batch hold its orders' headers and lines (about 65 KB per order of 20
+/// lines), so the batch, not the backlog, sets the memory a command needs.
+inline constexpr std::size_t kDefaultBatchChains = 500;
+
 /// "nso process": processes chains and shows their orders for review.
 struct ProcessOptions {
     std::vector<std::string> chains;
@@ -100,6 +105,7 @@ struct ProcessOptions {
     bool latestOnly = false;
     bool json = false;
     double waitSeconds = 10;
+    std::size_t batchChains = kDefaultBatchChains; ///< chains processed at a time
 };
 void RunProcess(const Settings& settings, const ProcessOptions& options);
 
@@ -136,6 +142,7 @@ struct ImportOptions {
     bool latestOnly = false;
     bool json = false;
     double waitSeconds = 10;
+    std::size_t batchChains = kDefaultBatchChains; ///< chains imported at a time
 };
 void RunImport(const Settings& settings, const ImportOptions& options);
 
@@ -152,6 +159,7 @@ struct RunOptions {
     bool latestOnly = false;
     bool json = false;
     double waitSeconds = 10;
+    std::size_t batchChains = kDefaultBatchChains; ///< chains processed and imported at a time
 };
 void RunMainJob(const Settings& settings, const RunOptions& options);
 

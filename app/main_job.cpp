@@ -1,6 +1,8 @@
 #include "app/main_job.h"
 
 #include <algorithm>
+#include <chrono>
+#include <iterator>
 
 #include "app/failure.h"
 
@@ -55,22 +57,22 @@ FetchOutcome FetchDocuments(Session& session, const Settings& settings, Progress
     return outcome;
 }
 
-ProcessOutcome ProcessChains(Session& session, bool latestOnly, ProgressView& view) {
+namespace {
+
+using JobClock = std::chrono::steady_clock;
+
+double SecondsSince(JobClock::time_point start) {
+    return std::chrono::duration<double>(JobClock::now() - start).count();
+}
+
+/// Processes the chains of one batch: selects them alone, runs RecuperaOrdini on them and reads
+/// how each document it reviewed stands.
+ProcessOutcome ProcessBatch(Session& session, const std::vector<std::int32_t>& batch,
+                            ProgressView& view) {
     ProcessOutcome outcome;
     kvad::CLSIE_NSO& nso = *session.nso;
-    nso.SetParam_ModalitaImport(latestOnly ? kvad::kaSoloPiuRecente : kvad::kaInteraCatena);
-    kvad::kaenumTipoOrdiniProcessati toProcess = kvad::kaOrdiniDaProcessare;
-    nso.LeggiOrdini(toProcess);
-    RequireOk(session, "reading the chains");
-    kvad::kaEnumNSOSelez every = kvad::kaTutti;
-    nso.SetSelezione(every);
-    RequireOk(session, "selecting the chains");
-    outcome.chains = kvad::read_model::CountSelectableChains(nso);
-    if (outcome.chains == 0) {
-        return outcome;
-    }
-
-    const auto chains = static_cast<std::int32_t>(outcome.chains);
+    kvad::read_model::SelectOnlyChains(nso, batch);
+    const auto chains = static_cast<std::int32_t>(batch.size());
     view.Show(0, chains, "processing " + std::to_string(chains) + " chain(s)");
     kvad::read_model::ChainProcessing processing;
     try {
@@ -96,8 +98,8 @@ ProcessOutcome ProcessChains(Session& session, bool latestOnly, ProgressView& vi
     return outcome;
 }
 
-ImportOutcome ImportReadyChains(Session& session, const ProcessOutcome& processed,
-                                ProgressView& view) {
+/// Imports the chains of the batch just processed, all but those it holds back.
+ImportOutcome ImportBatch(Session& session, const ProcessOutcome& processed, ProgressView& view) {
     ImportOutcome outcome;
     if (processed.chains == 0) {
         return outcome;
@@ -128,6 +130,104 @@ ImportOutcome ImportReadyChains(Session& session, const ProcessOutcome& processe
     outcome.failures = std::move(summary.failures);
     if (state == kvad::kaErrVB && outcome.totals.failed == 0) {
         outcome.stopped = failure;
+    }
+    return outcome;
+}
+
+void AddTo(ProcessOutcome& total, ProcessOutcome&& batch) {
+    total.chains += batch.chains;
+    total.tally.ready += batch.tally.ready;
+    total.tally.warning += batch.tally.warning;
+    total.tally.error += batch.tally.error;
+    total.tally.unverified += batch.tally.unverified;
+    total.tally.other += batch.tally.other;
+    std::move(batch.toReview.begin(), batch.toReview.end(), std::back_inserter(total.toReview));
+    std::move(batch.passedOver.begin(), batch.passedOver.end(),
+              std::back_inserter(total.passedOver));
+    total.held.insert(total.held.end(), batch.held.begin(), batch.held.end());
+    if (total.stopped.empty()) {
+        total.stopped = std::move(batch.stopped);
+    }
+}
+
+void AddTo(ImportOutcome& total, ImportOutcome&& batch) {
+    total.totals.chains += batch.totals.chains;
+    total.totals.imported += batch.totals.imported;
+    total.totals.failed += batch.totals.failed;
+    total.totals.ordersMade += batch.totals.ordersMade;
+    total.totals.closed += batch.totals.closed;
+    std::move(batch.failures.begin(), batch.failures.end(), std::back_inserter(total.failures));
+    if (total.stopped.empty()) {
+        total.stopped = std::move(batch.stopped);
+    }
+}
+
+/// Runs one phase of a batch between the watch's Begin and End, adding its time to `seconds`.
+template <class Work>
+void InPhase(PhaseWatch* watch, JobPhase phase, double& seconds, Work&& work) {
+    if (watch != nullptr) {
+        watch->Begin(phase);
+    }
+    const JobClock::time_point start = JobClock::now();
+    work();
+    seconds += SecondsSince(start);
+    if (watch != nullptr) {
+        watch->End(phase);
+    }
+}
+
+} // namespace
+
+BatchedOutcome ProcessAndImport(Session& session, bool latestOnly, std::size_t batchChains,
+                                const JobDisplay& display, PhaseWatch* watch) {
+    BatchedOutcome outcome;
+    kvad::CLSIE_NSO& nso = *session.nso;
+    const auto heading = [&](JobPhase phase, std::size_t batch, std::size_t batches) {
+        if (display.heading) {
+            display.heading(phase, batch, batches);
+        }
+    };
+    std::vector<std::int32_t> chains;
+    InPhase(watch, JobPhase::Process, outcome.processSeconds, [&] {
+        heading(JobPhase::Process, 1, 1);
+        nso.SetParam_ModalitaImport(latestOnly ? kvad::kaSoloPiuRecente : kvad::kaInteraCatena);
+        kvad::kaenumTipoOrdiniProcessati toProcess = kvad::kaOrdiniDaProcessare;
+        nso.LeggiOrdini(toProcess);
+        RequireOk(session, "reading the chains");
+        chains = kvad::read_model::SelectableChains(nso);
+    });
+    if (chains.empty()) {
+        heading(JobPhase::Import, 1, 1);
+        return outcome;
+    }
+    batchChains = std::max<std::size_t>(batchChains, 1);
+    outcome.batches = (chains.size() + batchChains - 1) / batchChains;
+    for (std::size_t first = 0; first < chains.size(); first += batchChains) {
+        const std::size_t number = first / batchChains + 1;
+        const std::vector<std::int32_t> batch(
+            chains.begin() + static_cast<std::ptrdiff_t>(first),
+            chains.begin() +
+                static_cast<std::ptrdiff_t>(std::min(first + batchChains, chains.size())));
+        ProcessOutcome processed;
+        InPhase(watch, JobPhase::Process, outcome.processSeconds, [&] {
+            if (number > 1) {
+                heading(JobPhase::Process, number, outcome.batches);
+            }
+            ProgressView view("processing...", display.channel);
+            processed = ProcessBatch(session, batch, view);
+        });
+        ImportOutcome imported;
+        InPhase(watch, JobPhase::Import, outcome.importSeconds, [&] {
+            heading(JobPhase::Import, number, outcome.batches);
+            ProgressView view("importing...", display.channel);
+            imported = ImportBatch(session, processed, view);
+        });
+        const bool stopped = !processed.stopped.empty() || !imported.stopped.empty();
+        AddTo(outcome.processed, std::move(processed));
+        AddTo(outcome.imported, std::move(imported));
+        if (stopped) {
+            break;
+        }
     }
     return outcome;
 }

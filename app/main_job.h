@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,11 +56,6 @@ struct ProcessOutcome {
     std::vector<std::int32_t> held;
 };
 
-/// Processes every chain still to process that can be selected, in a working table of those
-/// chains, passing over those whose documents cannot be processed, and reads how each document it
-/// reviewed stands. `view` shows the phase. Throws Failure when the database fails.
-ProcessOutcome ProcessChains(Session& session, bool latestOnly, ProgressView& view);
-
 /// What the import phase did.
 struct ImportOutcome {
     kvad::read_model::ImportTotals totals;
@@ -67,9 +63,46 @@ struct ImportOutcome {
     std::string stopped; ///< why the import stopped, "" when it went through
 };
 
-/// Imports the chains the processing phase selected, all but those it holds back, on the same
-/// working table (progress through `view`).
-ImportOutcome ImportReadyChains(Session& session, const ProcessOutcome& processed,
-                                ProgressView& view);
+/// The two phases that go batch by batch.
+enum class JobPhase { Process, Import };
+
+/// Told when each batch's processing and import begin and end (the pipeline benchmark measures
+/// the phases so).
+class PhaseWatch {
+  public:
+    PhaseWatch() = default;
+    PhaseWatch(const PhaseWatch&) = delete;
+    PhaseWatch& operator=(const PhaseWatch&) = delete;
+    PhaseWatch(PhaseWatch&&) = delete;
+    PhaseWatch& operator=(PhaseWatch&&) = delete;
+    virtual ~PhaseWatch() = default;
+    virtual void Begin(JobPhase phase) = 0;
+    virtual void End(JobPhase phase) = 0;
+};
+
+/// How the batches are shown.
+struct JobDisplay {
+    ProgressView::Channel channel = ProgressView::Channel::Quiet;
+    /// Called before each batch's phase with the batch's number (from 1) and the number of
+    /// batches; once per phase with (1, 1) when there is nothing to process.
+    std::function<void(JobPhase, std::size_t, std::size_t)> heading;
+};
+
+/// What the processing and import phases did over every batch.
+struct BatchedOutcome {
+    ProcessOutcome processed;
+    ImportOutcome imported;
+    std::size_t batches = 0;
+    double processSeconds = 0;
+    double importSeconds = 0;
+};
+
+/// Processes and imports every chain still to process that can be selected, `batchChains` chains
+/// at a time. The working table is read once; each batch is then selected alone, processed
+/// (passing over the chains whose documents cannot be processed), and its chains whose orders
+/// passed verification are imported, before the next batch is selected. A batch at which
+/// processing or the import stops ends the job there. Throws Failure when the database fails.
+BatchedOutcome ProcessAndImport(Session& session, bool latestOnly, std::size_t batchChains,
+                                const JobDisplay& display, PhaseWatch* watch = nullptr);
 
 } // namespace nsoapp

@@ -1,10 +1,12 @@
 #include "app/review.h"
 
+#include <algorithm>
 #include <sstream>
 #include <stdexcept>
 
 #include "app/order_ref.h"
 #include "app/terminal_text.h"
+#include "kvad_nso/read_model/processing_summary.h"
 #include "kvad_nso/read_model/values.h"
 #include "kvad_nso/text.h"
 
@@ -141,6 +143,26 @@ void SelectChains(Session& session, const Settings& settings,
         ids.push_back(ResolveDocument(*session.db, settings.company, chain));
     }
     SelectChainsOf(session, ids);
+}
+
+void ForEachBatch(Session& session, std::size_t batchChains,
+                  const std::function<bool(std::size_t, std::size_t)>& work) {
+    const std::vector<std::int32_t> selected = kvad::read_model::SelectedChains(*session.nso);
+    batchChains = std::max<std::size_t>(batchChains, 1);
+    if (selected.size() <= batchChains) {
+        (void)work(1, 1);
+        return;
+    }
+    const std::size_t batches = (selected.size() + batchChains - 1) / batchChains;
+    for (std::size_t first = 0; first < selected.size(); first += batchChains) {
+        const auto from = selected.begin() + static_cast<std::ptrdiff_t>(first);
+        const auto to = selected.begin() +
+                        static_cast<std::ptrdiff_t>(std::min(first + batchChains, selected.size()));
+        kvad::read_model::SelectOnlyChains(*session.nso, std::vector<std::int32_t>(from, to));
+        if (!work(first / batchChains + 1, batches)) {
+            return;
+        }
+    }
 }
 
 Order ReviewedOrder(Session& session, std::int32_t id) {

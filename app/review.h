@@ -3,7 +3,9 @@
 // terminal of 100 columns, from what the read model gives; and how those commands choose the
 // chains they review.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -35,6 +37,13 @@ void SelectChainsOf(Session& session, const std::vector<std::int32_t>& ids);
 /// document's.
 void SelectChains(Session& session, const Settings& settings,
                   const std::vector<std::string>& chains, bool all, bool latestOnly);
+
+/// Calls `work` with the chains selected in batches of at most `batchChains`, each batch selected
+/// alone through RstOrdini in the working table's order, with its number (from 1) and the
+/// number of batches; stops when `work` returns false. When the chains selected are no more than
+/// one batch, `work` runs once on the selection as it stands.
+void ForEachBatch(Session& session, std::size_t batchChains,
+                  const std::function<bool(std::size_t, std::size_t)>& work);
 
 /// Document `id` as its last processing left it, for `nso show` and `nso edit`: reviewed, or
 /// read-only with the ERP order made from it. Throws when processing does not review it or has

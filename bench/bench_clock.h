@@ -39,6 +39,35 @@ inline double PeakMb() {
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
+/// Starts the process's peak resident memory afresh (Linux: /proc/self/clear_refs), so that the
+/// peak read next is that of the work since. False when the system does not allow it.
+inline bool ResetPeak() {
+    std::FILE* file = std::fopen("/proc/self/clear_refs", "w");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written = std::fputs("5", file) >= 0;
+    return std::fclose(file) == 0 && written;
+}
+
+/// The process's peak resident memory since the last ResetPeak (VmHWM), in MB; the peak of
+/// the whole run when it cannot be read.
+inline double PeakSinceResetMb() {
+    std::FILE* file = std::fopen("/proc/self/status", "r");
+    if (file == nullptr) {
+        return PeakMb();
+    }
+    char line[256];
+    double kb = -1;
+    while (std::fgets(line, sizeof line, file) != nullptr) {
+        if (std::sscanf(line, "VmHWM: %lf kB", &kb) == 1) {
+            break;
+        }
+    }
+    std::fclose(file);
+    return kb < 0 ? PeakMb() : kb / 1024.0;
+}
+
 /// Runs `work` and tells what it cost.
 template <class Work> Timing Time(Work&& work) {
     const auto wall = Clock::now();

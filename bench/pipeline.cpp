@@ -10,15 +10,15 @@
 // checks that nothing was skipped: every document loaded, none left with verification errors, every
 // chain imported.
 //
-// Usage: pipeline [--lines L] [--batch B] [--registers K,...] [--here] [ORDERS...]
+// Usage: pipeline [--lines L] [--batch B] [--chains C] [--registers K,...] [--here] [ORDERS...]
 //   ORDERS     inbox sizes (default 1000 10000)
 //   --lines    order lines per order (default 20)
 //   --batch    orders fetched into the grown registers (default 500)
 //   --registers registered documents before the batch (default 1000,10000,100000; when ORDERS
 //              are given, 1000 and a batch of at most the first size: `pipeline 200` is a smoke
 //              run)
-//   --here     every size in this process (for a profiler; peak memory is then the largest so
-//              far)
+//   --chains   chains per batch of the job's processing and import (default nso run's)
+//   --here     every size in this process (for a profiler)
 // Otherwise each size runs in a process of its own, so that its peak memory is its own.
 
 #include <sqlite3.h>
@@ -40,6 +40,7 @@
 #include <string>
 #include <vector>
 
+#include "app/commands.h"
 #include "app/main_job.h"
 #include "app/progress_view.h"
 #include "app/session.h"
@@ -215,6 +216,8 @@ struct Figures {
     long fetched = 0;
     long notLoaded = 0;
     long chains = 0;
+    long batches = 0; ///< batches of chains the job processed and imported
+    std::size_t chainsPerBatch = 0;
     int ready = 0, warning = 0, error = 0, unverified = 0, other = 0;
     long importChains = 0, imported = 0, failedChains = 0, ordersMade = 0, closed = 0;
     long componentRows = 0;
@@ -228,6 +231,30 @@ void Fail(Figures& f, const std::string& what) {
         std::snprintf(f.failure, sizeof f.failure, "%s", what.c_str());
     }
 }
+
+/// Adds up each phase's wall and CPU time over the batches, and its peak memory (the highest of
+/// its batches, each measured from a fresh start of the peak).
+class PhaseMeter final : public nsoapp::PhaseWatch {
+  public:
+    PhaseMeter(Timing& process, Timing& import) : process_(process), import_(import) {}
+    void Begin(nsoapp::JobPhase /*phase*/) override {
+        bench::ResetPeak();
+        wall_ = Clock::now();
+        cpu_ = bench::CpuMs();
+    }
+    void End(nsoapp::JobPhase phase) override {
+        Timing& t = phase == nsoapp::JobPhase::Process ? process_ : import_;
+        t.wallMs += MsSince(wall_);
+        t.cpuMs += bench::CpuMs() - cpu_;
+        t.peakMb = std::max(t.peakMb, bench::PeakSinceResetMb());
+    }
+
+  private:
+    Timing& process_;
+    Timing& import_;
+    Clock::time_point wall_;
+    double cpu_ = 0;
+};
 
 /// Runs `nso list --all` on the database as a user runs it; its output is counted and dropped.
 void TimeList(const fs::path& dir, const fs::path& database, Figures& f) {
@@ -265,10 +292,12 @@ void TimeList(const fs::path& dir, const fs::path& database, Figures& f) {
 
 /// The main job on a fresh inbox of `documents` orders, into a register of `registered`
 /// documents; with `floor`, the floor on the same documents.
-Figures RunSize(const fs::path& dir, int documents, int lines, int registered, bool floor) {
+Figures RunSize(const fs::path& dir, int documents, int lines, int registered, bool floor,
+                std::size_t chainsPerBatch) {
     Figures f;
     f.documents = documents;
     f.registered = registered;
+    f.chainsPerBatch = chainsPerBatch;
     fs::create_directories(dir);
     nsoapp::Settings settings;
     settings.database = (dir / "nso.db").string();
@@ -297,17 +326,17 @@ Figures RunSize(const fs::path& dir, int documents, int lines, int registered, b
         const kvad::db::CompanyLock clerk = nsoapp::LockCompany(
             settings.database, settings.company, kvad::db::CompanyWork::Clerk, "pipeline", 10);
         nsoapp::FetchOutcome fetched;
-        nsoapp::ProcessOutcome processed;
-        nsoapp::ImportOutcome imported;
         nsoapp::ProgressView fetching("", nsoapp::ProgressView::Channel::Quiet);
+        bench::ResetPeak();
         f.fetch = Time([&] { fetched = nsoapp::FetchDocuments(session, settings, fetching); });
+        f.fetch.peakMb = bench::PeakSinceResetMb();
         TimeList(dir, settings.database, f);
-        nsoapp::ProgressView processing("", nsoapp::ProgressView::Channel::Quiet);
-        f.process = Time([&] { processed = nsoapp::ProcessChains(session, false, processing); });
-        nsoapp::ProgressView importing("", nsoapp::ProgressView::Channel::Quiet);
-        f.import =
-            Time([&] { imported = nsoapp::ImportReadyChains(session, processed, importing); });
-
+        PhaseMeter meter(f.process, f.import);
+        const nsoapp::BatchedOutcome batched =
+            nsoapp::ProcessAndImport(session, false, chainsPerBatch, {}, &meter);
+        const nsoapp::ProcessOutcome& processed = batched.processed;
+        const nsoapp::ImportOutcome& imported = batched.imported;
+        f.batches = static_cast<long>(batched.batches);
         f.listed = fetched.report.listed;
         f.fetched = static_cast<long>(fetched.report.registered.size());
         f.notLoaded = static_cast<long>(fetched.NotLoaded());
@@ -370,6 +399,7 @@ Figures RunSize(const fs::path& dir, int documents, int lines, int registered, b
         }
         std::sort(files.begin(), files.end());
         bench::FloorLoader loader(floorFile.string());
+        bench::ResetPeak();
         f.floor = Time([&] {
             for (const fs::path& path : files) {
                 std::ifstream in(path, std::ios::binary);
@@ -378,6 +408,7 @@ Figures RunSize(const fs::path& dir, int documents, int lines, int registered, b
                 f.floorLines += loader.Load(text, path.filename().string());
             }
         });
+        f.floor.peakMb = bench::PeakSinceResetMb();
         f.floorRows = TotalRows(floorFile) - floorBefore;
         if (f.floorLines != f.inbox.lines) {
             Fail(f, "the floor stored " + std::to_string(f.floorLines) + " lines of " +
@@ -390,9 +421,9 @@ Figures RunSize(const fs::path& dir, int documents, int lines, int registered, b
 /// Runs one size in a child process and returns its figures (exits when the child fails).
 /// With `here`, runs it in this process instead, for a profiler that follows one process.
 Figures InChild(const fs::path& dir, int documents, int lines, int registered, bool floor,
-                bool here) {
+                std::size_t chainsPerBatch, bool here) {
     if (here) {
-        const Figures f = RunSize(dir, documents, lines, registered, floor);
+        const Figures f = RunSize(dir, documents, lines, registered, floor, chainsPerBatch);
         fs::remove_all(dir);
         return f;
     }
@@ -407,7 +438,7 @@ Figures InChild(const fs::path& dir, int documents, int lines, int registered, b
         close(fds[0]);
         int status = 0;
         try {
-            const Figures f = RunSize(dir, documents, lines, registered, floor);
+            const Figures f = RunSize(dir, documents, lines, registered, floor, chainsPerBatch);
             status = write(fds[1], &f, sizeof f) == static_cast<ssize_t>(sizeof f) ? 0 : 2;
         } catch (const std::exception& error) {
             std::fprintf(stderr, "pipeline (%d orders, %d registered): %s\n", documents, registered,
@@ -481,7 +512,7 @@ void PrintSize(const Figures& f, int lines) {
     PrintPhase("import", f.import, n);
     const Timing e2e = EndToEnd(f);
     PrintPhase("end to end (fetch+proc+import)", e2e, n, false);
-    PrintPhase("floor (libxml2 + SQLite)", f.floor, n, false);
+    PrintPhase("floor (libxml2 + SQLite)", f.floor, n);
     const double perSecond = n * 1000.0 / e2e.wallMs;
     const double ratio = e2e.wallMs / f.floor.wallMs;
     std::printf("  end to end %.1f orders/s (target %.0f: %s); %.1fx the floor, CPU %.1fx "
@@ -489,12 +520,14 @@ void PrintSize(const Figures& f, int lines) {
                 perSecond, kTargetPerSecond, Mark(perSecond >= kTargetPerSecond), ratio,
                 e2e.cpuMs / f.floor.cpuMs, kTargetRatio, Mark(ratio <= kTargetRatio));
     PrintOutcome(f);
+    std::printf("  processed and imported in %ld batch(es) of at most %zu chains\n", f.batches,
+                f.chainsPerBatch);
     std::printf("  rows written: %ld by the job (%.0f per order), %ld by the floor (%.0f per "
                 "order)\n",
                 f.componentRows, static_cast<double>(f.componentRows) / n, f.floorRows,
                 static_cast<double>(f.floorRows) / n);
     std::printf(
-        "  nso list --all printed %ld lines; peak RSS is the process's (nso list: its own)\n",
+        "  nso list --all printed %ld lines; peak RSS is each phase's own (its highest batch)\n",
         f.listLines);
     if (f.failure[0] != '\0') {
         std::printf("  FAILED: %s\n", f.failure);
@@ -517,14 +550,18 @@ int RunBench(int argc, char** argv) {
     std::vector<int> registers = {1000, 10000, 100000};
     int lines = 20;
     int batch = 500;
+    std::size_t chains = nsoapp::kDefaultBatchChains;
     bool registersGiven = false;
     bool batchGiven = false;
     bool here = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if ((arg == "--lines" || arg == "--batch" || arg == "--registers") && i + 1 < argc) {
+        if ((arg == "--lines" || arg == "--batch" || arg == "--registers" || arg == "--chains") &&
+            i + 1 < argc) {
             const std::string value = argv[++i];
-            if (arg == "--lines") {
+            if (arg == "--chains") {
+                chains = static_cast<std::size_t>(std::max(1, std::atoi(value.c_str())));
+            } else if (arg == "--lines") {
                 lines = std::atoi(value.c_str());
             } else if (arg == "--batch") {
                 batch = std::atoi(value.c_str());
@@ -538,8 +575,8 @@ int RunBench(int argc, char** argv) {
         } else if (!arg.empty() && std::isdigit(static_cast<unsigned char>(arg[0])) != 0) {
             sizes.push_back(std::atoi(arg.c_str()));
         } else {
-            std::fprintf(stderr, "usage: pipeline [--lines L] [--batch B] [--registers K,...] "
-                                 "[--here] [ORDERS...]\n");
+            std::fprintf(stderr, "usage: pipeline [--lines L] [--batch B] [--chains C] "
+                                 "[--registers K,...] [--here] [ORDERS...]\n");
             return 2;
         }
     }
@@ -564,7 +601,8 @@ int RunBench(int argc, char** argv) {
                 kTargetPerSecond, kTargetRatio);
     bool failed = false;
     for (const int n : sizes) {
-        const Figures f = InChild(dir / ("size-" + std::to_string(n)), n, lines, 0, true, here);
+        const Figures f =
+            InChild(dir / ("size-" + std::to_string(n)), n, lines, 0, true, chains, here);
         PrintSize(f, lines);
         failed = failed || f.failure[0] != '\0';
     }
@@ -579,7 +617,7 @@ int RunBench(int argc, char** argv) {
                 "ms/order", "", "s", "MB", "s");
     for (const int k : registers) {
         const Figures f =
-            InChild(dir / ("register-" + std::to_string(k)), batch, lines, k, false, here);
+            InChild(dir / ("register-" + std::to_string(k)), batch, lines, k, false, chains, here);
         const Timing e2e = EndToEnd(f);
         std::printf("%10d %9.3f %9.3f %9.3f %9.3f %10.1f %12.2f %9.0f %9.1f\n", k,
                     f.fetch.wallMs / batch, f.process.wallMs / batch, f.import.wallMs / batch,

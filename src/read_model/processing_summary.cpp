@@ -56,6 +56,54 @@ std::size_t CountSelectableChains(CLSIE_NSO& nso) {
     return chains;
 }
 
+namespace {
+
+/// The register ids of the main rows whose selection code passes `keep`, in the table's order.
+template <class Keep> std::vector<std::int32_t> MainRowsWhere(CLSIE_NSO& nso, Keep keep) {
+    auto all = detail::WorkingRows(nso);
+    std::vector<std::int32_t> latest;
+    if (all->RecordCount() <= 0) {
+        return latest;
+    }
+    for (all->MoveFirst(); !all->Eof(); all->MoveNext()) {
+        if (detail::IsMain(*all) && keep(Whole(all->Value("TMP_IMG_SEL")))) {
+            latest.push_back(Whole(all->Value("IE91_ID")));
+        }
+    }
+    return latest;
+}
+
+} // namespace
+
+std::vector<std::int32_t> SelectableChains(CLSIE_NSO& nso) {
+    return MainRowsWhere(nso, [](std::int32_t code) { return code != selection::kBlocked; });
+}
+
+std::vector<std::int32_t> SelectedChains(CLSIE_NSO& nso) {
+    return MainRowsWhere(nso, [](std::int32_t code) { return code == selection::kSelected; });
+}
+
+void SelectOnlyChains(CLSIE_NSO& nso, const std::vector<std::int32_t>& latest) {
+    auto all = detail::WorkingRows(nso);
+    if (all->RecordCount() <= 0) {
+        return;
+    }
+    const std::set<std::int32_t> chosen(latest.begin(), latest.end());
+    for (all->MoveFirst(); !all->Eof(); all->MoveNext()) {
+        const std::int32_t now = Whole(all->Value("TMP_IMG_SEL"));
+        if (!detail::IsMain(*all) || now == selection::kBlocked) {
+            continue;
+        }
+        const std::int32_t wanted = chosen.count(Whole(all->Value("IE91_ID"))) > 0
+                                        ? selection::kSelected
+                                        : selection::kNotSelected;
+        if (now != wanted) {
+            all->SetValue("TMP_IMG_SEL", wanted);
+            all->Update();
+        }
+    }
+}
+
 ProcessingSummary ReadProcessingSummary(CLSIE_NSO& nso) {
     ProcessingSummary summary;
     auto all = detail::WorkingRows(nso);

@@ -118,6 +118,23 @@ bool IsPlainInteger(std::string_view number) {
     return true;
 }
 
+/// A '...' literal that reads as a code ('ART-5', 'ORD-2024-17'): a letter first, then letters,
+/// digits and "-_./" only, within kMaxCodeLength. No such text is a date, a number or blank, nor
+/// has a blank to trim, so the translation writes every one of them the same way.
+bool IsPlainCode(std::string_view written) {
+    if (written.size() < 3 || written.size() > kMaxCodeLength + 2) {
+        return false;
+    }
+    const std::string_view inside = written.substr(1, written.size() - 2);
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (!letter(inside.front())) {
+        return false;
+    }
+    return std::all_of(inside.begin(), inside.end(), [&](char c) {
+        return letter(c) || IsDigit(c) || c == '-' || c == '_' || c == '.' || c == '/';
+    });
+}
+
 bool StartsDataStatement(std::string_view text, const std::vector<TokenSpan>& tokens) {
     for (const TokenSpan& token : tokens) {
         if (token.kind == TokenKind::Symbol && TextOf(text, token) == ";") {
@@ -182,7 +199,8 @@ std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
         const std::string_view written = TextOf(tsql, literal);
         if (literal.kind == TokenKind::Number && IsPlainInteger(written)) {
             literals.values.emplace_back(ParseDigits(written));
-        } else if (literal.kind == TokenKind::String && written.size() >= kLongLiteral + 2) {
+        } else if (literal.kind == TokenKind::String &&
+                   (written.size() >= kLongLiteral + 2 || IsPlainCode(written))) {
             literals.values.emplace_back(UnquoteLiteral(written));
         } else {
             continue;

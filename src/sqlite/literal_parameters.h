@@ -1,9 +1,9 @@
 #pragma once
-// Statements that differ only in the integers they compare columns with ("... WHERE
-// IE9A_ID_IE94 = 123"), or in a long text they assign (a document's XML), share one
-// translation and one prepared statement: those values are taken out of the text and bound as
-// parameters. A statement's shape is parameterized only when translating it with other values
-// changes nothing but those values.
+// Statements that differ only in the integers or codes they compare columns with ("... WHERE
+// IE9A_ID_IE94 = 123", "... MG66_CODART = 'ART-5'"), or in a long text they assign (a
+// document's XML), share one translation and one prepared statement: those values are taken out of
+// the text and bound as parameters. A statement's shape is parameterized only when translating it
+// with other values changes nothing but those values.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +20,8 @@ namespace kvad::db {
 /// Text literals at least this long are parameters: no date, number or code is written so
 /// long, so nothing in their content can change how the statement is translated.
 inline constexpr std::size_t kLongLiteral = 1024;
+/// Codes (a letter, then letters, digits and "-_./") up to this long are parameters too.
+inline constexpr std::size_t kMaxCodeLength = 64;
 
 /// The literals of a T-SQL statement that follow a comparison of (or assignment to) a column.
 struct LiteralParameters {
@@ -34,8 +36,9 @@ struct LiteralParameters {
 
 /// The literals of a SELECT, INSERT, UPDATE or DELETE statement that can be parameters,
 /// written right after "=", "<>", "!=", "<", ">", "<=" or ">=" whose left side is a name: a
-/// whole number of at most nine digits (no leading zero), or a '...' text of kLongLiteral
-/// characters or more. Nullopt when there is none, or when the statement holds comments, "?"
+/// whole number of at most nine digits (no leading zero), a '...' code (a letter, then letters,
+/// digits and "-_./", at most kMaxCodeLength), or a '...' text of kLongLiteral characters or
+/// more. Nullopt when there is none, or when the statement holds comments, "?"
 /// or the marker.
 [[nodiscard]] std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql);
 

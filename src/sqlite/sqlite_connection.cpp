@@ -156,43 +156,40 @@ StatementSource SqliteConnection::Statements() {
 
 const Translation& SqliteConnection::TranslateText(std::string_view tsql,
                                                    std::uint64_t generation) {
-    const auto kept = translations_.find(tsql);
-    if (kept != translations_.end() && kept->second.generation == generation) {
-        return kept->second.translation;
+    KeptTranslation* kept =
+        tsql.size() <= StatementCache::kMaxSqlLength ? translations_.Find(tsql) : nullptr;
+    if (kept != nullptr && kept->generation == generation) {
+        return kept->translation;
     }
-    SqliteSchemaLookup lookup(db_.get());
+    SqliteSchemaLookup lookup(db_.get(), &tableColumns_, generation);
     Translation translation = TranslateTsql(tsql, lookup);
-    if (kept != translations_.end()) {
-        kept->second = KeptTranslation{generation, std::move(translation)};
-        return kept->second.translation;
+    if (kept != nullptr) {
+        *kept = KeptTranslation{generation, std::move(translation)};
+        return kept->translation;
     }
     if (tsql.size() > StatementCache::kMaxSqlLength) {
         // Statements this long carry a document's text and are not sent twice.
         scratch_ = std::move(translation);
         return scratch_;
     }
-    if (translations_.size() >= kMaxKeptTranslations) {
-        translations_.clear();
-    }
-    return translations_
-        .emplace(std::string(tsql), KeptTranslation{generation, std::move(translation)})
-        .first->second.translation;
+    return translations_.Put(std::string(tsql), KeptTranslation{generation, std::move(translation)})
+        .translation;
 }
 
 SqliteConnection::Translated SqliteConnection::Translate(std::string_view tsql,
                                                          std::uint64_t generation) {
     if (tsql.size() <= StatementCache::kMaxSqlLength) {
-        if (const auto exact = translations_.find(tsql);
-            exact != translations_.end() && exact->second.generation == generation) {
-            return {&exact->second.translation, {}};
+        if (const KeptTranslation* exact = translations_.Find(tsql);
+            exact != nullptr && exact->generation == generation) {
+            return {&exact->translation, {}};
         }
     }
     auto literals = FindLiteralParameters(tsql);
     if (!literals || literals->key.size() > StatementCache::kMaxSqlLength) {
         return {&TranslateText(tsql, generation), {}};
     }
-    auto shape = parameterized_.find(literals->key);
-    if (shape == parameterized_.end() || shape->second.generation != generation) {
+    KeptShape* shape = parameterized_.Find(literals->key);
+    if (shape == nullptr || shape->generation != generation) {
         // First time this shape is seen at this schema: it takes parameters when translating
         // it with other values moves nothing but the values.
         const Translation& original = TranslateText(tsql, generation);
@@ -203,7 +200,7 @@ SqliteConnection::Translated SqliteConnection::Translate(std::string_view tsql,
         }
         const std::vector<std::string> sentinels = SentinelValues(tsql, *literals);
         try {
-            SqliteSchemaLookup lookup(db_.get());
+            SqliteSchemaLookup lookup(db_.get(), &tableColumns_, generation);
             Translation other = TranslateTsql(ReplaceLiterals(tsql, *literals, sentinels), lookup);
             const bool comparable = (original.kind == Translation::Kind::Query ||
                                      original.kind == Translation::Kind::Command) &&
@@ -220,18 +217,15 @@ SqliteConnection::Translated SqliteConnection::Translate(std::string_view tsql,
         } catch (const DbError&) {
             // Other values make the statement fail: it keeps its literals.
         }
-        if (parameterized_.size() >= kMaxKeptTranslations) {
-            parameterized_.clear();
-        }
-        shape = parameterized_.insert_or_assign(std::move(literals->key), std::move(kept)).first;
-        if (!shape->second.parameterized) {
+        shape = &parameterized_.Put(std::move(literals->key), std::move(kept));
+        if (!shape->parameterized) {
             return {&TranslateText(tsql, generation), {}};
         }
     }
-    if (!shape->second.parameterized) {
+    if (!shape->parameterized) {
         return {&TranslateText(tsql, generation), {}};
     }
-    return {&shape->second.translation, std::move(literals->values)};
+    return {&shape->translation, std::move(literals->values)};
 }
 
 long SqliteConnection::Execute(std::string_view sql) {
@@ -405,10 +399,16 @@ std::shared_ptr<Recordset> SqliteConnection::OpenRecordset(std::string_view sql)
                                               LoadRows(sql, true));
 }
 
+void SqliteConnection::RunKept(const std::string& sql) {
+    // Transaction statements do not depend on the schema: kept at one generation for good.
+    Statement stmt = statements_.Acquire(sql, 0);
+    stmt.Run();
+}
+
 int SqliteConnection::BeginTrans() {
     return Guarded("BEGIN TRANSACTION", [&] {
-        ExecuteSql(db_.get(), level_ == 0 ? std::string("BEGIN IMMEDIATE")
-                                          : "SAVEPOINT " + SavepointName(level_ + 1));
+        RunKept(level_ == 0 ? std::string("BEGIN IMMEDIATE")
+                            : "SAVEPOINT " + SavepointName(level_ + 1));
         return ++level_;
     });
 }
@@ -422,8 +422,7 @@ void SqliteConnection::CommitTrans() {
         if (level_ == 0) {
             throw DbError("No transaction is active.", "25000", std::string(), kProviderSource);
         }
-        ExecuteSql(db_.get(),
-                   level_ == 1 ? std::string("COMMIT") : "RELEASE " + SavepointName(level_));
+        RunKept(level_ == 1 ? std::string("COMMIT") : "RELEASE " + SavepointName(level_));
         --level_;
     });
 }

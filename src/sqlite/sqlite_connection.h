@@ -14,6 +14,7 @@
 #include "kvad_nso/errors.h"
 #include "row_set.h"
 #include "sqlite/sqlite_database.h"
+#include "sqlite_schema_lookup.h"
 #include "sqlite_statement.h"
 #include "statement_cache.h"
 #include "tsql/tsql_translator.h"
@@ -105,6 +106,8 @@ class SqliteConnection final : public Connection,
     /// Runs a translated statement that returns no rows; returns the rows it changed.
     long RunTranslated(const Translated& translated, const StatementSource& source);
     long RunSelectInto(const Translation& translation, const StatementSource& source);
+    /// Runs a statement that begins or ends a transaction, prepared once for the connection.
+    void RunKept(const std::string& sql);
     /// The error's code, with condition NewerSchema for a statement that cannot be prepared or
     /// translated on a file that records a newer schema version than this build knows.
     [[nodiscard]] DbCode CodeFor(const DbError& error) const noexcept;
@@ -125,6 +128,44 @@ class SqliteConnection final : public Connection,
     template <class Value>
     using ByText = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
 
+    /// Values by text, at most about twice `Capacity`: when the recent ones fill up they become
+    /// the older ones and the older ones are dropped; an older one found again is recent again.
+    /// What is used over and over stays, however many one-off texts (a code in a literal) pass
+    /// through. A value keeps its address until it is dropped.
+    template <class Value, std::size_t Capacity> class KeptByText {
+      public:
+        [[nodiscard]] Value* Find(std::string_view text) {
+            if (const auto found = recent_.find(text); found != recent_.end()) {
+                return &found->second;
+            }
+            const auto old = older_.find(text);
+            if (old == older_.end()) {
+                return nullptr;
+            }
+            auto node = older_.extract(old);
+            MakeRoom();
+            return &recent_.insert(std::move(node)).position->second;
+        }
+        Value& Put(std::string text, Value value) {
+            if (Value* kept = Find(text)) {
+                *kept = std::move(value);
+                return *kept;
+            }
+            MakeRoom();
+            return recent_.emplace(std::move(text), std::move(value)).first->second;
+        }
+
+      private:
+        void MakeRoom() {
+            if (recent_.size() >= Capacity) {
+                older_ = std::move(recent_);
+                recent_.clear();
+            }
+        }
+        ByText<Value> recent_;
+        ByText<Value> older_;
+    };
+
     struct KeptTranslation {
         std::uint64_t generation = 0;
         Translation translation;
@@ -142,7 +183,7 @@ class SqliteConnection final : public Connection,
         std::uint64_t generation = 0;
         std::shared_ptr<const RowSet> rows;
     };
-    static constexpr std::size_t kMaxKeptTranslations = 256;
+    static constexpr std::size_t kMaxKeptTranslations = 512;
     static constexpr std::size_t kMaxKeptCatalogue = 32;
 
     std::unique_ptr<sqlite3, Closer> db_;
@@ -157,8 +198,11 @@ class SqliteConnection final : public Connection,
     StatementCache statements_;
     std::optional<Statement> mainVersion_;
     std::optional<Statement> tempVersion_;
-    ByText<KeptTranslation> translations_;
-    ByText<KeptShape> parameterized_;
+    KeptByText<KeptTranslation, kMaxKeptTranslations> translations_;
+    KeptByText<KeptShape, kMaxKeptTranslations> parameterized_;
+    /// Tables' columns as the translator asked for them, by table name, with the schema
+    /// generation they were read at.
+    TableColumnCache tableColumns_;
     Translation scratch_; ///< the last translation not kept
     ByText<KeptCatalogue> catalogue_;
     ResultShapeCache shapes_;

@@ -61,6 +61,23 @@ std::vector<CatalogueColumn> CatalogueColumns(sqlite3* db, const SqliteTableRef&
 }
 
 std::optional<std::vector<ColumnDecl>> SqliteSchemaLookup::TableColumns(std::string_view table) {
+    if (cache_ == nullptr) {
+        return ReadColumns(table);
+    }
+    const std::string name(table);
+    const auto kept = cache_->byName.find(name);
+    if (kept != cache_->byName.end() && kept->second.generation == generation_) {
+        return kept->second.columns;
+    }
+    std::optional<std::vector<ColumnDecl>> columns = ReadColumns(table);
+    if (cache_->byName.size() >= TableColumnCache::kCapacity) {
+        cache_->byName.clear();
+    }
+    cache_->byName.insert_or_assign(name, TableColumnCache::Kept{generation_, columns});
+    return columns;
+}
+
+std::optional<std::vector<ColumnDecl>> SqliteSchemaLookup::ReadColumns(std::string_view table) {
     const std::vector<CatalogueColumn> columns = CatalogueColumns(db_, ResolveTableName(table));
     if (columns.empty()) {
         return std::nullopt;

@@ -21,7 +21,7 @@ namespace kvad::db {
 class StatementCache {
   public:
     /// Statements kept at most.
-    static constexpr std::size_t kCapacity = 128;
+    static constexpr std::size_t kCapacity = 512;
     /// Translated statements longer than this carry data of their own (a document's text) and
     /// are not sent twice: they are neither translated nor prepared for keeping.
     static constexpr std::size_t kMaxSqlLength = 4096;

@@ -1,8 +1,9 @@
 // The main job killed (kill -9) and run again leaves what an uninterrupted job leaves, on a
 // generated inbox of a few hundred chains (orders revised and cancelled) and one 2,000-line
-// order: `nso process --all`, `nso import --all` and `nso run` are each killed one or more times
-// per round, at a random instant or at a point between two writes (the test takes the
-// database's write lock, so the command stops at its next write, and kills it there), then run
+// order: `nso process --all`, `nso import --all` and `nso run` (in batches of a quarter of the
+// chains) are each killed one or more times per round, at a random instant or at a point between
+// two writes (the test takes the database's write lock, so the command stops at its next write,
+// and kills it there), then run
 // to the end with the phases after them; every ERP table, every decoded row, every processed
 // mark with the ERP order it links to and every log entry must then equal those of an
 // uninterrupted run, in every round.
@@ -129,6 +130,9 @@ class MainJobCrashTest : public kvad::test::NsoFolderTest {
                     inbox.orders, inbox.revisions, inbox.cancellations, inbox.chains,
                     inbox.longestChain, inbox.lines);
         documents_ = inbox.documents;
+        // `nso run`, `process --all` and `import --all` go through the chains in four batches
+        // or so: kills land within a batch's processing, within its import and between batches.
+        runBatch_ = std::to_string(std::max(1, inbox.chains / 4));
 
         // A new database with the master data, as a user sets it up.
         Use("configured");
@@ -256,6 +260,7 @@ class MainJobCrashTest : public kvad::test::NsoFolderTest {
     kvad::generator::InboxPlan plan_;
     int rounds_ = 0;
     int documents_ = 0;
+    std::string runBatch_; ///< chains per batch of the commands killed
 };
 
 TEST_F(MainJobCrashTest, KilledCommandsAndOneMoreRunLeaveWhatAnUninterruptedRunLeaves) {
@@ -275,21 +280,29 @@ TEST_F(MainJobCrashTest, KilledCommandsAndOneMoreRunLeaveWhatAnUninterruptedRunL
     const std::string imported = DurableState(dir);
     EXPECT_EQ(Count(dir, "IE91_NSOFILES WHERE IE91_PROCESSATO = 1"), documents_);
     CopyOf("configured", "run");
-    const double running = Timed("run");
+    const double running = Timed("run --batch " + runBatch_);
     const std::string ran = DurableState(dir);
     std::printf("uninterrupted: process %.2f s, import %.2f s, run %.2f s\n", processing, importing,
                 running);
 
-    // The job in one command leaves what its phases one by one leave.
+    // The job in one command, batch by batch, leaves what its phases one by one leave; and so
+    // do processing and import batch by batch.
     EXPECT_EQ(kvad::test::SnapshotDifference(imported, ran), "");
+    CopyOf("fetched", "batched");
+    Ok("process --all --batch " + runBatch_);
+    EXPECT_EQ(kvad::test::SnapshotDifference(processed, DurableState(dir)), "");
+    Ok("import --all --batch " + runBatch_);
+    EXPECT_EQ(kvad::test::SnapshotDifference(imported, DurableState(dir)), "");
 
-    const KillTally process = Rounds("fetched", {"process", "--all"}, processing,
-                                     {{"process --all", &processed}, {"import --all", &imported}});
+    const KillTally process =
+        Rounds("fetched", {"process", "--all", "--batch", runBatch_}, processing,
+               {{"process --all --batch " + runBatch_, &processed}, {"import --all", &imported}});
     Print("process --all", process);
-    const KillTally import =
-        Rounds("processed", {"import", "--all"}, importing, {{"import --all", &imported}});
+    const KillTally import = Rounds("processed", {"import", "--all", "--batch", runBatch_},
+                                    importing, {{"import --all --batch " + runBatch_, &imported}});
     Print("import --all", import);
-    const KillTally run = Rounds("configured", {"run"}, running, {{"run", &ran}});
+    const KillTally run = Rounds("configured", {"run", "--batch", runBatch_}, running,
+                                 {{"run --batch " + runBatch_, &ran}});
     Print("run", run);
     std::printf("%.1f s in all\n", SecondsSince(start));
     EXPECT_GT(process.landed + import.landed + run.landed, 0) << "no kill landed";

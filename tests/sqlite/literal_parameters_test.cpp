@@ -51,12 +51,27 @@ TEST(LiteralParameters, OnlyIntegersComparedWithANameAreTakenOut) {
 TEST(LiteralParameters, LongTextsAssignedAreTakenOutUnquoted) {
     const std::string body(kLongLiteral, 'x');
     const auto found = FindLiteralParameters("UPDATE T SET XML = '<a b=''1''>" + body +
-                                             "</a>', SHORT = 'abc' WHERE ID = 5");
+                                             "</a>', SHORT = 'a c' WHERE ID = 5");
     ASSERT_TRUE(found);
     ASSERT_EQ(found->values.size(), 2U);
     EXPECT_EQ(std::get<std::string>(found->values[0]), "<a b='1'>" + body + "</a>");
     EXPECT_EQ(std::get<std::int64_t>(found->values[1]), 5);
-    EXPECT_EQ(found->key, "UPDATE T SET XML = \x01, SHORT = 'abc' WHERE ID = \x01");
+    EXPECT_EQ(found->key, "UPDATE T SET XML = \x01, SHORT = 'a c' WHERE ID = \x01");
+}
+
+TEST(LiteralParameters, CodesAreTakenOutAndOtherShortTextsKept) {
+    const auto found = FindLiteralParameters(
+        "SELECT 1 FROM T WHERE CODE = 'ART-5' AND REF = 'ORD/2024_7.b' AND D = '2024-01-05' AND "
+        "E = '12' AND F = 'a b' AND G = '' AND H = 'x ' AND I = 'caf\xc3\xa9'");
+    ASSERT_TRUE(found);
+    ASSERT_EQ(found->values.size(), 2U);
+    EXPECT_EQ(std::get<std::string>(found->values[0]), "ART-5");
+    EXPECT_EQ(std::get<std::string>(found->values[1]), "ORD/2024_7.b");
+    EXPECT_EQ(found->key, "SELECT 1 FROM T WHERE CODE = \x01 AND REF = \x01 AND D = '2024-01-05' "
+                          "AND E = '12' AND F = 'a b' AND G = '' AND H = 'x ' AND I = "
+                          "'caf\xc3\xa9'");
+    EXPECT_FALSE(FindLiteralParameters("SELECT 1 FROM T WHERE C = '" +
+                                       std::string(kMaxCodeLength + 1, 'a') + "'"));
 }
 
 TEST(LiteralParameters, TranslationsMustMoveNothingButTheValues) {
@@ -139,6 +154,43 @@ TEST_F(ParameterizedStatements, LongTextsAreStoredAsWritten) {
         }
     }
     EXPECT_EQ(sqlite.KeptStatements(), kept);
+}
+
+TEST_F(ParameterizedStatements, CodesFindTheirOwnRowsWhateverTheColumnsType) {
+    Native("CREATE TABLE ARTICOLI (ID INTEGER PRIMARY KEY, CODICE varchar(20), QUANDO datetime, "
+           "NUMERO int);"
+           "INSERT INTO ARTICOLI (CODICE, NUMERO) VALUES ('ART-1', 1), ('ART-2', 2), ('ART-2', "
+           "3), ('art-3', 4);");
+    SqliteConnection& sqlite = AsSqlite(*connection, std::string());
+    std::size_t kept = 0;
+    const std::vector<std::pair<std::string, long>> counts = {
+        {"ART-1", 1}, {"ART-2", 2}, {"art-3", 1}, {"ART-4", 0}, {"ART-5", 0}};
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        const auto& [code, count] = counts[i];
+        EXPECT_EQ(connection
+                      ->Query("SELECT COUNT(*) FROM ARTICOLI WHERE CODICE = '" + code +
+                              "' AND NUMERO > 0")
+                      ->Value(0)
+                      .ToLong(),
+                  count)
+            << code;
+        EXPECT_EQ(connection->Execute("UPDATE ARTICOLI SET CODICE = 'X" + code +
+                                      "' WHERE CODICE = '" + code + "'"),
+                  count);
+        EXPECT_EQ(connection->Execute("UPDATE ARTICOLI SET CODICE = '" + code +
+                                      "' WHERE CODICE = 'X" + code + "'"),
+                  count);
+        if (i == 1) {
+            kept = sqlite.KeptStatements();
+        }
+    }
+    EXPECT_EQ(sqlite.KeptStatements(), kept) << "one statement for every code";
+    // A code compared with a number or a date finds what a text that is no code finds.
+    for (const char* column : {"NUMERO", "QUANDO"}) {
+        const std::string count = "SELECT COUNT(*) FROM ARTICOLI WHERE " + std::string(column);
+        EXPECT_EQ(connection->Query(count + " = 'abc'")->Value(0).ToLong(),
+                  connection->Query(count + " = 'a c'")->Value(0).ToLong());
+    }
 }
 
 } // namespace

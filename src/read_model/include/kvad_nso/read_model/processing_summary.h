@@ -32,6 +32,18 @@ struct ProcessingSummary {
 /// The chains of the working table that can be selected: its main rows that are not blocked.
 [[nodiscard]] std::size_t CountSelectableChains(CLSIE_NSO& nso);
 
+/// The register ids of the latest documents of the chains that can be selected, in the working
+/// table's order (newest issue date first).
+[[nodiscard]] std::vector<std::int32_t> SelectableChains(CLSIE_NSO& nso);
+
+/// The register ids of the latest documents of the chains selected in the working table, in its
+/// order.
+[[nodiscard]] std::vector<std::int32_t> SelectedChains(CLSIE_NSO& nso);
+
+/// Selects exactly the chains whose latest documents are `latest`, through RstOrdini: every other
+/// main row selected leaves the selection. A batch of the main job is selected so.
+void SelectOnlyChains(CLSIE_NSO& nso, const std::vector<std::int32_t>& latest);
+
 /// Reads the working table (requeried by RecuperaOrdini) and the verification statuses of the
 /// documents processing reviewed.
 [[nodiscard]] ProcessingSummary ReadProcessingSummary(CLSIE_NSO& nso);
