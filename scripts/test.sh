@@ -24,6 +24,9 @@ step "layers" scripts/include_graph.sh
 light=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g0" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g0")
 step "build" scripts/build.sh build-check "${light[@]}"
 step "tests" ctest --test-dir build-check --output-on-failure -j "$(nproc)"
+# The PostgreSQL backend's tests again, against a throwaway cluster (skipped above without one).
+step "tests on PostgreSQL" scripts/pg_cluster.sh \
+    ctest --test-dir build-check --output-on-failure -j "$(nproc)" -R '^Pg'
 step "clang-tidy" scripts/check_tidy.sh build-check
 step "sanitizers and fuzzing" scripts/test_sanitized.sh
 echo "=== all checks passed in $((SECONDS - started)) s"

@@ -43,9 +43,8 @@ AdvisoryLock::AdvisoryLock(const std::string& uri, std::int32_t company, Advisor
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             const std::string holder = Holder(uri, company, work);
-            throw DbError("another " + (holder.empty() ? WorkName(work) : holder) +
-                              " holds the " + WorkName(work) + " of company " +
-                              std::to_string(company),
+            throw DbError("another " + (holder.empty() ? WorkName(work) : holder) + " holds the " +
+                              WorkName(work) + " of company " + std::to_string(company),
                           "40001", std::string(), "KVAD_NSO lock",
                           DbCode{0, DatabaseCondition::Busy});
         }

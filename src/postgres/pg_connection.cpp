@@ -50,8 +50,7 @@ bool ChangesSchema(std::string_view sql) {
 }
 
 // The T-SQL type of a column without the schema's comment, from its PostgreSQL type.
-std::string DeclaredTypeOf(const std::string& formatted, const std::string& typeName,
-                           bool domain) {
+std::string DeclaredTypeOf(const std::string& formatted, const std::string& typeName, bool domain) {
     if (domain) {
         return typeName == "tsql_bit" ? "bit" : typeName;
     }
@@ -117,8 +116,7 @@ Variant ReadValue(const char* text, int length, Oid type) {
     }
     case 17: {
         std::size_t size = 0;
-        unsigned char* bytes =
-            PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &size);
+        unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &size);
         Variant::Bytes out(bytes, bytes + size);
         PQfreemem(bytes);
         return Variant(std::move(out));
@@ -173,7 +171,8 @@ std::shared_ptr<PgConnection> PgConnection::Open(const std::string& uri) {
     }
     std::shared_ptr<PgConnection> connection(new PgConnection(conn));
     // Notices (a table that is not there dropped IF EXISTS) are not the caller's business.
-    PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        conn, [](void*, const char*) {}, nullptr);
     PgResult setup(PQexec(conn, "SET client_encoding = 'UTF8'; SET datestyle = 'ISO, YMD'; "
                                 "SET client_min_messages = warning"));
     if (PQresultStatus(setup.get()) != PGRES_COMMAND_OK) {
@@ -337,8 +336,8 @@ std::shared_ptr<PgRows> PgConnection::ReadRows(PGresult* result) {
             if (PQgetisnull(result, r, f) != 0) {
                 row.push_back(Variant::Null());
             } else {
-                row.push_back(
-                    ReadValue(PQgetvalue(result, r, f), PQgetlength(result, r, f), PQftype(result, f)));
+                row.push_back(ReadValue(PQgetvalue(result, r, f), PQgetlength(result, r, f),
+                                        PQftype(result, f)));
             }
         }
     }
@@ -380,9 +379,9 @@ void PgConnection::RollbackTrans() {
         Fail("no transaction is open", "25000", "ROLLBACK");
     }
     const std::string name = "kvad_level_" + std::to_string(level_);
-    const std::string sql = level_ == 1 ? std::string("ROLLBACK")
-                                        : "ROLLBACK TO SAVEPOINT " + name + "; RELEASE SAVEPOINT " +
-                                              name;
+    const std::string sql = level_ == 1
+                                ? std::string("ROLLBACK")
+                                : "ROLLBACK TO SAVEPOINT " + name + "; RELEASE SAVEPOINT " + name;
     --level_;
     const PgResult result = ExecuteNative(sql);
     // Temporary tables made or dropped inside the transaction are back as they were.
@@ -411,9 +410,9 @@ std::optional<std::vector<ColumnDecl>> PgConnection::TableColumns(std::string_vi
             column.declType = comment.substr(blank + 1);
         } else {
             column.name = PQgetvalue(result.get(), r, 0);
-            column.declType = DeclaredTypeOf(PQgetvalue(result.get(), r, 1),
-                                             PQgetvalue(result.get(), r, 3),
-                                             std::string_view(PQgetvalue(result.get(), r, 4)) == "d");
+            column.declType =
+                DeclaredTypeOf(PQgetvalue(result.get(), r, 1), PQgetvalue(result.get(), r, 3),
+                               std::string_view(PQgetvalue(result.get(), r, 4)) == "d");
         }
         column.identity = *PQgetvalue(result.get(), r, 5) != '\0';
         columns.push_back(std::move(column));
@@ -425,10 +424,10 @@ const std::vector<int>& PgConnection::PrimaryKey(Oid table) {
     if (auto kept = keys_.find(table); kept != keys_.end()) {
         return kept->second;
     }
-    const PgResult result = RunPrepared(
-        "SELECT unnest(i.indkey)::int FROM pg_index AS i WHERE i.indrelid = $1::oid "
-        "AND i.indisprimary",
-        {std::to_string(table)});
+    const PgResult result =
+        RunPrepared("SELECT unnest(i.indkey)::int FROM pg_index AS i WHERE i.indrelid = $1::oid "
+                    "AND i.indisprimary",
+                    {std::to_string(table)});
     std::vector<int> key;
     for (int r = 0; r < PQntuples(result.get()); ++r) {
         key.push_back(std::stoi(PQgetvalue(result.get(), r, 0)));

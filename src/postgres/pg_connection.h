@@ -25,7 +25,7 @@ struct PgRows {
     struct Column {
         std::string name;
         Oid type = 0;
-        Oid table = 0;   ///< the base table, 0 for an expression
+        Oid table = 0; ///< the base table, 0 for an expression
         int tableColumn = 0;
     };
     std::vector<Column> columns;
@@ -70,7 +70,8 @@ class PgConnection final : public Connection,
 
     /// Runs native SQL with text parameters as a statement prepared once per session and
     /// reused. Throws DbError, recorded in Errors().
-    PgResult RunPrepared(const std::string& sql, const std::vector<std::optional<std::string>>& params,
+    PgResult RunPrepared(const std::string& sql,
+                         const std::vector<std::optional<std::string>>& params,
                          std::string_view tsql = {});
 
     /// Reads a result into rows (values typed by their PostgreSQL type).

@@ -143,9 +143,9 @@ class RowFilter {
             name = std::string(text_.substr(at_ + 1, end - at_ - 1));
             at_ = end + 1;
         } else {
-            while (at_ < text_.size() &&
-                   (std::isalnum(static_cast<unsigned char>(text_[at_])) != 0 ||
-                    text_[at_] == '_')) {
+            while (
+                at_ < text_.size() &&
+                (std::isalnum(static_cast<unsigned char>(text_[at_])) != 0 || text_[at_] == '_')) {
                 name.push_back(text_[at_++]);
             }
         }
@@ -532,8 +532,8 @@ Oid PgRecordset::TargetTable() const {
     if (!unique.IsEmpty() && !unique.IsNull()) {
         const std::string wanted = unique.Text();
         for (const PgRows::Column& column : rows_->columns) {
-            if (column.table != 0 &&
-                EqualsNoCase(Trim(connection_->TableName(column.table)), PostgresTableName(wanted))) {
+            if (column.table != 0 && EqualsNoCase(Trim(connection_->TableName(column.table)),
+                                                  PostgresTableName(wanted))) {
                 return column.table;
             }
         }
@@ -576,7 +576,8 @@ void PgRecordset::Update() {
         for (const int index : written) {
             const PgRows::Column& column = rows_->columns[static_cast<std::size_t>(index)];
             params.push_back(ParameterText((*pending_)[index]));
-            names += (names.empty() ? "" : ", ") + connection_->ColumnName(table, column.tableColumn);
+            names +=
+                (names.empty() ? "" : ", ") + connection_->ColumnName(table, column.tableColumn);
             values += (values.empty() ? "$" : ", $") + std::to_string(params.size());
         }
         sql = "INSERT INTO " + connection_->TableName(table) +
@@ -588,8 +589,9 @@ void PgRecordset::Update() {
         for (const int index : written) {
             const PgRows::Column& column = rows_->columns[static_cast<std::size_t>(index)];
             params.push_back(ParameterText((*pending_)[index]));
-            sets += (sets.empty() ? "" : ", ") + connection_->ColumnName(table, column.tableColumn) +
-                    " = $" + std::to_string(params.size());
+            sets += (sets.empty() ? "" : ", ") +
+                    connection_->ColumnName(table, column.tableColumn) + " = $" +
+                    std::to_string(params.size());
         }
         std::string where;
         for (const int part : key) {

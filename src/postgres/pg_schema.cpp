@@ -70,7 +70,8 @@ std::vector<Token> Tokens(std::string_view sql) {
             at = end == std::string_view::npos ? sql.size() : end;
         } else if (c == '\'') {
             std::size_t end = at + 1;
-            while (end < sql.size() && (sql[end] != '\'' || (end + 1 < sql.size() && sql[end + 1] == '\''))) {
+            while (end < sql.size() &&
+                   (sql[end] != '\'' || (end + 1 < sql.size() && sql[end + 1] == '\''))) {
                 end += sql[end] == '\'' ? 2 : 1;
             }
             tokens.push_back({Token::Kind::String, std::string(sql.substr(at, end + 1 - at))});
@@ -79,20 +80,21 @@ std::vector<Token> Tokens(std::string_view sql) {
             std::size_t end = at;
             if (c == '"') {
                 end = sql.find('"', at + 1);
-                tokens.push_back({Token::Kind::Word, std::string(sql.substr(at + 1, end - at - 1))});
+                tokens.push_back(
+                    {Token::Kind::Word, std::string(sql.substr(at + 1, end - at - 1))});
                 at = end + 1;
                 continue;
             }
-            while (end < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[end])) != 0 ||
-                                        sql[end] == '_')) {
+            while (end < sql.size() &&
+                   (std::isalnum(static_cast<unsigned char>(sql[end])) != 0 || sql[end] == '_')) {
                 ++end;
             }
             tokens.push_back({Token::Kind::Word, std::string(sql.substr(at, end - at))});
             at = end;
         } else if (std::isdigit(static_cast<unsigned char>(c)) != 0) {
             std::size_t end = at;
-            while (end < sql.size() && (std::isdigit(static_cast<unsigned char>(sql[end])) != 0 ||
-                                        sql[end] == '.')) {
+            while (end < sql.size() &&
+                   (std::isdigit(static_cast<unsigned char>(sql[end])) != 0 || sql[end] == '.')) {
                 ++end;
             }
             tokens.push_back({Token::Kind::Number, std::string(sql.substr(at, end - at))});
@@ -107,21 +109,33 @@ std::vector<Token> Tokens(std::string_view sql) {
 
 const std::set<std::string>& Keywords() {
     static const std::set<std::string> words = {
-        "ADD",     "ALL",       "ALTER",   "AND",     "AS",       "ASC",      "BETWEEN",
-        "BY",      "CASCADE",   "CASE",    "CHECK",   "COLLATE",  "COLUMN",   "CONSTRAINT",
-        "CREATE",  "DEFAULT",   "DELETE",  "DESC",    "DISTINCT", "DROP",     "ELSE",
-        "END",     "EXISTS",    "FOREIGN", "FROM",    "GROUP",    "IF",       "IN",
-        "INDEX",   "INSERT",    "INTO",    "IS",      "JOIN",     "KEY",      "LEFT",
-        "LIKE",    "NOT",       "NULL",    "ON",      "OR",       "ORDER",    "PRIMARY",
-        "REFERENCES", "RENAME", "SELECT",  "SET",     "TABLE",    "THEN",     "TO",
-        "UNIQUE",  "UPDATE",    "VALUES",  "WHEN",    "WHERE",    "NOCASE",   "AUTOINCREMENT",
-        "INTEGER", "INT",       "SMALLINT", "TINYINT", "BIGINT",  "BIT",      "DATETIME",
-        "SMALLDATETIME", "DATE", "DECIMAL", "NUMERIC", "MONEY",   "FLOAT",    "REAL",
-        "VARCHAR", "NVARCHAR",  "CHAR",    "NCHAR",   "TEXT",     "NTEXT",    "MAX",
-        "IFNULL",  "COALESCE",  "UPPER",   "LOWER",   "MIN",      "COUNT",    "SUM",
-        "INNER",   "OUTER",     "UNION",   "HAVING",  "LIMIT",    "VARBINARY", "IMAGE",
-        "VIEW",    "TRIGGER",   "BEGIN",   "WITH",    "RIGHT",    "FULL",     "CROSS",
-        "USING",   "NULLIF",    "LENGTH",  "SUBSTR",  "TRIM",     "ABS",      "ROUND",
+        "ADD",     "ALL",        "ALTER",      "AND",
+        "AS",      "ASC",        "BETWEEN",    "BY",
+        "CASCADE", "CASE",       "CHECK",      "COLLATE",
+        "COLUMN",  "CONSTRAINT", "CREATE",     "DEFAULT",
+        "DELETE",  "DESC",       "DISTINCT",   "DROP",
+        "ELSE",    "END",        "EXISTS",     "FOREIGN",
+        "FROM",    "GROUP",      "IF",         "IN",
+        "INDEX",   "INSERT",     "INTO",       "IS",
+        "JOIN",    "KEY",        "LEFT",       "LIKE",
+        "NOT",     "NULL",       "ON",         "OR",
+        "ORDER",   "PRIMARY",    "REFERENCES", "RENAME",
+        "SELECT",  "SET",        "TABLE",      "THEN",
+        "TO",      "UNIQUE",     "UPDATE",     "VALUES",
+        "WHEN",    "WHERE",      "NOCASE",     "AUTOINCREMENT",
+        "INTEGER", "INT",        "SMALLINT",   "TINYINT",
+        "BIGINT",  "BIT",        "DATETIME",   "SMALLDATETIME",
+        "DATE",    "DECIMAL",    "NUMERIC",    "MONEY",
+        "FLOAT",   "REAL",       "VARCHAR",    "NVARCHAR",
+        "CHAR",    "NCHAR",      "TEXT",       "NTEXT",
+        "MAX",     "IFNULL",     "COALESCE",   "UPPER",
+        "LOWER",   "MIN",        "COUNT",      "SUM",
+        "INNER",   "OUTER",      "UNION",      "HAVING",
+        "LIMIT",   "VARBINARY",  "IMAGE",      "VIEW",
+        "TRIGGER", "BEGIN",      "WITH",       "RIGHT",
+        "FULL",    "CROSS",      "USING",      "NULLIF",
+        "LENGTH",  "SUBSTR",     "TRIM",       "ABS",
+        "ROUND",
     };
     return words;
 }
@@ -161,8 +175,8 @@ std::string TypeWord(const std::string& word) {
 
 bool IsTypeWord(const std::string& word) {
     static const std::set<std::string> types = {
-        "int",  "integer", "smallint", "tinyint", "bigint",  "bit",   "datetime", "smalldatetime",
-        "date", "decimal", "numeric",  "money",   "float",   "real",  "varchar",  "nvarchar",
+        "int",  "integer", "smallint", "tinyint", "bigint",    "bit",  "datetime", "smalldatetime",
+        "date", "decimal", "numeric",  "money",   "float",     "real", "varchar",  "nvarchar",
         "char", "nchar",   "text",     "ntext",   "varbinary", "image"};
     return types.contains(AsciiLower(word));
 }
@@ -250,8 +264,8 @@ class StatementConverter {
         }
         out += ";\n";
         for (const auto& [name, type] : comments_) {
-            out += "COMMENT ON COLUMN " + PostgresIdentifier(table_) + "." + PostgresIdentifier(name) +
-                   " IS '" + name + " " + type + "';\n";
+            out += "COMMENT ON COLUMN " + PostgresIdentifier(table_) + "." +
+                   PostgresIdentifier(name) + " IS '" + name + " " + type + "';\n";
         }
         return out;
     }
@@ -337,12 +351,13 @@ std::string ConvertStatements(std::string_view sql) {
 
 int PostgresSchemaVersion(Connection& connection) {
     PgConnection& pg = AsPostgres(connection);
-    const PgResult exists = pg.ExecuteNative("SELECT to_regclass('\"KVAD_SCHEMA_VERSION\"') IS NOT NULL");
+    const PgResult exists =
+        pg.ExecuteNative("SELECT to_regclass('\"KVAD_SCHEMA_VERSION\"') IS NOT NULL");
     if (std::string_view(PQgetvalue(exists.get(), 0, 0)) != "t") {
         return 0;
     }
-    const PgResult version =
-        pg.ExecuteNative("SELECT COALESCE(MAX(\"SCHEMA_VERSION\"), 0) FROM \"KVAD_SCHEMA_VERSION\"");
+    const PgResult version = pg.ExecuteNative(
+        "SELECT COALESCE(MAX(\"SCHEMA_VERSION\"), 0) FROM \"KVAD_SCHEMA_VERSION\"");
     return std::stoi(PQgetvalue(version.get(), 0, 0));
 }
 
@@ -390,8 +405,8 @@ long CountRowsInUserTables(Connection& connection) {
         "AND relnamespace = current_schema()::regnamespace AND relname <> 'KVAD_SCHEMA_VERSION'");
     long rows = 0;
     for (int r = 0; r < PQntuples(tables.get()); ++r) {
-        const PgResult count = pg.ExecuteNative(std::string("SELECT COUNT(*) FROM ") +
-                                                PQgetvalue(tables.get(), r, 0));
+        const PgResult count =
+            pg.ExecuteNative(std::string("SELECT COUNT(*) FROM ") + PQgetvalue(tables.get(), r, 0));
         rows += std::stol(PQgetvalue(count.get(), 0, 0));
     }
     return rows;

@@ -18,8 +18,7 @@ std::string JoinSql(const Join& join) {
         // table is found by name first, so its columns are read only once. PostgreSQL plans
         // the order itself and takes no condition after CROSS JOIN.
         return CurrentDialect() == SqlDialect::Sqlite &&
-                       join.source.kind != TableSource::Kind::Derived &&
-                       IsSysName(join.source.name)
+                       join.source.kind != TableSource::Kind::Derived && IsSysName(join.source.name)
                    ? " CROSS JOIN "
                    : " INNER JOIN ";
     case JoinType::Left:

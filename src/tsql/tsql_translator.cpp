@@ -1,9 +1,9 @@
 #include "tsql/tsql_translator.h"
 
 #include "statement_emitter.h"
-#include "typed_sql.h"
 #include "tsql_lexer.h"
 #include "tsql_parser.h"
+#include "typed_sql.h"
 
 namespace kvad::db {
 

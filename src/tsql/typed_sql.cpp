@@ -114,13 +114,17 @@ namespace {
 thread_local SqlDialect currentDialect = SqlDialect::Sqlite;
 } // namespace
 
-SqlDialect CurrentDialect() noexcept { return currentDialect; }
+SqlDialect CurrentDialect() noexcept {
+    return currentDialect;
+}
 
 DialectScope::DialectScope(SqlDialect dialect) noexcept : previous_(currentDialect) {
     currentDialect = dialect;
 }
 
-DialectScope::~DialectScope() { currentDialect = previous_; }
+DialectScope::~DialectScope() {
+    currentDialect = previous_;
+}
 
 std::string NoCase(const std::string& sql, ValueClass cls) {
     if (currentDialect == SqlDialect::Postgres) {

@@ -64,7 +64,7 @@ struct Translation {
 /// Translates one T-SQL statement. Text left over after the statement is an error.
 /// Throws DbError (42000) for a construct it does not support, naming it.
 [[nodiscard]] Translation TranslateTsql(std::string_view tsql, SchemaLookup& schema,
-                                       SqlDialect dialect = SqlDialect::Sqlite);
+                                        SqlDialect dialect = SqlDialect::Sqlite);
 
 /// The SQLite name of a T-SQL table name: "#TEMP_ORD" lives in the temp schema as
 /// temp."#TEMP_ORD"; other names are returned quoted.
