@@ -189,10 +189,9 @@ PgConnection::~PgConnection() {
 
 void PgConnection::Fail(const std::string& message, const std::string& sqlState,
                         std::string_view statement) {
-    DbError error(message, sqlState, std::string(statement), kSource,
-                  DbCode{0, ConditionOf(sqlState)});
     errors_.assign(1, ProviderError{message, kSource, sqlState, 0});
-    throw error;
+    throw DbError(message, sqlState, std::string(statement), kSource,
+                  DbCode{0, ConditionOf(sqlState)});
 }
 
 void PgConnection::FailWith(PGresult* result, std::string_view statement) {
@@ -401,6 +400,7 @@ std::optional<std::vector<ColumnDecl>> PgConnection::TableColumns(std::string_vi
         return std::nullopt;
     }
     std::vector<ColumnDecl> columns;
+    columns.reserve(static_cast<std::size_t>(count));
     for (int r = 0; r < count; ++r) {
         const std::string comment = PQgetvalue(result.get(), r, 2);
         const std::size_t blank = comment.find(' ');

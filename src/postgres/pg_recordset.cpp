@@ -32,11 +32,15 @@ namespace {
 
 // Orders two values as ADO's sort does: Null first, numbers by value, text without case, dates
 // by time.
-int CompareValues(const Variant& a, const Variant& b) {
+int CompareNulls(const Variant& a, const Variant& b) {
     const bool aNull = a.IsNull() || a.IsEmpty();
     const bool bNull = b.IsNull() || b.IsEmpty();
-    if (aNull || bNull) {
-        return aNull == bNull ? 0 : (aNull ? -1 : 1);
+    return aNull == bNull ? 0 : (aNull ? -1 : 1);
+}
+
+int CompareValues(const Variant& a, const Variant& b) {
+    if (a.IsNull() || a.IsEmpty() || b.IsNull() || b.IsEmpty()) {
+        return CompareNulls(a, b);
     }
     if (a.IsNumber() && b.IsNumber()) {
         const Decimal x = a.ToDecimal();
@@ -177,34 +181,10 @@ class RowFilter {
             WrongArguments();
         }
         if (text_[at_] == '\'') {
-            std::string value;
-            for (++at_;; ++at_) {
-                if (at_ >= text_.size()) {
-                    WrongArguments();
-                }
-                if (text_[at_] == '\'') {
-                    if (at_ + 1 < text_.size() && text_[at_ + 1] == '\'') {
-                        value.push_back('\'');
-                        ++at_;
-                        continue;
-                    }
-                    ++at_;
-                    return Variant(value);
-                }
-                value.push_back(text_[at_]);
-            }
+            return ParseText();
         }
         if (text_[at_] == '#') {
-            const std::size_t end = text_.find('#', at_ + 1);
-            if (end == std::string_view::npos) {
-                WrongArguments();
-            }
-            const auto date = DateTime::Parse(text_.substr(at_ + 1, end - at_ - 1));
-            if (!date) {
-                WrongArguments();
-            }
-            at_ = end + 1;
-            return Variant(*date);
+            return ParseDate();
         }
         if (Word("NULL")) {
             return Variant::Null();
@@ -225,6 +205,35 @@ class RowFilter {
             WrongArguments();
         }
         return Variant(*number);
+    }
+    // 'text' with doubled quotes.
+    Variant ParseText() {
+        std::string value;
+        for (++at_; at_ < text_.size(); ++at_) {
+            if (text_[at_] != '\'') {
+                value.push_back(text_[at_]);
+            } else if (at_ + 1 < text_.size() && text_[at_ + 1] == '\'') {
+                value.push_back('\'');
+                ++at_;
+            } else {
+                ++at_;
+                return Variant(value);
+            }
+        }
+        WrongArguments();
+    }
+    // #date#
+    Variant ParseDate() {
+        const std::size_t end = text_.find('#', at_ + 1);
+        if (end == std::string_view::npos) {
+            WrongArguments();
+        }
+        const auto date = DateTime::Parse(text_.substr(at_ + 1, end - at_ - 1));
+        if (!date) {
+            WrongArguments();
+        }
+        at_ = end + 1;
+        return Variant(*date);
     }
     int Add(Node node) {
         nodes_.push_back(std::move(node));
@@ -510,6 +519,13 @@ class PgRecordset final : public Recordset {
     /// The base table updates go to: "Unique Table" when set, else the one table of the
     /// changed columns.
     [[nodiscard]] Oid TargetTable() const;
+    std::string InsertSql(Oid table, const std::vector<int>& written,
+                          std::vector<std::optional<std::string>>& params);
+    /// Empty when no column of the table changed.
+    std::string UpdateSql(Oid table, const std::vector<int>& written,
+                          std::vector<std::optional<std::string>>& params);
+    /// Keeps the written row in the rows as the database returned it.
+    void TakeStored(Oid table, PGresult* result);
 
     std::shared_ptr<PgConnection> connection_;
     std::shared_ptr<PgRows> rows_;
@@ -555,91 +571,71 @@ Oid PgRecordset::TargetTable() const {
     return table;
 }
 
-void PgRecordset::Update() {
-    RequireUpdatable();
-    if (!pending_) {
-        return;
-    }
-    const Oid table = TargetTable();
-    std::vector<std::optional<std::string>> params;
-    std::string sql;
-    std::vector<int> written;
-    for (const auto& [index, value] : *pending_) {
+std::string PgRecordset::InsertSql(Oid table, const std::vector<int>& written,
+                                   std::vector<std::optional<std::string>>& params) {
+    std::string names;
+    std::string values;
+    for (const int index : written) {
         const PgRows::Column& column = rows_->columns[static_cast<std::size_t>(index)];
-        if (column.table == table) {
-            written.push_back(index);
-        }
+        params.push_back(ParameterText((*pending_)[index]));
+        names += (names.empty() ? "" : ", ") + connection_->ColumnName(table, column.tableColumn);
+        values += (values.empty() ? "$" : ", $") + std::to_string(params.size());
     }
-    if (adding_) {
-        std::string names;
-        std::string values;
-        for (const int index : written) {
-            const PgRows::Column& column = rows_->columns[static_cast<std::size_t>(index)];
-            params.push_back(ParameterText((*pending_)[index]));
-            names +=
-                (names.empty() ? "" : ", ") + connection_->ColumnName(table, column.tableColumn);
-            values += (values.empty() ? "$" : ", $") + std::to_string(params.size());
-        }
-        sql = "INSERT INTO " + connection_->TableName(table) +
-              (names.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + values + ")") +
-              " RETURNING *";
-    } else {
-        const std::vector<int>& key = connection_->PrimaryKey(table);
-        std::string sets;
-        for (const int index : written) {
-            const PgRows::Column& column = rows_->columns[static_cast<std::size_t>(index)];
-            params.push_back(ParameterText((*pending_)[index]));
-            sets += (sets.empty() ? "" : ", ") +
-                    connection_->ColumnName(table, column.tableColumn) + " = $" +
-                    std::to_string(params.size());
-        }
-        std::string where;
-        for (const int part : key) {
-            std::optional<int> found;
-            for (std::size_t c = 0; c < rows_->columns.size(); ++c) {
-                if (rows_->columns[c].table == table && rows_->columns[c].tableColumn == part) {
-                    found = static_cast<int>(c);
-                }
+    std::string sql = "INSERT INTO " + connection_->TableName(table);
+    sql += names.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + values + ")";
+    return sql + " RETURNING *";
+}
+
+std::string PgRecordset::UpdateSql(Oid table, const std::vector<int>& written,
+                                   std::vector<std::optional<std::string>>& params) {
+    const std::vector<int>& key = connection_->PrimaryKey(table);
+    if (key.empty()) {
+        throw VbError(3251, "Insufficient key column information for updating or refreshing.");
+    }
+    std::string sets;
+    for (const int index : written) {
+        const PgRows::Column& column = rows_->columns[static_cast<std::size_t>(index)];
+        params.push_back(ParameterText((*pending_)[index]));
+        sets += (sets.empty() ? "" : ", ") + connection_->ColumnName(table, column.tableColumn);
+        sets += " = $" + std::to_string(params.size());
+    }
+    std::string where;
+    for (const int part : key) {
+        std::optional<std::size_t> found;
+        for (std::size_t c = 0; c < rows_->columns.size(); ++c) {
+            if (rows_->columns[c].table == table && rows_->columns[c].tableColumn == part) {
+                found = c;
             }
-            if (!found) {
-                throw VbError(3251, "Insufficient key column information for updating or "
-                                    "refreshing.");
-            }
-            params.push_back(ParameterText(CurrentRow()[static_cast<std::size_t>(*found)]));
-            where += (where.empty() ? "" : " AND ") + connection_->ColumnName(table, part) +
-                     " = $" + std::to_string(params.size());
         }
-        if (key.empty()) {
+        if (!found) {
             throw VbError(3251, "Insufficient key column information for updating or refreshing.");
         }
-        if (sets.empty()) {
-            pending_.reset();
-            return;
-        }
-        sql = "UPDATE " + connection_->TableName(table) + " SET " + sets + " WHERE " + where +
-              " RETURNING *";
+        params.push_back(ParameterText(CurrentRow()[*found]));
+        where += (where.empty() ? "" : " AND ") + connection_->ColumnName(table, part);
+        where += " = $" + std::to_string(params.size());
     }
-    const PgResult result = connection_->RunPrepared(sql, params, tsql_);
+    if (sets.empty()) {
+        return {};
+    }
+    std::string sql = "UPDATE " + connection_->TableName(table);
+    sql += " SET " + sets;
+    sql += " WHERE " + where;
+    return sql + " RETURNING *";
+}
+
+void PgRecordset::TakeStored(Oid table, PGresult* result) {
     // The row takes what the database stored (an identity given, a value converted).
-    std::vector<Variant> row;
-    if (adding_) {
-        row.assign(rows_->columns.size(), Variant::Null());
-    } else {
-        row = CurrentRow();
-    }
+    std::vector<Variant> row =
+        adding_ ? std::vector<Variant>(rows_->columns.size(), Variant::Null()) : CurrentRow();
     for (const auto& [index, value] : *pending_) {
         row[static_cast<std::size_t>(index)] = value;
     }
-    if (PQntuples(result.get()) == 1) {
-        const auto stored = PgConnection::ReadRows(result.get());
-        for (std::size_t c = 0; c < rows_->columns.size(); ++c) {
-            if (rows_->columns[c].table != table) {
-                continue;
-            }
-            for (std::size_t s = 0; s < stored->columns.size(); ++s) {
-                if (stored->columns[s].tableColumn == rows_->columns[c].tableColumn) {
-                    row[c] = stored->rows[0][s];
-                }
+    const auto stored = PQntuples(result) == 1 ? PgConnection::ReadRows(result) : nullptr;
+    for (std::size_t c = 0; stored && c < rows_->columns.size(); ++c) {
+        for (std::size_t s = 0; rows_->columns[c].table == table && s < stored->columns.size();
+             ++s) {
+            if (stored->columns[s].tableColumn == rows_->columns[c].tableColumn) {
+                row[c] = stored->rows[0][s];
             }
         }
     }
@@ -649,6 +645,27 @@ void PgRecordset::Update() {
         position_ = static_cast<long>(visible_.size()) - 1;
     } else {
         rows_->rows[visible_[static_cast<std::size_t>(position_)]] = std::move(row);
+    }
+}
+
+void PgRecordset::Update() {
+    RequireUpdatable();
+    if (!pending_) {
+        return;
+    }
+    const Oid table = TargetTable();
+    std::vector<int> written;
+    for (const auto& [index, value] : *pending_) {
+        if (rows_->columns[static_cast<std::size_t>(index)].table == table) {
+            written.push_back(index);
+        }
+    }
+    std::vector<std::optional<std::string>> params;
+    const std::string sql =
+        adding_ ? InsertSql(table, written, params) : UpdateSql(table, written, params);
+    if (!sql.empty()) {
+        const PgResult result = connection_->RunPrepared(sql, params, tsql_);
+        TakeStored(table, result.get());
     }
     pending_.reset();
     adding_ = false;

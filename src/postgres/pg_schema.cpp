@@ -1,6 +1,8 @@
 // The schema on the server: the SQLite backend's scripts converted to PostgreSQL's dialect and
 // applied in version order, each in its own transaction with its version record.
+#include <algorithm>
 #include <cctype>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -58,50 +60,67 @@ struct Token {
     std::string text;
 };
 
+bool IsWordChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
+}
+
+// A string literal from `at` (its quote) to its closing quote, doubled quotes inside.
+std::size_t StringEnd(std::string_view sql, std::size_t at) {
+    std::size_t end = at + 1;
+    while (end < sql.size()) {
+        if (sql[end] == '\'' && (end + 1 >= sql.size() || sql[end + 1] != '\'')) {
+            return end + 1;
+        }
+        end += sql[end] == '\'' ? 2 : 1;
+    }
+    return sql.size();
+}
+
+// The next token from `at`, moving past it; nullopt for blanks and comments.
+std::optional<Token> NextToken(std::string_view sql, std::size_t& at) {
+    const char c = sql[at];
+    if (std::isspace(static_cast<unsigned char>(c)) != 0) {
+        ++at;
+        return std::nullopt;
+    }
+    if (sql.substr(at, 2) == "--") {
+        const std::size_t end = sql.find('\n', at);
+        at = end == std::string_view::npos ? sql.size() : end;
+        return std::nullopt;
+    }
+    const std::size_t start = at;
+    if (c == '\'') {
+        at = StringEnd(sql, at);
+        return Token{Token::Kind::String, std::string(sql.substr(start, at - start))};
+    }
+    if (c == '"') {
+        const std::size_t end = std::min(sql.find('"', at + 1), sql.size());
+        at = std::min(end + 1, sql.size());
+        return Token{Token::Kind::Word, std::string(sql.substr(start + 1, end - start - 1))};
+    }
+    if (std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_') {
+        while (at < sql.size() && IsWordChar(sql[at])) {
+            ++at;
+        }
+        return Token{Token::Kind::Word, std::string(sql.substr(start, at - start))};
+    }
+    if (std::isdigit(static_cast<unsigned char>(c)) != 0) {
+        while (at < sql.size() &&
+               (std::isdigit(static_cast<unsigned char>(sql[at])) != 0 || sql[at] == '.')) {
+            ++at;
+        }
+        return Token{Token::Kind::Number, std::string(sql.substr(start, at - start))};
+    }
+    ++at;
+    return Token{Token::Kind::Symbol, std::string(1, c)};
+}
+
 std::vector<Token> Tokens(std::string_view sql) {
     std::vector<Token> tokens;
     std::size_t at = 0;
     while (at < sql.size()) {
-        const char c = sql[at];
-        if (std::isspace(static_cast<unsigned char>(c)) != 0) {
-            ++at;
-        } else if (sql.substr(at, 2) == "--") {
-            const std::size_t end = sql.find('\n', at);
-            at = end == std::string_view::npos ? sql.size() : end;
-        } else if (c == '\'') {
-            std::size_t end = at + 1;
-            while (end < sql.size() &&
-                   (sql[end] != '\'' || (end + 1 < sql.size() && sql[end + 1] == '\''))) {
-                end += sql[end] == '\'' ? 2 : 1;
-            }
-            tokens.push_back({Token::Kind::String, std::string(sql.substr(at, end + 1 - at))});
-            at = end + 1;
-        } else if (std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '"') {
-            std::size_t end = at;
-            if (c == '"') {
-                end = sql.find('"', at + 1);
-                tokens.push_back(
-                    {Token::Kind::Word, std::string(sql.substr(at + 1, end - at - 1))});
-                at = end + 1;
-                continue;
-            }
-            while (end < sql.size() &&
-                   (std::isalnum(static_cast<unsigned char>(sql[end])) != 0 || sql[end] == '_')) {
-                ++end;
-            }
-            tokens.push_back({Token::Kind::Word, std::string(sql.substr(at, end - at))});
-            at = end;
-        } else if (std::isdigit(static_cast<unsigned char>(c)) != 0) {
-            std::size_t end = at;
-            while (end < sql.size() &&
-                   (std::isdigit(static_cast<unsigned char>(sql[end])) != 0 || sql[end] == '.')) {
-                ++end;
-            }
-            tokens.push_back({Token::Kind::Number, std::string(sql.substr(at, end - at))});
-            at = end;
-        } else {
-            tokens.push_back({Token::Kind::Symbol, std::string(1, c)});
-            ++at;
+        if (auto token = NextToken(sql, at)) {
+            tokens.push_back(std::move(*token));
         }
     }
     return tokens;
@@ -145,7 +164,7 @@ bool IsWord(const Token& token, std::string_view word) {
 }
 
 std::string TypeWord(const std::string& word) {
-    const std::string lower = AsciiLower(word);
+    std::string lower = AsciiLower(word);
     if (lower == "int" || lower == "integer") {
         return "integer";
     }
@@ -188,89 +207,93 @@ class StatementConverter {
     explicit StatementConverter(const std::vector<Token>& tokens) : t_(tokens) {}
 
     std::string Convert() {
-        const bool createTable = t_.size() > 1 && IsWord(t_[0], "CREATE") && IsWord(t_[1], "TABLE");
-        const bool createIndex =
-            t_.size() > 1 && IsWord(t_[0], "CREATE") &&
-            (IsWord(t_[1], "INDEX") || (IsWord(t_[1], "UNIQUE") && t_.size() > 2));
-        const bool alterAdd = t_.size() > 4 && IsWord(t_[0], "ALTER") && IsWord(t_[3], "ADD");
-        if (createTable || alterAdd) {
+        createTable_ = t_.size() > 1 && IsWord(t_[0], "CREATE") && IsWord(t_[1], "TABLE");
+        createIndex_ = t_.size() > 1 && IsWord(t_[0], "CREATE") &&
+                       (IsWord(t_[1], "INDEX") || (IsWord(t_[1], "UNIQUE") && t_.size() > 2));
+        alterAdd_ = t_.size() > 4 && IsWord(t_[0], "ALTER") && IsWord(t_[3], "ADD");
+        if (createTable_ || alterAdd_) {
             table_ = IsWord(t_[2], "IF") ? t_[5].text : t_[2].text;
         }
-        std::string out;
-        // Words are written with a blank after them; symbols glue to their neighbours.
-        const auto symbol = [&out](const std::string& text) {
-            if (text == ")" || text == ",") {
-                while (!out.empty() && out.back() == ' ') {
-                    out.pop_back();
-                }
-            }
-            out += text == "," ? ", " : (text == ")" ? ") " : text);
-        };
-        int depth = 0;
         for (std::size_t i = 0; i < t_.size(); ++i) {
             const Token& token = t_[i];
             if (token.kind == Token::Kind::Symbol) {
-                depth += token.text == "(" ? 1 : (token.text == ")" ? -1 : 0);
-                symbol(token.text);
-                continue;
+                depth_ += token.text == "(" ? 1 : (token.text == ")" ? -1 : 0);
+                Symbol(token.text);
+            } else if (token.kind != Token::Kind::Word) {
+                out_ += token.text + " ";
+            } else {
+                i = Word(i);
             }
-            if (token.kind != Token::Kind::Word) {
-                out += token.text + " ";
-                continue;
-            }
-            const bool columnStart =
-                (createTable && depth == 1 && (IsSymbol(i - 1, "(") || IsSymbol(i - 1, ","))) ||
-                (alterAdd && (IsWord(t_[i - 1], "COLUMN") ||
-                              (IsWord(t_[i - 1], "ADD") && !IsWord(token, "COLUMN"))));
-            if (columnStart && !Keywords().contains(AsciiUpper(token.text))) {
-                NoteColumn(i);
-            }
-            if (IsWord(token, "INTEGER") && i + 3 < t_.size() && IsWord(t_[i + 1], "PRIMARY") &&
-                IsWord(t_[i + 3], "AUTOINCREMENT")) {
-                out += "integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY ";
-                i += 3;
-                continue;
-            }
-            if (IsWord(token, "COLLATE") && i + 1 < t_.size() && IsWord(t_[i + 1], "NOCASE")) {
-                // An index takes the collation of the columns its expressions read.
-                if (!createIndex) {
-                    out += "COLLATE nocase ";
-                }
-                ++i;
-                continue;
-            }
-            if (IsWord(token, "IFNULL")) {
-                out += "COALESCE";
-                continue;
-            }
-            const bool sized = i + 1 < t_.size() && IsSymbol(i + 1, "(");
-            if (IsTypeWord(token.text) && i > 0 && t_[i - 1].kind == Token::Kind::Word &&
-                !Keywords().contains(AsciiUpper(t_[i - 1].text))) {
-                out += TypeWord(token.text) + (sized ? "" : " ");
-                continue;
-            }
-            if (Keywords().contains(AsciiUpper(token.text)) && !IsTypeWord(token.text)) {
-                out += token.text + " ";
-                continue;
-            }
-            if (IsTypeWord(token.text)) {
-                out += TypeWord(token.text) + (sized ? "" : " ");
-                continue;
-            }
-            out += PostgresIdentifier(token.text) + " ";
         }
-        while (!out.empty() && out.back() == ' ') {
-            out.pop_back();
+        while (!out_.empty() && out_.back() == ' ') {
+            out_.pop_back();
         }
-        out += ";\n";
+        out_ += ";\n";
         for (const auto& [name, type] : comments_) {
-            out += "COMMENT ON COLUMN " + PostgresIdentifier(table_) + "." +
-                   PostgresIdentifier(name) + " IS '" + name + " " + type + "';\n";
+            out_ += "COMMENT ON COLUMN ";
+            out_ += PostgresIdentifier(table_);
+            out_ += ".";
+            out_ += PostgresIdentifier(name);
+            out_ += " IS '" + name;
+            out_ += " " + type;
+            out_ += "';\n";
         }
-        return out;
+        return out_;
     }
 
   private:
+    // Words are written with a blank after them; symbols glue to their neighbours.
+    void Symbol(const std::string& text) {
+        if (text == ")" || text == ",") {
+            while (!out_.empty() && out_.back() == ' ') {
+                out_.pop_back();
+            }
+        }
+        out_ += text == "," ? ", " : (text == ")" ? ") " : text);
+    }
+
+    [[nodiscard]] bool StartsColumn(std::size_t i) const {
+        const Token& token = t_[i];
+        if (createTable_ && depth_ == 1 && (IsSymbol(i - 1, "(") || IsSymbol(i - 1, ","))) {
+            return true;
+        }
+        return alterAdd_ && (IsWord(t_[i - 1], "COLUMN") ||
+                             (IsWord(t_[i - 1], "ADD") && !IsWord(token, "COLUMN")));
+    }
+
+    // Writes the word at `i` (and what it stands for with the words after it); returns the
+    // index of the last token it used.
+    std::size_t Word(std::size_t i) {
+        const Token& token = t_[i];
+        const bool keyword = Keywords().contains(AsciiUpper(token.text));
+        if (StartsColumn(i) && !keyword) {
+            NoteColumn(i);
+        }
+        if (IsWord(token, "INTEGER") && i + 3 < t_.size() && IsWord(t_[i + 1], "PRIMARY") &&
+            IsWord(t_[i + 3], "AUTOINCREMENT")) {
+            out_ += "integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY ";
+            return i + 3;
+        }
+        if (IsWord(token, "COLLATE") && i + 1 < t_.size() && IsWord(t_[i + 1], "NOCASE")) {
+            // An index takes the collation of the columns its expressions read.
+            if (!createIndex_) {
+                out_ += "COLLATE nocase ";
+            }
+            return i + 1;
+        }
+        if (IsWord(token, "IFNULL")) {
+            out_ += "COALESCE";
+        } else if (IsTypeWord(token.text)) {
+            const bool sized = i + 1 < t_.size() && IsSymbol(i + 1, "(");
+            out_ += TypeWord(token.text) + (sized ? "" : " ");
+        } else if (keyword) {
+            out_ += token.text + " ";
+        } else {
+            out_ += PostgresIdentifier(token.text) + " ";
+        }
+        return i;
+    }
+
     [[nodiscard]] bool IsSymbol(std::size_t i, std::string_view symbol) const {
         return t_[i].kind == Token::Kind::Symbol && t_[i].text == symbol;
     }
@@ -297,6 +320,11 @@ class StatementConverter {
     }
 
     const std::vector<Token>& t_;
+    bool createTable_ = false;
+    bool createIndex_ = false;
+    bool alterAdd_ = false;
+    int depth_ = 0;
+    std::string out_;
     std::string table_;
     std::vector<std::pair<std::string, std::string>> comments_;
 };
@@ -423,8 +451,11 @@ void ResetIdentitySequences(Connection& connection) {
         const std::string table = PQgetvalue(columns.get(), r, 0);
         const std::string column = PQgetvalue(columns.get(), r, 1);
         const std::string sequence = PQgetvalue(columns.get(), r, 2);
-        (void)pg.ExecuteNative("SELECT setval('" + sequence + "', COALESCE((SELECT MAX(" + column +
-                               ") FROM " + table + "), 0) + 1, false)");
+        std::string sql = "SELECT setval('" + sequence;
+        sql += "', COALESCE((SELECT MAX(" + column;
+        sql += ") FROM " + table;
+        sql += "), 0) + 1, false)";
+        (void)pg.ExecuteNative(sql);
     }
 }
 

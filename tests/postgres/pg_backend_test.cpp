@@ -85,14 +85,10 @@ TEST_F(PgBackendTest, TextComparesWithoutCaseAndUniqueKeysToo) {
     EXPECT_EQ(Count("IE91_IDORD = 'ABC-1'"), 1);
     EXPECT_EQ(Count("IE91_IDORD LIKE 'AB%'"), 1);
     EXPECT_EQ(Count("ISNULL(IE91_RIF_IDORD, '') = ''"), 1);
-    try {
-        AddDocument("ABC-1");
-        FAIL() << "a document registered twice, differing only in case";
-    } catch (const DbError& error) {
-        EXPECT_EQ(error.SqlState(), "23505");
-        ASSERT_EQ(db_->Errors().size(), 1U);
-        EXPECT_EQ(db_->Errors()[0].sqlState, "23505");
-    }
+    // A document registered twice, differing only in case: a unique violation.
+    EXPECT_THROW(AddDocument("ABC-1"), DbError);
+    ASSERT_EQ(db_->Errors().size(), 1U);
+    EXPECT_EQ(db_->Errors()[0].sqlState, "23505");
 }
 
 TEST_F(PgBackendTest, SavepointsUndoTheirLevelAndAFailedStatementOnlyItself) {
