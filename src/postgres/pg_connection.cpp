@@ -429,6 +429,7 @@ const std::vector<int>& PgConnection::PrimaryKey(Oid table) {
                     "AND i.indisprimary",
                     {std::to_string(table)});
     std::vector<int> key;
+    key.reserve(static_cast<std::size_t>(PQntuples(result.get())));
     for (int r = 0; r < PQntuples(result.get()); ++r) {
         key.push_back(std::stoi(PQgetvalue(result.get(), r, 0)));
     }
