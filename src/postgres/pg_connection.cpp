@@ -129,6 +129,10 @@ Variant ReadValue(const char* text, int length, Oid type) {
 } // namespace
 
 std::optional<int> PgRows::Find(std::string_view name) const {
+    // The server keeps the first 63 bytes of a longer name (a column named in full in the
+    // schema comes back cut), so a field asked for by its full name is found by those.
+    constexpr std::size_t kNameLimit = 63;
+    name = name.substr(0, kNameLimit);
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (EqualsNoCase(columns[i].name, name)) {
             return static_cast<int>(i);

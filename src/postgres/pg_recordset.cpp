@@ -522,6 +522,8 @@ class PgRecordset final : public Recordset {
     std::string InsertSql(Oid table, const std::vector<int>& written,
                           std::vector<std::optional<std::string>>& params);
     /// Empty when no column of the table changed.
+    std::string UpdateWithoutKeySql(Oid table, const std::string& sets,
+                                    std::vector<std::optional<std::string>>& params);
     std::string UpdateSql(Oid table, const std::vector<int>& written,
                           std::vector<std::optional<std::string>>& params);
     /// Keeps the written row in the rows as the database returned it.
@@ -589,9 +591,6 @@ std::string PgRecordset::InsertSql(Oid table, const std::vector<int>& written,
 std::string PgRecordset::UpdateSql(Oid table, const std::vector<int>& written,
                                    std::vector<std::optional<std::string>>& params) {
     const std::vector<int>& key = connection_->PrimaryKey(table);
-    if (key.empty()) {
-        throw VbError(3251, "Insufficient key column information for updating or refreshing.");
-    }
     std::string sets;
     for (const int index : written) {
         const PgRows::Column& column = rows_->columns[static_cast<std::size_t>(index)];
@@ -599,17 +598,22 @@ std::string PgRecordset::UpdateSql(Oid table, const std::vector<int>& written,
         sets += (sets.empty() ? "" : ", ") + connection_->ColumnName(table, column.tableColumn);
         sets += " = $" + std::to_string(params.size());
     }
-    std::string where;
-    for (const int part : key) {
+    const auto keyRead = [&](int part) {
         std::optional<std::size_t> found;
         for (std::size_t c = 0; c < rows_->columns.size(); ++c) {
             if (rows_->columns[c].table == table && rows_->columns[c].tableColumn == part) {
                 found = c;
             }
         }
-        if (!found) {
-            throw VbError(3251, "Insufficient key column information for updating or refreshing.");
-        }
+        return found;
+    };
+    if (key.empty() || !std::all_of(key.begin(), key.end(),
+                                    [&](int part) { return keyRead(part).has_value(); })) {
+        return UpdateWithoutKeySql(table, sets, params);
+    }
+    std::string where;
+    for (const int part : key) {
+        const std::optional<std::size_t> found = keyRead(part);
         params.push_back(ParameterText(CurrentRow()[*found]));
         where += (where.empty() ? "" : " AND ") + connection_->ColumnName(table, part);
         where += " = $" + std::to_string(params.size());
@@ -621,6 +625,28 @@ std::string PgRecordset::UpdateSql(Oid table, const std::vector<int>& written,
     sql += " SET " + sets;
     sql += " WHERE " + where;
     return sql + " RETURNING *";
+}
+
+std::string PgRecordset::UpdateWithoutKeySql(Oid table, const std::string& sets,
+                                             std::vector<std::optional<std::string>>& params) {
+    // A table without a primary key (a working table made by SELECT INTO): the row is found by
+    // every column of it the recordset read, as read, and one such row is changed.
+    std::string match;
+    for (std::size_t c = 0; c < rows_->columns.size(); ++c) {
+        if (rows_->columns[c].table != table) {
+            continue;
+        }
+        params.push_back(ParameterText(CurrentRow()[c]));
+        match += (match.empty() ? "" : " AND ") +
+                 connection_->ColumnName(table, rows_->columns[c].tableColumn) +
+                 " IS NOT DISTINCT FROM $" + std::to_string(params.size());
+    }
+    if (sets.empty() || match.empty()) {
+        return {};
+    }
+    const std::string name = connection_->TableName(table);
+    return "UPDATE " + name + " SET " + sets + " WHERE ctid = (SELECT ctid FROM " + name +
+           " WHERE " + match + " LIMIT 1) RETURNING *";
 }
 
 void PgRecordset::TakeStored(Oid table, PGresult* result) {

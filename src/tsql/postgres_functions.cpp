@@ -135,6 +135,11 @@ AS $$ SELECT tsql_cut(CASE WHEN scale >= 0 THEN round(value, scale)::text
 CREATE OR REPLACE FUNCTION tsql_to_text(value text, length int, style int, scale int)
 RETURNS text LANGUAGE sql IMMUTABLE
 AS $$ SELECT tsql_cut(value, length) $$;
+-- CONVERT(VARCHAR(n), date, 23) is written as a cut of the stored text, which a timestamp is here
+-- only through its ISO text.
+CREATE OR REPLACE FUNCTION substr(value timestamp, start int, count int)
+RETURNS text LANGUAGE sql IMMUTABLE
+AS $$ SELECT substr(to_char(value, 'YYYY-MM-DD HH24:MI:SS'), start, count) $$;
 
 -- '+' when the operand types are known only when the statement is prepared.
 CREATE OR REPLACE FUNCTION tsql_add(a text, b text) RETURNS text LANGUAGE sql IMMUTABLE
