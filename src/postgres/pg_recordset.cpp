@@ -679,19 +679,38 @@ void PgRecordset::Update() {
     if (!pending_) {
         return;
     }
-    const Oid table = TargetTable();
-    std::vector<int> written;
-    for (const auto& [index, value] : *pending_) {
-        if (rows_->columns[static_cast<std::size_t>(index)].table == table) {
-            written.push_back(index);
+    // Each base table whose fields changed gets its own statement, as ADO writes a joined row
+    // (one table only when "Unique Table" names it, or for a new row).
+    std::vector<Oid> tables;
+    const Variant unique = Property("Unique Table");
+    if (adding_ || (!unique.IsEmpty() && !unique.IsNull())) {
+        tables.push_back(TargetTable());
+    } else {
+        for (const auto& [index, value] : *pending_) {
+            const Oid of = rows_->columns[static_cast<std::size_t>(index)].table;
+            if (of != 0 && std::find(tables.begin(), tables.end(), of) == tables.end()) {
+                tables.push_back(of);
+            }
+        }
+        if (tables.empty()) {
+            throw VbError(3251,
+                          "Insufficient base table information for updating or refreshing.");
         }
     }
-    std::vector<std::optional<std::string>> params;
-    const std::string sql =
-        adding_ ? InsertSql(table, written, params) : UpdateSql(table, written, params);
-    if (!sql.empty()) {
-        const PgResult result = connection_->RunPrepared(sql, params, tsql_);
-        TakeStored(table, result.get());
+    for (const Oid table : tables) {
+        std::vector<int> written;
+        for (const auto& [index, value] : *pending_) {
+            if (rows_->columns[static_cast<std::size_t>(index)].table == table) {
+                written.push_back(index);
+            }
+        }
+        std::vector<std::optional<std::string>> params;
+        const std::string sql =
+            adding_ ? InsertSql(table, written, params) : UpdateSql(table, written, params);
+        if (!sql.empty()) {
+            const PgResult result = connection_->RunPrepared(sql, params, tsql_);
+            TakeStored(table, result.get());
+        }
     }
     pending_.reset();
     adding_ = false;
