@@ -347,7 +347,15 @@ class PgRecordset final : public Recordset {
 
     [[nodiscard]] bool IsOpen() const override { return open_; }
     void Close() override { open_ = false; }
-    [[nodiscard]] long RecordCount() const override { return static_cast<long>(visible_.size()); }
+    void RequireOpen() const {
+        if (!open_) {
+            throw VbError(3704, "Operation is not allowed when the object is closed.");
+        }
+    }
+    [[nodiscard]] long RecordCount() const override {
+        RequireOpen();
+        return static_cast<long>(visible_.size());
+    }
     [[nodiscard]] long AbsolutePosition() const override {
         if (visible_.empty()) {
             return kPosUnknown;
@@ -366,18 +374,24 @@ class PgRecordset final : public Recordset {
         }
         Move(position - 1);
     }
-    [[nodiscard]] bool Bof() const override { return visible_.empty() || position_ < 0; }
+    [[nodiscard]] bool Bof() const override {
+        RequireOpen();
+        return visible_.empty() || position_ < 0;
+    }
     [[nodiscard]] bool Eof() const override {
+        RequireOpen();
         return visible_.empty() || position_ >= static_cast<long>(visible_.size());
     }
     void MoveFirst() override { Move(0); }
     void MoveNext() override {
+        RequireOpen();
         if (Eof()) {
             NoCurrentRecord();
         }
         Move(position_ + 1);
     }
     void MovePrevious() override {
+        RequireOpen();
         if (Bof()) {
             NoCurrentRecord();
         }
@@ -386,6 +400,7 @@ class PgRecordset final : public Recordset {
     void MoveLast() override { Move(static_cast<long>(visible_.size()) - 1); }
 
     [[nodiscard]] int FieldCount() const override {
+        RequireOpen();
         return static_cast<int>(rows_->columns.size());
     }
     [[nodiscard]] std::string FieldName(int index) const override {
@@ -402,6 +417,7 @@ class PgRecordset final : public Recordset {
         return Value(*column);
     }
     [[nodiscard]] Variant Value(int index) const override {
+        RequireOpen();
         if (index < 0 || index >= FieldCount()) {
             UnknownField(std::to_string(index));
         }
@@ -417,6 +433,7 @@ class PgRecordset final : public Recordset {
     }
 
     void SetValue(std::string_view name, const Variant& value) override {
+        RequireOpen();
         RequireUpdatable();
         const auto column = rows_->Find(name);
         if (!column) {
@@ -429,6 +446,7 @@ class PgRecordset final : public Recordset {
         (*pending_)[*column] = value;
     }
     void AddNew() override {
+        RequireOpen();
         RequireUpdatable();
         pending_.emplace();
         adding_ = true;
@@ -440,6 +458,7 @@ class PgRecordset final : public Recordset {
     }
 
     void SetFilter(std::string_view filter) override {
+        RequireOpen();
         filterText_ = std::string(filter);
         filter_.reset();
         if (!Trim(filter).empty()) {
@@ -449,6 +468,7 @@ class PgRecordset final : public Recordset {
     }
     [[nodiscard]] std::string Filter() const override { return filterText_; }
     void SetSort(std::string_view sort) override {
+        RequireOpen();
         keys_ = ParseSort(sort, *rows_);
         sortText_ = std::string(sort);
         Rebuild();
@@ -456,8 +476,12 @@ class PgRecordset final : public Recordset {
     [[nodiscard]] std::string Sort() const override { return sortText_; }
 
     [[nodiscard]] std::shared_ptr<Recordset> Clone() override {
+        RequireOpen();
         RequireUpdatable();
-        return std::make_shared<PgRecordset>(connection_, rows_, tsql_, updatable_);
+        // A clone shares the rows and what they are written to ("Unique Table").
+        auto clone = std::make_shared<PgRecordset>(connection_, rows_, tsql_, updatable_);
+        clone->properties_ = properties_;
+        return clone;
     }
     void Requery() override {
         auto fresh = connection_->Query(tsql_);
