@@ -37,8 +37,8 @@ std::string ShownDatabase(std::string_view database) {
 void RefuseCommandLinePassword(std::string_view database) {
     if (UriHasPassword(database)) {
         throw Failure("a password does not go on the command line, where other users of this "
-                          "machine can read it: put the database URI in the settings file, or "
-                          "give the password through PGPASSWORD, a service file or ~/.pgpass",
+                      "machine can read it: put the database URI in the settings file, or "
+                      "give the password through PGPASSWORD, a service file or ~/.pgpass",
                       std::string(), kExitUsage);
     }
 }

@@ -27,7 +27,7 @@ void RefuseCommandLinePassword(std::string_view database);
 /// Opens the database: the file (made when `create` and it is missing) or the server database.
 /// Throws DbError.
 [[nodiscard]] std::shared_ptr<kvad::Connection> OpenNsoDatabase(const std::string& database,
-                                                                 bool create);
+                                                                bool create);
 
 /// The schema version the database records (0 without the schema).
 [[nodiscard]] int DatabaseSchemaVersion(kvad::Connection& connection, std::string_view database);

@@ -24,8 +24,8 @@ Failure ServerLockBusy(const std::string& database, std::int32_t company,
         holder.empty() ? (work == kvad::db::AdvisoryWork::Retrieval ? std::string("nso fetch")
                                                                     : std::string("nso command"))
                        : holder.substr(0, process);
-    std::string running = "another " + what + " of company " + std::to_string(company) +
-                          " is running";
+    std::string running =
+        "another " + what + " of company " + std::to_string(company) + " is running";
     if (process != std::string::npos) {
         running += " (process " + holder.substr(process + 10) + ")";
     }
@@ -34,8 +34,8 @@ Failure ServerLockBusy(const std::string& database, std::int32_t company,
 
 } // namespace
 
-WorkLock LockCompany(const std::string& database, std::int32_t company,
-                     kvad::db::CompanyWork work, const std::string& command, double waitSeconds) {
+WorkLock LockCompany(const std::string& database, std::int32_t company, kvad::db::CompanyWork work,
+                     const std::string& command, double waitSeconds) {
     const auto wait = std::chrono::milliseconds(
         static_cast<long long>(std::min(std::max(0.0, waitSeconds), 1e9) * 1000.0));
     if (IsServerDatabase(database)) {

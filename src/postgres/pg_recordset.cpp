@@ -631,8 +631,8 @@ std::string PgRecordset::UpdateSql(Oid table, const std::vector<int>& written,
         }
         return found;
     };
-    if (key.empty() || !std::all_of(key.begin(), key.end(),
-                                    [&](int part) { return keyRead(part).has_value(); })) {
+    if (key.empty() ||
+        !std::all_of(key.begin(), key.end(), [&](int part) { return keyRead(part).has_value(); })) {
         return UpdateWithoutKeySql(table, sets, params);
     }
     std::string where;
@@ -717,8 +717,7 @@ void PgRecordset::Update() {
             }
         }
         if (tables.empty()) {
-            throw VbError(3251,
-                          "Insufficient base table information for updating or refreshing.");
+            throw VbError(3251, "Insufficient base table information for updating or refreshing.");
         }
     }
     for (const Oid table : tables) {

@@ -51,10 +51,10 @@ class DecodingTest : public ::testing::Test {
             values += (values.empty() ? "" : ", ") + value;
         }
         env.Native("INSERT INTO " + table + " (" + names + ") VALUES (" + values + ")");
-        const std::string key = kvad::test::OnPostgres()
-                                    ? env.Db().Query("SELECT * FROM " + table + " WHERE 1 = 0")
-                                          ->FieldName(0)
-                                    : std::string("rowid");
+        const std::string key =
+            kvad::test::OnPostgres()
+                ? env.Db().Query("SELECT * FROM " + table + " WHERE 1 = 0")->FieldName(0)
+                : std::string("rowid");
         return env.Scalar("SELECT MAX(" + key + ") FROM " + table).ToLong();
     }
 

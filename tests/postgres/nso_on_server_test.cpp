@@ -72,8 +72,8 @@ class NsoOnServerTest : public ::testing::Test {
         int status = -1;
         const std::string out = folder_.Path().string() + "/together";
         const std::string both = "(" + Nso(first) + " >" + out + "1 2>&1; echo $? >>" + out +
-                                 "1) & (" + Nso(second) + " >" + out + "2 2>&1; echo $? >>" +
-                                 out + "2) & wait; cat " + out + "1 " + out + "2";
+                                 "1) & (" + Nso(second) + " >" + out + "2 2>&1; echo $? >>" + out +
+                                 "2) & wait; cat " + out + "1 " + out + "2";
         const std::string printed = Shell(both, status);
         EXPECT_EQ(printed.find("unexpected error"), std::string::npos) << printed;
         EXPECT_EQ(printed.find("is running"), std::string::npos) << printed;

@@ -218,7 +218,7 @@ TEST_F(LeggiOrdiniTest, InvertingTwiceRestoresTheSelectionAndBadValuesFail) {
     Add({"200", "2024-01-11", "", 0});
     Read();
     (void)env.Db().Execute("UPDATE #TEMP_ORD SET TMP_IMG_SEL = " +
-               std::to_string(selection::kSelected) + " WHERE IE91_IDORD = '100'");
+                           std::to_string(selection::kSelected) + " WHERE IE91_IDORD = '100'");
     kaEnumNSOSelez inverti = kaInverti;
     SetSelezione(env.S(), inverti);
     auto once = Rows();
