@@ -18,7 +18,7 @@ std::string Environment(const char* name) {
 }
 
 std::string ServerUri() {
-    const std::string uri = Environment("KVAD_PG_URI");
+    std::string uri = Environment("KVAD_PG_URI");
     if (uri.empty()) {
         throw std::runtime_error("KVAD_TEST_BACKEND=postgresql needs KVAD_PG_URI (run under "
                                  "scripts/pg_cluster.sh)");
