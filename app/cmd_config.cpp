@@ -71,7 +71,7 @@ void ShowConfiguration(Session& session, const Settings& settings) {
 void SetConfiguration(Session& session, const Settings& settings, const ConfigOptions& options) {
     RequireWritable(session, settings);
     // Processing and import read the configuration: not changed while they run.
-    const kvad::db::CompanyLock lock =
+    const WorkLock lock =
         LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk,
                     "nso config set", options.waitSeconds);
     kvad::read_model::ConfigurationChanges changes;

@@ -160,7 +160,7 @@ std::optional<std::string> DecodeOne(Session& session, const Settings& settings,
 
 void RunDecode(const Settings& settings, const DecodeOptions& options) {
     Session session = OpenSession(settings);
-    const kvad::db::CompanyLock lock =
+    const WorkLock lock =
         LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk, "nso decode",
                     options.waitSeconds);
     session.nso->Inizializza();

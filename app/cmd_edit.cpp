@@ -136,7 +136,7 @@ void RunEdit(const Settings& settings, const EditOptions& options) {
     Session session = OpenSession(settings);
     // Taken before the order is read: an edit that waited for an import finds its order
     // imported, and is refused, instead of changing values the import has already taken.
-    const kvad::db::CompanyLock lock =
+    const WorkLock lock =
         LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk, "nso edit",
                     options.waitSeconds);
     const std::int32_t id = ResolveDocument(*session.db, settings.company, options.order);

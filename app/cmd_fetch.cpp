@@ -58,7 +58,7 @@ void Fetch(const Settings& settings, const FetchOptions& options) {
     Session session = OpenSession(settings);
     RequireWritable(session, settings);
     RequireConfiguration(session, settings);
-    const kvad::db::CompanyLock lock =
+    const WorkLock lock =
         LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Retrieval,
                     "nso fetch", options.waitSeconds);
     ProgressView view("connecting to the document platform...");
@@ -89,7 +89,7 @@ void Fetch(const Settings& settings, const FetchOptions& options) {
 void RetryMissing(const Settings& settings, const FetchOptions& options) {
     Session session = OpenSession(settings);
     RequireWritable(session, settings);
-    const kvad::db::CompanyLock lock =
+    const WorkLock lock =
         LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Retrieval,
                     "nso fetch --retry-missing", options.waitSeconds);
     const std::vector<std::int32_t> ids = session.nso->DownloadMissingDocuments();

@@ -118,7 +118,7 @@ void RunImport(const Settings& settings, const ImportOptions& options) {
     Session session = OpenSession(settings);
     // Held for the whole import: a second import, a processing or an edit waits instead of
     // working on the chains being imported.
-    const kvad::db::CompanyLock lock =
+    const WorkLock lock =
         LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk, "nso import",
                     options.waitSeconds);
     RequireConfiguration(session, settings);

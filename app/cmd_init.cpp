@@ -1,4 +1,5 @@
-// "nso init": creates the database file if needed and brings its schema to the latest version.
+// "nso init": creates the database file if needed (a server database must exist, empty or not)
+// and brings its schema to the latest version.
 #include "app/commands.h"
 
 #include <exception>
@@ -7,11 +8,12 @@
 #include <stdexcept>
 #include <string>
 
+#include "app/database.h"
 #include "app/demo_data.h"
 #include "app/failure.h"
 #include "app/work_lock.h"
 #include "kvad_nso/read_model/company.h"
-#include "sqlite/sqlite_database.h"
+#include "sqlite/sqlite_database.h" // LatestSchemaVersion
 
 namespace nsoapp {
 
@@ -36,15 +38,17 @@ void RegisterSettingsCompany(kvad::Connection& connection, const Settings& setti
     }
 }
 
-void InitDatabase(const std::string& file, const Settings& settings, const InitOptions& options) {
+void InitDatabase(const std::string& database, const Settings& settings,
+                  const InitOptions& options) {
+    const std::string file = ShownDatabase(database);
     const std::shared_ptr<kvad::Connection> connection =
-        Attempt("cannot open " + file, [&] { return kvad::db::OpenSqlite(file); });
+        Attempt("cannot open " + file, [&] { return OpenNsoDatabase(database, true); });
     // The schema, the company's registration and the demo set are what the clerk's commands
     // read: not changed while one of them runs for the company.
-    const kvad::db::CompanyLock lock = LockCompany(
-        file, settings.company, kvad::db::CompanyWork::Clerk, "nso init", options.waitSeconds);
+    const WorkLock lock = LockCompany(database, settings.company, kvad::db::CompanyWork::Clerk,
+                                      "nso init", options.waitSeconds);
     const int before = Attempt("cannot read the schema version of " + file,
-                               [&] { return kvad::db::SchemaVersion(*connection); });
+                               [&] { return DatabaseSchemaVersion(*connection, database); });
     const int latest = kvad::db::LatestSchemaVersion();
     if (before > latest) {
         throw std::runtime_error(file + " has schema version " + std::to_string(before) +
@@ -52,7 +56,7 @@ void InitDatabase(const std::string& file, const Settings& settings, const InitO
                                  ")");
     }
     const int after = Attempt("cannot apply the schema to " + file,
-                              [&] { return kvad::db::ApplySchema(*connection); });
+                              [&] { return ApplyDatabaseSchema(*connection, database); });
     Attempt("cannot register company " + std::to_string(settings.company),
             [&] { RegisterSettingsCompany(*connection, settings); });
     if (after == before) {

@@ -68,7 +68,7 @@ void RunMasterList(const Settings& settings, const std::string& kind, const std:
 void RunMasterLoad(const Settings& settings, const MasterLoadOptions& options) {
     Session session = OpenSession(settings);
     // Decoding reads the master data: not changed while an order is processed or imported.
-    const kvad::db::CompanyLock lock =
+    const WorkLock lock =
         LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk,
                     "nso master load", options.waitSeconds);
     const std::size_t rows = kvad::host::LoadMasterDataFile(

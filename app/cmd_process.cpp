@@ -119,7 +119,7 @@ void RunProcess(const Settings& settings, const ProcessOptions& options) {
     }
     Session session = OpenSession(settings);
     // Held while it processes: another processing, an edit or an import waits for it.
-    const kvad::db::CompanyLock lock =
+    const WorkLock lock =
         LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk,
                     "nso process", options.waitSeconds);
     session.nso->Inizializza();

@@ -204,10 +204,10 @@ void RunMainJob(const Settings& settings, const RunOptions& options) {
         // Both held for the whole run, the retrieval lock first as every command takes them: a
         // fetch waits instead of taking in the same documents, a processing, an edit or an import
         // instead of working on the chains the run processes and imports.
-        const kvad::db::CompanyLock retrieval =
+        const WorkLock retrieval =
             LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Retrieval,
                         "nso run", options.waitSeconds);
-        const kvad::db::CompanyLock clerk =
+        const WorkLock clerk =
             LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk,
                         "nso run", options.waitSeconds);
 

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "app/commands.h"
+#include "app/database.h"
 #include "app/terminal_text.h"
 #include "host/application_browser.h"
 #include "host/stand_ins.h"
@@ -16,7 +17,7 @@ void PrintSettings(const Settings& s) {
     }
     std::string cacheDir = s.cacheDir.empty() ? kvad::host::DefaultCacheDir() : s.cacheDir;
     std::string viewer = s.viewer.empty() ? std::string("xdg-open") : s.viewer;
-    std::cout << "database = " << TomlString(s.database) << "\n"
+    std::cout << "database = " << TomlString(ShownDatabase(s.database)) << "\n"
               << "company = " << s.company << "\n"
               << "company_vat = " << TomlString(s.companyVat) << "\n"
               << "user_id = " << s.userId << "\n"

@@ -11,6 +11,7 @@
 
 #include "app/command_docs.h"
 #include "app/commands.h"
+#include "app/database.h"
 #include "app/failure.h"
 #include "app/session.h"
 #include "app/settings.h"
@@ -53,8 +54,13 @@ class GlobalOptions {
                                    "~/.config/kvad_nso/nso.toml, ") +
                            SystemSettingsFile() + ")")
             ->type_name("FILE");
-        Add(app, "--db", values_.database, "Database file", "FILE",
-            [](Settings& s, const Overrides& o) { s.database = o.database; });
+        Add(app, "--db", values_.database,
+            "Database file, or postgresql:// URI of a server database (its password from the "
+            "settings file, PGPASSWORD, a service file or ~/.pgpass)",
+            "FILE|URI", [](Settings& s, const Overrides& o) {
+                RefuseCommandLinePassword(o.database);
+                s.database = o.database;
+            });
         Add(app, "--company", values_.company, "ERP company code", "N",
             [](Settings& s, const Overrides& o) { s.company = o.company; });
         Add(app, "--company-vat", values_.companyVat, "Company VAT number (without IT)", "VAT",
@@ -161,8 +167,9 @@ void AddInit(CLI::App& app, const Settings& settings, CommandValues& v) {
     // Kept apart from the settings: main resolves them after parsing, and an option given to
     // the command itself wins over the settings file.
     CLI::Option* db =
-        init->add_option("--db", v.initDatabase, "Database file (default: the settings')")
-            ->type_name("FILE");
+        init->add_option("--db", v.initDatabase,
+                         "Database file or postgresql:// URI (default: the settings')")
+            ->type_name("FILE|URI");
     init->add_flag("--demo", v.init.demo,
                    "Also load the demo master data (examples/master) and configure the company "
                    "when it has no configuration");
@@ -170,6 +177,7 @@ void AddInit(CLI::App& app, const Settings& settings, CommandValues& v) {
     // Failures propagate to main, which prints "nso: <message>" and exits with 1.
     init->callback([&settings, &v, db] {
         if (db->count() > 0) {
+            RefuseCommandLinePassword(v.initDatabase);
             v.init.database = v.initDatabase;
         }
         RunInit(settings, v.init);
@@ -410,7 +418,7 @@ void AddRun(CLI::App& app, const Settings& settings, CommandValues& v) {
 
 void PrintNextSteps(const Settings& settings) {
     std::error_code ec;
-    if (!std::filesystem::exists(settings.database, ec)) {
+    if (!IsServerDatabase(settings.database) && !std::filesystem::exists(settings.database, ec)) {
         std::cout << "\nNext steps: `nso init` creates the database " << settings.database
                   << "; `nso settings` shows the settings in use.\n";
         return;

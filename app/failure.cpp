@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "app/database.h"
 #include "app/session.h"
 
 namespace nsoapp {
@@ -37,8 +38,9 @@ std::string DatabaseTrouble(const std::exception& error, const std::string& data
     return db != nullptr ? DatabaseTrouble(db->Condition(), database) : std::string();
 }
 
-std::string DatabaseTrouble(kvad::DatabaseCondition condition, const std::string& database) {
+std::string DatabaseTrouble(kvad::DatabaseCondition condition, const std::string& named) {
     using kvad::DatabaseCondition;
+    const std::string database = ShownDatabase(named);
     switch (condition) {
     case DatabaseCondition::ReadOnly:
         return "the database " + database +
@@ -55,6 +57,12 @@ std::string DatabaseTrouble(kvad::DatabaseCondition condition, const std::string
                " is not a database or is damaged: check --db, or let `nso init --db FILE` "
                "create a new one";
     case DatabaseCondition::CannotOpen:
+        if (IsServerDatabase(named)) {
+            return "the database " + database +
+                   " cannot be reached: check that its server runs, that the database exists "
+                   "and that this user may log in (the password in the settings file, "
+                   "PGPASSWORD, a service file or ~/.pgpass)";
+        }
         return "the database " + database +
                " cannot be opened: check that it and its folder exist and that this user may "
                "read and write them";

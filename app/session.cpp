@@ -2,28 +2,30 @@
 
 #include <filesystem>
 
+#include "app/database.h"
 #include "app/failure.h"
 #include "app/host_setup.h"
 #include "kvad_nso/errors.h"
 #include "kvad_nso/read_model/company.h"
 #include "platform/folder_inbox.h"
-#include "sqlite/sqlite_database.h"
+#include "sqlite/sqlite_database.h" // LatestSchemaVersion
 
 namespace nsoapp {
 namespace {
 
-// Opens the file and checks that it holds this program's schema at its current version.
+// Opens the file or the server database and checks that it holds this program's schema at its
+// current version.
 std::shared_ptr<kvad::Connection> OpenDatabase(const Settings& settings) {
-    const std::string& file = settings.database;
+    const std::string file = ShownDatabase(settings.database);
     std::error_code ec;
-    if (!std::filesystem::exists(file, ec)) {
+    if (!IsServerDatabase(settings.database) && !std::filesystem::exists(file, ec)) {
         throw Failure("the database " + file + " does not exist: `nso init` creates it");
     }
     std::shared_ptr<kvad::Connection> db;
     int version = 0;
     try {
-        db = kvad::db::OpenSqlite(file, kvad::db::OpenOptions{false, 5000});
-        version = kvad::db::SchemaVersion(*db);
+        db = OpenNsoDatabase(settings.database, false);
+        version = DatabaseSchemaVersion(*db, settings.database);
     } catch (const kvad::Error& e) {
         const std::string trouble = DatabaseTrouble(e, file);
         throw Failure(trouble.empty() ? "cannot open the database " + file : trouble,
@@ -51,7 +53,7 @@ std::shared_ptr<kvad::Connection> OpenDatabase(const Settings& settings) {
 
 Session OpenSession(const Settings& settings) {
     Session session;
-    session.database = settings.database;
+    session.database = ShownDatabase(settings.database);
     session.db = OpenDatabase(settings);
     const std::string company = std::to_string(settings.company);
     if (!kvad::read_model::CompanyRegistered(*session.db, settings.company)) {
@@ -71,7 +73,7 @@ Session OpenSession(const Settings& settings) {
 }
 
 void RequireWritable(Session& session, const Settings& settings) {
-    if (kvad::db::IsReadOnly(*session.db)) {
+    if (DatabaseIsReadOnly(*session.db)) {
         throw Failure(DatabaseTrouble(kvad::DatabaseCondition::ReadOnly, settings.database));
     }
 }

@@ -1,6 +1,8 @@
 # Writes a C++ source that holds the text of every schema script, so that the library applies
 # the schema without reading files at run time.
-#   cmake -DSCHEMA_DIR=<folder of NNNN_name.sql> -DOUTPUT=<file.cpp> -P EmbedSchema.cmake
+#   cmake -DSCHEMA_DIR=<folder of NNNN_name.sql> -DOUTPUT=<file.cpp> [-DNAMESPACE=kvad::db::pg]
+#         -P EmbedSchema.cmake
+# NAMESPACE (kvad::db unless given) lets each backend embed the same scripts.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -10,6 +12,9 @@ if(NOT scripts)
     message(FATAL_ERROR "no schema scripts in ${SCHEMA_DIR}")
 endif()
 
+if(NOT NAMESPACE)
+    set(NAMESPACE "kvad::db")
+endif()
 set(delimiter "kvad_schema")
 set(entries "")
 set(seen_versions "")
@@ -33,7 +38,7 @@ endforeach()
 set(content "// Generated from schema/*.sql by cmake/EmbedSchema.cmake. Do not edit.
 #include \"schema_scripts.h\"
 
-namespace kvad::db {
+namespace ${NAMESPACE} {
 namespace {
 constexpr SchemaScript kScripts[] = {
 ${entries}};
@@ -41,7 +46,7 @@ ${entries}};
 
 std::span<const SchemaScript> EmbeddedSchemaScripts() noexcept { return kScripts; }
 
-} // namespace kvad::db
+} // namespace ${NAMESPACE}
 ")
 file(WRITE ${OUTPUT}.tmp "${content}")
 file(COPY_FILE ${OUTPUT}.tmp ${OUTPUT} ONLY_IF_DIFFERENT)

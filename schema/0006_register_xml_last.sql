@@ -1,4 +1,5 @@
 -- kvad: foreign keys off
+-- kvad: sqlite only
 -- Schema version 6: the register keeps each document's XML in its last column. SQLite reaches a
 -- column stored after a long value by walking that value's overflow pages, so every read of a
 -- document's reference, processed mark or ERP order link went through its whole XML. The table is
@@ -42,3 +43,4 @@ CREATE UNIQUE INDEX IE91_NSOFILES_DOCUMENTO
 CREATE INDEX IE91_NSOFILES_RIFERIMENTO
     ON IE91_NSOFILES (IE91_DITTA_CG18, IE91_RIF_IDORD, IE91_RIF_ISSUEDATE, IE91_RIF_ENDPOINTID);
 CREATE INDEX IE91_NSOFILES_GUID_DO11 ON IE91_NSOFILES (IE91_DITTA_CG18, IE91_GUID_DO11);
+-- kvad: end

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    libsqlite3-dev libxml2-dev uuid-dev libgmp-dev
+    libsqlite3-dev libpq-dev postgresql-15 libxml2-dev uuid-dev libgmp-dev
     libcli11-dev libtomlplusplus-dev libcsv-dev nlohmann-json3-dev
     libcairo2-dev libpango1.0-dev fonts-dejavu-core
     libgtest-dev libgmock-dev poppler-utils

@@ -27,6 +27,11 @@ step "layers" scripts/include_graph.sh
 light=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g0" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g0")
 step "build" scripts/build.sh build-check "${light[@]}"
 step "tests" ctest --test-dir build-check --output-on-failure -j "$(nproc)"
+# The PostgreSQL backend's tests and the component's suites again, on a throwaway cluster
+# (KVAD_TEST_BACKEND: each test on a server database of its own; what only SQLite has skips).
+step "tests on PostgreSQL" env KVAD_TEST_BACKEND=postgresql scripts/pg_cluster.sh \
+    ctest --test-dir build-check --output-on-failure -j 2 \
+    -L '^(postgres|workspace|decoding|verification|import|component|read_model)$'
 step "clang-tidy" scripts/check_tidy.sh build-check
 step "sanitizers and fuzzing" scripts/test_sanitized.sh
 echo "=== all checks passed in $((SECONDS - started)) s"

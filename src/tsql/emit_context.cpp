@@ -46,7 +46,8 @@ std::string EmitContext::TableSql(const QualifiedName& name) const {
     }
     const std::string& table = name.Last();
     if (table.starts_with('#')) {
-        return "temp." + SqliteIdentifier(table);
+        return (CurrentDialect() == SqlDialect::Postgres ? "pg_temp." : "temp.") +
+               SqliteIdentifier(table);
     }
     return SqliteIdentifier(table);
 }

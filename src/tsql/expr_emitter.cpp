@@ -130,7 +130,7 @@ std::string ComparedLeft(const TypedSql& left, const TypedSql& right) {
     if (left.column || right.column || numeric || left.null || right.null) {
         return left.sql;
     }
-    return left.sql + " COLLATE NOCASE";
+    return NoCase(left.sql, left.cls == ValueClass::Unknown ? right.cls : left.cls);
 }
 
 TypedSql EmitCompare(EmitContext& context, const Expr& expr, NameScope& scope) {
@@ -175,7 +175,7 @@ TypedSql EmitInList(EmitContext& context, const Expr& expr, NameScope& scope) {
     }
     std::string lhs = left.sql;
     if (!left.column && !allNumeric) {
-        lhs += " COLLATE NOCASE";
+        lhs = NoCase(lhs, left.cls);
     }
     return MakeTyped("(" + lhs + (expr.negated ? " NOT IN (" : " IN (") + list + "))",
                      ValueClass::Integer);
@@ -190,7 +190,7 @@ TypedSql EmitInQuery(EmitContext& context, const Expr& expr, NameScope& scope) {
     }
     std::string lhs = left.sql;
     if (!left.column && !IsNumeric(left.cls)) {
-        lhs += " COLLATE NOCASE";
+        lhs = NoCase(lhs, left.cls);
     }
     return MakeTyped("(" + lhs + (expr.negated ? " NOT IN (" : " IN (") + sub + "))",
                      ValueClass::Integer);
@@ -208,7 +208,7 @@ TypedSql EmitBetween(EmitContext& context, const Expr& expr, NameScope& scope) {
     std::string lhs = value.sql;
     const bool numeric = IsNumeric(value.cls) && IsNumeric(low.cls) && IsNumeric(high.cls);
     if (!value.column && !numeric) {
-        lhs += " COLLATE NOCASE";
+        lhs = NoCase(lhs, value.cls);
     }
     return MakeTyped("(" + lhs + (expr.negated ? " NOT BETWEEN " : " BETWEEN ") + low.sql +
                          " AND " + high.sql + ")",
@@ -226,6 +226,14 @@ TypedSql EmitLike(EmitContext& context, const Expr& expr, NameScope& scope) {
         context.Fail("LIKE patterns with [...] are not supported");
     }
     const TypedSql value = EmitExpr(context, *expr.args[0], scope);
+    if (CurrentDialect() == SqlDialect::Postgres) {
+        // PostgreSQL's LIKE refuses a nondeterministic collation: ILIKE under the C collation
+        // ignores case as SQL Server's does.
+        return MakeTyped("((" + value.sql + ")::text COLLATE \"C\"" +
+                             (expr.negated ? " NOT ILIKE " : " ILIKE ") +
+                             QuoteString(pattern.text) + ")",
+                         ValueClass::Integer);
+    }
     return MakeTyped("(" + value.sql + (expr.negated ? " NOT LIKE " : " LIKE ") +
                          QuoteString(pattern.text) + ")",
                      ValueClass::Integer);

@@ -15,8 +15,10 @@ std::string JoinSql(const Join& join) {
     switch (join.type) {
     case JoinType::Inner:
         // Catalogue views are joined in the order written (SQLite's CROSS JOIN keeps it): the
-        // table is found by name first, so its columns are read only once.
-        return join.source.kind != TableSource::Kind::Derived && IsSysName(join.source.name)
+        // table is found by name first, so its columns are read only once. PostgreSQL plans
+        // the order itself and takes no condition after CROSS JOIN.
+        return CurrentDialect() == SqlDialect::Sqlite &&
+                       join.source.kind != TableSource::Kind::Derived && IsSysName(join.source.name)
                    ? " CROSS JOIN "
                    : " INNER JOIN ";
     case JoinType::Left:

@@ -32,7 +32,8 @@ TypedSql IsNull(EmitContext& context, const Expr& expr, NameScope& scope) {
     }
     const TypedSql fallback =
         CoerceTo(*expr.args[1], EmitExpr(context, *expr.args[1], scope), value.cls);
-    TypedSql typed = MakeTyped("IFNULL(" + value.sql + ", " + fallback.sql + ")", value.cls);
+    TypedSql typed =
+        MakeTyped(IfNullFunction() + "(" + value.sql + ", " + fallback.sql + ")", value.cls);
     TakeTypeOf(typed, value);
     if (value.null) {
         typed.cls = fallback.cls;

@@ -15,7 +15,7 @@ namespace {
 // sorted; a plain column compares with its declared collation.
 void CollateComputedText(TypedSql& value) {
     if (value.cls == ValueClass::Text && !value.column) {
-        value.sql += " COLLATE NOCASE";
+        value.sql = NoCase(value.sql, value.cls);
     }
 }
 

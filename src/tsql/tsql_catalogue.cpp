@@ -2,6 +2,7 @@
 
 #include "kvad_nso/text.h"
 #include "tsql_types.h"
+#include "typed_sql.h"
 
 namespace kvad::db::tsql {
 
@@ -41,18 +42,59 @@ std::string TypesView() {
     return sql;
 }
 
+// PostgreSQL: the tables of the current schema, their columns with the names and T-SQL types
+// the schema declared (kvad_declared_name, kvad_declared_type read the column's comment, which
+// the schema conversion writes). Column names are upper case, as the translation quotes them.
+constexpr std::string_view kPgTables =
+    "(SELECT c.oid::int AS \"OBJECT_ID\", c.relname::text COLLATE nocase AS \"NAME\", "
+    "1 AS \"SCHEMA_ID\", 'U'::text AS \"TYPE\" FROM pg_class AS c "
+    "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind IN ('r', 'p'))";
+
+constexpr std::string_view kPgSysColumns =
+    "(SELECT a.attrelid::int AS \"ID\", kvad_declared_name(a.attrelid, a.attnum) COLLATE nocase "
+    "AS \"NAME\", tsql_xtype(kvad_declared_type(a.attrelid, a.attnum)) AS \"XTYPE\", "
+    "tsql_xtype(kvad_declared_type(a.attrelid, a.attnum)) AS \"XUSERTYPE\", "
+    "a.attnum::int AS \"COLORDER\", a.attnum::int AS \"COLID\", "
+    "CASE WHEN a.attnotnull THEN 0 ELSE 1 END AS \"ISNULLABLE\" "
+    "FROM pg_attribute AS a JOIN pg_class AS c ON c.oid = a.attrelid "
+    "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind IN ('r', 'p') "
+    "AND a.attnum > 0 AND NOT a.attisdropped)";
+
+constexpr std::string_view kPgColumns =
+    "(SELECT a.attrelid::int AS \"OBJECT_ID\", kvad_declared_name(a.attrelid, a.attnum) "
+    "COLLATE nocase AS \"NAME\", a.attnum::int AS \"COLUMN_ID\", "
+    "tsql_xtype(kvad_declared_type(a.attrelid, a.attnum)) AS \"SYSTEM_TYPE_ID\", "
+    "tsql_xtype(kvad_declared_type(a.attrelid, a.attnum)) AS \"USER_TYPE_ID\", "
+    "CASE WHEN a.attnotnull THEN 0 ELSE 1 END AS \"IS_NULLABLE\" "
+    "FROM pg_attribute AS a JOIN pg_class AS c ON c.oid = a.attrelid "
+    "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind IN ('r', 'p') "
+    "AND a.attnum > 0 AND NOT a.attisdropped)";
+
+std::string TypesView(bool postgres) {
+    if (postgres) {
+        return "(SELECT \"SYSTEM_TYPE_ID\", \"SYSTEM_TYPE_ID\" AS \"USER_TYPE_ID\", "
+               "\"NAME\" COLLATE nocase AS \"NAME\" FROM kvad_system_types())";
+    }
+    return TypesView();
+}
+
+/// The catalogue view's SQL in the dialect of the statement.
+std::string ViewSql(std::string_view sqlite, std::string_view postgres) {
+    return std::string(CurrentDialect() == SqlDialect::Postgres ? postgres : sqlite);
+}
+
 } // namespace
 
 std::optional<CatalogueView> CatalogueViewFor(std::string_view name) {
     if (EqualsNoCase(name, "tables")) {
-        return CatalogueView{std::string(kTables),
+        return CatalogueView{ViewSql(kTables, kPgTables),
                              {{"object_id", "int"},
                               {"name", "nvarchar(128)"},
                               {"schema_id", "int"},
                               {"type", "char(2)"}}};
     }
     if (EqualsNoCase(name, "syscolumns")) {
-        return CatalogueView{std::string(kSysColumns),
+        return CatalogueView{ViewSql(kSysColumns, kPgSysColumns),
                              {{"id", "int"},
                               {"name", "nvarchar(128)"},
                               {"xtype", "tinyint"},
@@ -62,7 +104,7 @@ std::optional<CatalogueView> CatalogueViewFor(std::string_view name) {
                               {"isnullable", "int"}}};
     }
     if (EqualsNoCase(name, "columns")) {
-        return CatalogueView{std::string(kColumns),
+        return CatalogueView{ViewSql(kColumns, kPgColumns),
                              {{"object_id", "int"},
                               {"name", "nvarchar(128)"},
                               {"column_id", "int"},
@@ -72,7 +114,7 @@ std::optional<CatalogueView> CatalogueViewFor(std::string_view name) {
     }
     if (EqualsNoCase(name, "types")) {
         return CatalogueView{
-            TypesView(),
+            TypesView(CurrentDialect() == SqlDialect::Postgres),
             {{"system_type_id", "tinyint"}, {"user_type_id", "int"}, {"name", "nvarchar(128)"}}};
     }
     return std::nullopt;

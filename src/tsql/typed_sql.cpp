@@ -110,7 +110,37 @@ std::optional<std::int64_t> ParseInt64(std::string_view text) {
     return value;
 }
 
+namespace {
+thread_local SqlDialect currentDialect = SqlDialect::Sqlite;
+} // namespace
+
+SqlDialect CurrentDialect() noexcept {
+    return currentDialect;
+}
+
+DialectScope::DialectScope(SqlDialect dialect) noexcept : previous_(currentDialect) {
+    currentDialect = dialect;
+}
+
+DialectScope::~DialectScope() {
+    currentDialect = previous_;
+}
+
+std::string NoCase(const std::string& sql, ValueClass cls) {
+    if (currentDialect == SqlDialect::Postgres) {
+        return cls == ValueClass::Text ? sql + " COLLATE nocase" : sql;
+    }
+    return sql + " COLLATE NOCASE";
+}
+
+std::string IfNullFunction() {
+    return currentDialect == SqlDialect::Postgres ? "COALESCE" : "IFNULL";
+}
+
 std::string SqliteIdentifier(std::string_view name) {
+    if (currentDialect == SqlDialect::Postgres) {
+        return PostgresIdentifier(name);
+    }
     bool plain = !name.empty() && !(name.front() >= '0' && name.front() <= '9');
     for (const char c : name) {
         plain = plain && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||

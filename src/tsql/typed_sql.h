@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "tsql/tsql_translator.h"
 #include "tsql_ast.h"
 #include "tsql_types.h"
 
@@ -54,8 +55,33 @@ void TakeTypeOf(TypedSql& target, const TypedSql& source);
 /// A whole number written with digits only (and an optional '-').
 [[nodiscard]] std::optional<std::int64_t> ParseInt64(std::string_view text);
 
-/// An identifier as SQLite reads it: bare when that is safe, double-quoted otherwise.
+/// An identifier as the statement's database reads it: for SQLite bare when that is safe,
+/// double-quoted otherwise; for PostgreSQL quoted in upper case.
 [[nodiscard]] std::string SqliteIdentifier(std::string_view name);
+
+/// The dialect the statement being translated is written for.
+[[nodiscard]] SqlDialect CurrentDialect() noexcept;
+
+/// Sets the dialect of the translations made on this thread while it lives.
+class DialectScope {
+  public:
+    explicit DialectScope(SqlDialect dialect) noexcept;
+    DialectScope(const DialectScope&) = delete;
+    DialectScope& operator=(const DialectScope&) = delete;
+    DialectScope(DialectScope&&) = delete;
+    DialectScope& operator=(DialectScope&&) = delete;
+    ~DialectScope();
+
+  private:
+    SqlDialect previous_;
+};
+
+/// `sql` compared without regard to case: SQLite's NOCASE, PostgreSQL's nondeterministic
+/// "nocase" collation (on text only: a collation on another type is an error there).
+[[nodiscard]] std::string NoCase(const std::string& sql, ValueClass cls);
+
+/// IFNULL in the statement's dialect.
+[[nodiscard]] std::string IfNullFunction();
 
 /// A numeric literal with the type SQL Server gives it (int, bigint, numeric(p,s), float).
 [[nodiscard]] TypedSql NumberLiteral(const std::string& text);

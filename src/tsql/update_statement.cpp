@@ -125,7 +125,9 @@ Translation Emit(EmitContext& context, const UpdateStatement& statement) {
     }
     const std::string table = context.TableSql(target.name);
     const Source* targetSource = FindSource(scope, target.ExposedName());
-    std::string select = "SELECT " + QualifierSql(target.ExposedName()) + ".rowid AS __rid";
+    // The row's own address: SQLite's rowid, PostgreSQL's ctid (stable within the statement).
+    const std::string rowAddress = CurrentDialect() == SqlDialect::Postgres ? ".ctid" : ".rowid";
+    std::string select = "SELECT " + QualifierSql(target.ExposedName()) + rowAddress + " AS __rid";
     std::string sets;
     for (std::size_t i = 0; i < statement.assignments.size(); ++i) {
         const Assignment& assignment = statement.assignments[i];
@@ -141,7 +143,7 @@ Translation Emit(EmitContext& context, const UpdateStatement& statement) {
     }
     const std::string targetRef = SqliteIdentifier(target.name.Last());
     result.sql = "UPDATE " + table + " SET " + sets + " FROM (" + select + ") AS __src WHERE " +
-                 targetRef + ".rowid = __src.__rid";
+                 targetRef + rowAddress + " = __src.__rid";
     return result;
 }
 

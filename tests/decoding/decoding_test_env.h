@@ -2,6 +2,7 @@
 // Orders staged directly in the staging tables and ERP master data written row by row, for the
 // decoding tests. Values are SQLite literals ('text', 12.5, NULL, datetime(...)).
 
+#include <ctime>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -20,7 +21,16 @@ using kvad::test::Q;
 
 /// Today moved by a number of days, as the database stores dates.
 inline std::string Day(int offset) {
-    return "datetime('now', 'localtime', 'start of day', '" + std::to_string(offset) + " days')";
+    std::time_t now = std::time(nullptr);
+    std::tm day{};
+    localtime_r(&now, &day);
+    day.tm_mday += offset;
+    day.tm_hour = 12; // mktime normalises the day; noon is clear of any clock change
+    now = std::mktime(&day);
+    localtime_r(&now, &day);
+    char text[32];
+    std::strftime(text, sizeof text, "'%Y-%m-%d 00:00:00'", &day);
+    return text;
 }
 
 class DecodingTest : public ::testing::Test {
@@ -31,7 +41,8 @@ class DecodingTest : public ::testing::Test {
                    "INSERT INTO CG08_TABVALUTE VALUES ('001', 'EUR', NULL)");
     }
 
-    /// Inserts one row and returns its rowid.
+    /// Inserts one row and returns its id (the rowid; on PostgreSQL the identity, the table's
+    /// first column).
     std::int32_t Insert(const std::string& table, const Columns& columns) {
         std::string names;
         std::string values;
@@ -40,7 +51,11 @@ class DecodingTest : public ::testing::Test {
             values += (values.empty() ? "" : ", ") + value;
         }
         env.Native("INSERT INTO " + table + " (" + names + ") VALUES (" + values + ")");
-        return env.Scalar("SELECT MAX(rowid) FROM " + table).ToLong();
+        const std::string key =
+            kvad::test::OnPostgres()
+                ? env.Db().Query("SELECT * FROM " + table + " WHERE 1 = 0")->FieldName(0)
+                : std::string("rowid");
+        return env.Scalar("SELECT MAX(" + key + ") FROM " + table).ToLong();
     }
 
     /// A registered order of company 1 with a staged header: its CompanyID, IE91_ENDPOINTID and

@@ -12,12 +12,11 @@
 
 namespace kvad::test {
 
-TestEnv::TestEnv(std::int32_t company) {
+TestEnv::TestEnv(std::int32_t company) : database_(dir_ / "test.db") {
     host::HostConfig config;
     config.cacheDir = (dir_ / "cache").string();
     auto hostObject = host::RegisterStandIns(config);
-    connection_ = db::OpenSqlite(DbFile().string());
-    db::ApplySchema(*connection_);
+    connection_ = database_.Open();
     state_ = std::make_unique<nso::NsoState>();
     nso::CreateFrameworkObjects(*state_);
     state_->Connessione = connection_;
@@ -29,10 +28,11 @@ TestEnv::~TestEnv() {
     // The instance before its connection, both before their folder goes.
     state_.reset();
     connection_.reset();
+    database_.Close();
 }
 
 void TestEnv::Native(const std::string& sql) {
-    db::ExecuteNativeScript(*connection_, sql);
+    RunTestSql(*connection_, sql);
 }
 
 Variant TestEnv::Scalar(const std::string& sql) {

@@ -11,6 +11,7 @@
 #include "frame/nso_state.h"
 #include "kvad_nso/connection.h"
 #include "support/temp_dir.h"
+#include "support/test_backend.h"
 
 namespace kvad::test {
 
@@ -38,7 +39,7 @@ class TestEnv {
     [[nodiscard]] const std::filesystem::path& Dir() const { return dir_.Path(); }
     [[nodiscard]] std::filesystem::path DbFile() const { return dir_ / "test.db"; }
 
-    /// Runs SQLite's own SQL (test data set-up).
+    /// Runs the test data's SQL (RunTestSql).
     void Native(const std::string& sql);
     /// The first column of the first row of a T-SQL query (Null when there is no row).
     [[nodiscard]] Variant Scalar(const std::string& sql);
@@ -47,6 +48,7 @@ class TestEnv {
 
   private:
     TempDir dir_;
+    TestDatabase database_;
     std::shared_ptr<Connection> connection_;
     std::unique_ptr<nso::NsoState> state_;
 };

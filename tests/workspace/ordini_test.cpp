@@ -217,8 +217,8 @@ TEST_F(LeggiOrdiniTest, InvertingTwiceRestoresTheSelectionAndBadValuesFail) {
     Add({"100", "2024-01-10", "", 0});
     Add({"200", "2024-01-11", "", 0});
     Read();
-    env.Native("UPDATE temp.\"#TEMP_ORD\" SET TMP_IMG_SEL = " +
-               std::to_string(selection::kSelected) + " WHERE IE91_IDORD = '100'");
+    (void)env.Db().Execute("UPDATE #TEMP_ORD SET TMP_IMG_SEL = " +
+                           std::to_string(selection::kSelected) + " WHERE IE91_IDORD = '100'");
     kaEnumNSOSelez inverti = kaInverti;
     SetSelezione(env.S(), inverti);
     auto once = Rows();

@@ -130,7 +130,7 @@ TEST_F(RecuperaOrdiniTest, NothingSelectedOrNoWorkingTable) {
 
     const std::int32_t order = Register("ORD-2024-0001.xml", "2024-FAR-0381", "2024-03-04");
     LeggiOrdini(env.S(), kaOrdiniTutti);
-    env.Native("UPDATE temp.\"#TEMP_ORD\" SET TMP_ELABORA = 7");
+    (void)env.Db().Execute("UPDATE #TEMP_ORD SET TMP_ELABORA = 7");
     RecuperaOrdini(env.S());
     EXPECT_EQ(env.S().Stato, kaErrNessunDatoDaElaborare);
     EXPECT_EQ(env.S().Errore.Text(), "Nessun dato da elaborare");

@@ -11,6 +11,11 @@
 
 namespace kvad::db {
 
+/// The database a translation is written for. PostgreSQL gets identifiers quoted in upper case
+/// (as its schema declares them), "#" tables in its session's temporary schema, COALESCE for
+/// IFNULL and the "nocase" collation only on text.
+enum class SqlDialect { Sqlite, Postgres };
+
 /// A column of a table as declared ("IE91_ISSUEDATE", "datetime").
 struct ColumnDecl {
     std::string name;
@@ -58,10 +63,23 @@ struct Translation {
 
 /// Translates one T-SQL statement. Text left over after the statement is an error.
 /// Throws DbError (42000) for a construct it does not support, naming it.
-[[nodiscard]] Translation TranslateTsql(std::string_view tsql, SchemaLookup& schema);
+[[nodiscard]] Translation TranslateTsql(std::string_view tsql, SchemaLookup& schema,
+                                        SqlDialect dialect = SqlDialect::Sqlite);
 
 /// The SQLite name of a T-SQL table name: "#TEMP_ORD" lives in the temp schema as
 /// temp."#TEMP_ORD"; other names are returned quoted.
 [[nodiscard]] std::string SqliteTableName(std::string_view tsqlName);
+
+/// The PostgreSQL name of a T-SQL table name: "#TEMP_ORD" lives in the session's temporary
+/// schema as pg_temp."#TEMP_ORD"; other names are quoted in upper case ("IE91_NSOFILES").
+[[nodiscard]] std::string PostgresTableName(std::string_view tsqlName);
+
+/// A T-SQL identifier as PostgreSQL reads it: quoted, in upper case.
+[[nodiscard]] std::string PostgresIdentifier(std::string_view name);
+
+/// The SQL (PostgreSQL's own) that readies a schema for translated statements: the "nocase"
+/// collation, the domains that stand for T-SQL types (tinyint, datetime, smalldatetime, ntext,
+/// tsql_bit) and the tsql_* functions translations call. Safe to run again.
+[[nodiscard]] std::string PostgresSupportScript();
 
 } // namespace kvad::db

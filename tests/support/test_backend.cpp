@@ -1,0 +1,139 @@
+#include "support/test_backend.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "kvad_nso/errors.h"
+#include "postgres/pg_database.h"
+#include "sqlite/sqlite_database.h"
+
+namespace kvad::test {
+namespace {
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
+
+std::string ServerUri() {
+    std::string uri = Environment("KVAD_PG_URI");
+    if (uri.empty()) {
+        throw std::runtime_error("KVAD_TEST_BACKEND=postgresql needs KVAD_PG_URI (run under "
+                                 "scripts/pg_cluster.sh)");
+    }
+    return uri;
+}
+
+// The URI of another database on the same server.
+std::string WithDatabase(const std::string& uri, const std::string& name) {
+    const std::size_t slash = uri.find('/', uri.find("://") + 3);
+    const std::size_t query = uri.find('?', slash);
+    return uri.substr(0, slash + 1) + name + (query == std::string::npos ? "" : uri.substr(query));
+}
+
+// The database every test's is copied from, made once per cluster with the schema applied: a
+// copy is much quicker than applying the schema.
+constexpr const char* kTemplate = "kvad_test_template";
+
+void EnsureTemplate(Connection& admin, const std::string& server) {
+    // One process makes it while the others wait on the lock.
+    db::ExecutePostgresScript(admin, "SELECT pg_advisory_lock(4242)");
+    try {
+        try {
+            (void)db::OpenPostgres(WithDatabase(server, kTemplate));
+        } catch (const DbError&) {
+            // Made under another name and renamed once complete, so that a process that died
+            // while making it leaves no half-made template.
+            const std::string making = std::string(kTemplate) + "_making";
+            db::ExecutePostgresScript(admin, "DROP DATABASE IF EXISTS " + making);
+            db::ExecutePostgresScript(admin, "CREATE DATABASE " + making);
+            {
+                auto made = db::OpenPostgres(WithDatabase(server, making));
+                (void)db::ApplyPostgresSchema(*made);
+            }
+            db::ExecutePostgresScript(admin, "ALTER DATABASE " + making + " RENAME TO " +
+                                                 std::string(kTemplate));
+        }
+    } catch (...) {
+        db::ExecutePostgresScript(admin, "SELECT pg_advisory_unlock(4242)");
+        throw;
+    }
+    db::ExecutePostgresScript(admin, "SELECT pg_advisory_unlock(4242)");
+}
+
+} // namespace
+
+bool OnPostgres() {
+    static const bool on = Environment("KVAD_TEST_BACKEND") == "postgresql";
+    return on;
+}
+
+TestDatabase::TestDatabase(const std::filesystem::path& file) {
+    if (!OnPostgres()) {
+        name_ = file.string();
+        return;
+    }
+    static int counter = 0;
+    serverName_ = "kvad_t" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
+    const std::string server = ServerUri();
+    const auto admin = db::OpenPostgres(server);
+    EnsureTemplate(*admin, server);
+    db::ExecutePostgresScript(*admin, "CREATE DATABASE " + serverName_ + " TEMPLATE " + kTemplate);
+    name_ = WithDatabase(server, serverName_);
+}
+
+TestDatabase::~TestDatabase() {
+    connection_.reset();
+    if (serverName_.empty()) {
+        return;
+    }
+    try {
+        const auto admin = db::OpenPostgres(ServerUri());
+        db::ExecutePostgresScript(*admin,
+                                  "DROP DATABASE IF EXISTS " + serverName_ + " WITH (FORCE)");
+    } catch (const std::exception&) {
+        // The throwaway cluster goes with its databases.
+    }
+}
+
+std::shared_ptr<Connection> TestDatabase::Open() {
+    if (!connection_) {
+        if (OnPostgres()) {
+            connection_ = db::OpenPostgres(name_);
+        } else {
+            connection_ = db::OpenSqlite(name_);
+            db::ApplySchema(*connection_);
+        }
+    }
+    return connection_;
+}
+
+void RunTestSql(Connection& connection, const std::string& sql) {
+    if (!OnPostgres()) {
+        db::ExecuteNativeScript(connection, sql);
+        return;
+    }
+    // Statements end at a semicolon outside quotes.
+    std::string statement;
+    bool quoted = false;
+    for (const char c : sql) {
+        if (c == '\'') {
+            quoted = !quoted;
+        }
+        if (c == ';' && !quoted) {
+            if (statement.find_first_not_of(" \t\r\n") != std::string::npos) {
+                (void)connection.Execute(statement);
+            }
+            statement.clear();
+        } else {
+            statement += c;
+        }
+    }
+    if (statement.find_first_not_of(" \t\r\n") != std::string::npos) {
+        (void)connection.Execute(statement);
+    }
+}
+
+} // namespace kvad::test
