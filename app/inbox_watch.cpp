@@ -41,7 +41,7 @@ FetchOutcome FetchNewDocuments(const Settings& settings, double waitSeconds) {
     Session session = OpenSession(settings);
     RequireWritable(session, settings);
     RequireConfiguration(session, settings);
-    const kvad::db::CompanyLock lock =
+    const WorkLock lock =
         LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Retrieval,
                     "nso fetch --watch", waitSeconds);
     ProgressView quiet("", ProgressView::Channel::Quiet);

@@ -9,9 +9,9 @@
 namespace nsoapp {
 namespace {
 
-// The refusal of a server lock that stayed taken, worded as a lock file's: the holder published
+// A server lock that stayed taken, worded as a lock file's: the holder published
 // "nso import, process 4312" as its session's name.
-Failure ServerLockBusy(const std::string& database, std::int32_t company,
+WorkLockBusy ServerLockBusy(const std::string& database, std::int32_t company,
                        kvad::db::AdvisoryWork work, const kvad::DbError& busy) {
     std::string holder;
     try {
@@ -29,12 +29,12 @@ Failure ServerLockBusy(const std::string& database, std::int32_t company,
     if (process != std::string::npos) {
         running += " (process " + holder.substr(process + 10) + ")";
     }
-    return Failure(running + ": wait for it, or give --wait SECONDS", busy.Description());
+    return {running, busy.Description()};
 }
 
 } // namespace
 
-WorkLock LockCompany(const std::string& database, std::int32_t company, kvad::db::CompanyWork work,
+WorkLock TakeCompanyLock(const std::string& database, std::int32_t company, kvad::db::CompanyWork work,
                      const std::string& command, double waitSeconds) {
     const auto wait = std::chrono::milliseconds(
         static_cast<long long>(std::min(std::max(0.0, waitSeconds), 1e9) * 1000.0));
@@ -54,7 +54,17 @@ WorkLock LockCompany(const std::string& database, std::int32_t company, kvad::db
     try {
         return WorkLock(kvad::db::CompanyLock(database, company, work, command, wait));
     } catch (const kvad::db::CompanyLockBusy& busy) {
-        throw Failure(std::string(busy.what()) + ": wait for it, or give --wait SECONDS");
+        throw WorkLockBusy(busy.what(), "");
+    }
+}
+
+WorkLock LockCompany(const std::string& database, std::int32_t company, kvad::db::CompanyWork work,
+                     const std::string& command, double waitSeconds) {
+    try {
+        return TakeCompanyLock(database, company, work, command, waitSeconds);
+    } catch (const WorkLockBusy& busy) {
+        throw Failure(std::string(busy.what()) + ": wait for it, or give --wait SECONDS",
+                      busy.Detail());
     }
 }
 

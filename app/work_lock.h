@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "postgres/pg_database.h"
@@ -25,6 +26,25 @@ class WorkLock {
     std::optional<kvad::db::CompanyLock> file_;
     std::optional<kvad::db::AdvisoryLock> server_;
 };
+
+/// A company lock that stayed taken; what() names what runs ("another nso import of company 1 is
+/// running (since 10:02:11, process 4312)"), Detail() the server's own text when there is one.
+class WorkLockBusy : public std::runtime_error {
+  public:
+    WorkLockBusy(const std::string& running, std::string detail)
+        : std::runtime_error(running), detail_(std::move(detail)) {}
+    [[nodiscard]] const std::string& Detail() const noexcept { return detail_; }
+
+  private:
+    std::string detail_;
+};
+
+/// Takes the company's lock of `work` on `database` for `command`, waiting up to `waitSeconds`
+/// while another holds it; throws WorkLockBusy when it stays taken. For hosts that word the
+/// refusal themselves; commands use LockCompany.
+[[nodiscard]] WorkLock TakeCompanyLock(const std::string& database, std::int32_t company,
+                                       kvad::db::CompanyWork work, const std::string& command,
+                                       double waitSeconds);
 
 /// Takes the company's lock of `work` on `database` for `command` ("nso import"), waiting up to
 /// `waitSeconds` while another holds it. Throws Failure "another nso import of company 1 is

@@ -321,9 +321,9 @@ Figures RunSize(const fs::path& dir, int documents, int lines, int registered, b
         nsoapp::RequireWritable(session, settings);
         nsoapp::RequireConfiguration(session, settings);
         // As `nso run` holds them.
-        const kvad::db::CompanyLock retrieval = nsoapp::LockCompany(
+        const nsoapp::WorkLock retrieval = nsoapp::LockCompany(
             settings.database, settings.company, kvad::db::CompanyWork::Retrieval, "pipeline", 10);
-        const kvad::db::CompanyLock clerk = nsoapp::LockCompany(
+        const nsoapp::WorkLock clerk = nsoapp::LockCompany(
             settings.database, settings.company, kvad::db::CompanyWork::Clerk, "pipeline", 10);
         nsoapp::FetchOutcome fetched;
         nsoapp::ProgressView fetching("", nsoapp::ProgressView::Channel::Quiet);

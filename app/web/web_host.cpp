@@ -54,7 +54,6 @@ constexpr const char* kCookie = "nso_session";
 constexpr std::size_t kDefaultChains = 50;
 constexpr std::size_t kMostChains = 100000;
 
-using kvad::db::CompanyLock;
 using kvad::db::CompanyWork;
 
 /// A request's own state: its browser session and the page context made from it.
@@ -232,17 +231,17 @@ struct WebHost::Impl {
     }
 
     /// Takes a lock for a long action, telling the job what it waits for meanwhile.
-    CompanyLock WaitForLock(Job& job, CompanyWork work, const std::string& name) const {
+    nsoapp::WorkLock WaitForLock(Job& job, CompanyWork work, const std::string& name) const {
         const auto until =
             std::chrono::steady_clock::now() +
             std::chrono::milliseconds(static_cast<long long>(options.lockWaitSeconds * 1000));
         for (;;) {
             try {
-                CompanyLock lock(settings.database, settings.company, work, name,
-                                 std::chrono::milliseconds(0));
+                nsoapp::WorkLock lock =
+                    nsoapp::TakeCompanyLock(settings.database, settings.company, work, name, 0);
                 job.Waiting("");
                 return lock;
-            } catch (const kvad::db::CompanyLockBusy& busy) {
+            } catch (const nsoapp::WorkLockBusy& busy) {
                 if (std::chrono::steady_clock::now() > until || stopping) {
                     throw nsoapp::Failure(std::string(busy.what()) +
                                           ": try again when it has ended");
@@ -320,7 +319,7 @@ struct WebHost::Impl {
     std::string Fetch(nsoapp::Session& component, Job& job, const Visit& visit) {
         nsoapp::RequireWritable(component, settings);
         nsoapp::RequireConfiguration(component, settings);
-        const CompanyLock lock = WaitForLock(job, CompanyWork::Retrieval, Holder("fetch", visit));
+        const nsoapp::WorkLock lock = WaitForLock(job, CompanyWork::Retrieval, Holder("fetch", visit));
         const Following following(*component.nso, job);
         nsoapp::ProgressView quiet("", nsoapp::ProgressView::Channel::Quiet);
         const nsoapp::FetchOutcome outcome = nsoapp::FetchDocuments(component, settings, quiet);
@@ -333,7 +332,7 @@ struct WebHost::Impl {
             throw nsoapp::Failure(
                 Translate(visit.context.language, "Select the chains to process first."));
         }
-        const CompanyLock lock = WaitForLock(job, CompanyWork::Clerk, Holder("process", visit));
+        const nsoapp::WorkLock lock = WaitForLock(job, CompanyWork::Clerk, Holder("process", visit));
         component.nso->Inizializza();
         component.nso->SetParam_ModalitaImport(kvad::kaInteraCatena);
         nsoapp::SelectChainsOf(component, ids);
@@ -360,7 +359,7 @@ struct WebHost::Impl {
             throw nsoapp::Failure(
                 Translate(visit.context.language, "Select the chains to import first."));
         }
-        const CompanyLock lock = WaitForLock(job, CompanyWork::Clerk, Holder("import", visit));
+        const nsoapp::WorkLock lock = WaitForLock(job, CompanyWork::Clerk, Holder("import", visit));
         nsoapp::RequireConfiguration(component, settings);
         component.nso->SetParam_ModalitaImport(kvad::kaInteraCatena);
         nsoapp::SelectChainsOf(component, ids);
@@ -454,12 +453,12 @@ struct WebHost::Impl {
         if (request.has_param("line")) {
             line = NumberOf(request.get_param_value("line"), "a line number");
         }
-        std::optional<CompanyLock> lock;
+        std::optional<nsoapp::WorkLock> lock;
         try {
-            lock.emplace(
-                settings.database, settings.company, CompanyWork::Clerk, Holder("edit", visit),
-                std::chrono::milliseconds(static_cast<long long>(options.editWaitSeconds * 1000)));
-        } catch (const kvad::db::CompanyLockBusy& busy) {
+            lock.emplace(nsoapp::TakeCompanyLock(settings.database, settings.company,
+                                                 CompanyWork::Clerk, Holder("edit", visit),
+                                                 options.editWaitSeconds));
+        } catch (const nsoapp::WorkLockBusy& busy) {
             throw nsoapp::Failure(std::string(busy.what()) + ": " +
                                   Translate(visit.context.language,
                                             "the correction was not saved; save it again when "
