@@ -435,3 +435,34 @@ TEST_F(FetchRobustnessTest, AFileThatIsNotOurDatabaseIsToldInPlainWords) {
 }
 
 } // namespace
+
+TEST_F(FetchRobustnessTest, AWatchFetchesWhatArrivesAndGoesOnAfterABadFile) {
+    Prepare(dir);
+    Receive(dir, "doc-000.xml", GeneratedOrder(0), 0);
+    // A file arrives now, after the retrieval the watch made: its time is its arrival's.
+    const auto Arrive = [&](const std::string& name, const std::string& bytes) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        std::ofstream(dir / "inbox" / "IT01234567890" / name, std::ios::binary) << bytes;
+    };
+    NsoChild watch = kvad::test::StartNso(dir, {"fetch", "--watch"});
+    EXPECT_TRUE(Has(kvad::test::ReadLine(watch), "watching the inbox"));
+    EXPECT_EQ(kvad::test::ReadLine(watch), "new 1, not loaded 0") << "what is there at the start";
+
+    // A file that is not XML is told with its reason; the watch goes on and takes the next one.
+    Arrive("doc-001.xml", "not xml at all");
+    EXPECT_EQ(kvad::test::ReadLine(watch), "new 1, not loaded 1");
+    std::string reason = kvad::test::ReadLine(watch);
+    for (int n = 0; n < 4 && !Has(reason, "not well-formed XML"); ++n) {
+        reason = kvad::test::ReadLine(watch);
+    }
+    EXPECT_TRUE(Has(reason, "not well-formed XML")) << reason;
+    Arrive("doc-002.xml", GeneratedOrder(2));
+    std::string next = kvad::test::ReadLine(watch);
+    while (!next.empty() && !Has(next, "new ")) {
+        next = kvad::test::ReadLine(watch);
+    }
+    EXPECT_EQ(next, "new 1, not loaded 0");
+    kvad::test::Kill(watch);
+    const std::string again = Run({"fetch"}).output;
+    EXPECT_TRUE(Has(again, "new 0")) << again;
+}
