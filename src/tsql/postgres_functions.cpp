@@ -12,7 +12,7 @@ namespace {
 
 // Objects made once: PostgreSQL has no CREATE ... IF NOT EXISTS for collations in every form
 // nor for domains, so each is made only when the schema lacks it.
-constexpr std::string_view kTypes = R"SQL(
+constexpr std::string_view kSupportTypes = R"SQL(
 DO $kvad$
 BEGIN
     IF NOT EXISTS (SELECT 1 FROM pg_collation WHERE collname = 'nocase'
@@ -45,7 +45,7 @@ END
 $kvad$;
 )SQL";
 
-constexpr std::string_view kFunctions = R"SQL(
+constexpr std::string_view kSupportFunctions = R"SQL(
 -- GETDATE(): one value per statement, to the second, in the session's time zone.
 CREATE OR REPLACE FUNCTION tsql_getdate() RETURNS timestamp LANGUAGE sql STABLE
 AS $$ SELECT date_trunc('second', statement_timestamp())::timestamp $$;
@@ -206,7 +206,7 @@ FROM lower(btrim(split_part(split_part(declared, '(', 1), ' ', 1))) AS b $$;
 CREATE OR REPLACE FUNCTION tsql_type_name(declared text) RETURNS text LANGUAGE sql IMMUTABLE AS $$
 SELECT "NAME" FROM kvad_system_types() WHERE "SYSTEM_TYPE_ID" = tsql_xtype(declared) $$;
 )SQL";
-    return std::string(kTypes) + std::string(kFunctions) + types;
+    return std::string(kSupportTypes) + std::string(kSupportFunctions) + types;
 }
 
 } // namespace kvad::db

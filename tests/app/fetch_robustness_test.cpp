@@ -434,8 +434,6 @@ TEST_F(FetchRobustnessTest, AFileThatIsNotOurDatabaseIsToldInPlainWords) {
     EXPECT_TRUE(Has(newer.output, "was written by a newer nso (schema version 99")) << newer.output;
 }
 
-} // namespace
-
 TEST_F(FetchRobustnessTest, AWatchFetchesWhatArrivesAndGoesOnAfterABadFile) {
     Prepare(dir);
     Receive(dir, "doc-000.xml", GeneratedOrder(0), 0);
@@ -466,3 +464,5 @@ TEST_F(FetchRobustnessTest, AWatchFetchesWhatArrivesAndGoesOnAfterABadFile) {
     const std::string again = Run({"fetch"}).output;
     EXPECT_TRUE(Has(again, "new 0")) << again;
 }
+
+} // namespace
