@@ -283,7 +283,7 @@ Order OrderOfRow(CLSIE_NSO& nso, const Recordset& row) {
 
 std::vector<std::int32_t> SelectChainsOf(CLSIE_NSO& nso, const std::vector<std::int32_t>& ids) {
     // Only the chains of these documents: reading every chain costs the size of the register.
-    const std::vector<std::int32_t> missing = nso.ReadChainsOf(ids);
+    std::vector<std::int32_t> missing = nso.ReadChainsOf(ids);
     detail::RequireOk(nso, "reading the chains");
     if (!missing.empty()) {
         return missing;

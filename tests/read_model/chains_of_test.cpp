@@ -37,6 +37,27 @@ struct Listed {
 
 class ChainsOfTest : public ReadModelTest {
   protected:
+    /// The examples imported, then a generated inbox of chains of several documents fetched
+    /// beside them; the working table of every chain (LeggiOrdini).
+    std::vector<Listed> Register() {
+        ProcessAndImport();
+        generator::InboxPlan plan;
+        plan.documents = 120;
+        plan.revisionPercent = 30;
+        plan.cancellationPercent = 10;
+        plan.maxLines = 2;
+        const generator::InboxSummary summary = generator::WriteInbox(env.Dir() / "inbox", plan);
+        EXPECT_GE(summary.longestChain, 3);
+        nso.RecuperaOrdiniNSO();
+        EXPECT_EQ(nso.Stato(), kaOK) << nso.Errore().Text();
+        kaenumTipoOrdiniProcessati every = kaOrdiniTutti;
+        nso.LeggiOrdini(every);
+        EXPECT_EQ(nso.Stato(), kaOK) << nso.Errore().Text();
+        std::vector<Listed> all = WorkingTable();
+        EXPECT_GT(all.size(), static_cast<std::size_t>(summary.documents));
+        return all;
+    }
+
     /// The working table as RstOrdini lists it.
     std::vector<Listed> WorkingTable() {
         std::vector<Listed> rows;
@@ -73,30 +94,15 @@ std::vector<std::string> RowsOfChains(const std::vector<Listed>& all,
 
 std::vector<std::string> Texts(const std::vector<Listed>& rows) {
     std::vector<std::string> texts;
+    texts.reserve(rows.size());
     for (const auto& row : rows) {
         texts.push_back(row.text);
     }
     return texts;
 }
 
-TEST_F(ChainsOfTest, ReadsExactlyTheRowsLeggiOrdiniListsForTheChainsOfTheGivenDocuments) {
-    ProcessAndImport();
-    generator::InboxPlan plan;
-    plan.documents = 120;
-    plan.revisionPercent = 30;
-    plan.cancellationPercent = 10;
-    plan.maxLines = 2;
-    const generator::InboxSummary summary = generator::WriteInbox(env.Dir() / "inbox", plan);
-    ASSERT_GE(summary.longestChain, 3);
-    nso.RecuperaOrdiniNSO();
-    ASSERT_EQ(nso.Stato(), kaOK) << nso.Errore().Text();
-
-    kaenumTipoOrdiniProcessati every = kaOrdiniTutti;
-    nso.LeggiOrdini(every);
-    ASSERT_EQ(nso.Stato(), kaOK) << nso.Errore().Text();
-    const std::vector<Listed> all = WorkingTable();
-    ASSERT_GT(all.size(), static_cast<std::size_t>(summary.documents));
-
+TEST_F(ChainsOfTest, ReadsExactlyTheRowsLeggiOrdiniListsForTheChainsOfEachDocument) {
+    const std::vector<Listed> all = Register();
     std::set<std::int32_t> documents;
     for (const auto& row : all) {
         documents.insert(row.id);
@@ -106,10 +112,12 @@ TEST_F(ChainsOfTest, ReadsExactlyTheRowsLeggiOrdiniListsForTheChainsOfTheGivenDo
         ASSERT_EQ(nso.Stato(), kaOK) << nso.Errore().Text();
         EXPECT_EQ(Texts(WorkingTable()), RowsOfChains(all, {id})) << "chains of document " << id;
     }
+}
 
-    // Several documents at once, one of them unknown: it is named, the others' chains are read.
-    const std::int32_t first = *documents.begin();
-    const std::int32_t last = *documents.rbegin();
+TEST_F(ChainsOfTest, NamesTheDocumentsInNoChainAndReadsTheOthers) {
+    const std::vector<Listed> all = Register();
+    const std::int32_t first = all.front().id;
+    const std::int32_t last = all.back().id;
     EXPECT_EQ(nso.ReadChainsOf({first, 999999, last}), (std::vector<std::int32_t>{999999}));
     EXPECT_EQ(Texts(WorkingTable()), RowsOfChains(all, {first, last}));
     EXPECT_TRUE(nso.ReadChainsOf({}).empty());
