@@ -71,7 +71,7 @@ ProcessOutcome ProcessBatch(Session& session, const std::vector<std::int32_t>& b
                             ProgressView& view) {
     ProcessOutcome outcome;
     kvad::CLSIE_NSO& nso = *session.nso;
-    kvad::read_model::SelectOnlyChains(nso, batch);
+    kvad::read_model::ReadOnlyChains(nso, batch);
     const auto chains = static_cast<std::int32_t>(batch.size());
     view.Show(0, chains, "processing " + std::to_string(chains) + " chain(s)");
     kvad::read_model::ChainProcessing processing;
@@ -191,10 +191,11 @@ BatchedOutcome ProcessAndImport(Session& session, bool latestOnly, std::size_t b
     InPhase(watch, JobPhase::Process, outcome.processSeconds, [&] {
         heading(JobPhase::Process, 1, 1);
         nso.SetParam_ModalitaImport(latestOnly ? kvad::kaSoloPiuRecente : kvad::kaInteraCatena);
-        kvad::kaenumTipoOrdiniProcessati toProcess = kvad::kaOrdiniDaProcessare;
-        nso.LeggiOrdini(toProcess);
+        // The chains to process listed once without their XML; each batch then reads its own
+        // chains only, so that the working table holds one batch, not the backlog.
+        auto list = nso.ListChains(kvad::kaOrdiniDaProcessare);
         RequireOk(session, "reading the chains");
-        chains = kvad::read_model::SelectableChains(nso);
+        chains = kvad::read_model::SelectableChains(*list);
     });
     if (chains.empty()) {
         heading(JobPhase::Import, 1, 1);

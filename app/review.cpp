@@ -158,7 +158,7 @@ void ForEachBatch(Session& session, std::size_t batchChains,
         const auto from = selected.begin() + static_cast<std::ptrdiff_t>(first);
         const auto to = selected.begin() +
                         static_cast<std::ptrdiff_t>(std::min(first + batchChains, selected.size()));
-        kvad::read_model::SelectOnlyChains(*session.nso, std::vector<std::int32_t>(from, to));
+        kvad::read_model::ReadOnlyChains(*session.nso, std::vector<std::int32_t>(from, to));
         if (!work(first / batchChains + 1, batches)) {
             return;
         }

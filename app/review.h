@@ -39,9 +39,9 @@ void SelectChains(Session& session, const Settings& settings,
                   const std::vector<std::string>& chains, bool all, bool latestOnly);
 
 /// Calls `work` with the chains selected in batches of at most `batchChains`, each batch selected
-/// alone through RstOrdini in the working table's order, with its number (from 1) and the
-/// number of batches; stops when `work` returns false. When the chains selected are no more than
-/// one batch, `work` runs once on the selection as it stands.
+/// alone in the working table's order (the table rebuilt with that batch's chains only), with its
+/// number (from 1) and the number of batches; stops when `work` returns false. When the chains
+/// selected are no more than one batch, `work` runs once on the selection as it stands.
 void ForEachBatch(Session& session, std::size_t batchChains,
                   const std::function<bool(std::size_t, std::size_t)>& work);
 

@@ -216,6 +216,14 @@ std::shared_ptr<Recordset> CLSIE_NSO::ListChains(kaenumTipoOrdiniProcessati fTip
     return chains;
 }
 
+std::vector<std::int32_t> CLSIE_NSO::ReadChainsOf(const std::vector<std::int32_t>& documentIds) {
+    nso::ResetStatus(*state_);
+    std::vector<std::int32_t> inNoChain;
+    nso::Guard(*state_, "ReadChainsOf",
+               [&] { inNoChain = nso::ReadChainsOf(*state_, documentIds); });
+    return inNoChain;
+}
+
 std::vector<DocumentOutcome> CLSIE_NSO::DocumentsNotLoaded() {
     nso::ResetStatus(*state_);
     std::vector<DocumentOutcome> documents;

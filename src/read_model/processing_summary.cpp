@@ -59,15 +59,14 @@ std::size_t CountSelectableChains(CLSIE_NSO& nso) {
 namespace {
 
 /// The register ids of the main rows whose selection code passes `keep`, in the table's order.
-template <class Keep> std::vector<std::int32_t> MainRowsWhere(CLSIE_NSO& nso, Keep keep) {
-    auto all = detail::WorkingRows(nso);
+template <class Keep> std::vector<std::int32_t> MainRowsWhere(Recordset& rows, Keep keep) {
     std::vector<std::int32_t> latest;
-    if (all->RecordCount() <= 0) {
+    if (rows.RecordCount() <= 0) {
         return latest;
     }
-    for (all->MoveFirst(); !all->Eof(); all->MoveNext()) {
-        if (detail::IsMain(*all) && keep(Whole(all->Value("TMP_IMG_SEL")))) {
-            latest.push_back(Whole(all->Value("IE91_ID")));
+    for (rows.MoveFirst(); !rows.Eof(); rows.MoveNext()) {
+        if (detail::IsMain(rows) && keep(Whole(rows.Value("TMP_IMG_SEL")))) {
+            latest.push_back(Whole(rows.Value("IE91_ID")));
         }
     }
     return latest;
@@ -75,12 +74,23 @@ template <class Keep> std::vector<std::int32_t> MainRowsWhere(CLSIE_NSO& nso, Ke
 
 } // namespace
 
+std::vector<std::int32_t> SelectableChains(Recordset& chains) {
+    return MainRowsWhere(chains, [](std::int32_t code) { return code != selection::kBlocked; });
+}
+
 std::vector<std::int32_t> SelectableChains(CLSIE_NSO& nso) {
-    return MainRowsWhere(nso, [](std::int32_t code) { return code != selection::kBlocked; });
+    return SelectableChains(*detail::WorkingRows(nso));
 }
 
 std::vector<std::int32_t> SelectedChains(CLSIE_NSO& nso) {
-    return MainRowsWhere(nso, [](std::int32_t code) { return code == selection::kSelected; });
+    return MainRowsWhere(*detail::WorkingRows(nso),
+                         [](std::int32_t code) { return code == selection::kSelected; });
+}
+
+void ReadOnlyChains(CLSIE_NSO& nso, const std::vector<std::int32_t>& latest) {
+    (void)nso.ReadChainsOf(latest);
+    detail::RequireOk(nso, "reading the chains");
+    SelectOnlyChains(nso, latest);
 }
 
 void SelectOnlyChains(CLSIE_NSO& nso, const std::vector<std::int32_t>& latest) {

@@ -282,23 +282,19 @@ Order OrderOfRow(CLSIE_NSO& nso, const Recordset& row) {
 } // namespace
 
 std::vector<std::int32_t> SelectChainsOf(CLSIE_NSO& nso, const std::vector<std::int32_t>& ids) {
-    kaenumTipoOrdiniProcessati every = kaOrdiniTutti;
-    nso.LeggiOrdini(every);
+    // Only the chains of these documents: reading every chain costs the size of the register.
+    std::vector<std::int32_t> missing = nso.ReadChainsOf(ids);
     detail::RequireOk(nso, "reading the chains");
+    if (!missing.empty()) {
+        return missing;
+    }
     auto rows = detail::WorkingRows(nso)->Clone();
     std::set<std::string> mains;
-    std::vector<std::int32_t> missing;
     for (const std::int32_t id : ids) {
         rows->SetFilter("IE91_ID = " + Code(id));
-        if (rows->Eof()) {
-            missing.push_back(id);
-        }
         for (; !rows->Eof(); rows->MoveNext()) {
             mains.insert(detail::ChainKey(*rows));
         }
-    }
-    if (!missing.empty()) {
-        return missing;
     }
     for (const std::string& key : mains) {
         rows->SetFilter("ID_RIGA = " + detail::Quoted(key) + " AND LIVELLO = 0");

@@ -1,5 +1,7 @@
 #include "workspace/ordini.h"
 
+#include <set>
+
 #include "frame/failure_path.h"
 #include "frame/formato_db.h"
 #include "kvad_nso/codes.h"
@@ -195,6 +197,78 @@ void LeggiOrdini(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessa
         state.RstOrdini.reset();
         state.RstOrdini = MarkAndOpen(state, tabella);
     });
+}
+
+namespace {
+
+/// "a, b, c" for an IN list of ids.
+std::string IdList(const std::set<std::int32_t>& ids) {
+    std::string list;
+    for (const std::int32_t id : ids) {
+        if (!list.empty()) {
+            list += ", ";
+        }
+        list += std::to_string(id);
+    }
+    return list;
+}
+
+/// `documentIds` with every document of the company that refers to one of them, directly or
+/// through others: the leaves of the chains that hold the given documents are among them.
+std::set<std::int32_t> DocumentsAndLaterOnes(NsoState& state,
+                                             const std::vector<std::int32_t>& documentIds) {
+    std::set<std::int32_t> reached(documentIds.begin(), documentIds.end());
+    std::set<std::int32_t> frontier = reached;
+    const std::string company = CompanyCodeSql(state);
+    while (!frontier.empty()) {
+        auto later =
+            Conn(state).Query("SELECT LATER.IE91_ID FROM IE91_NSOFILES AS EARLIER "
+                              "INNER JOIN IE91_NSOFILES AS LATER "
+                              "ON LATER.IE91_RIF_IDORD = EARLIER.IE91_IDORD AND "
+                              "LATER.IE91_RIF_ISSUEDATE = EARLIER.IE91_ISSUEDATE AND "
+                              "LATER.IE91_RIF_ENDPOINTID = EARLIER.IE91_ENDPOINTID AND "
+                              "LATER.IE91_DITTA_CG18 = EARLIER.IE91_DITTA_CG18 "
+                              "WHERE EARLIER.IE91_DITTA_CG18 = " +
+                              company + " AND EARLIER.IE91_ID IN (" + IdList(frontier) + ")");
+        frontier.clear();
+        for (; !later->Eof(); later->MoveNext()) {
+            const std::int32_t id = later->Value("IE91_ID").ToLong();
+            if (reached.insert(id).second) {
+                frontier.insert(id);
+            }
+        }
+    }
+    return reached;
+}
+
+} // namespace
+
+std::vector<std::int32_t> ReadChainsOf(NsoState& state,
+                                       const std::vector<std::int32_t>& documentIds) {
+    const std::set<std::int32_t> reached = DocumentsAndLaterOnes(state, documentIds);
+    // The leaves among the documents reached head the chains; the statement's own leaf condition
+    // picks them out, so only its leaves are restricted.
+    const std::string leaves = reached.empty()
+                                   ? std::string(" AND 1 = 0 \r\n")
+                                   : " AND IE91_NSOFILES.IE91_ID IN (" + IdList(reached) + ") \r\n";
+    const std::string& tabella = state.NomeTempOrdini;
+    EliminaTabellaTemp(state, tabella);
+    Conn(state).Execute(ChainStatement(CompanyCodeSql(state), tabella, leaves));
+    state.RstOrdini.reset();
+    state.RstOrdini = MarkAndOpen(state, tabella);
+
+    std::set<std::int32_t> listed;
+    auto rows = Conn(state).Query("SELECT IE91_ID FROM " + tabella);
+    for (; !rows->Eof(); rows->MoveNext()) {
+        listed.insert(rows->Value("IE91_ID").ToLong());
+    }
+    std::vector<std::int32_t> inNoChain;
+    for (const std::int32_t id : documentIds) {
+        if (listed.count(id) == 0) {
+            inNoChain.push_back(id);
+        }
+    }
+    return inNoChain;
 }
 
 std::shared_ptr<Recordset> ListChains(NsoState& state,

@@ -143,6 +143,14 @@ class CLSIE_NSO : public ComObject {
     /// null.
     [[nodiscard]] std::shared_ptr<Recordset>
     ListChains(kaenumTipoOrdiniProcessati fTipoOrdiniProcessati);
+    /// Rebuilds the working table and RstOrdini as LeggiOrdini does, with the same columns, chain
+    /// links, levels, keys, blocked marks and order, but only with the chains that hold one of
+    /// `documentIds`, processed or not (LeggiOrdini with kaOrdiniTutti, restricted to them): a
+    /// host that works on a few documents reads their chains without reading every chain. As
+    /// after LeggiOrdini, selections and processing codes start afresh. Returns the given
+    /// documents that are in no chain. Resets Stato; a database failure sets kaErrVB, leaves no
+    /// working table and gives none.
+    std::vector<std::int32_t> ReadChainsOf(const std::vector<std::int32_t>& documentIds);
     /// The company's registered documents that were not loaded, with the reason of each. Resets
     /// Stato; a database failure sets kaErrVB and gives none.
     [[nodiscard]] std::vector<DocumentOutcome> DocumentsNotLoaded();

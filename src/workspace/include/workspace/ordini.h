@@ -14,6 +14,15 @@ namespace kvad::nso {
 /// Rebuilds the working table from the register and opens RstOrdini on it, newest first.
 void LeggiOrdini(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessati);
 
+/// Rebuilds the working table and RstOrdini as LeggiOrdini does (the same columns, chain links,
+/// levels, keys, blocked marks and order), but only with the chains that hold one of
+/// `documentIds`, whatever their processed state: the chains' leaves are found by following the
+/// references up from the given documents, and LeggiOrdini's statement is run with its leaves
+/// restricted to them. Returns the given documents that are in no chain (unknown, of another
+/// company, or without XML and replaced by none that has it). Throws on a database failure.
+[[nodiscard]] std::vector<std::int32_t> ReadChainsOf(NsoState& state,
+                                                     const std::vector<std::int32_t>& documentIds);
+
 /// Selects all, none, or inverts the selection of the selectable main rows.
 void SetSelezione(NsoState& state, kaEnumNSOSelez pParSelez);
 

@@ -36,6 +36,9 @@ struct ProcessingSummary {
 /// table's order (newest issue date first).
 [[nodiscard]] std::vector<std::int32_t> SelectableChains(CLSIE_NSO& nso);
 
+/// The same for a chain list of its own (CLSIE_NSO::ListChains), read without the XML.
+[[nodiscard]] std::vector<std::int32_t> SelectableChains(Recordset& chains);
+
 /// The register ids of the latest documents of the chains selected in the working table, in its
 /// order.
 [[nodiscard]] std::vector<std::int32_t> SelectedChains(CLSIE_NSO& nso);
@@ -43,6 +46,12 @@ struct ProcessingSummary {
 /// Selects exactly the chains whose latest documents are `latest`, through RstOrdini: every other
 /// main row selected leaves the selection. A batch of the main job is selected so.
 void SelectOnlyChains(CLSIE_NSO& nso, const std::vector<std::int32_t>& latest);
+
+/// Rebuilds the working table with the chains whose latest documents are `latest` only
+/// (CLSIE_NSO::ReadChainsOf) and selects exactly them: a batch of the main job is read so, and
+/// the table, RstOrdini and every later statement on them are the size of the batch, not of the
+/// backlog. A latest document no longer in a chain is left out.
+void ReadOnlyChains(CLSIE_NSO& nso, const std::vector<std::int32_t>& latest);
 
 /// Reads the working table (requeried by RecuperaOrdini) and the verification statuses of the
 /// documents processing reviewed.

@@ -113,8 +113,9 @@ struct VerdictCounts {
 /// "Order 87/2024 of 05/03/2024 (id 2)".
 [[nodiscard]] std::string Title(const Order& order);
 
-/// Rebuilds the working table with every chain (LeggiOrdini) and selects, through RstOrdini,
-/// the chains that hold the documents `ids`. Returns the ids that are in no chain (their XML
+/// Rebuilds the working table with the chains that hold the documents `ids` only
+/// (CLSIE_NSO::ReadChainsOf, so the cost is set by those chains, not by the register) and
+/// selects them through RstOrdini. Returns the ids that are in no chain (their XML
 /// never arrived); when there is one, nothing is selected.
 [[nodiscard]] std::vector<std::int32_t> SelectChainsOf(CLSIE_NSO& nso,
                                                        const std::vector<std::int32_t>& ids);
