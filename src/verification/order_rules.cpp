@@ -98,7 +98,10 @@ class RuleLog {
 std::string OtherCurrency(const Recordset& row, const std::string& currency) {
     for (int i = 0; i < row.FieldCount(); ++i) {
         const std::string name = row.FieldName(i);
-        if (!name.ends_with(kCurrencySuffix)) {
+        // A server database may hand the names back in another case.
+        if (name.size() < kCurrencySuffix.size() ||
+            !EqualsNoCase(name.substr(name.size() - kCurrencySuffix.size()),
+                          std::string(kCurrencySuffix))) {
             continue;
         }
         std::string given = TextOf(row.Value(i));
