@@ -1,32 +1,11 @@
 #include "app/web/html.h"
 
+#include "kvad_nso/text.h"
+
 namespace nsoweb {
 
 std::string Escape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 8);
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    return kvad::EscapeMarkup(text);
 }
 
 std::string UrlEncode(std::string_view text) {

@@ -17,6 +17,9 @@ namespace kvad {
 [[nodiscard]] std::string Utf8Left(std::string_view text, std::size_t count);
 /// The last `count` characters of UTF-8 text.
 [[nodiscard]] std::string Utf8Right(std::string_view text, std::size_t count);
+/// The text with &, <, >, " and ' written as character references, fit for XML and HTML text
+/// and attribute values.
+[[nodiscard]] std::string EscapeMarkup(std::string_view text);
 /// Replaces every occurrence of `from` (non-empty) by `to`.
 [[nodiscard]] std::string ReplaceAll(std::string_view text, std::string_view from,
                                      std::string_view to);

@@ -105,6 +105,33 @@ std::string Utf8Right(std::string_view text, std::size_t count) {
     return {};
 }
 
+std::string EscapeMarkup(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
     std::string out;
     out.reserve(text.size());

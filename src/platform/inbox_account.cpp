@@ -1,5 +1,7 @@
 #include "inbox_account.h"
 
+#include "kvad_nso/text.h"
+
 #include <utility>
 
 namespace kvad::platform {
@@ -11,30 +13,7 @@ std::string InboxAccount::ConfigXML() {
 }
 
 std::string XmlEscape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&apos;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    return kvad::EscapeMarkup(text);
 }
 
 } // namespace kvad::platform
