@@ -12,7 +12,7 @@ namespace {
 // A server lock that stayed taken, worded as a lock file's: the holder published
 // "nso import, process 4312" as its session's name.
 WorkLockBusy ServerLockBusy(const std::string& database, std::int32_t company,
-                       kvad::db::AdvisoryWork work, const kvad::DbError& busy) {
+                            kvad::db::AdvisoryWork work, const kvad::DbError& busy) {
     std::string holder;
     try {
         holder = kvad::db::AdvisoryLock::Holder(database, company, work);
@@ -34,8 +34,9 @@ WorkLockBusy ServerLockBusy(const std::string& database, std::int32_t company,
 
 } // namespace
 
-WorkLock TakeCompanyLock(const std::string& database, std::int32_t company, kvad::db::CompanyWork work,
-                     const std::string& command, double waitSeconds) {
+WorkLock TakeCompanyLock(const std::string& database, std::int32_t company,
+                         kvad::db::CompanyWork work, const std::string& command,
+                         double waitSeconds) {
     const auto wait = std::chrono::milliseconds(
         static_cast<long long>(std::min(std::max(0.0, waitSeconds), 1e9) * 1000.0));
     if (IsServerDatabase(database)) {

@@ -319,7 +319,8 @@ struct WebHost::Impl {
     std::string Fetch(nsoapp::Session& component, Job& job, const Visit& visit) {
         nsoapp::RequireWritable(component, settings);
         nsoapp::RequireConfiguration(component, settings);
-        const nsoapp::WorkLock lock = WaitForLock(job, CompanyWork::Retrieval, Holder("fetch", visit));
+        const nsoapp::WorkLock lock =
+            WaitForLock(job, CompanyWork::Retrieval, Holder("fetch", visit));
         const Following following(*component.nso, job);
         nsoapp::ProgressView quiet("", nsoapp::ProgressView::Channel::Quiet);
         const nsoapp::FetchOutcome outcome = nsoapp::FetchDocuments(component, settings, quiet);
@@ -332,7 +333,8 @@ struct WebHost::Impl {
             throw nsoapp::Failure(
                 Translate(visit.context.language, "Select the chains to process first."));
         }
-        const nsoapp::WorkLock lock = WaitForLock(job, CompanyWork::Clerk, Holder("process", visit));
+        const nsoapp::WorkLock lock =
+            WaitForLock(job, CompanyWork::Clerk, Holder("process", visit));
         component.nso->Inizializza();
         component.nso->SetParam_ModalitaImport(kvad::kaInteraCatena);
         nsoapp::SelectChainsOf(component, ids);
