@@ -98,7 +98,10 @@ class RuleLog {
 std::string OtherCurrency(const Recordset& row, const std::string& currency) {
     for (int i = 0; i < row.FieldCount(); ++i) {
         const std::string name = row.FieldName(i);
-        if (!name.ends_with(kCurrencySuffix)) {
+        // Without case: a server database names the columns of SELECT * in upper case.
+        if (name.size() < kCurrencySuffix.size() ||
+            !EqualsNoCase(std::string_view(name).substr(name.size() - kCurrencySuffix.size()),
+                          kCurrencySuffix)) {
             continue;
         }
         std::string given = TextOf(row.Value(i));

@@ -73,10 +73,19 @@ class OrderRulesTest : public ::testing::Test {
     // Registers a document as the order others refer to: under its own number, unchanged.
     void RegisterAsReceived(const std::string& number, const std::string& date,
                             const std::string& endpoint) {
-        env.Native(
-            "INSERT OR IGNORE INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_IDORD, IE91_ISSUEDATE, "
-            "IE91_ENDPOINTID) VALUES (1, " +
-            kvad::test::Q(number) + ", '" + date + " 00:00:00', " + kvad::test::Q(endpoint) + ")");
+        // Once only; through a recordset, so that the date is typed on either backend.
+        auto rs = env.Db().OpenRecordset(
+            "SELECT * FROM IE91_NSOFILES WHERE IE91_DITTA_CG18 = 1 AND IE91_IDORD = " +
+            kvad::test::Q(number) + " AND IE91_ENDPOINTID = " + kvad::test::Q(endpoint));
+        if (rs->RecordCount() > 0) {
+            return;
+        }
+        rs->AddNew();
+        rs->SetValue("IE91_DITTA_CG18", std::int32_t{1});
+        rs->SetValue("IE91_IDORD", number);
+        rs->SetValue("IE91_ISSUEDATE", Variant(*DateTime::ParseIso(date)));
+        rs->SetValue("IE91_ENDPOINTID", endpoint);
+        rs->Update();
     }
 
     // Loads, decodes and verifies a document; false when it is no order that loads.
