@@ -142,6 +142,7 @@ void AddBatch(CLI::App* command, std::size_t& chains, const std::string& what) {
 struct CommandValues {
     InitOptions init;
     std::string initDatabase;
+    DbCopyOptions dbCopy;
     ConfigOptions config;
     FetchOptions fetch;
     ListOptions list;
@@ -182,6 +183,19 @@ void AddInit(CLI::App& app, const Settings& settings, CommandValues& v) {
         }
         RunInit(settings, v.init);
     });
+}
+
+void AddDb(CLI::App& app, const Settings& settings, CommandValues& v) {
+    CLI::App* db = app.add_subcommand("db", "Move the database (`db copy` to a server database)");
+    db->require_subcommand(1);
+    CLI::App* copy = db->add_subcommand(
+        "copy", "Copy the database file into an empty PostgreSQL database, every row and id kept");
+    copy->add_option("--to", v.dbCopy.to,
+                     "The server database, postgresql://...; its password from PGPASSWORD, a "
+                     "service file or ~/.pgpass")
+        ->type_name("URI")
+        ->required();
+    copy->callback([&settings, &v] { RunDbCopy(settings, v.dbCopy); });
 }
 
 void AddConfig(CLI::App& app, const Settings& settings, CommandValues& v) {
@@ -468,6 +482,7 @@ class CommandLine {
   private:
     static void AddCommands(CLI::App& app, const Settings& settings, CommandValues& values) {
         AddInit(app, settings, values);
+        AddDb(app, settings, values);
         AddConfig(app, settings, values);
         AddFetch(app, settings, values);
         AddList(app, settings, values);

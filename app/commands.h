@@ -34,6 +34,12 @@ struct InitOptions {
 };
 void RunInit(const Settings& settings, const InitOptions& options);
 
+/// "nso db copy --to URI": the settings' database file copied into an empty server database.
+struct DbCopyOptions {
+    std::string to; ///< the server database (postgresql://...)
+};
+void RunDbCopy(const Settings& settings, const DbCopyOptions& options);
+
 /// "nso config" and "nso config set": a company's import configuration.
 struct ConfigOptions {
     bool set = false; ///< `config set`: write the values given, then show

@@ -147,6 +147,9 @@ class FloorLoader {
             }
         }
     }
+
+  public:
+    // The tree walk, shared with the server's floor (pg_floor_loader.h).
     static bool Is(xmlNodePtr node, const char* name) {
         return node->type == XML_ELEMENT_NODE &&
                xmlStrEqual(node->name, reinterpret_cast<const xmlChar*>(name)) != 0;
@@ -181,6 +184,7 @@ class FloorLoader {
         return text.empty() ? text : text + " 00:00:00";
     }
 
+  private:
     sqlite3* db_ = nullptr;
     std::vector<sqlite3_stmt*> statements_;
     sqlite3_stmt* begin_ = nullptr;

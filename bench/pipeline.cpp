@@ -2,7 +2,11 @@
 // (FetchDocuments, ProcessChains and ImportReadyChains of the nso program, the list as
 // `nso list --all` run as a user runs it), against the floor in the same run: the same documents
 // parsed with libxml2 and their rows inserted into SQLite, one transaction per document
-// (bench/floor_loader.h). Then the cost per order as the register grows.
+// (bench/floor_loader.h). Then the cost per order as the register grows. With a PostgreSQL
+// server (--pg URI, or KVAD_PG_URI as scripts/pg_cluster.sh sets it), the same job again on a
+// server database of the cluster beside each SQLite run, through nso's session, against its own
+// floor: the same documents parsed and the same staging rows inserted into a server database over
+// libpq, one transaction per document (bench/pg_floor_loader.h).
 //
 // The generated inbox (tests/generator, seed 1) has orders of 50 buyers whose customers, offices,
 // destinations and items are in the master data, so that every order decodes; a tenth of the
@@ -10,7 +14,8 @@
 // checks that nothing was skipped: every document loaded, none left with verification errors, every
 // chain imported.
 //
-// Usage: pipeline [--lines L] [--batch B] [--chains C] [--registers K,...] [--here] [ORDERS...]
+// Usage: pipeline [--lines L] [--batch B] [--chains C] [--registers K,...] [--here] [--pg URI]
+//                 [ORDERS...]
 //   ORDERS     inbox sizes (default 1000 10000)
 //   --lines    order lines per order (default 20)
 //   --batch    orders fetched into the grown registers (default 500)
@@ -51,6 +56,8 @@
 #include "generator/generated_inbox.h"
 #include "host/master_data.h"
 #include "kvad_nso/recordset.h"
+#include "pg_floor_loader.h"
+#include "postgres/pg_database.h"
 #include "sqlite/sqlite_database.h"
 
 namespace {
@@ -62,6 +69,9 @@ constexpr const char* kCompanyVat = "01234567890";
 constexpr int kBuyers = 50;
 constexpr double kTargetPerSecond = 500;
 constexpr double kTargetRatio = 5;
+
+/// The PostgreSQL cluster to run the job on as well ("" for SQLite only).
+std::string gServer; // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
 
 using bench::MsSince;
 using bench::Time;
@@ -112,6 +122,44 @@ void LoadMasterData(kvad::Connection& db, const kvad::generator::InboxPlan& plan
     for (const kvad::generator::MasterDataFile& file : kvad::generator::MasterData(plan)) {
         kvad::host::LoadMasterData(db, 1, file.kind, file.csv, file.kind + ".csv");
     }
+}
+
+std::shared_ptr<kvad::Connection> OpenBenchDatabase(const std::string& database) {
+    return kvad::db::IsPostgresUri(database) ? kvad::db::OpenPostgres(database)
+                                             : kvad::db::OpenSqlite(database);
+}
+
+/// The URI of database `name` on the cluster of gServer.
+std::string ServerUri(const std::string& name) {
+    const std::size_t slash = gServer.find('/', gServer.find("://") + 3);
+    const std::size_t query = gServer.find('?', slash);
+    return gServer.substr(0, slash + 1) + name +
+           (query == std::string::npos ? "" : gServer.substr(query));
+}
+
+/// A new server database `name` with the schema, company 1 registered and configured as
+/// `nso init --demo` configures it; returns its URI.
+std::string NewServerDatabase(const std::string& name) {
+    {
+        auto admin = kvad::db::OpenPostgres(gServer);
+        kvad::db::ExecutePostgresScript(*admin,
+                                        "DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
+        kvad::db::ExecutePostgresScript(*admin, "CREATE DATABASE " + name);
+    }
+    std::string uri = ServerUri(name);
+    auto db = kvad::db::OpenPostgres(uri);
+    kvad::db::ApplyPostgresSchema(*db);
+    db->Execute(std::string("INSERT INTO CG18_DITTA (CG18_CODICE, CG18_PARTIVA) VALUES (1, '") +
+                kCompanyVat + "')");
+    db->Execute("INSERT INTO IE90_CONFIGNSO (IE90_DITTA_CG18, IE90_CODDOCUM_MG3G, "
+                "IE90_TRACCIATO_IE25, IE90_DATAORA_IMPORT) VALUES (1, 'OCL', 'NSO', "
+                "'2024-01-01 00:00:00')");
+    return uri;
+}
+
+void DropServerDatabase(const std::string& name) {
+    auto admin = kvad::db::OpenPostgres(gServer);
+    kvad::db::ExecutePostgresScript(*admin, "DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
 }
 
 /// A database with the schema, company 1 registered and configured as `nso init --demo`
@@ -172,8 +220,11 @@ void Populate(const fs::path& file, int documents, int lines) {
             "COMMIT;");
 }
 
-/// Rows in every table of a database file.
+/// Rows in every table of a database file or server database.
 long TotalRows(const fs::path& file) {
+    if (kvad::db::IsPostgresUri(file.string())) {
+        return kvad::db::CountRowsInUserTables(*kvad::db::OpenPostgres(file.string()));
+    }
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
         throw std::runtime_error("cannot open " + file.string());
@@ -206,7 +257,8 @@ long TotalRows(const fs::path& file) {
 /// What a size's run found; handed from the child to the parent as bytes through a pipe.
 struct Figures {
     int documents = 0;
-    int registered = 0; ///< documents in the register before the run
+    int registered = 0;  ///< documents in the register before the run
+    bool server = false; ///< on a PostgreSQL database
     InboxCounts inbox;
     Timing setup;
     Timing fetch, list, process, import, floor;
@@ -290,16 +342,75 @@ void TimeList(const fs::path& dir, const fs::path& database, Figures& f) {
     }
 }
 
+/// The inbox's documents, in name order.
+std::vector<fs::path> InboxFiles(const std::string& inbox) {
+    std::vector<fs::path> files;
+    for (const auto& entry :
+         fs::directory_iterator(fs::path(inbox) / (std::string("IT") + kCompanyVat))) {
+        files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+/// Loads the inbox's documents with a floor loader, timed.
+template <class Loader> void LoadFloor(Figures& f, Loader& loader, const std::string& inbox) {
+    const std::vector<fs::path> files = InboxFiles(inbox);
+    bench::ResetPeak();
+    f.floor = Time([&] {
+        for (const fs::path& path : files) {
+            f.floorLines += loader.Load(ReadFile(path), path.filename().string());
+        }
+    });
+    f.floor.peakMb = bench::PeakSinceResetMb();
+    if (f.floorLines != f.inbox.lines) {
+        Fail(f, "the floor stored " + std::to_string(f.floorLines) + " lines of " +
+                    std::to_string(f.inbox.lines));
+    }
+}
+
+/// The floor on the inbox's documents: into a new database file, or into server database
+/// `serverName` when one is named.
+void TimeFloor(Figures& f, const fs::path& dir, const std::string& inbox,
+               const std::string& serverName) {
+    if (!serverName.empty()) {
+        const std::string floorUri = NewServerDatabase(serverName);
+        const long floorBefore = TotalRows(floorUri);
+        {
+            bench::PgFloorLoader loader(floorUri);
+            LoadFloor(f, loader, inbox);
+        }
+        f.floorRows = TotalRows(floorUri) - floorBefore;
+        DropServerDatabase(serverName);
+        return;
+    }
+    const fs::path floorFile = dir / "floor.db";
+    NewDatabase(floorFile);
+    const long floorBefore = TotalRows(floorFile);
+    {
+        bench::FloorLoader loader(floorFile.string());
+        LoadFloor(f, loader, inbox);
+    }
+    f.floorRows = TotalRows(floorFile) - floorBefore;
+}
+
 /// The main job on a fresh inbox of `documents` orders, into a register of `registered`
 /// documents; with `floor`, the floor on the same documents.
 Figures RunSize(const fs::path& dir, int documents, int lines, int registered, bool floor,
-                std::size_t chainsPerBatch) {
+                std::size_t chainsPerBatch, bool server) {
     Figures f;
     f.documents = documents;
     f.registered = registered;
     f.chainsPerBatch = chainsPerBatch;
+    f.server = server;
     fs::create_directories(dir);
     nsoapp::Settings settings;
+    const std::string serverName = "kvad_pipeline_" + std::to_string(getpid());
     settings.database = (dir / "nso.db").string();
     settings.companyVat = kCompanyVat;
     settings.inbox = (dir / "inbox").string();
@@ -307,9 +418,13 @@ Figures RunSize(const fs::path& dir, int documents, int lines, int registered, b
 
     const kvad::generator::InboxPlan plan = Plan(documents, lines);
     f.setup = Time([&] {
-        NewDatabase(settings.database);
-        LoadMasterData(*kvad::db::OpenSqlite(settings.database), plan);
-        if (registered > 0) {
+        if (server) {
+            settings.database = NewServerDatabase(serverName);
+        } else {
+            NewDatabase(settings.database);
+        }
+        LoadMasterData(*OpenBenchDatabase(settings.database), plan);
+        if (registered > 0 && !server) {
             Populate(settings.database, registered, lines);
         }
     });
@@ -389,31 +504,10 @@ Figures RunSize(const fs::path& dir, int documents, int lines, int registered, b
     }
 
     if (floor) {
-        const fs::path floorFile = dir / "floor.db";
-        NewDatabase(floorFile);
-        const long floorBefore = TotalRows(floorFile);
-        std::vector<fs::path> files;
-        for (const auto& entry :
-             fs::directory_iterator(fs::path(settings.inbox) / (std::string("IT") + kCompanyVat))) {
-            files.push_back(entry.path());
-        }
-        std::sort(files.begin(), files.end());
-        bench::FloorLoader loader(floorFile.string());
-        bench::ResetPeak();
-        f.floor = Time([&] {
-            for (const fs::path& path : files) {
-                std::ifstream in(path, std::ios::binary);
-                const std::string text((std::istreambuf_iterator<char>(in)),
-                                       std::istreambuf_iterator<char>());
-                f.floorLines += loader.Load(text, path.filename().string());
-            }
-        });
-        f.floor.peakMb = bench::PeakSinceResetMb();
-        f.floorRows = TotalRows(floorFile) - floorBefore;
-        if (f.floorLines != f.inbox.lines) {
-            Fail(f, "the floor stored " + std::to_string(f.floorLines) + " lines of " +
-                        std::to_string(f.inbox.lines));
-        }
+        TimeFloor(f, dir, settings.inbox, server ? serverName + "_floor" : std::string());
+    }
+    if (server) {
+        DropServerDatabase(serverName);
     }
     return f;
 }
@@ -421,9 +515,9 @@ Figures RunSize(const fs::path& dir, int documents, int lines, int registered, b
 /// Runs one size in a child process and returns its figures (exits when the child fails).
 /// With `here`, runs it in this process instead, for a profiler that follows one process.
 Figures InChild(const fs::path& dir, int documents, int lines, int registered, bool floor,
-                std::size_t chainsPerBatch, bool here) {
+                std::size_t chainsPerBatch, bool here, bool server = false) {
     if (here) {
-        const Figures f = RunSize(dir, documents, lines, registered, floor, chainsPerBatch);
+        const Figures f = RunSize(dir, documents, lines, registered, floor, chainsPerBatch, server);
         fs::remove_all(dir);
         return f;
     }
@@ -438,7 +532,8 @@ Figures InChild(const fs::path& dir, int documents, int lines, int registered, b
         close(fds[0]);
         int status = 0;
         try {
-            const Figures f = RunSize(dir, documents, lines, registered, floor, chainsPerBatch);
+            const Figures f =
+                RunSize(dir, documents, lines, registered, floor, chainsPerBatch, server);
             status = write(fds[1], &f, sizeof f) == static_cast<ssize_t>(sizeof f) ? 0 : 2;
         } catch (const std::exception& error) {
             std::fprintf(stderr, "pipeline (%d orders, %d registered): %s\n", documents, registered,
@@ -500,10 +595,10 @@ void PrintOutcome(const Figures& f) {
 
 void PrintSize(const Figures& f, int lines) {
     const int n = f.documents;
-    std::printf("\n%d documents of %d lines (%.1f KB each): %d orders, %d revisions, %d "
+    std::printf("\n%s%d documents of %d lines (%.1f KB each): %d orders, %d revisions, %d "
                 "cancellations\n",
-                n, lines, f.inbox.kbPerOrder, f.inbox.orders, f.inbox.revisions,
-                f.inbox.cancellations);
+                f.server ? "PostgreSQL: " : "SQLite: ", n, lines, f.inbox.kbPerOrder,
+                f.inbox.orders, f.inbox.revisions, f.inbox.cancellations);
     std::printf("  %-30s %9s %10s %10s %12s %11s\n", "phase", "seconds", "orders/s", "ms/order",
                 "CPU ms/order", "peak RSS MB");
     PrintPhase("fetch", f.fetch, n);
@@ -512,7 +607,7 @@ void PrintSize(const Figures& f, int lines) {
     PrintPhase("import", f.import, n);
     const Timing e2e = EndToEnd(f);
     PrintPhase("end to end (fetch+proc+import)", e2e, n, false);
-    PrintPhase("floor (libxml2 + SQLite)", f.floor, n);
+    PrintPhase(f.server ? "floor (libxml2 + PostgreSQL)" : "floor (libxml2 + SQLite)", f.floor, n);
     const double perSecond = n * 1000.0 / e2e.wallMs;
     const double ratio = e2e.wallMs / f.floor.wallMs;
     std::printf("  end to end %.1f orders/s (target %.0f: %s); %.1fx the floor, CPU %.1fx "
@@ -534,6 +629,46 @@ void PrintSize(const Figures& f, int lines) {
     }
 }
 
+/// The size `sqlite` ran at, again on a server database, printed with both ratios; true when it
+/// failed.
+bool RunOnServerBeside(const Figures& sqlite, const fs::path& dir, int lines, std::size_t chains,
+                       bool here) {
+    const int n = sqlite.documents;
+    const Figures pg =
+        InChild(dir / ("server-" + std::to_string(n)), n, lines, 0, true, chains, here, true);
+    PrintSize(pg, lines);
+    const double sqliteRatio = EndToEnd(sqlite).wallMs / sqlite.floor.wallMs;
+    const double pgRatio = EndToEnd(pg).wallMs / pg.floor.wallMs;
+    std::printf("  %d orders: PostgreSQL %.1fx its floor, SQLite %.1fx its floor; PostgreSQL end "
+                "to end %.1fx SQLite's, its floor %.1fx SQLite's\n",
+                n, pgRatio, sqliteRatio, EndToEnd(pg).wallMs / EndToEnd(sqlite).wallMs,
+                pg.floor.wallMs / sqlite.floor.wallMs);
+    return pg.failure[0] != '\0';
+}
+
+/// The cluster scripts/pg_cluster.sh started (KVAD_PG_URI), "" without one.
+std::string EnvironmentServer() {
+    const char* uri = std::getenv("KVAD_PG_URI");
+    return uri != nullptr ? uri : "";
+}
+
+/// Each inbox size on SQLite, and beside it on the server when one is given; true when one failed.
+bool RunSizes(const std::vector<int>& sizes, const fs::path& dir, int lines, std::size_t chains,
+              bool here) {
+    bool failed = false;
+    for (const int n : sizes) {
+        const Figures f =
+            InChild(dir / ("size-" + std::to_string(n)), n, lines, 0, true, chains, here);
+        PrintSize(f, lines);
+        failed = failed || f.failure[0] != '\0';
+        if (!gServer.empty()) {
+            failed = RunOnServerBeside(f, dir, lines, chains, here) || failed;
+        }
+    }
+
+    return failed;
+}
+
 std::vector<int> Numbers(const std::string& list) {
     std::vector<int> out;
     std::size_t start = 0;
@@ -545,68 +680,11 @@ std::vector<int> Numbers(const std::string& list) {
     return out;
 }
 
-int RunBench(int argc, char** argv) {
-    std::vector<int> sizes;
-    std::vector<int> registers = {1000, 10000, 100000};
-    int lines = 20;
-    int batch = 500;
-    std::size_t chains = nsoapp::kDefaultBatchChains;
-    bool registersGiven = false;
-    bool batchGiven = false;
-    bool here = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if ((arg == "--lines" || arg == "--batch" || arg == "--registers" || arg == "--chains") &&
-            i + 1 < argc) {
-            const std::string value = argv[++i];
-            if (arg == "--chains") {
-                chains = static_cast<std::size_t>(std::max(1, std::atoi(value.c_str())));
-            } else if (arg == "--lines") {
-                lines = std::atoi(value.c_str());
-            } else if (arg == "--batch") {
-                batch = std::atoi(value.c_str());
-                batchGiven = true;
-            } else {
-                registers = Numbers(value);
-                registersGiven = true;
-            }
-        } else if (arg == "--here") {
-            here = true;
-        } else if (!arg.empty() && std::isdigit(static_cast<unsigned char>(arg[0])) != 0) {
-            sizes.push_back(std::atoi(arg.c_str()));
-        } else {
-            std::fprintf(stderr, "usage: pipeline [--lines L] [--batch B] [--chains C] "
-                                 "[--registers K,...] [--here] [ORDERS...]\n");
-            return 2;
-        }
-    }
-    if (sizes.empty()) {
-        sizes = {1000, 10000};
-    } else {
-        registers = registersGiven ? registers : std::vector<int>{1000};
-        batch = batchGiven ? batch : std::min(batch, sizes.front());
-    }
-    if (lines < 1 || batch < 1 ||
-        std::any_of(sizes.begin(), sizes.end(), [](int n) { return n < 1; }) ||
-        std::any_of(registers.begin(), registers.end(), [](int k) { return k < 0; })) {
-        std::fprintf(stderr, "pipeline: sizes, lines and batch must be above 0\n");
-        return 2;
-    }
-    const fs::path dir = fs::temp_directory_path() / ("kvad-pipeline-" + std::to_string(getpid()));
-
-    std::printf("Main job (nso run's phases) on generated orders of %d buyers; a tenth of the "
-                "documents revise an earlier chain, one in twenty cancel one\n",
-                kBuyers);
-    std::printf("Targets: %.0f orders/s end to end; end to end within %.0fx of the floor\n",
-                kTargetPerSecond, kTargetRatio);
+/// The cost per order as the register grows: a batch into each register size; true when one
+/// failed.
+bool RunRegisters(const std::vector<int>& registers, int batch, const fs::path& dir, int lines,
+                  std::size_t chains, bool here) {
     bool failed = false;
-    for (const int n : sizes) {
-        const Figures f =
-            InChild(dir / ("size-" + std::to_string(n)), n, lines, 0, true, chains, here);
-        PrintSize(f, lines);
-        failed = failed || f.failure[0] != '\0';
-    }
-
     std::printf("\nCost per order as the register grows: %d new documents of %d lines fetched, "
                 "processed and imported into a register of earlier documents (processed, each "
                 "with its ERP order)\n",
@@ -629,6 +707,82 @@ int RunBench(int argc, char** argv) {
             failed = true;
         }
     }
+    return failed;
+}
+
+/// Without sizes, the full run; with sizes, a register of 1000 and a batch of at most the first
+/// size unless they were given.
+void Defaults(std::vector<int>& sizes, std::vector<int>& registers, int& batch, bool registersGiven,
+              bool batchGiven) {
+    if (sizes.empty()) {
+        sizes = {1000, 10000};
+        return;
+    }
+    registers = registersGiven ? registers : std::vector<int>{1000};
+    batch = batchGiven ? batch : std::min(batch, sizes.front());
+}
+
+/// True when the sizes, lines and batch are above 0 and no register size is below it.
+bool Positive(const std::vector<int>& sizes, int lines, int batch,
+              const std::vector<int>& registers) {
+    return lines >= 1 && batch >= 1 &&
+           std::none_of(sizes.begin(), sizes.end(), [](int n) { return n < 1; }) &&
+           std::none_of(registers.begin(), registers.end(), [](int k) { return k < 0; });
+}
+
+int RunBench(int argc, char** argv) {
+    std::vector<int> sizes;
+    std::vector<int> registers = {1000, 10000, 100000};
+    int lines = 20;
+    int batch = 500;
+    std::size_t chains = nsoapp::kDefaultBatchChains;
+    bool registersGiven = false;
+    bool batchGiven = false;
+    bool here = false;
+    gServer = EnvironmentServer(); // --pg overrides it
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "--lines" || arg == "--batch" || arg == "--registers" || arg == "--chains") &&
+            i + 1 < argc) {
+            const std::string value = argv[++i];
+            if (arg == "--chains") {
+                chains = static_cast<std::size_t>(std::max(1, std::atoi(value.c_str())));
+            } else if (arg == "--lines") {
+                lines = std::atoi(value.c_str());
+            } else if (arg == "--batch") {
+                batch = std::atoi(value.c_str());
+                batchGiven = true;
+            } else {
+                registers = Numbers(value);
+                registersGiven = true;
+            }
+        } else if (arg == "--pg" && i + 1 < argc) {
+            gServer = argv[++i];
+        } else if (arg == "--here") {
+            here = true;
+        } else if (!arg.empty() && std::isdigit(static_cast<unsigned char>(arg[0])) != 0) {
+            sizes.push_back(std::atoi(arg.c_str()));
+        } else {
+            std::fprintf(stderr, "usage: pipeline [--lines L] [--batch B] [--chains C] "
+                                 "[--registers K,...] [--here] [--pg URI] [ORDERS...]\n");
+            return 2;
+        }
+    }
+    Defaults(sizes, registers, batch, registersGiven, batchGiven);
+    if (!Positive(sizes, lines, batch, registers)) {
+        std::fprintf(stderr, "pipeline: sizes, lines and batch must be above 0\n");
+        return 2;
+    }
+    const fs::path dir = fs::temp_directory_path() / ("kvad-pipeline-" + std::to_string(getpid()));
+
+    std::printf("Main job (nso run's phases) on generated orders of %d buyers; a tenth of the "
+                "documents revise an earlier chain, one in twenty cancel one\n",
+                kBuyers);
+    std::printf("Targets: %.0f orders/s end to end; end to end within %.0fx of the floor\n",
+                kTargetPerSecond, kTargetRatio);
+    bool failed = RunSizes(sizes, dir, lines, chains, here);
+
+    failed = RunRegisters(registers, batch, dir, lines, chains, here) || failed;
     fs::remove_all(dir);
     return failed ? 1 : 0;
 }

@@ -1,5 +1,6 @@
 #include "pg_connection.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -219,6 +220,31 @@ PgResult PgConnection::ExecuteNative(const std::string& sql) {
         SchemaChanged();
     }
     return result;
+}
+
+void PgConnection::CopyIn(const std::string& sql, std::string_view data) {
+    PgResult start(PQexec(conn_, sql.c_str()));
+    if (PQresultStatus(start.get()) != PGRES_COPY_IN) {
+        FailWith(start.get(), sql);
+    }
+    constexpr std::size_t kPiece = 1 << 20;
+    for (std::size_t at = 0; at < data.size(); at += kPiece) {
+        const std::size_t size = std::min(kPiece, data.size() - at);
+        if (PQputCopyData(conn_, data.data() + at, static_cast<int>(size)) != 1) {
+            break; // the error comes with the result below
+        }
+    }
+    (void)PQputCopyEnd(conn_, nullptr);
+    PgResult end(PQgetResult(conn_));
+    const bool ok = PQresultStatus(end.get()) == PGRES_COMMAND_OK;
+    // Drains the results left, so that the connection is ready for the next statement.
+    PgResult rest(PQgetResult(conn_));
+    while (rest != nullptr) {
+        rest.reset(PQgetResult(conn_));
+    }
+    if (!ok) {
+        FailWith(end.get(), sql);
+    }
 }
 
 PgResult PgConnection::RunPrepared(const std::string& sql,

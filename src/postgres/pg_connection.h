@@ -68,6 +68,10 @@ class PgConnection final : public Connection,
     /// Runs PostgreSQL's own SQL (one or more statements) without translation. Throws DbError.
     PgResult ExecuteNative(const std::string& sql);
 
+    /// Runs a "COPY ... FROM STDIN" statement with its data (PostgreSQL's text format), sent in
+    /// pieces. Throws DbError.
+    void CopyIn(const std::string& sql, std::string_view data);
+
     /// Runs native SQL with text parameters as a statement prepared once per session and
     /// reused. Throws DbError, recorded in Errors().
     PgResult RunPrepared(const std::string& sql,

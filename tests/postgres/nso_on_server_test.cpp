@@ -51,6 +51,7 @@ class NsoOnServerTest : public ::testing::Test {
         uri_ = uri.substr(0, slash + 1) + name_ +
                (query == std::string::npos ? "" : uri.substr(query));
         test::CopyReceived(std::filesystem::path(KVAD_SOURCE_DIR) / "examples", folder_.Path());
+        test::CopyReceived(std::filesystem::path(KVAD_SOURCE_DIR) / "examples", fileFolder_.Path());
     }
     void TearDown() override {
         if (admin_) {
@@ -62,6 +63,13 @@ class NsoOnServerTest : public ::testing::Test {
     std::string Nso(const std::string& arguments) const {
         return "cd '" + folder_.Path().string() + "' && '" KVAD_NSO_BINARY "' --db '" + uri_ +
                "' --inbox inbox --cache-dir cache " + arguments;
+    }
+    // `nso ARGUMENTS` on the embedded database nso.db, in a folder of its own with the examples.
+    std::string OnFile(const std::string& arguments, int& status) const {
+        return Shell("cd '" + fileFolder_.Path().string() +
+                         "' && '" KVAD_NSO_BINARY "' --db nso.db --inbox inbox --cache-dir cache " +
+                         arguments,
+                     status);
     }
     std::string Run(const std::string& arguments, int& status) const {
         return Shell(Nso(arguments), status);
@@ -84,6 +92,7 @@ class NsoOnServerTest : public ::testing::Test {
     }
 
     test::TempDir folder_{"pgnso"};
+    test::TempDir fileFolder_{"pgnsofile"};
     std::string name_;
     std::string uri_;
     std::shared_ptr<Connection> admin_;
@@ -120,6 +129,39 @@ TEST_F(NsoOnServerTest, ACommandFindingTheCompanyLockTakenNamesItsHolder) {
                            std::to_string(::getpid()) + "): wait for it, or give --wait SECONDS"),
               std::string::npos)
         << refused;
+}
+
+// Moving up: the embedded demo database copied to the server gives the same ERP orders, whether
+// copied after `nso run` or before it (then `nso run` on each); a second copy is refused.
+TEST_F(NsoOnServerTest, TheDemoDatabaseCopiedToTheServerGivesTheSameOrders) {
+    int status = -1;
+    ASSERT_EQ((OnFile("init --demo", status), status), 0);
+    const std::string copied = OnFile("db copy --to '" + uri_ + "'", status);
+    ASSERT_EQ(status, 0) << copied;
+    EXPECT_NE(copied.find("row counts and checksums equal the source's"), std::string::npos)
+        << copied;
+    const std::string onFile = (OnFile("run", status), OnFile("orders --lines", status));
+    const std::string onServer = (Run("run", status), Run("orders --lines", status));
+    EXPECT_NE(onFile.find("4 ERP order(s)"), std::string::npos) << onFile;
+    EXPECT_EQ(onServer, onFile);
+
+    // The file after its run, into a database that already holds the copy: refused, untouched.
+    const std::string refused = OnFile("db copy --to '" + uri_ + "'", status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(refused.find("is not empty"), std::string::npos) << refused;
+    EXPECT_EQ(Count("DO11_DOCTESTATA"), 4);
+
+    // The file after its run, into a new database: ids and sequences kept, so the same orders
+    // and a new document registered after the copy's last.
+    ExecutePostgresScript(*admin_, "DROP DATABASE " + name_ + " WITH (FORCE)");
+    ExecutePostgresScript(*admin_, "CREATE DATABASE " + name_);
+    ASSERT_EQ((OnFile("db copy --to '" + uri_ + "'", status), status), 0);
+    EXPECT_EQ(Run("orders --lines", status), onFile);
+    auto db = OpenPostgres(uri_);
+    const long last = db->Query("SELECT MAX(IE91_ID) AS N FROM IE91_NSOFILES")->Value("N").ToLong();
+    db->Execute("INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18) VALUES (1)");
+    EXPECT_EQ(db->Query("SELECT MAX(IE91_ID) AS N FROM IE91_NSOFILES")->Value("N").ToLong(),
+              last + 1);
 }
 
 TEST(NsoServerUri, APasswordOnTheCommandLineIsRefused) {

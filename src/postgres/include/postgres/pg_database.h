@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "kvad_nso/connection.h"
 
@@ -53,6 +54,25 @@ int ApplyPostgresSchema(Connection& connection, int upTo = 0);
 /// Moves every identity sequence past the highest id its table holds (after rows were copied
 /// in with their ids).
 void ResetIdentitySequences(Connection& connection);
+
+/// One table of a copy into a server database: the rows read from the source and what the
+/// server holds afterwards, each with an order-independent checksum of the rows' values.
+struct CopiedTable {
+    std::string table;
+    long sourceRows = 0;
+    long copiedRows = 0;
+    std::uint64_t sourceChecksum = 0;
+    std::uint64_t copiedChecksum = 0;
+};
+
+/// Copies every row of every table of `source` (any backend, at the same schema version) into
+/// `target`, a server database that has just been given the schema (the rows the schema scripts
+/// put in are replaced by the source's), keeping each id, then moves the identity sequences past
+/// the copied ids. It all happens in one transaction on the server (a savepoint when the caller
+/// opened one), committed only when each table's row count and checksum read back from the
+/// server equal the source's. Throws DbError when a table or column is missing there or the
+/// check fails (nothing is then kept).
+std::vector<CopiedTable> CopyIntoPostgres(Connection& source, Connection& target);
 
 /// What a company's advisory lock keeps apart (as CompanyWork of the file locks).
 enum class AdvisoryWork : std::int32_t { Retrieval = 1, Clerk = 2 };
