@@ -32,8 +32,8 @@ step "tests" env KVAD_CRASH_SCALE="${KVAD_CRASH_SCALE:-0.5}" \
     ctest --test-dir build-check --output-on-failure -j "$(nproc)"
 # The PostgreSQL backend's tests and the component's suites again, on a throwaway cluster
 # (KVAD_TEST_BACKEND: each test on a server database of its own; what only SQLite has skips).
-# They wait on the server more than they compute, so they run beside clang-tidy; their output is
-# shown when they fail.
+# They run beside clang-tidy (on two cores the pair takes about what the two take one after the
+# other; on more cores, less); their output is shown when they fail.
 pg_log=build-check/tests-on-postgresql.log
 (step "tests on PostgreSQL" env KVAD_TEST_BACKEND=postgresql scripts/pg_cluster.sh \
     ctest --test-dir build-check --output-on-failure -j 2 \
