@@ -2,8 +2,10 @@
 
 #include <csv.h>
 #include <gmp.h>
+#include <libpq-fe.h>
 #include <libxml/globals.h>
 #include <pango/pango.h>
+#include <sodium.h>
 #include <sqlite3.h>
 
 #include <CLI/Version.hpp>
@@ -27,6 +29,11 @@ std::string DottedLibxmlVersion(const char* number) {
     }
 }
 
+/// libpq tells its version as one number, 150005 for 15.5 (from version 10 on).
+std::string DottedLibpqVersion(int number) {
+    return std::to_string(number / 10000) + "." + std::to_string(number % 10000);
+}
+
 std::string Dotted(int major, int minor, int patch) {
     return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(patch);
 }
@@ -37,6 +44,7 @@ std::vector<LibraryVersion> LibraryVersions() {
     return {
         {"SQLite", sqlite3_libversion()},
         {"libxml2", DottedLibxmlVersion(xmlParserVersion)},
+        {"libpq", DottedLibpqVersion(PQlibVersion())},
         {"cairo", cairo_version_string()},
         {"pango", pango_version_string()},
         {"GMP", gmp_version},
@@ -45,6 +53,8 @@ std::vector<LibraryVersion> LibraryVersions() {
         {"toml++", Dotted(TOML_LIB_MAJOR, TOML_LIB_MINOR, TOML_LIB_PATCH)},
         {"nlohmann/json", Dotted(NLOHMANN_JSON_VERSION_MAJOR, NLOHMANN_JSON_VERSION_MINOR,
                                  NLOHMANN_JSON_VERSION_PATCH)},
+        {"libsodium", sodium_version_string()},
+        {"cpp-httplib", KVAD_HTTPLIB_VERSION},
     };
 }
 

@@ -101,7 +101,7 @@ run_nso() {
 run_nso --version >"$work/version" || fail "nso --version failed"
 grep -q "^nso $version (writes database schema version [0-9]*)$" "$work/version" ||
     fail "nso --version: $(cat "$work/version")"
-for library in SQLite libxml2 cairo pango; do
+for library in SQLite libxml2 libpq cairo pango libsodium cpp-httplib; do
     grep -q "^$library [0-9]" "$work/version" || fail "nso --version names no $library version"
 done
 
