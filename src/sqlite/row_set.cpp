@@ -362,7 +362,8 @@ int RowSet::FindTable(std::string_view name) const {
 }
 
 void RowSet::TakeShape(const std::shared_ptr<const ResultShape>& shape) {
-    columns = SharedColumns(std::shared_ptr<const std::vector<ResultColumn>>(shape, &shape->columns));
+    columns =
+        SharedColumns(std::shared_ptr<const std::vector<ResultColumn>>(shape, &shape->columns));
     tables = shape->tables;
     index_ = shape->index;
 }

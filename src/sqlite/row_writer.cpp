@@ -158,6 +158,21 @@ std::string ColumnList(const RowSet& set, const std::vector<int>& columns, std::
 /// Tables past this index are always read back at once: the row marks unread tables in 64 bits.
 constexpr std::size_t kMaxUnreadTables = 64;
 
+/// Marks table `t` of a row just inserted as not read back, with its INTEGER PRIMARY KEY set
+/// from the rowid; false when the row cannot mark that table.
+bool LeaveUnread(const BaseTable& table, int t, Row& inserted) {
+    const auto index = static_cast<std::size_t>(t);
+    if (index >= kMaxUnreadTables) {
+        return false;
+    }
+    if (table.rowidAlias >= 0 && inserted.rowids[index]) {
+        inserted.Set(static_cast<std::size_t>(table.rowidAlias),
+                     WholeNumber(*inserted.rowids[index]));
+    }
+    inserted.unreadTables |= std::uint64_t{1} << index;
+    return true;
+}
+
 } // namespace
 
 void ReadBackInserted(const StatementSource& source, RowSet& set, Row& row) {
@@ -179,8 +194,8 @@ bool NeedsReadBack(const RowSet& set, const Row& row, std::size_t column) {
         return false;
     }
     const int table = set.columns[column].baseTable;
-    return table < 0 || set.tables[static_cast<std::size_t>(table)].rowidAlias !=
-                            static_cast<int>(column);
+    return table < 0 ||
+           set.tables[static_cast<std::size_t>(table)].rowidAlias != static_cast<int>(column);
 }
 
 void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
@@ -277,12 +292,7 @@ void InsertRow(const StatementSource& source, RowSet& set, Row& row,
         if (!inserted.rowids[static_cast<std::size_t>(t)] && table.keyColumns.empty()) {
             continue; // nothing to find the row by: the values stay as given
         }
-        if (!readBack && static_cast<std::size_t>(t) < kMaxUnreadTables) {
-            if (table.rowidAlias >= 0 && inserted.rowids[static_cast<std::size_t>(t)]) {
-                inserted.Set(static_cast<std::size_t>(table.rowidAlias),
-                             WholeNumber(*inserted.rowids[static_cast<std::size_t>(t)]));
-            }
-            inserted.unreadTables |= std::uint64_t{1} << static_cast<unsigned>(t);
+        if (!readBack && LeaveUnread(table, t, inserted)) {
             continue;
         }
         const Locator locator = Locate(set, t, inserted, [&](int c) {
