@@ -158,6 +158,19 @@ std::string ColumnList(const RowSet& set, const std::vector<int>& columns, std::
 /// Tables past this index are always read back at once: the row marks unread tables in 64 bits.
 constexpr std::size_t kMaxUnreadTables = 64;
 
+/// The INSERT of the listed columns into `table`, one parameter each.
+std::string InsertSql(const RowSet& set, const BaseTable& table, const std::vector<int>& columns) {
+    std::string sql = "INSERT INTO " + table.QualifiedName();
+    if (columns.empty()) {
+        return sql + " DEFAULT VALUES";
+    }
+    std::string marks;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        marks += i > 0 ? ", ?" : "?";
+    }
+    return sql + " (" + ColumnList(set, columns, "", ", ") + ") VALUES (" + marks + ")";
+}
+
 /// Marks table `t` of a row just inserted as not read back, with its INTEGER PRIMARY KEY set
 /// from the rowid; false when the row cannot mark that table.
 bool LeaveUnread(const BaseTable& table, int t, Row& inserted) {
@@ -267,16 +280,7 @@ void InsertRow(const StatementSource& source, RowSet& set, Row& row,
     inserted.rowids.resize(set.tables.size());
     for (const auto& [t, columns] : targets) {
         BaseTable& table = set.tables[static_cast<std::size_t>(t)];
-        std::string sql = "INSERT INTO " + table.QualifiedName();
-        if (columns.empty()) {
-            sql += " DEFAULT VALUES";
-        } else {
-            std::string marks;
-            for (std::size_t i = 0; i < columns.size(); ++i) {
-                marks += i > 0 ? ", ?" : "?";
-            }
-            sql += " (" + ColumnList(set, columns, "", ", ") + ") VALUES (" + marks + ")";
-        }
+        const std::string sql = InsertSql(set, table, columns);
         Statement stmt = source.Prepare(sql);
         int index = 1;
         for (int column : columns) {
