@@ -176,6 +176,9 @@ class SqliteConnection final : public Connection,
         std::uint64_t generation = 0;
         bool parameterized = false;
         Translation translation;
+        /// False while the shape was seen once only: whether it takes parameters is worked out
+        /// (a second translation) when it comes again, so that one-off statements cost one.
+        bool checked = true;
     };
     /// Rows of catalogue reads, by T-SQL text, with the schema generation they were read at:
     /// the staging writer reads a table's columns once per staged line.
