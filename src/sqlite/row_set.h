@@ -66,6 +66,9 @@ struct Row {
     /// Tables (bit per table index) the row was inserted into and not read back from yet: the
     /// defaults and conversions the database applied are read on the first use of the row.
     std::uint64_t unreadTables = 0;
+    /// The connection's rollback count when the row was inserted: after a rollback the row is
+    /// not read back (it keeps the values given).
+    std::uint64_t rollbacksAtInsert = 0;
 
     /// Replaces a value (one kept outside the row is forgotten).
     void Set(std::size_t column, Variant value);

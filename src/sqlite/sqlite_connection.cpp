@@ -432,6 +432,7 @@ void SqliteConnection::CommitTrans() {
 }
 
 void SqliteConnection::RollbackTrans() {
+    ++rollbacks_;
     if (!endedTransaction_ && level_ > 0 && sqlite3_get_autocommit(db_.get()) != 0) {
         endedTransaction_ = DbCode{}; // under a statement this connection did not send
     }

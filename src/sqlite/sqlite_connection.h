@@ -44,6 +44,9 @@ class SqliteConnection final : public Connection,
     int BeginTrans() override;
     void CommitTrans() override;
     void RollbackTrans() override;
+    /// How many rollbacks this connection was asked for: a row inserted before one may no
+    /// longer be there, or its rowid be another row's.
+    [[nodiscard]] std::uint64_t Rollbacks() const noexcept { return rollbacks_; }
 
     [[nodiscard]] std::vector<ProviderError>& Errors() override { return errors_; }
     [[nodiscard]] bool IsOpen() const override { return db_ != nullptr; }
@@ -192,6 +195,7 @@ class SqliteConnection final : public Connection,
     std::unique_ptr<sqlite3, Closer> db_;
     std::vector<ProviderError> errors_;
     int level_ = 0;
+    std::uint64_t rollbacks_ = 0;
     // The database rolled back the whole transaction after a failure (a full disk, an I/O
     // error) while the caller had `level_` levels open: the failure's code, until the caller has
     // rolled them all back. Until then every statement is refused, since it would run in

@@ -165,6 +165,10 @@ Variant WorkingRecordset::Value(int index) const {
 }
 
 void WorkingRecordset::ReadBack(Row& row) const {
+    if (row.rollbacksAtInsert != connection_->Rollbacks()) {
+        row.unreadTables = 0; // rolled back since: its rowid may now be another row's
+        return;
+    }
     connection_->Guarded({}, [&] { ReadBackInserted(connection_->Statements(), *rows_, row); });
 }
 
@@ -216,6 +220,7 @@ void WorkingRecordset::Update() {
     case EditMode::Adding: {
         connection_->Guarded(
             {}, [&] { InsertRow(connection_->Statements(), rows, newRow_, pending_, false); });
+        newRow_.rollbacksAtInsert = connection_->Rollbacks();
         rows.rows.push_back(std::move(newRow_));
         const std::size_t stored = rows.rows.size() - 1;
         // The new row stays visible here whatever the filter, as in ADO.

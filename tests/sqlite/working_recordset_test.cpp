@@ -188,6 +188,19 @@ TEST_F(Recordset, AnInsertedRowIsReadBackBeforeAFilterOrAnEditUsesIt) {
               7);
 }
 
+// A row inserted before a rollback is not read back after it: its rowid may be another row's.
+TEST_F(Recordset, ARowInsertedBeforeARollbackKeepsTheValuesGiven) {
+    auto rs = connection->OpenRecordset("SELECT * FROM NODI WHERE 1 = 0");
+    connection->BeginTrans();
+    rs->AddNew();
+    rs->SetValue("CODICE", "GONE");
+    rs->Update();
+    connection->RollbackTrans();
+    connection->Execute("INSERT INTO NODI (CODICE, STATO) VALUES ('OTHER', 3)");
+    EXPECT_EQ(rs->Value("CODICE").Text(), "GONE");
+    EXPECT_TRUE(rs->Value("STATO").IsNull());
+}
+
 TEST_F(Recordset, UniqueTableSendsUpdatesToThatTableOnly) {
     Native("CREATE TABLE DECOD (DID INTEGER PRIMARY KEY, ID_NODO int, STATUS int);"
            "INSERT INTO DECOD VALUES (10, 1, 0);");
