@@ -122,7 +122,8 @@ void RunImport(const Settings& settings, const ImportOptions& options) {
         LockCompany(settings.database, settings.company, kvad::db::CompanyWork::Clerk, "nso import",
                     options.waitSeconds);
     RequireConfiguration(session, settings);
-    SelectChains(session, settings, options.chains, options.all, options.latestOnly);
+    const ChainSelection selection =
+        SelectChains(session, settings, options.chains, options.all, options.latestOnly);
 
     // Batch by batch, so that the recordsets hold one batch's orders, not the backlog's.
     ProgressView view("importing...", options.json ? ProgressView::Channel::BesideJson
@@ -132,7 +133,7 @@ void RunImport(const Settings& settings, const ImportOptions& options) {
     bool imported = false;
     bool stopped = false;
     std::string errore;
-    ForEachBatch(session, options.batchChains, [&](std::size_t, std::size_t) {
+    ForEachBatch(session, selection, options.batchChains, [&](std::size_t, std::size_t) {
         std::vector<UnprocessedChain> left = AssignCodesOfProcessed(session, options);
         unprocessed.insert(unprocessed.end(), left.begin(), left.end());
         if (session.nso->Stato() == kvad::kaErrNessunDatoDaElaborare) {

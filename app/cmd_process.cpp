@@ -127,14 +127,15 @@ void RunProcess(const Settings& settings, const ProcessOptions& options) {
         WarnIncompleteConfiguration(session, settings.verbose,
                                     options.json ? std::cerr : std::cout);
     }
-    SelectChains(session, settings, options.chains, options.all, options.latestOnly);
+    const ChainSelection selection =
+        SelectChains(session, settings, options.chains, options.all, options.latestOnly);
 
     // Batch by batch, so that the recordsets hold one batch's orders, not the backlog's; each
     // batch is printed as it is processed (the JSON document is printed at the end).
     ReviewRun run;
     run.processing.nothingSelected = true;
     run.processing.nothingToProcess = true;
-    ForEachBatch(session, options.batchChains,
+    ForEachBatch(session, selection, options.batchChains,
                  [&](std::size_t, std::size_t) { return ProcessForReview(session, options, run); });
     const ChainProcessing& processing = run.processing;
     const VerdictCounts& tally = run.tally;

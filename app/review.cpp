@@ -124,18 +124,18 @@ void SelectChainsOf(Session& session, const std::vector<std::int32_t>& ids) {
     }
 }
 
-void SelectChains(Session& session, const Settings& settings,
-                  const std::vector<std::string>& chains, bool all, bool latestOnly) {
+ChainSelection SelectChains(Session& session, const Settings& settings,
+                            const std::vector<std::string>& chains, bool all, bool latestOnly) {
     session.nso->SetParam_ModalitaImport(latestOnly ? kvad::kaSoloPiuRecente
                                                     : kvad::kaInteraCatena);
+    ChainSelection selection;
     if (all) {
-        kvad::kaenumTipoOrdiniProcessati toProcess = kvad::kaOrdiniDaProcessare;
-        session.nso->LeggiOrdini(toProcess);
+        // Listed without their XML, as the main job lists them: the peak is set by a batch,
+        // not by the backlog.
+        auto list = session.nso->ListChains(kvad::kaOrdiniDaProcessare);
         RequireOk(session, "reading the chains");
-        kvad::kaEnumNSOSelez every = kvad::kaTutti;
-        session.nso->SetSelezione(every);
-        RequireOk(session, "selecting the chains");
-        return;
+        selection.latest = kvad::read_model::SelectableChains(*list);
+        return selection;
     }
     std::vector<std::int32_t> ids;
     ids.reserve(chains.size());
@@ -143,13 +143,19 @@ void SelectChains(Session& session, const Settings& settings,
         ids.push_back(ResolveDocument(*session.db, settings.company, chain));
     }
     SelectChainsOf(session, ids);
+    selection.latest = kvad::read_model::SelectedChains(*session.nso);
+    selection.inWorkingTable = true;
+    return selection;
 }
 
-void ForEachBatch(Session& session, std::size_t batchChains,
+void ForEachBatch(Session& session, const ChainSelection& selection, std::size_t batchChains,
                   const std::function<bool(std::size_t, std::size_t)>& work) {
-    const std::vector<std::int32_t> selected = kvad::read_model::SelectedChains(*session.nso);
+    const std::vector<std::int32_t>& selected = selection.latest;
     batchChains = std::max<std::size_t>(batchChains, 1);
     if (selected.size() <= batchChains) {
+        if (!selection.inWorkingTable) {
+            kvad::read_model::ReadOnlyChains(*session.nso, selected);
+        }
         (void)work(1, 1);
         return;
     }

@@ -30,19 +30,29 @@ using kvad::read_model::VerdictCounts;
 /// `ids`. Throws when a document is in no chain (its XML never arrived).
 void SelectChainsOf(Session& session, const std::vector<std::int32_t>& ids);
 
+/// The chains a command works on: the latest document of each, in the working table's order.
+struct ChainSelection {
+    std::vector<std::int32_t> latest;
+    /// True when the working table holds these chains, selected, and nothing else to work on;
+    /// false when it is yet to be read (each batch reads its own chains).
+    bool inWorkingTable = false;
+};
+
 /// Sets the import mode (the whole chain, or with `latestOnly` its latest document only) and
 /// selects the chains to process or import: with `all` every chain still to process that can be
-/// selected, in a working table of those chains; otherwise the chains of the documents named
-/// (register id or order number), in a working table of every chain. Throws when a name is no
-/// document's.
-void SelectChains(Session& session, const Settings& settings,
-                  const std::vector<std::string>& chains, bool all, bool latestOnly);
+/// selected, listed without their XML (each batch then reads its own chains); otherwise the
+/// chains of the documents named (register id or order number), in a working table of those
+/// chains. Throws when a name is no document's.
+[[nodiscard]] ChainSelection SelectChains(Session& session, const Settings& settings,
+                                          const std::vector<std::string>& chains, bool all,
+                                          bool latestOnly);
 
-/// Calls `work` with the chains selected in batches of at most `batchChains`, each batch selected
-/// alone in the working table's order (the table rebuilt with that batch's chains only), with its
-/// number (from 1) and the number of batches; stops when `work` returns false. When the chains
-/// selected are no more than one batch, `work` runs once on the selection as it stands.
-void ForEachBatch(Session& session, std::size_t batchChains,
+/// Calls `work` with the chains of `selection` in batches of at most `batchChains`, each batch
+/// selected alone in the working table (the table rebuilt with that batch's chains only), with
+/// its number (from 1) and the number of batches; stops when `work` returns false. When the
+/// working table already holds the selection and it is no more than one batch, `work` runs once
+/// on it as it stands.
+void ForEachBatch(Session& session, const ChainSelection& selection, std::size_t batchChains,
                   const std::function<bool(std::size_t, std::size_t)>& work);
 
 /// Document `id` as its last processing left it, for `nso show` and `nso edit`: reviewed, or

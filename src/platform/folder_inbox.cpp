@@ -1,8 +1,12 @@
 #include "platform/folder_inbox.h"
 
 #include <exception>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <system_error>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -77,8 +81,7 @@ std::string InboxFromConfig(const std::string& configXml) {
 
 /// The document for a file: its summary when it is an Order, else what the file itself says.
 std::shared_ptr<NsoDocument> MakeDocument(const ReceivedFile& file, const std::string& content,
-                                          bool keepContent) {
-    OrderSummary summary = ReadOrderSummary(content).value_or(OrderSummary{});
+                                          OrderSummary summary, bool keepContent) {
     if (summary.number.empty()) {
         summary.number = fs::path(file.name).stem().string();
     }
@@ -191,6 +194,7 @@ std::shared_ptr<NsoCollection> FolderInboxService::DoListOrders(const std::strin
     }
 
     std::vector<std::shared_ptr<NsoDocument>> documents;
+    std::unordered_map<std::string, ListedSummary> listed;
     for (const ReceivedFile& file : ListReceivedFiles(folder, *since)) {
         std::string content;
         try {
@@ -198,8 +202,12 @@ std::shared_ptr<NsoCollection> FolderInboxService::DoListOrders(const std::strin
         } catch (const InboxError&) {
             // Listed all the same, from its name and date: its download reports the problem.
         }
-        documents.push_back(MakeDocument(file, content, false));
+        OrderSummary summary = ReadOrderSummary(content).value_or(OrderSummary{});
+        listed.insert_or_assign(file.name, ListedSummary{std::hash<std::string_view>{}(content),
+                                                         content.size(), summary});
+        documents.push_back(MakeDocument(file, content, std::move(summary), false));
     }
+    listed_ = std::move(listed);
     company_ = companyId;
     return std::make_shared<InboxCollection>(std::move(documents));
 }
@@ -230,7 +238,20 @@ std::shared_ptr<NsoCollection> FolderInboxService::DoDownloadOrders(const Varian
         throw InboxError("the file " + Quoted(path.string()) + " cannot be read: " + Reason(ec));
     }
     const std::string content = ReadDocumentText(path, kMaxDocumentText);
-    std::vector<std::shared_ptr<NsoDocument>> documents{MakeDocument(file, content, true)};
+    // The listing read this text's summary already: parsed again only when the file changed.
+    std::optional<OrderSummary> summary;
+    if (const auto known = listed_.find(name); known != listed_.end()) {
+        if (known->second.textSize == content.size() &&
+            known->second.textHash == std::hash<std::string_view>{}(content)) {
+            summary = std::move(known->second.summary);
+        }
+        listed_.erase(known);
+    }
+    if (!summary) {
+        summary = ReadOrderSummary(content).value_or(OrderSummary{});
+    }
+    std::vector<std::shared_ptr<NsoDocument>> documents{
+        MakeDocument(file, content, std::move(*summary), true)};
     return std::make_shared<InboxCollection>(std::move(documents));
 }
 

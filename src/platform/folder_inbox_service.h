@@ -3,11 +3,14 @@
 // folder ("IT" + VAT number) under the inbox root; a document is received when its file is
 // written.
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "kvad_nso/nso_ws.h"
+#include "order_summary.h"
 
 namespace kvad::platform {
 
@@ -59,6 +62,14 @@ class FolderInboxService final : public NsoService {
     std::string configXml_;
     std::optional<std::filesystem::path> inbox_; ///< set while logged in
     std::string company_;                        ///< company folder of the last listing
+    /// A file's summary as the last listing read it, with a hash of the text it was read from:
+    /// its download reads the summary again only when the text changed since.
+    struct ListedSummary {
+        std::size_t textHash = 0;
+        std::size_t textSize = 0;
+        OrderSummary summary;
+    };
+    std::unordered_map<std::string, ListedSummary> listed_; ///< by file name
 };
 
 } // namespace kvad::platform

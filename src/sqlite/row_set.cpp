@@ -96,6 +96,39 @@ void FindKeyColumns(sqlite3* db, ResultShape& shape) {
     }
 }
 
+/// Records, for each table whose rowid is read, the result column that holds its INTEGER
+/// PRIMARY KEY: that column is the rowid, known as soon as a row is inserted.
+void FindRowidAliases(sqlite3* db, ResultShape& shape) {
+    for (std::size_t t = 0; t < shape.tables.size(); ++t) {
+        BaseTable& table = shape.tables[t];
+        if (shape.rowidColumn[t] < 0) {
+            continue;
+        }
+        const std::vector<CatalogueColumn> columns =
+            CatalogueColumns(db, {table.schema, table.name});
+        const CatalogueColumn* key = nullptr;
+        int keyParts = 0;
+        for (const CatalogueColumn& column : columns) {
+            if (column.primaryKeyOrder > 0) {
+                key = &column;
+                ++keyParts;
+            }
+        }
+        if (keyParts != 1 || !EqualsNoCase(key->declType, "INTEGER")) {
+            continue;
+        }
+        for (std::size_t c = 0; c < shape.columns.size(); ++c) {
+            const ResultColumn& result = shape.columns[c];
+            if (result.baseTable == static_cast<int>(t) &&
+                EqualsNoCase(result.originColumn, key->name) &&
+                (result.kind == ValueKind::Long || result.kind == ValueKind::ByStorage)) {
+                table.rowidAlias = static_cast<int>(c);
+                break;
+            }
+        }
+    }
+}
+
 struct Described {
     std::shared_ptr<ResultShape> shape;
     Statement statement;
@@ -147,6 +180,7 @@ std::optional<Described> DescribeWithAllRowids(const StatementSource& source,
         }
     }
     FindKeyColumns(source.db, *shape);
+    FindRowidAliases(source.db, *shape);
     shape->sql = all->sql;
     return Described{std::move(shape), std::move(*located)};
 }
@@ -192,6 +226,7 @@ Described Describe(const StatementSource& source, const std::string& sql,
         }
     }
     FindKeyColumns(source.db, *shape);
+    FindRowidAliases(source.db, *shape);
     return Described{std::move(shape), std::move(stmt)};
 }
 
@@ -326,14 +361,11 @@ int RowSet::FindTable(std::string_view name) const {
     return -1;
 }
 
-void RowSet::IndexColumns() {
-    index_ = std::make_shared<const ColumnIndex>(columns);
-}
-
-void RowSet::TakeShape(const ResultShape& shape) {
-    columns = shape.columns;
-    tables = shape.tables;
-    index_ = shape.index;
+void RowSet::TakeShape(const std::shared_ptr<const ResultShape>& shape) {
+    columns =
+        SharedColumns(std::shared_ptr<const std::vector<ResultColumn>>(shape, &shape->columns));
+    tables = shape->tables;
+    index_ = shape->index;
 }
 
 namespace {
@@ -402,7 +434,7 @@ RowSet LoadRowSet(const StatementSource& source, const std::string& sql,
 
     stmt->BindParameters(parameters);
     RowSet set;
-    set.TakeShape(*shape);
+    set.TakeShape(shape);
     sqlite3_stmt* raw = stmt->Get();
     while (stmt->Step()) {
         set.rows.push_back(ReadRow(raw, set, *shape));

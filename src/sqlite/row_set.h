@@ -43,6 +43,8 @@ struct BaseTable {
     std::vector<int> keyColumns;
     /// Whether the table has a rowid: -1 not known yet, 0 no (WITHOUT ROWID), 1 yes.
     int rowidState = -1;
+    /// The result column that holds the table's INTEGER PRIMARY KEY (the rowid itself), or -1.
+    int rowidAlias = -1;
     /// The table's name for SQLite statements (temp."#TEMP_ORD").
     std::string qualifiedName;
 
@@ -61,6 +63,12 @@ struct Row {
     std::vector<std::optional<std::int64_t>> rowids;
     /// Long values kept out of the row: column, handle in the set's LongValues.
     std::vector<std::pair<int, std::uint32_t>> outside;
+    /// Tables (bit per table index) the row was inserted into and not read back from yet: the
+    /// defaults and conversions the database applied are read on the first use of the row.
+    std::uint64_t unreadTables = 0;
+    /// The connection's rollback count when the row was inserted: after a rollback the row is
+    /// not read back (it keeps the values given).
+    std::uint64_t rollbacksAtInsert = 0;
 
     /// Replaces a value (one kept outside the row is forgotten).
     void Set(std::size_t column, Variant value);
@@ -139,9 +147,33 @@ class ResultShapeCache {
     std::array<std::unordered_map<std::string, Kept, Hash, std::equal_to<>>, 2> shapes_;
 };
 
+/// The columns of a result, shared with the shape they were described in and never changed
+/// after: the recordsets of one statement read the same columns without a copy each.
+class SharedColumns {
+  public:
+    SharedColumns() = default;
+    explicit SharedColumns(std::shared_ptr<const std::vector<ResultColumn>> columns) noexcept
+        : columns_(std::move(columns)) {}
+
+    [[nodiscard]] const ResultColumn& operator[](std::size_t index) const {
+        return (*columns_)[index];
+    }
+    [[nodiscard]] std::size_t size() const noexcept { return columns_ ? columns_->size() : 0; }
+    [[nodiscard]] bool empty() const noexcept { return size() == 0; }
+    [[nodiscard]] std::vector<ResultColumn>::const_iterator begin() const noexcept {
+        return columns_ ? columns_->begin() : std::vector<ResultColumn>::const_iterator();
+    }
+    [[nodiscard]] std::vector<ResultColumn>::const_iterator end() const noexcept {
+        return columns_ ? columns_->end() : std::vector<ResultColumn>::const_iterator();
+    }
+
+  private:
+    std::shared_ptr<const std::vector<ResultColumn>> columns_;
+};
+
 /// A result in memory.
 struct RowSet {
-    std::vector<ResultColumn> columns;
+    SharedColumns columns;
     std::vector<BaseTable> tables;
     std::vector<Row> rows;
     /// Dynamic property "Unique Table": index of the one table that updates go to, or -1.
@@ -161,10 +193,8 @@ struct RowSet {
     [[nodiscard]] std::optional<int> FindColumn(std::string_view name) const;
     /// The base table of that name (brackets and owner allowed), or -1.
     [[nodiscard]] int FindTable(std::string_view name) const;
-    /// Rebuilds the name index after the columns changed.
-    void IndexColumns();
     /// Takes the columns, tables and name index of a shape.
-    void TakeShape(const ResultShape& shape);
+    void TakeShape(const std::shared_ptr<const ResultShape>& shape);
 
   private:
     std::shared_ptr<const ColumnIndex> index_;

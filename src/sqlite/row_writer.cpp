@@ -11,6 +11,7 @@
 #include "savepoint.h"
 #include "sqlite_error.h"
 #include "sqlite_statement.h"
+#include "value_codec.h"
 
 namespace kvad::db {
 
@@ -154,7 +155,61 @@ std::string ColumnList(const RowSet& set, const std::vector<int>& columns, std::
     return text;
 }
 
+/// Tables past this index are always read back at once: the row marks unread tables in 64 bits.
+constexpr std::size_t kMaxUnreadTables = 64;
+
+/// The INSERT of the listed columns into `table`, one parameter each.
+std::string InsertSql(const RowSet& set, const BaseTable& table, const std::vector<int>& columns) {
+    std::string sql = "INSERT INTO " + table.QualifiedName();
+    if (columns.empty()) {
+        return sql + " DEFAULT VALUES";
+    }
+    std::string marks;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        marks += i > 0 ? ", ?" : "?";
+    }
+    return sql + " (" + ColumnList(set, columns, "", ", ") + ") VALUES (" + marks + ")";
+}
+
+/// Marks table `t` of a row just inserted as not read back, with its INTEGER PRIMARY KEY set
+/// from the rowid; false when the row cannot mark that table.
+bool LeaveUnread(const BaseTable& table, int t, Row& inserted) {
+    const auto index = static_cast<std::size_t>(t);
+    if (index >= kMaxUnreadTables) {
+        return false;
+    }
+    if (table.rowidAlias >= 0 && inserted.rowids[index]) {
+        inserted.Set(static_cast<std::size_t>(table.rowidAlias),
+                     WholeNumber(*inserted.rowids[index]));
+    }
+    inserted.unreadTables |= std::uint64_t{1} << index;
+    return true;
+}
+
 } // namespace
+
+void ReadBackInserted(const StatementSource& source, RowSet& set, Row& row) {
+    const std::uint64_t unread = row.unreadTables;
+    row.unreadTables = 0;
+    for (std::size_t t = 0; t < set.tables.size() && t < kMaxUnreadTables; ++t) {
+        if ((unread & (std::uint64_t{1} << t)) == 0) {
+            continue;
+        }
+        const int table = static_cast<int>(t);
+        const Locator locator = Locate(
+            set, table, row, [&](int c) { return set.ValueOf(row, static_cast<std::size_t>(c)); });
+        (void)ReadBack(source, set, table, locator, ColumnsOf(set, table), row);
+    }
+}
+
+bool NeedsReadBack(const RowSet& set, const Row& row, std::size_t column) {
+    if (row.unreadTables == 0) {
+        return false;
+    }
+    const int table = set.columns[column].baseTable;
+    return table < 0 ||
+           set.tables[static_cast<std::size_t>(table)].rowidAlias != static_cast<int>(column);
+}
 
 void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
                      const std::map<int, Variant>& changes) {
@@ -205,7 +260,7 @@ void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
 }
 
 void InsertRow(const StatementSource& source, RowSet& set, Row& row,
-               const std::map<int, Variant>& values) {
+               const std::map<int, Variant>& values, bool readBack) {
     std::vector<int> localOnly;
     auto targets = TargetsOf(set, values, localOnly, true);
     if (set.uniqueTable >= 0) {
@@ -225,16 +280,7 @@ void InsertRow(const StatementSource& source, RowSet& set, Row& row,
     inserted.rowids.resize(set.tables.size());
     for (const auto& [t, columns] : targets) {
         BaseTable& table = set.tables[static_cast<std::size_t>(t)];
-        std::string sql = "INSERT INTO " + table.QualifiedName();
-        if (columns.empty()) {
-            sql += " DEFAULT VALUES";
-        } else {
-            std::string marks;
-            for (std::size_t i = 0; i < columns.size(); ++i) {
-                marks += i > 0 ? ", ?" : "?";
-            }
-            sql += " (" + ColumnList(set, columns, "", ", ") + ") VALUES (" + marks + ")";
-        }
+        const std::string sql = InsertSql(set, table, columns);
         Statement stmt = source.Prepare(sql);
         int index = 1;
         for (int column : columns) {
@@ -249,6 +295,9 @@ void InsertRow(const StatementSource& source, RowSet& set, Row& row,
         }
         if (!inserted.rowids[static_cast<std::size_t>(t)] && table.keyColumns.empty()) {
             continue; // nothing to find the row by: the values stay as given
+        }
+        if (!readBack && LeaveUnread(table, t, inserted)) {
+            continue;
         }
         const Locator locator = Locate(set, t, inserted, [&](int c) {
             return set.ValueOf(inserted, static_cast<std::size_t>(c));

@@ -21,8 +21,19 @@ void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
 
 /// Inserts a new row made of `values` into its base table (the "Unique Table" when set; else
 /// every table that a value was given for) and fills `row` with the inserted row as read back.
+/// With `readBack` false the row keeps the values given and the rowid (and the INTEGER PRIMARY
+/// KEY column that is the rowid), and is marked for ReadBackInserted to read on its first use.
 /// Throws DbError.
 void InsertRow(const StatementSource& source, RowSet& set, Row& row,
-               const std::map<int, Variant>& values);
+               const std::map<int, Variant>& values, bool readBack = true);
+
+/// Reads back the values of a row InsertRow left unread (its identity, defaults and the values
+/// as the database converted them); nothing when it has none. A row no longer there keeps the
+/// values given. Throws DbError.
+void ReadBackInserted(const StatementSource& source, RowSet& set, Row& row);
+
+/// Whether reading `column` of `row` needs ReadBackInserted first: the row has tables unread,
+/// and the column is not the rowid of its table.
+[[nodiscard]] bool NeedsReadBack(const RowSet& set, const Row& row, std::size_t column);
 
 } // namespace kvad::db

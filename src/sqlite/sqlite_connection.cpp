@@ -190,7 +190,11 @@ SqliteConnection::Translated SqliteConnection::Translate(std::string_view tsql,
     }
     KeptShape* shape = parameterized_.Find(literals->key);
     if (shape == nullptr || shape->generation != generation) {
-        // First time this shape is seen at this schema: it takes parameters when translating
+        parameterized_.Put(std::move(literals->key), KeptShape{generation, false, {}, false});
+        return {&TranslateText(tsql, generation), {}};
+    }
+    if (!shape->checked) {
+        // Second time this shape is seen at this schema: it takes parameters when translating
         // it with other values moves nothing but the values.
         const Translation& original = TranslateText(tsql, generation);
         KeptShape kept{generation, false, {}};
@@ -217,7 +221,7 @@ SqliteConnection::Translated SqliteConnection::Translate(std::string_view tsql,
         } catch (const DbError&) {
             // Other values make the statement fail: it keeps its literals.
         }
-        shape = &parameterized_.Put(std::move(literals->key), std::move(kept));
+        *shape = std::move(kept);
         if (!shape->parameterized) {
             return {&TranslateText(tsql, generation), {}};
         }
@@ -428,6 +432,7 @@ void SqliteConnection::CommitTrans() {
 }
 
 void SqliteConnection::RollbackTrans() {
+    ++rollbacks_;
     if (!endedTransaction_ && level_ > 0 && sqlite3_get_autocommit(db_.get()) != 0) {
         endedTransaction_ = DbCode{}; // under a statement this connection did not send
     }

@@ -44,6 +44,9 @@ class SqliteConnection final : public Connection,
     int BeginTrans() override;
     void CommitTrans() override;
     void RollbackTrans() override;
+    /// How many rollbacks this connection was asked for: a row inserted before one may no
+    /// longer be there, or its rowid be another row's.
+    [[nodiscard]] std::uint64_t Rollbacks() const noexcept { return rollbacks_; }
 
     [[nodiscard]] std::vector<ProviderError>& Errors() override { return errors_; }
     [[nodiscard]] bool IsOpen() const override { return db_ != nullptr; }
@@ -176,6 +179,9 @@ class SqliteConnection final : public Connection,
         std::uint64_t generation = 0;
         bool parameterized = false;
         Translation translation;
+        /// False while the shape was seen once only: whether it takes parameters is worked out
+        /// (a second translation) when it comes again, so that one-off statements cost one.
+        bool checked = true;
     };
     /// Rows of catalogue reads, by T-SQL text, with the schema generation they were read at:
     /// the staging writer reads a table's columns once per staged line.
@@ -189,6 +195,7 @@ class SqliteConnection final : public Connection,
     std::unique_ptr<sqlite3, Closer> db_;
     std::vector<ProviderError> errors_;
     int level_ = 0;
+    std::uint64_t rollbacks_ = 0;
     // The database rolled back the whole transaction after a failure (a full disk, an I/O
     // error) while the caller had `level_` levels open: the failure's code, until the caller has
     // rolled them all back. Until then every statement is refused, since it would run in

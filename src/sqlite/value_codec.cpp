@@ -253,6 +253,10 @@ void BindTextInto(sqlite3_stmt* stmt, int index, const std::string& text, ValueK
 
 } // namespace
 
+Variant WholeNumber(std::int64_t value) {
+    return FromInteger(value);
+}
+
 std::optional<Decimal> TryParseDecimal(std::string_view text) {
     try {
         return Decimal::Parse(text);

@@ -1,6 +1,7 @@
 #pragma once
 // Values between SQLite's storage classes and Variant, by the column's declared T-SQL type.
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -31,6 +32,10 @@ enum class ValueKind {
 
 /// Decimal::Parse, giving nullopt (not an overflow error) for a number too large for a Decimal.
 [[nodiscard]] std::optional<Decimal> TryParseDecimal(std::string_view text);
+
+/// An integer as a column of kind Long (or of no declared type) reads it: Long when it fits,
+/// else Decimal.
+[[nodiscard]] Variant WholeNumber(std::int64_t value);
 
 /// Reads result column `index` of the current row.
 [[nodiscard]] Variant ReadColumn(sqlite3_stmt* stmt, int index, ValueKind kind);

@@ -157,7 +157,27 @@ Variant WorkingRecordset::Value(int index) const {
             return pending->second;
         }
     }
-    return rows_->ValueOf(rows_->rows[row], column);
+    Row& stored = rows_->rows[row];
+    if (NeedsReadBack(*rows_, stored, column)) {
+        ReadBack(stored);
+    }
+    return rows_->ValueOf(stored, column);
+}
+
+void WorkingRecordset::ReadBack(Row& row) const {
+    if (row.rollbacksAtInsert != connection_->Rollbacks()) {
+        row.unreadTables = 0; // rolled back since: its rowid may now be another row's
+        return;
+    }
+    connection_->Guarded({}, [&] { ReadBackInserted(connection_->Statements(), *rows_, row); });
+}
+
+void WorkingRecordset::ReadBackAll() const {
+    for (Row& row : Rows().rows) {
+        if (row.unreadTables != 0) {
+            ReadBack(row);
+        }
+    }
 }
 
 void WorkingRecordset::SetValue(std::string_view name, const Variant& value) {
@@ -190,13 +210,17 @@ void WorkingRecordset::Update() {
         return;
     case EditMode::Editing: {
         Row& row = rows.rows[CurrentRow()];
+        if (row.unreadTables != 0) {
+            ReadBack(row);
+        }
         connection_->Guarded(
             {}, [&] { WriteRowChanges(connection_->Statements(), rows, row, pending_); });
         break;
     }
     case EditMode::Adding: {
         connection_->Guarded(
-            {}, [&] { InsertRow(connection_->Statements(), rows, newRow_, pending_); });
+            {}, [&] { InsertRow(connection_->Statements(), rows, newRow_, pending_, false); });
+        newRow_.rollbacksAtInsert = connection_->Rollbacks();
         rows.rows.push_back(std::move(newRow_));
         const std::size_t stored = rows.rows.size() - 1;
         // The new row stays visible here whatever the filter, as in ADO.
@@ -254,6 +278,7 @@ WorkingRecordset::BuildView(const RowSet& rows, const std::optional<AdoFilter>& 
 void WorkingRecordset::SetFilter(std::string_view filter) {
     const RowSet& rows = Rows();
     FlushEdit();
+    ReadBackAll();
     std::optional<AdoFilter> parsed;
     if (!IsBlank(filter)) {
         parsed = AdoFilter::Parse(filter, rows);
@@ -268,6 +293,7 @@ void WorkingRecordset::SetFilter(std::string_view filter) {
 void WorkingRecordset::SetSort(std::string_view sort) {
     const RowSet& rows = Rows();
     FlushEdit();
+    ReadBackAll();
     std::vector<SortKey> keys = ParseSortKeys(sort, rows);
     auto view = BuildView(rows, filter_, keys);
     sort_ = std::move(keys);

@@ -70,6 +70,10 @@ class WorkingRecordset final : public Recordset {
     [[nodiscard]] std::size_t CurrentRow() const;
     /// Writes a pending edit before the position changes, as ADO does.
     void FlushEdit();
+    /// Reads back a row inserted here that was not read back yet (see InsertRow).
+    void ReadBack(Row& row) const;
+    /// The same for every such row, before a filter or a sort reads them all.
+    void ReadBackAll() const;
     /// The visible rows under a filter and sort, in order (nullopt: all rows, query order).
     [[nodiscard]] static std::optional<std::vector<std::size_t>>
     BuildView(const RowSet& rows, const std::optional<AdoFilter>& filter,

@@ -143,6 +143,28 @@ TEST_F(FolderInboxTest, ListsOrdersWithDataFromTheDocumentsOldestFirst) {
     EXPECT_EQ(second->EndPointId().Text(), "UFXYZ1");
 }
 
+// The download gives the summary of the text it returns: the listing's when the file is
+// unchanged, read again when the file was rewritten in between.
+TEST_F(FolderInboxTest, DownloadSummarisesTheTextItReturns) {
+    Write("o.xml", UblOrder("PO/1", "2024-03-05", "UFABCD"));
+    Write("p.xml", UblOrder("PO/2", "2024-03-06", "UFABCD"));
+    auto list = List(Yesterday(), error_);
+    ASSERT_EQ(error_, "");
+    Write("o.xml", UblOrder("PO/10", "2024-04-01", "UFXYZ1"));
+
+    const auto rewritten = Download("o.xml", error_);
+    ASSERT_EQ(error_, "");
+    EXPECT_EQ(rewritten->Item(0)->FileDocNum().Text(), "PO/10");
+    EXPECT_EQ(rewritten->Item(0)->FileDocData().Text(), "2024-04-01");
+    EXPECT_EQ(rewritten->Item(0)->EndPointId().Text(), "UFXYZ1");
+    for (int round = 0; round < 2; ++round) { // the second time without the listing's summary
+        const auto unchanged = Download("p.xml", error_);
+        ASSERT_EQ(error_, "");
+        EXPECT_EQ(unchanged->Item(0)->FileDocNum().Text(), "PO/2");
+        EXPECT_EQ(unchanged->Item(0)->FileDocData().Text(), "2024-03-06");
+    }
+}
+
 TEST_F(FolderInboxTest, ListsFilesModifiedAtOrAfterTheStartDateByTimeThenName) {
     const DateTime start = DateTime::Now().AddDays(-5).DateOnly();
     DateTime lastSecondBefore = start.AddDays(-1);

@@ -159,6 +159,48 @@ TEST_F(Recordset, AddNewGivesTheIdentityAndStaysVisible) {
     EXPECT_EQ(connection->Query("SELECT * FROM NODI")->RecordCount(), 5);
 }
 
+// An inserted row is read back on its first use, not at once: a filter, a sort or an edit
+// that comes first still sees the defaults the database gave it.
+TEST_F(Recordset, AnInsertedRowIsReadBackBeforeAFilterOrAnEditUsesIt) {
+    auto rs = connection->OpenRecordset("SELECT * FROM NODI WHERE 1 = 0");
+    for (const char* code : {"N1", "N2"}) {
+        rs->AddNew();
+        rs->SetValue("CODICE", code);
+        rs->Update();
+    }
+    rs->SetFilter("STATO = 7");
+    EXPECT_EQ(rs->RecordCount(), 2);
+    rs->SetFilter("");
+    rs->SetSort("STATO DESC, CODICE");
+    rs->MoveFirst();
+    EXPECT_EQ(rs->Value("CODICE").Text(), "N1");
+
+    rs->AddNew();
+    rs->SetValue("CODICE", "N3");
+    rs->Update();
+    const long id = rs->Value("ID").ToLong();
+    rs->SetValue("LIVELLO", std::int32_t{4});
+    rs->Update();
+    EXPECT_EQ(rs->Value("STATO").ToLong(), 7);
+    EXPECT_EQ(connection->Query("SELECT LIVELLO, STATO FROM NODI WHERE ID = " + std::to_string(id))
+                  ->Value("STATO")
+                  .ToLong(),
+              7);
+}
+
+// A row inserted before a rollback is not read back after it: its rowid may be another row's.
+TEST_F(Recordset, ARowInsertedBeforeARollbackKeepsTheValuesGiven) {
+    auto rs = connection->OpenRecordset("SELECT * FROM NODI WHERE 1 = 0");
+    connection->BeginTrans();
+    rs->AddNew();
+    rs->SetValue("CODICE", "GONE");
+    rs->Update();
+    connection->RollbackTrans();
+    connection->Execute("INSERT INTO NODI (CODICE, STATO) VALUES ('OTHER', 3)");
+    EXPECT_EQ(rs->Value("CODICE").Text(), "GONE");
+    EXPECT_TRUE(rs->Value("STATO").IsNull());
+}
+
 TEST_F(Recordset, UniqueTableSendsUpdatesToThatTableOnly) {
     Native("CREATE TABLE DECOD (DID INTEGER PRIMARY KEY, ID_NODO int, STATUS int);"
            "INSERT INTO DECOD VALUES (10, 1, 0);");
