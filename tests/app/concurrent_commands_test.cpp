@@ -266,9 +266,7 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
         for (const std::string& from : noRows) {
             EXPECT_EQ(Count(dir, from), 0) << from;
         }
-        if (!kvad::test::OnPostgres()) { // the file's own check: a server has no file
-            EXPECT_EQ(kvad::test::IntegrityCheck(kvad::test::FolderDbName(dir)), "ok");
-        }
+        kvad::test::ExpectFileWhole(dir);
     }
 
     /// The rows of the tables a whole import of the inbox writes, and the log entries.

@@ -191,9 +191,7 @@ TEST_F(FetchRobustnessTest, KilledRunsAndOneFetchLeaveWhatAnUninterruptedRunLeav
     ASSERT_EQ(kvad::test::Finish(whole, &output), 3) << output;
     ASSERT_TRUE(Has(output, "listed 201, new 201, already registered 0, failed to load 1"))
         << output;
-    if (!kvad::test::OnPostgres()) { // the file's own check: a server has no file
-        EXPECT_EQ(kvad::test::IntegrityCheck(kvad::test::FolderDbName(dir)), "ok");
-    }
+    kvad::test::ExpectFileWhole(dir);
     const std::string expected = Snapshot(reference);
     EXPECT_EQ(kvad::test::SnapshotDifference(expected, Snapshot(dir)), "");
     EXPECT_TRUE(Has(expected, "IE91_OPERAZIONE=2")) << "the run links cancellations";
@@ -395,8 +393,17 @@ TEST_F(FetchRobustnessTest, FetchWithoutConfigurationSaysSoEveryTime) {
     EXPECT_TRUE(Has(verbose.output, "\n  Parametri di configurazione assenti\n")) << verbose.output;
 }
 
-TEST_F(FetchRobustnessTest, AReadOnlyDatabaseIsToldInPlainWords) {
-    KVAD_SQLITE_ONLY(); // a file's mode; a server database's rights are the server's
+/// What only a database file meets: its mode, other bytes or tables at its path (a server
+/// database's rights and contents are the server's).
+class FetchOnAFileTest : public FetchRobustnessTest {
+  protected:
+    void SetUp() override {
+        KVAD_SQLITE_ONLY();
+        FetchRobustnessTest::SetUp();
+    }
+};
+
+TEST_F(FetchOnAFileTest, AReadOnlyDatabaseIsToldInPlainWords) {
     Prepare(dir);
     Generate(dir, 2);
     // Read-only for the user that runs nso: as root, the file mode holds only for another user.
@@ -422,8 +429,7 @@ TEST_F(FetchRobustnessTest, AReadOnlyDatabaseIsToldInPlainWords) {
     EXPECT_EQ(Snapshot(dir), before);
 }
 
-TEST_F(FetchRobustnessTest, AFileThatIsNotOurDatabaseIsToldInPlainWords) {
-    KVAD_SQLITE_ONLY(); // a file of other bytes or tables at the database's path
+TEST_F(FetchOnAFileTest, AFileThatIsNotOurDatabaseIsToldInPlainWords) {
     std::ofstream(dir / "nso.db") << std::string(4096, 'x');
     const Result garbage = Run({"list"});
     EXPECT_EQ(garbage.exitCode, 1);

@@ -22,6 +22,7 @@
 #include "kvad_nso/recordset.h"
 #include "nso_process.h"
 #include "sqlite/company_lock.h"
+#include "support/register_snapshot.h"
 
 namespace kvad::test {
 
@@ -209,6 +210,14 @@ class UnnamedCompanyLock {
     std::shared_ptr<Connection> server_; ///< closing the session releases the lock
     bool held_ = false;
 };
+
+/// Checks that the folder's database file is whole (SQLite's integrity check); a server database
+/// has no file of the tests' to check. `context` goes with a failure.
+inline void ExpectFileWhole(const std::filesystem::path& folder, const std::string& context = {}) {
+    if (!OnPostgres()) {
+        EXPECT_EQ(IntegrityCheck(FolderDbName(folder)), "ok") << context;
+    }
+}
 
 /// Kills the child at once; true when the kill ended it (it had not ended by itself).
 inline bool KillNow(NsoChild& child) {

@@ -65,6 +65,14 @@ std::size_t Occurrences(const std::string& text, const std::string& piece) {
 
 class ImportCrashTest : public kvad::test::NsoFolderTest {
   protected:
+    void SetUp() override {
+        if (kvad::test::OnPostgres()) {
+            GTEST_SKIP() << "known gap: chains that tie in the import's order come in the "
+                            "server's row order, which a killed import's updates change, so the "
+                            "ERP numbers differ";
+        }
+    }
+
     static constexpr int kOrders = 30;
     static int Rounds() { return kvad::test::CrashScaled(6); }
     static constexpr int kKillsPerRound = 4;
@@ -114,9 +122,7 @@ class ImportCrashTest : public kvad::test::NsoFolderTest {
             } else {
                 (void)kvad::test::KillAtNextWrite(dir, child);
             }
-            if (!kvad::test::OnPostgres()) { // the file's own check: a server has no file
-                EXPECT_EQ(kvad::test::IntegrityCheck(kvad::test::FolderDbName(dir)), "ok");
-            }
+            kvad::test::ExpectFileWhole(dir);
         }
     }
 
@@ -125,10 +131,6 @@ class ImportCrashTest : public kvad::test::NsoFolderTest {
 };
 
 TEST_F(ImportCrashTest, KilledImportsAndOneMoreLeaveWhatAnUninterruptedImportLeaves) {
-    if (kvad::test::OnPostgres()) {
-        GTEST_SKIP() << "known gap: chains that tie in the import's order come in the server's row "
-                        "order, which a killed import's updates change, so the ERP numbers differ";
-    }
     Processed("nso-import-crash");
     const fs::path processed = dir;
     Copy(processed, "reference");

@@ -187,10 +187,8 @@ class MainJobCrashTest : public kvad::test::NsoFolderTest {
                       atWrite ? "at the next write" : "killed", ran * 1000,
                       landed ? "" : " (had ended)");
         how += text;
-        if (!test::OnPostgres()) { // the file's own check: a server has no file
-            EXPECT_EQ(test::IntegrityCheck(test::FolderDbName(dir)), "ok")
-                << "seed " << seed_ << ": nso " << command[0] << " " << how;
-        }
+        test::ExpectFileWhole(dir,
+                              "seed " + std::to_string(seed_) + ": nso " + command[0] + " " + how);
         return ran;
     }
 
