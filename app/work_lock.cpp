@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <optional>
 
 #include "app/database.h"
 #include "app/failure.h"
@@ -10,26 +12,24 @@ namespace nsoapp {
 namespace {
 
 // A server lock that stayed taken, worded as a lock file's: the holder published
-// "nso import, process 4312" as its session's name.
+// "nso import, process 4312" as its session's name; one that published no name is told by the
+// work it holds.
 WorkLockBusy ServerLockBusy(const std::string& database, std::int32_t company,
-                            kvad::db::AdvisoryWork work, const kvad::DbError& busy) {
-    std::string holder;
+                            kvad::db::CompanyWork work, kvad::db::AdvisoryWork serverWork,
+                            const kvad::DbError& busy) {
+    std::optional<kvad::db::LockHolder> named;
     try {
-        holder = kvad::db::AdvisoryLock::Holder(database, company, work);
+        const auto holder = kvad::db::AdvisoryLock::HolderOf(database, company, serverWork);
+        const std::size_t process = holder ? holder->name.rfind(", process ") : std::string::npos;
+        if (process != std::string::npos) {
+            named = kvad::db::LockHolder{holder->name.substr(0, process),
+                                         std::atoll(holder->name.c_str() + process + 10),
+                                         holder->since};
+        }
     } catch (const kvad::Error&) {
-        holder.clear(); // gone meanwhile, or the server went: say what runs without its name
+        named.reset(); // gone meanwhile, or the server went: say what runs without its name
     }
-    const std::size_t process = holder.rfind(", process ");
-    const std::string what =
-        holder.empty() ? (work == kvad::db::AdvisoryWork::Retrieval ? std::string("nso fetch")
-                                                                    : std::string("nso command"))
-                       : holder.substr(0, process);
-    std::string running =
-        "another " + what + " of company " + std::to_string(company) + " is running";
-    if (process != std::string::npos) {
-        running += " (process " + holder.substr(process + 10) + ")";
-    }
-    return {running, busy.Description()};
+    return {kvad::db::CompanyLockBusy(company, work, named).what(), busy.Description()};
 }
 
 } // namespace
@@ -49,7 +49,7 @@ WorkLock TakeCompanyLock(const std::string& database, std::int32_t company,
             if (e.Condition() != kvad::DatabaseCondition::Busy) {
                 throw;
             }
-            throw ServerLockBusy(database, company, serverWork, e);
+            throw ServerLockBusy(database, company, work, serverWork, e);
         }
     }
     try {

@@ -30,14 +30,17 @@ step "build" scripts/build.sh build-check "${light[@]}"
 # their own (KVAD_CRASH_SCALE, see the README's Reliability section).
 step "tests" env KVAD_CRASH_SCALE="${KVAD_CRASH_SCALE:-0.5}" \
     ctest --test-dir build-check --output-on-failure -j "$(nproc)"
-# The PostgreSQL backend's tests and the component's suites again, on a throwaway cluster
-# (KVAD_TEST_BACKEND: each test on a server database of its own; what only SQLite has skips).
+# The PostgreSQL backend's tests, the component's suites and the nso command and web host tests
+# again, on a throwaway cluster (KVAD_TEST_BACKEND: each test on a server database of its own;
+# what only SQLite has skips). The command tests that kill or race whole runs take minutes on
+# the server and are left to runs of their own (the README's PostgreSQL section).
 # They run beside clang-tidy (on two cores the pair takes about what the two take one after the
 # other; on more cores, less); their output is shown when they fail.
 pg_log=build-check/tests-on-postgresql.log
 (step "tests on PostgreSQL" env KVAD_TEST_BACKEND=postgresql scripts/pg_cluster.sh \
     ctest --test-dir build-check --output-on-failure -j 2 \
-    -L '^(postgres|workspace|decoding|verification|import|component|read_model)$') \
+    -L '^(postgres|workspace|decoding|verification|import|component|read_model|app|web)$' \
+    -E 'Crash|ConcurrentCommands|KilledRuns|OneRetrievalOfACompanyAtATime') \
     >"$pg_log" 2>&1 &
 pg_tests=$!
 step "clang-tidy" scripts/check_tidy.sh build-check

@@ -3,6 +3,7 @@
 // the server when that session ends however it ends.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <thread>
 
 #include "pg_connection.h"
@@ -60,15 +61,30 @@ AdvisoryLock& AdvisoryLock::operator=(AdvisoryLock&&) noexcept = default;
 AdvisoryLock::~AdvisoryLock() = default;
 
 std::string AdvisoryLock::Holder(const std::string& uri, std::int32_t company, AdvisoryWork work) {
+    const std::optional<AdvisoryHolder> holder = HolderOf(uri, company, work);
+    return holder ? holder->name : std::string();
+}
+
+std::optional<AdvisoryHolder> AdvisoryLock::HolderOf(const std::string& uri, std::int32_t company,
+                                                     AdvisoryWork work) {
     auto session = PgConnection::Open(uri);
     constexpr std::int32_t kWorkBase = 0x4B560000;
+    // The holder's session does nothing after the statement that took the lock: the time its
+    // state last changed is when it took it.
     const PgResult holder = session->ExecuteNative(
-        "SELECT a.application_name FROM pg_locks AS l JOIN pg_stat_activity AS a ON a.pid = l.pid "
+        "SELECT a.application_name, floor(extract(epoch FROM a.state_change))::bigint FROM "
+        "pg_locks AS l JOIN pg_stat_activity AS a ON a.pid = l.pid "
         "WHERE l.locktype = 'advisory' AND l.granted AND l.database = "
         "(SELECT oid FROM pg_database WHERE datname = current_database()) AND l.classid = " +
         std::to_string(kWorkBase + static_cast<std::int32_t>(work)) +
         " AND l.objid = " + std::to_string(company) + " AND l.objsubid = 2");
-    return PQntuples(holder.get()) > 0 ? PQgetvalue(holder.get(), 0, 0) : std::string();
+    if (PQntuples(holder.get()) == 0) {
+        return std::nullopt;
+    }
+    const char* since = PQgetvalue(holder.get(), 0, 1);
+    return AdvisoryHolder{PQgetvalue(holder.get(), 0, 0),
+                          std::chrono::system_clock::time_point(
+                              std::chrono::seconds(std::strtoll(since, nullptr, 10)))};
 }
 
 } // namespace kvad::db

@@ -22,15 +22,19 @@
 #include "kvad_nso/codes.h"
 #include "nso_folder.h"
 #include "nso_process.h"
+#include "postgres/pg_database.h"
 #include "sqlite/company_lock.h"
 #include "support/register_snapshot.h"
 #include "support/temp_dir.h"
+#include "support/test_backend.h"
 
 namespace concurrent_commands {
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using kvad::db::AdvisoryLock;
+using kvad::db::AdvisoryWork;
 using kvad::db::CompanyLock;
 using kvad::db::CompanyWork;
 using kvad::test::Count;
@@ -47,6 +51,11 @@ template <typename Condition> bool Eventually(Condition done) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 /// True when process `pid` has the file open.
@@ -95,7 +104,7 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
             {"imported", "import --all"}};
         std::string before;
         for (const auto& [made, command] : kStages) {
-            if (!fs::exists(*root_ / made / "nso.db")) {
+            if (!fs::exists(*root_ / made)) {
                 Use(made, before);
                 if (before.empty()) {
                     Ok("init");
@@ -124,18 +133,34 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
         dir = *root_ / name;
         fs::create_directories(dir);
         fs::create_directory_symlink(*root_ / "inbox", dir / "inbox");
-        if (from.empty()) {
-            return;
-        }
-        for (const char* file : {"nso.db", "nso.db-wal"}) {
-            if (fs::exists(*root_ / from / file)) {
-                fs::copy_file(*root_ / from / file, dir / file);
-            }
+        if (!from.empty()) {
+            kvad::test::CopyFolderDb(*root_ / from, dir);
         }
     }
 
-    [[nodiscard]] std::string LockFile() const {
-        return CompanyLock::Path((dir / "nso.db").string(), 1, CompanyWork::Clerk);
+    /// True when process `pid` holds the company's clerk lock: the lock file names it, or the
+    /// server's advisory lock is held by a session that names it.
+    [[nodiscard]] bool HoldsClerkLock(pid_t pid) const {
+        if (kvad::test::OnPostgres()) {
+            const std::string holder =
+                AdvisoryLock::Holder(kvad::test::FolderDb(dir), 1, AdvisoryWork::Clerk);
+            return EndsWith(holder, ", process " + std::to_string(pid));
+        }
+        const auto holder =
+            CompanyLock::Holder(kvad::test::FolderDbName(dir), 1, CompanyWork::Clerk);
+        return holder && holder->pid == pid;
+    }
+    /// True when process `pid` has come to the company's clerk lock: it has the lock file open,
+    /// or a session of its own on the server, named for the lock it tries to take.
+    [[nodiscard]] bool CameToClerkLock(pid_t pid) const {
+        if (kvad::test::OnPostgres()) {
+            return kvad::test::ServerValue(kvad::test::FolderDb(dir),
+                                           "SELECT count(*) FROM pg_stat_activity WHERE "
+                                           "application_name LIKE '%, process " +
+                                               std::to_string(pid) + "'") != "0";
+        }
+        return HasOpen(pid,
+                       CompanyLock::Path(kvad::test::FolderDbName(dir), 1, CompanyWork::Clerk));
     }
 
     /// Starts `first` and stops it at a write (the database's write lock held) while it holds the
@@ -161,15 +186,11 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
             stall.emplace(dir);
         }
         EXPECT_TRUE(stall->Held());
-        const std::string database = (dir / "nso.db").string();
-        EXPECT_TRUE(Eventually([&] {
-            const auto holder = CompanyLock::Holder(database, 1, CompanyWork::Clerk);
-            return holder && holder->pid == a.pid;
-        })) << "nso "
-            << first[0] << " never held the company's clerk lock";
+        EXPECT_TRUE(Eventually([&] { return HoldsClerkLock(a.pid); }))
+            << "nso " << first[0] << " never held the company's clerk lock";
         kvad::test::NsoChild b = kvad::test::StartNso(dir, second);
         if (secondWaits) {
-            EXPECT_TRUE(Eventually([&] { return HasOpen(b.pid, LockFile()); }))
+            EXPECT_TRUE(Eventually([&] { return CameToClerkLock(b.pid); }))
                 << "nso " << second[0] << " never came to the lock";
         } else {
             pair.secondStatus = kvad::test::Finish(b, &pair.second);
@@ -189,9 +210,7 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
         const std::string end = ", process " + std::to_string(pair.firstPid) +
                                 "): wait for it, or give --wait SECONDS\n";
         EXPECT_EQ(pair.second.rfind(start, 0), 0U) << pair.second;
-        EXPECT_TRUE(pair.second.size() > end.size() &&
-                    pair.second.compare(pair.second.size() - end.size(), end.size(), end) == 0)
-            << pair.second;
+        EXPECT_TRUE(EndsWith(pair.second, end)) << pair.second;
         EXPECT_EQ(std::count(pair.second.begin(), pair.second.end(), '\n'), 1) << pair.second;
     }
 
@@ -221,7 +240,8 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
 
     /// The groups of `columns` that `table` holds more than once, as a row source.
     static std::string Twice(const std::string& table, const std::string& columns) {
-        return "(SELECT 1 FROM " + table + " GROUP BY " + columns + " HAVING COUNT(*) > 1)";
+        return "(SELECT 1 AS ONE FROM " + table + " GROUP BY " + columns +
+               " HAVING COUNT(*) > 1) AS TWICE";
     }
 
     /// What must hold whatever the pair did: no internal text told, no decoded row, ERP order or
@@ -246,7 +266,7 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
         for (const std::string& from : noRows) {
             EXPECT_EQ(Count(dir, from), 0) << from;
         }
-        EXPECT_EQ(kvad::test::IntegrityCheck((dir / "nso.db").string()), "ok");
+        kvad::test::ExpectFileWhole(dir);
     }
 
     /// The rows of the tables a whole import of the inbox writes, and the log entries.

@@ -2,8 +2,8 @@
 // generated inbox of a few hundred chains (orders revised and cancelled) and one 2,000-line
 // order: `nso process --all`, `nso import --all` and `nso run` (in batches of a quarter of the
 // chains) are each killed one or more times per round, at a random instant or at a point between
-// two writes (the test takes the database's write lock, so the command stops at its next write,
-// and kills it there), then run
+// two writes (the test holds the database against writes, so the command stops at its next
+// write, and kills it there), then run
 // to the end with the phases after them; every ERP table, every decoded row, every processed
 // mark with the ERP order it links to and every log entry must then equal those of an
 // uninterrupted run, in every round.
@@ -11,8 +11,6 @@
 // KVAD_CRASH_SEED=N replays a seed (the inbox and the kill points; the instants a kill lands
 // still vary); KVAD_CRASH_SCALE=F (0 < F <= 1) shrinks the inbox and the rounds, as the
 // sanitized build does by default.
-#include <sqlite3.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -32,6 +31,7 @@
 #include "nso_process.h"
 #include "support/crash_scale.h"
 #include "support/register_snapshot.h"
+#include "support/test_backend.h"
 
 namespace main_job_crash {
 namespace test = kvad::test;
@@ -61,17 +61,20 @@ double SecondsSince(Clock::time_point start) {
 /// and lines; every log entry. Rows name their document by its order number and date, and a
 /// staged line by its line id, so that the ids the database handed out are not compared.
 std::string DurableState(const fs::path& folder) {
-    const test::FolderDatabase database(folder);
-    sqlite3* db = database.Handle();
-    if (db == nullptr) {
+    std::shared_ptr<kvad::Connection> database;
+    try {
+        database = test::OpenFolderDb(folder);
+    } catch (const kvad::Error&) {
         return "cannot open the database";
     }
+    kvad::Connection& db = *database;
     std::string out = test::ErpTables(db);
-    const std::string document = "IE91_IDORD || ' of ' || IE91_ISSUEDATE AS DOCUMENT";
+    const std::string document = "IE91_IDORD AS DOCUMENT, IE91_ISSUEDATE AS DOCUMENT_DATE";
     out += "[register]\n" +
            SortedRows(db,
                       "SELECT " + document +
-                          ", IE91_NSOFILES.*, IE91_GUID_DO11 IS NULL AS UNLINKED, "
+                          ", IE91_NSOFILES.*, CASE WHEN IE91_GUID_DO11 IS NULL THEN 1 ELSE 0 END "
+                          "AS UNLINKED, "
                           "DO11_NUMREG_CO99 FROM IE91_NSOFILES LEFT OUTER JOIN DO11_DOCTESTATA "
                           "ON DO11_DITTA_CG18 = IE91_DITTA_CG18 AND DO11_GUID = IE91_GUID_DO11",
                       {"IE91_ID", "IE91_DATAORA_RICEZIONE", "IE91_XML", "IE91_GUID_DO11"});
@@ -154,12 +157,7 @@ class MainJobCrashTest : public kvad::test::NsoFolderTest {
     /// and the folder nso runs in.
     void CopyOf(const std::string& from, const std::string& name) {
         Use(name);
-        for (const char* file : {"nso.db", "nso.db-wal"}) {
-            if (fs::exists(root_ / from / file)) {
-                fs::copy_file(root_ / from / file, dir / file,
-                              fs::copy_options::overwrite_existing);
-            }
-        }
+        test::CopyFolderDb(root_ / from, dir);
     }
 
     /// Runs `nso ARGUMENTS` to the end, expecting success; returns its wall time in seconds.
@@ -189,8 +187,8 @@ class MainJobCrashTest : public kvad::test::NsoFolderTest {
                       atWrite ? "at the next write" : "killed", ran * 1000,
                       landed ? "" : " (had ended)");
         how += text;
-        EXPECT_EQ(kvad::test::IntegrityCheck((dir / "nso.db").string()), "ok")
-            << "seed " << seed_ << ": nso " << command[0] << " " << how;
+        test::ExpectFileWhole(dir,
+                              "seed " + std::to_string(seed_) + ": nso " + command[0] + " " + how);
         return ran;
     }
 
@@ -238,6 +236,7 @@ class MainJobCrashTest : public kvad::test::NsoFolderTest {
             ++tally.rounds;
             std::error_code ignored;
             fs::remove_all(dir, ignored);
+            test::ForgetFolderDb(dir);
         }
         tally.seconds = SecondsSince(begin);
         return tally;

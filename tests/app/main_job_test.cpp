@@ -2,24 +2,21 @@
 // it: fetch, list, process, review and correct, import, orders and the PDF, each step checked in
 // what it prints and in the database; then the same job as `nso run` does it, with its JSON
 // summary and exit statuses.
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "folder_database.h"
 #include "kvad_nso/codes.h"
 #include "kvad_nso/recordset.h"
 #include "nso_folder.h"
-#include "sqlite/sqlite_database.h"
 #include "support/log_entries.h"
 
 namespace {
@@ -46,7 +43,7 @@ class MainJobTest : public kvad::test::NsoFolderTest {
 
     /// The first column of the first row `sql` gives, read from the folder's database.
     std::string Scalar(const std::string& sql) {
-        const auto db = kvad::db::OpenSqlite((dir / "nso.db").string());
+        const auto db = kvad::test::OpenFolderDb(dir);
         auto rows = db->Query(sql);
         return rows->Eof() ? "(no row)" : rows->Value(0).Text();
     }
@@ -66,7 +63,7 @@ class MainJobTest : public kvad::test::NsoFolderTest {
 
     /// The error-log entries of document `id` that satisfy `where`.
     std::vector<kvad::test::LogEntry> LogOf(std::int32_t id, const std::string& where) {
-        return kvad::test::ReadLogOf(*kvad::db::OpenSqlite((dir / "nso.db").string()), id, where);
+        return kvad::test::ReadLogOf(*kvad::test::OpenFolderDb(dir), id, where);
     }
 
     static std::string PdfText(const std::filesystem::path& pdf) {
@@ -353,9 +350,9 @@ TEST_F(MainJobTest, OneImportOfACompanyAtATime) {
     Ok("process --all");
     // Another import holds the company's clerk lock: an import or a run that may not wait is
     // refused in plain words and makes nothing.
-    const std::string lockFile = (dir / "nso.db.clerk-1.lock").string();
-    const int fd = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+    std::optional<kvad::test::UnnamedCompanyLock> held;
+    held.emplace(dir, kvad::db::CompanyWork::Clerk);
+    ASSERT_TRUE(held->Held());
     for (const char* command : {"import --all --wait 0", "run --wait 0"}) {
         const std::string refused = Nso(command);
         EXPECT_EQ(exitCode, 1) << refused;
@@ -364,7 +361,7 @@ TEST_F(MainJobTest, OneImportOfACompanyAtATime) {
             << refused;
     }
     EXPECT_EQ(Count("DO11_DOCTESTATA"), 0);
-    close(fd);
+    held.reset();
     const std::string imported = Nso("import --all --wait 0");
     EXPECT_TRUE(Has(imported, "4 chain(s): 3 imported, 1 failed")) << imported;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A temporary folder holding example documents, in which the built nso runs as a user runs it:
-// database nso.db, cache folder "cache", the inbox a test names ("inbox" unless told).
+// the folder's database (nso.db on SQLite, a server database of its own on PostgreSQL), cache
+// folder "cache", the inbox a test names ("inbox" unless told).
 
 #include <sys/wait.h>
 
@@ -11,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "folder_db.h"
 #include "support/temp_dir.h"
 #include "support/test_env.h"
 
@@ -38,10 +40,10 @@ class NsoFolderTest : public ::testing::Test {
     /// `exitCode`.
     std::string Nso(const std::string& arguments, const std::string& inbox = "inbox",
                     bool withErrors = true) {
-        const std::string command = "cd '" + dir.string() +
-                                    "' && '" KVAD_NSO_BINARY "' --db nso.db --inbox " + inbox +
-                                    " --cache-dir cache " + arguments +
-                                    (withErrors ? " 2>&1" : " 2>/dev/null") + " </dev/null";
+        const std::string command = "cd '" + dir.string() + "' && '" KVAD_NSO_BINARY "' --db '" +
+                                    FolderDb(dir) + "' --inbox " + inbox + " --cache-dir cache " +
+                                    arguments + (withErrors ? " 2>&1" : " 2>/dev/null") +
+                                    " </dev/null";
         std::string output;
         const int status = Shell(command, output);
         exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

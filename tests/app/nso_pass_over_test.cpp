@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "folder_db.h"
 #include "generated_folder.h"
-#include "sqlite/sqlite_database.h"
 
 namespace {
 
@@ -55,9 +55,9 @@ TEST_F(NsoPassOverTest, ProcessingPassesOverADocumentItFailsOn) {
     EXPECT_EQ(exitCode, 3);
     {
         // Registered whole, but its issue date is gone: decoding cannot date the order.
-        auto db = kvad::db::OpenSqlite((dir / "nso.db").string());
-        kvad::db::ExecuteNativeScript(*db, "UPDATE IE91_NSOFILES SET IE91_ISSUEDATE = NULL "
-                                           "WHERE IE91_HUBID = 'ord-000002.xml'");
+        kvad::test::RunTestSql(*kvad::test::OpenFolderDb(dir),
+                               "UPDATE IE91_NSOFILES SET IE91_ISSUEDATE = NULL "
+                               "WHERE IE91_HUBID = 'ord-000002.xml'");
     }
     const std::string processed = Nso("process --all");
     EXPECT_EQ(exitCode, 3) << processed;

@@ -121,8 +121,8 @@ TEST_F(NsoPdfTest, EachFailureIsToldInPlainWords) {
         << "<Invoice><ID>INV-1</ID></Invoice>";
     Nso("fetch");
     ASSERT_EQ(exitCode, 3);
-    kvad::db::ExecuteNativeScript(*kvad::db::OpenSqlite((dir / "nso.db").string()),
-                                  "UPDATE IE91_NSOFILES SET IE91_XML = NULL WHERE IE91_ID = 1");
+    kvad::test::RunTestSql(*kvad::test::OpenFolderDb(dir),
+                           "UPDATE IE91_NSOFILES SET IE91_XML = NULL WHERE IE91_ID = 1");
     std::ofstream(dir / "cache") << "a file where the cache folder should be";
     const struct {
         std::string arguments;

@@ -1,6 +1,6 @@
 #pragma once
-// The built nso run as a process of its own, in a folder of its own: waited for, or started and
-// then killed, or run as another user.
+// The built nso run as a process of its own, in a folder of its own on the folder's database:
+// waited for, or started and then killed, or run as another user.
 
 #include <fcntl.h>
 #include <grp.h>
@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "folder_db.h"
+
 namespace kvad::test {
 
 /// A started nso: its process id and the read end of its output (stdout and stderr).
@@ -22,7 +24,7 @@ struct NsoChild {
     int output = -1;
 };
 
-/// Starts nso in `dir` with the usual options (database nso.db, inbox "inbox", cache "cache")
+/// Starts nso in `dir` with the usual options (the folder's database, inbox "inbox", cache "cache")
 /// followed by `arguments`; with `user`, as that user and its group, at home in `dir`.
 inline NsoChild StartNso(const std::filesystem::path& dir,
                          const std::vector<std::string>& arguments,
@@ -31,7 +33,7 @@ inline NsoChild StartNso(const std::filesystem::path& dir,
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         return {};
     }
-    std::vector<std::string> words = {KVAD_NSO_BINARY, "--db",        "nso.db", "--inbox",
+    std::vector<std::string> words = {KVAD_NSO_BINARY, "--db",        FolderDb(dir), "--inbox",
                                       "inbox",         "--cache-dir", "cache"};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;

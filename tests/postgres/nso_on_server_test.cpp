@@ -125,8 +125,11 @@ TEST_F(NsoOnServerTest, ACommandFindingTheCompanyLockTakenNamesItsHolder) {
                             std::chrono::milliseconds(0));
     const std::string refused = Run("import --all --wait 0", status);
     EXPECT_EQ(status, 1);
-    EXPECT_NE(refused.find("another nso import of company 1 is running (process " +
-                           std::to_string(::getpid()) + "): wait for it, or give --wait SECONDS"),
+    // Worded as a lock file's holder is: what runs, since when, which process.
+    EXPECT_EQ(refused.rfind("nso: another nso import of company 1 is running (since ", 0), 0U)
+        << refused;
+    EXPECT_NE(refused.find(", process " + std::to_string(::getpid()) +
+                           "): wait for it, or give --wait SECONDS\n"),
               std::string::npos)
         << refused;
 }

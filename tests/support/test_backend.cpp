@@ -1,8 +1,10 @@
 #include "support/test_backend.h"
 
+#include <libpq-fe.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
 #include <stdexcept>
 
 #include "kvad_nso/errors.h"
@@ -63,6 +65,12 @@ void EnsureTemplate(Connection& admin, const std::string& server) {
     db::ExecutePostgresScript(admin, "SELECT pg_advisory_unlock(4242)");
 }
 
+// A database name no other test program on the server uses.
+std::string NewServerName() {
+    static int counter = 0;
+    return "kvad_t" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
+}
+
 } // namespace
 
 bool OnPostgres() {
@@ -70,17 +78,40 @@ bool OnPostgres() {
     return on;
 }
 
-TestDatabase::TestDatabase(const std::filesystem::path& file) {
+TestDatabase::TestDatabase(const std::filesystem::path& file, Contents contents) {
     if (!OnPostgres()) {
         name_ = file.string();
         return;
     }
-    static int counter = 0;
-    serverName_ = "kvad_t" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
+    serverName_ = NewServerName();
     const std::string server = ServerUri();
     const auto admin = db::OpenPostgres(server);
-    EnsureTemplate(*admin, server);
-    db::ExecutePostgresScript(*admin, "CREATE DATABASE " + serverName_ + " TEMPLATE " + kTemplate);
+    if (contents == Contents::Schema) {
+        EnsureTemplate(*admin, server);
+        db::ExecutePostgresScript(*admin,
+                                  "CREATE DATABASE " + serverName_ + " TEMPLATE " + kTemplate);
+    } else {
+        db::ExecutePostgresScript(*admin, "CREATE DATABASE " + serverName_);
+    }
+    name_ = WithDatabase(server, serverName_);
+}
+
+TestDatabase::TestDatabase(const std::filesystem::path& file, const TestDatabase& source) {
+    if (!OnPostgres()) {
+        name_ = file.string();
+        for (const char* suffix : {"", "-wal"}) {
+            const std::filesystem::path from = source.Name() + suffix;
+            if (std::filesystem::exists(from)) {
+                std::filesystem::copy_file(from, name_ + suffix,
+                                           std::filesystem::copy_options::overwrite_existing);
+            }
+        }
+        return;
+    }
+    serverName_ = NewServerName();
+    const std::string server = ServerUri();
+    db::ExecutePostgresScript(*db::OpenPostgres(server),
+                              "CREATE DATABASE " + serverName_ + " TEMPLATE " + source.serverName_);
     name_ = WithDatabase(server, serverName_);
 }
 
@@ -108,6 +139,22 @@ std::shared_ptr<Connection> TestDatabase::Open() {
         }
     }
     return connection_;
+}
+
+std::string ServerValue(const std::string& uri, const std::string& sql) {
+    const std::unique_ptr<PGconn, void (*)(PGconn*)> server(PQconnectdb(uri.c_str()), PQfinish);
+    if (PQstatus(server.get()) != CONNECTION_OK) {
+        throw std::runtime_error("cannot reach " + uri + ": " + PQerrorMessage(server.get()));
+    }
+    const std::unique_ptr<PGresult, void (*)(PGresult*)> result(PQexec(server.get(), sql.c_str()),
+                                                                PQclear);
+    if (PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
+        throw std::runtime_error(sql + ": " + PQerrorMessage(server.get()));
+    }
+    if (PQntuples(result.get()) == 0 || PQnfields(result.get()) == 0) {
+        return {};
+    }
+    return PQgetisnull(result.get(), 0, 0) != 0 ? "null" : PQgetvalue(result.get(), 0, 0);
 }
 
 void RunTestSql(Connection& connection, const std::string& sql) {

@@ -20,7 +20,14 @@ namespace kvad::test {
 /// PostgreSQL. Name() is what `nso --db` takes.
 class TestDatabase {
   public:
-    explicit TestDatabase(const std::filesystem::path& file);
+    /// What a new database holds: the schema, or nothing (as a file not made yet, which
+    /// `nso init` gives the schema).
+    enum class Contents { Schema, Empty };
+
+    explicit TestDatabase(const std::filesystem::path& file, Contents contents = Contents::Schema);
+    /// A copy of `source` as it stands (nothing may be connected to it on PostgreSQL): the file
+    /// and its write-ahead log copied to `file` on SQLite.
+    TestDatabase(const std::filesystem::path& file, const TestDatabase& source);
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
     TestDatabase(TestDatabase&&) = delete;
@@ -38,6 +45,10 @@ class TestDatabase {
     std::string serverName_; ///< the server database's name (empty on SQLite)
     std::shared_ptr<Connection> connection_;
 };
+
+/// Runs PostgreSQL's own SQL on a server database and returns the first column of its first row
+/// ("" when there is none, "null" for a null).
+[[nodiscard]] std::string ServerValue(const std::string& uri, const std::string& sql);
 
 /// Runs SQL written for the test data (SQLite's, or T-SQL both read) on the connection: as it
 /// stands on SQLite, statement by statement through the T-SQL translation on PostgreSQL.

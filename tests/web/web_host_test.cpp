@@ -18,7 +18,7 @@
 #include "app/web/catalogue.h"
 #include "app/web/html.h"
 #include "app/web/web_host.h"
-#include "sqlite/company_lock.h"
+#include "app/work_lock.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ class WebHostTest : public NsoFolderTest {
         MakeFolder("web", "inbox", "inbox");
         Ok("init --demo");
         nsoapp::Settings settings;
-        settings.database = (dir / "nso.db").string();
+        settings.database = kvad::test::FolderDbName(dir);
         settings.inbox = (dir / "inbox").string();
         settings.cacheDir = (dir / "cache").string();
         nsoweb::HostOptions options;
@@ -192,9 +192,9 @@ TEST_F(WebHostTest, AnActionThatWaitsForAnotherSaysForWhat) {
     Browser browser = Open();
     RunJob(browser, "/fetch");
     browser.Post("/select", "csrf=" + browser.csrf + "&action=set&shown=5&id=5");
-    std::optional<kvad::db::CompanyLock> other;
-    other.emplace((dir / "nso.db").string(), 1, kvad::db::CompanyWork::Clerk, "nso import",
-                  std::chrono::milliseconds(0));
+    std::optional<nsoapp::WorkLock> other;
+    other.emplace(nsoapp::TakeCompanyLock(kvad::test::FolderDbName(dir), 1,
+                                          kvad::db::CompanyWork::Clerk, "nso import", 0));
     EXPECT_EQ(browser.Post("/process", "csrf=" + browser.csrf)->status, 303);
     EXPECT_TRUE(Eventually(browser, "/job", "another nso import of company 1 is running"));
     other.reset();

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,6 +78,12 @@ std::vector<CopiedTable> CopyIntoPostgres(Connection& source, Connection& target
 /// What a company's advisory lock keeps apart (as CompanyWork of the file locks).
 enum class AdvisoryWork : std::int32_t { Retrieval = 1, Clerk = 2 };
 
+/// Who holds a company's advisory lock: the name its session published and when it took the lock.
+struct AdvisoryHolder {
+    std::string name; ///< "nso import, process 4312"; empty when the session gave none
+    std::chrono::system_clock::time_point since; ///< when its session took the lock
+};
+
 /// One holder at a time of a company's work on a server database, across processes and
 /// machines: a session-level advisory lock on its own connection, which the server releases
 /// when the holder disconnects, however it ends. Its holder's name is published in the
@@ -96,6 +103,9 @@ class AdvisoryLock {
     /// Who holds the lock now ("nso import, process 4312"), empty when nobody does.
     [[nodiscard]] static std::string Holder(const std::string& uri, std::int32_t company,
                                             AdvisoryWork work);
+    /// Who holds the lock now and since when; nothing when nobody does.
+    [[nodiscard]] static std::optional<AdvisoryHolder>
+    HolderOf(const std::string& uri, std::int32_t company, AdvisoryWork work);
 
   private:
     std::shared_ptr<Connection> session_;
