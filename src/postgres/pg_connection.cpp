@@ -260,11 +260,24 @@ PgResult PgConnection::RunPrepared(const std::string& sql,
     std::string name;
     bool fresh = false;
     if (Preparable(sql)) {
+        // A text is prepared when it comes again: the many that carry a value of their own
+        // (an id) run once each and would only fill the session's memory on the server.
+        constexpr std::size_t kMaxPrepared = 2048;
+        constexpr std::size_t kMaxSeen = 8192;
         if (auto kept = prepared_.find(sql); kept != prepared_.end()) {
             name = kept->second;
-        } else {
-            name = "kvad_" + std::to_string(prepared_.size() + 1);
+        } else if (seenOnce_.erase(sql) > 0) {
+            if (prepared_.size() >= kMaxPrepared) {
+                const PgResult dropped(PQexec(conn_, "DEALLOCATE ALL"));
+                prepared_.clear();
+            }
+            name = "kvad_" + std::to_string(++statementNumber_);
             fresh = true;
+        } else {
+            if (seenOnce_.size() >= kMaxSeen) {
+                seenOnce_.clear();
+            }
+            seenOnce_.insert(sql);
         }
     }
     // Inside a transaction a failing statement would end the whole transaction: each runs in a
@@ -378,6 +391,10 @@ const Translation& PgConnection::Translate(std::string_view tsql) {
     }
     try {
         Translation translation = TranslateTsql(tsql, *this, SqlDialect::Postgres);
+        constexpr std::size_t kMaxTranslations = 4096;
+        if (translations_.size() >= kMaxTranslations) {
+            translations_.clear();
+        }
         return translations_.emplace(key, std::move(translation)).first->second;
     } catch (const DbError& error) {
         Fail(error.Description(), error.SqlState(), tsql);

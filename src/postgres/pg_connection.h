@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "kvad_nso/connection.h"
@@ -73,8 +74,8 @@ class PgConnection final : public Connection,
     /// pieces. Throws DbError.
     void CopyIn(const std::string& sql, std::string_view data);
 
-    /// Runs native SQL with text parameters as a statement prepared once per session and
-    /// reused. Throws DbError, recorded in Errors().
+    /// Runs native SQL with text parameters, as a statement prepared once per session and
+    /// reused from its second run on. Throws DbError, recorded in Errors().
     PgResult RunPrepared(const std::string& sql,
                          const std::vector<std::optional<std::string>>& params,
                          std::string_view tsql = {});
@@ -129,6 +130,8 @@ class PgConnection final : public Connection,
     int level_ = 0;
     std::unordered_map<std::string, Translation> translations_;
     std::unordered_map<std::string, std::string> prepared_; ///< native SQL -> statement name
+    std::unordered_set<std::string> seenOnce_;              ///< texts run once, unprepared
+    std::size_t statementNumber_ = 0; ///< the last prepared statement's number
     std::map<Oid, std::vector<int>> keys_;
     std::map<Oid, std::string> tableNames_;
     std::map<std::pair<Oid, int>, std::string> columnNames_;

@@ -108,8 +108,13 @@ TEST_F(PgBackendTest, SavepointsUndoTheirLevelAndAFailedStatementOnlyItself) {
 TEST_F(PgBackendTest, StatementsArePreparedOnceAndDecimalsStayExact) {
     AddDocument("A");
     auto& pg = AsPostgres(*db_);
+    // Prepared when it comes again, then reused.
+    const std::size_t before = pg.KeptStatements();
+    db_->Execute("UPDATE IE91_NSOFILES SET IE91_PROCESSATO = 1 WHERE IE91_ID = 1");
+    EXPECT_EQ(pg.KeptStatements(), before);
     db_->Execute("UPDATE IE91_NSOFILES SET IE91_PROCESSATO = 1 WHERE IE91_ID = 1");
     const std::size_t kept = pg.KeptStatements();
+    EXPECT_EQ(kept, before + 1);
     db_->Execute("UPDATE IE91_NSOFILES SET IE91_PROCESSATO = 1 WHERE IE91_ID = 1");
     EXPECT_EQ(pg.KeptStatements(), kept);
 
@@ -122,14 +127,21 @@ TEST_F(PgBackendTest, StatementsArePreparedOnceAndDecimalsStayExact) {
 TEST_F(PgBackendTest, AStatementFailingTheFirstTimeItRunsInATransactionFailsAloneAgain) {
     AddDocument("A");
     TransactionScope scope(*db_);
-    // Prepared and failed in the same round trip: the second run reuses what the server kept.
+    // Run unprepared, then prepared and failed in the same round trip, then reused as the
+    // server kept it.
     const std::string twice = "INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_IDORD, "
                               "IE91_ISSUEDATE, IE91_ENDPOINTID) VALUES (1, 'a', '2024-03-05', "
                               "'ufabc1')";
-    for (int run = 0; run < 2; ++run) {
-        EXPECT_THROW(db_->Execute(twice), DbError);
-        ASSERT_EQ(db_->Errors().size(), 1U);
-        EXPECT_EQ(db_->Errors()[0].sqlState, "23505") << db_->Errors()[0].description;
+    const auto failure = [this, &twice]() -> std::string {
+        try {
+            db_->Execute(twice);
+        } catch (const DbError& error) {
+            return error.SqlState();
+        }
+        return "no failure";
+    };
+    for (int run = 0; run < 3; ++run) {
+        EXPECT_EQ(failure(), "23505") << "run " << run;
     }
     AddDocument("B");
     scope.Commit();
@@ -198,12 +210,18 @@ TEST_F(PgBackendTest, AlreadyImportedAndNextNumberAreIndexLookups) {
                                     "ON DO11_DITTA_CG18  = DO12_DITTA_CG18 AND "
                                     "   DO11_NUMREG_CO99 = DO12_NUMREG_CO99 ";
     for (const std::string& lookup :
-         {"SELECT TOP 1 DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC "
-          "FROM IE91_NSOFILES WITH (NOLOCK) INNER JOIN DO12_DOCTESTARIF WITH (NOLOCK) ON " +
-              sameOrder + erpDocument + "WHERE IE91_DITTA_CG18 = 1 AND       IE91_ID         = 7",
-          "SELECT DO11_GUID FROM IE91_NSOFILES WITH (NOLOCK) INNER JOIN DO12_DOCTESTARIF WITH "
-          "(NOLOCK) ON DO12_DITTA_CG18              = IE91_DITTA_CG18  AND " +
-              sameOrder + erpDocument + "WHERE IE91_ID = 7",
+         {std::string("SELECT TOP 1 DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC "
+                      "FROM IE91_NSOFILES WITH (NOLOCK) INNER JOIN DO12_DOCTESTARIF WITH "
+                      "(NOLOCK) ON ")
+              .append(sameOrder)
+              .append(erpDocument)
+              .append("WHERE IE91_DITTA_CG18 = 1 AND       IE91_ID         = 7"),
+          std::string("SELECT DO11_GUID FROM IE91_NSOFILES WITH (NOLOCK) INNER JOIN "
+                      "DO12_DOCTESTARIF WITH (NOLOCK) ON DO12_DITTA_CG18              = "
+                      "IE91_DITTA_CG18  AND ")
+              .append(sameOrder)
+              .append(erpDocument)
+              .append("WHERE IE91_ID = 7"),
           std::string("SELECT TOP 1 DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC FROM "
                       "IE93_NSOTESTATA INNER JOIN DO12_DOCTESTARIF ON DO12_DITTA_CG18 = 1 AND "
                       "ISNULL(DO12_FEIDDOC, '') = ISNULL(IE93_DO12_FEIDDOC, '') AND "

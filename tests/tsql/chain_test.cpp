@@ -116,11 +116,19 @@ TEST(ApplyOnPostgres, ChainedAppliesSeeTheOnesBeforeAndAreRefusedAsOnSqlite) {
               "SELECT \"A1\".\"Y\" FROM \"CG08_TABVALUTE\" LEFT JOIN LATERAL (SELECT "
               "\"CG08_SIGLA\" AS \"X\" LIMIT 1) AS \"A0\" ON true LEFT JOIN LATERAL (SELECT "
               "tsql_add(\"A0\".\"X\", \"A0\".\"X\") AS \"Y\" LIMIT 1) AS \"A1\" ON true");
-    for (const char* refused : {"SELECT X FROM CG08_TABVALUTE OUTER APPLY (SELECT 1 AS X) A",
-                                "SELECT X FROM CG08_TABVALUTE OUTER APPLY (SELECT TOP 1 *) A",
-                                "SELECT X FROM CG08_TABVALUTE OUTER APPLY (SELECT TOP 1 1+1) A"}) {
-        EXPECT_THROW((void)TranslateTsql(refused, db, SqlDialect::Postgres), DbError) << refused;
-        EXPECT_THROW((void)TranslateTsql(refused, db, SqlDialect::Sqlite), DbError) << refused;
+    const auto refused = [&db](const char* tsql, SqlDialect dialect) {
+        try {
+            (void)TranslateTsql(tsql, db, dialect);
+        } catch (const DbError&) {
+            return true;
+        }
+        return false;
+    };
+    for (const char* apply : {"SELECT X FROM CG08_TABVALUTE OUTER APPLY (SELECT 1 AS X) A",
+                              "SELECT X FROM CG08_TABVALUTE OUTER APPLY (SELECT TOP 1 *) A",
+                              "SELECT X FROM CG08_TABVALUTE OUTER APPLY (SELECT TOP 1 1+1) A"}) {
+        EXPECT_TRUE(refused(apply, SqlDialect::Postgres)) << apply;
+        EXPECT_TRUE(refused(apply, SqlDialect::Sqlite)) << apply;
     }
 }
 
