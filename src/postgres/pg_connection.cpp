@@ -336,8 +336,9 @@ PgResult PgConnection::RunInSavepoint(const std::string& sql, const std::string&
                                      nullptr, nullptr, 0) == 1;
     sent = sent && PQpipelineSync(conn_) == 1;
     // Each command gives one result followed by a null; the pipeline's end gives its own.
+    // Nothing is awaited when the pipeline could not be sent whole (the session is lost).
     std::vector<PgResult> results;
-    for (int nulls = 0; nulls < 2;) {
+    for (int nulls = sent ? 0 : 2; nulls < 2;) {
         PGresult* next = PQgetResult(conn_);
         if (next == nullptr) {
             ++nulls;
