@@ -48,7 +48,7 @@ step() {
     fi
     end=$(date +%s.%N)
     awk -v label="$label" -v start="$start" -v end="$end" \
-        'BEGIN { printf "  %-28s %8.1f s\n", label, end - start }'
+        'BEGIN { printf "  %-36s %8.1f s\n", label, end - start }'
 }
 
 echo "pg_copy_compare: $documents generated documents, fetched into nso.db and copied to the server"
