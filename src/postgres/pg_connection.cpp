@@ -1,6 +1,7 @@
 #include "pg_connection.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <utility>
 
@@ -256,55 +257,128 @@ PgResult PgConnection::RunPrepared(const std::string& sql,
         values.push_back(param ? param->c_str() : nullptr);
     }
     const std::string_view named = tsql.empty() ? std::string_view(sql) : tsql;
+    std::string name;
+    bool fresh = false;
+    if (Preparable(sql)) {
+        // A text is prepared when it comes again: the many that carry a value of their own
+        // (an id) run once each and would only fill the session's memory on the server.
+        constexpr std::size_t kMaxPrepared = 2048;
+        constexpr std::size_t kMaxSeen = 8192;
+        if (auto kept = prepared_.find(sql); kept != prepared_.end()) {
+            name = kept->second;
+        } else if (seenOnce_.erase(sql) > 0) {
+            if (prepared_.size() >= kMaxPrepared) {
+                const PgResult dropped(PQexec(conn_, "DEALLOCATE ALL"));
+                prepared_.clear();
+            }
+            name = "kvad_" + std::to_string(++statementNumber_);
+            fresh = true;
+        } else {
+            if (seenOnce_.size() >= kMaxSeen) {
+                seenOnce_.clear();
+            }
+            seenOnce_.insert(sql);
+        }
+    }
     // Inside a transaction a failing statement would end the whole transaction: each runs in a
     // savepoint of its own, so that a failure undoes that statement only, as on SQLite.
-    const bool guarded = level_ > 0;
-    if (guarded) {
-        PgResult mark(PQexec(conn_, "SAVEPOINT kvad_statement"));
-        if (PQresultStatus(mark.get()) != PGRES_COMMAND_OK) {
-            FailWith(mark.get(), named);
-        }
-    }
-    PgResult result;
-    if (Preparable(sql)) {
-        auto kept = prepared_.find(sql);
-        if (kept == prepared_.end()) {
-            const std::string name = "kvad_" + std::to_string(prepared_.size() + 1);
-            PgResult prepared(PQprepare(conn_, name.c_str(), sql.c_str(),
-                                        static_cast<int>(params.size()), nullptr));
-            if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK) {
-                if (guarded) {
-                    PgResult undo(PQexec(conn_, "ROLLBACK TO SAVEPOINT kvad_statement; "
-                                                "RELEASE SAVEPOINT kvad_statement"));
-                }
-                FailWith(prepared.get(), named);
-            }
-            kept = prepared_.emplace(sql, name).first;
-        }
-        result.reset(PQexecPrepared(conn_, kept->second.c_str(), static_cast<int>(values.size()),
-                                    values.data(), nullptr, nullptr, 0));
-    } else {
-        result.reset(PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr,
-                                  values.data(), nullptr, nullptr, 0));
-    }
-    const ExecStatusType status = PQresultStatus(result.get());
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-        if (guarded) {
-            PgResult undo(PQexec(conn_, "ROLLBACK TO SAVEPOINT kvad_statement; "
-                                        "RELEASE SAVEPOINT kvad_statement"));
-        }
-        FailWith(result.get(), named);
-    }
-    if (guarded) {
-        PgResult release(PQexec(conn_, "RELEASE SAVEPOINT kvad_statement"));
-    }
+    PgResult result = level_ > 0 ? RunInSavepoint(sql, name, fresh, values, named)
+                                 : RunAlone(sql, name, fresh, values, named);
     if (ChangesSchema(sql)) {
         SchemaChanged();
     }
     return result;
 }
 
+PgResult PgConnection::RunAlone(const std::string& sql, const std::string& name, bool fresh,
+                                const std::vector<const char*>& values, std::string_view named) {
+    const int count = static_cast<int>(values.size());
+    if (fresh) {
+        const PgResult prepared(PQprepare(conn_, name.c_str(), sql.c_str(), count, nullptr));
+        if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK) {
+            FailWith(prepared.get(), named);
+        }
+        // Kept even when the statement then fails: the server keeps it for the session.
+        prepared_.emplace(sql, name);
+    }
+    PgResult result(
+        name.empty()
+            ? PQexecParams(conn_, sql.c_str(), count, nullptr, values.data(), nullptr, nullptr, 0)
+            : PQexecPrepared(conn_, name.c_str(), count, values.data(), nullptr, nullptr, 0));
+    const ExecStatusType status = PQresultStatus(result.get());
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+        FailWith(result.get(), named);
+    }
+    return result;
+}
+
+PgResult PgConnection::RunInSavepoint(const std::string& sql, const std::string& name, bool fresh,
+                                      const std::vector<const char*>& values,
+                                      std::string_view named) {
+    // The savepoint, the statement (prepared first when new) and the savepoint's release go in
+    // one pipeline: one round trip to the server instead of three or four. When a command fails
+    // the server skips the rest up to the pipeline's end, leaving the transaction to be rolled
+    // back to the savepoint.
+    const int count = static_cast<int>(values.size());
+    if (PQenterPipelineMode(conn_) != 1) {
+        Fail(PQerrorMessage(conn_), "08006", named);
+    }
+    bool sent = PQsendQueryParams(conn_, "SAVEPOINT kvad_statement", 0, nullptr, nullptr, nullptr,
+                                  nullptr, 0) == 1;
+    if (fresh) {
+        sent = sent && PQsendPrepare(conn_, name.c_str(), sql.c_str(), count, nullptr) == 1;
+    }
+    sent = sent && (name.empty() ? PQsendQueryParams(conn_, sql.c_str(), count, nullptr,
+                                                     values.data(), nullptr, nullptr, 0)
+                                 : PQsendQueryPrepared(conn_, name.c_str(), count, values.data(),
+                                                       nullptr, nullptr, 0)) == 1;
+    sent = sent && PQsendQueryParams(conn_, "RELEASE SAVEPOINT kvad_statement", 0, nullptr, nullptr,
+                                     nullptr, nullptr, 0) == 1;
+    sent = sent && PQpipelineSync(conn_) == 1;
+    // Each command gives one result followed by a null; the pipeline's end gives its own.
+    // Nothing is awaited when the pipeline could not be sent whole (the session is lost).
+    std::vector<PgResult> results;
+    for (int nulls = sent ? 0 : 2; nulls < 2;) {
+        PGresult* next = PQgetResult(conn_);
+        if (next == nullptr) {
+            ++nulls;
+            continue;
+        }
+        nulls = 0;
+        if (PQresultStatus(next) == PGRES_PIPELINE_SYNC) {
+            PQclear(next);
+            break;
+        }
+        results.emplace_back(next);
+    }
+    (void)PQexitPipelineMode(conn_);
+    const std::size_t commands = fresh ? 4 : 3;
+    const std::size_t statement = fresh ? 2 : 1;
+    if (!sent || results.size() != commands) {
+        Fail(PQerrorMessage(conn_), "08006", named);
+    }
+    if (PQresultStatus(results[0].get()) != PGRES_COMMAND_OK) {
+        FailWith(results[0].get(), named);
+    }
+    // A prepared statement outlives the savepoint's rollback: kept once the server made it.
+    if (fresh && PQresultStatus(results[1].get()) == PGRES_COMMAND_OK) {
+        prepared_.emplace(sql, name);
+    }
+    for (std::size_t i = 1; i < commands; ++i) {
+        const ExecStatusType status = PQresultStatus(results[i].get());
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+            const PgResult undo(PQexec(conn_, "ROLLBACK TO SAVEPOINT kvad_statement; "
+                                              "RELEASE SAVEPOINT kvad_statement"));
+            FailWith(results[i].get(), named);
+        }
+    }
+    return std::move(results[statement]);
+}
+
 void PgConnection::SchemaChanged() {
+    ++generation_;
+    catalogue_.clear();
+    tableColumns_.clear();
     translations_.clear();
     keys_.clear();
     tableNames_.clear();
@@ -318,6 +392,10 @@ const Translation& PgConnection::Translate(std::string_view tsql) {
     }
     try {
         Translation translation = TranslateTsql(tsql, *this, SqlDialect::Postgres);
+        constexpr std::size_t kMaxTranslations = 4096;
+        if (translations_.size() >= kMaxTranslations) {
+            translations_.clear();
+        }
         return translations_.emplace(key, std::move(translation)).first->second;
     } catch (const DbError& error) {
         Fail(error.Description(), error.SqlState(), tsql);
@@ -373,9 +451,57 @@ std::shared_ptr<PgRows> PgConnection::ReadRows(PGresult* result) {
     return rows;
 }
 
-std::shared_ptr<Recordset> PgConnection::Query(std::string_view sql) {
-    const PgResult result = Run(Translate(sql), sql);
+void PgConnection::CheckSchemaStamp() {
+    if (level_ > 0 && stampRead_) {
+        return;
+    }
+    // Creating or dropping a table, or adding or dropping a column, writes the table's row in
+    // pg_class: the rows' count, versions and column counts change with every such change.
+    const PgResult result = RunPrepared(
+        "SELECT count(*)::text || ':' || COALESCE(sum(c.xmin::text::bigint), 0)::text || ':' || "
+        "COALESCE(sum(c.relnatts), 0)::text FROM pg_class AS c "
+        "WHERE c.relnamespace = current_schema()::regnamespace",
+        {});
+    std::string stamp = PQgetvalue(result.get(), 0, 0);
+    if (stamp != schemaStamp_) {
+        if (!schemaStamp_.empty()) {
+            SchemaChanged();
+        }
+        schemaStamp_ = std::move(stamp);
+    }
+    stampRead_ = level_ > 0;
+}
+
+std::shared_ptr<PgRows> PgConnection::CatalogueRows(std::string_view tsql) {
+    // The loader asks for a table's column list for every row group of every document: read
+    // over the catalogue views each time it costs the server tens of milliseconds, so the rows
+    // are kept until the schema changes, as the SQLite connection keeps them.
+    constexpr std::size_t kMaxKept = 256;
+    CheckSchemaStamp();
+    const std::string key(tsql);
+    if (auto kept = catalogue_.find(key);
+        kept != catalogue_.end() && kept->second.generation == generation_) {
+        return kept->second.rows;
+    }
+    const PgResult result = Run(Translate(tsql), tsql);
+    ++catalogueReads_;
     auto rows = result ? ReadRows(result.get()) : std::make_shared<PgRows>();
+    if (catalogue_.size() >= kMaxKept) {
+        catalogue_.clear();
+    }
+    catalogue_.insert_or_assign(key, KeptCatalogue{generation_, rows});
+    return rows;
+}
+
+std::shared_ptr<Recordset> PgConnection::Query(std::string_view sql) {
+    std::shared_ptr<PgRows> rows;
+    if (Translate(sql).readsCatalogue) {
+        // Rows kept for others to read: a query's recordset never writes into them.
+        rows = CatalogueRows(sql);
+    } else {
+        const PgResult result = Run(Translate(sql), sql);
+        rows = result ? ReadRows(result.get()) : std::make_shared<PgRows>();
+    }
     return MakePgRecordset(shared_from_this(), std::move(rows), std::string(sql), false);
 }
 
@@ -389,6 +515,9 @@ int PgConnection::BeginTrans() {
     const std::string sql =
         level_ == 0 ? std::string("BEGIN") : "SAVEPOINT kvad_level_" + std::to_string(level_ + 1);
     const PgResult result = ExecuteNative(sql);
+    if (level_ == 0) {
+        stampRead_ = false;
+    }
     return ++level_;
 }
 
@@ -418,6 +547,18 @@ void PgConnection::RollbackTrans() {
 }
 
 std::optional<std::vector<ColumnDecl>> PgConnection::TableColumns(std::string_view table) {
+    // Every statement text translated asks for the columns of the tables it names: kept per
+    // table until the schema changes, since texts with their values inside are many.
+    std::string key(table);
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    if (auto kept = tableColumns_.find(key); kept != tableColumns_.end()) {
+        return kept->second;
+    }
+    return tableColumns_.emplace(std::move(key), ReadTableColumns(table)).first->second;
+}
+
+std::optional<std::vector<ColumnDecl>> PgConnection::ReadTableColumns(std::string_view table) {
     const std::string sql =
         "SELECT a.attname, format_type(a.atttypid, a.atttypmod), "
         "COALESCE(col_description(a.attrelid, a.attnum), ''), t.typname, t.typtype, "

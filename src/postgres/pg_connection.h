@@ -4,12 +4,14 @@
 
 #include <libpq-fe.h>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "kvad_nso/connection.h"
@@ -72,8 +74,8 @@ class PgConnection final : public Connection,
     /// pieces. Throws DbError.
     void CopyIn(const std::string& sql, std::string_view data);
 
-    /// Runs native SQL with text parameters as a statement prepared once per session and
-    /// reused. Throws DbError, recorded in Errors().
+    /// Runs native SQL with text parameters, as a statement prepared once per session and
+    /// reused from its second run on. Throws DbError, recorded in Errors().
     PgResult RunPrepared(const std::string& sql,
                          const std::vector<std::optional<std::string>>& params,
                          std::string_view tsql = {});
@@ -90,6 +92,8 @@ class PgConnection final : public Connection,
 
     /// Statements kept prepared now (for tests).
     [[nodiscard]] std::size_t KeptStatements() const noexcept { return prepared_.size(); }
+    /// Times a statement reading the catalogue views ran on the server (for tests).
+    [[nodiscard]] std::size_t CatalogueReads() const noexcept { return catalogueReads_; }
     /// The transaction nesting level (0 outside one).
     [[nodiscard]] int Level() const noexcept { return level_; }
 
@@ -99,21 +103,52 @@ class PgConnection final : public Connection,
     [[nodiscard]] const Translation& Translate(std::string_view tsql);
     /// Runs a translated statement; returns its result.
     PgResult Run(const Translation& translation, std::string_view tsql);
+    /// RunPrepared's statement outside a transaction ("fresh": prepare it as `name` first;
+    /// no name: run it unprepared).
+    PgResult RunAlone(const std::string& sql, const std::string& name, bool fresh,
+                      const std::vector<const char*>& values, std::string_view named);
+    /// RunPrepared's statement inside a transaction, in a savepoint of its own, in one round
+    /// trip.
+    PgResult RunInSavepoint(const std::string& sql, const std::string& name, bool fresh,
+                            const std::vector<const char*>& values, std::string_view named);
     /// Adds the error to Errors() and throws it.
     [[noreturn]] void Fail(const std::string& message, const std::string& sqlState,
                            std::string_view statement);
     [[noreturn]] void FailWith(PGresult* result, std::string_view statement);
+    /// A table's columns as the catalogue has them now.
+    [[nodiscard]] std::optional<std::vector<ColumnDecl>> ReadTableColumns(std::string_view table);
     /// Forgets translations and table descriptions after the schema changed.
     void SchemaChanged();
+    /// Reads the server's stamp of the schema's tables (once per transaction, or per statement
+    /// outside one) and forgets what was kept when another session changed them.
+    void CheckSchemaStamp();
+    /// The rows of a statement that reads the catalogue views, kept for the schema generation.
+    [[nodiscard]] std::shared_ptr<PgRows> CatalogueRows(std::string_view tsql);
 
     PGconn* conn_ = nullptr;
     std::vector<ProviderError> errors_;
     int level_ = 0;
     std::unordered_map<std::string, Translation> translations_;
     std::unordered_map<std::string, std::string> prepared_; ///< native SQL -> statement name
+    std::unordered_set<std::string> seenOnce_;              ///< texts run once, unprepared
+    std::size_t statementNumber_ = 0; ///< the last prepared statement's number
     std::map<Oid, std::vector<int>> keys_;
     std::map<Oid, std::string> tableNames_;
     std::map<std::pair<Oid, int>, std::string> columnNames_;
+    /// Bumped whenever what was kept about the schema is forgotten.
+    std::uint64_t generation_ = 0;
+    /// The stamp CheckSchemaStamp read last, and whether it was read in this transaction.
+    std::string schemaStamp_;
+    bool stampRead_ = false;
+    struct KeptCatalogue {
+        std::uint64_t generation = 0;
+        std::shared_ptr<PgRows> rows;
+    };
+    /// TableColumns' answers by upper-case table name, until the schema changes.
+    std::unordered_map<std::string, std::optional<std::vector<ColumnDecl>>> tableColumns_;
+    /// Catalogue statements' rows by T-SQL text (the loader's column lists).
+    std::unordered_map<std::string, KeptCatalogue> catalogue_;
+    std::size_t catalogueReads_ = 0;
 };
 
 /// The PostgreSQL connection behind a connection made by OpenPostgres; DbError (HY000) for any

@@ -95,7 +95,11 @@ std::string EmitFrom(EmitContext& context, const FromClause& from, NameScope& sc
     bool applySeen = false;
     for (const Join& join : from.joins) {
         if (join.type == JoinType::OuterApply) {
-            RegisterApply(context, join.source, scope);
+            if (CurrentDialect() == SqlDialect::Postgres) {
+                sql += EmitLateralApply(context, join.source, scope);
+            } else {
+                RegisterApply(context, join.source, scope);
+            }
             applySeen = true;
             continue;
         }

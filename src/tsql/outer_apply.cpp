@@ -4,10 +4,14 @@
 
 #include "expr_emitter.h"
 #include "from_emitter.h"
+#include "query_emitter.h"
 
 namespace kvad::db::tsql {
 
-void RegisterApply(EmitContext& context, const TableSource& source, NameScope& scope) {
+namespace {
+
+// The applies both dialects write: SELECT TOP 1 of named columns, alone. Returns its SELECT.
+const SelectCore& CheckApply(EmitContext& context, const TableSource& source) {
     if (source.kind != TableSource::Kind::Derived) {
         context.Fail("OUTER APPLY is supported only on a subquery");
     }
@@ -20,6 +24,32 @@ void RegisterApply(EmitContext& context, const TableSource& source, NameScope& s
         context.Fail(
             "OUTER APPLY is supported only on SELECT TOP 1 (it must give at most one row)");
     }
+    for (const SelectItem& item : core.items) {
+        if (item.expr->kind == ExprKind::Star) {
+            context.Fail("OUTER APPLY (SELECT * ...) is not supported: name its columns");
+        }
+        if (item.alias.empty() && item.expr->kind != ExprKind::Column) {
+            context.Fail("every column of OUTER APPLY needs a name");
+        }
+    }
+    return core;
+}
+
+} // namespace
+
+std::string EmitLateralApply(EmitContext& context, const TableSource& source, NameScope& scope) {
+    (void)CheckApply(context, source);
+    // The subquery sees the sources left of it (those of `scope` so far) and the enclosing
+    // queries'; its LIMIT 1 comes from TOP 1.
+    ColumnList& columns = context.NewColumnList();
+    const std::string body = EmitQuery(context, *source.query, &scope, columns);
+    scope.sources.push_back(Source{source.alias, &columns, nullptr, {}});
+    return " LEFT JOIN LATERAL (" + body + ") AS " + SqliteIdentifier(source.alias) + " ON true";
+}
+
+void RegisterApply(EmitContext& context, const TableSource& source, NameScope& scope) {
+    const QueryExpr& query = *source.query;
+    const SelectCore& core = CheckApply(context, source);
     ApplyInfo& apply = scope.applies.emplace_back();
     apply.query = &query;
     apply.owner = &scope;
@@ -30,16 +60,7 @@ void RegisterApply(EmitContext& context, const TableSource& source, NameScope& s
         (void)EmitFrom(context, *core.from, probe);
     }
     for (const SelectItem& item : core.items) {
-        if (item.expr->kind == ExprKind::Star) {
-            context.Fail("OUTER APPLY (SELECT * ...) is not supported: name its columns");
-        }
-        std::string name = item.alias;
-        if (name.empty() && item.expr->kind == ExprKind::Column) {
-            name = item.expr->name.Last();
-        }
-        if (name.empty()) {
-            context.Fail("every column of OUTER APPLY needs a name");
-        }
+        std::string name = item.alias.empty() ? item.expr->name.Last() : item.alias;
         TypedSql value = EmitExpr(context, *item.expr, probe);
         apply.columns.columns.push_back(InfoFromTyped(name, Settle(context, value)));
     }

@@ -108,8 +108,13 @@ TEST_F(PgBackendTest, SavepointsUndoTheirLevelAndAFailedStatementOnlyItself) {
 TEST_F(PgBackendTest, StatementsArePreparedOnceAndDecimalsStayExact) {
     AddDocument("A");
     auto& pg = AsPostgres(*db_);
+    // Prepared when it comes again, then reused.
+    const std::size_t before = pg.KeptStatements();
+    db_->Execute("UPDATE IE91_NSOFILES SET IE91_PROCESSATO = 1 WHERE IE91_ID = 1");
+    EXPECT_EQ(pg.KeptStatements(), before);
     db_->Execute("UPDATE IE91_NSOFILES SET IE91_PROCESSATO = 1 WHERE IE91_ID = 1");
     const std::size_t kept = pg.KeptStatements();
+    EXPECT_EQ(kept, before + 1);
     db_->Execute("UPDATE IE91_NSOFILES SET IE91_PROCESSATO = 1 WHERE IE91_ID = 1");
     EXPECT_EQ(pg.KeptStatements(), kept);
 
@@ -117,6 +122,121 @@ TEST_F(PgBackendTest, StatementsArePreparedOnceAndDecimalsStayExact) {
                                 "0.2) AS S");
     EXPECT_EQ(sum->Value("S").Type(), VarType::Decimal);
     EXPECT_EQ(sum->Value("S").ToDecimal(), *Decimal::Parse("0.3"));
+}
+
+TEST_F(PgBackendTest, AStatementFailingTheFirstTimeItRunsInATransactionFailsAloneAgain) {
+    AddDocument("A");
+    TransactionScope scope(*db_);
+    // Run unprepared, then prepared and failed in the same round trip, then reused as the
+    // server kept it.
+    const std::string twice = "INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_IDORD, "
+                              "IE91_ISSUEDATE, IE91_ENDPOINTID) VALUES (1, 'a', '2024-03-05', "
+                              "'ufabc1')";
+    const auto failure = [this, &twice]() -> std::string {
+        try {
+            db_->Execute(twice);
+        } catch (const DbError& error) {
+            return error.SqlState();
+        }
+        return "no failure";
+    };
+    for (int run = 0; run < 3; ++run) {
+        EXPECT_EQ(failure(), "23505") << "run " << run;
+    }
+    AddDocument("B");
+    scope.Commit();
+    EXPECT_EQ(Count("1 = 1"), 2);
+}
+
+TEST_F(PgBackendTest, ColumnListsAreReadOnceUntilTheSchemaChanges) {
+    auto& pg = AsPostgres(*db_);
+    const std::string list = "SELECT c.name FROM sys.tables t INNER JOIN sys.syscolumns c ON "
+                             "c.id = t.object_id WHERE t.name = 'IE9A_NSOCORPOSCONTIXML'";
+    const long columns = db_->Query(list)->RecordCount();
+    const std::size_t reads = pg.CatalogueReads();
+    {
+        TransactionScope scope(*db_);
+        EXPECT_EQ(db_->Query(list)->RecordCount(), columns);
+        EXPECT_EQ(db_->Query(list)->RecordCount(), columns);
+        scope.Commit();
+    }
+    EXPECT_EQ(db_->Query(list)->RecordCount(), columns);
+    EXPECT_EQ(pg.CatalogueReads(), reads);
+    // Another session's migration is seen at the next statement outside a transaction.
+    const auto other = OpenPostgres(uri_);
+    ExecutePostgresScript(*other,
+                          "ALTER TABLE \"IE9A_NSOCORPOSCONTIXML\" ADD COLUMN \"IE9A_EXTRA\" int");
+    EXPECT_EQ(db_->Query(list)->RecordCount(), columns + 1);
+    // And this session's own change at once.
+    ExecutePostgresScript(*db_,
+                          "ALTER TABLE \"IE9A_NSOCORPOSCONTIXML\" DROP COLUMN \"IE9A_EXTRA\"");
+    EXPECT_EQ(db_->Query(list)->RecordCount(), columns);
+    EXPECT_EQ(pg.CatalogueReads(), reads + 2);
+}
+
+// PostgreSQL's plan of a T-SQL statement as this backend translates it.
+std::string PlanOf(Connection& db, const std::string& tsql) {
+    auto& pg = AsPostgres(db);
+    const PgResult plan = pg.ExecuteNative("EXPLAIN (COSTS OFF) " +
+                                           TranslateTsql(tsql, pg, SqlDialect::Postgres).sql);
+    std::string text;
+    for (int row = 0; row < PQntuples(plan.get()); ++row) {
+        text += PQgetvalue(plan.get(), row, 0);
+        text += "\n";
+    }
+    return text;
+}
+
+TEST_F(PgBackendTest, AlreadyImportedAndNextNumberAreIndexLookups) {
+    // An ERP with some thousands of documents, its statistics taken, as the planner sees one
+    // that has grown.
+    ExecutePostgresScript(
+        *db_,
+        "INSERT INTO \"DO11_DOCTESTATA\" (\"DO11_DITTA_CG18\", \"DO11_NUMREG_CO99\", "
+        "\"DO11_DOCUM_MG36\", \"DO11_SEZDOC\", \"DO11_ANNODOC\", \"DO11_NUMDOC\", \"DO11_GUID\") "
+        "SELECT 1 + g % 3, g, 'OC' || g % 4, 'A', 2020 + g % 5, g, 'G-' || g "
+        "FROM generate_series(1, 5000) AS g; "
+        "INSERT INTO \"DO12_DOCTESTARIF\" (\"DO12_DITTA_CG18\", \"DO12_NUMREG_CO99\", "
+        "\"DO12_FEIDDOC\", \"DO12_FEDATADOC\", \"DO12_FEIDSOGGETTO\") "
+        "SELECT 1 + g % 3, g, 'ORD-' || g, timestamp '2024-01-01' + g * interval '1 hour', "
+        "'UF' || g % 50 FROM generate_series(1, 5000) AS g; "
+        "ANALYZE \"DO11_DOCTESTATA\"; ANALYZE \"DO12_DOCTESTARIF\"");
+    // The questions decoding, the import and the document import ask, as they send them.
+    const std::string sameOrder =
+        "ISNULL(DO12_FEIDDOC,'')      = ISNULL(IE91_IDORD,'')      AND "
+        "   ISNULL(DO12_FEDATADOC,'')    = ISNULL(IE91_ISSUEDATE,'')  AND "
+        "   ISNULL(DO12_FEIDSOGGETTO,'') = ISNULL(IE91_ENDPOINTID,'') ";
+    const std::string erpDocument = "INNER JOIN DO11_DOCTESTATA WITH (NOLOCK) "
+                                    "ON DO11_DITTA_CG18  = DO12_DITTA_CG18 AND "
+                                    "   DO11_NUMREG_CO99 = DO12_NUMREG_CO99 ";
+    for (const std::string& lookup :
+         {std::string("SELECT TOP 1 DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC "
+                      "FROM IE91_NSOFILES WITH (NOLOCK) INNER JOIN DO12_DOCTESTARIF WITH "
+                      "(NOLOCK) ON ")
+              .append(sameOrder)
+              .append(erpDocument)
+              .append("WHERE IE91_DITTA_CG18 = 1 AND       IE91_ID         = 7"),
+          std::string("SELECT DO11_GUID FROM IE91_NSOFILES WITH (NOLOCK) INNER JOIN "
+                      "DO12_DOCTESTARIF WITH (NOLOCK) ON DO12_DITTA_CG18              = "
+                      "IE91_DITTA_CG18  AND ")
+              .append(sameOrder)
+              .append(erpDocument)
+              .append("WHERE IE91_ID = 7"),
+          std::string("SELECT TOP 1 DO11_DOCUM_MG36, DO11_SEZDOC, DO11_NUMDOC, DO11_DATADOC FROM "
+                      "IE93_NSOTESTATA INNER JOIN DO12_DOCTESTARIF ON DO12_DITTA_CG18 = 1 AND "
+                      "ISNULL(DO12_FEIDDOC, '') = ISNULL(IE93_DO12_FEIDDOC, '') AND "
+                      "ISNULL(DO12_FEDATADOC, '') = ISNULL(IE93_DO12_FEDATADOC, '') AND "
+                      "ISNULL(DO12_FEIDSOGGETTO, '') = ISNULL(IE93_DO12_FEIDSOGGETTO, '') "
+                      "INNER JOIN DO11_DOCTESTATA ON DO11_DITTA_CG18 = DO12_DITTA_CG18 AND "
+                      "DO11_NUMREG_CO99 = DO12_NUMREG_CO99 WHERE IE93_ID_IE91 = 7")}) {
+        const std::string plan = PlanOf(*db_, lookup);
+        EXPECT_NE(plan.find("DO12_DOCTESTARIF_NSO_ORDER"), std::string::npos) << plan;
+        EXPECT_EQ(plan.find("Seq Scan"), std::string::npos) << plan;
+    }
+    const std::string number =
+        PlanOf(*db_, "SELECT MAX(DO11_NUMDOC) FROM DO11_DOCTESTATA WHERE DO11_DITTA_CG18 = 1 AND "
+                     "DO11_DOCUM_MG36 = 'OCL' AND DO11_SEZDOC = 'A' AND DO11_ANNODOC = 2024");
+    EXPECT_NE(number.find("DO11_DOCTESTATA_NUMBER"), std::string::npos) << number;
 }
 
 TEST_F(PgBackendTest, SelectIntoMakesASessionTemporaryTable) {

@@ -82,6 +82,56 @@ TEST_F(ChainList, BuildsLevelsAndParentsOfAChainOfThree) {
               (Rows{{"ASL Roma 1"}}));
 }
 
+TEST_F(ChainList, OnPostgresTheApplyIsJoinedOnceAsALateralSubquery) {
+    const Translation pg = TranslateTsql(ChainStatement(""), db, SqlDialect::Postgres);
+    ASSERT_EQ(pg.kind, Translation::Kind::SelectInto);
+    // One LEFT JOIN LATERAL with the apply's SELECT, its TOP 1 a LIMIT, read by its column.
+    const std::string lateral =
+        " LEFT JOIN LATERAL (SELECT 13 AS \"TMP_ORDINE_CONSEGNATO\" FROM \"DO31_DOCCORPOORD\" "
+        "WHERE ((\"DO31_DOCCORPOORD\".\"DO31_DITTA_CG18\" = "
+        "\"DO11_DOCTESTATA\".\"DO11_DITTA_CG18\") "
+        "AND (\"DO31_DOCCORPOORD\".\"DO31_NUMREG_CO99\" = "
+        "\"DO11_DOCTESTATA\".\"DO11_NUMREG_CO99\") "
+        "AND (\"DO31_QTA1CONS\" <> 0)) LIMIT 1) AS \"ORDINE\" ON true";
+    EXPECT_NE(pg.sql.find(lateral), std::string::npos) << pg.sql;
+    EXPECT_TRUE(pg.sql.ends_with(lateral)) << pg.sql;
+    EXPECT_NE(pg.sql.find("COALESCE(\"ORDINE\".\"TMP_ORDINE_CONSEGNATO\", 0)"), std::string::npos)
+        << pg.sql;
+    EXPECT_EQ(pg.sql.find("FROM \"DO31_DOCCORPOORD\""), pg.sql.rfind("FROM \"DO31_DOCCORPOORD\""));
+    EXPECT_EQ(pg.columnTypes.count("TMP_ORDINE_CONSEGNATO"), 1U);
+    // SQLite keeps its correlated subquery.
+    const Translation sqlite = db.Translate(ChainStatement(""));
+    EXPECT_EQ(sqlite.sql.find("LATERAL"), std::string::npos);
+    EXPECT_NE(sqlite.sql.find("LIMIT 1)"), std::string::npos);
+}
+
+TEST(ApplyOnPostgres, ChainedAppliesSeeTheOnesBeforeAndAreRefusedAsOnSqlite) {
+    TsqlTestDb db;
+    db.LoadTestSchema();
+    const Translation chained = TranslateTsql(
+        "SELECT A1.Y FROM CG08_TABVALUTE OUTER APPLY (SELECT TOP 1 CG08_SIGLA AS X) A0 "
+        "OUTER APPLY (SELECT TOP 1 A0.X + A0.X AS Y) A1",
+        db, SqlDialect::Postgres);
+    EXPECT_EQ(chained.sql,
+              "SELECT \"A1\".\"Y\" FROM \"CG08_TABVALUTE\" LEFT JOIN LATERAL (SELECT "
+              "\"CG08_SIGLA\" AS \"X\" LIMIT 1) AS \"A0\" ON true LEFT JOIN LATERAL (SELECT "
+              "tsql_add(\"A0\".\"X\", \"A0\".\"X\") AS \"Y\" LIMIT 1) AS \"A1\" ON true");
+    const auto refused = [&db](const char* tsql, SqlDialect dialect) {
+        try {
+            (void)TranslateTsql(tsql, db, dialect);
+        } catch (const DbError&) {
+            return true;
+        }
+        return false;
+    };
+    for (const char* apply : {"SELECT X FROM CG08_TABVALUTE OUTER APPLY (SELECT 1 AS X) A",
+                              "SELECT X FROM CG08_TABVALUTE OUTER APPLY (SELECT TOP 1 *) A",
+                              "SELECT X FROM CG08_TABVALUTE OUTER APPLY (SELECT TOP 1 1+1) A"}) {
+        EXPECT_TRUE(refused(apply, SqlDialect::Postgres)) << apply;
+        EXPECT_TRUE(refused(apply, SqlDialect::Sqlite)) << apply;
+    }
+}
+
 TEST_F(ChainList, WorkingTableKeepsTheDeclaredTypes) {
     db.Run(ChainStatement(""));
     const std::vector<std::string> columns = db.DeclaredColumns("#TEMP_ORD");
