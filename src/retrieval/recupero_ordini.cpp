@@ -9,6 +9,7 @@
 #include "kvad_nso/text.h"
 #include "retrieval/document_intake.h"
 #include "web_service_writer.h"
+#include "xml/xml_document.h"
 
 namespace kvad::nso {
 namespace {
@@ -236,6 +237,15 @@ bool ScaricaXMLOrdine(NsoState& state, std::int32_t fId, bool fForzaDownload) {
             ws.downloadOutcome = IntakeOutcome::Unreadable;
             ws.downloadProblem = "the platform delivered bytes that are not text (NUL bytes): its "
                                  "encoding cannot be read";
+            return false;
+        }
+        if (kvad::FirstInvalidUtf8(text) != std::string::npos) {
+            // Bytes that are not UTF-8: a server database cannot hold them as text, and the
+            // loader would refuse them anyway. The reason is the loader's, on every backend.
+            xml::ParseFailure failure;
+            (void)xml::Document::Load(text, failure);
+            ws.downloadOutcome = IntakeOutcome::Unreadable;
+            ws.downloadProblem = failure.Plain();
             return false;
         }
         if (!Variant(text).IsBlank()) {

@@ -309,10 +309,6 @@ TEST_F(FetchRobustnessTest, EachEncodingIsReadAsItsFileSays) {
 }
 
 TEST_F(FetchRobustnessTest, EveryDocumentNamesItsTrueReason) {
-    if (kvad::test::OnPostgres()) {
-        GTEST_SKIP() << "known gap: the server refuses to store a document's bytes that are not "
-                        "UTF-8, which is then told as a failed download";
-    }
     Prepare(dir);
     Receive(dir, "good.xml", GeneratedOrder(1), 0);
     Receive(dir, "empty.xml", "", 1);
