@@ -123,5 +123,38 @@ TEST_F(StatementReuse, KeptWorkFollowsSchemaChanges) {
     ExpectDbError("42000", [&] { (void)connection->Query("SELECT * FROM #LAVORO"); });
 }
 
+TEST_F(StatementReuse, KeptWorkFollowsSchemaChangesInsideATransaction) {
+    const std::string select = "SELECT * FROM RIGHE WHERE DOC = 1";
+    connection->BeginTrans();
+    EXPECT_EQ(connection->OpenRecordset(select)->FieldCount(), 6);
+    Sqlite().ExecuteNative("ALTER TABLE RIGHE ADD COLUMN EXTRA varchar(10)");
+    EXPECT_EQ(connection->OpenRecordset(select)->FieldCount(), 7) << "a column added natively";
+    connection->Execute("SELECT DOC INTO #LAVORO FROM RIGHE");
+    EXPECT_EQ(connection->Query("SELECT * FROM #LAVORO")->FieldCount(), 1);
+    connection->Execute("DROP TABLE #LAVORO");
+    ExpectDbError("42000", [&] { (void)connection->Query("SELECT * FROM #LAVORO"); });
+
+    // A nested level rolled back takes its definitions with it.
+    connection->BeginTrans();
+    Sqlite().ExecuteNative("ALTER TABLE RIGHE ADD COLUMN ALTRA varchar(10)");
+    EXPECT_EQ(connection->OpenRecordset(select)->FieldCount(), 8);
+    connection->RollbackTrans();
+    EXPECT_EQ(connection->OpenRecordset(select)->FieldCount(), 7) << "the column was undone";
+    EXPECT_EQ(connection->Execute("INSERT INTO RIGHE (DOC, EXTRA) VALUES (1, 'nuova')"), 1);
+    connection->CommitTrans();
+    EXPECT_EQ(connection->OpenRecordset(select)->Value("EXTRA").Text(), "nuova");
+}
+
+TEST_F(StatementReuse, KeptWorkFollowsAnotherConnectionsChangeBetweenTransactions) {
+    const std::string select = "SELECT * FROM RIGHE WHERE DOC = 1";
+    connection->BeginTrans();
+    EXPECT_EQ(connection->OpenRecordset(select)->FieldCount(), 6);
+    connection->CommitTrans();
+    db::ExecuteNativeScript(*Open(), "ALTER TABLE RIGHE ADD COLUMN EXTRA varchar(10)");
+    connection->BeginTrans();
+    EXPECT_EQ(connection->OpenRecordset(select)->FieldCount(), 7);
+    connection->CommitTrans();
+}
+
 } // namespace
 } // namespace kvad::test
