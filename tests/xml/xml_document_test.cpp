@@ -191,6 +191,8 @@ TEST(XmlDocumentXPath, BadExpressionsAndPrefixesThrowVbError) {
     }
     doc->SetSelectionNamespaces(" xmlns:x='urn:x'"); // replaces the earlier bindings
     EXPECT_THROW((void)order.SelectNodes("cac:OrderLine"), VbError);
+    doc->SetSelectionNamespaces(" xmlns:cac='urn:x'"); // the same prefix, another namespace
+    EXPECT_TRUE(order.SelectNodes("cac:OrderLine").empty());
 }
 
 TEST(XmlDocumentXPath, OneCompiledExpressionServesEveryDocumentWithItsOwnPrefixes) {
