@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -43,6 +44,41 @@ std::string SavepointName(int level) {
     return "kvad_trans_" + std::to_string(level);
 }
 
+/// Whether a statement may change a table's definition: anything but a query or a row change
+/// (triggers cannot hold definitions either).
+bool MayChangeSchema(sqlite3_stmt* stmt, std::string_view sql) {
+    if (sqlite3_stmt_readonly(stmt) != 0) {
+        return false;
+    }
+    const std::size_t start = sql.find_first_not_of(" \t\r\n(");
+    if (start == std::string_view::npos) {
+        return false;
+    }
+    const std::string_view rest = sql.substr(start);
+    const auto startsWith = [&](std::string_view word) {
+        return rest.size() > word.size() &&
+               std::equal(word.begin(), word.end(), rest.begin(), [](char a, char b) {
+                   return a == (b >= 'a' && b <= 'z' ? static_cast<char>(b - 'a' + 'A') : b);
+               });
+    };
+    return !(startsWith("INSERT") || startsWith("UPDATE") || startsWith("DELETE") ||
+             startsWith("REPLACE") || startsWith("WITH") || startsWith("SELECT"));
+}
+
+/// Calls the connection's ForgetGeneration() when the scope ends, however it ends.
+class ForgetGenerationAtEnd {
+  public:
+    explicit ForgetGenerationAtEnd(std::optional<std::uint64_t>& known) noexcept : known_(known) {}
+    ForgetGenerationAtEnd(const ForgetGenerationAtEnd&) = delete;
+    ForgetGenerationAtEnd& operator=(const ForgetGenerationAtEnd&) = delete;
+    ForgetGenerationAtEnd(ForgetGenerationAtEnd&&) = delete;
+    ForgetGenerationAtEnd& operator=(ForgetGenerationAtEnd&&) = delete;
+    ~ForgetGenerationAtEnd() { known_.reset(); }
+
+  private:
+    std::optional<std::uint64_t>& known_;
+};
+
 } // namespace
 
 void SqliteConnection::Closer::operator()(sqlite3* db) const noexcept {
@@ -55,6 +91,7 @@ SqliteConnection::SqliteConnection(std::unique_ptr<sqlite3, Closer> db) noexcept
 SqliteConnection::~SqliteConnection() {
     mainVersion_.reset();
     tempVersion_.reset();
+    schemaCheck_.reset();
     statements_.Clear();
     if (db_ != nullptr && sqlite3_get_autocommit(db_.get()) == 0) {
         sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
@@ -113,6 +150,8 @@ void SqliteConnection::RefuseInEndedTransaction() const {
 }
 
 void SqliteConnection::Record(const DbError& error, std::string_view statement) {
+    // A failed statement may have been undone with whatever definition it changed.
+    ForgetGeneration();
     const DbCode code = CodeFor(error);
     if (level_ > 0 && !endedTransaction_ && db_ != nullptr &&
         sqlite3_get_autocommit(db_.get()) != 0) {
@@ -137,6 +176,12 @@ void SqliteConnection::Record(const DbError& error, std::string_view statement) 
 }
 
 std::uint64_t SqliteConnection::SchemaGeneration() {
+    // Inside this connection's transaction (BEGIN IMMEDIATE: the write lock is held) only this
+    // connection changes the schema, and it forgets the counters whenever it may have.
+    const bool inTransaction = level_ > 0 && sqlite3_get_autocommit(db_.get()) == 0;
+    if (knownGeneration_ && inTransaction) {
+        return *knownGeneration_;
+    }
     if (!mainVersion_) {
         mainVersion_.emplace(db_.get(), "PRAGMA main.schema_version");
         tempVersion_.emplace(db_.get(), "PRAGMA temp.schema_version");
@@ -147,7 +192,24 @@ std::uint64_t SqliteConnection::SchemaGeneration() {
         stmt.Reset();
         return version;
     };
-    return read(*mainVersion_) << 32U | read(*tempVersion_);
+    const std::uint64_t generation = read(*mainVersion_) << 32U | read(*tempVersion_);
+    if (generation != lastGeneration_) {
+        // Another connection's change reaches this one's copy of the schema when a statement
+        // reads a table (the version check), not when the counter is read: the translator's
+        // column lists come from that copy.
+        if (!schemaCheck_) {
+            schemaCheck_.emplace(db_.get(), "SELECT count(*) FROM main.sqlite_master");
+        }
+        (void)schemaCheck_->Step();
+        schemaCheck_->Reset();
+        lastGeneration_ = generation;
+    }
+    if (inTransaction) {
+        knownGeneration_ = generation;
+    } else {
+        knownGeneration_.reset();
+    }
+    return generation;
 }
 
 StatementSource SqliteConnection::Statements() {
@@ -254,6 +316,9 @@ long SqliteConnection::RunTranslated(const Translated& translated, const Stateme
     Statement stmt =
         source.Prepare(translation.sql, translation.sql.size() <= StatementCache::kMaxSqlLength);
     stmt.BindParameters(translated.parameters);
+    if (MayChangeSchema(stmt.Get(), translation.sql)) {
+        ForgetGeneration();
+    }
     stmt.Run();
     // sqlite3_changes keeps the count of the last INSERT, UPDATE or DELETE: a statement that
     // changed nothing (DDL, SELECT) must not report it again.
@@ -286,6 +351,7 @@ bool CopiesIdentity(sqlite3* db, sqlite3_stmt* select, int i) {
 
 long SqliteConnection::RunSelectInto(const Translation& translation,
                                      const StatementSource& source) {
+    const ForgetGenerationAtEnd forget(knownGeneration_); // it creates a table
     sqlite3* db = db_.get();
     std::vector<std::string> names;
     std::vector<std::string> types;
@@ -410,6 +476,7 @@ void SqliteConnection::RunKept(const std::string& sql) {
 }
 
 int SqliteConnection::BeginTrans() {
+    ForgetGeneration();
     return Guarded("BEGIN TRANSACTION", [&] {
         RunKept(level_ == 0 ? std::string("BEGIN IMMEDIATE")
                             : "SAVEPOINT " + SavepointName(level_ + 1));
@@ -418,6 +485,7 @@ int SqliteConnection::BeginTrans() {
 }
 
 void SqliteConnection::CommitTrans() {
+    ForgetGeneration();
     Guarded("COMMIT TRANSACTION", [&] {
         if (level_ > 0 && sqlite3_get_autocommit(db_.get()) != 0) {
             endedTransaction_ = DbCode{}; // under a statement this connection did not send
@@ -432,6 +500,8 @@ void SqliteConnection::CommitTrans() {
 }
 
 void SqliteConnection::RollbackTrans() {
+    // Rolling back undoes the definitions changed since.
+    ForgetGeneration();
     ++rollbacks_;
     if (!endedTransaction_ && level_ > 0 && sqlite3_get_autocommit(db_.get()) != 0) {
         endedTransaction_ = DbCode{}; // under a statement this connection did not send
@@ -460,6 +530,7 @@ void SqliteConnection::RollbackTrans() {
 }
 
 void SqliteConnection::ExecuteNative(std::string_view sql) {
+    const ForgetGenerationAtEnd forget(knownGeneration_); // SQLite's own SQL may change anything
     Guarded(sql, [&] {
         const std::string script(sql);
         std::string_view rest = script;

@@ -68,7 +68,9 @@ class SqliteConnection final : public Connection,
 
     /// The main and temporary schemas' version counters, which every change of a table
     /// definition (by any connection) moves: translations, prepared statements and result
-    /// descriptions are kept for one generation.
+    /// descriptions are kept for one generation. Inside a transaction of this connection (it
+    /// holds the write lock, so no other connection changes the schema) the counters are read
+    /// once, and again after a statement of this connection that may change a definition.
     [[nodiscard]] std::uint64_t SchemaGeneration();
 
     /// Statements kept prepared now (for tests).
@@ -109,6 +111,8 @@ class SqliteConnection final : public Connection,
     /// Runs a translated statement that returns no rows; returns the rows it changed.
     long RunTranslated(const Translated& translated, const StatementSource& source);
     long RunSelectInto(const Translation& translation, const StatementSource& source);
+    /// The next SchemaGeneration() reads the counters again (a definition may have changed).
+    void ForgetGeneration() noexcept { knownGeneration_.reset(); }
     /// Runs a statement that begins or ends a transaction, prepared once for the connection.
     void RunKept(const std::string& sql);
     /// The error's code, with condition NewerSchema for a statement that cannot be prepared or
@@ -205,6 +209,10 @@ class SqliteConnection final : public Connection,
     StatementCache statements_;
     std::optional<Statement> mainVersion_;
     std::optional<Statement> tempVersion_;
+    // The generation read inside the open transaction; empty when it must be read again.
+    std::optional<std::uint64_t> knownGeneration_;
+    std::uint64_t lastGeneration_ = 0;     ///< the generation read last
+    std::optional<Statement> schemaCheck_; ///< a read of the schema table, for SQLite's check
     KeptByText<KeptTranslation, kMaxKeptTranslations> translations_;
     KeptByText<KeptShape, kMaxKeptTranslations> parameterized_;
     /// Tables' columns as the translator asked for them, by table name, with the schema

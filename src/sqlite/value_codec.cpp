@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -60,6 +62,35 @@ Variant ByStorageClass(sqlite3_stmt* stmt, int index, int storage) {
     }
 }
 
+/// A REAL's text as SQLite renders it (15 significant digits), without SQLite's own formatting:
+/// when the shortest text that reads back as the same double has a point, no exponent and at
+/// most 15 digits, rounding the double to 15 digits gives that text again. Nothing otherwise.
+std::optional<std::string_view> FifteenDigitText(double value, std::array<char, 32>& buffer) {
+    if (!std::isfinite(value) || std::fabs(value) < 1e-4 || std::fabs(value) >= 1e15) {
+        return std::nullopt;
+    }
+    const auto [end, failure] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    if (failure != std::errc()) {
+        return std::nullopt;
+    }
+    const std::string_view text(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
+    if (text.find('e') != std::string_view::npos || text.find('.') == std::string_view::npos) {
+        return std::nullopt;
+    }
+    int digits = 0;
+    bool leading = true;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            leading = leading && c == '0';
+            digits += leading ? 0 : 1;
+        }
+    }
+    if (digits > 15) {
+        return std::nullopt;
+    }
+    return text;
+}
+
 Variant ReadDecimal(sqlite3_stmt* stmt, int index, int storage) {
     if (storage == SQLITE_INTEGER) {
         return Variant(Decimal(static_cast<std::int64_t>(sqlite3_column_int64(stmt, index))));
@@ -68,7 +99,9 @@ Variant ReadDecimal(sqlite3_stmt* stmt, int index, int storage) {
         // SQLite renders a REAL with 15 significant digits, the precision it keeps for
         // numbers stored in NUMERIC columns, so the text gives back the decimal written.
         const double asDouble = sqlite3_column_double(stmt, index);
-        if (auto parsed = TryParseDecimal(ColumnText(stmt, index))) {
+        std::array<char, 32> buffer{};
+        const std::optional<std::string_view> quick = FifteenDigitText(asDouble, buffer);
+        if (auto parsed = TryParseDecimal(quick ? *quick : ColumnText(stmt, index))) {
             return Variant(*parsed);
         }
         return Variant(asDouble); // beyond a Decimal's range

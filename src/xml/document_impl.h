@@ -8,6 +8,8 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "kvad_nso/errors.h"
 #include "libxml_handles.h"
@@ -20,6 +22,23 @@ struct Document::Impl {
     DocPtr doc;
     XPathContextPtr xpath;
     std::string xpathError; // filled by libxml2 through the context's error handler
+    /// Prefixes the walks resolved, with their URIs as the context holds them: a document has
+    /// a few, looked up for every step of every walk. Emptied when the bindings change.
+    mutable std::vector<std::pair<std::string, const xmlChar*>> boundUris;
+
+    /// The URI bound to `prefix` for XPath, or null.
+    [[nodiscard]] const xmlChar* UriOf(const std::string& prefix) const {
+        for (const auto& [bound, uri] : boundUris) {
+            if (bound == prefix) {
+                return uri;
+            }
+        }
+        const xmlChar* uri = xmlXPathNsLookup(xpath.get(), XmlChars(prefix.c_str()));
+        if (uri != nullptr) {
+            boundUris.emplace_back(prefix, uri);
+        }
+        return uri;
+    }
 
     /// Walks a child path from `node`, calling `found` for each node it selects in document
     /// order until `found` returns false. False, with nothing found, when a prefix of the path
@@ -30,7 +49,7 @@ struct Document::Impl {
             return false;
         }
         for (std::size_t i = 0; i < path.steps.size(); ++i) {
-            uris[i] = xmlXPathNsLookup(xpath.get(), XmlChars(path.steps[i].prefix.c_str()));
+            uris[i] = UriOf(path.steps[i].prefix);
             if (uris[i] == nullptr) {
                 return false;
             }

@@ -55,6 +55,7 @@ std::unique_ptr<Document> Document::Load(std::string_view text, ParseFailure& fa
 
 void Document::SetSelectionNamespaces(std::string_view declarations) {
     xmlXPathContext* ctx = impl_->xpath.get();
+    impl_->boundUris.clear();
     xmlXPathRegisteredNsCleanup(ctx);
     for (const auto& [prefix, uri] : ParseDeclarations(declarations)) {
         xmlXPathRegisterNs(ctx, XmlChars(prefix.c_str()), XmlChars(uri.c_str()));

@@ -1,7 +1,11 @@
 // The nodes of a loaded document: names, text, children, attributes and XPath selections.
 #include "xml/xml_document.h"
 
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "document_impl.h"
@@ -32,6 +36,49 @@ Attribute DeclarationAttribute(const xmlNs& ns) {
 Attribute AttributeOf(xmlAttrPtr attr) {
     return {QualifiedNameOf(attr->ns != nullptr ? attr->ns->prefix : nullptr, attr->name),
             TakeString(xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attr)))};
+}
+
+/// "(path)[1]/@name", the form the staging writer reads an element's attribute with: the path
+/// and the attribute's name (one without a prefix), or nothing for any other expression.
+std::optional<std::pair<std::string_view, std::string_view>>
+FirstAttributeForm(std::string_view xpath) {
+    constexpr std::string_view kFirst = ")[1]/@";
+    if (xpath.size() < 2 || xpath.front() != '(') {
+        return std::nullopt;
+    }
+    const std::size_t at = xpath.find(kFirst);
+    if (at == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view name = xpath.substr(at + kFirst.size());
+    const auto nameChar = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '_' || c == '-' || c == '.';
+    };
+    if (name.empty() || (name.front() >= '0' && name.front() <= '9') || name.front() == '-' ||
+        name.front() == '.' || !std::all_of(name.begin(), name.end(), nameChar)) {
+        return std::nullopt;
+    }
+    return std::pair{xpath.substr(1, at - 1), name};
+}
+
+/// The attribute of `element` (null or an element) with that local name and no namespace.
+xmlNodePtr AttributeInNoNamespace(xmlNodePtr element, std::string_view name) {
+    for (xmlAttrPtr attr = element != nullptr ? element->properties : nullptr; attr != nullptr;
+         attr = attr->next) {
+        if (attr->ns == nullptr && std::string_view(Chars(attr->name)) == name) {
+            return reinterpret_cast<xmlNodePtr>(attr);
+        }
+    }
+    return nullptr;
+}
+
+/// A walk's callback that keeps the first node found and stops.
+auto KeepFirst(xmlNodePtr& first) {
+    return [&first](xmlNodePtr found) {
+        first = found;
+        return false;
+    };
 }
 
 } // namespace
@@ -179,12 +226,20 @@ const xmlNodeSet* NodeSetOf(const xmlXPathObject& result, std::string_view expre
 
 Node Node::SelectSingleNode(std::string_view xpath) const {
     RequireNode(node_);
+    if (const auto form = FirstAttributeForm(xpath)) {
+        // The first element the child path selects, then its attribute of that name in no
+        // namespace: what the general evaluation selects, without it.
+        if (const ChildPath* path = ChildPathOf(form->first)) {
+            xmlNodePtr first = nullptr;
+            if (document_->impl_->Walk(node_, *path, KeepFirst(first))) {
+                xmlNodePtr attr = AttributeInNoNamespace(first, form->second);
+                return attr != nullptr ? Node(attr, document_) : Node();
+            }
+        }
+    }
     if (const ChildPath* path = ChildPathOf(xpath)) {
         xmlNodePtr first = nullptr;
-        if (document_->impl_->Walk(node_, *path, [&](xmlNodePtr found) {
-                first = found;
-                return false;
-            })) {
+        if (document_->impl_->Walk(node_, *path, KeepFirst(first))) {
             return first != nullptr ? Node(first, document_) : Node();
         }
     }

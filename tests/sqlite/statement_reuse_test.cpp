@@ -112,7 +112,10 @@ TEST_F(StatementReuse, KeptWorkFollowsSchemaChanges) {
     ASSERT_EQ(rs->FieldCount(), 7) << "a column added by another connection";
     EXPECT_EQ(rs->Value("EXTRA").Text(), "nuova");
     EXPECT_EQ(connection->Query(select)->FieldCount(), 7);
+}
 
+TEST_F(StatementReuse, KeptWorkFollowsTemporaryTables) {
+    EXPECT_EQ(connection->Execute("INSERT INTO RIGHE (DOC) VALUES (1)"), 1);
     // Dropping a temporary table that is not there does nothing; once it exists, the same
     // statement drops it.
     const std::string drop = "IF NOT OBJECT_ID('tempdb..#LAVORO') IS NULL DROP TABLE #LAVORO";
@@ -121,6 +124,44 @@ TEST_F(StatementReuse, KeptWorkFollowsSchemaChanges) {
     EXPECT_EQ(connection->Query("SELECT * FROM #LAVORO")->RecordCount(), 1);
     connection->Execute(drop);
     ExpectDbError("42000", [&] { (void)connection->Query("SELECT * FROM #LAVORO"); });
+}
+
+TEST_F(StatementReuse, KeptWorkFollowsSchemaChangesInsideATransaction) {
+    const std::string select = "SELECT * FROM RIGHE WHERE DOC = 1";
+    connection->BeginTrans();
+    EXPECT_EQ(connection->OpenRecordset(select)->FieldCount(), 6);
+    Sqlite().ExecuteNative("ALTER TABLE RIGHE ADD COLUMN EXTRA varchar(10)");
+    EXPECT_EQ(connection->OpenRecordset(select)->FieldCount(), 7) << "a column added natively";
+
+    // A nested level rolled back takes its definitions with it.
+    connection->BeginTrans();
+    Sqlite().ExecuteNative("ALTER TABLE RIGHE ADD COLUMN ALTRA varchar(10)");
+    EXPECT_EQ(connection->OpenRecordset(select)->FieldCount(), 8);
+    connection->RollbackTrans();
+    EXPECT_EQ(connection->OpenRecordset(select)->FieldCount(), 7) << "the column was undone";
+    EXPECT_EQ(connection->Execute("INSERT INTO RIGHE (DOC, EXTRA) VALUES (1, 'nuova')"), 1);
+    connection->CommitTrans();
+    EXPECT_EQ(connection->OpenRecordset(select)->Value("EXTRA").Text(), "nuova");
+}
+
+TEST_F(StatementReuse, KeptWorkFollowsTemporaryTablesInsideATransaction) {
+    connection->BeginTrans();
+    connection->Execute("SELECT DOC INTO #LAVORO FROM RIGHE");
+    EXPECT_EQ(connection->Query("SELECT * FROM #LAVORO")->FieldCount(), 1);
+    connection->Execute("DROP TABLE #LAVORO");
+    ExpectDbError("42000", [&] { (void)connection->Query("SELECT * FROM #LAVORO"); });
+    connection->CommitTrans();
+}
+
+TEST_F(StatementReuse, KeptWorkFollowsAnotherConnectionsChangeBetweenTransactions) {
+    const std::string select = "SELECT * FROM RIGHE WHERE DOC = 1";
+    connection->BeginTrans();
+    EXPECT_EQ(connection->OpenRecordset(select)->FieldCount(), 6);
+    connection->CommitTrans();
+    db::ExecuteNativeScript(*Open(), "ALTER TABLE RIGHE ADD COLUMN EXTRA varchar(10)");
+    connection->BeginTrans();
+    EXPECT_EQ(connection->OpenRecordset(select)->FieldCount(), 7);
+    connection->CommitTrans();
 }
 
 } // namespace

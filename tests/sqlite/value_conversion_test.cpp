@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cmath>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "kvad_nso/errors.h"
 #include "kvad_nso/recordset.h"
+#include "sqlite_connection.h"
 #include "temp_database.h"
 
 namespace kvad::test {
@@ -16,6 +20,38 @@ class Values : public TempDatabase {
         TempDatabase::SetUp();
         Native("CREATE TABLE V (ID INTEGER PRIMARY KEY, A decimal(18,5), B decimal(18,5), "
                "D datetime, F bit, S smallint, T varchar(10));");
+    }
+
+    [[nodiscard]] sqlite3* Sqlite() const {
+        return db::AsSqlite(*connection, std::string()).Handle();
+    }
+
+    /// Stores each value as a REAL in column A, in order.
+    void InsertReals(const std::vector<double>& reals) const {
+        sqlite3_stmt* insert = nullptr;
+        ASSERT_EQ(
+            sqlite3_prepare_v2(Sqlite(), "INSERT INTO V (A) VALUES (?1)", -1, &insert, nullptr),
+            SQLITE_OK);
+        for (const double real : reals) {
+            sqlite3_bind_double(insert, 1, real);
+            EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
+            sqlite3_reset(insert);
+        }
+        sqlite3_finalize(insert);
+    }
+
+    /// Column A of every row as SQLite renders it as text.
+    [[nodiscard]] std::vector<std::string> TextsOfA() const {
+        std::vector<std::string> texts;
+        sqlite3_stmt* select = nullptr;
+        if (sqlite3_prepare_v2(Sqlite(), "SELECT A FROM V ORDER BY ID", -1, &select, nullptr) ==
+            SQLITE_OK) {
+            while (sqlite3_step(select) == SQLITE_ROW) {
+                texts.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(select, 0)));
+            }
+        }
+        sqlite3_finalize(select);
+        return texts;
     }
 };
 
@@ -37,6 +73,46 @@ TEST_F(Values, DecimalsComeBackExact) {
     EXPECT_EQ(read->Value("B").ToDecimal().ToString(), "1234567890.12345");
     ASSERT_THROW(rs->SetValue("A", "abc"); rs->Update(), DbError);
     EXPECT_EQ(connection->Errors().at(0).sqlState, "22018");
+}
+
+TEST_F(Values, RealsReadAsDecimalsAsSqliteWritesThem) {
+    // A REAL in a decimal column is read as the decimal of SQLite's 15-digit text: the same
+    // whether that text is asked of SQLite or worked out without it.
+    std::vector<double> reals = {0.1 + 0.2,
+                                 1.0 / 3,
+                                 2.0 / 3,
+                                 0.00015,
+                                 0.000123456789012345,
+                                 123456789.123456,
+                                 99999999999999.9,
+                                 0.30000000000000004,
+                                 -7.25,
+                                 1e-5 * 3,
+                                 1.5e14 + 0.5,
+                                 2.5e15 + 0.5};
+    std::uint64_t seed = 12345;
+    for (int i = 0; i < 2000; ++i) {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        const auto whole = static_cast<double>(seed >> 20U);
+        reals.push_back(whole / std::pow(10.0, static_cast<double>(i % 19)) *
+                        (i % 2 == 0 ? 1 : -1));
+    }
+    InsertReals(reals);
+    const std::vector<std::string> texts = TextsOfA();
+    ASSERT_EQ(texts.size(), reals.size());
+    int differing = 0;
+    auto read = connection->Query("SELECT A FROM V ORDER BY ID");
+    for (const std::string& text : texts) {
+        const auto expected = Decimal::Parse(text);
+        const Variant value = read->Value("A");
+        read->MoveNext();
+        if (!expected || value.Type() != VarType::Decimal ||
+            value.ToDecimal().ToString() != expected->ToString()) {
+            ADD_FAILURE() << text << " read as " << value.Text();
+            ++differing;
+        }
+    }
+    EXPECT_EQ(differing, 0);
 }
 
 TEST_F(Values, DatesRoundTripInTheCanonicalForm) {

@@ -191,6 +191,8 @@ TEST(XmlDocumentXPath, BadExpressionsAndPrefixesThrowVbError) {
     }
     doc->SetSelectionNamespaces(" xmlns:x='urn:x'"); // replaces the earlier bindings
     EXPECT_THROW((void)order.SelectNodes("cac:OrderLine"), VbError);
+    doc->SetSelectionNamespaces(" xmlns:cac='urn:x'"); // the same prefix, another namespace
+    EXPECT_TRUE(order.SelectNodes("cac:OrderLine").empty());
 }
 
 TEST(XmlDocumentXPath, OneCompiledExpressionServesEveryDocumentWithItsOwnPrefixes) {
@@ -264,6 +266,52 @@ TEST(XmlDocumentXPath, ChildPathsSelectWhatTheGeneralEvaluationSelects) {
         }
     }
     EXPECT_GT(selected, 20U);
+}
+
+TEST(XmlDocumentXPath, FirstAttributeOfAChildPathIsWhatTheGeneralEvaluationSelects) {
+    // "(a:b/c:d)[1]/@name" is walked directly; written with "attribute::" it is evaluated.
+    const auto doc =
+        LoadOk(ReadFile(KVAD_SOURCE_DIR "/examples/inbox/IT01234567890/ORD-2024-0005.xml"));
+    doc->SetSelectionNamespaces(" xmlns:cac='" + kCacNs + "' xmlns:cbc='" + kCbcNs +
+                                "' xmlns:none='urn:none'");
+    const std::vector<std::pair<std::string, std::string>> forms = {
+        {"cac:LineItem/cbc:Quantity", "unitCode"},
+        {"cac:LineItem/cac:Price/cbc:PriceAmount", "currencyID"},
+        {"cbc:LineExtensionAmount", "currencyID"},
+        {"cac:OrderLine/cac:LineItem/cbc:LineExtensionAmount", "currencyID"},
+        {"cbc:ID", "schemeID"},
+        {"cbc:ID", "missing"},
+        {"none:Order", "currencyID"}};
+    std::vector<Node> elements;
+    const std::function<void(const Node&)> collect = [&](const Node& node) {
+        elements.push_back(node);
+        for (Node child = node.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
+            collect(child);
+        }
+    };
+    collect(doc->Root());
+    std::size_t found = 0;
+    for (const auto& [path, name] : forms) {
+        const std::string first = "(" + path + ")[1]/";
+        const std::string walkedForm = std::string(first).append("@").append(name);
+        const std::string evaluatedForm = std::string(first).append("attribute::").append(name);
+        for (const Node& node : elements) {
+            const Node walked = node.SelectSingleNode(walkedForm);
+            EXPECT_EQ(walked, node.SelectSingleNode(evaluatedForm)) << walkedForm;
+            found += walked.IsNull() ? 0 : 1;
+        }
+    }
+    EXPECT_GT(found, 5U);
+}
+
+TEST(XmlDocumentXPath, AttributeNameWithoutPrefixSelectsOnlyOneInNoNamespace) {
+    const auto mixed = LoadOk("<p:r xmlns:p='urn:p' xmlns:q='urn:q'><p:a q:unit='x'/>"
+                              "<p:a unit='y'/></p:r>");
+    mixed->SetSelectionNamespaces(" xmlns:p='urn:p' xmlns:q='urn:q'");
+    const Node top = mixed->Root();
+    EXPECT_TRUE(top.SelectSingleNode("(p:r/p:a)[1]/@unit").IsNull());
+    EXPECT_EQ(top.SelectSingleNode("(p:r/p:a)[1]/@q:unit").Text(), "x");
+    EXPECT_EQ(top.SelectSingleNode("(p:r/p:a)[2]/@unit").Text(), "y");
 }
 
 TEST(XmlDocument, ChildrenWalkWithoutLists) {
