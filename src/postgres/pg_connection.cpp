@@ -379,6 +379,7 @@ void PgConnection::SchemaChanged() {
     ++generation_;
     catalogue_.clear();
     tableColumns_.clear();
+    identityNames_.reset();
     translations_.clear();
     keys_.clear();
     tableNames_.clear();
@@ -556,6 +557,36 @@ std::optional<std::vector<ColumnDecl>> PgConnection::TableColumns(std::string_vi
         return kept->second;
     }
     return tableColumns_.emplace(std::move(key), ReadTableColumns(table)).first->second;
+}
+
+std::vector<std::string> PgConnection::TieBreakColumns(std::string_view table) {
+    if (!table.starts_with('#')) {
+        return {};
+    }
+    if (!identityNames_) {
+        const PgResult result = RunPrepared(
+            "SELECT upper(COALESCE(NULLIF(split_part(col_description(a.attrelid, a.attnum), ' ', "
+            "1), ''), a.attname)) FROM pg_attribute AS a JOIN pg_class AS c ON c.oid = a.attrelid "
+            "WHERE c.relnamespace = current_schema()::regnamespace AND a.attidentity <> '' AND "
+            "a.attnum > 0 AND NOT a.attisdropped",
+            {});
+        identityNames_.emplace();
+        for (int r = 0; r < PQntuples(result.get()); ++r) {
+            identityNames_->insert(PQgetvalue(result.get(), r, 0));
+        }
+    }
+    std::vector<std::string> columns;
+    if (const auto& declared = TableColumns(table)) {
+        for (const ColumnDecl& column : *declared) {
+            std::string upper = column.name;
+            std::transform(upper.begin(), upper.end(), upper.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+            if (identityNames_->count(upper) != 0) {
+                columns.push_back(column.name);
+            }
+        }
+    }
+    return columns;
 }
 
 std::optional<std::vector<ColumnDecl>> PgConnection::ReadTableColumns(std::string_view table) {

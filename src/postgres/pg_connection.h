@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -66,6 +67,9 @@ class PgConnection final : public Connection,
 
     [[nodiscard]] std::optional<std::vector<ColumnDecl>>
     TableColumns(std::string_view table) override;
+    /// A working table's columns named as a table's identity (the register ids it copied): the
+    /// server returns tied rows in the order of its pages, which updates change.
+    [[nodiscard]] std::vector<std::string> TieBreakColumns(std::string_view table) override;
 
     /// Runs PostgreSQL's own SQL (one or more statements) without translation. Throws DbError.
     PgResult ExecuteNative(const std::string& sql);
@@ -146,6 +150,9 @@ class PgConnection final : public Connection,
     };
     /// TableColumns' answers by upper-case table name, until the schema changes.
     std::unordered_map<std::string, std::optional<std::vector<ColumnDecl>>> tableColumns_;
+    /// The identity columns' names of the schema's tables, upper case (read when first needed,
+    /// until the schema changes).
+    std::optional<std::set<std::string>> identityNames_;
     /// Catalogue statements' rows by T-SQL text (the loader's column lists).
     std::unordered_map<std::string, KeptCatalogue> catalogue_;
     std::size_t catalogueReads_ = 0;

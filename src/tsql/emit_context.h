@@ -29,6 +29,10 @@ class EmitContext {
 
     /// The columns of a table, looked up once per statement; nullptr when it does not exist.
     const ColumnList* TableColumns(const std::string& table);
+    /// The columns that fix the order of tied rows of a working table (see SchemaLookup).
+    [[nodiscard]] std::vector<std::string> TieBreakColumns(const std::string& table) {
+        return schema_.TieBreakColumns(table);
+    }
 
     /// Whether the table exists now (asked of the database every time).
     [[nodiscard]] bool TableExists(const std::string& table);

@@ -41,7 +41,7 @@ std::string JoinSql(const Join& join) {
 std::string EmitDerivedTable(EmitContext& context, const TableSource& source, NameScope& scope) {
     ColumnList& columns = context.NewColumnList();
     const std::string body = EmitQuery(context, *source.query, scope.parent, columns);
-    scope.sources.push_back(Source{source.alias, &columns, nullptr, {}});
+    scope.sources.push_back(Source{source.alias, &columns, nullptr, {}, {}});
     return "(" + body + ") AS " + SqliteIdentifier(source.alias);
 }
 
@@ -55,14 +55,14 @@ std::string EmitCatalogueView(EmitContext& context, const TableSource& source, N
         columns.columns.push_back(InfoFromDecl(std::string(column.name), std::string(column.type)));
     }
     const std::string& exposed = source.ExposedName();
-    scope.sources.push_back(Source{exposed, &columns, nullptr, {}});
+    scope.sources.push_back(Source{exposed, &columns, nullptr, {}, {}});
     context.SetReadsCatalogue();
     return view->sql + " AS " + SqliteIdentifier(exposed);
 }
 
 std::string EmitCteReference(EmitContext& context, const TableSource& source, NameScope& scope) {
     scope.sources.push_back(
-        Source{source.ExposedName(), context.ReferenceCte(source.name.Last()), nullptr, {}});
+        Source{source.ExposedName(), context.ReferenceCte(source.name.Last()), nullptr, {}, {}});
     std::string sql = SqliteIdentifier(source.name.Last());
     if (!source.alias.empty()) {
         sql += " AS " + SqliteIdentifier(source.alias);
@@ -123,10 +123,10 @@ void AddTableSource(EmitContext& context, NameScope& scope, const QualifiedName&
     const std::string& table = name.Last();
     if (name.parts.size() == 1 && context.IsCte(table)) {
         scope.sources.push_back(
-            Source{alias.empty() ? table : alias, context.ReferenceCte(table), nullptr, {}});
+            Source{alias.empty() ? table : alias, context.ReferenceCte(table), nullptr, {}, {}});
         return;
     }
-    scope.sources.push_back(Source{alias.empty() ? table : alias, nullptr, nullptr, table});
+    scope.sources.push_back(Source{alias.empty() ? table : alias, nullptr, nullptr, table, table});
     if (context.NeedTypes()) {
         (void)Columns(context, scope.sources.back());
     }

@@ -59,6 +59,8 @@ struct Source {
     const ApplyInfo* apply = nullptr;
     /// Table whose columns are still to be looked up (empty once done).
     mutable std::string pendingTable;
+    /// The database table this source reads (empty for a CTE, a derived table or a view).
+    std::string table;
 };
 
 /// The sources of one SELECT, inside those of the enclosing queries.

@@ -43,7 +43,7 @@ std::string EmitLateralApply(EmitContext& context, const TableSource& source, Na
     // queries'; its LIMIT 1 comes from TOP 1.
     ColumnList& columns = context.NewColumnList();
     const std::string body = EmitQuery(context, *source.query, &scope, columns);
-    scope.sources.push_back(Source{source.alias, &columns, nullptr, {}});
+    scope.sources.push_back(Source{source.alias, &columns, nullptr, {}, {}});
     return " LEFT JOIN LATERAL (" + body + ") AS " + SqliteIdentifier(source.alias) + " ON true";
 }
 
@@ -64,7 +64,7 @@ void RegisterApply(EmitContext& context, const TableSource& source, NameScope& s
         TypedSql value = EmitExpr(context, *item.expr, probe);
         apply.columns.columns.push_back(InfoFromTyped(name, Settle(context, value)));
     }
-    scope.sources.push_back(Source{source.alias, &apply.columns, &apply, {}});
+    scope.sources.push_back(Source{source.alias, &apply.columns, &apply, {}, {}});
 }
 
 TypedSql ApplyValue(EmitContext& context, const ApplyInfo& apply, std::size_t index) {

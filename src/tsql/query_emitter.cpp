@@ -225,6 +225,17 @@ std::string EmitOrderBy(EmitContext& context, const QueryExpr& query, const Name
         sql += (i == 0 ? "" : ", ") + SortKey(context, *item.expr, scope).sql +
                (item.descending ? " DESC" : "");
     }
+    // Over one working table alone, rows with equal keys come in a fixed order where the
+    // database says how (the register ids the table copied).
+    const SelectCore& core = query.cores.front();
+    if (query.cores.size() == 1 && !core.distinct && core.groupBy.empty() && !core.having &&
+        scope.sources.size() == 1 && scope.applies.empty() &&
+        !scope.sources.front().table.empty()) {
+        const Source& source = scope.sources.front();
+        for (const std::string& column : context.TieBreakColumns(source.table)) {
+            sql += ", " + QualifierSql(source.exposed) + "." + SqliteIdentifier(column);
+        }
+    }
     return sql;
 }
 

@@ -251,6 +251,23 @@ TEST_F(PgBackendTest, SelectIntoMakesASessionTemporaryTable) {
     db_->Execute("DROP TABLE #WORK");
 }
 
+TEST_F(PgBackendTest, TiedRowsOfAWorkingTableComeInRegisterOrderWhateverWasUpdated) {
+    for (const char* id : {"A", "B", "C", "D", "E", "F"}) {
+        AddDocument(id);
+    }
+    db_->Execute("SELECT IE91_ID, IE91_IDORD, 0 AS TIED, 0 AS DONE INTO #WORK FROM IE91_NSOFILES");
+    // Updates move rows on the server's pages: unbroken ties would follow them.
+    db_->Execute("UPDATE #WORK SET DONE = 1 WHERE IE91_IDORD IN ('A', 'C')");
+    db_->Execute("UPDATE #WORK SET DONE = 2 WHERE IE91_IDORD = 'B'");
+    std::string order;
+    for (auto rows = db_->Query("SELECT * FROM #WORK ORDER BY TIED DESC"); !rows->Eof();
+         rows->MoveNext()) {
+        order += rows->Value("IE91_IDORD").Text();
+    }
+    EXPECT_EQ(order, "ABCDEF");
+    db_->Execute("DROP TABLE #WORK");
+}
+
 TEST_F(PgBackendTest, WorkingRecordsetsFilterSortAndWriteBack) {
     AddDocument("B");
     AddDocument("a");

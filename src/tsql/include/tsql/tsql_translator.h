@@ -37,6 +37,14 @@ class SchemaLookup {
     /// when the table does not exist.
     [[nodiscard]] virtual std::optional<std::vector<ColumnDecl>>
     TableColumns(std::string_view table) = 0;
+    /// Columns that put rows of equal ORDER BY keys of a "#X" working table in a fixed order,
+    /// appended as the last keys of an ORDER BY over that table alone. SQLite needs none: its
+    /// rows tie in the order they were added. A server whose row order changes with updates
+    /// names the register ids the table copied, so that ties come out the same in every run.
+    [[nodiscard]] virtual std::vector<std::string> TieBreakColumns(std::string_view table) {
+        (void)table;
+        return {};
+    }
 };
 
 /// What one T-SQL statement becomes.
