@@ -209,11 +209,13 @@ std::string SourceValue(Connection& db, const LayoutField& field, std::int32_t i
     return text.empty() ? "NULL" : SqlQuoted(text);
 }
 
-// INSERT ... SELECT of one ERP table: the object's own columns with their values, then the
-// layout's columns read from the decoded rows of the order.
+// INSERT ... SELECT of one ERP table: the object's own columns, then the layout's columns read
+// from the decoded rows of the order. The own values come from the counter rows just written
+// (`joins`), so that every value of the statement is compared with a column and its text is
+// the same for every order: one translation and one prepared statement serve them all.
 void Insert(Connection& db, const ImportLayout& layout, const std::string& table,
-            const std::vector<std::pair<std::string, std::string>>& own, bool lines,
-            std::int32_t id) {
+            const std::vector<std::pair<std::string, std::string>>& own, const std::string& joins,
+            bool lines, std::int32_t id) {
     std::string columns;
     std::string values;
     for (const auto& [column, value] : own) {
@@ -225,10 +227,8 @@ void Insert(Connection& db, const ImportLayout& layout, const std::string& table
         values += ", " + SourceValue(db, field, id);
     }
     db.Execute("INSERT INTO " + table + " (" + columns + ") SELECT " + values + " FROM " +
-               (lines ? "IE95_NSOCORPO WHERE IE95_ID_IE91 = "
-                      : "IE93_NSOTESTATA WHERE "
-                        "IE93_ID_IE91 = ") +
-               N(id));
+               (lines ? "IE95_NSOCORPO" : "IE93_NSOTESTATA") + joins + " WHERE " +
+               (lines ? "IE95_ID_IE91 = " : "IE93_ID_IE91 = ") + N(id));
 }
 
 void WriteDocument(Connection& db, const ImportLayout& layout, const Order& order) {
@@ -240,37 +240,41 @@ void WriteDocument(Connection& db, const ImportLayout& layout, const Order& orde
     const std::string code = SqlQuoted(order.documentCode);
     const std::string section = SqlQuoted(order.section);
     const std::string year = N(order.date.year);
-    const std::int32_t number = NextNumber(
-        db, "DO10_NUMERAZIONE", "DO10_ULTIMO",
-        "DO10_DITTA_CG18 = " + company + " AND DO10_DOCUM_MG36 = " + code +
-            " AND DO10_SEZDOC = " + section + " AND DO10_ANNODOC = " + year,
-        "SELECT MAX(DO11_NUMDOC) FROM DO11_DOCTESTATA WHERE DO11_DITTA_CG18 = " + company +
-            " AND DO11_DOCUM_MG36 = " + code + " AND DO11_SEZDOC = " + section +
-            " AND DO11_ANNODOC = " + year,
-        "DO10_DITTA_CG18, DO10_DOCUM_MG36, DO10_SEZDOC, DO10_ANNODOC",
-        company + ", " + code + ", " + section + ", " + year);
-    const std::string numreg = N(registration);
+    const std::string counter = "DO10_DITTA_CG18 = " + company + " AND DO10_DOCUM_MG36 = " + code +
+                                " AND DO10_SEZDOC = " + section + " AND DO10_ANNODOC = " + year;
+    NextNumber(db, "DO10_NUMERAZIONE", "DO10_ULTIMO", counter,
+               "SELECT MAX(DO11_NUMDOC) FROM DO11_DOCTESTATA WHERE DO11_DITTA_CG18 = " + company +
+                   " AND DO11_DOCUM_MG36 = " + code + " AND DO11_SEZDOC = " + section +
+                   " AND DO11_ANNODOC = " + year,
+               "DO10_DITTA_CG18, DO10_DOCUM_MG36, DO10_SEZDOC, DO10_ANNODOC",
+               company + ", " + code + ", " + section + ", " + year);
+    // The company and the registration number are the registration counter's row, the
+    // document's number and year the document counter's row.
+    const std::string registrationRow = " INNER JOIN CO99_NUMREG ON CO99_DITTA_CG18 = " + company;
 
     Insert(db, layout, "DO11_DOCTESTATA",
-           {{"DO11_DITTA_CG18", company},
-            {"DO11_NUMREG_CO99", numreg},
-            {"DO11_GUID", SqlQuoted(NewGuid())},
-            {"DO11_NUMDOC", N(number)},
-            {"DO11_ANNODOC", year}},
-           false, order.id);
+           {{"DO11_DITTA_CG18", "CO99_DITTA_CG18"},
+            {"DO11_NUMREG_CO99", "CO99_ULTIMO"},
+            {"DO11_NUMDOC", "DO10_ULTIMO"},
+            {"DO11_ANNODOC", "DO10_ANNODOC"}},
+           registrationRow + " INNER JOIN DO10_NUMERAZIONE ON " + counter, false, order.id);
+    db.Execute("UPDATE DO11_DOCTESTATA SET DO11_GUID = " + SqlQuoted(NewGuid()) +
+               " WHERE DO11_DITTA_CG18 = " + company +
+               " AND DO11_NUMREG_CO99 = " + N(registration));
     for (const char* table : {"DO12_DOCTESTARIF", "DO13_DOCPIEDE"}) {
         const std::string prefix = std::string(table).substr(0, 4);
-        Insert(db, layout, table,
-               {{prefix + "_DITTA_CG18", company}, {prefix + "_NUMREG_CO99", numreg}}, false,
-               order.id);
+        Insert(
+            db, layout, table,
+            {{prefix + "_DITTA_CG18", "CO99_DITTA_CG18"}, {prefix + "_NUMREG_CO99", "CO99_ULTIMO"}},
+            registrationRow, false, order.id);
     }
     for (const char* table : kLineTables) {
         const std::string prefix = std::string(table).substr(0, 4);
         Insert(db, layout, table,
-               {{prefix + "_DITTA_CG18", company},
-                {prefix + "_NUMREG_CO99", numreg},
+               {{prefix + "_DITTA_CG18", "CO99_DITTA_CG18"},
+                {prefix + "_NUMREG_CO99", "CO99_ULTIMO"},
                 {prefix + "_PROGRIGA", "IE95_DO30_PROGRIGA"}},
-               true, order.id);
+               registrationRow, true, order.id);
     }
 }
 

@@ -135,6 +135,24 @@ bool IsPlainCode(std::string_view written) {
     });
 }
 
+/// A '...' literal that reads as a GUID (8-4-4-4-12 hexadecimal digits): no date, number or
+/// blank either, whatever its first character.
+bool IsPlainGuid(std::string_view written) {
+    constexpr std::size_t kGuidLength = 36;
+    if (written.size() != kGuidLength + 2) {
+        return false;
+    }
+    for (std::size_t i = 0; i < kGuidLength; ++i) {
+        const char c = written[i + 1];
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        const bool hex = IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+        if (dash ? c != '-' : !hex) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool StartsDataStatement(std::string_view text, const std::vector<TokenSpan>& tokens) {
     for (const TokenSpan& token : tokens) {
         if (token.kind == TokenKind::Symbol && TextOf(text, token) == ";") {
@@ -200,7 +218,8 @@ std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
         if (literal.kind == TokenKind::Number && IsPlainInteger(written)) {
             literals.values.emplace_back(ParseDigits(written));
         } else if (literal.kind == TokenKind::String &&
-                   (written.size() >= kLongLiteral + 2 || IsPlainCode(written))) {
+                   (written.size() >= kLongLiteral + 2 || IsPlainCode(written) ||
+                    IsPlainGuid(written))) {
             literals.values.emplace_back(UnquoteLiteral(written));
         } else {
             continue;

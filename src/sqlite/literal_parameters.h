@@ -37,9 +37,9 @@ struct LiteralParameters {
 /// The literals of a SELECT, INSERT, UPDATE or DELETE statement that can be parameters,
 /// written right after "=", "<>", "!=", "<", ">", "<=" or ">=" whose left side is a name: a
 /// whole number of at most nine digits (no leading zero), a '...' code (a letter, then letters,
-/// digits and "-_./", at most kMaxCodeLength), or a '...' text of kLongLiteral characters or
-/// more. Nullopt when there is none, or when the statement holds comments, "?"
-/// or the marker.
+/// digits and "-_./", at most kMaxCodeLength), a '...' GUID (8-4-4-4-12 hexadecimal digits), or
+/// a '...' text of kLongLiteral characters or more. Nullopt when there is none, or when the
+/// statement holds comments, "?" or the marker.
 [[nodiscard]] std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql);
 
 /// The statement with its literals replaced, one by one, by `replacements`.

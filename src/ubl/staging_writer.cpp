@@ -1,5 +1,6 @@
 #include "ubl/staging_writer.h"
 
+#include <memory>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -70,6 +71,8 @@ struct KnownColumnPaths {
     struct Writer {};
     std::string pieces;
     std::unordered_map<std::string, std::string> byName;
+    /// The paths of each table as one set, by table prefix.
+    std::unordered_map<std::string, std::shared_ptr<const xml::PathSet>> sets;
 };
 
 // The relative XPath of each column of the list, in list order: the same for every row of a
@@ -102,15 +105,28 @@ std::vector<std::string> ColumnPaths(NsoState& state, Recordset& columns,
     return paths;
 }
 
-// Maps every column of the list onto the row's node; true when at least one value was stored.
+// The column paths of the list as one set, kept for the table while its paths stay the same.
+std::shared_ptr<const xml::PathSet> ColumnPathSet(NsoState& state, Recordset& columns,
+                                                  const std::string& prefix) {
+    std::vector<std::string> paths = ColumnPaths(state, columns, prefix);
+    KnownColumnPaths& known = state.Part<KnownColumnPaths>(KnownColumnPaths::Writer{});
+    std::shared_ptr<const xml::PathSet>& set = known.sets[prefix];
+    if (!set || set->Paths() != paths) {
+        set = std::make_shared<const xml::PathSet>(std::move(paths));
+    }
+    return set;
+}
+
+// Maps every column of the list onto the row's node, the columns' nodes found in one walk of
+// its children; true when at least one value was stored.
 bool MapColumns(NsoState& state, Recordset& target, Recordset& columns, const xml::Node& node,
-                const std::vector<std::string>& paths) {
+                const xml::PathSet& paths) {
+    const std::vector<xml::Node> found = node.SelectFirstOfEach(paths);
     bool stored = false;
     columns.MoveFirst();
-    for (std::size_t i = 0; !columns.Eof() && i < paths.size(); ++i) {
-        const xml::Node found = node.SelectSingleNode(paths[i]);
-        if (!found.IsNull()) {
-            LoadRecorsetData(state, target, columns, found);
+    for (std::size_t i = 0; !columns.Eof() && i < found.size(); ++i) {
+        if (!found[i].IsNull()) {
+            LoadRecorsetData(state, target, columns, found[i]);
             stored = true;
         }
         columns.MoveNext();
@@ -206,7 +222,7 @@ void CaricaDatiTestataXML(NsoState& state, std::int32_t fId, const std::string& 
         if (list.RecordCount() == 0) {
             return;
         }
-        if (MapColumns(state, target, list, node, ColumnPaths(state, list, prefix))) {
+        if (MapColumns(state, target, list, node, *ColumnPathSet(state, list, prefix))) {
             target.Update();
             KeepUnreadableNumbers(state, fId, fNomeTabella, target);
         } else {
@@ -228,7 +244,7 @@ void CaricaNodiMultipliXML(NsoState& state, std::int32_t fId, const std::string&
             return;
         }
         const bool linked = LunghezzaTesto(fCampoChiave) > 0;
-        const std::vector<std::string> paths = ColumnPaths(state, list, prefix);
+        const std::shared_ptr<const xml::PathSet> paths = ColumnPathSet(state, list, prefix);
         for (const xml::Node& node : parent.SelectNodes(xpath)) {
             ForgetPendingNumbers(state);
             target.AddNew();
@@ -236,7 +252,7 @@ void CaricaNodiMultipliXML(NsoState& state, std::int32_t fId, const std::string&
             if (linked) {
                 target.SetValue(fCampoChiave, fValoreChiave);
             }
-            if (!MapColumns(state, target, list, node, paths)) {
+            if (!MapColumns(state, target, list, node, *paths)) {
                 target.CancelUpdate();
                 continue;
             }

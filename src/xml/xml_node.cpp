@@ -83,6 +83,123 @@ auto KeepFirst(xmlNodePtr& first) {
 
 } // namespace
 
+struct PathSet::Tree {
+    /// One step of one or more paths: the children it leads to, the paths that select its
+    /// elements, and the paths that take an attribute of its first element.
+    struct Step {
+        ChildPath::Step name;
+        std::vector<std::size_t> next;
+        std::vector<std::size_t> elements;
+        std::vector<std::pair<std::size_t, std::string>> attributes;
+    };
+    std::vector<Step> steps{Step{}};    // the first is the node the walk starts from
+    std::vector<std::size_t> evaluated; // paths that are no walk: selected one by one
+    std::size_t walked = 0;             // paths found by the walk
+
+    /// The step after `from` named `name`, made when it is not there yet.
+    std::size_t StepAfter(std::size_t from, const ChildPath::Step& name) {
+        for (const std::size_t i : steps[from].next) {
+            if (steps[i].name.prefix == name.prefix && steps[i].name.localName == name.localName) {
+                return i;
+            }
+        }
+        steps.push_back(Step{name, {}, {}, {}});
+        steps[from].next.push_back(steps.size() - 1);
+        return steps.size() - 1;
+    }
+
+    /// The last step of `path`, its steps added from the start.
+    std::size_t Add(const ChildPath& path) {
+        std::size_t at = 0;
+        for (const ChildPath::Step& step : path.steps) {
+            at = StepAfter(at, step);
+        }
+        return at;
+    }
+};
+
+PathSet::PathSet(std::vector<std::string> paths) : paths_(std::move(paths)) {
+    auto tree = std::make_shared<Tree>();
+    for (std::size_t i = 0; i < paths_.size(); ++i) {
+        const std::string_view path = paths_[i];
+        const ChildPath* steps = nullptr;
+        const auto form = FirstAttributeForm(path);
+        if (form) {
+            steps = ChildPathOf(form->first);
+        } else {
+            steps = ChildPathOf(path);
+        }
+        if (steps == nullptr || steps->steps.empty()) {
+            tree->evaluated.push_back(i);
+            continue;
+        }
+        const std::size_t last = tree->Add(*steps);
+        if (form) {
+            tree->steps[last].attributes.emplace_back(i, std::string(form->second));
+        } else {
+            tree->steps[last].elements.push_back(i);
+        }
+        ++tree->walked;
+    }
+    tree_ = std::move(tree);
+}
+
+namespace {
+
+// One walk of a path set from a node: what each path selected, and how many are still open.
+struct SetWalk {
+    const PathSet::Tree& tree;
+    const std::vector<const xmlChar*>& uris; // by step
+    std::vector<xmlNodePtr>& found;
+    std::vector<char>& done;
+    std::size_t open;
+
+    void Settle(std::size_t path, xmlNodePtr node) {
+        found[path] = node;
+        done[path] = 1;
+        --open;
+    }
+
+    // Settles the paths that end at `element`, the first element of step `at` met.
+    void Meet(xmlNodePtr element, const PathSet::Tree::Step& at) {
+        for (const std::size_t path : at.elements) {
+            if (done[path] == 0) {
+                Settle(path, element);
+            }
+        }
+        for (const auto& [path, name] : at.attributes) {
+            if (done[path] == 0) {
+                Settle(path, AttributeInNoNamespace(element, name));
+            }
+        }
+    }
+
+    // Walks the children of `node` that the steps after `from` name, in document order, and
+    // stops once every path is settled: the first element a path meets is the first XPath
+    // selects.
+    void From(xmlNodePtr node, std::size_t from) {
+        const std::vector<std::size_t>& next = tree.steps[from].next;
+        for (xmlNodePtr child = node->children; child != nullptr && open > 0; child = child->next) {
+            if (child->type != XML_ELEMENT_NODE || child->ns == nullptr) {
+                continue;
+            }
+            for (const std::size_t i : next) {
+                const PathSet::Tree::Step& step = tree.steps[i];
+                if (xmlStrEqual(child->name, XmlChars(step.name.localName.c_str())) == 0 ||
+                    xmlStrEqual(child->ns->href, uris[i]) == 0) {
+                    continue;
+                }
+                Meet(child, step);
+                if (!step.next.empty() && open > 0) {
+                    From(child, i);
+                }
+            }
+        }
+    }
+};
+
+} // namespace
+
 bool Node::IsElement() const noexcept {
     return node_ != nullptr && node_->type == XML_ELEMENT_NODE;
 }
@@ -249,6 +366,42 @@ Node Node::SelectSingleNode(std::string_view xpath) const {
         return {};
     }
     return {set->nodeTab[0], document_};
+}
+
+std::vector<Node> Node::SelectFirstOfEach(const PathSet& paths) const {
+    const std::vector<std::string>& texts = paths.Paths();
+    std::vector<Node> nodes(texts.size());
+    if (texts.empty()) {
+        return nodes;
+    }
+    RequireNode(node_);
+    const PathSet::Tree& tree = *paths.tree_;
+    std::vector<const xmlChar*> uris(tree.steps.size(), nullptr);
+    bool bound = true;
+    for (std::size_t i = 1; i < tree.steps.size() && bound; ++i) {
+        uris[i] = document_->impl_->UriOf(tree.steps[i].name.prefix);
+        bound = uris[i] != nullptr;
+    }
+    if (!bound) {
+        // A prefix without a binding: each path on its own, which reports the error.
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            nodes[i] = SelectSingleNode(texts[i]);
+        }
+        return nodes;
+    }
+    std::vector<xmlNodePtr> found(texts.size(), nullptr);
+    std::vector<char> done(texts.size(), 0);
+    SetWalk walk{tree, uris, found, done, tree.walked};
+    walk.From(node_, 0);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (found[i] != nullptr) {
+            nodes[i] = Node(found[i], document_);
+        }
+    }
+    for (const std::size_t i : tree.evaluated) {
+        nodes[i] = SelectSingleNode(texts[i]);
+    }
+    return nodes;
 }
 
 std::vector<Node> Node::SelectNodes(std::string_view xpath) const {

@@ -74,6 +74,18 @@ TEST(LiteralParameters, CodesAreTakenOutAndOtherShortTextsKept) {
                                        std::string(kMaxCodeLength + 1, 'a') + "'"));
 }
 
+TEST(LiteralParameters, GuidsAreTakenOutWhateverTheirFirstCharacter) {
+    const auto found = FindLiteralParameters(
+        "UPDATE T SET G = '0F3A9C1E-7B2D-4E5F-8A9B-C0D1E2F3A4B5' WHERE H = "
+        "'9f3a9c1e-7b2d-4e5f-8a9b-c0d1e2f3a4b5' AND A = '0F3A9C1E-7B2D-4E5F-8A9B-C0D1E2F3A4B' "
+        "AND B = '0F3A9C1E7B2D-4E5F-8A9B-C0D1E2F3A4B5-' AND C = "
+        "'0G3A9C1E-7B2D-4E5F-8A9B-C0D1E2F3A4B5'");
+    ASSERT_TRUE(found);
+    ASSERT_EQ(found->values.size(), 2U) << "one digit short, a dash moved, a letter past F: kept";
+    EXPECT_EQ(std::get<std::string>(found->values[0]), "0F3A9C1E-7B2D-4E5F-8A9B-C0D1E2F3A4B5");
+    EXPECT_EQ(std::get<std::string>(found->values[1]), "9f3a9c1e-7b2d-4e5f-8a9b-c0d1e2f3a4b5");
+}
+
 TEST(LiteralParameters, TranslationsMustMoveNothingButTheValues) {
     const std::string original = "SELECT * FROM \"T\" WHERE (K = 5) AND (J = 6)";
     const std::vector<std::string> written = {"5", "6"};

@@ -24,6 +24,7 @@ using kvad::xml::Document;
 using kvad::xml::Limits;
 using kvad::xml::Node;
 using kvad::xml::ParseFailure;
+using kvad::xml::PathSet;
 using kvad::xml::Problem;
 
 const std::string kOrderNs = "urn:oasis:names:specification:ubl:schema:xsd:Order-2";
@@ -302,6 +303,37 @@ TEST(XmlDocumentXPath, FirstAttributeOfAChildPathIsWhatTheGeneralEvaluationSelec
         }
     }
     EXPECT_GT(found, 5U);
+}
+
+TEST(XmlDocumentXPath, PathsSelectedTogetherAreWhatEachSelectsOnItsOwn) {
+    const auto doc =
+        LoadOk(ReadFile(KVAD_SOURCE_DIR "/examples/inbox/IT01234567890/ORD-2024-0005.xml"));
+    // "same" is bound to the namespace "cbc" names: its steps are other steps of the set.
+    doc->SetSelectionNamespaces(" xmlns:cac='" + kCacNs + "' xmlns:cbc='" + kCbcNs +
+                                "' xmlns:same='" + kCbcNs + "'");
+    const PathSet set({"cbc:ID", "cac:LineItem/cbc:ID", "(cac:LineItem/cbc:Quantity)[1]/@unitCode",
+                       "cac:LineItem/cbc:Quantity", "cac:LineItem/cac:Price/cbc:PriceAmount",
+                       "(cac:LineItem/cac:Price/cbc:PriceAmount)[1]/@currencyID",
+                       "(cbc:ID)[1]/@missing", "same:ID", "cbc:ID", "cbc:Note[2]",
+                       "cac:OrderLine/cac:LineItem/cac:Item/cbc:Name", "cac:Missing/cbc:ID",
+                       "(cac:LineItem/cac:Item/cbc:Name)[1]/@languageID"});
+    std::size_t found = 0;
+    const std::function<void(const Node&)> check = [&](const Node& node) {
+        const std::vector<Node> together = node.SelectFirstOfEach(set);
+        ASSERT_EQ(together.size(), set.Paths().size());
+        for (std::size_t i = 0; i < together.size(); ++i) {
+            EXPECT_EQ(together[i], node.SelectSingleNode(set.Paths()[i]))
+                << set.Paths()[i] << " from " << node.Name();
+            found += together[i].IsNull() ? 0 : 1;
+        }
+        for (Node child = node.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
+            check(child);
+        }
+    };
+    check(doc->Root());
+    EXPECT_GT(found, 20U);
+    // A prefix without a binding is reported as each path on its own reports it.
+    EXPECT_THROW((void)doc->Root().SelectFirstOfEach(PathSet({"cbc:ID", "unbound:ID"})), VbError);
 }
 
 TEST(XmlDocumentXPath, AttributeNameWithoutPrefixSelectsOnlyOneInNoNamespace) {

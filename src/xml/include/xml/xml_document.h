@@ -15,6 +15,23 @@ struct _xmlNode; // NOLINT(bugprone-reserved-identifier): libxml2's own node typ
 namespace kvad::xml {
 
 class Document;
+class Node;
+
+/// Relative XPath expressions selected together from many nodes (Node::SelectFirstOfEach):
+/// their common steps are worked out once, when the set is made.
+class PathSet {
+  public:
+    explicit PathSet(std::vector<std::string> paths);
+    [[nodiscard]] const std::vector<std::string>& Paths() const noexcept { return paths_; }
+
+    /// The paths' steps as a tree (defined beside the walk that reads it).
+    struct Tree;
+
+  private:
+    friend class Node;
+    std::vector<std::string> paths_;
+    std::shared_ptr<const Tree> tree_;
+};
 
 /// The text without the XML white space (blank, tab, CR, LF) around it, as a value reads once the
 /// indentation around it is gone.
@@ -100,6 +117,11 @@ class Node {
     [[nodiscard]] Node SelectSingleNode(std::string_view xpath) const;
     /// Every node selected, in document order. Throws VbError for an invalid expression.
     [[nodiscard]] std::vector<Node> SelectNodes(std::string_view xpath) const;
+    /// For each path of the set, the node SelectSingleNode(path) selects (a null Node when
+    /// none), in the set's order. Paths of prefixed child steps, with or without "(...)[1]/@name"
+    /// around them, are found together in one walk of the children; any other expression is
+    /// evaluated on its own.
+    [[nodiscard]] std::vector<Node> SelectFirstOfEach(const PathSet& paths) const;
 
     friend bool operator==(const Node& a, const Node& b) noexcept { return a.node_ == b.node_; }
 
