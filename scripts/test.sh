@@ -41,7 +41,7 @@ pg_log=build-check/tests-on-postgresql.log
 (step "tests on PostgreSQL" env KVAD_TEST_BACKEND=postgresql KVAD_CRASH_SCALE=0.5 \
     scripts/pg_cluster.sh \
     ctest --test-dir build-check --output-on-failure -j 2 \
-    -L '^(postgres|workspace|decoding|verification|import|component|read_model|app|web)$' \
+    -L '^(postgres|workspace|decoding|verification|import|component|read_model|host|app|web)$' \
     -E 'MainJobCrash|ConcurrentCommands|KilledRuns|OneRetrievalOfACompanyAtATime') \
     >"$pg_log" 2>&1 &
 pg_tests=$!

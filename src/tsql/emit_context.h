@@ -45,6 +45,11 @@ class EmitContext {
 
     /// SELECT INTO: every column's type is wanted, so columns are looked up as met.
     [[nodiscard]] bool NeedTypes() const noexcept { return needTypes_; }
+    /// The SELECT whose rows an INSERT writes: its text literals go into the target's columns
+    /// as they are, typed by those columns (a collation on them would keep the server from
+    /// reading '2025-01-02' as a date).
+    [[nodiscard]] const SelectCore* InsertedCore() const noexcept { return insertedCore_; }
+    void SetInsertedCore(const SelectCore* core) noexcept { insertedCore_ = core; }
     void SetNeedTypes(bool value) noexcept { needTypes_ = value; }
 
     /// The statement reads a catalogue view.
@@ -87,6 +92,7 @@ class EmitContext {
     SchemaLookup& schema_;
     std::map<std::string, std::optional<ColumnList>> tables_;
     bool needTypes_ = false;
+    const SelectCore* insertedCore_ = nullptr;
     bool readsCatalogue_ = false;
     std::deque<ColumnList> lists_;
     struct CteEntry {

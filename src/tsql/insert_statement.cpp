@@ -98,7 +98,11 @@ Translation Emit(EmitContext& context, const InsertStatement& statement) {
     sql += ")";
     if (statement.query) {
         ColumnList columns;
+        if (statement.query->cores.size() == 1) {
+            context.SetInsertedCore(&statement.query->cores.front());
+        }
         sql += " " + EmitQuery(context, *statement.query, nullptr, columns);
+        context.SetInsertedCore(nullptr);
         if (columns.complete && columns.columns.size() != names.size()) {
             context.Fail("the SELECT of INSERT gives " + std::to_string(columns.columns.size()) +
                          " columns for " + std::to_string(names.size()));

@@ -69,7 +69,7 @@ std::string EmitStarItem(EmitContext& context, const Expr& star, const NameScope
 
 // An item of the select list other than a star, with the column it gives.
 std::string EmitSelectItem(EmitContext& context, const SelectItem& item, NameScope& scope,
-                           ColumnList& out) {
+                           ColumnList& out, bool inserted) {
     TypedSql value = EmitExpr(context, *item.expr, scope);
     if (!value.column) {
         Settle(context, value);
@@ -81,8 +81,10 @@ std::string EmitSelectItem(EmitContext& context, const SelectItem& item, NameSco
         name = item.expr->name.Last();
     }
     // The queries that read this column (CTEs, derived tables, DISTINCT) compare it as SQL
-    // Server would.
-    CollateComputedText(value);
+    // Server would; a literal an INSERT writes takes its column's type and collation.
+    if (!(inserted && item.expr->kind == ExprKind::String)) {
+        CollateComputedText(value);
+    }
     std::string sql = value.sql;
     if (!item.alias.empty()) {
         sql += " AS " + SqliteIdentifier(item.alias);
@@ -103,8 +105,9 @@ std::string EmitCore(EmitContext& context, const SelectCore& core, NameScope& sc
         if (!items.empty()) {
             items += ", ";
         }
-        items += item.expr->kind == ExprKind::Star ? EmitStarItem(context, *item.expr, scope, out)
-                                                   : EmitSelectItem(context, item, scope, out);
+        items += item.expr->kind == ExprKind::Star
+                     ? EmitStarItem(context, *item.expr, scope, out)
+                     : EmitSelectItem(context, item, scope, out, context.InsertedCore() == &core);
     }
     std::string sql = "SELECT ";
     if (core.distinct) {

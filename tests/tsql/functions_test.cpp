@@ -172,5 +172,25 @@ TEST(TsqlNames, TemporaryTablesLiveInTheTempSchema) {
     EXPECT_EQ(SqliteTableName("IE91_NSOFILES"), "\"IE91_NSOFILES\"");
 }
 
+TEST(TsqlOnPostgres, LiteralsAnInsertWritesTakeTheirColumnsTypeButComputedTextStaysCaseBlind) {
+    TsqlTestDb db;
+    db.LoadTestSchema();
+    // A collation on '2025-01-02' would keep the server from reading it as the column's date.
+    const Translation insert =
+        TranslateTsql("INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_IDORD, IE91_ISSUEDATE) "
+                      "SELECT 1, 'ORD-2', '2025-01-02 00:00:00'",
+                      db, SqlDialect::Postgres);
+    EXPECT_NE(insert.sql.find("SELECT 1, 'ORD-2', '2025-01-02 00:00:00'"), std::string::npos)
+        << insert.sql;
+    // A working table's text column, and a subquery's, compare without case as before.
+    const Translation into = TranslateTsql("SELECT 'a' AS X INTO #T", db, SqlDialect::Postgres);
+    EXPECT_NE(into.sql.find("'a' COLLATE nocase"), std::string::npos) << into.sql;
+    const Translation nested =
+        TranslateTsql("INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_IDORD) SELECT 1, S.X FROM "
+                      "(SELECT 'b' AS X) AS S",
+                      db, SqlDialect::Postgres);
+    EXPECT_NE(nested.sql.find("'b' COLLATE nocase"), std::string::npos) << nested.sql;
+}
+
 } // namespace
 } // namespace kvad::db
