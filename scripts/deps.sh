@@ -8,7 +8,7 @@ packages=(
     libcli11-dev libtomlplusplus-dev libcsv-dev nlohmann-json3-dev
     libcairo2-dev libpango1.0-dev fonts-dejavu-core
     libgtest-dev libgmock-dev poppler-utils
-    clang-format clang-tidy clang libclang-rt-14-dev llvm
+    clang-format clang-tidy clang libclang-rt-14-dev llvm lld
     dpkg-dev man-db systemd
     libcpp-httplib-dev libsodium-dev chromium
 )

@@ -7,7 +7,10 @@ cd "$(dirname "$0")/.."
 build=build-san
 
 if command -v clang++ >/dev/null 2>&1; then
-    compilers=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKVAD_BUILD_FUZZ=ON)
+    # LLVM's linker: the sanitized programs are large, and it links them about five times as
+    # fast as the default linker.
+    compilers=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKVAD_BUILD_FUZZ=ON
+        -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld)
 else
     echo "clang is not installed: sanitizers with the default compiler, no fuzzing"
     compilers=(-DKVAD_BUILD_FUZZ=OFF)
