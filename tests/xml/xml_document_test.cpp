@@ -27,6 +27,19 @@ using kvad::xml::ParseFailure;
 using kvad::xml::PathSet;
 using kvad::xml::Problem;
 
+/// `root` and every node beneath it, in document order.
+std::vector<Node> NodesUnder(const Node& root) {
+    std::vector<Node> nodes;
+    const std::function<void(const Node&)> collect = [&](const Node& node) {
+        nodes.push_back(node);
+        for (Node child = node.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
+            collect(child);
+        }
+    };
+    collect(root);
+    return nodes;
+}
+
 const std::string kOrderNs = "urn:oasis:names:specification:ubl:schema:xsd:Order-2";
 const std::string kCacNs =
     "urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2";
@@ -243,14 +256,7 @@ TEST(XmlDocumentXPath, ChildPathsSelectWhatTheGeneralEvaluationSelects) {
                                             "none:Order",
                                             "cbc:Name/cbc:ID",
                                             "xml:lang"};
-    std::vector<Node> elements;
-    const std::function<void(const Node&)> collect = [&](const Node& node) {
-        elements.push_back(node);
-        for (Node child = node.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
-            collect(child);
-        }
-    };
-    collect(doc->Root());
+    const std::vector<Node> elements = NodesUnder(doc->Root());
     std::size_t selected = 0;
     for (const std::string& path : paths) {
         std::string spaced = " " + path;
@@ -283,14 +289,7 @@ TEST(XmlDocumentXPath, FirstAttributeOfAChildPathIsWhatTheGeneralEvaluationSelec
         {"cbc:ID", "schemeID"},
         {"cbc:ID", "missing"},
         {"none:Order", "currencyID"}};
-    std::vector<Node> elements;
-    const std::function<void(const Node&)> collect = [&](const Node& node) {
-        elements.push_back(node);
-        for (Node child = node.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
-            collect(child);
-        }
-    };
-    collect(doc->Root());
+    const std::vector<Node> elements = NodesUnder(doc->Root());
     std::size_t found = 0;
     for (const auto& [path, name] : forms) {
         const std::string first = "(" + path + ")[1]/";
