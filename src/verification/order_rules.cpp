@@ -386,9 +386,9 @@ bool IsAddedLine(const Recordset& staged) {
 /// staged values, what the order says.
 class LineRules {
   public:
-    LineRules(NsoState& state, std::int32_t fId, const OrderFacts& facts, const Recordset& line,
-              const Recordset& staged)
-        : state_(state), fId_(fId), facts_(facts), line_(line), staged_(staged),
+    LineRules(NsoState& state, std::int32_t fId, const OrderFacts& facts, const OrderLines& lines,
+              const Recordset& line, const Recordset& staged)
+        : state_(state), fId_(fId), facts_(facts), lines_(lines), line_(line), staged_(staged),
           log_(state, fId, staged.Value("IE94_ID").ToLong(),
                static_cast<std::int32_t>(NumberOf(line.Value("IE95_DO30_PROGRIGA"))
                                              .value_or(Decimal())
@@ -409,18 +409,10 @@ class LineRules {
 
   private:
     void ReadAllowances() {
-        auto rows = Conn(state_).Query(
-            "SELECT * FROM IE9A_NSOCORPOSCONTIXML WITH (NOLOCK) WHERE IE9A_ID_IE94 = " +
-            std::to_string(staged_.Value("IE94_ID").ToLong()));
-        for (; !rows->Eof(); rows->MoveNext()) {
-            const std::string indicator = AsciiUpper(TextOf(rows->Value("IE9A_ChargeIndicator")));
-            const Decimal amount = NumberOf(rows->Value("IE9A_Amount")).value_or(Decimal());
-            // As decoding reads them: an indicator neither true nor false is ignored.
-            if (indicator == "TRUE") {
-                charges_ = charges_ + amount;
-            } else if (indicator == "FALSE") {
-                allowances_ = allowances_ + amount;
-            }
+        const auto found = lines_.allowances.find(staged_.Value("IE94_ID").ToLong());
+        if (found != lines_.allowances.end()) {
+            allowances_ = found->second.allowances;
+            charges_ = found->second.charges;
         }
     }
 
@@ -526,6 +518,7 @@ class LineRules {
     NsoState& state_;
     std::int32_t fId_;
     const OrderFacts& facts_;
+    const OrderLines& lines_;
     const Recordset& line_;
     const Recordset& staged_;
     RuleLog log_;
@@ -601,13 +594,43 @@ void CheckHeaderRules(NsoState& state, std::int32_t fId, const OrderFacts& facts
     CheckHeaderDates(log, *header, facts);
 }
 
+OrderLines ReadOrderLines(NsoState& state, std::int32_t fId, bool linesCarryStaged) {
+    OrderLines lines;
+    lines.linesCarryStaged = linesCarryStaged;
+    auto rows = Conn(state).Query(
+        "SELECT IE9A_ID_IE94, IE9A_ChargeIndicator, IE9A_Amount FROM IE9A_NSOCORPOSCONTIXML WITH "
+        "(NOLOCK) WHERE IE9A_ID_IE94 IN (SELECT IE94_ID FROM IE94_NSOCORPOXML WITH (NOLOCK) "
+        "WHERE IE94_ID_IE91 = " +
+        std::to_string(fId) + ")");
+    for (; !rows->Eof(); rows->MoveNext()) {
+        const std::string indicator = AsciiUpper(TextOf(rows->Value("IE9A_ChargeIndicator")));
+        const Decimal amount = NumberOf(rows->Value("IE9A_Amount")).value_or(Decimal());
+        StagedLineAllowances& line = lines.allowances[rows->Value("IE9A_ID_IE94").ToLong()];
+        // As decoding reads them: an indicator neither true nor false is ignored.
+        if (indicator == "TRUE") {
+            line.charges = line.charges + amount;
+        } else if (indicator == "FALSE") {
+            line.allowances = line.allowances + amount;
+        }
+    }
+    return lines;
+}
+
 void CheckLineRules(NsoState& state, std::int32_t fId, const OrderFacts& facts,
-                    const Recordset& line) {
+                    const OrderLines& lines, const Recordset& line) {
     if (!facts.staged || facts.cancellation) {
         return;
     }
     const std::optional<Decimal> stagedId = NumberOf(line.Value("IE95_ID_IE94"));
     if (!stagedId) {
+        return;
+    }
+    if (lines.linesCarryStaged) {
+        // The row's staged columns are its staged line's, or null when there is none.
+        if (line.Value("IE94_ID").IsNull() || IsAddedLine(line)) {
+            return;
+        }
+        LineRules(state, fId, facts, lines, line, line).Run();
         return;
     }
     auto staged =
@@ -616,7 +639,7 @@ void CheckLineRules(NsoState& state, std::int32_t fId, const OrderFacts& facts,
     if (staged->Eof() || IsAddedLine(*staged)) {
         return;
     }
-    LineRules(state, fId, facts, line, *staged).Run();
+    LineRules(state, fId, facts, lines, line, *staged).Run();
 }
 
 } // namespace kvad::nso

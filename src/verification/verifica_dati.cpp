@@ -111,7 +111,8 @@ bool VatCodeExists(NsoState& state, const std::string& code) {
 }
 
 /// Logs what the current line lacks (a description line is not checked) and stores its status.
-void CheckLine(NsoState& state, std::int32_t fId, const OrderFacts& facts, Recordset& line) {
+void CheckLine(NsoState& state, std::int32_t fId, const OrderFacts& facts,
+               const OrderLines& orderLines, Recordset& line) {
     const std::int32_t idIE94 = WholeNumber(line.Value("IE94_ID"));
     const std::int32_t progRiga = WholeNumber(line.Value("IE95_DO30_PROGRIGA"));
     const auto log = [&](std::int32_t code, const char* field, std::int32_t severity) {
@@ -133,7 +134,7 @@ void CheckLine(NsoState& state, std::int32_t fId, const OrderFacts& facts, Recor
             log(message::kUnknownVatCode, "IE95_DO30_ALIVA_CG28", severity::kError);
         }
     }
-    CheckLineRules(state, fId, facts, line);
+    CheckLineRules(state, fId, facts, orderLines, line);
     const std::int32_t status = HighestSeverity(
         state, "SELECT MAX(IE98_TYPE) AS MAX_IE98_TYPE FROM IE98_NSO_LOGERRORS WITH "
                "(NOLOCK) WHERE IE98_ID_IE91       = " +
@@ -150,8 +151,13 @@ void CheckLines(NsoState& state, std::int32_t fId, const OrderFacts& facts,
     if (!lines->IsOpen() || lines->Eof()) {
         return;
     }
+    // Read from the tables just now, the lines carry their staged lines; the host's grid may
+    // have been read before, so the rules read those again.
+    const OrderLines orderLines = facts.staged && !facts.cancellation
+                                      ? ReadOrderLines(state, fId, !state.RstCorpo)
+                                      : OrderLines{};
     for (lines->MoveFirst(); !lines->Eof(); lines->MoveNext()) {
-        CheckLine(state, fId, facts, *lines);
+        CheckLine(state, fId, facts, orderLines, *lines);
     }
 }
 

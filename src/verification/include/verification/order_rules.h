@@ -5,6 +5,7 @@
 // error log in the verification context, and never look at a cancellation.
 
 #include <cstdint>
+#include <map>
 
 #include "frame/nso_state.h"
 #include "kvad_nso/decimal.h"
@@ -48,9 +49,28 @@ struct OrderFacts {
 /// delivery location's GLN, the tax of the order's allowances and charges.
 void CheckHeaderRules(NsoState& state, std::int32_t fId, const OrderFacts& facts);
 
+/// The allowances and charges staged for one order line, summed as decoding sums them.
+struct StagedLineAllowances {
+    Decimal allowances;
+    Decimal charges;
+};
+
+/// What the line rules of one order read once for all its lines.
+struct OrderLines {
+    /// Every staged line's allowances and charges, by staged line id (IE9A_ID_IE94).
+    std::map<std::int64_t, StagedLineAllowances> allowances;
+    /// The decoded line rows carry their staged line's columns (IE95 joined with IE94, read
+    /// from the tables by the same check): the rules take the staged values from them instead
+    /// of reading the staged line again.
+    bool linesCarryStaged = false;
+};
+
+/// Reads the allowances and charges of every staged line of order fId in one statement.
+[[nodiscard]] OrderLines ReadOrderLines(NsoState& state, std::int32_t fId, bool linesCarryStaged);
+
 /// The rules of the decoded line `line` (its IE95 columns) of order fId, on the staged line it
 /// was decoded from: nothing for a line made from an allowance or charge of the order.
 void CheckLineRules(NsoState& state, std::int32_t fId, const OrderFacts& facts,
-                    const Recordset& line);
+                    const OrderLines& lines, const Recordset& line);
 
 } // namespace kvad::nso
