@@ -191,9 +191,9 @@ BatchedOutcome ProcessAndImport(Session& session, bool latestOnly, std::size_t b
     InPhase(watch, JobPhase::Process, outcome.processSeconds, [&] {
         heading(JobPhase::Process, 1, 1);
         nso.SetParam_ModalitaImport(latestOnly ? kvad::kaSoloPiuRecente : kvad::kaInteraCatena);
-        // The chains to process listed once without their XML; each batch then reads its own
+        // The chains to process listed once by their keys only; each batch then reads its own
         // chains only, so that the working table holds one batch, not the backlog.
-        auto list = nso.ListChains(kvad::kaOrdiniDaProcessare);
+        auto list = nso.ListChainKeys(kvad::kaOrdiniDaProcessare);
         RequireOk(session, "reading the chains");
         chains = kvad::read_model::SelectableChains(*list);
     });

@@ -130,9 +130,9 @@ ChainSelection SelectChains(Session& session, const Settings& settings,
                                                     : kvad::kaInteraCatena);
     ChainSelection selection;
     if (all) {
-        // Listed without their XML, as the main job lists them: the peak is set by a batch,
+        // Listed by their keys only, as the main job lists them: the peak is set by a batch,
         // not by the backlog.
-        auto list = session.nso->ListChains(kvad::kaOrdiniDaProcessare);
+        auto list = session.nso->ListChainKeys(kvad::kaOrdiniDaProcessare);
         RequireOk(session, "reading the chains");
         selection.latest = kvad::read_model::SelectableChains(*list);
         return selection;

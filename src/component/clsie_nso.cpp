@@ -216,6 +216,15 @@ std::shared_ptr<Recordset> CLSIE_NSO::ListChains(kaenumTipoOrdiniProcessati fTip
     return chains;
 }
 
+std::shared_ptr<Recordset>
+CLSIE_NSO::ListChainKeys(kaenumTipoOrdiniProcessati fTipoOrdiniProcessati) {
+    nso::ResetStatus(*state_);
+    std::shared_ptr<Recordset> chains;
+    nso::Guard(*state_, "ListChainKeys",
+               [&] { chains = nso::ListChains(*state_, fTipoOrdiniProcessati, true); });
+    return chains;
+}
+
 std::vector<std::int32_t> CLSIE_NSO::ReadChainsOf(const std::vector<std::int32_t>& documentIds) {
     nso::ResetStatus(*state_);
     std::vector<std::int32_t> inNoChain;

@@ -271,16 +271,23 @@ std::vector<std::int32_t> ReadChainsOf(NsoState& state,
     return inNoChain;
 }
 
-std::shared_ptr<Recordset> ListChains(NsoState& state,
-                                      kaenumTipoOrdiniProcessati fTipoOrdiniProcessati) {
-    std::vector<std::string> columns;
-    auto shape = Conn(state).Query("SELECT * FROM IE91_NSOFILES WHERE 1 = 0");
-    for (int i = 0; i < shape->FieldCount(); ++i) {
-        if (!EqualsNoCase(shape->FieldName(i), "IE91_XML")) {
-            columns.push_back(shape->FieldName(i));
+std::shared_ptr<Recordset>
+ListChains(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessati, bool keysOnly) {
+    // The chain statement links the documents by these, and marks them by operation, ERP order
+    // and user; the rest of the register is for a listing to show.
+    std::vector<std::string> columns = {
+        "IE91_ID",         "IE91_DITTA_CG18", "IE91_IDORD",         "IE91_ISSUEDATE",
+        "IE91_ENDPOINTID", "IE91_RIF_IDORD",  "IE91_RIF_ISSUEDATE", "IE91_RIF_ENDPOINTID",
+        "IE91_OPERAZIONE", "IE91_PROCESSATO", "IE91_GUID_DO11",     "IE91_ID_FW07"};
+    if (!keysOnly) {
+        columns.clear();
+        auto shape = Conn(state).Query("SELECT * FROM IE91_NSOFILES WHERE 1 = 0");
+        for (int i = 0; i < shape->FieldCount(); ++i) {
+            if (!EqualsNoCase(shape->FieldName(i), "IE91_XML")) {
+                columns.push_back(shape->FieldName(i));
+            }
         }
     }
-    shape.reset();
     const std::string tabella = state.NomeTempOrdini + "_ELENCO";
     EliminaTabellaTemp(state, tabella);
     Conn(state).Execute(

@@ -203,6 +203,10 @@ TEST_F(LeggiOrdiniTest, ListChainsGivesTheWorkingTableRowsWithoutTheXml) {
         EXPECT_FALSE(listed->HasField("IE91_XML"));
         EXPECT_TRUE(listed->HasField("IE91_HUBID"));
         EXPECT_EQ(env.S().RstOrdini, working) << "the working table's recordset stays";
+        auto keys = ListChains(env.S(), kind, true);
+        ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+        EXPECT_EQ(rowsOf(*keys), expected) << "kind " << kind;
+        EXPECT_FALSE(keys->HasField("IE91_HUBID"));
     }
     Read(kaOrdiniTutti);
     EXPECT_EQ(At(Rows(), "102#2024-03-10#UFABCD").selection, 2) << "the blocked mark is in both";

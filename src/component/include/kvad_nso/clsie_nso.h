@@ -143,6 +143,13 @@ class CLSIE_NSO : public ComObject {
     /// null.
     [[nodiscard]] std::shared_ptr<Recordset>
     ListChains(kaenumTipoOrdiniProcessati fTipoOrdiniProcessati);
+    /// The same rows, order and marks as ListChains, each document with only the register
+    /// columns that link its chain (IE91_ID, IE91_DITTA_CG18, IE91_IDORD, IE91_ISSUEDATE,
+    /// IE91_ENDPOINTID, the three IE91_RIF_ columns, IE91_OPERAZIONE, IE91_PROCESSATO,
+    /// IE91_GUID_DO11, IE91_ID_FW07): for a host that only needs which chains there are (the
+    /// batched commands), the list of a backlog of 100,000 documents stays a few megabytes.
+    [[nodiscard]] std::shared_ptr<Recordset>
+    ListChainKeys(kaenumTipoOrdiniProcessati fTipoOrdiniProcessati);
     /// Rebuilds the working table and RstOrdini as LeggiOrdini does, with the same columns, chain
     /// links, levels, keys, blocked marks and order, but only with the chains that hold one of
     /// `documentIds`, processed or not (LeggiOrdini with kaOrdiniTutti, restricted to them): a

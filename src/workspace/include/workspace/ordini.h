@@ -31,8 +31,11 @@ void SetSelezione(NsoState& state, kaEnumNSOSelez pParSelez);
 /// XML, which a listing does not show and which would make it carry the size of every document.
 /// It is read from a table of its own (NomeTempOrdini + "_ELENCO", kept until the next call, so
 /// that the recordset can be requeried); the working table and RstOrdini are left as they were.
+/// With `keysOnly` the documents' rows carry only the register columns that link and mark the
+/// chains (ListChainKeys): a list of the whole backlog costs a few dozen bytes a document.
 [[nodiscard]] std::shared_ptr<Recordset>
-ListChains(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessati);
+ListChains(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessati,
+           bool keysOnly = false);
 
 /// The statement that builds the working table `table` for company `company`; `leafFilter` is
 /// the extra condition on the leaves (with its line end) or "". With `registerColumns` the
