@@ -120,6 +120,10 @@ std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path
         Statement journal(db.get(), "PRAGMA journal_mode = WAL");
         (void)journal.Step();
         ExecuteSql(db.get(), "PRAGMA synchronous = NORMAL");
+        // Temporary tables (the working tables of one batch), their journals and the sorts of
+        // large rows stay in memory: on disk each transaction that touched them made, wrote and
+        // removed a scratch file of its own, two or three per order.
+        ExecuteSql(db.get(), "PRAGMA temp_store = MEMORY");
     } catch (const DbError& error) {
         const std::string state =
             error.SqlState() == "HY000" ? std::string("08001") : error.SqlState();
