@@ -55,4 +55,29 @@ TEST_F(ImportIndexes, AlreadyImportedAndNextNumberAreIndexLookups) {
     EXPECT_NE(number.find("DO11_DOCTESTATA_NUMBER"), std::string::npos) << number;
 }
 
+TEST_F(ImportIndexes, ABatchsChainsAreReadByIdNotThroughTheWholeRegister) {
+    kvad::db::ApplySchema(*connection);
+    // The look-up that follows a batch's documents to the later ones that refer to them, as the
+    // workspace sends it: by id, then by the reference index. Without the register's statistics
+    // SQLite walked the reference index on the company alone for every batch.
+    const std::string later = PlanOf(
+        "SELECT LATER.IE91_ID FROM IE91_NSOFILES AS EARLIER INNER JOIN IE91_NSOFILES AS LATER ON "
+        "LATER.IE91_RIF_IDORD = EARLIER.IE91_IDORD AND LATER.IE91_RIF_ISSUEDATE = "
+        "EARLIER.IE91_ISSUEDATE AND LATER.IE91_RIF_ENDPOINTID = EARLIER.IE91_ENDPOINTID AND "
+        "LATER.IE91_DITTA_CG18 = EARLIER.IE91_DITTA_CG18 WHERE EARLIER.IE91_DITTA_CG18 = 1 AND "
+        "EARLIER.IE91_ID IN (7, 8, 9)");
+    EXPECT_NE(later.find("SEARCH EARLIER USING INTEGER PRIMARY KEY"), std::string::npos) << later;
+    EXPECT_NE(later.find("IE91_NSOFILES_RIFERIMENTO (IE91_DITTA_CG18=? AND IE91_RIF_IDORD=? AND "
+                         "IE91_RIF_ISSUEDATE=? AND IE91_RIF_ENDPOINTID=?)"),
+              std::string::npos)
+        << later;
+    // The leaves of a batch's chains: the chains' statement with the batch's ids (its part on
+    // the register alone; it walked the ERP order index on the company before).
+    const std::string leaves =
+        PlanOf("SELECT IE91_ID FROM IE91_NSOFILES WITH (NOLOCK) WHERE IE91_NSOFILES.IE91_XML IS "
+               "NOT NULL AND IE91_NSOFILES.IE91_DITTA_CG18 = 1 AND ISNULL(IE91_PROCESSATO, 0) = "
+               "0 AND IE91_NSOFILES.IE91_ID IN (7, 8, 9)");
+    EXPECT_NE(leaves.find("USING INTEGER PRIMARY KEY"), std::string::npos) << leaves;
+}
+
 } // namespace
