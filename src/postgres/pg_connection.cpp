@@ -248,6 +248,11 @@ void PgConnection::CopyIn(const std::string& sql, std::string_view data) {
     }
 }
 
+namespace {
+// The server's refusal to run a prepared statement whose result's row type changed.
+constexpr std::string_view kPlanChangedResultType = "0A000";
+} // namespace
+
 PgResult PgConnection::RunPrepared(const std::string& sql,
                                    const std::vector<std::optional<std::string>>& params,
                                    std::string_view tsql) {
@@ -282,8 +287,26 @@ PgResult PgConnection::RunPrepared(const std::string& sql,
     }
     // Inside a transaction a failing statement would end the whole transaction: each runs in a
     // savepoint of its own, so that a failure undoes that statement only, as on SQLite.
-    PgResult result = level_ > 0 ? RunInSavepoint(sql, name, fresh, values, named)
-                                 : RunAlone(sql, name, fresh, values, named);
+    const auto run = [&](const std::string& statementName, bool prepare) {
+        return level_ > 0 ? RunInSavepoint(sql, statementName, prepare, values, named)
+                          : RunAlone(sql, statementName, prepare, values, named);
+    };
+    PgResult result;
+    try {
+        result = run(name, fresh);
+    } catch (const DbError& error) {
+        // A table made again with other columns under the same name (a working table rebuilt
+        // by SELECT INTO) leaves the statements prepared on it with a row type the server will
+        // not give any more: the statement is forgotten and runs again, unprepared. Its failure
+        // undid nothing else (its savepoint, or no transaction).
+        if (name.empty() || error.SqlState() != kPlanChangedResultType) {
+            throw;
+        }
+        prepared_.erase(sql);
+        const PgResult dropped(PQexec(conn_, ("DEALLOCATE " + name).c_str()));
+        errors_.clear();
+        result = run(std::string(), false);
+    }
     if (ChangesSchema(sql)) {
         SchemaChanged();
     }
