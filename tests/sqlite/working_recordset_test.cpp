@@ -188,6 +188,35 @@ TEST_F(Recordset, AnInsertedRowIsReadBackBeforeAFilterOrAnEditUsesIt) {
               7);
 }
 
+// A loaded row's cells are decoded when first read: an edit, a failed edit, a clone, a filter
+// or a sort that comes before a cell is read still sees it as loaded.
+TEST_F(Recordset, CellsReadLateSeeTheRowAsLoadedOrAsEdited) {
+    auto rs = connection->OpenRecordset("SELECT * FROM NODI ORDER BY ID");
+    auto clone = rs->Clone();
+    rs->MoveNext();
+    rs->SetValue("CODICE", "Z2");
+    rs->Update();
+    EXPECT_EQ(rs->Value("PADRE").Text(), "A#1");
+    EXPECT_EQ(rs->Value("LIVELLO").Type(), VarType::Long);
+    EXPECT_EQ(rs->Value("LIVELLO").ToLong(), 1);
+    clone->MoveNext();
+    EXPECT_EQ(clone->Value("CODICE").Text(), "Z2");
+    EXPECT_EQ(clone->Value("ID").ToLong(), 2);
+
+    rs->MoveNext();
+    rs->SetValue("LIVELLO", "abc");
+    EXPECT_THROW(rs->Update(), DbError);
+    rs->CancelUpdate();
+    EXPECT_EQ(rs->Value("LIVELLO").ToLong(), 2);
+    EXPECT_EQ(rs->Value("CODICE").Text(), "ab3");
+
+    clone->SetSort("PADRE DESC, CODICE");
+    EXPECT_EQ(Ids(*clone), (std::vector<long>{3, 2, 1, 4}));
+    clone->SetFilter("STATO = 0 AND LIVELLO > 0");
+    EXPECT_EQ(Ids(*clone), (std::vector<long>{3, 2}));
+    EXPECT_TRUE(rs->Clone()->Value("PADRE").IsNull());
+}
+
 // A row inserted before a rollback is not read back after it: its rowid may be another row's.
 TEST_F(Recordset, ARowInsertedBeforeARollbackKeepsTheValuesGiven) {
     auto rs = connection->OpenRecordset("SELECT * FROM NODI WHERE 1 = 0");
