@@ -16,7 +16,7 @@ namespace kvad::db {
 namespace {
 
 /// Queries that carry long literals are not sent twice: their statements are not kept.
-bool KeepsStatement(const std::string& sql) {
+bool KeepsStatement(std::string_view sql) {
     return sql.size() <= StatementCache::kMaxSqlLength;
 }
 
@@ -284,8 +284,11 @@ std::optional<int> ColumnIndex::Find(std::string_view name) const {
 }
 
 std::shared_ptr<const ResultShape>
-ResultShapeCache::Find(std::string_view sql, bool locateRows, std::uint64_t generation,
+ResultShapeCache::Find(TextKey sql, bool locateRows, std::uint64_t generation,
                        const std::map<std::string, std::string>& typeHints) const {
+    if (sql.text.size() > StatementCache::kMaxSqlLength) {
+        return nullptr;
+    }
     const auto& shapes = shapes_[locateRows ? 1 : 0];
     const auto found = shapes.find(sql);
     if (found == shapes.end() || found->second.generation != generation ||
@@ -295,16 +298,16 @@ ResultShapeCache::Find(std::string_view sql, bool locateRows, std::uint64_t gene
     return found->second.shape;
 }
 
-void ResultShapeCache::Add(std::string_view sql, bool locateRows, std::uint64_t generation,
+void ResultShapeCache::Add(TextKey sql, bool locateRows, std::uint64_t generation,
                            std::shared_ptr<const ResultShape> shape) {
-    if (sql.size() > StatementCache::kMaxSqlLength) {
+    if (sql.text.size() > StatementCache::kMaxSqlLength) {
         return;
     }
     auto& shapes = shapes_[locateRows ? 1 : 0];
     if (shapes.size() >= kCapacity) {
         shapes.clear();
     }
-    shapes.insert_or_assign(std::string(sql), Kept{generation, std::move(shape)});
+    shapes.insert_or_assign(KeptText(sql), Kept{generation, std::move(shape)});
 }
 
 DecodedValues::~DecodedValues() {
@@ -471,16 +474,18 @@ Row ReadRow(sqlite3_stmt* raw, RowSet& set, const ResultShape& shape) {
 
 } // namespace
 
-RowSet LoadRowSet(const StatementSource& source, const std::string& sql,
+RowSet LoadRowSet(const StatementSource& source, TextKey sql,
                   const std::map<std::string, std::string>& typeHints, bool locateRows,
                   ResultShapeCache* shapes, const std::vector<ParameterValue>& parameters) {
     std::shared_ptr<const ResultShape> shape =
         shapes != nullptr ? shapes->Find(sql, locateRows, source.generation, typeHints) : nullptr;
     std::optional<Statement> stmt;
     if (shape) {
-        stmt.emplace(source.Prepare(shape->sql, KeepsStatement(sql)));
+        stmt.emplace(source.Prepare(TextKey{shape->sql, shape->sqlHash}, KeepsStatement(sql.text)));
     } else {
-        Described described = Describe(source, sql, typeHints, locateRows);
+        Described described = Describe(source, std::string(sql.text), typeHints, locateRows);
+        described.shape->sqlHash =
+            described.shape->sql == sql.text ? sql.hash : TextKey::Of(described.shape->sql).hash;
         described.shape->typeHints = typeHints;
         described.shape->index = std::make_shared<const ColumnIndex>(described.shape->columns);
         stmt.emplace(std::move(described.statement));

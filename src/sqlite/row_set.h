@@ -19,6 +19,7 @@
 #include "long_values.h"
 #include "quote_identifier.h"
 #include "statement_cache.h"
+#include "text_key.h"
 #include "value_codec.h"
 
 namespace kvad::db {
@@ -170,6 +171,7 @@ struct ResultShape {
     /// Per base table, the position of its rowid among the statement's columns, or -1.
     std::vector<int> rowidColumn;
     std::string sql;
+    std::size_t sqlHash = 0;                      ///< TextKey::Of(sql).hash
     std::map<std::string, std::string> typeHints; ///< as they were given
     std::shared_ptr<const ColumnIndex> index;
 };
@@ -181,9 +183,9 @@ class ResultShapeCache {
     static constexpr std::size_t kCapacity = 128;
 
     [[nodiscard]] std::shared_ptr<const ResultShape>
-    Find(std::string_view sql, bool locateRows, std::uint64_t generation,
+    Find(TextKey sql, bool locateRows, std::uint64_t generation,
          const std::map<std::string, std::string>& typeHints) const;
-    void Add(std::string_view sql, bool locateRows, std::uint64_t generation,
+    void Add(TextKey sql, bool locateRows, std::uint64_t generation,
              std::shared_ptr<const ResultShape> shape);
     void Clear() noexcept {
         shapes_[0].clear();
@@ -195,14 +197,8 @@ class ResultShapeCache {
         std::uint64_t generation = 0;
         std::shared_ptr<const ResultShape> shape;
     };
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const noexcept {
-            return std::hash<std::string_view>{}(text);
-        }
-    };
     /// Shapes of queries, then of queries whose rows are located.
-    std::array<std::unordered_map<std::string, Kept, Hash, std::equal_to<>>, 2> shapes_;
+    std::array<ByTextKey<Kept>, 2> shapes_;
 };
 
 /// The columns of a result, shared with the shape they were described in and never changed
@@ -271,7 +267,7 @@ struct RowSet {
 /// each row in them is read alongside, invisibly, so that rows can be written back. Statements
 /// come from the source's cache; `shapes`, when given, keeps the result's description for the
 /// next time the statement is run; `parameters` are bound to ?1, ?2, ... Throws DbError.
-[[nodiscard]] RowSet LoadRowSet(const StatementSource& source, const std::string& sql,
+[[nodiscard]] RowSet LoadRowSet(const StatementSource& source, TextKey sql,
                                 const std::map<std::string, std::string>& typeHints,
                                 bool locateRows, ResultShapeCache* shapes = nullptr,
                                 const std::vector<ParameterValue>& parameters = {});
