@@ -178,6 +178,39 @@ void BindText(sqlite3_stmt* stmt, int index, const std::string& text) {
     sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
+/// Binds a date as DateTime::ToIso writes it ('YYYY-MM-DD HH:MM:SS'), the digits written here
+/// when every field fits its width (a four-digit year, two-digit others).
+void BindIsoDate(sqlite3_stmt* stmt, int index, const DateTime& date) {
+    const auto fits = [](int value, int most) { return value >= 0 && value <= most; };
+    constexpr int kTwoDigits = 99;
+    constexpr int kFourDigits = 9999;
+    if (!fits(date.year, kFourDigits) || !fits(date.month, kTwoDigits) ||
+        !fits(date.day, kTwoDigits) || !fits(date.hour, kTwoDigits) ||
+        !fits(date.minute, kTwoDigits) || !fits(date.second, kTwoDigits)) {
+        BindText(stmt, index, date.ToIso());
+        return;
+    }
+    std::array<char, 19> text{};
+    const auto put = [&](std::size_t at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i) {
+            text[at + static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        }
+    };
+    put(0, date.year, 4);
+    text[4] = '-';
+    put(5, date.month, 2);
+    text[7] = '-';
+    put(8, date.day, 2);
+    text[10] = ' ';
+    put(11, date.hour, 2);
+    text[13] = ':';
+    put(14, date.minute, 2);
+    text[16] = ':';
+    put(17, date.second, 2);
+    sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
 /// SQL Server reads a number as a datetime by counting days from 1900-01-01.
 std::string DateFromDays(double days) {
     const double whole = std::floor(days);
@@ -203,7 +236,7 @@ void BindTextAsDate(sqlite3_stmt* stmt, int index, const std::string& trimmed) {
                         "string.",
                         "22007");
     }
-    BindText(stmt, index, date->ToIso());
+    BindIsoDate(stmt, index, *date);
 }
 
 void BindTextAsInteger(sqlite3_stmt* stmt, int index, const std::string& text,
@@ -474,7 +507,7 @@ void BindValue(sqlite3_stmt* stmt, int index, const Variant& value, ValueKind ta
                             "allowed.",
                             "22018");
         }
-        BindText(stmt, index, value.ToDate().ToIso());
+        BindIsoDate(stmt, index, value.ToDate());
         return;
     case VarType::Bytes: {
         const auto& bytes = *value.AsBytes();
