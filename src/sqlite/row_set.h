@@ -225,6 +225,14 @@ class SharedColumns {
     std::shared_ptr<const std::vector<ResultColumn>> columns_;
 };
 
+/// An INSERT a set's rows were added with: the next row of the same columns uses its text.
+struct KeptInsert {
+    int table = -1;
+    std::vector<int> columns;
+    std::string sql;
+    std::size_t hash = 0; ///< TextKey::Of(sql).hash
+};
+
 /// A result in memory.
 struct RowSet {
     SharedColumns columns;
@@ -240,6 +248,8 @@ struct RowSet {
     std::string rawBytes;
     /// The rows' raw cells decoded so far.
     mutable DecodedValues decoded;
+    /// The INSERTs rows were added with, the latest last (each kept where it was made).
+    std::vector<std::unique_ptr<const KeptInsert>> inserts;
 
     /// The value of a row's column, read back when it is kept outside the row.
     [[nodiscard]] Variant ValueOf(const Row& row, std::size_t column) const;

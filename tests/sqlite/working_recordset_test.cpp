@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "ado_filter.h"
@@ -157,6 +158,40 @@ TEST_F(Recordset, AddNewGivesTheIdentityAndStaysVisible) {
     rs->CancelUpdate();
     EXPECT_EQ(rs->Value("ID").ToLong(), id);
     EXPECT_EQ(connection->Query("SELECT * FROM NODI")->RecordCount(), 5);
+}
+
+// Rows added with other columns given each go in with their own: the INSERT a set keeps for a
+// list of columns is used again for that list only.
+TEST_F(Recordset, RowsAddedWithOtherColumnsGiveTheirOwn) {
+    auto rs = connection->OpenRecordset("SELECT * FROM NODI WHERE 1 = 0");
+    for (int i = 0; i < 40; ++i) {
+        rs->AddNew();
+        rs->SetValue("CODICE", "R" + std::to_string(i));
+        if (i % 2 == 1) {
+            rs->SetValue("LIVELLO", std::int32_t{i});
+        }
+        if (i % 3 == 0) {
+            rs->SetValue("STATO", std::int32_t{i});
+        }
+        for (int c = 0; c < i % 20; ++c) {
+            rs->SetValue("PADRE", "P" + std::to_string(c)); // the same column set again
+        }
+        rs->Update();
+    }
+    auto read = connection->Query("SELECT CODICE, LIVELLO, STATO, PADRE FROM NODI WHERE ID > 4 "
+                                  "ORDER BY ID");
+    std::string rows;
+    for (; !read->Eof(); read->MoveNext()) {
+        rows += read->Value("CODICE").Text() + "," + read->Value("LIVELLO").Text() + "," +
+                read->Value("STATO").Text() + "," + read->Value("PADRE").Text() + ";";
+    }
+    std::string expected;
+    for (int i = 0; i < 40; ++i) {
+        expected += "R" + std::to_string(i) + "," + (i % 2 == 1 ? std::to_string(i) : "") + "," +
+                    std::to_string(i % 3 == 0 ? i : 7) + "," +
+                    (i % 20 > 0 ? "P" + std::to_string(i % 20 - 1) : "") + ";";
+    }
+    EXPECT_EQ(rows, expected);
 }
 
 // An inserted row is read back on its first use, not at once: a filter, a sort or an edit
