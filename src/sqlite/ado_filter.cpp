@@ -344,11 +344,11 @@ std::vector<int> AdoFilter::Columns() const {
     return columns;
 }
 
-bool AdoFilter::Matches(const std::vector<Variant>& values) const {
+bool AdoFilter::Matches(const std::vector<const Variant*>& values) const {
     return root_ < 0 || Evaluate(root_, values);
 }
 
-bool AdoFilter::Evaluate(int index, const std::vector<Variant>& values) const {
+bool AdoFilter::Evaluate(int index, const std::vector<const Variant*>& values) const {
     const Node& node = nodes_[static_cast<std::size_t>(index)];
     switch (node.kind) {
     case Node::Kind::And:
@@ -358,7 +358,7 @@ bool AdoFilter::Evaluate(int index, const std::vector<Variant>& values) const {
         return std::any_of(node.operands.begin(), node.operands.end(),
                            [&](int operand) { return Evaluate(operand, values); });
     case Node::Kind::Compare:
-        return Compare(values[static_cast<std::size_t>(node.column)], node.op, node.literal);
+        return Compare(*values[static_cast<std::size_t>(node.column)], node.op, node.literal);
     }
     return false;
 }

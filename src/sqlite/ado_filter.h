@@ -25,9 +25,10 @@ class AdoFilter {
     /// unknown field.
     [[nodiscard]] static AdoFilter Parse(std::string_view text, const RowSet& fields);
 
-    /// True when the row's values pass. Throws VbError 3001 when a field's value cannot be
-    /// compared with its literal (text that is not a number against a number field).
-    [[nodiscard]] bool Matches(const std::vector<Variant>& values) const;
+    /// True when the row's values pass (`values` by field; only the Columns() are read).
+    /// Throws VbError 3001 when a field's value cannot be compared with its literal (text that
+    /// is not a number against a number field).
+    [[nodiscard]] bool Matches(const std::vector<const Variant*>& values) const;
     /// The fields the filter compares.
     [[nodiscard]] std::vector<int> Columns() const;
 
@@ -45,7 +46,7 @@ class AdoFilter {
     };
     class Parser;
 
-    [[nodiscard]] bool Evaluate(int node, const std::vector<Variant>& values) const;
+    [[nodiscard]] bool Evaluate(int node, const std::vector<const Variant*>& values) const;
     [[nodiscard]] static bool Compare(const Variant& field, Op op, const Variant& literal);
 
     std::vector<Node> nodes_;

@@ -73,29 +73,6 @@ std::optional<TokenSpan> TokenAt(std::string_view text, std::size_t i) {
     return TokenSpan{TokenKind::Symbol, i, SymbolEnd(text, i)};
 }
 
-/// The statement's tokens; nullopt for text this scan does not read with certainty (comments,
-/// unclosed quotes, parameters, the marker).
-std::optional<std::vector<TokenSpan>> Scan(std::string_view text) {
-    std::vector<TokenSpan> tokens;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if (IsSqlBlank(text[i])) {
-            ++i;
-            continue;
-        }
-        if (IsUncertain(text, i)) {
-            return std::nullopt;
-        }
-        const auto token = TokenAt(text, i);
-        if (!token) {
-            return std::nullopt;
-        }
-        tokens.push_back(*token);
-        i = token->end;
-    }
-    return tokens;
-}
-
 std::string_view TextOf(std::string_view text, const TokenSpan& token) {
     return text.substr(token.begin, token.end - token.begin);
 }
@@ -153,20 +130,11 @@ bool IsPlainGuid(std::string_view written) {
     return true;
 }
 
-bool StartsDataStatement(std::string_view text, const std::vector<TokenSpan>& tokens) {
-    for (const TokenSpan& token : tokens) {
-        if (token.kind == TokenKind::Symbol && TextOf(text, token) == ";") {
-            continue;
-        }
-        if (token.kind != TokenKind::Word) {
-            return false;
-        }
-        const std::string_view word = TextOf(text, token);
-        return EqualsNoCase(word, "SELECT") || EqualsNoCase(word, "INSERT") ||
-               EqualsNoCase(word, "UPDATE") || EqualsNoCase(word, "DELETE") ||
-               EqualsNoCase(word, "WITH");
-    }
-    return false;
+/// The words a statement that reads or writes rows begins with.
+bool IsDataStatementWord(std::string_view word) {
+    return EqualsNoCase(word, "SELECT") || EqualsNoCase(word, "INSERT") ||
+           EqualsNoCase(word, "UPDATE") || EqualsNoCase(word, "DELETE") ||
+           EqualsNoCase(word, "WITH");
 }
 
 /// The content of a '...' literal, doubled quotes made single.
@@ -199,35 +167,74 @@ bool IsWholeNumberAt(std::string_view text, std::size_t at, std::size_t length) 
 
 } // namespace
 
-std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
-    const auto tokens = Scan(tsql);
-    if (!tokens || !StartsDataStatement(tsql, *tokens)) {
-        return std::nullopt;
+namespace {
+
+/// Takes `literal` out of the statement into `literals` when it is a value a parameter can
+/// stand for.
+void TakeLiteral(std::string_view tsql, const TokenSpan& literal, LiteralParameters& literals,
+                 std::size_t& copied) {
+    const std::string_view written = TextOf(tsql, literal);
+    if (literal.kind == TokenKind::Number && IsPlainInteger(written)) {
+        literals.values.emplace_back(ParseDigits(written));
+    } else if (literal.kind == TokenKind::String &&
+               (written.size() >= kLongLiteral + 2 || IsPlainCode(written) ||
+                IsPlainGuid(written))) {
+        literals.values.emplace_back(UnquoteLiteral(written));
+    } else {
+        return;
     }
+    if (literals.key.empty()) {
+        literals.key.reserve(tsql.size());
+    }
+    literals.key.append(tsql.substr(copied, literal.begin - copied));
+    literals.key += kMarker;
+    copied = literal.end;
+    literals.spans.emplace_back(literal.begin, literal.end - literal.begin);
+}
+
+} // namespace
+
+std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
+    // One pass over the tokens: each is judged by the two before it. Text this scan does not
+    // read with certainty (comments, unclosed quotes, parameters, the marker) gives nothing.
     LiteralParameters literals;
     std::size_t copied = 0;
-    for (std::size_t i = 2; i < tokens->size(); ++i) {
-        const TokenSpan& literal = (*tokens)[i];
-        const TokenSpan& op = (*tokens)[i - 1];
-        const TokenSpan& left = (*tokens)[i - 2];
-        if (op.kind != TokenKind::Symbol || !IsComparison(TextOf(tsql, op)) ||
-            (left.kind != TokenKind::Word && left.kind != TokenKind::Name)) {
+    TokenSpan left{TokenKind::Symbol, 0, 0};
+    TokenSpan op{TokenKind::Symbol, 0, 0};
+    std::size_t read = 0;
+    bool dataStatement = false;
+    std::size_t i = 0;
+    while (i < tsql.size()) {
+        if (IsSqlBlank(tsql[i])) {
+            ++i;
             continue;
         }
-        const std::string_view written = TextOf(tsql, literal);
-        if (literal.kind == TokenKind::Number && IsPlainInteger(written)) {
-            literals.values.emplace_back(ParseDigits(written));
-        } else if (literal.kind == TokenKind::String &&
-                   (written.size() >= kLongLiteral + 2 || IsPlainCode(written) ||
-                    IsPlainGuid(written))) {
-            literals.values.emplace_back(UnquoteLiteral(written));
-        } else {
-            continue;
+        if (IsUncertain(tsql, i)) {
+            return std::nullopt;
         }
-        literals.key.append(tsql.substr(copied, literal.begin - copied));
-        literals.key += kMarker;
-        copied = literal.end;
-        literals.spans.emplace_back(literal.begin, literal.end - literal.begin);
+        const auto token = TokenAt(tsql, i);
+        if (!token) {
+            return std::nullopt;
+        }
+        i = token->end;
+        if (!dataStatement) {
+            // The first token but leading ";" says whether the statement reads or writes rows.
+            const bool semicolon = token->kind == TokenKind::Symbol && TextOf(tsql, *token) == ";";
+            if (!semicolon) {
+                if (token->kind != TokenKind::Word || !IsDataStatementWord(TextOf(tsql, *token))) {
+                    return std::nullopt;
+                }
+                dataStatement = true;
+            }
+        }
+        if (read >= 2 && op.kind == TokenKind::Symbol &&
+            (left.kind == TokenKind::Word || left.kind == TokenKind::Name) &&
+            IsComparison(TextOf(tsql, op))) {
+            TakeLiteral(tsql, *token, literals, copied);
+        }
+        left = op;
+        op = *token;
+        ++read;
     }
     if (literals.values.empty()) {
         return std::nullopt;

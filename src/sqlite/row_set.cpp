@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <bit>
 
 #include "kvad_nso/errors.h"
 #include "quote_identifier.h"
@@ -15,7 +16,7 @@ namespace kvad::db {
 namespace {
 
 /// Queries that carry long literals are not sent twice: their statements are not kept.
-bool KeepsStatement(const std::string& sql) {
+bool KeepsStatement(std::string_view sql) {
     return sql.size() <= StatementCache::kMaxSqlLength;
 }
 
@@ -283,8 +284,11 @@ std::optional<int> ColumnIndex::Find(std::string_view name) const {
 }
 
 std::shared_ptr<const ResultShape>
-ResultShapeCache::Find(std::string_view sql, bool locateRows, std::uint64_t generation,
+ResultShapeCache::Find(TextKey sql, bool locateRows, std::uint64_t generation,
                        const std::map<std::string, std::string>& typeHints) const {
+    if (sql.text.size() > StatementCache::kMaxSqlLength) {
+        return nullptr;
+    }
     const auto& shapes = shapes_[locateRows ? 1 : 0];
     const auto found = shapes.find(sql);
     if (found == shapes.end() || found->second.generation != generation ||
@@ -294,19 +298,29 @@ ResultShapeCache::Find(std::string_view sql, bool locateRows, std::uint64_t gene
     return found->second.shape;
 }
 
-void ResultShapeCache::Add(std::string_view sql, bool locateRows, std::uint64_t generation,
+void ResultShapeCache::Add(TextKey sql, bool locateRows, std::uint64_t generation,
                            std::shared_ptr<const ResultShape> shape) {
-    if (sql.size() > StatementCache::kMaxSqlLength) {
+    if (sql.text.size() > StatementCache::kMaxSqlLength) {
         return;
     }
     auto& shapes = shapes_[locateRows ? 1 : 0];
     if (shapes.size() >= kCapacity) {
         shapes.clear();
     }
-    shapes.insert_or_assign(std::string(sql), Kept{generation, std::move(shape)});
+    shapes.insert_or_assign(KeptText(sql), Kept{generation, std::move(shape)});
+}
+
+DecodedValues::~DecodedValues() {
+    for (std::size_t i = 0; i < size_; ++i) {
+        Slot(i)->~Variant();
+    }
 }
 
 void Row::Set(std::size_t column, Variant value) {
+    if (!raw.empty()) {
+        values.resize(raw.size());
+        raw[column].storage = RawCell::kSet;
+    }
     values[column] = std::move(value);
     std::erase_if(outside, [column](const auto& kept) {
         return static_cast<std::size_t>(kept.first) == column;
@@ -322,29 +336,60 @@ bool Row::IsOutside(std::size_t column) const noexcept {
     return false;
 }
 
+const Variant& RowSet::Cell(const Row& row, std::size_t column) const {
+    if (row.raw.empty()) {
+        return row.values[column];
+    }
+    RawCell& cell = row.raw[column];
+    switch (cell.storage) {
+    case RawCell::kSet:
+        return row.values[column];
+    case RawCell::kDecoded:
+        return decoded[static_cast<std::size_t>(cell.number)];
+    default:
+        break;
+    }
+    StoredValue stored;
+    stored.storage = cell.storage;
+    if (cell.storage == SQLITE_INTEGER) {
+        stored.integer = cell.number;
+    } else if (cell.storage == SQLITE_FLOAT) {
+        stored.real = std::bit_cast<double>(cell.number);
+    } else if (cell.storage == SQLITE_TEXT || cell.storage == SQLITE_BLOB) {
+        stored.bytes =
+            std::string_view(rawBytes).substr(static_cast<std::size_t>(cell.number), cell.size);
+    }
+    const std::size_t index =
+        decoded.Emplace([&] { return DecodeValue(stored, columns[column].kind); });
+    cell.number = static_cast<std::int64_t>(index);
+    cell.storage = RawCell::kDecoded;
+    return decoded[index];
+}
+
 Variant RowSet::ValueOf(const Row& row, std::size_t column) const {
     for (const auto& [kept, handle] : row.outside) {
         if (static_cast<std::size_t>(kept) == column) {
             return Variant(longValues->Read(handle));
         }
     }
-    return row.values[column];
+    return Cell(row, column);
 }
 
-const std::vector<Variant>& RowSet::ValuesFor(const Row& row, const std::vector<int>& used,
-                                              std::vector<Variant>& scratch) const {
-    bool copied = false;
-    for (const auto& [kept, handle] : row.outside) {
-        if (std::find(used.begin(), used.end(), kept) == used.end()) {
-            continue;
+void RowSet::ValuesFor(const Row& row, const std::vector<int>& used,
+                       std::vector<const Variant*>& values,
+                       std::vector<Variant>& longValuesRead) const {
+    values.resize(columns.size());
+    longValuesRead.clear();
+    longValuesRead.reserve(used.size()); // no reallocation: `values` points into it
+    for (const int column : used) {
+        const auto index = static_cast<std::size_t>(column);
+        if (row.IsOutside(index)) {
+            longValuesRead.push_back(ValueOf(row, index));
+            values[index] = &longValuesRead.back();
+        } else {
+            values[index] = &Cell(row, index);
         }
-        if (!copied) {
-            scratch = row.values;
-            copied = true;
-        }
-        scratch[static_cast<std::size_t>(kept)] = Variant(longValues->Read(handle));
     }
-    return copied ? scratch : row.values;
 }
 
 std::optional<int> RowSet::FindColumn(std::string_view name) const {
@@ -370,36 +415,52 @@ void RowSet::TakeShape(const std::shared_ptr<const ResultShape>& shape) {
 
 namespace {
 
-/// The value of column `index` of the current row, read as `kind`. A long text read as text
-/// (not as a date or a number) may be kept out of the row, in the set's long values.
-void ReadValue(sqlite3_stmt* raw, int index, ValueKind kind, RowSet& set, Row& row) {
-    const bool longText =
-        (kind == ValueKind::Text || kind == ValueKind::ByStorage) &&
-        sqlite3_column_type(raw, index) == SQLITE_TEXT &&
-        static_cast<std::size_t>(sqlite3_column_bytes(raw, index)) >= LongValues::kMinBytes;
-    if (!longText) {
-        row.values.push_back(ReadColumn(raw, index, kind));
+/// Keeps column `index` of the current row as SQLite gives it, in `cell` (bytes in the set's
+/// buffer). A long text read as text (not as a date or a number) may be kept out of the row,
+/// in the set's long values.
+void ReadCell(sqlite3_stmt* raw, int index, ValueKind kind, RowSet& set, Row& row, RawCell& cell) {
+    const int storage = sqlite3_column_type(raw, index);
+    cell.storage = static_cast<std::uint8_t>(storage);
+    switch (storage) {
+    case SQLITE_INTEGER:
+        cell.number = sqlite3_column_int64(raw, index);
+        return;
+    case SQLITE_FLOAT:
+        cell.number = std::bit_cast<std::int64_t>(sqlite3_column_double(raw, index));
+        return;
+    case SQLITE_TEXT:
+    case SQLITE_BLOB:
+        break;
+    default:
         return;
     }
-    const std::string_view text(reinterpret_cast<const char*>(sqlite3_column_text(raw, index)),
-                                static_cast<std::size_t>(sqlite3_column_bytes(raw, index)));
-    if (!set.longValues) {
-        set.longValues = std::make_shared<LongValues>();
+    const void* data = storage == SQLITE_TEXT
+                           ? static_cast<const void*>(sqlite3_column_text(raw, index))
+                           : sqlite3_column_blob(raw, index);
+    const auto size = static_cast<std::size_t>(sqlite3_column_bytes(raw, index));
+    const std::string_view bytes(static_cast<const char*>(data), data != nullptr ? size : 0);
+    if (storage == SQLITE_TEXT && (kind == ValueKind::Text || kind == ValueKind::ByStorage) &&
+        bytes.size() >= LongValues::kMinBytes) {
+        if (!set.longValues) {
+            set.longValues = std::make_shared<LongValues>();
+        }
+        if (const auto handle = set.longValues->Keep(bytes)) {
+            row.outside.emplace_back(index, *handle);
+            cell.storage = SQLITE_NULL;
+            return;
+        }
     }
-    if (const auto handle = set.longValues->Keep(text)) {
-        row.outside.emplace_back(index, *handle);
-        row.values.push_back(Variant::Null());
-        return;
-    }
-    row.values.push_back(Variant(std::string(text)));
+    cell.number = static_cast<std::int64_t>(set.rawBytes.size());
+    cell.size = static_cast<std::uint32_t>(bytes.size());
+    set.rawBytes.append(bytes);
 }
 
 /// The current row of the statement, with the rowids of its tables.
 Row ReadRow(sqlite3_stmt* raw, RowSet& set, const ResultShape& shape) {
     Row row;
-    row.values.reserve(set.columns.size());
+    row.raw.resize(set.columns.size());
     for (std::size_t i = 0; i < set.columns.size(); ++i) {
-        ReadValue(raw, static_cast<int>(i), set.columns[i].kind, set, row);
+        ReadCell(raw, static_cast<int>(i), set.columns[i].kind, set, row, row.raw[i]);
     }
     row.rowids.resize(set.tables.size());
     for (std::size_t t = 0; t < set.tables.size(); ++t) {
@@ -413,16 +474,18 @@ Row ReadRow(sqlite3_stmt* raw, RowSet& set, const ResultShape& shape) {
 
 } // namespace
 
-RowSet LoadRowSet(const StatementSource& source, const std::string& sql,
+RowSet LoadRowSet(const StatementSource& source, TextKey sql,
                   const std::map<std::string, std::string>& typeHints, bool locateRows,
                   ResultShapeCache* shapes, const std::vector<ParameterValue>& parameters) {
     std::shared_ptr<const ResultShape> shape =
         shapes != nullptr ? shapes->Find(sql, locateRows, source.generation, typeHints) : nullptr;
     std::optional<Statement> stmt;
     if (shape) {
-        stmt.emplace(source.Prepare(shape->sql, KeepsStatement(sql)));
+        stmt.emplace(source.Prepare(TextKey{shape->sql, shape->sqlHash}, KeepsStatement(sql.text)));
     } else {
-        Described described = Describe(source, sql, typeHints, locateRows);
+        Described described = Describe(source, std::string(sql.text), typeHints, locateRows);
+        described.shape->sqlHash =
+            described.shape->sql == sql.text ? sql.hash : TextKey::Of(described.shape->sql).hash;
         described.shape->typeHints = typeHints;
         described.shape->index = std::make_shared<const ColumnIndex>(described.shape->columns);
         stmt.emplace(std::move(described.statement));

@@ -3,19 +3,23 @@
 // Working recordsets and their clones share one RowSet.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "kvad_nso/variant.h"
 #include "long_values.h"
 #include "quote_identifier.h"
 #include "statement_cache.h"
+#include "text_key.h"
 #include "value_codec.h"
 
 namespace kvad::db {
@@ -56,9 +60,61 @@ struct BaseTable {
     [[nodiscard]] const std::string& QualifiedName() const noexcept { return qualifiedName; }
 };
 
+/// A cell of a row read from the database, as SQLite gave it: decoded into a Variant when it
+/// is first read, so that a row pays only for the columns its reader asks for.
+struct RawCell {
+    static constexpr std::uint8_t kSet = 0;      ///< the value is in Row::values
+    static constexpr std::uint8_t kDecoded = 10; ///< the value is the set's decoded one
+
+    /// An INTEGER; a REAL's bits; a TEXT's or BLOB's offset in the set's bytes; once decoded,
+    /// the value's place among the set's decoded values.
+    std::int64_t number = 0;
+    std::uint32_t size = 0;      ///< bytes of a TEXT or BLOB
+    std::uint8_t storage = kSet; ///< SQLITE_INTEGER ... SQLITE_NULL, kDecoded or kSet
+};
+
+/// Values decoded from raw cells, each kept where it was put for as long as the set lives (a
+/// reader holds a reference while it reads it). A decoded value never changes: a row copied
+/// before an edit and the row itself read the same one.
+class DecodedValues {
+  public:
+    DecodedValues() = default;
+    DecodedValues(const DecodedValues&) = delete;
+    DecodedValues& operator=(const DecodedValues&) = delete;
+    DecodedValues(DecodedValues&& other) noexcept
+        : chunks_(std::move(other.chunks_)), size_(std::exchange(other.size_, 0)) {}
+    DecodedValues& operator=(DecodedValues&&) = delete;
+    ~DecodedValues();
+
+    [[nodiscard]] const Variant& operator[](std::size_t index) const { return *Slot(index); }
+    /// Keeps the value `make` gives, made in its place; returns the place.
+    template <class Make> std::size_t Emplace(Make&& make) {
+        if (size_ % kChunk == 0) {
+            chunks_.push_back(std::make_unique_for_overwrite<Chunk>());
+        }
+        new (chunks_.back()->bytes + (size_ % kChunk) * sizeof(Variant)) Variant(make());
+        return size_++;
+    }
+
+  private:
+    static constexpr std::size_t kChunk = 64;
+    /// Room for kChunk values, made one by one as they are decoded.
+    struct Chunk {
+        alignas(Variant) std::byte bytes[kChunk * sizeof(Variant)];
+    };
+    [[nodiscard]] Variant* Slot(std::size_t index) const {
+        return std::launder(reinterpret_cast<Variant*>(chunks_[index / kChunk]->bytes +
+                                                       (index % kChunk) * sizeof(Variant)));
+    }
+    std::vector<std::unique_ptr<Chunk>> chunks_;
+    std::size_t size_ = 0;
+};
+
 /// One row: its values and, per base table, the rowid it has there (when known).
 struct Row {
-    /// A value kept out of the row (see `outside`) reads Null here: RowSet::ValueOf has it.
+    /// The values of a row made here, one per column; read them through RowSet::Cell or
+    /// RowSet::ValueOf. A row read from the database holds here only the values set since
+    /// (see `raw`). A value kept out of the row (see `outside`) reads Null.
     std::vector<Variant> values;
     std::vector<std::optional<std::int64_t>> rowids;
     /// Long values kept out of the row: column, handle in the set's LongValues.
@@ -69,6 +125,9 @@ struct Row {
     /// The connection's rollback count when the row was inserted: after a rollback the row is
     /// not read back (it keeps the values given).
     std::uint64_t rollbacksAtInsert = 0;
+    /// A row read from the database: its cells as SQLite gave them, one per column, each
+    /// decoded on its first read into the set's decoded values. Empty for a row made here.
+    mutable std::vector<RawCell> raw;
 
     /// Replaces a value (one kept outside the row is forgotten).
     void Set(std::size_t column, Variant value);
@@ -112,6 +171,7 @@ struct ResultShape {
     /// Per base table, the position of its rowid among the statement's columns, or -1.
     std::vector<int> rowidColumn;
     std::string sql;
+    std::size_t sqlHash = 0;                      ///< TextKey::Of(sql).hash
     std::map<std::string, std::string> typeHints; ///< as they were given
     std::shared_ptr<const ColumnIndex> index;
 };
@@ -123,9 +183,9 @@ class ResultShapeCache {
     static constexpr std::size_t kCapacity = 128;
 
     [[nodiscard]] std::shared_ptr<const ResultShape>
-    Find(std::string_view sql, bool locateRows, std::uint64_t generation,
+    Find(TextKey sql, bool locateRows, std::uint64_t generation,
          const std::map<std::string, std::string>& typeHints) const;
-    void Add(std::string_view sql, bool locateRows, std::uint64_t generation,
+    void Add(TextKey sql, bool locateRows, std::uint64_t generation,
              std::shared_ptr<const ResultShape> shape);
     void Clear() noexcept {
         shapes_[0].clear();
@@ -137,14 +197,8 @@ class ResultShapeCache {
         std::uint64_t generation = 0;
         std::shared_ptr<const ResultShape> shape;
     };
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const noexcept {
-            return std::hash<std::string_view>{}(text);
-        }
-    };
     /// Shapes of queries, then of queries whose rows are located.
-    std::array<std::unordered_map<std::string, Kept, Hash, std::equal_to<>>, 2> shapes_;
+    std::array<ByTextKey<Kept>, 2> shapes_;
 };
 
 /// The columns of a result, shared with the shape they were described in and never changed
@@ -171,6 +225,14 @@ class SharedColumns {
     std::shared_ptr<const std::vector<ResultColumn>> columns_;
 };
 
+/// An INSERT a set's rows were added with: the next row of the same columns uses its text.
+struct KeptInsert {
+    int table = -1;
+    std::vector<int> columns;
+    std::string sql;
+    std::size_t hash = 0; ///< TextKey::Of(sql).hash
+};
+
 /// A result in memory.
 struct RowSet {
     SharedColumns columns;
@@ -182,12 +244,22 @@ struct RowSet {
     /// Long values of the rows kept out of them, shared with nobody else.
     std::shared_ptr<LongValues> longValues;
 
+    /// The TEXT and BLOB bytes of the rows' raw cells.
+    std::string rawBytes;
+    /// The rows' raw cells decoded so far.
+    mutable DecodedValues decoded;
+    /// The INSERTs rows were added with, the latest last (each kept where it was made).
+    std::vector<std::unique_ptr<const KeptInsert>> inserts;
+
     /// The value of a row's column, read back when it is kept outside the row.
     [[nodiscard]] Variant ValueOf(const Row& row, std::size_t column) const;
-    /// The row's values with those of the `used` columns kept outside read back (the row's own
-    /// values when none is).
-    [[nodiscard]] const std::vector<Variant>&
-    ValuesFor(const Row& row, const std::vector<int>& used, std::vector<Variant>& scratch) const;
+    /// The value of a row's column held in the row (Null for one kept outside), decoded on its
+    /// first read and kept.
+    [[nodiscard]] const Variant& Cell(const Row& row, std::size_t column) const;
+    /// The values of the `used` columns of a row, by column (the others are not set), those
+    /// kept outside the row read back into `longValues`.
+    void ValuesFor(const Row& row, const std::vector<int>& used,
+                   std::vector<const Variant*>& values, std::vector<Variant>& longValues) const;
 
     /// The first column of that name (case-insensitive).
     [[nodiscard]] std::optional<int> FindColumn(std::string_view name) const;
@@ -205,7 +277,7 @@ struct RowSet {
 /// each row in them is read alongside, invisibly, so that rows can be written back. Statements
 /// come from the source's cache; `shapes`, when given, keeps the result's description for the
 /// next time the statement is run; `parameters` are bound to ?1, ?2, ... Throws DbError.
-[[nodiscard]] RowSet LoadRowSet(const StatementSource& source, const std::string& sql,
+[[nodiscard]] RowSet LoadRowSet(const StatementSource& source, TextKey sql,
                                 const std::map<std::string, std::string>& typeHints,
                                 bool locateRows, ResultShapeCache* shapes = nullptr,
                                 const std::vector<ParameterValue>& parameters = {});

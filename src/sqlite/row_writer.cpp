@@ -171,6 +171,27 @@ std::string InsertSql(const RowSet& set, const BaseTable& table, const std::vect
     return sql + " (" + ColumnList(set, columns, "", ", ") + ") VALUES (" + marks + ")";
 }
 
+/// The INSERT of the listed columns into table `t`, made once for the set and kept for the
+/// rows that come after with the same columns.
+const KeptInsert& InsertFor(RowSet& set, int t, const std::vector<int>& columns) {
+    constexpr std::size_t kKept = 16;
+    for (auto kept = set.inserts.rbegin(); kept != set.inserts.rend(); ++kept) {
+        if ((*kept)->table == t && (*kept)->columns == columns) {
+            return **kept;
+        }
+    }
+    if (set.inserts.size() >= kKept) {
+        set.inserts.erase(set.inserts.begin());
+    }
+    auto made = std::make_unique<KeptInsert>();
+    made->table = t;
+    made->columns = columns;
+    made->sql = InsertSql(set, set.tables[static_cast<std::size_t>(t)], columns);
+    made->hash = TextKey::Of(made->sql).hash;
+    set.inserts.push_back(std::move(made));
+    return *set.inserts.back();
+}
+
 /// Marks table `t` of a row just inserted as not read back, with its INTEGER PRIMARY KEY set
 /// from the rowid; false when the row cannot mark that table.
 bool LeaveUnread(const BaseTable& table, int t, Row& inserted) {
@@ -280,8 +301,8 @@ void InsertRow(const StatementSource& source, RowSet& set, Row& row,
     inserted.rowids.resize(set.tables.size());
     for (const auto& [t, columns] : targets) {
         BaseTable& table = set.tables[static_cast<std::size_t>(t)];
-        const std::string sql = InsertSql(set, table, columns);
-        Statement stmt = source.Prepare(sql);
+        const KeptInsert& insert = InsertFor(set, t, columns);
+        Statement stmt = source.Prepare(TextKey{insert.sql, insert.hash});
         int index = 1;
         for (int column : columns) {
             stmt.Bind(index++, values.at(column),

@@ -133,11 +133,11 @@ int CompareForSort(const Variant& a, const Variant& b) {
     return 0;
 }
 
-bool SortsBefore(const std::vector<SortKey>& keys, const std::vector<Variant>& a,
-                 const std::vector<Variant>& b) {
+bool SortsBefore(const std::vector<SortKey>& keys, const std::vector<const Variant*>& a,
+                 const std::vector<const Variant*>& b) {
     for (const SortKey& key : keys) {
         const auto column = static_cast<std::size_t>(key.column);
-        const int order = CompareForSort(a[column], b[column]);
+        const int order = CompareForSort(*a[column], *b[column]);
         if (order != 0) {
             return key.descending ? order > 0 : order < 0;
         }

@@ -25,8 +25,10 @@ struct SortKey {
 /// ignoring case, dates by time; values of different kinds by kind. Returns -1, 0 or 1.
 [[nodiscard]] int CompareForSort(const Variant& a, const Variant& b);
 
-/// True when row a sorts before row b under the keys.
-[[nodiscard]] bool SortsBefore(const std::vector<SortKey>& keys, const std::vector<Variant>& a,
-                               const std::vector<Variant>& b);
+/// True when row a sorts before row b under the keys (values by field; only the keys' fields
+/// are read).
+[[nodiscard]] bool SortsBefore(const std::vector<SortKey>& keys,
+                               const std::vector<const Variant*>& a,
+                               const std::vector<const Variant*>& b);
 
 } // namespace kvad::db

@@ -220,58 +220,61 @@ StatementSource SqliteConnection::Statements() {
     return StatementSource{db_.get(), &statements_, SchemaGeneration()};
 }
 
-const Translation& SqliteConnection::TranslateText(std::string_view tsql,
-                                                   std::uint64_t generation) {
-    KeptTranslation* kept =
-        tsql.size() <= StatementCache::kMaxSqlLength ? translations_.Find(tsql) : nullptr;
+SqliteConnection::Translated SqliteConnection::TranslateText(TextKey tsql,
+                                                             std::uint64_t generation) {
+    const bool keep = tsql.text.size() <= StatementCache::kMaxSqlLength;
+    KeptTranslation* kept = keep ? translations_.Find(tsql) : nullptr;
     if (kept != nullptr && kept->generation == generation) {
-        return kept->translation;
+        return {&kept->translation, {}, kept->sqlHash};
     }
     SqliteSchemaLookup lookup(db_.get(), &tableColumns_, generation);
-    Translation translation = TranslateTsql(tsql, lookup);
+    Translation translation = TranslateTsql(tsql.text, lookup);
+    const std::size_t sqlHash = KeyOf(translation.sql).hash;
     if (kept != nullptr) {
-        *kept = KeptTranslation{generation, std::move(translation)};
-        return kept->translation;
+        *kept = KeptTranslation{generation, std::move(translation), sqlHash};
+        return {&kept->translation, {}, sqlHash};
     }
-    if (tsql.size() > StatementCache::kMaxSqlLength) {
+    if (!keep) {
         // Statements this long carry a document's text and are not sent twice.
         scratch_ = std::move(translation);
-        return scratch_;
+        return {&scratch_, {}, sqlHash};
     }
-    return translations_.Put(std::string(tsql), KeptTranslation{generation, std::move(translation)})
-        .translation;
+    const KeptTranslation& added =
+        translations_.Put(tsql, KeptTranslation{generation, std::move(translation), sqlHash});
+    return {&added.translation, {}, sqlHash};
 }
 
-SqliteConnection::Translated SqliteConnection::Translate(std::string_view tsql,
-                                                         std::uint64_t generation) {
-    if (tsql.size() <= StatementCache::kMaxSqlLength) {
+SqliteConnection::Translated SqliteConnection::Translate(TextKey tsql, std::uint64_t generation) {
+    if (tsql.text.size() <= StatementCache::kMaxSqlLength) {
         if (const KeptTranslation* exact = translations_.Find(tsql);
             exact != nullptr && exact->generation == generation) {
-            return {&exact->translation, {}};
+            return {&exact->translation, {}, exact->sqlHash};
         }
     }
-    auto literals = FindLiteralParameters(tsql);
+    auto literals = FindLiteralParameters(tsql.text);
     if (!literals || literals->key.size() > StatementCache::kMaxSqlLength) {
-        return {&TranslateText(tsql, generation), {}};
+        return TranslateText(tsql, generation);
     }
-    KeptShape* shape = parameterized_.Find(literals->key);
+    const TextKey shapeKey = TextKey::Of(literals->key);
+    KeptShape* shape = parameterized_.Find(shapeKey);
     if (shape == nullptr || shape->generation != generation) {
-        parameterized_.Put(std::move(literals->key), KeptShape{generation, false, {}, false});
-        return {&TranslateText(tsql, generation), {}};
+        parameterized_.Put(shapeKey, KeptShape{generation, false, {}, false});
+        return TranslateText(tsql, generation);
     }
     if (!shape->checked) {
         // Second time this shape is seen at this schema: it takes parameters when translating
         // it with other values moves nothing but the values.
-        const Translation& original = TranslateText(tsql, generation);
+        const Translation& original = *TranslateText(tsql, generation).translation;
         KeptShape kept{generation, false, {}};
         std::vector<std::string> written;
         for (const auto& [at, length] : literals->spans) {
-            written.emplace_back(tsql.substr(at, length));
+            written.emplace_back(tsql.text.substr(at, length));
         }
-        const std::vector<std::string> sentinels = SentinelValues(tsql, *literals);
+        const std::vector<std::string> sentinels = SentinelValues(tsql.text, *literals);
         try {
             SqliteSchemaLookup lookup(db_.get(), &tableColumns_, generation);
-            Translation other = TranslateTsql(ReplaceLiterals(tsql, *literals, sentinels), lookup);
+            Translation other =
+                TranslateTsql(ReplaceLiterals(tsql.text, *literals, sentinels), lookup);
             const bool comparable = (original.kind == Translation::Kind::Query ||
                                      original.kind == Translation::Kind::Command) &&
                                     other.kind == original.kind &&
@@ -281,7 +284,8 @@ SqliteConnection::Translated SqliteConnection::Translate(std::string_view tsql,
             if (comparable) {
                 if (auto sql = ParameterizedSql(original.sql, written, other.sql, sentinels)) {
                     other.sql = std::move(*sql);
-                    kept = KeptShape{generation, true, std::move(other)};
+                    const std::size_t sqlHash = KeyOf(other.sql).hash;
+                    kept = KeptShape{generation, true, std::move(other), true, sqlHash};
                 }
             }
         } catch (const DbError&) {
@@ -289,19 +293,19 @@ SqliteConnection::Translated SqliteConnection::Translate(std::string_view tsql,
         }
         *shape = std::move(kept);
         if (!shape->parameterized) {
-            return {&TranslateText(tsql, generation), {}};
+            return TranslateText(tsql, generation);
         }
     }
     if (!shape->parameterized) {
-        return {&TranslateText(tsql, generation), {}};
+        return TranslateText(tsql, generation);
     }
-    return {&shape->translation, std::move(literals->values)};
+    return {&shape->translation, std::move(literals->values), shape->sqlHash};
 }
 
 long SqliteConnection::Execute(std::string_view sql) {
     return Guarded(sql, [&] {
         const StatementSource source = Statements();
-        return RunTranslated(Translate(sql, source.generation), source);
+        return RunTranslated(Translate(KeyOf(sql), source.generation), source);
     });
 }
 
@@ -318,7 +322,7 @@ long SqliteConnection::RunTranslated(const Translated& translated, const Stateme
     }
     const sqlite3_int64 before = sqlite3_total_changes64(db_.get());
     Statement stmt =
-        source.Prepare(translation.sql, translation.sql.size() <= StatementCache::kMaxSqlLength);
+        source.Prepare(translated.Sql(), translation.sql.size() <= StatementCache::kMaxSqlLength);
     stmt.BindParameters(translated.parameters);
     if (MayChangeSchema(stmt.Get(), translation.sql)) {
         ForgetGeneration();
@@ -427,38 +431,40 @@ long SqliteConnection::RunSelectInto(const Translation& translation,
 std::shared_ptr<RowSet> SqliteConnection::LoadRows(std::string_view tsql, bool locateRows) {
     return Guarded(tsql, [&]() -> std::shared_ptr<RowSet> {
         const StatementSource source = Statements();
-        const Translated translated = Translate(tsql, source.generation);
+        const Translated translated = Translate(KeyOf(tsql), source.generation);
         const Translation& translation = *translated.translation;
         if (translation.kind != Translation::Kind::Query) {
             (void)RunTranslated(translated, source);
             return nullptr;
         }
-        return std::make_shared<RowSet>(LoadRowSet(source, translation.sql, translation.columnTypes,
-                                                   locateRows, &shapes_, translated.parameters));
+        return std::make_shared<RowSet>(LoadRowSet(source, translated.Sql(),
+                                                   translation.columnTypes, locateRows, &shapes_,
+                                                   translated.parameters));
     });
 }
 
 std::shared_ptr<const RowSet> SqliteConnection::QueryRows(std::string_view tsql) {
     return Guarded(tsql, [&]() -> std::shared_ptr<const RowSet> {
         const StatementSource source = Statements();
-        const auto cached = catalogue_.find(tsql);
+        const TextKey key = KeyOf(tsql);
+        const auto cached = catalogue_.find(key);
         if (cached != catalogue_.end() && cached->second.generation == source.generation) {
             return cached->second.rows;
         }
-        const Translated translated = Translate(tsql, source.generation);
+        const Translated translated = Translate(key, source.generation);
         const Translation& translation = *translated.translation;
         if (translation.kind != Translation::Kind::Query) {
             (void)RunTranslated(translated, source);
             return nullptr;
         }
-        auto rows = std::make_shared<const RowSet>(LoadRowSet(source, translation.sql,
+        auto rows = std::make_shared<const RowSet>(LoadRowSet(source, translated.Sql(),
                                                               translation.columnTypes, false,
                                                               &shapes_, translated.parameters));
         if (translation.readsCatalogue) {
             if (catalogue_.size() >= kMaxKeptCatalogue) {
                 catalogue_.clear();
             }
-            catalogue_.insert_or_assign(std::string(tsql), KeptCatalogue{source.generation, rows});
+            catalogue_.insert_or_assign(KeptText(key), KeptCatalogue{source.generation, rows});
         }
         return rows;
     });

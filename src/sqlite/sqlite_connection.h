@@ -17,6 +17,7 @@
 #include "sqlite_schema_lookup.h"
 #include "sqlite_statement.h"
 #include "statement_cache.h"
+#include "text_key.h"
 #include "tsql/tsql_translator.h"
 
 struct sqlite3;
@@ -101,13 +102,20 @@ class SqliteConnection final : public Connection,
     struct Translated {
         const Translation* translation = nullptr;
         std::vector<ParameterValue> parameters;
+        std::size_t sqlHash = 0; ///< TextKey::Of(translation->sql).hash
+
+        [[nodiscard]] TextKey Sql() const noexcept { return {translation->sql, sqlHash}; }
     };
+    /// The key of a T-SQL text for the caches: hashed when it is short enough to be kept.
+    [[nodiscard]] static TextKey KeyOf(std::string_view tsql) noexcept {
+        return tsql.size() <= StatementCache::kMaxSqlLength ? TextKey::Of(tsql) : TextKey{tsql, 0};
+    }
     /// The translation of a T-SQL statement at a schema generation, kept for the next time the
     /// same text is sent, or the same text with other integers compared with its columns (they
     /// are then parameters).
-    [[nodiscard]] Translated Translate(std::string_view tsql, std::uint64_t generation);
+    [[nodiscard]] Translated Translate(TextKey tsql, std::uint64_t generation);
     /// The translation of a statement as written, kept by text.
-    [[nodiscard]] const Translation& TranslateText(std::string_view tsql, std::uint64_t generation);
+    [[nodiscard]] Translated TranslateText(TextKey tsql, std::uint64_t generation);
     /// Runs a translated statement that returns no rows; returns the rows it changed.
     long RunTranslated(const Translated& translated, const StatementSource& source);
     long RunSelectInto(const Translation& translation, const StatementSource& source);
@@ -125,15 +133,7 @@ class SqliteConnection final : public Connection,
     /// not rolled back a transaction the database ended.
     void RefuseInEndedTransaction() const;
 
-    /// Lets a string_view find a std::string key.
-    struct TextHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const noexcept {
-            return std::hash<std::string_view>{}(text);
-        }
-    };
-    template <class Value>
-    using ByText = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
+    template <class Value> using ByText = ByTextKey<Value>;
 
     /// Values by text, at most about twice `Capacity`: when the recent ones fill up they become
     /// the older ones and the older ones are dropped; an older one found again is recent again.
@@ -141,7 +141,7 @@ class SqliteConnection final : public Connection,
     /// through. A value keeps its address until it is dropped.
     template <class Value, std::size_t Capacity> class KeptByText {
       public:
-        [[nodiscard]] Value* Find(std::string_view text) {
+        [[nodiscard]] Value* Find(TextKey text) {
             if (const auto found = recent_.find(text); found != recent_.end()) {
                 return &found->second;
             }
@@ -153,13 +153,13 @@ class SqliteConnection final : public Connection,
             MakeRoom();
             return &recent_.insert(std::move(node)).position->second;
         }
-        Value& Put(std::string text, Value value) {
+        Value& Put(TextKey text, Value value) {
             if (Value* kept = Find(text)) {
                 *kept = std::move(value);
                 return *kept;
             }
             MakeRoom();
-            return recent_.emplace(std::move(text), std::move(value)).first->second;
+            return recent_.emplace(KeptText(text), std::move(value)).first->second;
         }
 
       private:
@@ -176,6 +176,7 @@ class SqliteConnection final : public Connection,
     struct KeptTranslation {
         std::uint64_t generation = 0;
         Translation translation;
+        std::size_t sqlHash = 0; ///< of translation.sql
     };
     /// A statement shape with its integer literals taken out: its translation with parameters,
     /// or (parameterized false) the finding that the literals cannot be parameters.
@@ -186,6 +187,7 @@ class SqliteConnection final : public Connection,
         /// False while the shape was seen once only: whether it takes parameters is worked out
         /// (a second translation) when it comes again, so that one-off statements cost one.
         bool checked = true;
+        std::size_t sqlHash = 0; ///< of translation.sql
     };
     /// Rows of catalogue reads, by T-SQL text, with the schema generation they were read at:
     /// the staging writer reads a table's columns once per staged line.

@@ -10,8 +10,9 @@ StatementCache::~StatementCache() {
     }
 }
 
-Statement StatementCache::Acquire(std::string_view sql, std::uint64_t generation) {
-    const auto found = bySql_.find(sql);
+Statement StatementCache::Acquire(TextKey key, std::uint64_t generation) {
+    const std::string_view sql = key.text;
+    const auto found = bySql_.find(key);
     if (found != bySql_.end()) {
         Entry& entry = *found->second;
         if (entry.lent) {
@@ -34,9 +35,9 @@ Statement StatementCache::Acquire(std::string_view sql, std::uint64_t generation
     if (entries_.size() >= kCapacity) {
         EvictIdle();
     }
-    entries_.push_front(Entry{std::move(text), stmt, generation, true});
+    entries_.push_front(Entry{std::move(text), key.hash, stmt, generation, true});
     Entry& entry = entries_.front();
-    bySql_.emplace(entry.sql, entries_.begin());
+    bySql_.emplace(TextKey{entry.sql, key.hash}, entries_.begin());
     return Statement(db_, entry.stmt, entry.sql, this, &entry);
 }
 
@@ -51,7 +52,7 @@ void StatementCache::EvictIdle() noexcept {
     for (auto it = entries_.end(); it != entries_.begin();) {
         --it;
         if (!it->lent) {
-            bySql_.erase(it->sql);
+            bySql_.erase(TextKey{it->sql, it->hash});
             sqlite3_finalize(it->stmt);
             entries_.erase(it);
             return;
@@ -65,7 +66,7 @@ void StatementCache::Clear() noexcept {
             ++it;
             continue;
         }
-        bySql_.erase(it->sql);
+        bySql_.erase(TextKey{it->sql, it->hash});
         sqlite3_finalize(it->stmt);
         it = entries_.erase(it);
     }

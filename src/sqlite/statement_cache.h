@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "sqlite_statement.h"
+#include "text_key.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -36,7 +37,10 @@ class StatementCache {
     /// The statement for `sql` (exactly one statement), prepared at schema generation
     /// `generation`: a kept one when it is idle and was prepared at that generation, else a new
     /// one. Throws DbError as Statement's constructor does.
-    [[nodiscard]] Statement Acquire(std::string_view sql, std::uint64_t generation);
+    [[nodiscard]] Statement Acquire(TextKey sql, std::uint64_t generation);
+    [[nodiscard]] Statement Acquire(std::string_view sql, std::uint64_t generation) {
+        return Acquire(TextKey::Of(sql), generation);
+    }
 
     /// Finalizes every idle statement.
     void Clear() noexcept;
@@ -48,6 +52,7 @@ class StatementCache {
     friend class Statement;
     struct Entry {
         std::string sql;
+        std::size_t hash = 0; ///< of sql, the key it is kept by
         sqlite3_stmt* stmt = nullptr;
         std::uint64_t generation = 0;
         bool lent = false;
@@ -60,7 +65,8 @@ class StatementCache {
 
     sqlite3* db_;
     Entries entries_; ///< most recently used first
-    std::unordered_map<std::string_view, Entries::iterator> bySql_;
+    /// Entries by their text (the key's text is the entry's own).
+    std::unordered_map<TextKey, Entries::iterator, TextKeyHash, TextKeyEqual> bySql_;
 };
 
 /// A connection's handle with its statement cache and the schema generation in force for the
@@ -73,6 +79,10 @@ struct StatementSource {
     /// The statement for `sql`, kept for the next use when there is a cache and `keep`.
     [[nodiscard]] Statement Prepare(std::string_view sql, bool keep = true) const {
         return cache != nullptr && keep ? cache->Acquire(sql, generation) : Statement(db, sql);
+    }
+    /// The same for a text whose hash is known.
+    [[nodiscard]] Statement Prepare(TextKey sql, bool keep = true) const {
+        return cache != nullptr && keep ? cache->Acquire(sql, generation) : Statement(db, sql.text);
     }
 };
 

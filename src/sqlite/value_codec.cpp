@@ -31,11 +31,19 @@ bool Has(const std::string& text, std::string_view part) {
     return text.find(part) != std::string::npos;
 }
 
-std::string_view ColumnText(sqlite3_stmt* stmt, int index) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
-    const int size = sqlite3_column_bytes(stmt, index);
-    return text != nullptr ? std::string_view(text, static_cast<std::size_t>(size))
-                           : std::string_view();
+/// The value as text, as SQLite renders it: an INTEGER in decimal digits, a REAL with 15
+/// significant digits ("%!.15g", what sqlite3_column_text gives), a TEXT or BLOB as stored.
+std::string_view AsText(const StoredValue& value, std::array<char, 40>& buffer) {
+    if (value.storage == SQLITE_INTEGER) {
+        const auto end =
+            std::to_chars(buffer.data(), buffer.data() + buffer.size(), value.integer).ptr;
+        return {buffer.data(), static_cast<std::size_t>(end - buffer.data())};
+    }
+    if (value.storage == SQLITE_FLOAT) {
+        sqlite3_snprintf(static_cast<int>(buffer.size()), buffer.data(), "%!.15g", value.real);
+        return {buffer.data()};
+    }
+    return value.bytes;
 }
 
 Variant FromInteger(std::int64_t value) {
@@ -46,19 +54,23 @@ Variant FromInteger(std::int64_t value) {
     return Variant(Decimal(value));
 }
 
-Variant ByStorageClass(sqlite3_stmt* stmt, int index, int storage) {
-    switch (storage) {
+/// sqlite3_column_double's reading of an INTEGER or a REAL.
+double AsDouble(const StoredValue& value) {
+    return value.storage == SQLITE_INTEGER ? static_cast<double>(value.integer) : value.real;
+}
+
+Variant ByStorageClass(const StoredValue& value) {
+    switch (value.storage) {
     case SQLITE_INTEGER:
-        return FromInteger(sqlite3_column_int64(stmt, index));
+        return FromInteger(value.integer);
     case SQLITE_FLOAT:
-        return Variant(sqlite3_column_double(stmt, index));
+        return Variant(value.real);
     case SQLITE_BLOB: {
-        const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt, index));
-        const int size = sqlite3_column_bytes(stmt, index);
-        return Variant(Variant::Bytes(data, data + size));
+        const auto* data = reinterpret_cast<const std::uint8_t*>(value.bytes.data());
+        return Variant(Variant::Bytes(data, data + value.bytes.size()));
     }
     default:
-        return Variant(std::string(ColumnText(stmt, index)));
+        return Variant(std::string(value.bytes));
     }
 }
 
@@ -91,58 +103,55 @@ std::optional<std::string_view> FifteenDigitText(double value, std::array<char, 
     return text;
 }
 
-Variant ReadDecimal(sqlite3_stmt* stmt, int index, int storage) {
-    if (storage == SQLITE_INTEGER) {
-        return Variant(Decimal(static_cast<std::int64_t>(sqlite3_column_int64(stmt, index))));
+Variant ReadDecimal(const StoredValue& value) {
+    if (value.storage == SQLITE_INTEGER) {
+        return Variant(Decimal(value.integer));
     }
-    if (storage == SQLITE_FLOAT) {
+    if (value.storage == SQLITE_FLOAT) {
         // SQLite renders a REAL with 15 significant digits, the precision it keeps for
         // numbers stored in NUMERIC columns, so the text gives back the decimal written.
-        const double asDouble = sqlite3_column_double(stmt, index);
         std::array<char, 32> buffer{};
-        const std::optional<std::string_view> quick = FifteenDigitText(asDouble, buffer);
-        if (auto parsed = TryParseDecimal(quick ? *quick : ColumnText(stmt, index))) {
+        std::array<char, 40> rendered{};
+        const std::optional<std::string_view> quick = FifteenDigitText(value.real, buffer);
+        if (auto parsed = TryParseDecimal(quick ? *quick : AsText(value, rendered))) {
             return Variant(*parsed);
         }
-        return Variant(asDouble); // beyond a Decimal's range
+        return Variant(value.real); // beyond a Decimal's range
     }
-    if (storage == SQLITE_TEXT) {
-        const std::string_view text = ColumnText(stmt, index);
-        if (auto parsed = TryParseDecimal(text)) {
+    if (value.storage == SQLITE_TEXT) {
+        if (auto parsed = TryParseDecimal(value.bytes)) {
             return Variant(*parsed);
         }
-        return Variant(std::string(text));
+        return Variant(std::string(value.bytes));
     }
-    return ByStorageClass(stmt, index, storage);
+    return ByStorageClass(value);
 }
 
-Variant ReadWhole(sqlite3_stmt* stmt, int index, int storage, bool small) {
-    if (storage == SQLITE_INTEGER) {
-        const std::int64_t value = sqlite3_column_int64(stmt, index);
-        if (small && value >= std::numeric_limits<std::int16_t>::min() &&
-            value <= std::numeric_limits<std::int16_t>::max()) {
-            return Variant(static_cast<std::int16_t>(value));
+Variant ReadWhole(const StoredValue& value, bool small) {
+    if (value.storage == SQLITE_INTEGER) {
+        if (small && value.integer >= std::numeric_limits<std::int16_t>::min() &&
+            value.integer <= std::numeric_limits<std::int16_t>::max()) {
+            return Variant(static_cast<std::int16_t>(value.integer));
         }
-        return FromInteger(value);
+        return FromInteger(value.integer);
     }
-    if (storage == SQLITE_FLOAT) {
-        return ReadDecimal(stmt, index, storage);
+    if (value.storage == SQLITE_FLOAT) {
+        return ReadDecimal(value);
     }
-    return ByStorageClass(stmt, index, storage);
+    return ByStorageClass(value);
 }
 
-Variant ReadBoolean(sqlite3_stmt* stmt, int index, int storage) {
-    if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
-        return Variant(sqlite3_column_double(stmt, index) != 0.0);
+Variant ReadBoolean(const StoredValue& value) {
+    if (value.storage == SQLITE_INTEGER || value.storage == SQLITE_FLOAT) {
+        return Variant(AsDouble(value) != 0.0);
     }
-    const std::string_view text = ColumnText(stmt, index);
-    if (EqualsNoCase(text, "true")) {
+    if (EqualsNoCase(value.bytes, "true")) {
         return Variant(true);
     }
-    if (EqualsNoCase(text, "false")) {
+    if (EqualsNoCase(value.bytes, "false")) {
         return Variant(false);
     }
-    return ByStorageClass(stmt, index, storage);
+    return ByStorageClass(value);
 }
 
 [[noreturn]] void ThrowConversion(const std::string& message, const char* state) {
@@ -166,6 +175,39 @@ std::optional<Decimal> ParseForColumn(const std::string& text, const char* type)
 }
 
 void BindText(sqlite3_stmt* stmt, int index, const std::string& text) {
+    sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+/// Binds a date as DateTime::ToIso writes it ('YYYY-MM-DD HH:MM:SS'), the digits written here
+/// when every field fits its width (a four-digit year, two-digit others).
+void BindIsoDate(sqlite3_stmt* stmt, int index, const DateTime& date) {
+    const auto fits = [](int value, int most) { return value >= 0 && value <= most; };
+    constexpr int kTwoDigits = 99;
+    constexpr int kFourDigits = 9999;
+    if (!fits(date.year, kFourDigits) || !fits(date.month, kTwoDigits) ||
+        !fits(date.day, kTwoDigits) || !fits(date.hour, kTwoDigits) ||
+        !fits(date.minute, kTwoDigits) || !fits(date.second, kTwoDigits)) {
+        BindText(stmt, index, date.ToIso());
+        return;
+    }
+    std::array<char, 19> text{};
+    const auto put = [&](std::size_t at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i) {
+            text[at + static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        }
+    };
+    put(0, date.year, 4);
+    text[4] = '-';
+    put(5, date.month, 2);
+    text[7] = '-';
+    put(8, date.day, 2);
+    text[10] = ' ';
+    put(11, date.hour, 2);
+    text[13] = ':';
+    put(14, date.minute, 2);
+    text[16] = ':';
+    put(17, date.second, 2);
     sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
@@ -194,7 +236,7 @@ void BindTextAsDate(sqlite3_stmt* stmt, int index, const std::string& trimmed) {
                         "string.",
                         "22007");
     }
-    BindText(stmt, index, date->ToIso());
+    BindIsoDate(stmt, index, *date);
 }
 
 void BindTextAsInteger(sqlite3_stmt* stmt, int index, const std::string& text,
@@ -345,44 +387,76 @@ bool IsTextDeclType(std::string_view declType) {
     return KindOfDeclType(declType) == ValueKind::Text && base != "uniqueidentifier";
 }
 
-Variant ReadColumn(sqlite3_stmt* stmt, int index, ValueKind kind) {
-    const int storage = sqlite3_column_type(stmt, index);
-    if (storage == SQLITE_NULL) {
+StoredValue ReadStored(sqlite3_stmt* stmt, int index) {
+    StoredValue value;
+    value.storage = sqlite3_column_type(stmt, index);
+    switch (value.storage) {
+    case SQLITE_INTEGER:
+        value.integer = sqlite3_column_int64(stmt, index);
+        break;
+    case SQLITE_FLOAT:
+        value.real = sqlite3_column_double(stmt, index);
+        break;
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: {
+        const void* data = value.storage == SQLITE_TEXT
+                               ? static_cast<const void*>(sqlite3_column_text(stmt, index))
+                               : sqlite3_column_blob(stmt, index);
+        const int size = sqlite3_column_bytes(stmt, index);
+        if (data != nullptr) {
+            value.bytes =
+                std::string_view(static_cast<const char*>(data), static_cast<std::size_t>(size));
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return value;
+}
+
+Variant DecodeValue(const StoredValue& value, ValueKind kind) {
+    if (value.storage == SQLITE_NULL) {
         return Variant::Null();
     }
     switch (kind) {
     case ValueKind::Date:
-        if (storage == SQLITE_TEXT) {
-            const std::string_view text = ColumnText(stmt, index);
-            if (auto date = DateTime::ParseIso(text)) {
+        if (value.storage == SQLITE_TEXT) {
+            if (auto date = DateTime::ParseIso(value.bytes)) {
                 return Variant(*date);
             }
-            return Variant(std::string(text));
+            return Variant(std::string(value.bytes));
         }
-        return ByStorageClass(stmt, index, storage);
+        return ByStorageClass(value);
     case ValueKind::Decimal:
-        return ReadDecimal(stmt, index, storage);
+        return ReadDecimal(value);
     case ValueKind::Long:
-        return ReadWhole(stmt, index, storage, false);
+        return ReadWhole(value, false);
     case ValueKind::Integer:
-        return ReadWhole(stmt, index, storage, true);
+        return ReadWhole(value, true);
     case ValueKind::Boolean:
-        return ReadBoolean(stmt, index, storage);
+        return ReadBoolean(value);
     case ValueKind::Double:
-        if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
-            return Variant(sqlite3_column_double(stmt, index));
+        if (value.storage == SQLITE_INTEGER || value.storage == SQLITE_FLOAT) {
+            return Variant(AsDouble(value));
         }
-        return ByStorageClass(stmt, index, storage);
-    case ValueKind::Text:
-        if (storage == SQLITE_BLOB) {
-            return ByStorageClass(stmt, index, storage);
+        return ByStorageClass(value);
+    case ValueKind::Text: {
+        if (value.storage == SQLITE_BLOB) {
+            return ByStorageClass(value);
         }
-        return Variant(std::string(ColumnText(stmt, index)));
+        std::array<char, 40> rendered{};
+        return Variant(std::string(AsText(value, rendered)));
+    }
     case ValueKind::Bytes:
     case ValueKind::ByStorage:
-        return ByStorageClass(stmt, index, storage);
+        return ByStorageClass(value);
     }
-    return ByStorageClass(stmt, index, storage);
+    return ByStorageClass(value);
+}
+
+Variant ReadColumn(sqlite3_stmt* stmt, int index, ValueKind kind) {
+    return DecodeValue(ReadStored(stmt, index), kind);
 }
 
 void BindValue(sqlite3_stmt* stmt, int index, const Variant& value, ValueKind target) {
@@ -433,7 +507,7 @@ void BindValue(sqlite3_stmt* stmt, int index, const Variant& value, ValueKind ta
                             "allowed.",
                             "22018");
         }
-        BindText(stmt, index, value.ToDate().ToIso());
+        BindIsoDate(stmt, index, value.ToDate());
         return;
     case VarType::Bytes: {
         const auto& bytes = *value.AsBytes();

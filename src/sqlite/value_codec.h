@@ -37,6 +37,22 @@ enum class ValueKind {
 /// else Decimal.
 [[nodiscard]] Variant WholeNumber(std::int64_t value);
 
+/// A value as SQLite holds it, before it is read as a column's kind: the storage class
+/// (SQLITE_INTEGER ... SQLITE_NULL) and the number, or the bytes of a TEXT or BLOB.
+struct StoredValue {
+    int storage = 5; ///< SQLITE_NULL
+    std::int64_t integer = 0;
+    double real = 0.0;
+    std::string_view bytes;
+};
+
+/// Result column `index` of the current row as SQLite holds it; the bytes are SQLite's, valid
+/// until the statement moves on.
+[[nodiscard]] StoredValue ReadStored(sqlite3_stmt* stmt, int index);
+
+/// A stored value read as a column of that kind reads it.
+[[nodiscard]] Variant DecodeValue(const StoredValue& value, ValueKind kind);
+
 /// Reads result column `index` of the current row.
 [[nodiscard]] Variant ReadColumn(sqlite3_stmt* stmt, int index, ValueKind kind);
 

@@ -196,9 +196,9 @@ void WorkingRecordset::AddNew() {
     RowSet& rows = Rows();
     FlushEdit();
     beforeAdd_ = cursor_;
-    newRow_ = Row{std::vector<Variant>(rows.columns.size(), Variant::Null()),
-                  std::vector<std::optional<std::int64_t>>(rows.tables.size()),
-                  {}};
+    newRow_ = Row{};
+    newRow_.values.assign(rows.columns.size(), Variant::Null());
+    newRow_.rowids.resize(rows.tables.size());
     pending_.clear();
     mode_ = EditMode::Adding;
 }
@@ -259,17 +259,27 @@ WorkingRecordset::BuildView(const RowSet& rows, const std::optional<AdoFilter>& 
     for (const SortKey& key : sort) {
         sorted.push_back(key.column);
     }
-    std::vector<Variant> scratch;
-    std::vector<Variant> other;
-    for (std::size_t i = 0; i < rows.rows.size(); ++i) {
-        if (!filter || filter->Matches(rows.ValuesFor(rows.rows[i], filtered, scratch))) {
+    std::vector<const Variant*> values;
+    std::vector<const Variant*> other;
+    std::vector<Variant> longValues;
+    std::vector<Variant> otherLongValues;
+    if (filter) {
+        for (std::size_t i = 0; i < rows.rows.size(); ++i) {
+            rows.ValuesFor(rows.rows[i], filtered, values, longValues);
+            if (filter->Matches(values)) {
+                view.push_back(i);
+            }
+        }
+    } else {
+        for (std::size_t i = 0; i < rows.rows.size(); ++i) {
             view.push_back(i);
         }
     }
     if (!sort.empty()) {
         std::stable_sort(view.begin(), view.end(), [&](std::size_t a, std::size_t b) {
-            return SortsBefore(sort, rows.ValuesFor(rows.rows[a], sorted, scratch),
-                               rows.ValuesFor(rows.rows[b], sorted, other));
+            rows.ValuesFor(rows.rows[a], sorted, values, longValues);
+            rows.ValuesFor(rows.rows[b], sorted, other, otherLongValues);
+            return SortsBefore(sort, values, other);
         });
     }
     return view;

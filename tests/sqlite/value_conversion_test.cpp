@@ -115,6 +115,31 @@ TEST_F(Values, RealsReadAsDecimalsAsSqliteWritesThem) {
     EXPECT_EQ(differing, 0);
 }
 
+TEST_F(Values, NumbersInATextColumnReadAsSqliteWritesThem) {
+    // A column of a text type without text affinity (sysname) keeps REALs and INTEGERs as
+    // they were stored: read as text, they read as SQLite renders them.
+    Native("CREATE TABLE N (ID INTEGER PRIMARY KEY, S sysname);");
+    sqlite3_stmt* insert = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(Sqlite(), "INSERT INTO N (S) VALUES (?1)", -1, &insert, nullptr),
+              SQLITE_OK);
+    for (const double real : {0.1 + 0.2, 1e-5 * 3, 2.5e15 + 0.5, 1e300, -7.25, 0.5}) {
+        sqlite3_bind_double(insert, 1, real);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_bind_int64(insert, 1, -9007199254740993LL);
+    sqlite3_step(insert);
+    sqlite3_finalize(insert);
+
+    std::vector<std::string> read;
+    for (auto rs = connection->Query("SELECT S FROM N ORDER BY ID"); !rs->Eof(); rs->MoveNext()) {
+        const Variant value = rs->Value("S");
+        read.push_back(value.Type() == VarType::String ? value.Text() : "not text");
+    }
+    EXPECT_EQ(read, (std::vector<std::string>{"0.3", "3.0e-05", "2.5e+15", "1.0e+300", "-7.25",
+                                              "0.5", "-9007199254740993"}));
+}
+
 TEST_F(Values, DatesRoundTripInTheCanonicalForm) {
     auto rs = connection->OpenRecordset("SELECT * FROM V");
     rs->AddNew();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "ado_filter.h"
@@ -159,6 +160,40 @@ TEST_F(Recordset, AddNewGivesTheIdentityAndStaysVisible) {
     EXPECT_EQ(connection->Query("SELECT * FROM NODI")->RecordCount(), 5);
 }
 
+// Rows added with other columns given each go in with their own: the INSERT a set keeps for a
+// list of columns is used again for that list only.
+TEST_F(Recordset, RowsAddedWithOtherColumnsGiveTheirOwn) {
+    auto rs = connection->OpenRecordset("SELECT * FROM NODI WHERE 1 = 0");
+    for (int i = 0; i < 40; ++i) {
+        rs->AddNew();
+        rs->SetValue("CODICE", "R" + std::to_string(i));
+        if (i % 2 == 1) {
+            rs->SetValue("LIVELLO", std::int32_t{i});
+        }
+        if (i % 3 == 0) {
+            rs->SetValue("STATO", std::int32_t{i});
+        }
+        for (int c = 0; c < i % 20; ++c) {
+            rs->SetValue("PADRE", "P" + std::to_string(c)); // the same column set again
+        }
+        rs->Update();
+    }
+    auto read = connection->Query("SELECT CODICE, LIVELLO, STATO, PADRE FROM NODI WHERE ID > 4 "
+                                  "ORDER BY ID");
+    std::string rows;
+    for (; !read->Eof(); read->MoveNext()) {
+        rows += read->Value("CODICE").Text() + "," + read->Value("LIVELLO").Text() + "," +
+                read->Value("STATO").Text() + "," + read->Value("PADRE").Text() + ";";
+    }
+    std::string expected;
+    for (int i = 0; i < 40; ++i) {
+        expected += "R" + std::to_string(i) + "," + (i % 2 == 1 ? std::to_string(i) : "") + "," +
+                    std::to_string(i % 3 == 0 ? i : 7) + "," +
+                    (i % 20 > 0 ? "P" + std::to_string(i % 20 - 1) : "") + ";";
+    }
+    EXPECT_EQ(rows, expected);
+}
+
 // An inserted row is read back on its first use, not at once: a filter, a sort or an edit
 // that comes first still sees the defaults the database gave it.
 TEST_F(Recordset, AnInsertedRowIsReadBackBeforeAFilterOrAnEditUsesIt) {
@@ -186,6 +221,35 @@ TEST_F(Recordset, AnInsertedRowIsReadBackBeforeAFilterOrAnEditUsesIt) {
                   ->Value("STATO")
                   .ToLong(),
               7);
+}
+
+// A loaded row's cells are decoded when first read: an edit, a failed edit, a clone, a filter
+// or a sort that comes before a cell is read still sees it as loaded.
+TEST_F(Recordset, CellsReadLateSeeTheRowAsLoadedOrAsEdited) {
+    auto rs = connection->OpenRecordset("SELECT * FROM NODI ORDER BY ID");
+    auto clone = rs->Clone();
+    rs->MoveNext();
+    rs->SetValue("CODICE", "Z2");
+    rs->Update();
+    EXPECT_EQ(rs->Value("PADRE").Text(), "A#1");
+    EXPECT_EQ(rs->Value("LIVELLO").Type(), VarType::Long);
+    EXPECT_EQ(rs->Value("LIVELLO").ToLong(), 1);
+    clone->MoveNext();
+    EXPECT_EQ(clone->Value("CODICE").Text(), "Z2");
+    EXPECT_EQ(clone->Value("ID").ToLong(), 2);
+
+    rs->MoveNext();
+    rs->SetValue("LIVELLO", "abc");
+    EXPECT_THROW(rs->Update(), DbError);
+    rs->CancelUpdate();
+    EXPECT_EQ(rs->Value("LIVELLO").ToLong(), 2);
+    EXPECT_EQ(rs->Value("CODICE").Text(), "ab3");
+
+    clone->SetSort("PADRE DESC, CODICE");
+    EXPECT_EQ(Ids(*clone), (std::vector<long>{3, 2, 1, 4}));
+    clone->SetFilter("STATO = 0 AND LIVELLO > 0");
+    EXPECT_EQ(Ids(*clone), (std::vector<long>{3, 2}));
+    EXPECT_TRUE(rs->Clone()->Value("PADRE").IsNull());
 }
 
 // A row inserted before a rollback is not read back after it: its rowid may be another row's.
