@@ -327,11 +327,15 @@ TEST_F(FetchRobustnessTest, EveryDocumentNamesItsTrueReason) {
         fs::resize_file(huge, std::uintmax_t{70} * 1024 * 1024);
         fs::last_write_time(huge, ReceivedAt(7));
     }
+    // Whole up to its buyer, cut short after it: listed under its file's name like any text that
+    // is not XML, not under the number its first lines give.
+    const std::string whole = GeneratedOrder(9);
+    Receive(dir, "cut.xml", whole.substr(0, whole.find("<cac:AllowanceCharge>") + 10), 8);
     const Result r = Run({"fetch"});
     EXPECT_EQ(r.exitCode, 3) << r.output;
     const std::string tooLarge = " holds more text than the 16 MiB a document may have";
     const std::vector<std::string> lines = {
-        "listed 8, new 8, already registered 0, failed to load 7\n",
+        "listed 9, new 9, already registered 0, failed to load 8\n",
         "  empty (empty.xml): the document is empty\n",
         "  text (text.xml): it is not well-formed XML (line 1: ",
         "  invoice (invoice.xml): it is not an Order (its document element is \"Invoice\")\n",
@@ -344,8 +348,9 @@ TEST_F(FetchRobustnessTest, EveryDocumentNamesItsTrueReason) {
         "  huge (huge.xml): the download failed: the file \"inbox/IT01234567890/huge.xml\" "
         "(73400320 bytes)" +
             tooLarge,
+        "  cut (cut.xml): it is not well-formed XML (line 2: ",
     };
-    ExpectTold(r.output, lines);
+    ExpectTold(r.output, lines, {"ORD-9"});
     // The hint to try again stands only where trying again can help: a download refused (the
     // file may be replaced), not a document that was read.
     const std::string hint = "(`nso fetch --retry-missing` tries again)";
