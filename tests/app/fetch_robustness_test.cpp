@@ -452,6 +452,16 @@ TEST_F(FetchOnAFileTest, AFileThatIsNotOurDatabaseIsToldInPlainWords) {
     EXPECT_TRUE(Has(newer.output, "was written by a newer nso (schema version 99")) << newer.output;
 }
 
+/// The child's next line that has `text`, reading at most `lines` lines; the last line read (empty
+/// at the end of its output) when none has it.
+std::string ReadLineWith(NsoChild& child, const std::string& text, int lines) {
+    std::string line = kvad::test::ReadLine(child);
+    for (int n = 1; n < lines && !line.empty() && !Has(line, text); ++n) {
+        line = kvad::test::ReadLine(child);
+    }
+    return line;
+}
+
 TEST_F(FetchRobustnessTest, AWatchFetchesWhatArrivesAndGoesOnAfterABadFile) {
     Prepare(dir);
     Receive(dir, "doc-000.xml", GeneratedOrder(0), 0);
@@ -467,17 +477,10 @@ TEST_F(FetchRobustnessTest, AWatchFetchesWhatArrivesAndGoesOnAfterABadFile) {
     // A file that is not XML is told with its reason; the watch goes on and takes the next one.
     Arrive("doc-001.xml", "not xml at all");
     EXPECT_EQ(kvad::test::ReadLine(watch), "new 1, not loaded 1");
-    std::string reason = kvad::test::ReadLine(watch);
-    for (int n = 0; n < 4 && !Has(reason, "not well-formed XML"); ++n) {
-        reason = kvad::test::ReadLine(watch);
-    }
+    const std::string reason = ReadLineWith(watch, "not well-formed XML", 5);
     EXPECT_TRUE(Has(reason, "not well-formed XML")) << reason;
     Arrive("doc-002.xml", GeneratedOrder(2));
-    std::string next = kvad::test::ReadLine(watch);
-    while (!next.empty() && !Has(next, "new ")) {
-        next = kvad::test::ReadLine(watch);
-    }
-    EXPECT_EQ(next, "new 1, not loaded 0");
+    EXPECT_EQ(ReadLineWith(watch, "new ", 1000), "new 1, not loaded 0");
     kvad::test::Kill(watch);
     const std::string again = Run({"fetch"}).output;
     EXPECT_TRUE(Has(again, "new 0")) << again;
