@@ -1,6 +1,7 @@
 #include "ubl/staging_writer.h"
 
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -105,6 +106,12 @@ std::vector<std::string> ColumnPaths(NsoState& state, Recordset& columns,
     return paths;
 }
 
+// A staging column as the column list gives it: its name and its type's name.
+struct StagedColumn {
+    std::string name;
+    std::string type;
+};
+
 // The column paths of the list as one set, kept for the table while its paths stay the same.
 std::shared_ptr<const xml::PathSet> ColumnPathSet(NsoState& state, Recordset& columns,
                                                   const std::string& prefix) {
@@ -117,16 +124,68 @@ std::shared_ptr<const xml::PathSet> ColumnPathSet(NsoState& state, Recordset& co
     return set;
 }
 
+// The name and type of each column of a table's list, read from the list the first time a row
+// stores a value in the column: every row of the table has the same.
+class StagedColumns {
+  public:
+    explicit StagedColumns(std::size_t count) : columns_(count) {}
+
+    /// The column at `index`, which is the list's current row.
+    const StagedColumn& At(std::size_t index, Recordset& list) {
+        std::optional<StagedColumn>& column = columns_.at(index);
+        if (!column) {
+            column = StagedColumn{list.Value("COLUMN_NAME").Text(),
+                                  list.Value("COLUMN_TYPE_NAME").Text()};
+        }
+        return *column;
+    }
+
+  private:
+    std::vector<std::optional<StagedColumn>> columns_;
+};
+
+// Stores the node's text in the column, converted to its type: LoadRecorsetData's work for a
+// column whose name and type are already read.
+void StoreColumnValue(NsoState& state, Recordset& target, const StagedColumn& column,
+                      const xml::Node& node) {
+    const std::string& name = column.name;
+    const std::string text = xml::TrimXmlSpace(node.Text());
+    if (column.type == "datetime") {
+        DateTime date;
+        try {
+            date = Variant(text).ToDate();
+        } catch (const VbError&) {
+            // Said in words a clerk can act on: which column and what the order holds.
+            throw VbError(vberr::kTypeMismatch,
+                          "\"" + text + "\" is not a date (staging column " + name + ")");
+        }
+        target.SetValue(name, date);
+    } else if (column.type == "decimal") {
+        const Variant number = ConvertiDecimale(text);
+        target.SetValue(name, ValoreDecimale(number));
+        // Text that is there but is no number is kept, so that the 0 stored for it is
+        // reported instead of imported (empty text is 0 by rule, not unreadable).
+        if (number.IsEmpty() && !text.empty()) {
+            state.Part<UnreadableNumbers>(UnreadableNumbers::Writer{})
+                .pending.emplace_back(name, text);
+        }
+    } else {
+        target.SetValue(name, text);
+    }
+}
+
 // Maps every column of the list onto the row's node, the columns' nodes found in one walk of
-// its children; true when at least one value was stored.
-bool MapColumns(NsoState& state, Recordset& target, Recordset& columns, const xml::Node& node,
-                const xml::PathSet& paths) {
+// its children; true when at least one value was stored. Each value is stored under
+// LoadRecorsetData's name, as LoadRecorsetData stores it.
+bool MapColumns(NsoState& state, Recordset& target, Recordset& columns, StagedColumns& staged,
+                const xml::Node& node, const xml::PathSet& paths) {
     const std::vector<xml::Node> found = node.SelectFirstOfEach(paths);
     bool stored = false;
     columns.MoveFirst();
     for (std::size_t i = 0; !columns.Eof() && i < found.size(); ++i) {
         if (!found[i].IsNull()) {
-            LoadRecorsetData(state, target, columns, found[i]);
+            Guard(state, "LoadRecorsetData",
+                  [&] { StoreColumnValue(state, target, staged.At(i, columns), found[i]); });
             stored = true;
         }
         columns.MoveNext();
@@ -222,7 +281,9 @@ void CaricaDatiTestataXML(NsoState& state, std::int32_t fId, const std::string& 
         if (list.RecordCount() == 0) {
             return;
         }
-        if (MapColumns(state, target, list, node, *ColumnPathSet(state, list, prefix))) {
+        const auto paths = ColumnPathSet(state, list, prefix);
+        StagedColumns staged(paths->Paths().size());
+        if (MapColumns(state, target, list, staged, node, *paths)) {
             target.Update();
             KeepUnreadableNumbers(state, fId, fNomeTabella, target);
         } else {
@@ -245,6 +306,7 @@ void CaricaNodiMultipliXML(NsoState& state, std::int32_t fId, const std::string&
         }
         const bool linked = LunghezzaTesto(fCampoChiave) > 0;
         const std::shared_ptr<const xml::PathSet> paths = ColumnPathSet(state, list, prefix);
+        StagedColumns staged(paths->Paths().size());
         for (const xml::Node& node : parent.SelectNodes(xpath)) {
             ForgetPendingNumbers(state);
             target.AddNew();
@@ -252,7 +314,7 @@ void CaricaNodiMultipliXML(NsoState& state, std::int32_t fId, const std::string&
             if (linked) {
                 target.SetValue(fCampoChiave, fValoreChiave);
             }
-            if (!MapColumns(state, target, list, node, *paths)) {
+            if (!MapColumns(state, target, list, staged, node, *paths)) {
                 target.CancelUpdate();
                 continue;
             }
@@ -275,31 +337,9 @@ void CaricaNodiMultipliXML(NsoState& state, std::int32_t fId, const std::string&
 void LoadRecorsetData(NsoState& state, Recordset& target, Recordset& columns,
                       const xml::Node& node) {
     Guard(state, "LoadRecorsetData", [&] {
-        const std::string name = columns.Value("COLUMN_NAME").Text();
-        const std::string type = columns.Value("COLUMN_TYPE_NAME").Text();
-        const std::string text = xml::TrimXmlSpace(node.Text());
-        if (type == "datetime") {
-            DateTime date;
-            try {
-                date = Variant(text).ToDate();
-            } catch (const VbError&) {
-                // Said in words a clerk can act on: which column and what the order holds.
-                throw VbError(vberr::kTypeMismatch,
-                              "\"" + text + "\" is not a date (staging column " + name + ")");
-            }
-            target.SetValue(name, date);
-        } else if (type == "decimal") {
-            const Variant number = ConvertiDecimale(text);
-            target.SetValue(name, ValoreDecimale(number));
-            // Text that is there but is no number is kept, so that the 0 stored for it is
-            // reported instead of imported (empty text is 0 by rule, not unreadable).
-            if (number.IsEmpty() && !text.empty()) {
-                state.Part<UnreadableNumbers>(UnreadableNumbers::Writer{})
-                    .pending.emplace_back(name, text);
-            }
-        } else {
-            target.SetValue(name, text);
-        }
+        StoreColumnValue(
+            state, target,
+            {columns.Value("COLUMN_NAME").Text(), columns.Value("COLUMN_TYPE_NAME").Text()}, node);
     });
 }
 

@@ -17,11 +17,15 @@ struct ParseState {
     Limits limits;
     int maxDepth = 0;
     bool buildTree = true;
+    ScanHandler* handler = nullptr; // told the events instead of the tree builder
     std::size_t nodes = 0;
     int depth = 0;
-    bool inText = false;     // consecutive character events make one text node
-    ParseFailure refusal;    // our own reason to stop
-    ParseFailure firstError; // libxml2's first error, with its line
+    bool inText = false;       // consecutive character events make one text node
+    bool inCdata = false;      // and consecutive CDATA sections one CDATA node
+    std::size_t runLength = 0; // bytes of the text or CDATA node being read, when scanning
+    bool treeStops = false;    // the tree builder would have stopped where the scan went on
+    ParseFailure refusal;      // our own reason to stop
+    ParseFailure firstError;   // libxml2's first error, with its line
     startElementNsSAX2Func startElementNs = nullptr;
     endElementNsSAX2Func endElementNs = nullptr;
     charactersSAXFunc characters = nullptr;
@@ -68,6 +72,7 @@ void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, 
                     const xmlChar** attributes) {
     ParseState& state = StateOf(ctx);
     state.inText = false;
+    state.inCdata = false;
     if (++state.depth > state.maxDepth) {
         Refuse(ctx, Problem::OverLimits,
                "il documento supera la profondità massima di annidamento (" +
@@ -75,25 +80,55 @@ void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, 
                "more than " + std::to_string(state.maxDepth) + " levels of nesting");
         return;
     }
-    if (CountNodes(ctx, 1 + static_cast<std::size_t>(nbNamespaces) +
-                            static_cast<std::size_t>(nbAttributes)) &&
-        state.buildTree) {
+    if (!CountNodes(ctx, 1 + static_cast<std::size_t>(nbNamespaces) +
+                             static_cast<std::size_t>(nbAttributes))) {
+        return;
+    }
+    if (state.buildTree) {
         state.startElementNs(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes,
                              nbDefaulted, attributes);
+    } else if (state.handler != nullptr) {
+        state.handler->StartElement(Chars(localname));
     }
 }
 
 void OnEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri) {
     ParseState& state = StateOf(ctx);
     state.inText = false;
+    state.inCdata = false;
     --state.depth;
     if (state.buildTree) {
         state.endElementNs(ctx, localname, prefix, uri);
+    } else if (state.handler != nullptr) {
+        state.handler->EndElement();
+    }
+}
+
+/// Tells the scan's handler a piece of character data. The tree builder stops (leaving the tree
+/// built so far) when a text or CDATA node would grow past XML_MAX_TEXT_LENGTH by joining pieces;
+/// a scan counts the node's bytes as the builder would and, at that point, tells nothing more and
+/// leaves the verdict to the tree's own parse.
+void TellCharacters(void* ctx, bool joined, const xmlChar* text, int len) {
+    ParseState& state = StateOf(ctx);
+    if (state.handler == nullptr) {
+        return;
+    }
+    const auto size = static_cast<std::size_t>(std::max(len, 0));
+    if (joined && state.runLength + size > XML_MAX_TEXT_LENGTH) {
+        state.treeStops = true;
+        state.handler = nullptr;
+        return;
+    }
+    state.runLength = joined ? state.runLength + size : size;
+    if (size > 0) {
+        state.handler->Characters(std::string_view(Chars(text), size));
     }
 }
 
 void OnText(void* ctx, charactersSAXFunc handler, const xmlChar* text, int len) {
     ParseState& state = StateOf(ctx);
+    const bool joined = state.inText;
+    state.inCdata = false;
     if (!state.inText) {
         state.inText = true;
         if (!CountNodes(ctx, 1)) {
@@ -102,6 +137,8 @@ void OnText(void* ctx, charactersSAXFunc handler, const xmlChar* text, int len) 
     }
     if (state.buildTree) {
         handler(ctx, text, len);
+    } else {
+        TellCharacters(ctx, joined, text, len);
     }
 }
 void OnCharacters(void* ctx, const xmlChar* text, int len) {
@@ -112,14 +149,22 @@ void OnIgnorableWhitespace(void* ctx, const xmlChar* text, int len) {
 }
 void OnCdataBlock(void* ctx, const xmlChar* text, int len) {
     ParseState& state = StateOf(ctx);
+    const bool joined = state.inCdata;
     state.inText = false;
-    if (CountNodes(ctx, 1) && state.buildTree) {
+    state.inCdata = true;
+    if (!CountNodes(ctx, 1)) {
+        return;
+    }
+    if (state.buildTree) {
         state.cdataBlock(ctx, text, len);
+    } else {
+        TellCharacters(ctx, joined, text, len);
     }
 }
 void OnComment(void* ctx, const xmlChar* text) {
     ParseState& state = StateOf(ctx);
     state.inText = false;
+    state.inCdata = false;
     if (CountNodes(ctx, 1) && state.buildTree) {
         state.comment(ctx, text);
     }
@@ -127,6 +172,7 @@ void OnComment(void* ctx, const xmlChar* text) {
 void OnProcessingInstruction(void* ctx, const xmlChar* target, const xmlChar* data) {
     ParseState& state = StateOf(ctx);
     state.inText = false;
+    state.inCdata = false;
     if (CountNodes(ctx, 1) && state.buildTree) {
         state.processingInstruction(ctx, target, data);
     }
@@ -172,11 +218,13 @@ std::size_t NodeUpperBound(std::string_view text) noexcept {
 }
 
 /// One parse of the text. With `buildTree` false only the limits and well-formedness are
-/// checked and the result is null even on success (`error` stays empty).
-DocPtr RunParser(std::string_view text, const Limits& limits, bool buildTree,
-                 ParseFailure& failure) {
+/// checked, the events go to `handler` when there is one, and the result is null even on success
+/// (`failure` stays empty).
+DocPtr RunParser(std::string_view text, const Limits& limits, bool buildTree, ParseFailure& failure,
+                 ScanHandler* handler = nullptr, bool* treeStops = nullptr) {
     ParseState state;
     state.limits = limits;
+    state.handler = handler;
     // libxml2 refuses deeper documents on its own (its limit is lifted only by the HUGE option,
     // never used): the smaller of the two applies, with our message.
     state.maxDepth =
@@ -228,6 +276,9 @@ DocPtr RunParser(std::string_view text, const Limits& limits, bool buildTree,
     xmlParseDocument(ctxt.get());
     DocPtr doc(ctxt->myDoc);
     ctxt->myDoc = nullptr;
+    if (treeStops != nullptr) {
+        *treeStops = state.treeStops;
+    }
 
     if (!state.refusal.text.empty()) {
         failure = std::move(state.refusal);
@@ -263,6 +314,21 @@ DocPtr ParseHardened(std::string_view text, const Limits& limits, ParseFailure& 
         }
     }
     return RunParser(text, limits, true, failure);
+}
+
+bool ScanHardened(std::string_view text, const Limits& limits, ScanHandler& handler,
+                  ParseFailure& failure) {
+    // The counting pass of ParseHardened: the same limits and verdict, with the events told.
+    bool treeStops = false;
+    (void)RunParser(text, limits, false, failure, &handler, &treeStops);
+    if (treeStops) {
+        // A text node over libxml2's limit: the tree parse ends there, taking or refusing the text
+        // by where it stopped. Its verdict is the one to give, and what the handler was told is
+        // what that tree holds. Only texts of megabytes of text in one node come here.
+        failure = {};
+        (void)ParseHardened(text, limits, failure);
+    }
+    return failure.text.empty();
 }
 
 } // namespace kvad::xml

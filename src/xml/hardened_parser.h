@@ -8,6 +8,7 @@
 
 #include "libxml_handles.h"
 #include "xml/xml_document.h"
+#include "xml/xml_scan.h"
 
 namespace kvad::xml {
 
@@ -15,5 +16,10 @@ namespace kvad::xml {
 /// text that is not well-formed or passes a limit.
 [[nodiscard]] DocPtr ParseHardened(std::string_view text, const Limits& limits,
                                    ParseFailure& failure);
+
+/// The parse of ParseHardened without the tree: the events go to `handler`; false, with the
+/// reason in `failure`, for text ParseHardened refuses.
+[[nodiscard]] bool ScanHardened(std::string_view text, const Limits& limits, ScanHandler& handler,
+                                ParseFailure& failure);
 
 } // namespace kvad::xml
