@@ -48,7 +48,8 @@ std::string LeafFilter(kaenumTipoOrdiniProcessati fTipoOrdiniProcessati) {
 
 /// Marks the main rows of `table` whose chain holds an older document with a delivered ERP
 /// order, and opens its rows newest first.
-std::shared_ptr<Recordset> MarkAndOpen(NsoState& state, const std::string& table) {
+std::shared_ptr<Recordset> MarkAndOpen(NsoState& state, const std::string& table,
+                                       const std::string& columns = "*") {
     // Main rows whose chain holds an older document with a delivered ERP order.
     Conn(state).Execute("UPDATE TEMP_MAIN \r\n"
                         "SET TMP_IMG_SEL = " +
@@ -62,7 +63,7 @@ std::shared_ptr<Recordset> MarkAndOpen(NsoState& state, const std::string& table
                         " AS TEMP_MAIN \r\n"
                         "ON TEMP_MAIN.ID_RIGA = TEMP_EVASI.ID_PADRE \r\n"
                         "WHERE TEMP_EVASI.TMP_ORDINE_CONSEGNATO > 0");
-    return Conn(state).OpenRecordset("SELECT * \r\nFROM " + table +
+    return Conn(state).OpenRecordset("SELECT " + columns + " \r\nFROM " + table +
                                      " \r\nORDER BY IE91_ISSUEDATE DESC, "
                                      "ID_PADRE, LIVELLO \r\n");
 }
@@ -292,7 +293,17 @@ ListChains(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessati, bo
     EliminaTabellaTemp(state, tabella);
     Conn(state).Execute(
         ChainStatement(CompanyCodeSql(state), tabella, LeafFilter(fTipoOrdiniProcessati), columns));
-    return MarkAndOpen(state, tabella);
+    if (!keysOnly) {
+        return MarkAndOpen(state, tabella);
+    }
+    // The keys' recordset carries the chain's links and marks and the document's key only, and
+    // is read whole: its table goes at once, so that a backlog's list holds no table beside it.
+    auto keys = MarkAndOpen(state, tabella,
+                            "ID_RIGA, ID_PADRE, LIVELLO, TMP_IMG_SEL, TMP_IMG_OPERAZIONE, "
+                            "TMP_IMG_GESTIONEDOC, TMP_ORDINE_CONSEGNATO, IE91_ID, IE91_IDORD, "
+                            "IE91_ISSUEDATE, IE91_ENDPOINTID, IE91_OPERAZIONE, IE91_PROCESSATO");
+    EliminaTabellaTemp(state, tabella);
+    return keys;
 }
 
 void SetSelezione(NsoState& state, kaEnumNSOSelez pParSelez) {

@@ -207,6 +207,7 @@ TEST_F(LeggiOrdiniTest, ListChainsGivesTheWorkingTableRowsWithoutTheXml) {
         ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
         EXPECT_EQ(rowsOf(*keys), expected) << "kind " << kind;
         EXPECT_FALSE(keys->HasField("IE91_HUBID"));
+        EXPECT_FALSE(keys->HasField("IE92_BuyerCustomerParty_Party_PartyName_Name"));
     }
     Read(kaOrdiniTutti);
     EXPECT_EQ(At(Rows(), "102#2024-03-10#UFABCD").selection, 2) << "the blocked mark is in both";

@@ -143,11 +143,12 @@ class CLSIE_NSO : public ComObject {
     /// null.
     [[nodiscard]] std::shared_ptr<Recordset>
     ListChains(kaenumTipoOrdiniProcessati fTipoOrdiniProcessati);
-    /// The same rows, order and marks as ListChains, each document with only the register
-    /// columns that link its chain (IE91_ID, IE91_DITTA_CG18, IE91_IDORD, IE91_ISSUEDATE,
-    /// IE91_ENDPOINTID, the three IE91_RIF_ columns, IE91_OPERAZIONE, IE91_PROCESSATO,
-    /// IE91_GUID_DO11, IE91_ID_FW07): for a host that only needs which chains there are (the
-    /// batched commands), the list of a backlog of 100,000 documents stays a few megabytes.
+    /// The same rows, order and marks as ListChains, each with the chain's links and marks
+    /// (ID_RIGA, ID_PADRE, LIVELLO, TMP_IMG_SEL, TMP_IMG_OPERAZIONE, TMP_IMG_GESTIONEDOC,
+    /// TMP_ORDINE_CONSEGNATO) and the document's key (IE91_ID, IE91_IDORD, IE91_ISSUEDATE,
+    /// IE91_ENDPOINTID, IE91_OPERAZIONE, IE91_PROCESSATO) only: for a host that needs to know
+    /// which chains there are (the batched commands), so that the list of a large backlog stays
+    /// small. The recordset is read whole and cannot be requeried.
     [[nodiscard]] std::shared_ptr<Recordset>
     ListChainKeys(kaenumTipoOrdiniProcessati fTipoOrdiniProcessati);
     /// Rebuilds the working table and RstOrdini as LeggiOrdini does, with the same columns, chain

@@ -31,8 +31,10 @@ void SetSelezione(NsoState& state, kaEnumNSOSelez pParSelez);
 /// XML, which a listing does not show and which would make it carry the size of every document.
 /// It is read from a table of its own (NomeTempOrdini + "_ELENCO", kept until the next call, so
 /// that the recordset can be requeried); the working table and RstOrdini are left as they were.
-/// With `keysOnly` the documents' rows carry only the register columns that link and mark the
-/// chains (ListChainKeys): a list of the whole backlog costs a few dozen bytes a document.
+/// With `keysOnly` (ListChainKeys) the rows carry only the chain's links and marks (ID_RIGA,
+/// ID_PADRE, LIVELLO, the TMP_IMG_ marks, TMP_ORDINE_CONSEGNATO) and the document's key (IE91_ID,
+/// IE91_IDORD, IE91_ISSUEDATE, IE91_ENDPOINTID, IE91_OPERAZIONE, IE91_PROCESSATO), and the
+/// table is not kept (the recordset cannot be requeried): a backlog's list stays small.
 [[nodiscard]] std::shared_ptr<Recordset>
 ListChains(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessati,
            bool keysOnly = false);
