@@ -301,6 +301,26 @@ TEST_F(Recordset, TemporaryTableRowsAreWrittenBack) {
               1);
 }
 
+TEST_F(Recordset, FieldsByNameIgnoreCaseAndFindTheFirstOfAName) {
+    // Names alike in length and in their first and last eight characters, names that differ in
+    // a character that is no letter ('@' and '`' differ only in bit 0x20), short names, and a
+    // name repeated with another case: each is told apart, and a repeated name is its first.
+    auto rs = connection->OpenRecordset(
+        "SELECT 1 AS [LONGNAME_1_SUFFIXES], 2 AS [LONGNAME_2_SUFFIXES], 3 AS [a@b], "
+        "4 AS [a`b], 5 AS [Id], 6 AS [ID], 7 AS [x], 8 AS [longname_1_suffixes] FROM NODI");
+    EXPECT_EQ(rs->Value("LONGNAME_1_SUFFIXES").ToLong(), 1);
+    EXPECT_EQ(rs->Value("longname_2_suffixes").ToLong(), 2);
+    EXPECT_EQ(rs->Value("A@B").ToLong(), 3);
+    EXPECT_EQ(rs->Value("a`b").ToLong(), 4);
+    EXPECT_EQ(rs->Value("ID").ToLong(), 5);
+    EXPECT_EQ(rs->Value("X").ToLong(), 7);
+    EXPECT_EQ(rs->Value("longname_1_suffixes").ToLong(), 1);
+    EXPECT_FALSE(rs->HasField("LONGNAME_3_SUFFIXES"));
+    EXPECT_FALSE(rs->HasField("a!b"));
+    EXPECT_FALSE(rs->HasField(""));
+    test::ExpectVbError(3265, [&] { (void)rs->Value("LONGNAME_1_SUFFIXE"); });
+}
+
 TEST_F(Recordset, OnePassResultIsReadOnly) {
     auto rs = connection->Query("SELECT ID, CODICE FROM NODI ORDER BY ID");
     EXPECT_EQ(rs->RecordCount(), 4);
