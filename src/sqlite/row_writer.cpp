@@ -305,8 +305,11 @@ void InsertRow(const StatementSource& source, RowSet& set, Row& row,
         Statement stmt = source.Prepare(TextKey{insert.sql, insert.hash});
         int index = 1;
         for (int column : columns) {
+            // `values` outlives the statement, which clears its bindings when given back: its
+            // texts are bound without a copy.
             stmt.Bind(index++, values.at(column),
-                      set.columns[static_cast<std::size_t>(column)].kind);
+                      set.columns[static_cast<std::size_t>(column)].kind,
+                      TextLife::OutlivesStatement);
             inserted.Set(static_cast<std::size_t>(column), values.at(column));
         }
         stmt.Run();
