@@ -136,7 +136,11 @@ std::map<int, std::vector<int>> TargetsOf(const RowSet& set, const std::map<int,
             Fail("The field '" + info.name +
                  "' cannot be updated: the query computes it, it is not a column of a table.");
         }
-        targets[info.baseTable].push_back(column);
+        std::vector<int>& columns = targets[info.baseTable];
+        if (columns.empty()) {
+            columns.reserve(values.size());
+        }
+        columns.push_back(column);
     }
     return targets;
 }
