@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ado_filter.h"
@@ -68,7 +69,10 @@ TEST_F(Recordset, FilterReadsNullsOrGroupsAndQuotes) {
     EXPECT_EQ(rs->AbsolutePosition(), kvad::Recordset::kPosUnknown);
     rs->SetFilter("");
     EXPECT_EQ(rs->RecordCount(), 4);
+}
 
+TEST_F(Recordset, FilterThatDoesNotReadIsRefused) {
+    auto rs = connection->OpenRecordset("SELECT * FROM NODI ORDER BY ID");
     test::ExpectVbError(3001, [&] { rs->SetFilter("LIVELLO = "); });
     test::ExpectVbError(3001, [&] { rs->SetFilter("CODICE = 'unclosed"); });
     test::ExpectVbError(3001, [&] { rs->SetFilter("LIVELLO = 'abc'"); });
@@ -308,16 +312,19 @@ TEST_F(Recordset, FieldsByNameIgnoreCaseAndFindTheFirstOfAName) {
     auto rs = connection->OpenRecordset(
         "SELECT 1 AS [LONGNAME_1_SUFFIXES], 2 AS [LONGNAME_2_SUFFIXES], 3 AS [a@b], "
         "4 AS [a`b], 5 AS [Id], 6 AS [ID], 7 AS [x], 8 AS [longname_1_suffixes] FROM NODI");
-    EXPECT_EQ(rs->Value("LONGNAME_1_SUFFIXES").ToLong(), 1);
-    EXPECT_EQ(rs->Value("longname_2_suffixes").ToLong(), 2);
-    EXPECT_EQ(rs->Value("A@B").ToLong(), 3);
-    EXPECT_EQ(rs->Value("a`b").ToLong(), 4);
-    EXPECT_EQ(rs->Value("ID").ToLong(), 5);
-    EXPECT_EQ(rs->Value("X").ToLong(), 7);
-    EXPECT_EQ(rs->Value("longname_1_suffixes").ToLong(), 1);
-    EXPECT_FALSE(rs->HasField("LONGNAME_3_SUFFIXES"));
-    EXPECT_FALSE(rs->HasField("a!b"));
-    EXPECT_FALSE(rs->HasField(""));
+    const std::vector<std::pair<std::string, long>> found = {{"LONGNAME_1_SUFFIXES", 1},
+                                                             {"longname_2_suffixes", 2},
+                                                             {"A@B", 3},
+                                                             {"a`b", 4},
+                                                             {"ID", 5},
+                                                             {"X", 7},
+                                                             {"longname_1_suffixes", 1}};
+    for (const auto& [name, value] : found) {
+        EXPECT_EQ(rs->Value(name).ToLong(), value) << name;
+    }
+    for (const char* missing : {"LONGNAME_3_SUFFIXES", "a!b", ""}) {
+        EXPECT_FALSE(rs->HasField(missing)) << missing;
+    }
     test::ExpectVbError(3265, [&] { (void)rs->Value("LONGNAME_1_SUFFIXE"); });
 }
 
@@ -333,6 +340,10 @@ TEST_F(Recordset, OnePassResultIsReadOnly) {
     }
     test::ExpectVbError(3021, [&] { (void)rs->Value("ID"); });
     test::ExpectVbError(3021, [&] { rs->MoveNext(); });
+}
+
+TEST_F(Recordset, OnePassResultRunsAgain) {
+    auto rs = connection->Query("SELECT ID, CODICE FROM NODI ORDER BY ID");
     rs->MoveFirst();
     EXPECT_EQ(rs->AbsolutePosition(), 1);
     connection->Execute("DELETE FROM NODI WHERE ID = 1");
