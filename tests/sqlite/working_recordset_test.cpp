@@ -344,7 +344,10 @@ TEST_F(Recordset, OnePassResultIsReadOnly) {
 
 TEST_F(Recordset, OnePassResultRunsAgain) {
     auto rs = connection->Query("SELECT ID, CODICE FROM NODI ORDER BY ID");
-    rs->MoveFirst();
+    while (!rs->Eof()) {
+        rs->MoveNext();
+    }
+    rs->MoveFirst(); // back from the end
     EXPECT_EQ(rs->AbsolutePosition(), 1);
     connection->Execute("DELETE FROM NODI WHERE ID = 1");
     rs->Requery();
