@@ -13,9 +13,20 @@ namespace {
 constexpr char kMarker = '\x01';
 constexpr std::size_t kMaxDigits = 9;
 
-/// T-SQL words also begin with '@' (a variable) or '#' (a temporary table).
+/// The characters that go on a T-SQL word: IsWordChar, and '@' (a variable) or '#' (a
+/// temporary table). A table, as the scan reads most of a statement's characters in words.
+constexpr std::array<bool, 256> kTsqlWordChars = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        table[static_cast<std::size_t>(c)] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                                             (c >= '0' && c <= '9') || c == '_' || c == '$' ||
+                                             c == '@' || c == '#' || c >= 0x80;
+    }
+    return table;
+}();
+
 bool IsTsqlWordChar(char c) {
-    return IsWordChar(c) || c == '@' || c == '#';
+    return kTsqlWordChars[static_cast<unsigned char>(c)];
 }
 
 /// Moves `i` past a run closed by `close`, where a doubled `close` stands for itself; false

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 #include "kvad_nso/errors.h"
 #include "quote_identifier.h"
@@ -248,39 +249,65 @@ const std::string* FindTypeHint(const std::map<std::string, std::string>& hints,
     return nullptr;
 }
 
-std::size_t ColumnIndex::Hash::operator()(std::string_view text) const noexcept {
-    std::size_t hash = 14695981039346656037ULL;
-    for (const char c : text) {
-        hash = (hash ^ static_cast<unsigned char>(AsciiLower(c))) * 1099511628211ULL;
+std::uint64_t ColumnIndex::HashOf(std::string_view name) noexcept {
+    // The first and last eight bytes (fewer for a shorter name), each byte with bit 0x20 set:
+    // letters that differ only in case give the same bytes.
+    constexpr std::uint64_t kCaseBits = 0x2020202020202020ULL;
+    constexpr std::size_t kWord = sizeof(std::uint64_t);
+    std::uint64_t head = 0;
+    std::uint64_t tail = 0;
+    if (name.size() >= kWord) {
+        std::memcpy(&head, name.data(), kWord);
+        std::memcpy(&tail, name.data() + name.size() - kWord, kWord);
+    } else if (!name.empty()) {
+        std::memcpy(&head, name.data(), name.size());
+        tail = head;
     }
-    return hash;
-}
-
-bool ColumnIndex::Equal::operator()(std::string_view a, std::string_view b) const noexcept {
-    return EqualsNoCase(a, b);
+    head |= kCaseBits;
+    tail |= kCaseBits;
+    std::uint64_t hash =
+        (head * 0x9E3779B97F4A7C15ULL) ^ std::rotl(tail * 0xC2B2AE3D27D4EB4FULL, 31) ^ name.size();
+    return hash * 0xFF51AFD7ED558CCDULL;
 }
 
 ColumnIndex::ColumnIndex(const std::vector<ResultColumn>& columns) {
-    byName_.reserve(columns.size());
-    byExactName_.reserve(columns.size());
+    std::size_t size = 2;
+    while (size < 2 * columns.size()) {
+        size *= 2;
+    }
+    slots_.assign(size, 0);
+    shift_ = 64 - std::countr_zero(size);
+    entries_.reserve(columns.size());
+    const std::size_t mask = size - 1;
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        const auto [first, added] = byName_.emplace(columns[i].name, static_cast<int>(i));
-        // Only the first column of a name (ignoring case) is ever found, also by exact name.
-        if (added) {
-            byExactName_.emplace(columns[i].name, static_cast<int>(i));
+        const std::string& name = columns[i].name;
+        // Only the first column of a name (ignoring case) is ever found.
+        std::size_t slot = SlotOf(name);
+        bool seen = false;
+        for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
+            if (EqualsNoCase(entries_[slots_[slot] - 1].name, name)) {
+                seen = true;
+                break;
+            }
+        }
+        if (!seen) {
+            entries_.push_back(Entry{name, static_cast<int>(i)});
+            slots_[slot] = static_cast<std::uint32_t>(entries_.size());
         }
     }
 }
 
 std::optional<int> ColumnIndex::Find(std::string_view name) const {
-    if (const auto exact = byExactName_.find(name); exact != byExactName_.end()) {
-        return exact->second;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = SlotOf(name); slots_[slot] != 0; slot = (slot + 1) & mask) {
+        const Entry& entry = entries_[slots_[slot] - 1];
+        // Names are mostly written as the columns are named: the exact comparison comes first.
+        if (entry.name.size() == name.size() &&
+            (entry.name == name || EqualsNoCase(entry.name, name))) {
+            return entry.column;
+        }
     }
-    const auto found = byName_.find(name);
-    if (found == byName_.end()) {
-        return std::nullopt;
-    }
-    return found->second;
+    return std::nullopt;
 }
 
 std::shared_ptr<const ResultShape>

@@ -11,7 +11,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -135,7 +134,9 @@ struct Row {
     [[nodiscard]] bool IsOutside(std::size_t column) const noexcept;
 };
 
-/// Column positions by name, compared without regard to ASCII case.
+/// Column positions by name, compared without regard to ASCII case. Looked up on every field
+/// read by name, so a look-up hashes the name's length and its first and last eight bytes (not
+/// every character) and compares the few names in its slot's run.
 class ColumnIndex {
   public:
     explicit ColumnIndex(const std::vector<ResultColumn>& columns);
@@ -143,23 +144,21 @@ class ColumnIndex {
     [[nodiscard]] std::optional<int> Find(std::string_view name) const;
 
   private:
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const noexcept;
+    struct Entry {
+        std::string name;
+        int column = -1;
     };
-    struct Equal {
-        using is_transparent = void;
-        bool operator()(std::string_view a, std::string_view b) const noexcept;
-    };
-    struct ExactHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const noexcept {
-            return std::hash<std::string_view>{}(text);
-        }
-    };
-    std::unordered_map<std::string, int, Hash, Equal> byName_;
-    /// The same positions by the names as written: callers mostly write them so.
-    std::unordered_map<std::string, int, ExactHash, std::equal_to<>> byExactName_;
+    /// The same for names that differ only in ASCII case.
+    [[nodiscard]] static std::uint64_t HashOf(std::string_view name) noexcept;
+    [[nodiscard]] std::size_t SlotOf(std::string_view name) const noexcept {
+        return static_cast<std::size_t>(HashOf(name) >> shift_);
+    }
+    /// The first column of each name (ignoring case), in column order.
+    std::vector<Entry> entries_;
+    /// Open addressing, a power of two at least twice the entries: an entry's position plus
+    /// one, 0 when empty.
+    std::vector<std::uint32_t> slots_;
+    int shift_ = 63;
 };
 
 /// What a query's rows look like: its visible columns, their base tables, and the statement

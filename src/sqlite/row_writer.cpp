@@ -136,7 +136,11 @@ std::map<int, std::vector<int>> TargetsOf(const RowSet& set, const std::map<int,
             Fail("The field '" + info.name +
                  "' cannot be updated: the query computes it, it is not a column of a table.");
         }
-        targets[info.baseTable].push_back(column);
+        std::vector<int>& columns = targets[info.baseTable];
+        if (columns.empty()) {
+            columns.reserve(values.size());
+        }
+        columns.push_back(column);
     }
     return targets;
 }
@@ -305,8 +309,11 @@ void InsertRow(const StatementSource& source, RowSet& set, Row& row,
         Statement stmt = source.Prepare(TextKey{insert.sql, insert.hash});
         int index = 1;
         for (int column : columns) {
+            // `values` outlives the statement, which clears its bindings when given back: its
+            // texts are bound without a copy.
             stmt.Bind(index++, values.at(column),
-                      set.columns[static_cast<std::size_t>(column)].kind);
+                      set.columns[static_cast<std::size_t>(column)].kind,
+                      TextLife::OutlivesStatement);
             inserted.Set(static_cast<std::size_t>(column), values.at(column));
         }
         stmt.Run();

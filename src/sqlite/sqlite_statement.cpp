@@ -129,9 +129,9 @@ void Statement::Reset() noexcept {
     sqlite3_clear_bindings(stmt_);
 }
 
-void Statement::Bind(int index, const Variant& value, ValueKind target) {
+void Statement::Bind(int index, const Variant& value, ValueKind target, TextLife life) {
     try {
-        BindValue(stmt_, index, value, target);
+        BindValue(stmt_, index, value, target, life);
     } catch (const DbError& error) {
         // A value that does not convert fails the statement it was meant for.
         throw DbError(error.Description(), error.SqlState(), std::string(sql_), error.Source(),

@@ -43,7 +43,7 @@ class Statement {
     void Run();
     void Reset() noexcept;
 
-    void Bind(int index, const Variant& value, ValueKind target);
+    void Bind(int index, const Variant& value, ValueKind target, TextLife life = TextLife::Copied);
     void BindInt64(int index, long long value);
     /// Binds the values to parameters ?1, ?2, ... in order.
     void BindParameters(const std::vector<ParameterValue>& values);

@@ -299,7 +299,13 @@ void BindTextAsBoolean(sqlite3_stmt* stmt, int index, const std::string& text,
     sqlite3_bind_int(stmt, index, number->IsZero() ? 0 : 1);
 }
 
-void BindTextInto(sqlite3_stmt* stmt, int index, const std::string& text, ValueKind target) {
+void BindTextInto(sqlite3_stmt* stmt, int index, const std::string& text, ValueKind target,
+                  TextLife life) {
+    if (target == ValueKind::ByStorage || target == ValueKind::Text || target == ValueKind::Bytes) {
+        sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()),
+                          life == TextLife::OutlivesStatement ? SQLITE_STATIC : SQLITE_TRANSIENT);
+        return;
+    }
     const std::string trimmed = Trim(text);
     switch (target) {
     case ValueKind::Date:
@@ -321,8 +327,7 @@ void BindTextInto(sqlite3_stmt* stmt, int index, const std::string& text, ValueK
     case ValueKind::ByStorage:
     case ValueKind::Text:
     case ValueKind::Bytes:
-        BindText(stmt, index, text);
-        return;
+        return; // bound above
     }
 }
 
@@ -459,7 +464,8 @@ Variant ReadColumn(sqlite3_stmt* stmt, int index, ValueKind kind) {
     return DecodeValue(ReadStored(stmt, index), kind);
 }
 
-void BindValue(sqlite3_stmt* stmt, int index, const Variant& value, ValueKind target) {
+void BindValue(sqlite3_stmt* stmt, int index, const Variant& value, ValueKind target,
+               TextLife life) {
     switch (value.Type()) {
     case VarType::Empty:
     case VarType::Null:
@@ -497,7 +503,7 @@ void BindValue(sqlite3_stmt* stmt, int index, const Variant& value, ValueKind ta
         sqlite3_bind_double(stmt, index, value.ToDouble());
         return;
     case VarType::String:
-        BindTextInto(stmt, index, *value.AsString(), target);
+        BindTextInto(stmt, index, *value.AsString(), target, life);
         return;
     case VarType::Date:
         if (target == ValueKind::Long || target == ValueKind::Integer ||

@@ -56,9 +56,16 @@ struct StoredValue {
 /// Reads result column `index` of the current row.
 [[nodiscard]] Variant ReadColumn(sqlite3_stmt* stmt, int index, ValueKind kind);
 
+/// How long a bound value's text lives: past the statement's run and its reset (SQLite reads it
+/// where it is), or not (SQLite copies it).
+enum class TextLife { Copied, OutlivesStatement };
+
 /// Binds a value to parameter `index` (1-based) for a column of the target kind, converting it
 /// the way SQL Server converts implicitly. Throws DbError 22007 for text that is not a date
 /// going to a date column and 22018 for text that is not a number going to a numeric column.
-void BindValue(sqlite3_stmt* stmt, int index, const Variant& value, ValueKind target);
+/// With OutlivesStatement, a text bound as it stands is not copied: the caller keeps `value`
+/// unchanged until the statement is reset with its bindings cleared or finalized.
+void BindValue(sqlite3_stmt* stmt, int index, const Variant& value, ValueKind target,
+               TextLife life = TextLife::Copied);
 
 } // namespace kvad::db

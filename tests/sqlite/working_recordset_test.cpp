@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ado_filter.h"
@@ -68,7 +69,10 @@ TEST_F(Recordset, FilterReadsNullsOrGroupsAndQuotes) {
     EXPECT_EQ(rs->AbsolutePosition(), kvad::Recordset::kPosUnknown);
     rs->SetFilter("");
     EXPECT_EQ(rs->RecordCount(), 4);
+}
 
+TEST_F(Recordset, FilterThatDoesNotReadIsRefused) {
+    auto rs = connection->OpenRecordset("SELECT * FROM NODI ORDER BY ID");
     test::ExpectVbError(3001, [&] { rs->SetFilter("LIVELLO = "); });
     test::ExpectVbError(3001, [&] { rs->SetFilter("CODICE = 'unclosed"); });
     test::ExpectVbError(3001, [&] { rs->SetFilter("LIVELLO = 'abc'"); });
@@ -301,6 +305,29 @@ TEST_F(Recordset, TemporaryTableRowsAreWrittenBack) {
               1);
 }
 
+TEST_F(Recordset, FieldsByNameIgnoreCaseAndFindTheFirstOfAName) {
+    // Names alike in length and in their first and last eight characters, names that differ in
+    // a character that is no letter ('@' and '`' differ only in bit 0x20), short names, and a
+    // name repeated with another case: each is told apart, and a repeated name is its first.
+    auto rs = connection->OpenRecordset(
+        "SELECT 1 AS [LONGNAME_1_SUFFIXES], 2 AS [LONGNAME_2_SUFFIXES], 3 AS [a@b], "
+        "4 AS [a`b], 5 AS [Id], 6 AS [ID], 7 AS [x], 8 AS [longname_1_suffixes] FROM NODI");
+    const std::vector<std::pair<std::string, long>> found = {{"LONGNAME_1_SUFFIXES", 1},
+                                                             {"longname_2_suffixes", 2},
+                                                             {"A@B", 3},
+                                                             {"a`b", 4},
+                                                             {"ID", 5},
+                                                             {"X", 7},
+                                                             {"longname_1_suffixes", 1}};
+    for (const auto& [name, value] : found) {
+        EXPECT_EQ(rs->Value(name).ToLong(), value) << name;
+    }
+    for (const char* missing : {"LONGNAME_3_SUFFIXES", "a!b", ""}) {
+        EXPECT_FALSE(rs->HasField(missing)) << missing;
+    }
+    test::ExpectVbError(3265, [&] { (void)rs->Value("LONGNAME_1_SUFFIXE"); });
+}
+
 TEST_F(Recordset, OnePassResultIsReadOnly) {
     auto rs = connection->Query("SELECT ID, CODICE FROM NODI ORDER BY ID");
     EXPECT_EQ(rs->RecordCount(), 4);
@@ -313,7 +340,14 @@ TEST_F(Recordset, OnePassResultIsReadOnly) {
     }
     test::ExpectVbError(3021, [&] { (void)rs->Value("ID"); });
     test::ExpectVbError(3021, [&] { rs->MoveNext(); });
-    rs->MoveFirst();
+}
+
+TEST_F(Recordset, OnePassResultRunsAgain) {
+    auto rs = connection->Query("SELECT ID, CODICE FROM NODI ORDER BY ID");
+    while (!rs->Eof()) {
+        rs->MoveNext();
+    }
+    rs->MoveFirst(); // back from the end
     EXPECT_EQ(rs->AbsolutePosition(), 1);
     connection->Execute("DELETE FROM NODI WHERE ID = 1");
     rs->Requery();
