@@ -242,6 +242,26 @@ std::set<std::int32_t> DocumentsAndLaterOnes(NsoState& state,
     return reached;
 }
 
+/// The register columns the chain statement links the documents by, and marks them by
+/// (operation, ERP order, user); the rest of the register is for a listing to show.
+std::vector<std::string> ChainKeyColumns() {
+    return {"IE91_ID",         "IE91_DITTA_CG18", "IE91_IDORD",         "IE91_ISSUEDATE",
+            "IE91_ENDPOINTID", "IE91_RIF_IDORD",  "IE91_RIF_ISSUEDATE", "IE91_RIF_ENDPOINTID",
+            "IE91_OPERAZIONE", "IE91_PROCESSATO", "IE91_GUID_DO11",     "IE91_ID_FW07"};
+}
+
+/// Every register column but the XML, as the table has them now.
+std::vector<std::string> RegisterColumnsButXml(NsoState& state) {
+    std::vector<std::string> columns;
+    auto shape = Conn(state).Query("SELECT * FROM IE91_NSOFILES WHERE 1 = 0");
+    for (int i = 0; i < shape->FieldCount(); ++i) {
+        if (!EqualsNoCase(shape->FieldName(i), "IE91_XML")) {
+            columns.push_back(shape->FieldName(i));
+        }
+    }
+    return columns;
+}
+
 } // namespace
 
 std::vector<std::int32_t> ReadChainsOf(NsoState& state,
@@ -274,21 +294,8 @@ std::vector<std::int32_t> ReadChainsOf(NsoState& state,
 
 std::shared_ptr<Recordset>
 ListChains(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessati, bool keysOnly) {
-    // The chain statement links the documents by these, and marks them by operation, ERP order
-    // and user; the rest of the register is for a listing to show.
-    std::vector<std::string> columns = {
-        "IE91_ID",         "IE91_DITTA_CG18", "IE91_IDORD",         "IE91_ISSUEDATE",
-        "IE91_ENDPOINTID", "IE91_RIF_IDORD",  "IE91_RIF_ISSUEDATE", "IE91_RIF_ENDPOINTID",
-        "IE91_OPERAZIONE", "IE91_PROCESSATO", "IE91_GUID_DO11",     "IE91_ID_FW07"};
-    if (!keysOnly) {
-        columns.clear();
-        auto shape = Conn(state).Query("SELECT * FROM IE91_NSOFILES WHERE 1 = 0");
-        for (int i = 0; i < shape->FieldCount(); ++i) {
-            if (!EqualsNoCase(shape->FieldName(i), "IE91_XML")) {
-                columns.push_back(shape->FieldName(i));
-            }
-        }
-    }
+    const std::vector<std::string> columns =
+        keysOnly ? ChainKeyColumns() : RegisterColumnsButXml(state);
     const std::string tabella = state.NomeTempOrdini + "_ELENCO";
     EliminaTabellaTemp(state, tabella);
     Conn(state).Execute(

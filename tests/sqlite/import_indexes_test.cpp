@@ -15,6 +15,11 @@ namespace {
 
 class ImportIndexes : public kvad::test::TempDatabase {
   protected:
+    void SetUp() override {
+        TempDatabase::SetUp();
+        kvad::db::ApplySchema(*connection);
+    }
+
     /// SQLite's plan for a T-SQL statement, as translated for this database, one step a line.
     std::string PlanOf(const std::string& tsql) {
         sqlite3* db = nullptr;
@@ -36,7 +41,6 @@ class ImportIndexes : public kvad::test::TempDatabase {
 };
 
 TEST_F(ImportIndexes, AlreadyImportedAndNextNumberAreIndexLookups) {
-    kvad::db::ApplySchema(*connection);
     // The import's own question, as it sends it.
     const std::string imported = PlanOf(
         "SELECT DO11_GUID FROM IE91_NSOFILES WITH (NOLOCK) INNER JOIN DO12_DOCTESTARIF WITH "
@@ -56,7 +60,6 @@ TEST_F(ImportIndexes, AlreadyImportedAndNextNumberAreIndexLookups) {
 }
 
 TEST_F(ImportIndexes, ABatchsChainsAreReadByIdNotThroughTheWholeRegister) {
-    kvad::db::ApplySchema(*connection);
     // The look-up that follows a batch's documents to the later ones that refer to them, as the
     // workspace sends it: by id, then by the reference index. Without the register's statistics
     // SQLite walked the reference index on the company alone for every batch.
