@@ -10,7 +10,7 @@ packages=(
     libgtest-dev libgmock-dev poppler-utils
     clang-format clang-tidy clang libclang-rt-14-dev llvm lld
     dpkg-dev man-db systemd
-    libcpp-httplib-dev libsodium-dev chromium
+    libcpp-httplib-dev libsodium-dev chromium libgoogle-perftools-dev
 )
 
 missing=()
