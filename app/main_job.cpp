@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "app/failure.h"
+#include "app/grouped_commits.h"
 
 namespace nsoapp {
 namespace {
@@ -37,6 +38,7 @@ std::size_t FetchOutcome::NotLoaded() const {
 
 FetchOutcome FetchDocuments(Session& session, const Settings& settings, ProgressView& view) {
     FetchOutcome outcome;
+    GroupedCommits grouped(*session.db);
     view.Follow(*session.nso);
     session.nso->RecuperaOrdiniNSO();
     view.End();
@@ -54,6 +56,7 @@ FetchOutcome FetchDocuments(Session& session, const Settings& settings, Progress
         PlatformFailure(session, settings);
     }
     RequireOk(session, "taking in again the documents left incomplete");
+    grouped.Finish();
     return outcome;
 }
 
@@ -182,6 +185,7 @@ BatchedOutcome ProcessAndImport(Session& session, bool latestOnly, std::size_t b
                                 const JobDisplay& display, PhaseWatch* watch) {
     BatchedOutcome outcome;
     kvad::CLSIE_NSO& nso = *session.nso;
+    GroupedCommits grouped(*session.db);
     const auto heading = [&](JobPhase phase, std::size_t batch, std::size_t batches) {
         if (display.heading) {
             display.heading(phase, batch, batches);
@@ -199,6 +203,7 @@ BatchedOutcome ProcessAndImport(Session& session, bool latestOnly, std::size_t b
     });
     if (chains.empty()) {
         heading(JobPhase::Import, 1, 1);
+        grouped.Finish();
         return outcome;
     }
     batchChains = std::max<std::size_t>(batchChains, 1);
@@ -216,12 +221,14 @@ BatchedOutcome ProcessAndImport(Session& session, bool latestOnly, std::size_t b
             }
             ProgressView view("processing...", display.channel);
             processed = ProcessBatch(session, batch, view);
+            grouped.Flush();
         });
         ImportOutcome imported;
         InPhase(watch, JobPhase::Import, outcome.importSeconds, [&] {
             heading(JobPhase::Import, number, outcome.batches);
             ProgressView view("importing...", display.channel);
             imported = ImportBatch(session, processed, view);
+            grouped.Flush();
         });
         const bool stopped = !processed.stopped.empty() || !imported.stopped.empty();
         AddTo(outcome.processed, std::move(processed));
@@ -230,6 +237,7 @@ BatchedOutcome ProcessAndImport(Session& session, bool latestOnly, std::size_t b
             break;
         }
     }
+    grouped.Finish();
     return outcome;
 }
 

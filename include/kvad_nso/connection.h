@@ -41,6 +41,24 @@ class Connection : public ComObject {
     virtual void CommitTrans() = 0;
     virtual void RollbackTrans() = 0;
 
+    /// Grouped commits, for a host that runs many short transactions in a row (the main job's
+    /// documents and chains): with `units` above 0, the outermost transactions begun from now
+    /// on run as savepoints of one database transaction, which is written when `units` of them
+    /// have committed or it has been open `maxMilliseconds`, and by CommitGroup(). Each
+    /// transaction still keeps or undoes its own work whole; what a crash takes is at most the
+    /// open group, as if the work had stopped before it. 0 ends the grouping and writes the open
+    /// group. Meanwhile the connection holds the database's write lock, and other connections
+    /// read the work when its group is written. Throws DbError as CommitGroup(). Backends
+    /// without it commit each transaction on its own.
+    virtual void GroupCommits(int units, int maxMilliseconds) {
+        (void)units;
+        (void)maxMilliseconds;
+    }
+    /// Writes the open group now (nothing without one). Throws DbError when it cannot, and when
+    /// the database undid a group after a failure (a full disk, an I/O error): the committed
+    /// transactions it held were not written, and are to be done again.
+    virtual void CommitGroup() {}
+
     /// The provider's error list; filled by failing statements, cleared by its reader.
     [[nodiscard]] virtual std::vector<ProviderError>& Errors() = 0;
     [[nodiscard]] virtual bool IsOpen() const = 0;

@@ -3,8 +3,10 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 #include "literal_parameters.h"
 #include "one_pass_result.h"
@@ -42,6 +44,12 @@ std::string TypeOfValue(sqlite3_stmt* stmt, int index) {
 
 std::string SavepointName(int level) {
     return "kvad_trans_" + std::to_string(level);
+}
+
+std::int64_t NowMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 /// Whether a statement may change a table's definition: anything but a query or a row change
@@ -93,6 +101,15 @@ SqliteConnection::~SqliteConnection() {
     tempVersion_.reset();
     schemaCheck_.reset();
     statements_.Clear();
+    if (db_ != nullptr && group_.open && sqlite3_get_autocommit(db_.get()) == 0) {
+        // The group's committed transactions are kept; one still open is undone.
+        if (level_ > 0) {
+            const std::string outermost = SavepointName(1);
+            sqlite3_exec(db_.get(), ("ROLLBACK TO " + outermost + "; RELEASE " + outermost).c_str(),
+                         nullptr, nullptr, nullptr);
+        }
+        sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr);
+    }
     if (db_ != nullptr && sqlite3_get_autocommit(db_.get()) == 0) {
         sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     }
@@ -161,6 +178,9 @@ void SqliteConnection::Record(const DbError& error, std::string_view statement) 
         sqlite3_get_autocommit(db_.get()) != 0) {
         // SQLite ended the transaction itself (a full disk, an I/O error, ...).
         endedTransaction_ = code;
+    }
+    if (NoteLostGroup()) {
+        group_.lostCode = code;
     }
     ProviderError entry;
     entry.description = error.Description();
@@ -485,9 +505,31 @@ void SqliteConnection::RunKept(const std::string& sql) {
     stmt.Run();
 }
 
+bool SqliteConnection::NoteLostGroup() {
+    if (!group_.open || db_ == nullptr || sqlite3_get_autocommit(db_.get()) == 0) {
+        return false;
+    }
+    // The database ended the group's transaction after a failure: what it held is gone.
+    group_.lost += group_.committed;
+    group_.open = false;
+    group_.committed = 0;
+    return true;
+}
+
 int SqliteConnection::BeginTrans() {
     ForgetGeneration();
     return Guarded("BEGIN TRANSACTION", [&] {
+        (void)NoteLostGroup();
+        if (level_ == 0 && group_.units > 0) {
+            if (!group_.open) {
+                RunKept("BEGIN IMMEDIATE");
+                group_.open = true;
+                group_.committed = 0;
+                group_.openedAt = NowMilliseconds();
+            }
+            RunKept("SAVEPOINT " + SavepointName(1));
+            return ++level_;
+        }
         RunKept(level_ == 0 ? std::string("BEGIN IMMEDIATE")
                             : "SAVEPOINT " + SavepointName(level_ + 1));
         return ++level_;
@@ -498,14 +540,75 @@ void SqliteConnection::CommitTrans() {
     ForgetGeneration();
     Guarded("COMMIT TRANSACTION", [&] {
         if (level_ > 0 && sqlite3_get_autocommit(db_.get()) != 0) {
+            (void)NoteLostGroup();
             endedTransaction_ = DbCode{}; // under a statement this connection did not send
             RefuseInEndedTransaction();
         }
         if (level_ == 0) {
             throw DbError("No transaction is active.", "25000", std::string(), kProviderSource);
         }
+        if (level_ == 1 && group_.open) {
+            if (group_.committed + 1 >= group_.units ||
+                NowMilliseconds() - group_.openedAt >= group_.milliseconds) {
+                // The group is written with this transaction. Should that fail, the transaction
+                // is still open for the caller to roll back, and the group with it.
+                RunKept("COMMIT");
+                group_.open = false;
+                group_.committed = 0;
+            } else {
+                RunKept("RELEASE " + SavepointName(1));
+                ++group_.committed;
+            }
+            --level_;
+            return;
+        }
         RunKept(level_ == 1 ? std::string("COMMIT") : "RELEASE " + SavepointName(level_));
         --level_;
+    });
+}
+
+void SqliteConnection::GroupCommits(int units, int maxMilliseconds) {
+    if (units > 0) {
+        group_.units = units;
+        group_.milliseconds = std::max(maxMilliseconds, 0);
+        return;
+    }
+    group_.units = 0;
+    CommitGroup();
+}
+
+void SqliteConnection::CommitGroup() {
+    Guarded("COMMIT TRANSACTION", [&] {
+        (void)NoteLostGroup();
+        if (group_.open) {
+            if (level_ > 0) {
+                throw DbError("A transaction is open: the group of transactions is written "
+                              "when it ends.",
+                              "25000", std::string(), kProviderSource);
+            }
+            try {
+                RunKept("COMMIT");
+            } catch (const DbError&) {
+                if (!NoteLostGroup()) {
+                    sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+                    group_.lost += group_.committed;
+                }
+                group_.open = false;
+                group_.committed = 0;
+                throw;
+            }
+            group_.open = false;
+            group_.committed = 0;
+        }
+        if (group_.lost > 0) {
+            const int lost = std::exchange(group_.lost, 0);
+            const DbCode code = group_.lostCode.value_or(DbCode{});
+            group_.lostCode.reset();
+            throw DbError("After a failure the database undid the last " + std::to_string(lost) +
+                              " unit(s) of work before they were written to its file: run the "
+                              "command again to do them again.",
+                          "25000", std::string(), kProviderSource, code);
+        }
     });
 }
 
@@ -516,6 +619,7 @@ void SqliteConnection::RollbackTrans() {
     if (!endedTransaction_ && level_ > 0 && sqlite3_get_autocommit(db_.get()) != 0) {
         endedTransaction_ = DbCode{}; // under a statement this connection did not send
     }
+    (void)NoteLostGroup();
     if (endedTransaction_) {
         // The database undid the work already: each level the caller opened ends with its own
         // rollback, and statements are sent again once the last one has.
@@ -529,7 +633,11 @@ void SqliteConnection::RollbackTrans() {
         if (level_ == 0) {
             throw DbError("No transaction is active.", "25000", std::string(), kProviderSource);
         }
-        if (level_ == 1) {
+        if (level_ == 1 && group_.open) {
+            // The group's other transactions stay.
+            ExecuteSql(db_.get(), "ROLLBACK TO " + SavepointName(1));
+            ExecuteSql(db_.get(), "RELEASE " + SavepointName(1));
+        } else if (level_ == 1) {
             ExecuteSql(db_.get(), "ROLLBACK");
         } else {
             ExecuteSql(db_.get(), "ROLLBACK TO " + SavepointName(level_));

@@ -45,6 +45,8 @@ class SqliteConnection final : public Connection,
     int BeginTrans() override;
     void CommitTrans() override;
     void RollbackTrans() override;
+    void GroupCommits(int units, int maxMilliseconds) override;
+    void CommitGroup() override;
     /// How many rollbacks this connection was asked for: a row inserted before one may no
     /// longer be there, or its rowid be another row's.
     [[nodiscard]] std::uint64_t Rollbacks() const noexcept { return rollbacks_; }
@@ -132,6 +134,9 @@ class SqliteConnection final : public Connection,
     /// Throws DbError (25000, with the code of the failure that ended it) while the caller has
     /// not rolled back a transaction the database ended.
     void RefuseInEndedTransaction() const;
+    /// True when the database ended the open group's transaction (its committed transactions
+    /// are then counted as lost, and the group is closed).
+    bool NoteLostGroup();
 
     template <class Value> using ByText = ByTextKey<Value>;
 
@@ -207,6 +212,19 @@ class SqliteConnection final : public Connection,
     // rolled them all back. Until then every statement is refused, since it would run in
     // autocommit, outside the caller's unit of work.
     std::optional<DbCode> endedTransaction_;
+    // Grouped commits (GroupCommits): the outermost transactions are savepoints of the open
+    // group's transaction, which is written after `units` of them or `milliseconds`.
+    struct CommitGrouping {
+        int units = 0; ///< 0: each transaction commits on its own
+        int milliseconds = 0;
+        bool open = false;         ///< the group's transaction is open
+        int committed = 0;         ///< transactions committed into the open group
+        std::int64_t openedAt = 0; ///< steady clock, ms
+        /// Committed transactions of a group the database undid after a failure, until
+        /// CommitGroup() reports them.
+        int lost = 0;
+        std::optional<DbCode> lostCode;
+    } group_;
     // Declared after the handle: destroyed (statements finalized) before it is closed.
     StatementCache statements_;
     std::optional<Statement> mainVersion_;
