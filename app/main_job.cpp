@@ -1,5 +1,8 @@
 #include "app/main_job.h"
 
+#include <dlfcn.h>
+#include <malloc.h>
+
 #include <algorithm>
 #include <chrono>
 #include <iterator>
@@ -20,6 +23,20 @@ std::size_t CountNotLoaded(const std::vector<kvad::DocumentOutcome>& documents) 
 void RequireNoDatabaseTrouble(Session& session, const std::string& what) {
     if (session.nso->LastDatabaseCondition() != kvad::DatabaseCondition::None) {
         RequireOk(session, what);
+    }
+}
+
+/// Gives the memory a batch freed back to the system, so that the next batch starts from what
+/// the job holds, not from the last batch's peak: tcmalloc keeps freed pages for reuse unless
+/// asked (it is found by name, as nso may run on glibc's malloc), glibc trims its heap.
+void ReleaseFreedMemory() {
+    using Release = void (*)();
+    static const auto release =
+        reinterpret_cast<Release>(dlsym(RTLD_DEFAULT, "MallocExtension_ReleaseFreeMemory"));
+    if (release != nullptr) {
+        release();
+    } else {
+        (void)malloc_trim(0);
     }
 }
 
@@ -229,6 +246,7 @@ BatchedOutcome ProcessAndImport(Session& session, bool latestOnly, std::size_t b
             ProgressView view("importing...", display.channel);
             imported = ImportBatch(session, processed, view);
             grouped.Flush();
+            ReleaseFreedMemory();
         });
         const bool stopped = !processed.stopped.empty() || !imported.stopped.empty();
         AddTo(outcome.processed, std::move(processed));
