@@ -4,6 +4,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "app/grouped_commits.h"
 #include "app/order_ref.h"
 #include "app/terminal_text.h"
 #include "kvad_nso/read_model/processing_summary.h"
@@ -152,11 +153,14 @@ void ForEachBatch(Session& session, const ChainSelection& selection, std::size_t
                   const std::function<bool(std::size_t, std::size_t)>& work) {
     const std::vector<std::int32_t>& selected = selection.latest;
     batchChains = std::max<std::size_t>(batchChains, 1);
+    // The chains' documents commit in groups, each batch's written when its work ends.
+    GroupedCommits grouped(*session.db);
     if (selected.size() <= batchChains) {
         if (!selection.inWorkingTable) {
             kvad::read_model::ReadOnlyChains(*session.nso, selected);
         }
         (void)work(1, 1);
+        grouped.Finish();
         return;
     }
     const std::size_t batches = (selected.size() + batchChains - 1) / batchChains;
@@ -165,10 +169,13 @@ void ForEachBatch(Session& session, const ChainSelection& selection, std::size_t
         const auto to = selected.begin() +
                         static_cast<std::ptrdiff_t>(std::min(first + batchChains, selected.size()));
         kvad::read_model::ReadOnlyChains(*session.nso, std::vector<std::int32_t>(from, to));
-        if (!work(first / batchChains + 1, batches)) {
-            return;
+        const bool more = work(first / batchChains + 1, batches);
+        grouped.Flush();
+        if (!more) {
+            break;
         }
     }
+    grouped.Finish();
 }
 
 Order ReviewedOrder(Session& session, std::int32_t id) {
