@@ -217,6 +217,8 @@ BatchedOutcome ProcessAndImport(Session& session, bool latestOnly, std::size_t b
         auto list = nso.ListChainKeys(kvad::kaOrdiniDaProcessare);
         RequireOk(session, "reading the chains");
         chains = kvad::read_model::SelectableChains(*list);
+        list.reset();
+        ReleaseFreedMemory(); // the list of a large backlog is gone before the first batch
     });
     if (chains.empty()) {
         heading(JobPhase::Import, 1, 1);
