@@ -10,7 +10,7 @@
 #include "kvad_nso/recordset.h"
 #include "temp_database.h"
 
-namespace kvad::test {
+namespace kvad::test::grouped_commits {
 namespace {
 
 class GroupedCommitsTest : public TempDatabase {
@@ -144,4 +144,4 @@ TEST_F(GroupedCommitsTest, AGroupTheDatabaseUndidIsToldOnceAndTheGroupingGoesOn)
 }
 
 } // namespace
-} // namespace kvad::test
+} // namespace kvad::test::grouped_commits
