@@ -19,15 +19,6 @@ namespace {
 
 class DatabaseConditionTest : public TempDatabase {};
 
-std::optional<DbError> FailureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const DbError& e) {
-        return e;
-    }
-    return std::nullopt;
-}
-
 TEST_F(DatabaseConditionTest, FilesThatCannotBeUsedCarryTheirCode) {
     const std::string other = Path() + ".other";
     std::ofstream(other) << std::string(4096, 'x');

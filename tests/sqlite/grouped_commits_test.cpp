@@ -43,15 +43,6 @@ class GroupedCommitsTest : public TempDatabase {
     std::shared_ptr<Connection> reader_;
 };
 
-std::optional<DbError> FailureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const DbError& e) {
-        return e;
-    }
-    return std::nullopt;
-}
-
 TEST_F(GroupedCommitsTest, EachTransactionKeepsOrUndoesItsWorkAndTheGroupIsWrittenWhole) {
     connection->GroupCommits(3, 60000);
     Unit(1);

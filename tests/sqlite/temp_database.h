@@ -4,14 +4,27 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "kvad_nso/connection.h"
+#include "kvad_nso/errors.h"
 #include "sqlite/sqlite_database.h"
 #include "support/temp_dir.h"
 
 namespace kvad::test {
+
+/// The DbError `action` threw, or none.
+inline std::optional<DbError> FailureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const DbError& e) {
+        return e;
+    }
+    return std::nullopt;
+}
 
 class TempDatabase : public ::testing::Test {
   protected:
