@@ -171,6 +171,43 @@ std::int64_t ParseDigits(std::string_view digits) {
     return value;
 }
 
+/// True when the first token after `i` closes a value of a list: "," or ")".
+bool EndsListValue(std::string_view text, std::size_t i) {
+    while (i < text.size() && IsSqlBlank(text[i])) {
+        ++i;
+    }
+    return i < text.size() && (text[i] == ',' || text[i] == ')');
+}
+
+/// True when the value at `at` stands alone in a list: after "," or after a "(" that opens no
+/// call (no name before it), and before "," or ")".
+bool IsListValueAt(std::string_view text, std::size_t at, std::size_t length) {
+    std::size_t before = at;
+    while (before > 0 && IsSqlBlank(text[before - 1])) {
+        --before;
+    }
+    if (before == 0 || (text[before - 1] != ',' && text[before - 1] != '(')) {
+        return false;
+    }
+    if (text[before - 1] == '(') {
+        // A name before the parenthesis calls a function with it, unless it is VALUES.
+        std::size_t end = before - 1;
+        while (end > 0 && IsSqlBlank(text[end - 1])) {
+            --end;
+        }
+        std::size_t start = end;
+        while (start > 0 && IsTsqlWordChar(text[start - 1])) {
+            --start;
+        }
+        const std::string_view name = text.substr(start, end - start);
+        if ((!name.empty() && !EqualsNoCase(name, "VALUES")) ||
+            (end > 0 && (text[end - 1] == '"' || text[end - 1] == ']'))) {
+            return false;
+        }
+    }
+    return EndsListValue(text, at + length);
+}
+
 bool IsWholeNumberAt(std::string_view text, std::size_t at, std::size_t length) {
     return (at == 0 || !IsDigit(text[at - 1])) &&
            (at + length >= text.size() || !IsDigit(text[at + length]));
@@ -181,12 +218,17 @@ bool IsWholeNumberAt(std::string_view text, std::size_t at, std::size_t length) 
 namespace {
 
 /// Takes `literal` out of the statement into `literals` when it is a value a parameter can
-/// stand for.
-void TakeLiteral(std::string_view tsql, const TokenSpan& literal, LiteralParameters& literals,
-                 std::size_t& copied) {
+/// stand for; `listed` for a whole value of a VALUES list.
+void TakeLiteral(std::string_view tsql, const TokenSpan& literal, bool listed,
+                 LiteralParameters& literals, std::size_t& copied) {
     const std::string_view written = TextOf(tsql, literal);
+    bool bare = false;
     if (literal.kind == TokenKind::Number && IsPlainInteger(written)) {
         literals.values.emplace_back(ParseDigits(written));
+    } else if (literal.kind == TokenKind::String && listed) {
+        // Any text, codes too: the column it goes into decides whether it is converted.
+        literals.values.emplace_back(UnquoteLiteral(written));
+        bare = true;
     } else if (literal.kind == TokenKind::String &&
                (written.size() >= kLongLiteral + 2 || IsPlainCode(written) ||
                 IsPlainGuid(written))) {
@@ -201,6 +243,7 @@ void TakeLiteral(std::string_view tsql, const TokenSpan& literal, LiteralParamet
     literals.key += kMarker;
     copied = literal.end;
     literals.spans.emplace_back(literal.begin, literal.end - literal.begin);
+    literals.bare.push_back(bare);
 }
 
 } // namespace
@@ -214,6 +257,9 @@ std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
     TokenSpan op{TokenKind::Symbol, 0, 0};
     std::size_t read = 0;
     bool dataStatement = false;
+    // Parentheses open, and how many were open where VALUES was read (-1: not read yet).
+    int depth = 0;
+    int valuesDepth = -1;
     std::size_t i = 0;
     while (i < tsql.size()) {
         if (IsSqlBlank(tsql[i])) {
@@ -238,10 +284,22 @@ std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
                 dataStatement = true;
             }
         }
+        const std::string_view text = TextOf(tsql, *token);
         if (read >= 2 && op.kind == TokenKind::Symbol &&
             (left.kind == TokenKind::Word || left.kind == TokenKind::Name) &&
             IsComparison(TextOf(tsql, op))) {
-            TakeLiteral(tsql, *token, literals, copied);
+            TakeLiteral(tsql, *token, false, literals, copied);
+        } else if (valuesDepth >= 0 && depth == valuesDepth + 1 &&
+                   (token->kind == TokenKind::String || token->kind == TokenKind::Number) &&
+                   op.kind == TokenKind::Symbol &&
+                   (TextOf(tsql, op) == "(" || TextOf(tsql, op) == ",") && EndsListValue(tsql, i)) {
+            TakeLiteral(tsql, *token, true, literals, copied);
+        } else if (token->kind == TokenKind::Word && EqualsNoCase(text, "VALUES")) {
+            valuesDepth = depth;
+        } else if (token->kind == TokenKind::Symbol && text == "(") {
+            ++depth;
+        } else if (token->kind == TokenKind::Symbol && text == ")") {
+            --depth;
         }
         left = op;
         op = *token;
@@ -292,7 +350,8 @@ std::vector<std::string> SentinelValues(std::string_view tsql, const LiteralPara
 std::optional<std::string> ParameterizedSql(const std::string& original,
                                             const std::vector<std::string>& written,
                                             const std::string& withSentinels,
-                                            const std::vector<std::string>& sentinels) {
+                                            const std::vector<std::string>& sentinels,
+                                            const std::vector<bool>& bare) {
     if (withSentinels.find('?') != std::string::npos) {
         return std::nullopt;
     }
@@ -303,7 +362,9 @@ std::optional<std::string> ParameterizedSql(const std::string& original,
         const bool number = IsDigit(sentinels[s].front());
         if (at == std::string::npos ||
             withSentinels.find(sentinels[s], at + 1) != std::string::npos ||
-            (number && !IsWholeNumberAt(withSentinels, at, sentinels[s].size()))) {
+            (number && !IsWholeNumberAt(withSentinels, at, sentinels[s].size())) ||
+            (s < bare.size() && bare[s] &&
+             !IsListValueAt(withSentinels, at, sentinels[s].size()))) {
             return std::nullopt;
         }
         places.emplace_back(at, s);

@@ -32,14 +32,21 @@ struct LiteralParameters {
     std::vector<ParameterValue> values;
     /// Where each literal is in the statement (offset, length).
     std::vector<std::pair<std::size_t, std::size_t>> spans;
+    /// For each literal, whether it is a text of any content taken from an INSERT's VALUES
+    /// list: it may stand for a parameter only where the translation writes it bare, as a
+    /// value of the list (a text the translation converts, for a date or a number column,
+    /// is converted by its content).
+    std::vector<bool> bare;
 };
 
 /// The literals of a SELECT, INSERT, UPDATE or DELETE statement that can be parameters,
 /// written right after "=", "<>", "!=", "<", ">", "<=" or ">=" whose left side is a name: a
 /// whole number of at most nine digits (no leading zero), a '...' code (a letter, then letters,
 /// digits and "-_./", at most kMaxCodeLength), a '...' GUID (8-4-4-4-12 hexadecimal digits), or
-/// a '...' text of kLongLiteral characters or more. Nullopt when there is none, or when the
-/// statement holds comments, "?" or the marker.
+/// a '...' text of kLongLiteral characters or more. Besides, the whole values of an INSERT's
+/// VALUES list (a literal between "(" or "," and "," or ")"): such whole numbers, and texts of
+/// any content, marked `bare`. Nullopt when there is none, or when the statement holds
+/// comments, "?" or the marker.
 [[nodiscard]] std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql);
 
 /// The statement with its literals replaced, one by one, by `replacements`.
@@ -55,10 +62,13 @@ struct LiteralParameters {
 /// The translation of the statement written with `sentinels` turned into a statement with
 /// parameters ?1, ?2, ... in their place, checked against the translation of the statement as
 /// written (`original`, with `written` the literals as written there): nullopt unless each
-/// sentinel appears exactly once (a number as a whole number), and putting the literals back
-/// in their places gives `original` exactly.
-[[nodiscard]] std::optional<std::string>
-ParameterizedSql(const std::string& original, const std::vector<std::string>& written,
-                 const std::string& withSentinels, const std::vector<std::string>& sentinels);
+/// sentinel appears exactly once (a number as a whole number, a `bare` one as a value of a
+/// list: after "," or a "(" that opens no call, before "," or ")"), and putting the literals
+/// back in their places gives `original` exactly.
+[[nodiscard]] std::optional<std::string> ParameterizedSql(const std::string& original,
+                                                          const std::vector<std::string>& written,
+                                                          const std::string& withSentinels,
+                                                          const std::vector<std::string>& sentinels,
+                                                          const std::vector<bool>& bare);
 
 } // namespace kvad::db

@@ -302,7 +302,8 @@ SqliteConnection::Translated SqliteConnection::Translate(TextKey tsql, std::uint
                                     other.columnTypes == original.columnTypes &&
                                     other.readsCatalogue == original.readsCatalogue;
             if (comparable) {
-                if (auto sql = ParameterizedSql(original.sql, written, other.sql, sentinels)) {
+                if (auto sql = ParameterizedSql(original.sql, written, other.sql, sentinels,
+                                                literals->bare)) {
                     other.sql = std::move(*sql);
                     const std::size_t sqlHash = KeyOf(other.sql).hash;
                     kept = KeptShape{generation, true, std::move(other), true, sqlHash};

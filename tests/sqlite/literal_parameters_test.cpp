@@ -95,19 +95,61 @@ TEST(LiteralParameters, TranslationsMustMoveNothingButTheValues) {
     EXPECT_EQ(original.find(sentinels[0]), std::string::npos);
     const std::string moved =
         "SELECT * FROM \"T\" WHERE (J = " + sentinels[1] + ") AND (K = " + sentinels[0] + ")";
-    EXPECT_FALSE(ParameterizedSql(original, written, moved, sentinels))
+    EXPECT_FALSE(ParameterizedSql(original, written, moved, sentinels, {}))
         << "the translation put the values elsewhere";
     const std::string kept =
         "SELECT * FROM \"T\" WHERE (K = " + sentinels[0] + ") AND (J = " + sentinels[1] + ")";
-    EXPECT_EQ(ParameterizedSql(original, written, kept, sentinels),
+    EXPECT_EQ(ParameterizedSql(original, written, kept, sentinels, {}),
               "SELECT * FROM \"T\" WHERE (K = ?1) AND (J = ?2)");
     const std::string twice = "SELECT " + sentinels[0] +
                               ", * FROM \"T\" WHERE (K = " + sentinels[0] +
                               ") AND (J = " + sentinels[1] + ")";
-    EXPECT_FALSE(ParameterizedSql(original, written, twice, sentinels));
+    EXPECT_FALSE(ParameterizedSql(original, written, twice, sentinels, {}));
     const std::string folded =
         "SELECT * FROM \"T\" WHERE (K = " + sentinels[0] + "1) AND (J = " + sentinels[1] + ")";
-    EXPECT_FALSE(ParameterizedSql(original, written, folded, sentinels));
+    EXPECT_FALSE(ParameterizedSql(original, written, folded, sentinels, {}));
+}
+
+TEST(LiteralParameters, WholeValuesOfAnInsertListAreTakenOut) {
+    const auto found = FindLiteralParameters(
+        "INSERT INTO LOG (A, B, C, D, E, F) VALUES (12, 'dell''ordine: 3/4', NULL, 'x' + 'y', "
+        "ISNULL(7, 0), -4), (0, '', 5, N'n', 1.5, 'z')");
+    ASSERT_TRUE(found);
+    ASSERT_EQ(found->values.size(), 6U);
+    EXPECT_EQ(std::get<std::int64_t>(found->values[0]), 12);
+    EXPECT_EQ(std::get<std::string>(found->values[1]), "dell'ordine: 3/4");
+    EXPECT_EQ(std::get<std::int64_t>(found->values[2]), 0);
+    EXPECT_EQ(std::get<std::string>(found->values[3]), "");
+    EXPECT_EQ(std::get<std::int64_t>(found->values[4]), 5);
+    EXPECT_EQ(std::get<std::string>(found->values[5]), "z");
+    // Not values of their own: a part of an expression, a function's argument, a signed,
+    // national or decimal literal.
+    EXPECT_EQ(found->key, "INSERT INTO LOG (A, B, C, D, E, F) VALUES (\x01, \x01, NULL, 'x' + 'y', "
+                          "ISNULL(7, 0), -4), (\x01, \x01, \x01, N'n', 1.5, \x01)");
+    // Texts may stand for parameters only where the translation writes them bare.
+    EXPECT_EQ(found->bare, (std::vector<bool>{false, true, false, true, false, true}));
+    EXPECT_FALSE(FindLiteralParameters("SELECT 'a', 1 FROM T"));
+    EXPECT_FALSE(FindLiteralParameters("SELECT * FROM T WHERE A IN ('a', 1)"));
+}
+
+TEST(LiteralParameters, TextsOfAListMustStandBareInTheTranslation) {
+    const std::string tsql = "INSERT INTO T (A, D) VALUES ('a b', 'c d')";
+    const auto found = FindLiteralParameters(tsql);
+    ASSERT_TRUE(found);
+    const std::vector<std::string> written = {"'a b'", "'c d'"};
+    const std::vector<std::string> s = SentinelValues(tsql, *found);
+    EXPECT_EQ(
+        ParameterizedSql("INSERT INTO \"T\" (\"A\", \"D\") VALUES ('a b', 'c d')", written,
+                         "INSERT INTO \"T\" (\"A\", \"D\") VALUES (" + s[0] + ", " + s[1] + ")", s,
+                         found->bare),
+        "INSERT INTO \"T\" (\"A\", \"D\") VALUES (?1, ?2)");
+    // A text converted for a date column: the same conversion would give every value, but
+    // a date written as text is converted when translated, so the list keeps its texts.
+    EXPECT_FALSE(ParameterizedSql(
+        "INSERT INTO \"T\" (\"A\", \"D\") VALUES ('a b', tsql_convert_datetime('c d', 1))", written,
+        "INSERT INTO \"T\" (\"A\", \"D\") VALUES (" + s[0] + ", tsql_convert_datetime(" + s[1] +
+            ", 1))",
+        s, found->bare));
 }
 
 class ParameterizedStatements : public test::TempDatabase {};
@@ -202,6 +244,43 @@ TEST_F(ParameterizedStatements, CodesFindTheirOwnRowsWhateverTheColumnsType) {
         const std::string count = "SELECT COUNT(*) FROM ARTICOLI WHERE " + std::string(column);
         EXPECT_EQ(connection->Query(count + " = 'abc'")->Value(0).ToLong(),
                   connection->Query(count + " = 'a c'")->Value(0).ToLong());
+    }
+}
+
+TEST_F(ParameterizedStatements, ListedTextsShareAStatementOnlyWhereStoredAsWritten) {
+    Native("CREATE TABLE LOGERR (ID INTEGER PRIMARY KEY, DOC int, MSG varchar(200), QUANDO "
+           "datetime);");
+    SqliteConnection& sqlite = AsSqlite(*connection, std::string());
+    const std::vector<std::string> messages = {
+        "La data dell'ordine 1/2/2025 \xc3\xa8 errata", "", "2025-01-02", "?", "12 ", "'"};
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        connection->Execute("INSERT INTO LOGERR (DOC, MSG) VALUES (" + std::to_string(i) + ", '" +
+                            kvad::ReplaceAll(messages[i], "'", "''") + "')");
+        if (i == 1) {
+            kept = sqlite.KeptStatements();
+        }
+    }
+    EXPECT_EQ(sqlite.KeptStatements(), kept) << "one statement for every message";
+    auto stored = connection->OpenRecordset("SELECT MSG FROM LOGERR ORDER BY DOC");
+    for (const std::string& message : messages) {
+        ASSERT_FALSE(stored->Eof());
+        EXPECT_EQ(stored->Value("MSG").Text(), message);
+        stored->MoveNext();
+    }
+    // Texts going into a date column are converted when translated: each keeps its text, and
+    // is stored as the date it reads as.
+    const std::vector<std::pair<std::string, std::string>> dates = {
+        {"20250506", "06/05/2025"}, {"2025-01-02", "02/01/2025"}, {"2025-03-04", "04/03/2025"}};
+    for (std::size_t i = 0; i < dates.size(); ++i) {
+        connection->Execute("INSERT INTO LOGERR (DOC, QUANDO) VALUES (" + std::to_string(100 + i) +
+                            ", '" + dates[i].first + "')");
+        EXPECT_EQ(
+            connection->Query("SELECT QUANDO FROM LOGERR WHERE DOC = " + std::to_string(100 + i))
+                ->Value(0)
+                .ToDate()
+                .ToText(),
+            dates[i].second);
     }
 }
 
