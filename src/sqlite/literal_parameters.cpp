@@ -251,6 +251,9 @@ void TakeLiteral(std::string_view tsql, const TokenSpan& literal, bool listed,
 std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
     // One pass over the tokens: each is judged by the two before it. Text this scan does not
     // read with certainty (comments, unclosed quotes, parameters, the marker) gives nothing.
+    if (tsql.find(kMarker) != std::string_view::npos) {
+        return std::nullopt; // the key could not tell the marker from the text's own
+    }
     LiteralParameters literals;
     std::size_t copied = 0;
     TokenSpan left{TokenKind::Symbol, 0, 0};

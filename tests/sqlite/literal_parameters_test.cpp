@@ -38,6 +38,7 @@ TEST(LiteralParameters, OnlyIntegersComparedWithANameAreTakenOut) {
     EXPECT_FALSE(FindLiteralParameters("SELECT A FROM T WHERE B = 1 -- note"));
     EXPECT_FALSE(FindLiteralParameters("SELECT A FROM T WHERE B = 1 AND C = ?"));
     EXPECT_FALSE(FindLiteralParameters("SELECT A FROM T WHERE B = 'unclosed"));
+    EXPECT_FALSE(FindLiteralParameters("SELECT 'a\x01' FROM T WHERE B = 1")) << "the marker";
 
     const auto a = FindLiteralParameters(";WITH C AS (SELECT 1 AS X) SELECT * FROM T WHERE K = 5");
     const auto b = FindLiteralParameters(";WITH C AS (SELECT 1 AS X) SELECT * FROM T WHERE K = 61");

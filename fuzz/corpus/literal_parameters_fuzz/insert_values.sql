@@ -1,0 +1,1 @@
+INSERT INTO IE98_NSO_LOGERRORS (IE98_ID_IE91, IE98_FIELD, IE98_ERRORMESSAGE) VALUES (200, 'IE94_DO30_DATACONS', 'La data di consegna 01/02/2025 è precedente alla data dell''ordine: correggere')

@@ -1,0 +1,1 @@
+INSERT INTO T (A, B) VALUES ((1), N'x'), (-2, 'y' + 'z'), (3, tsql_convert(4, 'a'))

@@ -1,0 +1,1 @@
+UPDATE T SET X = 2, Y = 'a b' WHERE Z <> 3 AND W IN (1, 2) AND V = ISNULL(4, 5)
