@@ -449,14 +449,37 @@ long SqliteConnection::RunSelectInto(const Translation& translation,
     return inserted;
 }
 
+StatementSource SqliteConnection::EnsureOrderIndex(const std::string& sql,
+                                                   const StatementSource& source) {
+    const auto kept = orderIndexes_.find(sql);
+    if (kept != orderIndexes_.end() && kept->second == source.generation) {
+        return source;
+    }
+    if (orderIndexes_.size() >= kMaxOrderIndexes) {
+        orderIndexes_.clear(); // names of working tables come and go
+    }
+    try {
+        ExecuteSql(db_.get(), sql);
+    } catch (const DbError&) {
+        // An ORDER BY name that is no column of the table (a select-list alias): no index.
+    }
+    ForgetGeneration();
+    StatementSource after = Statements();
+    orderIndexes_[sql] = after.generation;
+    return after;
+}
+
 std::shared_ptr<RowSet> SqliteConnection::LoadRows(std::string_view tsql, bool locateRows) {
     return Guarded(tsql, [&]() -> std::shared_ptr<RowSet> {
-        const StatementSource source = Statements();
+        StatementSource source = Statements();
         const Translated translated = Translate(KeyOf(tsql), source.generation);
         const Translation& translation = *translated.translation;
         if (translation.kind != Translation::Kind::Query) {
             (void)RunTranslated(translated, source);
             return nullptr;
+        }
+        if (!translation.orderIndex.empty()) {
+            source = EnsureOrderIndex(translation.orderIndex, source);
         }
         return std::make_shared<RowSet>(LoadRowSet(source, translated.Sql(),
                                                    translation.columnTypes, locateRows, &shapes_,
@@ -466,7 +489,7 @@ std::shared_ptr<RowSet> SqliteConnection::LoadRows(std::string_view tsql, bool l
 
 std::shared_ptr<const RowSet> SqliteConnection::QueryRows(std::string_view tsql) {
     return Guarded(tsql, [&]() -> std::shared_ptr<const RowSet> {
-        const StatementSource source = Statements();
+        StatementSource source = Statements();
         const TextKey key = KeyOf(tsql);
         const auto cached = catalogue_.find(key);
         if (cached != catalogue_.end() && cached->second.generation == source.generation) {
@@ -477,6 +500,9 @@ std::shared_ptr<const RowSet> SqliteConnection::QueryRows(std::string_view tsql)
         if (translation.kind != Translation::Kind::Query) {
             (void)RunTranslated(translated, source);
             return nullptr;
+        }
+        if (!translation.orderIndex.empty()) {
+            source = EnsureOrderIndex(translation.orderIndex, source);
         }
         auto rows = std::make_shared<const RowSet>(LoadRowSet(source, translated.Sql(),
                                                               translation.columnTypes, false,

@@ -123,6 +123,11 @@ class SqliteConnection final : public Connection,
     long RunSelectInto(const Translation& translation, const StatementSource& source);
     /// The next SchemaGeneration() reads the counters again (a definition may have changed).
     void ForgetGeneration() noexcept { knownGeneration_.reset(); }
+    /// Makes the index a query over a working table asks for (Translation::orderIndex), once
+    /// per schema generation; a failure only leaves the query to sort. Returns the statement
+    /// source to read with, at the generation after the index.
+    [[nodiscard]] StatementSource EnsureOrderIndex(const std::string& sql,
+                                                   const StatementSource& source);
     /// Runs a statement that begins or ends a transaction, prepared once for the connection.
     void RunKept(const std::string& sql);
     /// The error's code, with condition NewerSchema for a statement that cannot be prepared or
@@ -202,6 +207,8 @@ class SqliteConnection final : public Connection,
     };
     static constexpr std::size_t kMaxKeptTranslations = 512;
     static constexpr std::size_t kMaxKeptCatalogue = 32;
+    /// Order indexes kept track of at most (see EnsureOrderIndex).
+    static constexpr std::size_t kMaxOrderIndexes = 64;
 
     std::unique_ptr<sqlite3, Closer> db_;
     std::vector<ProviderError> errors_;
@@ -231,6 +238,9 @@ class SqliteConnection final : public Connection,
     std::optional<Statement> tempVersion_;
     // The generation read inside the open transaction; empty when it must be read again.
     std::optional<std::uint64_t> knownGeneration_;
+    /// Order indexes made (or found failing) for working tables, by their SQL: the schema
+    /// generation they were last made at.
+    std::unordered_map<std::string, std::uint64_t> orderIndexes_;
     std::uint64_t lastGeneration_ = 0;     ///< the generation read last
     std::optional<Statement> schemaCheck_; ///< a read of the schema table, for SQLite's check
     KeptByText<KeptTranslation, kMaxKeptTranslations> translations_;

@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "sqlite_connection.h"
 #include "sqlite_schema_lookup.h"
 #include "temp_database.h"
 #include "tsql/tsql_translator.h"
@@ -81,6 +84,66 @@ TEST_F(ImportIndexes, ABatchsChainsAreReadByIdNotThroughTheWholeRegister) {
                "NOT NULL AND IE91_NSOFILES.IE91_DITTA_CG18 = 1 AND ISNULL(IE91_PROCESSATO, 0) = "
                "0 AND IE91_NSOFILES.IE91_ID IN (7, 8, 9)");
     EXPECT_NE(leaves.find("USING INTEGER PRIMARY KEY"), std::string::npos) << leaves;
+}
+
+/// SQLite's plan for `sql` (already SQLite's) on the connection's own session, which sees its
+/// working tables.
+std::string NativePlan(kvad::Connection& connection, const std::string& sql) {
+    sqlite3* db = kvad::db::AsSqlite(connection, std::string()).Handle();
+    sqlite3_stmt* statement = nullptr;
+    const std::string explain = "EXPLAIN QUERY PLAN " + sql;
+    EXPECT_EQ(sqlite3_prepare_v2(db, explain.c_str(), -1, &statement, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db);
+    std::string plan;
+    while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
+        plan += reinterpret_cast<const char*>(sqlite3_column_text(statement, 3));
+        plan += "\n";
+    }
+    sqlite3_finalize(statement);
+    return plan;
+}
+
+TEST_F(ImportIndexes, AWorkingTableIsReadInItsOrderWithoutSortingItsRows) {
+    // Rows that tie on every key, long texts (a document's XML), and a key updated after the
+    // table was made: the order is the one a sort gives, ties in the order rows were added.
+    Native("CREATE TABLE DOCS (ID INTEGER PRIMARY KEY, QUANDO datetime, PADRE int, XML ntext);");
+    const std::string xml(4000, 'x');
+    const std::vector<std::pair<std::string, int>> rows = {{"2025-01-02", 3}, {"2025-01-03", 1},
+                                                           {"2025-01-02", 1}, {"2025-01-03", 1},
+                                                           {"2025-01-02", 2}, {"2025-01-01", 9}};
+    for (const auto& [date, parent] : rows) {
+        connection->Execute("INSERT INTO DOCS (QUANDO, PADRE, XML) VALUES ('" + date + "', " +
+                            std::to_string(parent) + ", '" + xml + "')");
+    }
+    connection->Execute("SELECT ID, QUANDO, PADRE, 0 AS ELABORA, XML INTO #LAVORO FROM DOCS");
+    connection->Execute("UPDATE #LAVORO SET PADRE = 0, ELABORA = 1 WHERE ID = 6");
+    const std::string ordered = "SELECT * FROM #LAVORO ORDER BY QUANDO DESC, PADRE";
+    std::string order;
+    auto read = connection->OpenRecordset(ordered);
+    for (; !read->Eof(); read->MoveNext()) {
+        order += std::to_string(read->Value("ID").ToLong());
+    }
+    EXPECT_EQ(order, "243516");
+    read->Requery();
+    EXPECT_EQ(read->Value("ID").ToLong(), 2);
+
+    kvad::db::SqliteSchemaLookup lookup(kvad::db::AsSqlite(*connection, std::string()).Handle());
+    const std::string plan = NativePlan(*connection, kvad::db::TranslateTsql(ordered, lookup).sql);
+    EXPECT_EQ(plan.find("TEMP B-TREE"), std::string::npos) << plan;
+    EXPECT_NE(plan.find("USING INDEX"), std::string::npos) << plan;
+    // Joined to the left, the table stays the outer one; an ORDER BY that names a select-list
+    // alias gets no index and sorts.
+    EXPECT_EQ(connection
+                  ->Query("SELECT L.ID FROM #LAVORO AS L LEFT OUTER JOIN DOCS ON DOCS.ID = L.PADRE "
+                          "ORDER BY L.QUANDO DESC, L.PADRE")
+                  ->Value(0)
+                  .ToLong(),
+              2);
+    EXPECT_EQ(connection->Query("SELECT ID, PADRE * 2 AS DOPPIO FROM #LAVORO ORDER BY DOPPIO")
+                  ->Value("ID")
+                  .ToLong(),
+              6);
+    connection->Execute("DROP TABLE #LAVORO");
 }
 
 } // namespace

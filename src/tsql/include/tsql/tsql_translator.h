@@ -67,6 +67,12 @@ struct Translation {
     /// The statement reads the catalogue views (sys.tables, sys.syscolumns, ...): its rows
     /// change only when the schema does.
     bool readsCatalogue = false;
+    /// Query over a "#X" working table (SQLite): a CREATE INDEX IF NOT EXISTS on that table's
+    /// ORDER BY columns, which lets SQLite read the rows in order instead of sorting them, long
+    /// texts and all, each time. Only a hint: the rows and their order are the same without it,
+    /// and SQLite may not use it (a name of the ORDER BY that is no column of the table fails
+    /// to make it). Empty otherwise.
+    std::string orderIndex;
 };
 
 /// Translates one T-SQL statement. Text left over after the statement is an error.
