@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Fail();
         }
         written.push_back(tsql.substr(at, length));
-        const std::size_t next = found->key.find('\x01', marker);
+        const std::size_t next = found->key.find_first_of(std::string_view("\x01\x02", 2), marker);
         if (next == std::string::npos) {
             Fail();
         }

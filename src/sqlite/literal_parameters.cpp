@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "kvad_nso/date_time.h"
 #include "quote_identifier.h"
 #include "sql_scan.h"
 
@@ -11,6 +12,9 @@ namespace kvad::db {
 namespace {
 
 constexpr char kMarker = '\x01';
+/// The marker of a date literal: a statement with a date in a place shares no shape with one
+/// holding another kind of text there.
+constexpr char kDateMarker = '\x02';
 constexpr std::size_t kMaxDigits = 9;
 
 /// The characters that go on a T-SQL word: IsWordChar, and '@' (a variable) or '#' (a
@@ -50,7 +54,7 @@ bool SkipQuoted(std::string_view text, std::size_t& i, char close) {
 /// True for text at `i` that this scan does not read with certainty: the marker, a parameter,
 /// a comment.
 bool IsUncertain(std::string_view text, std::size_t i) {
-    return text[i] == kMarker || text[i] == '?' || StartsComment(text, i);
+    return text[i] == kMarker || text[i] == kDateMarker || text[i] == '?' || StartsComment(text, i);
 }
 
 /// Where the symbol at `i` ends: after one of the two-character operators, else after one
@@ -139,6 +143,33 @@ bool IsPlainGuid(std::string_view written) {
         }
     }
     return true;
+}
+
+/// 'YYYY-MM-DD HH:MM:SS' naming a real day and time of the years 1753 to 9999.
+bool IsPlainDateText(std::string_view text) {
+    static constexpr std::string_view kShape = "dddd-dd-dd dd:dd:dd";
+    if (text.size() != kShape.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < kShape.size(); ++i) {
+        if (kShape[i] == 'd' ? !IsDigit(text[i]) : text[i] != kShape[i]) {
+            return false;
+        }
+    }
+    constexpr int kFirstYear = 1753;
+    const auto date = DateTime::ParseIso(text);
+    return date && date->IsValid() && date->year >= kFirstYear && date->ToIso() == text;
+}
+
+/// A '...' literal that reads as a date and time as the translation writes them
+/// ('2025-01-02 00:00:00': a real day and time of the years SQL Server's datetime holds): a
+/// date column compared with any such text is compared with the text itself.
+bool IsPlainDate(std::string_view written) {
+    constexpr std::size_t kLength = 19;
+    if (written.size() != kLength + 2) {
+        return false;
+    }
+    return IsPlainDateText(written.substr(1, kLength));
 }
 
 /// The words a statement that reads or writes rows begins with.
@@ -231,7 +262,7 @@ void TakeLiteral(std::string_view tsql, const TokenSpan& literal, bool listed,
         bare = true;
     } else if (literal.kind == TokenKind::String &&
                (written.size() >= kLongLiteral + 2 || IsPlainCode(written) ||
-                IsPlainGuid(written))) {
+                IsPlainGuid(written) || IsPlainDate(written))) {
         literals.values.emplace_back(UnquoteLiteral(written));
     } else {
         return;
@@ -240,7 +271,7 @@ void TakeLiteral(std::string_view tsql, const TokenSpan& literal, bool listed,
         literals.key.reserve(tsql.size());
     }
     literals.key.append(tsql.substr(copied, literal.begin - copied));
-    literals.key += kMarker;
+    literals.key += !bare && IsPlainDate(written) ? kDateMarker : kMarker;
     copied = literal.end;
     literals.spans.emplace_back(literal.begin, literal.end - literal.begin);
     literals.bare.push_back(bare);
@@ -251,7 +282,7 @@ void TakeLiteral(std::string_view tsql, const TokenSpan& literal, bool listed,
 std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
     // One pass over the tokens: each is judged by the two before it. Text this scan does not
     // read with certainty (comments, unclosed quotes, parameters, the marker) gives nothing.
-    if (tsql.find(kMarker) != std::string_view::npos) {
+    if (tsql.find_first_of(std::string_view("\x01\x02", 2)) != std::string_view::npos) {
         return std::nullopt; // the key could not tell the marker from the text's own
     }
     LiteralParameters literals;
@@ -335,12 +366,19 @@ std::vector<std::string> SentinelValues(std::string_view tsql, const LiteralPara
     // Ten-digit values within the int range and words of no language, unlike any value a
     // statement writes.
     std::int64_t candidate = 2000000011;
-    for (const ParameterValue& value : literals.values) {
+    int year = 1800;
+    for (std::size_t i = 0; i < literals.values.size(); ++i) {
+        const ParameterValue& value = literals.values[i];
+        // A date compared with a column stands for dates only: its sentinel is a date too.
+        const auto* written = std::get_if<std::string>(&value);
+        const bool date = written != nullptr && !(i < literals.bare.size() && literals.bare[i]) &&
+                          IsPlainDateText(*written);
         while (true) {
             candidate += 1013;
             std::string text = std::holds_alternative<std::int64_t>(value)
                                    ? std::to_string(candidate)
-                                   : "'kvad" + std::to_string(candidate) + "zq'";
+                               : date ? "'" + std::to_string(++year) + "-03-07 11:13:17'"
+                                      : "'kvad" + std::to_string(candidate) + "zq'";
             if (tsql.find(text) == std::string_view::npos) {
                 sentinels.push_back(std::move(text));
                 break;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "kvad_nso/recordset.h"
@@ -73,6 +74,25 @@ TEST(LiteralParameters, CodesAreTakenOutAndOtherShortTextsKept) {
                           "'caf\xc3\xa9'");
     EXPECT_FALSE(FindLiteralParameters("SELECT 1 FROM T WHERE C = '" +
                                        std::string(kMaxCodeLength + 1, 'a') + "'"));
+}
+
+TEST(LiteralParameters, DatesAsTheTranslationWritesThemAreTakenOutWithTheirOwnMarker) {
+    const auto found = FindLiteralParameters(
+        "SELECT 1 FROM T WHERE D = '2024-02-29 23:59:59' AND E = '2023-02-29 00:00:00' AND F = "
+        "'1752-12-31 00:00:00' AND G = '2024-01-05' AND H = '2024-01-05T10:00:00' AND I = "
+        "'2024-01-05 24:00:00'");
+    ASSERT_TRUE(found);
+    ASSERT_EQ(found->values.size(), 1U) << "no such day, before 1753, other forms: kept";
+    EXPECT_EQ(std::get<std::string>(found->values[0]), "2024-02-29 23:59:59");
+    EXPECT_EQ(found->key.substr(0, 27), "SELECT 1 FROM T WHERE D = \x02");
+    const std::vector<std::string> sentinels = SentinelValues("SELECT 1", *found);
+    ASSERT_EQ(sentinels.size(), 1U);
+    EXPECT_EQ(sentinels[0].size(), 21U);
+    EXPECT_EQ(sentinels[0].substr(5, 16), "-03-07 11:13:17'") << "a date stands for dates";
+    // A date written into a list is a text like any other there.
+    const auto listed = FindLiteralParameters("INSERT INTO T (D) VALUES ('2024-02-29 23:59:59')");
+    ASSERT_TRUE(listed);
+    EXPECT_EQ(listed->key, "INSERT INTO T (D) VALUES (\x01)");
 }
 
 TEST(LiteralParameters, GuidsAreTakenOutWhateverTheirFirstCharacter) {
@@ -283,6 +303,43 @@ TEST_F(ParameterizedStatements, ListedTextsShareAStatementOnlyWhereStoredAsWritt
                 .ToText(),
             dates[i].second);
     }
+}
+
+TEST_F(ParameterizedStatements, DatesFindTheirOwnRowsInADateColumn) {
+    Native("CREATE TABLE ORDINI (ID INTEGER PRIMARY KEY, QUANDO datetime, NOTA varchar(30));"
+           "INSERT INTO ORDINI (QUANDO, NOTA) VALUES ('2025-01-02 00:00:00', '2025-01-02 "
+           "00:00:00'), ('2025-01-02 10:00:00', 'b'), ('2025-01-03 00:00:00', 'c');");
+    SqliteConnection& sqlite = AsSqlite(*connection, std::string());
+    // A date, the rows equal to it, the rows from it on.
+    const std::vector<std::tuple<std::string, long, long>> counts = {{"2025-01-02 00:00:00", 1, 3},
+                                                                     {"2025-01-02 10:00:00", 1, 2},
+                                                                     {"2025-01-03 00:00:00", 1, 1},
+                                                                     {"2025-01-04 00:00:00", 0, 0},
+                                                                     {"2024-02-29 00:00:00", 0, 3}};
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        const auto& [date, equal, from] = counts[i];
+        const std::string count = "SELECT COUNT(*) FROM ORDINI WHERE QUANDO ";
+        EXPECT_EQ(connection->Query(count + "= '" + date + "'")->Value(0).ToLong(), equal) << date;
+        EXPECT_EQ(connection->Query(count + ">= '" + date + "'")->Value(0).ToLong(), from) << date;
+        if (i == 1) {
+            kept = sqlite.KeptStatements();
+        }
+    }
+    EXPECT_EQ(sqlite.KeptStatements(), kept) << "one statement for every date";
+    // A date compared with a text column, and dates the translation reads another way.
+    EXPECT_EQ(connection->Query("SELECT ID FROM ORDINI WHERE NOTA = '2025-01-02 00:00:00'")
+                  ->Value(0)
+                  .ToLong(),
+              1);
+    EXPECT_EQ(connection->Query("SELECT COUNT(*) FROM ORDINI WHERE QUANDO = '20250103'")
+                  ->Value(0)
+                  .ToLong(),
+              1);
+    EXPECT_EQ(connection->Query("SELECT COUNT(*) FROM ORDINI WHERE QUANDO < '2025-01-02 10:00'")
+                  ->Value(0)
+                  .ToLong(),
+              1);
 }
 
 } // namespace
