@@ -277,6 +277,43 @@ void TakeLiteral(std::string_view tsql, const TokenSpan& literal, bool listed,
     literals.bare.push_back(bare);
 }
 
+/// True when the token after `left` and `op` follows a comparison of (or assignment to) a
+/// name: "A_ID = ", "[B] <> ".
+bool IsComparedValue(std::string_view tsql, const TokenSpan& left, const TokenSpan& op) {
+    return op.kind == TokenKind::Symbol &&
+           (left.kind == TokenKind::Word || left.kind == TokenKind::Name) &&
+           IsComparison(TextOf(tsql, op));
+}
+
+/// Where the scan is among the statement's parentheses and its VALUES list.
+struct ListPlace {
+    int depth = 0;        ///< parentheses open
+    int valuesDepth = -1; ///< parentheses open where VALUES was read; -1 before it
+
+    /// True for a literal that is a whole value of a VALUES row: right after the row's "(" or
+    /// a ",", and before "," or ")".
+    [[nodiscard]] bool IsListValue(std::string_view tsql, const TokenSpan& token,
+                                   const TokenSpan& op) const {
+        return valuesDepth >= 0 && depth == valuesDepth + 1 &&
+               (token.kind == TokenKind::String || token.kind == TokenKind::Number) &&
+               op.kind == TokenKind::Symbol &&
+               (TextOf(tsql, op) == "(" || TextOf(tsql, op) == ",") &&
+               EndsListValue(tsql, token.end);
+    }
+
+    /// Follows the word VALUES and the parentheses.
+    void Note(std::string_view tsql, const TokenSpan& token) {
+        const std::string_view text = TextOf(tsql, token);
+        if (token.kind == TokenKind::Word && EqualsNoCase(text, "VALUES")) {
+            valuesDepth = depth;
+        } else if (token.kind == TokenKind::Symbol && text == "(") {
+            ++depth;
+        } else if (token.kind == TokenKind::Symbol && text == ")") {
+            --depth;
+        }
+    }
+};
+
 } // namespace
 
 std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
@@ -291,9 +328,7 @@ std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
     TokenSpan op{TokenKind::Symbol, 0, 0};
     std::size_t read = 0;
     bool dataStatement = false;
-    // Parentheses open, and how many were open where VALUES was read (-1: not read yet).
-    int depth = 0;
-    int valuesDepth = -1;
+    ListPlace place;
     std::size_t i = 0;
     while (i < tsql.size()) {
         if (IsSqlBlank(tsql[i])) {
@@ -318,23 +353,12 @@ std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
                 dataStatement = true;
             }
         }
-        const std::string_view text = TextOf(tsql, *token);
-        if (read >= 2 && op.kind == TokenKind::Symbol &&
-            (left.kind == TokenKind::Word || left.kind == TokenKind::Name) &&
-            IsComparison(TextOf(tsql, op))) {
+        if (read >= 2 && IsComparedValue(tsql, left, op)) {
             TakeLiteral(tsql, *token, false, literals, copied);
-        } else if (valuesDepth >= 0 && depth == valuesDepth + 1 &&
-                   (token->kind == TokenKind::String || token->kind == TokenKind::Number) &&
-                   op.kind == TokenKind::Symbol &&
-                   (TextOf(tsql, op) == "(" || TextOf(tsql, op) == ",") && EndsListValue(tsql, i)) {
+        } else if (place.IsListValue(tsql, *token, op)) {
             TakeLiteral(tsql, *token, true, literals, copied);
-        } else if (token->kind == TokenKind::Word && EqualsNoCase(text, "VALUES")) {
-            valuesDepth = depth;
-        } else if (token->kind == TokenKind::Symbol && text == "(") {
-            ++depth;
-        } else if (token->kind == TokenKind::Symbol && text == ")") {
-            --depth;
         }
+        place.Note(tsql, *token);
         left = op;
         op = *token;
         ++read;
