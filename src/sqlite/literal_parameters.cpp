@@ -254,6 +254,7 @@ void TakeLiteral(std::string_view tsql, const TokenSpan& literal, bool listed,
                  LiteralParameters& literals, std::size_t& copied) {
     const std::string_view written = TextOf(tsql, literal);
     bool bare = false;
+    const bool date = !listed && literal.kind == TokenKind::String && IsPlainDate(written);
     if (literal.kind == TokenKind::Number && IsPlainInteger(written)) {
         literals.values.emplace_back(ParseDigits(written));
     } else if (literal.kind == TokenKind::String && listed) {
@@ -262,7 +263,7 @@ void TakeLiteral(std::string_view tsql, const TokenSpan& literal, bool listed,
         bare = true;
     } else if (literal.kind == TokenKind::String &&
                (written.size() >= kLongLiteral + 2 || IsPlainCode(written) ||
-                IsPlainGuid(written) || IsPlainDate(written))) {
+                IsPlainGuid(written) || date)) {
         literals.values.emplace_back(UnquoteLiteral(written));
     } else {
         return;
@@ -271,7 +272,7 @@ void TakeLiteral(std::string_view tsql, const TokenSpan& literal, bool listed,
         literals.key.reserve(tsql.size());
     }
     literals.key.append(tsql.substr(copied, literal.begin - copied));
-    literals.key += !bare && IsPlainDate(written) ? kDateMarker : kMarker;
+    literals.key += date ? kDateMarker : kMarker;
     copied = literal.end;
     literals.spans.emplace_back(literal.begin, literal.end - literal.begin);
     literals.bare.push_back(bare);

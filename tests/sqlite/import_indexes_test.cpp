@@ -16,6 +16,21 @@
 
 namespace {
 
+/// SQLite's plan for `sql` (already SQLite's) on `db`, one step a line.
+std::string PlanLines(sqlite3* db, const std::string& sql) {
+    sqlite3_stmt* statement = nullptr;
+    const std::string explain = "EXPLAIN QUERY PLAN " + sql;
+    EXPECT_EQ(sqlite3_prepare_v2(db, explain.c_str(), -1, &statement, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db);
+    std::string plan;
+    while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
+        plan += reinterpret_cast<const char*>(sqlite3_column_text(statement, 3));
+        plan += "\n";
+    }
+    sqlite3_finalize(statement);
+    return plan;
+}
+
 class ImportIndexes : public kvad::test::TempDatabase {
   protected:
     void SetUp() override {
@@ -28,16 +43,7 @@ class ImportIndexes : public kvad::test::TempDatabase {
         sqlite3* db = nullptr;
         EXPECT_EQ(sqlite3_open_v2(Path().c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
         kvad::db::SqliteSchemaLookup lookup(db);
-        const std::string sql = "EXPLAIN QUERY PLAN " + kvad::db::TranslateTsql(tsql, lookup).sql;
-        sqlite3_stmt* statement = nullptr;
-        EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr), SQLITE_OK)
-            << sqlite3_errmsg(db);
-        std::string plan;
-        while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
-            plan += reinterpret_cast<const char*>(sqlite3_column_text(statement, 3));
-            plan += "\n";
-        }
-        sqlite3_finalize(statement);
+        std::string plan = PlanLines(db, kvad::db::TranslateTsql(tsql, lookup).sql);
         sqlite3_close(db);
         return plan;
     }
@@ -89,18 +95,7 @@ TEST_F(ImportIndexes, ABatchsChainsAreReadByIdNotThroughTheWholeRegister) {
 /// SQLite's plan for `sql` (already SQLite's) on the connection's own session, which sees its
 /// working tables.
 std::string NativePlan(kvad::Connection& connection, const std::string& sql) {
-    sqlite3* db = kvad::db::AsSqlite(connection, std::string()).Handle();
-    sqlite3_stmt* statement = nullptr;
-    const std::string explain = "EXPLAIN QUERY PLAN " + sql;
-    EXPECT_EQ(sqlite3_prepare_v2(db, explain.c_str(), -1, &statement, nullptr), SQLITE_OK)
-        << sqlite3_errmsg(db);
-    std::string plan;
-    while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
-        plan += reinterpret_cast<const char*>(sqlite3_column_text(statement, 3));
-        plan += "\n";
-    }
-    sqlite3_finalize(statement);
-    return plan;
+    return PlanLines(kvad::db::AsSqlite(connection, std::string()).Handle(), sql);
 }
 
 TEST_F(ImportIndexes, AWorkingTableIsReadInItsOrderWithoutSortingItsRows) {
