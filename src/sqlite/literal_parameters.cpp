@@ -93,8 +93,13 @@ std::string_view TextOf(std::string_view text, const TokenSpan& token) {
 }
 
 bool IsComparison(std::string_view symbol) {
-    return symbol == "=" || symbol == "<>" || symbol == "!=" || symbol == "<" || symbol == ">" ||
-           symbol == "<=" || symbol == ">=";
+    // =, <, >, <>, !=, <=, >= (by characters: this is asked for every literal of a statement)
+    if (symbol.size() == 1) {
+        return symbol[0] == '=' || symbol[0] == '<' || symbol[0] == '>';
+    }
+    return symbol.size() == 2 &&
+           ((symbol[0] == '<' && (symbol[1] == '>' || symbol[1] == '=')) ||
+            (symbol[1] == '=' && (symbol[0] == '!' || symbol[0] == '>')));
 }
 
 /// A whole number the parameter can stand for: digits only, no leading zero, int range.
@@ -304,13 +309,14 @@ struct ListPlace {
 
     /// Follows the word VALUES and the parentheses.
     void Note(std::string_view tsql, const TokenSpan& token) {
-        const std::string_view text = TextOf(tsql, token);
-        if (token.kind == TokenKind::Word && EqualsNoCase(text, "VALUES")) {
-            valuesDepth = depth;
-        } else if (token.kind == TokenKind::Symbol && text == "(") {
-            ++depth;
-        } else if (token.kind == TokenKind::Symbol && text == ")") {
-            --depth;
+        constexpr std::size_t kValuesLength = 6;
+        if (token.kind == TokenKind::Word) {
+            if (token.end - token.begin == kValuesLength &&
+                EqualsNoCase(TextOf(tsql, token), "VALUES")) {
+                valuesDepth = depth;
+            }
+        } else if (token.kind == TokenKind::Symbol && token.end - token.begin == 1) {
+            depth += tsql[token.begin] == '(' ? 1 : tsql[token.begin] == ')' ? -1 : 0;
         }
     }
 };
@@ -357,10 +363,12 @@ std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
                 dataStatement = true;
             }
         }
-        if (read >= 2 && IsComparedValue(tsql, left, op)) {
-            TakeLiteral(tsql, *token, false, literals, copied);
-        } else if (place.IsListValue(tsql, *token, op)) {
-            TakeLiteral(tsql, *token, true, literals, copied);
+        if (token->kind == TokenKind::String || token->kind == TokenKind::Number) {
+            if (read >= 2 && IsComparedValue(tsql, left, op)) {
+                TakeLiteral(tsql, *token, false, literals, copied);
+            } else if (place.IsListValue(tsql, *token, op)) {
+                TakeLiteral(tsql, *token, true, literals, copied);
+            }
         }
         place.Note(tsql, *token);
         left = op;
