@@ -446,14 +446,18 @@ namespace {
 /// buffer). A long text read as text (not as a date or a number) may be kept out of the row,
 /// in the set's long values.
 void ReadCell(sqlite3_stmt* raw, int index, ValueKind kind, RowSet& set, Row& row, RawCell& cell) {
-    const int storage = sqlite3_column_type(raw, index);
+    // The cell's value object, read with the sqlite3_value_* calls: each sqlite3_column_* call
+    // looks the column up and checks the connection's error state again, three times a text.
+    // The connection is used by this thread alone, so the value needs no mutex.
+    sqlite3_value* value = sqlite3_column_value(raw, index);
+    const int storage = sqlite3_value_type(value);
     cell.storage = static_cast<std::uint8_t>(storage);
     switch (storage) {
     case SQLITE_INTEGER:
-        cell.number = sqlite3_column_int64(raw, index);
+        cell.number = sqlite3_value_int64(value);
         return;
     case SQLITE_FLOAT:
-        cell.number = std::bit_cast<std::int64_t>(sqlite3_column_double(raw, index));
+        cell.number = std::bit_cast<std::int64_t>(sqlite3_value_double(value));
         return;
     case SQLITE_TEXT:
     case SQLITE_BLOB:
@@ -462,9 +466,9 @@ void ReadCell(sqlite3_stmt* raw, int index, ValueKind kind, RowSet& set, Row& ro
         return;
     }
     const void* data = storage == SQLITE_TEXT
-                           ? static_cast<const void*>(sqlite3_column_text(raw, index))
-                           : sqlite3_column_blob(raw, index);
-    const auto size = static_cast<std::size_t>(sqlite3_column_bytes(raw, index));
+                           ? static_cast<const void*>(sqlite3_value_text(value))
+                           : sqlite3_value_blob(value);
+    const auto size = static_cast<std::size_t>(sqlite3_value_bytes(value));
     const std::string_view bytes(static_cast<const char*>(data), data != nullptr ? size : 0);
     if (storage == SQLITE_TEXT && (kind == ValueKind::Text || kind == ValueKind::ByStorage) &&
         bytes.size() >= LongValues::kMinBytes) {
@@ -492,8 +496,12 @@ Row ReadRow(sqlite3_stmt* raw, RowSet& set, const ResultShape& shape) {
     row.rowids.resize(set.tables.size());
     for (std::size_t t = 0; t < set.tables.size(); ++t) {
         const int index = shape.rowidColumn[t];
-        if (index >= 0 && sqlite3_column_type(raw, index) != SQLITE_NULL) {
-            row.rowids[t] = sqlite3_column_int64(raw, index);
+        if (index < 0) {
+            continue;
+        }
+        sqlite3_value* value = sqlite3_column_value(raw, index);
+        if (sqlite3_value_type(value) != SQLITE_NULL) {
+            row.rowids[t] = sqlite3_value_int64(value);
         }
     }
     return row;

@@ -393,21 +393,24 @@ bool IsTextDeclType(std::string_view declType) {
 }
 
 StoredValue ReadStored(sqlite3_stmt* stmt, int index) {
+    // Read through the cell's value object: one column look-up, not one per call (the
+    // connection is this thread's alone, so the value needs no mutex).
+    sqlite3_value* cell = sqlite3_column_value(stmt, index);
     StoredValue value;
-    value.storage = sqlite3_column_type(stmt, index);
+    value.storage = sqlite3_value_type(cell);
     switch (value.storage) {
     case SQLITE_INTEGER:
-        value.integer = sqlite3_column_int64(stmt, index);
+        value.integer = sqlite3_value_int64(cell);
         break;
     case SQLITE_FLOAT:
-        value.real = sqlite3_column_double(stmt, index);
+        value.real = sqlite3_value_double(cell);
         break;
     case SQLITE_TEXT:
     case SQLITE_BLOB: {
         const void* data = value.storage == SQLITE_TEXT
-                               ? static_cast<const void*>(sqlite3_column_text(stmt, index))
-                               : sqlite3_column_blob(stmt, index);
-        const int size = sqlite3_column_bytes(stmt, index);
+                               ? static_cast<const void*>(sqlite3_value_text(cell))
+                               : sqlite3_value_blob(cell);
+        const int size = sqlite3_value_bytes(cell);
         if (data != nullptr) {
             value.bytes =
                 std::string_view(static_cast<const char*>(data), static_cast<std::size_t>(size));
