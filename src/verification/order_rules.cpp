@@ -497,10 +497,7 @@ class LineRules {
         if (lineId.empty()) {
             return;
         }
-        auto same = Conn(state_).Query(
-            "SELECT COUNT(*) AS SAME_ID FROM IE94_NSOCORPOXML WITH (NOLOCK) WHERE IE94_ID_IE91 = " +
-            std::to_string(fId_) + " AND IE94_LineItem_ID = " + Literal(lineId));
-        if (!same->Eof() && NumberOf(same->Value("SAME_ID")).value_or(Decimal()) > Decimal(1)) {
+        if (lines_.sharedLineIds.count(staged_.Value("IE94_ID").ToLong()) != 0) {
             log_.Write(message::kDuplicateLineId, "IE94_LineItem_ID", severity::kWarning,
                        {Variant(lineId)});
         }
@@ -612,6 +609,17 @@ OrderLines ReadOrderLines(NsoState& state, std::int32_t fId, bool linesCarryStag
         } else if (indicator == "FALSE") {
             line.allowances = line.allowances + amount;
         }
+    }
+    // The lines whose ID is not the order's only one, for all lines at once (a statement per
+    // line cost as much as the rest of the line's checks).
+    const std::string order = std::to_string(fId);
+    auto shared = Conn(state).Query(
+        "SELECT IE94_ID FROM IE94_NSOCORPOXML WITH (NOLOCK) WHERE IE94_ID_IE91 = " + order +
+        " AND IE94_LineItem_ID IN (SELECT IE94_LineItem_ID FROM IE94_NSOCORPOXML WITH (NOLOCK) "
+        "WHERE IE94_ID_IE91 = " +
+        order + " GROUP BY IE94_LineItem_ID HAVING COUNT(*) > 1)");
+    for (; !shared->Eof(); shared->MoveNext()) {
+        lines.sharedLineIds.insert(shared->Value("IE94_ID").ToLong());
     }
     return lines;
 }

@@ -284,6 +284,18 @@ TEST_F(OrderRulesTest, LinesItemsDatesAndVat) {
               }),
               (Codes{"1:356", "2:356"}))
         << "a line ID twice";
+    EXPECT_EQ(OfChanged([](std::string x) {
+                  return Replaced(Replaced(x, "<cbc:ID>2</cbc:ID>", "<cbc:ID>ab-7</cbc:ID>"),
+                                  "<cbc:ID>1</cbc:ID>", "<cbc:ID>AB-7</cbc:ID>");
+              }),
+              (Codes{"1:356", "2:356"}))
+        << "line IDs the database holds equal, differing in case";
+    EXPECT_EQ(OfChanged([](std::string x) {
+                  return Replaced(Replaced(x, "<cbc:ID>2</cbc:ID>", "<cbc:ID>ab-7</cbc:ID>"),
+                                  "<cbc:ID>1</cbc:ID>", "<cbc:ID>ab-8</cbc:ID>");
+              }),
+              Codes{})
+        << "line IDs that differ";
     EXPECT_EQ(OfChanged([](std::string x) { return Replaced(x, "2024-03-11", "2024-03-01", 2); }),
               Codes{"1:309"})
         << "a line delivered before the order's date";

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 
 #include "frame/nso_state.h"
 #include "kvad_nso/decimal.h"
@@ -59,13 +60,17 @@ struct StagedLineAllowances {
 struct OrderLines {
     /// Every staged line's allowances and charges, by staged line id (IE9A_ID_IE94).
     std::map<std::int64_t, StagedLineAllowances> allowances;
+    /// The staged lines (IE94_ID) whose line ID (IE94_LineItem_ID) another staged line of the
+    /// order has too, as the database compares them.
+    std::set<std::int64_t> sharedLineIds;
     /// The decoded line rows carry their staged line's columns (IE95 joined with IE94, read
     /// from the tables by the same check): the rules take the staged values from them instead
     /// of reading the staged line again.
     bool linesCarryStaged = false;
 };
 
-/// Reads the allowances and charges of every staged line of order fId in one statement.
+/// Reads the allowances and charges of every staged line of order fId in one statement, and
+/// the lines that share their line ID in another.
 [[nodiscard]] OrderLines ReadOrderLines(NsoState& state, std::int32_t fId, bool linesCarryStaged);
 
 /// The rules of the decoded line `line` (its IE95 columns) of order fId, on the staged line it
