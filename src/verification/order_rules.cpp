@@ -1,5 +1,6 @@
 #include "verification/order_rules.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <set>
@@ -94,14 +95,18 @@ class RuleLog {
     std::set<std::pair<std::int32_t, std::string>> written_;
 };
 
+/// True for an amount's currency column; a server database may hand the names back in another
+/// case.
+bool IsCurrencyColumn(const std::string& name) {
+    return name.size() >= kCurrencySuffix.size() &&
+           EqualsNoCase(name.substr(name.size() - kCurrencySuffix.size()),
+                        std::string(kCurrencySuffix));
+}
+
 /// The currency of the first amount of the row that is not `currency` ("" when all are).
 std::string OtherCurrency(const Recordset& row, const std::string& currency) {
     for (int i = 0; i < row.FieldCount(); ++i) {
-        const std::string name = row.FieldName(i);
-        // A server database may hand the names back in another case.
-        if (name.size() < kCurrencySuffix.size() ||
-            !EqualsNoCase(name.substr(name.size() - kCurrencySuffix.size()),
-                          std::string(kCurrencySuffix))) {
+        if (!IsCurrencyColumn(row.FieldName(i))) {
             continue;
         }
         std::string given = TextOf(row.Value(i));
@@ -110,6 +115,27 @@ std::string OtherCurrency(const Recordset& row, const std::string& currency) {
         }
     }
     return {};
+}
+
+/// The currency columns of `table` as a select list, in the table's order ("*" when a name is
+/// not a plain identifier): the check reads those, not every staged column of every line.
+std::string CurrencyColumns(NsoState& state, const std::string& table) {
+    auto shape = Conn(state).Query("SELECT * FROM " + table + " WHERE 1 = 0");
+    std::string list;
+    for (int i = 0; i < shape->FieldCount(); ++i) {
+        const std::string name = shape->FieldName(i);
+        if (!IsCurrencyColumn(name)) {
+            continue;
+        }
+        if (!std::all_of(name.begin(), name.end(), [](char c) {
+                return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                       (c >= '0' && c <= '9') || c == '_';
+            })) {
+            return "*";
+        }
+        list += list.empty() ? name : ", " + name;
+    }
+    return list.empty() ? "*" : list;
 }
 
 /// True for a tax category and rate of Italian VAT: S at 4, 5, 10 or 22 percent; Z, E, AE, K,
@@ -342,8 +368,9 @@ void CheckCurrencies(NsoState& state, RuleLog& log, std::int32_t fId, const Reco
         if (!other.empty()) {
             break;
         }
-        auto rows = Conn(state).Query("SELECT * FROM " + table + " WITH (NOLOCK) WHERE " +
-                                      table.substr(0, 4) + "_ID_IE91 = " + std::to_string(fId));
+        auto rows = Conn(state).Query("SELECT " + CurrencyColumns(state, table) + " FROM " +
+                                      table + " WITH (NOLOCK) WHERE " + table.substr(0, 4) +
+                                      "_ID_IE91 = " + std::to_string(fId));
         for (; other.empty() && !rows->Eof(); rows->MoveNext()) {
             other = OtherCurrency(*rows, facts.currency);
         }

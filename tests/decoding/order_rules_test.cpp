@@ -221,6 +221,15 @@ TEST_F(OrderRulesTest, AmountsAndCurrencies) {
                std::to_string(usd));
     Verify(usd);
     EXPECT_TRUE(RuleEntries(usd).empty());
+    // Only a line's price, or only a line's allowance, in another currency.
+    EXPECT_EQ(OfChanged([](std::string x) {
+                  return Replaced(x, "currencyID=\"EUR\">12.40<", "currencyID=\"CHF\">12.40<");
+              }),
+              Codes{"0:301"});
+    EXPECT_EQ(OfChanged([](std::string x) {
+                  return Replaced(x, "currencyID=\"EUR\">420.00<", "currencyID=\"CHF\">420.00<");
+              }),
+              Codes{"0:301"});
     // 200 x 1.85015 is 370.03, 0.03 from the line amount; 200 x 1.8501 is 0.02 from it.
     EXPECT_EQ(OfChanged([](std::string x) { return Replaced(x, ">1.85<", ">1.85015<"); }),
               Codes{"1:352"});
