@@ -239,6 +239,14 @@ std::string Node::Name() const {
 
 std::string Node::Text() const {
     RequireNode(node_);
+    // An element holding one text (the leaves a loader reads, thousands an order): its content
+    // as it stands, without libxml2's buffer and copy.
+    const xmlNode* only = node_->children;
+    if (node_->type == XML_ELEMENT_NODE && only != nullptr && only->next == nullptr &&
+        (only->type == XML_TEXT_NODE || only->type == XML_CDATA_SECTION_NODE) &&
+        only->content != nullptr) {
+        return Chars(only->content);
+    }
     return TakeString(xmlNodeGetContent(node_));
 }
 

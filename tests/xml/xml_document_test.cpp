@@ -159,6 +159,20 @@ TEST(XmlDocument, ExposesNodeKindsNamesAndText) {
     EXPECT_THROW((void)null.SelectNodes("*"), VbError);
 }
 
+// An element's text is every text below it in document order, whatever holds it: one text, one
+// CDATA section, several pieces, children, or nothing.
+TEST(XmlDocument, TextJoinsEveryPieceBelowTheElement) {
+    const auto doc = LoadOk("<r><a>one</a><b><![CDATA[<two>]]></b><c>x<![CDATA[y]]>z</c>"
+                            "<d>1<e>2<f>3</f></e>4</d><g/><h>&amp;&lt;</h><i><!--n-->k</i></r>");
+    const Node root = FindFirst(doc->Root(), "r");
+    std::vector<std::string> texts;
+    for (Node child = root.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
+        texts.push_back(child.Text());
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"one", "<two>", "xyz", "1234", "", "&<", "k"}));
+    EXPECT_EQ(root.Text(), "one<two>xyz1234&<k");
+}
+
 TEST(XmlDocumentXPath, RegisteredPrefixesSelectRelativePathsInDocumentOrder) {
     const auto doc = LoadOk(kOrder);
     const Node order = FindFirst(doc->Root(), "Order");
