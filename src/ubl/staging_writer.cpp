@@ -74,7 +74,26 @@ struct KnownColumnPaths {
     std::unordered_map<std::string, std::string> byName;
     /// The paths of each table as one set, by table prefix.
     std::unordered_map<std::string, std::shared_ptr<const xml::PathSet>> sets;
+    /// The column names and path pieces each table's set was made from, by table prefix.
+    std::unordered_map<std::string, std::pair<std::string, std::vector<std::string>>> madeFrom;
 };
+
+/// The path pieces of the document being loaded, as one text.
+std::string PathPieces(const LoaderState& loader) {
+    return loader.ApriCAC + '\n' + loader.ChiudiCAC + '\n' + loader.ApriCBC + '\n' +
+           loader.ChiudiCBC;
+}
+
+/// The list's column names, in list order.
+std::vector<std::string> ListedNames(Recordset& columns) {
+    std::vector<std::string> names;
+    columns.MoveFirst();
+    while (!columns.Eof()) {
+        names.push_back(columns.Value("COLUMN_NAME").Text());
+        columns.MoveNext();
+    }
+    return names;
+}
 
 // The relative XPath of each column of the list, in list order: the same for every row of a
 // table, so worked out once per table rather than once per row.
@@ -82,8 +101,7 @@ std::vector<std::string> ColumnPaths(NsoState& state, Recordset& columns,
                                      const std::string& prefix) {
     const LoaderState& loader = Loader(state);
     KnownColumnPaths& known = state.Part<KnownColumnPaths>(KnownColumnPaths::Writer{});
-    const std::string pieces =
-        loader.ApriCAC + '\n' + loader.ChiudiCAC + '\n' + loader.ApriCBC + '\n' + loader.ChiudiCBC;
+    const std::string pieces = PathPieces(loader);
     if (known.pieces != pieces) {
         known.byName.clear();
         known.pieces = pieces;
@@ -115,12 +133,24 @@ struct StagedColumn {
 // The column paths of the list as one set, kept for the table while its paths stay the same.
 std::shared_ptr<const xml::PathSet> ColumnPathSet(NsoState& state, Recordset& columns,
                                                   const std::string& prefix) {
-    std::vector<std::string> paths = ColumnPaths(state, columns, prefix);
     KnownColumnPaths& known = state.Part<KnownColumnPaths>(KnownColumnPaths::Writer{});
     std::shared_ptr<const xml::PathSet>& set = known.sets[prefix];
+    auto& [pieces, names] = known.madeFrom[prefix];
+    // A list of the same names, for the same pieces, has the same paths: only the names are
+    // compared (the line allowances' list comes once a line).
+    std::vector<std::string> listed = ListedNames(columns);
+    const std::string current = PathPieces(Loader(state));
+    if (set && pieces == current && names == listed) {
+        return set;
+    }
+    const auto before = state.Stato;
+    std::vector<std::string> paths = ColumnPaths(state, columns, prefix);
     if (!set || set->Paths() != paths) {
         set = std::make_shared<const xml::PathSet>(std::move(paths));
     }
+    // A list with a name that failed to read is read again next time, failure and all.
+    pieces = current;
+    names = state.Stato == before ? std::move(listed) : std::vector<std::string>{};
     return set;
 }
 
