@@ -2,6 +2,7 @@
 #include "xml/xml_document.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -185,8 +186,12 @@ struct SetWalk {
             }
             for (const std::size_t i : next) {
                 const PathSet::Tree::Step& step = tree.steps[i];
-                if (xmlStrEqual(child->name, XmlChars(step.name.localName.c_str())) == 0 ||
-                    xmlStrEqual(child->ns->href, uris[i]) == 0) {
+                // Compared here, first character first: most children are another step's, and
+                // a call into libxml2 for each pair cost more than the comparison.
+                const char* name = step.name.localName.c_str();
+                const char* childName = Chars(child->name);
+                if (childName[0] != name[0] || std::strcmp(childName, name) != 0 ||
+                    (child->ns->href != uris[i] && xmlStrEqual(child->ns->href, uris[i]) == 0)) {
                     continue;
                 }
                 Meet(child, step);
