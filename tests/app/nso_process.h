@@ -4,10 +4,13 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -60,17 +63,23 @@ inline NsoChild StartNso(const std::filesystem::path& dir,
     return {pid, pipeFds[0]};
 }
 
-/// Reads one line of the child's output ("" at its end).
-inline std::string ReadLine(const NsoChild& child) {
+/// Reads one line of the child's output: what came of it at the output's end, or when nothing
+/// more came for `patience` (a child that stops talking fails the test instead of hanging it).
+inline std::string ReadLine(const NsoChild& child,
+                            std::chrono::milliseconds patience = std::chrono::seconds(60)) {
     std::string line;
     char c = 0;
-    while (read(child.output, &c, 1) == 1) {
-        if (c == '\n') {
+    while (true) {
+        pollfd ready{child.output, POLLIN, 0};
+        const int polled = poll(&ready, 1, static_cast<int>(patience.count()));
+        if (polled < 0 && errno == EINTR) {
+            continue;
+        }
+        if (polled <= 0 || read(child.output, &c, 1) != 1 || c == '\n') {
             return line;
         }
         line += c;
     }
-    return line;
 }
 
 /// Reads the rest of the output and waits: the exit status, or -1 when the child did not exit.
