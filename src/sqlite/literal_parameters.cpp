@@ -97,9 +97,8 @@ bool IsComparison(std::string_view symbol) {
     if (symbol.size() == 1) {
         return symbol[0] == '=' || symbol[0] == '<' || symbol[0] == '>';
     }
-    return symbol.size() == 2 &&
-           ((symbol[0] == '<' && (symbol[1] == '>' || symbol[1] == '=')) ||
-            (symbol[1] == '=' && (symbol[0] == '!' || symbol[0] == '>')));
+    return symbol.size() == 2 && ((symbol[0] == '<' && (symbol[1] == '>' || symbol[1] == '=')) ||
+                                  (symbol[1] == '=' && (symbol[0] == '!' || symbol[0] == '>')));
 }
 
 /// A whole number the parameter can stand for: digits only, no leading zero, int range.

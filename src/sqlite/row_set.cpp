@@ -465,9 +465,8 @@ void ReadCell(sqlite3_stmt* raw, int index, ValueKind kind, RowSet& set, Row& ro
     default:
         return;
     }
-    const void* data = storage == SQLITE_TEXT
-                           ? static_cast<const void*>(sqlite3_value_text(value))
-                           : sqlite3_value_blob(value);
+    const void* data = storage == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(value))
+                                              : sqlite3_value_blob(value);
     const auto size = static_cast<std::size_t>(sqlite3_value_bytes(value));
     const std::string_view bytes(static_cast<const char*>(data), data != nullptr ? size : 0);
     if (storage == SQLITE_TEXT && (kind == ValueKind::Text || kind == ValueKind::ByStorage) &&

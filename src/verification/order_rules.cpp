@@ -128,8 +128,8 @@ std::string CurrencyColumns(NsoState& state, const std::string& table) {
             continue;
         }
         if (!std::all_of(name.begin(), name.end(), [](char c) {
-                return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                       (c >= '0' && c <= '9') || c == '_';
+                return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                       c == '_';
             })) {
             return "*";
         }
@@ -368,8 +368,8 @@ void CheckCurrencies(NsoState& state, RuleLog& log, std::int32_t fId, const Reco
         if (!other.empty()) {
             break;
         }
-        auto rows = Conn(state).Query("SELECT " + CurrencyColumns(state, table) + " FROM " +
-                                      table + " WITH (NOLOCK) WHERE " + table.substr(0, 4) +
+        auto rows = Conn(state).Query("SELECT " + CurrencyColumns(state, table) + " FROM " + table +
+                                      " WITH (NOLOCK) WHERE " + table.substr(0, 4) +
                                       "_ID_IE91 = " + std::to_string(fId));
         for (; other.empty() && !rows->Eof(); rows->MoveNext()) {
             other = OtherCurrency(*rows, facts.currency);
