@@ -415,7 +415,7 @@ class LineRules {
   public:
     LineRules(NsoState& state, std::int32_t fId, const OrderFacts& facts, const OrderLines& lines,
               const Recordset& line, const Recordset& staged)
-        : state_(state), fId_(fId), facts_(facts), lines_(lines), line_(line), staged_(staged),
+        : facts_(facts), lines_(lines), line_(line), staged_(staged),
           log_(state, fId, staged.Value("IE94_ID").ToLong(),
                static_cast<std::int32_t>(NumberOf(line.Value("IE95_DO30_PROGRIGA"))
                                              .value_or(Decimal())
@@ -539,8 +539,6 @@ class LineRules {
         }
     }
 
-    NsoState& state_;
-    std::int32_t fId_;
     const OrderFacts& facts_;
     const OrderLines& lines_;
     const Recordset& line_;
