@@ -320,6 +320,27 @@ struct ListPlace {
     }
 };
 
+/// The two tokens before a token, and whether there were two.
+struct Before {
+    TokenSpan left;
+    TokenSpan op;
+    bool two = false;
+};
+
+/// Takes `token` out when it is a literal in a place a parameter can stand for it: compared
+/// with a name, or a whole value of a VALUES row. Only strings and numbers are judged.
+void TakeIfValue(std::string_view tsql, const TokenSpan& token, const Before& before,
+                 const ListPlace& place, LiteralParameters& literals, std::size_t& copied) {
+    if (token.kind != TokenKind::String && token.kind != TokenKind::Number) {
+        return;
+    }
+    if (before.two && IsComparedValue(tsql, before.left, before.op)) {
+        TakeLiteral(tsql, token, false, literals, copied);
+    } else if (place.IsListValue(tsql, token, before.op)) {
+        TakeLiteral(tsql, token, true, literals, copied);
+    }
+}
+
 } // namespace
 
 std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
@@ -362,13 +383,7 @@ std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
                 dataStatement = true;
             }
         }
-        if (token->kind == TokenKind::String || token->kind == TokenKind::Number) {
-            if (read >= 2 && IsComparedValue(tsql, left, op)) {
-                TakeLiteral(tsql, *token, false, literals, copied);
-            } else if (place.IsListValue(tsql, *token, op)) {
-                TakeLiteral(tsql, *token, true, literals, copied);
-            }
-        }
+        TakeIfValue(tsql, *token, {left, op, read >= 2}, place, literals, copied);
         place.Note(tsql, *token);
         left = op;
         op = *token;
