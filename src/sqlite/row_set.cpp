@@ -448,7 +448,7 @@ namespace {
 void ReadCell(sqlite3_stmt* raw, int index, ValueKind kind, RowSet& set, Row& row, RawCell& cell) {
     // The cell's value object, read with the sqlite3_value_* calls: each sqlite3_column_* call
     // looks the column up and checks the connection's error state again, three times a text.
-    // The connection is used by this thread alone, so the value needs no mutex.
+    // In multi-thread mode (ConfigureLibraryOnce) an unprotected value reads like any other.
     sqlite3_value* value = sqlite3_column_value(raw, index);
     const int storage = sqlite3_value_type(value);
     cell.storage = static_cast<std::uint8_t>(storage);

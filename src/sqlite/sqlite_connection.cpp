@@ -117,12 +117,17 @@ SqliteConnection::~SqliteConnection() {
 
 namespace {
 
-/// SQLite counts its allocations under a global mutex unless told otherwise: a lock and an
-/// unlock around each of the few thousand allocations an order's statements make, for figures
-/// nothing here reads. Set once, before the library starts (later it is refused, harmlessly).
+/// Set once, before the library starts (later SQLite refuses them, harmlessly):
+/// - no allocation statistics: SQLite counts its allocations under a global mutex unless told
+///   otherwise, a lock and an unlock around each of the few thousand allocations an order's
+///   statements make, for figures nothing here reads;
+/// - multi-thread mode: each connection is used by one thread at a time (every connection is
+///   opened SQLITE_OPEN_NOMUTEX), so a row's values can be read through the unprotected
+///   sqlite3_value that sqlite3_column_value gives (see ReadCell).
 void ConfigureLibraryOnce() {
     static const bool configured = [] {
         (void)sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        (void)sqlite3_config(SQLITE_CONFIG_MULTITHREAD);
         return true;
     }();
     (void)configured;

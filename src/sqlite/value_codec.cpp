@@ -393,8 +393,8 @@ bool IsTextDeclType(std::string_view declType) {
 }
 
 StoredValue ReadStored(sqlite3_stmt* stmt, int index) {
-    // Read through the cell's value object: one column look-up, not one per call (the
-    // connection is this thread's alone, so the value needs no mutex).
+    // Read through the cell's value object: one column look-up, not one per call (in
+    // multi-thread mode an unprotected value reads like any other).
     sqlite3_value* cell = sqlite3_column_value(stmt, index);
     StoredValue value;
     value.storage = sqlite3_value_type(cell);
