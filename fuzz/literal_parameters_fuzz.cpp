@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const std::size_t count = found->values.size();
-    if (count == 0 || found->spans.size() != count || found->bare.size() != count) {
+    if (count == 0 || found->spans.size() != count || found->bare.size() != count ||
+        found->dates.size() != count) {
         Fail();
     }
     std::vector<std::string> written;

@@ -51,10 +51,10 @@ bool SkipQuoted(std::string_view text, std::size_t& i, char close) {
     }
 }
 
-/// True for text at `i` that this scan does not read with certainty: the marker, a parameter,
-/// a comment.
+/// True for text at `i` that this scan does not read with certainty: a parameter, a comment (a
+/// statement holding a marker is refused before the scan).
 bool IsUncertain(std::string_view text, std::size_t i) {
-    return text[i] == kMarker || text[i] == kDateMarker || text[i] == '?' || StartsComment(text, i);
+    return text[i] == '?' || StartsComment(text, i);
 }
 
 /// Where the symbol at `i` ends: after one of the two-character operators, else after one
@@ -149,31 +149,23 @@ bool IsPlainGuid(std::string_view written) {
     return true;
 }
 
-/// 'YYYY-MM-DD HH:MM:SS' naming a real day and time of the years 1753 to 9999.
-bool IsPlainDateText(std::string_view text) {
-    static constexpr std::string_view kShape = "dddd-dd-dd dd:dd:dd";
-    if (text.size() != kShape.size()) {
+/// A '...' literal that reads as a date and time as the translation writes them
+/// ('2025-01-02 00:00:00': a real day and time of the years 1753 to 9999, those SQL Server's
+/// datetime holds): a date column compared with any such text is compared with the text itself.
+bool IsPlainDate(std::string_view written) {
+    static constexpr std::string_view kShape = "'dddd-dd-dd dd:dd:dd'";
+    if (written.size() != kShape.size()) {
         return false;
     }
     for (std::size_t i = 0; i < kShape.size(); ++i) {
-        if (kShape[i] == 'd' ? !IsDigit(text[i]) : text[i] != kShape[i]) {
+        if (kShape[i] == 'd' ? !IsDigit(written[i]) : written[i] != kShape[i]) {
             return false;
         }
     }
     constexpr int kFirstYear = 1753;
+    const std::string_view text = written.substr(1, kShape.size() - 2);
     const auto date = DateTime::ParseIso(text);
     return date && date->IsValid() && date->year >= kFirstYear && date->ToIso() == text;
-}
-
-/// A '...' literal that reads as a date and time as the translation writes them
-/// ('2025-01-02 00:00:00': a real day and time of the years SQL Server's datetime holds): a
-/// date column compared with any such text is compared with the text itself.
-bool IsPlainDate(std::string_view written) {
-    constexpr std::size_t kLength = 19;
-    if (written.size() != kLength + 2) {
-        return false;
-    }
-    return IsPlainDateText(written.substr(1, kLength));
 }
 
 /// The words a statement that reads or writes rows begins with.
@@ -280,6 +272,7 @@ void TakeLiteral(std::string_view tsql, const TokenSpan& literal, bool listed,
     copied = literal.end;
     literals.spans.emplace_back(literal.begin, literal.end - literal.begin);
     literals.bare.push_back(bare);
+    literals.dates.push_back(date);
 }
 
 /// True when the token after `left` and `op` follows a comparison of (or assignment to) a
@@ -295,13 +288,11 @@ struct ListPlace {
     int depth = 0;        ///< parentheses open
     int valuesDepth = -1; ///< parentheses open where VALUES was read; -1 before it
 
-    /// True for a literal that is a whole value of a VALUES row: right after the row's "(" or
-    /// a ",", and before "," or ")".
+    /// True for a literal (a string or a number) that is a whole value of a VALUES row: right
+    /// after the row's "(" or a ",", and before "," or ")".
     [[nodiscard]] bool IsListValue(std::string_view tsql, const TokenSpan& token,
                                    const TokenSpan& op) const {
-        return valuesDepth >= 0 && depth == valuesDepth + 1 &&
-               (token.kind == TokenKind::String || token.kind == TokenKind::Number) &&
-               op.kind == TokenKind::Symbol &&
+        return valuesDepth >= 0 && depth == valuesDepth + 1 && op.kind == TokenKind::Symbol &&
                (TextOf(tsql, op) == "(" || TextOf(tsql, op) == ",") &&
                EndsListValue(tsql, token.end);
     }
@@ -420,9 +411,7 @@ std::vector<std::string> SentinelValues(std::string_view tsql, const LiteralPara
     for (std::size_t i = 0; i < literals.values.size(); ++i) {
         const ParameterValue& value = literals.values[i];
         // A date compared with a column stands for dates only: its sentinel is a date too.
-        const auto* written = std::get_if<std::string>(&value);
-        const bool date = written != nullptr && !(i < literals.bare.size() && literals.bare[i]) &&
-                          IsPlainDateText(*written);
+        const bool date = i < literals.dates.size() && literals.dates[i];
         while (true) {
             candidate += 1013;
             std::string text = std::holds_alternative<std::int64_t>(value)

@@ -37,6 +37,8 @@ struct LiteralParameters {
     /// value of the list (a text the translation converts, for a date or a number column,
     /// is converted by its content).
     std::vector<bool> bare;
+    /// For each literal, whether it is a date compared with a column (its marker is a date's).
+    std::vector<bool> dates;
 };
 
 /// The literals of a SELECT, INSERT, UPDATE or DELETE statement that can be parameters,
