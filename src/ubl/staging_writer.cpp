@@ -95,9 +95,9 @@ std::vector<std::string> ListedNames(Recordset& columns) {
     return names;
 }
 
-// The relative XPath of each column of the list, in list order: the same for every row of a
-// table, so worked out once per table rather than once per row.
-std::vector<std::string> ColumnPaths(NsoState& state, Recordset& columns,
+// The relative XPath of each column the list names, in list order: the same for every row of
+// a table, so worked out once per table rather than once per row.
+std::vector<std::string> ColumnPaths(NsoState& state, const std::vector<std::string>& names,
                                      const std::string& prefix) {
     const LoaderState& loader = Loader(state);
     KnownColumnPaths& known = state.Part<KnownColumnPaths>(KnownColumnPaths::Writer{});
@@ -107,9 +107,8 @@ std::vector<std::string> ColumnPaths(NsoState& state, Recordset& columns,
         known.pieces = pieces;
     }
     std::vector<std::string> paths;
-    columns.MoveFirst();
-    while (!columns.Eof()) {
-        std::string name = ReplaceAll(columns.Value("COLUMN_NAME").Text(), prefix, "");
+    for (const std::string& listed : names) {
+        std::string name = ReplaceAll(listed, prefix, "");
         if (const auto found = known.byName.find(name); found != known.byName.end()) {
             paths.push_back(found->second);
         } else {
@@ -119,7 +118,6 @@ std::vector<std::string> ColumnPaths(NsoState& state, Recordset& columns,
                 known.byName.emplace(std::move(name), paths.back());
             }
         }
-        columns.MoveNext();
     }
     return paths;
 }
@@ -144,7 +142,7 @@ std::shared_ptr<const xml::PathSet> ColumnPathSet(NsoState& state, Recordset& co
         return set;
     }
     const auto before = state.Stato;
-    std::vector<std::string> paths = ColumnPaths(state, columns, prefix);
+    std::vector<std::string> paths = ColumnPaths(state, listed, prefix);
     if (!set || set->Paths() != paths) {
         set = std::make_shared<const xml::PathSet>(std::move(paths));
     }
