@@ -90,6 +90,15 @@ TEST_F(ImportIndexes, ABatchsChainsAreReadByIdNotThroughTheWholeRegister) {
                "NOT NULL AND IE91_NSOFILES.IE91_DITTA_CG18 = 1 AND ISNULL(IE91_PROCESSATO, 0) = "
                "0 AND IE91_NSOFILES.IE91_ID IN (7, 8, 9)");
     EXPECT_NE(leaves.find("USING INTEGER PRIMARY KEY"), std::string::npos) << leaves;
+
+    // The documents not loaded, asked once a batch: few, found without reading the register.
+    const std::string notLoaded =
+        PlanOf("SELECT IE91_ID, IE91_IDORD, IE91_HUBID, INTAKE_OUTCOME, INTAKE_REASON FROM "
+               "IE91_NSOFILES INNER JOIN KVAD_DOCUMENT_INTAKE ON INTAKE_ID_IE91 = IE91_ID WHERE "
+               "IE91_DITTA_CG18 = 1 AND INTAKE_OUTCOME <> 0 ORDER BY IE91_ID");
+    EXPECT_EQ(notLoaded.find("SCAN IE91_NSOFILES"), std::string::npos) << notLoaded;
+    EXPECT_NE(notLoaded.find("SEARCH IE91_NSOFILES USING INTEGER PRIMARY KEY"), std::string::npos)
+        << notLoaded;
 }
 
 /// SQLite's plan for `sql` (already SQLite's) on the connection's own session, which sees its
