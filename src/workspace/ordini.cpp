@@ -274,7 +274,8 @@ std::vector<std::int32_t> ReadChainsOf(NsoState& state,
                                    : " AND IE91_NSOFILES.IE91_ID IN (" + IdList(reached) + ") \r\n";
     const std::string& tabella = state.NomeTempOrdini;
     EliminaTabellaTemp(state, tabella);
-    Conn(state).Execute(ChainStatement(CompanyCodeSql(state), tabella, leaves));
+    Conn(state).Execute(
+        ChainStatement(CompanyCodeSql(state), tabella, leaves, RegisterColumnsButXml(state)));
     state.RstOrdini.reset();
     state.RstOrdini = MarkAndOpen(state, tabella);
 

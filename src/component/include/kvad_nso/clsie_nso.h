@@ -151,10 +151,12 @@ class CLSIE_NSO : public ComObject {
     /// small. The recordset is read whole and cannot be requeried.
     [[nodiscard]] std::shared_ptr<Recordset>
     ListChainKeys(kaenumTipoOrdiniProcessati fTipoOrdiniProcessati);
-    /// Rebuilds the working table and RstOrdini as LeggiOrdini does, with the same columns, chain
-    /// links, levels, keys, blocked marks and order, but only with the chains that hold one of
-    /// `documentIds`, processed or not (LeggiOrdini with kaOrdiniTutti, restricted to them): a
-    /// host that works on a few documents reads their chains without reading every chain. As
+    /// Rebuilds the working table and RstOrdini as LeggiOrdini does, with the same chain links,
+    /// levels, keys, blocked marks and order, and every column but IE91_XML (a document's XML is
+    /// read from the register; the table holds no copy of it), but only with the chains that
+    /// hold one of `documentIds`, processed or not (LeggiOrdini with kaOrdiniTutti, restricted
+    /// to them): a host that works on a few documents reads their chains without reading every
+    /// chain. As
     /// after LeggiOrdini, selections and processing codes start afresh. Returns the given
     /// documents that are in no chain. Resets Stato; a database failure sets kaErrVB, leaves no
     /// working table and gives none.

@@ -14,11 +14,12 @@ namespace kvad::nso {
 /// Rebuilds the working table from the register and opens RstOrdini on it, newest first.
 void LeggiOrdini(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessati);
 
-/// Rebuilds the working table and RstOrdini as LeggiOrdini does (the same columns, chain links,
-/// levels, keys, blocked marks and order), but only with the chains that hold one of
-/// `documentIds`, whatever their processed state: the chains' leaves are found by following the
-/// references up from the given documents, and LeggiOrdini's statement is run with its leaves
-/// restricted to them. Returns the given documents that are in no chain (unknown, of another
+/// Rebuilds the working table and RstOrdini as LeggiOrdini does (the same chain links, levels,
+/// keys, blocked marks and order, and every column but the register's XML, which nothing reads
+/// from the working table), but only with the chains that hold one of `documentIds`, whatever
+/// their processed state: the chains' leaves are found by following the references up from the
+/// given documents, and LeggiOrdini's statement is run with its leaves restricted to them and
+/// without the XML column, so that a batch's table holds no copy of its documents. Returns the given documents that are in no chain (unknown, of another
 /// company, or without XML and replaced by none that has it). Throws on a database failure.
 [[nodiscard]] std::vector<std::int32_t> ReadChainsOf(NsoState& state,
                                                      const std::vector<std::int32_t>& documentIds);
