@@ -10,15 +10,23 @@ namespace kvad::db::tsql {
 
 namespace {
 
-// The SQLite words of a join (the source and its condition follow).
-std::string JoinSql(const Join& join) {
+/// True for a "#" working table (a session's temporary table) named as a source.
+bool IsWorkingTable(const TableSource& source) {
+    return source.kind != TableSource::Kind::Derived && source.name.parts.size() == 1 &&
+           source.name.Last().starts_with('#');
+}
+
+// The SQLite words of a join (the source and its condition follow). `inOrder` keeps an inner
+// join in the order written.
+std::string JoinSql(const Join& join, bool inOrder) {
     switch (join.type) {
     case JoinType::Inner:
         // Catalogue views are joined in the order written (SQLite's CROSS JOIN keeps it): the
         // table is found by name first, so its columns are read only once. PostgreSQL plans
         // the order itself and takes no condition after CROSS JOIN.
         return CurrentDialect() == SqlDialect::Sqlite &&
-                       join.source.kind != TableSource::Kind::Derived && IsSysName(join.source.name)
+                       (inOrder || (join.source.kind != TableSource::Kind::Derived &&
+                                    IsSysName(join.source.name)))
                    ? " CROSS JOIN "
                    : " INNER JOIN ";
     case JoinType::Left:
@@ -92,6 +100,11 @@ std::string EmitSource(EmitContext& context, const TableSource& source, NameScop
 
 std::string EmitFrom(EmitContext& context, const FromClause& from, NameScope& scope) {
     std::string sql = EmitSource(context, from.first, scope);
+    // A working table named first holds the rows the statement is about (a batch, a list), and
+    // the tables joined to it hold those of every document. SQLite, knowing neither size, could
+    // walk a whole table in its ORDER BY's index and look each row up in the working table; the
+    // working table is read first instead, and the joined tables looked up by their indexes.
+    const bool workingTableFirst = IsWorkingTable(from.first);
     bool applySeen = false;
     for (const Join& join : from.joins) {
         if (join.type == JoinType::OuterApply) {
@@ -109,7 +122,7 @@ std::string EmitFrom(EmitContext& context, const FromClause& from, NameScope& sc
         if (applySeen) {
             context.Fail("a join after OUTER APPLY is not supported");
         }
-        sql += JoinSql(join);
+        sql += JoinSql(join, workingTableFirst);
         sql += EmitSource(context, join.source, scope);
         if (join.on) {
             sql += " ON " + EmitExpr(context, *join.on, scope).sql;

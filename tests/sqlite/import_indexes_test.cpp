@@ -150,4 +150,35 @@ TEST_F(ImportIndexes, AWorkingTableIsReadInItsOrderWithoutSortingItsRows) {
     connection->Execute("DROP TABLE #LAVORO");
 }
 
+TEST_F(ImportIndexes, AWorkingTableJoinedFirstIsReadFirst) {
+    // A batch's log messages: the working table holds the batch, the log every document's
+    // entries. SQLite walked the whole log in its index's order (the ORDER BY) and looked each
+    // entry up in the batch, once a batch, however small the batch.
+    connection->Execute("SELECT IE91_ID, 0 AS TMP_ELABORA INTO #TEMP_ORD FROM IE91_NSOFILES");
+    const std::string messages =
+        "SELECT IE98_ID, IE98_ID_IE91, IE97_CODE FROM #TEMP_ORD AS TEMP_ORD INNER JOIN "
+        "IE98_NSO_LOGERRORS WITH (NOLOCK) ON IE98_ID_IE91 = TEMP_ORD.IE91_ID LEFT OUTER JOIN "
+        "IE97_NSO_ERRORS WITH (NOLOCK) ON IE97_CODE = IE98_CODE_IE97 ORDER BY IE98_ID_IE91, "
+        "IE98_PROGRIGA_DO30";
+    kvad::db::SqliteSchemaLookup lookup(kvad::db::AsSqlite(*connection, std::string()).Handle());
+    const std::string plan = NativePlan(*connection, kvad::db::TranslateTsql(messages, lookup).sql);
+    EXPECT_NE(plan.find("SCAN TEMP_ORD"), std::string::npos) << plan;
+    EXPECT_NE(plan.find("SEARCH IE98_NSO_LOGERRORS USING INDEX"), std::string::npos) << plan;
+    EXPECT_EQ(plan.find("SCAN IE98_NSO_LOGERRORS"), std::string::npos) << plan;
+
+    // Still an inner join: a document without entries gives no row, and the order holds.
+    Native("INSERT INTO IE91_NSOFILES (IE91_ID, IE91_DITTA_CG18, IE91_STATUS) VALUES (1, 1, 0), "
+           "(2, 1, 0), (3, 1, 0);");
+    Native("INSERT INTO IE98_NSO_LOGERRORS (IE98_ID_IE91, IE98_PROGRIGA_DO30, IE98_CODE_IE97, "
+           "IE98_TYPE, IE98_CONTESTO) VALUES (3, 2, 1, 1, 0), (1, 0, 1, 1, 0), (3, 1, 1, 1, 0);");
+    connection->Execute("DROP TABLE #TEMP_ORD");
+    connection->Execute("SELECT IE91_ID, 0 AS TMP_ELABORA INTO #TEMP_ORD FROM IE91_NSOFILES");
+    std::string order;
+    for (auto rows = connection->Query(messages); !rows->Eof(); rows->MoveNext()) {
+        order += std::to_string(rows->Value("IE98_ID_IE91").ToLong());
+    }
+    EXPECT_EQ(order, "133");
+    connection->Execute("DROP TABLE #TEMP_ORD");
+}
+
 } // namespace
