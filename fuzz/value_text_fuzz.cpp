@@ -44,6 +44,16 @@ void CheckDecimal(const std::string& text) {
     if (kvad::Decimal::Parse(value->ToString()) != value) {
         Fail();
     }
+    // A plain number is read on a short path; with an exponent of zero it takes the general
+    // one, which must give the same mantissa and scale.
+    if (!text.empty() && ((text.back() >= '0' && text.back() <= '9') || text.back() == '.') &&
+        text.find_first_of("eE") == std::string::npos) {
+        std::optional<kvad::Decimal> general;
+        if (ErrorOf([&] { general = kvad::Decimal::Parse(text + "e0"); }) != 0 || !general ||
+            *general != *value || general->Scale() != value->Scale()) {
+            Fail();
+        }
+    }
     // Arithmetic and rounding on what was read: exact or rounded, never a fault.
     (void)ErrorOf([&] { (void)(*value + *value); });
     (void)ErrorOf([&] { (void)(*value * *value); });

@@ -255,6 +255,37 @@ std::size_t ReadMantissa(std::string_view text, std::string& digits, int& scale)
     return pos;
 }
 
+/// A number of at most 18 digits without an exponent, read straight into its mantissa: the
+/// common case (a quantity, a price, a stored REAL's text) needs no digit string and no
+/// normalizing, which would keep the same mantissa and scale.
+struct PlainNumber {
+    std::int64_t mantissa = 0;
+    int scale = 0;
+};
+std::optional<PlainNumber> ParsePlain(std::string_view text) {
+    constexpr int kPlainDigits = 18;
+    PlainNumber number;
+    int digits = 0;
+    bool seenPoint = false;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            if (++digits > kPlainDigits) {
+                return std::nullopt;
+            }
+            number.mantissa = number.mantissa * 10 + (c - '0');
+            number.scale += seenPoint ? 1 : 0;
+        } else if (c == '.' && !seenPoint) {
+            seenPoint = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0) {
+        return std::nullopt;
+    }
+    return number;
+}
+
 /// The exponent written after the 'e' of a number: an optional sign and digits, nothing else.
 std::optional<long> ParseExponent(std::string_view text) {
     bool negative = false;
@@ -284,6 +315,9 @@ std::optional<Decimal> Decimal::Parse(std::string_view text) {
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
         negative = text.front() == '-';
         text.remove_prefix(1);
+    }
+    if (auto plain = ParsePlain(text)) {
+        return Decimal(negative ? -plain->mantissa : plain->mantissa, plain->scale);
     }
     std::string digits;
     int scale = 0;
