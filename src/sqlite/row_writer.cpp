@@ -211,6 +211,40 @@ bool LeaveUnread(const BaseTable& table, int t, Row& inserted) {
     return true;
 }
 
+/// InsertRow's usual case: one table, the row left unread. The row is written as it stands
+/// (it holds the values given, Null for Empty) and then completed in place, with no copy: until
+/// the INSERT has run the row is unchanged, and nothing after it can fail.
+void InsertIntoOneTable(const StatementSource& source, RowSet& set, Row& row,
+                        const std::map<int, Variant>& values, int t,
+                        const std::vector<int>& columns) {
+    row.values.resize(set.columns.size(), Variant::Null());
+    row.rowids.resize(set.tables.size());
+    BaseTable& table = set.tables[static_cast<std::size_t>(t)];
+    const KeptInsert& insert = InsertFor(set, t, columns);
+    Statement stmt = source.Prepare(TextKey{insert.sql, insert.hash});
+    int index = 1;
+    auto value = values.begin(); // `columns` is an ascending part of the values' columns
+    for (const int column : columns) {
+        while (value->first != column) {
+            ++value;
+        }
+        stmt.Bind(index++, value->second, set.columns[static_cast<std::size_t>(column)].kind,
+                  TextLife::OutlivesStatement);
+    }
+    stmt.Run();
+    for (const auto& [column, given] : values) {
+        if (given.IsEmpty()) {
+            row.Set(static_cast<std::size_t>(column), given);
+        }
+    }
+    if (HasRowid(source, table)) {
+        row.rowids[static_cast<std::size_t>(t)] = sqlite3_last_insert_rowid(source.db);
+    }
+    if (row.rowids[static_cast<std::size_t>(t)] || !table.keyColumns.empty()) {
+        (void)LeaveUnread(table, t, row);
+    }
+}
+
 } // namespace
 
 void ReadBackInserted(const StatementSource& source, RowSet& set, Row& row) {
@@ -295,6 +329,12 @@ void InsertRow(const StatementSource& source, RowSet& set, Row& row,
     }
     if (targets.empty()) {
         Fail("Insufficient base table information for updating or refreshing.");
+    }
+    if (targets.size() == 1 && !readBack &&
+        static_cast<std::size_t>(targets.begin()->first) < kMaxUnreadTables) {
+        InsertIntoOneTable(source, set, row, values, targets.begin()->first,
+                           targets.begin()->second);
+        return;
     }
     std::optional<Savepoint> together;
     if (targets.size() > 1) {

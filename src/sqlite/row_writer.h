@@ -21,9 +21,10 @@ void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
 
 /// Inserts a new row made of `values` into its base table (the "Unique Table" when set; else
 /// every table that a value was given for) and fills `row` with the inserted row as read back.
-/// With `readBack` false the row keeps the values given and the rowid (and the INTEGER PRIMARY
-/// KEY column that is the rowid), and is marked for ReadBackInserted to read on its first use.
-/// Throws DbError.
+/// `row` is the new row as its recordset holds it: every value of `values` already in it, Null
+/// where the value given is Empty. With `readBack` false the row keeps the values given and
+/// the rowid (and the INTEGER PRIMARY KEY column that is the rowid), and is marked for
+/// ReadBackInserted to read on its first use. Throws DbError, leaving `row` as it was.
 void InsertRow(const StatementSource& source, RowSet& set, Row& row,
                const std::map<int, Variant>& values, bool readBack = true);
 

@@ -256,6 +256,27 @@ TEST_F(Recordset, CellsReadLateSeeTheRowAsLoadedOrAsEdited) {
     EXPECT_TRUE(rs->Clone()->Value("PADRE").IsNull());
 }
 
+// A new row whose INSERT fails stays as it was given, to be mended and sent again; a value
+// given as Empty goes in as Null.
+TEST_F(Recordset, AFailedInsertKeepsTheNewRowForAnotherTry) {
+    auto rs = connection->OpenRecordset("SELECT * FROM NODI WHERE 1 = 0");
+    rs->AddNew();
+    rs->SetValue("CODICE", "AGAIN");
+    rs->SetValue("PADRE", Variant());
+    rs->SetValue("LIVELLO", "abc");
+    EXPECT_THROW(rs->Update(), DbError);
+    EXPECT_EQ(rs->Value("CODICE").Text(), "AGAIN");
+    EXPECT_TRUE(rs->Value("PADRE").IsNull());
+    rs->SetValue("LIVELLO", std::int32_t{3});
+    rs->Update();
+    EXPECT_EQ(rs->Value("CODICE").Text(), "AGAIN");
+    EXPECT_TRUE(rs->Value("PADRE").IsNull());
+    auto stored = connection->Query("SELECT LIVELLO, PADRE FROM NODI WHERE CODICE = 'AGAIN'");
+    ASSERT_EQ(stored->RecordCount(), 1);
+    EXPECT_EQ(stored->Value("LIVELLO").ToLong(), 3);
+    EXPECT_TRUE(stored->Value("PADRE").IsNull());
+}
+
 // A row inserted before a rollback is not read back after it: its rowid may be another row's.
 TEST_F(Recordset, ARowInsertedBeforeARollbackKeepsTheValuesGiven) {
     auto rs = connection->OpenRecordset("SELECT * FROM NODI WHERE 1 = 0");
