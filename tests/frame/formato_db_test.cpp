@@ -85,6 +85,9 @@ TEST(ValueRoutines, BlankRules) {
     EXPECT_EQ(RTrimN("  ab  ").Text(), "  ab");
     EXPECT_EQ(LunghezzaTesto(Variant::Null()), 0);
     EXPECT_EQ(LunghezzaTesto("àè  "), 2) << "characters, not bytes";
+    EXPECT_EQ(LunghezzaTesto("   "), 0);
+    EXPECT_EQ(LunghezzaTesto(" a"), 2) << "only trailing blanks are left out";
+    EXPECT_EQ(LunghezzaTesto(std::int32_t{-123}), 4) << "a number is measured as its text";
     EXPECT_EQ(ValoreODefault("   ", "def").Text(), "def");
     EXPECT_EQ(ValoreODefault(" x ", "def").Text(), " x ");
     EXPECT_EQ(ValoreODefault(Variant::Null(), std::int32_t{5}).ToLong(), 5);
