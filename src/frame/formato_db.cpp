@@ -107,9 +107,10 @@ std::int32_t LunghezzaTesto(const Variant& value) {
     // every fetch, and copying it twice to measure it cost more than the measuring.
     if (const std::string* text = value.AsString()) {
         const std::size_t end = text->find_last_not_of(' ');
-        return end == std::string::npos
-                   ? 0
-                   : static_cast<std::int32_t>(Utf8Length(std::string_view(*text).substr(0, end + 1)));
+        if (end == std::string::npos) {
+            return 0;
+        }
+        return static_cast<std::int32_t>(Utf8Length(std::string_view(*text).substr(0, end + 1)));
     }
     try {
         return static_cast<std::int32_t>(Utf8Length(RightTrim(value.Text())));

@@ -1,6 +1,6 @@
 // The working table of a few documents' chains (ReadChainsOf): the rows LeggiOrdini lists for
-// those chains, column for column but the register's XML, over the examples (imported, so with ERP orders) and a
-// generated inbox of orders revised and cancelled again and again.
+// those chains, column for column but the register's XML, over the examples (imported, so with ERP
+// orders) and a generated inbox of orders revised and cancelled again and again.
 #include <map>
 #include <set>
 #include <string>

@@ -19,8 +19,9 @@ void LeggiOrdini(NsoState& state, kaenumTipoOrdiniProcessati fTipoOrdiniProcessa
 /// from the working table), but only with the chains that hold one of `documentIds`, whatever
 /// their processed state: the chains' leaves are found by following the references up from the
 /// given documents, and LeggiOrdini's statement is run with its leaves restricted to them and
-/// without the XML column, so that a batch's table holds no copy of its documents. Returns the given documents that are in no chain (unknown, of another
-/// company, or without XML and replaced by none that has it). Throws on a database failure.
+/// without the XML column, so that a batch's table holds no copy of its documents. Returns the
+/// given documents that are in no chain (unknown, of another company, or without XML and replaced
+/// by none that has it). Throws on a database failure.
 [[nodiscard]] std::vector<std::int32_t> ReadChainsOf(NsoState& state,
                                                      const std::vector<std::int32_t>& documentIds);
 
