@@ -2,9 +2,12 @@
 # Builds everything once more with AddressSanitizer and UndefinedBehaviorSanitizer into
 # ./build-san and runs the whole test suite there; any sanitizer report fails. With clang the
 # same build has the fuzz programs, and each runs for FUZZ_SECONDS (default 10) from its corpus.
+# With --build-only it builds and stops; BUILD_JOBS sets the build's parallel jobs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build-san
+build_only=0
+[ "${1:-}" = "--build-only" ] && build_only=1
 
 if command -v clang++ >/dev/null 2>&1; then
     # LLVM's linker: the sanitized programs are large, and it links them about five times as
@@ -23,8 +26,9 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVAD_SANITIZ
     -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O0 -gline-tables-only" \
     -DKVAD_BUILD_BENCH=OFF "${compilers[@]}" >/dev/null
 begin=$SECONDS
-cmake --build "$build" -j "$(nproc)"
+cmake --build "$build" -j "${BUILD_JOBS:-$(nproc)}"
 echo "sanitized build: $((SECONDS - begin)) s"
+[ "$build_only" -eq 1 ] && exit 0
 
 # Reports stop the program (the build adds -fno-sanitize-recover); leaks are reported at exit.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1}"
