@@ -369,9 +369,13 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
     void ProcessingDuringARun(bool waits, const std::vector<long>& imported) {
         Folder(waits ? "run-process" : "run-process-refused", "configured");
         // The run is stopped within its import, when a processing would find the chains it is
-        // importing still to process.
-        const Pair pair =
-            RunPair({"run"}, Waiting({"process", "--all"}, waits), waits, "== import");
+        // importing still to process. It goes one chain a batch, so that other batches still
+        // write after the first import: in one batch, a run whose import (one grouped commit)
+        // ended before the write stall was in place ended with it, its clerk lock let go
+        // before it was looked for (seen in CI under load; with the stall 100 ms late the
+        // pair failed every time, one chain a batch passes with it 300 ms late).
+        const Pair pair = RunPair({"run", "--batch", "1"}, Waiting({"process", "--all"}, waits),
+                                  waits, "== import");
         EXPECT_EQ(pair.firstStatus, 0) << pair.first;
         ExpectSecond(pair, waits, 1, {"nso: nothing to process"}, "nso run");
         ExpectSound(pair);
