@@ -28,10 +28,13 @@ light=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g0" -DCMAKE_C_FLAGS_RELWITHDEBINFO
 step "build" scripts/build.sh build-check "${light[@]}"
 # The crash and concurrency tests at half their rounds and sizes: their full size is for runs of
 # their own (KVAD_CRASH_SCALE, see the README's Reliability section).
-# The sanitized build starts beside the checks below at the lowest priority, one compiler at a
-# time, in a process group of its own: it takes the cores they leave idle (links, the last long
-# test, the PostgreSQL tests' waits). When they are done it is stopped and the sanitizer step
-# finishes it on every core (ninja goes on from what is built).
+step "tests" env KVAD_CRASH_SCALE="${KVAD_CRASH_SCALE:-0.5}" \
+    ctest --test-dir build-check --output-on-failure -j "$(nproc)"
+# The sanitized build starts beside clang-tidy and the PostgreSQL tests at the lowest priority,
+# one compiler at a time, in a process group of its own: it takes the cores they leave idle (the
+# last units, the PostgreSQL tests' waits). The plain tests above run alone: their concurrency
+# tests are timed. When tidy and the PostgreSQL tests are done the build is stopped, and the
+# sanitizer step finishes it on every core (ninja goes on from what is built).
 san_log=build-check/sanitized-build.log
 setsid nice -n 19 env BUILD_JOBS=1 scripts/test_sanitized.sh --build-only >"$san_log" 2>&1 &
 san_build=$!
@@ -40,8 +43,6 @@ stop_san_build() {
     wait "$san_build" 2>/dev/null || true
 }
 trap stop_san_build EXIT
-step "tests" env KVAD_CRASH_SCALE="${KVAD_CRASH_SCALE:-0.5}" \
-    ctest --test-dir build-check --output-on-failure -j "$(nproc)"
 # The PostgreSQL backend's tests, the component's suites and the nso command and web host tests
 # again, on a throwaway cluster (KVAD_TEST_BACKEND: each test on a server database of its own;
 # what only SQLite has skips). The tests that kill or race whole runs run there at a tenth of
