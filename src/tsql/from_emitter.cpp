@@ -21,9 +21,10 @@ bool IsWorkingTable(const TableSource& source) {
 std::string JoinSql(const Join& join, bool inOrder) {
     switch (join.type) {
     case JoinType::Inner:
-        // Catalogue views are joined in the order written (SQLite's CROSS JOIN keeps it): the
-        // table is found by name first, so its columns are read only once. PostgreSQL plans
-        // the order itself and takes no condition after CROSS JOIN.
+        // Catalogue views, and every table after a working table named first (`inOrder`), are
+        // joined in the order written (SQLite's CROSS JOIN keeps it): a view's table is found
+        // by name first, so its columns are read only once. PostgreSQL plans the order itself
+        // and takes no condition after CROSS JOIN.
         return CurrentDialect() == SqlDialect::Sqlite &&
                        (inOrder || (join.source.kind != TableSource::Kind::Derived &&
                                     IsSysName(join.source.name)))

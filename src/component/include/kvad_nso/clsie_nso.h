@@ -156,10 +156,9 @@ class CLSIE_NSO : public ComObject {
     /// read from the register; the table holds no copy of it), but only with the chains that
     /// hold one of `documentIds`, processed or not (LeggiOrdini with kaOrdiniTutti, restricted
     /// to them): a host that works on a few documents reads their chains without reading every
-    /// chain. As
-    /// after LeggiOrdini, selections and processing codes start afresh. Returns the given
-    /// documents that are in no chain. Resets Stato; a database failure sets kaErrVB, leaves no
-    /// working table and gives none.
+    /// chain. As after LeggiOrdini, selections and processing codes start afresh. Returns the
+    /// given documents that are in no chain. Resets Stato; a database failure sets kaErrVB,
+    /// leaves no working table and gives none.
     std::vector<std::int32_t> ReadChainsOf(const std::vector<std::int32_t>& documentIds);
     /// The company's registered documents that were not loaded, with the reason of each. Resets
     /// Stato; a database failure sets kaErrVB and gives none.
