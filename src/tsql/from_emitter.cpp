@@ -10,12 +10,6 @@ namespace kvad::db::tsql {
 
 namespace {
 
-/// True for a "#" working table (a session's temporary table) named as a source.
-bool IsWorkingTable(const TableSource& source) {
-    return source.kind != TableSource::Kind::Derived && source.name.parts.size() == 1 &&
-           source.name.Last().starts_with('#');
-}
-
 // The SQLite words of a join (the source and its condition follow). `inOrder` keeps an inner
 // join in the order written.
 std::string JoinSql(const Join& join, bool inOrder) {
@@ -144,6 +138,11 @@ void AddTableSource(EmitContext& context, NameScope& scope, const QualifiedName&
     if (context.NeedTypes()) {
         (void)Columns(context, scope.sources.back());
     }
+}
+
+bool IsWorkingTable(const TableSource& source) {
+    return source.kind == TableSource::Kind::Table && source.name.parts.size() == 1 &&
+           source.name.Last().starts_with('#');
 }
 
 bool IsSysName(const QualifiedName& name) {

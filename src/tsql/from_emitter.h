@@ -21,6 +21,9 @@ void AddTableSource(EmitContext& context, NameScope& scope, const QualifiedName&
 /// sys.<view>.
 [[nodiscard]] bool IsSysName(const QualifiedName& name);
 
+/// A "#" working table (a session's temporary table) named as a source.
+[[nodiscard]] bool IsWorkingTable(const TableSource& source);
+
 /// A table or alias used as a qualifier: "#T".col for temporary tables.
 [[nodiscard]] std::string QualifierSql(std::string_view name);
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "from_emitter.h"
 #include "kvad_nso/text.h"
 #include "query_emitter.h"
 #include "statement_emitter.h"
@@ -38,8 +39,7 @@ std::string OrderIndex(const QueryExpr& query) {
     }
     const SelectCore& core = query.cores.front();
     if (core.distinct || !core.groupBy.empty() || core.having || !core.from ||
-        core.from->first.kind != TableSource::Kind::Table ||
-        core.from->first.name.parts.size() != 1 || !core.from->first.name.Last().starts_with('#')) {
+        !IsWorkingTable(core.from->first)) {
         return {};
     }
     for (const Join& join : core.from->joins) {
