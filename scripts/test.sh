@@ -43,17 +43,20 @@ stop_san_build() {
     wait "$san_build" 2>/dev/null || true
 }
 trap stop_san_build EXIT
-# The PostgreSQL backend's tests, the component's suites and the nso command and web host tests
-# again, on a throwaway cluster (KVAD_TEST_BACKEND: each test on a server database of its own;
-# what only SQLite has skips). The tests that kill or race whole runs run there at a tenth of
-# their size (the plain pass above runs them at half).
+# The PostgreSQL backend's tests, the component's suites, the read model, the main job and the
+# web host tests again, on a throwaway cluster (KVAD_TEST_BACKEND: each test on a server database
+# of its own; what only SQLite has skips). The tests that kill or race whole runs run there at a
+# tenth of their size (the plain pass above runs them at half). The nso command's own tests of
+# its words, messages and files run once, above: the statements behind them run on the server in
+# the component's and the read model's suites.
 # They run beside clang-tidy (on two cores the pair takes about what the two take one after the
 # other; on more cores, less); their output is shown when they fail.
 pg_log=build-check/tests-on-postgresql.log
 (step "tests on PostgreSQL" env KVAD_TEST_BACKEND=postgresql KVAD_CRASH_SCALE=0.1 \
     scripts/pg_cluster.sh \
     ctest --test-dir build-check --output-on-failure -j 2 \
-    -L '^(postgres|workspace|decoding|verification|import|component|read_model|host|app|web)$') \
+    -L '^(postgres|workspace|decoding|verification|import|component|read_model|host|app|web)$' \
+    -E '^Nso(Edit|Pdf|Process|PassOver|Json|Command|Decode|Import)Test\.') \
     >"$pg_log" 2>&1 &
 pg_tests=$!
 step "clang-tidy" scripts/check_tidy.sh build-check

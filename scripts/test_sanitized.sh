@@ -37,10 +37,13 @@ export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_s
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 begin=$SECONDS
 # The tests that kill or race whole nso processes check what the database is left with; under
-# the sanitizers they would run the code the other tests run, at many times the cost. The
-# package test builds and unpacks a Debian package.
+# the sanitizers they would run the code the other tests run, at many times the cost. The nso
+# command's own tests (Nso...Test, FetchOnAFileTest) check its words, messages and files, and run
+# it dozens of times each; under the sanitizers nso runs in MainJobTest, every step from fetch to
+# PDF, and in FetchRobustnessTest, over hostile files. The package test builds and unpacks a
+# Debian package.
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" \
-    -E '^(MainJobCrashTest|ConcurrentCommandsTest|ImportCrashTest)\.|^FetchRobustnessTest\.Killed|^package_install$'
+    -E '^(MainJobCrashTest|ConcurrentCommandsTest|ImportCrashTest|Nso[A-Za-z]+Test|FetchOnAFileTest)\.|^FetchRobustnessTest\.Killed|^package_install$'
 echo "sanitized suite: $((SECONDS - begin)) s"
 
 if [ -d "$build/fuzz" ]; then
