@@ -65,6 +65,17 @@ void EnsureTemplate(Connection& admin, const std::string& server) {
     db::ExecutePostgresScript(admin, "SELECT pg_advisory_unlock(4242)");
 }
 
+// How a test's database is copied from its template. From PostgreSQL 15 on, a copy goes through
+// the write-ahead log unless told to copy the files; for databases this small the files are
+// copied in less than half the time.
+std::string CopyStrategy(const std::string& server) {
+    static const std::string strategy =
+        std::stol(ServerValue(server, "SHOW server_version_num")) >= 150000
+            ? std::string(" STRATEGY FILE_COPY")
+            : std::string();
+    return strategy;
+}
+
 // A database name no other test program on the server uses.
 std::string NewServerName() {
     static int counter = 0;
@@ -88,8 +99,8 @@ TestDatabase::TestDatabase(const std::filesystem::path& file, Contents contents)
     const auto admin = db::OpenPostgres(server);
     if (contents == Contents::Schema) {
         EnsureTemplate(*admin, server);
-        db::ExecutePostgresScript(*admin,
-                                  "CREATE DATABASE " + serverName_ + " TEMPLATE " + kTemplate);
+        db::ExecutePostgresScript(*admin, "CREATE DATABASE " + serverName_ + " TEMPLATE " +
+                                              kTemplate + CopyStrategy(server));
     } else {
         db::ExecutePostgresScript(*admin, "CREATE DATABASE " + serverName_);
     }
@@ -110,8 +121,9 @@ TestDatabase::TestDatabase(const std::filesystem::path& file, const TestDatabase
     }
     serverName_ = NewServerName();
     const std::string server = ServerUri();
-    db::ExecutePostgresScript(*db::OpenPostgres(server),
-                              "CREATE DATABASE " + serverName_ + " TEMPLATE " + source.serverName_);
+    db::ExecutePostgresScript(*db::OpenPostgres(server), "CREATE DATABASE " + serverName_ +
+                                                             " TEMPLATE " + source.serverName_ +
+                                                             CopyStrategy(server));
     name_ = WithDatabase(server, serverName_);
 }
 
