@@ -45,7 +45,7 @@ class ChainsOfTest : public ReadModelTest {
     std::vector<Listed> Register() {
         ProcessAndImport();
         generator::InboxPlan plan;
-        plan.documents = 120;
+        plan.documents = 60;
         plan.revisionPercent = 30;
         plan.cancellationPercent = 10;
         plan.maxLines = 2;
