@@ -68,6 +68,6 @@ fi
 grep -E '^=== |tests passed' "$pg_log"
 stop_san_build
 trap - EXIT
-# Each fuzz program for 5 s from its corpus in CI (scripts/run_fuzz.sh for longer runs).
-step "sanitizers and fuzzing" env FUZZ_SECONDS="${FUZZ_SECONDS:-5}" scripts/test_sanitized.sh
+# Each fuzz program for 3 s from its corpus in CI (scripts/run_fuzz.sh for longer runs).
+step "sanitizers and fuzzing" env FUZZ_SECONDS="${FUZZ_SECONDS:-3}" scripts/test_sanitized.sh
 echo "=== all checks passed in $((SECONDS - started)) s"
