@@ -23,8 +23,11 @@ step "web test driver" npm ci --prefix tests/web --no-audit --no-fund --loglevel
 step "formatting" scripts/check_format.sh
 step "layers" scripts/include_graph.sh
 # The checks need no debug information and little optimisation: compiling that way takes less
-# than half the time, and every warning is still an error. build/ stays the developers' build.
-light=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g0" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g0")
+# than half the time, and every warning is still an error. The tests' own code, half of what is
+# compiled, is not optimised at all (KVAD_TEST_COMPILE_OPTIONS): it compiles in about 60% of
+# the time and the suite runs as fast. build/ stays the developers' build.
+light=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g0" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g0"
+    -DKVAD_TEST_COMPILE_OPTIONS=-O0)
 step "build" scripts/build.sh build-check "${light[@]}"
 # The crash and concurrency tests at half their rounds and sizes: their full size is for runs of
 # their own (KVAD_CRASH_SCALE, see the README's Reliability section).
