@@ -2,6 +2,7 @@
 #include "xml/xml_document.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -154,6 +155,29 @@ struct SetWalk {
     std::vector<xmlNodePtr>& found;
     std::vector<char>& done;
     std::size_t open;
+    // Namespace URIs found equal, by their pointers: a document's elements share the few
+    // namespace declarations of its root, and comparing the same long URIs again for every
+    // element met cost more than the rest of the walk.
+    static constexpr std::size_t kKnownPairs = 4;
+    std::array<std::pair<const xmlChar*, const xmlChar*>, kKnownPairs> equal{};
+    std::size_t nextEqual = 0;
+
+    bool SameUri(const xmlChar* href, const xmlChar* uri) {
+        if (href == uri) {
+            return true;
+        }
+        for (const auto& [a, b] : equal) {
+            if (a == href && b == uri) {
+                return true;
+            }
+        }
+        if (xmlStrEqual(href, uri) == 0) {
+            return false;
+        }
+        equal[nextEqual] = {href, uri};
+        nextEqual = (nextEqual + 1) % kKnownPairs;
+        return true;
+    }
 
     void Settle(std::size_t path, xmlNodePtr node) {
         found[path] = node;
@@ -191,7 +215,7 @@ struct SetWalk {
                 const char* name = step.name.localName.c_str();
                 const char* childName = Chars(child->name);
                 if (childName[0] != name[0] || std::strcmp(childName, name) != 0 ||
-                    (child->ns->href != uris[i] && xmlStrEqual(child->ns->href, uris[i]) == 0)) {
+                    !SameUri(child->ns->href, uris[i])) {
                     continue;
                 }
                 Meet(child, step);

@@ -349,6 +349,26 @@ TEST(XmlDocumentXPath, PathsSelectedTogetherAreWhatEachSelectsOnItsOwn) {
     EXPECT_THROW((void)doc->Root().SelectFirstOfEach(PathSet({"cbc:ID", "unbound:ID"})), VbError);
 }
 
+TEST(XmlDocumentXPath, PathsSelectedTogetherTellNamespacesByTheirUri) {
+    // urn:one is met first through the root's declaration; then a:x is in urn:two under the
+    // same prefix, and c:x in urn:one again through a declaration of its own.
+    const auto doc = LoadOk("<r xmlns:a='urn:one'><a:y/>"
+                            "<a:x xmlns:a='urn:two'><a:id>2</a:id></a:x>"
+                            "<c:x xmlns:c='urn:one'><c:id>3</c:id></c:x></r>");
+    doc->SetSelectionNamespaces("xmlns:p='urn:one' xmlns:q='urn:two'");
+    const Node r = doc->Root().FirstChild();
+    const PathSet set({"p:y", "p:x/p:id", "q:x/q:id", "p:none"});
+    const std::vector<Node> together = r.SelectFirstOfEach(set);
+    ASSERT_EQ(together.size(), 4U);
+    EXPECT_FALSE(together[0].IsNull());
+    EXPECT_EQ(together[1].Text(), "3");
+    EXPECT_EQ(together[2].Text(), "2");
+    EXPECT_TRUE(together[3].IsNull());
+    for (std::size_t i = 0; i < together.size(); ++i) {
+        EXPECT_EQ(together[i], r.SelectSingleNode(set.Paths()[i])) << set.Paths()[i];
+    }
+}
+
 TEST(XmlDocumentXPath, AttributeNameWithoutPrefixSelectsOnlyOneInNoNamespace) {
     const auto mixed = LoadOk("<p:r xmlns:p='urn:p' xmlns:q='urn:q'><p:a q:unit='x'/>"
                               "<p:a unit='y'/></p:r>");
