@@ -12,6 +12,7 @@
 #include "kvad_nso/recordset.h"
 #include "pg_connection.h"
 #include "postgres/pg_database.h"
+#include "support/test_backend.h"
 #include "tsql/tsql_translator.h"
 
 namespace kvad::db {
@@ -78,6 +79,25 @@ TEST_F(PgBackendTest, SchemaIsAppliedOnceWithTheDeclaredNamesInTheCatalogue) {
     ASSERT_FALSE(columns->Eof());
     EXPECT_EQ(columns->Value("name").Text(), "IE92_DeliveryTerms_SpecialTerms");
     EXPECT_EQ(columns->Value("xtype").ToLong(), 231); // nvarchar
+}
+
+TEST_F(PgBackendTest, ColumnNamesAreTheCataloguesQuotedAndAnUnknownOneIsAnError) {
+    // Read a table at a time: each column's name must still be its own.
+    PgConnection& pg = AsPostgres(*db_);
+    const std::string oid = test::ServerValue(uri_, "SELECT '\"IE91_NSOFILES\"'::regclass::oid");
+    const int count = std::stoi(test::ServerValue(
+        uri_, "SELECT COUNT(*) FROM pg_attribute WHERE attnum > 0 AND attrelid = " + oid));
+    ASSERT_GT(count, 10);
+    const auto table = static_cast<Oid>(std::stoul(oid));
+    for (int column = count; column >= 1; --column) {
+        EXPECT_EQ(pg.ColumnName(table, column),
+                  test::ServerValue(uri_, "SELECT quote_ident(attname) FROM pg_attribute WHERE "
+                                          "attrelid = " +
+                                              oid + " AND attnum = " + std::to_string(column)))
+            << column;
+    }
+    EXPECT_EQ(pg.ColumnName(table, 1), "\"IE91_ID\"");
+    EXPECT_THROW((void)pg.ColumnName(table, count + 50), DbError);
 }
 
 TEST_F(PgBackendTest, TextComparesWithoutCaseAndUniqueKeysToo) {
