@@ -1,11 +1,14 @@
 #include "platform/folder_inbox.h"
 
+#include <algorithm>
+#include <atomic>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -91,6 +94,67 @@ std::shared_ptr<NsoDocument> MakeDocument(const ReceivedFile& file, const std::s
     return std::make_shared<InboxDocument>(
         file.name, std::move(summary.number), std::move(summary.issueDate),
         std::move(summary.endpointId), keepContent ? content : std::string());
+}
+
+/// What the listing reads of one file: its summary, and the hash and size of its text that its
+/// download checks. A file that cannot be read is listed all the same, from its name and date:
+/// its download reports the problem.
+ListedSummary ReadListedFile(const ReceivedFile& file) {
+    std::string content;
+    try {
+        content = ReadDocumentText(file.path, kMaxDocumentText);
+    } catch (const InboxError&) {
+        content.clear();
+    }
+    return ListedSummary{std::hash<std::string_view>{}(content), content.size(),
+                         ReadOrderSummary(content).value_or(OrderSummary{})};
+}
+
+/// ReadListedFile for each file, in the files' order. Reading a file's whole text for its
+/// summary is most of a listing's work, and the files are independent: a large folder is read
+/// by a few threads, each holding one file's text at a time. A failure other than an unreadable
+/// file (memory) is thrown as it would be read in order.
+std::vector<ListedSummary> ReadListedFiles(const std::vector<ReceivedFile>& files) {
+    constexpr std::size_t kFilesPerThread = 16;
+    constexpr unsigned kMaxThreads = 4;
+    std::vector<ListedSummary> readings(files.size());
+    const unsigned threads =
+        std::min({std::max(std::thread::hardware_concurrency(), 1U), kMaxThreads,
+                  static_cast<unsigned>(files.size() / kFilesPerThread)});
+    if (threads < 2) {
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            readings[i] = ReadListedFile(files[i]);
+        }
+        return readings;
+    }
+    std::vector<std::exception_ptr> failures(files.size());
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i = next++; i < files.size(); i = next++) {
+            try {
+                readings[i] = ReadListedFile(files[i]);
+            } catch (...) {
+                failures[i] = std::current_exception();
+            }
+        }
+    };
+    {
+        std::vector<std::jthread> helpers;
+        try {
+            for (unsigned t = 1; t < threads; ++t) {
+                helpers.emplace_back(work);
+            }
+        } catch (const std::system_error&) {
+            // No more threads to be had: the ones started and this one read the rest.
+        }
+        work();
+    }
+    for (const std::exception_ptr& failure : failures) {
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
+    }
+    return readings;
 }
 
 } // namespace
@@ -193,19 +257,14 @@ std::shared_ptr<NsoCollection> FolderInboxService::DoListOrders(const std::strin
         throw InboxError(prefix + " is not a folder");
     }
 
+    const std::vector<ReceivedFile> files = ListReceivedFiles(folder, *since);
+    std::vector<ListedSummary> readings = ReadListedFiles(files);
     std::vector<std::shared_ptr<NsoDocument>> documents;
+    documents.reserve(files.size());
     std::unordered_map<std::string, ListedSummary> listed;
-    for (const ReceivedFile& file : ListReceivedFiles(folder, *since)) {
-        std::string content;
-        try {
-            content = ReadDocumentText(file.path, kMaxDocumentText);
-        } catch (const InboxError&) {
-            // Listed all the same, from its name and date: its download reports the problem.
-        }
-        OrderSummary summary = ReadOrderSummary(content).value_or(OrderSummary{});
-        listed.insert_or_assign(file.name, ListedSummary{std::hash<std::string_view>{}(content),
-                                                         content.size(), summary});
-        documents.push_back(MakeDocument(file, content, std::move(summary), false));
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        documents.push_back(MakeDocument(files[i], std::string(), readings[i].summary, false));
+        listed.insert_or_assign(files[i].name, std::move(readings[i]));
     }
     listed_ = std::move(listed);
     company_ = companyId;

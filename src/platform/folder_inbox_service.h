@@ -14,6 +14,14 @@
 
 namespace kvad::platform {
 
+/// A file's summary as a listing read it, with a hash of the text it was read from: its
+/// download reads the summary again only when the text changed since.
+struct ListedSummary {
+    std::size_t textHash = 0;
+    std::size_t textSize = 0;
+    OrderSummary summary;
+};
+
 /// The service. Login takes the inbox root from the configuration XML
 /// ("<NsoConfig><Inbox>path</Inbox></NsoConfig>"); the user name and password are kept but a
 /// local folder does not check them. Every call reports failure in its error text and never
@@ -60,15 +68,8 @@ class FolderInboxService final : public NsoService {
     std::string username_;
     std::string password_;
     std::string configXml_;
-    std::optional<std::filesystem::path> inbox_; ///< set while logged in
-    std::string company_;                        ///< company folder of the last listing
-    /// A file's summary as the last listing read it, with a hash of the text it was read from:
-    /// its download reads the summary again only when the text changed since.
-    struct ListedSummary {
-        std::size_t textHash = 0;
-        std::size_t textSize = 0;
-        OrderSummary summary;
-    };
+    std::optional<std::filesystem::path> inbox_;            ///< set while logged in
+    std::string company_;                                   ///< company folder of the last listing
     std::unordered_map<std::string, ListedSummary> listed_; ///< by file name
 };
 

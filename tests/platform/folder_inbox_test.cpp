@@ -209,6 +209,33 @@ TEST_F(FolderInboxTest, ListsWhatIsNotAnOrderWithFallbacksAndSkipsHiddenFilesAnd
     }
 }
 
+// A large folder is read by several threads: each file keeps its place in the list and its own
+// summary, whatever its neighbours hold.
+TEST_F(FolderInboxTest, ListsALargeFolderInOrderEachFileWithItsOwnSummary) {
+    constexpr int kFiles = 150;
+    const auto name = [](int i) { return "f" + std::to_string(i) + ".xml"; };
+    const auto broken = [](int i) { return i % 7 == 3; };
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string n = std::to_string(i);
+        // Oldest last by name: the list's order comes from the times, not from the reading.
+        Write(name(i),
+              broken(i) ? "not xml " + n + " <" : UblOrder("PO/" + n, "2024-03-05", "E" + n),
+              DateTime{2030, 1, 1, 0, 0, 0}.AddDays(kFiles - i));
+    }
+
+    auto list = List("2030-01-01", error_);
+    ASSERT_EQ(error_, "");
+    ASSERT_EQ(list->RecordCount(), kFiles);
+    for (int i = 0; i < kFiles; ++i) {
+        const int file = kFiles - 1 - i;
+        const auto document = list->Item(i);
+        ASSERT_EQ(document->HubId().Text(), name(file));
+        const std::string n = std::to_string(file);
+        EXPECT_EQ(document->FileDocNum().Text(), broken(file) ? "f" + n : "PO/" + n);
+        EXPECT_EQ(document->EndPointId().Text(), broken(file) ? "" : "E" + n);
+    }
+}
+
 TEST_F(FolderInboxTest, MissingCompanyFolderIsAnEmptyListAndAFileInItsPlaceAnError) {
     auto list = List(Yesterday(), error_, "IT99999999999");
     EXPECT_EQ(error_, "");
