@@ -17,9 +17,10 @@ namespace fs = std::filesystem;
 constexpr std::chrono::year_month_day kFirstIssue{std::chrono::year{2023}, std::chrono::month{1},
                                                   std::chrono::day{2}};
 
-std::string IssueDate(int position) {
+/// The date `days` after kFirstIssue, "yyyy-mm-dd".
+std::string DateAfterFirstIssue(int days) {
     const std::chrono::year_month_day date{std::chrono::sys_days{kFirstIssue} +
-                                           std::chrono::days{position}};
+                                           std::chrono::days{days}};
     char text[16];
     std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),
                   static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
@@ -72,7 +73,13 @@ std::vector<LineShape> Lines(Choices& choose, int count, int items) {
 OrderShape Shape(int position, int buyer) {
     OrderShape shape;
     shape.number = "ORD-" + std::to_string(position + 1);
-    shape.issueDate = IssueDate(position);
+    shape.issueDate = DateAfterFirstIssue(position);
+    // Delivery from 15 to 25 days after the issue, as a buyer asks for it: a delivery date
+    // before the order's date is a warning on every line.
+    constexpr int kDeliveryFrom = 15;
+    constexpr int kDeliveryTo = 25;
+    shape.deliveryStart = DateAfterFirstIssue(position + kDeliveryFrom);
+    shape.deliveryEnd = DateAfterFirstIssue(position + kDeliveryTo);
     shape.endpoint = Office(buyer);
     shape.buyerVat = BuyerVat(buyer);
     shape.deliveryLocation = DeliveryLocation(buyer);

@@ -25,14 +25,14 @@ long LineAmountCents(const LineShape& line) {
     return line.quantity * line.priceCents - kLineAllowanceCents;
 }
 
-std::string LineXml(int number, const LineShape& line) {
+std::string LineXml(int number, const LineShape& line, const std::string& deliveryStart) {
     const std::string id = std::to_string(number);
     const std::string item = std::to_string(line.item);
     return "<cac:OrderLine><cac:LineItem><cbc:ID>" + id +
            "</cbc:ID><cbc:Quantity unitCode=\"C62\">" + std::to_string(line.quantity) +
            "</cbc:Quantity>" + Money("LineExtensionAmount", LineAmountCents(line)) +
-           "<cac:Delivery><cac:RequestedDeliveryPeriod><cbc:StartDate>2024-03-20</cbc:StartDate>"
-           "</cac:RequestedDeliveryPeriod></cac:Delivery>"
+           "<cac:Delivery><cac:RequestedDeliveryPeriod><cbc:StartDate>" + deliveryStart +
+           "</cbc:StartDate></cac:RequestedDeliveryPeriod></cac:Delivery>"
            "<cac:AllowanceCharge><cbc:ChargeIndicator>false</cbc:ChargeIndicator>" +
            Money("Amount", kLineAllowanceCents) + "</cac:AllowanceCharge><cac:Price>" +
            Money("PriceAmount", line.priceCents) +
@@ -137,9 +137,9 @@ std::string OrderXml(const OrderShape& shape) {
            "<cac:Address><cbc:StreetName>Via Roma 1</cbc:StreetName><cbc:CityName>Torino"
            "</cbc:CityName><cbc:PostalZone>10100</cbc:PostalZone><cac:Country>"
            "<cbc:IdentificationCode>IT</cbc:IdentificationCode></cac:Country></cac:Address>"
-           "</cac:DeliveryLocation><cac:RequestedDeliveryPeriod><cbc:StartDate>2024-03-20"
-           "</cbc:StartDate><cbc:EndDate>2024-03-30</cbc:EndDate></cac:RequestedDeliveryPeriod>"
-           "</cac:Delivery>"
+           "</cac:DeliveryLocation><cac:RequestedDeliveryPeriod><cbc:StartDate>" +
+           shape.deliveryStart + "</cbc:StartDate><cbc:EndDate>" + shape.deliveryEnd +
+           "</cbc:EndDate></cac:RequestedDeliveryPeriod></cac:Delivery>"
            "<cac:AllowanceCharge><cbc:ChargeIndicator>true</cbc:ChargeIndicator>" +
            Money("Amount", kHeaderChargeCents) + "</cac:AllowanceCharge><cac:TaxTotal>" +
            Money("TaxAmount", taxCents) + "</cac:TaxTotal><cac:AnticipatedMonetaryTotal>" +
@@ -147,7 +147,7 @@ std::string OrderXml(const OrderShape& shape) {
            Money("PayableAmount", linesCents + kHeaderChargeCents + taxCents) +
            "</cac:AnticipatedMonetaryTotal>";
     for (std::size_t n = 0; n < shape.lines.size(); ++n) {
-        xml += LineXml(static_cast<int>(n + 1), shape.lines[n]);
+        xml += LineXml(static_cast<int>(n + 1), shape.lines[n], shape.deliveryStart);
     }
     return xml + "</Order>";
 }

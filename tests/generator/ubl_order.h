@@ -23,6 +23,9 @@ struct OrderShape {
     std::string endpoint = "UFABCD";      ///< the buyer's office (IPA code)
     std::string buyerVat = "01234567890"; ///< the buyer's VAT number, without "IT"
     std::string deliveryLocation = "8012345000009";
+    /// The requested delivery period, of the order and of each line (the line's start date).
+    std::string deliveryStart = "2024-03-20";
+    std::string deliveryEnd = "2024-03-30";
     /// OrderDocumentReference ID ("number#date#endpoint#Revised" or "...#Cancelled"); "" none.
     std::string reference;
     bool cancellation = false; ///< the one "NA" line, no delivery, totals 0
