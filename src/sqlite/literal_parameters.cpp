@@ -251,22 +251,30 @@ void TakeLiteral(std::string_view tsql, const TokenSpan& literal, bool listed,
     const std::string_view written = TextOf(tsql, literal);
     bool bare = false;
     const bool date = !listed && literal.kind == TokenKind::String && IsPlainDate(written);
+    ParameterValue value;
     if (literal.kind == TokenKind::Number && IsPlainInteger(written)) {
-        literals.values.emplace_back(ParseDigits(written));
+        value = ParseDigits(written);
     } else if (literal.kind == TokenKind::String && listed) {
         // Any text, codes too: the column it goes into decides whether it is converted.
-        literals.values.emplace_back(UnquoteLiteral(written));
+        value = UnquoteLiteral(written);
         bare = true;
     } else if (literal.kind == TokenKind::String &&
                (written.size() >= kLongLiteral + 2 || IsPlainCode(written) ||
                 IsPlainGuid(written) || date)) {
-        literals.values.emplace_back(UnquoteLiteral(written));
+        value = UnquoteLiteral(written);
     } else {
         return;
     }
     if (literals.key.empty()) {
+        // Room for a statement's usual few literals at once: most have one to four.
+        constexpr std::size_t kUsualLiterals = 4;
         literals.key.reserve(tsql.size());
+        literals.values.reserve(kUsualLiterals);
+        literals.spans.reserve(kUsualLiterals);
+        literals.bare.reserve(kUsualLiterals);
+        literals.dates.reserve(kUsualLiterals);
     }
+    literals.values.push_back(std::move(value));
     literals.key.append(tsql.substr(copied, literal.begin - copied));
     literals.key += date ? kDateMarker : kMarker;
     copied = literal.end;
