@@ -2,7 +2,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <map>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,38 @@
 #include "value_codec.h"
 
 namespace kvad::db {
+
+namespace {
+
+/// The first entry of `values` (sorted by column) whose column is not below `column`.
+template <class Entries> auto LowerBound(Entries& values, int column) {
+    return std::lower_bound(
+        values.begin(), values.end(), column,
+        [](const ColumnValues::value_type& entry, int c) { return entry.first < c; });
+}
+
+} // namespace
+
+Variant& ColumnValues::operator[](int column) {
+    auto at = LowerBound(values_, column);
+    if (at == values_.end() || at->first != column) {
+        at = values_.emplace(at, column, Variant());
+    }
+    return at->second;
+}
+
+const Variant& ColumnValues::at(int column) const {
+    const auto found = find(column);
+    if (found == end()) {
+        throw std::out_of_range("ColumnValues::at: no value for that column");
+    }
+    return found->second;
+}
+
+ColumnValues::const_iterator ColumnValues::find(int column) const {
+    const auto at = LowerBound(values_, column);
+    return at != values_.end() && at->first == column ? at : values_.end();
+}
 
 namespace {
 
@@ -119,7 +154,7 @@ bool HasRowid(const StatementSource& source, BaseTable& table) {
 
 /// Splits values by the table they are written to; values that are not written (other tables
 /// under "Unique Table") go to `localOnly`. A computed column cannot be written.
-std::map<int, std::vector<int>> TargetsOf(const RowSet& set, const std::map<int, Variant>& values,
+std::map<int, std::vector<int>> TargetsOf(const RowSet& set, const ColumnValues& values,
                                           std::vector<int>& localOnly, bool skipNulls) {
     std::map<int, std::vector<int>> targets;
     for (const auto& [column, value] : values) {
@@ -215,8 +250,7 @@ bool LeaveUnread(const BaseTable& table, int t, Row& inserted) {
 /// (it holds the values given, Null for Empty) and then completed in place, with no copy: until
 /// the INSERT has run the row is unchanged, and nothing after it can fail.
 void InsertIntoOneTable(const StatementSource& source, RowSet& set, Row& row,
-                        const std::map<int, Variant>& values, int t,
-                        const std::vector<int>& columns) {
+                        const ColumnValues& values, int t, const std::vector<int>& columns) {
     row.values.resize(set.columns.size(), Variant::Null());
     row.rowids.resize(set.tables.size());
     BaseTable& table = set.tables[static_cast<std::size_t>(t)];
@@ -271,7 +305,7 @@ bool NeedsReadBack(const RowSet& set, const Row& row, std::size_t column) {
 }
 
 void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
-                     const std::map<int, Variant>& changes) {
+                     const ColumnValues& changes) {
     std::vector<int> localOnly;
     const auto targets = TargetsOf(set, changes, localOnly, false);
     std::optional<Savepoint> together;
@@ -318,8 +352,8 @@ void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
     row = std::move(updated);
 }
 
-void InsertRow(const StatementSource& source, RowSet& set, Row& row,
-               const std::map<int, Variant>& values, bool readBack) {
+void InsertRow(const StatementSource& source, RowSet& set, Row& row, const ColumnValues& values,
+               bool readBack) {
     std::vector<int> localOnly;
     auto targets = TargetsOf(set, values, localOnly, true);
     if (set.uniqueTable >= 0) {

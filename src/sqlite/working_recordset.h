@@ -2,7 +2,6 @@
 // A working recordset: a client-side cursor over rows in memory that clones share, each clone
 // with its own filter, sort and position, updated row by row through to the base tables.
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +12,7 @@
 #include "kvad_nso/recordset.h"
 #include "row_cursor.h"
 #include "row_set.h"
+#include "row_writer.h"
 #include "sort_keys.h"
 
 namespace kvad::db {
@@ -89,7 +89,7 @@ class WorkingRecordset final : public Recordset {
     std::optional<std::vector<std::size_t>> view_;
     RowCursor cursor_;
     EditMode mode_ = EditMode::None;
-    std::map<int, Variant> pending_;
+    ColumnValues pending_;
     Row newRow_;
     RowCursor beforeAdd_;
 };
