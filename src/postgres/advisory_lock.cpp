@@ -57,8 +57,20 @@ AdvisoryLock::AdvisoryLock(const std::string& uri, std::int32_t company, Advisor
 AdvisoryLock::AdvisoryLock(AdvisoryLock&&) noexcept = default;
 AdvisoryLock& AdvisoryLock::operator=(AdvisoryLock&&) noexcept = default;
 
-// Closing the session releases its advisory locks.
-AdvisoryLock::~AdvisoryLock() = default;
+// A holder that ends in order gives the lock back before its session closes: the server ends a
+// closed session in the background, and a command started right after would find the lock
+// still taken. One that dies leaves it to the server, which releases it with the session.
+AdvisoryLock::~AdvisoryLock() {
+    if (!session_) {
+        return; // moved from
+    }
+    try {
+        (void)static_cast<PgConnection&>(*session_).ExecuteNative(
+            "SELECT pg_advisory_unlock_all()");
+    } catch (...) {
+        // A broken session: closing it releases the lock all the same.
+    }
+}
 
 std::string AdvisoryLock::Holder(const std::string& uri, std::int32_t company, AdvisoryWork work) {
     const std::optional<AdvisoryHolder> holder = HolderOf(uri, company, work);

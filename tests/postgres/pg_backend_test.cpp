@@ -331,6 +331,26 @@ TEST_F(PgBackendTest, AnAdvisoryLockHoldsAcrossSessionsUntilItsHolderGoes) {
     EXPECT_EQ(AdvisoryLock::Holder(uri_, 1, AdvisoryWork::Clerk).substr(0, 11), "nso process");
 }
 
+// A holder that ends in order gives the lock back before its session closes, so that the next
+// command, started right after, takes it at once: the server ends a closed session in the
+// background, and its locks with it.
+TEST_F(PgBackendTest, ALockGivenBackIsFreeForTheNextCommandAtOnce) {
+    const auto probe = PgConnection::Open(uri_); // asks as soon as the holder is gone
+    const std::string held =
+        "SELECT COUNT(*) FROM pg_locks WHERE locktype = 'advisory' AND granted AND objid = 1 "
+        "AND objsubid = 2 AND database = (SELECT oid FROM pg_database WHERE datname = "
+        "current_database())";
+    constexpr int kRounds = 10;
+    for (int round = 0; round < kRounds; ++round) {
+        {
+            const AdvisoryLock first(uri_, 1, AdvisoryWork::Clerk, "nso import",
+                                     std::chrono::milliseconds(0));
+            ASSERT_STREQ(PQgetvalue(probe->ExecuteNative(held).get(), 0, 0), "1");
+        }
+        EXPECT_STREQ(PQgetvalue(probe->ExecuteNative(held).get(), 0, 0), "0") << "round " << round;
+    }
+}
+
 // ---- without a server ----------------------------------------------------------------------
 
 class NoTables final : public SchemaLookup {
