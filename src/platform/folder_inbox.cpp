@@ -104,7 +104,7 @@ ListedSummary ReadListedFile(const ReceivedFile& file) {
     try {
         content = ReadDocumentText(file.path, kMaxDocumentText);
     } catch (const InboxError&) {
-        content.clear();
+        // Listed from its name and date: its download reports the problem.
     }
     return ListedSummary{std::hash<std::string_view>{}(content), content.size(),
                          ReadOrderSummary(content).value_or(OrderSummary{})};

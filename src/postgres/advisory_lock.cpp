@@ -65,8 +65,7 @@ AdvisoryLock::~AdvisoryLock() {
         return; // moved from
     }
     try {
-        (void)static_cast<PgConnection&>(*session_).ExecuteNative(
-            "SELECT pg_advisory_unlock_all()");
+        (void)AsPostgres(*session_).ExecuteNative("SELECT pg_advisory_unlock_all()");
     } catch (...) {
         // A broken session: closing it releases the lock all the same.
     }
