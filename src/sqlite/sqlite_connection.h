@@ -19,6 +19,7 @@
 #include "statement_cache.h"
 #include "text_key.h"
 #include "tsql/tsql_translator.h"
+#include "wal_checkpointer.h"
 
 struct sqlite3;
 
@@ -211,6 +212,7 @@ class SqliteConnection final : public Connection,
     static constexpr std::size_t kMaxOrderIndexes = 64;
 
     std::unique_ptr<sqlite3, Closer> db_;
+    std::unique_ptr<WalCheckpointer> checkpointer_;
     std::vector<ProviderError> errors_;
     int level_ = 0;
     std::uint64_t rollbacks_ = 0;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "kvad_nso/recordset.h"
 #include "sqlite_connection.h"
 #include "sqlite_schema_lookup.h"
 #include "temp_database.h"

@@ -13,6 +13,10 @@ struct OpenOptions {
     bool create = true;
     /// How long a statement waits for another connection's lock, in milliseconds.
     int busyTimeoutMs = 5000;
+    /// The write-ahead log's length, in pages, at which it is copied back into the file.
+    int checkpointPages = 10000;
+    /// Copy the log back on a thread of its own, so that writing goes on meanwhile.
+    bool backgroundCheckpoints = true;
 };
 
 /// Opens a database file (":memory:" for a private in-memory database) as a connection that
