@@ -615,10 +615,14 @@ void PrintSize(const Figures& f, int lines) {
     PrintPhase(f.server ? "floor (libxml2 + PostgreSQL)" : "floor (libxml2 + SQLite)", f.floor, n);
     const double perSecond = n * 1000.0 / e2e.wallMs;
     const double ratio = e2e.wallMs / f.floor.wallMs;
-    std::printf("  end to end %.1f orders/s (target %.0f: %s); %.1fx the floor, CPU %.1fx "
-                "(target within %.0fx: %s)\n",
+    // Each ratio has its own verdict: the wall time is the target, the CPU time (which counts
+    // the job's second-core threads, and not the floor's waits on the disk) is shown beside it.
+    const double cpuRatio = e2e.cpuMs / f.floor.cpuMs;
+    std::printf("  end to end %.1f orders/s (target %.0f: %s); %.1fx the floor's wall time "
+                "(target within %.0fx: %s), %.1fx its CPU time (within %.0fx: %s)\n",
                 perSecond, kTargetPerSecond, Mark(perSecond >= kTargetPerSecond), ratio,
-                e2e.cpuMs / f.floor.cpuMs, kTargetRatio, Mark(ratio <= kTargetRatio));
+                kTargetRatio, Mark(ratio <= kTargetRatio), cpuRatio, kTargetRatio,
+                Mark(cpuRatio <= kTargetRatio));
     PrintOutcome(f);
     std::printf("  processed and imported in %ld batch(es) of at most %zu chains\n", f.batches,
                 f.chainsPerBatch);
