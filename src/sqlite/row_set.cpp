@@ -363,6 +363,39 @@ bool Row::IsOutside(std::size_t column) const noexcept {
     return false;
 }
 
+namespace {
+
+/// The stored value of a cell not decoded yet; its bytes are in `rawBytes`.
+StoredValue StoredOf(const RawCell& cell, std::string_view rawBytes) {
+    StoredValue stored;
+    stored.storage = cell.storage;
+    if (cell.storage == SQLITE_INTEGER) {
+        stored.integer = cell.number;
+    } else if (cell.storage == SQLITE_FLOAT) {
+        stored.real = std::bit_cast<double>(cell.number);
+    } else if (cell.storage == SQLITE_TEXT || cell.storage == SQLITE_BLOB) {
+        stored.bytes = rawBytes.substr(static_cast<std::size_t>(cell.number), cell.size);
+    }
+    return stored;
+}
+
+/// True for a cell not decoded yet whose value costs no more to decode again than to copy once
+/// kept: a Null, a whole number, a text read as text. Numbers and dates read from text or from
+/// a REAL are parsed, and kept so that they are parsed once.
+bool DecodesAsCopy(const RawCell& cell, ValueKind kind) {
+    switch (cell.storage) {
+    case SQLITE_NULL:
+    case SQLITE_INTEGER:
+        return true;
+    case SQLITE_TEXT:
+        return kind == ValueKind::Text || kind == ValueKind::ByStorage;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 const Variant& RowSet::Cell(const Row& row, std::size_t column) const {
     if (row.raw.empty()) {
         return row.values[column];
@@ -376,16 +409,7 @@ const Variant& RowSet::Cell(const Row& row, std::size_t column) const {
     default:
         break;
     }
-    StoredValue stored;
-    stored.storage = cell.storage;
-    if (cell.storage == SQLITE_INTEGER) {
-        stored.integer = cell.number;
-    } else if (cell.storage == SQLITE_FLOAT) {
-        stored.real = std::bit_cast<double>(cell.number);
-    } else if (cell.storage == SQLITE_TEXT || cell.storage == SQLITE_BLOB) {
-        stored.bytes =
-            std::string_view(rawBytes).substr(static_cast<std::size_t>(cell.number), cell.size);
-    }
+    const StoredValue stored = StoredOf(cell, rawBytes);
     const std::size_t index =
         decoded.Emplace([&] { return DecodeValue(stored, columns[column].kind); });
     cell.number = static_cast<std::int64_t>(index);
@@ -397,6 +421,14 @@ Variant RowSet::ValueOf(const Row& row, std::size_t column) const {
     for (const auto& [kept, handle] : row.outside) {
         if (static_cast<std::size_t>(kept) == column) {
             return Variant(longValues->Read(handle));
+        }
+    }
+    // A value asked for by copy is decoded without being kept when keeping it saves nothing:
+    // a list read once through holds no second copy of each value it read.
+    if (!row.raw.empty()) {
+        const RawCell& cell = row.raw[column];
+        if (DecodesAsCopy(cell, columns[column].kind)) {
+            return DecodeValue(StoredOf(cell, rawBytes), columns[column].kind);
         }
     }
     return Cell(row, column);

@@ -250,7 +250,8 @@ struct RowSet {
     /// The INSERTs rows were added with, the latest last (each kept where it was made).
     std::vector<std::unique_ptr<const KeptInsert>> inserts;
 
-    /// The value of a row's column, read back when it is kept outside the row.
+    /// The value of a row's column, read back when it is kept outside the row. A Null, a whole
+    /// number or a text not decoded yet is decoded for the copy alone, not kept.
     [[nodiscard]] Variant ValueOf(const Row& row, std::size_t column) const;
     /// The value of a row's column held in the row (Null for one kept outside), decoded on its
     /// first read and kept.
