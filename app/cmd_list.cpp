@@ -50,19 +50,38 @@ void RunList(const Settings& settings, const ListOptions& options) {
                               : !options.json && isatty(STDOUT_FILENO) != 0 ? kTerminalLimit
                                                                             : 0;
     Session session = OpenSession(settings);
-    const kvad::read_model::ChainList list =
-        kvad::read_model::ReadChainList(*session.nso, which, limit);
     const char* what = which == kvad::kaOrdiniDaProcessare ? "to process"
                        : which == kvad::kaOrdiniProcessati ? "processed"
                                                            : "received";
     if (options.json) {
+        const kvad::read_model::ChainList list =
+            kvad::read_model::ReadChainList(*session.nso, which, limit);
         PrintJson(ListJson(list, settings.company,
                            options.processed ? "processed"
                            : options.all     ? "all"
                                              : "to_process"));
         return;
     }
-    if (list.chains == 0) {
+    // Printed chain by chain as they are read: a backlog's list holds one chain at a time.
+    std::size_t shown = 0;
+    const kvad::read_model::ChainCounts counts = kvad::read_model::ForEachListedChain(
+        *session.nso, which, limit,
+        [&](const kvad::read_model::ChainCounts& size) {
+            if (size.chains > 0) {
+                std::cout << size.chains << " chain(s) " << what << ", " << size.documents
+                          << " document(s)\n"
+                          << Cell("ID", 5) << Cell("KIND", 13) << Cell("NUMBER", 18)
+                          << Cell("DATE", 10) << Cell("BUYER", 26) << Cell("ERP ORDER", 22)
+                          << "STATE\n";
+            }
+        },
+        [&](const kvad::read_model::ListedChain& chain) {
+            for (const kvad::read_model::ListedDocument& d : chain.documents) {
+                PrintListedRow(d);
+            }
+            ++shown;
+        });
+    if (counts.chains == 0) {
         if (which == kvad::kaOrdiniDaProcessare) {
             std::cout << "No orders to process for company " << settings.company
                       << ": `nso fetch` brings new ones, `nso list --all` shows every chain.\n";
@@ -71,16 +90,8 @@ void RunList(const Settings& settings, const ListOptions& options) {
         }
         return;
     }
-    std::cout << list.chains << " chain(s) " << what << ", " << list.documents << " document(s)\n"
-              << Cell("ID", 5) << Cell("KIND", 13) << Cell("NUMBER", 18) << Cell("DATE", 10)
-              << Cell("BUYER", 26) << Cell("ERP ORDER", 22) << "STATE\n";
-    for (const kvad::read_model::ListedChain& chain : list.shown) {
-        for (const kvad::read_model::ListedDocument& d : chain.documents) {
-            PrintListedRow(d);
-        }
-    }
-    if (list.shown.size() < list.chains) {
-        std::cout << "(the latest " << list.shown.size() << " of " << list.chains
+    if (shown < counts.chains) {
+        std::cout << "(the latest " << shown << " of " << counts.chains
                   << " chains: --limit 0 lists them all)\n";
     }
 }

@@ -1,6 +1,7 @@
 #include "kvad_nso/read_model/chain_list.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <unordered_map>
 
@@ -105,7 +106,9 @@ Chains GroupChains(Recordset& all) {
 
 } // namespace
 
-ChainList ReadChainList(CLSIE_NSO& nso, kaenumTipoOrdiniProcessati which, std::size_t limit) {
+ChainCounts ForEachListedChain(CLSIE_NSO& nso, kaenumTipoOrdiniProcessati which, std::size_t limit,
+                               const std::function<void(const ChainCounts&)>& counted,
+                               const std::function<void(const ListedChain&)>& take) {
     NotLoaded notLoaded;
     for (auto& document : nso.DocumentsNotLoaded()) {
         const std::int32_t id = document.id;
@@ -116,14 +119,15 @@ ChainList ReadChainList(CLSIE_NSO& nso, kaenumTipoOrdiniProcessati which, std::s
     detail::RequireOk(nso, "reading the chains");
     const Chains chains = GroupChains(*all);
 
-    ChainList list;
-    list.chains = chains.mains.size();
-    list.documents = static_cast<std::size_t>(std::max<long>(all->RecordCount(), 0));
+    ChainCounts counts;
+    counts.chains = chains.mains.size();
+    counts.documents = static_cast<std::size_t>(std::max<long>(all->RecordCount(), 0));
+    counted(counts);
     const std::size_t shown =
         limit > 0 ? std::min(chains.mains.size(), limit) : chains.mains.size();
-    list.shown.reserve(shown);
+    ListedChain listed;
     for (std::size_t chain = 0; chain < shown; ++chain) {
-        ListedChain listed;
+        listed.documents.clear();
         all->SetAbsolutePosition(chains.mains[chain]);
         listed.documents.push_back(ListedRow(*all, notLoaded));
         const auto older = chains.olderByParent.find(chains.mainIds[chain]);
@@ -133,8 +137,21 @@ ChainList ReadChainList(CLSIE_NSO& nso, kaenumTipoOrdiniProcessati which, std::s
                 listed.documents.push_back(ListedRow(*all, notLoaded));
             }
         }
-        list.shown.push_back(std::move(listed));
+        take(listed);
     }
+    return counts;
+}
+
+ChainList ReadChainList(CLSIE_NSO& nso, kaenumTipoOrdiniProcessati which, std::size_t limit) {
+    ChainList list;
+    const ChainCounts counts = ForEachListedChain(
+        nso, which, limit,
+        [&](const ChainCounts& size) {
+            list.shown.reserve(limit > 0 ? std::min(size.chains, limit) : size.chains);
+        },
+        [&](const ListedChain& chain) { list.shown.push_back(chain); });
+    list.chains = counts.chains;
+    list.documents = counts.documents;
     return list;
 }
 

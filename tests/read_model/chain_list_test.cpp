@@ -39,6 +39,30 @@ TEST_F(ReadModelTest, TheListGroupsOlderDocumentsUnderTheLatestAndTellsWhatBecam
     EXPECT_EQ(ReadChainList(nso, kaOrdiniDaProcessare, 0).chains, 1U) << "the failed chain";
 }
 
+TEST_F(ReadModelTest, TheListReadChainByChainIsToldItsSizeFirstAndReusesNoChainsDocuments) {
+    std::vector<std::string> events;
+    std::vector<std::vector<std::int32_t>> ids;
+    const ChainCounts counts = ForEachListedChain(
+        nso, kaOrdiniTutti, 3,
+        [&](const ChainCounts& size) {
+            events.push_back("counted " + std::to_string(size.chains) + "/" +
+                             std::to_string(size.documents));
+        },
+        [&](const ListedChain& chain) {
+            events.emplace_back("chain");
+            ids.emplace_back();
+            for (const ListedDocument& d : chain.documents) {
+                ids.back().push_back(d.id);
+            }
+        });
+    EXPECT_EQ(counts.chains, 4U);
+    EXPECT_EQ(counts.documents, 6U);
+    EXPECT_EQ(events, (std::vector<std::string>{"counted 4/6", "chain", "chain", "chain"}))
+        << "the size before the first chain, and no more chains than the limit";
+    EXPECT_EQ(ids, (std::vector<std::vector<std::int32_t>>{{6}, {5}, {4, 2}}))
+        << "each chain holds its own documents only";
+}
+
 TEST_F(ReadModelTest, ADocumentIsFoundByRegisterIdOrByAnOrderNumberOnlyItHas) {
     ASSERT_EQ(FindDocuments(nso, "3").size(), 1U);
     EXPECT_EQ(FindDocuments(nso, "3")[0].kind, "revision");

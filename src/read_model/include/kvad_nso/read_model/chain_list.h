@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,5 +45,18 @@ struct ChainList {
 /// ComponentFailure when the component cannot read them.
 [[nodiscard]] ChainList ReadChainList(CLSIE_NSO& nso, kaenumTipoOrdiniProcessati which,
                                       std::size_t limit);
+
+/// The size of a list, known before its first chain is read.
+struct ChainCounts {
+    std::size_t chains = 0;    ///< chains in the list
+    std::size_t documents = 0; ///< documents in the list
+};
+
+/// ReadChainList one chain at a time: `counted` is told the list's size first, then `take` each
+/// of the first `limit` chains (all when 0) in list order, none of them kept, so that printing a
+/// list of any length holds one chain at a time. Throws as ReadChainList.
+ChainCounts ForEachListedChain(CLSIE_NSO& nso, kaenumTipoOrdiniProcessati which, std::size_t limit,
+                               const std::function<void(const ChainCounts&)>& counted,
+                               const std::function<void(const ListedChain&)>& take);
 
 } // namespace kvad::read_model
