@@ -75,7 +75,7 @@ void RunList(const Settings& settings, const ListOptions& options) {
                           << "STATE\n";
             }
         },
-        [&](const kvad::read_model::ListedChain& chain) {
+        [&](kvad::read_model::ListedChain&& chain) {
             for (const kvad::read_model::ListedDocument& d : chain.documents) {
                 PrintListedRow(d);
             }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <unordered_map>
+#include <utility>
 
 #include "kvad_nso/codes.h"
 #include "kvad_nso/read_model/documents.h"
@@ -108,7 +109,7 @@ Chains GroupChains(Recordset& all) {
 
 ChainCounts ForEachListedChain(CLSIE_NSO& nso, kaenumTipoOrdiniProcessati which, std::size_t limit,
                                const std::function<void(const ChainCounts&)>& counted,
-                               const std::function<void(const ListedChain&)>& take) {
+                               const std::function<void(ListedChain&&)>& take) {
     NotLoaded notLoaded;
     for (auto& document : nso.DocumentsNotLoaded()) {
         const std::int32_t id = document.id;
@@ -125,9 +126,8 @@ ChainCounts ForEachListedChain(CLSIE_NSO& nso, kaenumTipoOrdiniProcessati which,
     counted(counts);
     const std::size_t shown =
         limit > 0 ? std::min(chains.mains.size(), limit) : chains.mains.size();
-    ListedChain listed;
     for (std::size_t chain = 0; chain < shown; ++chain) {
-        listed.documents.clear();
+        ListedChain listed;
         all->SetAbsolutePosition(chains.mains[chain]);
         listed.documents.push_back(ListedRow(*all, notLoaded));
         const auto older = chains.olderByParent.find(chains.mainIds[chain]);
@@ -137,7 +137,7 @@ ChainCounts ForEachListedChain(CLSIE_NSO& nso, kaenumTipoOrdiniProcessati which,
                 listed.documents.push_back(ListedRow(*all, notLoaded));
             }
         }
-        take(listed);
+        take(std::move(listed));
     }
     return counts;
 }
@@ -149,7 +149,7 @@ ChainList ReadChainList(CLSIE_NSO& nso, kaenumTipoOrdiniProcessati which, std::s
         [&](const ChainCounts& size) {
             list.shown.reserve(limit > 0 ? std::min(size.chains, limit) : size.chains);
         },
-        [&](const ListedChain& chain) { list.shown.push_back(chain); });
+        [&](ListedChain&& chain) { list.shown.push_back(std::move(chain)); });
     list.chains = counts.chains;
     list.documents = counts.documents;
     return list;

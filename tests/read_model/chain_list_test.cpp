@@ -48,7 +48,7 @@ TEST_F(ReadModelTest, TheListReadChainByChainIsToldItsSizeFirstAndReusesNoChains
             events.push_back("counted " + std::to_string(size.chains) + "/" +
                              std::to_string(size.documents));
         },
-        [&](const ListedChain& chain) {
+        [&](ListedChain&& chain) {
             events.emplace_back("chain");
             ids.emplace_back();
             for (const ListedDocument& d : chain.documents) {

@@ -53,10 +53,10 @@ struct ChainCounts {
 };
 
 /// ReadChainList one chain at a time: `counted` is told the list's size first, then `take` each
-/// of the first `limit` chains (all when 0) in list order, none of them kept, so that printing a
-/// list of any length holds one chain at a time. Throws as ReadChainList.
+/// of the first `limit` chains (all when 0) in list order, handed over and none of them kept, so
+/// that printing a list of any length holds one chain at a time. Throws as ReadChainList.
 ChainCounts ForEachListedChain(CLSIE_NSO& nso, kaenumTipoOrdiniProcessati which, std::size_t limit,
                                const std::function<void(const ChainCounts&)>& counted,
-                               const std::function<void(const ListedChain&)>& take);
+                               const std::function<void(ListedChain&&)>& take);
 
 } // namespace kvad::read_model
