@@ -1,14 +1,11 @@
 #include "platform/folder_inbox.h"
 
-#include <algorithm>
-#include <atomic>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
 #include <system_error>
-#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -18,6 +15,7 @@
 #include "inbox_collection.h"
 #include "inbox_document.h"
 #include "inbox_folder.h"
+#include "listing_reader.h"
 #include "order_pdf.h"
 #include "order_summary.h"
 #include "text_decoding.h"
@@ -110,52 +108,35 @@ ListedSummary ReadListedFile(const ReceivedFile& file) {
                          ReadOrderSummary(content).value_or(OrderSummary{})};
 }
 
-/// ReadListedFile for each file, in the files' order. Reading a file's whole text for its
-/// summary is most of a listing's work, and the files are independent: a large folder is read
-/// by a few threads, each holding one file's text at a time. A failure other than an unreadable
-/// file (memory) is thrown as it would be read in order.
-std::vector<ListedSummary> ReadListedFiles(const std::vector<ReceivedFile>& files) {
-    constexpr std::size_t kFilesPerThread = 16;
-    constexpr unsigned kMaxThreads = 4;
-    std::vector<ListedSummary> readings(files.size());
-    const unsigned threads =
-        std::min({std::max(std::thread::hardware_concurrency(), 1U), kMaxThreads,
-                  static_cast<unsigned>(files.size() / kFilesPerThread)});
-    if (threads < 2) {
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            readings[i] = ReadListedFile(files[i]);
+/// A listed file as a document. Its platform id is its name; the rest comes from the listing's
+/// reading of its text, waited for (or made) on first use, so that the first documents can be
+/// fetched while the listing still reads the last ones.
+class ListedDocument final : public NsoDocument {
+  public:
+    ListedDocument(std::shared_ptr<ListingReader> reader, std::size_t index)
+        : reader_(std::move(reader)), index_(index) {}
+
+    [[nodiscard]] Variant HubId() const override { return reader_->File(index_).name; }
+    [[nodiscard]] Variant FileDocNum() const override { return Read().FileDocNum(); }
+    [[nodiscard]] Variant FileDocData() const override { return Read().FileDocData(); }
+    [[nodiscard]] Variant EndPointId() const override { return Read().EndPointId(); }
+    [[nodiscard]] std::string Content() const override { return {}; }
+
+  private:
+    /// The document as its reading lists it. Rethrows a failure other than an unreadable file
+    /// (memory), as the listing would have met it.
+    const NsoDocument& Read() const {
+        if (!read_) {
+            const ReceivedFile& file = reader_->File(index_);
+            read_ = MakeDocument(file, std::string(), reader_->Reading(index_).summary, false);
         }
-        return readings;
+        return *read_;
     }
-    std::vector<std::exception_ptr> failures(files.size());
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (std::size_t i = next++; i < files.size(); i = next++) {
-            try {
-                readings[i] = ReadListedFile(files[i]);
-            } catch (...) {
-                failures[i] = std::current_exception();
-            }
-        }
-    };
-    {
-        std::vector<std::jthread> helpers;
-        try {
-            for (unsigned t = 1; t < threads; ++t) {
-                helpers.emplace_back(work);
-            }
-        } catch (const std::system_error&) {
-            // No more threads to be had: the ones started and this one read the rest.
-        }
-        work();
-    }
-    for (const std::exception_ptr& failure : failures) {
-        if (failure) {
-            std::rethrow_exception(failure);
-        }
-    }
-    return readings;
-}
+
+    std::shared_ptr<ListingReader> reader_;
+    std::size_t index_;
+    mutable std::shared_ptr<NsoDocument> read_;
+};
 
 } // namespace
 
@@ -189,6 +170,8 @@ void FolderInboxService::TrasformOrder2PDF(const std::string& xml, Variant& pdf,
 void FolderInboxService::Terminate() {
     inbox_.reset();
     company_.clear();
+    listed_.clear();
+    listing_.reset();
 }
 
 const fs::path& FolderInboxService::Inbox() const {
@@ -257,16 +240,18 @@ std::shared_ptr<NsoCollection> FolderInboxService::DoListOrders(const std::strin
         throw InboxError(prefix + " is not a folder");
     }
 
-    const std::vector<ReceivedFile> files = ListReceivedFiles(folder, *since);
-    std::vector<ListedSummary> readings = ReadListedFiles(files);
+    std::vector<ReceivedFile> files = ListReceivedFiles(folder, *since);
+    const unsigned helpers = ListingReader::HelpersFor(files.size());
+    auto reader = std::make_shared<ListingReader>(std::move(files), ReadListedFile, helpers);
     std::vector<std::shared_ptr<NsoDocument>> documents;
-    documents.reserve(files.size());
-    std::unordered_map<std::string, ListedSummary> listed;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        documents.push_back(MakeDocument(files[i], std::string(), readings[i].summary, false));
-        listed.insert_or_assign(files[i].name, std::move(readings[i]));
+    documents.reserve(reader->Size());
+    std::unordered_map<std::string, std::size_t> listed;
+    for (std::size_t i = 0; i < reader->Size(); ++i) {
+        documents.push_back(std::make_shared<ListedDocument>(reader, i));
+        listed.insert_or_assign(reader->File(i).name, i);
     }
     listed_ = std::move(listed);
+    listing_ = std::move(reader);
     company_ = companyId;
     return std::make_shared<InboxCollection>(std::move(documents));
 }
@@ -300,9 +285,10 @@ std::shared_ptr<NsoCollection> FolderInboxService::DoDownloadOrders(const Varian
     // The listing read this text's summary already: parsed again only when the file changed.
     std::optional<OrderSummary> summary;
     if (const auto known = listed_.find(name); known != listed_.end()) {
-        if (known->second.textSize == content.size() &&
-            known->second.textHash == std::hash<std::string_view>{}(content)) {
-            summary = std::move(known->second.summary);
+        const ListedSummary& reading = listing_->Reading(known->second);
+        if (reading.textSize == content.size() &&
+            reading.textHash == std::hash<std::string_view>{}(content)) {
+            summary = reading.summary;
         }
         listed_.erase(known);
     }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -13,6 +14,8 @@
 #include "order_summary.h"
 
 namespace kvad::platform {
+
+class ListingReader;
 
 /// A file's summary as a listing read it, with a hash of the text it was read from: its
 /// download reads the summary again only when the text changed since.
@@ -41,7 +44,8 @@ class FolderInboxService final : public NsoService {
     /// read. A company folder that does not exist yet gives an empty
     /// list: a new company has received nothing. A file that is not a readable Order is listed
     /// with its file name without extension as number, its modification date as issue date and
-    /// an empty endpoint.
+    /// an empty endpoint. The files' texts are read for these summaries by helper threads while
+    /// the documents are used: a document's summary waits for its own file's reading only.
     void ListOrders(const std::string& companyId, const std::string& startDate,
                     std::shared_ptr<NsoCollection>& collection, std::string& errorText) override;
     /// Downloads a file of the company listed last; item 0 has its text as Content: the bytes
@@ -68,9 +72,10 @@ class FolderInboxService final : public NsoService {
     std::string username_;
     std::string password_;
     std::string configXml_;
-    std::optional<std::filesystem::path> inbox_;            ///< set while logged in
-    std::string company_;                                   ///< company folder of the last listing
-    std::unordered_map<std::string, ListedSummary> listed_; ///< by file name
+    std::optional<std::filesystem::path> inbox_;          ///< set while logged in
+    std::string company_;                                 ///< company folder of the last listing
+    std::shared_ptr<ListingReader> listing_;              ///< the last listing's readings
+    std::unordered_map<std::string, std::size_t> listed_; ///< its files' indexes, by name
 };
 
 } // namespace kvad::platform
