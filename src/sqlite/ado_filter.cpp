@@ -344,6 +344,22 @@ std::vector<int> AdoFilter::Columns() const {
     return columns;
 }
 
+std::optional<std::pair<int, std::string_view>> AdoFilter::LeadingTextMatch() const {
+    if (root_ < 0) {
+        return std::nullopt;
+    }
+    const Node* node = &nodes_[static_cast<std::size_t>(root_)];
+    if (node->kind == Node::Kind::And) {
+        // An AND run reads its operands in order and stops at the first that fails.
+        node = &nodes_[static_cast<std::size_t>(node->operands.front())];
+    }
+    const std::string* text = node->literal.AsString();
+    if (node->kind != Node::Kind::Compare || node->op != Op::Equal || text == nullptr) {
+        return std::nullopt;
+    }
+    return std::pair<int, std::string_view>{node->column, *text};
+}
+
 bool AdoFilter::Matches(const std::vector<const Variant*>& values) const {
     return root_ < 0 || Evaluate(root_, values);
 }

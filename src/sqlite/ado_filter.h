@@ -2,7 +2,9 @@
 // ADO filter text ("TMP_IMG_SEL = 1", "ID_PADRE = NULL AND (A = 2 OR A = 4)") parsed once and
 // evaluated on rows.
 
+#include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "kvad_nso/variant.h"
@@ -31,6 +33,10 @@ class AdoFilter {
     [[nodiscard]] bool Matches(const std::vector<const Variant*>& values) const;
     /// The fields the filter compares.
     [[nodiscard]] std::vector<int> Columns() const;
+    /// The field and text of "field = 'text'" when the filter is that comparison, or a run of
+    /// ANDs that starts with it: a row whose field is Null or another text (ignoring case)
+    /// fails it, and nothing after it in the run is read.
+    [[nodiscard]] std::optional<std::pair<int, std::string_view>> LeadingTextMatch() const;
 
   private:
     enum class Op { Equal, NotEqual, Less, Greater, LessEqual, GreaterEqual, Like };

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 
 #include "kvad_nso/errors.h"
+#include "kvad_nso/text.h"
 #include "quote_identifier.h"
 #include "rowid_columns.h"
 #include "sqlite_schema_lookup.h"
@@ -449,6 +451,64 @@ void RowSet::ValuesFor(const Row& row, const std::vector<int>& used,
             values[index] = &Cell(row, index);
         }
     }
+}
+
+RowSet::TextLookup RowSet::MakeTextLookup(std::size_t column) const {
+    TextLookup lookup;
+    lookup.column = column;
+    lookup.edits = edits_;
+    lookup.columnEdits = EditsOf(column);
+    lookup.rowCount = rows.size();
+    std::vector<Variant> longValuesRead;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Row& row = rows[i];
+        longValuesRead.clear();
+        if (row.IsOutside(column)) {
+            longValuesRead.push_back(ValueOf(row, column));
+        }
+        const Variant& value = longValuesRead.empty() ? Cell(row, column) : longValuesRead.back();
+        if (value.IsNull() || value.IsEmpty()) {
+            continue; // equal to no text
+        }
+        const std::string* text = value.AsString();
+        if (text == nullptr) {
+            lookup.textsOnly = false;
+            lookup.rows.clear();
+            return lookup;
+        }
+        lookup.rows[AsciiLower(*text)].push_back(static_cast<std::uint32_t>(i));
+    }
+    return lookup;
+}
+
+std::optional<std::span<const std::uint32_t>> RowSet::RowsWithText(std::size_t column,
+                                                                   std::string_view text) const {
+    // Row numbers are kept as 32 bits: a larger set is compared row by row.
+    if (rows.size() > std::numeric_limits<std::uint32_t>::max()) {
+        return std::nullopt;
+    }
+    auto kept = std::find_if(textLookups_.begin(), textLookups_.end(),
+                             [&](const TextLookup& lookup) { return lookup.column == column; });
+    if (kept == textLookups_.end()) {
+        // A recordset filters on one or two fields: a few columns are kept at most.
+        constexpr std::size_t kMaxLookups = 4;
+        if (textLookups_.size() == kMaxLookups) {
+            textLookups_.erase(textLookups_.begin());
+        }
+        textLookups_.push_back(MakeTextLookup(column));
+        kept = textLookups_.end() - 1;
+    } else if (kept->edits != edits_ || kept->columnEdits != EditsOf(column) ||
+               kept->rowCount != rows.size()) {
+        *kept = MakeTextLookup(column);
+    }
+    if (!kept->textsOnly) {
+        return std::nullopt;
+    }
+    const auto found = kept->rows.find(AsciiLower(text));
+    if (found == kept->rows.end()) {
+        return std::span<const std::uint32_t>{};
+    }
+    return std::span<const std::uint32_t>(found->second);
 }
 
 std::optional<int> RowSet::FindColumn(std::string_view name) const {

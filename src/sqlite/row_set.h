@@ -9,8 +9,10 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -268,8 +270,43 @@ struct RowSet {
     /// Takes the columns, tables and name index of a shape.
     void TakeShape(const std::shared_ptr<const ResultShape>& shape);
 
+    /// The rows whose `column` holds a text equal to `text` ignoring ASCII case, in row order;
+    /// nullopt when a row holds there a value that is neither a text nor Null (a comparison
+    /// with it has to be made row by row). The rows of each column asked for are kept until a
+    /// row changes or is added: a filter set once per chain of a batch reads the batch once.
+    [[nodiscard]] std::optional<std::span<const std::uint32_t>>
+    RowsWithText(std::size_t column, std::string_view text) const;
+    /// To be called on every change of a row's values (the row writer's functions do it):
+    /// the rows kept by RowsWithText are looked for afresh.
+    void NoteEdit() noexcept { ++edits_; }
+    /// The same for a change of one column's values only: the rows kept for other columns
+    /// stay.
+    void NoteEditOf(std::size_t column) {
+        if (column >= columnEdits_.size()) {
+            columnEdits_.resize(column + 1);
+        }
+        ++columnEdits_[column];
+    }
+
   private:
+    /// The rows of one column by their text folded to lower case.
+    struct TextLookup {
+        std::size_t column = 0;
+        std::uint64_t edits = 0;
+        std::uint64_t columnEdits = 0;
+        std::size_t rowCount = 0;
+        bool textsOnly = true;
+        std::unordered_map<std::string, std::vector<std::uint32_t>> rows;
+    };
+    [[nodiscard]] TextLookup MakeTextLookup(std::size_t column) const;
+    [[nodiscard]] std::uint64_t EditsOf(std::size_t column) const noexcept {
+        return column < columnEdits_.size() ? columnEdits_[column] : 0;
+    }
+
     std::shared_ptr<const ColumnIndex> index_;
+    std::uint64_t edits_ = 0;
+    std::vector<std::uint64_t> columnEdits_;
+    mutable std::vector<TextLookup> textLookups_;
 };
 
 /// Runs a query and reads all its rows. `typeHints` gives declared types of computed columns

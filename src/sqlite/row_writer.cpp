@@ -282,6 +282,7 @@ void InsertIntoOneTable(const StatementSource& source, RowSet& set, Row& row,
 } // namespace
 
 void ReadBackInserted(const StatementSource& source, RowSet& set, Row& row) {
+    set.NoteEdit();
     const std::uint64_t unread = row.unreadTables;
     row.unreadTables = 0;
     for (std::size_t t = 0; t < set.tables.size() && t < kMaxUnreadTables; ++t) {
@@ -306,6 +307,10 @@ bool NeedsReadBack(const RowSet& set, const Row& row, std::size_t column) {
 
 void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
                      const ColumnValues& changes) {
+    // Only the changed columns of the row are written and read back.
+    for (const auto& change : changes) {
+        set.NoteEditOf(static_cast<std::size_t>(change.first));
+    }
     std::vector<int> localOnly;
     const auto targets = TargetsOf(set, changes, localOnly, false);
     std::optional<Savepoint> together;
@@ -354,6 +359,7 @@ void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
 
 void InsertRow(const StatementSource& source, RowSet& set, Row& row, const ColumnValues& values,
                bool readBack) {
+    set.NoteEdit();
     std::vector<int> localOnly;
     auto targets = TargetsOf(set, values, localOnly, true);
     if (set.uniqueTable >= 0) {

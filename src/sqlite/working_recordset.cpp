@@ -1,6 +1,7 @@
 #include "working_recordset.h"
 
 #include <algorithm>
+#include <span>
 
 #include "quote_identifier.h"
 #include "recordset_errors.h"
@@ -222,6 +223,7 @@ void WorkingRecordset::Update() {
             {}, [&] { InsertRow(connection_->Statements(), rows, newRow_, pending_, false); });
         newRow_.rollbacksAtInsert = connection_->Rollbacks();
         rows.rows.push_back(std::move(newRow_));
+        rows.NoteEdit();
         const std::size_t stored = rows.rows.size() - 1;
         // The new row stays visible here whatever the filter, as in ADO.
         if (view_) {
@@ -263,7 +265,23 @@ WorkingRecordset::BuildView(const RowSet& rows, const std::optional<AdoFilter>& 
     std::vector<const Variant*> other;
     std::vector<Variant> longValues;
     std::vector<Variant> otherLongValues;
+    // A filter that first compares a field with a text reads only the rows holding that text:
+    // the others fail that comparison without reading the rest of the filter.
+    std::optional<std::span<const std::uint32_t>> candidates;
     if (filter) {
+        if (const auto leading = filter->LeadingTextMatch()) {
+            candidates =
+                rows.RowsWithText(static_cast<std::size_t>(leading->first), leading->second);
+        }
+    }
+    if (candidates) {
+        for (const std::uint32_t i : *candidates) {
+            rows.ValuesFor(rows.rows[i], filtered, values, longValues);
+            if (filter->Matches(values)) {
+                view.push_back(i);
+            }
+        }
+    } else if (filter) {
         for (std::size_t i = 0; i < rows.rows.size(); ++i) {
             rows.ValuesFor(rows.rows[i], filtered, values, longValues);
             if (filter->Matches(values)) {

@@ -71,6 +71,39 @@ TEST_F(Recordset, FilterReadsNullsOrGroupsAndQuotes) {
     EXPECT_EQ(rs->RecordCount(), 4);
 }
 
+TEST_F(Recordset, TextFilterFollowsEditsAndNewRows) {
+    // A filter that starts with "field = 'text'" reads the rows holding that text only; what
+    // it finds must follow every change of the rows, made through any clone.
+    auto rs = connection->OpenRecordset("SELECT * FROM NODI ORDER BY ID");
+    auto writer = rs->Clone();
+    rs->SetFilter("PADRE = 'a#1'");
+    EXPECT_EQ(Ids(*rs), (std::vector<long>{2, 3}));
+
+    writer->SetFilter("ID = 3");
+    writer->SetValue("PADRE", std::string("B#2"));
+    writer->Update();
+    rs->SetFilter("PADRE = 'A#1'");
+    EXPECT_EQ(Ids(*rs), std::vector<long>{2});
+    rs->SetFilter("PADRE = 'b#2' AND LIVELLO = 2");
+    EXPECT_EQ(Ids(*rs), std::vector<long>{3});
+
+    writer->SetFilter("ID = 2");
+    writer->SetValue("LIVELLO", std::int32_t{8});
+    writer->Update();
+    writer->AddNew();
+    writer->SetValue("ID", std::int32_t{5});
+    writer->SetValue("PADRE", std::string("A#1"));
+    writer->Update();
+    rs->SetFilter("PADRE = 'A#1' AND LIVELLO = 8");
+    EXPECT_EQ(Ids(*rs), std::vector<long>{2});
+    rs->SetFilter("PADRE = 'A#1'");
+    EXPECT_EQ(Ids(*rs), (std::vector<long>{2, 5}));
+
+    // A text compared with a number field is read as a number, row by row.
+    rs->SetFilter("LIVELLO = '8'");
+    EXPECT_EQ(Ids(*rs), std::vector<long>{2});
+}
+
 TEST_F(Recordset, FilterThatDoesNotReadIsRefused) {
     auto rs = connection->OpenRecordset("SELECT * FROM NODI ORDER BY ID");
     test::ExpectVbError(3001, [&] { rs->SetFilter("LIVELLO = "); });
