@@ -97,18 +97,26 @@ class RuleLog {
 
 /// True for an amount's currency column; a server database may hand the names back in another
 /// case.
-bool IsCurrencyColumn(const std::string& name) {
+bool IsCurrencyColumn(std::string_view name) {
     return name.size() >= kCurrencySuffix.size() &&
-           EqualsNoCase(name.substr(name.size() - kCurrencySuffix.size()),
-                        std::string(kCurrencySuffix));
+           EqualsNoCase(name.substr(name.size() - kCurrencySuffix.size()), kCurrencySuffix);
+}
+
+/// The positions of a recordset's currency columns, looked for once for all its rows.
+std::vector<int> CurrencyFields(const Recordset& rows) {
+    std::vector<int> fields;
+    for (int i = 0; i < rows.FieldCount(); ++i) {
+        if (IsCurrencyColumn(rows.FieldName(i))) {
+            fields.push_back(i);
+        }
+    }
+    return fields;
 }
 
 /// The currency of the first amount of the row that is not `currency` ("" when all are).
-std::string OtherCurrency(const Recordset& row, const std::string& currency) {
-    for (int i = 0; i < row.FieldCount(); ++i) {
-        if (!IsCurrencyColumn(row.FieldName(i))) {
-            continue;
-        }
+std::string OtherCurrency(const Recordset& row, const std::vector<int>& fields,
+                          const std::string& currency) {
+    for (const int i : fields) {
         std::string given = TextOf(row.Value(i));
         if (!given.empty() && !EqualsNoCase(given, currency)) {
             return given;
@@ -362,7 +370,7 @@ void CheckCurrencies(NsoState& state, RuleLog& log, std::int32_t fId, const Reco
     if (facts.currency.empty()) {
         return;
     }
-    std::string other = OtherCurrency(header, facts.currency);
+    std::string other = OtherCurrency(header, CurrencyFields(header), facts.currency);
     for (const std::string table :
          {"IE96_NSOTESTATASCONTIXML", "IE94_NSOCORPOXML", "IE9A_NSOCORPOSCONTIXML"}) {
         if (!other.empty()) {
@@ -371,8 +379,9 @@ void CheckCurrencies(NsoState& state, RuleLog& log, std::int32_t fId, const Reco
         auto rows = Conn(state).Query("SELECT " + CurrencyColumns(state, table) + " FROM " + table +
                                       " WITH (NOLOCK) WHERE " + table.substr(0, 4) +
                                       "_ID_IE91 = " + std::to_string(fId));
+        const std::vector<int> fields = CurrencyFields(*rows);
         for (; other.empty() && !rows->Eof(); rows->MoveNext()) {
-            other = OtherCurrency(*rows, facts.currency);
+            other = OtherCurrency(*rows, fields, facts.currency);
         }
     }
     if (!other.empty()) {
