@@ -24,6 +24,8 @@ class Decimal {
     /// Leading and trailing blanks are allowed. Returns nullopt for anything else; a number too
     /// large for a Decimal throws VbError 6.
     [[nodiscard]] static std::optional<Decimal> Parse(std::string_view text);
+    /// `mantissa` times ten to the power of minus `scale` (0 to kMaxScale), exactly.
+    [[nodiscard]] static Decimal FromScaled(std::int64_t mantissa, int scale) noexcept;
     /// Converts a double through its shortest round-trip text, never through binary arithmetic.
     /// Returns nullopt for infinities and NaN; throws VbError 6 when the value is too large.
     [[nodiscard]] static std::optional<Decimal> FromDouble(double value);

@@ -177,6 +177,10 @@ std::optional<U128> ParseMagnitude(const std::string& digits) {
 
 Decimal::Decimal(std::int64_t value) noexcept : mantissa_(value), scale_(0) {}
 
+Decimal Decimal::FromScaled(std::int64_t mantissa, int scale) noexcept {
+    return {mantissa, std::clamp(scale, 0, kMaxScale)};
+}
+
 // Brings any digit string and scale within the limits: at most 28 decimals, at most 28
 // significant digits when there is a fraction, a mantissa below 2^96. Fraction digits are
 // dropped with half-even rounding; an integer part that does not fit is an overflow.

@@ -103,11 +103,42 @@ std::optional<std::string_view> FifteenDigitText(double value, std::array<char, 
     return text;
 }
 
+/// The decimal of one to six places and at most 15 digits that reads back as exactly `value`,
+/// found without rendering text: the fewest places that give it, so it is the one the shortest
+/// round-trip text (and SQLite's 15-digit text) writes. Nullopt for any other value.
+std::optional<Decimal> ShortDecimal(double value) {
+    constexpr std::array<double, 7> kPowers = {1, 10, 100, 1e3, 1e4, 1e5, 1e6};
+    constexpr double kDigits15 = 1e15;
+    if (!(std::fabs(value) >= 1e-4 && std::fabs(value) < kDigits15)) {
+        return std::nullopt; // the bounds of FifteenDigitText; NaN fails them too
+    }
+    if (std::nearbyint(value) == value) {
+        return std::nullopt; // a whole number is left to the text, as before
+    }
+    for (std::size_t places = 1; places < kPowers.size(); ++places) {
+        const double scaled = value * kPowers[places];
+        if (std::fabs(scaled) >= kDigits15) {
+            return std::nullopt;
+        }
+        // m / 10^k rounds once, as reading the text "m e-k" does: equal to `value`, the decimal
+        // reads back as it. No other integer lies close enough to `scaled` to do so.
+        const double mantissa = std::nearbyint(scaled);
+        if (mantissa / kPowers[places] == value) {
+            return Decimal::FromScaled(static_cast<std::int64_t>(mantissa),
+                                       static_cast<int>(places));
+        }
+    }
+    return std::nullopt;
+}
+
 Variant ReadDecimal(const StoredValue& value) {
     if (value.storage == SQLITE_INTEGER) {
         return Variant(Decimal(value.integer));
     }
     if (value.storage == SQLITE_FLOAT) {
+        if (const auto exact = ShortDecimal(value.real)) {
+            return Variant(*exact);
+        }
         // SQLite renders a REAL with 15 significant digits, the precision it keeps for
         // numbers stored in NUMERIC columns, so the text gives back the decimal written.
         std::array<char, 32> buffer{};
