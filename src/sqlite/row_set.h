@@ -273,7 +273,8 @@ struct RowSet {
     /// The rows whose `column` holds a text equal to `text` ignoring ASCII case, in row order;
     /// nullopt when a row holds there a value that is neither a text nor Null (a comparison
     /// with it has to be made row by row). The rows of each column asked for are kept until a
-    /// row changes or is added: a filter set once per chain of a batch reads the batch once.
+    /// value of that column changes or a row is added or read back: a filter set once per chain
+    /// of a batch reads the batch once.
     [[nodiscard]] std::optional<std::span<const std::uint32_t>>
     RowsWithText(std::size_t column, std::string_view text) const;
     /// To be called on every change of a row's values (the row writer's functions do it):
