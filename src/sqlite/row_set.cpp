@@ -459,14 +459,13 @@ RowSet::TextLookup RowSet::MakeTextLookup(std::size_t column) const {
     lookup.edits = edits_;
     lookup.columnEdits = EditsOf(column);
     lookup.rowCount = rows.size();
+    // Read as a filter reads them, long values kept outside the rows included.
+    const std::vector<int> used{static_cast<int>(column)};
+    std::vector<const Variant*> values;
     std::vector<Variant> longValuesRead;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const Row& row = rows[i];
-        longValuesRead.clear();
-        if (row.IsOutside(column)) {
-            longValuesRead.push_back(ValueOf(row, column));
-        }
-        const Variant& value = longValuesRead.empty() ? Cell(row, column) : longValuesRead.back();
+        ValuesFor(rows[i], used, values, longValuesRead);
+        const Variant& value = *values[column];
         if (value.IsNull() || value.IsEmpty()) {
             continue; // equal to no text
         }
