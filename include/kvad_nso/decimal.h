@@ -40,6 +40,8 @@ class Decimal {
     [[nodiscard]] Decimal Round(int places) const;
     [[nodiscard]] int Sign() const noexcept;
     [[nodiscard]] int Scale() const noexcept { return scale_; }
+    /// The integer this decimal is ten to the power of minus Scale() times, when it fits 64 bits.
+    [[nodiscard]] std::optional<std::int64_t> Mantissa64() const noexcept;
     [[nodiscard]] bool IsZero() const noexcept { return mantissa_ == 0; }
     [[nodiscard]] Decimal Negated() const noexcept;
 

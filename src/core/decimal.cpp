@@ -181,6 +181,14 @@ Decimal Decimal::FromScaled(std::int64_t mantissa, int scale) noexcept {
     return {mantissa, std::clamp(scale, 0, kMaxScale)};
 }
 
+std::optional<std::int64_t> Decimal::Mantissa64() const noexcept {
+    if (mantissa_ < std::numeric_limits<std::int64_t>::min() ||
+        mantissa_ > std::numeric_limits<std::int64_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(mantissa_);
+}
+
 // Brings any digit string and scale within the limits: at most 28 decimals, at most 28
 // significant digits when there is a fraction, a mantissa below 2^96. Fraction digits are
 // dropped with half-even rounding; an integer part that does not fit is an overflow.

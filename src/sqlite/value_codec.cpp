@@ -498,6 +498,39 @@ Variant ReadColumn(sqlite3_stmt* stmt, int index, ValueKind kind) {
     return DecodeValue(ReadStored(stmt, index), kind);
 }
 
+namespace {
+
+/// Binds a decimal for a decimal column as the number SQLite stores for its text there (the
+/// column's NUMERIC affinity turns a number's text into the number), without the text: a whole
+/// number as an integer; else its digits over its power of ten, divided in long double and
+/// rounded to a double, as SQLite's own reading of the text computes it. False for a decimal of
+/// more than 15 digits or 18 places, which is bound as text.
+bool BindDecimalNumber(sqlite3_stmt* stmt, int index, const Decimal& value) {
+    constexpr std::int64_t kDigits15 = 1'000'000'000'000'000;
+    constexpr int kMostPlaces = 18;
+    const std::optional<std::int64_t> mantissa = value.Mantissa64();
+    const int places = value.Scale();
+    if (!mantissa || *mantissa <= -kDigits15 || *mantissa >= kDigits15 || places > kMostPlaces) {
+        return false;
+    }
+    std::int64_t power = 1;
+    for (int i = 0; i < places; ++i) {
+        power *= 10;
+    }
+    if (*mantissa % power == 0) {
+        sqlite3_bind_int64(stmt, index, *mantissa / power);
+        return true;
+    }
+    // Both operands are exact in long double (10^18 and 15 digits are), so the quotient is
+    // rounded once there and once to double, whatever trailing zeros the digits have.
+    sqlite3_bind_double(
+        stmt, index,
+        static_cast<double>(static_cast<long double>(*mantissa) / static_cast<long double>(power)));
+    return true;
+}
+
+} // namespace
+
 void BindValue(sqlite3_stmt* stmt, int index, const Variant& value, ValueKind target,
                TextLife life) {
     switch (value.Type()) {
@@ -524,6 +557,9 @@ void BindValue(sqlite3_stmt* stmt, int index, const Variant& value, ValueKind ta
         }
         if (target == ValueKind::Double) {
             sqlite3_bind_double(stmt, index, value.ToDouble());
+            return;
+        }
+        if (target == ValueKind::Decimal && BindDecimalNumber(stmt, index, value.ToDecimal())) {
             return;
         }
         // As text: a NUMERIC column stores it as a number, a text column keeps it exact.

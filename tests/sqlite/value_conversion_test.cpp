@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -10,6 +11,7 @@
 #include "kvad_nso/recordset.h"
 #include "sqlite_connection.h"
 #include "temp_database.h"
+#include "value_codec.h"
 
 namespace kvad::test {
 namespace {
@@ -121,6 +123,61 @@ TEST_F(Values, RealsReadAsDecimalsAsSqliteWritesThem) {
             ++differing;
         }
     }
+    EXPECT_EQ(differing, 0);
+}
+
+TEST_F(Values, DecimalsAreStoredAsTheirTextWouldBe) {
+    // A decimal bound for a decimal column is stored as SQLite stores its text there: the same
+    // kind (integer or real) and the same bits, for whole numbers, fractions of up to 18 places,
+    // trailing zeros, both signs, and decimals too long for the number (bound as text).
+    std::vector<Decimal> decimals = {Decimal::FromScaled(0, 3),
+                                     Decimal::FromScaled(1250000, 5),
+                                     Decimal::FromScaled(-1, 1),
+                                     Decimal::FromScaled(999999999999999, 2),
+                                     Decimal::FromScaled(-999999999999999, 18),
+                                     Decimal::FromScaled(1000000000000000, 2),
+                                     Decimal::FromScaled(12, 0),
+                                     *Decimal::Parse("12345678901234567890.123")};
+    std::uint64_t seed = 987654321;
+    for (int i = 0; i < 20000; ++i) {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        const auto mantissa =
+            static_cast<std::int64_t>(seed >> (14U + static_cast<unsigned>(i % 47)));
+        decimals.push_back(Decimal::FromScaled(i % 2 == 0 ? mantissa : -mantissa, i % 19));
+    }
+    sqlite3_stmt* insert = nullptr;
+    ASSERT_EQ(
+        sqlite3_prepare_v2(Sqlite(), "INSERT INTO V (A, B) VALUES (?1, ?2)", -1, &insert, nullptr),
+        SQLITE_OK);
+    for (const Decimal& decimal : decimals) {
+        const std::string text = decimal.ToString();
+        sqlite3_bind_text(insert, 1, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        db::BindValue(insert, 2, Variant(decimal), db::ValueKind::Decimal);
+        EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    sqlite3_stmt* select = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(Sqlite(), "SELECT A, B FROM V ORDER BY ID", -1, &select, nullptr),
+              SQLITE_OK);
+    std::size_t row = 0;
+    int differing = 0;
+    while (sqlite3_step(select) == SQLITE_ROW) {
+        const int kind = sqlite3_column_type(select, 0);
+        const bool same =
+            kind == sqlite3_column_type(select, 1) &&
+            (kind == SQLITE_FLOAT
+                 ? std::bit_cast<std::uint64_t>(sqlite3_column_double(select, 0)) ==
+                       std::bit_cast<std::uint64_t>(sqlite3_column_double(select, 1))
+                 : sqlite3_column_int64(select, 0) == sqlite3_column_int64(select, 1));
+        if (!same && ++differing <= 5) {
+            ADD_FAILURE() << decimals.at(row).ToString() << " stored as "
+                          << reinterpret_cast<const char*>(sqlite3_column_text(select, 1));
+        }
+        ++row;
+    }
+    sqlite3_finalize(select);
+    EXPECT_EQ(row, decimals.size());
     EXPECT_EQ(differing, 0);
 }
 
