@@ -231,6 +231,10 @@ std::string Variant::Text() const {
 }
 
 bool Variant::IsBlank() const {
+    // A text is read where it is: a document's whole XML is asked this.
+    if (const std::string* text = AsString()) {
+        return text->find_first_not_of(' ') == std::string::npos;
+    }
     return RightTrim(Text()).empty();
 }
 

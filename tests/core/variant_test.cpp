@@ -40,6 +40,8 @@ TEST(Variant, BlankMeansEmptyTextAfterTrailingSpaces) {
     EXPECT_FALSE(Variant(std::int32_t{0}).IsBlank());
     EXPECT_FALSE(Variant(false).IsBlank());
     EXPECT_FALSE(Variant(" x ").IsBlank());
+    EXPECT_FALSE(Variant("\t").IsBlank()) << "only spaces are blank";
+    EXPECT_FALSE(Variant(std::string(100000, ' ') + "<a/>").IsBlank());
     EXPECT_EQ(RightTrim("  a b  "), "  a b");
     EXPECT_EQ(Trim("  a b  "), "a b");
     EXPECT_EQ(Trim("    "), "");
