@@ -623,10 +623,17 @@ RowSet LoadRowSet(const StatementSource& source, TextKey sql,
     stmt->BindParameters(parameters);
     RowSet set;
     set.TakeShape(shape);
+    set.rows.reserve(shape->lastRows);
+    set.rawBytes.reserve(shape->lastBytes);
     sqlite3_stmt* raw = stmt->Get();
     while (stmt->Step()) {
         set.rows.push_back(ReadRow(raw, set, *shape));
     }
+    // A larger result grows on from the bound as before.
+    constexpr std::size_t kMostRowsKept = 1024;
+    constexpr std::size_t kMostBytesKept = std::size_t{1} << 16U;
+    shape->lastRows = std::min(set.rows.size(), kMostRowsKept);
+    shape->lastBytes = std::min(set.rawBytes.size(), kMostBytesKept);
     return set;
 }
 

@@ -175,6 +175,11 @@ struct ResultShape {
     std::size_t sqlHash = 0;                      ///< TextKey::Of(sql).hash
     std::map<std::string, std::string> typeHints; ///< as they were given
     std::shared_ptr<const ColumnIndex> index;
+    /// The rows and value bytes the last result of this shape held, up to a bound: the next
+    /// one starts with that room instead of growing to it a reallocation at a time. (Written
+    /// by the loads of the one connection that keeps the shape.)
+    mutable std::size_t lastRows = 0;
+    mutable std::size_t lastBytes = 0;
 };
 
 /// Shapes of results by statement, kept per connection while the schema stays the same: a
