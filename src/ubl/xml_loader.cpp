@@ -163,18 +163,9 @@ std::string GetXML(NsoState& state, std::int32_t fId) {
 
 xml::Node CercaNodoFiglio(NsoState& state, const xml::Node& node, const std::string& name) {
     xml::Node result;
-    Guard(state, "CercaNodoFiglio", [&] {
-        for (xml::Node child = node.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
-            result = CercaNodoFiglio(state, child, name);
-            if (!result.IsNull()) {
-                return;
-            }
-            if (child.HasLocalName(name)) {
-                result = child;
-                return;
-            }
-        }
-    });
+    // Each child's descendants are searched before the child: the deepest match of the first
+    // branch that has one.
+    Guard(state, "CercaNodoFiglio", [&] { result = node.FirstDescendantChildrenFirst(name); });
     return result;
 }
 

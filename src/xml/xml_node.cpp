@@ -310,6 +310,51 @@ bool Node::HasLocalName(std::string_view name) const {
     }
 }
 
+Node Node::FirstDescendantChildrenFirst(std::string_view name) const {
+    RequireNode(node_);
+    const auto named = [&](const xmlNode* node) {
+        switch (node->type) {
+        case XML_ELEMENT_NODE:
+        case XML_ATTRIBUTE_NODE:
+        case XML_PI_NODE:
+            return name == Chars(node->name);
+        default:
+            return name.empty();
+        }
+    };
+    // The walk a recursion over FirstChild and NextSibling makes, without a call per node: per
+    // level, the child being looked at and whether its descendants have been.
+    struct Level {
+        xmlNode* child;
+        bool descendantsSeen;
+    };
+    constexpr std::size_t kUsualDepth = 32;
+    std::vector<Level> levels;
+    levels.reserve(kUsualDepth);
+    levels.push_back({node_->children, false});
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (level.child == nullptr) {
+            levels.pop_back();
+            if (!levels.empty()) {
+                levels.back().descendantsSeen = true;
+            }
+            continue;
+        }
+        if (!level.descendantsSeen) {
+            xmlNode* first = level.child->children;
+            levels.push_back({first, false}); // `level` is not used after this
+            continue;
+        }
+        if (named(level.child)) {
+            return {level.child, document_};
+        }
+        level.child = level.child->next;
+        level.descendantsSeen = false;
+    }
+    return {};
+}
+
 std::vector<Attribute> Node::Attributes() const {
     RequireNode(node_);
     std::vector<Attribute> result;

@@ -392,6 +392,43 @@ TEST(XmlDocument, ChildrenWalkWithoutLists) {
     EXPECT_TRUE(root.FirstChild().NextSibling().FirstChild().IsNull());
 }
 
+/// The search FirstDescendantChildrenFirst stands for, written as a recursion.
+Node ChildrenFirstByRecursion(const Node& node, std::string_view name) {
+    for (Node child = node.FirstChild(); !child.IsNull(); child = child.NextSibling()) {
+        if (const Node found = ChildrenFirstByRecursion(child, name); !found.IsNull()) {
+            return found;
+        }
+        if (child.HasLocalName(name)) {
+            return child;
+        }
+    }
+    return {};
+}
+
+TEST(XmlDocument, DescendantsAreSearchedBeforeTheirParentAsARecursionWould) {
+    // Same names nested and in sibling branches, text, comments, instructions and CDATA; from
+    // every node, every name, and the empty name (a text's).
+    const auto doc =
+        LoadOk("<o><x id='1'><y><x id='2'/>t</y><x id='3'><x id='4'/></x></x><!--x--><?x p?>"
+               "<z><![CDATA[x]]><y/><x id='5'>&amp;</x></z><w><v><u><x id='6'/></u></v></w></o>");
+    const std::vector<std::string> names = {"x", "y", "z", "u", "p", "missing", "o", ""};
+    int compared = 0;
+    for (const Node& from : NodesUnder(doc->Root())) {
+        for (const std::string& name : names) {
+            const Node expected = ChildrenFirstByRecursion(from, name);
+            EXPECT_TRUE(from.FirstDescendantChildrenFirst(name) == expected)
+                << "from " << from.Name() << ", name '" << name << "'";
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 100);
+    const Node order = doc->Root().FirstChild();
+    EXPECT_EQ(doc->Root().FirstDescendantChildrenFirst("o"), order);
+    EXPECT_EQ(order.FirstDescendantChildrenFirst("x").Attributes().at(0).value, "2");
+    EXPECT_TRUE(order.FirstDescendantChildrenFirst("o").IsNull())
+        << "the node itself is not searched";
+}
+
 TEST(XmlDocument, AttributesNamedLikeFilterTheFullList) {
     const auto doc = LoadOk("<r xmlns='urn:d' xmlns:xmlnsish='urn:x' xmlns:p='urn:p' "
                             "myxmlns='v' p:xmlns2='w' schemeID='0201' xmlnsish:a='z'><c/></r>");

@@ -105,6 +105,10 @@ class Node {
     [[nodiscard]] Node NextSibling() const;
     /// True when LocalName() would be `name`, without building the name.
     [[nodiscard]] bool HasLocalName(std::string_view name) const;
+    /// The first node under this one, following FirstChild and NextSibling, whose local name is
+    /// `name`, where each child's own descendants are looked at before the child itself (the
+    /// deepest match of the first branch that has one); a null Node when none has it.
+    [[nodiscard]] Node FirstDescendantChildrenFirst(std::string_view name) const;
     /// True for elements (they have an attribute collection, possibly empty).
     [[nodiscard]] bool HasAttributeCollection() const noexcept { return IsElement(); }
     [[nodiscard]] std::vector<Attribute> Attributes() const;
