@@ -298,30 +298,29 @@ Node Node::NextSibling() const {
     return node_->next != nullptr ? Node(node_->next, document_) : Node();
 }
 
-bool Node::HasLocalName(std::string_view name) const {
-    RequireNode(node_);
-    switch (node_->type) {
+namespace {
+
+/// Node::HasLocalName of a node that is there.
+bool HasLocalNameOf(const xmlNode* node, std::string_view name) {
+    switch (node->type) {
     case XML_ELEMENT_NODE:
     case XML_ATTRIBUTE_NODE:
     case XML_PI_NODE:
-        return name == Chars(node_->name);
+        return name == Chars(node->name);
     default:
         return name.empty();
     }
 }
 
+} // namespace
+
+bool Node::HasLocalName(std::string_view name) const {
+    RequireNode(node_);
+    return HasLocalNameOf(node_, name);
+}
+
 Node Node::FirstDescendantChildrenFirst(std::string_view name) const {
     RequireNode(node_);
-    const auto named = [&](const xmlNode* node) {
-        switch (node->type) {
-        case XML_ELEMENT_NODE:
-        case XML_ATTRIBUTE_NODE:
-        case XML_PI_NODE:
-            return name == Chars(node->name);
-        default:
-            return name.empty();
-        }
-    };
     // The walk a recursion over FirstChild and NextSibling makes, without a call per node: per
     // level, the child being looked at and whether its descendants have been.
     struct Level {
@@ -346,7 +345,7 @@ Node Node::FirstDescendantChildrenFirst(std::string_view name) const {
             levels.push_back({first, false}); // `level` is not used after this
             continue;
         }
-        if (named(level.child)) {
+        if (HasLocalNameOf(level.child, name)) {
             return {level.child, document_};
         }
         level.child = level.child->next;
