@@ -93,5 +93,7 @@ using VariantArray = std::vector<Variant>;
 [[nodiscard]] std::string RightTrim(std::string_view text);
 /// Removes leading and trailing blanks (spaces) from text.
 [[nodiscard]] std::string Trim(std::string_view text);
+/// True when the text is empty or only blanks (spaces); read where it is, without a copy.
+[[nodiscard]] bool IsBlankText(std::string_view text) noexcept;
 
 } // namespace kvad

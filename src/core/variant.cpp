@@ -233,7 +233,7 @@ std::string Variant::Text() const {
 bool Variant::IsBlank() const {
     // A text is read where it is: a document's whole XML is asked this.
     if (const std::string* text = AsString()) {
-        return text->find_first_not_of(' ') == std::string::npos;
+        return IsBlankText(*text);
     }
     return RightTrim(Text()).empty();
 }
@@ -386,6 +386,10 @@ bool operator==(const Variant& a, const Variant& b) {
 std::string RightTrim(std::string_view text) {
     const auto end = text.find_last_not_of(' ');
     return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
+}
+
+bool IsBlankText(std::string_view text) noexcept {
+    return text.find_first_not_of(' ') == std::string_view::npos;
 }
 
 std::string Trim(std::string_view text) {

@@ -248,7 +248,7 @@ bool ScaricaXMLOrdine(NsoState& state, std::int32_t fId, bool fForzaDownload) {
             ws.downloadProblem = failure.Plain();
             return false;
         }
-        if (text.find_first_not_of(' ') != std::string::npos) { // not blank
+        if (!IsBlankText(text)) {
             if (text.front() != '<') {
                 // A leading byte-order mark (or stray character) is one character: all its bytes
                 // go.
