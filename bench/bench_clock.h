@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <exception>
 
@@ -74,6 +75,19 @@ template <class Work> Timing Time(Work&& work) {
     const double cpu = CpuMs();
     work();
     return {MsSince(wall), CpuMs() - cpu, PeakMb()};
+}
+
+/// Tells a `perf record --control fifo:FIFO -D -1` started with KVAD_PERF_CTL=FIFO to record (true)
+/// or to stop (false), so that a profile holds only the work measured; nothing without it.
+inline void ProfileWindow(bool open) {
+    const char* fifo = std::getenv("KVAD_PERF_CTL");
+    if (fifo == nullptr || *fifo == '\0') {
+        return;
+    }
+    if (std::FILE* control = std::fopen(fifo, "w"); control != nullptr) {
+        std::fputs(open ? "enable\n" : "disable\n", control);
+        std::fclose(control);
+    }
 }
 
 /// Runs a benchmark's body: its status, or 1 with the message of an error it throws.

@@ -443,12 +443,14 @@ Figures RunSize(const fs::path& dir, int documents, int lines, int registered, b
         nsoapp::FetchOutcome fetched;
         nsoapp::ProgressView fetching("", nsoapp::ProgressView::Channel::Quiet);
         bench::ResetPeak();
+        bench::ProfileWindow(true);
         f.fetch = Time([&] { fetched = nsoapp::FetchDocuments(session, settings, fetching); });
         f.fetch.peakMb = bench::PeakSinceResetMb();
         TimeList(dir, settings.database, f);
         PhaseMeter meter(f.process, f.import);
         const nsoapp::BatchedOutcome batched =
             nsoapp::ProcessAndImport(session, false, chainsPerBatch, {}, &meter);
+        bench::ProfileWindow(false);
         const nsoapp::ProcessOutcome& processed = batched.processed;
         const nsoapp::ImportOutcome& imported = batched.imported;
         f.batches = static_cast<long>(batched.batches);
