@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "app/folder_database.h"
+#include "app/nso_folder.h"
 #include "app/nso_process.h"
 #include "sqlite/sqlite_database.h"
 #include "support/register_snapshot.h"
@@ -82,7 +83,7 @@ fs::file_time_type ReceivedAt(int second) {
                                              std::chrono::seconds(second));
 }
 
-class FetchRobustnessTest : public ::testing::Test {
+class FetchRobustnessTest : public kvad::test::NsoFolderTest {
   protected:
     void SetUp() override { dir = MakeDir(); }
 
@@ -104,7 +105,6 @@ class FetchRobustnessTest : public ::testing::Test {
         result.exitCode = kvad::test::Finish(child, &result.output);
         return result;
     }
-    Result Run(const std::vector<std::string>& arguments) { return Run(dir, arguments); }
 
     static void Prepare(const fs::path& where) {
         ASSERT_EQ(Run(where, {"init"}).exitCode, 0);
@@ -150,42 +150,34 @@ class FetchRobustnessTest : public ::testing::Test {
         return kvad::test::RegisterSnapshot(*kvad::test::OpenFolderDb(where));
     }
 
-    fs::path dir;
+    /// The child's next line that has `text`, reading at most `lines` lines; the last line read
+    /// (empty at the end of its output) when none has it.
+    static std::string ReadLineWith(NsoChild& child, const std::string& text, int lines) {
+        std::string line = kvad::test::ReadLine(child);
+        for (int n = 1; n < lines && !line.empty() && !Has(line, text); ++n) {
+            line = kvad::test::ReadLine(child);
+        }
+        return line;
+    }
 
   private:
     std::list<kvad::test::TempDir> made_;
 };
 
-bool Has(const std::string& output, const std::string& text) {
-    return output.find(text) != std::string::npos;
-}
-
-/// Checks that `output` tells each of `texts` and none of `untold`.
-void ExpectTold(const std::string& output, const std::vector<std::string>& texts,
-                const std::vector<std::string>& untold = {}) {
-    for (const std::string& text : texts) {
-        EXPECT_TRUE(Has(output, text)) << text << "\n" << output;
-    }
-    for (const std::string& text : untold) {
-        EXPECT_FALSE(Has(output, text)) << text << "\n" << output;
-    }
-}
-
 TEST_F(FetchRobustnessTest, KilledRunsAndOneFetchLeaveWhatAnUninterruptedRunLeaves) {
     constexpr int kOrders = 200;
     const fs::path reference = MakeDir();
-    Prepare(reference);
-    Prepare(dir);
-    Generate(reference, kOrders);
-    Generate(dir, kOrders);
-    Receive(reference, "zz-bad-date.xml", WithIssueDate(GeneratedOrder(900), "2024-02-30"), 300);
-    Receive(dir, "zz-bad-date.xml", WithIssueDate(GeneratedOrder(900), "2024-02-30"), 300);
+    for (const fs::path& where : {reference, dir}) {
+        Prepare(where);
+        Generate(where, kOrders);
+        Receive(where, "zz-bad-date.xml", WithIssueDate(GeneratedOrder(900), "2024-02-30"), 300);
+    }
 
     // The uninterrupted run goes on beside the killed ones.
     NsoChild whole = kvad::test::StartNso(reference, {"fetch"});
     KillFetches(dir, 5, kOrders);
-    const Result last = Run({"fetch"});
-    EXPECT_TRUE(last.exitCode == 0 || last.exitCode == 3) << last.output;
+    const std::string last = Nso("fetch");
+    EXPECT_TRUE(exitCode == 0 || exitCode == 3) << last;
 
     std::string output;
     ASSERT_EQ(kvad::test::Finish(whole, &output), 3) << output;
@@ -205,11 +197,8 @@ TEST_F(FetchRobustnessTest, OneRetrievalOfACompanyAtATime) {
         std::optional<kvad::test::UnnamedCompanyLock> held;
         held.emplace(dir, kvad::db::CompanyWork::Retrieval);
         ASSERT_TRUE(held->Held());
-        const Result refused = Run({"fetch", "--wait", "0"});
-        EXPECT_EQ(refused.exitCode, 1);
-        EXPECT_TRUE(Has(refused.output, "nso: another retrieval of company 1 is running"))
-            << refused.output;
-        EXPECT_FALSE(Has(refused.output, "Routine")) << refused.output;
+        ExpectTold(Expect(1, "fetch --wait 0", {"nso: another retrieval of company 1 is running"}),
+                   {}, {"Routine"});
 
         // A retrieval that may wait goes on once the lock is free.
         NsoChild waiting = kvad::test::StartNso(dir, {"fetch", "--wait", "20"});
@@ -217,7 +206,7 @@ TEST_F(FetchRobustnessTest, OneRetrievalOfACompanyAtATime) {
         held.reset();
         std::string output;
         EXPECT_EQ(kvad::test::Finish(waiting, &output), 0) << output;
-        EXPECT_TRUE(Has(output, "listed 60, new 60, already registered 0")) << output;
+        ExpectTold(output, {"listed 60, new 60, already registered 0"});
     }
     // Two at once: each counts only what it registered itself.
     const fs::path both = MakeDir();
@@ -243,14 +232,9 @@ TEST_F(FetchRobustnessTest, AnUnknownCompanyIsRefusedByEveryCommandAndNothingIsW
     Prepare(dir);
     Generate(dir, 3);
     const std::string before = Snapshot(dir);
-    for (const auto& command :
-         std::vector<std::vector<std::string>>{{"--company", "999", "fetch"},
-                                               {"--company", "999", "fetch", "--retry-missing"},
-                                               {"--company", "999", "list"},
-                                               {"--company", "999", "config"}}) {
-        const Result r = Run(command);
-        EXPECT_EQ(r.exitCode, 1) << r.output;
-        EXPECT_TRUE(Has(r.output, "nso: unknown company 999: `nso init --company 999")) << r.output;
+    for (const char* command : {"fetch", "fetch --retry-missing", "list", "config"}) {
+        Expect(1, std::string("--company 999 ") + command,
+               {"nso: unknown company 999: `nso init --company 999"});
     }
     EXPECT_EQ(Snapshot(dir), before);
     EXPECT_FALSE(fs::exists(dir / "nso.db.fetch-999.lock"));
@@ -264,16 +248,14 @@ TEST_F(FetchRobustnessTest, AnImpossibleDateGivesTheSameSummaryFirstOrLast) {
         Prepare(where);
         Receive(where, "good.xml", GeneratedOrder(1), last ? 0 : 5);
         Receive(where, "bad.xml", WithIssueDate(GeneratedOrder(2), "2026-02-30"), last ? 5 : 0);
-        const Result r = Run(where, {"fetch"});
-        EXPECT_EQ(r.exitCode, 3) << r.output;
-        ExpectTold(r.output,
-                   {"listed 2, new 2, already registered 0, failed to load 1\n"
-                    "  ORD-2 (bad.xml): it could not be staged\n"
-                    "      \"2026-02-30\" is not a date (staging column IE92_IssueDate)\n"},
-                   {"Routine"});
+        dir = where;
+        ExpectTold(Expect(3, "fetch",
+                          {"listed 2, new 2, already registered 0, failed to load 1\n"
+                           "  ORD-2 (bad.xml): it could not be staged\n"
+                           "      \"2026-02-30\" is not a date (staging column IE92_IssueDate)\n"}),
+                   {}, {"Routine"});
         // Nothing is left to do: the next fetch finds everything registered and whole.
-        const Result again = Run(where, {"fetch"});
-        EXPECT_EQ(again.exitCode, 0) << again.output;
+        Ok("fetch");
     }
 }
 
@@ -296,16 +278,10 @@ TEST_F(FetchRobustnessTest, EachEncodingIsReadAsItsFileSays) {
     Receive(dir, "utf16be.xml", utf16(order(3, "UTF-16", "Societ\xE0 3"), false), 3);
     Receive(dir, "latin1.xml", order(4, "ISO-8859-1", "Societ\xE0 4"), 4);
     Receive(dir, "cp1252.xml", order(5, "windows-1252", "Societ\xE0 5 \x80"), 5);
-    const Result r = Run({"fetch"});
-    EXPECT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_TRUE(Has(r.output, "listed 5, new 5, already registered 0, failed to load 0"))
-        << r.output;
-    const Result list = Run({"list", "--all"});
-    for (const std::string buyer :
-         {"Societ\xC3\xA0 1 \xE2\x82\xAC ", "Societ\xC3\xA0 2 ", "Societ\xC3\xA0 3 ",
-          "Societ\xC3\xA0 4 ", "Societ\xC3\xA0 5 \xE2\x82\xAC "}) {
-        EXPECT_TRUE(Has(list.output, buyer)) << buyer << "\n" << list.output;
-    }
+    ExpectTold(Ok("fetch"), {"listed 5, new 5, already registered 0, failed to load 0"});
+    ExpectTold(Ok("list --all"),
+               {"Societ\xC3\xA0 1 \xE2\x82\xAC ", "Societ\xC3\xA0 2 ", "Societ\xC3\xA0 3 ",
+                "Societ\xC3\xA0 4 ", "Societ\xC3\xA0 5 \xE2\x82\xAC "});
 }
 
 TEST_F(FetchRobustnessTest, EveryDocumentNamesItsTrueReason) {
@@ -331,8 +307,6 @@ TEST_F(FetchRobustnessTest, EveryDocumentNamesItsTrueReason) {
     // is not XML, not under the number its first lines give.
     const std::string whole = GeneratedOrder(9);
     Receive(dir, "cut.xml", whole.substr(0, whole.find("<cac:AllowanceCharge>") + 10), 8);
-    const Result r = Run({"fetch"});
-    EXPECT_EQ(r.exitCode, 3) << r.output;
     const std::string tooLarge = " holds more text than the 16 MiB a document may have";
     const std::vector<std::string> lines = {
         "listed 9, new 9, already registered 0, failed to load 8\n",
@@ -350,48 +324,40 @@ TEST_F(FetchRobustnessTest, EveryDocumentNamesItsTrueReason) {
             tooLarge,
         "  cut (cut.xml): it is not well-formed XML (line 2: ",
     };
-    ExpectTold(r.output, lines, {"ORD-9"});
+    const std::string r = Expect(3, "fetch", lines);
+    ExpectTold(r, {}, {"ORD-9"});
     // The hint to try again stands only where trying again can help: a download refused (the
     // file may be replaced), not a document that was read.
     const std::string hint = "(`nso fetch --retry-missing` tries again)";
-    EXPECT_EQ(r.output.find(hint), r.output.find("a document may have " + hint) + 20) << r.output;
-    EXPECT_EQ(r.output.rfind(hint), r.output.rfind("a document may have " + hint) + 20) << r.output;
+    EXPECT_EQ(r.find(hint), r.find("a document may have " + hint) + 20) << r;
+    EXPECT_EQ(r.rfind(hint), r.rfind("a document may have " + hint) + 20) << r;
 
     // The list shows what is not an order as such, and why each is not loaded.
-    const Result list = Run({"list", "--all"});
-    EXPECT_TRUE(std::regex_search(list.output, std::regex("\n\\d+ +not an order  invoice ")))
-        << list.output;
-    EXPECT_TRUE(Has(list.output, "not loaded  [it is not an Order")) << list.output;
+    const std::string list = Ok("list --all");
+    EXPECT_TRUE(std::regex_search(list, std::regex("\n\\d+ +not an order  invoice "))) << list;
+    ExpectTold(list, {"not loaded  [it is not an Order"});
 }
 
 TEST_F(FetchRobustnessTest, ControlCharactersFromOutsideAreShownEscaped) {
     Prepare(dir);
     Receive(dir, "ctl.xml", GeneratedOrder(1, "ASL&#13;&#10;fake row"), 0);
     Receive(dir, "evil\x1B[2J\nrow.xml", "not XML", 1); // its number is its file name
-    const Result fetch = Run({"fetch"});
-    EXPECT_TRUE(Has(fetch.output,
-                    "  evil\\x1B[2J\\nrow (evil\\x1B[2J\\nrow.xml): it is not well-formed XML"))
-        << fetch.output;
-    const Result list = Run({"list"});
-    EXPECT_TRUE(Has(list.output, "ASL\\r\\nfake row")) << list.output;
-    EXPECT_TRUE(Has(list.output, "     unreadable    evil\\x1B[2J\\nrow")) << list.output;
-    for (const auto& output : {fetch.output, list.output}) {
-        EXPECT_FALSE(Has(output, "\x1B")) << output;
-        EXPECT_FALSE(Has(output, "\r")) << output;
-    }
+    ExpectTold(Nso("fetch"),
+               {"  evil\\x1B[2J\\nrow (evil\\x1B[2J\\nrow.xml): it is not well-formed XML"},
+               {"\x1B", "\r"});
+    ExpectTold(Nso("list"), {"ASL\\r\\nfake row", "     unreadable    evil\\x1B[2J\\nrow"},
+               {"\x1B", "\r"});
 }
 
 TEST_F(FetchRobustnessTest, FetchWithoutConfigurationSaysSoEveryTime) {
-    ASSERT_EQ(Run({"init"}).exitCode, 0);
+    Ok("init");
     Generate(dir, 2);
     for (int i = 0; i < 2; ++i) {
-        const Result r = Run({"fetch"});
-        EXPECT_EQ(r.exitCode, 1) << r.output;
-        EXPECT_EQ(r.output, "nso: company 1 has no import configuration: `nso config set "
-                            "--document CODE --layout CODE --from dd/mm/yyyy` writes it\n");
+        EXPECT_EQ(Nso("fetch"), "nso: company 1 has no import configuration: `nso config set "
+                                "--document CODE --layout CODE --from dd/mm/yyyy` writes it\n");
+        EXPECT_EQ(exitCode, 1);
     }
-    const Result verbose = Run({"fetch", "--verbose"});
-    EXPECT_TRUE(Has(verbose.output, "\n  Parametri di configurazione assenti\n")) << verbose.output;
+    ExpectTold(Nso("fetch --verbose"), {"\n  Parametri di configurazione assenti\n"});
 }
 
 /// What only a database file meets: its mode, other bytes or tables at its path (a server
@@ -432,34 +398,21 @@ TEST_F(FetchOnAFileTest, AReadOnlyDatabaseIsToldInPlainWords) {
 
 TEST_F(FetchOnAFileTest, AFileThatIsNotOurDatabaseIsToldInPlainWords) {
     std::ofstream(dir / "nso.db") << std::string(4096, 'x');
-    const Result garbage = Run({"list"});
-    EXPECT_EQ(garbage.exitCode, 1);
-    EXPECT_EQ(garbage.output, "nso: nso.db is not a database or is damaged: check --db, or let "
-                              "`nso init --db FILE` create a new one\n");
-    EXPECT_TRUE(Has(Run({"list", "--verbose"}).output, "\n  file is not a database"));
+    EXPECT_EQ(Nso("list"), "nso: nso.db is not a database or is damaged: check --db, or let "
+                           "`nso init --db FILE` create a new one\n");
+    EXPECT_EQ(exitCode, 1);
+    ExpectTold(Nso("list --verbose"), {"\n  file is not a database"});
 
     fs::remove(dir / "nso.db");
     kvad::db::ExecuteNativeScript(*kvad::db::OpenSqlite((dir / "nso.db").string()),
                                   "CREATE TABLE OTHER (A int)");
-    EXPECT_TRUE(Has(Run({"fetch"}).output, "nso: nso.db is not a database of nso"));
+    ExpectTold(Nso("fetch"), {"nso: nso.db is not a database of nso"});
 
-    ASSERT_EQ(Run({"init"}).exitCode, 0);
+    ASSERT_EQ(Run(dir, {"init"}).exitCode, 0);
     kvad::db::ExecuteNativeScript(*kvad::db::OpenSqlite((dir / "nso.db").string()),
                                   "INSERT INTO KVAD_SCHEMA_VERSION (SCHEMA_VERSION, SCHEMA_SCRIPT, "
                                   "SCHEMA_APPLIED) VALUES (99, 'later', '2030-01-01')");
-    const Result newer = Run({"fetch"});
-    EXPECT_EQ(newer.exitCode, 1);
-    EXPECT_TRUE(Has(newer.output, "was written by a newer nso (schema version 99")) << newer.output;
-}
-
-/// The child's next line that has `text`, reading at most `lines` lines; the last line read (empty
-/// at the end of its output) when none has it.
-std::string ReadLineWith(NsoChild& child, const std::string& text, int lines) {
-    std::string line = kvad::test::ReadLine(child);
-    for (int n = 1; n < lines && !line.empty() && !Has(line, text); ++n) {
-        line = kvad::test::ReadLine(child);
-    }
-    return line;
+    Expect(1, "fetch", {"was written by a newer nso (schema version 99"});
 }
 
 TEST_F(FetchRobustnessTest, AWatchFetchesWhatArrivesAndGoesOnAfterABadFile) {
@@ -477,13 +430,11 @@ TEST_F(FetchRobustnessTest, AWatchFetchesWhatArrivesAndGoesOnAfterABadFile) {
     // A file that is not XML is told with its reason; the watch goes on and takes the next one.
     Arrive("doc-001.xml", "not xml at all");
     EXPECT_EQ(kvad::test::ReadLine(watch), "new 1, not loaded 1");
-    const std::string reason = ReadLineWith(watch, "not well-formed XML", 5);
-    EXPECT_TRUE(Has(reason, "not well-formed XML")) << reason;
+    ExpectTold(ReadLineWith(watch, "not well-formed XML", 5), {"not well-formed XML"});
     Arrive("doc-002.xml", GeneratedOrder(2));
     EXPECT_EQ(ReadLineWith(watch, "new ", 1000), "new 1, not loaded 0");
     kvad::test::Kill(watch);
-    const std::string again = Run({"fetch"}).output;
-    EXPECT_TRUE(Has(again, "new 0")) << again;
+    ExpectTold(Nso("fetch"), {"new 0"});
 }
 
 } // namespace

@@ -95,6 +95,53 @@ inline std::string ErpTables(Connection& db) {
     return out;
 }
 
+/// What the main job (or any of its phases) leaves that outlasts it, as text: every ERP table
+/// (master data, documents, counters, layouts); per received document its register row (reception
+/// time left out) with the processed mark and the registration of the ERP order its link names; the
+/// decoded headers and lines; every log entry. Rows name their document by its order number and
+/// date, and a staged line by its line id, so that the ids the database handed out are not
+/// compared.
+inline std::string DurableState(const std::filesystem::path& folder) {
+    std::shared_ptr<Connection> database;
+    try {
+        database = OpenFolderDb(folder);
+    } catch (const Error&) {
+        return "cannot open the database";
+    }
+    Connection& db = *database;
+    std::string out = ErpTables(db);
+    const std::string document = "IE91_IDORD AS DOCUMENT, IE91_ISSUEDATE AS DOCUMENT_DATE";
+    out += "[register]\n" +
+           SortedRows(db,
+                      "SELECT " + document +
+                          ", IE91_NSOFILES.*, CASE WHEN IE91_GUID_DO11 IS NULL THEN 1 ELSE 0 END "
+                          "AS UNLINKED, "
+                          "DO11_NUMREG_CO99 FROM IE91_NSOFILES LEFT OUTER JOIN DO11_DOCTESTATA "
+                          "ON DO11_DITTA_CG18 = IE91_DITTA_CG18 AND DO11_GUID = IE91_GUID_DO11",
+                      {"IE91_ID", "IE91_DATAORA_RICEZIONE", "IE91_XML", "IE91_GUID_DO11"});
+    out += "[decoded headers]\n" +
+           SortedRows(db,
+                      "SELECT " + document +
+                          ", IE93_NSOTESTATA.* FROM IE93_NSOTESTATA INNER JOIN IE91_NSOFILES ON "
+                          "IE91_ID = IE93_ID_IE91",
+                      {"IE93_ID", "IE93_ID_IE91"});
+    out += "[decoded lines]\n" +
+           SortedRows(db,
+                      "SELECT " + document +
+                          ", IE94_LineItem_ID AS STAGED_LINE, IE95_NSOCORPO.* FROM IE95_NSOCORPO "
+                          "INNER JOIN IE91_NSOFILES ON IE91_ID = IE95_ID_IE91 LEFT OUTER JOIN "
+                          "IE94_NSOCORPOXML ON IE94_ID = IE95_ID_IE94",
+                      {"IE95_ID", "IE95_ID_IE91", "IE95_ID_IE94"});
+    out += "[log]\n" +
+           SortedRows(
+               db, "SELECT " + document +
+                       ", IE94_LineItem_ID AS STAGED_LINE, IE98_PROGRIGA_DO30, IE98_CODE_IE97, "
+                       "IE98_TYPE, IE98_CONTESTO, IE98_FIELD, IE98_ERRORMESSAGE FROM "
+                       "IE98_NSO_LOGERRORS LEFT OUTER JOIN IE91_NSOFILES ON IE91_ID = "
+                       "IE98_ID_IE91 LEFT OUTER JOIN IE94_NSOCORPOXML ON IE94_ID = IE98_ID_IE94");
+    return out;
+}
+
 /// Holds the folder's database against writes, as another program writing to it would: a
 /// command that runs stops at its next write until the hold goes, and reads on meanwhile. On
 /// SQLite it holds the database's write lock (a command's busy timeout is 5 s); on PostgreSQL

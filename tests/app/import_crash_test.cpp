@@ -27,42 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-/// What an import leaves behind that outlasts it, as text: every ERP table; per stored order its
-/// processed mark, the registration of the ERP order it is linked to and its decoded status; and
-/// every error-log entry by order (code, severity, context, text).
-std::string DurableState(const fs::path& folder) {
-    std::shared_ptr<kvad::Connection> database;
-    try {
-        database = kvad::test::OpenFolderDb(folder);
-    } catch (const kvad::Error&) {
-        return "cannot open the database";
-    }
-    kvad::Connection& db = *database;
-    std::string out = kvad::test::ErpTables(db);
-    out += "[orders]\n" +
-           kvad::test::SortedRows(
-               db, "SELECT IE91_IDORD, IE91_PROCESSATO, CASE WHEN IE91_GUID_DO11 IS NULL THEN 1 "
-                   "ELSE 0 END AS UNLINKED, DO11_NUMREG_CO99, IE93_STATUS FROM IE91_NSOFILES LEFT "
-                   "OUTER JOIN DO11_DOCTESTATA ON DO11_GUID = "
-                   "IE91_GUID_DO11 LEFT OUTER JOIN IE93_NSOTESTATA ON IE93_ID_IE91 = IE91_ID");
-    out += "[log]\n" +
-           kvad::test::SortedRows(
-               db, "SELECT IE91_IDORD, IE98_PROGRIGA_DO30, IE98_CODE_IE97, IE98_TYPE, "
-                   "IE98_CONTESTO, IE98_FIELD, IE98_ERRORMESSAGE FROM IE98_NSO_LOGERRORS INNER "
-                   "JOIN IE91_NSOFILES ON IE91_ID = IE98_ID_IE91");
-    return out;
-}
-
-/// How many times `piece` occurs in `text`.
-std::size_t Occurrences(const std::string& text, const std::string& piece) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(piece); at != std::string::npos;
-         at = text.find(piece, at + 1)) {
-        ++count;
-    }
-    return count;
-}
-
 class ImportCrashTest : public kvad::test::NsoFolderTest {
   protected:
     static constexpr int kOrders = 30;
@@ -127,7 +91,7 @@ TEST_F(ImportCrashTest, KilledImportsAndOneMoreLeaveWhatAnUninterruptedImportLea
     const fs::path processed = dir;
     Copy(processed, "reference");
     ASSERT_TRUE(Has(Ok("import --all"), std::to_string(kOrders) + " imported, 0 failed"));
-    const std::string expected = DurableState(dir);
+    const std::string expected = kvad::test::DurableState(dir);
     // Every order imported, with its message 14.
     ASSERT_EQ(Occurrences(expected, "|0|14|1|2|null|null|\n"), static_cast<std::size_t>(kOrders))
         << expected;
@@ -139,7 +103,8 @@ TEST_F(ImportCrashTest, KilledImportsAndOneMoreLeaveWhatAnUninterruptedImportLea
         KillImports(random);
         const std::string last = Nso("import --all");
         EXPECT_EQ(exitCode, 0) << last;
-        const std::string difference = kvad::test::SnapshotDifference(expected, DurableState(dir));
+        const std::string difference =
+            kvad::test::SnapshotDifference(expected, kvad::test::DurableState(dir));
         EXPECT_EQ(difference, "");
     }
     // Nothing is left to import, and a later import finds nothing to do.

@@ -42,7 +42,6 @@ using Clock = std::chrono::steady_clock;
 using test::Count;
 using test::KillAtNextWrite;
 using test::KillNow;
-using test::SortedRows;
 
 /// KVAD_CRASH_SEED, else a new seed.
 std::uint32_t Seed() {
@@ -53,52 +52,6 @@ std::uint32_t Seed() {
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-/// What the main job leaves that outlasts it, as text: every ERP table (master data, documents,
-/// counters, layouts); per received document its register row (reception time left out) with
-/// the processed mark and the registration of the ERP order its link names; the decoded headers
-/// and lines; every log entry. Rows name their document by its order number and date, and a
-/// staged line by its line id, so that the ids the database handed out are not compared.
-std::string DurableState(const fs::path& folder) {
-    std::shared_ptr<kvad::Connection> database;
-    try {
-        database = test::OpenFolderDb(folder);
-    } catch (const kvad::Error&) {
-        return "cannot open the database";
-    }
-    kvad::Connection& db = *database;
-    std::string out = test::ErpTables(db);
-    const std::string document = "IE91_IDORD AS DOCUMENT, IE91_ISSUEDATE AS DOCUMENT_DATE";
-    out += "[register]\n" +
-           SortedRows(db,
-                      "SELECT " + document +
-                          ", IE91_NSOFILES.*, CASE WHEN IE91_GUID_DO11 IS NULL THEN 1 ELSE 0 END "
-                          "AS UNLINKED, "
-                          "DO11_NUMREG_CO99 FROM IE91_NSOFILES LEFT OUTER JOIN DO11_DOCTESTATA "
-                          "ON DO11_DITTA_CG18 = IE91_DITTA_CG18 AND DO11_GUID = IE91_GUID_DO11",
-                      {"IE91_ID", "IE91_DATAORA_RICEZIONE", "IE91_XML", "IE91_GUID_DO11"});
-    out += "[decoded headers]\n" +
-           SortedRows(db,
-                      "SELECT " + document +
-                          ", IE93_NSOTESTATA.* FROM IE93_NSOTESTATA INNER JOIN IE91_NSOFILES ON "
-                          "IE91_ID = IE93_ID_IE91",
-                      {"IE93_ID", "IE93_ID_IE91"});
-    out += "[decoded lines]\n" +
-           SortedRows(db,
-                      "SELECT " + document +
-                          ", IE94_LineItem_ID AS STAGED_LINE, IE95_NSOCORPO.* FROM IE95_NSOCORPO "
-                          "INNER JOIN IE91_NSOFILES ON IE91_ID = IE95_ID_IE91 LEFT OUTER JOIN "
-                          "IE94_NSOCORPOXML ON IE94_ID = IE95_ID_IE94",
-                      {"IE95_ID", "IE95_ID_IE91", "IE95_ID_IE94"});
-    out += "[log]\n" +
-           SortedRows(
-               db, "SELECT " + document +
-                       ", IE94_LineItem_ID AS STAGED_LINE, IE98_PROGRIGA_DO30, IE98_CODE_IE97, "
-                       "IE98_TYPE, IE98_CONTESTO, IE98_FIELD, IE98_ERRORMESSAGE FROM "
-                       "IE98_NSO_LOGERRORS LEFT OUTER JOIN IE91_NSOFILES ON IE91_ID = "
-                       "IE98_ID_IE91 LEFT OUTER JOIN IE94_NSOCORPOXML ON IE94_ID = IE98_ID_IE94");
-    return out;
 }
 
 /// What the kills of one command came to.
@@ -228,7 +181,7 @@ class MainJobCrashTest : public kvad::test::NsoFolderTest {
                 SCOPED_TRACE("then nso " + stage.arguments);
                 Ok(stage.arguments);
                 const std::string difference =
-                    kvad::test::SnapshotDifference(*stage.expected, DurableState(dir));
+                    kvad::test::SnapshotDifference(*stage.expected, test::DurableState(dir));
                 EXPECT_EQ(difference, "");
                 held = held && difference.empty();
             }
@@ -270,17 +223,17 @@ TEST_F(MainJobCrashTest, KilledCommandsAndOneMoreRunLeaveWhatAnUninterruptedRunL
     ASSERT_EQ(Count(dir, "IE91_NSOFILES"), documents_);
     CopyOf("fetched", "processed");
     const double processing = Timed("process --all");
-    const std::string processed = DurableState(dir);
+    const std::string processed = test::DurableState(dir);
     // Every document decoded and verified without a message: ready to import.
     ASSERT_EQ(Count(dir, "IE93_NSOTESTATA WHERE IE93_STATUS = 1"), documents_);
     ASSERT_EQ(Count(dir, "IE98_NSO_LOGERRORS"), 0);
     CopyOf("processed", "imported");
     const double importing = Timed("import --all");
-    const std::string imported = DurableState(dir);
+    const std::string imported = test::DurableState(dir);
     EXPECT_EQ(Count(dir, "IE91_NSOFILES WHERE IE91_PROCESSATO = 1"), documents_);
     CopyOf("configured", "run");
     const double running = Timed("run --batch " + runBatch_);
-    const std::string ran = DurableState(dir);
+    const std::string ran = test::DurableState(dir);
     std::printf("uninterrupted: process %.2f s, import %.2f s, run %.2f s\n", processing, importing,
                 running);
 
@@ -289,9 +242,9 @@ TEST_F(MainJobCrashTest, KilledCommandsAndOneMoreRunLeaveWhatAnUninterruptedRunL
     EXPECT_EQ(kvad::test::SnapshotDifference(imported, ran), "");
     CopyOf("fetched", "batched");
     Ok("process --all --batch " + runBatch_);
-    EXPECT_EQ(kvad::test::SnapshotDifference(processed, DurableState(dir)), "");
+    EXPECT_EQ(kvad::test::SnapshotDifference(processed, test::DurableState(dir)), "");
     Ok("import --all --batch " + runBatch_);
-    EXPECT_EQ(kvad::test::SnapshotDifference(imported, DurableState(dir)), "");
+    EXPECT_EQ(kvad::test::SnapshotDifference(imported, test::DurableState(dir)), "");
 
     const KillTally process =
         Rounds("fetched", {"process", "--all", "--batch", runBatch_}, processing,

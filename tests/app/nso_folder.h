@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "folder_db.h"
 #include "support/temp_dir.h"
@@ -67,6 +68,41 @@ class NsoFolderTest : public ::testing::Test {
     }
     static bool Has(const std::string& output, const std::string& text) {
         return output.find(text) != std::string::npos;
+    }
+    /// How many times `text` occurs in `output`.
+    static std::size_t Occurrences(const std::string& output, const std::string& text) {
+        std::size_t count = 0;
+        for (auto at = output.find(text); at != std::string::npos; at = output.find(text, at + 1)) {
+            ++count;
+        }
+        return count;
+    }
+    /// Checks that `output` tells each of `texts` and none of `untold`.
+    static void ExpectTold(const std::string& output, const std::vector<std::string>& texts,
+                           const std::vector<std::string>& untold = {}) {
+        for (const std::string& text : texts) {
+            EXPECT_TRUE(Has(output, text)) << text << "\n" << output;
+        }
+        for (const std::string& text : untold) {
+            EXPECT_FALSE(Has(output, text)) << text << "\n" << output;
+        }
+    }
+    /// Runs `nso ARGUMENTS` expecting exit status `status` and each of `texts` in its output,
+    /// which it returns.
+    std::string Expect(int status, const std::string& arguments,
+                       const std::vector<std::string>& texts, const std::string& inbox = "inbox") {
+        std::string output = Nso(arguments, inbox);
+        EXPECT_EQ(exitCode, status) << "nso " << arguments << "\n" << output;
+        ExpectTold(output, texts);
+        return output;
+    }
+    /// A refused command: exit status 1, `reason` in its output, and order 5 unchanged.
+    void Refused(const std::string& arguments, const std::string& reason) {
+        const std::string before = Ok("show 5");
+        const std::string output = Nso(arguments);
+        EXPECT_EQ(exitCode, 1) << "nso " << arguments << "\n" << output;
+        EXPECT_TRUE(Has(output, reason)) << "nso " << arguments << "\n" << output;
+        EXPECT_EQ(Ok("show 5"), before) << "nso " << arguments << " changed the order";
     }
 
     /// The folder nso runs in: the one NewFolder made, or one a test chose within it.

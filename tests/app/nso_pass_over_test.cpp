@@ -17,26 +17,18 @@ TEST_F(NsoPassOverTest, AFileThatIsNotXmlNeverStopsTheOtherOrders) {
     MakeGenerated("nso-pass-over", 5);
     AddGarbage("garbage.xml");
     // Testers saw every run make no ERP order and end with "VB error 3021".
-    const std::string first = Nso("run");
-    EXPECT_EQ(exitCode, 3) << first;
-    EXPECT_FALSE(Has(first, "VB error")) << first;
-    EXPECT_TRUE(Has(first, "imported:  5 of 5 chain(s); 5 ERP order(s) made")) << first;
-    EXPECT_TRUE(
-        Has(first, "  not loaded: garbage (garbage.xml): it is not well-formed XML (line 1: "))
-        << first;
-
-    const std::string second = Nso("run");
-    EXPECT_EQ(exitCode, 3) << second;
-    EXPECT_TRUE(Has(second, "0 order(s) reviewed: 0 ready, 0 with warnings, 0 with errors; 1 "
-                            "chain(s) passed over"))
-        << second;
-    EXPECT_TRUE(Has(second, "  Passed over, not processed (`nso list` shows them with their "
-                            "reason):\n    Order garbage of "))
-        << second;
-    EXPECT_TRUE(Has(second, "): not loaded: it is not well-formed XML (line 1: ")) << second;
-    EXPECT_TRUE(Has(Ok("orders"), "5 ERP order(s) of company 1"));
-    EXPECT_TRUE(Has(Ok("list"), "not loaded  [it is not well-formed XML (line 1: "))
-        << "the clerk finds it";
+    ExpectTold(Expect(3, "run",
+                      {"imported:  5 of 5 chain(s); 5 ERP order(s) made",
+                       "  not loaded: garbage (garbage.xml): it is not well-formed XML (line 1: "}),
+               {}, {"VB error"});
+    Expect(3, "run",
+           {"0 order(s) reviewed: 0 ready, 0 with warnings, 0 with errors; 1 chain(s) passed over",
+            "  Passed over, not processed (`nso list` shows them with their reason):\n    Order "
+            "garbage of ",
+            "): not loaded: it is not well-formed XML (line 1: "});
+    ExpectTold(Ok("orders"), {"5 ERP order(s) of company 1"});
+    // The clerk finds it.
+    ExpectTold(Ok("list"), {"not loaded  [it is not well-formed XML (line 1: "});
 
     const auto json = nlohmann::json::parse(Nso("run --json", "inbox", false));
     EXPECT_EQ(exitCode, 3);
@@ -51,26 +43,17 @@ TEST_F(NsoPassOverTest, AFileThatIsNotXmlNeverStopsTheOtherOrders) {
 TEST_F(NsoPassOverTest, ProcessingPassesOverADocumentItFailsOn) {
     MakeGenerated("nso-pass-over-decode", 4);
     AddGarbage("garbage.xml");
-    Nso("fetch");
-    EXPECT_EQ(exitCode, 3);
-    {
-        // Registered whole, but its issue date is gone: decoding cannot date the order.
-        kvad::test::RunTestSql(*kvad::test::OpenFolderDb(dir),
-                               "UPDATE IE91_NSOFILES SET IE91_ISSUEDATE = NULL "
-                               "WHERE IE91_HUBID = 'ord-000002.xml'");
-    }
-    const std::string processed = Nso("process --all");
-    EXPECT_EQ(exitCode, 3) << processed;
-    EXPECT_TRUE(Has(processed, "3 order(s) reviewed: 3 ready, 0 with warnings, 0 with errors"))
-        << processed;
-    EXPECT_TRUE(Has(processed, "(id 3): processing failed on it (--verbose shows the component's "
-                               "text)\n"))
-        << processed;
-    EXPECT_TRUE(Has(processed, "(id 1): not loaded: it is not well-formed XML")) << processed;
-    EXPECT_TRUE(Has(Nso("--verbose process --all"), "Routine: DecodificaTestata"));
-
-    const std::string imported = Ok("import --all");
-    EXPECT_TRUE(Has(imported, "3 imported, 0 failed")) << imported;
+    Expect(3, "fetch", {});
+    // Registered whole, but its issue date is gone: decoding cannot date the order.
+    kvad::test::RunTestSql(*kvad::test::OpenFolderDb(dir),
+                           "UPDATE IE91_NSOFILES SET IE91_ISSUEDATE = NULL "
+                           "WHERE IE91_HUBID = 'ord-000002.xml'");
+    Expect(3, "process --all",
+           {"3 order(s) reviewed: 3 ready, 0 with warnings, 0 with errors",
+            "(id 3): processing failed on it (--verbose shows the component's text)\n",
+            "(id 1): not loaded: it is not well-formed XML"});
+    ExpectTold(Nso("--verbose process --all"), {"Routine: DecodificaTestata"});
+    ExpectTold(Ok("import --all"), {"3 imported, 0 failed"});
 }
 
 } // namespace
