@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "support/expect_error.h"
+#include "support/temp_dir.h"
 
 namespace company_lock_test {
 namespace {
@@ -28,30 +29,19 @@ using std::chrono::milliseconds;
 
 class CompanyLockTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "kvad_lock_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        database_ = (dir_ / "nso.db").string();
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-
     [[nodiscard]] CompanyLock Take(const std::string& name, milliseconds wait = milliseconds(0),
                                    CompanyWork work = CompanyWork::Clerk,
                                    std::int32_t company = 1) const {
         return {database_, company, work, name, wait};
     }
 
-    fs::path dir_;
-    std::string database_;
+    const kvad::test::TempDir dir_{"lock"};
+    const std::string database_ = (dir_ / "nso.db").string();
 };
 
 TEST_F(CompanyLockTest, ASecondTakerIsRefusedWithTheHolderNamed) {
     EXPECT_EQ(CompanyLock::Path(database_, 1, CompanyWork::Clerk),
-              fs::canonical(dir_).string() + "/nso.db.clerk-1.lock");
+              fs::canonical(dir_.Path()).string() + "/nso.db.clerk-1.lock");
     EXPECT_FALSE(CompanyLock::Holder(database_, 1, CompanyWork::Clerk));
     {
         const CompanyLock held = Take("nso import");

@@ -14,8 +14,7 @@ namespace kvad::test::grouped_commits {
 namespace {
 
 class GroupedCommitsTest : public TempDatabase {
-  public:
-    using TempDatabase::Native;
+  protected:
     void Unit(int value, bool keep = true) {
         connection->BeginTrans();
         connection->Execute("INSERT INTO U (A) VALUES (" + std::to_string(value) + ")");
@@ -25,8 +24,6 @@ class GroupedCommitsTest : public TempDatabase {
             connection->RollbackTrans();
         }
     }
-
-  protected:
     void SetUp() override {
         TempDatabase::SetUp();
         Native("CREATE TABLE U (A int)");
@@ -97,24 +94,20 @@ TEST_F(GroupedCommitsTest, ClosingTheConnectionWritesTheGroupAndUndoesTheOpenTra
     EXPECT_EQ(Written(), 2);
 }
 
-/// Two transactions kept in a group, then a third that fills the database: SQLite undoes the
-/// whole group. Returns the failure the third met.
-std::optional<DbError> FillTheDatabaseInAGroupOfTwo(GroupedCommitsTest& test, Connection& db) {
-    test.Native("CREATE TABLE T (A varchar(8000))");
-    db.GroupCommits(100, 60000);
-    test.Unit(1);
-    test.Unit(2);
-    test.Native("PRAGMA max_page_count = 1");
-    db.BeginTrans();
-    auto full = FailureOf(
-        [&] { db.Execute("INSERT INTO T (A) VALUES ('" + std::string(5000, 'x') + "')"); });
-    db.RollbackTrans();
-    test.Native("PRAGMA max_page_count = 1000");
-    return full;
-}
-
-TEST_F(GroupedCommitsTest, AGroupTheDatabaseUndidIsToldWhenItIsWritten) {
-    const auto full = FillTheDatabaseInAGroupOfTwo(*this, *connection);
+// Two transactions kept in a group, then a third that fills the database: SQLite undoes the
+// whole group, and the next write of the group tells it, once.
+TEST_F(GroupedCommitsTest, AGroupTheDatabaseUndidIsToldOnceAndTheGroupingGoesOn) {
+    Native("CREATE TABLE T (A varchar(8000))");
+    connection->GroupCommits(100, 60000);
+    Unit(1);
+    Unit(2);
+    Native("PRAGMA max_page_count = 1");
+    connection->BeginTrans();
+    const auto full = FailureOf([&] {
+        connection->Execute("INSERT INTO T (A) VALUES ('" + std::string(5000, 'x') + "')");
+    });
+    connection->RollbackTrans();
+    Native("PRAGMA max_page_count = 1000");
     ASSERT_TRUE(full);
     EXPECT_EQ(full->Condition(), DatabaseCondition::Full);
 
@@ -123,11 +116,6 @@ TEST_F(GroupedCommitsTest, AGroupTheDatabaseUndidIsToldWhenItIsWritten) {
     EXPECT_NE(told->Description().find("last 2 unit(s)"), std::string::npos) << told->Description();
     EXPECT_EQ(told->Condition(), DatabaseCondition::Full) << "the condition that undid them";
     EXPECT_EQ(Written(), 0);
-}
-
-TEST_F(GroupedCommitsTest, AGroupTheDatabaseUndidIsToldOnceAndTheGroupingGoesOn) {
-    ASSERT_TRUE(FillTheDatabaseInAGroupOfTwo(*this, *connection));
-    EXPECT_TRUE(FailureOf([&] { connection->CommitGroup(); }));
     EXPECT_FALSE(FailureOf([&] { connection->CommitGroup(); })) << "told once";
     Unit(3);
     connection->CommitGroup();

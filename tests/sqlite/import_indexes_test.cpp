@@ -48,6 +48,14 @@ class ImportIndexes : public kvad::test::TempDatabase {
         sqlite3_close(db);
         return plan;
     }
+
+    /// The plan of a T-SQL statement on the connection's own session, which sees its working
+    /// tables.
+    std::string SessionPlanOf(const std::string& tsql) {
+        sqlite3* db = kvad::db::AsSqlite(*connection, std::string()).Handle();
+        kvad::db::SqliteSchemaLookup lookup(db);
+        return PlanLines(db, kvad::db::TranslateTsql(tsql, lookup).sql);
+    }
 };
 
 TEST_F(ImportIndexes, AlreadyImportedAndNextNumberAreIndexLookups) {
@@ -102,12 +110,6 @@ TEST_F(ImportIndexes, ABatchsChainsAreReadByIdNotThroughTheWholeRegister) {
         << notLoaded;
 }
 
-/// SQLite's plan for `sql` (already SQLite's) on the connection's own session, which sees its
-/// working tables.
-std::string NativePlan(kvad::Connection& connection, const std::string& sql) {
-    return PlanLines(kvad::db::AsSqlite(connection, std::string()).Handle(), sql);
-}
-
 TEST_F(ImportIndexes, AWorkingTableIsReadInItsOrderWithoutSortingItsRows) {
     // Rows that tie on every key, long texts (a document's XML), and a key updated after the
     // table was made: the order is the one a sort gives, ties in the order rows were added.
@@ -132,22 +134,15 @@ TEST_F(ImportIndexes, AWorkingTableIsReadInItsOrderWithoutSortingItsRows) {
     read->Requery();
     EXPECT_EQ(read->Value("ID").ToLong(), 2);
 
-    kvad::db::SqliteSchemaLookup lookup(kvad::db::AsSqlite(*connection, std::string()).Handle());
-    const std::string plan = NativePlan(*connection, kvad::db::TranslateTsql(ordered, lookup).sql);
+    const std::string plan = SessionPlanOf(ordered);
     EXPECT_EQ(plan.find("TEMP B-TREE"), std::string::npos) << plan;
     EXPECT_NE(plan.find("USING INDEX"), std::string::npos) << plan;
     // Joined to the left, the table stays the outer one; an ORDER BY that names a select-list
     // alias gets no index and sorts.
-    EXPECT_EQ(connection
-                  ->Query("SELECT L.ID FROM #LAVORO AS L LEFT OUTER JOIN DOCS ON DOCS.ID = L.PADRE "
-                          "ORDER BY L.QUANDO DESC, L.PADRE")
-                  ->Value(0)
-                  .ToLong(),
+    EXPECT_EQ(Scalar("SELECT L.ID FROM #LAVORO AS L LEFT OUTER JOIN DOCS ON DOCS.ID = L.PADRE "
+                     "ORDER BY L.QUANDO DESC, L.PADRE"),
               2);
-    EXPECT_EQ(connection->Query("SELECT ID, PADRE * 2 AS DOPPIO FROM #LAVORO ORDER BY DOPPIO")
-                  ->Value("ID")
-                  .ToLong(),
-              6);
+    EXPECT_EQ(Scalar("SELECT ID, PADRE * 2 AS DOPPIO FROM #LAVORO ORDER BY DOPPIO"), 6);
     connection->Execute("DROP TABLE #LAVORO");
 }
 
@@ -161,8 +156,7 @@ TEST_F(ImportIndexes, AWorkingTableJoinedFirstIsReadFirst) {
         "IE98_NSO_LOGERRORS WITH (NOLOCK) ON IE98_ID_IE91 = TEMP_ORD.IE91_ID LEFT OUTER JOIN "
         "IE97_NSO_ERRORS WITH (NOLOCK) ON IE97_CODE = IE98_CODE_IE97 ORDER BY IE98_ID_IE91, "
         "IE98_PROGRIGA_DO30";
-    kvad::db::SqliteSchemaLookup lookup(kvad::db::AsSqlite(*connection, std::string()).Handle());
-    const std::string plan = NativePlan(*connection, kvad::db::TranslateTsql(messages, lookup).sql);
+    const std::string plan = SessionPlanOf(messages);
     EXPECT_NE(plan.find("SCAN TEMP_ORD"), std::string::npos) << plan;
     EXPECT_NE(plan.find("SEARCH IE98_NSO_LOGERRORS USING INDEX"), std::string::npos) << plan;
     EXPECT_EQ(plan.find("SCAN IE98_NSO_LOGERRORS"), std::string::npos) << plan;

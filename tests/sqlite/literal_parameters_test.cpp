@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -14,66 +16,73 @@
 namespace kvad::db {
 namespace {
 
-std::vector<std::int64_t> Values(std::string_view tsql) {
-    std::vector<std::int64_t> numbers;
-    if (const auto found = FindLiteralParameters(tsql)) {
-        for (const ParameterValue& value : found->values) {
-            numbers.push_back(std::get<std::int64_t>(value));
-        }
+using Texts = std::vector<std::string>;
+
+/// The values taken out of `tsql`, numbers as written and texts in quotes; none when the scan
+/// takes nothing out.
+std::optional<Texts> Taken(std::string_view tsql) {
+    const auto found = FindLiteralParameters(tsql);
+    if (!found) {
+        return std::nullopt;
     }
-    return numbers;
+    Texts values;
+    for (const ParameterValue& value : found->values) {
+        values.push_back(std::holds_alternative<std::int64_t>(value)
+                             ? std::to_string(std::get<std::int64_t>(value))
+                             : "'" + std::get<std::string>(value) + "'");
+    }
+    return values;
 }
 
 TEST(LiteralParameters, OnlyIntegersComparedWithANameAreTakenOut) {
-    EXPECT_EQ(Values("DELETE FROM T WHERE A_ID = 12 AND [B] <> 3 AND t.C >= 40"),
-              (std::vector<std::int64_t>{12, 3, 40}));
-    EXPECT_EQ(Values("UPDATE T SET X = 2 WHERE Y <= 1 AND Z = 0"),
-              (std::vector<std::int64_t>{2, 1, 0}));
+    EXPECT_EQ(Taken("DELETE FROM T WHERE A_ID = 12 AND [B] <> 3 AND t.C >= 40"),
+              (Texts{"12", "3", "40"}));
+    EXPECT_EQ(Taken("UPDATE T SET X = 2 WHERE Y <= 1 AND Z = 0"), (Texts{"2", "1", "0"}));
     // Not parameters: literals inside strings, after a function or a parenthesis, TOP, IN
-    // lists, decimals, leading zeros, numbers too long for an int, signed ones.
-    EXPECT_EQ(Values("SELECT TOP 1 1 FROM T WHERE A = 'B = 5' AND ISNULL(C, 0) = 0 AND D IN (1, "
-                     "2) AND E = 1.5 AND F = 007 AND G = 1234567890 AND H = -4"),
-              std::vector<std::int64_t>{});
-    // Statements that are not read or written data, or that this scan cannot read surely.
-    EXPECT_FALSE(FindLiteralParameters("CREATE TABLE T (A int CHECK (A = 1))"));
-    EXPECT_FALSE(FindLiteralParameters("SELECT A FROM T WHERE B = 1 -- note"));
-    EXPECT_FALSE(FindLiteralParameters("SELECT A FROM T WHERE B = 1 AND C = ?"));
-    EXPECT_FALSE(FindLiteralParameters("SELECT A FROM T WHERE B = 'unclosed"));
-    EXPECT_FALSE(FindLiteralParameters("SELECT 'a\x01' FROM T WHERE B = 1")) << "the marker";
-
+    // lists, decimals, leading zeros, numbers too long for an int, signed ones. Nor statements
+    // that are not read or written data, or that this scan cannot read surely.
+    for (const char* kept :
+         {"SELECT TOP 1 1 FROM T WHERE A = 'B = 5' AND ISNULL(C, 0) = 0 AND D IN (1, 2) AND E = "
+          "1.5 AND F = 007 AND G = 1234567890 AND H = -4",
+          "CREATE TABLE T (A int CHECK (A = 1))", "SELECT A FROM T WHERE B = 1 -- note",
+          "SELECT A FROM T WHERE B = 1 AND C = ?", "SELECT A FROM T WHERE B = 'unclosed",
+          "SELECT 'a\x01' FROM T WHERE B = 1"}) {
+        EXPECT_FALSE(Taken(kept)) << kept;
+    }
     const auto a = FindLiteralParameters(";WITH C AS (SELECT 1 AS X) SELECT * FROM T WHERE K = 5");
     const auto b = FindLiteralParameters(";WITH C AS (SELECT 1 AS X) SELECT * FROM T WHERE K = 61");
     ASSERT_TRUE(a && b);
     EXPECT_EQ(a->key, b->key) << "the same statement with another value";
-    EXPECT_EQ(ReplaceLiterals("SELECT * FROM T WHERE K = 5",
-                              *FindLiteralParameters("SELECT * FROM T WHERE K = 5"), {"77"}),
+    const std::string k5 = "SELECT * FROM T WHERE K = 5";
+    EXPECT_EQ(ReplaceLiterals(k5, *FindLiteralParameters(k5), {"77"}),
               "SELECT * FROM T WHERE K = 77");
 }
 
-TEST(LiteralParameters, LongTextsAssignedAreTakenOutUnquoted) {
+TEST(LiteralParameters, LongTextsCodesAndGuidsAreTakenOutAndOtherShortTextsKept) {
     const std::string body(kLongLiteral, 'x');
-    const auto found = FindLiteralParameters("UPDATE T SET XML = '<a b=''1''>" + body +
-                                             "</a>', SHORT = 'a c' WHERE ID = 5");
-    ASSERT_TRUE(found);
-    ASSERT_EQ(found->values.size(), 2U);
-    EXPECT_EQ(std::get<std::string>(found->values[0]), "<a b='1'>" + body + "</a>");
-    EXPECT_EQ(std::get<std::int64_t>(found->values[1]), 5);
-    EXPECT_EQ(found->key, "UPDATE T SET XML = \x01, SHORT = 'a c' WHERE ID = \x01");
-}
+    const std::string update =
+        "UPDATE T SET XML = '<a b=''1''>" + body + "</a>', SHORT = 'a c' WHERE ID = 5";
+    EXPECT_EQ(Taken(update), (Texts{"'<a b='1'>" + body + "</a>'", "5"}));
+    EXPECT_EQ(FindLiteralParameters(update)->key,
+              "UPDATE T SET XML = \x01, SHORT = 'a c' WHERE ID = \x01");
 
-TEST(LiteralParameters, CodesAreTakenOutAndOtherShortTextsKept) {
-    const auto found = FindLiteralParameters(
+    const std::string codes =
         "SELECT 1 FROM T WHERE CODE = 'ART-5' AND REF = 'ORD/2024_7.b' AND D = '2024-01-05' AND "
-        "E = '12' AND F = 'a b' AND G = '' AND H = 'x ' AND I = 'caf\xc3\xa9'");
-    ASSERT_TRUE(found);
-    ASSERT_EQ(found->values.size(), 2U);
-    EXPECT_EQ(std::get<std::string>(found->values[0]), "ART-5");
-    EXPECT_EQ(std::get<std::string>(found->values[1]), "ORD/2024_7.b");
-    EXPECT_EQ(found->key, "SELECT 1 FROM T WHERE CODE = \x01 AND REF = \x01 AND D = '2024-01-05' "
-                          "AND E = '12' AND F = 'a b' AND G = '' AND H = 'x ' AND I = "
-                          "'caf\xc3\xa9'");
-    EXPECT_FALSE(FindLiteralParameters("SELECT 1 FROM T WHERE C = '" +
-                                       std::string(kMaxCodeLength + 1, 'a') + "'"));
+        "E = '12' AND F = 'a b' AND G = '' AND H = 'x ' AND I = 'caf\xc3\xa9'";
+    EXPECT_EQ(Taken(codes), (Texts{"'ART-5'", "'ORD/2024_7.b'"}));
+    EXPECT_EQ(FindLiteralParameters(codes)->key,
+              "SELECT 1 FROM T WHERE CODE = \x01 AND REF = \x01 AND D = '2024-01-05' AND E = '12' "
+              "AND F = 'a b' AND G = '' AND H = 'x ' AND I = 'caf\xc3\xa9'");
+    EXPECT_FALSE(Taken("SELECT 1 FROM T WHERE C = '" + std::string(kMaxCodeLength + 1, 'a') + "'"));
+
+    // One digit short, a dash moved, a letter past F: kept.
+    EXPECT_EQ(Taken("UPDATE T SET G = '0F3A9C1E-7B2D-4E5F-8A9B-C0D1E2F3A4B5' WHERE H = "
+                    "'9f3a9c1e-7b2d-4e5f-8a9b-c0d1e2f3a4b5' AND A = "
+                    "'0F3A9C1E-7B2D-4E5F-8A9B-C0D1E2F3A4B' AND B = "
+                    "'0F3A9C1E7B2D-4E5F-8A9B-C0D1E2F3A4B5-' AND C = "
+                    "'0G3A9C1E-7B2D-4E5F-8A9B-C0D1E2F3A4B5'"),
+              (Texts{"'0F3A9C1E-7B2D-4E5F-8A9B-C0D1E2F3A4B5'",
+                     "'9f3a9c1e-7b2d-4e5f-8a9b-c0d1e2f3a4b5'"}));
 }
 
 TEST(LiteralParameters, DatesAsTheTranslationWritesThemAreTakenOutWithTheirOwnMarker) {
@@ -95,85 +104,72 @@ TEST(LiteralParameters, DatesAsTheTranslationWritesThemAreTakenOutWithTheirOwnMa
     EXPECT_EQ(listed->key, "INSERT INTO T (D) VALUES (\x01)");
 }
 
-TEST(LiteralParameters, GuidsAreTakenOutWhateverTheirFirstCharacter) {
-    const auto found = FindLiteralParameters(
-        "UPDATE T SET G = '0F3A9C1E-7B2D-4E5F-8A9B-C0D1E2F3A4B5' WHERE H = "
-        "'9f3a9c1e-7b2d-4e5f-8a9b-c0d1e2f3a4b5' AND A = '0F3A9C1E-7B2D-4E5F-8A9B-C0D1E2F3A4B' "
-        "AND B = '0F3A9C1E7B2D-4E5F-8A9B-C0D1E2F3A4B5-' AND C = "
-        "'0G3A9C1E-7B2D-4E5F-8A9B-C0D1E2F3A4B5'");
-    ASSERT_TRUE(found);
-    ASSERT_EQ(found->values.size(), 2U) << "one digit short, a dash moved, a letter past F: kept";
-    EXPECT_EQ(std::get<std::string>(found->values[0]), "0F3A9C1E-7B2D-4E5F-8A9B-C0D1E2F3A4B5");
-    EXPECT_EQ(std::get<std::string>(found->values[1]), "9f3a9c1e-7b2d-4e5f-8a9b-c0d1e2f3a4b5");
-}
-
 TEST(LiteralParameters, TranslationsMustMoveNothingButTheValues) {
     const std::string original = "SELECT * FROM \"T\" WHERE (K = 5) AND (J = 6)";
     const std::vector<std::string> written = {"5", "6"};
-    const std::vector<std::string> sentinels =
+    const std::vector<std::string> s =
         SentinelValues(original, *FindLiteralParameters("SELECT * FROM T WHERE K = 5 AND J = 6"));
-    ASSERT_EQ(sentinels.size(), 2U);
-    EXPECT_EQ(original.find(sentinels[0]), std::string::npos);
-    const std::string moved =
-        "SELECT * FROM \"T\" WHERE (J = " + sentinels[1] + ") AND (K = " + sentinels[0] + ")";
-    EXPECT_FALSE(ParameterizedSql(original, written, moved, sentinels, {}))
-        << "the translation put the values elsewhere";
-    const std::string kept =
-        "SELECT * FROM \"T\" WHERE (K = " + sentinels[0] + ") AND (J = " + sentinels[1] + ")";
-    EXPECT_EQ(ParameterizedSql(original, written, kept, sentinels, {}),
-              "SELECT * FROM \"T\" WHERE (K = ?1) AND (J = ?2)");
-    const std::string twice = "SELECT " + sentinels[0] +
-                              ", * FROM \"T\" WHERE (K = " + sentinels[0] +
-                              ") AND (J = " + sentinels[1] + ")";
-    EXPECT_FALSE(ParameterizedSql(original, written, twice, sentinels, {}));
-    const std::string folded =
-        "SELECT * FROM \"T\" WHERE (K = " + sentinels[0] + "1) AND (J = " + sentinels[1] + ")";
-    EXPECT_FALSE(ParameterizedSql(original, written, folded, sentinels, {}));
+    ASSERT_EQ(s.size(), 2U);
+    EXPECT_EQ(original.find(s[0]), std::string::npos);
+    const auto where = [&](const std::string& k, const std::string& j) {
+        return "SELECT * FROM \"T\" WHERE (K = " + k + ") AND (J = " + j + ")";
+    };
+    EXPECT_EQ(ParameterizedSql(original, written, where(s[0], s[1]), s, {}), where("?1", "?2"));
+    // The values put elsewhere, one of them twice, or folded into another number.
+    for (const std::string& moved :
+         {where(s[1], s[0]), "SELECT " + s[0] + ", " + where(s[0], s[1]).substr(7),
+          where(s[0] + "1", s[1])}) {
+        EXPECT_FALSE(ParameterizedSql(original, written, moved, s, {})) << moved;
+    }
 }
 
 TEST(LiteralParameters, WholeValuesOfAnInsertListAreTakenOut) {
-    const auto found = FindLiteralParameters(
+    const std::string insert =
         "INSERT INTO LOG (A, B, C, D, E, F) VALUES (12, 'dell''ordine: 3/4', NULL, 'x' + 'y', "
-        "ISNULL(7, 0), -4), (0, '', 5, N'n', 1.5, 'z')");
-    ASSERT_TRUE(found);
-    ASSERT_EQ(found->values.size(), 6U);
-    EXPECT_EQ(std::get<std::int64_t>(found->values[0]), 12);
-    EXPECT_EQ(std::get<std::string>(found->values[1]), "dell'ordine: 3/4");
-    EXPECT_EQ(std::get<std::int64_t>(found->values[2]), 0);
-    EXPECT_EQ(std::get<std::string>(found->values[3]), "");
-    EXPECT_EQ(std::get<std::int64_t>(found->values[4]), 5);
-    EXPECT_EQ(std::get<std::string>(found->values[5]), "z");
+        "ISNULL(7, 0), -4), (0, '', 5, N'n', 1.5, 'z')";
+    EXPECT_EQ(Taken(insert), (Texts{"12", "'dell'ordine: 3/4'", "0", "''", "5", "'z'"}));
+    const auto found = FindLiteralParameters(insert);
     // Not values of their own: a part of an expression, a function's argument, a signed,
     // national or decimal literal.
     EXPECT_EQ(found->key, "INSERT INTO LOG (A, B, C, D, E, F) VALUES (\x01, \x01, NULL, 'x' + 'y', "
                           "ISNULL(7, 0), -4), (\x01, \x01, \x01, N'n', 1.5, \x01)");
     // Texts may stand for parameters only where the translation writes them bare.
     EXPECT_EQ(found->bare, (std::vector<bool>{false, true, false, true, false, true}));
-    EXPECT_FALSE(FindLiteralParameters("SELECT 'a', 1 FROM T"));
-    EXPECT_FALSE(FindLiteralParameters("SELECT * FROM T WHERE A IN ('a', 1)"));
-}
+    EXPECT_FALSE(Taken("SELECT 'a', 1 FROM T"));
+    EXPECT_FALSE(Taken("SELECT * FROM T WHERE A IN ('a', 1)"));
 
-TEST(LiteralParameters, TextsOfAListMustStandBareInTheTranslation) {
     const std::string tsql = "INSERT INTO T (A, D) VALUES ('a b', 'c d')";
-    const auto found = FindLiteralParameters(tsql);
-    ASSERT_TRUE(found);
+    const auto texts = FindLiteralParameters(tsql);
+    ASSERT_TRUE(texts);
     const std::vector<std::string> written = {"'a b'", "'c d'"};
-    const std::vector<std::string> s = SentinelValues(tsql, *found);
+    const std::vector<std::string> s = SentinelValues(tsql, *texts);
+    const auto values = [](const std::string& a, const std::string& d) {
+        return "INSERT INTO \"T\" (\"A\", \"D\") VALUES (" + a + ", " + d + ")";
+    };
     EXPECT_EQ(
-        ParameterizedSql("INSERT INTO \"T\" (\"A\", \"D\") VALUES ('a b', 'c d')", written,
-                         "INSERT INTO \"T\" (\"A\", \"D\") VALUES (" + s[0] + ", " + s[1] + ")", s,
-                         found->bare),
-        "INSERT INTO \"T\" (\"A\", \"D\") VALUES (?1, ?2)");
+        ParameterizedSql(values("'a b'", "'c d'"), written, values(s[0], s[1]), s, texts->bare),
+        values("?1", "?2"));
     // A text converted for a date column: the same conversion would give every value, but
     // a date written as text is converted when translated, so the list keeps its texts.
-    EXPECT_FALSE(ParameterizedSql(
-        "INSERT INTO \"T\" (\"A\", \"D\") VALUES ('a b', tsql_convert_datetime('c d', 1))", written,
-        "INSERT INTO \"T\" (\"A\", \"D\") VALUES (" + s[0] + ", tsql_convert_datetime(" + s[1] +
-            ", 1))",
-        s, found->bare));
+    const auto date = [](const std::string& d) { return "tsql_convert_datetime(" + d + ", 1)"; };
+    EXPECT_FALSE(ParameterizedSql(values("'a b'", date("'c d'")), written, values(s[0], date(s[1])),
+                                  s, texts->bare));
 }
 
-class ParameterizedStatements : public test::TempDatabase {};
+class ParameterizedStatements : public test::TempDatabase {
+  protected:
+    /// Runs `step` for 0 to n - 1: the steps after the first `warm` prepare no statement more.
+    void ExpectOneStatementForEvery(std::size_t n, std::size_t warm,
+                                    const std::function<void(std::size_t)>& step) const {
+        const SqliteConnection& sqlite = AsSqlite(*connection, std::string());
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            step(i);
+            kept = i + 1 == warm ? sqlite.KeptStatements() : kept;
+        }
+        EXPECT_EQ(sqlite.KeptStatements(), kept) << "one statement for every value";
+    }
+};
 
 TEST_F(ParameterizedStatements, RowsOfEachValueAreTheirOwn) {
     Native("CREATE TABLE RIGHE (ID INTEGER PRIMARY KEY, DOC int, RIGA int, TESTO varchar(10));");
@@ -184,9 +180,8 @@ TEST_F(ParameterizedStatements, RowsOfEachValueAreTheirOwn) {
                                 std::to_string(doc) + "')");
         }
     }
-    SqliteConnection& sqlite = AsSqlite(*connection, std::string());
-    std::size_t kept = 0;
-    for (int doc = 1; doc <= 30; ++doc) {
+    ExpectOneStatementForEvery(30, 3, [&](std::size_t i) {
+        const int doc = static_cast<int>(i) + 1;
         const std::string where =
             " WHERE DOC = " + std::to_string(doc) + " AND RIGA > " + std::to_string(doc % 3);
         EXPECT_EQ(connection->Execute("UPDATE RIGHE SET TESTO = 'x' + TESTO" + where), 3 - doc % 3);
@@ -197,38 +192,24 @@ TEST_F(ParameterizedStatements, RowsOfEachValueAreTheirOwn) {
         rs->SetValue("TESTO", std::string("w"));
         rs->Update();
         EXPECT_EQ(connection->Execute("DELETE FROM RIGHE" + where), 3 - doc % 3);
-        if (doc == 3) {
-            kept = sqlite.KeptStatements();
-        }
-    }
-    EXPECT_EQ(sqlite.KeptStatements(), kept) << "one statement for every value";
-    EXPECT_EQ(connection->Query("SELECT COUNT(*) FROM RIGHE")->Value(0).ToLong(), 30);
-    EXPECT_EQ(
-        connection->Query("SELECT COUNT(*) FROM RIGHE WHERE TESTO LIKE 'd%'")->Value(0).ToLong(),
-        30);
+    });
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM RIGHE"), 30);
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM RIGHE WHERE TESTO LIKE 'd%'"), 30);
 }
 
 TEST_F(ParameterizedStatements, LongTextsAreStoredAsWritten) {
     Native("CREATE TABLE DOCUMENTI (ID INTEGER PRIMARY KEY, XML ntext);"
            "INSERT INTO DOCUMENTI (ID) VALUES (1), (2), (3);");
-    SqliteConnection& sqlite = AsSqlite(*connection, std::string());
-    std::size_t kept = 0;
-    for (int id = 1; id <= 3; ++id) {
+    ExpectOneStatementForEvery(3, 2, [&](std::size_t i) {
+        const std::string id = std::to_string(i + 1);
         const std::string text =
-            "<o n='" + std::to_string(id) + "'>" + std::string(kLongLiteral * id, 'a') + "</o>";
-        EXPECT_EQ(connection->Execute("UPDATE DOCUMENTI SET XML = '" +
-                                      kvad::ReplaceAll(text, "'", "''") +
-                                      "' WHERE ID = " + std::to_string(id)),
+            "<o n='" + id + "'>" + std::string(kLongLiteral * (i + 1), 'a') + "</o>";
+        EXPECT_EQ(connection->Execute("UPDATE DOCUMENTI SET XML = '" + ReplaceAll(text, "'", "''") +
+                                      "' WHERE ID = " + id),
                   1);
-        EXPECT_EQ(connection->Query("SELECT XML FROM DOCUMENTI WHERE ID = " + std::to_string(id))
-                      ->Value(0)
-                      .Text(),
+        EXPECT_EQ(connection->Query("SELECT XML FROM DOCUMENTI WHERE ID = " + id)->Value(0).Text(),
                   text);
-        if (id == 2) {
-            kept = sqlite.KeptStatements();
-        }
-    }
-    EXPECT_EQ(sqlite.KeptStatements(), kept);
+    });
 }
 
 TEST_F(ParameterizedStatements, CodesFindTheirOwnRowsWhateverTheColumnsType) {
@@ -236,18 +217,13 @@ TEST_F(ParameterizedStatements, CodesFindTheirOwnRowsWhateverTheColumnsType) {
            "NUMERO int);"
            "INSERT INTO ARTICOLI (CODICE, NUMERO) VALUES ('ART-1', 1), ('ART-2', 2), ('ART-2', "
            "3), ('art-3', 4);");
-    SqliteConnection& sqlite = AsSqlite(*connection, std::string());
-    std::size_t kept = 0;
     const std::vector<std::pair<std::string, long>> counts = {
         {"ART-1", 1}, {"ART-2", 2}, {"art-3", 1}, {"ART-4", 0}, {"ART-5", 0}};
-    for (std::size_t i = 0; i < counts.size(); ++i) {
+    ExpectOneStatementForEvery(counts.size(), 2, [&](std::size_t i) {
         const auto& [code, count] = counts[i];
-        EXPECT_EQ(connection
-                      ->Query("SELECT COUNT(*) FROM ARTICOLI WHERE CODICE = '" + code +
-                              "' AND NUMERO > 0")
-                      ->Value(0)
-                      .ToLong(),
-                  count)
+        EXPECT_EQ(
+            Scalar("SELECT COUNT(*) FROM ARTICOLI WHERE CODICE = '" + code + "' AND NUMERO > 0"),
+            count)
             << code;
         EXPECT_EQ(connection->Execute("UPDATE ARTICOLI SET CODICE = 'X" + code +
                                       "' WHERE CODICE = '" + code + "'"),
@@ -255,34 +231,23 @@ TEST_F(ParameterizedStatements, CodesFindTheirOwnRowsWhateverTheColumnsType) {
         EXPECT_EQ(connection->Execute("UPDATE ARTICOLI SET CODICE = '" + code +
                                       "' WHERE CODICE = 'X" + code + "'"),
                   count);
-        if (i == 1) {
-            kept = sqlite.KeptStatements();
-        }
-    }
-    EXPECT_EQ(sqlite.KeptStatements(), kept) << "one statement for every code";
+    });
     // A code compared with a number or a date finds what a text that is no code finds.
-    for (const char* column : {"NUMERO", "QUANDO"}) {
-        const std::string count = "SELECT COUNT(*) FROM ARTICOLI WHERE " + std::string(column);
-        EXPECT_EQ(connection->Query(count + " = 'abc'")->Value(0).ToLong(),
-                  connection->Query(count + " = 'a c'")->Value(0).ToLong());
+    for (const std::string column : {"NUMERO", "QUANDO"}) {
+        const std::string count = "SELECT COUNT(*) FROM ARTICOLI WHERE " + column;
+        EXPECT_EQ(Scalar(count + " = 'abc'"), Scalar(count + " = 'a c'"));
     }
 }
 
 TEST_F(ParameterizedStatements, ListedTextsShareAStatementOnlyWhereStoredAsWritten) {
     Native("CREATE TABLE LOGERR (ID INTEGER PRIMARY KEY, DOC int, MSG varchar(200), QUANDO "
            "datetime);");
-    SqliteConnection& sqlite = AsSqlite(*connection, std::string());
     const std::vector<std::string> messages = {
         "La data dell'ordine 1/2/2025 \xc3\xa8 errata", "", "2025-01-02", "?", "12 ", "'"};
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < messages.size(); ++i) {
+    ExpectOneStatementForEvery(messages.size(), 2, [&](std::size_t i) {
         connection->Execute("INSERT INTO LOGERR (DOC, MSG) VALUES (" + std::to_string(i) + ", '" +
-                            kvad::ReplaceAll(messages[i], "'", "''") + "')");
-        if (i == 1) {
-            kept = sqlite.KeptStatements();
-        }
-    }
-    EXPECT_EQ(sqlite.KeptStatements(), kept) << "one statement for every message";
+                            ReplaceAll(messages[i], "'", "''") + "')");
+    });
     auto stored = connection->OpenRecordset("SELECT MSG FROM LOGERR ORDER BY DOC");
     for (const std::string& message : messages) {
         ASSERT_FALSE(stored->Eof());
@@ -294,14 +259,14 @@ TEST_F(ParameterizedStatements, ListedTextsShareAStatementOnlyWhereStoredAsWritt
     const std::vector<std::pair<std::string, std::string>> dates = {
         {"20250506", "06/05/2025"}, {"2025-01-02", "02/01/2025"}, {"2025-03-04", "04/03/2025"}};
     for (std::size_t i = 0; i < dates.size(); ++i) {
-        connection->Execute("INSERT INTO LOGERR (DOC, QUANDO) VALUES (" + std::to_string(100 + i) +
-                            ", '" + dates[i].first + "')");
-        EXPECT_EQ(
-            connection->Query("SELECT QUANDO FROM LOGERR WHERE DOC = " + std::to_string(100 + i))
-                ->Value(0)
-                .ToDate()
-                .ToText(),
-            dates[i].second);
+        const std::string doc = std::to_string(100 + i);
+        connection->Execute("INSERT INTO LOGERR (DOC, QUANDO) VALUES (" + doc + ", '" +
+                            dates[i].first + "')");
+        EXPECT_EQ(connection->Query("SELECT QUANDO FROM LOGERR WHERE DOC = " + doc)
+                      ->Value(0)
+                      .ToDate()
+                      .ToText(),
+                  dates[i].second);
     }
 }
 
@@ -309,37 +274,22 @@ TEST_F(ParameterizedStatements, DatesFindTheirOwnRowsInADateColumn) {
     Native("CREATE TABLE ORDINI (ID INTEGER PRIMARY KEY, QUANDO datetime, NOTA varchar(30));"
            "INSERT INTO ORDINI (QUANDO, NOTA) VALUES ('2025-01-02 00:00:00', '2025-01-02 "
            "00:00:00'), ('2025-01-02 10:00:00', 'b'), ('2025-01-03 00:00:00', 'c');");
-    SqliteConnection& sqlite = AsSqlite(*connection, std::string());
     // A date, the rows equal to it, the rows from it on.
     const std::vector<std::tuple<std::string, long, long>> counts = {{"2025-01-02 00:00:00", 1, 3},
                                                                      {"2025-01-02 10:00:00", 1, 2},
                                                                      {"2025-01-03 00:00:00", 1, 1},
                                                                      {"2025-01-04 00:00:00", 0, 0},
                                                                      {"2024-02-29 00:00:00", 0, 3}};
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < counts.size(); ++i) {
+    const std::string count = "SELECT COUNT(*) FROM ORDINI WHERE QUANDO ";
+    ExpectOneStatementForEvery(counts.size(), 2, [&](std::size_t i) {
         const auto& [date, equal, from] = counts[i];
-        const std::string count = "SELECT COUNT(*) FROM ORDINI WHERE QUANDO ";
-        EXPECT_EQ(connection->Query(count + "= '" + date + "'")->Value(0).ToLong(), equal) << date;
-        EXPECT_EQ(connection->Query(count + ">= '" + date + "'")->Value(0).ToLong(), from) << date;
-        if (i == 1) {
-            kept = sqlite.KeptStatements();
-        }
-    }
-    EXPECT_EQ(sqlite.KeptStatements(), kept) << "one statement for every date";
+        EXPECT_EQ(Scalar(count + "= '" + date + "'"), equal) << date;
+        EXPECT_EQ(Scalar(count + ">= '" + date + "'"), from) << date;
+    });
     // A date compared with a text column, and dates the translation reads another way.
-    EXPECT_EQ(connection->Query("SELECT ID FROM ORDINI WHERE NOTA = '2025-01-02 00:00:00'")
-                  ->Value(0)
-                  .ToLong(),
-              1);
-    EXPECT_EQ(connection->Query("SELECT COUNT(*) FROM ORDINI WHERE QUANDO = '20250103'")
-                  ->Value(0)
-                  .ToLong(),
-              1);
-    EXPECT_EQ(connection->Query("SELECT COUNT(*) FROM ORDINI WHERE QUANDO < '2025-01-02 10:00'")
-                  ->Value(0)
-                  .ToLong(),
-              1);
+    EXPECT_EQ(Scalar("SELECT ID FROM ORDINI WHERE NOTA = '2025-01-02 00:00:00'"), 1);
+    EXPECT_EQ(Scalar(count + "= '20250103'"), 1);
+    EXPECT_EQ(Scalar(count + "< '2025-01-02 10:00'"), 1);
 }
 
 } // namespace

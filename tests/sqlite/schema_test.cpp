@@ -25,12 +25,7 @@ std::shared_ptr<Connection> NewDatabase() {
 }
 
 long CountRows(Connection& connection, const std::string& sql) {
-    auto rows = connection.Query(sql);
-    long count = 0;
-    for (; !rows->Eof(); rows->MoveNext()) {
-        ++count;
-    }
-    return count;
+    return connection.Query(sql)->RecordCount();
 }
 
 std::vector<std::string> ColumnNames(Connection& connection, const std::string& table) {
@@ -50,6 +45,7 @@ TEST_F(SchemaFile, InitTwiceKeepsDataAndVersion) {
     EXPECT_EQ(db::ApplySchema(*connection), db::LatestSchemaVersion());
     // Finding the file without a schema is no provider error for a later message to report.
     EXPECT_TRUE(connection->Errors().empty());
+    EXPECT_FALSE(db::IsReadOnly(*connection));
     connection->Execute("INSERT INTO IE90_CONFIGNSO (IE90_DITTA_CG18, IE90_CODDOCUM_MG3G) "
                         "VALUES (1, 'OCL')");
     connection.reset();
@@ -61,7 +57,6 @@ TEST_F(SchemaFile, InitTwiceKeepsDataAndVersion) {
     // One record per script: a version number may be skipped, none is applied twice.
     EXPECT_EQ(CountRows(*connection, "SELECT SCHEMA_VERSION FROM KVAD_SCHEMA_VERSION"),
               static_cast<long>(db::EmbeddedSchemaScripts().size()));
-    EXPECT_EQ(CountRows(*connection, "SELECT IE97_CODE FROM IE97_NSO_ERRORS"), 36);
 }
 
 TEST_F(SchemaFile, RegisterRebuiltWithItsXmlLastKeepsRowsIdsAndReferences) {
@@ -163,31 +158,15 @@ TEST(Schema, DocumentIsRegisteredOncePerCompany) {
     EXPECT_EQ(CountRows(*connection, "SELECT IE91_ID FROM IE91_NSOFILES"), 3);
 }
 
-TEST(Schema, StoredDateEqualsItsIsoLiteral) {
-    auto connection = NewDatabase();
-    auto rows = connection->OpenRecordset("SELECT * FROM IE91_NSOFILES WHERE IE91_ID = 0");
-    rows->AddNew();
-    rows->SetValue("IE91_DITTA_CG18", 1);
-    rows->SetValue("IE91_IDORD", "A1");
-    rows->SetValue("IE91_ISSUEDATE", kvad::DateTime{2024, 3, 5});
-    rows->SetValue("IE91_DATAORA_RICEZIONE", kvad::DateTime{2024, 3, 6, 14, 30, 5});
-    rows->Update();
-    EXPECT_EQ(CountRows(*connection, "SELECT IE91_ID FROM IE91_NSOFILES "
-                                     "WHERE IE91_ISSUEDATE = '2024-03-05 00:00:00'"),
-              1);
-    EXPECT_EQ(CountRows(*connection, "SELECT IE91_ID FROM IE91_NSOFILES "
-                                     "WHERE IE91_DATAORA_RICEZIONE = '2024-03-06 14:30:05'"),
-              1);
-}
-
 TEST(Schema, TextComparesIgnoreCaseInTablesAndViews) {
     auto connection = NewDatabase();
-    connection->Execute(
-        "INSERT INTO CG08_TABVALUTE (CG08_CODICE, CG08_SIGLA) VALUES ('EU', 'EUR')");
-    connection->Execute("INSERT INTO CG16_ANAGRAFICA (CG16_CODICE, CG16_CODFISCALE, "
-                        "CG16_FLGANAGVAL) VALUES (5, 'RSSMRA80A01H501U', 1)");
-    connection->Execute("INSERT INTO CG44_CLIFOR (CG44_DITTA_CG18, CG44_TIPOCF, CG44_CLIFOR, "
-                        "CG44_CODICE_CG16) VALUES (1, 0, 42, 5)");
+    db::ExecuteNativeScript(
+        *connection,
+        "INSERT INTO CG08_TABVALUTE (CG08_CODICE, CG08_SIGLA) VALUES ('EU', 'EUR');"
+        "INSERT INTO CG16_ANAGRAFICA (CG16_CODICE, CG16_CODFISCALE, CG16_FLGANAGVAL) VALUES (5, "
+        "'RSSMRA80A01H501U', 1);"
+        "INSERT INTO CG44_CLIFOR (CG44_DITTA_CG18, CG44_TIPOCF, CG44_CLIFOR, CG44_CODICE_CG16) "
+        "VALUES (1, 0, 42, 5)");
     EXPECT_EQ(CountRows(*connection, "SELECT CG08_CODICE FROM CG08_TABVALUTE "
                                      "WHERE CG08_SIGLA = 'eur'"),
               1);

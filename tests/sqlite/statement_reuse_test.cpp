@@ -112,6 +112,15 @@ TEST_F(StatementReuse, KeptWorkFollowsSchemaChanges) {
     ASSERT_EQ(rs->FieldCount(), 7) << "a column added by another connection";
     EXPECT_EQ(rs->Value("EXTRA").Text(), "nuova");
     EXPECT_EQ(connection->Query(select)->FieldCount(), 7);
+
+    // A change another connection makes between two transactions of this one.
+    connection->BeginTrans();
+    EXPECT_EQ(connection->OpenRecordset(select)->FieldCount(), 7);
+    connection->CommitTrans();
+    db::ExecuteNativeScript(*Open(), "ALTER TABLE RIGHE ADD COLUMN ALTRA varchar(10)");
+    connection->BeginTrans();
+    EXPECT_EQ(connection->OpenRecordset(select)->FieldCount(), 8);
+    connection->CommitTrans();
 }
 
 TEST_F(StatementReuse, KeptWorkFollowsTemporaryTables) {
@@ -124,6 +133,14 @@ TEST_F(StatementReuse, KeptWorkFollowsTemporaryTables) {
     EXPECT_EQ(connection->Query("SELECT * FROM #LAVORO")->RecordCount(), 1);
     connection->Execute(drop);
     ExpectDbError("42000", [&] { (void)connection->Query("SELECT * FROM #LAVORO"); });
+
+    // The same inside a transaction.
+    connection->BeginTrans();
+    connection->Execute("SELECT DOC INTO #LAVORO FROM RIGHE");
+    EXPECT_EQ(connection->Query("SELECT * FROM #LAVORO")->FieldCount(), 1);
+    connection->Execute("DROP TABLE #LAVORO");
+    ExpectDbError("42000", [&] { (void)connection->Query("SELECT * FROM #LAVORO"); });
+    connection->CommitTrans();
 }
 
 TEST_F(StatementReuse, KeptWorkFollowsSchemaChangesInsideATransaction) {
@@ -142,26 +159,6 @@ TEST_F(StatementReuse, KeptWorkFollowsSchemaChangesInsideATransaction) {
     EXPECT_EQ(connection->Execute("INSERT INTO RIGHE (DOC, EXTRA) VALUES (1, 'nuova')"), 1);
     connection->CommitTrans();
     EXPECT_EQ(connection->OpenRecordset(select)->Value("EXTRA").Text(), "nuova");
-}
-
-TEST_F(StatementReuse, KeptWorkFollowsTemporaryTablesInsideATransaction) {
-    connection->BeginTrans();
-    connection->Execute("SELECT DOC INTO #LAVORO FROM RIGHE");
-    EXPECT_EQ(connection->Query("SELECT * FROM #LAVORO")->FieldCount(), 1);
-    connection->Execute("DROP TABLE #LAVORO");
-    ExpectDbError("42000", [&] { (void)connection->Query("SELECT * FROM #LAVORO"); });
-    connection->CommitTrans();
-}
-
-TEST_F(StatementReuse, KeptWorkFollowsAnotherConnectionsChangeBetweenTransactions) {
-    const std::string select = "SELECT * FROM RIGHE WHERE DOC = 1";
-    connection->BeginTrans();
-    EXPECT_EQ(connection->OpenRecordset(select)->FieldCount(), 6);
-    connection->CommitTrans();
-    db::ExecuteNativeScript(*Open(), "ALTER TABLE RIGHE ADD COLUMN EXTRA varchar(10)");
-    connection->BeginTrans();
-    EXPECT_EQ(connection->OpenRecordset(select)->FieldCount(), 7);
-    connection->CommitTrans();
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include "kvad_nso/connection.h"
 #include "kvad_nso/errors.h"
+#include "kvad_nso/recordset.h"
 #include "sqlite/sqlite_database.h"
 #include "support/temp_dir.h"
 
@@ -35,6 +36,10 @@ class TempDatabase : public ::testing::Test {
     [[nodiscard]] std::shared_ptr<Connection> Open() const { return db::OpenSqlite(Path()); }
     [[nodiscard]] std::string Path() const { return (dir_ / "test.db").string(); }
     void Native(const std::string& sql) const { db::ExecuteNativeScript(*connection, sql); }
+    /// The first value of a query's first row, as a number.
+    [[nodiscard]] long Scalar(const std::string& sql) const {
+        return connection->Query(sql)->Value(0).ToLong();
+    }
 
     std::shared_ptr<Connection> connection;
 

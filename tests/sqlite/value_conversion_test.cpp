@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,17 @@
 namespace kvad::test {
 namespace {
 
+struct Finalizer {
+    void operator()(sqlite3_stmt* statement) const noexcept { sqlite3_finalize(statement); }
+};
+using Prepared = std::unique_ptr<sqlite3_stmt, Finalizer>;
+
+/// The next number of a fixed pseudo-random sequence: the same values on every run.
+std::uint64_t Next(std::uint64_t& seed) {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return seed;
+}
+
 class Values : public TempDatabase {
   protected:
     void SetUp() override {
@@ -24,36 +36,14 @@ class Values : public TempDatabase {
                "D datetime, F bit, S smallint, T varchar(10));");
     }
 
-    [[nodiscard]] sqlite3* Sqlite() const {
-        return db::AsSqlite(*connection, std::string()).Handle();
-    }
-
-    /// Stores each value as a REAL in column A, in order.
-    void InsertReals(const std::vector<double>& reals) const {
-        sqlite3_stmt* insert = nullptr;
-        ASSERT_EQ(
-            sqlite3_prepare_v2(Sqlite(), "INSERT INTO V (A) VALUES (?1)", -1, &insert, nullptr),
-            SQLITE_OK);
-        for (const double real : reals) {
-            sqlite3_bind_double(insert, 1, real);
-            EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
-            sqlite3_reset(insert);
-        }
-        sqlite3_finalize(insert);
-    }
-
-    /// Column A of every row as SQLite renders it as text.
-    [[nodiscard]] std::vector<std::string> TextsOfA() const {
-        std::vector<std::string> texts;
-        sqlite3_stmt* select = nullptr;
-        if (sqlite3_prepare_v2(Sqlite(), "SELECT A FROM V ORDER BY ID", -1, &select, nullptr) ==
-            SQLITE_OK) {
-            while (sqlite3_step(select) == SQLITE_ROW) {
-                texts.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(select, 0)));
-            }
-        }
-        sqlite3_finalize(select);
-        return texts;
+    /// SQLite's own statement on the connection (empty when it does not prepare).
+    [[nodiscard]] Prepared Prepare(const std::string& sql) const {
+        sqlite3_stmt* statement = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(db::AsSqlite(*connection, std::string()).Handle(), sql.c_str(),
+                                     -1, &statement, nullptr),
+                  SQLITE_OK)
+            << sql;
+        return Prepared(statement);
     }
 };
 
@@ -94,21 +84,28 @@ TEST_F(Values, RealsReadAsDecimalsAsSqliteWritesThem) {
                                  2.5e15 + 0.5};
     std::uint64_t seed = 12345;
     for (int i = 0; i < 2000; ++i) {
-        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-        const auto whole = static_cast<double>(seed >> 20U);
+        const auto whole = static_cast<double>(Next(seed) >> 20U);
         reals.push_back(whole / std::pow(10.0, static_cast<double>(i % 19)) *
                         (i % 2 == 0 ? 1 : -1));
     }
     // Decimals of one to six places, of up to 15 digits and a few beyond, as a decimal(19,6)
     // column holds them: read without asking SQLite for a text.
     for (int i = 0; i < 2000; ++i) {
-        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-        const auto whole = static_cast<double>(seed >> (14U + static_cast<unsigned>(i % 40)));
+        const auto whole = static_cast<double>(Next(seed) >> (14U + static_cast<unsigned>(i % 40)));
         reals.push_back(whole / std::pow(10.0, static_cast<double>(1 + i % 6)) *
                         (i % 3 == 0 ? -1 : 1));
     }
-    InsertReals(reals);
-    const std::vector<std::string> texts = TextsOfA();
+    const Prepared insert = Prepare("INSERT INTO V (A) VALUES (?1)");
+    for (const double real : reals) {
+        sqlite3_bind_double(insert.get(), 1, real);
+        ASSERT_EQ(sqlite3_step(insert.get()), SQLITE_DONE);
+        sqlite3_reset(insert.get());
+    }
+    std::vector<std::string> texts;
+    for (const Prepared select = Prepare("SELECT A FROM V ORDER BY ID");
+         sqlite3_step(select.get()) == SQLITE_ROW;) {
+        texts.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 0)));
+    }
     ASSERT_EQ(texts.size(), reals.size());
     int differing = 0;
     auto read = connection->Query("SELECT A FROM V ORDER BY ID");
@@ -140,43 +137,34 @@ TEST_F(Values, DecimalsAreStoredAsTheirTextWouldBe) {
                                      *Decimal::Parse("12345678901234567890.123")};
     std::uint64_t seed = 987654321;
     for (int i = 0; i < 20000; ++i) {
-        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
         const auto mantissa =
-            static_cast<std::int64_t>(seed >> (14U + static_cast<unsigned>(i % 47)));
+            static_cast<std::int64_t>(Next(seed) >> (14U + static_cast<unsigned>(i % 47)));
         decimals.push_back(Decimal::FromScaled(i % 2 == 0 ? mantissa : -mantissa, i % 19));
     }
-    sqlite3_stmt* insert = nullptr;
-    ASSERT_EQ(
-        sqlite3_prepare_v2(Sqlite(), "INSERT INTO V (A, B) VALUES (?1, ?2)", -1, &insert, nullptr),
-        SQLITE_OK);
+    const Prepared insert = Prepare("INSERT INTO V (A, B) VALUES (?1, ?2)");
     for (const Decimal& decimal : decimals) {
         const std::string text = decimal.ToString();
-        sqlite3_bind_text(insert, 1, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-        db::BindValue(insert, 2, Variant(decimal), db::ValueKind::Decimal);
-        EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
-        sqlite3_reset(insert);
+        sqlite3_bind_text(insert.get(), 1, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+        db::BindValue(insert.get(), 2, Variant(decimal), db::ValueKind::Decimal);
+        ASSERT_EQ(sqlite3_step(insert.get()), SQLITE_DONE);
+        sqlite3_reset(insert.get());
     }
-    sqlite3_finalize(insert);
-    sqlite3_stmt* select = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(Sqlite(), "SELECT A, B FROM V ORDER BY ID", -1, &select, nullptr),
-              SQLITE_OK);
+    const Prepared select = Prepare("SELECT A, B FROM V ORDER BY ID");
     std::size_t row = 0;
     int differing = 0;
-    while (sqlite3_step(select) == SQLITE_ROW) {
-        const int kind = sqlite3_column_type(select, 0);
+    for (sqlite3_stmt* read = select.get(); sqlite3_step(read) == SQLITE_ROW; ++row) {
+        const int kind = sqlite3_column_type(read, 0);
         const bool same =
-            kind == sqlite3_column_type(select, 1) &&
-            (kind == SQLITE_FLOAT
-                 ? std::bit_cast<std::uint64_t>(sqlite3_column_double(select, 0)) ==
-                       std::bit_cast<std::uint64_t>(sqlite3_column_double(select, 1))
-                 : sqlite3_column_int64(select, 0) == sqlite3_column_int64(select, 1));
+            kind == sqlite3_column_type(read, 1) &&
+            (kind == SQLITE_FLOAT ? std::bit_cast<std::uint64_t>(sqlite3_column_double(read, 0)) ==
+                                        std::bit_cast<std::uint64_t>(sqlite3_column_double(read, 1))
+                                  : sqlite3_column_int64(read, 0) == sqlite3_column_int64(read, 1));
         if (!same && ++differing <= 5) {
             ADD_FAILURE() << decimals.at(row).ToString() << " stored as "
-                          << reinterpret_cast<const char*>(sqlite3_column_text(select, 1));
+                          << reinterpret_cast<const char*>(sqlite3_column_text(read, 1));
         }
-        ++row;
     }
-    sqlite3_finalize(select);
     EXPECT_EQ(row, decimals.size());
     EXPECT_EQ(differing, 0);
 }
@@ -185,17 +173,14 @@ TEST_F(Values, NumbersInATextColumnReadAsSqliteWritesThem) {
     // A column of a text type without text affinity (sysname) keeps REALs and INTEGERs as
     // they were stored: read as text, they read as SQLite renders them.
     Native("CREATE TABLE N (ID INTEGER PRIMARY KEY, S sysname);");
-    sqlite3_stmt* insert = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(Sqlite(), "INSERT INTO N (S) VALUES (?1)", -1, &insert, nullptr),
-              SQLITE_OK);
+    const Prepared insert = Prepare("INSERT INTO N (S) VALUES (?1)");
     for (const double real : {0.1 + 0.2, 1e-5 * 3, 2.5e15 + 0.5, 1e300, -7.25, 0.5}) {
-        sqlite3_bind_double(insert, 1, real);
-        sqlite3_step(insert);
-        sqlite3_reset(insert);
+        sqlite3_bind_double(insert.get(), 1, real);
+        sqlite3_step(insert.get());
+        sqlite3_reset(insert.get());
     }
-    sqlite3_bind_int64(insert, 1, -9007199254740993LL);
-    sqlite3_step(insert);
-    sqlite3_finalize(insert);
+    sqlite3_bind_int64(insert.get(), 1, -9007199254740993LL);
+    sqlite3_step(insert.get());
 
     std::vector<std::string> read;
     for (auto rs = connection->Query("SELECT S FROM N ORDER BY ID"); !rs->Eof(); rs->MoveNext()) {
@@ -227,21 +212,17 @@ TEST_F(Values, DatesRoundTripInTheCanonicalForm) {
     EXPECT_EQ(connection->Errors().at(0).sqlState, "22007");
     rs->CancelUpdate();
 
-    connection.reset(); // the file as another program sees it
-    sqlite3* raw = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(Path().c_str(), &raw, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    sqlite3_stmt* stmt = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(raw, "SELECT D, F FROM V ORDER BY ID", -1, &stmt, nullptr),
-              SQLITE_OK);
-    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
-    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
-                 "2024-03-05 14:30:15");
-    EXPECT_EQ(sqlite3_column_int(stmt, 1), 1);
-    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
-    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
-                 "2024-03-06 00:00:00");
-    sqlite3_finalize(stmt);
-    sqlite3_close(raw);
+    connection = Open(); // the file as another program sees it
+    const Prepared stored = Prepare("SELECT D, F FROM V ORDER BY ID");
+    const auto text = [&](int column) {
+        return std::string(
+            reinterpret_cast<const char*>(sqlite3_column_text(stored.get(), column)));
+    };
+    ASSERT_EQ(sqlite3_step(stored.get()), SQLITE_ROW);
+    EXPECT_EQ(text(0), "2024-03-05 14:30:15");
+    EXPECT_EQ(text(1), "1");
+    ASSERT_EQ(sqlite3_step(stored.get()), SQLITE_ROW);
+    EXPECT_EQ(text(0), "2024-03-06 00:00:00");
 }
 
 } // namespace

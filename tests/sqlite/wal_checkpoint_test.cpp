@@ -35,6 +35,21 @@ struct RawCloser {
     void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
 };
 
+/// The first value SQLite's own `sql` gives on the file, as text.
+std::string NativeText(const std::string& path, const char* sql) {
+    sqlite3* raw = nullptr;
+    sqlite3_open(path.c_str(), &raw);
+    const std::unique_ptr<sqlite3, RawCloser> db(raw);
+    sqlite3_stmt* stmt = nullptr;
+    std::string text = "(no result)";
+    if (sqlite3_prepare_v2(db.get(), sql, -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW) {
+        text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+    }
+    sqlite3_finalize(stmt);
+    return text;
+}
+
 class WalCheckpointTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -93,12 +108,7 @@ TEST_F(WalCheckpointTest, TheThreadCopiesTheLogBackSoItStaysNearTheMark) {
     // more than the mark and one commit (without the thread it reaches four times the mark).
     const std::uintmax_t frameBytes = 4096 + 24;
     EXPECT_LE(largest, (kMark + 3 * kRowsPerCommit) * frameBytes);
-    sqlite3_stmt* count = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db_.get(), "SELECT COUNT(*) FROM T", -1, &count, nullptr),
-              SQLITE_OK);
-    ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(count, 0), 40 * kRowsPerCommit);
-    sqlite3_finalize(count);
+    EXPECT_EQ(NativeText(Path(), "SELECT COUNT(*) FROM T"), std::to_string(40 * kRowsPerCommit));
 }
 
 TEST_F(WalCheckpointTest, WithoutItsThreadTheWriterStillBoundsTheLog) {
@@ -133,21 +143,6 @@ TEST(WalCheckpointConnectionTest, ClosingWhileTheLogIsCopiedBackKeepsEveryCommit
     const auto reopened = db::OpenSqlite(path, options);
     EXPECT_EQ(reopened->Query("SELECT COUNT(*) FROM T")->Value(0).ToLong(), kRows);
     EXPECT_EQ(reopened->Query("SELECT SUM(A) FROM T")->Value(0).ToLong(), kRows * (kRows - 1) / 2);
-}
-
-/// The first value SQLite's own `sql` gives on the file, as text.
-std::string NativeText(const std::string& path, const char* sql) {
-    sqlite3* raw = nullptr;
-    sqlite3_open(path.c_str(), &raw);
-    const std::unique_ptr<sqlite3, RawCloser> db(raw);
-    sqlite3_stmt* stmt = nullptr;
-    std::string text = "(no result)";
-    if (sqlite3_prepare_v2(db.get(), sql, -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW) {
-        text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-    }
-    sqlite3_finalize(stmt);
-    return text;
 }
 
 /// Writes commits of 3 KB rows to `path` for ever, each checkpointed past 20 pages of log, and

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kvad_nso/errors.h"
+#include "support/expect_error.h"
 #include "tsql_test_db.h"
 
 namespace kvad::db {
@@ -18,12 +19,8 @@ using testing::TsqlTestDb;
 
 // The translator refuses the statement with a DbError (42000) whose message contains `part`.
 void ExpectRefused(TsqlTestDb& db, const std::string& statement, const std::string& part) {
-    try {
-        const Translation translation = db.Translate(statement);
-        ADD_FAILURE() << "translated to: " << translation.sql.substr(0, 200);
-    } catch (const DbError& e) {
-        EXPECT_EQ(e.SqlState(), "42000");
-        EXPECT_NE(e.Description().find(part), std::string::npos) << e.Description();
+    if (const auto e = test::ExpectDbError("42000", [&] { (void)db.Translate(statement); })) {
+        EXPECT_NE(e->Description().find(part), std::string::npos) << e->Description();
     }
 }
 
@@ -38,11 +35,14 @@ std::string Repeat(const std::string& text, int times) {
 TEST(TsqlHostileInput, NulCharactersAreRefusedByTheTokenizer) {
     TsqlTestDb db;
     using namespace std::string_literals;
-    ExpectRefused(db, "SELECT 'a\0b' AS A"s, "NUL character in a string literal");
-    ExpectRefused(db, "SELECT N'a\0' AS A"s, "NUL character in a string literal");
-    ExpectRefused(db, "SELECT 1 AS [a\0b]"s, "NUL character in a bracketed identifier");
-    ExpectRefused(db, "SELECT 1 AS \"\0\""s, "NUL character in a quoted identifier");
-    ExpectRefused(db, "SELECT 1\0"s, "unexpected character 0x00 at offset 8");
+    for (const auto& [statement, part] :
+         {std::pair{"SELECT 'a\0b' AS A"s, "NUL character in a string literal"},
+          {"SELECT N'a\0' AS A"s, "NUL character in a string literal"},
+          {"SELECT 1 AS [a\0b]"s, "NUL character in a bracketed identifier"},
+          {"SELECT 1 AS \"\0\""s, "NUL character in a quoted identifier"},
+          {"SELECT 1\0"s, "unexpected character 0x00 at offset 8"}}) {
+        ExpectRefused(db, statement, part);
+    }
     // In a comment it is dropped with the comment.
     EXPECT_EQ(db.Run("SELECT 1 AS A -- \0\n"s), (Rows{{"1"}}));
 }
@@ -89,12 +89,8 @@ TEST(TsqlHostileInput, OuterApplyColumnsCannotMakeTheTranslationExplode) {
     std::string statement = "SELECT A40.X FROM CG08_TABVALUTE OUTER APPLY (SELECT TOP 1 1 AS X) A0";
     for (int i = 1; i <= 40; ++i) {
         const std::string previous = "A" + std::to_string(i - 1) + ".X";
-        statement.append(" OUTER APPLY (SELECT TOP 1 ")
-            .append(previous)
-            .append(" + ")
-            .append(previous)
-            .append(" AS X) A")
-            .append(std::to_string(i));
+        statement += " OUTER APPLY (SELECT TOP 1 " + previous + " + " + previous + " AS X) A" +
+                     std::to_string(i);
     }
     ExpectRefused(db, statement, "used too often");
 }
