@@ -5,11 +5,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <map>
 #include <regex>
-#include <sstream>
 
 #include "decoding/trascodifica_ordine.h"
 #include "host/master_data.h"
@@ -113,11 +110,27 @@ class OrderRulesTest : public ::testing::Test {
         return out;
     }
 
-    // The rule entries of the example order ORD-2024-0001 with one change.
-    std::vector<std::string> OfChanged(const std::function<std::string(std::string)>& change) {
-        const std::int32_t id = Register(change(Example()));
+    // A replacement of the n-th (from 1) occurrence of a text.
+    struct Edit {
+        std::string from;
+        std::string to;
+        int occurrence = 1;
+    };
+
+    // Registers and processes the example order ORD-2024-0001 with the edits made.
+    std::int32_t Changed(std::initializer_list<Edit> edits) {
+        std::string xml = Example();
+        for (const Edit& e : edits) {
+            xml = Replaced(xml, e.from, e.to, e.occurrence);
+        }
+        const std::int32_t id = Register(xml);
         EXPECT_TRUE(Process(id));
-        return RuleEntries(id);
+        return id;
+    }
+
+    // The rule entries of the example order with the edits made.
+    std::vector<std::string> Of(std::initializer_list<Edit> edits) {
+        return RuleEntries(Changed(edits));
     }
 
     static std::string Example() {
@@ -150,11 +163,8 @@ TEST_F(OrderRulesTest, EveryDocumentGetsOnlyWhatItsContentEarns) {
     // The example chains refer to earlier orders of the inbox: register all before processing.
     std::vector<std::pair<std::string, std::int32_t>> documents;
     for (const fs::path& file : kvad::test::UblDocuments()) {
-        std::ifstream in(file, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        documents.emplace_back(file.filename().string(), Register(text.str()));
-        const std::string xml = text.str();
+        const std::string xml = kvad::test::ReadSourceFile(file.string());
+        documents.emplace_back(file.filename().string(), Register(xml));
         RegisterAsReceived(FirstText(xml, "ID"), FirstText(xml, "IssueDate"),
                            FirstText(xml, "EndpointID"));
     }
@@ -172,85 +182,60 @@ TEST_F(OrderRulesTest, EveryDocumentGetsOnlyWhatItsContentEarns) {
 }
 
 TEST_F(OrderRulesTest, BuyerAndInvoiceeIdentifiers) {
-    EXPECT_EQ(
-        OfChanged([](std::string x) { return Replaced(x, "IT03456780547", "IT03456780548"); }),
-        Codes{"0:303"})
-        << "a wrong VAT digit";
-    EXPECT_EQ(
-        OfChanged([](std::string x) { return Replaced(x, ">03456780547<", ">RSSMRA80A01H501V<"); }),
-        Codes{"0:304"})
+    EXPECT_EQ(Of({{"IT03456780547", "IT03456780548"}}), Codes{"0:303"}) << "a wrong VAT digit";
+    EXPECT_EQ(Of({{">03456780547<", ">RSSMRA80A01H501V<"}}), Codes{"0:304"})
         << "a wrong fiscal-code check character";
-    EXPECT_TRUE(OfChanged([](std::string x) {
-                    return Replaced(x, ">03456780547<", ">RSSMRA80A01H50MM<");
-                }).empty())
+    EXPECT_TRUE(Of({{">03456780547<", ">RSSMRA80A01H50MM<"}}).empty())
         << "a homonym's fiscal code is accepted";
-    EXPECT_EQ(OfChanged([](std::string x) {
-                  return Replaced(x, "\"0201\">UFQ8R1<", "\"0201\">UFQ8R17<");
-              }),
-              Codes{"0:302"})
+    EXPECT_EQ(Of({{"\"0201\">UFQ8R1<", "\"0201\">UFQ8R17<"}}), Codes{"0:302"})
         << "a 7-character IPA code of the invoicee";
 }
 
 TEST_F(OrderRulesTest, ReferencesToEarlierDocuments) {
     RegisterAsReceived("2024-FAR-0381", "2024-03-04", "UF7HQ2");
-    const auto referring = [](const std::string& reference) {
-        return [reference](std::string x) {
-            return Replaced(x, "<cac:OriginatorDocumentReference>",
-                            "<cac:OrderDocumentReference><cbc:ID>" + reference +
-                                "</cbc:ID></cac:OrderDocumentReference>"
-                                "<cac:OriginatorDocumentReference>");
-        };
+    const auto referring = [this](const std::string& reference) {
+        return Of(
+            {{"<cac:OriginatorDocumentReference>",
+              "<cac:OrderDocumentReference><cbc:ID>" + reference +
+                  "</cbc:ID></cac:OrderDocumentReference><cac:OriginatorDocumentReference>"}});
     };
-    EXPECT_TRUE(OfChanged(referring("2024-FAR-0381#2024-03-04#UF7HQ2#Revised")).empty());
-    EXPECT_EQ(OfChanged(referring("2024-FAR-0381#04/03/2024#UF7HQ2#Revised")), Codes{"0:305"})
+    EXPECT_TRUE(referring("2024-FAR-0381#2024-03-04#UF7HQ2#Revised").empty());
+    EXPECT_EQ(referring("2024-FAR-0381#04/03/2024#UF7HQ2#Revised"), Codes{"0:305"})
         << "a date not in its form";
-    EXPECT_EQ(OfChanged(referring("2024-FAR-0381#2024-03-04")), Codes{"0:305"}) << "no office";
-    EXPECT_EQ(OfChanged(referring("2024-FAR-0381#2024-03-04#UF7HQ2#Connected")), Codes{"0:306"});
-    EXPECT_EQ(OfChanged(referring("2024-FAR-0380#2024-03-04#UF7HQ2#Revised")), Codes{"0:307"})
+    EXPECT_EQ(referring("2024-FAR-0381#2024-03-04"), Codes{"0:305"}) << "no office";
+    EXPECT_EQ(referring("2024-FAR-0381#2024-03-04#UF7HQ2#Connected"), Codes{"0:306"});
+    EXPECT_EQ(referring("2024-FAR-0380#2024-03-04#UF7HQ2#Revised"), Codes{"0:307"})
         << "an order never received";
 }
 
 TEST_F(OrderRulesTest, AmountsAndCurrencies) {
     // Every amount stays EUR in an order in USD: one error on the header, which goes once the
     // order's currency is set to the one its amounts are in.
-    const std::int32_t usd = Register(
-        Replaced(Example(), "<cbc:DocumentCurrencyCode>EUR", "<cbc:DocumentCurrencyCode>USD"));
-    ASSERT_TRUE(Process(usd));
+    const std::int32_t usd =
+        Changed({{"<cbc:DocumentCurrencyCode>EUR", "<cbc:DocumentCurrencyCode>USD"}});
     EXPECT_EQ(RuleEntries(usd), Codes{"0:301"});
     env.Native("UPDATE IE93_NSOTESTATA SET IE93_DO11_VALUTA_CG08 = '001' WHERE IE93_ID_IE91 = " +
                std::to_string(usd));
     Verify(usd);
     EXPECT_TRUE(RuleEntries(usd).empty());
     // Only a line's price, or only a line's allowance, in another currency.
-    EXPECT_EQ(OfChanged([](std::string x) {
-                  return Replaced(x, "currencyID=\"EUR\">12.40<", "currencyID=\"CHF\">12.40<");
-              }),
-              Codes{"0:301"});
-    EXPECT_EQ(OfChanged([](std::string x) {
-                  return Replaced(x, "currencyID=\"EUR\">420.00<", "currencyID=\"CHF\">420.00<");
-              }),
-              Codes{"0:301"});
+    EXPECT_EQ(Of({{"currencyID=\"EUR\">12.40<", "currencyID=\"CHF\">12.40<"}}), Codes{"0:301"});
+    EXPECT_EQ(Of({{"currencyID=\"EUR\">420.00<", "currencyID=\"CHF\">420.00<"}}), Codes{"0:301"});
     // 200 x 1.85015 is 370.03, 0.03 from the line amount; 200 x 1.8501 is 0.02 from it.
-    EXPECT_EQ(OfChanged([](std::string x) { return Replaced(x, ">1.85<", ">1.85015<"); }),
-              Codes{"1:352"});
-    EXPECT_TRUE(OfChanged([](std::string x) { return Replaced(x, ">1.85<", ">1.8501<"); }).empty());
-    EXPECT_EQ(OfChanged([](std::string x) {
-                  return Replaced(x, ">2092.20</cbc:Payable", ">2092.50</cbc:Payable");
-              }),
-              Codes{"0:300"});
+    EXPECT_EQ(Of({{">1.85<", ">1.85015<"}}), Codes{"1:352"});
+    EXPECT_TRUE(Of({{">1.85<", ">1.8501<"}}).empty());
+    EXPECT_EQ(Of({{">2092.20</cbc:Payable", ">2092.50</cbc:Payable"}}), Codes{"0:300"});
     // A negative allowance: an error on the line, and the line amount no longer agrees with it
     // (the order computed 420 - 21, the allowance as given makes it 420 + 21).
-    EXPECT_EQ(OfChanged([](std::string x) { return Replaced(x, ">21.00<", ">-21.00<"); }),
-              (Codes{"2:352", "2:353"}));
+    EXPECT_EQ(Of({{">21.00<", ">-21.00<"}}), (Codes{"2:352", "2:353"}));
 }
 
 TEST_F(OrderRulesTest, PriceForABaseQuantity) {
+    const std::string price = "<cbc:PriceAmount currencyID=\"EUR\">1.85</cbc:PriceAmount>";
     // 18.50 for 10 pieces: decoded as 1.85 a piece, with a warning saying so.
     const std::int32_t converted =
-        Register(Replaced(Example(), "<cbc:PriceAmount currencyID=\"EUR\">1.85</cbc:PriceAmount>",
-                          "<cbc:PriceAmount currencyID=\"EUR\">18.50</cbc:PriceAmount>"
-                          "<cbc:BaseQuantity unitCode=\"C62\">10</cbc:BaseQuantity>"));
-    ASSERT_TRUE(Process(converted));
+        Changed({{price, "<cbc:PriceAmount currencyID=\"EUR\">18.50</cbc:PriceAmount>"
+                         "<cbc:BaseQuantity unitCode=\"C62\">10</cbc:BaseQuantity>"}});
     EXPECT_EQ(RuleEntries(converted), Codes{"1:350"});
     EXPECT_EQ(env.Scalar("SELECT IE95_DO30_PREZZO1 FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = " +
                          std::to_string(converted) + " AND IE95_DO30_PROGRIGA = 1")
@@ -261,10 +246,7 @@ TEST_F(OrderRulesTest, PriceForABaseQuantity) {
     // enters the price per piece; the ERP line then amounts to other than the order's line,
     // which stays as a warning for the clerk to confirm.
     const std::int32_t other =
-        Register(Replaced(Example(), "<cbc:PriceAmount currencyID=\"EUR\">1.85</cbc:PriceAmount>",
-                          "<cbc:PriceAmount currencyID=\"EUR\">1.85</cbc:PriceAmount>"
-                          "<cbc:BaseQuantity unitCode=\"KGM\">1</cbc:BaseQuantity>"));
-    ASSERT_TRUE(Process(other));
+        Changed({{price, price + "<cbc:BaseQuantity unitCode=\"KGM\">1</cbc:BaseQuantity>"}});
     EXPECT_EQ(RuleEntries(other), Codes{"1:351"});
     env.Native("UPDATE IE95_NSOCORPO SET IE95_DO30_PREZZO1 = 1.90 WHERE IE95_ID_IE91 = " +
                std::to_string(other) + " AND IE95_DO30_PROGRIGA = 1");
@@ -274,57 +256,32 @@ TEST_F(OrderRulesTest, PriceForABaseQuantity) {
 
 TEST_F(OrderRulesTest, LinesItemsDatesAndVat) {
     // The second rate 10 is line 1's (the first is the order's charge).
-    EXPECT_EQ(OfChanged([](std::string x) {
-                  return Replaced(x, "<cbc:Percent>10<", "<cbc:Percent>0<", 2);
-              }),
-              Codes{"1:310"})
-        << "VAT S 0";
-    EXPECT_EQ(OfChanged([](std::string x) {
-                  return Replaced(x, "<cbc:Percent>10<", "<cbc:Percent>21<", 2);
-              }),
-              Codes{"1:310"})
-        << "VAT S 21";
-    EXPECT_EQ(
-        OfChanged([](std::string x) { return Replaced(x, "8012345000012", "8012345000013"); }),
-        Codes{"1:355"})
-        << "a GTIN digit changed";
-    EXPECT_EQ(OfChanged([](std::string x) {
-                  return Replaced(x, "<cbc:ID>2</cbc:ID>", "<cbc:ID>1</cbc:ID>");
-              }),
-              (Codes{"1:356", "2:356"}))
-        << "a line ID twice";
-    EXPECT_EQ(OfChanged([](std::string x) {
-                  return Replaced(Replaced(x, "<cbc:ID>2</cbc:ID>", "<cbc:ID>ab-7</cbc:ID>"),
-                                  "<cbc:ID>1</cbc:ID>", "<cbc:ID>AB-7</cbc:ID>");
-              }),
+    EXPECT_EQ(Of({{"<cbc:Percent>10<", "<cbc:Percent>0<", 2}}), Codes{"1:310"}) << "VAT S 0";
+    EXPECT_EQ(Of({{"<cbc:Percent>10<", "<cbc:Percent>21<", 2}}), Codes{"1:310"}) << "VAT S 21";
+    EXPECT_EQ(Of({{"8012345000012", "8012345000013"}}), Codes{"1:355"}) << "a GTIN digit changed";
+    const std::string id1 = "<cbc:ID>1</cbc:ID>";
+    const std::string id2 = "<cbc:ID>2</cbc:ID>";
+    EXPECT_EQ(Of({{id2, id1}}), (Codes{"1:356", "2:356"})) << "a line ID twice";
+    EXPECT_EQ(Of({{id2, "<cbc:ID>ab-7</cbc:ID>"}, {id1, "<cbc:ID>AB-7</cbc:ID>"}}),
               (Codes{"1:356", "2:356"}))
         << "line IDs the database holds equal, differing in case";
-    EXPECT_EQ(OfChanged([](std::string x) {
-                  return Replaced(Replaced(x, "<cbc:ID>2</cbc:ID>", "<cbc:ID>ab-7</cbc:ID>"),
-                                  "<cbc:ID>1</cbc:ID>", "<cbc:ID>ab-8</cbc:ID>");
-              }),
-              Codes{})
+    EXPECT_EQ(Of({{id2, "<cbc:ID>ab-7</cbc:ID>"}, {id1, "<cbc:ID>ab-8</cbc:ID>"}}), Codes{})
         << "line IDs that differ";
-    EXPECT_EQ(OfChanged([](std::string x) { return Replaced(x, "2024-03-11", "2024-03-01", 2); }),
-              Codes{"1:309"})
+    EXPECT_EQ(Of({{"2024-03-11", "2024-03-01", 2}}), Codes{"1:309"})
         << "a line delivered before the order's date";
     // A missing quantity and a negative price are errors on the line.
-    EXPECT_EQ(OfChanged([](std::string x) {
-                  return Replaced(
-                      Replaced(x, "<cbc:Quantity unitCode=\"C62\">200</cbc:Quantity>", ""),
-                      ">4.20<", ">-4.20<");
-              }),
-              (Codes{"1:354", "2:352", "2:353"}))
+    EXPECT_EQ(
+        Of({{"<cbc:Quantity unitCode=\"C62\">200</cbc:Quantity>", ""}, {">4.20<", ">-4.20<"}}),
+        (Codes{"1:354", "2:352", "2:353"}))
         << "the negative price's line amount no longer agrees with it";
 }
 
 TEST_F(OrderRulesTest, CancellationsAreNotChecked) {
-    const std::int32_t id = Register(Replaced(
-        Replaced(Example(), "IT03456780547", "IT03456780548"), "<cac:OriginatorDocumentReference>",
-        "<cac:OrderDocumentReference><cbc:ID>X#2024-03-04#UF7HQ2#Cancelled</cbc:ID>"
-        "</cac:OrderDocumentReference><cac:OriginatorDocumentReference>"));
-    ASSERT_TRUE(Process(id));
-    EXPECT_TRUE(RuleEntries(id).empty());
+    EXPECT_TRUE(Of({{"IT03456780547", "IT03456780548"},
+                    {"<cac:OriginatorDocumentReference>",
+                     "<cac:OrderDocumentReference><cbc:ID>X#2024-03-04#UF7HQ2#Cancelled</cbc:ID>"
+                     "</cac:OrderDocumentReference><cac:OriginatorDocumentReference>"}})
+                    .empty());
 }
 
 } // namespace

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "erp_document.h"
 #include "import_layout.h"
 #include "kvad_nso/recordset.h"
@@ -152,77 +150,68 @@ TEST_F(DocumentImportTest, TheErpOrderNoteIsTheTextOfTheDecodedLiteral) {
 TEST_F(DocumentImportTest, RefusesWithACodeAndAClearTextAndWritesNothing) {
     struct Case {
         const char* what;
-        std::function<void(DocumentImportTest&)> change;
-        std::string filter;
-        std::string layout;
+        std::string change; // SQL run before the import, "" for none
         std::int32_t code;
         std::string text;
+        std::string filter = "IE91_ID = 1";
+        std::string layout = "NSO";
     };
-    auto native = [](const std::string& sql) {
-        return [sql](DocumentImportTest& t) { t.env.Native(sql); };
-    };
+    const std::string layoutNso = "Tracciato di importazione 'NSO': ";
     const std::vector<Case> cases{
-        {"unknown layout", nullptr, "IE91_ID = 1", "XYZ", outcome::kUnknownLayout,
-         "Tracciato di importazione 'XYZ' sconosciuto"},
+        {"unknown layout", "", outcome::kUnknownLayout,
+         "Tracciato di importazione 'XYZ' sconosciuto", "IE91_ID = 1", "XYZ"},
         {"layout column unknown",
-         native("INSERT INTO IE26_TRACCIATICAMPI VALUES ('NSO', 'DO11_DOCTESTATA', "
-                "'DO11_COLORE', 'IE93_DO11_SEZDOC')"),
-         "IE91_ID = 1", "NSO", outcome::kInvalidLayout,
-         "Tracciato di importazione 'NSO': la tabella DO11_DOCTESTATA non ha il campo "
-         "DO11_COLORE"},
+         "INSERT INTO IE26_TRACCIATICAMPI VALUES ('NSO', 'DO11_DOCTESTATA', 'DO11_COLORE', "
+         "'IE93_DO11_SEZDOC')",
+         outcome::kInvalidLayout,
+         layoutNso + "la tabella DO11_DOCTESTATA non ha il campo DO11_COLORE"},
         {"layout source not decoded",
-         native("UPDATE IE26_TRACCIATICAMPI SET IE26_ORIGINE = 'IE93_DO11_NIENTE' WHERE "
-                "IE26_CAMPO = 'DO11_CODDEP'"),
-         "IE91_ID = 1", "NSO", outcome::kInvalidLayout,
-         "Tracciato di importazione 'NSO': il campo DO11_CODDEP legge IE93_DO11_NIENTE, che non "
-         "è in IE93_NSOTESTATA"},
+         "UPDATE IE26_TRACCIATICAMPI SET IE26_ORIGINE = 'IE93_DO11_NIENTE' WHERE IE26_CAMPO = "
+         "'DO11_CODDEP'",
+         outcome::kInvalidLayout,
+         layoutNso + "il campo DO11_CODDEP legge IE93_DO11_NIENTE, che non è in IE93_NSOTESTATA"},
         {"layout writing a key",
-         native("INSERT INTO IE26_TRACCIATICAMPI VALUES ('NSO', 'DO30_DOCCORPO', "
-                "'DO30_PROGRIGA', 'IE95_ID')"),
-         "IE91_ID = 1", "NSO", outcome::kInvalidLayout,
-         "Tracciato di importazione 'NSO': il campo DO30_PROGRIGA è assegnato dall'importazione"},
+         "INSERT INTO IE26_TRACCIATICAMPI VALUES ('NSO', 'DO30_DOCCORPO', 'DO30_PROGRIGA', "
+         "'IE95_ID')",
+         outcome::kInvalidLayout,
+         layoutNso + "il campo DO30_PROGRIGA è assegnato dall'importazione"},
         {"layout without identity",
-         native("DELETE FROM IE26_TRACCIATICAMPI WHERE IE26_CAMPO = 'DO12_FEIDDOC'"), "IE91_ID = 1",
-         "NSO", outcome::kInvalidLayout,
-         "Tracciato di importazione 'NSO': manca il campo DO12_FEIDDOC"},
-        {"filter", nullptr, "IE91_ID = 1 OR 1 = 1", "NSO", outcome::kBadFilter,
-         "Filtro 'IE91_ID = 1 OR 1 = 1' non valido: atteso IE91_ID = <numero>"},
-        {"not decoded", nullptr, "IE91_ID = 9", "NSO", outcome::kNotDecoded,
-         "L'ordine 9 non è stato decodificato"},
-        {"no customer", native("UPDATE IE93_NSOTESTATA SET IE93_DO11_CLIFOR_CG44 = 0"),
-         "IE91_ID = 1", "NSO", outcome::kNoCustomer,
+         "DELETE FROM IE26_TRACCIATICAMPI WHERE IE26_CAMPO = 'DO12_FEIDDOC'",
+         outcome::kInvalidLayout, layoutNso + "manca il campo DO12_FEIDDOC"},
+        {"filter", "", outcome::kBadFilter,
+         "Filtro 'IE91_ID = 1 OR 1 = 1' non valido: atteso IE91_ID = <numero>",
+         "IE91_ID = 1 OR 1 = 1"},
+        {"not decoded", "", outcome::kNotDecoded, "L'ordine 9 non è stato decodificato",
+         "IE91_ID = 9"},
+        {"no customer", "UPDATE IE93_NSOTESTATA SET IE93_DO11_CLIFOR_CG44 = 0",
+         outcome::kNoCustomer,
          "Cliente mancante: l'ordine non è associato a un cliente dell'anagrafica"},
-        {"unknown customer", native("UPDATE IE93_NSOTESTATA SET IE93_DO11_CLIFOR_CG44 = 6"),
-         "IE91_ID = 1", "NSO", outcome::kNoCustomer,
-         "Cliente 6 non presente in anagrafica per la ditta 1"},
-        {"no document code", native("UPDATE IE93_NSOTESTATA SET IE93_DO11_CODDOCUM_MG3G = ' '"),
-         "IE91_ID = 1", "NSO", outcome::kNoDocumentCode, "Codice documento mancante"},
-        {"unknown document code",
-         native("UPDATE IE93_NSOTESTATA SET IE93_DO11_CODDOCUM_MG3G = 'O''X'"), "IE91_ID = 1",
-         "NSO", outcome::kNoDocumentCode, "Codice documento O'X non previsto per la ditta 1"},
-        {"no section", native("UPDATE IE93_NSOTESTATA SET IE93_DO11_SEZDOC = NULL"), "IE91_ID = 1",
-         "NSO", outcome::kNoSection, "Sezionale del documento mancante"},
-        {"no date", native("UPDATE IE93_NSOTESTATA SET IE93_DO11_DATADOC = NULL"), "IE91_ID = 1",
-         "NSO", outcome::kNoDate, "Data del documento mancante"},
-        {"no lines", native("DELETE FROM IE95_NSOCORPO"), "IE91_ID = 1", "NSO", outcome::kBadLines,
+        {"unknown customer", "UPDATE IE93_NSOTESTATA SET IE93_DO11_CLIFOR_CG44 = 6",
+         outcome::kNoCustomer, "Cliente 6 non presente in anagrafica per la ditta 1"},
+        {"no document code", "UPDATE IE93_NSOTESTATA SET IE93_DO11_CODDOCUM_MG3G = ' '",
+         outcome::kNoDocumentCode, "Codice documento mancante"},
+        {"unknown document code", "UPDATE IE93_NSOTESTATA SET IE93_DO11_CODDOCUM_MG3G = 'O''X'",
+         outcome::kNoDocumentCode, "Codice documento O'X non previsto per la ditta 1"},
+        {"no section", "UPDATE IE93_NSOTESTATA SET IE93_DO11_SEZDOC = NULL", outcome::kNoSection,
+         "Sezionale del documento mancante"},
+        {"no date", "UPDATE IE93_NSOTESTATA SET IE93_DO11_DATADOC = NULL", outcome::kNoDate,
+         "Data del documento mancante"},
+        {"no lines", "DELETE FROM IE95_NSOCORPO", outcome::kBadLines,
          "L'ordine non ha righe da importare"},
         {"no VAT code",
-         native("UPDATE IE95_NSOCORPO SET IE95_DO30_ALIVA_CG28 = '' WHERE IE95_DO30_PROGRIGA = 1"),
-         "IE91_ID = 1", "NSO", outcome::kNoVatCode, "Riga 1: codice IVA mancante"},
+         "UPDATE IE95_NSOCORPO SET IE95_DO30_ALIVA_CG28 = '' WHERE IE95_DO30_PROGRIGA = 1",
+         outcome::kNoVatCode, "Riga 1: codice IVA mancante"},
         {"already imported",
-         native(
-             "INSERT INTO DO12_DOCTESTARIF (DO12_DITTA_CG18, DO12_NUMREG_CO99, DO12_FEIDDOC, "
-             "DO12_FEDATADOC, DO12_FEIDSOGGETTO) VALUES (1, 41, 'ORD-1', '2024-03-04 "
-             "00:00:00', 'UFX'); UPDATE DO11_DOCTESTATA SET DO11_DATADOC = '2024-03-05 00:00:00'"),
-         "IE91_ID = 1", "NSO", outcome::kAlreadyImported,
-         "Ordine già importato nel documento OCL A/6 del 05/03/2024"},
+         "INSERT INTO DO12_DOCTESTARIF (DO12_DITTA_CG18, DO12_NUMREG_CO99, DO12_FEIDDOC, "
+         "DO12_FEDATADOC, DO12_FEIDSOGGETTO) VALUES (1, 41, 'ORD-1', '2024-03-04 00:00:00', "
+         "'UFX'); UPDATE DO11_DOCTESTATA SET DO11_DATADOC = '2024-03-05 00:00:00'",
+         outcome::kAlreadyImported, "Ordine già importato nel documento OCL A/6 del 05/03/2024"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        DocumentImportTest* self = this;
         env.Db().BeginTrans();
-        if (c.change) {
-            c.change(*self);
+        if (!c.change.empty()) {
+            env.Native(c.change);
         }
         auto bo = Run(c.filter, c.layout);
         EXPECT_EQ(bo->OutcomeCode(), c.code);

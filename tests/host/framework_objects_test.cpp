@@ -21,37 +21,34 @@ kvad::host::HostConfig Config(const fs::path& cacheDir, const std::string& viewe
     return config;
 }
 
-TEST(TextFile, FixedFolderFiveIsCreatedUnderTheCacheDir) {
+// Files go to folder 5 under the cache folder, made when first used; any other folder, or a
+// name leaving the folder, is refused.
+TEST(TextFile, FolderFiveIsMadeUnderTheCacheDirAndNothingElseIsReached) {
     hosttest::TempDir dir;
     kvad::host::RegisterStandIns(Config(dir.Path() / "cache"));
     auto file = CreateObjectAs<kvad::TextFile>(progid::kTextFile);
+    hosttest::ExpectVbError(kvad::vberr::kObjectNotSet, [&] { (void)file->CompleteFileName(); });
+    const fs::path folder = dir.Path() / "cache" / "folder5";
     file->InitializeFromFixedFolder(5, "ABC_123.pdf");
-    EXPECT_EQ(file->CompleteFileName(),
-              (dir.Path() / "cache" / "folder5" / "ABC_123.pdf").string());
-    EXPECT_TRUE(fs::is_directory(dir.Path() / "cache" / "folder5"));
+    EXPECT_EQ(file->CompleteFileName(), (folder / "ABC_123.pdf").string());
+    EXPECT_TRUE(fs::is_directory(folder));
     // A name without GUID is still a file of its own in the folder.
     file->InitializeFromFixedFolder(5, ".pdf");
-    EXPECT_EQ(file->CompleteFileName(), (dir.Path() / "cache" / "folder5" / ".pdf").string());
-}
+    EXPECT_EQ(file->CompleteFileName(), (folder / ".pdf").string());
 
-TEST(TextFile, RefusesOtherFoldersAndNamesLeavingTheFolder) {
-    hosttest::TempDir dir;
-    kvad::host::RegisterStandIns(Config(dir.Path()));
-    auto file = CreateObjectAs<kvad::TextFile>(progid::kTextFile);
-    hosttest::ExpectVbError(kvad::vberr::kObjectNotSet, [&] { (void)file->CompleteFileName(); });
     hosttest::ExpectVbError(5, [&] { file->InitializeFromFixedFolder(4, "a.pdf"); });
     for (const char* name : {"", "..", "../a.pdf", "sub/a.pdf"}) {
         hosttest::ExpectVbError(5, [&] { file->InitializeFromFixedFolder(5, name); });
     }
-    EXPECT_FALSE(fs::exists(dir.Path() / "folder4"));
+    EXPECT_FALSE(fs::exists(dir.Path() / "cache" / "folder4"));
 }
 
 TEST(RsFunct, GuidsAreUpperCaseWithDashesAndNeverRepeat) {
     kvad::host::RegisterStandIns({});
     auto funct = CreateObjectAs<kvad::RsFunct>(progid::kRsFunct);
     const std::regex form("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}");
-    std::string first = funct->GetGuidWithoutConnection();
-    std::string second = funct->GetGuidWithoutConnection();
+    const std::string first = funct->GetGuidWithoutConnection();
+    const std::string second = funct->GetGuidWithoutConnection();
     EXPECT_TRUE(std::regex_match(first, form)) << first;
     EXPECT_TRUE(std::regex_match(second, form)) << second;
     EXPECT_NE(first, second);

@@ -37,17 +37,12 @@ TEST(Csv, RecordsKnowTheLineTheyStartOn) {
     const auto semicolons = ReadCsv("item;rate\nS;22,5\n");
     EXPECT_EQ(semicolons[1].fields, (std::vector<std::string>{"S", "22,5"}));
 
-    try {
-        (void)ReadCsv("a,b\n1,2\n3,\"open\n");
-        ADD_FAILURE() << "an unclosed quote is an error";
-    } catch (const CsvError& e) {
-        EXPECT_EQ(e.Line(), 3U);
-    }
-    try {
-        (void)ReadCsv("a,b\n1,x\"y\n");
-        ADD_FAILURE() << "a stray quote is an error";
-    } catch (const CsvError& e) {
-        EXPECT_EQ(e.Line(), 2U);
+    // An unclosed quote, a stray quote.
+    for (const auto& [text, line] :
+         {std::pair{"a,b\n1,2\n3,\"open\n", 3U}, {"a,b\n1,x\"y\n", 2U}}) {
+        if (const auto e = kvad::test::ThrownBy<CsvError>([&] { (void)ReadCsv(text); })) {
+            EXPECT_EQ(e->Line(), line) << text;
+        }
     }
 }
 
@@ -163,14 +158,11 @@ TEST_F(MasterDataTest, ABadRowRefusesTheWholeFileNamingLineAndColumn) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.csv);
-        try {
-            Load(c.kind, c.csv);
-            ADD_FAILURE() << "the file was loaded";
-        } catch (const MasterDataError& e) {
-            EXPECT_EQ(e.File(), std::string(c.kind) + ".csv");
-            EXPECT_EQ(e.Line(), c.line) << e.what();
-            EXPECT_EQ(e.Column(), c.column) << e.what();
-            EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+        if (const auto e = kvad::test::ThrownBy<MasterDataError>([&] { Load(c.kind, c.csv); })) {
+            EXPECT_EQ(e->File(), std::string(c.kind) + ".csv");
+            EXPECT_EQ(e->Line(), c.line) << e->what();
+            EXPECT_EQ(e->Column(), c.column) << e->what();
+            EXPECT_THAT(e->what(), HasSubstr(c.reason));
         }
         EXPECT_EQ(Snapshot(), before) << "nothing was loaded";
     }
@@ -192,7 +184,8 @@ std::string Utf16(std::u16string_view text, bool bigEndian) {
 // byte-order mark or the caller names; anything else is refused where it stands, its bytes
 // named, never shown.
 TEST_F(MasterDataTest, CsvEncodingsAreConvertedOrRefusedAtTheirLineAndCharacter) {
-    const std::string utf8 = "item,description\nA-1,Citt\xC3\xA0 \xE2\x80\x93 l'\xE2\x82\xAC\n";
+    const std::string text = "Citt\xC3\xA0 \xE2\x80\x93 l'\xE2\x82\xAC";
+    const std::string utf8 = "item,description\nA-1," + text + "\n";
     const std::u16string utf16 = u"item,description\nA-1,Citt\u00E0 \u2013 l'\u20AC\n";
     struct Accepted {
         const char* what;
@@ -201,13 +194,10 @@ TEST_F(MasterDataTest, CsvEncodingsAreConvertedOrRefusedAtTheirLineAndCharacter)
         std::string description;
     };
     const Accepted accepted[] = {
-        {"UTF-8", utf8, "", "Citt\xC3\xA0 \xE2\x80\x93 l'\xE2\x82\xAC"},
-        {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + utf8, "",
-         "Citt\xC3\xA0 \xE2\x80\x93 l'\xE2\x82\xAC"},
-        {"UTF-16LE with a byte-order mark", Utf16(utf16, false), "",
-         "Citt\xC3\xA0 \xE2\x80\x93 l'\xE2\x82\xAC"},
-        {"UTF-16BE with a byte-order mark", Utf16(utf16, true), "",
-         "Citt\xC3\xA0 \xE2\x80\x93 l'\xE2\x82\xAC"},
+        {"UTF-8", utf8, "", text},
+        {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + utf8, "", text},
+        {"UTF-16LE with a byte-order mark", Utf16(utf16, false), "", text},
+        {"UTF-16BE with a byte-order mark", Utf16(utf16, true), "", text},
         {"ISO-8859-1 named", "item,description\nA-1,Citt\xE0 d'Italia\n", "ISO-8859-1",
          "Citt\xC3\xA0 d'Italia"},
         {"UTF-16LE named, with its mark", Utf16(u"item\nA-1\n", false), "UTF-16LE", ""},
@@ -244,13 +234,12 @@ TEST_F(MasterDataTest, CsvEncodingsAreConvertedOrRefusedAtTheirLineAndCharacter)
     };
     for (const Refused& c : refused) {
         SCOPED_TRACE(c.what);
-        try {
-            (void)LoadMasterData(env.Db(), 1, "items", c.bytes, "items.csv", c.encoding);
-            ADD_FAILURE() << "the file was loaded";
-        } catch (const MasterDataError& e) {
-            EXPECT_EQ(e.Line(), c.line) << e.what();
-            EXPECT_EQ(e.Character(), c.character) << e.what();
-            EXPECT_THAT(e.what(),
+        if (const auto e = kvad::test::ThrownBy<MasterDataError>([&] {
+                (void)LoadMasterData(env.Db(), 1, "items", c.bytes, "items.csv", c.encoding);
+            })) {
+            EXPECT_EQ(e->Line(), c.line) << e->what();
+            EXPECT_EQ(e->Character(), c.character) << e->what();
+            EXPECT_THAT(e->what(),
                         HasSubstr("items.csv, line " + std::to_string(c.line) + ", character " +
                                   std::to_string(c.character) + ": " + c.reason));
         }
@@ -282,12 +271,11 @@ TEST_F(MasterDataTest, AFileTooLargeMissingOrInAnUnknownEncodingIsRefusedBeforeI
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file.string());
-        try {
-            (void)LoadMasterDataFile(env.Db(), 1, "items", c.file.string(), c.encoding);
-            ADD_FAILURE() << "the file was loaded";
-        } catch (const MasterDataError& e) {
-            EXPECT_EQ(e.Line(), 0U);
-            EXPECT_THAT(e.what(), HasSubstr(c.file.string() + c.reason));
+        if (const auto e = kvad::test::ThrownBy<MasterDataError>([&] {
+                (void)LoadMasterDataFile(env.Db(), 1, "items", c.file.string(), c.encoding);
+            })) {
+            EXPECT_EQ(e->Line(), 0U);
+            EXPECT_THAT(e->what(), HasSubstr(c.file.string() + c.reason));
         }
     }
     EXPECT_EQ(LoadMasterDataFile(env.Db(), 1, "items", small.string()), 1U);

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <optional>
 #include <stdexcept>
+#include <tuple>
 #include <utility>
 
 #include <gmock/gmock.h>
@@ -14,6 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::HasSubstr;
+using namespace std::string_literals;
 
 fs::path Write(const fs::path& path, const std::string& text) {
     std::ofstream(path) << text;
@@ -30,7 +32,9 @@ std::string LoadError(const fs::path& file) {
     return "no error";
 }
 
-TEST(Settings, FileValuesReplaceTheDefaults) {
+// Every key of the file replaces its default (a relative database is beside the file, "~" the
+// home folder); a key left out keeps its value.
+TEST(Settings, FileValuesReplaceTheDefaultsAndKeysLeftOutKeepTheirs) {
     hosttest::TempDir dir;
     auto file = Write(dir.Path() / "nso.toml", R"(
 database = "data/orders.db"
@@ -47,27 +51,20 @@ viewer = "evince"
     nsoapp::Settings s;
     nsoapp::LoadSettingsFile(s, file.string());
     EXPECT_EQ(s.settingsFile, fs::absolute(file).string());
-    EXPECT_EQ(s.database, (dir.Path() / "data" / "orders.db").string()); // beside the file
-    EXPECT_EQ(s.company, 7);
-    EXPECT_EQ(s.companyVat, "09876543210");
-    EXPECT_EQ(s.userId, 12);
-    EXPECT_EQ(s.userName, "mario");
-    EXPECT_EQ(s.inbox, "/srv/inbox");
-    EXPECT_EQ(s.platformUser, "ditta7");
-    EXPECT_EQ(s.platformPassword, "s3gr3to");
+    EXPECT_EQ(s.database, (dir.Path() / "data" / "orders.db").string());
+    EXPECT_EQ(std::tie(s.company, s.companyVat, s.userId, s.userName, s.inbox, s.platformUser,
+                       s.platformPassword, s.viewer),
+              std::make_tuple(7, "09876543210"s, 12, "mario"s, "/srv/inbox"s, "ditta7"s, "s3gr3to"s,
+                              "evince"s));
     if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
         EXPECT_EQ(s.cacheDir, (fs::path(home) / "nso-cache").string());
     }
-    EXPECT_EQ(s.viewer, "evince");
-}
 
-TEST(Settings, KeysLeftOutKeepTheirValues) {
-    hosttest::TempDir dir;
-    nsoapp::Settings s;
-    nsoapp::LoadSettingsFile(s, Write(dir.Path() / "a.toml", "company = 3\n").string());
-    EXPECT_EQ(s.company, 3);
-    EXPECT_EQ(s.database, nsoapp::Settings{}.database);
-    EXPECT_EQ(s.companyVat, nsoapp::Settings{}.companyVat);
+    nsoapp::Settings partial;
+    nsoapp::LoadSettingsFile(partial, Write(dir.Path() / "a.toml", "company = 3\n").string());
+    EXPECT_EQ(partial.company, 3);
+    EXPECT_EQ(partial.database, nsoapp::Settings{}.database);
+    EXPECT_EQ(partial.companyVat, nsoapp::Settings{}.companyVat);
 }
 
 TEST(Settings, BadFileErrorsNameTheFileAndTheLine) {

@@ -16,9 +16,6 @@ class ScriviDatiAggiuntiviTest : public ImportTest {
         ScriviDatiAggiuntivi(env.S(), Id(number));
         ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
     }
-    long Count(const std::string& sql) {
-        return env.Scalar("SELECT COUNT(*) FROM " + sql).ToLong();
-    }
 };
 
 TEST_F(ScriviDatiAggiuntiviTest, TheOfficeIsCreatedOnceAndCutToItsColumns) {

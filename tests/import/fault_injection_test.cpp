@@ -37,16 +37,6 @@ class FaultedChain : public ImportRuns {
                         });
         return failing->statements;
     }
-
-    long Count(const std::string& table) {
-        return env.Scalar("SELECT COUNT(*) FROM " + table).ToLong();
-    }
-
-    std::int32_t Status(const std::string& number) {
-        return env
-            .Scalar("SELECT IE93_STATUS FROM IE93_NSOTESTATA WHERE IE93_ID_IE91 = " + N(Id(number)))
-            .ToLong();
-    }
 };
 
 /// Every document of the chain and what came with it.

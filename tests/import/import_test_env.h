@@ -47,15 +47,10 @@ inline void OpenResultGrids(NsoState& s) {
 
 /// One document of a chain to set up.
 struct Doc {
-    Doc() = default;
-    Doc(std::string numberIn, std::string dateIn, int operationIn = 0, std::string replacesIn = "",
-        std::int32_t customerIn = 1)
-        : number(std::move(numberIn)), date(std::move(dateIn)), operation(operationIn),
-          replaces(std::move(replacesIn)), customer(customerIn) {}
     std::string number;        ///< IE91_IDORD
     std::string date;          ///< issue date, yyyy-mm-dd
     int operation = 0;         ///< 0 order, 1 revision, 2 cancellation
-    std::string replaces;      ///< number of the document it replaces, "" for none
+    std::string replaces = ""; ///< number of the document it replaces, "" for none
     std::int32_t customer = 1; ///< decoded customer (0: not decoded)
 };
 
@@ -152,10 +147,20 @@ class ImportScene {
                                          " WHERE IE91_ID = " + N(ids_.at(number)));
         }
         env.S().RstOrdini->Requery();
-        OpenGrids();
+        OpenResultGrids(env.S());
     }
 
-    void OpenGrids() { OpenResultGrids(env.S()); }
+    /// The rows of a table, or of "TABLE WHERE condition".
+    long Count(const std::string& table) {
+        return env.Scalar("SELECT COUNT(*) FROM " + table).ToLong();
+    }
+
+    /// IE93_STATUS of a document's decoded header.
+    std::int32_t Status(const std::string& number) {
+        return env
+            .Scalar("SELECT IE93_STATUS FROM IE93_NSOTESTATA WHERE IE93_ID_IE91 = " + N(Id(number)))
+            .ToLong();
+    }
 
     /// A column of a document's working-table row (the table lives on the state's connection).
     Variant Work(const std::string& number, const std::string& column) {

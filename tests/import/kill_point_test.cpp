@@ -31,42 +31,42 @@ class CutShortConnection final : public Connection {
     std::vector<int> writes;
 
     long Execute(std::string_view sql) override {
-        Pass(sql);
-        writes.push_back(sent);
+        Pass(sql, true);
         return inner_->Execute(sql);
     }
     std::shared_ptr<Recordset> Query(std::string_view sql) override {
-        Pass(sql);
+        Pass(sql, false);
         return inner_->Query(sql);
     }
     std::shared_ptr<Recordset> OpenRecordset(std::string_view sql) override {
-        Pass(sql);
+        Pass(sql, false);
         return inner_->OpenRecordset(sql);
     }
     int BeginTrans() override {
-        Pass("BEGIN TRANSACTION");
-        writes.push_back(sent);
+        Pass("BEGIN TRANSACTION", true);
         return inner_->BeginTrans();
     }
     void CommitTrans() override {
-        Pass("COMMIT TRANSACTION");
-        writes.push_back(sent);
+        Pass("COMMIT TRANSACTION", true);
         inner_->CommitTrans();
     }
     void RollbackTrans() override {
-        Pass("ROLLBACK TRANSACTION");
-        writes.push_back(sent);
+        Pass("ROLLBACK TRANSACTION", true);
         inner_->RollbackTrans();
     }
     std::vector<ProviderError>& Errors() override { return inner_->Errors(); }
     bool IsOpen() const override { return inner_->IsOpen(); }
 
   private:
-    void Pass(std::string_view sql) {
+    // Passes a statement on, noting it when it may write, or refuses it once the lives are spent.
+    void Pass(std::string_view sql, bool write) {
         if (sent == lives_) {
             throw DbError("the process was killed", "08S01", std::string(sql));
         }
         ++sent;
+        if (write) {
+            writes.push_back(sent);
+        }
     }
 
     std::shared_ptr<Connection> inner_;

@@ -89,18 +89,12 @@ class MasterDataLearned : public ::testing::Test {
 
     /// Customer, destination and item of a decoded order, and its decoding messages.
     std::string Decoded(std::int32_t id) {
-        return env.Scalar("SELECT IE93_DO11_CLIFOR_CG44 FROM IE93_NSOTESTATA WHERE "
-                          "IE93_ID_IE91 = " +
-                          N(id))
-                   .Text() +
-               " " +
-               env.Scalar("SELECT IE93_DO11_CLIFORDEST FROM IE93_NSOTESTATA WHERE IE93_ID_IE91 = " +
-                          N(id))
-                   .Text() +
-               " " +
-               env.Scalar("SELECT IE95_DO30_CODART_MG66 FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = " +
-                          N(id))
-                   .Text() +
+        auto rs = env.Db().Query(
+            "SELECT IE93_DO11_CLIFOR_CG44, IE93_DO11_CLIFORDEST, IE95_DO30_CODART_MG66 FROM "
+            "IE93_NSOTESTATA LEFT OUTER JOIN IE95_NSOCORPO ON IE95_ID_IE91 = IE93_ID_IE91 WHERE "
+            "IE93_ID_IE91 = " +
+            N(id));
+        return rs->Value(0).Text() + " " + rs->Value(1).Text() + " " + rs->Value(2).Text() +
                " messages " + std::to_string(kvad::test::ReadLogOf(env.Db(), id).size());
     }
 

@@ -13,17 +13,13 @@ namespace kvad::nso {
 namespace {
 
 struct Doc {
-    Doc(std::string numberIn, std::string dateIn, std::string replacesIn = "", int operationIn = 0,
-        bool xmlIn = true, bool processedIn = false, std::string guidIn = "")
-        : number(std::move(numberIn)), date(std::move(dateIn)), replaces(std::move(replacesIn)),
-          operation(operationIn), xml(xmlIn), processed(processedIn), guid(std::move(guidIn)) {}
     std::string number;
     std::string date;
-    std::string replaces; // "" or "number|date": refers to that document
-    int operation;
-    bool xml;
-    bool processed;
-    std::string guid; // linked ERP document
+    std::string replaces = ""; // "" or "number|date": refers to that document
+    int operation = 0;
+    bool xml = true;
+    bool processed = false;
+    std::string guid = ""; // linked ERP document
 };
 
 class LeggiOrdiniTest : public ::testing::Test {

@@ -199,6 +199,13 @@ class ProcessingTest : public ::testing::Test {
         }
     }
 
+    /// Selects the chains headed by `mains` and processes them, which must end well.
+    void Process(std::initializer_list<std::int32_t> mains) {
+        Select(mains);
+        RecuperaOrdini(env.S());
+        ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    }
+
     /// TMP_ELABORA and TMP_FLGNONPIUEV of each document, as RstOrdini shows them.
     std::map<std::int32_t, std::pair<int, int>> Codes() {
         std::map<std::int32_t, std::pair<int, int>> codes;

@@ -32,9 +32,7 @@ TEST_F(RecuperaOrdiniTest, ChainWithADeliveredOldestOrderAndTheChainsAroundIt) {
     ErpOrder(cancelled, false);
     ErpOrder(cancellation, false);
 
-    Select({latest, imported, plain, cancellation});
-    RecuperaOrdini(env.S());
-    ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    Process({latest, imported, plain, cancellation});
 
     EXPECT_EQ(Codes(), (CodeMap{{order, {kDelivered, 0}},
                                 {revision, {kToClose, 1}},
@@ -72,17 +70,13 @@ TEST_F(RecuperaOrdiniTest, WholeChainOrLatestOnly) {
         Register("ORD-2024-0003.xml", "2024-FAR-0397", "2024-03-06", 1, order);
 
     env.S().Param_ModalitaImport = kaSoloPiuRecente;
-    Select({revision});
-    RecuperaOrdini(env.S());
-    ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    Process({revision});
     EXPECT_EQ(Codes(), (CodeMap{{order, {kNotImported, 0}}, {revision, {kToImport, 0}}}));
     EXPECT_FALSE(Staged(order));
     EXPECT_GT(Decoded(revision), 0);
 
     env.S().Param_ModalitaImport = kaInteraCatena;
-    Select({revision});
-    RecuperaOrdini(env.S());
-    ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    Process({revision});
     EXPECT_EQ(Codes(), (CodeMap{{order, {kToImport, 1}}, {revision, {kToImport, 0}}}));
     EXPECT_GT(Decoded(order), Decoded(revision)) << "the older document comes after its chain";
 
@@ -116,9 +110,7 @@ TEST_F(RecuperaOrdiniTest, ASelectedChainWithNothingToLoadEndsWell) {
     // The only document already has an ERP order: code 0, nothing to load, and no failure.
     const std::int32_t imported = Register("ORD-2024-0002.xml", "87/2024", "2024-03-05");
     ErpOrder(imported, false);
-    Select({imported});
-    RecuperaOrdini(env.S());
-    EXPECT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    Process({imported});
     EXPECT_EQ(Codes(), (CodeMap{{imported, {0, 0}}}));
     EXPECT_FALSE(Staged(imported));
 }

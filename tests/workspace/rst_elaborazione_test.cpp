@@ -53,9 +53,7 @@ TEST_F(RstElaborazioneTest, EachGridHoldsTheRowsOfItsProcessingCodes) {
     const std::int32_t cancellation =
         Register("ORD-2024-0004.xml", "93/2024", "2024-02-28", 2, cancelled);
     ErpOrder(cancelled, false);
-    Select({latest, plain, cancellation});
-    RecuperaOrdini(env.S());
-    ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    Process({latest, plain, cancellation});
     // An import outcome and an entry whose code the catalogue does not know.
     ScriviErrorLog(env.S(), plain, 0, 0, message::kImported, "", severity::kInfo,
                    Contesto_ImportDati, "");
@@ -95,8 +93,7 @@ TEST_F(RstElaborazioneTest, EachGridHoldsTheRowsOfItsProcessingCodes) {
 
 TEST_F(RstElaborazioneTest, EditsReachOnlyTheDecodedTablesAndSurviveANewProcessing) {
     const std::int32_t order = Register("ORD-2024-0002.xml", "87/2024", "2024-03-05");
-    Select({order});
-    RecuperaOrdini(env.S());
+    Process({order});
     (void)GetRstElaborazione(env.S(), Contesto_Tutti);
     ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
 
@@ -137,9 +134,7 @@ TEST_F(RstElaborazioneTest, EditsReachOnlyTheDecodedTablesAndSurviveANewProcessi
     EXPECT_EQ(line->Value("IE95_STATUS").ToLong(), kaVerificaOk);
     EXPECT_EQ(count(), before) << "line 2 has its delivery date now";
 
-    Select({order});
-    RecuperaOrdini(env.S());
-    ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    Process({order});
     EXPECT_EQ(env.Scalar("SELECT IE93_DO11_CODDEP FROM IE93_NSOTESTATA").Text(), "");
     EXPECT_EQ(env.Count("SELECT 1 FROM IE95_NSOCORPO WHERE IE95_DO30_CODART_MG66 = 'A-EDITED'"), 1);
     EXPECT_EQ(Status(order), kaVerificaCritical);

@@ -40,12 +40,6 @@ class UnreadableNumbersTest : public test::ProcessingTest {
         order = Register("", "N-1", "2024-03-05", 0, 0, xml);
     }
 
-    void Process() {
-        Select({order});
-        RecuperaOrdini(env.S());
-        ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
-    }
-
     /// The order's 107 entries: "line field: text".
     std::vector<std::string> Unreadable() {
         std::vector<std::string> out;
@@ -70,7 +64,7 @@ class UnreadableNumbersTest : public test::ProcessingTest {
 };
 
 TEST_F(UnreadableNumbersTest, ReportedOnTheValueTheyFedUntilTheClerkCorrectsIt) {
-    Process();
+    Process({order});
     const std::vector<std::string> all = {
         "5 IE95_DO30_PREZZO1: 1.000,00", "5 IE95_ALIVA_XML: 22%",
         "0 IE93_DO13_SCIMPCASSA: venti", "1 IE95_DO30_QTA1: abc",
@@ -98,13 +92,13 @@ TEST_F(UnreadableNumbersTest, ReportedOnTheValueTheyFedUntilTheClerkCorrectsIt) 
               "correggere il campo");
 
     // Processed again untouched, the order is not decoded again and keeps every message.
-    Process();
+    Process({order});
     EXPECT_EQ(Unreadable(), all);
 
     // The clerk corrects two values: their messages go at the next processing.
     SetLine(1, "IE95_DO30_QTA1 = 200");
     env.Native("UPDATE IE93_NSOTESTATA SET IE93_DO13_SCIMPCASSA = 20");
-    Process();
+    Process({order});
     EXPECT_EQ(Unreadable(),
               (std::vector<std::string>{all[0], all[1], all[4], all[5], all[6], all[7]}));
     EXPECT_EQ(Status(order), kaVerificaCritical);
@@ -119,7 +113,7 @@ TEST_F(UnreadableNumbersTest, ReportedOnTheValueTheyFedUntilTheClerkCorrectsIt) 
     ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
     EXPECT_TRUE(Unreadable().empty());
     EXPECT_NE(Status(order), kaVerificaCritical);
-    Process();
+    Process({order});
     EXPECT_TRUE(Unreadable().empty());
 }
 
