@@ -29,11 +29,12 @@ TEST_F(DatabaseConditionTest, FilesThatCannotBeUsedCarryTheirCode) {
     EXPECT_EQ(notDatabase->SqlState(), "08001");
 
     // A missing folder, whether the file may be made or not, and a missing file not to be made.
-    for (const auto& [path, create] : {std::pair{Path() + ".d/none.db", true},
-                                       {Path() + ".d/none.db", false},
-                                       {Path() + ".none", false}}) {
+    for (const auto& place : {std::pair{Path() + ".d/none.db", true},
+                              {Path() + ".d/none.db", false},
+                              {Path() + ".none", false}}) {
+        const std::string& path = place.first;
         const auto missing = FailureOf([&] {
-            (void)db::OpenSqlite(path, db::OpenOptions{create, 0});
+            (void)db::OpenSqlite(path, db::OpenOptions{place.second, 0});
         });
         ASSERT_TRUE(missing) << path;
         EXPECT_EQ(missing->PrimaryResultCode(), SQLITE_CANTOPEN);
