@@ -38,10 +38,9 @@ TEST(Csv, RecordsKnowTheLineTheyStartOn) {
     EXPECT_EQ(semicolons[1].fields, (std::vector<std::string>{"S", "22,5"}));
 
     // An unclosed quote, a stray quote.
-    for (const auto& [text, line] :
-         {std::pair{"a,b\n1,2\n3,\"open\n", 3U}, {"a,b\n1,x\"y\n", 2U}}) {
-        if (const auto e = kvad::test::ThrownBy<CsvError>([&] { (void)ReadCsv(text); })) {
-            EXPECT_EQ(e->Line(), line) << text;
+    for (const auto& bad : {std::pair{"a,b\n1,2\n3,\"open\n", 3U}, {"a,b\n1,x\"y\n", 2U}}) {
+        if (const auto e = kvad::test::ThrownBy<CsvError>([&] { (void)ReadCsv(bad.first); })) {
+            EXPECT_EQ(e->Line(), bad.second) << bad.first;
         }
     }
 }

@@ -126,6 +126,9 @@ class TsqlTestDb final : public SchemaLookup {
         return out;
     }
 
+    /// The connection, for settings a test needs (limits, progress handler).
+    [[nodiscard]] sqlite3* Handle() const noexcept { return db_.get(); }
+
   private:
     class Statement {
       public:
