@@ -95,6 +95,23 @@ std::vector<std::string> ListedNames(Recordset& columns) {
     return names;
 }
 
+/// True when the list names `names`, in that order. Read without keeping the names: the line
+/// allowances' list comes once a line and is the same each time.
+bool ListsNames(Recordset& columns, const std::vector<std::string>& names) {
+    std::size_t i = 0;
+    for (columns.MoveFirst(); !columns.Eof(); columns.MoveNext(), ++i) {
+        if (i == names.size()) {
+            return false;
+        }
+        const Variant name = columns.Value("COLUMN_NAME");
+        const std::string* text = name.AsString();
+        if (text != nullptr ? *text != names[i] : name.Text() != names[i]) {
+            return false;
+        }
+    }
+    return i == names.size();
+}
+
 // The relative XPath of each column the list names, in list order: the same for every row of
 // a table, so worked out once per table rather than once per row.
 std::vector<std::string> ColumnPaths(NsoState& state, const std::vector<std::string>& names,
@@ -136,11 +153,11 @@ std::shared_ptr<const xml::PathSet> ColumnPathSet(NsoState& state, Recordset& co
     auto& [pieces, names] = known.madeFrom[prefix];
     // A list of the same names, for the same pieces, has the same paths: only the names are
     // compared (the line allowances' list comes once a line).
-    std::vector<std::string> listed = ListedNames(columns);
     const std::string current = PathPieces(Loader(state));
-    if (set && pieces == current && names == listed) {
+    if (set && pieces == current && ListsNames(columns, names)) {
         return set;
     }
+    std::vector<std::string> listed = ListedNames(columns);
     const auto before = state.Stato;
     std::vector<std::string> paths = ColumnPaths(state, listed, prefix);
     if (!set || set->Paths() != paths) {

@@ -159,6 +159,31 @@ TEST_F(LoaderTest, EachDocumentIsReadWithItsOwnPrefixes) {
     EXPECT_EQ(Rows("IE9A_NSOCORPOSCONTIXML", plain), 1);
 }
 
+TEST_F(LoaderTest, AColumnAddedToAStagingTableIsFilledFromTheNextDocument) {
+    // The paths worked out for a table's columns are kept from line to line and document to
+    // document: a column added in between must still be read.
+    std::string order = PrefixedOrder();
+    const std::string allowance = "<cbc:ChargeIndicator>false</cbc:ChargeIndicator>"
+                                  "<cbc:Amount>10</cbc:Amount>";
+    order.replace(order.find(allowance), allowance.size(),
+                  allowance + "<cbc:SequenceNumeric>7</cbc:SequenceNumeric>");
+    const std::int32_t before = Register(order);
+    GetOrderFromXML(env.S(), before, false);
+    ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    env.Native("ALTER TABLE IE9A_NSOCORPOSCONTIXML ADD COLUMN IE9A_SequenceNumeric varchar(10)");
+    const std::int32_t after = Register(order);
+    GetOrderFromXML(env.S(), after, false);
+    ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+    const auto sequences = [&](std::int32_t id) {
+        return env.Count("SELECT * FROM IE9A_NSOCORPOSCONTIXML WHERE IE9A_SequenceNumeric = '7' "
+                         "AND IE9A_ID_IE91 = " +
+                         std::to_string(id));
+    };
+    EXPECT_EQ(sequences(before), 0);
+    EXPECT_EQ(sequences(after), 1);
+    EXPECT_EQ(Rows("IE9A_NSOCORPOSCONTIXML", after), 2);
+}
+
 TEST_F(LoaderTest, ReloadOffLeavesTheHeaderAloneAndReloadReplacesLines) {
     const std::int32_t id = Register(PrefixedOrder());
     GetOrderFromXML(env.S(), id, false);
