@@ -27,6 +27,21 @@ std::string DateAfterFirstIssue(int days) {
     return text;
 }
 
+/// Buyer `buyer`'s VAT number: ten digits and the check digit that makes it valid.
+std::string BuyerVat(int buyer) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "0%09d", 345600000 + buyer);
+    int sum = 0;
+    for (int i = 0; i < 10; ++i) {
+        int digit = digits[i] - '0';
+        if (i % 2 == 1) {
+            digit = digit * 2 > 9 ? digit * 2 - 9 : digit * 2;
+        }
+        sum += digit;
+    }
+    return std::string(digits) + static_cast<char>('0' + (10 - sum % 10) % 10);
+}
+
 std::string Office(int buyer) {
     // An IPA office code: six letters or digits.
     char code[16];
@@ -38,9 +53,14 @@ std::string DeliveryLocation(int buyer) {
     return BuyerVat(buyer) + "-MAG";
 }
 
-std::string Customer(int buyer) {
-    return std::to_string(2001 + buyer);
-}
+enum class DocumentKind { Order, Revision, Cancellation };
+
+/// One document of the inbox, in the order it is received: its name there ("ord-000001.xml").
+struct PlannedDocument {
+    std::string file;
+    DocumentKind kind = DocumentKind::Order;
+    OrderShape shape;
+};
 
 /// A chain that later documents may revise or cancel.
 struct OpenChain {
@@ -49,15 +69,11 @@ struct OpenChain {
 };
 
 /// The plan's random choices, the same on every platform for the same seed.
-class Choices {
-  public:
-    explicit Choices(std::uint32_t seed) : random_(seed) {}
+struct Choices {
+    std::mt19937 random;
     /// A number from 0 to n - 1.
-    int Below(int n) { return static_cast<int>(random_() % static_cast<std::uint32_t>(n)); }
+    int Below(int n) { return static_cast<int>(random() % static_cast<std::uint32_t>(n)); }
     int Between(int low, int high) { return low + Below(high - low + 1); }
-
-  private:
-    std::mt19937 random_;
 };
 
 std::vector<LineShape> Lines(Choices& choose, int count, int items) {
@@ -76,37 +92,20 @@ OrderShape Shape(int position, int buyer) {
     shape.issueDate = DateAfterFirstIssue(position);
     // Delivery from 15 to 25 days after the issue, as a buyer asks for it: a delivery date
     // before the order's date is a warning on every line.
-    constexpr int kDeliveryFrom = 15;
-    constexpr int kDeliveryTo = 25;
-    shape.deliveryStart = DateAfterFirstIssue(position + kDeliveryFrom);
-    shape.deliveryEnd = DateAfterFirstIssue(position + kDeliveryTo);
+    shape.deliveryStart = DateAfterFirstIssue(position + 15);
+    shape.deliveryEnd = DateAfterFirstIssue(position + 25);
     shape.endpoint = Office(buyer);
     shape.buyerVat = BuyerVat(buyer);
     shape.deliveryLocation = DeliveryLocation(buyer);
     return shape;
 }
 
-} // namespace
-
-std::string BuyerVat(int buyer) {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "0%09d", 345600000 + buyer);
-    int sum = 0;
-    for (int i = 0; i < 10; ++i) {
-        int digit = digits[i] - '0';
-        if (i % 2 == 1) {
-            digit = digit * 2 > 9 ? digit * 2 - 9 : digit * 2;
-        }
-        sum += digit;
-    }
-    return std::string(digits) + static_cast<char>('0' + (10 - sum % 10) % 10);
-}
-
+/// The documents `plan` asks for, in the order they are received.
 std::vector<PlannedDocument> PlanInbox(const InboxPlan& plan) {
     if (plan.buyers < 1 || plan.items < 1 || plan.minLines < 1 || plan.maxLines < plan.minLines) {
         throw std::invalid_argument("an inbox plan needs buyers, items and lines");
     }
-    Choices choose(plan.seed);
+    Choices choose{std::mt19937(plan.seed)};
     std::vector<PlannedDocument> documents;
     std::vector<OpenChain> open;
     const int total = plan.documents + (plan.largeOrderLines > 0 ? 1 : 0);
@@ -153,6 +152,16 @@ std::vector<PlannedDocument> PlanInbox(const InboxPlan& plan) {
     return documents;
 }
 
+void WriteFile(const fs::path& file, const std::string& text) {
+    std::ofstream out(file, std::ios::binary);
+    out << text;
+    if (!out.flush()) {
+        throw std::runtime_error("cannot write " + file.string());
+    }
+}
+
+} // namespace
+
 InboxSummary WriteInbox(const fs::path& inbox, const InboxPlan& plan) {
     const fs::path folder = inbox / ("IT" + plan.companyVat);
     fs::create_directories(folder);
@@ -164,13 +173,7 @@ InboxSummary WriteInbox(const fs::path& inbox, const InboxPlan& plan) {
     for (const PlannedDocument& document : PlanInbox(plan)) {
         const OrderShape& shape = document.shape;
         const fs::path file = folder / document.file;
-        {
-            std::ofstream out(file, std::ios::binary);
-            out << OrderXml(shape);
-            if (!out.flush()) {
-                throw std::runtime_error("cannot write " + file.string());
-            }
-        }
+        WriteFile(file, OrderXml(shape));
         fs::last_write_time(file, received);
         ++summary.documents;
         summary.lines += shape.cancellation ? 1 : static_cast<long>(shape.lines.size());
@@ -196,7 +199,7 @@ std::vector<MasterDataFile> MasterData(const InboxPlan& plan) {
     std::string destinations =
         "customer,destination,name,address,city,postal_code,delivery_location\n";
     for (int b = 0; b < plan.buyers; ++b) {
-        const std::string customer = Customer(b);
+        const std::string customer = std::to_string(2001 + b);
         customers += customer + ",Azienda Sanitaria Locale " + std::to_string(b) + "," +
                      BuyerVat(b) + "," + BuyerVat(b) + ",1\n";
         offices += Office(b) + "," + customer + ",Ufficio acquisti,Via Roma 1,Torino,10100\n";
@@ -225,11 +228,7 @@ std::vector<fs::path> WriteMasterData(const fs::path& folder, const InboxPlan& p
     std::vector<fs::path> files;
     for (const MasterDataFile& data : MasterData(plan)) {
         files.push_back(folder / (data.kind + ".csv"));
-        std::ofstream out(files.back(), std::ios::binary);
-        out << data.csv;
-        if (!out.flush()) {
-            throw std::runtime_error("cannot write " + files.back().string());
-        }
+        WriteFile(files.back(), data.csv);
     }
     return files;
 }

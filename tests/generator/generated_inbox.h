@@ -29,15 +29,6 @@ struct InboxPlan {
     std::string companyVat = "01234567890"; ///< the receiving company, without "IT"
 };
 
-enum class DocumentKind { Order, Revision, Cancellation };
-
-/// One document of the inbox, in the order it is received.
-struct PlannedDocument {
-    std::string file; ///< its name in the inbox: "ord-000001.xml"
-    DocumentKind kind = DocumentKind::Order;
-    OrderShape shape;
-};
-
 /// What was generated.
 struct InboxSummary {
     int documents = 0;
@@ -49,13 +40,10 @@ struct InboxSummary {
     long lines = 0;       ///< order lines of every document
 };
 
-/// The documents `plan` asks for, in the order they are received. A revision or cancellation
-/// refers to the latest document of an earlier chain that is not cancelled, by the same buyer;
-/// every document has an issue date of its own, later than those before it.
-[[nodiscard]] std::vector<PlannedDocument> PlanInbox(const InboxPlan& plan);
-
-/// Writes the planned documents into `<inbox>/IT<company VAT>/`, all with one modification time
-/// (the inbox then lists them by name, in the order planned).
+/// Writes the documents `plan` asks for into `<inbox>/IT<company VAT>/`, in the order they are
+/// received, all with one modification time (the inbox then lists them by name, in that order).
+/// A revision or cancellation refers to the latest document of an earlier chain that is not
+/// cancelled, by the same buyer; every document has an issue date later than those before it.
 InboxSummary WriteInbox(const std::filesystem::path& inbox, const InboxPlan& plan);
 
 /// One kind of master data as `nso master load KIND FILE.csv` takes it.
@@ -72,8 +60,5 @@ struct MasterDataFile {
 /// Writes MasterData(plan) as `<folder>/<kind>.csv`; returns the files in load order.
 std::vector<std::filesystem::path> WriteMasterData(const std::filesystem::path& folder,
                                                    const InboxPlan& plan);
-
-/// Buyer `b`'s VAT number: ten digits and the check digit that makes it valid.
-[[nodiscard]] std::string BuyerVat(int buyer);
 
 } // namespace kvad::generator

@@ -90,15 +90,6 @@ std::string ItemStandardId(int item) {
     return std::string(digits) + static_cast<char>('0' + (10 - sum % 10) % 10);
 }
 
-std::vector<LineShape> NumberedLines(int count) {
-    std::vector<LineShape> lines;
-    lines.reserve(static_cast<std::size_t>(count));
-    for (int n = 1; n <= count; ++n) {
-        lines.push_back({n, n % 7 + 1, 250});
-    }
-    return lines;
-}
-
 std::string OrderXml(const OrderShape& shape) {
     std::string xml =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Order "
@@ -154,7 +145,9 @@ std::string OrderXml(const OrderShape& shape) {
 
 std::string OrderXml(int lines, const std::string& number, const std::string& endpoint) {
     OrderShape shape;
-    shape.lines = NumberedLines(lines);
+    for (int n = 1; n <= lines; ++n) {
+        shape.lines.push_back({n, n % 7 + 1, 250});
+    }
     shape.number = number;
     shape.endpoint = endpoint;
     return OrderXml(shape);

@@ -36,14 +36,11 @@ struct OrderShape {
 [[nodiscard]] std::string ItemCode(int item);
 [[nodiscard]] std::string ItemStandardId(int item);
 
-/// `count` lines as the benchmarks have always made them: line n sells item n, n % 7 + 1 pieces
-/// at 2.50.
-[[nodiscard]] std::vector<LineShape> NumberedLines(int count);
-
 /// The document `shape` describes, as UTF-8 XML.
 [[nodiscard]] std::string OrderXml(const OrderShape& shape);
 
-/// An order of `lines` numbered lines, number `number`, buyer office `endpoint`.
+/// An order of `lines` lines as the benchmarks have always made them (line n sells item n,
+/// n % 7 + 1 pieces at 2.50), number `number`, buyer office `endpoint`.
 [[nodiscard]] std::string OrderXml(int lines, const std::string& number = "B-1",
                                    const std::string& endpoint = "UFABCD");
 

@@ -9,26 +9,21 @@
 namespace kvad::read_model::test {
 namespace {
 
-class ChainProcessingTest : public ReadModelTest {
-  protected:
-    /// Every chain still to process selected, as `nso process --all` selects them.
-    void SelectAll() {
-        kaenumTipoOrdiniProcessati toProcess = kaOrdiniDaProcessare;
-        nso.LeggiOrdini(toProcess);
-        kaEnumNSOSelez every = kaTutti;
-        nso.SetSelezione(every);
-        ASSERT_EQ(nso.Stato(), kaOK);
-    }
-};
+/// Makes the processing of document `id` fail on a kept unreadable number whose row is not a
+/// number (only SQLite stores such a row).
+void BreakProcessingOf(kvad::test::TestEnv& env, int id) {
+    env.Native("INSERT INTO KVAD_UNREADABLE_NUMBER (UNREADABLE_ID_IE91, UNREADABLE_TABLE, "
+               "UNREADABLE_ROW, UNREADABLE_COLUMN, UNREADABLE_TEXT) VALUES (" +
+               std::to_string(id) + ", 'IE94_NSOCORPOXML', 'x', 'IE94_LineItem_Quantity', 'abc')");
+}
+
+using ChainProcessingTest = ReadModelTest;
 
 TEST_F(ChainProcessingTest, AChainThatFailsIsPassedOverAndTheOthersAreProcessed) {
     KVAD_SQLITE_ONLY(); // the failure is a row number that is text, which only SQLite stores
     ProcessAll();
-    // Order 87/2024 (id 2, in the chain of cancellation 4) was decoded; its processing now
-    // fails on a kept unreadable number whose row is not a number.
-    env.Native("INSERT INTO KVAD_UNREADABLE_NUMBER (UNREADABLE_ID_IE91, UNREADABLE_TABLE, "
-               "UNREADABLE_ROW, UNREADABLE_COLUMN, UNREADABLE_TEXT) VALUES (2, "
-               "'IE94_NSOCORPOXML', 'x', 'IE94_LineItem_Quantity', 'abc')");
+    // Order 87/2024 (id 2, in the chain of cancellation 4) was decoded; its processing now fails.
+    BreakProcessingOf(env, 2);
     SelectAll();
     const ChainProcessing result = ProcessSelectedChains(nso);
     ASSERT_EQ(result.passedOver.size(), 1U);
@@ -53,11 +48,7 @@ TEST_F(ChainProcessingTest, AFailureEveryDocumentMeetsStopsTheProcessing) {
     // Every order fails its processing wherever it is tried: no document is to blame, and after
     // the chains processing met first the processing stops instead of trying every chain.
     for (int id = 1; id <= 6; ++id) {
-        env.Native("INSERT INTO KVAD_UNREADABLE_NUMBER (UNREADABLE_ID_IE91, UNREADABLE_TABLE, "
-                   "UNREADABLE_ROW, UNREADABLE_COLUMN, UNREADABLE_TEXT) VALUES (" +
-                   std::to_string(id) +
-                   ", 'IE94_NSOCORPOXML', 'x', 'IE94_LineItem_Quantity', "
-                   "'abc')");
+        BreakProcessingOf(env, id);
     }
     SelectAll();
     const ChainProcessing result = ProcessSelectedChains(nso);

@@ -14,26 +14,25 @@ TEST_F(ReadModelTest, ACompanyIsRegisteredOnceAndConfiguredWholeOrNotAtAll) {
     EXPECT_FALSE(RegisterCompany(env.Db(), 9, "01234567897")) << "already registered";
     EXPECT_TRUE(CompanyRegistered(env.Db(), 9));
 
-    ConfigurationChanges defaults;
-    defaults.section = "B";
-    EXPECT_THROW(WriteConfiguration(env.Db(), 9, defaults), Refusal) << "no document code";
-    ConfigurationChanges blank;
-    blank.document = "  ";
-    EXPECT_THROW(WriteConfiguration(env.Db(), 9, blank), Refusal);
-    ConfigurationChanges longSection;
-    longSection.document = "OCL";
-    longSection.section = "ABCDEFGHIJK";
-    EXPECT_THROW(WriteConfiguration(env.Db(), 9, longSection), Refusal);
+    const auto changes = [](std::optional<std::string> document,
+                            std::optional<std::string> section) {
+        ConfigurationChanges made;
+        made.document = std::move(document);
+        made.section = std::move(section);
+        return made;
+    };
+    // A section without a document code, a blank document code, a section too long.
+    for (const ConfigurationChanges& refused :
+         {changes(std::nullopt, "B"), changes("  ", std::nullopt), changes("OCL", "ABCDEFGHIJK")}) {
+        EXPECT_THROW(WriteConfiguration(env.Db(), 9, refused), Refusal);
+    }
     EXPECT_FALSE(HasConfiguration(env.Db(), 9)) << "nothing was written";
 
     CLSIE_NSO other;
     other.SetConnessione(env.SharedDb());
     other.SetCodiceDitta(std::int32_t{9});
     EXPECT_FALSE(ReadConfiguration(other).exists);
-    ConfigurationChanges first;
-    first.document = "OCL";
-    first.section = "B";
-    WriteConfiguration(env.Db(), 9, first);
+    WriteConfiguration(env.Db(), 9, changes("OCL", "B"));
     const Configuration incomplete = ReadConfiguration(other);
     EXPECT_TRUE(incomplete.exists);
     EXPECT_TRUE(incomplete.hasDefaults);

@@ -38,15 +38,23 @@ class ReadModelTest : public ::testing::Test {
         EXPECT_EQ(nso.Stato(), kaOK) << nso.Errore().Text();
     }
 
-    /// Every chain still to process, selected and processed, with the result recordsets open.
-    void ProcessAll() {
+    /// Every chain still to process listed and selected, as `nso process --all` selects them.
+    void SelectAll() {
         kaenumTipoOrdiniProcessati toProcess = kaOrdiniDaProcessare;
         nso.LeggiOrdini(toProcess);
         kaEnumNSOSelez every = kaTutti;
         nso.SetSelezione(every);
+        ASSERT_EQ(nso.Stato(), kaOK) << nso.Errore().Text();
+    }
+
+    /// Opens the result recordsets of `context`.
+    void OpenResults(kaEnumContesto context) { (void)nso.GetRstElaborazione(context); }
+
+    /// SelectAll, then processing, with the result recordsets open.
+    void ProcessAll() {
+        SelectAll();
         nso.RecuperaOrdini();
-        kaEnumContesto all = Contesto_Tutti;
-        (void)nso.GetRstElaborazione(all);
+        OpenResults(Contesto_Tutti);
         ASSERT_EQ(nso.Stato(), kaOK) << nso.Errore().Text();
     }
 

@@ -85,8 +85,7 @@ TEST_F(ReadModelTest, EveryReadingOfTheLogGivesTheStoredSeverity) {
     EXPECT_EQ(customer->text, errors[0].text);
 
     nso.ImportaDocumenti();
-    kaEnumContesto import = Contesto_ImportDati;
-    (void)nso.GetRstElaborazione(import);
+    OpenResults(Contesto_ImportDati);
     const std::vector<Message> imported = ReadMessages(nso, 5);
     ASSERT_EQ(imported.size(), 1U);
     EXPECT_EQ(imported[0].code, message::kImported);
@@ -115,12 +114,27 @@ TEST_F(ReadModelTest, AnImportedOrderIsReadFromItsTablesReadOnlyWithItsErpOrder)
               1001);
 }
 
-TEST_F(ReadModelTest, CorrectionsReachTheDecodedTablesAndAreVerifiedAgain) {
-    ProcessAll();
+/// Corrections to the order without a customer, made after processing (false) or after an
+/// import that failed on it and logged why (true).
+class CorrectionTest : public ReadModelTest, public ::testing::WithParamInterface<bool> {};
+INSTANTIATE_TEST_SUITE_P(BeforeAndAfterAFailedImport, CorrectionTest, ::testing::Bool());
+
+TEST_P(CorrectionTest, CorrectionsReachTheDecodedTablesAndAreVerifiedAgain) {
+    const bool imported = GetParam();
+    if (imported) {
+        ProcessAndImport();
+    } else {
+        ProcessAll();
+    }
     ASSERT_TRUE(OpenReview(nso, 6));
     const Order before = ReadOrder(nso, 6);
     ASSERT_TRUE(before.editable);
     EXPECT_EQ(before.verdict, Verdict::Error);
+    const std::string imports = "SELECT 1 FROM IE98_NSO_LOGERRORS WHERE IE98_CONTESTO = " +
+                                std::to_string(Contesto_ImportDati) + " AND IE98_ID_IE91 ";
+    ASSERT_EQ(env.Count(imports + "= 6"), imported ? 1 : 0);
+    const long others = env.Count(imports + "<> 6");
+    ASSERT_EQ(others > 0, imported);
 
     const EditField* line = FindEditField("delivery");
     EXPECT_THROW((void)EditOrder(nso, before, 9, {{line, ParseFieldValue(*line, "20/03/2024")}}),
@@ -133,31 +147,12 @@ TEST_F(ReadModelTest, CorrectionsReachTheDecodedTablesAndAreVerifiedAgain) {
                   {{FindEditField("customer"), ParseFieldValue(*FindEditField("customer"), "1002")},
                    {FindEditField("destination"), Variant("BIBL")}});
     EXPECT_EQ(was, (std::vector<std::string>{"0", ""}));
-    const Order after = ReadOrder(nso, 6);
-    EXPECT_EQ(after.verdict, Verdict::Ready);
+    // The order reads as the verification of its new values says, not held by the import's error.
+    EXPECT_EQ(ReadOrder(nso, 6).verdict, Verdict::Ready);
     EXPECT_TRUE(ReadErrors(nso, 6).empty());
     EXPECT_EQ(env.Scalar("SELECT IE93_DO11_CLIFORDEST FROM IE93_NSOTESTATA WHERE IE93_ID_IE91 = 6")
                   .Text(),
               "BIBL");
-}
-
-TEST_F(ReadModelTest, ACorrectionAfterAFailedImportIsNotHeldByThatImportsError) {
-    // The import fails on the order without a customer and logs why; the clerk's correction
-    // makes that reason void, and the order reads as the verification of its new values says.
-    ProcessAndImport();
-    ASSERT_TRUE(OpenReview(nso, 6));
-    const Order before = ReadOrder(nso, 6);
-    ASSERT_TRUE(before.editable);
-    const std::string imports = "SELECT 1 FROM IE98_NSO_LOGERRORS WHERE IE98_CONTESTO = " +
-                                std::to_string(Contesto_ImportDati) + " AND IE98_ID_IE91 ";
-    ASSERT_EQ(env.Count(imports + "= 6"), 1);
-    const long others = env.Count(imports + "<> 6");
-    ASSERT_GT(others, 0);
-    (void)EditOrder(nso, before, std::nullopt,
-                    {{FindEditField("customer"), Variant(1002)},
-                     {FindEditField("destination"), Variant("BIBL")}});
-    EXPECT_EQ(ReadOrder(nso, 6).verdict, Verdict::Ready);
-    EXPECT_TRUE(ReadErrors(nso, 6).empty());
     EXPECT_EQ(env.Count(imports + "<> 6"), others) << "the other orders keep their messages";
 }
 

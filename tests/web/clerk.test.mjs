@@ -111,39 +111,35 @@ test('a clerk fetches, processes, corrects, imports and sees the ERP order', asy
   await context.close();
 });
 
-test('two browser sessions keep their own selections', async () => {
+test('two browser sessions keep their own selections, and a request without its form token changes nothing', async () => {
   const first = await browser.newContext();
   const second = await browser.newContext();
   const a = await first.newPage();
   const b = await second.newPage();
+  const box = (page, order) => page.locator('tbody.chain', { hasText: order }).getByRole('checkbox');
   await a.goto(`${server.url}/chains?which=all`);
+  // With a's cookie but without its token, or with a made-up one: refused, and nothing selected.
+  const without = await first.request.post(`${server.url}/select`, { form: { action: 'all', shown: '5' } });
+  assert.equal(without.status(), 403);
+  const wrong = await first.request.post(`${server.url}/fetch`, { form: { csrf: 'f'.repeat(64) } });
+  assert.equal(wrong.status(), 403);
+  await a.reload();
+  assert.match(await a.locator('#selected-count').innerText(), /^0 /);
+
   await b.goto(`${server.url}/chains?which=all`);
-  await a.locator('tbody.chain', { hasText: 'ORD/2024/00512' }).getByRole('checkbox').check();
+  await box(a, 'ORD/2024/00512').check();
   await a.locator('#selected-count', { hasText: /^1 / }).waitFor();
-  await b.locator('tbody.chain', { hasText: '2024-FAR-0397' }).getByRole('checkbox').check();
+  await box(b, '2024-FAR-0397').check();
   await b.getByRole('button', { name: 'Invert' }).click();
   await a.reload();
   await b.reload();
-  assert.equal(await a.locator('tbody.chain', { hasText: 'ORD/2024/00512' }).getByRole('checkbox').isChecked(), true);
-  assert.equal(await a.locator('tbody.chain', { hasText: '2024-FAR-0397' }).getByRole('checkbox').isChecked(), false);
+  assert.equal(await box(a, 'ORD/2024/00512').isChecked(), true);
+  assert.equal(await box(a, '2024-FAR-0397').isChecked(), false);
   // b ticked 2024-FAR-0397 and then inverted: every chain but that one.
-  assert.equal(await b.locator('tbody.chain', { hasText: '2024-FAR-0397' }).getByRole('checkbox').isChecked(), false);
-  assert.equal(await b.locator('tbody.chain', { hasText: 'ORD/2024/00512' }).getByRole('checkbox').isChecked(), true);
+  assert.equal(await box(b, '2024-FAR-0397').isChecked(), false);
+  assert.equal(await box(b, 'ORD/2024/00512').isChecked(), true);
   await first.close();
   await second.close();
-});
-
-test('a state-changing request without the form token is refused', async () => {
-  const context = await browser.newContext();
-  const page = await context.newPage();
-  await page.goto(`${server.url}/chains`);
-  const without = await context.request.post(`${server.url}/select`, { form: { action: 'all', shown: '5' } });
-  assert.equal(without.status(), 403);
-  const wrong = await context.request.post(`${server.url}/fetch`, { form: { csrf: 'f'.repeat(64) } });
-  assert.equal(wrong.status(), 403);
-  await page.reload();
-  assert.match(await page.locator('#selected-count').innerText(), /^0 /);
-  await context.close();
 });
 
 test('beyond loopback a clerk logs in first', async () => {

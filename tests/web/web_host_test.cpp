@@ -4,6 +4,7 @@
 // for when the host requires one.
 #include <httplib.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -23,6 +24,8 @@
 namespace {
 
 using kvad::test::NsoFolderTest;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 /// A browser as far as the tests need one: its cookie and its form token.
 struct Browser {
@@ -36,6 +39,10 @@ struct Browser {
     httplib::Result Post(const std::string& path, const std::string& form) {
         return client->Post(path.c_str(), httplib::Headers{{"Cookie", cookie}}, form,
                             "application/x-www-form-urlencoded");
+    }
+    /// Posts `fields` with this session's own token.
+    httplib::Result Submit(const std::string& path, const std::string& fields = "") {
+        return Post(path, "csrf=" + csrf + fields);
     }
 };
 
@@ -81,29 +88,24 @@ class WebHostTest : public NsoFolderTest {
         return browser;
     }
 
-    /// Runs a long action and returns its page once done.
-    std::string RunJob(Browser& browser, const std::string& path) {
-        EXPECT_EQ(browser.Post(path, "csrf=" + browser.csrf)->status, 303);
+    /// Asks for `path` until its page holds `text` (at most about 10 s) and returns that page;
+    /// fails the test when it never does.
+    std::string Await(Browser& browser, const std::string& path, const std::string& text) {
         for (int i = 0; i < 200; ++i) {
-            const auto page = browser.Get("/job");
-            if (page->body.find("class=\"outcome") != std::string::npos) {
-                return page->body;
+            const std::string page = browser.Get(path)->body;
+            if (page.find(text) != std::string::npos) {
+                return page;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
-        ADD_FAILURE() << path << " did not end";
+        ADD_FAILURE() << path << " never held " << text;
         return {};
     }
 
-    /// Asks for `path` until its page holds `text` (at most about 10 s).
-    bool Eventually(Browser& browser, const std::string& path, const std::string& text) {
-        for (int i = 0; i < 200; ++i) {
-            if (browser.Get(path)->body.find(text) != std::string::npos) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
+    /// Runs a long action and returns its page once done.
+    std::string RunJob(Browser& browser, const std::string& path) {
+        EXPECT_EQ(browser.Submit(path)->status, 303);
+        return Await(browser, "/job", "class=\"outcome");
     }
 
     std::unique_ptr<nsoweb::WebHost> host_;
@@ -137,16 +139,14 @@ TEST_F(WebHostTest, EachSessionHasItsOwnCookieTokenAndSelection) {
     const std::string set = first.Get("/chains")->get_header_value("Set-Cookie");
     EXPECT_EQ(set, "") << "a known session gets no new cookie";
     const auto fresh = first.client->Get("/chains");
-    EXPECT_NE(fresh->get_header_value("Set-Cookie").find("; HttpOnly; SameSite=Strict"),
-              std::string::npos);
+    EXPECT_THAT(fresh->get_header_value("Set-Cookie"), HasSubstr("; HttpOnly; SameSite=Strict"));
     EXPECT_NE(first.cookie, second.cookie);
     EXPECT_NE(first.csrf, second.csrf);
     ASSERT_EQ(first.csrf.size(), 64U);
 
-    EXPECT_EQ(first.Post("/select", "csrf=" + first.csrf + "&action=set&shown=5&id=5")->status,
-              303);
-    EXPECT_NE(first.Get("/chains")->body.find("1 chains selected"), std::string::npos);
-    EXPECT_NE(second.Get("/chains")->body.find("0 chains selected"), std::string::npos);
+    EXPECT_EQ(first.Submit("/select", "&action=set&shown=5&id=5")->status, 303);
+    EXPECT_THAT(first.Get("/chains")->body, HasSubstr("1 chains selected"));
+    EXPECT_THAT(second.Get("/chains")->body, HasSubstr("0 chains selected"));
 }
 
 TEST_F(WebHostTest, RefusesAStateChangeWithoutItsSessionsToken) {
@@ -156,15 +156,14 @@ TEST_F(WebHostTest, RefusesAStateChangeWithoutItsSessionsToken) {
     EXPECT_EQ(first.Post("/select", "action=all&shown=5")->status, 403);
     EXPECT_EQ(first.Post("/select", "csrf=" + second.csrf + "&action=all&shown=5")->status, 403);
     EXPECT_EQ(first.Post("/fetch", "csrf=")->status, 403);
-    EXPECT_NE(first.Get("/chains")->body.find("0 chains selected"), std::string::npos);
+    EXPECT_THAT(first.Get("/chains")->body, HasSubstr("0 chains selected"));
     EXPECT_EQ(first.Get("/job")->status, 303) << "no fetch was started";
 }
 
 TEST_F(WebHostTest, RefusesABodyOverTheLimit) {
     Start();
     Browser browser = Open();
-    const auto big =
-        browser.Post("/select", "csrf=" + browser.csrf + "&shown=" + std::string(8000, '1'));
+    const auto big = browser.Submit("/select", "&shown=" + std::string(8000, '1'));
     ASSERT_TRUE(big);
     EXPECT_EQ(big->status, 413);
 }
@@ -172,46 +171,43 @@ TEST_F(WebHostTest, RefusesABodyOverTheLimit) {
 TEST_F(WebHostTest, ShowsWhatAClerkTypedAsText) {
     Start();
     Browser browser = Open();
-    EXPECT_NE(RunJob(browser, "/fetch").find("new 6"), std::string::npos);
-    browser.Post("/select", "csrf=" + browser.csrf + "&action=set&shown=5&id=5");
-    EXPECT_NE(RunJob(browser, "/process").find("1 order(s) reviewed"), std::string::npos);
-    EXPECT_EQ(browser
-                  .Post("/orders/5/edit",
-                        "csrf=" + browser.csrf + "&note=%22%3E%3Cscript%3Ealert(1)%3C%2Fscript%3E")
-                  ->status,
-              303);
+    EXPECT_THAT(RunJob(browser, "/fetch"), HasSubstr("new 6"));
+    browser.Submit("/select", "&action=set&shown=5&id=5");
+    EXPECT_THAT(RunJob(browser, "/process"), HasSubstr("1 order(s) reviewed"));
+    EXPECT_EQ(
+        browser.Submit("/orders/5/edit", "&note=%22%3E%3Cscript%3Ealert(1)%3C%2Fscript%3E")->status,
+        303);
     const std::string page = browser.Get("/orders/5")->body;
-    EXPECT_NE(page.find("changed: note"), std::string::npos) << page;
-    EXPECT_EQ(page.find("<script>alert"), std::string::npos);
-    EXPECT_NE(page.find("value=\"&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;\""),
-              std::string::npos);
+    EXPECT_THAT(page, HasSubstr("changed: note")) << page;
+    EXPECT_THAT(page, Not(HasSubstr("<script>alert")));
+    EXPECT_THAT(page, HasSubstr("value=\"&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;\""));
 }
 
 TEST_F(WebHostTest, AnActionThatWaitsForAnotherSaysForWhat) {
     Start();
     Browser browser = Open();
     RunJob(browser, "/fetch");
-    browser.Post("/select", "csrf=" + browser.csrf + "&action=set&shown=5&id=5");
+    browser.Submit("/select", "&action=set&shown=5&id=5");
     std::optional<nsoapp::WorkLock> other;
     other.emplace(nsoapp::TakeCompanyLock(kvad::test::FolderDbName(dir), 1,
                                           kvad::db::CompanyWork::Clerk, "nso import", 0));
-    EXPECT_EQ(browser.Post("/process", "csrf=" + browser.csrf)->status, 303);
-    EXPECT_TRUE(Eventually(browser, "/job", "another nso import of company 1 is running"));
+    EXPECT_EQ(browser.Submit("/process")->status, 303);
+    Await(browser, "/job", "another nso import of company 1 is running");
     other.reset();
-    EXPECT_TRUE(Eventually(browser, "/job", "1 order(s) reviewed"));
-    EXPECT_EQ(browser.Get("/job")->body.find("another nso import"), std::string::npos);
+    Await(browser, "/job", "1 order(s) reviewed");
+    EXPECT_THAT(browser.Get("/job")->body, Not(HasSubstr("another nso import")));
 }
 
 TEST_F(WebHostTest, FetchesWhatArrivesInTheInboxWhenWatching) {
     Start(false, true);
     Browser browser = Open();
-    EXPECT_TRUE(Eventually(browser, "/chains?which=all", "BIB-7/2024"));
+    Await(browser, "/chains?which=all", "BIB-7/2024");
     const std::filesystem::path folder = dir / "inbox" / "IT01234567890";
     std::ifstream in(folder / "ORD-2024-0006.xml");
     std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     xml.replace(xml.find("BIB-7/2024"), 10, "BIB-8/2024");
     std::ofstream(folder / "ORD-2024-0007.xml") << xml;
-    EXPECT_TRUE(Eventually(browser, "/chains?which=all", "BIB-8/2024"));
+    Await(browser, "/chains?which=all", "BIB-8/2024");
 }
 
 TEST_F(WebHostTest, AsksForALoginWhenRequired) {
