@@ -39,34 +39,8 @@ TEST(ClsieNso, HostCreatesItByProgIdAndSeesInitialValues) {
     EXPECT_EQ(object->RstCorpo(), nullptr);
     EXPECT_EQ(object->RstLogMessages(), nullptr);
     EXPECT_EQ(object->Connessione(), nullptr);
+    EXPECT_EQ(object->RTrimN(" a  ").Text(), " a");
     EXPECT_THROW((void)CreateObject("KVAD_NSO.Unknown"), VbError);
-}
-
-TEST(ClsieNso, PropertiesGiveBackWhatWasStored) {
-    CLSIE_NSO object;
-    object.SetStringaDiConnessione("file:nso.db");
-    object.SetCodiceDitta(std::int32_t{42});
-    object.SetTransazione(false);
-    object.SetStato(kaErrParametri);
-    object.SetErrorCode(17);
-    object.SetErrore("x");
-    object.SetNomeTempOrdini("#ALTRA");
-    object.SetParam_CodiceDocumento("OCL");
-    object.SetParam_DataImport(DateTime{2024, 3, 5});
-    object.SetParam_ModalitaImport(kaSoloPiuRecente);
-    object.SetParam_Tracciato("NSO");
-    EXPECT_EQ(object.StringaDiConnessione(), "file:nso.db");
-    EXPECT_EQ(object.CodiceDitta().ToLong(), 42);
-    EXPECT_FALSE(object.Transazione());
-    EXPECT_EQ(object.Stato(), kaErrParametri);
-    EXPECT_EQ(object.ErrorCode(), 17);
-    EXPECT_EQ(object.Errore().Text(), "x");
-    EXPECT_EQ(object.NomeTempOrdini(), "#ALTRA");
-    EXPECT_EQ(object.Param_CodiceDocumento(), "OCL");
-    EXPECT_EQ(object.Param_DataImport().ToDate(), (DateTime{2024, 3, 5}));
-    EXPECT_EQ(object.Param_ModalitaImport(), kaSoloPiuRecente);
-    EXPECT_EQ(object.Param_Tracciato(), "NSO");
-    EXPECT_EQ(object.RTrimN(" a  ").Text(), " a");
 }
 
 TEST(ClsieNso, EndingAnInstanceReleasesButNeverClosesTheConnection) {

@@ -44,10 +44,10 @@ TEST_F(InizializzaTest, BlankCodesAreMissingAndTheLayoutMessageIsSetLast) {
     EXPECT_EQ(env.S().Stato, kaErrParametri);
     EXPECT_EQ(env.S().Errore.Text(), "Codice tracciato assente nei parametri di configurazione");
     EXPECT_EQ(env.S().Param_DataImport.Text(), "03/01/2019") << "a Null date gives the default";
-}
-
-TEST_F(InizializzaTest, MissingDocumentCodeAloneIsNamed) {
-    Row("NULL", "NULL", "'NSO01'");
+    // The document code missing alone is named.
+    env.S().Stato = kaOK;
+    env.Native(
+        "UPDATE IE90_CONFIGNSO SET IE90_CODDOCUM_MG3G = NULL, IE90_TRACCIATO_IE25 = 'NSO01'");
     Inizializza(env.S());
     EXPECT_EQ(env.S().Errore.Text(), "Codice documento assente nei parametri di configurazione");
 }

@@ -115,18 +115,12 @@ TEST(FailurePath, HandlerVariationsRunInOrder) {
     EXPECT_NE(s.Errore.Text().find("boom"), std::string::npos);
 }
 
-TEST(TestoMessaggio, FallsBackToNumberedDefaultWithoutHost) {
+TEST(TestoMessaggio, NumberedDefaultUnlessTheHostGivesTheTextQuotesDoubledOnRequest) {
     NsoState s;
     CreateFrameworkObjects(s);
-    EXPECT_EQ(TestoMessaggio(s, "Data nulla.", 52517), "[x52517x] Data nulla.");
+    EXPECT_EQ(TestoMessaggio(s, "Data nulla.", 52517), "[x52517x] Data nulla.") << "no host";
     s.ActiveInterface = std::make_shared<FakeHost>();
     EXPECT_EQ(TestoMessaggio(s, "Zero.", 0), "[x0x] Zero.") << "numbers below 1 never ask the host";
-}
-
-TEST(TestoMessaggio, AsksTheHostAndDoublesQuotesOnRequest) {
-    NsoState s;
-    CreateFrameworkObjects(s);
-    s.ActiveInterface = std::make_shared<FakeHost>();
     const VariantArray params{Variant("A"), Variant(std::int32_t{3})};
     EXPECT_EQ(TestoMessaggio(s, "default", 12, &params), "testo 12 A 3 l'ultimo");
     EXPECT_EQ(TestoMessaggio(s, "default", 12, nullptr, 1), "testo 12 l''ultimo");

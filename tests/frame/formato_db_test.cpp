@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 #include "host/stand_ins.h"
 
 namespace kvad::nso {
@@ -21,62 +24,53 @@ class FormatoDBTest : public ::testing::Test {
     NsoState state;
 };
 
-TEST_F(FormatoDBTest, TextLiteralsDoubleQuotesAndKeepBlanks) {
-    EXPECT_EQ(Fmt("O'Neil", 0, false).Text(), "'O''Neil'");
-    EXPECT_EQ(Fmt("O'Neil", 4, false).Text(), "N'O''Neil'");
-    EXPECT_EQ(Fmt("  a b  ", 0, true).Text(), "'  a b  '");
-    EXPECT_EQ(Fmt(std::int32_t{0}, 0, true).Text(), "'0'") << "0 is not blank";
-    EXPECT_EQ(S().Stato, kaOK);
-}
-
-TEST_F(FormatoDBTest, BlankValues) {
-    EXPECT_EQ(Fmt("   ", 0, true).Text(), "null");
-    EXPECT_EQ(Fmt(Variant::Null(), 3, true).Text(), "null");
-    EXPECT_EQ(Fmt("   ", 0, false).Text(), "''");
-    EXPECT_EQ(Fmt(Variant::Null(), 4, false).Text(), "N''");
+// Text is quoted with its quotes doubled, blanks kept; blank values give null or an empty
+// literal; numbers and dates their literal. None of these is a refusal.
+TEST_F(FormatoDBTest, LiteralsOfTextBlanksNumbersAndDates) {
+    const std::vector<std::tuple<Variant, std::int32_t, bool, std::string>> cases = {
+        {"O'Neil", 0, false, "'O''Neil'"},
+        {"O'Neil", 4, false, "N'O''Neil'"},
+        {"  a b  ", 0, true, "'  a b  '"},
+        {std::int32_t{0}, 0, true, "'0'"}, // 0 is not blank
+        {"   ", 0, true, "null"},
+        {Variant::Null(), 3, true, "null"},
+        {"   ", 0, false, "''"},
+        {Variant::Null(), 4, false, "N''"},
+        {Decimal::Parse("-1234567.125").value(), 2, false, "-1234567.125"},
+        {"03/01/2019", 3, false, "'2019-01-03 00:00:00'"},
+        {DateTime{2024, 3, 5, 14, 7, 9}, 3, false, "'2024-03-05 14:07:09'"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Fmt(std::get<0>(c), std::get<1>(c), std::get<2>(c)).Text(), std::get<3>(c));
+    }
     EXPECT_TRUE(Fmt(Variant(), 7, false).IsEmpty());
-    EXPECT_EQ(S().Stato, kaOK) << "none of these is a refusal";
-}
-
-TEST_F(FormatoDBTest, NullNumberAndNullDateAreRefused) {
-    const Variant numeric = Fmt(Variant::Null(), 2, false);
-    EXPECT_TRUE(numeric.IsEmpty());
-    EXPECT_EQ(S().Stato, kaErrFormatoDB);
-    EXPECT_EQ(S().Errore.Text(), "[x52518x] Si sta tentando di assegnare il valore (numerico) null "
-                                 "a un campo che non ammette null.");
-    S().Stato = kaOK;
-    EXPECT_TRUE(Fmt("", 1, false).IsEmpty());
-    EXPECT_EQ(S().Stato, kaErrFormatoDB);
-    S().Stato = kaOK;
-    EXPECT_TRUE(Fmt(Variant(), 3, false).IsEmpty());
-    EXPECT_EQ(S().Stato, kaErrFormatoDB);
-    EXPECT_EQ(S().Errore.Text().rfind("[x52517x] ", 0), 0U);
-}
-
-TEST_F(FormatoDBTest, NumbersAndDates) {
     const Variant decimal = Fmt("12.50", 1, false);
     ASSERT_EQ(decimal.Type(), VarType::Decimal);
     EXPECT_EQ(decimal.Text(), "12.5");
-    EXPECT_EQ(Fmt(Decimal::Parse("-1234567.125").value(), 2, false).Text(), "-1234567.125");
-    EXPECT_EQ(Fmt("03/01/2019", 3, false).Text(), "'2019-01-03 00:00:00'");
-    EXPECT_EQ(Fmt(DateTime{2024, 3, 5, 14, 7, 9}, 3, false).Text(), "'2024-03-05 14:07:09'");
     EXPECT_EQ(S().Stato, kaOK);
 }
 
-TEST_F(FormatoDBTest, BadDateIsRefusedAndBadDecimalFailsUnderItsOwnName) {
-    S().Errore = "earlier";
-    EXPECT_TRUE(Fmt("31/02/2019", 3, false).IsEmpty());
+// A null number or date, an impossible date and a text that is no number are refused: the
+// result is Empty, Stato says so and Errore tells why, in place of what it held.
+TEST_F(FormatoDBTest, ValuesThatHaveNoLiteralAreRefused) {
+    EXPECT_TRUE(Fmt(Variant::Null(), 2, false).IsEmpty());
     EXPECT_EQ(S().Stato, kaErrFormatoDB);
-    EXPECT_NE(S().Errore.Text().find("25382"), std::string::npos);
-
-    S().Stato = kaOK;
-    EXPECT_TRUE(Fmt("dodici", 1, false).IsEmpty());
-    EXPECT_EQ(S().Stato, kaErrFormatoDB);
-    EXPECT_EQ(S().Errore.Text().rfind("Routine: FormatoDB\r\nVB error: 13 ", 0), 0U);
-
-    S().Stato = kaOK;
-    EXPECT_TRUE(Fmt("abc", 2, false).IsEmpty());
-    EXPECT_EQ(S().Stato, kaErrFormatoDB);
+    EXPECT_EQ(S().Errore.Text(), "[x52518x] Si sta tentando di assegnare il valore (numerico) null "
+                                 "a un campo che non ammette null.");
+    const std::vector<std::tuple<Variant, std::int32_t, std::string>> refused = {
+        {"", 1, "[x52518x] "},
+        {Variant(), 3, "[x52517x] "},
+        {"31/02/2019", 3, "[x25382x] "},
+        {"dodici", 1, "Routine: FormatoDB\r\nVB error: 13 "},
+        {"abc", 2, "Routine: FormatoDB\r\nVB error: 13 "},
+    };
+    for (const auto& c : refused) {
+        S().Stato = kaOK;
+        S().Errore = "earlier";
+        EXPECT_TRUE(Fmt(std::get<0>(c), std::get<1>(c), false).IsEmpty()) << std::get<0>(c).Text();
+        EXPECT_EQ(S().Stato, kaErrFormatoDB) << std::get<0>(c).Text();
+        EXPECT_EQ(S().Errore.Text().rfind(std::get<2>(c), 0), 0U) << S().Errore.Text();
+    }
 }
 
 TEST(ValueRoutines, BlankRules) {

@@ -12,6 +12,7 @@
 #include "kvad_nso/recordset.h"
 #include "pg_connection.h"
 #include "postgres/pg_database.h"
+#include "support/expect_error.h"
 #include "support/test_backend.h"
 #include "tsql/tsql_translator.h"
 
@@ -130,13 +131,10 @@ TEST_F(PgBackendTest, StatementsArePreparedOnceAndDecimalsStayExact) {
     auto& pg = AsPostgres(*db_);
     // Prepared when it comes again, then reused.
     const std::size_t before = pg.KeptStatements();
-    db_->Execute("UPDATE IE91_NSOFILES SET IE91_PROCESSATO = 1 WHERE IE91_ID = 1");
-    EXPECT_EQ(pg.KeptStatements(), before);
-    db_->Execute("UPDATE IE91_NSOFILES SET IE91_PROCESSATO = 1 WHERE IE91_ID = 1");
-    const std::size_t kept = pg.KeptStatements();
-    EXPECT_EQ(kept, before + 1);
-    db_->Execute("UPDATE IE91_NSOFILES SET IE91_PROCESSATO = 1 WHERE IE91_ID = 1");
-    EXPECT_EQ(pg.KeptStatements(), kept);
+    for (const std::size_t kept : {before, before + 1, before + 1}) {
+        db_->Execute("UPDATE IE91_NSOFILES SET IE91_PROCESSATO = 1 WHERE IE91_ID = 1");
+        EXPECT_EQ(pg.KeptStatements(), kept);
+    }
 
     const auto sum = db_->Query("SELECT CONVERT(DECIMAL(19, 6), 0.1) + CONVERT(DECIMAL(19, 6), "
                                 "0.2) AS S");
@@ -152,16 +150,9 @@ TEST_F(PgBackendTest, AStatementFailingTheFirstTimeItRunsInATransactionFailsAlon
     const std::string twice = "INSERT INTO IE91_NSOFILES (IE91_DITTA_CG18, IE91_IDORD, "
                               "IE91_ISSUEDATE, IE91_ENDPOINTID) VALUES (1, 'a', '2024-03-05', "
                               "'ufabc1')";
-    const auto failure = [this, &twice]() -> std::string {
-        try {
-            db_->Execute(twice);
-        } catch (const DbError& error) {
-            return error.SqlState();
-        }
-        return "no failure";
-    };
     for (int run = 0; run < 3; ++run) {
-        EXPECT_EQ(failure(), "23505") << "run " << run;
+        SCOPED_TRACE("run " + std::to_string(run));
+        (void)test::ExpectDbError("23505", [&] { db_->Execute(twice); });
     }
     AddDocument("B");
     scope.Commit();
@@ -312,13 +303,13 @@ TEST_F(PgBackendTest, AnAdvisoryLockHoldsAcrossSessionsUntilItsHolderGoes) {
     {
         const AdvisoryLock first(uri_, 1, AdvisoryWork::Clerk, "nso import",
                                  std::chrono::milliseconds(0));
-        try {
-            const AdvisoryLock second(uri_, 1, AdvisoryWork::Clerk, "nso process",
-                                      std::chrono::milliseconds(100));
-            FAIL() << "two holders of one company's clerk's work";
-        } catch (const DbError& busy) {
-            EXPECT_EQ(busy.Condition(), DatabaseCondition::Busy);
-            EXPECT_NE(std::string(busy.what()).find("nso import"), std::string::npos);
+        // Two holders of one company's clerk's work: the second is refused.
+        if (const auto busy = test::ThrownBy<DbError>([&] {
+                const AdvisoryLock second(uri_, 1, AdvisoryWork::Clerk, "nso process",
+                                          std::chrono::milliseconds(100));
+            })) {
+            EXPECT_EQ(busy->Condition(), DatabaseCondition::Busy);
+            EXPECT_NE(std::string(busy->what()).find("nso import"), std::string::npos);
         }
         // Another company, another kind of work: not kept apart.
         const AdvisoryLock other(uri_, 2, AdvisoryWork::Clerk, "nso process",

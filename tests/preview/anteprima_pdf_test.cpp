@@ -123,17 +123,17 @@ TEST_F(PreviewTest, NoXmlDoesNothing) {
     EXPECT_FALSE(Host().IsBusy());
 }
 
-TEST_F(PreviewTest, LoginFailureReportsThePlatformTextWithoutLogout) {
+// A failed login or conversion reports the platform's text and writes nothing; only a login
+// that went through is followed by a logout.
+TEST_F(PreviewTest, PlatformFailuresReportThePlatformText) {
     TheScript().loginError = "credenziali errate";
     Preview(1);
     EXPECT_EQ(env.S().Stato, kaErrConnessioneNSO);
     EXPECT_EQ(env.S().Errore.Text(), "credenziali errate");
     EXPECT_EQ(TheScript().calls, std::vector<std::string>{"login"});
-    EXPECT_TRUE(Files().empty());
     EXPECT_FALSE(Host().IsBusy());
-}
 
-TEST_F(PreviewTest, ConversionErrorReportsThePlatformTextAfterLogout) {
+    TheScript() = Script{};
     TheScript().convertError = "ordine non valido";
     Preview(1);
     EXPECT_EQ(env.S().Stato, kaErrVB);

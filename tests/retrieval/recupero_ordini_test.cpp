@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "kvad_nso/codes.h"
 #include "kvad_nso/nso_ws.h"
-#include "support/log_entries.h"
 #include "support/scripted_platform.h"
 #include "support/test_env.h"
 
@@ -82,19 +80,6 @@ TEST_F(RetrievalTest, NewDocumentsAreRegisteredDownloadedLoadedOnce) {
         EXPECT_EQ(call.rfind("download", 0), std::string::npos) << call;
     }
     EXPECT_EQ(env.Scalar("SELECT IE90_ESITO_IMPORT FROM IE90_CONFIGNSO").ToLong(), 0);
-}
-
-TEST_F(RetrievalTest, ADocumentThatFailsToLoadDoesNotStopTheNextOne) {
-    TheScript().listed = {{"bad.xml", "X1", "2024-03-06", "UFABCD", Order("X1", "31-31-2024")},
-                          {"good.xml", "G1", "2024-03-06", "UFABCD", Order("G1", "2024-03-06")}};
-    Run();
-    EXPECT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
-    EXPECT_EQ(Registered(), 2);
-    EXPECT_EQ(
-        kvad::test::ReadLog(env.Db(), "IE98_CODE_IE97 = " + std::to_string(message::kXmlNotLoaded))
-            .size(),
-        1U);
-    EXPECT_EQ(env.Scalar("SELECT IE90_ESITO_IMPORT FROM IE90_CONFIGNSO").ToLong(), 1);
 }
 
 TEST_F(RetrievalTest, LoginAndListingFailures) {

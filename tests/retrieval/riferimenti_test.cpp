@@ -38,13 +38,15 @@ class RiferimentiTest : public ::testing::Test {
     int counter = 0;
 };
 
-TEST_F(RiferimentiTest, OneToFiveParts) {
+TEST_F(RiferimentiTest, OneToFivePartsAndTheOperationCaseInsensitiveButNotTrimmed) {
     const auto none = Document(nullptr);
     const auto one = Document("1555");
     const auto two = Document("1555#2020-12-11");
     const auto three = Document("1555#2020-12-11#IT02188520544");
     const auto five = Document("1555#2020-12-11#UFABCD#Cancelled#extra");
-    for (auto id : {none, one, two, three, five}) {
+    const auto lower = Document("7#2024-01-02#UFABCD#revised");
+    const auto blanks = Document("7#2024-01-02#UFABCD# Revised ");
+    for (auto id : {none, one, two, three, five, lower, blanks}) {
         AggiornaRiferimenti(env.S(), id);
         ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
     }
@@ -57,13 +59,6 @@ TEST_F(RiferimentiTest, OneToFiveParts) {
     EXPECT_EQ(Read(three).endpoint.Text(), "IT02188520544");
     EXPECT_EQ(Read(three).operation, operation::kOrder);
     EXPECT_EQ(Read(five).operation, operation::kCancellation);
-}
-
-TEST_F(RiferimentiTest, OperationIsCaseInsensitiveButNotTrimmed) {
-    const auto lower = Document("7#2024-01-02#UFABCD#revised");
-    const auto blanks = Document("7#2024-01-02#UFABCD# Revised ");
-    AggiornaRiferimenti(env.S(), lower);
-    AggiornaRiferimenti(env.S(), blanks);
     EXPECT_EQ(Read(lower).operation, operation::kRevision);
     EXPECT_EQ(Read(blanks).operation, operation::kOrder);
     EXPECT_EQ(Read(blanks).number.Text(), "7") << "the references are still written";

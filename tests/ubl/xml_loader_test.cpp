@@ -127,25 +127,17 @@ TEST_F(LoaderTest, LoadsHeaderLinesAndAllowancesWithTheirLinks) {
               0);
 }
 
-TEST_F(LoaderTest, WithoutPrefixesHeaderAllowancesIncludeLineAllowances) {
-    const std::int32_t id = Register(UnprefixedOrder());
-    GetOrderFromXML(env.S(), id, false);
-    ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
-    EXPECT_EQ(Loader(env.S()).ApriCAC, ".//*[local-name()='");
-    EXPECT_EQ(Rows("IE96_NSOTESTATASCONTIXML", id), 2);
-    EXPECT_EQ(Rows("IE94_NSOCORPOXML", id), 1);
-    EXPECT_EQ(Rows("IE9A_NSOCORPOSCONTIXML", id), 1);
-}
-
 TEST_F(LoaderTest, EachDocumentIsReadWithItsOwnPrefixes) {
     // One instance loads documents written with and without prefixes in turn: the paths worked
-    // out for one kind are not used for the other.
+    // out for one kind are not used for the other. Without prefixes the paths take the
+    // local-name form, and the header's allowances include the lines'.
     const std::int32_t first = Register(PrefixedOrder());
     const std::int32_t plain = Register(UnprefixedOrder());
     const std::int32_t again = Register(PrefixedOrder());
     for (const std::int32_t id : {first, plain, again}) {
         GetOrderFromXML(env.S(), id, false);
         ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
+        EXPECT_EQ(Loader(env.S()).ApriCAC, id == plain ? ".//*[local-name()='" : "cac:");
     }
     for (const std::int32_t id : {first, again}) {
         EXPECT_EQ(Rows("IE96_NSOTESTATASCONTIXML", id), 1);
@@ -156,6 +148,7 @@ TEST_F(LoaderTest, EachDocumentIsReadWithItsOwnPrefixes) {
                   "prima nota");
     }
     EXPECT_EQ(Rows("IE96_NSOTESTATASCONTIXML", plain), 2);
+    EXPECT_EQ(Rows("IE94_NSOCORPOXML", plain), 1);
     EXPECT_EQ(Rows("IE9A_NSOCORPOSCONTIXML", plain), 1);
 }
 

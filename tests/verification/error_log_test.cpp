@@ -17,7 +17,7 @@ class ErrorLogTest : public ::testing::Test {
     test::TestEnv env;
 };
 
-TEST_F(ErrorLogTest, CatalogueTextWithPlaceholdersInIndexOrder) {
+TEST_F(ErrorLogTest, CatalogueTextWithPlaceholdersInIndexOrderOrNullWithoutARow) {
     const VariantArray params{"OCL  ", "A", std::int32_t{12}, DateTime{2024, 3, 5}};
     ScriviErrorLog(env.S(), 7, 0, 0, 15, "", 3, 3, "", &params);
     ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
@@ -34,6 +34,12 @@ TEST_F(ErrorLogTest, CatalogueTextWithPlaceholdersInIndexOrder) {
     }
     ScriviErrorLog(env.S(), 7, 0, 0, 15, "", 3, 3, "x %10 y %1", &ten);
     EXPECT_EQ(Message(1).Text(), "x a0 y a");
+
+    // A code without a catalogue row leaves the message Null; the field is kept.
+    ScriviErrorLog(env.S(), 7, 0, 0, 9999, "IE93_X", 2, 1, "", &params);
+    EXPECT_EQ(env.S().Stato, kaOK);
+    EXPECT_TRUE(Message(2).IsNull());
+    EXPECT_EQ(kvad::test::ReadLog(env.Db()).at(2).field.Text(), "IE93_X");
 }
 
 TEST_F(ErrorLogTest, MessagesAreCutKeptIntactOrStoredAsNull) {
@@ -47,14 +53,6 @@ TEST_F(ErrorLogTest, MessagesAreCutKeptIntactOrStoredAsNull) {
     EXPECT_TRUE(Message(2).IsNull());
     EXPECT_TRUE(Message(3).IsNull());
     EXPECT_TRUE(kvad::test::ReadLog(env.Db()).at(0).field.IsNull());
-}
-
-TEST_F(ErrorLogTest, MissingCatalogueRowLeavesTheMessageNull) {
-    const VariantArray params{"a"};
-    ScriviErrorLog(env.S(), 7, 0, 0, 9999, "IE93_X", 2, 1, "", &params);
-    EXPECT_EQ(env.S().Stato, kaOK);
-    EXPECT_TRUE(Message().IsNull());
-    EXPECT_EQ(kvad::test::ReadLog(env.Db()).at(0).field.Text(), "IE93_X");
 }
 
 TEST_F(ErrorLogTest, DeletionRespectsHeaderLineContextAndField) {
