@@ -41,6 +41,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -58,6 +59,7 @@
 #include "kvad_nso/recordset.h"
 #include "pg_floor_loader.h"
 #include "postgres/pg_database.h"
+#include "rows_floor.h"
 #include "sqlite/sqlite_database.h"
 
 namespace {
@@ -262,6 +264,7 @@ struct Figures {
     InboxCounts inbox;
     Timing setup;
     Timing fetch, list, process, import, floor;
+    Timing rowsFloor; ///< the floor that writes the job's own rows (SQLite only)
     long listLines = 0;
     // What the job did.
     long listed = 0;
@@ -275,6 +278,7 @@ struct Figures {
     long componentRows = 0;
     long floorRows = 0;
     long floorLines = 0;
+    long rowsFloorRows = 0;
     char failure[400] = {};
 };
 
@@ -399,6 +403,30 @@ void TimeFloor(Figures& f, const fs::path& dir, const std::string& inbox,
     f.floorRows = TotalRows(floorFile) - floorBefore;
 }
 
+/// The floor by the rows on the same documents: each parsed, and the rows the job added for it
+/// (those above `before` in the job's database) written into a new database, one transaction each.
+void TimeRowsFloor(Figures& f, const fs::path& dir, const std::string& jobDatabase,
+                   const std::map<std::string, sqlite3_int64>& before, const std::string& inbox) {
+    const fs::path floorFile = dir / "rows_floor.db";
+    NewDatabase(floorFile);
+    const std::vector<fs::path> files = InboxFiles(inbox);
+    bench::RowsFloor loader(jobDatabase, before, floorFile.string());
+    if (loader.Documents() != files.size()) {
+        Fail(f, "the job registered " + std::to_string(loader.Documents()) + " documents of " +
+                    std::to_string(files.size()));
+        return;
+    }
+    bench::ResetPeak();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        f.rowsFloorRows += loader.Load(i, ReadFile(files[i]), f.rowsFloor);
+    }
+    f.rowsFloor.peakMb = bench::PeakSinceResetMb();
+    if (f.rowsFloorRows != f.componentRows) {
+        Fail(f, "the floor by the rows wrote " + std::to_string(f.rowsFloorRows) + " rows of the " +
+                    std::to_string(f.componentRows) + " the job added");
+    }
+}
+
 /// The main job on a fresh inbox of `documents` orders, into a register of `registered`
 /// documents; with `floor`, the floor on the same documents.
 Figures RunSize(const fs::path& dir, int documents, int lines, int registered, bool floor,
@@ -430,6 +458,8 @@ Figures RunSize(const fs::path& dir, int documents, int lines, int registered, b
     });
     f.inbox = WriteBenchInbox(settings.inbox, plan);
     const long rowsBefore = TotalRows(settings.database);
+    const std::map<std::string, sqlite3_int64> highestBefore =
+        server ? std::map<std::string, sqlite3_int64>{} : bench::HighestRowids(settings.database);
 
     {
         nsoapp::Session session = nsoapp::OpenSession(settings);
@@ -512,6 +542,9 @@ Figures RunSize(const fs::path& dir, int documents, int lines, int registered, b
 
     if (floor) {
         TimeFloor(f, dir, settings.inbox, server ? serverName + "_floor" : std::string());
+        if (!server) {
+            TimeRowsFloor(f, dir, settings.database, highestBefore, settings.inbox);
+        }
     }
     if (server) {
         DropServerDatabase(serverName);
@@ -625,13 +658,26 @@ void PrintSize(const Figures& f, int lines) {
                 perSecond, kTargetPerSecond, Mark(perSecond >= kTargetPerSecond), ratio,
                 kTargetRatio, Mark(ratio <= kTargetRatio), cpuRatio, kTargetRatio,
                 Mark(cpuRatio <= kTargetRatio));
+    if (f.rowsFloor.wallMs > 0) {
+        PrintPhase("floor by the job's rows", f.rowsFloor, n);
+        const double rowsRatio = e2e.wallMs / f.rowsFloor.wallMs;
+        const double rowsCpuRatio = e2e.cpuMs / f.rowsFloor.cpuMs;
+        std::printf("  against the floor that writes the job's own rows: %.1fx its wall time "
+                    "(within %.0fx: %s), %.1fx its CPU time (within %.0fx: %s)\n",
+                    rowsRatio, kTargetRatio, Mark(rowsRatio <= kTargetRatio), rowsCpuRatio,
+                    kTargetRatio, Mark(rowsCpuRatio <= kTargetRatio));
+    }
     PrintOutcome(f);
     std::printf("  processed and imported in %ld batch(es) of at most %zu chains\n", f.batches,
                 f.chainsPerBatch);
     std::printf("  rows written: %ld by the job (%.0f per order), %ld by the floor (%.0f per "
-                "order)\n",
+                "order)",
                 f.componentRows, static_cast<double>(f.componentRows) / n, f.floorRows,
                 static_cast<double>(f.floorRows) / n);
+    if (f.rowsFloor.wallMs > 0) {
+        std::printf(", %ld by the floor by the job's rows", f.rowsFloorRows);
+    }
+    std::printf("\n");
     std::printf(
         "  nso list --all printed %ld lines; peak RSS is each phase's own (its highest batch)\n",
         f.listLines);
