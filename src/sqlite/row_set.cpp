@@ -42,6 +42,7 @@ void DescribeColumns(sqlite3_stmt* stmt, int count,
             }
         }
         column.kind = KindOfDeclType(column.declType);
+        column.keepsWholeNumbers = KeepsWholeNumbers(column.declType);
         if (locateRows) {
             const char* table = sqlite3_column_table_name(stmt, i);
             const char* schema = sqlite3_column_database_name(stmt, i);
@@ -97,6 +98,28 @@ void FindKeyColumns(sqlite3* db, ResultShape& shape) {
         if (!key.empty() && found.size() == key.size()) {
             table.keyColumns = std::move(found);
         }
+    }
+}
+
+/// Records which tables have a trigger (in either schema): a value written there may not be the
+/// value stored, so the row writer reads it back. A table it cannot tell about stays unknown.
+void FindTriggers(sqlite3* db, ResultShape& shape) {
+    for (BaseTable& table : shape.tables) {
+        sqlite3_stmt* probe = nullptr;
+        if (sqlite3_prepare_v2(db,
+                               "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND "
+                               "tbl_name = ?1 COLLATE NOCASE UNION ALL SELECT 1 FROM "
+                               "sqlite_temp_master WHERE type = 'trigger' AND "
+                               "tbl_name = ?1 COLLATE NOCASE",
+                               -1, &probe, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(probe);
+            continue;
+        }
+        sqlite3_bind_text(probe, 1, table.name.c_str(), static_cast<int>(table.name.size()),
+                          SQLITE_STATIC);
+        const int rc = sqlite3_step(probe);
+        table.triggerState = rc == SQLITE_ROW ? 1 : (rc == SQLITE_DONE ? 0 : -1);
+        sqlite3_finalize(probe);
     }
 }
 
@@ -185,6 +208,7 @@ std::optional<Described> DescribeWithAllRowids(const StatementSource& source,
     }
     FindKeyColumns(source.db, *shape);
     FindRowidAliases(source.db, *shape);
+    FindTriggers(source.db, *shape);
     shape->sql = all->sql;
     return Described{std::move(shape), std::move(*located)};
 }
@@ -231,6 +255,7 @@ Described Describe(const StatementSource& source, const std::string& sql,
     }
     FindKeyColumns(source.db, *shape);
     FindRowidAliases(source.db, *shape);
+    FindTriggers(source.db, *shape);
     return Described{std::move(shape), std::move(stmt)};
 }
 

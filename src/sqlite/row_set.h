@@ -34,6 +34,8 @@ struct ResultColumn {
     std::string name;
     std::string declType; ///< declared T-SQL type, "" for an untyped expression
     ValueKind kind = ValueKind::ByStorage;
+    /// Whether the column stores a whole number as it is bound (KeepsWholeNumbers).
+    bool keepsWholeNumbers = false;
     int baseTable = -1;       ///< index into RowSet::tables, -1 for an expression
     std::string originColumn; ///< the column's name in its base table
     std::string quotedOrigin; ///< originColumn quoted for SQLite statements
@@ -48,6 +50,8 @@ struct BaseTable {
     std::vector<int> keyColumns;
     /// Whether the table has a rowid: -1 not known yet, 0 no (WITHOUT ROWID), 1 yes.
     int rowidState = -1;
+    /// Whether a trigger is defined on the table (in either schema): -1 not known, 0 no, 1 yes.
+    int triggerState = -1;
     /// The result column that holds the table's INTEGER PRIMARY KEY (the rowid itself), or -1.
     int rowidAlias = -1;
     /// The table's name for SQLite statements (temp."#TEMP_ORD").

@@ -337,13 +337,32 @@ void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
                  "was last read.",
                  sql);
         }
+        // A value the column keeps as bound (Null, a whole number in a numeric column) is what
+        // reading it back would give; only the others are read back.
+        std::vector<int> converted;
+        // A trigger (or one not known of) may change what was written.
+        const bool triggered = set.tables[static_cast<std::size_t>(t)].triggerState != 0;
+        for (int column : columns) {
+            const ResultColumn& info = set.columns[static_cast<std::size_t>(column)];
+            const auto stored =
+                triggered ? std::nullopt
+                          : StoredAsBound(changes.at(column), info.kind, info.keepsWholeNumbers);
+            if (stored) {
+                updated.Set(static_cast<std::size_t>(column), DecodeValue(*stored, info.kind));
+            } else {
+                converted.push_back(column);
+            }
+        }
+        if (converted.empty()) {
+            continue;
+        }
         const Locator after = Locate(set, t, row, [&](int c) {
             const auto changed = changes.find(c);
             return changed != changes.end() ? changed->second
                                             : set.ValueOf(row, static_cast<std::size_t>(c));
         });
-        if (!ReadBack(source, set, t, after, columns, updated)) {
-            for (int column : columns) {
+        if (!ReadBack(source, set, t, after, converted, updated)) {
+            for (int column : converted) {
                 updated.Set(static_cast<std::size_t>(column), changes.at(column));
             }
         }

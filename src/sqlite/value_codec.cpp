@@ -494,6 +494,46 @@ Variant DecodeValue(const StoredValue& value, ValueKind kind) {
     return ByStorageClass(value);
 }
 
+bool KeepsWholeNumbers(std::string_view declType) {
+    // SQLite's affinity rules, in their order: INTEGER, TEXT, none (BLOB or no type), REAL,
+    // NUMERIC.
+    const std::string type = AsciiLower(declType);
+    if (Has(type, "int")) {
+        return true;
+    }
+    if (Has(type, "char") || Has(type, "clob") || Has(type, "text")) {
+        return false;
+    }
+    return Has(type, "blob") || !(Has(type, "real") || Has(type, "floa") || Has(type, "doub"));
+}
+
+std::optional<StoredValue> StoredAsBound(const Variant& value, ValueKind kind,
+                                         bool keepsWholeNumbers) {
+    StoredValue stored;
+    switch (value.Type()) {
+    case VarType::Empty:
+    case VarType::Null:
+        return stored;
+    case VarType::Boolean:
+        stored.integer = value.ToBool() ? 1 : 0;
+        break;
+    case VarType::Integer:
+    case VarType::Long:
+        if (kind == ValueKind::Date) {
+            return std::nullopt; // bound as a date's text
+        }
+        stored.integer = value.ToLong();
+        break;
+    default:
+        return std::nullopt;
+    }
+    if (!keepsWholeNumbers) {
+        return std::nullopt;
+    }
+    stored.storage = SQLITE_INTEGER;
+    return stored;
+}
+
 Variant ReadColumn(sqlite3_stmt* stmt, int index, ValueKind kind) {
     return DecodeValue(ReadStored(stmt, index), kind);
 }

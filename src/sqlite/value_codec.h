@@ -53,6 +53,17 @@ struct StoredValue {
 /// A stored value read as a column of that kind reads it.
 [[nodiscard]] Variant DecodeValue(const StoredValue& value, ValueKind kind);
 
+/// Whether a column declared `declType` keeps a whole number as it is bound: its affinity is
+/// INTEGER, NUMERIC or none (a TEXT or REAL column converts it).
+[[nodiscard]] bool KeepsWholeNumbers(std::string_view declType);
+
+/// What SQLite stores when BindValue binds `value` for a column of kind `kind`, when the column
+/// keeps it as bound: Null, or a whole number (a Boolean as 1 or 0) going to a column that
+/// `keepsWholeNumbers` and is not a date. nullopt for any other value: only the database tells
+/// how the column stored it.
+[[nodiscard]] std::optional<StoredValue> StoredAsBound(const Variant& value, ValueKind kind,
+                                                       bool keepsWholeNumbers);
+
 /// Reads result column `index` of the current row.
 [[nodiscard]] Variant ReadColumn(sqlite3_stmt* stmt, int index, ValueKind kind);
 

@@ -80,6 +80,33 @@ TEST_F(StatementReuse, WrittenRowsReadBackAsStoredWithAndWithoutTriggers) {
     ExpectAsStored(*notes, "NOTE");
 }
 
+TEST_F(StatementReuse, UpdatedValuesReadAsStoredInColumnsOfEveryAffinity) {
+    // Whole numbers and Null are kept as bound by numeric columns and taken without reading them
+    // back; a text or float column converts them, a trigger may change them: those are read.
+    Native("CREATE TABLE VALORI (ID INTEGER PRIMARY KEY, I int, S smallint, D decimal(19,6), "
+           "T varchar(10), F float, U, B bit, DT datetime, BL blob);"
+           "INSERT INTO VALORI (ID) VALUES (1);"
+           "CREATE TRIGGER NOTE_DIECI AFTER UPDATE OF LUNGHEZZA ON NOTE BEGIN UPDATE NOTE SET "
+           "LUNGHEZZA = NEW.LUNGHEZZA * 10 WHERE ID = NEW.ID; END;"
+           "INSERT INTO NOTE (ID, TESTO) VALUES (1, 'x');");
+    auto rs = connection->OpenRecordset("SELECT * FROM VALORI WHERE ID = 1");
+    for (const Variant& value : {Variant(std::int32_t{5}), Variant(std::int16_t{-2}), Variant(true),
+                                 Variant(false), Variant::Null()}) {
+        for (const char* column : {"I", "S", "D", "T", "F", "U", "B", "DT", "BL"}) {
+            rs->SetValue(column, value);
+        }
+        rs->Update();
+        ExpectAsStored(*rs, "VALORI");
+    }
+    EXPECT_EQ(rs->Value("S").Type(), VarType::Null);
+
+    auto notes = connection->OpenRecordset("SELECT * FROM NOTE WHERE ID = 1");
+    notes->SetValue("LUNGHEZZA", std::int32_t{4});
+    notes->Update();
+    EXPECT_EQ(notes->Value("LUNGHEZZA").ToLong(), 40) << "what the trigger left";
+    ExpectAsStored(*notes, "NOTE");
+}
+
 TEST_F(StatementReuse, KeptStatementsAreReboundForEachRow) {
     auto rs = connection->OpenRecordset("SELECT * FROM RIGHE WHERE DOC = 0");
     const auto add = [&](int doc, const std::string& nota) {
