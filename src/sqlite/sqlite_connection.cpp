@@ -244,9 +244,10 @@ void SqliteConnection::Record(const DbError& error, std::string_view statement) 
 }
 
 std::uint64_t SqliteConnection::SchemaGeneration() {
-    // Inside this connection's transaction (BEGIN IMMEDIATE: the write lock is held) only this
-    // connection changes the schema, and it forgets the counters whenever it may have.
-    const bool inTransaction = level_ > 0 && sqlite3_get_autocommit(db_.get()) == 0;
+    // Inside this connection's transaction (BEGIN IMMEDIATE: the write lock is held), its own or
+    // a group's between two of its own, only this connection changes the schema, and it forgets
+    // the counters whenever it may have.
+    const bool inTransaction = HoldsWriteTransaction();
     if (knownGeneration_ && inTransaction) {
         return *knownGeneration_;
     }
@@ -587,8 +588,14 @@ bool SqliteConnection::NoteLostGroup() {
     return true;
 }
 
+bool SqliteConnection::HoldsWriteTransaction() const {
+    return (level_ > 0 || group_.open) && db_ != nullptr && sqlite3_get_autocommit(db_.get()) == 0;
+}
+
 int SqliteConnection::BeginTrans() {
-    ForgetGeneration();
+    if (!HoldsWriteTransaction()) {
+        ForgetGeneration(); // a new transaction: another connection may have changed the schema
+    }
     return Guarded("BEGIN TRANSACTION", [&] {
         (void)NoteLostGroup();
         if (level_ == 0 && group_.units > 0) {
@@ -608,7 +615,7 @@ int SqliteConnection::BeginTrans() {
 }
 
 void SqliteConnection::CommitTrans() {
-    ForgetGeneration();
+    // Releasing a savepoint changes no definition; a failure forgets the counters (Record).
     Guarded("COMMIT TRANSACTION", [&] {
         if (level_ > 0 && sqlite3_get_autocommit(db_.get()) != 0) {
             (void)NoteLostGroup();
@@ -636,6 +643,9 @@ void SqliteConnection::CommitTrans() {
         RunKept(level_ == 1 ? std::string("COMMIT") : "RELEASE " + SavepointName(level_));
         --level_;
     });
+    if (!HoldsWriteTransaction()) {
+        ForgetGeneration();
+    }
 }
 
 void SqliteConnection::GroupCommits(int units, int maxMilliseconds) {

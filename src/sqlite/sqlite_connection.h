@@ -124,6 +124,9 @@ class SqliteConnection final : public Connection,
     long RunSelectInto(const Translation& translation, const StatementSource& source);
     /// The next SchemaGeneration() reads the counters again (a definition may have changed).
     void ForgetGeneration() noexcept { knownGeneration_.reset(); }
+    /// Whether this connection holds its write transaction (BEGIN IMMEDIATE), its own or a
+    /// group's: no other connection changes the schema meanwhile.
+    [[nodiscard]] bool HoldsWriteTransaction() const;
     /// Makes the index a query over a working table asks for (Translation::orderIndex), once
     /// per schema generation; a failure only leaves the query to sort. Returns the statement
     /// source to read with, at the generation after the index.
