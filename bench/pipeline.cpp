@@ -2,11 +2,13 @@
 // (FetchDocuments, ProcessChains and ImportReadyChains of the nso program, the list as
 // `nso list --all` run as a user runs it), against the floor in the same run: the same documents
 // parsed with libxml2 and their rows inserted into SQLite, one transaction per document
-// (bench/floor_loader.h). Then the cost per order as the register grows. With a PostgreSQL
-// server (--pg URI, or KVAD_PG_URI as scripts/pg_cluster.sh sets it), the same job again on a
-// server database of the cluster beside each SQLite run, through nso's session, against its own
-// floor: the same documents parsed and the same staging rows inserted into a server database over
-// libpq, one transaction per document (bench/pg_floor_loader.h).
+// (bench/floor_loader.h), and against a second floor that writes the job's own rows, every row it
+// added, one transaction per document (bench/rows_floor.h; SQLite only). Then the cost per order
+// as the register grows. With a PostgreSQL server (--pg URI, or KVAD_PG_URI as
+// scripts/pg_cluster.sh sets it), the same job again on a server database of the cluster beside
+// each SQLite run, through nso's session, against its own floor: the same documents parsed and
+// the same staging rows inserted into a server database over libpq, one transaction per document
+// (bench/pg_floor_loader.h).
 //
 // The generated inbox (tests/generator, seed 1) has orders of 50 buyers whose customers, offices,
 // destinations and items are in the master data, so that every order decodes; a tenth of the
