@@ -152,6 +152,40 @@ bool HasRowid(const StatementSource& source, BaseTable& table) {
     return table.rowidState == 1;
 }
 
+/// Completes `updated` with what table `t` stored in `columns` of `row` by an UPDATE of
+/// `changes`. A value the column keeps as bound (Null, a whole number in a numeric column) is
+/// what reading it back would give, unless a trigger (or one not known of) may have changed it;
+/// the others are read back, or taken as given when the row is no longer found.
+void TakeWritten(const StatementSource& source, const RowSet& set, int t, const Row& row,
+                 const std::vector<int>& columns, const ColumnValues& changes, Row& updated) {
+    std::vector<int> converted;
+    const bool triggered = set.tables[static_cast<std::size_t>(t)].triggerState != 0;
+    for (int column : columns) {
+        const ResultColumn& info = set.columns[static_cast<std::size_t>(column)];
+        const auto stored =
+            triggered ? std::nullopt
+                      : StoredAsBound(changes.at(column), info.kind, info.keepsWholeNumbers);
+        if (stored) {
+            updated.Set(static_cast<std::size_t>(column), DecodeValue(*stored, info.kind));
+        } else {
+            converted.push_back(column);
+        }
+    }
+    if (converted.empty()) {
+        return;
+    }
+    const Locator after = Locate(set, t, row, [&](int c) {
+        const auto changed = changes.find(c);
+        return changed != changes.end() ? changed->second
+                                        : set.ValueOf(row, static_cast<std::size_t>(c));
+    });
+    if (!ReadBack(source, set, t, after, converted, updated)) {
+        for (int column : converted) {
+            updated.Set(static_cast<std::size_t>(column), changes.at(column));
+        }
+    }
+}
+
 /// Splits values by the table they are written to; values that are not written (other tables
 /// under "Unique Table") go to `localOnly`. A computed column cannot be written.
 std::map<int, std::vector<int>> TargetsOf(const RowSet& set, const ColumnValues& values,
@@ -307,7 +341,7 @@ bool NeedsReadBack(const RowSet& set, const Row& row, std::size_t column) {
 
 void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
                      const ColumnValues& changes) {
-    // Only the changed columns of the row are written and read back.
+    // Only the changed columns of the row are written.
     for (const auto& change : changes) {
         set.NoteEditOf(static_cast<std::size_t>(change.first));
     }
@@ -337,35 +371,7 @@ void WriteRowChanges(const StatementSource& source, RowSet& set, Row& row,
                  "was last read.",
                  sql);
         }
-        // A value the column keeps as bound (Null, a whole number in a numeric column) is what
-        // reading it back would give; only the others are read back.
-        std::vector<int> converted;
-        // A trigger (or one not known of) may change what was written.
-        const bool triggered = set.tables[static_cast<std::size_t>(t)].triggerState != 0;
-        for (int column : columns) {
-            const ResultColumn& info = set.columns[static_cast<std::size_t>(column)];
-            const auto stored =
-                triggered ? std::nullopt
-                          : StoredAsBound(changes.at(column), info.kind, info.keepsWholeNumbers);
-            if (stored) {
-                updated.Set(static_cast<std::size_t>(column), DecodeValue(*stored, info.kind));
-            } else {
-                converted.push_back(column);
-            }
-        }
-        if (converted.empty()) {
-            continue;
-        }
-        const Locator after = Locate(set, t, row, [&](int c) {
-            const auto changed = changes.find(c);
-            return changed != changes.end() ? changed->second
-                                            : set.ValueOf(row, static_cast<std::size_t>(c));
-        });
-        if (!ReadBack(source, set, t, after, converted, updated)) {
-            for (int column : converted) {
-                updated.Set(static_cast<std::size_t>(column), changes.at(column));
-            }
-        }
+        TakeWritten(source, set, t, row, columns, changes, updated);
     }
     if (together) {
         together->Release();
