@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -40,15 +41,15 @@ inline sqlite3_stmt* Prepare(sqlite3* db, const std::string& sql) {
     return stmt;
 }
 
+/// A name as an SQLite identifier, in double quotes (SQLite's own %w doubles those inside).
 inline std::string Quoted(const std::string& name) {
-    std::string quoted = "\"";
-    for (const char c : name) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
+    char* quoted = sqlite3_mprintf("\"%w\"", name.c_str());
+    if (quoted == nullptr) {
+        throw std::bad_alloc();
     }
-    return quoted + "\"";
+    std::string text(quoted);
+    sqlite3_free(quoted);
+    return text;
 }
 
 struct StatementDeleter {
