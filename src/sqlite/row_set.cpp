@@ -101,16 +101,19 @@ void FindKeyColumns(sqlite3* db, ResultShape& shape) {
     }
 }
 
-/// Records which tables have a trigger (in either schema): a value written there may not be the
-/// value stored, so the row writer reads it back. A table it cannot tell about stays unknown.
+/// Records which tables may store other values than those written: a trigger on them (in
+/// either schema), or a conflict clause in their definition (NOT NULL ON CONFLICT REPLACE stores
+/// the default for a Null). The row writer reads back what it writes there. A table it cannot
+/// tell about stays unknown.
 void FindTriggers(sqlite3* db, ResultShape& shape) {
     for (BaseTable& table : shape.tables) {
         sqlite3_stmt* probe = nullptr;
         if (sqlite3_prepare_v2(db,
-                               "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND "
-                               "tbl_name = ?1 COLLATE NOCASE UNION ALL SELECT 1 FROM "
-                               "sqlite_temp_master WHERE type = 'trigger' AND "
-                               "tbl_name = ?1 COLLATE NOCASE",
+                               "SELECT 1 FROM sqlite_master WHERE tbl_name = ?1 COLLATE NOCASE "
+                               "AND (type = 'trigger' OR (type = 'table' AND sql LIKE "
+                               "'%CONFLICT%')) UNION ALL SELECT 1 FROM sqlite_temp_master WHERE "
+                               "tbl_name = ?1 COLLATE NOCASE AND (type = 'trigger' OR "
+                               "(type = 'table' AND sql LIKE '%CONFLICT%'))",
                                -1, &probe, nullptr) != SQLITE_OK) {
             sqlite3_finalize(probe);
             continue;

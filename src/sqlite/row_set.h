@@ -50,7 +50,8 @@ struct BaseTable {
     std::vector<int> keyColumns;
     /// Whether the table has a rowid: -1 not known yet, 0 no (WITHOUT ROWID), 1 yes.
     int rowidState = -1;
-    /// Whether a trigger is defined on the table (in either schema): -1 not known, 0 no, 1 yes.
+    /// Whether the table may store other values than those written (a trigger on it, a
+    /// conflict clause in its definition): -1 not known, 0 no, 1 yes.
     int triggerState = -1;
     /// The result column that holds the table's INTEGER PRIMARY KEY (the rowid itself), or -1.
     int rowidAlias = -1;

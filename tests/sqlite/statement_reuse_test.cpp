@@ -82,13 +82,17 @@ TEST_F(StatementReuse, WrittenRowsReadBackAsStoredWithAndWithoutTriggers) {
 
 TEST_F(StatementReuse, UpdatedValuesReadAsStoredInColumnsOfEveryAffinity) {
     // Whole numbers and Null are kept as bound by numeric columns and taken without reading them
-    // back; a text or float column converts them, a trigger may change them: those are read.
+    // back; a text or float column converts them, a trigger or a conflict clause may change
+    // them: those are read.
     Native("CREATE TABLE VALORI (ID INTEGER PRIMARY KEY, I int, S smallint, D decimal(19,6), "
            "T varchar(10), F float, U, B bit, DT datetime, BL blob);"
            "INSERT INTO VALORI (ID) VALUES (1);"
            "CREATE TRIGGER NOTE_DIECI AFTER UPDATE OF LUNGHEZZA ON NOTE BEGIN UPDATE NOTE SET "
            "LUNGHEZZA = NEW.LUNGHEZZA * 10 WHERE ID = NEW.ID; END;"
-           "INSERT INTO NOTE (ID, TESTO) VALUES (1, 'x');");
+           "INSERT INTO NOTE (ID, TESTO) VALUES (1, 'x');"
+           "CREATE TABLE STATI (ID INTEGER PRIMARY KEY, STATO smallint NOT NULL ON CONFLICT "
+           "REPLACE DEFAULT 7);"
+           "INSERT INTO STATI (ID, STATO) VALUES (1, 2);");
     auto rs = connection->OpenRecordset("SELECT * FROM VALORI WHERE ID = 1");
     for (const Variant& value : {Variant(std::int32_t{5}), Variant(std::int16_t{-2}), Variant(true),
                                  Variant(false), Variant::Null()}) {
@@ -105,6 +109,12 @@ TEST_F(StatementReuse, UpdatedValuesReadAsStoredInColumnsOfEveryAffinity) {
     notes->Update();
     EXPECT_EQ(notes->Value("LUNGHEZZA").ToLong(), 40) << "what the trigger left";
     ExpectAsStored(*notes, "NOTE");
+
+    auto states = connection->OpenRecordset("SELECT * FROM STATI WHERE ID = 1");
+    states->SetValue("STATO", Variant::Null());
+    states->Update();
+    EXPECT_EQ(states->Value("STATO").ToLong(), 7) << "the default stored for a Null";
+    ExpectAsStored(*states, "STATI");
 }
 
 TEST_F(StatementReuse, KeptStatementsAreReboundForEachRow) {
