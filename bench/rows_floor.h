@@ -113,7 +113,7 @@ class RowsFloor {
         for (const auto& [name, highest] : before) {
             AddTable(name, highest);
         }
-        if (register_ == nullptr || registerIds_.empty()) {
+        if (registerIds_.empty()) {
             throw std::runtime_error("rows floor: the job added no register rows");
         }
     }
@@ -244,7 +244,6 @@ class RowsFloor {
             while (sqlite3_step(ids.get()) == SQLITE_ROW) {
                 registerIds_.push_back(sqlite3_column_int64(ids.get(), 0));
             }
-            register_ = table.get();
             // The register row comes first in each transaction: the others refer to it.
             tables_.insert(tables_.begin(), std::move(table));
             return;
@@ -294,7 +293,6 @@ class RowsFloor {
     rows_floor::StatementPtr begin_;
     rows_floor::StatementPtr commit_;
     std::vector<std::unique_ptr<Table>> tables_;
-    Table* register_ = nullptr;
     std::vector<sqlite3_int64> registerIds_;
 };
 

@@ -105,7 +105,7 @@ void FindKeyColumns(sqlite3* db, ResultShape& shape) {
 /// either schema), or a conflict clause in their definition (NOT NULL ON CONFLICT REPLACE stores
 /// the default for a Null). The row writer reads back what it writes there. A table it cannot
 /// tell about stays unknown.
-void FindTriggers(sqlite3* db, ResultShape& shape) {
+void FindRewritingTables(sqlite3* db, ResultShape& shape) {
     for (BaseTable& table : shape.tables) {
         sqlite3_stmt* probe = nullptr;
         if (sqlite3_prepare_v2(db,
@@ -121,7 +121,7 @@ void FindTriggers(sqlite3* db, ResultShape& shape) {
         sqlite3_bind_text(probe, 1, table.name.c_str(), static_cast<int>(table.name.size()),
                           SQLITE_STATIC);
         const int rc = sqlite3_step(probe);
-        table.triggerState = rc == SQLITE_ROW ? 1 : (rc == SQLITE_DONE ? 0 : -1);
+        table.rewriteState = rc == SQLITE_ROW ? 1 : (rc == SQLITE_DONE ? 0 : -1);
         sqlite3_finalize(probe);
     }
 }
@@ -211,7 +211,7 @@ std::optional<Described> DescribeWithAllRowids(const StatementSource& source,
     }
     FindKeyColumns(source.db, *shape);
     FindRowidAliases(source.db, *shape);
-    FindTriggers(source.db, *shape);
+    FindRewritingTables(source.db, *shape);
     shape->sql = all->sql;
     return Described{std::move(shape), std::move(*located)};
 }
@@ -258,7 +258,7 @@ Described Describe(const StatementSource& source, const std::string& sql,
     }
     FindKeyColumns(source.db, *shape);
     FindRowidAliases(source.db, *shape);
-    FindTriggers(source.db, *shape);
+    FindRewritingTables(source.db, *shape);
     return Described{std::move(shape), std::move(stmt)};
 }
 

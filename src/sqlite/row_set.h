@@ -52,7 +52,7 @@ struct BaseTable {
     int rowidState = -1;
     /// Whether the table may store other values than those written (a trigger on it, a
     /// conflict clause in its definition): -1 not known, 0 no, 1 yes.
-    int triggerState = -1;
+    int rewriteState = -1;
     /// The result column that holds the table's INTEGER PRIMARY KEY (the rowid itself), or -1.
     int rowidAlias = -1;
     /// The table's name for SQLite statements (temp."#TEMP_ORD").

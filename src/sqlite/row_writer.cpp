@@ -160,11 +160,11 @@ bool HasRowid(const StatementSource& source, BaseTable& table) {
 void TakeWritten(const StatementSource& source, const RowSet& set, int t, const Row& row,
                  const std::vector<int>& columns, const ColumnValues& changes, Row& updated) {
     std::vector<int> converted;
-    const bool triggered = set.tables[static_cast<std::size_t>(t)].triggerState != 0;
+    const bool rewritten = set.tables[static_cast<std::size_t>(t)].rewriteState != 0;
     for (int column : columns) {
         const ResultColumn& info = set.columns[static_cast<std::size_t>(column)];
         const auto stored =
-            triggered ? std::nullopt
+            rewritten ? std::nullopt
                       : StoredAsBound(changes.at(column), info.kind, info.keepsWholeNumbers);
         if (stored) {
             updated.Set(static_cast<std::size_t>(column), DecodeValue(*stored, info.kind));
