@@ -3,12 +3,12 @@
 // `nso list --all` run as a user runs it), against the floor in the same run: the same documents
 // parsed with libxml2 and their rows inserted into SQLite, one transaction per document
 // (bench/floor_loader.h), and against a second floor that writes the job's own rows, every row it
-// added, one transaction per document (bench/rows_floor.h; SQLite only). Then the cost per order
-// as the register grows. With a PostgreSQL server (--pg URI, or KVAD_PG_URI as
-// scripts/pg_cluster.sh sets it), the same job again on a server database of the cluster beside
-// each SQLite run, through nso's session, against its own floor: the same documents parsed and
-// the same staging rows inserted into a server database over libpq, one transaction per document
-// (bench/pg_floor_loader.h).
+// added, one transaction per document (bench/rows_floor.h). Then the cost per order as the
+// register grows. With a PostgreSQL server (--pg URI, or KVAD_PG_URI as scripts/pg_cluster.sh
+// sets it), the same job again on a server database of the cluster beside each SQLite run,
+// through nso's session, against its own two floors: the same documents parsed and the same
+// staging rows inserted into a server database over libpq, one transaction per document
+// (bench/pg_floor_loader.h), and the job's own rows written the same way (bench/pg_rows_floor.h).
 //
 // The generated inbox (tests/generator, seed 1) has orders of 50 buyers whose customers, offices,
 // destinations and items are in the master data, so that every order decodes; a tenth of the
@@ -60,6 +60,7 @@
 #include "host/master_data.h"
 #include "kvad_nso/recordset.h"
 #include "pg_floor_loader.h"
+#include "pg_rows_floor.h"
 #include "postgres/pg_database.h"
 #include "rows_floor.h"
 #include "sqlite/sqlite_database.h"
@@ -266,7 +267,7 @@ struct Figures {
     InboxCounts inbox;
     Timing setup;
     Timing fetch, list, process, import, floor;
-    Timing rowsFloor; ///< the floor that writes the job's own rows (SQLite only)
+    Timing rowsFloor; ///< the floor that writes the job's own rows
     long listLines = 0;
     // What the job did.
     long listed = 0;
@@ -405,14 +406,10 @@ void TimeFloor(Figures& f, const fs::path& dir, const std::string& inbox,
     f.floorRows = TotalRows(floorFile) - floorBefore;
 }
 
-/// The floor by the rows on the same documents: each parsed, and the rows the job added for it
-/// (those above `before` in the job's database) written into a new database, one transaction each.
-void TimeRowsFloor(Figures& f, const fs::path& dir, const std::string& jobDatabase,
-                   const std::map<std::string, sqlite3_int64>& before, const std::string& inbox) {
-    const fs::path floorFile = dir / "rows_floor.db";
-    NewDatabase(floorFile);
+/// Loads the inbox's documents with a floor by the rows, timed: each parsed and the rows the job
+/// added for it written, one transaction each; the floor must write every row the job added.
+template <class Loader> void LoadRowsFloor(Figures& f, Loader& loader, const std::string& inbox) {
     const std::vector<fs::path> files = InboxFiles(inbox);
-    bench::RowsFloor loader(jobDatabase, before, floorFile.string());
     if (loader.Documents() != files.size()) {
         Fail(f, "the job registered " + std::to_string(loader.Documents()) + " documents of " +
                     std::to_string(files.size()));
@@ -427,6 +424,28 @@ void TimeRowsFloor(Figures& f, const fs::path& dir, const std::string& jobDataba
         Fail(f, "the floor by the rows wrote " + std::to_string(f.rowsFloorRows) + " rows of the " +
                     std::to_string(f.componentRows) + " the job added");
     }
+}
+
+/// The floor by the rows on the same documents, into a new database file: the rows the job added
+/// for each (those above `before` in the job's database file).
+void TimeRowsFloor(Figures& f, const fs::path& dir, const std::string& jobDatabase,
+                   const std::map<std::string, sqlite3_int64>& before, const std::string& inbox) {
+    const fs::path floorFile = dir / "rows_floor.db";
+    NewDatabase(floorFile);
+    bench::RowsFloor loader(jobDatabase, before, floorFile.string());
+    LoadRowsFloor(f, loader, inbox);
+}
+
+/// The same on the server, into new server database `serverName`: the rows the job added to its
+/// server database `jobUri` (those whose key `before` does not hold).
+void TimeServerRowsFloor(Figures& f, const std::string& jobUri, const bench::PgKeys& before,
+                         const std::string& inbox, const std::string& serverName) {
+    const std::string floorUri = NewServerDatabase(serverName);
+    {
+        bench::PgRowsFloor loader(jobUri, before, floorUri);
+        LoadRowsFloor(f, loader, inbox);
+    }
+    DropServerDatabase(serverName);
 }
 
 /// The main job on a fresh inbox of `documents` orders, into a register of `registered`
@@ -462,6 +481,8 @@ Figures RunSize(const fs::path& dir, int documents, int lines, int registered, b
     const long rowsBefore = TotalRows(settings.database);
     const std::map<std::string, sqlite3_int64> highestBefore =
         server ? std::map<std::string, sqlite3_int64>{} : bench::HighestRowids(settings.database);
+    const bench::PgKeys keysBefore =
+        server ? bench::PgExistingKeys(settings.database) : bench::PgKeys{};
 
     {
         nsoapp::Session session = nsoapp::OpenSession(settings);
@@ -544,7 +565,10 @@ Figures RunSize(const fs::path& dir, int documents, int lines, int registered, b
 
     if (floor) {
         TimeFloor(f, dir, settings.inbox, server ? serverName + "_floor" : std::string());
-        if (!server) {
+        if (server) {
+            TimeServerRowsFloor(f, settings.database, keysBefore, settings.inbox,
+                                serverName + "_rows_floor");
+        } else {
             TimeRowsFloor(f, dir, settings.database, highestBefore, settings.inbox);
         }
     }
@@ -702,6 +726,13 @@ bool RunOnServerBeside(const Figures& sqlite, const fs::path& dir, int lines, st
                 "to end %.1fx SQLite's, its floor %.1fx SQLite's\n",
                 n, pgRatio, sqliteRatio, EndToEnd(pg).wallMs / EndToEnd(sqlite).wallMs,
                 pg.floor.wallMs / sqlite.floor.wallMs);
+    if (pg.rowsFloor.wallMs > 0 && sqlite.rowsFloor.wallMs > 0) {
+        std::printf("  against the floors by the job's rows: PostgreSQL %.1fx, SQLite %.1fx; "
+                    "PostgreSQL's floor by the rows %.1fx SQLite's\n",
+                    EndToEnd(pg).wallMs / pg.rowsFloor.wallMs,
+                    EndToEnd(sqlite).wallMs / sqlite.rowsFloor.wallMs,
+                    pg.rowsFloor.wallMs / sqlite.rowsFloor.wallMs);
+    }
     return pg.failure[0] != '\0';
 }
 
