@@ -2,11 +2,13 @@
 // them share one translation). Whatever the text, the scan does not fault; what it takes out are
 // whole literals of the text, in order and apart; putting the written literals back into the key
 // gives the text again, as ReplaceLiterals does; and a translation written with the sentinels is
-// turned into one with parameters without fault.
+// turned into one with parameters without fault. The memory of shapes finds what the scan finds,
+// for the text and for the text with other values in place of its literals.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,11 +21,29 @@ namespace {
     std::abort();
 }
 
+bool Same(const std::optional<kvad::db::LiteralParameters>& a,
+          const std::optional<kvad::db::LiteralParameters>& b) {
+    if (!a || !b) {
+        return !a && !b;
+    }
+    return a->key == b->key && a->values == b->values && a->spans == b->spans &&
+           a->bare == b->bare && a->dates == b->dates;
+}
+
+/// Shapes met over the whole run, as a connection keeps them.
+kvad::db::LiteralShapes& Shapes() {
+    static kvad::db::LiteralShapes shapes;
+    return shapes;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string tsql(reinterpret_cast<const char*>(data), size);
     const auto found = kvad::db::FindLiteralParameters(tsql);
+    if (!Same(Shapes().Find(tsql), found)) {
+        Fail();
+    }
     if (!found) {
         return 0;
     }
@@ -66,5 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // turns into a statement with parameters that gives the text back with the values.
     const std::string withSentinels = kvad::db::ReplaceLiterals(tsql, *found, sentinels);
     (void)kvad::db::ParameterizedSql(tsql, written, withSentinels, sentinels, found->bare);
+    if (!Same(Shapes().Find(withSentinels), kvad::db::FindLiteralParameters(withSentinels))) {
+        Fail();
+    }
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 
 #include "kvad_nso/date_time.h"
 #include "quote_identifier.h"
@@ -244,27 +245,38 @@ bool IsWholeNumberAt(std::string_view text, std::size_t at, std::size_t length) 
 
 namespace {
 
-/// Takes `literal` out of the statement into `literals` when it is a value a parameter can
-/// stand for; `listed` for a whole value of a VALUES list.
-void TakeLiteral(std::string_view tsql, const TokenSpan& literal, bool listed,
-                 LiteralParameters& literals, std::size_t& copied) {
-    const std::string_view written = TextOf(tsql, literal);
-    bool bare = false;
-    const bool date = !listed && literal.kind == TokenKind::String && IsPlainDate(written);
+/// A literal a parameter can stand for: its value, and how it is marked.
+struct TakenLiteral {
     ParameterValue value;
+    bool bare = false; ///< a text of any content from a VALUES list
+    bool date = false; ///< a date compared with a column
+};
+
+/// The literal as a parameter's value when a parameter can stand for it; `listed` for a whole
+/// value of a VALUES list.
+std::optional<TakenLiteral> Classify(std::string_view tsql, const TokenSpan& literal, bool listed) {
+    const std::string_view written = TextOf(tsql, literal);
+    TakenLiteral taken;
+    taken.date = !listed && literal.kind == TokenKind::String && IsPlainDate(written);
     if (literal.kind == TokenKind::Number && IsPlainInteger(written)) {
-        value = ParseDigits(written);
+        taken.value = ParseDigits(written);
     } else if (literal.kind == TokenKind::String && listed) {
         // Any text, codes too: the column it goes into decides whether it is converted.
-        value = UnquoteLiteral(written);
-        bare = true;
+        taken.value = UnquoteLiteral(written);
+        taken.bare = true;
     } else if (literal.kind == TokenKind::String &&
                (written.size() >= kLongLiteral + 2 || IsPlainCode(written) ||
-                IsPlainGuid(written) || date)) {
-        value = UnquoteLiteral(written);
+                IsPlainGuid(written) || taken.date)) {
+        taken.value = UnquoteLiteral(written);
     } else {
-        return;
+        return std::nullopt;
     }
+    return taken;
+}
+
+/// Adds a literal taken out of the statement to `literals`, the text before it to the key.
+void AddLiteral(std::string_view tsql, const TokenSpan& literal, TakenLiteral&& taken,
+                LiteralParameters& literals, std::size_t& copied) {
     if (literals.key.empty()) {
         // Room for a statement's usual few literals at once: most have one to four.
         constexpr std::size_t kUsualLiterals = 4;
@@ -274,13 +286,22 @@ void TakeLiteral(std::string_view tsql, const TokenSpan& literal, bool listed,
         literals.bare.reserve(kUsualLiterals);
         literals.dates.reserve(kUsualLiterals);
     }
-    literals.values.push_back(std::move(value));
+    literals.values.push_back(std::move(taken.value));
     literals.key.append(tsql.substr(copied, literal.begin - copied));
-    literals.key += date ? kDateMarker : kMarker;
+    literals.key += taken.date ? kDateMarker : kMarker;
     copied = literal.end;
     literals.spans.emplace_back(literal.begin, literal.end - literal.begin);
-    literals.bare.push_back(bare);
-    literals.dates.push_back(date);
+    literals.bare.push_back(taken.bare);
+    literals.dates.push_back(taken.date);
+}
+
+/// Takes `literal` out of the statement into `literals` when it is a value a parameter can
+/// stand for; `listed` for a whole value of a VALUES list.
+void TakeLiteral(std::string_view tsql, const TokenSpan& literal, bool listed,
+                 LiteralParameters& literals, std::size_t& copied) {
+    if (auto taken = Classify(tsql, literal, listed)) {
+        AddLiteral(tsql, literal, std::move(*taken), literals, copied);
+    }
 }
 
 /// True when the token after `left` and `op` follows a comparison of (or assignment to) a
@@ -393,6 +414,84 @@ std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql) {
     }
     literals.key.append(tsql.substr(copied));
     return literals;
+}
+
+std::optional<LiteralParameters> LiteralShapes::Find(std::string_view tsql) {
+    if (tsql.size() >= kStart && tsql.find(kMarker) == std::string_view::npos &&
+        tsql.find(kDateMarker) == std::string_view::npos) {
+        const auto bucket = byStart_.find(std::hash<std::string_view>{}(tsql.substr(0, kStart)));
+        if (bucket != byStart_.end()) {
+            for (const Shape& shape : bucket->second) {
+                if (auto matched = Match(tsql, shape)) {
+                    ++matches_;
+                    return matched;
+                }
+            }
+        }
+    }
+    auto found = FindLiteralParameters(tsql);
+    if (found) {
+        Keep(tsql, *found);
+    }
+    return found;
+}
+
+std::optional<LiteralParameters> LiteralShapes::Match(std::string_view tsql, const Shape& shape) {
+    LiteralParameters literals;
+    std::size_t at = 0;
+    std::size_t copied = 0;
+    for (std::size_t k = 0; k < shape.kinds.size(); ++k) {
+        const std::string& before = shape.between[k];
+        if (tsql.compare(at, before.size(), before) != 0) {
+            return std::nullopt;
+        }
+        at += before.size();
+        if (at >= tsql.size()) {
+            return std::nullopt;
+        }
+        // The literal, read as the scan reads a token; it must be of the shape's kind and be
+        // taken out as the shape's was.
+        const auto token = TokenAt(tsql, at);
+        if (!token || token->kind != shape.kinds[k]) {
+            return std::nullopt;
+        }
+        auto taken = Classify(tsql, *token, shape.bare[k]);
+        if (!taken || taken->bare != shape.bare[k] || taken->date != shape.dates[k]) {
+            return std::nullopt;
+        }
+        AddLiteral(tsql, *token, std::move(*taken), literals, copied);
+        at = token->end;
+    }
+    if (tsql.substr(std::min(at, tsql.size())) != shape.between.back()) {
+        return std::nullopt;
+    }
+    literals.key.append(tsql.substr(copied));
+    return literals;
+}
+
+void LiteralShapes::Keep(std::string_view tsql, const LiteralParameters& found) {
+    if (found.spans.empty() || found.spans.front().first < kStart) {
+        return; // a literal within the start: the start would not find the shape
+    }
+    Shape shape;
+    std::size_t end = 0;
+    for (std::size_t k = 0; k < found.spans.size(); ++k) {
+        const auto [at, length] = found.spans[k];
+        shape.between.emplace_back(tsql.substr(end, at - end));
+        shape.kinds.push_back(tsql[at] == '\'' ? TokenKind::String : TokenKind::Number);
+        end = at + length;
+    }
+    shape.between.emplace_back(tsql.substr(end));
+    shape.bare = found.bare;
+    shape.dates = found.dates;
+    if (byStart_.size() >= kMaxStarts) {
+        byStart_.clear();
+    }
+    std::vector<Shape>& shapes = byStart_[std::hash<std::string_view>{}(tsql.substr(0, kStart))];
+    if (shapes.size() >= kShapesPerStart) {
+        shapes.pop_back();
+    }
+    shapes.insert(shapes.begin(), std::move(shape));
 }
 
 std::string ReplaceLiterals(std::string_view tsql, const LiteralParameters& literals,

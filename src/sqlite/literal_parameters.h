@@ -10,9 +10,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
+#include "sql_scan.h"
 #include "sqlite_statement.h"
 
 namespace kvad::db {
@@ -50,6 +52,42 @@ struct LiteralParameters {
 /// any content, marked `bare`. Nullopt when there is none, or when the statement holds
 /// comments, "?" or the marker.
 [[nodiscard]] std::optional<LiteralParameters> FindLiteralParameters(std::string_view tsql);
+
+/// FindLiteralParameters with a memory of the shapes it found. A statement of a shape found
+/// before is read by comparing the text between the literals with the shape's and reading only
+/// the literals, which gives what FindLiteralParameters gives: whether a literal is taken out is
+/// decided by the tokens around it, which are the shape's own, and by the literal itself, which
+/// is read as the scan reads it. Any other statement is scanned whole, and its shape kept.
+class LiteralShapes {
+  public:
+    [[nodiscard]] std::optional<LiteralParameters> Find(std::string_view tsql);
+    /// Statements read by a shape found before, so far.
+    [[nodiscard]] std::size_t Matches() const noexcept { return matches_; }
+
+  private:
+    /// A statement's shape: the text before each literal taken out and after the last.
+    struct Shape {
+        std::vector<std::string> between;
+        std::vector<TokenKind> kinds; ///< each literal's kind: a text or a number
+        std::vector<bool> bare;       ///< each literal's `bare` (a text from a VALUES list)
+        std::vector<bool> dates;      ///< each literal's `dates`
+    };
+
+    /// Shapes are found by the statement's first kStart characters, which their text before
+    /// the first literal holds.
+    static constexpr std::size_t kStart = 24;
+    /// Shapes kept for statements of the same start, the latest first.
+    static constexpr std::size_t kShapesPerStart = 8;
+    /// Starts kept; past this many the memory starts again.
+    static constexpr std::size_t kMaxStarts = 1024;
+
+    [[nodiscard]] static std::optional<LiteralParameters> Match(std::string_view tsql,
+                                                                const Shape& shape);
+    void Keep(std::string_view tsql, const LiteralParameters& found);
+
+    std::unordered_map<std::size_t, std::vector<Shape>> byStart_; ///< by the start's hash
+    std::size_t matches_ = 0;
+};
 
 /// The statement with its literals replaced, one by one, by `replacements`.
 [[nodiscard]] std::string ReplaceLiterals(std::string_view tsql, const LiteralParameters& literals,

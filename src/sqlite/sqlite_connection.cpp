@@ -316,7 +316,7 @@ SqliteConnection::Translated SqliteConnection::Translate(TextKey tsql, std::uint
             return {&exact->translation, {}, exact->sqlHash};
         }
     }
-    auto literals = FindLiteralParameters(tsql.text);
+    auto literals = literalShapes_.Find(tsql.text);
     if (!literals || literals->key.size() > StatementCache::kMaxSqlLength) {
         return TranslateText(tsql, generation);
     }

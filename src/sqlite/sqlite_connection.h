@@ -12,6 +12,7 @@
 
 #include "kvad_nso/connection.h"
 #include "kvad_nso/errors.h"
+#include "literal_parameters.h"
 #include "row_set.h"
 #include "sqlite/sqlite_database.h"
 #include "sqlite_schema_lookup.h"
@@ -250,6 +251,7 @@ class SqliteConnection final : public Connection,
     std::optional<Statement> schemaCheck_; ///< a read of the schema table, for SQLite's check
     KeptByText<KeptTranslation, kMaxKeptTranslations> translations_;
     KeptByText<KeptShape, kMaxKeptTranslations> parameterized_;
+    LiteralShapes literalShapes_; ///< finds a statement's literals by the shapes met before
     /// Tables' columns as the translator asked for them, by table name, with the schema
     /// generation they were read at.
     TableColumnCache tableColumns_;

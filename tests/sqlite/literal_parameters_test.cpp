@@ -292,5 +292,69 @@ TEST_F(ParameterizedStatements, DatesFindTheirOwnRowsInADateColumn) {
     EXPECT_EQ(Scalar(count + "< '2025-01-02 10:00'"), 1);
 }
 
+/// Everything the scan found, as one comparable value.
+auto Found(const std::optional<LiteralParameters>& found) {
+    return found ? std::make_optional(std::make_tuple(found->key, found->values, found->spans,
+                                                      found->bare, found->dates))
+                 : std::nullopt;
+}
+
+TEST(LiteralParameters, ShapesMetBeforeFindWhatTheWholeScanFinds) {
+    // Each statement learns its shape, then every variant is read both ways: through the shape
+    // where the text around the literals is the same, by the whole scan where it is not, and
+    // alike either way, whether the variant's literal is taken out or not.
+    const std::vector<std::pair<std::string, Texts>> families = {
+        {"SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = 5 ORDER BY IE95_ID",
+         {"SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = 61 ORDER BY IE95_ID",
+          "SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = 0123 ORDER BY IE95_ID",
+          "SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = 5e3 ORDER BY IE95_ID",
+          "SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = 1234567890 ORDER BY IE95_ID",
+          "SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = .5 ORDER BY IE95_ID",
+          "SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = 'ART-5' ORDER BY IE95_ID",
+          "SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 =  5 ORDER BY IE95_ID",
+          "SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = 5 ORDER BY IE95_ID -- note",
+          "SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = 5 ORDER BY IE95_ID DESC",
+          "SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = 5"}},
+        {"SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 1 AND MG66_CODART = 'ART-5'",
+         {"SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 2 AND MG66_CODART = 'B.7/x_1'",
+          "SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 2 AND MG66_CODART = 'ART 5'",
+          "SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 2 AND MG66_CODART = '5ART'",
+          "SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 2 AND MG66_CODART = 'A''B'",
+          "SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 2 AND MG66_CODART = "
+          "'7404CCAB-70C5-426A-95CA-B2A36A5E1F0E'",
+          "SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 2 AND MG66_CODART = 'A\x01'",
+          "SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 2 AND MG66_CODART = 'ART",
+          "SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 2 AND MG66_CODART = ?"}},
+        {"SELECT COUNT(*) FROM ORDINI WHERE QUANDO >= '2025-01-02 00:00:00'",
+         {"SELECT COUNT(*) FROM ORDINI WHERE QUANDO >= '2024-02-29 23:59:59'",
+          "SELECT COUNT(*) FROM ORDINI WHERE QUANDO >= '2025-02-29 00:00:00'",
+          "SELECT COUNT(*) FROM ORDINI WHERE QUANDO >= '1700-01-01 00:00:00'",
+          "SELECT COUNT(*) FROM ORDINI WHERE QUANDO >= 'ORD-2025'"}},
+        {"INSERT INTO IE98_NSO_LOGERRORS (A, B, C) VALUES (1, 'x', 'ART-5')",
+         {"INSERT INTO IE98_NSO_LOGERRORS (A, B, C) VALUES (22, 'y''z', 'any text')",
+          "INSERT INTO IE98_NSO_LOGERRORS (A, B, C) VALUES (2.5, 'y', 'ART-6')",
+          "INSERT INTO IE98_NSO_LOGERRORS (A, B, C) VALUES (2, 3, 'ART-6')",
+          "INSERT INTO IE98_NSO_LOGERRORS (A, B, C) VALUES (2, '2025-01-02 00:00:00', '')"}},
+        {"UPDATE IE91_NSOFILES SET IE91_XML = '" + std::string(kLongLiteral, 'x') +
+             "' WHERE IE91_ID = 7",
+         {"UPDATE IE91_NSOFILES SET IE91_XML = '" + std::string(kLongLiteral + 5, 'y') +
+              "' WHERE IE91_ID = 8",
+          "UPDATE IE91_NSOFILES SET IE91_XML = '<short/>' WHERE IE91_ID = 8"}},
+    };
+    for (const auto& [learnt, variants] : families) {
+        LiteralShapes shapes;
+        ASSERT_EQ(Found(shapes.Find(learnt)), Found(FindLiteralParameters(learnt))) << learnt;
+        ASSERT_EQ(shapes.Matches(), 0U);
+        ASSERT_EQ(Found(shapes.Find(learnt)), Found(FindLiteralParameters(learnt))) << learnt;
+        EXPECT_EQ(shapes.Matches(), 1U) << "the same text again is read through its shape";
+        for (const std::string& variant : variants) {
+            EXPECT_EQ(Found(shapes.Find(variant)), Found(FindLiteralParameters(variant)))
+                << variant;
+        }
+        // The first variant of each family differs only in values that are taken out.
+        EXPECT_GE(shapes.Matches(), 2U) << learnt;
+    }
+}
+
 } // namespace
 } // namespace kvad::db
