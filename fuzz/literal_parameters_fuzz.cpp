@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,12 @@ bool Same(const std::optional<kvad::db::LiteralParameters>& a,
           const std::optional<kvad::db::LiteralParameters>& b) {
     if (!a || !b) {
         return !a && !b;
+    }
+    // A hash the memory hands on with its key is the key's.
+    for (const auto* found : {&*a, &*b}) {
+        if (found->keyHash != 0 && found->keyHash != std::hash<std::string_view>{}(found->key)) {
+            return false;
+        }
     }
     return a->key == b->key && a->values == b->values && a->spans == b->spans &&
            a->bare == b->bare && a->dates == b->dates;

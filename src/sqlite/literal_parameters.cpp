@@ -274,25 +274,32 @@ std::optional<TakenLiteral> Classify(std::string_view tsql, const TokenSpan& lit
     return taken;
 }
 
-/// Adds a literal taken out of the statement to `literals`, the text before it to the key.
-void AddLiteral(std::string_view tsql, const TokenSpan& literal, TakenLiteral&& taken,
-                LiteralParameters& literals, std::size_t& copied) {
-    if (literals.key.empty()) {
+/// Adds a literal taken out of the statement to `literals`, all but the key.
+void AddValue(const TokenSpan& literal, TakenLiteral&& taken, LiteralParameters& literals) {
+    if (literals.values.empty()) {
         // Room for a statement's usual few literals at once: most have one to four.
         constexpr std::size_t kUsualLiterals = 4;
-        literals.key.reserve(tsql.size());
         literals.values.reserve(kUsualLiterals);
         literals.spans.reserve(kUsualLiterals);
         literals.bare.reserve(kUsualLiterals);
         literals.dates.reserve(kUsualLiterals);
     }
     literals.values.push_back(std::move(taken.value));
-    literals.key.append(tsql.substr(copied, literal.begin - copied));
-    literals.key += taken.date ? kDateMarker : kMarker;
-    copied = literal.end;
     literals.spans.emplace_back(literal.begin, literal.end - literal.begin);
     literals.bare.push_back(taken.bare);
     literals.dates.push_back(taken.date);
+}
+
+/// Adds a literal taken out of the statement to `literals`, the text before it to the key.
+void AddLiteral(std::string_view tsql, const TokenSpan& literal, TakenLiteral&& taken,
+                LiteralParameters& literals, std::size_t& copied) {
+    if (literals.key.empty()) {
+        literals.key.reserve(tsql.size());
+    }
+    literals.key.append(tsql.substr(copied, literal.begin - copied));
+    literals.key += taken.date ? kDateMarker : kMarker;
+    copied = literal.end;
+    AddValue(literal, std::move(taken), literals);
 }
 
 /// Takes `literal` out of the statement into `literals` when it is a value a parameter can
@@ -439,7 +446,6 @@ std::optional<LiteralParameters> LiteralShapes::Find(std::string_view tsql) {
 std::optional<LiteralParameters> LiteralShapes::Match(std::string_view tsql, const Shape& shape) {
     LiteralParameters literals;
     std::size_t at = 0;
-    std::size_t copied = 0;
     for (std::size_t k = 0; k < shape.kinds.size(); ++k) {
         const std::string& before = shape.between[k];
         if (tsql.compare(at, before.size(), before) != 0) {
@@ -459,13 +465,15 @@ std::optional<LiteralParameters> LiteralShapes::Match(std::string_view tsql, con
         if (!taken || taken->bare != shape.bare[k] || taken->date != shape.dates[k]) {
             return std::nullopt;
         }
-        AddLiteral(tsql, *token, std::move(*taken), literals, copied);
+        AddValue(*token, std::move(*taken), literals);
         at = token->end;
     }
     if (tsql.substr(std::min(at, tsql.size())) != shape.between.back()) {
         return std::nullopt;
     }
-    literals.key.append(tsql.substr(copied));
+    // The text around the literals is the shape's, and so is the key.
+    literals.key = shape.key;
+    literals.keyHash = shape.keyHash;
     return literals;
 }
 
@@ -482,6 +490,8 @@ void LiteralShapes::Keep(std::string_view tsql, const LiteralParameters& found) 
         end = at + length;
     }
     shape.between.emplace_back(tsql.substr(end));
+    shape.key = found.key;
+    shape.keyHash = std::hash<std::string_view>{}(found.key);
     shape.bare = found.bare;
     shape.dates = found.dates;
     if (byStart_.size() >= kMaxStarts) {

@@ -41,6 +41,8 @@ struct LiteralParameters {
     std::vector<bool> bare;
     /// For each literal, whether it is a date compared with a column (its marker is a date's).
     std::vector<bool> dates;
+    /// The key's hash (std::hash of the text) when the finder already had it; 0 when not.
+    std::size_t keyHash = 0;
 };
 
 /// The literals of a SELECT, INSERT, UPDATE or DELETE statement that can be parameters,
@@ -67,6 +69,8 @@ class LiteralShapes {
   private:
     /// A statement's shape: the text before each literal taken out and after the last.
     struct Shape {
+        std::string key;         ///< the key every statement of the shape has
+        std::size_t keyHash = 0; ///< its hash
         std::vector<std::string> between;
         std::vector<TokenKind> kinds; ///< each literal's kind: a text or a number
         std::vector<bool> bare;       ///< each literal's `bare` (a text from a VALUES list)

@@ -320,7 +320,8 @@ SqliteConnection::Translated SqliteConnection::Translate(TextKey tsql, std::uint
     if (!literals || literals->key.size() > StatementCache::kMaxSqlLength) {
         return TranslateText(tsql, generation);
     }
-    const TextKey shapeKey = TextKey::Of(literals->key);
+    const TextKey shapeKey = literals->keyHash != 0 ? TextKey{literals->key, literals->keyHash}
+                                                    : TextKey::Of(literals->key);
     KeptShape* shape = parameterized_.Find(shapeKey);
     if (shape == nullptr || shape->generation != generation) {
         parameterized_.Put(shapeKey, KeptShape{generation, false, {}, false});

@@ -345,8 +345,10 @@ TEST(LiteralParameters, ShapesMetBeforeFindWhatTheWholeScanFinds) {
         LiteralShapes shapes;
         ASSERT_EQ(Found(shapes.Find(learnt)), Found(FindLiteralParameters(learnt))) << learnt;
         ASSERT_EQ(shapes.Matches(), 0U);
-        ASSERT_EQ(Found(shapes.Find(learnt)), Found(FindLiteralParameters(learnt))) << learnt;
+        const auto again = shapes.Find(learnt);
+        ASSERT_EQ(Found(again), Found(FindLiteralParameters(learnt))) << learnt;
         EXPECT_EQ(shapes.Matches(), 1U) << "the same text again is read through its shape";
+        EXPECT_EQ(again->keyHash, std::hash<std::string_view>{}(again->key));
         for (const std::string& variant : variants) {
             EXPECT_EQ(Found(shapes.Find(variant)), Found(FindLiteralParameters(variant)))
                 << variant;
