@@ -12,8 +12,6 @@
 // the job's database is not timed: only parsing the document and writing its rows are.
 
 #include <libpq-fe.h>
-#include <libxml/parser.h>
-#include <libxml/tree.h>
 #include <strings.h>
 
 #include <cstddef>
@@ -26,6 +24,7 @@
 #include <vector>
 
 #include "bench_clock.h"
+#include "rows_floor.h" // the timed parse, the even share
 
 namespace bench {
 
@@ -246,15 +245,13 @@ class PgRowsFloor {
         for (std::size_t t = 0; t < tables_.size(); ++t) {
             ReadRows(*tables_[t], index, rows[t]);
         }
-        const auto wall = Clock::now();
-        const double cpu = CpuMs();
-        xmlDocPtr doc = xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, "UTF-8",
-                                      XML_PARSE_NONET);
-        if (doc == nullptr) {
-            throw std::runtime_error("rows floor: document " + std::to_string(index) +
-                                     " does not parse");
-        }
-        xmlFreeDoc(doc);
+        return rows_floor::TimedLoad(index, xml, spent, [&] { return Write(rows); });
+    }
+
+  private:
+    /// Writes rows read for a document, in one transaction; returns how many.
+    long Write(const std::vector<std::vector<pg_rows_floor::ResultPtr>>& rows) {
+        namespace f = pg_rows_floor;
         (void)f::Exec(floor_.get(), "BEGIN");
         long written = 0;
         std::vector<const char*> values;
@@ -278,12 +275,9 @@ class PgRowsFloor {
             }
         }
         (void)f::Exec(floor_.get(), "COMMIT");
-        spent.wallMs += MsSince(wall);
-        spent.cpuMs += CpuMs() - cpu;
         return written;
     }
 
-  private:
     struct Table {
         std::string name;
         std::string statement; ///< the prepared insert's name on the floor's connection
@@ -368,9 +362,9 @@ class PgRowsFloor {
             rows.push_back(f::Exec(job_.get(), table.read, {registerIds_[index].c_str()}));
             return;
         }
-        // An even share: rows [added * index / N, added * (index + 1) / N) in key order.
-        const std::size_t n = registerIds_.size();
-        const std::size_t until = table.shared.size() * (index + 1) / n;
+        // An even share, in key order.
+        const std::size_t until =
+            rows_floor::ShareEnd(table.shared.size(), index, registerIds_.size());
         for (; table.taken < until; ++table.taken) {
             std::vector<const char*> key;
             for (const std::string& value : table.shared[table.taken]) {

@@ -62,6 +62,31 @@ struct ValueDeleter {
 };
 using ValuePtr = std::unique_ptr<sqlite3_value, ValueDeleter>;
 
+/// Parses document `index`'s `xml` with libxml2, then runs `write` (its transaction), adding the
+/// time both took to `spent`; returns what `write` returns, the rows written.
+template <class Write>
+long TimedLoad(std::size_t index, const std::string& xml, Timing& spent, Write&& write) {
+    const auto wall = Clock::now();
+    const double cpu = CpuMs();
+    xmlDocPtr doc =
+        xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, "UTF-8", XML_PARSE_NONET);
+    if (doc == nullptr) {
+        throw std::runtime_error("rows floor: document " + std::to_string(index) +
+                                 " does not parse");
+    }
+    xmlFreeDoc(doc);
+    const long written = write();
+    spent.wallMs += MsSince(wall);
+    spent.cpuMs += CpuMs() - cpu;
+    return written;
+}
+
+/// Where document `index`'s even share of a table's `added` new rows ends, of `documents`: its
+/// rows are [ShareEnd(index - 1), ShareEnd(index)) in order.
+inline std::size_t ShareEnd(std::size_t added, std::size_t index, std::size_t documents) {
+    return added * (index + 1) / documents;
+}
+
 } // namespace rows_floor
 
 /// Each table's highest rowid in the database file `path` (0 for an empty table), to tell the
@@ -140,33 +165,25 @@ class RowsFloor {
         for (std::size_t t = 0; t < tables_.size(); ++t) {
             ReadRows(*tables_[t], index, rows[t]);
         }
-        const auto wall = Clock::now();
-        const double cpu = CpuMs();
-        xmlDocPtr doc = xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, "UTF-8",
-                                      XML_PARSE_NONET);
-        if (doc == nullptr) {
-            throw std::runtime_error("rows floor: document " + std::to_string(index) +
-                                     " does not parse");
-        }
-        xmlFreeDoc(doc);
-        Run(begin_.get());
-        long written = 0;
-        for (std::size_t t = 0; t < tables_.size(); ++t) {
-            sqlite3_stmt* insert = tables_[t]->insert.get();
-            for (const auto& row : rows[t]) {
-                for (std::size_t c = 0; c < row.size(); ++c) {
-                    rows_floor::Check(
-                        floor_, sqlite3_bind_value(insert, static_cast<int>(c) + 1, row[c].get()),
-                        "bind");
+        return rows_floor::TimedLoad(index, xml, spent, [&] {
+            Run(begin_.get());
+            long written = 0;
+            for (std::size_t t = 0; t < tables_.size(); ++t) {
+                sqlite3_stmt* insert = tables_[t]->insert.get();
+                for (const auto& row : rows[t]) {
+                    for (std::size_t c = 0; c < row.size(); ++c) {
+                        rows_floor::Check(
+                            floor_,
+                            sqlite3_bind_value(insert, static_cast<int>(c) + 1, row[c].get()),
+                            "bind");
+                    }
+                    Run(insert);
+                    ++written;
                 }
-                Run(insert);
-                ++written;
             }
-        }
-        Run(commit_.get());
-        spent.wallMs += MsSince(wall);
-        spent.cpuMs += CpuMs() - cpu;
-        return written;
+            Run(commit_.get());
+            return written;
+        });
     }
 
   private:
@@ -260,10 +277,9 @@ class RowsFloor {
             sqlite3_reset(read);
             sqlite3_bind_int64(read, 1, registerIds_[index]);
         } else {
-            // An even share: rows [added * index / N, added * (index + 1) / N) in order.
-            const auto n = static_cast<sqlite3_int64>(registerIds_.size());
-            const auto i = static_cast<sqlite3_int64>(index);
-            wanted = table.added * (i + 1) / n - table.taken;
+            wanted = static_cast<sqlite3_int64>(rows_floor::ShareEnd(
+                         static_cast<std::size_t>(table.added), index, registerIds_.size())) -
+                     table.taken;
         }
         while (wanted != 0) {
             const int rc = sqlite3_step(read);
