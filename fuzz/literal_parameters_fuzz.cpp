@@ -39,7 +39,7 @@ bool Same(const std::optional<kvad::db::LiteralParameters>& a,
 
 /// Shapes met over the whole run, as a connection keeps them.
 kvad::db::LiteralShapes& Shapes() {
-    static kvad::db::LiteralShapes shapes;
+    static kvad::db::LiteralShapes shapes(std::size_t{1} << 20);
     return shapes;
 }
 

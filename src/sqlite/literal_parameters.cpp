@@ -478,8 +478,8 @@ std::optional<LiteralParameters> LiteralShapes::Match(std::string_view tsql, con
 }
 
 void LiteralShapes::Keep(std::string_view tsql, const LiteralParameters& found) {
-    if (found.spans.empty() || found.spans.front().first < kStart) {
-        return; // a literal within the start: the start would not find the shape
+    if (found.spans.empty() || found.spans.front().first < kStart || found.key.size() > maxKey_) {
+        return; // a literal within the start (the start would not find the shape), or too long
     }
     Shape shape;
     std::size_t end = 0;
@@ -494,14 +494,17 @@ void LiteralShapes::Keep(std::string_view tsql, const LiteralParameters& found) 
     shape.keyHash = std::hash<std::string_view>{}(found.key);
     shape.bare = found.bare;
     shape.dates = found.dates;
-    if (byStart_.size() >= kMaxStarts) {
+    if (shapes_ >= kMaxShapes) {
         byStart_.clear();
+        shapes_ = 0;
     }
     std::vector<Shape>& shapes = byStart_[std::hash<std::string_view>{}(tsql.substr(0, kStart))];
     if (shapes.size() >= kShapesPerStart) {
         shapes.pop_back();
+        --shapes_;
     }
     shapes.insert(shapes.begin(), std::move(shape));
+    ++shapes_;
 }
 
 std::string ReplaceLiterals(std::string_view tsql, const LiteralParameters& literals,

@@ -62,6 +62,10 @@ struct LiteralParameters {
 /// is read as the scan reads it. Any other statement is scanned whole, and its shape kept.
 class LiteralShapes {
   public:
+    /// Keeps shapes whose key is at most `maxKey` long (a longer one is of no use to a caller
+    /// that keeps no translation for it).
+    explicit LiteralShapes(std::size_t maxKey) : maxKey_(maxKey) {}
+
     [[nodiscard]] std::optional<LiteralParameters> Find(std::string_view tsql);
     /// Statements read by a shape found before, so far.
     [[nodiscard]] std::size_t Matches() const noexcept { return matches_; }
@@ -82,14 +86,16 @@ class LiteralShapes {
     static constexpr std::size_t kStart = 24;
     /// Shapes kept for statements of the same start, the latest first.
     static constexpr std::size_t kShapesPerStart = 8;
-    /// Starts kept; past this many the memory starts again.
-    static constexpr std::size_t kMaxStarts = 1024;
+    /// Shapes kept; past this many the memory starts again.
+    static constexpr std::size_t kMaxShapes = 512;
 
     [[nodiscard]] static std::optional<LiteralParameters> Match(std::string_view tsql,
                                                                 const Shape& shape);
     void Keep(std::string_view tsql, const LiteralParameters& found);
 
+    std::size_t maxKey_;
     std::unordered_map<std::size_t, std::vector<Shape>> byStart_; ///< by the start's hash
+    std::size_t shapes_ = 0;                                      ///< in byStart_
     std::size_t matches_ = 0;
 };
 

@@ -251,7 +251,8 @@ class SqliteConnection final : public Connection,
     std::optional<Statement> schemaCheck_; ///< a read of the schema table, for SQLite's check
     KeptByText<KeptTranslation, kMaxKeptTranslations> translations_;
     KeptByText<KeptShape, kMaxKeptTranslations> parameterized_;
-    LiteralShapes literalShapes_; ///< finds a statement's literals by the shapes met before
+    /// Finds a statement's literals by the shapes met before.
+    LiteralShapes literalShapes_{StatementCache::kMaxSqlLength};
     /// Tables' columns as the translator asked for them, by table name, with the schema
     /// generation they were read at.
     TableColumnCache tableColumns_;

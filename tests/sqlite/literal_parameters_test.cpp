@@ -342,7 +342,7 @@ TEST(LiteralParameters, ShapesMetBeforeFindWhatTheWholeScanFinds) {
           "UPDATE IE91_NSOFILES SET IE91_XML = '<short/>' WHERE IE91_ID = 8"}},
     };
     for (const auto& [learnt, variants] : families) {
-        LiteralShapes shapes;
+        LiteralShapes shapes(1 << 20);
         ASSERT_EQ(Found(shapes.Find(learnt)), Found(FindLiteralParameters(learnt))) << learnt;
         ASSERT_EQ(shapes.Matches(), 0U);
         const auto again = shapes.Find(learnt);
@@ -356,6 +356,13 @@ TEST(LiteralParameters, ShapesMetBeforeFindWhatTheWholeScanFinds) {
         // The first variant of each family differs only in values that are taken out.
         EXPECT_GE(shapes.Matches(), 2U) << learnt;
     }
+    // A shape whose key is longer than the memory keeps is scanned whole every time.
+    const std::string learnt = families.front().first;
+    LiteralShapes bounded(learnt.size() - 1);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(Found(bounded.Find(learnt)), Found(FindLiteralParameters(learnt)));
+    }
+    EXPECT_EQ(bounded.Matches(), 0U);
 }
 
 } // namespace
