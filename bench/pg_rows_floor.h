@@ -199,19 +199,16 @@ class PgRowsFloor {
                 found.push_back(std::move(added));
             }
         }
-        // The order the foreign keys need: a table after those it refers to.
-        std::set<std::string> placed;
+        // The order the foreign keys need: a table after those it refers to (a table placed
+        // leaves `found`).
         while (!found.empty()) {
             bool moved = false;
             for (auto it = found.begin(); it != found.end();) {
                 bool ready = true;
                 for (const std::string& target : refersTo[(*it)->name]) {
-                    const bool pending =
-                        target != (*it)->name && placed.count(target) == 0 && Holds(found, target);
-                    ready = ready && !pending;
+                    ready = ready && (target == (*it)->name || !Holds(found, target));
                 }
                 if (ready) {
-                    placed.insert((*it)->name);
                     tables_.push_back(std::move(*it));
                     it = found.erase(it);
                     moved = true;
