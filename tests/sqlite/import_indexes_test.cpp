@@ -75,6 +75,19 @@ TEST_F(ImportIndexes, AlreadyImportedAndNextNumberAreIndexLookups) {
         PlanOf("SELECT MAX(DO11_NUMDOC) FROM DO11_DOCTESTATA WHERE DO11_DITTA_CG18 = 1 AND "
                "DO11_DOCUM_MG36 = 'OCL' AND DO11_SEZDOC = 'A' AND DO11_ANNODOC = 2024");
     EXPECT_NE(number.find("DO11_DOCTESTATA_NUMBER"), std::string::npos) << number;
+
+    // A cancelled chain's ERP orders, found from its documents' ids: by id, then by company and
+    // GUID. With three ids or more SQLite walked every ERP order of the company instead.
+    const std::string cancelled =
+        PlanOf("SELECT DO11_NUMREG_CO99 FROM IE91_NSOFILES WITH (NOLOCK) INNER JOIN "
+               "DO11_DOCTESTATA WITH (NOLOCK) ON DO11_DITTA_CG18 = IE91_DITTA_CG18 AND "
+               "DO11_GUID = IE91_GUID_DO11 WHERE IE91_DITTA_CG18 = 1 AND IE91_ID IN (4, 8, 15, "
+               "16)");
+    EXPECT_NE(cancelled.find("SEARCH IE91_NSOFILES USING INTEGER PRIMARY KEY"), std::string::npos)
+        << cancelled;
+    EXPECT_NE(cancelled.find("DO11_DOCTESTATA_DITTA_GUID (DO11_DITTA_CG18=? AND DO11_GUID=?)"),
+              std::string::npos)
+        << cancelled;
 }
 
 TEST_F(ImportIndexes, ABatchsChainsAreReadByIdNotThroughTheWholeRegister) {
