@@ -90,6 +90,26 @@ TEST_F(ImportIndexes, AlreadyImportedAndNextNumberAreIndexLookups) {
         << cancelled;
 }
 
+class ErpOrderStatistics : public kvad::test::TempDatabase {};
+
+TEST_F(ErpOrderStatistics, AFilesMeasuredStatisticsOutliveTheUpgrade) {
+    // A file measured by ANALYZE before the upgrade keeps its figures (a fresh file gets the
+    // shapes: the plans above).
+    kvad::db::ApplySchema(*connection, 11);
+    Native("ANALYZE sqlite_master; INSERT INTO sqlite_stat1 (tbl, idx, stat) VALUES "
+           "('DO11_DOCTESTATA', 'DO11_DOCTESTATA_GUID', '7 1');");
+    kvad::db::ApplySchema(*connection);
+    sqlite3* db = kvad::db::AsSqlite(*connection, std::string()).Handle();
+    const std::string statsSql = "SELECT group_concat(idx || '=' || stat, ';') FROM sqlite_stat1 "
+                                 "WHERE tbl = 'DO11_DOCTESTATA'";
+    sqlite3_stmt* read = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, statsSql.c_str(), -1, &read, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(read), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(read, 0)),
+                 "DO11_DOCTESTATA_GUID=7 1");
+    sqlite3_finalize(read);
+}
+
 TEST_F(ImportIndexes, ABatchsChainsAreReadByIdNotThroughTheWholeRegister) {
     // The look-up that follows a batch's documents to the later ones that refer to them, as the
     // workspace sends it: by id, then by the reference index. Without the register's statistics
