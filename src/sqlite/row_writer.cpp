@@ -155,8 +155,8 @@ bool HasRowid(const StatementSource& source, BaseTable& table) {
 /// Completes `updated` with what table `t` stored in `columns` of `row` by an UPDATE of
 /// `changes`. A value the column keeps as bound (Null, a whole number in a numeric column) is
 /// what reading it back would give, unless the table may store another value (a trigger, a
-/// conflict clause, or a table not known of);
-/// the others are read back, or taken as given when the row is no longer found.
+/// conflict clause, or a table not known of); the others are read back, or taken as given when
+/// the row is no longer found.
 void TakeWritten(const StatementSource& source, const RowSet& set, int t, const Row& row,
                  const std::vector<int>& columns, const ColumnValues& changes, Row& updated) {
     std::vector<int> converted;
