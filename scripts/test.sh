@@ -64,7 +64,7 @@ pg_log=build-check/tests-on-postgresql.log
     scripts/pg_cluster.sh \
     ctest --test-dir build-check --output-on-failure -j 2 \
     -L '^(postgres|workspace|decoding|verification|import|component|read_model|host|app|web)$' \
-    -E '^Nso(Edit|Pdf|Process|PassOver|Json|Command|Decode|Import)Test\.') \
+    -E '^Nso(Edit|Pdf|PassOver|Command)Test\.') \
     >"$pg_log" 2>&1 &
 pg_tests=$!
 step "clang-tidy" scripts/check_tidy.sh build-check

@@ -203,29 +203,23 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
         return pair;
     }
 
-    /// The one line a command that may not wait is refused with, naming the first command.
-    static void ExpectRefused(const Pair& pair, const std::string& holder) {
-        EXPECT_EQ(pair.secondStatus, 1) << pair.second;
+    /// How the second command of a pair ended: one that waited with `status`, having printed
+    /// each of `texts`; one that might not wait refused in one line naming `holder`, the first.
+    static void ExpectSecond(const Pair& pair, bool waited, int status,
+                             const std::vector<std::string>& texts, const std::string& holder) {
+        EXPECT_EQ(pair.secondStatus, waited ? status : 1) << pair.second;
+        if (waited) {
+            for (const std::string& text : texts) {
+                EXPECT_TRUE(Has(pair.second, text)) << pair.second;
+            }
+            return;
+        }
         const std::string start = "nso: another " + holder + " of company 1 is running (since ";
         const std::string end = ", process " + std::to_string(pair.firstPid) +
                                 "): wait for it, or give --wait SECONDS\n";
         EXPECT_EQ(pair.second.rfind(start, 0), 0U) << pair.second;
         EXPECT_TRUE(EndsWith(pair.second, end)) << pair.second;
         EXPECT_EQ(std::count(pair.second.begin(), pair.second.end(), '\n'), 1) << pair.second;
-    }
-
-    /// How the second command of a pair ended: one that waited with `status`, having printed
-    /// each of `texts`; one that might not wait refused, naming `holder`.
-    static void ExpectSecond(const Pair& pair, bool waited, int status,
-                             const std::vector<std::string>& texts, const std::string& holder) {
-        if (!waited) {
-            ExpectRefused(pair, holder);
-            return;
-        }
-        EXPECT_EQ(pair.secondStatus, status) << pair.second;
-        for (const std::string& text : texts) {
-            EXPECT_TRUE(Has(pair.second, text)) << pair.second;
-        }
     }
 
     /// Neither command of the pair told the user an internal text.
@@ -279,22 +273,6 @@ class ConcurrentCommandsTest : public kvad::test::NsoFolderTest {
         }
         return counts;
     }
-    /// ImportCounts of the inbox processed and imported, with nothing else done.
-    std::vector<long> WholeImport() {
-        Folder("imported", "imported");
-        std::vector<long> counts = ImportCounts(dir);
-        EXPECT_GT(counts[2], 0);
-        return counts;
-    }
-
-    /// `command`, with `--wait 0` when it may not wait.
-    static std::vector<std::string> Waiting(std::vector<std::string> command, bool waits) {
-        if (!waits) {
-            command.insert(command.end(), {"--wait", "0"});
-        }
-        return command;
-    }
-
     /// The query of the quantity of line 1 of the ERP order made from order `id`.
     static std::string ErpQuantity(const std::string& id) {
         return "SELECT DO30_QTA1 FROM DO30_DOCCORPO INNER JOIN DO11_DOCTESTATA ON "
@@ -324,7 +302,10 @@ TEST_F(ConcurrentCommandsTest, TheClerksCommandsWaitForEachOtherOrAreRefused) {
     Folder("processed", "processed");
     const std::vector<long> processed = ImportCounts(dir);
     EXPECT_EQ(processed[0], documents_);
-    const std::vector<long> imported = WholeImport();
+    // What the inbox processed and imported, with nothing else done, leaves.
+    Folder("imported", "imported");
+    const std::vector<long> imported = ImportCounts(dir);
+    EXPECT_GT(imported[2], 0);
     // The first order an ERP order is made from, and its first line's quantity there.
     const std::string id =
         Value(dir, "SELECT MIN(IE91_ID) FROM IE91_NSOFILES WHERE IE91_GUID_DO11 IS NOT NULL");
@@ -341,12 +322,15 @@ TEST_F(ConcurrentCommandsTest, TheClerksCommandsWaitForEachOtherOrAreRefused) {
         // waited ends with `status`, having printed `told`; one that may not wait is refused
         // naming `holder`.
         const auto pairFrom = [&](const std::string& stage, const std::vector<std::string>& first,
-                                  const std::vector<std::string>& second, int status,
+                                  std::vector<std::string> second, int status,
                                   const std::vector<std::string>& told, const std::string& holder,
                                   const std::string& stopAfter = "") {
             SCOPED_TRACE("nso " + second[0] + " during nso " + first[0]);
             Folder("pair" + std::to_string(pairs_), stage);
-            const Pair pair = RunPair(first, Waiting(second, waits), waits, stopAfter);
+            if (!waits) {
+                second.insert(second.end(), {"--wait", "0"});
+            }
+            const Pair pair = RunPair(first, second, waits, stopAfter);
             EXPECT_EQ(pair.firstStatus, 0) << pair.first;
             ExpectSecond(pair, waits, status, told, holder);
             ExpectSound(pair);

@@ -1,12 +1,7 @@
 // nso fetch as it meets a crash, a second process, a database it may not write, a company that
 // does not exist and documents of every kind: the register stays whole and every outcome is told
 // in plain words with the exit status the README gives.
-#include <sys/file.h>
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
-
-#include <regex>
 
 #include <chrono>
 #include <ctime>
@@ -14,6 +9,7 @@
 #include <fstream>
 #include <list>
 #include <random>
+#include <regex>
 #include <thread>
 
 #include "app/folder_database.h"
@@ -67,11 +63,6 @@ std::string WithIssueDate(std::string order, const std::string& date) {
     return order.replace(order.find("2024-05-20"), 10, date);
 }
 
-/// The order declaring another encoding (its bytes unchanged).
-std::string Declaring(std::string order, const std::string& encoding) {
-    return order.replace(order.find("UTF-8"), 5, encoding);
-}
-
 fs::file_time_type ReceivedAt(int second) {
     std::tm tm{};
     tm.tm_year = 2024 - 1900;
@@ -94,24 +85,11 @@ class FetchRobustnessTest : public kvad::test::NsoFolderTest {
         return made;
     }
 
-    struct Result {
-        int exitCode;
-        std::string output;
-    };
-    static Result Run(const fs::path& where, const std::vector<std::string>& arguments,
-                      std::optional<uid_t> user = std::nullopt) {
-        NsoChild child = kvad::test::StartNso(where, arguments, user);
-        Result result{0, {}};
-        result.exitCode = kvad::test::Finish(child, &result.output);
-        return result;
-    }
-
-    static void Prepare(const fs::path& where) {
-        ASSERT_EQ(Run(where, {"init"}).exitCode, 0);
-        ASSERT_EQ(Run(where, {"config", "set", "--document", "OCL", "--layout", "NSO", "--from",
-                              "01/01/2024"})
-                      .exitCode,
-                  0);
+    /// Makes `where` the folder nso runs in, with a new database and company 1 configured.
+    void Prepare(const fs::path& where) {
+        dir = where;
+        Ok("init");
+        Ok("config set --document OCL --layout NSO --from 01/01/2024");
     }
 
     /// A received file, with its reception time second by second after the first.
@@ -248,7 +226,6 @@ TEST_F(FetchRobustnessTest, AnImpossibleDateGivesTheSameSummaryFirstOrLast) {
         Prepare(where);
         Receive(where, "good.xml", GeneratedOrder(1), last ? 0 : 5);
         Receive(where, "bad.xml", WithIssueDate(GeneratedOrder(2), "2026-02-30"), last ? 5 : 0);
-        dir = where;
         ExpectTold(Expect(3, "fetch",
                           {"listed 2, new 2, already registered 0, failed to load 1\n"
                            "  ORD-2 (bad.xml): it could not be staged\n"
@@ -269,8 +246,10 @@ TEST_F(FetchRobustnessTest, EachEncodingIsReadAsItsFileSays) {
         }
         return out;
     };
+    // The order declaring another encoding (its bytes unchanged).
     const auto order = [](int i, const std::string& encoding, const std::string& buyer) {
-        return Declaring(GeneratedOrder(i, buyer), encoding);
+        std::string xml = GeneratedOrder(i, buyer);
+        return xml.replace(xml.find("UTF-8"), 5, encoding);
     };
     Receive(dir, "utf8.xml", "\xEF\xBB\xBF" + order(1, "UTF-8", "Societ\xC3\xA0 1 \xE2\x82\xAC"),
             1);
@@ -383,16 +362,21 @@ TEST_F(FetchOnAFileTest, AReadOnlyDatabaseIsToldInPlainWords) {
     }
     fs::permissions(dir / "nso.db",
                     fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const auto run = [&](const std::vector<std::string>& command, std::string& output) {
+        NsoChild child = kvad::test::StartNso(dir, command, user);
+        return kvad::test::Finish(child, &output);
+    };
     const std::string before = Snapshot(dir);
     for (const auto& command :
          std::vector<std::vector<std::string>>{{"fetch"}, {"config", "set", "--layout", "X"}}) {
-        const Result r = Run(dir, command, user);
-        EXPECT_EQ(r.exitCode, 1) << r.output;
-        EXPECT_EQ(r.output, "nso: the database nso.db is read-only: nso must write to it; give "
-                            "this user write access to it and to its folder, or choose another "
-                            "with --db\n");
+        std::string output;
+        EXPECT_EQ(run(command, output), 1) << output;
+        EXPECT_EQ(output, "nso: the database nso.db is read-only: nso must write to it; give "
+                          "this user write access to it and to its folder, or choose another "
+                          "with --db\n");
     }
-    EXPECT_EQ(Run(dir, {"list"}, user).exitCode, 0) << "reading still works";
+    std::string listed;
+    EXPECT_EQ(run({"list"}, listed), 0) << "reading still works\n" << listed;
     EXPECT_EQ(Snapshot(dir), before);
 }
 
@@ -408,7 +392,7 @@ TEST_F(FetchOnAFileTest, AFileThatIsNotOurDatabaseIsToldInPlainWords) {
                                   "CREATE TABLE OTHER (A int)");
     ExpectTold(Nso("fetch"), {"nso: nso.db is not a database of nso"});
 
-    ASSERT_EQ(Run(dir, {"init"}).exitCode, 0);
+    Ok("init");
     kvad::db::ExecuteNativeScript(*kvad::db::OpenSqlite((dir / "nso.db").string()),
                                   "INSERT INTO KVAD_SCHEMA_VERSION (SCHEMA_VERSION, SCHEMA_SCRIPT, "
                                   "SCHEMA_APPLIED) VALUES (99, 'later', '2030-01-01')");

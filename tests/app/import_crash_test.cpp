@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <list>
-#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -21,7 +20,6 @@
 #include "support/crash_scale.h"
 #include "support/register_snapshot.h"
 #include "support/temp_dir.h"
-#include "support/test_backend.h"
 
 namespace {
 

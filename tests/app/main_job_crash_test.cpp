@@ -15,11 +15,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -31,7 +29,6 @@
 #include "nso_process.h"
 #include "support/crash_scale.h"
 #include "support/register_snapshot.h"
-#include "support/test_backend.h"
 
 namespace main_job_crash {
 namespace test = kvad::test;

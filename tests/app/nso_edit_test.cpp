@@ -1,6 +1,6 @@
-// nso edit as a clerk meets it: a value the master data does not have, or one outside what its
-// field takes, is refused naming what would do and changes nothing; a corrected number that the
-// order could not give loses its message at once.
+// nso edit as a clerk meets it: a field, a line or a value it does not take, a value the master
+// data does not have, or an order not processed yet is refused naming what would do and changes
+// nothing; a corrected number that the order could not give loses its message at once.
 
 #include <gtest/gtest.h>
 
@@ -17,6 +17,20 @@ TEST_F(NsoEditTest, CodesTheMasterDataDoesNotHaveAreRefusedNamingTheNearest) {
     Ok("init --demo");
     Ok("fetch");
     Ok("process 5");
+    // A field, a value or a line the order does not have, or words that are not FIELD=VALUE.
+    Refused("edit 5 colour=red", "unknown field 'colour'; header fields are:");
+    Refused("edit 5 customer=abc",
+            "customer takes a customer code, a whole number from 1 to 2147483647: 'abc' is not "
+            "one");
+    Refused("edit 5 customer=7 date=31/02/2024",
+            "date takes a date dd/mm/yyyy or yyyy-mm-dd from 01/01/1900 to 31/12/9999: "
+            "'31/02/2024' is not one");
+    Refused("edit 5 --line 2 quantity=1.1234567",
+            "quantity takes a number with at most 13 digits before the decimal point and 6");
+    Refused("edit 5 section=ABCDEFGHIJK", "section takes at most 10 characters");
+    Refused("edit 5 vat=22", "'vat' is a line field: give the line with --line N");
+    Refused("edit 5 --line 7 vat=22", "has no line 7: its lines are 1 to 2");
+    Refused("edit 5 customer", "'customer' is not FIELD=VALUE");
     // What testers saw taken: codes no master data has.
     Refused("edit 5 --line 1 item=NOPE-ITEM", "no item NOPE-ITEM: the nearest are ");
     Refused("edit 5 currency=XXX", "no currency XXX: the nearest are 001 (EUR, Euro), ");
@@ -56,6 +70,13 @@ TEST_F(NsoEditTest, CodesTheMasterDataDoesNotHaveAreRefusedNamingTheNearest) {
     Refused("edit 5 --line 0 quantity=1",
             "(id 5) has no line 0: its lines are 1 to 2 (nothing was changed)");
     EXPECT_FALSE(Has(Nso("edit 5 --line 0 quantity=1"), "1797693")) << "no 309-digit range";
+    // An order fetched but never processed, and one processing leaves alone.
+    Ok("fetch", "warnings");
+    Refused("edit 7 customer=1002", "(id 7) is not processed yet: `nso process 7`");
+    Refused("show 7", "(id 7) is not processed yet");
+    EXPECT_TRUE(Has(Ok("process 7"), "Order IC-45/2024 of 14/03/2024 (id 7): to import - "
+                                     "WARNING"));
+    Refused("process 42", "no document of company 1 has register id or order number \"42\"");
 
     // What the master data has is taken, spelled as it spells it, and reaches the ERP order.
     ExpectTold(Ok("edit 5 customer=1002 destination=econ"), {"changed: destination MAG3 -> ECON"});

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cstdlib>
+#include <fstream>
+#include <regex>
 #include <string>
 
 #include "folder_db.h"
@@ -54,6 +57,28 @@ TEST_F(NsoPassOverTest, ProcessingPassesOverADocumentItFailsOn) {
             "(id 1): not loaded: it is not well-formed XML"});
     ExpectTold(Nso("--verbose process --all"), {"Routine: DecodificaTestata"});
     ExpectTold(Ok("import --all"), {"3 imported, 0 failed"});
+}
+
+TEST_F(NsoPassOverTest, ADocumentNotLoadedAmongTheExamplesIsPassedOver) {
+    MakeFolder("nso-pass-over-examples");
+    Ok("init --demo");
+    // Registered with what could be read, and in the list; processing passes over it.
+    const std::filesystem::path garbage = dir / "inbox" / "IT01234567890" / "garbage.xml";
+    { std::ofstream(garbage) << "this is not XML"; }
+    // Received on 9 March 2024: its issue date, between those of the example orders.
+    ASSERT_EQ(std::system(("touch -d 2024-03-09 '" + garbage.string() + "'").c_str()), 0);
+    Expect(3, "fetch", {"garbage (garbage.xml): it is not well-formed XML (line 1: "});
+    const std::string output = Nso("process --all");
+    EXPECT_EQ(exitCode, 3) << output;
+    EXPECT_TRUE(std::regex_search(
+        output, std::regex(R"(Order ORD/2024/00512 of 12/03/2024 \(id \d\): to import - WARNING)")))
+        << output;
+    ExpectTold(output, {"6 order(s) reviewed: 1 ready, 4 with warnings, 1 with errors"});
+    EXPECT_TRUE(std::regex_search(
+        output,
+        std::regex(
+            R"(\n  Order garbage of 09/03/2024 \(id \d\): not loaded: it is not well-formed XML \(line 1: [^\n]+\)\n)")))
+        << output;
 }
 
 } // namespace

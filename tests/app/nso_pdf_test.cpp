@@ -1,6 +1,5 @@
 // "nso pdf" as a clerk runs it on the fetched example orders: by order number or register id,
 // into the preview folder or a chosen file, opened in the viewer when asked.
-#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -11,7 +10,6 @@
 #include <thread>
 
 #include "nso_folder.h"
-#include "sqlite/sqlite_database.h"
 
 namespace {
 

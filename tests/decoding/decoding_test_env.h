@@ -1,6 +1,7 @@
 #pragma once
 // Orders staged directly in the staging tables and ERP master data written row by row, for the
-// decoding tests. Values are SQLite literals ('text', 12.5, NULL, datetime(...)).
+// decoding tests. Values are SQLite literals ('text', 12.5, NULL, datetime(...)). Whole documents
+// registered beside the demo master data, for the tests that load and decode them.
 
 #include <ctime>
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "host/master_data.h"
+#include "kvad_nso/recordset.h"
 #include "support/log_entries.h"
 #include "support/test_env.h"
 
@@ -154,6 +157,33 @@ class DecodingTest : public ::testing::Test {
 
   private:
     int orders_ = 0;
+};
+
+/// Company 1 with the demo master data, and its documents registered as a retrieval does.
+class DemoDocuments {
+  protected:
+    DemoDocuments() {
+        (void)host::LoadDemoMasterData(env.Db(), 1);
+        env.S().Param_CodiceDocumento = "OCL";
+    }
+
+    /// Registers a document; returns its IE91_ID.
+    std::int32_t Register(const std::string& number, const Variant& issued,
+                          const std::string& endpoint, const std::string& xml,
+                          std::int16_t operation = 0) {
+        auto rs = env.Db().OpenRecordset("SELECT * FROM IE91_NSOFILES WHERE 1 = 0");
+        rs->AddNew();
+        rs->SetValue("IE91_DITTA_CG18", std::int32_t{1});
+        rs->SetValue("IE91_IDORD", number);
+        rs->SetValue("IE91_ISSUEDATE", issued);
+        rs->SetValue("IE91_ENDPOINTID", endpoint);
+        rs->SetValue("IE91_OPERAZIONE", operation);
+        rs->SetValue("IE91_XML", xml);
+        rs->Update();
+        return rs->Value("IE91_ID").ToLong();
+    }
+
+    kvad::test::TestEnv env;
 };
 
 } // namespace kvad::nso::test

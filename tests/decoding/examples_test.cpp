@@ -9,10 +9,7 @@
 #include <sstream>
 
 #include "decoding/trascodifica_ordine.h"
-#include "host/master_data.h"
-#include "kvad_nso/recordset.h"
-#include "support/log_entries.h"
-#include "support/test_env.h"
+#include "decoding_test_env.h"
 #include "ubl/xml_loader.h"
 
 namespace kvad::nso {
@@ -101,34 +98,16 @@ std::vector<fs::path> ExampleOrders() {
     return files;
 }
 
-class ExamplesTest : public ::testing::TestWithParam<fs::path> {
-  protected:
-    void SetUp() override {
-        (void)host::LoadDemoMasterData(env.Db(), 1);
-        env.S().Param_CodiceDocumento = "OCL";
-    }
-
-    std::int32_t Register(const Expected& e, const fs::path& xmlFile) {
-        auto rs = env.Db().OpenRecordset("SELECT * FROM IE91_NSOFILES WHERE 1 = 0");
-        rs->AddNew();
-        rs->SetValue("IE91_DITTA_CG18", std::int32_t{1});
-        rs->SetValue("IE91_IDORD", e.registerRow.at("IE91_IDORD"));
-        rs->SetValue("IE91_ISSUEDATE", *DateTime::ParseIso(e.registerRow.at("IE91_ISSUEDATE")));
-        rs->SetValue("IE91_ENDPOINTID", e.registerRow.at("IE91_ENDPOINTID"));
-        rs->SetValue("IE91_XML", kvad::test::ReadSourceFile(xmlFile.string()));
-        rs->Update();
-        return rs->Value("IE91_ID").ToLong();
-    }
-
-    kvad::test::TestEnv env;
-};
+class ExamplesTest : public ::testing::TestWithParam<fs::path>, public test::DemoDocuments {};
 
 TEST_P(ExamplesTest, DecodedRowsMatchTheHandWrittenOnes) {
     const fs::path& xml = GetParam();
     const Expected e = ReadExpected(fs::path(KVAD_SOURCE_DIR) / "tests/decoding/expected" /
                                     (xml.stem().string() + ".txt"));
     ASSERT_FALSE(e.header.empty()) << "no fixture for " << xml;
-    const std::int32_t id = Register(e, xml);
+    const std::int32_t id = Register(
+        e.registerRow.at("IE91_IDORD"), *DateTime::ParseIso(e.registerRow.at("IE91_ISSUEDATE")),
+        e.registerRow.at("IE91_ENDPOINTID"), kvad::test::ReadSourceFile(xml.string()));
     GetOrderFromXML(env.S(), id, false);
     ASSERT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
     TrascodificaOrdine(env.S(), id, false);

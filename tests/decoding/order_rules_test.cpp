@@ -9,10 +9,8 @@
 #include <regex>
 
 #include "decoding/trascodifica_ordine.h"
-#include "host/master_data.h"
+#include "decoding_test_env.h"
 #include "kvad_nso/codes.h"
-#include "support/log_entries.h"
-#include "support/test_env.h"
 #include "ubl/xml_loader.h"
 #include "verification/verifica_dati.h"
 
@@ -42,29 +40,17 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
     return text.replace(at, from.size(), to);
 }
 
-class OrderRulesTest : public ::testing::Test {
+class OrderRulesTest : public ::testing::Test, public test::DemoDocuments {
   protected:
-    void SetUp() override {
-        (void)host::LoadDemoMasterData(env.Db(), 1);
-        env.S().Param_CodiceDocumento = "OCL";
-    }
-
-    // Registers a document under its own number, date and buyer endpoint, as a retrieval does;
-    // a cancellation is marked so.
+    // Registers a document under its own number (made unique), date and buyer endpoint; a
+    // cancellation is marked so.
     std::int32_t Register(const std::string& xml) {
-        auto rs = env.Db().OpenRecordset("SELECT * FROM IE91_NSOFILES WHERE 1 = 0");
-        rs->AddNew();
-        rs->SetValue("IE91_DITTA_CG18", std::int32_t{1});
-        rs->SetValue("IE91_IDORD", FirstText(xml, "ID") + "/" + std::to_string(++registered_));
         const auto date = DateTime::ParseIso(FirstText(xml, "IssueDate"));
-        rs->SetValue("IE91_ISSUEDATE", date ? Variant(*date) : Variant::Null());
-        rs->SetValue("IE91_ENDPOINTID", FirstText(xml, "EndpointID"));
         const bool cancels = xml.find("#Cancelled<") != std::string::npos;
-        rs->SetValue("IE91_OPERAZIONE",
-                     static_cast<std::int16_t>(cancels ? operation::kCancellation : 0));
-        rs->SetValue("IE91_XML", xml);
-        rs->Update();
-        return rs->Value("IE91_ID").ToLong();
+        return DemoDocuments::Register(
+            FirstText(xml, "ID") + "/" + std::to_string(++registered_),
+            date ? Variant(*date) : Variant::Null(), FirstText(xml, "EndpointID"), xml,
+            static_cast<std::int16_t>(cancels ? operation::kCancellation : 0));
     }
 
     // Registers a document as the order others refer to: under its own number, unchanged.
@@ -138,7 +124,6 @@ class OrderRulesTest : public ::testing::Test {
     }
 
     using Codes = std::vector<std::string>;
-    kvad::test::TestEnv env;
     int registered_ = 0;
 };
 

@@ -26,19 +26,6 @@ class FakeHost : public HostApplication {
     std::vector<bool> busyCalls;
 };
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (true) {
-        const auto end = text.find("\r\n", start);
-        lines.push_back(text.substr(start, end - start));
-        if (end == std::string::npos) {
-            return lines;
-        }
-        start = end + 2;
-    }
-}
-
 TEST(FormattaErrore, RuntimeErrorWithoutDatabaseErrorGivesThreeLines) {
     NsoState s;
     CreateFrameworkObjects(s);
@@ -46,11 +33,8 @@ TEST(FormattaErrore, RuntimeErrorWithoutDatabaseErrorGivesThreeLines) {
     const bool ok = Guard(s, "LeggiOrdini", [] { ThrowTypeMismatch(); });
     EXPECT_FALSE(ok);
     EXPECT_EQ(s.Stato, kaErrVB);
-    const auto lines = Lines(s.Errore.Text());
-    ASSERT_EQ(lines.size(), 3U);
-    EXPECT_EQ(lines[0], "Routine: LeggiOrdini");
-    EXPECT_EQ(lines[1], "VB error: 13 Type mismatch");
-    EXPECT_EQ(lines[2], "Source: KVAD_NSO");
+    EXPECT_EQ(s.Errore.Text(),
+              "Routine: LeggiOrdini\r\nVB error: 13 Type mismatch\r\nSource: KVAD_NSO");
 }
 
 TEST(FormattaErrore, DatabaseErrorAddsFirstProviderEntryWithLoneCarriageReturns) {

@@ -264,7 +264,6 @@ TEST(StandInDocumentObject, ClosesTheLinesThenTheOrderFollowsThem) {
         << "another company's line is not touched";
 
     document.SetSettings(nullptr);
-    EXPECT_EQ(document.Settings(), nullptr);
     ExpectVbError(vberr::kObjectNotSet, [&] { (void)document.RefreshState(7); });
 }
 

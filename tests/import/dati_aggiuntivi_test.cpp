@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "import_test_env.h"
-#include "support/failing_connection.h"
 
 namespace kvad::nso::test {
 namespace {
@@ -80,15 +77,10 @@ TEST_F(ScriviDatiAggiuntiviTest, LocationAndStandardIdsAreRecordedOnceAndNeverMo
     EXPECT_TRUE(env.Scalar("SELECT MG66_AICMINSANNSO FROM MG66_ANAGRART WHERE MG66_CODART = 'ART2'")
                     .IsNull())
         << "an identifier of another item is not moved";
-    const auto& sent = recorder->log;
-    auto count = [&](const std::string& text) {
-        return std::count_if(sent.begin(), sent.end(), [&](const std::string& s) {
-            return s.find(text) != std::string::npos;
-        });
-    };
-    EXPECT_EQ(count("UPDATE MG66_ANAGRART"), 1);
-    EXPECT_EQ(count("UPDATE MG22_CLIFORDEST"), 1);
-    EXPECT_EQ(count("MG66_AICMINSANNSO = ''"), 0) << "a blank identifier is not looked up";
+    EXPECT_EQ(Sent(*recorder, "UPDATE MG66_ANAGRART"), 1);
+    EXPECT_EQ(Sent(*recorder, "UPDATE MG22_CLIFORDEST"), 1);
+    EXPECT_EQ(Sent(*recorder, "MG66_AICMINSANNSO = ''"), 0)
+        << "a blank identifier is not looked up";
 }
 
 TEST_F(ScriviDatiAggiuntiviTest, ADestinationCodeWithAQuoteKeepsTheStatementIntact) {

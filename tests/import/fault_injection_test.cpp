@@ -10,19 +10,10 @@
 namespace kvad::nso::test {
 namespace {
 
-/// A revision replacing an order that has an ERP order, and an older revision imported with
-/// it; the import closes both older orders. The decoded headers start with warnings (status 2),
-/// so that status 1 is only ever the import's.
+/// The chain A <- B <- C, imported from C with B; A has an ERP order.
 class FaultedChain : public ImportRuns {
   public:
-    FaultedChain() {
-        Add({"A", "2024-03-01"});
-        Add({"B", "2024-03-02", 1, "A"});
-        Add({"C", "2024-03-03", 1, "B"});
-        ErpOrder("A");
-        env.Native("UPDATE IE93_NSOTESTATA SET IE93_STATUS = 2");
-        Keep();
-    }
+    FaultedChain() { AddChainAndKeep(false); }
 
     /// Imports from the scene as set up with statement `failAt` failing (0: none); returns the
     /// statements the import sent.

@@ -41,6 +41,22 @@ class ImportRuns : public ImportScene {
         sqlite3_close(kept_);
     }
 
+    /// A revision C replacing a revision B of an order A that has an ERP order, the import of
+    /// which closes both older orders; with `ownOrder`, an order D of its own besides. The
+    /// decoded headers start with warnings (status 2), so that status 1 is only ever the
+    /// import's. The database is kept as it is then.
+    void AddChainAndKeep(bool ownOrder) {
+        Add({"A", "2024-03-01"});
+        Add({"B", "2024-03-02", 1, "A"});
+        Add({"C", "2024-03-03", 1, "B"});
+        if (ownOrder) {
+            Add({"D", "2024-03-04"});
+        }
+        ErpOrder("A");
+        env.Native("UPDATE IE93_NSOTESTATA SET IE93_STATUS = 2");
+        Keep();
+    }
+
     /// Keeps the database as it is now: Restore puts it back.
     void Keep() {
         ASSERT_EQ(sqlite3_open(":memory:", &kept_), SQLITE_OK);

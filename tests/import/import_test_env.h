@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -14,9 +15,11 @@
 
 #include "frame/nso_state.h"
 #include "kvad_nso/recordset.h"
+#include "support/failing_connection.h"
 #include "support/log_entries.h"
 #include "support/test_env.h"
 #include "workspace/ordini.h"
+#include "workspace/rst_elaborazione.h"
 
 namespace kvad::nso::test {
 
@@ -26,23 +29,17 @@ inline std::string N(std::int64_t value) {
     return std::to_string(value);
 }
 
-/// The header and line grids on the working table, as the host has them after processing.
+/// The result grids on the working table, as the host has them after processing.
 inline void OpenResultGrids(NsoState& s) {
-    const std::string& table = s.NomeTempOrdini;
-    s.RstTestata = s.Connessione->OpenRecordset(
-        "SELECT TEMP_ORD.*, IE92_NSOTESTATAXML.*, IE93_NSOTESTATA.* FROM " + table +
-        " AS TEMP_ORD LEFT OUTER JOIN IE92_NSOTESTATAXML WITH (NOLOCK) ON "
-        "IE92_NSOTESTATAXML.IE92_ID_IE91 = TEMP_ORD.IE91_ID LEFT OUTER JOIN IE93_NSOTESTATA WITH "
-        "(NOLOCK) ON IE93_NSOTESTATA.IE93_ID_IE91 = TEMP_ORD.IE91_ID WHERE (TMP_ELABORA = 2 OR "
-        "TMP_ELABORA = 4 OR TMP_ELABORA = 6) ORDER BY ID_PADRE, LIVELLO");
-    s.RstTestata->SetProperty("Unique Table", "IE93_NSOTESTATA");
-    s.RstCorpo = s.Connessione->OpenRecordset(
-        "SELECT IE94_NSOCORPOXML .*, IE95_NSOCORPO.* FROM " + table +
-        " AS TEMP_ORD INNER JOIN IE95_NSOCORPO WITH (NOLOCK) ON IE95_NSOCORPO.IE95_ID_IE91 = "
-        "TEMP_ORD.IE91_ID LEFT OUTER JOIN IE94_NSOCORPOXML WITH (NOLOCK) ON "
-        "IE94_NSOCORPOXML.IE94_ID = IE95_NSOCORPO.IE95_ID_IE94 WHERE TMP_ELABORA = 2 ORDER BY "
-        "IE95_DO30_PROGRIGA");
-    s.RstCorpo->SetProperty("Unique Table", "IE95_NSOCORPO");
+    (void)GetRstElaborazione(s, Contesto_Tutti);
+    ASSERT_EQ(s.Stato, kaOK) << s.Errore.Text();
+}
+
+/// How many of the statements a connection recorded contain the text.
+inline long Sent(const kvad::test::FailingConnection& recorder, const std::string& text) {
+    return std::count_if(recorder.log.begin(), recorder.log.end(), [&](const std::string& sent) {
+        return sent.find(text) != std::string::npos;
+    });
 }
 
 /// One document of a chain to set up.

@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "import_test_env.h"
-#include "support/failing_connection.h"
 
 namespace kvad::nso::test {
 namespace {
@@ -28,12 +25,7 @@ class ImportaDocumentiTest : public ImportTest {
     }
 
     /// How many statements sent contain the text.
-    long Sent(const std::string& text) const {
-        const auto& all = recorder->log;
-        return std::count_if(all.begin(), all.end(), [&](const std::string& statement) {
-            return statement.find(text) != std::string::npos;
-        });
-    }
+    long Sent(const std::string& text) const { return test::Sent(*recorder, text); }
 
     void ExpectOutcome(const std::string& number, int outcome, int handling, int status) {
         EXPECT_EQ(Work(number, "TMP_ESITO").ToLong(), outcome) << number;

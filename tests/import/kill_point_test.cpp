@@ -73,20 +73,10 @@ class CutShortConnection final : public Connection {
     int lives_;
 };
 
-/// Two chains: a revision replacing an order that has an ERP order, imported with the older
-/// revision it replaces, both older orders closed; and an order of its own. The decoded headers
-/// start with warnings (status 2), so that status 1 is only ever the import's.
+/// Two chains: A <- B <- C, imported from C with B (A has an ERP order), and the order D.
 class TwoChains : public ImportRuns {
   public:
-    TwoChains() {
-        Add({"A", "2024-03-01"});
-        Add({"B", "2024-03-02", 1, "A"});
-        Add({"C", "2024-03-03", 1, "B"});
-        Add({"D", "2024-03-04"});
-        ErpOrder("A");
-        env.Native("UPDATE IE93_NSOTESTATA SET IE93_STATUS = 2");
-        Keep();
-    }
+    TwoChains() { AddChainAndKeep(true); }
 
     /// Imports from where the database is, cut short after `lives` statements; returns the
     /// numbers of the statements sent that may have changed the database. The run is over when

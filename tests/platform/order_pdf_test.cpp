@@ -263,12 +263,12 @@ TEST(OrderPdf, TheServiceRendersAnOrderOrSaysWhyItCannot) {
         service->TrasformOrder2PDF(xml, pdf, error);
         return pdf;
     };
-    const Variant pdf = convert(GeneratedOrder(2, "Comune", "Ditta"));
+    const std::string order = GeneratedOrder(2, "Comune", "Ditta");
+    const Variant pdf = convert(order);
     EXPECT_EQ(error, "");
     ASSERT_NE(pdf.AsBytes(), nullptr);
     EXPECT_EQ(std::string(pdf.AsBytes()->begin(), pdf.AsBytes()->begin() + 5), "%PDF-");
 
-    const std::string order = GeneratedOrder(2, "Comune", "Ditta");
     const std::vector<std::pair<std::string, std::string>> refused{
         {"", "its XML is empty"},
         {"<Order><cbc:ID>", "its XML cannot be read: it is not well-formed XML (line 1: "

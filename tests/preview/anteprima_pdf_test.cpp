@@ -22,25 +22,20 @@ namespace fs = std::filesystem;
 using test::Script;
 using test::TheScript;
 
-// What the viewer does.
-struct Viewer {
-    bool installed = true;
-};
-
-Viewer& TheViewer() {
-    static Viewer viewer;
-    return viewer;
+// Whether the viewer is installed.
+bool& ViewerInstalled() {
+    static bool installed = true;
+    return installed;
 }
 
-void Call(std::string what) {
-    TheScript().calls.push_back(std::move(what));
-}
-
+// A viewer that records what it is asked among the platform's calls.
 class FakeBrowser : public ApplicationBrowser {
   public:
-    bool IsInstalled() override { return TheViewer().installed; }
-    void OpenWithFile(TextFile& file) override { Call("open " + file.CompleteFileName()); }
-    void Dispose() override { Call("dispose"); }
+    bool IsInstalled() override { return ViewerInstalled(); }
+    void OpenWithFile(TextFile& file) override {
+        TheScript().calls.push_back("open " + file.CompleteFileName());
+    }
+    void Dispose() override { TheScript().calls.emplace_back("dispose"); }
 };
 
 class FailingRsFunct : public RsFunct {
@@ -57,7 +52,7 @@ class PreviewTest : public ::testing::Test {
   protected:
     void SetUp() override {
         test::RegisterScriptedPlatform();
-        TheViewer() = Viewer{};
+        ViewerInstalled() = true;
         RegisterClass(progid::kApplicationBrowser, [] { return std::make_shared<FakeBrowser>(); });
         // Document 1 has its XML, document 2 was never downloaded; company 2 owns document 3.
         env.Native("INSERT INTO IE91_NSOFILES (IE91_ID, IE91_DITTA_CG18, IE91_IDORD, IE91_XML) "
@@ -151,7 +146,7 @@ TEST_F(PreviewTest, AnErrorRaisedByTheServiceReachesTheCaller) {
 }
 
 TEST_F(PreviewTest, WithoutViewerTheFileIsStillWritten) {
-    TheViewer().installed = false;
+    ViewerInstalled() = false;
     Preview(1);
     ExpectStateKept();
     EXPECT_EQ(Files().size(), 1U);
@@ -182,7 +177,7 @@ TEST_F(PreviewTest, WriteOrderPdfReportsEveryOutcome) {
     EXPECT_EQ(env.S().Stato, kaOK) << env.S().Errore.Text();
     EXPECT_EQ(ReadAll(out), "%PDF-1") << "an explicit file is replaced";
 
-    TheViewer().installed = false;
+    ViewerInstalled() = false;
     const std::string inFolder = WriteOrderPdf(env.S(), 1, "", true);
     EXPECT_EQ(env.S().Stato, kaErrParametri);
     EXPECT_EQ(fs::path(inFolder).parent_path(), Folder());

@@ -9,23 +9,28 @@
 namespace kvad::read_model::test {
 namespace {
 
-/// Makes the processing of document `id` fail on a kept unreadable number whose row is not a
-/// number (only SQLite stores such a row).
-void BreakProcessingOf(kvad::test::TestEnv& env, int id) {
-    env.Native("INSERT INTO KVAD_UNREADABLE_NUMBER (UNREADABLE_ID_IE91, UNREADABLE_TABLE, "
-               "UNREADABLE_ROW, UNREADABLE_COLUMN, UNREADABLE_TEXT) VALUES (" +
-               std::to_string(id) + ", 'IE94_NSOCORPOXML', 'x', 'IE94_LineItem_Quantity', 'abc')");
-}
-
-using ChainProcessingTest = ReadModelTest;
+class ChainProcessingTest : public ReadModelTest {
+  protected:
+    /// Every chain processed; then the processing of each document of `broken` made to fail on
+    /// a kept unreadable number whose row is not a number (only SQLite stores such a row), and
+    /// every chain selected and processed again, chain by chain.
+    ChainProcessing ProcessAgainWithBroken(const std::vector<int>& broken) {
+        ProcessAll();
+        for (const int id : broken) {
+            env.Native("INSERT INTO KVAD_UNREADABLE_NUMBER (UNREADABLE_ID_IE91, UNREADABLE_TABLE, "
+                       "UNREADABLE_ROW, UNREADABLE_COLUMN, UNREADABLE_TEXT) VALUES (" +
+                       std::to_string(id) +
+                       ", 'IE94_NSOCORPOXML', 'x', 'IE94_LineItem_Quantity', 'abc')");
+        }
+        SelectAll();
+        return ProcessSelectedChains(nso);
+    }
+};
 
 TEST_F(ChainProcessingTest, AChainThatFailsIsPassedOverAndTheOthersAreProcessed) {
     KVAD_SQLITE_ONLY(); // the failure is a row number that is text, which only SQLite stores
-    ProcessAll();
     // Order 87/2024 (id 2, in the chain of cancellation 4) was decoded; its processing now fails.
-    BreakProcessingOf(env, 2);
-    SelectAll();
-    const ChainProcessing result = ProcessSelectedChains(nso);
+    const ChainProcessing result = ProcessAgainWithBroken({2});
     ASSERT_EQ(result.passedOver.size(), 1U);
     const PassedOver& passed = result.passedOver.front();
     EXPECT_EQ(passed.document.id, 4) << "the chain's latest document names it";
@@ -44,14 +49,9 @@ TEST_F(ChainProcessingTest, AChainThatFailsIsPassedOverAndTheOthersAreProcessed)
 
 TEST_F(ChainProcessingTest, AFailureEveryDocumentMeetsStopsTheProcessing) {
     KVAD_SQLITE_ONLY(); // the failure is a row number that is text, which only SQLite stores
-    ProcessAll();
     // Every order fails its processing wherever it is tried: no document is to blame, and after
     // the chains processing met first the processing stops instead of trying every chain.
-    for (int id = 1; id <= 6; ++id) {
-        BreakProcessingOf(env, id);
-    }
-    SelectAll();
-    const ChainProcessing result = ProcessSelectedChains(nso);
+    const ChainProcessing result = ProcessAgainWithBroken({1, 2, 3, 4, 5, 6});
     EXPECT_EQ(result.passedOver.size(), 2U);
     EXPECT_NE(result.stopped.find("ReportUnreadableNumbers"), std::string::npos) << result.stopped;
     EXPECT_EQ(result.chains, 2U) << "the chains left keep their codes";

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "kvad_nso/recordset.h"
 #include "sqlite/sqlite_database.h"
 #include "support/test_env.h"
@@ -39,6 +41,20 @@ TEST(CatalogueReads, RepeatedReadsFollowSchemaChanges) {
     ASSERT_EQ(after.size(), first.size() + 1);
     EXPECT_EQ(after.back(), "IE9A_AllowanceChargeReasonText:datetime");
     EXPECT_NE(Columns(env, "IE96_NSOTESTATASCONTIXML"), after) << "reads of other tables differ";
+}
+
+// The loader converts by the type name the catalogue reports: dates and amounts must be named so,
+// and the table's key is not among the columns.
+TEST(CatalogueReads, StagingColumnsAreReportedWithTheirTypeNames) {
+    test::TestEnv env;
+    const auto lines = Columns(env, "IE94_NSOCORPOXML");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "IE94_ID_IE91:int");
+    for (const char* column : {"IE94_LineItem_Quantity:decimal",
+                               "IE94_LineItem_Delivery_RequestedDeliveryPeriod_StartDate:datetime",
+                               "IE94_LineItem_Item_SellersItemIdentification_ID:varchar"}) {
+        EXPECT_NE(std::find(lines.begin(), lines.end(), column), lines.end()) << column;
+    }
 }
 
 } // namespace

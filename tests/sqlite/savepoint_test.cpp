@@ -15,11 +15,11 @@ class SavepointTest : public test::TempDatabase {
         test::TempDatabase::SetUp();
         Native("CREATE TABLE NOTE (ID int NOT NULL PRIMARY KEY)");
     }
-    sqlite3* Handle() { return AsSqlite(*connection, "").Handle(); }
+    sqlite3* Handle() const { return Sqlite().Handle(); }
     long Rows() { return connection->Query("SELECT ID FROM NOTE")->RecordCount(); }
 };
 
-TEST_F(SavepointTest, UndoesEverythingUnlessReleased) {
+TEST_F(SavepointTest, UndoesItsOwnWorkUnlessReleased) {
     {
         Savepoint kept(Handle(), "kept");
         connection->Execute("INSERT INTO NOTE (ID) VALUES (1)");
@@ -31,18 +31,17 @@ TEST_F(SavepointTest, UndoesEverythingUnlessReleased) {
         connection->Execute("INSERT INTO NOTE (ID) VALUES (3)");
     }
     EXPECT_EQ(Rows(), 1);
-}
 
-TEST_F(SavepointTest, NestsInsideTheConnectionsTransaction) {
+    // Nested in the connection's transaction, it undoes only its own work.
     connection->BeginTrans();
-    connection->Execute("INSERT INTO NOTE (ID) VALUES (1)");
+    connection->Execute("INSERT INTO NOTE (ID) VALUES (4)");
     {
         Savepoint inner(Handle(), "inner");
-        connection->Execute("INSERT INTO NOTE (ID) VALUES (2)");
+        connection->Execute("INSERT INTO NOTE (ID) VALUES (5)");
     }
-    EXPECT_EQ(Rows(), 1) << "only the savepoint's own work is undone";
+    EXPECT_EQ(Rows(), 2) << "only the savepoint's own work is undone";
     connection->RollbackTrans();
-    EXPECT_EQ(Rows(), 0);
+    EXPECT_EQ(Rows(), 1);
 }
 
 TEST_F(SavepointTest, OutlivingItsSavepointIsHarmless) {

@@ -1,5 +1,3 @@
-#include <sqlite3.h>
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -61,18 +59,9 @@ TEST_F(Connection, SelectIntoIndexesTheIdentityItCopies) {
     connection->Execute("SELECT DOC_ID, DOC_ID + 0 AS CALCOLATO, TESTO INTO #LAVORO FROM "
                         "DOCUMENTI");
     connection->Execute("SELECT ID, CODICE INTO #ALTRO FROM ORDINI");
-    const auto& sqlite = dynamic_cast<const db::SqliteConnection&>(*connection);
-    sqlite3_stmt* statement = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(sqlite.Handle(),
-                                 "SELECT tbl_name || '.' || sql FROM sqlite_temp_master WHERE "
-                                 "type = 'index' ORDER BY name",
-                                 -1, &statement, nullptr),
-              SQLITE_OK);
-    std::vector<std::string> indexes;
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-        indexes.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
-    }
-    sqlite3_finalize(statement);
+    const std::vector<std::string> indexes = NativeColumn(
+        Sqlite().Handle(),
+        "SELECT tbl_name || '.' || sql FROM sqlite_temp_master WHERE type = 'index' ORDER BY name");
     // Only the copied identity: not the expression, not a key that is not an identity.
     ASSERT_EQ(indexes.size(), 1U);
     EXPECT_NE(indexes[0].find("#LAVORO.CREATE INDEX"), std::string::npos) << indexes[0];
@@ -125,9 +114,7 @@ TEST_F(Connection, FailingStatementFillsTheErrorList) {
 
 TEST_F(Connection, SchemaLookupSeesTablesAndTemporaryTables) {
     connection->Execute("SELECT CODICE, DATA INTO #TMP FROM ORDINI");
-    auto* sqlite = dynamic_cast<db::SqliteConnection*>(connection.get());
-    ASSERT_NE(sqlite, nullptr);
-    db::SqliteSchemaLookup lookup(sqlite->Handle());
+    db::SqliteSchemaLookup lookup(Sqlite().Handle());
 
     const auto columns = lookup.TableColumns("dbo.[ORDINI]");
     ASSERT_TRUE(columns.has_value());

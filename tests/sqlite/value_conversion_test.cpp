@@ -39,8 +39,7 @@ class Values : public TempDatabase {
     /// SQLite's own statement on the connection (empty when it does not prepare).
     [[nodiscard]] Prepared Prepare(const std::string& sql) const {
         sqlite3_stmt* statement = nullptr;
-        EXPECT_EQ(sqlite3_prepare_v2(db::AsSqlite(*connection, std::string()).Handle(), sql.c_str(),
-                                     -1, &statement, nullptr),
+        EXPECT_EQ(sqlite3_prepare_v2(Sqlite().Handle(), sql.c_str(), -1, &statement, nullptr),
                   SQLITE_OK)
             << sql;
         return Prepared(statement);
@@ -70,18 +69,9 @@ TEST_F(Values, DecimalsComeBackExact) {
 TEST_F(Values, RealsReadAsDecimalsAsSqliteWritesThem) {
     // A REAL in a decimal column is read as the decimal of SQLite's 15-digit text: the same
     // whether that text is asked of SQLite or worked out without it.
-    std::vector<double> reals = {0.1 + 0.2,
-                                 1.0 / 3,
-                                 2.0 / 3,
-                                 0.00015,
-                                 0.000123456789012345,
-                                 123456789.123456,
-                                 99999999999999.9,
-                                 0.30000000000000004,
-                                 -7.25,
-                                 1e-5 * 3,
-                                 1.5e14 + 0.5,
-                                 2.5e15 + 0.5};
+    std::vector<double> reals = {
+        0.1 + 0.2,        1.0 / 3, 2.0 / 3,  0.00015,      0.000123456789012345, 123456789.123456,
+        99999999999999.9, -7.25,   1e-5 * 3, 1.5e14 + 0.5, 2.5e15 + 0.5};
     std::uint64_t seed = 12345;
     for (int i = 0; i < 2000; ++i) {
         const auto whole = static_cast<double>(Next(seed) >> 20U);
@@ -101,11 +91,8 @@ TEST_F(Values, RealsReadAsDecimalsAsSqliteWritesThem) {
         ASSERT_EQ(sqlite3_step(insert.get()), SQLITE_DONE);
         sqlite3_reset(insert.get());
     }
-    std::vector<std::string> texts;
-    for (const Prepared select = Prepare("SELECT A FROM V ORDER BY ID");
-         sqlite3_step(select.get()) == SQLITE_ROW;) {
-        texts.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 0)));
-    }
+    const std::vector<std::string> texts =
+        NativeColumn(Sqlite().Handle(), "SELECT A FROM V ORDER BY ID");
     ASSERT_EQ(texts.size(), reals.size());
     int differing = 0;
     auto read = connection->Query("SELECT A FROM V ORDER BY ID");
@@ -213,16 +200,10 @@ TEST_F(Values, DatesRoundTripInTheCanonicalForm) {
     rs->CancelUpdate();
 
     connection = Open(); // the file as another program sees it
-    const Prepared stored = Prepare("SELECT D, F FROM V ORDER BY ID");
-    const auto text = [&](int column) {
-        return std::string(
-            reinterpret_cast<const char*>(sqlite3_column_text(stored.get(), column)));
-    };
-    ASSERT_EQ(sqlite3_step(stored.get()), SQLITE_ROW);
-    EXPECT_EQ(text(0), "2024-03-05 14:30:15");
-    EXPECT_EQ(text(1), "1");
-    ASSERT_EQ(sqlite3_step(stored.get()), SQLITE_ROW);
-    EXPECT_EQ(text(0), "2024-03-06 00:00:00");
+    EXPECT_EQ(NativeColumn(Sqlite().Handle(), "SELECT D FROM V ORDER BY ID"),
+              (std::vector<std::string>{"2024-03-05 14:30:15", "2024-03-06 00:00:00"}));
+    EXPECT_EQ(NativeColumn(Sqlite().Handle(), "SELECT F FROM V ORDER BY ID"),
+              (std::vector<std::string>{"1", "NULL"}));
 }
 
 } // namespace

@@ -104,9 +104,9 @@ TEST_F(LeggiOrdiniTest, ChainOfThreeDocuments) {
     const auto rows = Rows();
     ASSERT_EQ(rows.size(), 4U);
     const std::string leaf = "102#2024-03-10#UFABCD";
-    EXPECT_EQ(rows.find(leaf)->second.level, 0);
-    EXPECT_EQ(rows.find(leaf)->second.parent, "");
-    EXPECT_EQ(rows.find(leaf)->second.operationImage, 15);
+    EXPECT_EQ(At(rows, leaf).level, 0);
+    EXPECT_EQ(At(rows, leaf).parent, "");
+    EXPECT_EQ(At(rows, leaf).operationImage, 15);
     EXPECT_EQ(At(rows, "101#2024-02-10#UFABCD").level, 1);
     EXPECT_EQ(At(rows, "101#2024-02-10#UFABCD").parent, leaf);
     EXPECT_EQ(At(rows, "100#2024-01-10#UFABCD").level, 2);
@@ -159,8 +159,7 @@ TEST_F(LeggiOrdiniTest, DeliveredOlderOrderBlocksSelection) {
     EXPECT_EQ(At(rows, "200#2024-01-10#UFABCD").selection, 0)
         << "a main row whose own order is delivered stays selectable";
 
-    kaEnumNSOSelez tutti = kaTutti;
-    SetSelezione(env.S(), tutti);
+    SetSelezione(env.S(), kaTutti);
     auto after = Rows();
     EXPECT_EQ(At(after, "101#2024-02-10#UFABCD").selection, 2);
     EXPECT_EQ(At(after, "200#2024-01-10#UFABCD").selection, 1);
@@ -220,18 +219,16 @@ TEST_F(LeggiOrdiniTest, InvertingTwiceRestoresTheSelectionAndBadValuesFail) {
     Read();
     (void)env.Db().Execute("UPDATE #TEMP_ORD SET TMP_IMG_SEL = " +
                            std::to_string(selection::kSelected) + " WHERE IE91_IDORD = '100'");
-    kaEnumNSOSelez inverti = kaInverti;
-    SetSelezione(env.S(), inverti);
+    SetSelezione(env.S(), kaInverti);
     auto once = Rows();
     EXPECT_EQ(At(once, "100#2024-01-10#UFABCD").selection, 0);
     EXPECT_EQ(At(once, "200#2024-01-11#UFABCD").selection, 1);
-    SetSelezione(env.S(), inverti);
+    SetSelezione(env.S(), kaInverti);
     auto twice = Rows();
     EXPECT_EQ(At(twice, "100#2024-01-10#UFABCD").selection, 1);
     EXPECT_EQ(At(twice, "200#2024-01-11#UFABCD").selection, 0);
 
-    auto invalid = static_cast<kaEnumNSOSelez>(7);
-    SetSelezione(env.S(), invalid);
+    SetSelezione(env.S(), static_cast<kaEnumNSOSelez>(7));
     EXPECT_EQ(env.S().Stato, kaErrVB);
     EXPECT_EQ(env.S().Errore.Text().rfind("Routine: SetSelezione", 0), 0U);
 }

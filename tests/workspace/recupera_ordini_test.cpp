@@ -106,16 +106,7 @@ TEST_F(RecuperaOrdiniTest, AFailingDocumentStopsTheDocumentsAfterIt) {
     EXPECT_EQ(Decoded(last), 0);
 }
 
-TEST_F(RecuperaOrdiniTest, ASelectedChainWithNothingToLoadEndsWell) {
-    // The only document already has an ERP order: code 0, nothing to load, and no failure.
-    const std::int32_t imported = Register("ORD-2024-0002.xml", "87/2024", "2024-03-05");
-    ErpOrder(imported, false);
-    Process({imported});
-    EXPECT_EQ(Codes(), (CodeMap{{imported, {0, 0}}}));
-    EXPECT_FALSE(Staged(imported));
-}
-
-TEST_F(RecuperaOrdiniTest, NothingSelectedOrNoWorkingTable) {
+TEST_F(RecuperaOrdiniTest, NothingSelectedOrNoWorkingTableFailsButNothingToLoadEndsWell) {
     RecuperaOrdini(env.S());
     EXPECT_EQ(env.S().Stato, kaErrVB);
     EXPECT_EQ(env.S().Errore.Text().rfind("Routine: RecuperaOrdini", 0), 0);
@@ -127,6 +118,13 @@ TEST_F(RecuperaOrdiniTest, NothingSelectedOrNoWorkingTable) {
     EXPECT_EQ(env.S().Stato, kaErrNessunDatoDaElaborare);
     EXPECT_EQ(env.S().Errore.Text(), "Nessun dato da elaborare");
     EXPECT_EQ(Codes(), (CodeMap{{order, {kNothing, 0}}})) << "the codes are reset all the same";
+    EXPECT_FALSE(Staged(order));
+
+    // Selected, but the only document already has an ERP order: code 0, nothing to load, and no
+    // failure.
+    ErpOrder(order, false);
+    Process({order});
+    EXPECT_EQ(Codes(), (CodeMap{{order, {kNothing, 0}}}));
     EXPECT_FALSE(Staged(order));
 }
 
