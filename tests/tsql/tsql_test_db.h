@@ -5,15 +5,16 @@
 
 #include <sqlite3.h>
 
+#include <fstream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "kvad_nso/text.h"
-#include "support/test_env.h"
 #include "tsql/tsql_functions.h"
 #include "tsql/tsql_translator.h"
 
@@ -34,7 +35,15 @@ class TsqlTestDb final : public SchemaLookup {
     }
 
     /// Creates the tables of tests/tsql/cases/schema.sql.
-    void LoadTestSchema() { Exec(kvad::test::ReadSourceFile("tests/tsql/cases/schema.sql")); }
+    void LoadTestSchema() {
+        std::ifstream file(std::string(KVAD_SOURCE_DIR) + "/tests/tsql/cases/schema.sql");
+        if (!file) {
+            throw std::runtime_error("cannot read the test schema");
+        }
+        std::stringstream text;
+        text << file.rdbuf();
+        Exec(text.str());
+    }
 
     /// Runs SQLite's own SQL (setup, checks).
     void Exec(const std::string& sql) {
@@ -116,6 +125,9 @@ class TsqlTestDb final : public SchemaLookup {
         }
         return out;
     }
+
+    /// The connection, for settings a test needs (limits, progress handler).
+    [[nodiscard]] sqlite3* Handle() const noexcept { return db_.get(); }
 
   private:
     class Statement {
