@@ -4,6 +4,7 @@
 #include <fstream>
 #include <optional>
 #include <stdexcept>
+#include <system_error>
 #include <tuple>
 #include <utility>
 
@@ -102,13 +103,28 @@ class ScopedEnv {
     std::optional<std::string> old_;
 };
 
+/// Works in `dir` until the end of the scope, also when a check stops the test early: the
+/// tests after it must not run in a folder that is about to be removed.
+class ScopedCwd {
+  public:
+    explicit ScopedCwd(const fs::path& dir) : before_(fs::current_path()) { fs::current_path(dir); }
+    ScopedCwd(const ScopedCwd&) = delete;
+    ScopedCwd& operator=(const ScopedCwd&) = delete;
+    ~ScopedCwd() {
+        std::error_code ignored;
+        fs::current_path(before_, ignored);
+    }
+
+  private:
+    fs::path before_;
+};
+
 // The home folder's candidate cannot be looked into (here a loop of links, which even root
 // cannot follow): the lookup goes on without it, instead of failing on the file system's text.
 TEST(Settings, ADefaultFolderThatCannotBeLookedIntoIsSkipped) {
     hosttest::TempDir dir;
     fs::create_directory_symlink(dir.Path() / ".config", dir.Path() / ".config");
-    const fs::path before = fs::current_path();
-    fs::current_path(dir.Path()); // no ./nso.toml
+    const ScopedCwd cwd(dir.Path()); // no ./nso.toml
     ScopedEnv home("HOME", dir.Path().c_str());
     ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
     ScopedEnv env("NSO_SETTINGS", nullptr);
@@ -117,15 +133,13 @@ TEST(Settings, ADefaultFolderThatCannotBeLookedIntoIsSkipped) {
     EXPECT_EQ(LoadError(""), "no error");
     EXPECT_NO_THROW(nsoapp::LoadSettingsFile(s, "", "")); // no machine's file either
     EXPECT_EQ(s.settingsFile, "");
-    fs::current_path(before);
 }
 
 // The machine's file (/etc/kvad-nso/nso.toml when installed) is read only when the user has no
 // file of their own: ./nso.toml comes first, then ~/.config/kvad_nso/nso.toml.
 TEST(Settings, TheMachinesFileComesAfterTheUsersOwn) {
     hosttest::TempDir dir;
-    const fs::path before = fs::current_path();
-    fs::current_path(dir.Path());
+    const ScopedCwd cwd(dir.Path());
     ScopedEnv home("HOME", dir.Path().c_str());
     ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
     ScopedEnv env("NSO_SETTINGS", nullptr);
@@ -144,7 +158,6 @@ TEST(Settings, TheMachinesFileComesAfterTheUsersOwn) {
 
     Write(dir.Path() / "nso.toml", "company = 7\n");
     EXPECT_EQ(companyRead().first, 7);
-    fs::current_path(before);
 }
 
 using hosttest::RunNso;
